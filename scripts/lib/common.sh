@@ -1,0 +1,39 @@
+# Shared by the scripts: install what is missing, configure and build.
+# shellcheck shell=bash
+
+TAVRIN_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+
+# Debian packages for building, testing and fuzzing Tavrin.
+TAVRIN_PACKAGES=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools
+    libgtest-dev libgmock-dev libeigen3-dev
+    clang libclang-rt-14-dev
+    fonts-dejavu-core
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs the named Debian packages that are not installed yet; no apt call
+# at all when everything is in place.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build DIR [cmake options...]
+configure_and_build() {
+    local dir="$1"
+    shift
+    cmake -S "$TAVRIN_ROOT" -B "$TAVRIN_ROOT/$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$TAVRIN_ROOT/$dir"
+}

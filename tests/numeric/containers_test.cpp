@@ -1,0 +1,214 @@
+#include "nr3.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+TEST(Vector, NonPositiveSizesHoldNoStorage)
+{
+    VecDoub empty(0), negative(-1);
+    EXPECT_EQ(empty.nn, 0);
+    EXPECT_EQ(empty.v, nullptr);
+    EXPECT_EQ(negative.nn, -1);
+    EXPECT_EQ(negative.v, nullptr);
+}
+
+TEST(Vector, FillingAndComplexZeroStart)
+{
+    VecDoub filled(4, 2.5);
+    for (Int i = 0; i < 4; i++)
+        EXPECT_EQ(filled[i], 2.5);
+    VecComplex c(3);
+    for (Int i = 0; i < 3; i++)
+        EXPECT_EQ(c[i], Complex(0.0, 0.0));
+}
+
+TEST(Vector, CopiesAreDeep)
+{
+    VecDoub a(3, 1.0);
+    VecDoub b(a);
+    b[1] = 7.0;
+    EXPECT_EQ(a[1], 1.0);
+    VecDoub c(1);
+    c = a;
+    EXPECT_EQ(c.nn, 3);
+    c[2] = -1.0;
+    EXPECT_EQ(a[2], 1.0);
+    EXPECT_NE(c.v, a.v);
+    c = c;
+    EXPECT_EQ(c[2], -1.0);
+}
+
+TEST(Matrix, DefaultAndDegenerateShapes)
+{
+    MatDoub none;
+    EXPECT_EQ(none.nrows(), 0);
+    EXPECT_EQ(none.ncols(), 0);
+    EXPECT_EQ(none.v, nullptr);
+
+    MatDoub noRows(0, 5);
+    EXPECT_EQ(noRows.v, nullptr);
+    EXPECT_EQ(noRows.ncols(), 5);
+
+    MatDoub emptyRows(3, 0);
+    ASSERT_NE(emptyRows.v, nullptr);
+    for (Int i = 0; i < 3; i++)
+        EXPECT_EQ(emptyRows[i], nullptr);
+}
+
+TEST(Matrix, FilledStorageIsOneRowMajorBlock)
+{
+    MatDoub m(2, 3, 1.5);
+    EXPECT_EQ(m.v[1], m.v[0] + 3);
+    for (Int i = 0; i < 2; i++)
+        for (Int j = 0; j < 3; j++)
+            EXPECT_EQ(m[i][j], 1.5);
+}
+
+TEST(Matrix, AssignmentReusesStorageOfEqualShape)
+{
+    MatDoub a(3, 3, 1.0), b(3, 3, 2.0);
+    Doub *block = a.v[0];
+    Doub **rows = a.v;
+    a = b;
+    EXPECT_EQ(a.v[0], block);
+    EXPECT_EQ(a.v, rows);
+    EXPECT_EQ(a[2][2], 2.0);
+
+    MatDoub big(10, 10, 4.0), target;
+    target = big;
+    EXPECT_EQ(target.nrows(), 10);
+    EXPECT_EQ(target.ncols(), 10);
+    EXPECT_EQ(target.v[9], target.v[0] + 90);
+    EXPECT_EQ(target[9][9], 4.0);
+    EXPECT_NE(target.v[0], big.v[0]);
+
+    Doub *before = a.v[0];
+    a = a;
+    EXPECT_EQ(a.v[0], before);
+    EXPECT_EQ(a[1][1], 2.0);
+}
+
+TEST(Matrix, CopiesAreIndependent)
+{
+    MatDoub a(2, 2, 1.0);
+    MatDoub b(a);
+    b[0][1] = 9.0;
+    EXPECT_EQ(a[0][1], 1.0);
+    a[1][0] = -3.0;
+    EXPECT_EQ(b[1][0], 1.0);
+}
+
+namespace {
+MatDoub counting(Int n, Int m)
+{
+    MatDoub r(n, m);
+    for (Int i = 0; i < n; i++)
+        for (Int j = 0; j < m; j++)
+            r[i][j] = 10.0 * i + j;
+    return r;
+}
+} // namespace
+
+TEST(Matrix, TransposeAndBlocks)
+{
+    MatDoub a = counting(2, 3);
+    MatDoub t = a.t();
+    EXPECT_EQ(t.nrows(), 3);
+    EXPECT_EQ(t.ncols(), 2);
+    EXPECT_EQ(t[2][1], a[1][2]);
+    EXPECT_EQ(a[1][2], 12.0);
+
+    MatDoub k = counting(10, 10);
+    MatDoub s12 = k.extractmat(0, 5, 6, 9);
+    EXPECT_EQ(s12.nrows(), 6);
+    EXPECT_EQ(s12.ncols(), 4);
+    EXPECT_EQ(s12[0][0], k[0][6]);
+    EXPECT_EQ(s12[5][3], k[5][9]);
+    MatDoub one = k.extractmat(2, 2, 4, 4);
+    EXPECT_EQ(one.nrows(), 1);
+    EXPECT_EQ(one.ncols(), 1);
+    EXPECT_EQ(one[0][0], 24.0);
+    MatDoub s22 = k.extractmat(6, 9, 6, 9);
+    EXPECT_EQ(s22[3][0], 96.0);
+}
+
+TEST(Matrix, ProductAndDifference)
+{
+    MatDoub a(2, 3), b(3, 2);
+    Doub av[] = {1, 2, 3, 4, 5, 6}, bv[] = {7, 8, 9, 10, 11, 12};
+    for (Int k = 0; k < 6; k++) {
+        a.v[0][k] = av[k];
+        b.v[0][k] = bv[k];
+    }
+    MatDoub c = a * b;
+    ASSERT_EQ(c.nrows(), 2);
+    ASSERT_EQ(c.ncols(), 2);
+    EXPECT_EQ(c[0][0], 58.0);
+    EXPECT_EQ(c[0][1], 64.0);
+    EXPECT_EQ(c[1][0], 139.0);
+    EXPECT_EQ(c[1][1], 154.0);
+
+    MatDoub d = c - MatDoub(2, 2, 4.0);
+    EXPECT_EQ(d[1][1], 150.0);
+    EXPECT_EQ(c[1][1], 154.0);
+
+    MatDoub z = MatDoub(2, 0) * MatDoub(0, 2);
+    ASSERT_EQ(z.nrows(), 2);
+    ASSERT_EQ(z.ncols(), 2);
+    for (Int i = 0; i < 2; i++)
+        for (Int j = 0; j < 2; j++)
+            EXPECT_EQ(z[i][j], 0.0);
+}
+
+TEST(MatrixDeathTest, ProductOfMismatchedShapesEndsTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            MatDoub r = MatDoub(3, 4, 1.0) * MatDoub(3, 3, 1.0);
+            (void)r;
+        },
+        testing::ExitedWithCode(1), "^a_cols <> b_rows \\(4,3\\): dmmult\n$");
+}
+
+TEST(Helpers, SignTakesTheSignOfTheSecondArgument)
+{
+    EXPECT_EQ(SIGN(3.0, 0.0), 3.0);
+    EXPECT_EQ(SIGN(-3.0, 0.0), 3.0);
+    EXPECT_EQ(SIGN(3.0, -2.0), -3.0);
+    EXPECT_EQ(SIGN(-3.0, -2.0), -3.0);
+    EXPECT_EQ(SIGN(-3.0, -0.0), 3.0);
+    EXPECT_EQ(SIGN(3.0, std::nan("")), -3.0);
+}
+
+TEST(Helpers, MaxSquareAndSwap)
+{
+    Doub x = 1.0, y = 1.0;
+    EXPECT_EQ(&MAX(x, y), &x);
+    Doub big = 2.0;
+    EXPECT_EQ(&MAX(x, big), &big);
+    Doub nan = std::nan("");
+    EXPECT_EQ(&MAX(x, nan), &x);
+    EXPECT_EQ(MAX(Int(-4), Int(-7)), -4);
+    EXPECT_EQ(SQR(-1.5), 2.25);
+    Doub p = 1.0, q = 2.0;
+    SWAP(p, q);
+    EXPECT_EQ(p, 2.0);
+    EXPECT_EQ(q, 1.0);
+}
+
+TEST(ErrorReport, PrintsHeaderNameAndLineThenThrowsOne)
+{
+    testing::internal::CaptureStdout();
+    Int line = __LINE__ + 2;
+    try {
+        raiseerror("some failure");
+        FAIL() << "raiseerror returned";
+    } catch (Int code) {
+        EXPECT_EQ(code, 1);
+    }
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "ERROR: some failure\n     in file containers_test.cpp at line " +
+                       std::to_string(line) + "\n");
+}
