@@ -1,0 +1,95 @@
+#include "calibration.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("Fen_Tavrin", text); }
+
+std::optional<CalibrationError> readError(RawDataStatus status)
+{
+    switch (status) {
+    case RawDataStatus::Loaded:
+        return std::nullopt;
+    case RawDataStatus::CannotOpen:
+        return CalibrationError::CannotOpen;
+    case RawDataStatus::BadFormat:
+        return CalibrationError::BadFormat;
+    case RawDataStatus::TooManyLines:
+        return CalibrationError::TooManyLines;
+    }
+    return CalibrationError::BadFormat;
+}
+
+} // namespace
+
+QString errorMessage(CalibrationError error)
+{
+    switch (error) {
+    case CalibrationError::HmIsZero:
+        return tr("The value of Hm must be non zero!");
+    case CalibrationError::CannotOpen:
+        return tr("The file does not exists!");
+    case CalibrationError::BadFormat:
+        return tr("Please, check the format of the raw data file.");
+    case CalibrationError::TooManyLines:
+        return tr("The file holds more than 500000 measurements.");
+    case CalibrationError::TooFewPoints:
+        return tr("At least 10 measurements are needed for a calibration.");
+    case CalibrationError::NumericalFailure:
+        return tr("The calibration failed: the measurements do not determine an ellipsoid.");
+    case CalibrationError::CannotSave:
+        return tr("The calibration parameters could not be saved.");
+    }
+    return {};
+}
+
+QString outlierWarningMessage()
+{
+    return tr("Data may contain outliers as the shape fitting is different from an ellisoid.");
+}
+
+CalibrationRun CalibrateFile(double Hm, const QString &filename, LineEcho echo,
+                             const std::function<void(const EllipsoidFit &)> &beforeDerive)
+{
+    CalibrationRun run;
+    if (Hm == 0.0) {
+        run.error = CalibrationError::HmIsZero;
+        return run;
+    }
+    run.raw = ReadRawData(filename, echo);
+    if ((run.error = readError(run.raw.status)))
+        return run;
+    if (run.raw.numLines < MinimumPoints) {
+        run.error = CalibrationError::TooFewPoints;
+        return run;
+    }
+    std::optional<EllipsoidFit> fit = FitEllipsoid(run.raw.Mag, run.raw.numLines);
+    if (!fit) {
+        run.error = CalibrationError::NumericalFailure;
+        return run;
+    }
+    run.fit = *fit;
+    if (beforeDerive)
+        beforeDerive(run.fit);
+    std::optional<CalibrationParameters> parameters = DeriveCalibration(run.fit, Hm);
+    if (!parameters) {
+        run.error = CalibrationError::NumericalFailure;
+        return run;
+    }
+    run.parameters = *parameters;
+    return run;
+}
+
+QString resultText(double value) { return QString::number(value, 'f', 4); }
+
+QStringList ResultTexts(const CalibrationParameters &parameters)
+{
+    QStringList texts;
+    for (Int i = 0; i < 3; i++)
+        texts << resultText(parameters.Bias[i][0]);
+    for (Int i = 0; i < 3; i++)
+        for (Int j = 0; j < 3; j++)
+            texts << resultText(parameters.A[i][j]);
+    return texts;
+}

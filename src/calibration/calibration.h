@@ -1,0 +1,54 @@
+// One calibration of a raw measurement file, from the field norm and the file
+// name to the twelve result texts, with every refusal as a CalibrationError.
+#ifndef TAVRIN_CALIBRATION_H
+#define TAVRIN_CALIBRATION_H
+
+#include "ellipsoidfit.h"
+#include "rawdata.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+enum class CalibrationError {
+    HmIsZero,
+    CannotOpen,
+    BadFormat,
+    TooManyLines,
+    TooFewPoints,
+    NumericalFailure,
+    CannotSave,
+};
+
+/// The ten coefficients of the quadric need at least ten points.
+constexpr int MinimumPoints = 10;
+
+/// The user's message for an error, the same in every front end.
+QString errorMessage(CalibrationError error);
+
+/// The warning shown when the fitted shape fails the ellipsoid test.
+QString outlierWarningMessage();
+
+struct CalibrationRun {
+    std::optional<CalibrationError> error;
+    RawData raw;
+    EllipsoidFit fit;
+    CalibrationParameters parameters;
+};
+
+/// Runs a whole calibration: refuses Hm = 0 before touching the file, reads
+/// it, refuses too few points, fits, then calls beforeDerive with the fit
+/// (where a front end shows the outlier warning) and derives b and A.
+CalibrationRun CalibrateFile(double Hm, const QString &filename, LineEcho echo = LineEcho::None,
+                             const std::function<void(const EllipsoidFit &)> &beforeDerive = {});
+
+/// The twelve values as the result fields show them, in the order Bias_1 to
+/// Bias_3, then A_11, A_12, ... A_33.
+QStringList ResultTexts(const CalibrationParameters &parameters);
+
+/// The text of one result value: fixed notation with four decimals.
+QString resultText(double value);
+
+#endif

@@ -1,0 +1,206 @@
+#include "ellipsoidfit.h"
+
+#include "eigen_unsym.h"
+#include "gaussj.h"
+
+#include <cmath>
+
+namespace {
+
+MatDoub inverse(MatDoub m)
+{
+    gaussj(m);
+    return m;
+}
+
+bool allFinite(const MatDoub &m)
+{
+    for (Int i = 0; i < m.nrows(); i++)
+        for (Int j = 0; j < m.ncols(); j++)
+            if (!std::isfinite(m[i][j]))
+                return false;
+    return true;
+}
+
+// The constraint 4ac - b^2 = 1 of the ellipsoid-specific fit, as a quadratic
+// form on the six quadratic coefficients.
+MatDoub constraintMatrix()
+{
+    MatDoub C(6, 6, 0.0);
+    for (Int i = 0; i < 3; i++)
+        for (Int j = 0; j < 3; j++)
+            C[i][j] = i == j ? -1.0 : 1.0;
+    for (Int i = 3; i < 6; i++)
+        C[i][i] = -4.0;
+    return C;
+}
+
+// Points on a line or a plane determine no ellipsoid, but rounding can keep
+// the inversions from seeing it. Their covariance, taken from the sums in K,
+// has a vanishing smallest eigenvalue.
+Bool spansSpace(const MatDoub &K)
+{
+    const Doub n = K[9][9];
+    const Doub mean[3] = {K[6][9] / (2 * n), K[7][9] / (2 * n), K[8][9] / (2 * n)};
+    const Int square[3][3] = {{0, 3, 4}, {3, 1, 5}, {4, 5, 2}};
+    MatDoub cov(3, 3);
+    for (Int i = 0; i < 3; i++)
+        for (Int j = 0; j < 3; j++) {
+            const Doub sum = K[square[i][j]][9] / (i == j ? 1.0 : 2.0);
+            cov[i][j] = sum / n - mean[i] * mean[j];
+        }
+    Unsymmeig spread(cov, false, false);
+    const Doub largest = spread.wri[0].real(), smallest = spread.wri[2].real();
+    return smallest > 1e-10 * largest;
+}
+
+EllipsoidFit fitQuadric(MatDoub &K)
+{
+    const MatDoub C = constraintMatrix();
+    MatDoub S11 = K.extractmat(0, 5, 0, 5);
+    MatDoub S12 = K.extractmat(0, 5, 6, 9);
+    MatDoub S22 = K.extractmat(6, 9, 6, 9);
+    MatDoub S22inv = inverse(S22);
+    MatDoub E = S11 - (S12 * S22inv) * S12.t();
+    MatDoub Einv = inverse(E);
+    E = Einv * C;
+
+    // Einv C has one eigenvalue of positive real part for data around an
+    // ellipsoid; its eigenvector holds the quadratic coefficients.
+    Unsymmeig h(E, true, false);
+    Int eigindex = 0;
+    Doub max = h.wri[0].real();
+    for (Int k = 0; k < 6; k++)
+        if (h.wri[k].real() > max) {
+            max = h.wri[k].real();
+            eigindex = k;
+        }
+    Doub normv1 = 0.0;
+    for (Int k = 0; k < 6; k++)
+        normv1 += SQR(h.zz[k][eigindex]);
+    normv1 = std::sqrt(normv1);
+    MatDoub v1(6, 1);
+    for (Int k = 0; k < 6; k++)
+        v1[k][0] = h.zz[k][eigindex] / normv1;
+
+    MatDoub v2 = MatDoub(4, 1, 0.0) - (S22inv * S12.t()) * v1;
+
+    EllipsoidFit fit;
+    fit.M = MatDoub(3, 3);
+    const Doub m[3][3] = {{v1[0][0], v1[3][0], v1[4][0]},
+                          {v1[3][0], v1[1][0], v1[5][0]},
+                          {v1[4][0], v1[5][0], v1[2][0]}};
+    for (Int i = 0; i < 3; i++)
+        for (Int j = 0; j < 3; j++)
+            fit.M[i][j] = m[i][j];
+    fit.a = MatDoub(3, 1);
+    for (Int i = 0; i < 3; i++)
+        fit.a[i][0] = v2[i][0];
+    fit.d = v2[3][0];
+
+    const MatDoub &M = fit.M;
+    Doub I = (M[0][0] + M[1][1]) + M[2][2];
+    Doub J = M[0][0] * M[1][1] + M[0][0] * M[2][2] + M[1][1] * M[2][2] - SQR(M[0][1]) - SQR(M[1][2]) -
+             SQR(M[0][2]);
+    fit.TestEllip = 4.0 * J - I * I;
+    fit.outlierWarning = std::abs(fit.TestEllip - 1.0) > 0.1;
+    return fit;
+}
+
+CalibrationParameters calibrationOf(const EllipsoidFit &fit, Doub Hm)
+{
+    MatDoub M = fit.M, a = fit.a;
+    CalibrationParameters p;
+    MatDoub Minv = inverse(M);
+    p.Bias = Minv * a;
+    for (Int i = 0; i < 3; i++)
+        p.Bias[i][0] = -p.Bias[i][0];
+
+    Unsymmeig f(M, true, false);
+    MatDoub V = f.zz;
+    for (Int j = 0; j < 3; j++) {
+        Doub NormRow = std::sqrt(SQR(V[0][j]) + SQR(V[1][j]) + SQR(V[2][j]));
+        for (Int i = 0; i < 3; i++)
+            V[i][j] /= NormRow;
+    }
+    MatDoub EigDag(3, 3, 0.0);
+    for (Int i = 0; i < 3; i++)
+        EigDag[i][i] = f.wri[i].real();
+    MatDoub EigDaginv = inverse(EigDag);
+
+    // a^T M^-1 a through the eigen-decomposition of M.
+    MatDoub Vta = V.t() * a;
+    MatDoub Temp = (Vta.t() * EigDaginv) * Vta;
+    Doub alphaT = Hm * Hm / (fit.d - Temp[0][0]);
+
+    MatDoub SqrtEigDag(3, 3, 0.0);
+    for (Int i = 0; i < 3; i++) {
+        Doub lambda = EigDag[i][i];
+        SqrtEigDag[i][i] = lambda * alphaT > 0 ? std::sqrt(lambda * alphaT) : std::sqrt(lambda * (-alphaT));
+    }
+    MatDoub Ainv = (V * SqrtEigDag) * V.t();
+    p.A = inverse(Ainv);
+    return p;
+}
+
+} // namespace
+
+void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10])
+{
+    terms[0] = x * x;
+    terms[1] = y * y;
+    terms[2] = z * z;
+    terms[3] = (x + x) * y;
+    terms[4] = (x + x) * z;
+    terms[5] = (y + y) * z;
+    terms[6] = x + x;
+    terms[7] = y + y;
+    terms[8] = z + z;
+    terms[9] = 1.0;
+}
+
+MatDoub scatterMatrix(const MatDoub &Mag, Int n)
+{
+    Doub sums[10][10] = {};
+    for (Int k = 0; k < n; k++) {
+        Doub t[10];
+        quadricTerms(Mag[k][0], Mag[k][1], Mag[k][2], t);
+        for (Int i = 0; i < 10; i++)
+            for (Int j = i; j < 10; j++)
+                sums[i][j] += t[i] * t[j];
+    }
+    // The product is symmetric term by term, so the lower triangle is a mirror.
+    MatDoub K(10, 10);
+    for (Int i = 0; i < 10; i++)
+        for (Int j = 0; j < 10; j++)
+            K[i][j] = i <= j ? sums[i][j] : sums[j][i];
+    return K;
+}
+
+std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n) { return FitEllipsoid(scatterMatrix(Mag, n)); }
+
+std::optional<EllipsoidFit> FitEllipsoid(MatDoub K)
+{
+    try {
+        if (K[9][9] > 0 && !spansSpace(K))
+            return std::nullopt;
+        EllipsoidFit fit = fitQuadric(K);
+        if (allFinite(fit.M) && allFinite(fit.a) && std::isfinite(fit.d) && std::isfinite(fit.TestEllip))
+            return fit;
+    } catch (Int) {
+        // The library has printed its error line; the caller reports the failure.
+    }
+    return std::nullopt;
+}
+
+std::optional<CalibrationParameters> DeriveCalibration(const EllipsoidFit &fit, Doub Hm)
+{
+    try {
+        CalibrationParameters p = calibrationOf(fit, Hm);
+        if (allFinite(p.Bias) && allFinite(p.A))
+            return p;
+    } catch (Int) {
+        // As in FitEllipsoid: printed already, reported by the caller.
+    }
+    return std::nullopt;
+}

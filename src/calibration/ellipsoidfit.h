@@ -1,0 +1,44 @@
+// Direct ellipsoid-specific least-squares fit and the calibration derived
+// from it: the bias b (the centre) and the symmetric matrix A that maps the
+// sphere of radius Hm onto the fitted ellipsoid, h_cal = A^-1 (h - b).
+#ifndef TAVRIN_ELLIPSOIDFIT_H
+#define TAVRIN_ELLIPSOIDFIT_H
+
+#include "nr3.h"
+
+#include <optional>
+
+/// The fitted quadric h^T M h + 2 a^T h + d = 0 and its ellipsoid test.
+struct EllipsoidFit {
+    MatDoub M;     ///< 3x3, symmetric
+    MatDoub a;     ///< 3x1
+    Doub d = 0.0;
+    Doub TestEllip = 0.0;        ///< 4J - I^2: 1 for a sphere, lower the flatter
+    Bool outlierWarning = false; ///< |TestEllip - 1| > 0.1
+};
+
+struct CalibrationParameters {
+    MatDoub Bias; ///< 3x1
+    MatDoub A;    ///< 3x3
+};
+
+/// The ten per-point terms of the quadric, in the order of the design matrix.
+void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10]);
+
+/// The scatter matrix D D^T of rows 0 to n - 1 of Mag, summed point by point
+/// in the order of the matrix product, so bit for bit the same without D.
+MatDoub scatterMatrix(const MatDoub &Mag, Int n);
+
+/// Fits the quadric to rows 0 to n - 1 of Mag. Empty when the points lie on
+/// a line or a plane, when the fit fails numerically (the library has printed
+/// its error line), or when it is not finite.
+std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n);
+
+/// The fit from a scatter matrix already summed.
+std::optional<EllipsoidFit> FitEllipsoid(MatDoub K);
+
+/// Bias and A of a fitted quadric for the field norm Hm. Empty when a step
+/// fails numerically or any of the twelve values is not finite.
+std::optional<CalibrationParameters> DeriveCalibration(const EllipsoidFit &fit, Doub Hm);
+
+#endif

@@ -1,0 +1,52 @@
+#include "parametersfile.h"
+
+#include <QSaveFile>
+
+namespace {
+
+constexpr int fieldWidth = 10;
+
+// Under the field width every write is right-aligned to ten characters, the
+// line end included: a line end becomes nine blanks and a line feed.
+QByteArray field(const QString &text) { return text.rightJustified(fieldWidth).toUtf8(); }
+
+const QByteArray paddedLineEnd = field(QStringLiteral("\n"));
+
+QByteArray row(const QStringList &texts, int first)
+{
+    return field(texts.value(first)) + field(texts.value(first + 1)) + field(texts.value(first + 2)) +
+           paddedLineEnd;
+}
+
+} // namespace
+
+QByteArray ParametersFileBytes(const QStringList &texts)
+{
+    QByteArray out;
+    out += "These calibration parameters have been created with the software Tavrin\n";
+    out += "from the KELD Group (https://keld.example.org).\n";
+    out += "Method: Q. Li and J. G. Griffiths, \"Least squares ellipsoid specific fitting\",\n";
+    out += "Proceedings of Geometric Modeling and Processing 2004, pp. 335-340, "
+           "https://doi.org/10.1109/GMAP.2004.1290055\n";
+    out += QByteArray(87, '-') + "\n";
+    out += "\n";
+    out += "The hard iron bias equals:\n";
+    out += "\n";
+    out += row(texts, 0) + paddedLineEnd;
+    out += field(QStringLiteral("The combined matrix equals:")) + paddedLineEnd + paddedLineEnd;
+    out += row(texts, 3) + row(texts, 6) + row(texts, 9);
+    return out;
+}
+
+bool WriteParametersFile(const QString &path, const QStringList &texts)
+{
+    if (path.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    const QByteArray bytes = ParametersFileBytes(texts);
+    if (file.write(bytes) != bytes.size())
+        return false;
+    return file.commit();
+}

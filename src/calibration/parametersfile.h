@@ -1,0 +1,18 @@
+// The calibration parameters file: a credit header, the bias line and the
+// three rows of A, each value right-aligned in a field of ten characters.
+#ifndef TAVRIN_PARAMETERSFILE_H
+#define TAVRIN_PARAMETERSFILE_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+/// The file's bytes for the twelve result texts (Bias_1 to Bias_3, then A
+/// by rows), with "\n" line ends.
+QByteArray ParametersFileBytes(const QStringList &texts);
+
+/// Writes the file atomically: an existing file is replaced only by a
+/// complete new one. False when it cannot be written.
+bool WriteParametersFile(const QString &path, const QStringList &texts);
+
+#endif

@@ -1,0 +1,165 @@
+#include "rawdata.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// A field is text between separators; it must be one whole, finite number in
+// the C locale's syntax, with an optional leading '+' as QString::toDouble takes it.
+bool parseNumber(const char *begin, const char *end, double &value)
+{
+    if (begin != end && *begin == '+' && ++begin != end && *begin == '-')
+        return false;
+    auto [ptr, ec] = std::from_chars(begin, end, value);
+    return ec == std::errc() && ptr == end && std::isfinite(value);
+}
+
+bool isSeparator(char c) { return c == '\t' || c == ' '; }
+
+enum class LineKind { Blank, Point, Bad };
+
+LineKind splitLine(const char *begin, const char *end, double point[3])
+{
+    const char *p = begin;
+    while (p != end && isSeparator(*p))
+        ++p;
+    if (p == end)
+        return LineKind::Blank;
+
+    p = begin;
+    for (int field = 0; field < 3; ++field) {
+        const char *fieldEnd = p;
+        while (fieldEnd != end && !isSeparator(*fieldEnd))
+            ++fieldEnd;
+        if (!parseNumber(p, fieldEnd, point[field]))
+            return LineKind::Bad;
+        if (fieldEnd == end)
+            return field == 2 ? LineKind::Point : LineKind::Bad;
+        p = fieldEnd + 1;
+    }
+    // One separator may follow the third number; anything after it is a fourth field.
+    return p == end ? LineKind::Point : LineKind::Bad;
+}
+
+// Splits complete lines as they arrive, so a file is read in bounded chunks.
+class Splitter {
+public:
+    explicit Splitter(RawData &data) : data(data) {}
+
+    // Takes the lines in [begin, end); the last one need not be terminated.
+    // Returns false once reading must stop.
+    bool lines(const char *begin, const char *end)
+    {
+        while (begin != end) {
+            const char *newline = static_cast<const char *>(std::memchr(begin, '\n', size_t(end - begin)));
+            const char *lineEnd = newline ? newline : end;
+            if (!line(begin, lineEnd))
+                return false;
+            begin = newline ? newline + 1 : end;
+        }
+        return true;
+    }
+
+    bool fail(RawDataStatus status, const char *begin, const char *end)
+    {
+        constexpr int shownLength = 80;
+        data.status = status;
+        data.badLineNumber = data.linesRead + 1;
+        data.badLine = QString::fromUtf8(begin, int(std::min<ptrdiff_t>(end - begin, shownLength)));
+        data.numLines = 0;
+        return false;
+    }
+
+private:
+    bool line(const char *begin, const char *end)
+    {
+        if (end != begin && end[-1] == '\r')
+            --end;
+        double point[3];
+        switch (splitLine(begin, end, point)) {
+        case LineKind::Bad:
+            return fail(RawDataStatus::BadFormat, begin, end);
+        case LineKind::Point:
+            if (data.numLines == RawData::Capacity)
+                return fail(RawDataStatus::TooManyLines, begin, end);
+            for (int c = 0; c < 3; ++c)
+                data.Mag[data.numLines][c] = point[c];
+            ++data.numLines;
+            break;
+        case LineKind::Blank:
+            break;
+        }
+        ++data.linesRead;
+        return true;
+    }
+
+    RawData &data;
+};
+
+const QByteArray utf8Bom("\xEF\xBB\xBF");
+
+void echoNewlines(int count)
+{
+    char block[4096];
+    std::memset(block, '\n', sizeof block);
+    for (; count > 0; count -= int(sizeof block))
+        std::fwrite(block, 1, size_t(std::min(count, int(sizeof block))), stdout);
+}
+
+} // namespace
+
+RawData ParseRawData(const QByteArray &bytes)
+{
+    RawData data;
+    const int start = bytes.startsWith(utf8Bom) ? utf8Bom.size() : 0;
+    Splitter(data).lines(bytes.constData() + start, bytes.constData() + bytes.size());
+    return data;
+}
+
+RawData ReadRawData(const QString &filename, LineEcho echo)
+{
+    RawData data;
+    QFile file(filename);
+    if (QFileInfo(filename).isDir() || !file.open(QIODevice::ReadOnly)) {
+        data.status = RawDataStatus::CannotOpen;
+        return data;
+    }
+
+    // Read in bounded chunks, splitting the complete lines of each. A line
+    // that outgrows longestLine without ending is no measurement line, and
+    // must not make the reader swallow a huge file.
+    constexpr qint64 chunkSize = 1 << 20;
+    constexpr qint64 longestLine = 1 << 20;
+    Splitter splitter(data);
+    QByteArray pending = file.read(chunkSize);
+    if (pending.startsWith(utf8Bom))
+        pending.remove(0, utf8Bom.size());
+    bool reading = true;
+    while (reading) {
+        const int lastNewline = pending.lastIndexOf('\n');
+        if (lastNewline >= 0) {
+            reading = splitter.lines(pending.constData(), pending.constData() + lastNewline + 1);
+            pending.remove(0, lastNewline + 1);
+        } else if (pending.size() > longestLine) {
+            reading = splitter.fail(RawDataStatus::BadFormat, pending.constData(), pending.constData() + pending.size());
+        }
+        if (!reading)
+            break;
+        const QByteArray chunk = file.read(chunkSize);
+        if (chunk.isEmpty())
+            break;
+        pending.append(chunk);
+    }
+    if (reading)
+        splitter.lines(pending.constData(), pending.constData() + pending.size());
+    if (echo == LineEcho::Newlines)
+        echoNewlines(data.linesRead);
+    return data;
+}

@@ -1,0 +1,183 @@
+#include "ellipsoidfit.h"
+#include "gaussj.h"
+#include "synthetic.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+CalibrationParameters calibrate(const MatDoub &p, Doub Hm, EllipsoidFit *fitOut = nullptr)
+{
+    std::optional<EllipsoidFit> fit = FitEllipsoid(p, p.nrows());
+    EXPECT_TRUE(fit.has_value());
+    if (!fit)
+        return {};
+    if (fitOut)
+        *fitOut = *fit;
+    std::optional<CalibrationParameters> c = DeriveCalibration(*fit, Hm);
+    EXPECT_TRUE(c.has_value());
+    return c ? *c : CalibrationParameters{};
+}
+
+// A rotation by angles about z, y and x, times the diagonal of semi-axes, times its transpose.
+Truth rotatedEllipsoid(Doub s0, Doub s1, Doub s2, Doub az, Doub ay, Doub ax, Doub bx, Doub by, Doub bz)
+{
+    const Doub cz = std::cos(az), sz = std::sin(az), cy = std::cos(ay), sy = std::sin(ay), cx = std::cos(ax),
+               sx = std::sin(ax);
+    const Doub R[3][3] = {{cz * cy, cz * sy * sx - sz * cx, cz * sy * cx + sz * sx},
+                          {sz * cy, sz * sy * sx + cz * cx, sz * sy * cx - cz * sx},
+                          {-sy, cy * sx, cy * cx}};
+    const Doub s[3] = {s0, s1, s2};
+    Truth t{{}, {bx, by, bz}};
+    for (Int i = 0; i < 3; i++)
+        for (Int j = 0; j < 3; j++)
+            for (Int k = 0; k < 3; k++)
+                t.A0[i][j] += R[i][k] * s[k] * R[j][k];
+    return t;
+}
+
+bool fails(const MatDoub &p)
+{
+    testing::internal::CaptureStdout();
+    std::optional<EllipsoidFit> fit = FitEllipsoid(p, p.nrows());
+    bool failed = !fit || !DeriveCalibration(*fit, 48.0);
+    testing::internal::GetCapturedStdout();
+    return failed;
+}
+
+} // namespace
+
+TEST(EllipsoidFit, NoisySphere)
+{
+    const Doub r = 50.0, Hm = 48.0;
+    MatDoub p = ellipsoidPoints(sphereTruth(r / Hm, 10, -20, 30), Hm, 3000, 0.2, 1);
+    EllipsoidFit fit;
+    CalibrationParameters c = calibrate(p, Hm, &fit);
+    EXPECT_NEAR(fit.TestEllip, 1.0, 1e-4);
+    EXPECT_FALSE(fit.outlierWarning);
+    EXPECT_NEAR(c.Bias[0][0], 10.0, 0.05);
+    EXPECT_NEAR(c.Bias[1][0], -20.0, 0.05);
+    EXPECT_NEAR(c.Bias[2][0], 30.0, 0.05);
+    for (Int i = 0; i < 3; i++)
+        for (Int j = 0; j < 3; j++)
+            EXPECT_NEAR(c.A[i][j], i == j ? r / Hm : 0.0, 1e-3);
+}
+
+TEST(EllipsoidFit, TestValueSeparatesRoundFromFlat)
+{
+    EllipsoidFit fit;
+    calibrate(ellipsoidPoints(sphereTruth(1.0, 0, 0, 0), 1.0, 2000, 0.0, 2), 1.0, &fit);
+    EXPECT_NEAR(fit.TestEllip, 1.0, 1e-9);
+
+    Truth t = sphereTruth(1.0, 1, 2, 3);
+    t.A0[2][2] = 1.2;
+    calibrate(ellipsoidPoints(t, 40.0, 2000, 0.01, 3), 40.0, &fit);
+    EXPECT_GT(fit.TestEllip, 0.9);
+    EXPECT_FALSE(fit.outlierWarning);
+
+    t.A0[2][2] = 1.3;
+    calibrate(ellipsoidPoints(t, 40.0, 2000, 0.01, 3), 40.0, &fit);
+    EXPECT_NEAR(fit.TestEllip, 0.86, 0.01);
+    EXPECT_TRUE(fit.outlierWarning);
+}
+
+TEST(EllipsoidFit, RecoversRotatedSoftIronAndBias)
+{
+    const Doub Hm = 48.0, sigma = 0.1;
+    const Int n = 5000;
+    Truth t = rotatedEllipsoid(1.15, 0.92, 1.04, 0.4, -0.7, 1.1, 12.5, -7.25, 20.0);
+    CalibrationParameters c = calibrate(ellipsoidPoints(t, Hm, n, sigma, 4), Hm);
+    // Centre and shape errors of a least-squares fit shrink like sigma / sqrt(n).
+    const Doub biasTol = 10 * sigma / std::sqrt(Doub(n));
+    const Doub shapeTol = 10 * sigma / (Hm * std::sqrt(Doub(n)));
+    for (Int i = 0; i < 3; i++) {
+        EXPECT_NEAR(c.Bias[i][0], t.b0[i], biasTol);
+        for (Int j = 0; j < 3; j++) {
+            EXPECT_NEAR(c.A[i][j], t.A0[i][j], shapeTol) << i << j;
+        }
+    }
+}
+
+TEST(EllipsoidFit, HmOnlyScalesA)
+{
+    MatDoub p = ellipsoidPoints(rotatedEllipsoid(1.1, 0.9, 1.0, 0.3, 0.2, 0.1, 5, 6, 7), 48.0, 1000, 0.3, 5);
+    CalibrationParameters once = calibrate(p, 48.0), twice = calibrate(p, 96.0);
+    for (Int i = 0; i < 3; i++) {
+        EXPECT_EQ(twice.Bias[i][0], once.Bias[i][0]);
+        for (Int j = 0; j < 3; j++)
+            EXPECT_NEAR(twice.A[i][j], once.A[i][j] / 2, 1e-15);
+    }
+}
+
+TEST(EllipsoidFit, CalibratedSurfaceHasNormHm)
+{
+    const Doub Hm = 48.0;
+    Truth t = rotatedEllipsoid(1.3, 0.8, 1.0, 0.9, 0.5, -0.3, -30, 4, 11);
+    MatDoub p = ellipsoidPoints(t, Hm, 2000, 0.0, 6);
+    CalibrationParameters c = calibrate(p, Hm);
+    MatDoub Ainv(c.A);
+    gaussj(Ainv);
+    for (Int k = 0; k < p.nrows(); k += 97) {
+        Doub norm2 = 0.0;
+        for (Int i = 0; i < 3; i++) {
+            Doub v = 0.0;
+            for (Int j = 0; j < 3; j++)
+                v += Ainv[i][j] * (p[k][j] - c.Bias[j][0]);
+            norm2 += v * v;
+        }
+        EXPECT_NEAR(std::sqrt(norm2), Hm, 1e-6);
+    }
+    for (Int i = 0; i < 3; i++)
+        for (Int j = 0; j < 3; j++)
+            EXPECT_NEAR(c.A[i][j], c.A[j][i], 1e-12);
+}
+
+TEST(EllipsoidFit, DegeneratePointSetsFailCleanly)
+{
+    EXPECT_TRUE(fails(MatDoub(0, 3)));
+
+    MatDoub line(50, 3);
+    for (Int k = 0; k < 50; k++) {
+        line[k][0] = k - 25.0;
+        line[k][1] = 0.0;
+        line[k][2] = 0.0;
+    }
+    EXPECT_TRUE(fails(line));
+
+    MatDoub plane(200, 3);
+    for (Int k = 0; k < 200; k++) {
+        plane[k][0] = 40 * std::cos(0.1 * k);
+        plane[k][1] = 40 * std::sin(0.1 * k) + 0.01 * k;
+        plane[k][2] = 5.0;
+    }
+    EXPECT_TRUE(fails(plane));
+
+    MatDoub same(20, 3, 1.0);
+    EXPECT_TRUE(fails(same));
+}
+
+TEST(EllipsoidFit, EmptySetPrintsTheSingularMatrixError)
+{
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(FitEllipsoid(MatDoub(0, 3), 0).has_value());
+    EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("ERROR: gaussj: Singular Matrix\n", 0), 0u);
+}
+
+TEST(EllipsoidFit, ScatterMatrixEqualsTheDesignProductBitForBit)
+{
+    MatDoub p = ellipsoidPoints(rotatedEllipsoid(1.1, 0.9, 1.0, 0.3, 0.2, 0.1, 5, 6, 7), 48.0, 777, 0.3, 8);
+    MatDoub D(10, p.nrows());
+    for (Int k = 0; k < p.nrows(); k++) {
+        Doub t[10];
+        quadricTerms(p[k][0], p[k][1], p[k][2], t);
+        for (Int i = 0; i < 10; i++)
+            D[i][k] = t[i];
+    }
+    MatDoub expected = D * D.t();
+    MatDoub K = scatterMatrix(p, p.nrows());
+    for (Int i = 0; i < 10; i++)
+        for (Int j = 0; j < 10; j++)
+            EXPECT_EQ(K[i][j], expected[i][j]) << i << ", " << j;
+}
