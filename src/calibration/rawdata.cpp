@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -51,7 +52,12 @@ LineKind splitLine(const char *begin, const char *end, double point[3])
 // Splits complete lines as they arrive, so a file is read in bounded chunks.
 class Splitter {
 public:
-    explicit Splitter(RawData &data) : data(data) {}
+    // A point line holds at least "1 2 3\n", so a file of size bytes holds no
+    // more points than this: one allocation of the table, never a copy.
+    Splitter(RawData &data, qint64 size) : data(data)
+    {
+        data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, size / 6 + 1)), 3);
+    }
 
     // Takes the lines in [begin, end); the last one need not be terminated.
     // Returns false once reading must stop.
@@ -89,6 +95,8 @@ private:
         case LineKind::Point:
             if (data.numLines == RawData::Capacity)
                 return fail(RawDataStatus::TooManyLines, begin, end);
+            if (data.numLines == data.Mag.nrows())
+                grow();
             for (int c = 0; c < 3; ++c)
                 data.Mag[data.numLines][c] = point[c];
             ++data.numLines;
@@ -98,6 +106,17 @@ private:
         }
         ++data.linesRead;
         return true;
+    }
+
+    // Only for files whose size was not known in advance (pipes, special files).
+    void grow()
+    {
+        const int rows = std::min(RawData::Capacity, std::max(4096, 2 * data.Mag.nrows()));
+        MatDoub bigger(rows, 3);
+        for (int k = 0; k < data.numLines; ++k)
+            for (int c = 0; c < 3; ++c)
+                bigger[k][c] = data.Mag[k][c];
+        data.Mag = std::move(bigger);
     }
 
     RawData &data;
@@ -119,7 +138,7 @@ RawData ParseRawData(const QByteArray &bytes)
 {
     RawData data;
     const int start = bytes.startsWith(utf8Bom) ? utf8Bom.size() : 0;
-    Splitter(data).lines(bytes.constData() + start, bytes.constData() + bytes.size());
+    Splitter(data, bytes.size()).lines(bytes.constData() + start, bytes.constData() + bytes.size());
     return data;
 }
 
@@ -137,7 +156,7 @@ RawData ReadRawData(const QString &filename, LineEcho echo)
     // must not make the reader swallow a huge file.
     constexpr qint64 chunkSize = 1 << 20;
     constexpr qint64 longestLine = 1 << 20;
-    Splitter splitter(data);
+    Splitter splitter(data, file.size());
     QByteArray pending = file.read(chunkSize);
     if (pending.startsWith(utf8Bom))
         pending.remove(0, utf8Bom.size());
@@ -146,7 +165,9 @@ RawData ReadRawData(const QString &filename, LineEcho echo)
         const int lastNewline = pending.lastIndexOf('\n');
         if (lastNewline >= 0) {
             reading = splitter.lines(pending.constData(), pending.constData() + lastNewline + 1);
-            pending.remove(0, lastNewline + 1);
+            // A fresh copy of the short remainder: removing from the front
+            // would keep the buffer's allocation growing with the file.
+            pending = QByteArray(pending.constData() + lastNewline + 1, pending.size() - lastNewline - 1);
         } else if (pending.size() > longestLine) {
             reading = splitter.fail(RawDataStatus::BadFormat, pending.constData(), pending.constData() + pending.size());
         }

@@ -17,7 +17,7 @@ struct RawData {
     static constexpr int Capacity = 500000;
 
     RawDataStatus status = RawDataStatus::Loaded;
-    MatDoub Mag{Capacity, 3}; ///< rows 0 to numLines - 1 hold the points
+    MatDoub Mag{0, 3};        ///< rows 0 to numLines - 1 hold the points; grows up to Capacity rows
     int numLines = 0;         ///< points loaded (blank lines are no points)
     int linesRead = 0;        ///< lines of the file read before the end or the offending line
     int badLineNumber = 0;    ///< 1-based line of a BadFormat or TooManyLines outcome

@@ -97,6 +97,18 @@ public:
                 v[i][j] = a;
     }
     NRmatrix(const NRmatrix &rhs) : NRmatrix(rhs.nn, rhs.mm) { copyfrom(rhs); }
+    NRmatrix(NRmatrix &&rhs) noexcept : nn(rhs.nn), mm(rhs.mm), v(rhs.v)
+    {
+        rhs.nn = rhs.mm = 0;
+        rhs.v = nullptr;
+    }
+    NRmatrix &operator=(NRmatrix &&rhs) noexcept
+    {
+        SWAP(nn, rhs.nn);
+        SWAP(mm, rhs.mm);
+        SWAP(v, rhs.v);
+        return *this;
+    }
     NRmatrix &operator=(const NRmatrix &rhs)
     {
         if (this == &rhs)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 TEST(Vector, NonPositiveSizesHoldNoStorage)
 {
@@ -211,4 +212,18 @@ TEST(ErrorReport, PrintsHeaderNameAndLineThenThrowsOne)
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "ERROR: some failure\n     in file containers_test.cpp at line " +
                        std::to_string(line) + "\n");
+}
+
+TEST(Matrix, MovingHandsOverTheStorage)
+{
+    MatDoub a(4, 2, 3.0);
+    Doub *block = a.v[0];
+    MatDoub b(std::move(a));
+    EXPECT_EQ(b.v[0], block);
+    EXPECT_EQ(b.nrows(), 4);
+    EXPECT_EQ(a.v, nullptr);
+    MatDoub c(1, 1, 0.0);
+    c = std::move(b);
+    EXPECT_EQ(c.v[0], block);
+    EXPECT_EQ(c[3][1], 3.0);
 }

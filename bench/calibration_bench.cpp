@@ -1,0 +1,107 @@
+// Times reading, fitting and deriving on a 500000-line file against reading
+// the file's bytes and counting its lines, and measures the peak memory of a
+// whole calibration in a fresh process.
+//   calibration_bench [runs]        the benchmark (default 11 runs, medians)
+//   calibration_bench --once FILE   one calibration; prints its peak RSS in kB
+#include "calibration.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <vector>
+
+namespace {
+
+double medianMs(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int r = 0; r < runs; r++) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void writeSampleFile(const QString &path, int lines)
+{
+    std::mt19937 rng(1);
+    std::normal_distribution<double> gauss;
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    QByteArray out;
+    for (int k = 0; k < lines; k++) {
+        double u[3] = {gauss(rng), gauss(rng), gauss(rng)};
+        double n = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
+        char line[96];
+        int len = std::snprintf(line, sizeof line, "%.4f\t%.4f\t%.4f\n", 12.5 + 52 * u[0] / n + 0.2 * gauss(rng),
+                                -7.3 + 45 * u[1] / n + 0.2 * gauss(rng), 20.1 + 49 * u[2] / n + 0.2 * gauss(rng));
+        out.append(line, len);
+    }
+    f.write(out);
+}
+
+long peakRssKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 3 && args[1] == "--once") {
+        CalibrationRun run = CalibrateFile(48.0, args[2]);
+        std::printf("%ld\n", run.error ? -1L : peakRssKb());
+        return run.error ? 1 : 0;
+    }
+    const int runs = args.size() > 1 ? args[1].toInt() : 11;
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("raw500000.txt");
+    writeSampleFile(path, RawData::Capacity);
+
+    long lines = 0;
+    const double bytesMs = medianMs(runs, [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        lines = f.readAll().count('\n');
+    });
+    RawData raw;
+    const double readMs = medianMs(runs, [&] { raw = ReadRawData(path); });
+    std::optional<EllipsoidFit> fit;
+    const double fitMs = medianMs(runs, [&] { fit = FitEllipsoid(raw.Mag, raw.numLines); });
+    const double deriveMs = medianMs(runs, [&] { DeriveCalibration(*fit, 48.0); });
+    const double wholeMs = medianMs(runs, [&] { CalibrateFile(48.0, path); });
+
+    QProcess once;
+    once.start(app.applicationFilePath(), {"--once", path});
+    once.waitForFinished(-1);
+    const long peakKb = once.readAllStandardOutput().trimmed().toLong();
+
+    std::printf("file: %ld lines, %lld bytes; medians of %d runs\n", lines, QFile(path).size(), runs);
+    std::printf("  read bytes and count lines  %8.1f ms\n", bytesMs);
+    std::printf("  ReadRawData                 %8.1f ms\n", readMs);
+    std::printf("  FitEllipsoid                %8.1f ms\n", fitMs);
+    std::printf("  DeriveCalibration           %8.3f ms\n", deriveMs);
+    std::printf("  whole calibration           %8.1f ms  = %.1f x reading the bytes (target <= 10)\n", wholeMs,
+                wholeMs / bytesMs);
+    std::printf("  peak memory of a calibration process %.1f MB (target < 64)\n", peakKb / 1024.0);
+    return 0;
+}
