@@ -4,6 +4,7 @@
 //   calibration_bench [runs]        the benchmark (default 11 runs, medians)
 //   calibration_bench --once FILE   one calibration; prints its peak RSS in kB
 #include "calibration.h"
+#include "timing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,18 +23,6 @@
 
 namespace {
 
-double medianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int r = 0; r < runs; r++) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 void writeSampleFile(const QString &path, int lines)
 {

@@ -2,6 +2,7 @@
 // file, beside the calibration core's own time for the same file.
 //   dialog_bench FILE [runs]   (run with QT_QPA_PLATFORM=offscreen)
 #include "calibration.h"
+#include "timing.h"
 #include "fen_tavrin.h"
 #include "modaldialogs.h"
 
@@ -14,23 +15,6 @@
 #include <cstdio>
 #include <functional>
 #include <vector>
-
-namespace {
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int r = 0; r < runs; r++) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -49,12 +33,10 @@ int main(int argc, char *argv[])
     // Interleaved, so both see the same machine load.
     std::vector<double> core, gui;
     for (int r = 0; r < runs; r++) {
-        core.push_back(medianMs(1, [&] { CalibrateFile(48.0, file, LineEcho::Newlines); }));
-        gui.push_back(medianMs(1, [&] { calibrate->click(); }));
+        core.push_back(elapsedMs([&] { CalibrateFile(48.0, file, LineEcho::Newlines); }));
+        gui.push_back(elapsedMs([&] { calibrate->click(); }));
     }
-    std::sort(core.begin(), core.end());
-    std::sort(gui.begin(), gui.end());
-    const double c = core[core.size() / 2], g = gui[gui.size() / 2];
+    const double c = median(core), g = median(gui);
     std::fprintf(stderr, "core %.1f ms, dialog %.1f ms (medians of %d), dialog/core = %.3f (target <= 1.20)\n", c, g,
                  runs, g / c);
     return 0;
