@@ -60,9 +60,13 @@ public:
     }
 
     // Takes the lines in [begin, end); the last one need not be terminated.
+    // A UTF-8 byte-order mark at the very start of the file is dropped.
     // Returns false once reading must stop.
     bool lines(const char *begin, const char *end)
     {
+        if (atStart && end - begin >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0)
+            begin += 3;
+        atStart = false;
         while (begin != end) {
             const char *newline = static_cast<const char *>(std::memchr(begin, '\n', size_t(end - begin)));
             const char *lineEnd = newline ? newline : end;
@@ -120,9 +124,8 @@ private:
     }
 
     RawData &data;
+    bool atStart = true;
 };
-
-const QByteArray utf8Bom("\xEF\xBB\xBF");
 
 void echoNewlines(int count)
 {
@@ -137,8 +140,7 @@ void echoNewlines(int count)
 RawData ParseRawData(const QByteArray &bytes)
 {
     RawData data;
-    const int start = bytes.startsWith(utf8Bom) ? utf8Bom.size() : 0;
-    Splitter(data, bytes.size()).lines(bytes.constData() + start, bytes.constData() + bytes.size());
+    Splitter(data, bytes.size()).lines(bytes.constData(), bytes.constData() + bytes.size());
     return data;
 }
 
@@ -158,8 +160,6 @@ RawData ReadRawData(const QString &filename, LineEcho echo)
     constexpr qint64 longestLine = 1 << 20;
     Splitter splitter(data, file.size());
     QByteArray pending = file.read(chunkSize);
-    if (pending.startsWith(utf8Bom))
-        pending.remove(0, utf8Bom.size());
     bool reading = true;
     while (reading) {
         const int lastNewline = pending.lastIndexOf('\n');
