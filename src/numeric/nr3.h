@@ -39,10 +39,16 @@ inline const char *nrbasename(const char *path)
     return base;
 }
 
+// Where the error lines go: standard output unless the calling thread points
+// it elsewhere, or silences them with nullptr.
+inline thread_local std::FILE *nrerrfile = stdout;
+
 [[noreturn]] inline void nrraise(const char *msg, const char *file, Int line)
 {
-    std::printf("ERROR: %s\n     in file %s at line %d\n", msg, nrbasename(file), line);
-    std::fflush(stdout);
+    if (nrerrfile) {
+        std::fprintf(nrerrfile, "ERROR: %s\n     in file %s at line %d\n", msg, nrbasename(file), line);
+        std::fflush(nrerrfile);
+    }
     throw Int(1);
 }
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
+#include <thread>
 #include <utility>
 
 TEST(Vector, NonPositiveSizesHoldNoStorage)
@@ -212,6 +215,27 @@ TEST(ErrorReport, PrintsHeaderNameAndLineThenThrowsOne)
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "ERROR: some failure\n     in file containers_test.cpp at line " +
                        std::to_string(line) + "\n");
+}
+
+TEST(ErrorReport, GoesWhereTheThreadPointsItOrNowhere)
+{
+    std::FILE *sink = std::tmpfile();
+    ASSERT_NE(sink, nullptr);
+    testing::internal::CaptureStdout();
+    std::thread([sink] {
+        nrerrfile = sink;
+        EXPECT_THROW(raiseerror("redirected"), Int);
+        nrerrfile = nullptr;
+        EXPECT_THROW(raiseerror("silenced"), Int);
+    }).join();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(nrerrfile, stdout);
+    std::rewind(sink);
+    char text[64] = {};
+    EXPECT_GT(std::fread(text, 1, sizeof text - 1, sink), 0u);
+    EXPECT_EQ(std::string(text).rfind("ERROR: redirected\n", 0), 0u);
+    EXPECT_EQ(std::string(text).find("silenced"), std::string::npos);
+    std::fclose(sink);
 }
 
 TEST(Matrix, MovingHandsOverTheStorage)
