@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 #include <charconv>
 #include <cmath>
@@ -148,38 +149,39 @@ RawData ReadRawData(const QString &filename, LineEcho echo)
 {
     RawData data;
     QFile file(filename);
-    if (QFileInfo(filename).isDir() || !file.open(QIODevice::ReadOnly)) {
+    if (QFileInfo(filename).isDir() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         data.status = RawDataStatus::CannotOpen;
         return data;
     }
 
-    // Read in bounded chunks, splitting the complete lines of each. A line
-    // that outgrows longestLine without ending is no measurement line, and
-    // must not make the reader swallow a huge file.
+    // Read in bounded chunks into one buffer, splitting the complete lines of
+    // each and keeping the unfinished last line at the front for the next. A
+    // line that outgrows longestLine without ending is no measurement line,
+    // and must not make the reader swallow a huge file.
     constexpr qint64 chunkSize = 1 << 20;
     constexpr qint64 longestLine = 1 << 20;
     Splitter splitter(data, file.size());
-    QByteArray pending = file.read(chunkSize);
+    QByteArray buffer(longestLine + chunkSize, Qt::Uninitialized);
+    char *const start = buffer.data();
+    qint64 filled = 0;
     bool reading = true;
     while (reading) {
-        const int lastNewline = pending.lastIndexOf('\n');
-        if (lastNewline >= 0) {
-            reading = splitter.lines(pending.constData(), pending.constData() + lastNewline + 1);
-            // A fresh copy of the short remainder: removing from the front
-            // would keep the buffer's allocation growing with the file.
-            pending = QByteArray(pending.constData() + lastNewline + 1, pending.size() - lastNewline - 1);
-        } else if (pending.size() > longestLine) {
-            reading = splitter.fail(RawDataStatus::BadFormat, pending.constData(), pending.constData() + pending.size());
+        const qint64 got = file.read(start + filled, chunkSize);
+        if (got <= 0)
+            break;
+        filled += got;
+        const auto fromEnd = std::find(std::make_reverse_iterator(start + filled), std::make_reverse_iterator(start), '\n');
+        if (fromEnd.base() != start) {
+            const char *lastNewline = fromEnd.base() - 1;
+            reading = splitter.lines(start, lastNewline + 1);
+            filled = start + filled - (lastNewline + 1);
+            std::memmove(start, lastNewline + 1, size_t(filled));
         }
-        if (!reading)
-            break;
-        const QByteArray chunk = file.read(chunkSize);
-        if (chunk.isEmpty())
-            break;
-        pending.append(chunk);
+        if (reading && filled > longestLine)
+            reading = splitter.fail(RawDataStatus::BadFormat, start, start + filled);
     }
     if (reading)
-        splitter.lines(pending.constData(), pending.constData() + pending.size());
+        splitter.lines(start, start + filled);
     if (echo == LineEcho::Newlines)
         echoNewlines(data.linesRead);
     return data;
