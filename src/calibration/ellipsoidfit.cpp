@@ -138,8 +138,8 @@ CalibrationParameters calibrationOf(const EllipsoidFit &fit, Doub Hm)
         Doub lambda = EigDag[i][i];
         SqrtEigDag[i][i] = lambda * alphaT > 0 ? std::sqrt(lambda * alphaT) : std::sqrt(lambda * (-alphaT));
     }
-    MatDoub Ainv = (V * SqrtEigDag) * V.t();
-    p.A = inverse(Ainv);
+    p.Ainv = (V * SqrtEigDag) * V.t();
+    p.A = inverse(p.Ainv);
     return p;
 }
 
@@ -197,7 +197,7 @@ std::optional<CalibrationParameters> DeriveCalibration(const EllipsoidFit &fit, 
 {
     try {
         CalibrationParameters p = calibrationOf(fit, Hm);
-        if (allFinite(p.Bias) && allFinite(p.A))
+        if (allFinite(p.Bias) && allFinite(p.A) && allFinite(p.Ainv))
             return p;
     } catch (Int) {
         // As in FitEllipsoid: printed already, reported by the caller.

@@ -20,6 +20,32 @@ struct EllipsoidFit {
 struct CalibrationParameters {
     MatDoub Bias; ///< 3x1
     MatDoub A;    ///< 3x3
+    MatDoub Ainv; ///< 3x3, the inverse of A as derived, before A was inverted from it
+};
+
+/// The calibrated measurement A^-1 (h - b). The parameters are copied into
+/// plain arrays, which loops over many points keep in registers.
+class Calibrator {
+public:
+    explicit Calibrator(const CalibrationParameters &p)
+    {
+        for (Int i = 0; i < 3; i++) {
+            b[i] = p.Bias[i][0];
+            for (Int j = 0; j < 3; j++)
+                Ainv[i][j] = p.Ainv[i][j];
+        }
+    }
+
+    void operator()(const Doub h[3], Doub out[3]) const
+    {
+        const Doub d[3] = {h[0] - b[0], h[1] - b[1], h[2] - b[2]};
+        for (Int i = 0; i < 3; i++)
+            out[i] = Ainv[i][0] * d[0] + Ainv[i][1] * d[1] + Ainv[i][2] * d[2];
+    }
+
+private:
+    Doub b[3];
+    Doub Ainv[3][3];
 };
 
 /// The ten per-point terms of the quadric, in the order of the design matrix.

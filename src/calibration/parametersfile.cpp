@@ -1,6 +1,6 @@
 #include "parametersfile.h"
 
-#include <QSaveFile>
+#include "atomicfile.h"
 
 namespace {
 
@@ -40,13 +40,5 @@ QByteArray ParametersFileBytes(const QStringList &texts)
 
 bool WriteParametersFile(const QString &path, const QStringList &texts)
 {
-    if (path.isEmpty())
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    const QByteArray bytes = ParametersFileBytes(texts);
-    if (file.write(bytes) != bytes.size())
-        return false;
-    return file.commit();
+    return WriteFileAtomically(path, ParametersFileBytes(texts));
 }

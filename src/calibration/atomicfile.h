@@ -1,0 +1,12 @@
+// Writing a text file so that an existing one is replaced only by a complete
+// new one: the bytes go to a temporary file renamed over the target at the end.
+#ifndef TAVRIN_ATOMICFILE_H
+#define TAVRIN_ATOMICFILE_H
+
+#include <QByteArray>
+#include <QString>
+
+/// False, with the target untouched, when the file cannot be written.
+bool WriteFileAtomically(const QString &path, const QByteArray &bytes);
+
+#endif

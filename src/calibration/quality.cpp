@@ -1,0 +1,125 @@
+#include "quality.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct NormErrorSums {
+    Doub sum = 0.0, squares = 0.0, max = 0.0;
+
+    void add(Doub e)
+    {
+        const Doub a = std::abs(e);
+        sum += a;
+        squares += a * a;
+        max = std::max(max, a);
+    }
+
+    NormError over(Int n) const { return {sum / n, std::sqrt(squares / n), max}; }
+};
+
+void judge(QualityReport &q, const EllipsoidFit &fit)
+{
+    using namespace QualityLimits;
+    QualityReport::Findings &f = q.findings;
+    f.shape = fit.outlierWarning;
+    f.farPoints = q.farPoints > MaxFarShare * q.points;
+    f.emptyCap = q.largestEmptyCap.radius * 180.0 / 3.14159265358979323846 > MaxEmptyCapDegrees;
+    f.fewCells = q.cellsHit < MinCellShare * std::min(Cells, q.points);
+    q.verdict = f.shape || f.farPoints ? Verdict::LikelyOutliers
+                : f.emptyCap || f.fewCells ? Verdict::PoorCoverage
+                                           : Verdict::Good;
+}
+
+Doub calibratedNorm(const Calibrator &calibrate, const Doub *h)
+{
+    Doub c[3];
+    calibrate(h, c);
+    return std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+}
+
+} // namespace
+
+const char *verdictName(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Good:
+        return "good";
+    case Verdict::PoorCoverage:
+        return "poor coverage";
+    case Verdict::LikelyOutliers:
+        return "likely outliers";
+    }
+    return "";
+}
+
+QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit, const CalibrationParameters &p,
+                            Doub Hm)
+{
+    const Calibrator calibrate(p);
+    const Doub b[3] = {p.Bias[0][0], p.Bias[1][0], p.Bias[2][0]};
+    QualityReport q;
+    q.points = n;
+    q.testValue = fit.TestEllip;
+
+    // A robust sigma of e from the median of |e| over an even subsample: a
+    // few outliers barely move it, and 20000 points pin it to about 1 %.
+    const Int stride = std::max<Int>(1, n / 20000);
+    std::vector<Doub> magnitudes;
+    for (Int k = 0; k < n; k += stride)
+        magnitudes.push_back(std::abs(calibratedNorm(calibrate, Mag[k]) - Hm));
+    std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
+    const Doub robustSigma = 1.4826 * magnitudes[magnitudes.size() / 2];
+    q.farLimit = std::max(QualityLimits::FarSigmas * robustSigma, QualityLimits::FarShareOfHm * std::abs(Hm));
+
+    // Good data hits every cell and fills every patch of the sampler long
+    // before its end; the lookups stop there.
+    const EqualAreaCells cells(QualityLimits::Cells);
+    q.cellHit.assign(cells.size(), false);
+    DirectionSampler sampler;
+    for (Int k = 0; k < n && !(q.cellsHit == cells.size() && sampler.full()); k++) {
+        Doub c[3];
+        calibrate(Mag[k], c);
+        const Doub r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+        // A point at the bias has no direction.
+        if (r == 0)
+            continue;
+        if (q.cellsHit < cells.size()) {
+            const Int cell = cells.cellOf(c[0] / r, c[1] / r, c[2] / r);
+            q.cellsHit += !q.cellHit[cell];
+            q.cellHit[cell] = true;
+        }
+        sampler.add({c[0], c[1], c[2]});
+    }
+    q.largestEmptyCap = largestEmptyCapOfSample(sampler.sample());
+
+    // One pass for the norm errors, the far points and the empty cap, which
+    // the search measured against the sample and is measured here against
+    // every point: no point can be farther from its centre than the sample.
+    const Direction &u = q.largestEmptyCap.centre;
+    Doub nearest = std::cos(q.largestEmptyCap.radius);
+    NormErrorSums before, after;
+    for (Int k = 0; k < n; k++) {
+        const Doub *h = Mag[k];
+        const Doub d[3] = {h[0] - b[0], h[1] - b[1], h[2] - b[2]};
+        before.add(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]) - Hm);
+        Doub c[3];
+        calibrate(h, c);
+        const Doub r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+        const Doub e = r - Hm;
+        if (std::abs(e) > after.max)
+            q.worstPoint = k;
+        after.add(e);
+        q.farPoints += std::abs(e) > q.farLimit;
+        // The cosine of the angle to the centre is above nearest; r = 0 never is.
+        const Doub along = c[0] * u[0] + c[1] * u[1] + c[2] * u[2];
+        if (along > nearest * r)
+            nearest = along / r;
+    }
+    q.before = before.over(n);
+    q.after = after.over(n);
+    q.largestEmptyCap.radius = std::acos(std::clamp(nearest, -1.0, 1.0));
+    judge(q, fit);
+    return q;
+}

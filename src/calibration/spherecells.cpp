@@ -1,0 +1,222 @@
+#include "spherecells.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr Doub Pi = 3.14159265358979323846;
+
+Doub dot(const Direction &a, const Direction &b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+Direction normalized(Doub x, Doub y, Doub z)
+{
+    const Doub r = std::sqrt(x * x + y * y + z * z);
+    return {x / r, y / r, z / r};
+}
+
+// The sampler's patch that u points through; u need not be a unit vector.
+Int cubePatch(const Direction &u)
+{
+    static constexpr Int next[3] = {1, 2, 0}, last[3] = {2, 0, 1};
+    const Doub ax = std::abs(u[0]), ay = std::abs(u[1]), az = std::abs(u[2]);
+    const Int axis = ax >= ay && ax >= az ? 0 : ay >= az ? 1 : 2;
+    const Doub scale = 0.5 * DirectionSampler::Side / std::abs(u[axis]);
+    const auto row = [&](Doub t) { return std::min(DirectionSampler::Side - 1, Int(t * scale + 0.5 * DirectionSampler::Side)); };
+    const Int face = 2 * axis + (u[axis] < 0);
+    return (face * DirectionSampler::Side + row(u[next[axis]])) * DirectionSampler::Side + row(u[last[axis]]);
+}
+
+// The cosine of the angle to the nearest direction: the larger, the closer.
+// The scan starts at first and wraps around; it stops once the cosine is above
+// stopAbove, when the caller has no more interest in the centre.
+Doub nearestCos(const Direction &centre, const std::vector<Direction> &directions, size_t first = 0,
+                Doub stopAbove = 2.0)
+{
+    Doub best = -1.0;
+    const size_t n = directions.size();
+    for (size_t k = 0; k < n && best <= stopAbove; k++) {
+        const Direction &u = directions[(first + k) % n];
+        best = std::max(best, dot(centre, u));
+    }
+    return best;
+}
+
+// Moves a candidate centre away from its nearest directions by a pattern
+// search on the sphere. The centre travels at most maxTravel, so only the
+// directions within its cap radius + 2 maxTravel can ever be nearest.
+Direction refined(Direction c, const std::vector<Direction> &directions)
+{
+    constexpr Doub maxTravel = 0.15;
+    const Direction start = c;
+    Doub value = nearestCos(c, directions);
+    const Doub reach = std::min(Pi, std::acos(std::clamp(value, -1.0, 1.0)) + 2 * maxTravel);
+    std::vector<Direction> near;
+    for (const Direction &u : directions)
+        if (dot(start, u) >= std::cos(reach))
+            near.push_back(u);
+
+    for (Doub step = 0.08; step > 1e-4; step /= 2) {
+        for (Int moves = 0; moves < 64; moves++) {
+            const Direction axis = std::abs(c[0]) < 0.6 ? Direction{1, 0, 0} : Direction{0, 1, 0};
+            const Direction e1 = normalized(c[1] * axis[2] - c[2] * axis[1], c[2] * axis[0] - c[0] * axis[2],
+                                            c[0] * axis[1] - c[1] * axis[0]);
+            const Direction e2 = {c[1] * e1[2] - c[2] * e1[1], c[2] * e1[0] - c[0] * e1[2],
+                                  c[0] * e1[1] - c[1] * e1[0]};
+            Direction best = c;
+            Doub bestValue = value;
+            for (Int k = 0; k < 8; k++) {
+                const Doub s = step * std::cos(k * Pi / 4), t = step * std::sin(k * Pi / 4);
+                const Direction trial =
+                    normalized(c[0] + s * e1[0] + t * e2[0], c[1] + s * e1[1] + t * e2[1], c[2] + s * e1[2] + t * e2[2]);
+                if (std::acos(std::clamp(dot(trial, start), -1.0, 1.0)) > maxTravel)
+                    continue;
+                const Doub v = nearestCos(trial, near);
+                if (v < bestValue) {
+                    bestValue = v;
+                    best = trial;
+                }
+            }
+            if (bestValue >= value)
+                break;
+            c = best;
+            value = bestValue;
+        }
+    }
+    return c;
+}
+
+} // namespace
+
+EqualAreaCells::EqualAreaCells(Int n) : n(n)
+{
+    zoneStart.push_back(0);
+    if (n > 2) {
+        // Leopardi's recursive zonal partition, one level: caps of one cell's
+        // area, collars about one cell high, cell counts rounded with carry.
+        const Doub area = 4 * Pi / n;
+        const Doub capColatitude = std::acos(1.0 - 2.0 / n);
+        const Int collars = std::max<Int>(1, Int(std::lround((Pi - 2 * capColatitude) / std::sqrt(area))));
+        const Doub height = (Pi - 2 * capColatitude) / collars;
+        Doub carry = 0.0;
+        Int start = 1;
+        for (Int i = 0; i < collars; i++) {
+            const Doub top = capColatitude + i * height;
+            const Doub ideal = 2 * Pi * (std::cos(top) - std::cos(top + height)) / area;
+            const Int cells = i + 1 < collars ? Int(std::lround(ideal + carry)) : n - 1 - start;
+            carry += ideal - cells;
+            zoneStart.push_back(start);
+            start += cells;
+        }
+    }
+    if (n > 1)
+        zoneStart.push_back(n - 1);
+    zoneOfCell.resize(n);
+    for (Int zone = 0; zone < Int(zoneStart.size()); zone++) {
+        const Int end = zone + 1 < Int(zoneStart.size()) ? zoneStart[zone + 1] : n;
+        std::fill(zoneOfCell.begin() + zoneStart[zone], zoneOfCell.begin() + end, zone);
+    }
+}
+
+Int EqualAreaCells::cellOf(Doub x, Doub y, Doub z) const
+{
+    // The area north of z, in cells: zone boundaries fall on whole numbers.
+    const Int above = std::clamp(Int(std::floor((1.0 - z) * 0.5 * n)), 0, n - 1);
+    const Int zone = zoneOfCell[above];
+    const Int start = zoneStart[zone];
+    const Int cells = (zone + 1 < Int(zoneStart.size()) ? zoneStart[zone + 1] : n) - start;
+    if (cells == 1)
+        return start;
+    Doub phi = std::atan2(y, x);
+    if (phi < 0)
+        phi += 2 * Pi;
+    return start + std::min(cells - 1, Int(phi / (2 * Pi) * cells));
+}
+
+EqualAreaCells::Bounds EqualAreaCells::bounds(Int cell) const
+{
+    const Int zone = zoneOfCell[cell];
+    const Int start = zoneStart[zone];
+    const Int cells = (zone + 1 < Int(zoneStart.size()) ? zoneStart[zone + 1] : n) - start;
+    const Int sector = cell - start;
+    return {1.0 - 2.0 * start / n, 1.0 - 2.0 * (start + cells) / n, 2 * Pi * sector / cells,
+            2 * Pi * (sector + 1) / cells};
+}
+
+std::vector<Direction> fibonacciDirections(Int n)
+{
+    const Doub goldenAngle = Pi * (3.0 - std::sqrt(5.0));
+    std::vector<Direction> d(n);
+    for (Int k = 0; k < n; k++) {
+        const Doub z = 1.0 - (2.0 * k + 1.0) / n, r = std::sqrt(1.0 - z * z);
+        d[k] = {r * std::cos(k * goldenAngle), r * std::sin(k * goldenAngle), z};
+    }
+    return d;
+}
+
+DirectionSampler::DirectionSampler() : patchOf(Patches, -1) {}
+
+void DirectionSampler::add(const Direction &v)
+{
+    Int &index = patchOf[cubePatch(v)];
+    if (index < 0) {
+        index = Int(kept.size());
+        kept.push_back(normalized(v[0], v[1], v[2]));
+    }
+}
+
+std::vector<Direction> DirectionSampler::sample() const
+{
+    std::vector<Direction> inPatchOrder;
+    inPatchOrder.reserve(kept.size());
+    for (Int index : patchOf)
+        if (index >= 0)
+            inPatchOrder.push_back(kept[index]);
+    return inPatchOrder;
+}
+
+EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample)
+{
+    if (sample.empty())
+        return {{0.0, 0.0, 1.0}, Pi};
+    std::vector<Int> patches(sample.size());
+    std::transform(sample.begin(), sample.end(), patches.begin(), cubePatch);
+
+    // Candidates about 8 degrees apart. The best few are refined, since the
+    // best before refining need not be the best after. A candidate's scan
+    // starts at its own patch, finds a near direction soon and stops as soon
+    // as the candidate cannot be among the best.
+    constexpr size_t tried = 3;
+    const std::vector<Direction> candidates = fibonacciDirections(600);
+    std::vector<std::pair<Doub, Int>> best; // nearest cosine, candidate; the smallest first
+    for (Int k = 0; k < Int(candidates.size()); k++) {
+        const size_t first =
+            size_t(std::lower_bound(patches.begin(), patches.end(), cubePatch(candidates[k])) - patches.begin());
+        const Doub stopAbove = best.size() < tried ? 1.0 : best.back().first;
+        const Doub v = nearestCos(candidates[k], sample, first, stopAbove);
+        if (best.size() < tried || v < best.back().first) {
+            best.insert(std::upper_bound(best.begin(), best.end(), std::make_pair(v, k)), {v, k});
+            if (best.size() > tried)
+                best.pop_back();
+        }
+    }
+    EmptyCap cap{{}, -1.0};
+    for (const auto &[value, k] : best) {
+        const Direction c = refined(candidates[k], sample);
+        const Doub radius = std::acos(std::clamp(nearestCos(c, sample), -1.0, 1.0));
+        if (radius > cap.radius)
+            cap = {c, radius};
+    }
+    return cap;
+}
+
+EmptyCap largestEmptyCap(const std::vector<Direction> &directions)
+{
+    DirectionSampler sampler;
+    for (const Direction &u : directions)
+        sampler.add(u);
+    EmptyCap cap = largestEmptyCapOfSample(sampler.sample());
+    if (!directions.empty())
+        cap.radius = std::acos(std::clamp(nearestCos(cap.centre, directions), -1.0, 1.0));
+    return cap;
+}

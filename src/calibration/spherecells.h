@@ -1,0 +1,77 @@
+// Geometry on the unit sphere for judging how well a set of directions covers
+// it: cells of equal area and the largest cap that holds no direction.
+#ifndef TAVRIN_SPHERECELLS_H
+#define TAVRIN_SPHERECELLS_H
+
+#include "nr3.h"
+
+#include <array>
+#include <vector>
+
+using Direction = std::array<Doub, 3>;
+
+/// The sphere cut into n cells of exactly equal area: a cap at each pole and
+/// collars between them, each collar cut into equal sectors of longitude.
+/// Collar heights are chosen so that the cells are nearly square.
+class EqualAreaCells {
+public:
+    explicit EqualAreaCells(Int n);
+
+    Int size() const { return n; }
+
+    /// The cell of a unit vector.
+    Int cellOf(Doub x, Doub y, Doub z) const;
+
+    /// A cell is the set of directions with zBottom <= z <= zTop and a
+    /// longitude atan2(y, x), taken in [0, 2 pi), between phiBegin and phiEnd.
+    struct Bounds {
+        Doub zTop, zBottom, phiBegin, phiEnd;
+    };
+    Bounds bounds(Int cell) const;
+
+private:
+    Int n;
+    std::vector<Int> zoneStart;  ///< first cell of each zone, north to south; the caps are zones of one cell
+    std::vector<Int> zoneOfCell; ///< zone of every cell
+};
+
+/// n directions spread evenly over the sphere (a Fibonacci lattice).
+std::vector<Direction> fibonacciDirections(Int n);
+
+/// Keeps the first direction it is given in each patch of a 30 x 30 grid on
+/// every face of the cube: a few thousand evenly spread stand-ins for any
+/// number of directions, found without trigonometry. A patch is under 5
+/// degrees across.
+class DirectionSampler {
+public:
+    static constexpr Int Side = 30, Patches = 6 * Side * Side;
+
+    DirectionSampler();
+
+    /// Adds the direction of a vector other than zero.
+    void add(const Direction &v);
+    Bool full() const { return Int(kept.size()) == Patches; }
+    /// The kept directions in patch order, so that neighbours tend to be close.
+    std::vector<Direction> sample() const;
+
+private:
+    std::vector<Int> patchOf;      ///< index in kept, or -1
+    std::vector<Direction> kept;
+};
+
+struct EmptyCap {
+    Direction centre;
+    Doub radius; ///< angular radius, radians
+};
+
+/// Nearly the largest cap holding none of the unit vectors. The search runs on
+/// a DirectionSampler's sample of them; the radius returned is then measured
+/// against all of them, so the cap is truly empty and its radius within a few
+/// degrees of the largest. With no vectors it is the whole sphere.
+EmptyCap largestEmptyCap(const std::vector<Direction> &directions);
+
+/// The same search on the sample alone: the caller measures the radius
+/// against all of its directions, for which cap.radius is an upper bound.
+EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample);
+
+#endif

@@ -1,0 +1,227 @@
+#include "quality.h"
+#include "spherecells.h"
+#include "synthetic.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+constexpr Doub Pi = 3.14159265358979323846;
+constexpr Doub Degree = Pi / 180;
+
+Direction randomDirection(std::mt19937 &rng)
+{
+    std::normal_distribution<Doub> gauss;
+    Doub u[3] = {gauss(rng), gauss(rng), gauss(rng)};
+    const Doub r = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
+    return {u[0] / r, u[1] / r, u[2] / r};
+}
+
+Doub angle(const Direction &a, const Direction &b)
+{
+    return std::acos(std::clamp(a[0] * b[0] + a[1] * b[1] + a[2] * b[2], -1.0, 1.0));
+}
+
+// Uniform directions outside the cap of the given radius around centre.
+std::vector<Direction> directionsOutside(const Direction &centre, Doub radius, Int n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::vector<Direction> d;
+    while (Int(d.size()) < n) {
+        const Direction u = randomDirection(rng);
+        if (angle(u, centre) > radius)
+            d.push_back(u);
+    }
+    return d;
+}
+
+struct Calibrated {
+    MatDoub points;
+    EllipsoidFit fit;
+    CalibrationParameters parameters;
+};
+
+Calibrated calibrate(MatDoub points, Doub Hm)
+{
+    Calibrated c{std::move(points), {}, {}};
+    c.fit = *FitEllipsoid(c.points, c.points.nrows());
+    c.parameters = *DeriveCalibration(c.fit, Hm);
+    return c;
+}
+
+const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
+
+} // namespace
+
+TEST(EqualAreaCells, CellsTileTheSphereWithEqualAreas)
+{
+    for (Int n : {1, 2, 3, 7, 100, 4000}) {
+        const EqualAreaCells cells(n);
+        ASSERT_EQ(cells.size(), n);
+        Doub total = 0.0;
+        for (Int c = 0; c < n; c++) {
+            const EqualAreaCells::Bounds b = cells.bounds(c);
+            const Doub area = (b.zTop - b.zBottom) * (b.phiEnd - b.phiBegin);
+            EXPECT_NEAR(area, 4 * Pi / n, 1e-12) << "n " << n << " cell " << c;
+            total += area;
+        }
+        EXPECT_NEAR(total, 4 * Pi, 1e-9);
+    }
+}
+
+TEST(EqualAreaCells, EveryDirectionLiesInTheBoundsOfItsCell)
+{
+    const EqualAreaCells cells(100);
+    std::mt19937 rng(3);
+    std::vector<Int> hits(100, 0);
+    for (Int k = 0; k < 200000; k++) {
+        const Direction u = randomDirection(rng);
+        const Int c = cells.cellOf(u[0], u[1], u[2]);
+        ASSERT_GE(c, 0);
+        ASSERT_LT(c, 100);
+        const EqualAreaCells::Bounds b = cells.bounds(c);
+        Doub phi = std::atan2(u[1], u[0]);
+        if (phi < 0)
+            phi += 2 * Pi;
+        EXPECT_LE(u[2], b.zTop + 1e-12);
+        EXPECT_GE(u[2], b.zBottom - 1e-12);
+        if (b.phiEnd - b.phiBegin < 2 * Pi) {
+            EXPECT_GE(phi, b.phiBegin - 1e-12);
+            EXPECT_LE(phi, b.phiEnd + 1e-12);
+        }
+        hits[c]++;
+    }
+    // Equal areas: each cell gets 2000 of the uniform directions, give or take
+    // five standard deviations.
+    for (Int c = 0; c < 100; c++)
+        EXPECT_NEAR(hits[c], 2000, 5 * std::sqrt(2000.0)) << "cell " << c;
+    EXPECT_EQ(cells.cellOf(0, 0, 1), 0);
+    EXPECT_EQ(cells.cellOf(0, 0, -1), 99);
+}
+
+TEST(EmptyCap, FindsTheHoleLeftInTheData)
+{
+    struct Case {
+        Direction centre;
+        Doub radius;
+        Int points;
+    };
+    const Doub s = 1 / std::sqrt(3.0);
+    for (const Case &c : {Case{{0, 0, 1}, 90 * Degree, 5000}, Case{{s, -s, s}, 40 * Degree, 20000},
+                          Case{{1, 0, 0}, 20 * Degree, 200000}, Case{{0, -0.6, -0.8}, 120 * Degree, 3000}}) {
+        const EmptyCap cap = largestEmptyCap(directionsOutside(c.centre, c.radius, c.points, 5));
+        // Never larger than truly empty, and within the search's few degrees.
+        EXPECT_LE(cap.radius, c.radius + 4 * Degree);
+        EXPECT_GE(cap.radius, c.radius - 4 * Degree);
+        EXPECT_LT(angle(cap.centre, c.centre), 6 * Degree) << c.radius / Degree;
+    }
+}
+
+TEST(EmptyCap, ItsRadiusIsExactForItsCentre)
+{
+    const std::vector<Direction> d = directionsOutside({0, 1, 0}, 60 * Degree, 3000, 8);
+    const EmptyCap cap = largestEmptyCap(d);
+    Doub nearest = Pi;
+    for (const Direction &u : d)
+        nearest = std::min(nearest, angle(cap.centre, u));
+    EXPECT_NEAR(cap.radius, nearest, 1e-12);
+    EXPECT_NEAR(largestEmptyCap({}).radius, Pi, 0.0);
+    const EmptyCap one = largestEmptyCap({{0, 0, 1}});
+    EXPECT_GT(one.radius, 179 * Degree);
+}
+
+TEST(Quality, GoodDataIsJudgedGood)
+{
+    const Calibrated c = calibrate(ellipsoidPoints(skewed, 48.0, 5000, 0.25, 11), 48.0);
+    const QualityReport q = AssessQuality(c.points, 5000, c.fit, c.parameters, 48.0);
+    EXPECT_EQ(q.points, 5000);
+    EXPECT_EQ(q.cellsHit, 100);
+    EXPECT_LT(q.largestEmptyCap.radius, 10 * Degree);
+    // Radial noise of sigma 0.25: E|e| = 0.25 sqrt(2 / pi), RMS 0.25.
+    EXPECT_NEAR(q.after.rms, 0.25, 0.02);
+    EXPECT_NEAR(q.after.mean, 0.25 * std::sqrt(2 / Pi), 0.02);
+    EXPECT_GT(q.before.rms, 10 * q.after.rms);
+    EXPECT_GE(q.after.max, q.after.rms);
+    EXPECT_NEAR(q.farLimit, 5 * 0.25, 0.1); // five robust sigmas, above 1 % of Hm
+    EXPECT_EQ(q.farPoints, 0);
+    EXPECT_EQ(q.verdict, Verdict::Good);
+    EXPECT_STREQ(verdictName(q.verdict), "good");
+}
+
+TEST(Quality, NormErrorsAreTheDefinitionsOnEveryPoint)
+{
+    const Calibrated c = calibrate(ellipsoidPoints(skewed, 30.0, 50, 0.5, 2), 30.0);
+    const QualityReport q = AssessQuality(c.points, 50, c.fit, c.parameters, 30.0);
+    Doub sumBefore = 0, maxAfter = 0, squaresAfter = 0;
+    Int worst = -1;
+    for (Int k = 0; k < 50; k++) {
+        Doub d[3], cal[3];
+        for (Int i = 0; i < 3; i++)
+            d[i] = c.points[k][i] - c.parameters.Bias[i][0];
+        Calibrator(c.parameters)(c.points[k], cal);
+        sumBefore += std::abs(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]) - 30.0);
+        const Doub after = std::abs(std::sqrt(cal[0] * cal[0] + cal[1] * cal[1] + cal[2] * cal[2]) - 30.0);
+        squaresAfter += after * after;
+        if (after > maxAfter) {
+            maxAfter = after;
+            worst = k;
+        }
+    }
+    EXPECT_NEAR(q.before.mean, sumBefore / 50, 1e-12);
+    EXPECT_NEAR(q.after.rms, std::sqrt(squaresAfter / 50), 1e-12);
+    EXPECT_EQ(q.after.max, maxAfter);
+    EXPECT_EQ(q.worstPoint, worst);
+}
+
+TEST(Quality, HalfASphereIsPoorCoverage)
+{
+    MatDoub all = ellipsoidPoints(sphereTruth(1.0, 3, -2, 4), 48.0, 6000, 0.1, 4);
+    MatDoub half(0, 3);
+    std::vector<Int> upper;
+    for (Int k = 0; k < all.nrows(); k++)
+        if (all[k][2] > 4)
+            upper.push_back(k);
+    half = MatDoub(Int(upper.size()), 3);
+    for (Int k = 0; k < half.nrows(); k++)
+        for (Int i = 0; i < 3; i++)
+            half[k][i] = all[upper[k]][i];
+    const Calibrated c = calibrate(std::move(half), 48.0);
+    const QualityReport q = AssessQuality(c.points, c.points.nrows(), c.fit, c.parameters, 48.0);
+    EXPECT_NEAR(q.cellsHit, 50, 3);
+    EXPECT_GT(q.largestEmptyCap.radius, 80 * Degree);
+    EXPECT_LT(q.largestEmptyCap.centre[2], -0.95);
+    EXPECT_TRUE(q.findings.emptyCap);
+    EXPECT_TRUE(q.findings.fewCells);
+    EXPECT_EQ(q.verdict, Verdict::PoorCoverage);
+}
+
+TEST(Quality, FivePercentGrossOutliersAreFlagged)
+{
+    MatDoub points = ellipsoidPoints(skewed, 48.0, 4000, 0.25, 6);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<Doub> spike(-150, 150);
+    for (Int k = 0; k < 4000; k += 20)
+        for (Int i = 0; i < 3; i++)
+            points[k][i] = spike(rng);
+    const Calibrated c = calibrate(std::move(points), 48.0);
+    const QualityReport q = AssessQuality(c.points, 4000, c.fit, c.parameters, 48.0);
+    EXPECT_TRUE(q.findings.farPoints);
+    // The spikes pull the fit far off, the ellipsoid test does not see it
+    // (about 0.99), yet most spikes still stand out.
+    EXPECT_FALSE(q.findings.shape);
+    EXPECT_GE(q.farPoints, 100);
+    EXPECT_EQ(q.worstPoint % 20, 0);
+    EXPECT_EQ(q.verdict, Verdict::LikelyOutliers);
+    EXPECT_STREQ(verdictName(q.verdict), "likely outliers");
+}
+
+TEST(Quality, FewWellSpreadPointsAreNotPoorCoverage)
+{
+    // Twenty points cannot hit 70 of 100 cells; they are judged on what twenty can.
+    const Calibrated c = calibrate(ellipsoidPoints(sphereTruth(1.0, 0, 0, 0), 48.0, 20, 0.01, 1), 48.0);
+    const QualityReport q = AssessQuality(c.points, 20, c.fit, c.parameters, 48.0);
+    EXPECT_FALSE(q.findings.fewCells);
+}
