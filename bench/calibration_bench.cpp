@@ -4,6 +4,8 @@
 //   calibration_bench [runs]        the benchmark (default 11 runs, medians)
 //   calibration_bench --once FILE   one calibration; prints its peak RSS in kB
 #include "calibration.h"
+#include "quality.h"
+#include "samplefile.h"
 #include "timing.h"
 
 #include <QCoreApplication>
@@ -22,25 +24,6 @@
 #include <vector>
 
 namespace {
-
-
-void writeSampleFile(const QString &path, int lines)
-{
-    std::mt19937 rng(1);
-    std::normal_distribution<double> gauss;
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    QByteArray out;
-    for (int k = 0; k < lines; k++) {
-        double u[3] = {gauss(rng), gauss(rng), gauss(rng)};
-        double n = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
-        char line[96];
-        int len = std::snprintf(line, sizeof line, "%.4f\t%.4f\t%.4f\n", 12.5 + 52 * u[0] / n + 0.2 * gauss(rng),
-                                -7.3 + 45 * u[1] / n + 0.2 * gauss(rng), 20.1 + 49 * u[2] / n + 0.2 * gauss(rng));
-        out.append(line, len);
-    }
-    f.write(out);
-}
 
 long peakRssKb()
 {
@@ -78,6 +61,9 @@ int main(int argc, char **argv)
     const double fitMs = medianMs(runs, [&] { fit = FitEllipsoid(raw.Mag, raw.numLines); });
     const double deriveMs = medianMs(runs, [&] { DeriveCalibration(*fit, 48.0); });
     const double wholeMs = medianMs(runs, [&] { CalibrateFile(48.0, path); });
+    const CalibrationParameters parameters = *DeriveCalibration(*fit, 48.0);
+    const double qualityMs =
+        medianMs(runs, [&] { AssessQuality(raw.Mag, raw.numLines, *fit, parameters, 48.0); });
 
     QProcess once;
     once.start(app.applicationFilePath(), {"--once", path});
@@ -91,6 +77,7 @@ int main(int argc, char **argv)
     std::printf("  DeriveCalibration           %8.3f ms\n", deriveMs);
     std::printf("  whole calibration           %8.1f ms  = %.1f x reading the bytes (target <= 10)\n", wholeMs,
                 wholeMs / bytesMs);
+    std::printf("  AssessQuality               %8.1f ms\n", qualityMs);
     std::printf("  peak memory of a calibration process %.1f MB (target < 64)\n", peakKb / 1024.0);
     return 0;
 }

@@ -1,0 +1,126 @@
+#include "commandline.h"
+
+#include "quality.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cmath>
+
+namespace {
+
+constexpr double MaximumHm = 999999.999;
+
+QString description()
+{
+    using namespace QualityLimits;
+    return QStringLiteral(
+               "Calibrates tri-axis magnetometers: fits an ellipsoid to each FILE of raw x y z\n"
+               "measurements and prints the hard-iron bias b and the matrix A, so that\n"
+               "h_cal = A^-1 (h - b), with a report on how far to trust them.\n"
+               "\n"
+               "Verdict of the report:\n"
+               "  likely outliers  the ellipsoid test differs from 1 by more than 0.1, or more\n"
+               "                   than %1 % of the points lie farther from the sphere of radius\n"
+               "                   Hm than both %2 robust sigmas of the norm error and %3 % of Hm\n"
+               "  poor coverage    a cap wider than %4 degrees holds no calibrated direction, or\n"
+               "                   the directions hit fewer than %5 % of the %6 equal-area cells\n"
+               "                   (of as many cells as there are points, when fewer)\n"
+               "  good             neither\n"
+               "\n"
+               "Exit status: 0 every file calibrated (warnings included), 1 a file could not\n"
+               "be read or was refused, or an output could not be written, 2 a calibration\n"
+               "failed numerically, 64 a wrong command line; the highest that applies.")
+        .arg(MaxFarShare * 100)
+        .arg(FarSigmas)
+        .arg(FarShareOfHm * 100)
+        .arg(MaxEmptyCapDegrees)
+        .arg(MinCellShare * 100)
+        .arg(Cells);
+}
+
+CommandLine wrong(const QString &text)
+{
+    CommandLine c;
+    c.text = text;
+    return c;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    const QCommandLineOption help({"h", "help"}, "Show this help.");
+    const QCommandLineOption version({"v", "version"}, "Show the version.");
+    const QCommandLineOption hm("hm", "Norm of the local Earth field, in the unit of the measurements (required).",
+                                "HM");
+    const QCommandLineOption output({"o", "output"},
+                                    "Write the calibration parameters file to PATH. With several files PATH is a "
+                                    "folder, made if needed, and each file's parameters go to <name>.params.txt in it.",
+                                    "PATH");
+    const QCommandLineOption apply("apply",
+                                   "Write the calibrated measurements A^-1 (h - b) to PATH, one x<TAB>y<TAB>z line "
+                                   "per point with six decimals. With several files PATH is a folder and each goes "
+                                   "to <name>.calibrated.txt in it.",
+                                   "PATH");
+    const QCommandLineOption json("json", "Print one JSON document instead of the text report.");
+    const QCommandLineOption exportFormat(
+        "export", "Print the calibration as FORMAT instead of the text report. c: a C header with b and A^-1 as "
+                  "float arrays.",
+        "FORMAT");
+    parser.addOptions({help, version, hm, output, apply, json, exportFormat});
+    parser.addPositionalArgument("FILE", "Raw measurements: three numbers per line, separated by a tab or a space.",
+                                 "FILE...");
+
+    const QString program = QCoreApplication::applicationName();
+    const QString tryHelp = QStringLiteral("\nTry '%1 --help'.").arg(program);
+    if (!parser.parse(arguments))
+        return wrong(parser.errorText() + tryHelp);
+    if (parser.isSet(help)) {
+        CommandLine c;
+        c.action = CommandLine::Action::Help;
+        c.text = parser.helpText();
+        return c;
+    }
+    if (parser.isSet(version)) {
+        CommandLine c;
+        c.action = CommandLine::Action::Version;
+        c.text = program + ' ' + QCoreApplication::applicationVersion() + '\n';
+        return c;
+    }
+
+    CliOptions o;
+    o.files = parser.positionalArguments();
+    if (o.files.isEmpty())
+        return wrong(QStringLiteral("No raw measurement file given.") + tryHelp);
+    if (!parser.isSet(hm))
+        return wrong(QStringLiteral("The field norm is missing: give it with --hm.") + tryHelp);
+    bool number = false;
+    o.hm = parser.value(hm).toDouble(&number);
+    if (!number || !std::isfinite(o.hm) || o.hm < 0.0 || o.hm > MaximumHm)
+        return wrong(QStringLiteral("--hm takes the field norm, a number from 0 to %1, not \"%2\".")
+                         .arg(MaximumHm, 0, 'f', 3)
+                         .arg(parser.value(hm)) +
+                     tryHelp);
+    o.output = parser.value(output);
+    o.apply = parser.value(apply);
+    if ((parser.isSet(output) && o.output.isEmpty()) || (parser.isSet(apply) && o.apply.isEmpty()))
+        return wrong(QStringLiteral("An output path is empty.") + tryHelp);
+    o.json = parser.isSet(json);
+    if (parser.isSet(exportFormat)) {
+        if (parser.value(exportFormat) != QLatin1String("c"))
+            return wrong(QStringLiteral("Unknown export format \"%1\"; the one known is c.")
+                             .arg(parser.value(exportFormat)) +
+                         tryHelp);
+        o.exportC = true;
+    }
+    if (o.json && o.exportC)
+        return wrong(QStringLiteral("--json and --export both print on standard output; choose one.") + tryHelp);
+
+    CommandLine c;
+    c.action = CommandLine::Action::Run;
+    c.options = o;
+    return c;
+}

@@ -1,0 +1,90 @@
+#include "jsonreport.h"
+
+#include "textreport.h"
+
+#include <QJsonArray>
+
+namespace {
+
+QJsonArray column(const MatDoub &m)
+{
+    return {m[0][0], m[1][0], m[2][0]};
+}
+
+QJsonArray rows(const MatDoub &m)
+{
+    QJsonArray out;
+    for (Int i = 0; i < 3; i++)
+        out.append(QJsonArray{m[i][0], m[i][1], m[i][2]});
+    return out;
+}
+
+QJsonObject normError(const NormError &e, double hm)
+{
+    return {{"mean", e.mean},
+            {"rms", e.rms},
+            {"max", e.max},
+            {"meanPercent", 100.0 * e.mean / hm},
+            {"rmsPercent", 100.0 * e.rms / hm},
+            {"maxPercent", 100.0 * e.max / hm}};
+}
+
+} // namespace
+
+QString errorKind(CalibrationError error)
+{
+    switch (error) {
+    case CalibrationError::HmIsZero:
+        return QStringLiteral("hm-is-zero");
+    case CalibrationError::CannotOpen:
+        return QStringLiteral("cannot-open");
+    case CalibrationError::BadFormat:
+        return QStringLiteral("bad-format");
+    case CalibrationError::TooManyLines:
+        return QStringLiteral("too-many-lines");
+    case CalibrationError::TooFewPoints:
+        return QStringLiteral("too-few-points");
+    case CalibrationError::NumericalFailure:
+        return QStringLiteral("numerical-failure");
+    case CalibrationError::CannotSave:
+        return QStringLiteral("cannot-save");
+    }
+    return {};
+}
+
+QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const QualityReport &q, double hm)
+{
+    const EmptyCap &cap = q.largestEmptyCap;
+    const QJsonObject coverage{
+        {"cells", int(q.cellHit.size())},
+        {"cellsHit", q.cellsHit},
+        {"largestEmptyCap",
+         QJsonObject{{"radiusDegrees", cap.radius * 57.295779513082320876},
+                     {"centre", QJsonArray{cap.centre[0], cap.centre[1], cap.centre[2]}}}}};
+    const QJsonObject quality{{"normErrorBefore", normError(q.before, hm)},
+                              {"normErrorAfter", normError(q.after, hm)},
+                              {"coverage", coverage},
+                              {"farLimit", q.farLimit},
+                              {"farPoints", q.farPoints},
+                              {"worstPoint", q.worstPoint + 1}};
+    return {{"path", path},
+            {"points", run.raw.numLines},
+            {"bias", column(run.parameters.Bias)},
+            {"A", rows(run.parameters.A)},
+            {"Ainv", rows(run.parameters.Ainv)},
+            {"testValue", run.fit.TestEllip},
+            {"outlierWarning", run.fit.outlierWarning},
+            {"quality", quality},
+            {"verdict", verdictName(q.verdict)},
+            {"verdictReason", verdictReason(q)}};
+}
+
+QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QString &message)
+{
+    QJsonObject error{{"kind", errorKind(*run.error)}, {"message", message}};
+    if (run.error == CalibrationError::BadFormat || run.error == CalibrationError::TooManyLines)
+        error.insert("line", run.raw.badLineNumber);
+    if (run.error == CalibrationError::BadFormat)
+        error.insert("text", run.raw.badLine);
+    return {{"path", path}, {"error", error}};
+}

@@ -1,0 +1,22 @@
+// Where each input's outputs go, checked before anything is read or written.
+#ifndef TAVRIN_CLI_OUTPUTPATHS_H
+#define TAVRIN_CLI_OUTPUTPATHS_H
+
+#include "commandline.h"
+
+#include <QString>
+#include <QStringList>
+
+struct OutputPaths {
+    QStringList parameters; ///< per input; empty strings when -o is not given
+    QStringList calibrated; ///< per input; empty strings when --apply is not given
+    QString wrong;          ///< why the outputs cannot be planned; empty when they can
+};
+
+/// Resolves -o and --apply for every input. A path naming a folder, or any
+/// path when there are several inputs, is a folder that receives one file per
+/// input, made if missing. Outputs that would overwrite an input or each
+/// other are wrong.
+OutputPaths planOutputs(const CliOptions &options);
+
+#endif

@@ -1,0 +1,80 @@
+#include "textreport.h"
+
+#include "calibration.h"
+
+namespace {
+
+constexpr int labelWidth = 18;
+constexpr int fieldWidth = 10;
+
+constexpr double degreesPerRadian = 57.295779513082320876;
+
+QString label(const QString &text) { return QStringLiteral("  ") + text.leftJustified(labelWidth - 2); }
+
+QString fields(const QStringList &texts, int first, int count)
+{
+    QString line;
+    for (int k = first; k < first + count; k++)
+        line += texts[k].rightJustified(fieldWidth);
+    return line;
+}
+
+QString percent(double value, double hm) { return QString::number(100.0 * value / hm, 'f', 2) + " %"; }
+
+QString normErrorRow(const QString &name, const NormError &e, double hm)
+{
+    return QStringLiteral("    ") + name.leftJustified(labelWidth - 4) +
+           fields({resultText(e.mean), resultText(e.rms), resultText(e.max)}, 0, 3) +
+           QStringLiteral("   (%1, %2, %3 of Hm)\n").arg(percent(e.mean, hm), percent(e.rms, hm), percent(e.max, hm));
+}
+
+QString capText(const EmptyCap &cap)
+{
+    return QStringLiteral("largest empty cap %1 degrees around (%2, %3, %4)")
+        .arg(cap.radius * degreesPerRadian, 0, 'f', 1)
+        .arg(cap.centre[0], 0, 'f', 3)
+        .arg(cap.centre[1], 0, 'f', 3)
+        .arg(cap.centre[2], 0, 'f', 3);
+}
+
+} // namespace
+
+QString verdictReason(const QualityReport &q)
+{
+    QStringList reasons;
+    if (q.findings.shape)
+        reasons << QStringLiteral("ellipsoid test %1").arg(resultText(q.testValue));
+    if (q.findings.farPoints)
+        reasons << QStringLiteral("%1 far points").arg(q.farPoints);
+    if (q.findings.emptyCap)
+        reasons << QStringLiteral("largest empty cap %1 degrees").arg(q.largestEmptyCap.radius * degreesPerRadian, 0, 'f', 1);
+    if (q.findings.fewCells)
+        reasons << QStringLiteral("%1 of %2 cells hit").arg(q.cellsHit).arg(q.cellHit.size());
+    return reasons.join(QStringLiteral(", "));
+}
+
+QByteArray TextReport(const QString &path, const QStringList &texts, const QualityReport &q, double hm)
+{
+    QString out = path + '\n';
+    out += label(QStringLiteral("Bias b")) + fields(texts, 0, 3) + '\n';
+    out += label(QStringLiteral("Matrix A")) + fields(texts, 3, 3) + '\n';
+    out += label(QString()) + fields(texts, 6, 3) + '\n';
+    out += label(QString()) + fields(texts, 9, 3) + '\n';
+    out += label(QStringLiteral("Ellipsoid test")) + resultText(q.testValue).rightJustified(fieldWidth) + '\n';
+    out += label(QStringLiteral("Points")) + QString::number(q.points).rightJustified(fieldWidth) + '\n';
+    out += label(QStringLiteral("Norm error |e|")) + fields({"mean", "RMS", "max"}, 0, 3) + '\n';
+    out += normErrorRow(QStringLiteral("before"), q.before, hm);
+    out += normErrorRow(QStringLiteral("after"), q.after, hm);
+    out += label(QStringLiteral("Coverage")) +
+           QStringLiteral("%1 of %2 cells hit, ").arg(q.cellsHit).arg(q.cellHit.size()) + capText(q.largestEmptyCap) +
+           '\n';
+    out += label(QStringLiteral("Far points")) +
+           QStringLiteral("%1 beyond |e| = %2; the largest |e| is at point %3\n")
+               .arg(q.farPoints)
+               .arg(resultText(q.farLimit))
+               .arg(q.worstPoint + 1);
+    const QString reason = verdictReason(q);
+    out += label(QStringLiteral("Verdict")) + verdictName(q.verdict) +
+           (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)) + '\n';
+    return out.toUtf8();
+}

@@ -1,0 +1,18 @@
+// The text report of one calibrated file, for people.
+#ifndef TAVRIN_CLI_TEXTREPORT_H
+#define TAVRIN_CLI_TEXTREPORT_H
+
+#include "quality.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+/// The file name, b and A as the twelve result texts, laid out as the dialog
+/// shows them, then the quality report and the verdict with its reason.
+QByteArray TextReport(const QString &path, const QStringList &texts, const QualityReport &q, double hm);
+
+/// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees".
+QString verdictReason(const QualityReport &q);
+
+#endif
