@@ -159,15 +159,21 @@ void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10])
     terms[9] = 1.0;
 }
 
-MatDoub scatterMatrix(const MatDoub &Mag, Int n)
+MatDoub scatterMatrix(const MatDoub &Mag, Int n, const Int *weights)
 {
     Doub sums[10][10] = {};
     for (Int k = 0; k < n; k++) {
+        if (weights && weights[k] == 0)
+            continue;
+        // A weight of one leaves every product exactly as it is.
+        const Doub w = weights ? weights[k] : 1.0;
         Doub t[10];
         quadricTerms(Mag[k][0], Mag[k][1], Mag[k][2], t);
-        for (Int i = 0; i < 10; i++)
+        for (Int i = 0; i < 10; i++) {
+            const Doub wt = w * t[i];
             for (Int j = i; j < 10; j++)
-                sums[i][j] += t[i] * t[j];
+                sums[i][j] += wt * t[j];
+        }
     }
     // The product is symmetric term by term, so the lower triangle is a mirror.
     MatDoub K(10, 10);

@@ -53,7 +53,8 @@ void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10]);
 
 /// The scatter matrix D D^T of rows 0 to n - 1 of Mag, summed point by point
 /// in the order of the matrix product, so bit for bit the same without D.
-MatDoub scatterMatrix(const MatDoub &Mag, Int n);
+/// With weights, point k counts weights[k] times: a resample of the points.
+MatDoub scatterMatrix(const MatDoub &Mag, Int n, const Int *weights = nullptr);
 
 /// Fits the quadric to rows 0 to n - 1 of Mag. Empty when the points lie on
 /// a line or a plane, when the fit fails numerically (the library has printed

@@ -186,7 +186,7 @@ EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample)
     // best before refining need not be the best after. A candidate's scan
     // starts at its own patch, finds a near direction soon and stops as soon
     // as the candidate cannot be among the best.
-    constexpr size_t tried = 3;
+    constexpr size_t tried = 10;
     const std::vector<Direction> candidates = fibonacciDirections(600);
     std::vector<std::pair<Doub, Int>> best; // nearest cosine, candidate; the smallest first
     for (Int k = 0; k < Int(candidates.size()); k++) {

@@ -38,13 +38,13 @@ private:
 /// n directions spread evenly over the sphere (a Fibonacci lattice).
 std::vector<Direction> fibonacciDirections(Int n);
 
-/// Keeps the first direction it is given in each patch of a 30 x 30 grid on
+/// Keeps the first direction it is given in each patch of a 40 x 40 grid on
 /// every face of the cube: a few thousand evenly spread stand-ins for any
-/// number of directions, found without trigonometry. A patch is under 5
+/// number of directions, found without trigonometry. A patch is under 4
 /// degrees across.
 class DirectionSampler {
 public:
-    static constexpr Int Side = 30, Patches = 6 * Side * Side;
+    static constexpr Int Side = 40, Patches = 6 * Side * Side;
 
     DirectionSampler();
 

@@ -1,6 +1,7 @@
 #include "clirun.h"
 
 #include "atomicfile.h"
+#include "bootstrap.h"
 #include "calibratedfile.h"
 #include "calibration.h"
 #include "commandline.h"
@@ -100,6 +101,12 @@ private:
             AssessQuality(run.raw.Mag, run.raw.numLines, run.fit, run.parameters, o.hm);
 
         QJsonObject result = o.json ? jsonResult(path, run, quality, o.hm) : QJsonObject();
+        QByteArray report = o.json || o.exportC ? QByteArray() : TextReport(path, texts, quality, o.hm);
+        if (o.resamples > 0) {
+            const Uncertainty u = BootstrapCalibration(run.raw.Mag, run.raw.numLines, o.hm, o.resamples);
+            result.insert("uncertainty", jsonUncertainty(u));
+            report += UncertaintyReport(u, run.parameters);
+        }
         QJsonArray writeErrors;
         const auto save = [&](const QString &target, bool written, const QString &message) {
             if (written)
@@ -124,7 +131,7 @@ private:
         } else if (o.exportC) {
             print(out, FirmwareHeader(headerName(path), path, o.hm, run.parameters));
         } else {
-            print(out, (k > 0 ? QByteArray("\n") : QByteArray()) + TextReport(path, texts, quality, o.hm));
+            print(out, (k > 0 ? QByteArray("\n") : QByteArray()) + report);
         }
     }
 

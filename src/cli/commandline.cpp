@@ -1,15 +1,19 @@
 #include "commandline.h"
 
+#include "bootstrap.h"
 #include "quality.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr double MaximumHm = 999999.999;
+constexpr int MaximumResamples = 100000;
 
 QString description()
 {
@@ -70,13 +74,29 @@ CommandLine parseCommandLine(const QStringList &arguments)
         "export", "Print the calibration as FORMAT instead of the text report. c: a C header with b and A^-1 as "
                   "float arrays.",
         "FORMAT");
-    parser.addOptions({help, version, hm, output, apply, json, exportFormat});
+    const QCommandLineOption uncertainty(
+        "uncertainty",
+        QStringLiteral("Estimate the standard deviation and the 95 % interval of b and A by a bootstrap over the "
+                       "points, N resamples with a fixed seed (--uncertainty alone: %1).")
+            .arg(DefaultResamples),
+        "N");
+    const QCommandLineOption plot("plot",
+                                  "Draw the calibration, its coverage of orientations and its norm errors into "
+                                  "PATH, a .png or .svg figure. With several files, PATH is a folder and each "
+                                  "figure goes to <name>.png in it.",
+                                  "PATH");
+    parser.addOptions({help, version, hm, output, apply, json, exportFormat, uncertainty, plot});
     parser.addPositionalArgument("FILE", "Raw measurements: three numbers per line, separated by a tab or a space.",
                                  "FILE...");
 
     const QString program = QCoreApplication::applicationName();
     const QString tryHelp = QStringLiteral("\nTry '%1 --help'.").arg(program);
-    if (!parser.parse(arguments))
+    // --uncertainty takes its count only as --uncertainty=N, so that the
+    // word after a bare --uncertainty stays a file.
+    QStringList withCounts = arguments;
+    std::replace(withCounts.begin(), withCounts.end(), QStringLiteral("--uncertainty"),
+                 QStringLiteral("--uncertainty=%1").arg(DefaultResamples));
+    if (!parser.parse(withCounts))
         return wrong(parser.errorText() + tryHelp);
     if (parser.isSet(help)) {
         CommandLine c;
@@ -106,7 +126,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
                      tryHelp);
     o.output = parser.value(output);
     o.apply = parser.value(apply);
-    if ((parser.isSet(output) && o.output.isEmpty()) || (parser.isSet(apply) && o.apply.isEmpty()))
+    if ((parser.isSet(output) && o.output.isEmpty()) || (parser.isSet(apply) && o.apply.isEmpty()) ||
+        (parser.isSet(plot) && parser.value(plot).isEmpty()))
         return wrong(QStringLiteral("An output path is empty.") + tryHelp);
     o.json = parser.isSet(json);
     if (parser.isSet(exportFormat)) {
@@ -116,6 +137,19 @@ CommandLine parseCommandLine(const QStringList &arguments)
                          tryHelp);
         o.exportC = true;
     }
+    if (parser.isSet(uncertainty)) {
+        o.resamples = parser.value(uncertainty).toInt(&number);
+        if (!number || o.resamples < 2 || o.resamples > MaximumResamples)
+            return wrong(QStringLiteral("--uncertainty takes a number of resamples from 2 to %1, not \"%2\".")
+                             .arg(MaximumResamples)
+                             .arg(parser.value(uncertainty)) +
+                         tryHelp);
+    }
+    o.plot = parser.value(plot);
+    if (parser.isSet(plot) && o.files.size() == 1 && !QFileInfo(o.plot).isDir() &&
+        !o.plot.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
+        !o.plot.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
+        return wrong(QStringLiteral("--plot draws a .png or an .svg file, not \"%1\".").arg(o.plot) + tryHelp);
     if (o.json && o.exportC)
         return wrong(QStringLiteral("--json and --export both print on standard output; choose one.") + tryHelp);
 

@@ -12,6 +12,8 @@ struct CliOptions {
     QString apply;  ///< calibrated measurements file, or folder; empty for none
     bool json = false;
     bool exportC = false;
+    int resamples = 0; ///< bootstrap resamples for --uncertainty; 0 for none
+    QString plot;      ///< figure to draw, .png or .svg; empty for none
 };
 
 struct CommandLine {

@@ -29,7 +29,24 @@ QJsonObject normError(const NormError &e, double hm)
             {"maxPercent", 100.0 * e.max / hm}};
 }
 
+QJsonObject spread(const Spread &s) { return {{"std", s.std}, {"low", s.low}, {"high", s.high}}; }
+
 } // namespace
+
+QJsonObject jsonUncertainty(const Uncertainty &u)
+{
+    QJsonObject out{{"resamples", u.resamples}, {"failed", u.failed}, {"seed", qint64(u.seed)}};
+    if (!u.known)
+        return out;
+    QJsonArray bias, A;
+    for (Int i = 0; i < 3; i++) {
+        bias.append(spread(u.bias[i]));
+        A.append(QJsonArray{spread(u.A[i][0]), spread(u.A[i][1]), spread(u.A[i][2])});
+    }
+    out.insert("bias", bias);
+    out.insert("A", A);
+    return out;
+}
 
 QString errorKind(CalibrationError error)
 {

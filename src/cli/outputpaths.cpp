@@ -44,6 +44,8 @@ OutputPaths planOutputs(const CliOptions &o)
     if (plan.wrong.isEmpty())
         plan.wrong = targets(o.apply, o.files, QStringLiteral(".calibrated.txt"), QStringLiteral("--apply"),
                              plan.calibrated);
+    if (plan.wrong.isEmpty())
+        plan.wrong = targets(o.plot, o.files, QStringLiteral(".png"), QStringLiteral("--plot"), plan.plots);
     if (!plan.wrong.isEmpty())
         return plan;
 
@@ -51,7 +53,7 @@ OutputPaths planOutputs(const CliOptions &o)
     for (const QString &input : o.files)
         inputs.insert(identity(input));
     QSet<QString> written;
-    for (const QString &target : plan.parameters + plan.calibrated) {
+    for (const QString &target : plan.parameters + plan.calibrated + plan.plots) {
         if (target.isEmpty())
             continue;
         const QString id = identity(target);
@@ -65,7 +67,7 @@ OutputPaths planOutputs(const CliOptions &o)
         }
         written.insert(id);
     }
-    for (const QString &folder : {o.output, o.apply})
+    for (const QString &folder : {o.output, o.apply, o.plot})
         if (!folder.isEmpty() && (o.files.size() > 1 || QFileInfo(folder).isDir()))
             QDir().mkpath(folder);
     return plan;

@@ -10,10 +10,11 @@
 struct OutputPaths {
     QStringList parameters; ///< per input; empty strings when -o is not given
     QStringList calibrated; ///< per input; empty strings when --apply is not given
+    QStringList plots;      ///< per input; empty strings when --plot is not given
     QString wrong;          ///< why the outputs cannot be planned; empty when they can
 };
 
-/// Resolves -o and --apply for every input. A path naming a folder, or any
+/// Resolves -o, --apply and --plot for every input. A path naming a folder, or any
 /// path when there are several inputs, is a folder that receives one file per
 /// input, made if missing. Outputs that would overwrite an input or each
 /// other are wrong.

@@ -2,6 +2,8 @@
 
 #include "calibration.h"
 
+#include <cmath>
+
 namespace {
 
 constexpr int labelWidth = 18;
@@ -37,7 +39,30 @@ QString capText(const EmptyCap &cap)
         .arg(cap.centre[2], 0, 'f', 3);
 }
 
+QString spreadRow(const QString &name, double value, const Spread &s)
+{
+    const int decimals = s.std > 0 ? std::max(4, 1 - int(std::floor(std::log10(s.std)))) : 4;
+    const auto number = [&](double v) { return QString::number(v, 'f', decimals); };
+    return QStringLiteral("    ") + name.leftJustified(labelWidth - 4) + number(value).rightJustified(fieldWidth) +
+           ' ' + number(s.std).rightJustified(fieldWidth) + QStringLiteral("   [%1, %2]\n").arg(number(s.low), number(s.high));
+}
+
 } // namespace
+
+QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &p)
+{
+    QString out = label(QStringLiteral("Uncertainty")) +
+                  QStringLiteral("%1 resamples, %2 failed, seed %3").arg(u.resamples).arg(u.failed).arg(u.seed);
+    if (!u.known)
+        return (out + QStringLiteral(": too few resamples succeeded to tell\n")).toUtf8();
+    out += '\n' + label(QString()) + fields({"value", "std"}, 0, 2) + QStringLiteral("    95 % interval\n");
+    for (Int i = 0; i < 3; i++)
+        out += spreadRow(QStringLiteral("Bias_%1").arg(i + 1), p.Bias[i][0], u.bias[i]);
+    for (Int i = 0; i < 3; i++)
+        for (Int j = 0; j < 3; j++)
+            out += spreadRow(QStringLiteral("A_%1%2").arg(i + 1).arg(j + 1), p.A[i][j], u.A[i][j]);
+    return out.toUtf8();
+}
 
 QString verdictReason(const QualityReport &q)
 {

@@ -2,6 +2,7 @@
 #ifndef TAVRIN_CLI_TEXTREPORT_H
 #define TAVRIN_CLI_TEXTREPORT_H
 
+#include "bootstrap.h"
 #include "quality.h"
 
 #include <QByteArray>
@@ -11,6 +12,10 @@
 /// The file name, b and A as the twelve result texts, laid out as the dialog
 /// shows them, then the quality report and the verdict with its reason.
 QByteArray TextReport(const QString &path, const QStringList &texts, const QualityReport &q, double hm);
+
+/// The bootstrap's spread of b and A beside their values, with enough
+/// decimals to show two digits of each standard deviation.
+QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &p);
 
 /// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees".
 QString verdictReason(const QualityReport &q);

@@ -1,0 +1,101 @@
+#include "bootstrap.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <optional>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Values = std::array<Doub, 12>; // b, then A by rows
+
+std::optional<Values> resample(const MatDoub &Mag, Int n, Doub Hm, std::uint64_t seed, Int index,
+                               std::vector<Int> &counts)
+{
+    std::mt19937_64 draw(seed + 0x9E3779B97F4A7C15ull * std::uint64_t(index + 1));
+    std::fill(counts.begin(), counts.end(), 0);
+    for (Int k = 0; k < n; k++)
+        counts[draw() % std::uint64_t(n)]++;
+    const std::optional<EllipsoidFit> fit = FitEllipsoid(scatterMatrix(Mag, n, counts.data()));
+    if (!fit)
+        return std::nullopt;
+    const std::optional<CalibrationParameters> p = DeriveCalibration(*fit, Hm);
+    if (!p)
+        return std::nullopt;
+    Values v;
+    for (Int i = 0; i < 3; i++) {
+        v[i] = p->Bias[i][0];
+        for (Int j = 0; j < 3; j++)
+            v[3 + 3 * i + j] = p->A[i][j];
+    }
+    return v;
+}
+
+Doub percentile(const std::vector<Doub> &sorted, Doub q)
+{
+    const Doub position = q * Doub(sorted.size() - 1);
+    const size_t below = size_t(position);
+    const Doub above = position - Doub(below);
+    return below + 1 < sorted.size() ? sorted[below] * (1 - above) + sorted[below + 1] * above : sorted[below];
+}
+
+Spread spreadOf(std::vector<Doub> values)
+{
+    Doub mean = 0.0;
+    for (Doub v : values)
+        mean += v;
+    mean /= Doub(values.size());
+    Doub squares = 0.0;
+    for (Doub v : values)
+        squares += SQR(v - mean);
+    std::sort(values.begin(), values.end());
+    return {std::sqrt(squares / Doub(values.size() - 1)), percentile(values, 0.025), percentile(values, 0.975)};
+}
+
+} // namespace
+
+Uncertainty BootstrapCalibration(const MatDoub &Mag, Int n, Doub Hm, Int resamples, std::uint64_t seed)
+{
+    std::vector<std::optional<Values>> results(size_t(std::max<Int>(resamples, 0)));
+    const Int workers = Int(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 8));
+    const auto work = [&](Int first) {
+        // A failing resample is counted, not reported line by line.
+        nrerrfile = nullptr;
+        std::vector<Int> counts(static_cast<size_t>(n));
+        for (Int r = first; r < resamples; r += workers)
+            results[size_t(r)] = resample(Mag, n, Hm, seed, r, counts);
+    };
+    std::vector<std::thread> threads;
+    for (Int w = 1; w < workers; w++)
+        threads.emplace_back(work, w);
+    std::FILE *const errors = nrerrfile;
+    work(0);
+    nrerrfile = errors;
+    for (std::thread &t : threads)
+        t.join();
+
+    Uncertainty u;
+    u.resamples = resamples;
+    u.seed = seed;
+    std::array<std::vector<Doub>, 12> columns;
+    for (const std::optional<Values> &v : results) {
+        if (!v) {
+            u.failed++;
+            continue;
+        }
+        for (size_t c = 0; c < 12; c++)
+            columns[c].push_back((*v)[c]);
+    }
+    u.known = resamples - u.failed >= 2;
+    if (!u.known)
+        return u;
+    for (Int i = 0; i < 3; i++) {
+        u.bias[i] = spreadOf(columns[size_t(i)]);
+        for (Int j = 0; j < 3; j++)
+            u.A[i][j] = spreadOf(columns[size_t(3 + 3 * i + j)]);
+    }
+    return u;
+}
