@@ -2,12 +2,12 @@
 
 #include <QSaveFile>
 
-bool WriteFileAtomically(const QString &path, const QByteArray &bytes)
+bool WriteFileAtomically(const QString &path, const QByteArray &bytes, FileMode mode)
 {
     if (path.isEmpty())
         return false;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!file.open(mode == FileMode::Text ? QIODevice::WriteOnly | QIODevice::Text : QIODevice::WriteOnly))
         return false;
     if (file.write(bytes) != bytes.size())
         return false;

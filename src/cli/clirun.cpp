@@ -5,6 +5,7 @@
 #include "calibratedfile.h"
 #include "calibration.h"
 #include "commandline.h"
+#include "figures.h"
 #include "firmwareheader.h"
 #include "jsonreport.h"
 #include "outputpaths.h"
@@ -13,6 +14,7 @@
 #include "textreport.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
@@ -123,6 +125,11 @@ private:
                  WriteFileAtomically(paths.calibrated[k],
                                      CalibratedPointsBytes(run.raw.Mag, run.raw.numLines, run.parameters)),
                  QStringLiteral("The calibrated measurements could not be saved."));
+        if (!paths.plots[k].isEmpty()) {
+            const FigureData figure{QFileInfo(path).fileName(), o.hm, &run.raw.Mag, run.raw.numLines, run.parameters,
+                                    quality};
+            save(paths.plots[k], Figures::write(paths.plots[k], figure), QStringLiteral("The figure could not be saved."));
+        }
 
         if (o.json) {
             if (!writeErrors.isEmpty())

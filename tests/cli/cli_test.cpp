@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -148,6 +149,10 @@ TEST_F(CliTest, EveryRefusalHasItsStatusAndExactMessage)
          "tavrin-cli: Two outputs would go to \"x.txt\".\n"},
         {"several files, output a file", {"--hm", "48", "-o", "few.txt", "bad.txt", "plane.txt"}, 64,
          "tavrin-cli: --output must name a folder when several files are given, and \"few.txt\" is a file.\n"},
+        {"one resample", {"--hm", "48", "--uncertainty=1", "bad.txt"}, 64,
+         "tavrin-cli: --uncertainty takes a number of resamples from 2 to 100000, not \"1\".\nTry 'tavrin-cli --help'.\n"},
+        {"figure of unknown kind", {"--hm", "48", "--plot", "figure.jpg", "bad.txt"}, 64,
+         "tavrin-cli: --plot draws a .png or an .svg file, not \"figure.jpg\".\nTry 'tavrin-cli --help'.\n"},
         {"numerical failure", {"--hm", "48", "plane.txt"}, 2,
          "plane.txt: The calibration failed: the measurements do not determine an ellipsoid.\n"},
         {"worst status wins", {"--hm", "48", "plane.txt", "missing.txt"}, 2,
@@ -338,6 +343,75 @@ TEST_F(CliTest, VerdictsFlagPoorCoverageAndOutliers)
         << verdicts[0].toStdString();
     EXPECT_TRUE(QRegularExpression(R"(^  Verdict         likely outliers \(.+\)$)").match(verdicts[1]).hasMatch())
         << verdicts[1].toStdString();
+}
+
+TEST_F(CliTest, UncertaintyStandsBesideTheValues)
+{
+    const QString path = sample();
+    const CalibrationRun run = coreRun(path);
+    const Outcome text = cli({"--hm", "48", "--uncertainty", "sample.txt"});
+    EXPECT_EQ(text.status, 0);
+    const QStringList l = lines(text.out);
+    const int first = l.indexOf("  Uncertainty     200 resamples, 0 failed, seed 20261207");
+    ASSERT_GE(first, 0) << text.out.toStdString();
+    EXPECT_EQ(l[first + 1], "                       value       std    95 % interval");
+    const QRegularExpression row(R"(^    (Bias_[123]|A_[123][123]) +(-?\d+\.\d+) +(\d+\.\d+)   \[(-?\d+\.\d+), (-?\d+\.\d+)\]$)");
+    for (int r = 0; r < 12; r++) {
+        const QRegularExpressionMatch m = row.match(l[first + 2 + r]);
+        ASSERT_TRUE(m.hasMatch()) << l[first + 2 + r].toStdString();
+        const double value = m.captured(2).toDouble();
+        EXPECT_NEAR(value, r < 3 ? run.parameters.Bias[r][0] : run.parameters.A[(r - 3) / 3][(r - 3) % 3], 1e-4);
+        EXPECT_LT(m.captured(4).toDouble(), value);
+        EXPECT_GT(m.captured(5).toDouble(), value);
+    }
+
+    const Outcome json = cli({"--hm", "48", "--json", "--uncertainty=50", "sample.txt"});
+    EXPECT_EQ(json.status, 0);
+    const QJsonObject u = QJsonDocument::fromJson(json.out).object()["files"][0]["uncertainty"].toObject();
+    EXPECT_EQ(u["resamples"].toInt(), 50);
+    EXPECT_EQ(u["failed"].toInt(), 0);
+    EXPECT_EQ(u["seed"].toInteger(), 20261207);
+    ASSERT_EQ(u["bias"].toArray().size(), 3);
+    ASSERT_EQ(u["A"].toArray().size(), 3);
+    for (int i = 0; i < 3; i++) {
+        const QJsonObject b = u["bias"][i].toObject();
+        EXPECT_GT(b["std"].toDouble(), 0.0);
+        EXPECT_LT(b["low"].toDouble(), run.parameters.Bias[i][0]);
+        EXPECT_GT(b["high"].toDouble(), run.parameters.Bias[i][0]);
+        EXPECT_EQ(u["A"][i].toArray().size(), 3);
+    }
+}
+
+TEST_F(CliTest, FiguresGoWhereTheyAreAsked)
+{
+    sample();
+    file("flights/two.dat", asFileText(ellipsoidPoints(skewed, 48.0, 300, 0.2, 22)));
+    Outcome o = cli({"--hm", "48", "--plot", "figure.svg", "sample.txt"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_TRUE(readAll(dir.filePath("figure.svg")).contains("<svg"));
+    o = cli({"--hm", "48", "--plot", "figures", "sample.txt", "flights/two.dat"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(QImage(dir.filePath("figures/sample.png")).size(), QSize(1800, 1200));
+    EXPECT_EQ(QImage(dir.filePath("figures/two.png")).size(), QSize(1800, 1200));
+    o = cli({"--hm", "48", "--plot", "no/such/folder/figure.png", "sample.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "no/such/folder/figure.png: The figure could not be saved.\n");
+
+    // Without its figure module the tool still calibrates, but will not draw.
+    const QString alone = dir.filePath("alone/tavrin-cli");
+    QDir().mkpath(dir.filePath("alone"));
+    ASSERT_TRUE(QFile::copy(TAVRIN_CLI, alone));
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(alone, {"--hm", "48", "--plot", "figure.png", "sample.txt"});
+    p.waitForFinished(-1);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().startsWith("tavrin-cli: The figure module could not be loaded: "));
+    EXPECT_FALSE(QFile::exists(dir.filePath("figure.png")));
+    p.start(alone, {"--hm", "48", "sample.txt"});
+    p.waitForFinished(-1);
+    EXPECT_EQ(p.exitCode(), 0);
 }
 
 int main(int argc, char **argv)

@@ -1,0 +1,160 @@
+#include "axes.h"
+#include "palette.h"
+#include "panels.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+// The Hammer projection: equal-area, the whole sphere inside an ellipse
+// whose centre looks along +x.
+class Hammer {
+public:
+    explicit Hammer(const QRectF &box) : box(box) {}
+
+    QPointF at(double longitude, double latitude) const
+    {
+        const double d = std::sqrt(1.0 + std::cos(latitude) * std::cos(longitude / 2));
+        const double x = std::cos(latitude) * std::sin(longitude / 2) / d, y = std::sin(latitude) / d;
+        return {box.center().x() + x * box.width() / 2, box.center().y() - y * box.height() / 2};
+    }
+
+    QPointF at(const Direction &u) const
+    {
+        return at(std::atan2(u[1], u[0]), std::asin(std::clamp(u[2], -1.0, 1.0)));
+    }
+
+private:
+    QRectF box;
+};
+
+double latitudeOf(double z) { return std::asin(std::clamp(z, -1.0, 1.0)); }
+
+// A band of the sphere between two heights and two longitudes in [-pi, pi],
+// its edges traced finely enough to stay smooth.
+QPolygonF band(const Hammer &map, double zTop, double zBottom, double from, double to)
+{
+    const int steps = std::max(2, int(std::ceil((to - from) / (Pi / 36))));
+    QPolygonF polygon;
+    for (int s = 0; s <= steps; s++)
+        polygon << map.at(from + (to - from) * s / steps, latitudeOf(zTop));
+    for (int s = steps; s >= 0; s--)
+        polygon << map.at(from + (to - from) * s / steps, latitudeOf(zBottom));
+    return polygon;
+}
+
+void drawCells(QPainter &painter, const Hammer &map, const QualityReport &q)
+{
+    const EqualAreaCells cells(Int(q.cellHit.size()));
+    painter.setPen(QPen(Qt::white, 1.2));
+    for (Int c = 0; c < cells.size(); c++) {
+        painter.setBrush(q.cellHit[c] ? Palette::hitCell : Palette::emptyCell);
+        const EqualAreaCells::Bounds b = cells.bounds(c);
+        // Longitudes past pi continue from -pi: a cell across that seam is drawn in two.
+        if (b.phiEnd <= Pi)
+            painter.drawPolygon(band(map, b.zTop, b.zBottom, b.phiBegin, b.phiEnd));
+        else if (b.phiBegin >= Pi)
+            painter.drawPolygon(band(map, b.zTop, b.zBottom, b.phiBegin - 2 * Pi, b.phiEnd - 2 * Pi));
+        else {
+            painter.drawPolygon(band(map, b.zTop, b.zBottom, b.phiBegin, Pi));
+            painter.drawPolygon(band(map, b.zTop, b.zBottom, -Pi, b.phiEnd - 2 * Pi));
+        }
+    }
+}
+
+void drawGraticule(QPainter &painter, const Hammer &map)
+{
+    painter.setPen(QPen(Palette::ink.lighter(400), 0.8, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    for (int degrees = -60; degrees <= 60; degrees += 30) {
+        QPolygonF parallel;
+        for (int s = 0; s <= 72; s++)
+            parallel << map.at(-Pi + 2 * Pi * s / 72, degrees * Pi / 180);
+        painter.drawPolyline(parallel);
+    }
+    for (int degrees = -135; degrees <= 135; degrees += 45) {
+        QPolygonF meridian;
+        for (int s = 0; s <= 36; s++)
+            meridian << map.at(degrees * Pi / 180, -Pi / 2 + Pi * s / 36);
+        painter.drawPolyline(meridian);
+    }
+    QPolygonF outline;
+    for (int s = 0; s <= 72; s++)
+        outline << map.at(Pi, -Pi / 2 + Pi * s / 72);
+    for (int s = 72; s >= 0; s--)
+        outline << map.at(-Pi, -Pi / 2 + Pi * s / 72);
+    painter.setPen(QPen(Palette::ink, 1.2));
+    painter.drawPolygon(outline);
+}
+
+// The rim of the cap, broken where it crosses the map's edge at longitude pi.
+void drawCap(QPainter &painter, const Hammer &map, const EmptyCap &cap)
+{
+    const Direction &c = cap.centre;
+    const Direction axis = std::abs(c[0]) < 0.6 ? Direction{1, 0, 0} : Direction{0, 1, 0};
+    Direction e1 = {c[1] * axis[2] - c[2] * axis[1], c[2] * axis[0] - c[0] * axis[2], c[0] * axis[1] - c[1] * axis[0]};
+    const double norm = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
+    for (double &v : e1)
+        v /= norm;
+    const Direction e2 = {c[1] * e1[2] - c[2] * e1[1], c[2] * e1[0] - c[0] * e1[2], c[0] * e1[1] - c[1] * e1[0]};
+    painter.setPen(QPen(Palette::emptyCap, 3));
+    painter.setBrush(Qt::NoBrush);
+    QPolygonF piece;
+    double previous = 0.0;
+    for (int s = 0; s <= 360; s++) {
+        const double t = 2 * Pi * s / 360, along = std::cos(cap.radius), across = std::sin(cap.radius);
+        Direction u;
+        for (int i = 0; i < 3; i++)
+            u[i] = along * c[i] + across * (std::cos(t) * e1[i] + std::sin(t) * e2[i]);
+        const double longitude = std::atan2(u[1], u[0]);
+        if (!piece.isEmpty() && std::abs(longitude - previous) > Pi) {
+            painter.drawPolyline(piece);
+            piece.clear();
+        }
+        piece << map.at(u);
+        previous = longitude;
+    }
+    painter.drawPolyline(piece);
+    const QPointF centre = map.at(c);
+    painter.drawLine(centre - QPointF(6, 6), centre + QPointF(6, 6));
+    painter.drawLine(centre - QPointF(6, -6), centre + QPointF(6, -6));
+}
+
+void drawDirectionLabels(QPainter &painter, const Hammer &map)
+{
+    painter.setPen(Palette::ink);
+    painter.setFont(figureFont(14, true));
+    const auto label = [&](QPointF at, const QString &text, Qt::Alignment align) {
+        painter.drawText(QRectF(at.x() - 40, at.y() - 20, 80, 40), align, text);
+    };
+    label(map.at(0, 0), QStringLiteral("+x"), Qt::AlignCenter);
+    label(map.at(Pi / 2, 0), QStringLiteral("+y"), Qt::AlignCenter);
+    label(map.at(-Pi / 2, 0), QStringLiteral("\u2212y"), Qt::AlignCenter);
+    label(map.at(Pi, 0) + QPointF(26, 0), QStringLiteral("\u2212x"), Qt::AlignCenter);
+    label(map.at(-Pi, 0) - QPointF(26, 0), QStringLiteral("\u2212x"), Qt::AlignCenter);
+    label(map.at(0, Pi / 2) - QPointF(0, 14), QStringLiteral("+z"), Qt::AlignCenter);
+    label(map.at(0, -Pi / 2) + QPointF(0, 14), QStringLiteral("\u2212z"), Qt::AlignCenter);
+}
+
+} // namespace
+
+void drawCoverageMap(QPainter &painter, const QRect &box, const QualityReport &q)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Hammer map(box);
+    drawCells(painter, map, q);
+    drawGraticule(painter, map);
+    if (q.largestEmptyCap.radius < Pi)
+        drawCap(painter, map, q.largestEmptyCap);
+    drawDirectionLabels(painter, map);
+    painter.setFont(figureFont(16, true));
+    painter.drawText(box.adjusted(0, -60, 0, 0), Qt::AlignHCenter | Qt::AlignTop,
+                     QStringLiteral("Orientations covered: %1 of %2 equal-area cells hit").arg(q.cellsHit).arg(q.cellHit.size()));
+    painter.restore();
+}

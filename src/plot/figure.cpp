@@ -1,0 +1,107 @@
+#include "figure.h"
+
+#include "atomicfile.h"
+#include "axes.h"
+#include "palette.h"
+#include "panels.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
+
+namespace {
+
+constexpr double DegreesPerRadian = 57.295779513082320876;
+
+void drawTitle(QPainter &painter, const FigureData &d)
+{
+    painter.setPen(Palette::ink);
+    painter.setFont(figureFont(26, true));
+    painter.drawText(QRectF(40, 16, FigureLayout::width - 80, 36), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("%1 \u2014 Hm = %2, %3 points, verdict: %4")
+                         .arg(d.name)
+                         .arg(d.hm, 0, 'g', 10)
+                         .arg(d.n)
+                         .arg(QString::fromUtf8(verdictName(d.quality.verdict))));
+    painter.setFont(figureFont(16));
+    const QString shown = d.n <= MostPointsDrawn
+                              ? QStringLiteral("every point drawn")
+                              : QStringLiteral("%1 points each, shaded by their density on a log scale").arg(d.n);
+    const auto swatch = [&](double x, const QColor &colour, const QString &text) {
+        painter.fillRect(QRectF(x, 66, 16, 16), colour);
+        painter.drawText(QPointF(x + 24, 80), text);
+    };
+    swatch(40, Palette::raw, QStringLiteral("raw h"));
+    swatch(170, Palette::calibrated, QStringLiteral("calibrated A\u207B\u00B9(h \u2212 b)"));
+    painter.setPen(QPen(Palette::ink, 1.5, Qt::DashLine));
+    painter.drawLine(QPointF(430, 74), QPointF(470, 74));
+    painter.setPen(Palette::ink);
+    painter.drawText(QPointF(480, 80), QStringLiteral("circle of radius Hm;  %1").arg(shown));
+}
+
+void drawMapLegend(QPainter &painter, const QRect &map, const QualityReport &q)
+{
+    const EmptyCap &cap = q.largestEmptyCap;
+    painter.setFont(figureFont(15));
+    const double y = map.bottom() + 30;
+    painter.fillRect(QRectF(map.left(), y - 13, 16, 16), Palette::hitCell);
+    painter.fillRect(QRectF(map.left() + 110, y - 13, 16, 16), Palette::emptyCell);
+    painter.setPen(Palette::ink);
+    painter.drawText(QPointF(map.left() + 24, y), QStringLiteral("hit"));
+    painter.drawText(QPointF(map.left() + 134, y), QStringLiteral("no direction: turn the sensor this way"));
+    painter.setPen(QPen(Palette::emptyCap, 3));
+    painter.drawLine(QPointF(map.left() + 480, y - 5), QPointF(map.left() + 516, y - 5));
+    painter.setPen(Palette::ink);
+    painter.drawText(QPointF(map.left() + 524, y),
+                     QStringLiteral("largest empty cap, %1\u00B0 around (%2, %3, %4)")
+                         .arg(cap.radius * DegreesPerRadian, 0, 'f', 1)
+                         .arg(cap.centre[0], 0, 'f', 2)
+                         .arg(cap.centre[1], 0, 'f', 2)
+                         .arg(cap.centre[2], 0, 'f', 2));
+}
+
+} // namespace
+
+FigureLayout::FigureLayout()
+{
+    for (int panel = 0; panel < 3; panel++)
+        projections[panel] = QRect(110 + panel * 590, 150, 440, 440);
+    coverageMap = QRect(110, 710, 880, 440);
+    histogram = QRect(1150, 760, 570, 350);
+}
+
+void DrawFigure(QPainter &painter, const FigureData &data)
+{
+    const FigureLayout layout;
+    painter.fillRect(QRect(0, 0, FigureLayout::width, FigureLayout::height), Qt::white);
+    drawTitle(painter, data);
+    drawProjections(painter, layout, data);
+    drawCoverageMap(painter, layout.coverageMap, data.quality);
+    drawMapLegend(painter, layout.coverageMap, data.quality);
+    drawNormErrorHistogram(painter, layout.histogram, data);
+}
+
+bool WriteFigure(const QString &path, const FigureData &data)
+{
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&bytes);
+        svg.setSize(QSize(FigureLayout::width, FigureLayout::height));
+        svg.setViewBox(QRect(0, 0, FigureLayout::width, FigureLayout::height));
+        svg.setTitle(QStringLiteral("Tavrin calibration of %1").arg(data.name));
+        QPainter painter(&svg);
+        DrawFigure(painter, data);
+    } else {
+        QImage image(FigureLayout::width, FigureLayout::height, QImage::Format_RGB32);
+        QPainter painter(&image);
+        DrawFigure(painter, data);
+        painter.end();
+        if (!image.save(&bytes, "PNG"))
+            return false;
+    }
+    return WriteFileAtomically(path, bytes.data(), FileMode::Binary);
+}

@@ -1,0 +1,44 @@
+// One figure of a calibration, drawn without a display: the three projections
+// of the raw and calibrated points with the circle of radius Hm, a map of the
+// orientations covered, and a histogram of the norm error before and after.
+#ifndef TAVRIN_PLOT_FIGURE_H
+#define TAVRIN_PLOT_FIGURE_H
+
+#include "quality.h"
+
+#include <QRect>
+#include <QString>
+
+class QPainter;
+
+struct FigureData {
+    QString name;      ///< shown in the title, usually the file name
+    double hm = 0.0;
+    const MatDoub *Mag = nullptr;
+    Int n = 0;
+    CalibrationParameters parameters;
+    QualityReport quality;
+};
+
+/// Where the parts of the figure go, in pixels of a FigureLayout::size canvas.
+struct FigureLayout {
+    static constexpr int width = 1800, height = 1200;
+    QRect projections[3]; ///< XY, YZ, ZX
+    QRect coverageMap;    ///< the bounding box of the equal-area map's ellipse
+    QRect histogram;
+
+    FigureLayout();
+};
+
+/// Up to this many points every point is drawn; above, each projection is
+/// shaded by the density of the points.
+constexpr Int MostPointsDrawn = 5000;
+
+/// Draws the figure on a painter whose device is FigureLayout's size.
+void DrawFigure(QPainter &painter, const FigureData &data);
+
+/// Writes the figure as PNG or SVG, chosen by the suffix of path, atomically.
+/// False when it cannot be written.
+bool WriteFigure(const QString &path, const FigureData &data);
+
+#endif

@@ -1,0 +1,130 @@
+#include "axes.h"
+#include "palette.h"
+#include "panels.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+constexpr int Axes[3][2] = {{0, 1}, {1, 2}, {2, 0}};
+
+// One square range around the origin that holds every raw and calibrated
+// coordinate and the circle of radius Hm, so that all panels share a scale.
+double commonRange(const FigureData &d, const Calibrator &calibrate)
+{
+    double range = 1.1 * d.hm;
+    for (Int k = 0; k < d.n; k++) {
+        const Doub *h = (*d.Mag)[k];
+        Doub c[3];
+        calibrate(h, c);
+        for (Int i = 0; i < 3; i++)
+            range = std::max({range, std::abs(h[i]), std::abs(c[i])});
+    }
+    return 1.05 * range;
+}
+
+void drawPoints(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const Calibrator &calibrate)
+{
+    // Few points get big dots, many get small ones, so that both read.
+    const double dot = d.n <= 100 ? 7.0 : d.n <= 1000 ? 4.5 : 2.5;
+    for (int set = 0; set < 2; set++) {
+        QColor colour = set == 0 ? Palette::raw : Palette::calibrated;
+        colour.setAlphaF(d.n <= 1000 ? 0.85 : 0.55);
+        painter.setPen(QPen(colour, dot, Qt::SolidLine, Qt::RoundCap));
+        for (int panel = 0; panel < 3; panel++) {
+            QPolygonF points;
+            points.reserve(d.n);
+            for (Int k = 0; k < d.n; k++) {
+                Doub v[3];
+                if (set == 0)
+                    std::copy((*d.Mag)[k], (*d.Mag)[k] + 3, v);
+                else
+                    calibrate((*d.Mag)[k], v);
+                points << frames[panel].map(v[Axes[panel][0]], v[Axes[panel][1]]);
+            }
+            painter.drawPoints(points);
+        }
+    }
+}
+
+// Each square of pixels shaded by how many points fall on it, on a log
+// scale, in the colour of its set: 500000 points read as well as 5000. The
+// squares grow as the points thin out, so that they still read as a surface.
+void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const Calibrator &calibrate,
+                   double range)
+{
+    const int square = d.n < 50000 ? 3 : d.n < 200000 ? 2 : 1;
+    const int w = int(frames[0].pixels.width()) / square, h = int(frames[0].pixels.height()) / square;
+    std::vector<std::uint32_t> counts[2][3];
+    for (auto &set : counts)
+        for (auto &panel : set)
+            panel.assign(size_t(w) * h, 0);
+    const double xScale = w / (2 * range), yScale = h / (2 * range);
+    for (Int k = 0; k < d.n; k++) {
+        Doub v[2][3];
+        std::copy((*d.Mag)[k], (*d.Mag)[k] + 3, v[0]);
+        calibrate((*d.Mag)[k], v[1]);
+        for (int set = 0; set < 2; set++)
+            for (int panel = 0; panel < 3; panel++) {
+                const int x = std::min(w - 1, int((v[set][Axes[panel][0]] + range) * xScale));
+                const int y = std::min(h - 1, int((range - v[set][Axes[panel][1]]) * yScale));
+                counts[set][panel][size_t(y) * w + x]++;
+            }
+    }
+    for (int panel = 0; panel < 3; panel++)
+        for (int set = 0; set < 2; set++) {
+            const std::vector<std::uint32_t> &c = counts[set][panel];
+            const double top = std::log1p(double(*std::max_element(c.begin(), c.end())));
+            const QColor colour = set == 0 ? Palette::raw : Palette::calibrated;
+            QImage image(w, h, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            for (int y = 0; y < h; y++) {
+                QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+                for (int x = 0; x < w; x++)
+                    if (const std::uint32_t n = c[size_t(y) * w + x])
+                        line[x] = qRgba(colour.red(), colour.green(), colour.blue(),
+                                        int(255 * (0.3 + 0.7 * std::log1p(double(n)) / top)));
+            }
+            painter.drawImage(frames[panel].pixels, image);
+        }
+}
+
+} // namespace
+
+void drawProjections(QPainter &painter, const FigureLayout &layout, const FigureData &d)
+{
+    const Calibrator calibrate(d.parameters);
+    const double range = commonRange(d, calibrate);
+    const QString names[3] = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
+    Frame frames[3];
+    for (int panel = 0; panel < 3; panel++) {
+        frames[panel] = {QRectF(layout.projections[panel]), -range, range, -range, range};
+        const QString &a = names[Axes[panel][0]], &b = names[Axes[panel][1]];
+        drawAxes(painter, frames[panel], a + QStringLiteral(" (input units)"), b + QStringLiteral(" (input units)"));
+        painter.setFont(figureFont(16, true));
+        painter.setPen(Palette::ink);
+        painter.drawText(layout.projections[panel].adjusted(0, -26, 0, 0), Qt::AlignHCenter | Qt::AlignTop,
+                         QStringLiteral("%1%2 projection").arg(a.toUpper(), b.toUpper()));
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (d.n <= MostPointsDrawn)
+        drawPoints(painter, frames, d, calibrate);
+    else
+        drawDensities(painter, frames, d, calibrate, range);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Palette::ink, 1.5, Qt::DashLine));
+    for (const Frame &frame : frames) {
+        const QPointF centre = frame.map(0, 0);
+        const double radius = frame.map(d.hm, 0).x() - centre.x();
+        painter.drawEllipse(centre, radius, radius);
+    }
+    painter.restore();
+}

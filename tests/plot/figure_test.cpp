@@ -1,0 +1,143 @@
+// The calibration figure, drawn offscreen: valid PNG and SVG files of the
+// stated size, and a coverage map that shows what the data cover.
+#include "figure.h"
+#include "palette.h"
+#include "../calibration/synthetic.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include <cmath>
+
+namespace {
+
+const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
+
+struct Calibrated {
+    MatDoub points;
+    FigureData figure;
+};
+
+Calibrated calibrated(MatDoub points, const QString &name)
+{
+    Calibrated c{std::move(points), {}};
+    const Int n = c.points.nrows();
+    const EllipsoidFit fit = *FitEllipsoid(c.points, n);
+    const CalibrationParameters p = *DeriveCalibration(fit, 48.0);
+    c.figure = {name, 48.0, &c.points, n, p, AssessQuality(c.points, n, fit, p, 48.0)};
+    return c;
+}
+
+QImage drawn(const FigureData &figure)
+{
+    QImage image(FigureLayout::width, FigureLayout::height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    DrawFigure(painter, figure);
+    return image;
+}
+
+// The share of the map's cell pixels in the colour of hit cells.
+double hitShare(const QImage &image)
+{
+    const QRect map = FigureLayout().coverageMap;
+    long hit = 0, empty = 0;
+    for (int y = map.top(); y <= map.bottom(); y++)
+        for (int x = map.left(); x <= map.right(); x++) {
+            const QRgb pixel = image.pixel(x, y);
+            hit += pixel == Palette::hitCell.rgb();
+            empty += pixel == Palette::emptyCell.rgb();
+        }
+    // The ellipse fills pi/4 of its box, less the cell borders and grid.
+    EXPECT_GT(hit + empty, 0.6 * map.width() * map.height());
+    return double(hit) / double(hit + empty);
+}
+
+long pixelsOf(const QImage &image, const QRect &box, const QColor &hue)
+{
+    long count = 0;
+    for (int y = box.top(); y <= box.bottom(); y++)
+        for (int x = box.left(); x <= box.right(); x++) {
+            const QColor c = image.pixelColor(x, y);
+            count += std::abs(c.hue() - hue.hue()) < 8 && c.saturation() > 60;
+        }
+    return count;
+}
+
+} // namespace
+
+TEST(Figure, PngAndSvgFilesOfTheStatedSize)
+{
+    const Calibrated c = calibrated(ellipsoidPoints(skewed, 48.0, 2000, 0.25, 1), "sample.txt");
+    QTemporaryDir dir;
+    const QString png = dir.filePath("figure.png"), svg = dir.filePath("figure.svg");
+    ASSERT_TRUE(WriteFigure(png, c.figure));
+    ASSERT_TRUE(WriteFigure(svg, c.figure));
+
+    QFile pngFile(png);
+    ASSERT_TRUE(pngFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pngFile.read(8), QByteArray("\x89PNG\r\n\x1a\n"));
+    const QImage image(png);
+    EXPECT_EQ(image.size(), QSize(FigureLayout::width, FigureLayout::height));
+
+    QFile svgFile(svg);
+    ASSERT_TRUE(svgFile.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&svgFile);
+    ASSERT_TRUE(xml.readNextStartElement());
+    EXPECT_EQ(xml.name(), QStringLiteral("svg"));
+    EXPECT_EQ(xml.attributes().value("viewBox"), QStringLiteral("0 0 1800 1200"));
+    int texts = 0;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QStringLiteral("text"))
+            texts++;
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_GT(texts, 30);
+
+    EXPECT_FALSE(WriteFigure(dir.filePath("no/such/folder/figure.png"), c.figure));
+}
+
+TEST(Figure, CoverageMapShowsAHalfSphereHalfEmpty)
+{
+    MatDoub all = ellipsoidPoints(sphereTruth(1.0, 3, -2, 4), 48.0, 8000, 0.1, 4);
+    MatDoub half(3000, 3);
+    Int kept = 0;
+    for (Int k = 0; k < all.nrows() && kept < 3000; k++)
+        if (all[k][1] > -2)
+            std::copy(all[k], all[k] + 3, half[kept++]);
+    ASSERT_EQ(kept, 3000);
+    const Calibrated halfSphere = calibrated(std::move(half), "half.txt");
+    const Calibrated whole = calibrated(ellipsoidPoints(skewed, 48.0, 3000, 0.25, 2), "whole.txt");
+    EXPECT_NEAR(hitShare(drawn(halfSphere.figure)), 0.5, 0.08);
+    EXPECT_DOUBLE_EQ(hitShare(drawn(whole.figure)), 1.0);
+}
+
+TEST(Figure, PointsShowFromTwentyToHalfAMillion)
+{
+    const FigureLayout layout;
+    for (Int n : {20, 5000, 5001, 500000}) {
+        const Calibrated c = calibrated(ellipsoidPoints(skewed, 48.0, n, 0.25, 3), "points.txt");
+        const QImage image = drawn(c.figure);
+        for (const QRect &panel : layout.projections) {
+            // Twenty points are big dots; many points are shaded, not a blot
+            // that hides the circle of radius Hm.
+            const long raw = pixelsOf(image, panel, Palette::raw);
+            const long calibratedPixels = pixelsOf(image, panel, Palette::calibrated);
+            EXPECT_GT(raw, n < 100 ? 300 : 5000) << n;
+            EXPECT_GT(calibratedPixels, n < 100 ? 300 : 5000) << n;
+            EXPECT_LT(raw + calibratedPixels, panel.width() * panel.height() / 2) << n;
+        }
+    }
+}
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
