@@ -100,7 +100,8 @@ bool WriteFigure(const QString &path, const FigureData &data)
         QPainter painter(&image);
         DrawFigure(painter, data);
         painter.end();
-        if (!image.save(&bytes, "PNG"))
+        // A light compression: the flat areas shrink as well, in a fraction of the time.
+        if (!image.save(&bytes, "PNG", 80))
             return false;
     }
     return WriteFileAtomically(path, bytes.data(), FileMode::Binary);
