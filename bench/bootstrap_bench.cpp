@@ -19,15 +19,17 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QString big = dir.filePath("raw500000.txt");
     writeSampleFile(big, RawData::Capacity);
-    std::printf("200 resamples on %u threads; medians of %d runs\n", std::thread::hardware_concurrency(), runs);
+    std::printf("200 resamples on %u threads; medians of %d runs\n", std::thread::hardware_concurrency(),
+                runs);
     for (const QString &path : {QStringLiteral(TAVRIN_SAMPLE), big}) {
         const CalibrationRun run = CalibrateFile(48.0, path);
         const double calibration = medianMs(runs, [&] { CalibrateFile(48.0, path); });
         Uncertainty u;
-        const double bootstrap =
-            medianMs(runs, [&] { u = BootstrapCalibration(run.raw.Mag, run.raw.numLines, 48.0, DefaultResamples); });
-        std::printf("  %6d points: calibration %8.1f ms, bootstrap %8.1f ms (%.1f ms a resample), %d failed\n",
-                    run.raw.numLines, calibration, bootstrap, bootstrap / DefaultResamples, u.failed);
+        const double bootstrap = medianMs(
+            runs, [&] { u = BootstrapCalibration(run.raw.Mag, run.raw.numLines, 48.0, DefaultResamples); });
+        std::printf(
+            "  %6d points: calibration %8.1f ms, bootstrap %8.1f ms (%.1f ms a resample), %d failed\n",
+            run.raw.numLines, calibration, bootstrap, bootstrap / DefaultResamples, u.failed);
     }
     return 0;
 }

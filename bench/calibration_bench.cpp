@@ -75,8 +75,8 @@ int main(int argc, char **argv)
     std::printf("  ReadRawData                 %8.1f ms\n", readMs);
     std::printf("  FitEllipsoid                %8.1f ms\n", fitMs);
     std::printf("  DeriveCalibration           %8.3f ms\n", deriveMs);
-    std::printf("  whole calibration           %8.1f ms  = %.1f x reading the bytes (target <= 10)\n", wholeMs,
-                wholeMs / bytesMs);
+    std::printf("  whole calibration           %8.1f ms  = %.1f x reading the bytes (target <= 10)\n",
+                wholeMs, wholeMs / bytesMs);
     std::printf("  AssessQuality               %8.1f ms\n", qualityMs);
     std::printf("  peak memory of a calibration process %.1f MB (target < 64)\n", peakKb / 1024.0);
     return 0;

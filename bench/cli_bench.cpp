@@ -47,7 +47,8 @@ int main(int argc, char *argv[])
         version.push_back(processMs(args[1], {"--version"}));
         cli.push_back(processMs(args[1], {"--hm", "48", path}));
     }
-    const double c = median(core), s = median(startup), f = median(fresh), v = median(version), p = median(cli);
+    const double c = median(core), s = median(startup), f = median(fresh), v = median(version),
+                 p = median(cli);
     std::printf("500000 points; medians of %d interleaved runs\n", runs);
     std::printf("  in-process calibration (core)     %7.1f ms\n", c);
     std::printf("  bare Qt Core process start-up     %7.1f ms\n", s);

@@ -2,9 +2,9 @@
 // file, beside the calibration core's own time for the same file.
 //   dialog_bench FILE [runs]   (run with QT_QPA_PLATFORM=offscreen)
 #include "calibration.h"
-#include "timing.h"
 #include "fen_tavrin.h"
 #include "modaldialogs.h"
+#include "timing.h"
 
 #include <QApplication>
 #include <QDoubleSpinBox>
@@ -37,7 +37,8 @@ int main(int argc, char *argv[])
         gui.push_back(elapsedMs([&] { calibrate->click(); }));
     }
     const double c = median(core), g = median(gui);
-    std::fprintf(stderr, "core %.1f ms, dialog %.1f ms (medians of %d), dialog/core = %.3f (target <= 1.20)\n", c, g,
+    std::fprintf(stderr,
+                 "core %.1f ms, dialog %.1f ms (medians of %d), dialog/core = %.3f (target <= 1.20)\n", c, g,
                  runs, g / c);
     return 0;
 }

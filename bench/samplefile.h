@@ -20,8 +20,9 @@ inline void writeSampleFile(const QString &path, int lines)
         double u[3] = {gauss(rng), gauss(rng), gauss(rng)};
         double n = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
         char line[96];
-        int len = std::snprintf(line, sizeof line, "%.4f\t%.4f\t%.4f\n", 12.5 + 52 * u[0] / n + 0.2 * gauss(rng),
-                                -7.3 + 45 * u[1] / n + 0.2 * gauss(rng), 20.1 + 49 * u[2] / n + 0.2 * gauss(rng));
+        int len =
+            std::snprintf(line, sizeof line, "%.4f\t%.4f\t%.4f\n", 12.5 + 52 * u[0] / n + 0.2 * gauss(rng),
+                          -7.3 + 45 * u[1] / n + 0.2 * gauss(rng), 20.1 + 49 * u[2] / n + 0.2 * gauss(rng));
         out.append(line, len);
     }
     QFile f(path);

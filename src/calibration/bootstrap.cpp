@@ -39,7 +39,8 @@ Doub percentile(const std::vector<Doub> &sorted, Doub q)
     const Doub position = q * Doub(sorted.size() - 1);
     const size_t below = size_t(position);
     const Doub above = position - Doub(below);
-    return below + 1 < sorted.size() ? sorted[below] * (1 - above) + sorted[below + 1] * above : sorted[below];
+    return below + 1 < sorted.size() ? sorted[below] * (1 - above) + sorted[below + 1] * above
+                                     : sorted[below];
 }
 
 Spread spreadOf(std::vector<Doub> values)
@@ -52,7 +53,8 @@ Spread spreadOf(std::vector<Doub> values)
     for (Doub v : values)
         squares += SQR(v - mean);
     std::sort(values.begin(), values.end());
-    return {std::sqrt(squares / Doub(values.size() - 1)), percentile(values, 0.025), percentile(values, 0.975)};
+    return {std::sqrt(squares / Doub(values.size() - 1)), percentile(values, 0.025),
+            percentile(values, 0.975)};
 }
 
 } // namespace

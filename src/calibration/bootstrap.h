@@ -20,7 +20,7 @@ struct Spread {
 
 struct Uncertainty {
     Int resamples = 0;
-    Int failed = 0;  ///< resamples whose fit or derivation failed; left out of the spreads
+    Int failed = 0; ///< resamples whose fit or derivation failed; left out of the spreads
     std::uint64_t seed = BootstrapSeed;
     Bool known = false; ///< at least two resamples succeeded
     Spread bias[3];
@@ -30,6 +30,7 @@ struct Uncertainty {
 /// Bootstraps the calibration of rows 0 to n - 1 of Mag for the field norm
 /// Hm. The same seed gives the same result, however many threads share the
 /// work: every resample draws from its own generator.
-Uncertainty BootstrapCalibration(const MatDoub &Mag, Int n, Doub Hm, Int resamples, std::uint64_t seed = BootstrapSeed);
+Uncertainty BootstrapCalibration(const MatDoub &Mag, Int n, Doub Hm, Int resamples,
+                                 std::uint64_t seed = BootstrapSeed);
 
 #endif

@@ -4,7 +4,10 @@
 
 namespace {
 
-QString tr(const char *text) { return QCoreApplication::translate("Fen_Tavrin", text); }
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Fen_Tavrin", text);
+}
 
 std::optional<CalibrationError> readError(RawDataStatus status)
 {
@@ -81,7 +84,10 @@ CalibrationRun CalibrateFile(double Hm, const QString &filename, LineEcho echo,
     return run;
 }
 
-QString resultText(double value) { return QString::number(value, 'f', 4); }
+QString resultText(double value)
+{
+    return QString::number(value, 'f', 4);
+}
 
 QStringList ResultTexts(const CalibrationParameters &parameters)
 {

@@ -87,9 +87,8 @@ EllipsoidFit fitQuadric(MatDoub &K)
 
     EllipsoidFit fit;
     fit.M = MatDoub(3, 3);
-    const Doub m[3][3] = {{v1[0][0], v1[3][0], v1[4][0]},
-                          {v1[3][0], v1[1][0], v1[5][0]},
-                          {v1[4][0], v1[5][0], v1[2][0]}};
+    const Doub m[3][3] = {
+        {v1[0][0], v1[3][0], v1[4][0]}, {v1[3][0], v1[1][0], v1[5][0]}, {v1[4][0], v1[5][0], v1[2][0]}};
     for (Int i = 0; i < 3; i++)
         for (Int j = 0; j < 3; j++)
             fit.M[i][j] = m[i][j];
@@ -183,7 +182,10 @@ MatDoub scatterMatrix(const MatDoub &Mag, Int n, const Int *weights)
     return K;
 }
 
-std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n) { return FitEllipsoid(scatterMatrix(Mag, n)); }
+std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n)
+{
+    return FitEllipsoid(scatterMatrix(Mag, n));
+}
 
 std::optional<EllipsoidFit> FitEllipsoid(MatDoub K)
 {

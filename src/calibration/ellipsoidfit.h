@@ -10,8 +10,8 @@
 
 /// The fitted quadric h^T M h + 2 a^T h + d = 0 and its ellipsoid test.
 struct EllipsoidFit {
-    MatDoub M;     ///< 3x3, symmetric
-    MatDoub a;     ///< 3x1
+    MatDoub M; ///< 3x3, symmetric
+    MatDoub a; ///< 3x1
     Doub d = 0.0;
     Doub TestEllip = 0.0;        ///< 4J - I^2: 1 for a sphere, lower the flatter
     Bool outlierWarning = false; ///< |TestEllip - 1| > 0.1

@@ -37,11 +37,13 @@ QByteArray cIdentifier(const QString &fileName)
     return name;
 }
 
-QByteArray FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm, const CalibrationParameters &p)
+QByteArray FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm,
+                          const CalibrationParameters &p)
 {
     const QByteArray guard = "TAVRIN_" + name.toUpper() + "_CALIBRATION_H";
     QByteArray out;
-    out += "/* Magnetometer calibration made by Tavrin from " + QFileInfo(sourceFile).fileName().toUtf8() + ".\n";
+    out += "/* Magnetometer calibration made by Tavrin from " + QFileInfo(sourceFile).fileName().toUtf8() +
+           ".\n";
     out += " *\n";
     out += " * Calibrate a raw measurement h with h_cal = A^-1 (h - b):\n";
     out += " *   h_cal[i] = sum over j of " + name + "_ainv[i][j] * (h[j] - " + name + "_bias[j])\n";

@@ -13,6 +13,7 @@ QByteArray cIdentifier(const QString &fileName);
 
 /// A self-contained header, guarded, with <name>_bias[3], <name>_ainv[3][3]
 /// and <name>_hm, and a comment giving the convention, the units and Hm.
-QByteArray FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm, const CalibrationParameters &p);
+QByteArray FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm,
+                          const CalibrationParameters &p);
 
 #endif

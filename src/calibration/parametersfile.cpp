@@ -8,7 +8,10 @@ constexpr int fieldWidth = 10;
 
 // Under the field width every write is right-aligned to ten characters, the
 // line end included: a line end becomes nine blanks and a line feed.
-QByteArray field(const QString &text) { return text.rightJustified(fieldWidth).toUtf8(); }
+QByteArray field(const QString &text)
+{
+    return text.rightJustified(fieldWidth).toUtf8();
+}
 
 const QByteArray paddedLineEnd = field(QStringLiteral("\n"));
 

@@ -27,7 +27,7 @@ void judge(QualityReport &q, const EllipsoidFit &fit)
     f.farPoints = q.farPoints > MaxFarShare * q.points;
     f.emptyCap = q.largestEmptyCap.radius * 180.0 / 3.14159265358979323846 > MaxEmptyCapDegrees;
     f.fewCells = q.cellsHit < MinCellShare * std::min(Cells, q.points);
-    q.verdict = f.shape || f.farPoints ? Verdict::LikelyOutliers
+    q.verdict = f.shape || f.farPoints     ? Verdict::LikelyOutliers
                 : f.emptyCap || f.fewCells ? Verdict::PoorCoverage
                                            : Verdict::Good;
 }
@@ -54,8 +54,8 @@ const char *verdictName(Verdict verdict)
     return "";
 }
 
-QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit, const CalibrationParameters &p,
-                            Doub Hm)
+QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
+                            const CalibrationParameters &p, Doub Hm)
 {
     const Calibrator calibrate(p);
     const Doub b[3] = {p.Bias[0][0], p.Bias[1][0], p.Bias[2][0]};

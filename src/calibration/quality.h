@@ -30,12 +30,12 @@ struct NormError {
 
 struct QualityReport {
     Int points = 0;
-    NormError before; ///< e = |h - b| - Hm
-    NormError after;  ///< e = |A^-1 (h - b)| - Hm
+    NormError before;          ///< e = |h - b| - Hm
+    NormError after;           ///< e = |A^-1 (h - b)| - Hm
     std::vector<bool> cellHit; ///< per cell of EqualAreaCells(QualityLimits::Cells)
     Int cellsHit = 0;
     EmptyCap largestEmptyCap;
-    Doub farLimit = 0.0;  ///< |e| after calibration beyond which a point is far
+    Doub farLimit = 0.0; ///< |e| after calibration beyond which a point is far
     Int farPoints = 0;
     Int worstPoint = -1;  ///< 0-based index of the point with the largest |e| after calibration
     Doub testValue = 0.0; ///< the ellipsoid test of the fit
@@ -44,12 +44,12 @@ struct QualityReport {
         Bool farPoints = false; ///< more far points than QualityLimits::MaxFarShare
         Bool emptyCap = false;  ///< largest empty cap wider than QualityLimits::MaxEmptyCapDegrees
         Bool fewCells = false;  ///< fewer cells hit than QualityLimits::MinCellShare
-    } findings;               ///< what the verdict rests on
+    } findings;                 ///< what the verdict rests on
     Verdict verdict = Verdict::Good;
 };
 
 /// Judges the calibration of rows 0 to n - 1 of Mag (n >= 1) for the field norm Hm.
-QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit, const CalibrationParameters &p,
-                            Doub Hm);
+QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
+                            const CalibrationParameters &p, Doub Hm);
 
 #endif

@@ -4,12 +4,12 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <iterator>
-#include <utility>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 namespace {
 
@@ -23,7 +23,10 @@ bool parseNumber(const char *begin, const char *end, double &value)
     return ec == std::errc() && ptr == end && std::isfinite(value);
 }
 
-bool isSeparator(char c) { return c == '\t' || c == ' '; }
+bool isSeparator(char c)
+{
+    return c == '\t' || c == ' ';
+}
 
 enum class LineKind { Blank, Point, Bad };
 
@@ -170,7 +173,8 @@ RawData ReadRawData(const QString &filename, LineEcho echo)
         if (got <= 0)
             break;
         filled += got;
-        const auto fromEnd = std::find(std::make_reverse_iterator(start + filled), std::make_reverse_iterator(start), '\n');
+        const auto fromEnd =
+            std::find(std::make_reverse_iterator(start + filled), std::make_reverse_iterator(start), '\n');
         if (fromEnd.base() != start) {
             const char *lastNewline = fromEnd.base() - 1;
             reading = splitter.lines(start, lastNewline + 1);

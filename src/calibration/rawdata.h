@@ -17,11 +17,11 @@ struct RawData {
     static constexpr int Capacity = 500000;
 
     RawDataStatus status = RawDataStatus::Loaded;
-    MatDoub Mag{0, 3};        ///< rows 0 to numLines - 1 hold the points; grows up to Capacity rows
-    int numLines = 0;         ///< points loaded (blank lines are no points)
-    int linesRead = 0;        ///< lines of the file read before the end or the offending line
-    int badLineNumber = 0;    ///< 1-based line of a BadFormat or TooManyLines outcome
-    QString badLine;          ///< that line's text, without its terminator
+    MatDoub Mag{0, 3};     ///< rows 0 to numLines - 1 hold the points; grows up to Capacity rows
+    int numLines = 0;      ///< points loaded (blank lines are no points)
+    int linesRead = 0;     ///< lines of the file read before the end or the offending line
+    int badLineNumber = 0; ///< 1-based line of a BadFormat or TooManyLines outcome
+    QString badLine;       ///< that line's text, without its terminator
 };
 
 /// Splits the bytes of a raw measurement file. A line must hold exactly three

@@ -7,7 +7,10 @@ namespace {
 
 constexpr Doub Pi = 3.14159265358979323846;
 
-Doub dot(const Direction &a, const Direction &b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Doub dot(const Direction &a, const Direction &b)
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 
 Direction normalized(Doub x, Doub y, Doub z)
 {
@@ -22,7 +25,9 @@ Int cubePatch(const Direction &u)
     const Doub ax = std::abs(u[0]), ay = std::abs(u[1]), az = std::abs(u[2]);
     const Int axis = ax >= ay && ax >= az ? 0 : ay >= az ? 1 : 2;
     const Doub scale = 0.5 * DirectionSampler::Side / std::abs(u[axis]);
-    const auto row = [&](Doub t) { return std::min(DirectionSampler::Side - 1, Int(t * scale + 0.5 * DirectionSampler::Side)); };
+    const auto row = [&](Doub t) {
+        return std::min(DirectionSampler::Side - 1, Int(t * scale + 0.5 * DirectionSampler::Side));
+    };
     const Int face = 2 * axis + (u[axis] < 0);
     return (face * DirectionSampler::Side + row(u[next[axis]])) * DirectionSampler::Side + row(u[last[axis]]);
 }
@@ -58,17 +63,14 @@ Direction refined(Direction c, const std::vector<Direction> &directions)
 
     for (Doub step = 0.08; step > 1e-4; step /= 2) {
         for (Int moves = 0; moves < 64; moves++) {
-            const Direction axis = std::abs(c[0]) < 0.6 ? Direction{1, 0, 0} : Direction{0, 1, 0};
-            const Direction e1 = normalized(c[1] * axis[2] - c[2] * axis[1], c[2] * axis[0] - c[0] * axis[2],
-                                            c[0] * axis[1] - c[1] * axis[0]);
-            const Direction e2 = {c[1] * e1[2] - c[2] * e1[1], c[2] * e1[0] - c[0] * e1[2],
-                                  c[0] * e1[1] - c[1] * e1[0]};
+            Direction e1, e2;
+            tangentBasis(c, e1, e2);
             Direction best = c;
             Doub bestValue = value;
             for (Int k = 0; k < 8; k++) {
                 const Doub s = step * std::cos(k * Pi / 4), t = step * std::sin(k * Pi / 4);
-                const Direction trial =
-                    normalized(c[0] + s * e1[0] + t * e2[0], c[1] + s * e1[1] + t * e2[1], c[2] + s * e1[2] + t * e2[2]);
+                const Direction trial = normalized(c[0] + s * e1[0] + t * e2[0], c[1] + s * e1[1] + t * e2[1],
+                                                   c[2] + s * e1[2] + t * e2[2]);
                 if (std::acos(std::clamp(dot(trial, start), -1.0, 1.0)) > maxTravel)
                     continue;
                 const Doub v = nearestCos(trial, near);
@@ -143,6 +145,14 @@ EqualAreaCells::Bounds EqualAreaCells::bounds(Int cell) const
             2 * Pi * (sector + 1) / cells};
 }
 
+void tangentBasis(const Direction &u, Direction &e1, Direction &e2)
+{
+    // Crossing with the axis least aligned with u keeps the product well away from zero.
+    const Direction a = std::abs(u[0]) < 0.6 ? Direction{1, 0, 0} : Direction{0, 1, 0};
+    e1 = normalized(u[1] * a[2] - u[2] * a[1], u[2] * a[0] - u[0] * a[2], u[0] * a[1] - u[1] * a[0]);
+    e2 = {u[1] * e1[2] - u[2] * e1[1], u[2] * e1[0] - u[0] * e1[2], u[0] * e1[1] - u[1] * e1[0]};
+}
+
 std::vector<Direction> fibonacciDirections(Int n)
 {
     const Doub goldenAngle = Pi * (3.0 - std::sqrt(5.0));
@@ -190,8 +200,8 @@ EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample)
     const std::vector<Direction> candidates = fibonacciDirections(600);
     std::vector<std::pair<Doub, Int>> best; // nearest cosine, candidate; the smallest first
     for (Int k = 0; k < Int(candidates.size()); k++) {
-        const size_t first =
-            size_t(std::lower_bound(patches.begin(), patches.end(), cubePatch(candidates[k])) - patches.begin());
+        const size_t first = size_t(
+            std::lower_bound(patches.begin(), patches.end(), cubePatch(candidates[k])) - patches.begin());
         const Doub stopAbove = best.size() < tried ? 1.0 : best.back().first;
         const Doub v = nearestCos(candidates[k], sample, first, stopAbove);
         if (best.size() < tried || v < best.back().first) {

@@ -35,6 +35,10 @@ private:
     std::vector<Int> zoneOfCell; ///< zone of every cell
 };
 
+/// Two unit vectors e1, e2 at right angles to the unit vector u and to each
+/// other: the axes of the plane tangent to the sphere at u.
+void tangentBasis(const Direction &u, Direction &e1, Direction &e2);
+
 /// n directions spread evenly over the sphere (a Fibonacci lattice).
 std::vector<Direction> fibonacciDirections(Int n);
 
@@ -55,7 +59,7 @@ public:
     std::vector<Direction> sample() const;
 
 private:
-    std::vector<Int> patchOf;      ///< index in kept, or -1
+    std::vector<Int> patchOf; ///< index in kept, or -1
     std::vector<Direction> kept;
 };
 

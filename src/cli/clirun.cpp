@@ -109,6 +109,24 @@ private:
             result.insert("uncertainty", jsonUncertainty(u));
             report += UncertaintyReport(u, run.parameters);
         }
+        const QJsonArray writeErrors = writeOutputs(k, run, texts, quality);
+
+        if (o.json) {
+            if (!writeErrors.isEmpty())
+                result.insert("writeErrors", writeErrors);
+            files.append(result);
+        } else if (o.exportC) {
+            print(out, FirmwareHeader(headerName(path), path, o.hm, run.parameters));
+        } else {
+            print(out, (reported ? QByteArray("\n") : QByteArray()) + report);
+            reported = true;
+        }
+    }
+
+    // Writes the files asked for; says and returns those that failed.
+    QJsonArray writeOutputs(int k, const CalibrationRun &run, const QStringList &texts,
+                            const QualityReport &quality)
+    {
         QJsonArray writeErrors;
         const auto save = [&](const QString &target, bool written, const QString &message) {
             if (written)
@@ -126,20 +144,16 @@ private:
                                      CalibratedPointsBytes(run.raw.Mag, run.raw.numLines, run.parameters)),
                  QStringLiteral("The calibrated measurements could not be saved."));
         if (!paths.plots[k].isEmpty()) {
-            const FigureData figure{QFileInfo(path).fileName(), o.hm, &run.raw.Mag, run.raw.numLines, run.parameters,
+            const FigureData figure{QFileInfo(o.files[k]).fileName(),
+                                    o.hm,
+                                    &run.raw.Mag,
+                                    run.raw.numLines,
+                                    run.parameters,
                                     quality};
-            save(paths.plots[k], Figures::write(paths.plots[k], figure), QStringLiteral("The figure could not be saved."));
+            save(paths.plots[k], Figures::write(paths.plots[k], figure),
+                 QStringLiteral("The figure could not be saved."));
         }
-
-        if (o.json) {
-            if (!writeErrors.isEmpty())
-                result.insert("writeErrors", writeErrors);
-            files.append(result);
-        } else if (o.exportC) {
-            print(out, FirmwareHeader(headerName(path), path, o.hm, run.parameters));
-        } else {
-            print(out, (k > 0 ? QByteArray("\n") : QByteArray()) + report);
-        }
+        return writeErrors;
     }
 
     // Several headers may go into one file, so every name is used once.
@@ -158,6 +172,7 @@ private:
     std::FILE *out;
     std::FILE *err;
     int status = Calibrated;
+    bool reported = false; ///< a text report is out, so the next is set apart by a blank line
     QJsonArray files;
     QSet<QByteArray> headerNames;
 };

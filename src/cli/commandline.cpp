@@ -58,36 +58,41 @@ CommandLine parseCommandLine(const QStringList &arguments)
     parser.setApplicationDescription(description());
     const QCommandLineOption help({"h", "help"}, "Show this help.");
     const QCommandLineOption version({"v", "version"}, "Show the version.");
-    const QCommandLineOption hm("hm", "Norm of the local Earth field, in the unit of the measurements (required).",
-                                "HM");
-    const QCommandLineOption output({"o", "output"},
-                                    "Write the calibration parameters file to PATH. With several files PATH is a "
-                                    "folder, made if needed, and each file's parameters go to <name>.params.txt in it.",
-                                    "PATH");
-    const QCommandLineOption apply("apply",
-                                   "Write the calibrated measurements A^-1 (h - b) to PATH, one x<TAB>y<TAB>z line "
-                                   "per point with six decimals. With several files PATH is a folder and each goes "
-                                   "to <name>.calibrated.txt in it.",
-                                   "PATH");
+    const QCommandLineOption hm(
+        "hm", "Norm of the local Earth field, in the unit of the measurements (required).", "HM");
+    const QCommandLineOption output(
+        {"o", "output"},
+        "Write the calibration parameters file to PATH. With several files PATH is a "
+        "folder, made if needed, and each file's parameters go to <name>.params.txt in it.",
+        "PATH");
+    const QCommandLineOption apply(
+        "apply",
+        "Write the calibrated measurements A^-1 (h - b) to PATH, one x<TAB>y<TAB>z line "
+        "per point with six decimals. With several files PATH is a folder and each goes "
+        "to <name>.calibrated.txt in it.",
+        "PATH");
     const QCommandLineOption json("json", "Print one JSON document instead of the text report.");
     const QCommandLineOption exportFormat(
-        "export", "Print the calibration as FORMAT instead of the text report. c: a C header with b and A^-1 as "
-                  "float arrays.",
+        "export",
+        "Print the calibration as FORMAT instead of the text report. c: a C header with b and A^-1 as "
+        "float arrays.",
         "FORMAT");
     const QCommandLineOption uncertainty(
         "uncertainty",
-        QStringLiteral("Estimate the standard deviation and the 95 % interval of b and A by a bootstrap over the "
-                       "points, N resamples with a fixed seed (--uncertainty alone: %1).")
+        QStringLiteral(
+            "Estimate the standard deviation and the 95 % interval of b and A by a bootstrap over the "
+            "points, N resamples with a fixed seed (--uncertainty alone: %1).")
             .arg(DefaultResamples),
         "N");
-    const QCommandLineOption plot("plot",
-                                  "Draw the calibration, its coverage of orientations and its norm errors into "
-                                  "PATH, a .png or .svg figure. With several files, PATH is a folder and each "
-                                  "figure goes to <name>.png in it.",
-                                  "PATH");
+    const QCommandLineOption plot(
+        "plot",
+        "Draw the calibration, its coverage of orientations and its norm errors into "
+        "PATH, a .png or .svg figure. With several files, PATH is a folder and each "
+        "figure goes to <name>.png in it.",
+        "PATH");
     parser.addOptions({help, version, hm, output, apply, json, exportFormat, uncertainty, plot});
-    parser.addPositionalArgument("FILE", "Raw measurements: three numbers per line, separated by a tab or a space.",
-                                 "FILE...");
+    parser.addPositionalArgument(
+        "FILE", "Raw measurements: three numbers per line, separated by a tab or a space.", "FILE...");
 
     const QString program = QCoreApplication::applicationName();
     const QString tryHelp = QStringLiteral("\nTry '%1 --help'.").arg(program);
@@ -149,9 +154,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (parser.isSet(plot) && o.files.size() == 1 && !QFileInfo(o.plot).isDir() &&
         !o.plot.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
         !o.plot.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
-        return wrong(QStringLiteral("--plot draws a .png or an .svg file, not \"%1\".").arg(o.plot) + tryHelp);
+        return wrong(QStringLiteral("--plot draws a .png or an .svg file, not \"%1\".").arg(o.plot) +
+                     tryHelp);
     if (o.json && o.exportC)
-        return wrong(QStringLiteral("--json and --export both print on standard output; choose one.") + tryHelp);
+        return wrong(QStringLiteral("--json and --export both print on standard output; choose one.") +
+                     tryHelp);
 
     CommandLine c;
     c.action = CommandLine::Action::Run;

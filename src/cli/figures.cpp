@@ -23,7 +23,8 @@ QString programFolder(const char *program)
 
 bool Figures::asked(int argc, char **argv)
 {
-    return std::any_of(argv + 1, argv + argc, [](const char *a) { return std::strncmp(a, "--plot", 6) == 0; });
+    return std::any_of(argv + 1, argv + argc,
+                       [](const char *a) { return std::strncmp(a, "--plot", 6) == 0; });
 }
 
 QString Figures::load(const char *program)
@@ -34,7 +35,8 @@ QString Figures::load(const char *program)
         static QLibrary module;
         module.setFileName(place + QStringLiteral("/tavrin-figure"));
         if (module.load()) {
-            makeApplication = reinterpret_cast<FigureApplicationFunction *>(module.resolve("tavrinFigureApplication"));
+            makeApplication =
+                reinterpret_cast<FigureApplicationFunction *>(module.resolve("tavrinFigureApplication"));
             writeFigure = reinterpret_cast<WriteFigureFunction *>(module.resolve("tavrinWriteFigure"));
             if (makeApplication && writeFigure)
                 return {};
@@ -44,6 +46,12 @@ QString Figures::load(const char *program)
     return why;
 }
 
-QCoreApplication *Figures::application(int &argc, char **argv) { return makeApplication(argc, argv); }
+QCoreApplication *Figures::application(int &argc, char **argv)
+{
+    return makeApplication(argc, argv);
+}
 
-bool Figures::write(const QString &path, const FigureData &data) { return writeFigure && writeFigure(path, data); }
+bool Figures::write(const QString &path, const FigureData &data)
+{
+    return writeFigure && writeFigure(path, data);
+}

@@ -29,7 +29,10 @@ QJsonObject normError(const NormError &e, double hm)
             {"maxPercent", 100.0 * e.max / hm}};
 }
 
-QJsonObject spread(const Spread &s) { return {{"std", s.std}, {"low", s.low}, {"high", s.high}}; }
+QJsonObject spread(const Spread &s)
+{
+    return {{"std", s.std}, {"low", s.low}, {"high", s.high}};
+}
 
 } // namespace
 

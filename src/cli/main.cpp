@@ -14,7 +14,8 @@ int main(int argc, char *argv[])
     if (Figures::asked(argc, argv)) {
         const QString why = Figures::load(argv[0]);
         if (!why.isEmpty()) {
-            std::fprintf(stderr, "tavrin-cli: The figure module could not be loaded: %s\n", qUtf8Printable(why));
+            std::fprintf(stderr, "tavrin-cli: The figure module could not be loaded: %s\n",
+                         qUtf8Printable(why));
             return Refused;
         }
         app.reset(Figures::application(argc, argv));

@@ -40,7 +40,8 @@ QString targets(const QString &path, const QStringList &inputs, const QString &s
 OutputPaths planOutputs(const CliOptions &o)
 {
     OutputPaths plan;
-    plan.wrong = targets(o.output, o.files, QStringLiteral(".params.txt"), QStringLiteral("--output"), plan.parameters);
+    plan.wrong = targets(o.output, o.files, QStringLiteral(".params.txt"), QStringLiteral("--output"),
+                         plan.parameters);
     if (plan.wrong.isEmpty())
         plan.wrong = targets(o.apply, o.files, QStringLiteral(".calibrated.txt"), QStringLiteral("--apply"),
                              plan.calibrated);

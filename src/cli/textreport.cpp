@@ -11,7 +11,10 @@ constexpr int fieldWidth = 10;
 
 constexpr double degreesPerRadian = 57.295779513082320876;
 
-QString label(const QString &text) { return QStringLiteral("  ") + text.leftJustified(labelWidth - 2); }
+QString label(const QString &text)
+{
+    return QStringLiteral("  ") + text.leftJustified(labelWidth - 2);
+}
 
 QString fields(const QStringList &texts, int first, int count)
 {
@@ -21,13 +24,17 @@ QString fields(const QStringList &texts, int first, int count)
     return line;
 }
 
-QString percent(double value, double hm) { return QString::number(100.0 * value / hm, 'f', 2) + " %"; }
+QString percent(double value, double hm)
+{
+    return QString::number(100.0 * value / hm, 'f', 2) + " %";
+}
 
 QString normErrorRow(const QString &name, const NormError &e, double hm)
 {
     return QStringLiteral("    ") + name.leftJustified(labelWidth - 4) +
            fields({resultText(e.mean), resultText(e.rms), resultText(e.max)}, 0, 3) +
-           QStringLiteral("   (%1, %2, %3 of Hm)\n").arg(percent(e.mean, hm), percent(e.rms, hm), percent(e.max, hm));
+           QStringLiteral("   (%1, %2, %3 of Hm)\n")
+               .arg(percent(e.mean, hm), percent(e.rms, hm), percent(e.max, hm));
 }
 
 QString capText(const EmptyCap &cap)
@@ -43,16 +50,18 @@ QString spreadRow(const QString &name, double value, const Spread &s)
 {
     const int decimals = s.std > 0 ? std::max(4, 1 - int(std::floor(std::log10(s.std)))) : 4;
     const auto number = [&](double v) { return QString::number(v, 'f', decimals); };
-    return QStringLiteral("    ") + name.leftJustified(labelWidth - 4) + number(value).rightJustified(fieldWidth) +
-           ' ' + number(s.std).rightJustified(fieldWidth) + QStringLiteral("   [%1, %2]\n").arg(number(s.low), number(s.high));
+    return QStringLiteral("    ") + name.leftJustified(labelWidth - 4) +
+           number(value).rightJustified(fieldWidth) + ' ' + number(s.std).rightJustified(fieldWidth) +
+           QStringLiteral("   [%1, %2]\n").arg(number(s.low), number(s.high));
 }
 
 } // namespace
 
 QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &p)
 {
-    QString out = label(QStringLiteral("Uncertainty")) +
-                  QStringLiteral("%1 resamples, %2 failed, seed %3").arg(u.resamples).arg(u.failed).arg(u.seed);
+    QString out =
+        label(QStringLiteral("Uncertainty")) +
+        QStringLiteral("%1 resamples, %2 failed, seed %3").arg(u.resamples).arg(u.failed).arg(u.seed);
     if (!u.known)
         return (out + QStringLiteral(": too few resamples succeeded to tell\n")).toUtf8();
     out += '\n' + label(QString()) + fields({"value", "std"}, 0, 2) + QStringLiteral("    95 % interval\n");
@@ -72,7 +81,8 @@ QString verdictReason(const QualityReport &q)
     if (q.findings.farPoints)
         reasons << QStringLiteral("%1 far points").arg(q.farPoints);
     if (q.findings.emptyCap)
-        reasons << QStringLiteral("largest empty cap %1 degrees").arg(q.largestEmptyCap.radius * degreesPerRadian, 0, 'f', 1);
+        reasons << QStringLiteral("largest empty cap %1 degrees")
+                       .arg(q.largestEmptyCap.radius * degreesPerRadian, 0, 'f', 1);
     if (q.findings.fewCells)
         reasons << QStringLiteral("%1 of %2 cells hit").arg(q.cellsHit).arg(q.cellHit.size());
     return reasons.join(QStringLiteral(", "));
@@ -85,14 +95,15 @@ QByteArray TextReport(const QString &path, const QStringList &texts, const Quali
     out += label(QStringLiteral("Matrix A")) + fields(texts, 3, 3) + '\n';
     out += label(QString()) + fields(texts, 6, 3) + '\n';
     out += label(QString()) + fields(texts, 9, 3) + '\n';
-    out += label(QStringLiteral("Ellipsoid test")) + resultText(q.testValue).rightJustified(fieldWidth) + '\n';
+    out +=
+        label(QStringLiteral("Ellipsoid test")) + resultText(q.testValue).rightJustified(fieldWidth) + '\n';
     out += label(QStringLiteral("Points")) + QString::number(q.points).rightJustified(fieldWidth) + '\n';
     out += label(QStringLiteral("Norm error |e|")) + fields({"mean", "RMS", "max"}, 0, 3) + '\n';
     out += normErrorRow(QStringLiteral("before"), q.before, hm);
     out += normErrorRow(QStringLiteral("after"), q.after, hm);
     out += label(QStringLiteral("Coverage")) +
-           QStringLiteral("%1 of %2 cells hit, ").arg(q.cellsHit).arg(q.cellHit.size()) + capText(q.largestEmptyCap) +
-           '\n';
+           QStringLiteral("%1 of %2 cells hit, ").arg(q.cellsHit).arg(q.cellHit.size()) +
+           capText(q.largestEmptyCap) + '\n';
     out += label(QStringLiteral("Far points")) +
            QStringLiteral("%1 beyond |e| = %2; the largest |e| is at point %3\n")
                .arg(q.farPoints)

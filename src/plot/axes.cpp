@@ -15,7 +15,10 @@ QString tickText(double value, double step)
     return QString::number(value, 'f', decimals);
 }
 
-double tickStep(const std::vector<double> &ticks) { return ticks.size() > 1 ? ticks[1] - ticks[0] : 1.0; }
+double tickStep(const std::vector<double> &ticks)
+{
+    return ticks.size() > 1 ? ticks[1] - ticks[0] : 1.0;
+}
 
 } // namespace
 
@@ -70,9 +73,11 @@ void drawAxes(QPainter &painter, const Frame &frame, const QString &xLabel, cons
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(r);
     painter.setFont(figureFont(15));
-    painter.drawText(QRectF(r.left(), r.bottom() + 22, r.width(), 20), Qt::AlignHCenter | Qt::AlignTop, xLabel);
+    painter.drawText(QRectF(r.left(), r.bottom() + 22, r.width(), 20), Qt::AlignHCenter | Qt::AlignTop,
+                     xLabel);
     painter.translate(r.left() - 72, r.center().y());
     painter.rotate(-90);
-    painter.drawText(QRectF(-r.height() / 2, -20, r.height(), 20), Qt::AlignHCenter | Qt::AlignBottom, yLabel);
+    painter.drawText(QRectF(-r.height() / 2, -20, r.height(), 20), Qt::AlignHCenter | Qt::AlignBottom,
+                     yLabel);
     painter.restore();
 }

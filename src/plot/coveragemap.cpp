@@ -33,7 +33,10 @@ private:
     QRectF box;
 };
 
-double latitudeOf(double z) { return std::asin(std::clamp(z, -1.0, 1.0)); }
+double latitudeOf(double z)
+{
+    return std::asin(std::clamp(z, -1.0, 1.0));
+}
 
 // A band of the sphere between two heights and two longitudes in [-pi, pi],
 // its edges traced finely enough to stay smooth.
@@ -96,12 +99,8 @@ void drawGraticule(QPainter &painter, const Hammer &map)
 void drawCap(QPainter &painter, const Hammer &map, const EmptyCap &cap)
 {
     const Direction &c = cap.centre;
-    const Direction axis = std::abs(c[0]) < 0.6 ? Direction{1, 0, 0} : Direction{0, 1, 0};
-    Direction e1 = {c[1] * axis[2] - c[2] * axis[1], c[2] * axis[0] - c[0] * axis[2], c[0] * axis[1] - c[1] * axis[0]};
-    const double norm = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
-    for (double &v : e1)
-        v /= norm;
-    const Direction e2 = {c[1] * e1[2] - c[2] * e1[1], c[2] * e1[0] - c[0] * e1[2], c[0] * e1[1] - c[1] * e1[0]};
+    Direction e1, e2;
+    tangentBasis(c, e1, e2);
     painter.setPen(QPen(Palette::emptyCap, 3));
     painter.setBrush(Qt::NoBrush);
     QPolygonF piece;
@@ -155,6 +154,8 @@ void drawCoverageMap(QPainter &painter, const QRect &box, const QualityReport &q
     drawDirectionLabels(painter, map);
     painter.setFont(figureFont(16, true));
     painter.drawText(box.adjusted(0, -60, 0, 0), Qt::AlignHCenter | Qt::AlignTop,
-                     QStringLiteral("Orientations covered: %1 of %2 equal-area cells hit").arg(q.cellsHit).arg(q.cellHit.size()));
+                     QStringLiteral("Orientations covered: %1 of %2 equal-area cells hit")
+                         .arg(q.cellsHit)
+                         .arg(q.cellHit.size()));
     painter.restore();
 }

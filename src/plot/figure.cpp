@@ -26,9 +26,10 @@ void drawTitle(QPainter &painter, const FigureData &d)
                          .arg(d.n)
                          .arg(QString::fromUtf8(verdictName(d.quality.verdict))));
     painter.setFont(figureFont(16));
-    const QString shown = d.n <= MostPointsDrawn
-                              ? QStringLiteral("every point drawn")
-                              : QStringLiteral("%1 points each, shaded by their density on a log scale").arg(d.n);
+    const QString shown =
+        d.n <= MostPointsDrawn
+            ? QStringLiteral("every point drawn")
+            : QStringLiteral("%1 points each, shaded by their density on a log scale").arg(d.n);
     const auto swatch = [&](double x, const QColor &colour, const QString &text) {
         painter.fillRect(QRectF(x, 66, 16, 16), colour);
         painter.drawText(QPointF(x + 24, 80), text);

@@ -12,7 +12,7 @@
 class QPainter;
 
 struct FigureData {
-    QString name;      ///< shown in the title, usually the file name
+    QString name; ///< shown in the title, usually the file name
     double hm = 0.0;
     const MatDoub *Mag = nullptr;
     Int n = 0;

@@ -27,7 +27,8 @@ NormErrors normErrors(const FigureData &d)
         const Doub *h = (*d.Mag)[k];
         Doub c[3];
         calibrate(h, c);
-        const double b[3] = {h[0] - d.parameters.Bias[0][0], h[1] - d.parameters.Bias[1][0], h[2] - d.parameters.Bias[2][0]};
+        const double b[3] = {h[0] - d.parameters.Bias[0][0], h[1] - d.parameters.Bias[1][0],
+                             h[2] - d.parameters.Bias[2][0]};
         e.before.push_back(std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]) - d.hm);
         e.after.push_back(std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) - d.hm);
     }
@@ -95,7 +96,8 @@ void drawNormErrorHistogram(QPainter &painter, const QRect &box, const FigureDat
     };
     legendLine(0, Palette::raw,
                QStringLiteral("before: |h \u2212 b| \u2212 Hm, RMS %1").arg(q.before.rms, 0, 'g', 3));
-    legendLine(1, Palette::calibrated,
-               QStringLiteral("after: |A\u207B\u00B9(h \u2212 b)| \u2212 Hm, RMS %1").arg(q.after.rms, 0, 'g', 3));
+    legendLine(
+        1, Palette::calibrated,
+        QStringLiteral("after: |A\u207B\u00B9(h \u2212 b)| \u2212 Hm, RMS %1").arg(q.after.rms, 0, 'g', 3));
     painter.restore();
 }

@@ -57,8 +57,8 @@ void drawPoints(QPainter &painter, const Frame (&frames)[3], const FigureData &d
 // Each square of pixels shaded by how many points fall on it, on a log
 // scale, in the colour of its set: 500000 points read as well as 5000. The
 // squares grow as the points thin out, so that they still read as a surface.
-void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const Calibrator &calibrate,
-                   double range)
+void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData &d,
+                   const Calibrator &calibrate, double range)
 {
     const int square = d.n < 50000 ? 3 : d.n < 200000 ? 2 : 1;
     const int w = int(frames[0].pixels.width()) / square, h = int(frames[0].pixels.height()) / square;
@@ -107,7 +107,8 @@ void drawProjections(QPainter &painter, const FigureLayout &layout, const Figure
     for (int panel = 0; panel < 3; panel++) {
         frames[panel] = {QRectF(layout.projections[panel]), -range, range, -range, range};
         const QString &a = names[Axes[panel][0]], &b = names[Axes[panel][1]];
-        drawAxes(painter, frames[panel], a + QStringLiteral(" (input units)"), b + QStringLiteral(" (input units)"));
+        drawAxes(painter, frames[panel], a + QStringLiteral(" (input units)"),
+                 b + QStringLiteral(" (input units)"));
         painter.setFont(figureFont(16, true));
         painter.setPen(Palette::ink);
         painter.drawText(layout.projections[panel].adjusted(0, -26, 0, 0), Qt::AlignHCenter | Qt::AlignTop,

@@ -9,13 +9,23 @@
 namespace {
 
 // The generator of the sample data: data/make_sample.py.
-const Truth sampleTruth = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
+const Truth sampleTruth = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}},
+                           {12.5, -7.3, 20.1}};
 
-bool same(const Spread &a, const Spread &b) { return a.std == b.std && a.low == b.low && a.high == b.high; }
+bool same(const Spread &a, const Spread &b)
+{
+    return a.std == b.std && a.low == b.low && a.high == b.high;
+}
 
-Spread spreadAt(const Uncertainty &u, Int value) { return value < 3 ? u.bias[value] : u.A[(value - 3) / 3][(value - 3) % 3]; }
+Spread spreadAt(const Uncertainty &u, Int value)
+{
+    return value < 3 ? u.bias[value] : u.A[(value - 3) / 3][(value - 3) % 3];
+}
 
-Doub truthAt(Int value) { return value < 3 ? sampleTruth.b0[value] : sampleTruth.A0[(value - 3) / 3][(value - 3) % 3]; }
+Doub truthAt(Int value)
+{
+    return value < 3 ? sampleTruth.b0[value] : sampleTruth.A0[(value - 3) / 3][(value - 3) % 3];
+}
 
 } // namespace
 

@@ -20,7 +20,10 @@ protected:
     int count = 0;
 };
 
-QByteArray sphereText(Int n) { return asFileText(ellipsoidPoints(sphereTruth(1.0, 5, 6, 7), 48.0, n, 0.2, 9)); }
+QByteArray sphereText(Int n)
+{
+    return asFileText(ellipsoidPoints(sphereTruth(1.0, 5, 6, 7), 48.0, n, 0.2, 9));
+}
 
 } // namespace
 
@@ -28,10 +31,12 @@ TEST_F(CalibrateFileTest, RefusalsComeInTheRunsOrder)
 {
     int calls = 0;
     auto count = [&](const EllipsoidFit &) { ++calls; };
-    EXPECT_EQ(CalibrateFile(0.0, dir.filePath("missing"), LineEcho::None, count).error, CalibrationError::HmIsZero);
+    EXPECT_EQ(CalibrateFile(0.0, dir.filePath("missing"), LineEcho::None, count).error,
+              CalibrationError::HmIsZero);
     EXPECT_EQ(CalibrateFile(48.0, dir.filePath("missing"), LineEcho::None, count).error,
               CalibrationError::CannotOpen);
-    EXPECT_EQ(CalibrateFile(48.0, file("1 2 3 4\n"), LineEcho::None, count).error, CalibrationError::BadFormat);
+    EXPECT_EQ(CalibrateFile(48.0, file("1 2 3 4\n"), LineEcho::None, count).error,
+              CalibrationError::BadFormat);
     EXPECT_EQ(CalibrateFile(48.0, file(QByteArray("1 2 3\n").repeated(9)), LineEcho::None, count).error,
               CalibrationError::TooFewPoints);
     EXPECT_EQ(CalibrateFile(48.0, file(""), LineEcho::None, count).error, CalibrationError::TooFewPoints);

@@ -59,7 +59,10 @@ Reference eigenCalibration(const MatDoub &p, double Hm)
     return r;
 }
 
-double relative(double ours, double theirs, double scale) { return std::abs(ours - theirs) / scale; }
+double relative(double ours, double theirs, double scale)
+{
+    return std::abs(ours - theirs) / scale;
+}
 
 } // namespace
 
@@ -74,7 +77,8 @@ TEST(FitOracle, AgreesWithEigenOnRandomEllipsoids)
                              Eigen::AngleAxisd(angle(rng), Eigen::Vector3d::UnitY()) *
                              Eigen::AngleAxisd(angle(rng), Eigen::Vector3d::UnitX()))
                                 .toRotationMatrix();
-        Eigen::Matrix3d A0 = R * Eigen::Vector3d(axis(rng), axis(rng), axis(rng)).asDiagonal() * R.transpose();
+        Eigen::Matrix3d A0 =
+            R * Eigen::Vector3d(axis(rng), axis(rng), axis(rng)).asDiagonal() * R.transpose();
         for (int i = 0; i < 3; i++) {
             t.b0[i] = centre(rng);
             for (int j = 0; j < 3; j++)

@@ -8,15 +8,16 @@
 
 namespace {
 
-const QByteArray header = "These calibration parameters have been created with the software Tavrin\n"
-                          "from the KELD Group (https://keld.example.org).\n"
-                          "Method: Q. Li and J. G. Griffiths, \"Least squares ellipsoid specific fitting\",\n"
-                          "Proceedings of Geometric Modeling and Processing 2004, pp. 335-340, "
-                          "https://doi.org/10.1109/GMAP.2004.1290055\n"
-                          "---------------------------------------------------------------------------------------\n"
-                          "\n"
-                          "The hard iron bias equals:\n"
-                          "\n";
+const QByteArray header =
+    "These calibration parameters have been created with the software Tavrin\n"
+    "from the KELD Group (https://keld.example.org).\n"
+    "Method: Q. Li and J. G. Griffiths, \"Least squares ellipsoid specific fitting\",\n"
+    "Proceedings of Geometric Modeling and Processing 2004, pp. 335-340, "
+    "https://doi.org/10.1109/GMAP.2004.1290055\n"
+    "---------------------------------------------------------------------------------------\n"
+    "\n"
+    "The hard iron bias equals:\n"
+    "\n";
 
 const QByteArray nine(9, ' ');
 
@@ -32,8 +33,8 @@ QByteArray readAll(const QString &path)
 TEST(ParametersFile, EmptyResultsGiveRowsOfBlanks)
 {
     const QByteArray blankRow = QByteArray(39, ' ') + "\n";
-    const QByteArray expected = header + blankRow + nine + "\n" + "The combined matrix equals:" + nine + "\n" +
-                                nine + "\n" + blankRow + blankRow + blankRow;
+    const QByteArray expected = header + blankRow + nine + "\n" + "The combined matrix equals:" + nine +
+                                "\n" + nine + "\n" + blankRow + blankRow + blankRow;
     EXPECT_EQ(ParametersFileBytes(QStringList(12, QString())), expected);
     EXPECT_EQ(ParametersFileBytes({}), expected);
 }
@@ -41,7 +42,7 @@ TEST(ParametersFile, EmptyResultsGiveRowsOfBlanks)
 TEST(ParametersFile, ValuesAreRightAlignedInTenCharacters)
 {
     const QStringList texts = {"12.5000", "-7.2500", "20.0000", "1.0234", "-0.0123", "0.0456",
-                               "-0.0123", "0.9876", "0.0011", "0.0456", "0.0011", "1.1000"};
+                               "-0.0123", "0.9876",  "0.0011",  "0.0456", "0.0011",  "1.1000"};
     const QByteArray expected = header + "   12.5000   -7.2500   20.0000" + nine + "\n" + nine + "\n" +
                                 "The combined matrix equals:" + nine + "\n" + nine + "\n" +
                                 "    1.0234   -0.0123    0.0456" + nine + "\n" +

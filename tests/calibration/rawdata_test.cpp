@@ -29,8 +29,8 @@ MATCHER_P3(IsPoint, x, y, z, "")
 
 TEST(RawData, AcceptedLineShapes)
 {
-    const char *lines[] = {"12.5\t-3.25\t40", "12.5 -3.25 40", "12.5 -3.25 40 ", "12.5\t-3.25\t40\t",
-                           "12.5 -3.25\t40", "+12.5 -3.25 4e1", "1.25e1 -325e-2 40."};
+    const char *lines[] = {"12.5\t-3.25\t40", "12.5 -3.25 40",   "12.5 -3.25 40 ",    "12.5\t-3.25\t40\t",
+                           "12.5 -3.25\t40",  "+12.5 -3.25 4e1", "1.25e1 -325e-2 40."};
     for (const char *line : lines) {
         RawData d = ParseRawData(QByteArray(line) + "\n");
         ASSERT_EQ(d.status, RawDataStatus::Loaded) << line;
@@ -41,20 +41,20 @@ TEST(RawData, AcceptedLineShapes)
 TEST(RawData, RefusedLinesNameTheirLine)
 {
     const char *lines[] = {
-        "12.5 -3.25 40  ",   // two separators after the third number
-        " 12.5 -3.25 40",    // leading separator: an empty first field
-        "12.5 -3.25 40 7",   // a fourth field
-        "12.5\t\t-3.25",     // an empty field between two separators
-        "12.5,-3.25,40",     // commas do not separate
-        "12.5\t-3.25",       // only two fields
-        "12.5",              // only one
-        "nan 1 2",           // not finite
-        "1 inf 2",           // not finite
-        "1 2 1e999",         // overflows
-        "MagX MagY MagZ",    // a header
-        "1 2 3\r4",          // a lone carriage return
-        "+-1 2 3",           // two signs
-        "0x10 2 3",          // no hexadecimal
+        "12.5 -3.25 40  ", // two separators after the third number
+        " 12.5 -3.25 40",  // leading separator: an empty first field
+        "12.5 -3.25 40 7", // a fourth field
+        "12.5\t\t-3.25",   // an empty field between two separators
+        "12.5,-3.25,40",   // commas do not separate
+        "12.5\t-3.25",     // only two fields
+        "12.5",            // only one
+        "nan 1 2",         // not finite
+        "1 inf 2",         // not finite
+        "1 2 1e999",       // overflows
+        "MagX MagY MagZ",  // a header
+        "1 2 3\r4",        // a lone carriage return
+        "+-1 2 3",         // two signs
+        "0x10 2 3",        // no hexadecimal
     };
     for (const char *line : lines) {
         RawData d = ParseRawData(QByteArray("1 2 3\n\n") + line + "\n4 5 6\n");
@@ -70,8 +70,13 @@ TEST(RawData, LineEndsBlankLinesAndByteOrderMark)
 {
     const std::vector<Row> expected = {{1, 2, 3}, {4, 5, 6}};
     const char *files[] = {
-        "1 2 3\n4 5 6\n",           "1 2 3\n4 5 6",           "1 2 3\r\n4 5 6\r\n", "1 2 3\r\n4 5 6",
-        "\n1 2 3\n \t \n\n4 5 6\n", "\xEF\xBB\xBF" "1 2 3\n4 5 6\n",
+        "1 2 3\n4 5 6\n",
+        "1 2 3\n4 5 6",
+        "1 2 3\r\n4 5 6\r\n",
+        "1 2 3\r\n4 5 6",
+        "\n1 2 3\n \t \n\n4 5 6\n",
+        "\xEF\xBB\xBF"
+        "1 2 3\n4 5 6\n",
     };
     for (const char *text : files) {
         RawData d = ParseRawData(text);
@@ -87,7 +92,10 @@ TEST(RawData, LineEndsBlankLinesAndByteOrderMark)
     EXPECT_EQ(empty.status, RawDataStatus::Loaded);
     EXPECT_EQ(empty.numLines, 0);
     // A mark anywhere else is text, not a number.
-    EXPECT_EQ(ParseRawData("1 2 3\n\xEF\xBB\xBF" "4 5 6\n").status, RawDataStatus::BadFormat);
+    EXPECT_EQ(ParseRawData("1 2 3\n\xEF\xBB\xBF"
+                           "4 5 6\n")
+                  .status,
+              RawDataStatus::BadFormat);
 }
 
 TEST(RawData, FilesThatCannotBeOpened)

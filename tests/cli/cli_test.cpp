@@ -1,9 +1,9 @@
 // tavrin-cli run as a process: exact standard output and error, exit
 // statuses and the files it writes, checked against the calibration core.
+#include "../calibration/synthetic.h"
 #include "calibratedfile.h"
 #include "calibration.h"
 #include "parametersfile.h"
-#include "../calibration/synthetic.h"
 
 #include <gtest/gtest.h>
 
@@ -60,11 +60,20 @@ protected:
 
 const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
 
-CalibrationRun coreRun(const QString &path) { return CalibrateFile(48.0, path); }
+CalibrationRun coreRun(const QString &path)
+{
+    return CalibrateFile(48.0, path);
+}
 
-QString field(const QString &text) { return text.rightJustified(10); }
+QString field(const QString &text)
+{
+    return text.rightJustified(10);
+}
 
-QStringList lines(const QByteArray &out) { return QString::fromUtf8(out).split('\n'); }
+QStringList lines(const QByteArray &out)
+{
+    return QString::fromUtf8(out).split('\n');
+}
 
 } // namespace
 
@@ -85,14 +94,16 @@ TEST_F(CliTest, ReportShowsTheCoresTextsThenTheQuality)
     EXPECT_EQ(l[5], "  Ellipsoid test  " + field(resultText(coreRun(path).fit.TestEllip)));
     EXPECT_EQ(l[6], "  Points                2000");
     EXPECT_EQ(l[7], "  Norm error |e|        mean       RMS       max");
-    const QRegularExpression row(R"(^    (before|after ) {8}( +\d+\.\d{4}){3}   \((\d+\.\d\d %, ){2}\d+\.\d\d % of Hm\)$)");
+    const QRegularExpression row(
+        R"(^    (before|after ) {8}( +\d+\.\d{4}){3}   \((\d+\.\d\d %, ){2}\d+\.\d\d % of Hm\)$)");
     EXPECT_TRUE(row.match(l[8]).hasMatch()) << l[8].toStdString();
     EXPECT_TRUE(row.match(l[9]).hasMatch()) << l[9].toStdString();
     EXPECT_TRUE(l[9].startsWith("    after             0.19")) << l[9].toStdString(); // noise sigma 0.25
-    EXPECT_TRUE(QRegularExpression(R"(^  Coverage        100 of 100 cells hit, largest empty cap \d\.\d degrees )"
-                                   R"(around \(-?0\.\d{3}, -?0\.\d{3}, -?0\.\d{3}\)$)")
-                    .match(l[10])
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(R"(^  Coverage        100 of 100 cells hit, largest empty cap \d\.\d degrees )"
+                           R"(around \(-?0\.\d{3}, -?0\.\d{3}, -?0\.\d{3}\)$)")
+            .match(l[10])
+            .hasMatch())
         << l[10].toStdString();
     EXPECT_TRUE(l[11].startsWith("  Far points      0 beyond |e| = ")) << l[11].toStdString();
     EXPECT_EQ(l[12], "  Verdict         good");
@@ -118,44 +129,90 @@ TEST_F(CliTest, EveryRefusalHasItsStatusAndExactMessage)
                  QByteArray::number(48 * std::sin(k * 0.7), 'f', 4) + " 5\n";
     file("plane.txt", plane);
     const Refusal cases[] = {
-        {"bad line", {"--hm", "48", "bad.txt"}, 1,
+        {"bad line",
+         {"--hm", "48", "bad.txt"},
+         1,
          "bad.txt:3: Please, check the format of the raw data file. (line: \"12.5,-3.25,40\")\n"},
-        {"control characters shown escaped", {"--hm", "48", "control.txt"}, 1,
-         "control.txt:2: Please, check the format of the raw data file. (line: \"1\\x092\\x01 \\\"3\\\"\")\n"},
+        {"control characters shown escaped",
+         {"--hm", "48", "control.txt"},
+         1,
+         "control.txt:2: Please, check the format of the raw data file. (line: \"1\\x092\\x01 "
+         "\\\"3\\\"\")\n"},
         {"missing file", {"--hm", "48", "missing.txt"}, 1, "missing.txt: The file does not exists!\n"},
         {"folder", {"--hm", "48", "."}, 1, ".: The file does not exists!\n"},
-        {"too few points", {"--hm", "48", "few.txt"}, 1,
+        {"too few points",
+         {"--hm", "48", "few.txt"},
+         1,
          "few.txt: At least 10 measurements are needed for a calibration.\n"},
-        {"too many lines", {"--hm", "48", "many.txt"}, 1,
+        {"too many lines",
+         {"--hm", "48", "many.txt"},
+         1,
          "many.txt:500001: The file holds more than 500000 measurements.\n"},
         {"Hm zero", {"--hm", "0", "bad.txt"}, 1, "tavrin-cli: The value of Hm must be non zero!\n"},
-        {"no Hm", {"bad.txt"}, 64, "tavrin-cli: The field norm is missing: give it with --hm.\nTry 'tavrin-cli --help'.\n"},
-        {"Hm not a number", {"--hm", "4 8", "bad.txt"}, 64,
-         "tavrin-cli: --hm takes the field norm, a number from 0 to 999999.999, not \"4 8\".\nTry 'tavrin-cli --help'.\n"},
-        {"Hm negative", {"--hm", "-48", "bad.txt"}, 64,
-         "tavrin-cli: --hm takes the field norm, a number from 0 to 999999.999, not \"-48\".\nTry 'tavrin-cli --help'.\n"},
-        {"no file", {"--hm", "48"}, 64, "tavrin-cli: No raw measurement file given.\nTry 'tavrin-cli --help'.\n"},
-        {"unknown option", {"--hm", "48", "--fast", "bad.txt"}, 64,
+        {"no Hm",
+         {"bad.txt"},
+         64,
+         "tavrin-cli: The field norm is missing: give it with --hm.\nTry 'tavrin-cli --help'.\n"},
+        {"Hm not a number",
+         {"--hm", "4 8", "bad.txt"},
+         64,
+         "tavrin-cli: --hm takes the field norm, a number from 0 to 999999.999, not \"4 8\".\nTry "
+         "'tavrin-cli --help'.\n"},
+        {"Hm negative",
+         {"--hm", "-48", "bad.txt"},
+         64,
+         "tavrin-cli: --hm takes the field norm, a number from 0 to 999999.999, not \"-48\".\nTry "
+         "'tavrin-cli --help'.\n"},
+        {"no file",
+         {"--hm", "48"},
+         64,
+         "tavrin-cli: No raw measurement file given.\nTry 'tavrin-cli --help'.\n"},
+        {"unknown option",
+         {"--hm", "48", "--fast", "bad.txt"},
+         64,
          "tavrin-cli: Unknown option 'fast'.\nTry 'tavrin-cli --help'.\n"},
-        {"unknown export", {"--hm", "48", "--export", "rust", "bad.txt"}, 64,
+        {"unknown export",
+         {"--hm", "48", "--export", "rust", "bad.txt"},
+         64,
          "tavrin-cli: Unknown export format \"rust\"; the one known is c.\nTry 'tavrin-cli --help'.\n"},
-        {"two documents on stdout", {"--hm", "48", "--json", "--export", "c", "bad.txt"}, 64,
-         "tavrin-cli: --json and --export both print on standard output; choose one.\nTry 'tavrin-cli --help'.\n"},
-        {"output over the input", {"--hm", "48", "-o", "./bad.txt", "bad.txt"}, 64,
+        {"two documents on stdout",
+         {"--hm", "48", "--json", "--export", "c", "bad.txt"},
+         64,
+         "tavrin-cli: --json and --export both print on standard output; choose one.\nTry 'tavrin-cli "
+         "--help'.\n"},
+        {"output over the input",
+         {"--hm", "48", "-o", "./bad.txt", "bad.txt"},
+         64,
          "tavrin-cli: \"./bad.txt\" is an input; it would be overwritten.\n"},
-        {"apply over an input", {"--hm", "48", "--apply", "few.txt", "bad.txt"}, 1,
+        {"apply over an input",
+         {"--hm", "48", "--apply", "few.txt", "bad.txt"},
+         1,
          "bad.txt:3: Please, check the format of the raw data file. (line: \"12.5,-3.25,40\")\n"},
-        {"two outputs in one file", {"--hm", "48", "-o", "x.txt", "--apply", "x.txt", "bad.txt"}, 64,
+        {"two outputs in one file",
+         {"--hm", "48", "-o", "x.txt", "--apply", "x.txt", "bad.txt"},
+         64,
          "tavrin-cli: Two outputs would go to \"x.txt\".\n"},
-        {"several files, output a file", {"--hm", "48", "-o", "few.txt", "bad.txt", "plane.txt"}, 64,
-         "tavrin-cli: --output must name a folder when several files are given, and \"few.txt\" is a file.\n"},
-        {"one resample", {"--hm", "48", "--uncertainty=1", "bad.txt"}, 64,
-         "tavrin-cli: --uncertainty takes a number of resamples from 2 to 100000, not \"1\".\nTry 'tavrin-cli --help'.\n"},
-        {"figure of unknown kind", {"--hm", "48", "--plot", "figure.jpg", "bad.txt"}, 64,
+        {"several files, output a file",
+         {"--hm", "48", "-o", "few.txt", "bad.txt", "plane.txt"},
+         64,
+         "tavrin-cli: --output must name a folder when several files are given, and \"few.txt\" is a "
+         "file.\n"},
+        {"one resample",
+         {"--hm", "48", "--uncertainty=1", "bad.txt"},
+         64,
+         "tavrin-cli: --uncertainty takes a number of resamples from 2 to 100000, not \"1\".\nTry "
+         "'tavrin-cli --help'.\n"},
+        {"figure of unknown kind",
+         {"--hm", "48", "--plot", "figure.jpg", "bad.txt"},
+         64,
          "tavrin-cli: --plot draws a .png or an .svg file, not \"figure.jpg\".\nTry 'tavrin-cli --help'.\n"},
-        {"numerical failure", {"--hm", "48", "plane.txt"}, 2,
+        {"numerical failure",
+         {"--hm", "48", "plane.txt"},
+         2,
          "plane.txt: The calibration failed: the measurements do not determine an ellipsoid.\n"},
-        {"worst status wins", {"--hm", "48", "plane.txt", "missing.txt"}, 2,
+        {"worst status wins",
+         {"--hm", "48", "plane.txt", "missing.txt"},
+         2,
          "plane.txt: The calibration failed: the measurements do not determine an ellipsoid.\n"
          "missing.txt: The file does not exists!\n"},
     };
@@ -173,7 +230,8 @@ TEST_F(CliTest, HelpAndVersion)
 {
     const Outcome help = cli({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.contains("poor coverage    a cap wider than 45 degrees holds no calibrated direction"));
+    EXPECT_TRUE(
+        help.out.contains("poor coverage    a cap wider than 45 degrees holds no calibrated direction"));
     EXPECT_TRUE(help.out.contains("<name>.params.txt"));
     EXPECT_TRUE(help.out.contains("64 a wrong command line"));
     const Outcome version = cli({"--version"});
@@ -287,17 +345,23 @@ TEST_F(CliTest, SeveralFilesFillOutputFolders)
 {
     const QString one = sample();
     file("flights/two.dat", asFileText(ellipsoidPoints(skewed, 48.0, 500, 0.2, 21)));
-    const Outcome o = cli({"--hm", "48", "-o", "params", "--apply", "calibrated", "sample.txt", "flights/two.dat"});
+    const Outcome o =
+        cli({"--hm", "48", "-o", "params", "--apply", "calibrated", "sample.txt", "flights/two.dat"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "");
     EXPECT_EQ(readAll(dir.filePath("params/sample.params.txt")),
               ParametersFileBytes(ResultTexts(coreRun(one).parameters)));
     const CalibrationRun two = coreRun(dir.filePath("flights/two.dat"));
-    EXPECT_EQ(readAll(dir.filePath("params/two.params.txt")), ParametersFileBytes(ResultTexts(two.parameters)));
+    EXPECT_EQ(readAll(dir.filePath("params/two.params.txt")),
+              ParametersFileBytes(ResultTexts(two.parameters)));
     EXPECT_EQ(readAll(dir.filePath("calibrated/two.calibrated.txt")),
               CalibratedPointsBytes(two.raw.Mag, two.raw.numLines, two.parameters));
     EXPECT_TRUE(o.out.startsWith("sample.txt\n"));
     EXPECT_TRUE(o.out.contains("good\n\nflights/two.dat\n"));
+
+    const Outcome afterFailure = cli({"--hm", "48", "missing.txt", "sample.txt"});
+    EXPECT_EQ(afterFailure.status, 1);
+    EXPECT_TRUE(afterFailure.out.startsWith("sample.txt\n"));
 
     file("other/sample.txt", readAll(TAVRIN_SAMPLE));
     const Outcome clash = cli({"--hm", "48", "-o", "params", "sample.txt", "other/sample.txt"});
@@ -312,7 +376,8 @@ TEST_F(CliTest, HeadersOfSeveralFilesKeepTheirNamesApart)
     file("9-axis.txt", readAll(TAVRIN_SAMPLE));
     const Outcome o = cli({"--hm", "48", "--export", "c", "sample.txt", "other/sample.txt", "9-axis.txt"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_TRUE(o.out.contains("static const float sample_bias[3] = {12.4972086f, -7.30492067f, 20.1008682f};"));
+    EXPECT_TRUE(
+        o.out.contains("static const float sample_bias[3] = {12.4972086f, -7.30492067f, 20.1008682f};"));
     EXPECT_TRUE(o.out.contains("static const float sample_2_ainv[3][3] = {"));
     EXPECT_TRUE(o.out.contains("static const float mag_9_axis_hm = 48.0f;"));
     EXPECT_TRUE(o.out.contains(" * Calibrate a raw measurement h with h_cal = A^-1 (h - b):\n"));
@@ -325,11 +390,13 @@ TEST_F(CliTest, VerdictsFlagPoorCoverageAndOutliers)
     MatDoub all = ellipsoidPoints(skewed, 48.0, 4000, 0.25, 31);
     QByteArray half, spiky;
     for (Int k = 0; k < all.nrows(); k++) {
-        const QByteArray line = QByteArray::number(all[k][0], 'f', 4) + ' ' + QByteArray::number(all[k][1], 'f', 4) +
-                                ' ' + QByteArray::number(all[k][2], 'f', 4) + '\n';
+        const QByteArray line = QByteArray::number(all[k][0], 'f', 4) + ' ' +
+                                QByteArray::number(all[k][1], 'f', 4) + ' ' +
+                                QByteArray::number(all[k][2], 'f', 4) + '\n';
         if (all[k][0] > 12.5)
             half += line;
-        spiky += k % 20 == 0 ? QByteArray::number(100 + k % 7) + " -90 " + QByteArray::number(k % 50) + "\n" : line;
+        spiky += k % 20 == 0 ? QByteArray::number(100 + k % 7) + " -90 " + QByteArray::number(k % 50) + "\n"
+                             : line;
     }
     file("half.txt", half);
     file("spiky.txt", spiky);
@@ -337,11 +404,14 @@ TEST_F(CliTest, VerdictsFlagPoorCoverageAndOutliers)
     EXPECT_EQ(o.status, 0);
     const QStringList verdicts = lines(o.out).filter("  Verdict ");
     ASSERT_EQ(verdicts.size(), 2);
-    EXPECT_TRUE(QRegularExpression(R"(^  Verdict         poor coverage \(largest empty cap \d\d\.\d degrees, \d\d of 100 cells hit\)$)")
-                    .match(verdicts[0])
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(
+            R"(^  Verdict         poor coverage \(largest empty cap \d\d\.\d degrees, \d\d of 100 cells hit\)$)")
+            .match(verdicts[0])
+            .hasMatch())
         << verdicts[0].toStdString();
-    EXPECT_TRUE(QRegularExpression(R"(^  Verdict         likely outliers \(.+\)$)").match(verdicts[1]).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(R"(^  Verdict         likely outliers \(.+\)$)").match(verdicts[1]).hasMatch())
         << verdicts[1].toStdString();
 }
 
@@ -355,12 +425,14 @@ TEST_F(CliTest, UncertaintyStandsBesideTheValues)
     const int first = l.indexOf("  Uncertainty     200 resamples, 0 failed, seed 20261207");
     ASSERT_GE(first, 0) << text.out.toStdString();
     EXPECT_EQ(l[first + 1], "                       value       std    95 % interval");
-    const QRegularExpression row(R"(^    (Bias_[123]|A_[123][123]) +(-?\d+\.\d+) +(\d+\.\d+)   \[(-?\d+\.\d+), (-?\d+\.\d+)\]$)");
+    const QRegularExpression row(
+        R"(^    (Bias_[123]|A_[123][123]) +(-?\d+\.\d+) +(\d+\.\d+)   \[(-?\d+\.\d+), (-?\d+\.\d+)\]$)");
     for (int r = 0; r < 12; r++) {
         const QRegularExpressionMatch m = row.match(l[first + 2 + r]);
         ASSERT_TRUE(m.hasMatch()) << l[first + 2 + r].toStdString();
         const double value = m.captured(2).toDouble();
-        EXPECT_NEAR(value, r < 3 ? run.parameters.Bias[r][0] : run.parameters.A[(r - 3) / 3][(r - 3) % 3], 1e-4);
+        EXPECT_NEAR(value, r < 3 ? run.parameters.Bias[r][0] : run.parameters.A[(r - 3) / 3][(r - 3) % 3],
+                    1e-4);
         EXPECT_LT(m.captured(4).toDouble(), value);
         EXPECT_GT(m.captured(5).toDouble(), value);
     }

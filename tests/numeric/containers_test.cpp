@@ -213,8 +213,8 @@ TEST(ErrorReport, PrintsHeaderNameAndLineThenThrowsOne)
         EXPECT_EQ(code, 1);
     }
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "ERROR: some failure\n     in file containers_test.cpp at line " +
-                       std::to_string(line) + "\n");
+    EXPECT_EQ(out,
+              "ERROR: some failure\n     in file containers_test.cpp at line " + std::to_string(line) + "\n");
 }
 
 TEST(ErrorReport, GoesWhereTheThreadPointsItOrNowhere)

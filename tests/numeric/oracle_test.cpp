@@ -74,20 +74,21 @@ Dense fitShape(std::mt19937 &rng, int)
     Dense g = uniform(rng, 6);
     Dense spd = g * g.transpose() + 0.5 * Dense::Identity(6, 6);
     Dense c = Dense::Zero(6, 6);
-    c << -1, 1, 1, 0, 0, 0, 1, -1, 1, 0, 0, 0, 1, 1, -1, 0, 0, 0, 0, 0, 0, -4, 0, 0, 0, 0, 0, 0, -4, 0, 0,
-        0, 0, 0, 0, -4;
+    c << -1, 1, 1, 0, 0, 0, 1, -1, 1, 0, 0, 0, 1, 1, -1, 0, 0, 0, 0, 0, 0, -4, 0, 0, 0, 0, 0, 0, -4, 0, 0, 0,
+        0, 0, 0, -4;
     return spd.inverse() * c;
 }
 
-Dense quadricShape(std::mt19937 &rng, int) { return symmetric(rng, 3) + 2.0 * Dense::Identity(3, 3); }
+Dense quadricShape(std::mt19937 &rng, int)
+{
+    return symmetric(rng, 3) + 2.0 * Dense::Identity(3, 3);
+}
 
 const std::vector<Family> &families()
 {
     static const std::vector<Family> all = {
-        {"unsymmetric", 0, plain<uniform>},
-        {"symmetric", 0, plain<symmetric>},
-        {"badly scaled", 0, badlyScaled},
-        {"ellipsoid-fit 6x6", 6, plain<fitShape>},
+        {"unsymmetric", 0, plain<uniform>},      {"symmetric", 0, plain<symmetric>},
+        {"badly scaled", 0, badlyScaled},        {"ellipsoid-fit 6x6", 6, plain<fitShape>},
         {"quadric 3x3", 3, plain<quadricShape>},
     };
     return all;
@@ -156,10 +157,12 @@ TEST(Oracle, UnsymmeigAgreesWithEigensEigenSolver)
         for (int j = 0; j < n; j++) {
             int best = -1;
             for (int k = 0; k < n; k++)
-                if (!used[k] && (best < 0 || std::abs(theirs[k] - h.wri[j]) < std::abs(theirs[best] - h.wri[j])))
+                if (!used[k] &&
+                    (best < 0 || std::abs(theirs[k] - h.wri[j]) < std::abs(theirs[best] - h.wri[j])))
                     best = k;
             used[best] = true;
-            ASSERT_LE(std::abs(theirs[best] - h.wri[j]), 1e-9 * std::max(s.similar.norm(), std::abs(theirs[best])))
+            ASSERT_LE(std::abs(theirs[best] - h.wri[j]),
+                      1e-9 * std::max(s.similar.norm(), std::abs(theirs[best])))
                 << name << ", order " << n;
         }
 

@@ -1,8 +1,8 @@
 // The calibration figure, drawn offscreen: valid PNG and SVG files of the
 // stated size, and a coverage map that shows what the data cover.
+#include "../calibration/synthetic.h"
 #include "figure.h"
 #include "palette.h"
-#include "../calibration/synthetic.h"
 
 #include <gtest/gtest.h>
 
