@@ -81,11 +81,11 @@ QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
     for (Int k = 0; k < n && !(q.cellsHit == cells.size() && sampler.full()); k++) {
         Doub c[3];
         calibrate(Mag[k], c);
-        const Doub r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
         // A point at the bias has no direction.
-        if (r == 0)
+        if (c[0] == 0 && c[1] == 0 && c[2] == 0)
             continue;
         if (q.cellsHit < cells.size()) {
+            const Doub r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
             const Int cell = cells.cellOf(c[0] / r, c[1] / r, c[2] / r);
             q.cellsHit += !q.cellHit[cell];
             q.cellHit[cell] = true;

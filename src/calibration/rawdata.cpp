@@ -6,8 +6,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 #include <iterator>
 #include <utility>
 
@@ -53,6 +58,23 @@ LineKind splitLine(const char *begin, const char *end, double point[3])
     return p == end ? LineKind::Point : LineKind::Bad;
 }
 
+// The table is a run's biggest allocation, 12 MB for 500000 points. Asked
+// before its first touch, transparent huge pages spare a fresh process about
+// 3000 page faults of 4 KiB, each of which costs microseconds.
+void preferHugePages(Doub *block, size_t bytes)
+{
+#ifdef __linux__
+    constexpr std::uintptr_t huge = std::uintptr_t(2) << 20;
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + huge - 1) & ~(huge - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(huge - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
+
 // Splits complete lines as they arrive, so a file is read in bounded chunks.
 class Splitter {
 public:
@@ -61,6 +83,7 @@ public:
     Splitter(RawData &data, qint64 size) : data(data)
     {
         data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, size / 6 + 1)), 3);
+        preferHugePages(data.Mag[0], size_t(data.Mag.nrows()) * 3 * sizeof(Doub));
     }
 
     // Takes the lines in [begin, end); the last one need not be terminated.

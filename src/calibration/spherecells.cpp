@@ -21,15 +21,17 @@ Direction normalized(Doub x, Doub y, Doub z)
 // The sampler's patch that u points through; u need not be a unit vector.
 Int cubePatch(const Direction &u)
 {
+    // The axis of the largest component, looked up from the three
+    // comparisons rather than branched on: directions come in any order.
+    static constexpr Int largest[8] = {2, 2, 2, 0, 1, 1, 1, 0};
     static constexpr Int next[3] = {1, 2, 0}, last[3] = {2, 0, 1};
+    constexpr Int side = DirectionSampler::Side;
     const Doub ax = std::abs(u[0]), ay = std::abs(u[1]), az = std::abs(u[2]);
-    const Int axis = ax >= ay && ax >= az ? 0 : ay >= az ? 1 : 2;
-    const Doub scale = 0.5 * DirectionSampler::Side / std::abs(u[axis]);
-    const auto row = [&](Doub t) {
-        return std::min(DirectionSampler::Side - 1, Int(t * scale + 0.5 * DirectionSampler::Side));
-    };
+    const Int axis = largest[(ax >= ay) | (ax >= az) << 1 | (ay >= az) << 2];
+    const Doub scale = 0.5 * side / std::abs(u[axis]);
+    const auto row = [&](Doub t) { return std::min(side - 1, Int(t * scale + 0.5 * side)); };
     const Int face = 2 * axis + (u[axis] < 0);
-    return (face * DirectionSampler::Side + row(u[next[axis]])) * DirectionSampler::Side + row(u[last[axis]]);
+    return (face * side + row(u[next[axis]])) * side + row(u[last[axis]]);
 }
 
 // The cosine of the angle to the nearest direction: the larger, the closer.
@@ -61,7 +63,9 @@ Direction refined(Direction c, const std::vector<Direction> &directions)
         if (dot(start, u) >= std::cos(reach))
             near.push_back(u);
 
-    for (Doub step = 0.08; step > 1e-4; step /= 2) {
+    // Steps start at half the cap's radius: a small hole needs no long strides.
+    const Doub radius = std::acos(std::clamp(value, -1.0, 1.0));
+    for (Doub step = std::clamp(radius / 2, 1e-3, 0.08); step > 1e-4; step /= 2) {
         for (Int moves = 0; moves < 64; moves++) {
             Direction e1, e2;
             tangentBasis(c, e1, e2);
