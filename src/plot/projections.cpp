@@ -54,6 +54,21 @@ void drawPoints(QPainter &painter, const Frame (&frames)[3], const FigureData &d
     }
 }
 
+QImage densityLayer(const std::vector<std::uint32_t> &counts, const QColor &colour, int w, int h)
+{
+    const double top = std::log1p(double(*std::max_element(counts.begin(), counts.end())));
+    QImage layer(w, h, QImage::Format_ARGB32);
+    layer.fill(Qt::transparent);
+    for (int y = 0; y < h; y++) {
+        QRgb *line = reinterpret_cast<QRgb *>(layer.scanLine(y));
+        for (int x = 0; x < w; x++)
+            if (const std::uint32_t n = counts[size_t(y) * w + x])
+                line[x] = qRgba(colour.red(), colour.green(), colour.blue(),
+                                int(255 * (0.3 + 0.7 * std::log1p(double(n)) / top)));
+    }
+    return layer;
+}
+
 // Each square of pixels shaded by how many points fall on it, on a log
 // scale, in the colour of its set: 500000 points read as well as 5000. The
 // squares grow as the points thin out, so that they still read as a surface.
@@ -78,22 +93,17 @@ void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData
                 counts[set][panel][size_t(y) * w + x]++;
             }
     }
-    for (int panel = 0; panel < 3; panel++)
-        for (int set = 0; set < 2; set++) {
-            const std::vector<std::uint32_t> &c = counts[set][panel];
-            const double top = std::log1p(double(*std::max_element(c.begin(), c.end())));
-            const QColor colour = set == 0 ? Palette::raw : Palette::calibrated;
-            QImage image(w, h, QImage::Format_ARGB32);
-            image.fill(Qt::transparent);
-            for (int y = 0; y < h; y++) {
-                QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-                for (int x = 0; x < w; x++)
-                    if (const std::uint32_t n = c[size_t(y) * w + x])
-                        line[x] = qRgba(colour.red(), colour.green(), colour.blue(),
-                                        int(255 * (0.3 + 0.7 * std::log1p(double(n)) / top)));
-            }
-            painter.drawImage(frames[panel].pixels, image);
-        }
+    // The calibrated layer over the raw one, as one image per panel: an SVG
+    // file embeds every image it is given as a PNG of its own.
+    for (int panel = 0; panel < 3; panel++) {
+        QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter layers(&image);
+        layers.drawImage(0, 0, densityLayer(counts[0][panel], Palette::raw, w, h));
+        layers.drawImage(0, 0, densityLayer(counts[1][panel], Palette::calibrated, w, h));
+        layers.end();
+        painter.drawImage(frames[panel].pixels, image);
+    }
 }
 
 } // namespace
