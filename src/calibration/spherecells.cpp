@@ -168,25 +168,34 @@ std::vector<Direction> fibonacciDirections(Int n)
     return d;
 }
 
-DirectionSampler::DirectionSampler() : patchOf(Patches, -1) {}
+DirectionSampler::DirectionSampler() : taken(Patches, false) {}
 
 void DirectionSampler::add(const Direction &v)
 {
-    Int &index = patchOf[cubePatch(v)];
-    if (index < 0) {
-        index = Int(kept.size());
-        kept.push_back(normalized(v[0], v[1], v[2]));
+    const Int patch = cubePatch(v);
+    const Bool first = !taken[patch];
+    if (first) {
+        taken[patch] = true;
+        patchesTaken++;
     }
+    // Past as many directions as patches, one a patch is enough.
+    if (++seen == Patches + 1)
+        kept.erase(std::remove_if(kept.begin(), kept.end(), [](const Kept &k) { return !k.first; }),
+                   kept.end());
+    if (first || seen <= Patches)
+        kept.push_back({patch, first, normalized(v[0], v[1], v[2])});
 }
 
 std::vector<Direction> DirectionSampler::sample() const
 {
-    std::vector<Direction> inPatchOrder;
-    inPatchOrder.reserve(kept.size());
-    for (Int index : patchOf)
-        if (index >= 0)
-            inPatchOrder.push_back(kept[index]);
-    return inPatchOrder;
+    std::vector<Kept> inPatchOrder = kept;
+    std::stable_sort(inPatchOrder.begin(), inPatchOrder.end(),
+                     [](const Kept &a, const Kept &b) { return a.patch < b.patch; });
+    std::vector<Direction> directions;
+    directions.reserve(inPatchOrder.size());
+    for (const Kept &k : inPatchOrder)
+        directions.push_back(k.direction);
+    return directions;
 }
 
 EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample)

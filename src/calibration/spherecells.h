@@ -42,25 +42,33 @@ void tangentBasis(const Direction &u, Direction &e1, Direction &e2);
 /// n directions spread evenly over the sphere (a Fibonacci lattice).
 std::vector<Direction> fibonacciDirections(Int n);
 
-/// Keeps the first direction it is given in each patch of a 40 x 40 grid on
-/// every face of the cube: a few thousand evenly spread stand-ins for any
-/// number of directions, found without trigonometry. A patch is under 4
-/// degrees across.
+/// Stand-ins for any number of directions, evenly spread, found without
+/// trigonometry: every direction while there are no more of them than
+/// patches, else the first direction in each patch of a 24 x 24 grid on every
+/// face of the cube. A patch is under 5 degrees across.
 class DirectionSampler {
 public:
-    static constexpr Int Side = 40, Patches = 6 * Side * Side;
+    static constexpr Int Side = 24, Patches = 6 * Side * Side;
 
     DirectionSampler();
 
     /// Adds the direction of a vector other than zero.
     void add(const Direction &v);
-    Bool full() const { return Int(kept.size()) == Patches; }
+    /// Every patch has its direction.
+    Bool full() const { return patchesTaken == Patches; }
     /// The kept directions in patch order, so that neighbours tend to be close.
     std::vector<Direction> sample() const;
 
 private:
-    std::vector<Int> patchOf; ///< index in kept, or -1
-    std::vector<Direction> kept;
+    struct Kept {
+        Int patch;
+        Bool first; ///< the first direction of its patch
+        Direction direction;
+    };
+    std::vector<Bool> taken; ///< per patch
+    Int patchesTaken = 0;
+    Int seen = 0;
+    std::vector<Kept> kept;
 };
 
 struct EmptyCap {

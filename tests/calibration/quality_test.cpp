@@ -102,6 +102,33 @@ TEST(EqualAreaCells, EveryDirectionLiesInTheBoundsOfItsCell)
     EXPECT_EQ(cells.cellOf(0, 0, -1), 99);
 }
 
+TEST(DirectionSampler, KeepsEveryDirectionUntilThereAreMoreThanPatches)
+{
+    std::mt19937 rng(12);
+    DirectionSampler few;
+    for (Int k = 0; k < 1000; k++)
+        few.add(randomDirection(rng));
+    EXPECT_EQ(few.sample().size(), 1000u);
+    EXPECT_FALSE(few.full());
+
+    DirectionSampler many;
+    for (Int k = 0; k < 200000; k++) {
+        const Direction u = randomDirection(rng);
+        many.add({3 * u[0], 3 * u[1], 3 * u[2]}); // any length will do
+    }
+    EXPECT_TRUE(many.full());
+    const std::vector<Direction> sample = many.sample();
+    ASSERT_EQ(Int(sample.size()), DirectionSampler::Patches);
+    // Unit vectors, in patch order: consecutive ones are mostly neighbours.
+    Int near = 0;
+    for (size_t k = 0; k < sample.size(); k++) {
+        EXPECT_NEAR(sample[k][0] * sample[k][0] + sample[k][1] * sample[k][1] + sample[k][2] * sample[k][2],
+                    1.0, 1e-12);
+        near += k > 0 && angle(sample[k - 1], sample[k]) < 10 * Degree;
+    }
+    EXPECT_GT(near, 0.9 * DirectionSampler::Patches);
+}
+
 TEST(EmptyCap, FindsTheHoleLeftInTheData)
 {
     struct Case {
