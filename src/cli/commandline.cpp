@@ -81,7 +81,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         "uncertainty",
         QStringLiteral(
             "Estimate the standard deviation and the 95 % interval of b and A by a bootstrap over the "
-            "points, N resamples with a fixed seed (--uncertainty alone: %1).")
+            "points with a fixed seed: --uncertainty=N takes N resamples, --uncertainty alone %1.")
             .arg(DefaultResamples),
         "N");
     const QCommandLineOption plot(
