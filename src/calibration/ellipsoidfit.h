@@ -6,6 +6,8 @@
 
 #include "nr3.h"
 
+#include <cmath>
+
 #include <optional>
 
 /// The fitted quadric h^T M h + 2 a^T h + d = 0 and its ellipsoid test.
@@ -41,6 +43,20 @@ public:
         const Doub d[3] = {h[0] - b[0], h[1] - b[1], h[2] - b[2]};
         for (Int i = 0; i < 3; i++)
             out[i] = Ainv[i][0] * d[0] + Ainv[i][1] * d[1] + Ainv[i][2] * d[2];
+    }
+
+    /// |h - b|, the norm with the bias alone removed.
+    Doub biasFreeNorm(const Doub h[3]) const
+    {
+        return std::sqrt(SQR(h[0] - b[0]) + SQR(h[1] - b[1]) + SQR(h[2] - b[2]));
+    }
+
+    /// |A^-1 (h - b)|.
+    Doub calibratedNorm(const Doub h[3]) const
+    {
+        Doub c[3];
+        (*this)(h, c);
+        return std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
     }
 
 private:

@@ -25,18 +25,11 @@ void judge(QualityReport &q, const EllipsoidFit &fit)
     QualityReport::Findings &f = q.findings;
     f.shape = fit.outlierWarning;
     f.farPoints = q.farPoints > MaxFarShare * q.points;
-    f.emptyCap = q.largestEmptyCap.radius * 180.0 / 3.14159265358979323846 > MaxEmptyCapDegrees;
+    f.emptyCap = q.largestEmptyCap.radiusDegrees() > MaxEmptyCapDegrees;
     f.fewCells = q.cellsHit < MinCellShare * std::min(Cells, q.points);
     q.verdict = f.shape || f.farPoints     ? Verdict::LikelyOutliers
                 : f.emptyCap || f.fewCells ? Verdict::PoorCoverage
                                            : Verdict::Good;
-}
-
-Doub calibratedNorm(const Calibrator &calibrate, const Doub *h)
-{
-    Doub c[3];
-    calibrate(h, c);
-    return std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
 }
 
 } // namespace
@@ -58,7 +51,6 @@ QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
                             const CalibrationParameters &p, Doub Hm)
 {
     const Calibrator calibrate(p);
-    const Doub b[3] = {p.Bias[0][0], p.Bias[1][0], p.Bias[2][0]};
     QualityReport q;
     q.points = n;
     q.testValue = fit.TestEllip;
@@ -68,7 +60,7 @@ QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
     const Int stride = std::max<Int>(1, n / 20000);
     std::vector<Doub> magnitudes;
     for (Int k = 0; k < n; k += stride)
-        magnitudes.push_back(std::abs(calibratedNorm(calibrate, Mag[k]) - Hm));
+        magnitudes.push_back(std::abs(calibrate.calibratedNorm(Mag[k]) - Hm));
     std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
     const Doub robustSigma = 1.4826 * magnitudes[magnitudes.size() / 2];
     q.farLimit = std::max(QualityLimits::FarSigmas * robustSigma, QualityLimits::FarShareOfHm * std::abs(Hm));
@@ -102,8 +94,7 @@ QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
     NormErrorSums before, after;
     for (Int k = 0; k < n; k++) {
         const Doub *h = Mag[k];
-        const Doub d[3] = {h[0] - b[0], h[1] - b[1], h[2] - b[2]};
-        before.add(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]) - Hm);
+        before.add(calibrate.biasFreeNorm(h) - Hm);
         Doub c[3];
         calibrate(h, c);
         const Doub r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);

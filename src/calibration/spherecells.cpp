@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr Doub Pi = 3.14159265358979323846;
-
 Doub dot(const Direction &a, const Direction &b)
 {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];

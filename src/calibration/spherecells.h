@@ -10,6 +10,8 @@
 
 using Direction = std::array<Doub, 3>;
 
+constexpr Doub Pi = 3.14159265358979323846;
+
 /// The sphere cut into n cells of exactly equal area: a cap at each pole and
 /// collars between them, each collar cut into equal sectors of longitude.
 /// Collar heights are chosen so that the cells are nearly square.
@@ -74,6 +76,8 @@ private:
 struct EmptyCap {
     Direction centre;
     Doub radius; ///< angular radius, radians
+
+    Doub radiusDegrees() const { return radius * 180.0 / Pi; }
 };
 
 /// Nearly the largest cap holding none of the unit vectors. The search runs on

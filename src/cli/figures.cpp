@@ -8,6 +8,7 @@
 
 namespace {
 
+QLibrary module; // loaded for the rest of the program
 FigureApplicationFunction *makeApplication = nullptr;
 WriteFigureFunction *writeFigure = nullptr;
 
@@ -32,7 +33,6 @@ QString Figures::load(const char *program)
     const QString folder = programFolder(program);
     QString why;
     for (const QString &place : {folder, folder + QStringLiteral("/../" TAVRIN_MODULE_DIR)}) {
-        static QLibrary module;
         module.setFileName(place + QStringLiteral("/tavrin-figure"));
         if (module.load()) {
             makeApplication =

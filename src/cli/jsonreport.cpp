@@ -79,7 +79,7 @@ QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const Qua
         {"cells", int(q.cellHit.size())},
         {"cellsHit", q.cellsHit},
         {"largestEmptyCap",
-         QJsonObject{{"radiusDegrees", cap.radius * 57.295779513082320876},
+         QJsonObject{{"radiusDegrees", cap.radiusDegrees()},
                      {"centre", QJsonArray{cap.centre[0], cap.centre[1], cap.centre[2]}}}}};
     const QJsonObject quality{{"normErrorBefore", normError(q.before, hm)},
                               {"normErrorAfter", normError(q.after, hm)},

@@ -9,8 +9,6 @@ namespace {
 constexpr int labelWidth = 18;
 constexpr int fieldWidth = 10;
 
-constexpr double degreesPerRadian = 57.295779513082320876;
-
 QString label(const QString &text)
 {
     return QStringLiteral("  ") + text.leftJustified(labelWidth - 2);
@@ -40,7 +38,7 @@ QString normErrorRow(const QString &name, const NormError &e, double hm)
 QString capText(const EmptyCap &cap)
 {
     return QStringLiteral("largest empty cap %1 degrees around (%2, %3, %4)")
-        .arg(cap.radius * degreesPerRadian, 0, 'f', 1)
+        .arg(cap.radiusDegrees(), 0, 'f', 1)
         .arg(cap.centre[0], 0, 'f', 3)
         .arg(cap.centre[1], 0, 'f', 3)
         .arg(cap.centre[2], 0, 'f', 3);
@@ -82,7 +80,7 @@ QString verdictReason(const QualityReport &q)
         reasons << QStringLiteral("%1 far points").arg(q.farPoints);
     if (q.findings.emptyCap)
         reasons << QStringLiteral("largest empty cap %1 degrees")
-                       .arg(q.largestEmptyCap.radius * degreesPerRadian, 0, 'f', 1);
+                       .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1);
     if (q.findings.fewCells)
         reasons << QStringLiteral("%1 of %2 cells hit").arg(q.cellsHit).arg(q.cellHit.size());
     return reasons.join(QStringLiteral(", "));

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr double Pi = 3.14159265358979323846;
-
 // The Hammer projection: equal-area, the whole sphere inside an ellipse
 // whose centre looks along +x.
 class Hammer {

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr double DegreesPerRadian = 57.295779513082320876;
-
 void drawTitle(QPainter &painter, const FigureData &d)
 {
     painter.setPen(Palette::ink);
@@ -57,7 +55,7 @@ void drawMapLegend(QPainter &painter, const QRect &map, const QualityReport &q)
     painter.setPen(Palette::ink);
     painter.drawText(QPointF(map.left() + 524, y),
                      QStringLiteral("largest empty cap, %1\u00B0 around (%2, %3, %4)")
-                         .arg(cap.radius * DegreesPerRadian, 0, 'f', 1)
+                         .arg(cap.radiusDegrees(), 0, 'f', 1)
                          .arg(cap.centre[0], 0, 'f', 2)
                          .arg(cap.centre[1], 0, 'f', 2)
                          .arg(cap.centre[2], 0, 'f', 2));

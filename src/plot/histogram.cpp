@@ -24,13 +24,8 @@ NormErrors normErrors(const FigureData &d)
     e.before.reserve(size_t(d.n));
     e.after.reserve(size_t(d.n));
     for (Int k = 0; k < d.n; k++) {
-        const Doub *h = (*d.Mag)[k];
-        Doub c[3];
-        calibrate(h, c);
-        const double b[3] = {h[0] - d.parameters.Bias[0][0], h[1] - d.parameters.Bias[1][0],
-                             h[2] - d.parameters.Bias[2][0]};
-        e.before.push_back(std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]) - d.hm);
-        e.after.push_back(std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) - d.hm);
+        e.before.push_back(calibrate.biasFreeNorm((*d.Mag)[k]) - d.hm);
+        e.after.push_back(calibrate.calibratedNorm((*d.Mag)[k]) - d.hm);
     }
     return e;
 }

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr Doub Pi = 3.14159265358979323846;
 constexpr Doub Degree = Pi / 180;
 
 Direction randomDirection(std::mt19937 &rng)
