@@ -51,7 +51,8 @@ void Fen_Tavrin::Calibrate()
             ModalDialogs::warning(this, tr("Warning"), outlierWarningMessage());
     });
     if (run.error) {
-        showError(errorMessage(*run.error));
+        const QString &reason = run.raw.reason;
+        showError(errorMessage(*run.error) + (reason.isEmpty() ? QString() : '\n' + reason));
         return;
     }
     const QStringList texts = ResultTexts(run.parameters);

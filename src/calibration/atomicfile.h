@@ -1,5 +1,8 @@
-// Writing a file so that an existing one is replaced only by a complete
-// new one: the bytes go to a temporary file renamed over the target at the end.
+// Writing an output file without ever leaving a half-written one: a regular
+// file is replaced only by a complete new one (the bytes go to a temporary
+// file renamed over the target at the end). A target that exists and is no
+// regular file, such as a device or a named pipe, is written in place: it
+// must never be replaced by a regular file.
 #ifndef TAVRIN_ATOMICFILE_H
 #define TAVRIN_ATOMICFILE_H
 
@@ -8,8 +11,10 @@
 
 enum class FileMode { Text, Binary };
 
-/// False, with the target untouched, when the file cannot be written. In
-/// Text mode line ends become the platform's.
-bool WriteFileAtomically(const QString &path, const QByteArray &bytes, FileMode mode = FileMode::Text);
+/// False, with a regular target untouched, when the file cannot be written
+/// in full; why is then in *reason when given. In Text mode line ends become
+/// the platform's.
+bool WriteFileAtomically(const QString &path, const QByteArray &bytes, FileMode mode = FileMode::Text,
+                         QString *reason = nullptr);
 
 #endif

@@ -19,7 +19,7 @@ std::optional<Values> resample(const MatDoub &Mag, Int n, Doub Hm, std::uint64_t
     std::fill(counts.begin(), counts.end(), 0);
     for (Int k = 0; k < n; k++)
         counts[draw() % std::uint64_t(n)]++;
-    const std::optional<EllipsoidFit> fit = FitEllipsoid(scatterMatrix(Mag, n, counts.data()));
+    const std::optional<EllipsoidFit> fit = FitEllipsoid(Mag, n, counts.data());
     if (!fit)
         return std::nullopt;
     const std::optional<CalibrationParameters> p = DeriveCalibration(*fit, Hm);

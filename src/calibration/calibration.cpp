@@ -16,6 +16,8 @@ std::optional<CalibrationError> readError(RawDataStatus status)
         return std::nullopt;
     case RawDataStatus::CannotOpen:
         return CalibrationError::CannotOpen;
+    case RawDataStatus::ReadError:
+        return CalibrationError::ReadError;
     case RawDataStatus::BadFormat:
         return CalibrationError::BadFormat;
     case RawDataStatus::TooManyLines:
@@ -33,10 +35,12 @@ QString errorMessage(CalibrationError error)
         return tr("The value of Hm must be non zero!");
     case CalibrationError::CannotOpen:
         return tr("The file does not exists!");
+    case CalibrationError::ReadError:
+        return tr("The file could not be read to its end.");
     case CalibrationError::BadFormat:
         return tr("Please, check the format of the raw data file.");
     case CalibrationError::TooManyLines:
-        return tr("The file holds more than 500000 measurements.");
+        return tr("The file holds more than 500000 measurements or 100 million lines.");
     case CalibrationError::TooFewPoints:
         return tr("At least 10 measurements are needed for a calibration.");
     case CalibrationError::NumericalFailure:

@@ -15,15 +15,13 @@
 enum class CalibrationError {
     HmIsZero,
     CannotOpen,
+    ReadError,
     BadFormat,
     TooManyLines,
     TooFewPoints,
     NumericalFailure,
     CannotSave,
 };
-
-/// The ten coefficients of the quadric need at least ten points.
-constexpr int MinimumPoints = 10;
 
 /// The user's message for an error, the same in every front end.
 QString errorMessage(CalibrationError error);

@@ -3,6 +3,7 @@
 #include "eigen_unsym.h"
 #include "gaussj.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -20,6 +21,73 @@ bool allFinite(const MatDoub &m)
             if (!std::isfinite(m[i][j]))
                 return false;
     return true;
+}
+
+// Where the points are summed: h' = (h - origin) / scale. The identity frame
+// leaves every coordinate, and so every sum, exactly as it is.
+struct Frame {
+    Doub origin[3] = {0.0, 0.0, 0.0};
+    Doub scale = 1.0;
+};
+
+MatDoub scatterOf(const MatDoub &Mag, Int n, const Int *weights, const Frame &f)
+{
+    const Doub inverseScale = 1.0 / f.scale;
+    Doub sums[10][10] = {};
+    for (Int k = 0; k < n; k++) {
+        if (weights && weights[k] == 0)
+            continue;
+        // A weight of one leaves every product exactly as it is.
+        const Doub w = weights ? weights[k] : 1.0;
+        Doub t[10];
+        quadricTerms((Mag[k][0] - f.origin[0]) * inverseScale, (Mag[k][1] - f.origin[1]) * inverseScale,
+                     (Mag[k][2] - f.origin[2]) * inverseScale, t);
+        for (Int i = 0; i < 10; i++) {
+            const Doub wt = w * t[i];
+            for (Int j = i; j < 10; j++)
+                sums[i][j] += wt * t[j];
+        }
+    }
+    // The product is symmetric term by term, so the lower triangle is a mirror.
+    MatDoub K(10, 10);
+    for (Int i = 0; i < 10; i++)
+        for (Int j = 0; j < 10; j++)
+            K[i][j] = i <= j ? sums[i][j] : sums[j][i];
+    return K;
+}
+
+// The mean of the points and their RMS distance from it, from the sums in K:
+// there the scatter matrix is as well conditioned as the shape allows.
+Frame conditioningFrame(const MatDoub &K)
+{
+    const Doub n = K[9][9];
+    Frame f;
+    Doub spread = 0.0;
+    for (Int i = 0; i < 3; i++) {
+        f.origin[i] = K[6 + i][9] / (2 * n);
+        spread += K[i][9] / n - SQR(f.origin[i]);
+    }
+    f.scale = std::sqrt(std::max(spread, 0.0));
+    return f;
+}
+
+// Repeated lines add nothing to the shape: the ten coefficients need
+// MinimumPoints distinct points. Stops as soon as it has found them.
+Bool hasDistinctPoints(const MatDoub &Mag, Int n, const Int *weights)
+{
+    Int distinct[MinimumPoints];
+    Int found = 0;
+    for (Int k = 0; k < n && found < MinimumPoints; k++) {
+        if (weights && weights[k] == 0)
+            continue;
+        Bool repeated = false;
+        for (Int j = 0; j < found && !repeated; j++)
+            repeated = Mag[k][0] == Mag[distinct[j]][0] && Mag[k][1] == Mag[distinct[j]][1] &&
+                       Mag[k][2] == Mag[distinct[j]][2];
+        if (!repeated)
+            distinct[found++] = k;
+    }
+    return found == MinimumPoints;
 }
 
 // The constraint 4ac - b^2 = 1 of the ellipsoid-specific fit, as a quadratic
@@ -54,37 +122,10 @@ Bool spansSpace(const MatDoub &K)
     return smallest > 1e-10 * largest;
 }
 
-EllipsoidFit fitQuadric(MatDoub &K)
+// The quadric from its six quadratic coefficients v1 (of unit length) and
+// its four others v2, with the ellipsoid test of the coefficients.
+EllipsoidFit quadricOf(const MatDoub &v1, const MatDoub &v2)
 {
-    const MatDoub C = constraintMatrix();
-    MatDoub S11 = K.extractmat(0, 5, 0, 5);
-    MatDoub S12 = K.extractmat(0, 5, 6, 9);
-    MatDoub S22 = K.extractmat(6, 9, 6, 9);
-    MatDoub S22inv = inverse(S22);
-    MatDoub E = S11 - (S12 * S22inv) * S12.t();
-    MatDoub Einv = inverse(E);
-    E = Einv * C;
-
-    // Einv C has one eigenvalue of positive real part for data around an
-    // ellipsoid; its eigenvector holds the quadratic coefficients.
-    Unsymmeig h(E, true, false);
-    Int eigindex = 0;
-    Doub max = h.wri[0].real();
-    for (Int k = 0; k < 6; k++)
-        if (h.wri[k].real() > max) {
-            max = h.wri[k].real();
-            eigindex = k;
-        }
-    Doub normv1 = 0.0;
-    for (Int k = 0; k < 6; k++)
-        normv1 += SQR(h.zz[k][eigindex]);
-    normv1 = std::sqrt(normv1);
-    MatDoub v1(6, 1);
-    for (Int k = 0; k < 6; k++)
-        v1[k][0] = h.zz[k][eigindex] / normv1;
-
-    MatDoub v2 = MatDoub(4, 1, 0.0) - (S22inv * S12.t()) * v1;
-
     EllipsoidFit fit;
     fit.M = MatDoub(3, 3);
     const Doub m[3][3] = {
@@ -104,6 +145,124 @@ EllipsoidFit fitQuadric(MatDoub &K)
     fit.TestEllip = 4.0 * J - I * I;
     fit.outlierWarning = std::abs(fit.TestEllip - 1.0) > 0.1;
     return fit;
+}
+
+// The blocks of a scatter matrix that the fit works on: S22^-1 and the
+// reduced scatter matrix E = S11 - S12 S22^-1 S12^T of the six quadratic
+// coefficients, whose least value over unit vectors is the fit's residual.
+struct Reduced {
+    MatDoub S12, S22inv, E;
+
+    explicit Reduced(const MatDoub &K)
+        : S12(K.extractmat(0, 5, 6, 9)), S22inv(inverse(K.extractmat(6, 9, 6, 9))),
+          E(K.extractmat(0, 5, 0, 5) - (S12 * S22inv) * S12.t())
+    {
+    }
+
+    /// The four other coefficients that go best with the quadratic ones.
+    MatDoub linearPart(const MatDoub &v1) const { return MatDoub(4, 1, 0.0) - (S22inv * S12.t()) * v1; }
+};
+
+EllipsoidFit fitQuadric(MatDoub &K)
+{
+    const MatDoub C = constraintMatrix();
+    const Reduced r(K);
+    MatDoub Einv = inverse(r.E);
+    MatDoub E = Einv * C;
+
+    // Einv C has one eigenvalue of positive real part for data around an
+    // ellipsoid; its eigenvector holds the quadratic coefficients.
+    Unsymmeig h(E, true, false);
+    Int eigindex = 0;
+    Doub max = h.wri[0].real();
+    for (Int k = 0; k < 6; k++)
+        if (h.wri[k].real() > max) {
+            max = h.wri[k].real();
+            eigindex = k;
+        }
+    Doub normv1 = 0.0;
+    for (Int k = 0; k < 6; k++)
+        normv1 += SQR(h.zz[k][eigindex]);
+    normv1 = std::sqrt(normv1);
+    MatDoub v1(6, 1);
+    for (Int k = 0; k < 6; k++)
+        v1[k][0] = h.zz[k][eigindex] / normv1;
+    return quadricOf(v1, r.linearPart(v1));
+}
+
+// Points that lie on a quadric to the last digits make E singular, and its
+// inverse is then rounding noise. In the conditioned frame the smallest
+// eigenvalue of E, relative to the largest, is the squared relative residual
+// of the best surface: below this the surface is exact, and when a second
+// one is as small, the points do not single out a quadric.
+constexpr Doub ExactResidual = 1e-12;
+
+enum class Exactness { Noisy, Exact, Undetermined };
+
+struct ExactFit {
+    Exactness exactness = Exactness::Noisy;
+    EllipsoidFit fit;
+};
+
+// The null direction of E in the frame f, taken back to the measurements'
+// own coordinates: q(h) = q'((h - o) / s) gives, scaled by s^2,
+// M = M', a = s a' - M' o, d = o^T M' o - 2 s a'^T o + s^2 d'.
+EllipsoidFit quadricFromFrame(const MatDoub &v1f, const MatDoub &v2f, const Frame &f)
+{
+    const EllipsoidFit q = quadricOf(v1f, v2f);
+    const Doub s = f.scale;
+    const Doub *o = f.origin;
+    Doub a[3], d = s * s * q.d;
+    for (Int i = 0; i < 3; i++) {
+        a[i] = s * q.a[i][0];
+        for (Int j = 0; j < 3; j++)
+            a[i] -= q.M[i][j] * o[j];
+        d -= 2 * s * q.a[i][0] * o[i];
+        for (Int j = 0; j < 3; j++)
+            d += o[i] * q.M[i][j] * o[j];
+    }
+    // The same quadric, its quadratic coefficients of unit length again.
+    const Doub norm = std::sqrt(SQR(v1f[0][0]) + SQR(v1f[1][0]) + SQR(v1f[2][0]) + SQR(v1f[3][0]) +
+                                SQR(v1f[4][0]) + SQR(v1f[5][0]));
+    MatDoub v1(6, 1), v2(4, 1);
+    for (Int k = 0; k < 6; k++)
+        v1[k][0] = v1f[k][0] / norm;
+    for (Int i = 0; i < 3; i++)
+        v2[i][0] = a[i] / norm;
+    v2[3][0] = d / norm;
+    return quadricOf(v1, v2);
+}
+
+ExactFit exactFit(const MatDoub &Mag, Int n, const Int *weights, const MatDoub &K)
+{
+    const Frame f = conditioningFrame(K);
+    const Reduced r(scatterOf(Mag, n, weights, f));
+    Unsymmeig e(r.E, true, false);
+    Int least = 0, largest = 0;
+    for (Int k = 1; k < 6; k++) {
+        if (e.wri[k].real() < e.wri[least].real())
+            least = k;
+        if (e.wri[k].real() > e.wri[largest].real())
+            largest = k;
+    }
+    const Doub limit = ExactResidual * e.wri[largest].real();
+    ExactFit exact;
+    if (e.wri[least].real() > limit)
+        return exact;
+    for (Int k = 0; k < 6; k++)
+        if (k != least && e.wri[k].real() <= limit) {
+            exact.exactness = Exactness::Undetermined;
+            return exact;
+        }
+    MatDoub v1(6, 1);
+    Doub norm = 0.0;
+    for (Int k = 0; k < 6; k++)
+        norm += SQR(e.zz[k][least]);
+    for (Int k = 0; k < 6; k++)
+        v1[k][0] = e.zz[k][least] / std::sqrt(norm);
+    exact.exactness = Exactness::Exact;
+    exact.fit = quadricFromFrame(v1, r.linearPart(v1), f);
+    return exact;
 }
 
 CalibrationParameters calibrationOf(const EllipsoidFit &fit, Doub Hm)
@@ -160,39 +319,22 @@ void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10])
 
 MatDoub scatterMatrix(const MatDoub &Mag, Int n, const Int *weights)
 {
-    Doub sums[10][10] = {};
-    for (Int k = 0; k < n; k++) {
-        if (weights && weights[k] == 0)
-            continue;
-        // A weight of one leaves every product exactly as it is.
-        const Doub w = weights ? weights[k] : 1.0;
-        Doub t[10];
-        quadricTerms(Mag[k][0], Mag[k][1], Mag[k][2], t);
-        for (Int i = 0; i < 10; i++) {
-            const Doub wt = w * t[i];
-            for (Int j = i; j < 10; j++)
-                sums[i][j] += wt * t[j];
-        }
-    }
-    // The product is symmetric term by term, so the lower triangle is a mirror.
-    MatDoub K(10, 10);
-    for (Int i = 0; i < 10; i++)
-        for (Int j = 0; j < 10; j++)
-            K[i][j] = i <= j ? sums[i][j] : sums[j][i];
-    return K;
+    return scatterOf(Mag, n, weights, Frame());
 }
 
-std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n)
+std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n, const Int *weights)
 {
-    return FitEllipsoid(scatterMatrix(Mag, n));
-}
-
-std::optional<EllipsoidFit> FitEllipsoid(MatDoub K)
-{
+    MatDoub K = scatterMatrix(Mag, n, weights);
+    // An empty set goes on to fail in the library, which says why.
+    if (K[9][9] > 0 && !hasDistinctPoints(Mag, n, weights))
+        return std::nullopt;
     try {
         if (K[9][9] > 0 && !spansSpace(K))
             return std::nullopt;
-        EllipsoidFit fit = fitQuadric(K);
+        const ExactFit exact = K[9][9] > 0 ? exactFit(Mag, n, weights, K) : ExactFit();
+        if (exact.exactness == Exactness::Undetermined)
+            return std::nullopt;
+        const EllipsoidFit fit = exact.exactness == Exactness::Exact ? exact.fit : fitQuadric(K);
         if (allFinite(fit.M) && allFinite(fit.a) && std::isfinite(fit.d) && std::isfinite(fit.TestEllip))
             return fit;
     } catch (Int) {

@@ -72,13 +72,16 @@ void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10]);
 /// With weights, point k counts weights[k] times: a resample of the points.
 MatDoub scatterMatrix(const MatDoub &Mag, Int n, const Int *weights = nullptr);
 
-/// Fits the quadric to rows 0 to n - 1 of Mag. Empty when the points lie on
-/// a line or a plane, when the fit fails numerically (the library has printed
-/// its error line), or when it is not finite.
-std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n);
+/// The ten coefficients of the quadric need at least ten distinct points.
+constexpr Int MinimumPoints = 10;
 
-/// The fit from a scatter matrix already summed.
-std::optional<EllipsoidFit> FitEllipsoid(MatDoub K);
+/// Fits the quadric to rows 0 to n - 1 of Mag, point k counted weights[k]
+/// times when weights are given. Points that lie exactly on a quadric give
+/// that quadric. Empty when there are fewer than MinimumPoints distinct
+/// points, when they lie on a line or a plane or single out no quadric, when
+/// the fit fails numerically (the library has printed its error line), or
+/// when it is not finite.
+std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n, const Int *weights = nullptr);
 
 /// Bias and A of a fitted quadric for the field norm Hm. Empty when a step
 /// fails numerically or any of the twelve values is not finite.

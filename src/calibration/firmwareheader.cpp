@@ -3,17 +3,21 @@
 #include <QFileInfo>
 
 #include <cctype>
-#include <cstdio>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 
 namespace {
 
 // Nine significant digits give back the same float; a literal without a
-// point or an exponent would be an int before the suffix.
+// point or an exponent would be an int before the suffix. Written in the C
+// locale's syntax whatever the user's locale: a decimal comma would compile
+// into other numbers.
 QByteArray floatLiteral(Doub value)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.9g", double(float(value)));
-    QByteArray literal(text);
+    const char *end = std::to_chars(text, text + sizeof text, double(float(value)), std::chars_format::general, 9).ptr;
+    QByteArray literal(text, end - text);
     if (!literal.contains('.') && !literal.contains('e'))
         literal += ".0";
     return literal + 'f';
@@ -24,23 +28,50 @@ QByteArray row(const MatDoub &m, Int i)
     return "{" + floatLiteral(m[i][0]) + ", " + floatLiteral(m[i][1]) + ", " + floatLiteral(m[i][2]) + "}";
 }
 
+// A float keeps the value: finite, and not flushed to zero.
+bool isFloat(Doub value)
+{
+    const float f = float(value);
+    return std::isfinite(f) && (f != 0.0f || value == 0.0);
+}
+
+bool allFloats(const MatDoub &m)
+{
+    for (Int i = 0; i < m.nrows(); i++)
+        for (Int j = 0; j < m.ncols(); j++)
+            if (!isFloat(m[i][j]))
+                return false;
+    return true;
+}
+
 } // namespace
 
 QByteArray cIdentifier(const QString &fileName)
 {
-    QByteArray name = QFileInfo(fileName).completeBaseName().toUtf8();
+    const QByteArray base = QFileInfo(fileName).completeBaseName().toUtf8();
+    QByteArray name = base;
     for (char &c : name)
-        if (!(std::isalnum(static_cast<unsigned char>(c)) && static_cast<unsigned char>(c) < 0x80))
+        if (!(std::isalnum(static_cast<unsigned char>(c)) && static_cast<unsigned char>(c) < 0x80) && c != '_')
             c = '_';
-    if (name.isEmpty() || std::isdigit(static_cast<unsigned char>(name[0])))
+    if (name == base && !name.isEmpty() && std::isalpha(static_cast<unsigned char>(name[0])))
+        return name;
+    // Changed names could meet ("a b", "a-b"); the original's hash (32-bit
+    // FNV-1a) keeps headers of different files apart.
+    std::uint32_t hash = 2166136261u;
+    for (const char c : base)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    if (name.isEmpty() || !std::isalpha(static_cast<unsigned char>(name[0])))
         name.prepend("mag_");
-    return name;
+    return name + '_' + QByteArray::number(hash, 16).rightJustified(8, '0');
 }
 
-QByteArray FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm,
-                          const CalibrationParameters &p)
+std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm,
+                                         const CalibrationParameters &p)
 {
-    const QByteArray guard = "TAVRIN_" + name.toUpper() + "_CALIBRATION_H";
+    if (!isFloat(Hm) || !allFloats(p.Bias) || !allFloats(p.Ainv))
+        return std::nullopt;
+    // The name's case is kept: Ab and aB are other arrays, and need other guards.
+    const QByteArray guard = "TAVRIN_" + name + "_CALIBRATION_H";
     QByteArray out;
     out += "/* Magnetometer calibration made by Tavrin from " + QFileInfo(sourceFile).fileName().toUtf8() +
            ".\n";

@@ -7,13 +7,18 @@
 #include <QByteArray>
 #include <QString>
 
-/// A C identifier made of a file's base name: other characters become '_',
-/// and a leading digit or an empty name gets the prefix "mag".
+#include <optional>
+
+/// A C identifier made of a file's base name, the name itself when it is
+/// one. Otherwise other characters become '_', a name that does not start
+/// with a letter gets the prefix "mag_", and a hash of the base name follows,
+/// so that different files get different identifiers.
 QByteArray cIdentifier(const QString &fileName);
 
 /// A self-contained header, guarded, with <name>_bias[3], <name>_ainv[3][3]
 /// and <name>_hm, and a comment giving the convention, the units and Hm.
-QByteArray FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm,
-                          const CalibrationParameters &p);
+/// Empty when a value is beyond what a float holds (infinite, or flushed to zero).
+std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm,
+                                         const CalibrationParameters &p);
 
 #endif

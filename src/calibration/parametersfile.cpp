@@ -13,11 +13,18 @@ QByteArray field(const QString &text)
     return text.rightJustified(fieldWidth).toUtf8();
 }
 
+// A value that fills its field gets one blank before it, so that values in
+// counts or nT never run together.
+QByteArray valueField(const QString &text)
+{
+    return text.size() < fieldWidth ? field(text) : ' ' + text.toUtf8();
+}
+
 const QByteArray paddedLineEnd = field(QStringLiteral("\n"));
 
 QByteArray row(const QStringList &texts, int first)
 {
-    return field(texts.value(first)) + field(texts.value(first + 1)) + field(texts.value(first + 2)) +
+    return valueField(texts.value(first)) + valueField(texts.value(first + 1)) + valueField(texts.value(first + 2)) +
            paddedLineEnd;
 }
 
@@ -41,7 +48,7 @@ QByteArray ParametersFileBytes(const QStringList &texts)
     return out;
 }
 
-bool WriteParametersFile(const QString &path, const QStringList &texts)
+bool WriteParametersFile(const QString &path, const QStringList &texts, QString *reason)
 {
-    return WriteFileAtomically(path, ParametersFileBytes(texts));
+    return WriteFileAtomically(path, ParametersFileBytes(texts), FileMode::Text, reason);
 }

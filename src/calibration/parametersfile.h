@@ -11,8 +11,8 @@
 /// by rows), with "\n" line ends.
 QByteArray ParametersFileBytes(const QStringList &texts);
 
-/// Writes the file atomically: an existing file is replaced only by a
-/// complete new one. False when it cannot be written.
-bool WriteParametersFile(const QString &path, const QStringList &texts);
+/// Writes the file as WriteFileAtomically does. False when it cannot be
+/// written, with the system's reason in *reason when given.
+bool WriteParametersFile(const QString &path, const QStringList &texts, QString *reason = nullptr);
 
 #endif

@@ -19,15 +19,17 @@ struct NormErrorSums {
     NormError over(Int n) const { return {sum / n, std::sqrt(squares / n), max}; }
 };
 
-void judge(QualityReport &q, const EllipsoidFit &fit)
+void judge(QualityReport &q, const EllipsoidFit &fit, Doub Hm)
 {
     using namespace QualityLimits;
     QualityReport::Findings &f = q.findings;
+    f.residual = q.after.rms > MaxRmsShareOfHm * std::abs(Hm);
     f.shape = fit.outlierWarning;
     f.farPoints = q.farPoints > MaxFarShare * q.points;
     f.emptyCap = q.largestEmptyCap.radiusDegrees() > MaxEmptyCapDegrees;
     f.fewCells = q.cellsHit < MinCellShare * std::min(Cells, q.points);
     q.verdict = f.shape || f.farPoints     ? Verdict::LikelyOutliers
+                : f.residual               ? Verdict::PoorFit
                 : f.emptyCap || f.fewCells ? Verdict::PoorCoverage
                                            : Verdict::Good;
 }
@@ -43,6 +45,8 @@ const char *verdictName(Verdict verdict)
         return "poor coverage";
     case Verdict::LikelyOutliers:
         return "likely outliers";
+    case Verdict::PoorFit:
+        return "poor fit";
     }
     return "";
 }
@@ -53,6 +57,7 @@ QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
     const Calibrator calibrate(p);
     QualityReport q;
     q.points = n;
+    q.hm = Hm;
     q.testValue = fit.TestEllip;
 
     // A robust sigma of e from the median of |e| over an even subsample: a
@@ -111,6 +116,6 @@ QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
     q.before = before.over(n);
     q.after = after.over(n);
     q.largestEmptyCap.radius = std::acos(std::clamp(nearest, -1.0, 1.0));
-    judge(q, fit);
+    judge(q, fit, Hm);
     return q;
 }

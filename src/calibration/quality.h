@@ -16,11 +16,12 @@ constexpr Doub MaxEmptyCapDegrees = 45; ///< a wider cap without any direction i
 constexpr Doub FarSigmas = 5;           ///< a point is far beyond this many robust sigmas of e...
 constexpr Doub FarShareOfHm = 0.01;     ///< ...and beyond this share of Hm
 constexpr Doub MaxFarShare = 0.001;     ///< more far points than this share are likely outliers
+constexpr Doub MaxRmsShareOfHm = 0.05;  ///< a larger RMS of e after calibration is a poor fit
 } // namespace QualityLimits
 
-enum class Verdict { Good, PoorCoverage, LikelyOutliers };
+enum class Verdict { Good, PoorCoverage, LikelyOutliers, PoorFit };
 
-/// "good", "poor coverage" or "likely outliers".
+/// "good", "poor coverage", "likely outliers" or "poor fit".
 const char *verdictName(Verdict verdict);
 
 /// Mean, root mean square and maximum of |e| over the points.
@@ -30,6 +31,7 @@ struct NormError {
 
 struct QualityReport {
     Int points = 0;
+    Doub hm = 0.0;             ///< the field norm judged against
     NormError before;          ///< e = |h - b| - Hm
     NormError after;           ///< e = |A^-1 (h - b)| - Hm
     std::vector<bool> cellHit; ///< per cell of EqualAreaCells(QualityLimits::Cells)
@@ -40,6 +42,7 @@ struct QualityReport {
     Int worstPoint = -1;  ///< 0-based index of the point with the largest |e| after calibration
     Doub testValue = 0.0; ///< the ellipsoid test of the fit
     struct Findings {
+        Bool residual = false;  ///< RMS of e after calibration beyond QualityLimits::MaxRmsShareOfHm
         Bool shape = false;     ///< the fit's outlier warning
         Bool farPoints = false; ///< more far points than QualityLimits::MaxFarShare
         Bool emptyCap = false;  ///< largest empty cap wider than QualityLimits::MaxEmptyCapDegrees

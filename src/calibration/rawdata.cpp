@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 
 #ifdef __linux__
@@ -106,10 +107,18 @@ public:
 
     bool fail(RawDataStatus status, const char *begin, const char *end)
     {
-        constexpr int shownLength = 80;
+        // Four bytes at most per character: enough to show, never the whole of a huge line.
+        constexpr ptrdiff_t decoded = 4 * RawData::ShownLineLength;
         data.status = status;
         data.badLineNumber = data.linesRead + 1;
-        data.badLine = QString::fromUtf8(begin, int(std::min<ptrdiff_t>(end - begin, shownLength)));
+        if (end != begin && end[-1] == '\n')
+            --end;
+        if (end != begin && end[-1] == '\r')
+            --end;
+        QString line = QString::fromUtf8(begin, qsizetype(std::min(end - begin, decoded)));
+        if (line.size() > RawData::ShownLineLength || end - begin > decoded)
+            line = line.left(RawData::ShownLineLength) + QChar(0x2026);
+        data.badLine = line;
         data.numLines = 0;
         return false;
     }
@@ -117,6 +126,8 @@ public:
 private:
     bool line(const char *begin, const char *end)
     {
+        if (data.linesRead == RawData::MaxLines)
+            return fail(RawDataStatus::TooManyLines, begin, end);
         if (end != begin && end[-1] == '\r')
             --end;
         double point[3];
@@ -154,12 +165,20 @@ private:
     bool atStart = true;
 };
 
-void echoNewlines(int count)
+void echoNewlines(qint64 count)
 {
     char block[4096];
     std::memset(block, '\n', sizeof block);
-    for (; count > 0; count -= int(sizeof block))
-        std::fwrite(block, 1, size_t(std::min(count, int(sizeof block))), stdout);
+    for (; count > 0; count -= qint64(sizeof block))
+        std::fwrite(block, 1, size_t(std::min<qint64>(count, sizeof block)), stdout);
+}
+
+RawData cannotOpen(const QString &reason)
+{
+    RawData data;
+    data.status = RawDataStatus::CannotOpen;
+    data.reason = reason;
+    return data;
 }
 
 } // namespace
@@ -173,12 +192,12 @@ RawData ParseRawData(const QByteArray &bytes)
 
 RawData ReadRawData(const QString &filename, LineEcho echo)
 {
-    RawData data;
+    if (QFileInfo(filename).isDir())
+        return cannotOpen(QString::fromLocal8Bit(std::strerror(EISDIR)));
     QFile file(filename);
-    if (QFileInfo(filename).isDir() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        data.status = RawDataStatus::CannotOpen;
-        return data;
-    }
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return cannotOpen(filename.isEmpty() ? QString() : file.errorString());
+    RawData data;
 
     // Read in bounded chunks into one buffer, splitting the complete lines of
     // each and keeping the unfinished last line at the front for the next. A
@@ -190,12 +209,25 @@ RawData ReadRawData(const QString &filename, LineEcho echo)
     QByteArray buffer(longestLine + chunkSize, Qt::Uninitialized);
     char *const start = buffer.data();
     qint64 filled = 0;
+    qint64 total = 0;
     bool reading = true;
     while (reading) {
         const qint64 got = file.read(start + filled, chunkSize);
-        if (got <= 0)
+        if (got < 0) {
+            // Taking a failed read for the end would calibrate a part of the file.
+            data = RawData();
+            data.status = RawDataStatus::ReadError;
+            data.reason = file.errorString();
+            return data;
+        }
+        if (got == 0)
             break;
         filled += got;
+        total += got;
+        if (total > RawData::MaxBytes) {
+            splitter.fail(RawDataStatus::TooManyLines, start, start + std::min(filled, longestLine));
+            return data;
+        }
         const auto fromEnd =
             std::find(std::make_reverse_iterator(start + filled), std::make_reverse_iterator(start), '\n');
         if (fromEnd.base() != start) {

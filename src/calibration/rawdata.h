@@ -8,20 +8,27 @@
 #include <QByteArray>
 #include <QString>
 
-enum class RawDataStatus { Loaded, CannotOpen, BadFormat, TooManyLines };
+enum class RawDataStatus { Loaded, CannotOpen, ReadError, BadFormat, TooManyLines };
 
 /// Whether reading writes one newline to standard output per line read.
 enum class LineEcho { None, Newlines };
 
 struct RawData {
     static constexpr int Capacity = 500000;
+    /// Blank lines hold no points but cost time: a file is refused beyond
+    /// this many lines or bytes, so that an endless stream of them ends.
+    static constexpr qint64 MaxLines = 100000000;
+    static constexpr qint64 MaxBytes = qint64(2) << 30;
+    /// Characters of an offending line kept for messages; a longer one ends in "…".
+    static constexpr int ShownLineLength = 80;
 
     RawDataStatus status = RawDataStatus::Loaded;
-    MatDoub Mag{0, 3};     ///< rows 0 to numLines - 1 hold the points; grows up to Capacity rows
-    int numLines = 0;      ///< points loaded (blank lines are no points)
-    int linesRead = 0;     ///< lines of the file read before the end or the offending line
-    int badLineNumber = 0; ///< 1-based line of a BadFormat or TooManyLines outcome
-    QString badLine;       ///< that line's text, without its terminator
+    MatDoub Mag{0, 3};        ///< rows 0 to numLines - 1 hold the points; grows up to Capacity rows
+    int numLines = 0;         ///< points loaded (blank lines are no points)
+    qint64 linesRead = 0;     ///< lines of the file read before the end or the offending line
+    qint64 badLineNumber = 0; ///< 1-based line of a BadFormat or TooManyLines outcome
+    QString badLine;          ///< that line's text, without its terminator, cut for messages
+    QString reason;           ///< the system's reason for CannotOpen or ReadError
 };
 
 /// Splits the bytes of a raw measurement file. A line must hold exactly three
@@ -31,7 +38,8 @@ struct RawData {
 RawData ParseRawData(const QByteArray &bytes);
 
 /// Reads and splits the file at filename; CannotOpen when it cannot be opened
-/// for reading.
+/// for reading, ReadError when reading fails before its end, each with the
+/// system's reason.
 RawData ReadRawData(const QString &filename, LineEcho echo = LineEcho::None);
 
 #endif

@@ -10,6 +10,7 @@
 #include "jsonreport.h"
 #include "outputpaths.h"
 #include "parametersfile.h"
+#include "printable.h"
 #include "quality.h"
 #include "textreport.h"
 
@@ -20,54 +21,70 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
 
 namespace {
 
-void print(std::FILE *stream, const QByteArray &bytes)
-{
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
+// A standard stream whose every write is checked and flushed: a full disk or
+// a closed pipe must not pass for success. The first error is kept.
+class Stream {
+public:
+    explicit Stream(std::FILE *file) : file(file) {}
 
-// A raw line as it can be shown on one terminal line, whatever it holds.
-QString shownLine(const QString &line)
-{
-    QString shown;
-    for (const QChar c : line) {
-        if (c == '"' || c == '\\')
-            shown += '\\' + QString(c);
-        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QChar('0'));
-        else
-            shown += c;
+    void write(const QByteArray &bytes)
+    {
+        if (error == 0 && (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file) != size_t(bytes.size()) ||
+                           std::fflush(file) != 0))
+            error = errno ? errno : EIO;
     }
-    return shown;
-}
+
+    int error = 0;
+
+private:
+    std::FILE *file;
+};
 
 // The one place where a failed file becomes the message a user reads: the
-// file name, the line where it applies, the text the dialog shows.
+// file name, the line where it applies, the text the dialog shows, and the
+// system's reason where there is one.
 QString failureMessage(const QString &path, const CalibrationRun &run)
 {
     const CalibrationError error = *run.error;
-    QString where = path;
+    QString where = printable(path);
     if (error == CalibrationError::BadFormat || error == CalibrationError::TooManyLines)
         where += ':' + QString::number(run.raw.badLineNumber);
     QString message = where + QStringLiteral(": ") + errorMessage(error);
+    if (!run.raw.reason.isEmpty())
+        message += QStringLiteral(" (%1)").arg(run.raw.reason);
     if (error == CalibrationError::BadFormat)
-        message += QStringLiteral(" (line: \"%1\")").arg(shownLine(run.raw.badLine));
+        message += QStringLiteral(" (line: \"%1\")").arg(printable(run.raw.badLine));
     return message;
+}
+
+// Values that the parameters file, with its four decimals, shows as zero.
+bool losesValues(const CalibrationParameters &p)
+{
+    const QStringList texts = ResultTexts(p);
+    const double values[12] = {p.Bias[0][0], p.Bias[1][0], p.Bias[2][0], p.A[0][0], p.A[0][1], p.A[0][2],
+                               p.A[1][0],    p.A[1][1],    p.A[1][2],    p.A[2][0], p.A[2][1], p.A[2][2]};
+    for (int k = 0; k < 12; k++)
+        if (values[k] != 0.0 && texts[k].toDouble() == 0.0)
+            return true;
+    return false;
 }
 
 class Batch {
 public:
-    Batch(const CliOptions &options, const OutputPaths &paths, std::FILE *out, std::FILE *err)
+    Batch(const CliOptions &options, const OutputPaths &paths, Stream &out, Stream &err)
         : o(options), paths(paths), out(out), err(err)
     {
     }
 
     int run()
     {
-        for (int k = 0; k < o.files.size(); k++)
+        for (int k = 0; k < o.files.size() && out.error == 0; k++)
             calibrate(k);
         if (o.json) {
             const QJsonObject document{{"tool", QCoreApplication::applicationName()},
@@ -75,13 +92,13 @@ public:
                                        {"hm", o.hm},
                                        {"files", files},
                                        {"exitStatus", status}};
-            print(out, QJsonDocument(document).toJson());
+            out.write(QJsonDocument(document).toJson());
         }
         return status;
     }
 
 private:
-    void say(const QString &message) { print(err, message.toUtf8() + '\n'); }
+    void say(const QString &message) { err.write(message.toUtf8() + '\n'); }
 
     void fail(int exitStatus) { status = std::max(status, exitStatus); }
 
@@ -97,13 +114,14 @@ private:
             return;
         }
         if (run.fit.outlierWarning)
-            say(path + QStringLiteral(": ") + outlierWarningMessage());
+            say(printable(path) + QStringLiteral(": ") + outlierWarningMessage());
         const QStringList texts = ResultTexts(run.parameters);
         const QualityReport quality =
             AssessQuality(run.raw.Mag, run.raw.numLines, run.fit, run.parameters, o.hm);
 
         QJsonObject result = o.json ? jsonResult(path, run, quality, o.hm) : QJsonObject();
-        QByteArray report = o.json || o.exportC ? QByteArray() : TextReport(path, texts, quality, o.hm);
+        QByteArray report =
+            o.json || o.exportC ? QByteArray() : TextReport(printable(path), run.parameters, quality, o.hm);
         if (o.resamples > 0) {
             const Uncertainty u = BootstrapCalibration(run.raw.Mag, run.raw.numLines, o.hm, o.resamples);
             result.insert("uncertainty", jsonUncertainty(u));
@@ -116,9 +134,17 @@ private:
                 result.insert("writeErrors", writeErrors);
             files.append(result);
         } else if (o.exportC) {
-            print(out, FirmwareHeader(headerName(path), path, o.hm, run.parameters));
+            const std::optional<QByteArray> header = FirmwareHeader(headerName(path), path, o.hm, run.parameters);
+            if (header) {
+                out.write(*header);
+            } else {
+                say(printable(path) + QStringLiteral(": The calibration cannot be exported as C floats: a value "
+                                                     "lies beyond what a float holds. Use --json for its full "
+                                                     "precision."));
+                fail(Refused);
+            }
         } else {
-            print(out, (reported ? QByteArray("\n") : QByteArray()) + report);
+            out.write((reported ? QByteArray("\n") : QByteArray()) + report);
             reported = true;
         }
     }
@@ -128,21 +154,32 @@ private:
                             const QualityReport &quality)
     {
         QJsonArray writeErrors;
-        const auto save = [&](const QString &target, bool written, const QString &message) {
+        const auto save = [&](const QString &target, bool written, QString message, const QString &reason) {
             if (written)
                 return;
-            say(target + QStringLiteral(": ") + message);
+            if (!reason.isEmpty())
+                message += QStringLiteral(" (%1)").arg(reason);
+            say(printable(target) + QStringLiteral(": ") + message);
             writeErrors.append(QJsonObject{{"path", target}, {"message", message}});
             fail(Refused);
         };
-        if (!paths.parameters[k].isEmpty())
-            save(paths.parameters[k], WriteParametersFile(paths.parameters[k], texts),
-                 errorMessage(CalibrationError::CannotSave));
-        if (!paths.calibrated[k].isEmpty())
+        if (!paths.parameters[k].isEmpty()) {
+            QString reason;
+            save(paths.parameters[k], WriteParametersFile(paths.parameters[k], texts, &reason),
+                 errorMessage(CalibrationError::CannotSave), reason);
+            if (losesValues(run.parameters))
+                say(printable(paths.parameters[k]) +
+                    QStringLiteral(": Some values show as zero with the four decimals of this file, which "
+                                   "cannot hold them; --json or --export c give them in full."));
+        }
+        if (!paths.calibrated[k].isEmpty()) {
+            QString reason;
             save(paths.calibrated[k],
                  WriteFileAtomically(paths.calibrated[k],
-                                     CalibratedPointsBytes(run.raw.Mag, run.raw.numLines, run.parameters)),
-                 QStringLiteral("The calibrated measurements could not be saved."));
+                                     CalibratedPointsBytes(run.raw.Mag, run.raw.numLines, run.parameters),
+                                     FileMode::Text, &reason),
+                 QStringLiteral("The calibrated measurements could not be saved."), reason);
+        }
         if (!paths.plots[k].isEmpty()) {
             const FigureData figure{QFileInfo(o.files[k]).fileName(),
                                     o.hm,
@@ -151,7 +188,7 @@ private:
                                     run.parameters,
                                     quality};
             save(paths.plots[k], Figures::write(paths.plots[k], figure),
-                 QStringLiteral("The figure could not be saved."));
+                 QStringLiteral("The figure could not be saved."), QString());
         }
         return writeErrors;
     }
@@ -169,8 +206,8 @@ private:
 
     const CliOptions &o;
     const OutputPaths &paths;
-    std::FILE *out;
-    std::FILE *err;
+    Stream &out;
+    Stream &err;
     int status = Calibrated;
     bool reported = false; ///< a text report is out, so the next is set apart by a blank line
     QJsonArray files;
@@ -179,30 +216,40 @@ private:
 
 } // namespace
 
-int runCli(const QStringList &arguments, std::FILE *out, std::FILE *err)
+int runCli(const QStringList &arguments, std::FILE *outFile, std::FILE *errFile)
 {
+    Stream out(outFile), err(errFile);
     const QByteArray program = QCoreApplication::applicationName().toUtf8() + ": ";
     const CommandLine command = parseCommandLine(arguments);
+    int status = Calibrated;
     switch (command.action) {
     case CommandLine::Action::Help:
     case CommandLine::Action::Version:
-        print(out, command.text.toUtf8());
-        return Calibrated;
+        out.write(command.text.toUtf8());
+        break;
     case CommandLine::Action::Wrong:
-        print(err, program + command.text.toUtf8() + '\n');
-        return WrongCommandLine;
-    case CommandLine::Action::Run:
+        err.write(program + command.text.toUtf8() + '\n');
+        status = WrongCommandLine;
+        break;
+    case CommandLine::Action::Run: {
+        const OutputPaths paths = planOutputs(command.options);
+        if (!paths.wrong.isEmpty()) {
+            err.write(program + paths.wrong.toUtf8() + '\n');
+            status = WrongCommandLine;
+        } else {
+            status = Batch(command.options, paths, out, err).run();
+        }
         break;
     }
-    const CliOptions &options = command.options;
-    if (options.hm == 0.0) {
-        print(err, program + errorMessage(CalibrationError::HmIsZero).toUtf8() + '\n');
-        return Refused;
     }
-    const OutputPaths paths = planOutputs(options);
-    if (!paths.wrong.isEmpty()) {
-        print(err, program + paths.wrong.toUtf8() + '\n');
-        return WrongCommandLine;
+    // A reader that went away (a closed pipe) wants no more; any other
+    // failure of standard output is said where it can still be read.
+    if (out.error != 0) {
+        if (out.error != EPIPE)
+            err.write(program + "standard output: " + QByteArray(std::strerror(out.error)) + '\n');
+        status = std::max<int>(status, Refused);
     }
-    return Batch(options, paths, out, err).run();
+    if (err.error != 0)
+        status = std::max<int>(status, Refused);
+    return status;
 }

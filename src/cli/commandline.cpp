@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "bootstrap.h"
+#include "printable.h"
 #include "quality.h"
 
 #include <QCommandLineParser>
@@ -23,14 +24,16 @@ QString description()
                "measurements and prints the hard-iron bias b and the matrix A, so that\n"
                "h_cal = A^-1 (h - b), with a report on how far to trust them.\n"
                "\n"
-               "Verdict of the report:\n"
+               "Verdict of the report, the first that applies:\n"
                "  likely outliers  the ellipsoid test differs from 1 by more than 0.1, or more\n"
                "                   than %1 % of the points lie farther from the sphere of radius\n"
                "                   Hm than both %2 robust sigmas of the norm error and %3 % of Hm\n"
+               "  poor fit         the RMS of the norm error after calibration exceeds %7 % of\n"
+               "                   Hm: the points do not lie on an ellipsoid\n"
                "  poor coverage    a cap wider than %4 degrees holds no calibrated direction, or\n"
                "                   the directions hit fewer than %5 % of the %6 equal-area cells\n"
                "                   (of as many cells as there are points, when fewer)\n"
-               "  good             neither\n"
+               "  good             none of these\n"
                "\n"
                "Exit status: 0 every file calibrated (warnings included), 1 a file could not\n"
                "be read or was refused, or an output could not be written, 2 a calibration\n"
@@ -40,7 +43,8 @@ QString description()
         .arg(FarShareOfHm * 100)
         .arg(MaxEmptyCapDegrees)
         .arg(MinCellShare * 100)
-        .arg(Cells);
+        .arg(Cells)
+        .arg(MaxRmsShareOfHm * 100);
 }
 
 CommandLine wrong(const QString &text)
@@ -124,10 +128,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return wrong(QStringLiteral("The field norm is missing: give it with --hm.") + tryHelp);
     bool number = false;
     o.hm = parser.value(hm).toDouble(&number);
-    if (!number || !std::isfinite(o.hm) || o.hm < 0.0 || o.hm > MaximumHm)
-        return wrong(QStringLiteral("--hm takes the field norm, a number from 0 to %1, not \"%2\".")
+    if (!number || !std::isfinite(o.hm) || o.hm <= 0.0 || o.hm > MaximumHm)
+        return wrong(QStringLiteral("--hm takes the field norm, a number above 0 and up to %1, not \"%2\".")
                          .arg(MaximumHm, 0, 'f', 3)
-                         .arg(parser.value(hm)) +
+                         .arg(printable(parser.value(hm))) +
                      tryHelp);
     o.output = parser.value(output);
     o.apply = parser.value(apply);
@@ -138,7 +142,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (parser.isSet(exportFormat)) {
         if (parser.value(exportFormat) != QLatin1String("c"))
             return wrong(QStringLiteral("Unknown export format \"%1\"; the one known is c.")
-                             .arg(parser.value(exportFormat)) +
+                             .arg(printable(parser.value(exportFormat))) +
                          tryHelp);
         o.exportC = true;
     }
@@ -147,14 +151,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (!number || o.resamples < 2 || o.resamples > MaximumResamples)
             return wrong(QStringLiteral("--uncertainty takes a number of resamples from 2 to %1, not \"%2\".")
                              .arg(MaximumResamples)
-                             .arg(parser.value(uncertainty)) +
+                             .arg(printable(parser.value(uncertainty))) +
                          tryHelp);
     }
     o.plot = parser.value(plot);
     if (parser.isSet(plot) && o.files.size() == 1 && !QFileInfo(o.plot).isDir() &&
         !o.plot.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
         !o.plot.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
-        return wrong(QStringLiteral("--plot draws a .png or an .svg file, not \"%1\".").arg(o.plot) +
+        return wrong(QStringLiteral("--plot draws a .png or an .svg file, not \"%1\".").arg(printable(o.plot)) +
                      tryHelp);
     if (o.json && o.exportC)
         return wrong(QStringLiteral("--json and --export both print on standard output; choose one.") +

@@ -58,6 +58,8 @@ QString errorKind(CalibrationError error)
         return QStringLiteral("hm-is-zero");
     case CalibrationError::CannotOpen:
         return QStringLiteral("cannot-open");
+    case CalibrationError::ReadError:
+        return QStringLiteral("read-error");
     case CalibrationError::BadFormat:
         return QStringLiteral("bad-format");
     case CalibrationError::TooManyLines:
@@ -102,6 +104,8 @@ QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const Qua
 QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QString &message)
 {
     QJsonObject error{{"kind", errorKind(*run.error)}, {"message", message}};
+    if (!run.raw.reason.isEmpty())
+        error.insert("reason", run.raw.reason);
     if (run.error == CalibrationError::BadFormat || run.error == CalibrationError::TooManyLines)
         error.insert("line", run.raw.badLineNumber);
     if (run.error == CalibrationError::BadFormat)

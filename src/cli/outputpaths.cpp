@@ -1,17 +1,29 @@
 #include "outputpaths.h"
 
+#include "printable.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
 
+#include <sys/stat.h>
+
 namespace {
 
-// The same file however it was named, as far as the file system can tell.
-QString identity(const QString &path)
+// The same file however it is reached: an existing file by its device and
+// inode, so that hard links meet; a missing one by where its links lead and
+// its folder's canonical path.
+QString identity(const QString &path, int linksFollowed = 0)
 {
+    constexpr int mostLinks = 40;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        return QStringLiteral("inode %1 %2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
     const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    if (info.isSymLink() && linksFollowed < mostLinks)
+        return identity(info.symLinkTarget(), linksFollowed + 1);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : folder + '/' + info.fileName();
 }
 
 QString targets(const QString &path, const QStringList &inputs, const QString &suffix, const QString &option,
@@ -29,7 +41,7 @@ QString targets(const QString &path, const QStringList &inputs, const QString &s
     }
     if (info.exists() && !info.isDir())
         return QStringLiteral("%1 must name a folder when several files are given, and \"%2\" is a file.")
-            .arg(option, path);
+            .arg(option, printable(path));
     for (const QString &input : inputs)
         out << QDir(path).filePath(QFileInfo(input).completeBaseName() + suffix);
     return {};
@@ -59,11 +71,11 @@ OutputPaths planOutputs(const CliOptions &o)
             continue;
         const QString id = identity(target);
         if (inputs.contains(id)) {
-            plan.wrong = QStringLiteral("\"%1\" is an input; it would be overwritten.").arg(target);
+            plan.wrong = QStringLiteral("\"%1\" is an input; it would be overwritten.").arg(printable(target));
             return plan;
         }
         if (written.contains(id)) {
-            plan.wrong = QStringLiteral("Two outputs would go to \"%1\".").arg(target);
+            plan.wrong = QStringLiteral("Two outputs would go to \"%1\".").arg(printable(target));
             return plan;
         }
         written.insert(id);

@@ -2,6 +2,7 @@
 
 #include "calibration.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,12 +15,28 @@ QString label(const QString &text)
     return QStringLiteral("  ") + text.leftJustified(labelWidth - 2);
 }
 
+// Right-aligned in its field, and at least one blank from the text before.
+QString field(const QString &text)
+{
+    return text.size() < fieldWidth ? text.rightJustified(fieldWidth) : ' ' + text;
+}
+
 QString fields(const QStringList &texts, int first, int count)
 {
     QString line;
     for (int k = first; k < first + count; k++)
-        line += texts[k].rightJustified(fieldWidth);
+        line += field(texts[k]);
     return line;
+}
+
+// Six significant digits at least, four decimals at least: data in tesla or
+// in counts read as well as data in microtesla.
+QString number(double value)
+{
+    const int decimals = value != 0.0 && std::isfinite(value)
+                             ? std::clamp(5 - int(std::floor(std::log10(std::abs(value)))), 4, 30)
+                             : 4;
+    return QString::number(value, 'f', decimals);
 }
 
 QString percent(double value, double hm)
@@ -30,7 +47,7 @@ QString percent(double value, double hm)
 QString normErrorRow(const QString &name, const NormError &e, double hm)
 {
     return QStringLiteral("    ") + name.leftJustified(labelWidth - 4) +
-           fields({resultText(e.mean), resultText(e.rms), resultText(e.max)}, 0, 3) +
+           fields({number(e.mean), number(e.rms), number(e.max)}, 0, 3) +
            QStringLiteral("   (%1, %2, %3 of Hm)\n")
                .arg(percent(e.mean, hm), percent(e.rms, hm), percent(e.max, hm));
 }
@@ -47,10 +64,9 @@ QString capText(const EmptyCap &cap)
 QString spreadRow(const QString &name, double value, const Spread &s)
 {
     const int decimals = s.std > 0 ? std::max(4, 1 - int(std::floor(std::log10(s.std)))) : 4;
-    const auto number = [&](double v) { return QString::number(v, 'f', decimals); };
-    return QStringLiteral("    ") + name.leftJustified(labelWidth - 4) +
-           number(value).rightJustified(fieldWidth) + ' ' + number(s.std).rightJustified(fieldWidth) +
-           QStringLiteral("   [%1, %2]\n").arg(number(s.low), number(s.high));
+    const auto shown = [&](double v) { return QString::number(v, 'f', decimals); };
+    return QStringLiteral("    ") + name.leftJustified(labelWidth - 4) + field(shown(value)) + ' ' +
+           field(shown(s.std)) + QStringLiteral("   [%1, %2]\n").arg(shown(s.low), shown(s.high));
 }
 
 } // namespace
@@ -75,9 +91,11 @@ QString verdictReason(const QualityReport &q)
 {
     QStringList reasons;
     if (q.findings.shape)
-        reasons << QStringLiteral("ellipsoid test %1").arg(resultText(q.testValue));
+        reasons << QStringLiteral("ellipsoid test %1").arg(number(q.testValue));
     if (q.findings.farPoints)
         reasons << QStringLiteral("%1 far points").arg(q.farPoints);
+    if (q.findings.residual)
+        reasons << QStringLiteral("RMS norm error %1 % of Hm").arg(100.0 * q.after.rms / std::abs(q.hm), 0, 'f', 1);
     if (q.findings.emptyCap)
         reasons << QStringLiteral("largest empty cap %1 degrees")
                        .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1);
@@ -86,15 +104,21 @@ QString verdictReason(const QualityReport &q)
     return reasons.join(QStringLiteral(", "));
 }
 
-QByteArray TextReport(const QString &path, const QStringList &texts, const QualityReport &q, double hm)
+QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm)
 {
-    QString out = path + '\n';
+    QStringList texts;
+    for (Int i = 0; i < 3; i++)
+        texts << number(p.Bias[i][0]);
+    for (Int i = 0; i < 3; i++)
+        for (Int j = 0; j < 3; j++)
+            texts << number(p.A[i][j]);
+    QString out = name + '\n';
     out += label(QStringLiteral("Bias b")) + fields(texts, 0, 3) + '\n';
     out += label(QStringLiteral("Matrix A")) + fields(texts, 3, 3) + '\n';
     out += label(QString()) + fields(texts, 6, 3) + '\n';
     out += label(QString()) + fields(texts, 9, 3) + '\n';
     out +=
-        label(QStringLiteral("Ellipsoid test")) + resultText(q.testValue).rightJustified(fieldWidth) + '\n';
+        label(QStringLiteral("Ellipsoid test")) + field(number(q.testValue)) + '\n';
     out += label(QStringLiteral("Points")) + QString::number(q.points).rightJustified(fieldWidth) + '\n';
     out += label(QStringLiteral("Norm error |e|")) + fields({"mean", "RMS", "max"}, 0, 3) + '\n';
     out += normErrorRow(QStringLiteral("before"), q.before, hm);
@@ -105,7 +129,7 @@ QByteArray TextReport(const QString &path, const QStringList &texts, const Quali
     out += label(QStringLiteral("Far points")) +
            QStringLiteral("%1 beyond |e| = %2; the largest |e| is at point %3\n")
                .arg(q.farPoints)
-               .arg(resultText(q.farLimit))
+               .arg(number(q.farLimit))
                .arg(q.worstPoint + 1);
     const QString reason = verdictReason(q);
     out += label(QStringLiteral("Verdict")) + verdictName(q.verdict) +

@@ -9,9 +9,10 @@
 #include <QString>
 #include <QStringList>
 
-/// The file name, b and A as the twelve result texts, laid out as the dialog
-/// shows them, then the quality report and the verdict with its reason.
-QByteArray TextReport(const QString &path, const QStringList &texts, const QualityReport &q, double hm);
+/// The file's name as given, b and A laid out as the dialog shows them, with
+/// at least six significant digits, then the quality report and the verdict
+/// with its reason.
+QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm);
 
 /// The bootstrap's spread of b and A beside their values, with enough
 /// decimals to show two digits of each standard deviation.

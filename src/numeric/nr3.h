@@ -161,7 +161,7 @@ public:
         return res;
     }
 
-    NRmatrix t()
+    NRmatrix t() const
     {
         NRmatrix res(mm, nn);
         for (Int i = 0; i < nn; i++)
@@ -171,7 +171,7 @@ public:
     }
 
     // Inclusive bounds: rows numLine1..numLine2, columns numColum1..numColum2.
-    NRmatrix extractmat(Int numLine1, Int numLine2, Int numColum1, Int numColum2)
+    NRmatrix extractmat(Int numLine1, Int numLine2, Int numColum1, Int numColum2) const
     {
         Int nl = numLine2 - numLine1 + 1, nc = numColum2 - numColum1 + 1;
         NRmatrix res(nl, nc, 0.0);

@@ -268,8 +268,9 @@ void FenTavrinTest::calibrateRefusals_data()
     const QByteArray good = ellipsoidFile(1, 1, 1, 100, 3);
     QTest::newRow("Hm 0, no file") << 0.0 << QByteArray() << false << "The value of Hm must be non zero!";
     QTest::newRow("Hm 0, good file") << 0.0 << good << false << "The value of Hm must be non zero!";
-    QTest::newRow("hint is not a path") << 48.0 << QByteArray() << false << "The file does not exists!";
-    QTest::newRow("missing file") << 48.0 << good << true << "The file does not exists!";
+    const QString missingFile = "The file does not exists!\nNo such file or directory";
+    QTest::newRow("hint is not a path") << 48.0 << QByteArray() << false << missingFile;
+    QTest::newRow("missing file") << 48.0 << good << true << missingFile;
     const QString format = "Please, check the format of the raw data file.";
     QTest::newRow("four numbers") << 48.0 << good + "1 2 3 4\n" << false << format;
     QTest::newRow("two numbers") << 48.0 << good + "1 2\n" << false << format;
@@ -279,7 +280,7 @@ void FenTavrinTest::calibrateRefusals_data()
     QTest::newRow("too few") << 48.0 << ellipsoidFile(1, 1, 1, 9, 4) << false
                              << "At least 10 measurements are needed for a calibration.";
     QTest::newRow("too many") << 48.0 << QByteArray("1 2 3\n").repeated(500001) << false
-                              << "The file holds more than 500000 measurements.";
+                              << "The file holds more than 500000 measurements or 100 million lines.";
 }
 
 void FenTavrinTest::calibrateRefusals()

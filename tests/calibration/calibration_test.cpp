@@ -81,7 +81,7 @@ TEST(Messages, EveryErrorHasItsText)
     EXPECT_EQ(errorMessage(CalibrationError::HmIsZero), "The value of Hm must be non zero!");
     EXPECT_EQ(errorMessage(CalibrationError::CannotOpen), "The file does not exists!");
     EXPECT_EQ(errorMessage(CalibrationError::BadFormat), "Please, check the format of the raw data file.");
-    EXPECT_EQ(errorMessage(CalibrationError::TooManyLines), "The file holds more than 500000 measurements.");
+    EXPECT_EQ(errorMessage(CalibrationError::TooManyLines), "The file holds more than 500000 measurements or 100 million lines.");
     EXPECT_EQ(errorMessage(CalibrationError::TooFewPoints),
               "At least 10 measurements are needed for a calibration.");
     EXPECT_EQ(errorMessage(CalibrationError::NumericalFailure),

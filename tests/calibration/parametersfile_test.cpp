@@ -51,13 +51,21 @@ TEST(ParametersFile, ValuesAreRightAlignedInTenCharacters)
     EXPECT_EQ(ParametersFileBytes(texts), expected);
 }
 
-TEST(ParametersFile, LongTextsAreWrittenWhole)
+TEST(ParametersFile, WideValuesStayApartAndCanBeReadBack)
 {
     QStringList texts(12, "1.0000");
-    texts[0] = "12345.6789";  // exactly ten: touches nothing before it, no blank added
-    texts[1] = "-12345.6789"; // eleven: shifts the rest of the line
-    const QByteArray bias = ParametersFileBytes(texts).mid(header.size()).split('\n').first();
-    EXPECT_EQ(bias, "12345.6789-12345.6789    1.0000" + nine);
+    texts[0] = "12345.6789";     // ten characters: one blank before it
+    texts[1] = "-123456.0262";   // wider still
+    texts[2] = "654321.0137";    // and right after another wide one
+    texts[4] = "-7304920.8575";  // the widest that Hm 999999.999 can give
+    const QList<QByteArray> lines = ParametersFileBytes(texts).mid(header.size()).split('\n');
+    EXPECT_EQ(lines[0], " 12345.6789 -123456.0262 654321.0137" + nine);
+    EXPECT_EQ(lines[4], "    1.0000 -7304920.8575    1.0000" + nine);
+    // Read back as a program would: twelve numbers, in order.
+    QStringList values;
+    for (const int line : {0, 4, 5, 6})
+        values += QString::fromLatin1(lines[line]).split(' ', Qt::SkipEmptyParts);
+    EXPECT_EQ(values, texts);
 }
 
 TEST(ParametersFile, WritingReplacesAWholeFileOrNothing)

@@ -65,11 +65,6 @@ CalibrationRun coreRun(const QString &path)
     return CalibrateFile(48.0, path);
 }
 
-QString field(const QString &text)
-{
-    return text.rightJustified(10);
-}
-
 QStringList lines(const QByteArray &out)
 {
     return QString::fromUtf8(out).split('\n');
@@ -77,28 +72,47 @@ QStringList lines(const QByteArray &out)
 
 } // namespace
 
-TEST_F(CliTest, ReportShowsTheCoresTextsThenTheQuality)
+// At least six significant digits and at least four decimals.
+void expectShownInFull(const QString &line, const QList<double> &values)
+{
+    const QStringList fields = line.mid(18).split(' ', Qt::SkipEmptyParts);
+    for (int k = 0; k < values.size(); k++) {
+        ASSERT_LT(k, fields.size()) << line.toStdString();
+        EXPECT_NEAR(fields[k].toDouble(), values[k], 5e-6 * std::abs(values[k]) + 5e-5) << line.toStdString();
+        EXPECT_GE(fields[k].size() - fields[k].indexOf('.') - 1, 4) << line.toStdString();
+        QString digits = fields[k];
+        digits.remove('-').remove('.');
+        while (digits.startsWith('0'))
+            digits.remove(0, 1);
+        EXPECT_GE(digits.size(), 6) << line.toStdString();
+    }
+}
+
+TEST_F(CliTest, ReportShowsTheCoresValuesThenTheQuality)
 {
     const QString path = sample();
-    const QStringList t = ResultTexts(coreRun(path).parameters);
+    const CalibrationRun core = coreRun(path);
+    const CalibrationParameters &p = core.parameters;
     const Outcome o = cli({"--hm", "48", "sample.txt"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "");
     const QStringList l = lines(o.out);
     ASSERT_EQ(l.size(), 14);
     EXPECT_EQ(l[0], "sample.txt");
-    EXPECT_EQ(l[1], "  Bias b          " + field(t[0]) + field(t[1]) + field(t[2]));
-    EXPECT_EQ(l[2], "  Matrix A        " + field(t[3]) + field(t[4]) + field(t[5]));
-    EXPECT_EQ(l[3], "                  " + field(t[6]) + field(t[7]) + field(t[8]));
-    EXPECT_EQ(l[4], "                  " + field(t[9]) + field(t[10]) + field(t[11]));
-    EXPECT_EQ(l[5], "  Ellipsoid test  " + field(resultText(coreRun(path).fit.TestEllip)));
+    EXPECT_TRUE(l[1].startsWith("  Bias b          "));
+    expectShownInFull(l[1], {p.Bias[0][0], p.Bias[1][0], p.Bias[2][0]});
+    EXPECT_TRUE(l[2].startsWith("  Matrix A        "));
+    for (int i = 0; i < 3; i++)
+        expectShownInFull(l[2 + i], {p.A[i][0], p.A[i][1], p.A[i][2]});
+    EXPECT_TRUE(l[5].startsWith("  Ellipsoid test  "));
+    expectShownInFull(l[5], {core.fit.TestEllip});
     EXPECT_EQ(l[6], "  Points                2000");
     EXPECT_EQ(l[7], "  Norm error |e|        mean       RMS       max");
     const QRegularExpression row(
-        R"(^    (before|after ) {8}( +\d+\.\d{4}){3}   \((\d+\.\d\d %, ){2}\d+\.\d\d % of Hm\)$)");
+        R"(^    (before|after ) {8}( +\d+\.\d{4,}){3}   \((\d+\.\d\d %, ){2}\d+\.\d\d % of Hm\)$)");
     EXPECT_TRUE(row.match(l[8]).hasMatch()) << l[8].toStdString();
     EXPECT_TRUE(row.match(l[9]).hasMatch()) << l[9].toStdString();
-    EXPECT_TRUE(l[9].startsWith("    after             0.19")) << l[9].toStdString(); // noise sigma 0.25
+    EXPECT_NEAR(l[9].split(' ', Qt::SkipEmptyParts).value(2).toDouble(), 0.25, 0.02); // noise sigma 0.25
     EXPECT_TRUE(
         QRegularExpression(R"(^  Coverage        100 of 100 cells hit, largest empty cap \d\.\d degrees )"
                            R"(around \(-?0\.\d{3}, -?0\.\d{3}, -?0\.\d{3}\)$)")
@@ -138,8 +152,11 @@ TEST_F(CliTest, EveryRefusalHasItsStatusAndExactMessage)
          1,
          "control.txt:2: Please, check the format of the raw data file. (line: \"1\\x092\\x01 "
          "\\\"3\\\"\")\n"},
-        {"missing file", {"--hm", "48", "missing.txt"}, 1, "missing.txt: The file does not exists!\n"},
-        {"folder", {"--hm", "48", "."}, 1, ".: The file does not exists!\n"},
+        {"missing file",
+         {"--hm", "48", "missing.txt"},
+         1,
+         "missing.txt: The file does not exists! (No such file or directory)\n"},
+        {"folder", {"--hm", "48", "."}, 1, ".: The file does not exists! (Is a directory)\n"},
         {"too few points",
          {"--hm", "48", "few.txt"},
          1,
@@ -147,8 +164,12 @@ TEST_F(CliTest, EveryRefusalHasItsStatusAndExactMessage)
         {"too many lines",
          {"--hm", "48", "many.txt"},
          1,
-         "many.txt:500001: The file holds more than 500000 measurements.\n"},
-        {"Hm zero", {"--hm", "0", "bad.txt"}, 1, "tavrin-cli: The value of Hm must be non zero!\n"},
+         "many.txt:500001: The file holds more than 500000 measurements or 100 million lines.\n"},
+        {"Hm zero",
+         {"--hm", "0", "bad.txt"},
+         64,
+         "tavrin-cli: --hm takes the field norm, a number above 0 and up to 999999.999, not \"0\".\nTry "
+         "'tavrin-cli --help'.\n"},
         {"no Hm",
          {"bad.txt"},
          64,
@@ -156,12 +177,12 @@ TEST_F(CliTest, EveryRefusalHasItsStatusAndExactMessage)
         {"Hm not a number",
          {"--hm", "4 8", "bad.txt"},
          64,
-         "tavrin-cli: --hm takes the field norm, a number from 0 to 999999.999, not \"4 8\".\nTry "
+         "tavrin-cli: --hm takes the field norm, a number above 0 and up to 999999.999, not \"4 8\".\nTry "
          "'tavrin-cli --help'.\n"},
         {"Hm negative",
          {"--hm", "-48", "bad.txt"},
          64,
-         "tavrin-cli: --hm takes the field norm, a number from 0 to 999999.999, not \"-48\".\nTry "
+         "tavrin-cli: --hm takes the field norm, a number above 0 and up to 999999.999, not \"-48\".\nTry "
          "'tavrin-cli --help'.\n"},
         {"no file",
          {"--hm", "48"},
@@ -214,7 +235,7 @@ TEST_F(CliTest, EveryRefusalHasItsStatusAndExactMessage)
          {"--hm", "48", "plane.txt", "missing.txt"},
          2,
          "plane.txt: The calibration failed: the measurements do not determine an ellipsoid.\n"
-         "missing.txt: The file does not exists!\n"},
+         "missing.txt: The file does not exists! (No such file or directory)\n"},
     };
     for (const Refusal &c : cases) {
         const Outcome o = cli(c.arguments);
@@ -251,7 +272,7 @@ TEST_F(CliTest, ParametersFileIsTheDialogsBytesWrittenAtomically)
 
     o = cli({"--hm", "48", "-o", "no/such/folder/params.txt", "sample.txt"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "no/such/folder/params.txt: The calibration parameters could not be saved.\n");
+    EXPECT_EQ(o.err, "no/such/folder/params.txt: The calibration parameters could not be saved. (No such file or directory)\n");
     EXPECT_TRUE(o.out.startsWith("sample.txt\n"));
 
     QDir(dir.path()).mkdir("into");
@@ -379,7 +400,9 @@ TEST_F(CliTest, HeadersOfSeveralFilesKeepTheirNamesApart)
     EXPECT_TRUE(
         o.out.contains("static const float sample_bias[3] = {12.4972086f, -7.30492067f, 20.1008682f};"));
     EXPECT_TRUE(o.out.contains("static const float sample_2_ainv[3][3] = {"));
-    EXPECT_TRUE(o.out.contains("static const float mag_9_axis_hm = 48.0f;"));
+    EXPECT_TRUE(QRegularExpression(R"(static const float mag_9_axis_[0-9a-f]{8}_hm = 48\.0f;)")
+                    .match(QString::fromUtf8(o.out))
+                    .hasMatch());
     EXPECT_TRUE(o.out.contains(" * Calibrate a raw measurement h with h_cal = A^-1 (h - b):\n"));
     EXPECT_TRUE(o.out.contains("lie on the sphere of radius Hm = 48,\n"));
     EXPECT_EQ(o.out.count("#ifndef TAVRIN_"), 3);

@@ -1,0 +1,11 @@
+// Text from outside (file names, lines of a file) as it can be shown on one
+// terminal line: nothing in it can forge a message or move the cursor.
+#ifndef TAVRIN_CLI_PRINTABLE_H
+#define TAVRIN_CLI_PRINTABLE_H
+
+#include <QString>
+
+/// Control characters as \xNN, and '"' and '\' escaped with a backslash.
+QString printable(const QString &text);
+
+#endif
