@@ -2,12 +2,12 @@
 // the fit and the derivation of b and A.
 #include "calibration.h"
 
-#include <cstdio>
+#include "nr3.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     // The library's error lines would drown the fuzzer's own output.
-    std::freopen("/dev/null", "w", stdout);
+    nrerrfile = nullptr;
     return 0;
 }
 

@@ -265,6 +265,29 @@ ExactFit exactFit(const MatDoub &Mag, Int n, const Int *weights, const MatDoub &
     return exact;
 }
 
+// Eigenvectors of a symmetric matrix are orthogonal, but for eigenvalues
+// that (nearly) coincide, as for a sphere, the unsymmetric solver returns
+// any vectors of their eigenspace. V Sqrt V^T needs an orthonormal basis of
+// it: the columns are made one in order. Vectors already orthogonal to the
+// last digits are left exactly as they are.
+void orthonormalize(MatDoub &V)
+{
+    constexpr Doub tolerance = 1e-12;
+    const auto dot = [&](Int a, Int b) { return V[0][a] * V[0][b] + V[1][a] * V[1][b] + V[2][a] * V[2][b]; };
+    if (std::abs(dot(0, 1)) <= tolerance && std::abs(dot(0, 2)) <= tolerance && std::abs(dot(1, 2)) <= tolerance)
+        return;
+    for (Int j = 0; j < 3; j++) {
+        for (Int k = 0; k < j; k++) {
+            const Doub overlap = dot(j, k);
+            for (Int i = 0; i < 3; i++)
+                V[i][j] -= overlap * V[i][k];
+        }
+        const Doub norm = std::sqrt(dot(j, j));
+        for (Int i = 0; i < 3; i++)
+            V[i][j] /= norm;
+    }
+}
+
 CalibrationParameters calibrationOf(const EllipsoidFit &fit, Doub Hm)
 {
     MatDoub M = fit.M, a = fit.a;
@@ -281,6 +304,7 @@ CalibrationParameters calibrationOf(const EllipsoidFit &fit, Doub Hm)
         for (Int i = 0; i < 3; i++)
             V[i][j] /= NormRow;
     }
+    orthonormalize(V);
     MatDoub EigDag(3, 3, 0.0);
     for (Int i = 0; i < 3; i++)
         EigDag[i][i] = f.wri[i].real();

@@ -90,6 +90,17 @@ std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &
     out += "static const float " + name + "_ainv[3][3] = {\n";
     for (Int i = 0; i < 3; i++)
         out += "    " + row(p.Ainv, i) + (i < 2 ? ",\n" : "\n");
-    out += "};\n\n#endif\n";
+    out += "};\n\n";
+    // The function also uses every array, so that a file that includes the
+    // header and reads only some of them compiles without warnings.
+    out += "/* h_cal = A^-1 (h - b), in the units of h; |h_cal| is about " + name + "_hm. */\n";
+    out += "static inline void " + name + "_calibrate(const float h[3], float h_cal[3])\n{\n";
+    out += "    const float d[3] = {h[0] - " + name + "_bias[0], h[1] - " + name + "_bias[1], h[2] - " + name +
+           "_bias[2]};\n";
+    out += "    int i;\n";
+    out += "    for (i = 0; i < 3; i++)\n";
+    out += "        h_cal[i] = " + name + "_ainv[i][0] * d[0] + " + name + "_ainv[i][1] * d[1] + " + name +
+           "_ainv[i][2] * d[2];\n";
+    out += "    (void)" + name + "_hm;\n}\n\n#endif\n";
     return out;
 }

@@ -30,13 +30,15 @@ QString fields(const QStringList &texts, int first, int count)
 }
 
 // Six significant digits at least, four decimals at least: data in tesla or
-// in counts read as well as data in microtesla.
+// in counts read as well as data in microtesla. Below 1e-4 an exponent
+// keeps the digits from drowning in zeros.
 QString number(double value)
 {
-    const int decimals = value != 0.0 && std::isfinite(value)
-                             ? std::clamp(5 - int(std::floor(std::log10(std::abs(value)))), 4, 30)
-                             : 4;
-    return QString::number(value, 'f', decimals);
+    constexpr int mostDecimals = 9;
+    if (value == 0.0 || !std::isfinite(value))
+        return QString::number(value, 'f', 4);
+    const int decimals = std::max(4, 5 - int(std::floor(std::log10(std::abs(value)))));
+    return decimals <= mostDecimals ? QString::number(value, 'f', decimals) : QString::number(value, 'e', 5);
 }
 
 QString percent(double value, double hm)

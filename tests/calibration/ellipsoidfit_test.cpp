@@ -181,3 +181,76 @@ TEST(EllipsoidFit, ScatterMatrixEqualsTheDesignProductBitForBit)
         for (Int j = 0; j < 10; j++)
             EXPECT_EQ(K[i][j], expected[i][j]) << i << ", " << j;
 }
+
+namespace {
+
+// The largest difference from the truth, relative to the largest entry of A0
+// for A and to Hm for b.
+void expectTruth(const CalibrationParameters &c, const Truth &t, Doub Hm, Doub relative, const char *name)
+{
+    Doub scaleA = 0.0;
+    for (const auto &row : t.A0)
+        for (const Doub a : row)
+            scaleA = std::max(scaleA, std::abs(a));
+    for (Int i = 0; i < 3; i++) {
+        EXPECT_NEAR(c.Bias[i][0], t.b0[i], relative * Hm) << name << " b" << i;
+        for (Int j = 0; j < 3; j++)
+            EXPECT_NEAR(c.A[i][j], t.A0[i][j], relative * scaleA) << name << " A" << i << j;
+    }
+}
+
+} // namespace
+
+TEST(EllipsoidFit, NoiseFreeSurfacesGiveTheirTruthExactly)
+{
+    struct Case {
+        const char *name;
+        Truth truth;
+        Doub Hm;
+    } cases[] = {
+        {"sphere at the origin", sphereTruth(1.0, 0, 0, 0), 48.0},
+        {"sphere far off", sphereTruth(1.0, 1000, -500, 300), 48.0},
+        {"sphere in tesla", sphereTruth(1.0, 12.5e-6, -7.3e-6, 20.1e-6), 48e-6},
+        {"ellipsoid", rotatedEllipsoid(1.1, 0.9, 1.0, 0.3, 0.2, 0.1, 12.5, -7.3, 20.1), 48.0},
+        {"spheroid", rotatedEllipsoid(1.0, 1.0, 1.2, 0.4, -0.3, 0.8, -30, 40, 5), 48.0},
+        {"ellipsoid in counts", rotatedEllipsoid(1.3, 0.7, 1.0, 1.0, 0.5, -0.2, 1.2e5, -6e4, 3e4), 48000.0},
+    };
+    for (const Case &k : cases) {
+        const MatDoub p = ellipsoidPoints(k.truth, k.Hm, 2000, 0.0, 11);
+        expectTruth(calibrate(p, k.Hm), k.truth, k.Hm, 1e-9, k.name);
+    }
+}
+
+TEST(EllipsoidFit, FewerThanTenDistinctPointsFail)
+{
+    const MatDoub cloud = ellipsoidPoints(rotatedEllipsoid(1.1, 0.9, 1.0, 0.3, 0.2, 0.1, 5, 6, 7), 48.0, 10, 0.5, 4);
+    MatDoub repeated(40, 3);
+    for (Int k = 0; k < 40; k++)
+        for (Int c = 0; c < 3; c++)
+            repeated[k][c] = cloud[k % 9][c];
+    EXPECT_TRUE(fails(repeated)) << "nine distinct points, each four times";
+    for (Int c = 0; c < 3; c++)
+        repeated[39][c] = cloud[9][c];
+    EXPECT_FALSE(fails(repeated)) << "a tenth distinct point";
+
+    // Only points with a weight count.
+    std::vector<Int> weights(40, 0);
+    for (Int k = 0; k < 9; k++)
+        weights[k] = 3;
+    weights[39] = 0;
+    EXPECT_FALSE(FitEllipsoid(repeated, 40, weights.data()).has_value());
+}
+
+TEST(EllipsoidFit, PointsThatSingleOutNoQuadricFail)
+{
+    // Exactly on two circles of one sphere, which are also on many other
+    // quadrics (the pair of their planes, and all that lies between).
+    MatDoub circles(200, 3);
+    for (Int k = 0; k < 200; k++) {
+        const Doub angle = 0.1 * k, z = k % 2 ? 20.0 : -10.0, r = std::sqrt(48.0 * 48.0 - z * z);
+        circles[k][0] = r * std::cos(angle);
+        circles[k][1] = r * std::sin(angle);
+        circles[k][2] = z;
+    }
+    EXPECT_TRUE(fails(circles));
+}

@@ -172,3 +172,39 @@ TEST(RawData, EchoWritesOneNewlinePerLineRead)
     std::fflush(stdout);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
+
+TEST(RawData, EndlessBlankLinesEndAtTheLineLimit)
+{
+    // One line more than the limit, all blank: refused at the first line past it.
+    const RawData d = ParseRawData(QByteArray(RawData::MaxLines + 1, '\n'));
+    EXPECT_EQ(d.status, RawDataStatus::TooManyLines);
+    EXPECT_EQ(d.badLineNumber, RawData::MaxLines + 1);
+    EXPECT_EQ(d.linesRead, RawData::MaxLines);
+    EXPECT_EQ(d.numLines, 0);
+}
+
+TEST(RawData, ReadErrorsAndOpenFailuresCarryTheSystemsReason)
+{
+    const RawData memory = ReadRawData("/proc/self/mem");
+    EXPECT_EQ(memory.status, RawDataStatus::ReadError);
+    EXPECT_EQ(memory.reason, "Input/output error");
+    EXPECT_EQ(memory.numLines, 0);
+
+    QTemporaryDir dir;
+    const RawData folder = ReadRawData(dir.path());
+    EXPECT_EQ(folder.status, RawDataStatus::CannotOpen);
+    EXPECT_EQ(folder.reason, "Is a directory");
+    const RawData missing = ReadRawData(dir.filePath("missing.txt"));
+    EXPECT_EQ(missing.status, RawDataStatus::CannotOpen);
+    EXPECT_EQ(missing.reason, "No such file or directory");
+    EXPECT_EQ(ReadRawData(QString()).reason, "");
+}
+
+TEST(RawData, ShownLineIsCutAtACharacterWithAnEllipsis)
+{
+    // 79 ASCII characters, then two-byte characters: the cut falls between characters.
+    const QByteArray line = QByteArray(79, 'a') + QByteArray("\xc3\xa9").repeated(10);
+    const RawData d = ParseRawData("1 2 3\n" + line + "\r\n");
+    EXPECT_EQ(d.badLine, QString(79, 'a') + QChar(0xe9) + QChar(0x2026));
+    EXPECT_EQ(ParseRawData("1 2 x\r\n").badLine, "1 2 x");
+}

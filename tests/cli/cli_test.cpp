@@ -1,6 +1,6 @@
 // tavrin-cli run as a process: exact standard output and error, exit
 // statuses and the files it writes, checked against the calibration core.
-#include "../calibration/synthetic.h"
+#include "clitest.h"
 #include "calibratedfile.h"
 #include "calibration.h"
 #include "parametersfile.h"
@@ -19,44 +19,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-struct Outcome {
-    int status = -1;
-    QByteArray out, err;
-};
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-class CliTest : public testing::Test {
-protected:
-    // Runs the tool in the test's folder, where relative names resolve.
-    Outcome cli(const QStringList &arguments)
-    {
-        QProcess p;
-        p.setWorkingDirectory(dir.path());
-        p.start(TAVRIN_CLI, arguments);
-        p.waitForFinished(-1);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-                p.readAllStandardError()};
-    }
-
-    QString file(const QString &name, const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(name);
-        QDir().mkpath(QFileInfo(path).path());
-        writeFile(path, bytes);
-        return path;
-    }
-
-    QString sample() { return file("sample.txt", readAll(TAVRIN_SAMPLE)); }
-
-    QTemporaryDir dir;
-};
 
 const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
 

@@ -1,0 +1,75 @@
+/* Preloaded into tavrin-cli by the tests: reading the file whose path ends
+ * with $TAVRIN_FAIL_PATH fails with EIO once $TAVRIN_FAIL_AFTER bytes of it
+ * have been read, as a failing disk or a dropped network share would. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+static int failing_fd = -1;
+static long long bytes_read = 0;
+
+static void watch(const char *path, int fd)
+{
+    const char *suffix = getenv("TAVRIN_FAIL_PATH");
+    size_t n, m;
+    if (fd < 0 || !suffix || !path)
+        return;
+    n = strlen(path);
+    m = strlen(suffix);
+    if (n >= m && strcmp(path + n - m, suffix) == 0) {
+        failing_fd = fd;
+        bytes_read = 0;
+    }
+}
+
+#define OPEN_WRAPPER(name, ...)                                                                              \
+    {                                                                                                        \
+        typedef int (*real_t)();                                                                             \
+        static real_t real;                                                                                  \
+        mode_t mode = 0;                                                                                     \
+        int fd;                                                                                              \
+        if (flags & O_CREAT) {                                                                               \
+            va_list args;                                                                                    \
+            va_start(args, flags);                                                                           \
+            mode = va_arg(args, mode_t);                                                                     \
+            va_end(args);                                                                                    \
+        }                                                                                                    \
+        if (!real)                                                                                           \
+            real = (real_t)dlsym(RTLD_NEXT, #name);                                                          \
+        fd = real(__VA_ARGS__, flags, mode);                                                                 \
+        watch(path, fd);                                                                                     \
+        return fd;                                                                                           \
+    }
+
+int open(const char *path, int flags, ...) OPEN_WRAPPER(open, path)
+int open64(const char *path, int flags, ...) OPEN_WRAPPER(open64, path)
+int openat(int dir, const char *path, int flags, ...) OPEN_WRAPPER(openat, dir, path)
+int openat64(int dir, const char *path, int flags, ...) OPEN_WRAPPER(openat64, dir, path)
+
+ssize_t read(int fd, void *buffer, size_t count)
+{
+    typedef ssize_t (*real_t)(int, void *, size_t);
+    static real_t real;
+    ssize_t got;
+    if (!real)
+        real = (real_t)dlsym(RTLD_NEXT, "read");
+    if (fd == failing_fd) {
+        const long long after = atoll(getenv("TAVRIN_FAIL_AFTER"));
+        if (bytes_read >= after) {
+            errno = EIO;
+            return -1;
+        }
+        if ((long long)count > after - bytes_read)
+            count = (size_t)(after - bytes_read);
+    }
+    got = real(fd, buffer, count);
+    if (fd == failing_fd && got > 0)
+        bytes_read += got;
+    return got;
+}
