@@ -33,7 +33,7 @@ int main(int argc, char *argv[])
     // Interleaved, so both see the same machine load.
     std::vector<double> core, gui;
     for (int r = 0; r < runs; r++) {
-        core.push_back(elapsedMs([&] { CalibrateFile(48.0, file, LineEcho::Newlines); }));
+        core.push_back(elapsedMs([&] { CalibrateFile(48.0, file); }));
         gui.push_back(elapsedMs([&] { calibrate->click(); }));
     }
     const double c = median(core), g = median(gui);

@@ -4,15 +4,42 @@
 #include "calibration.h"
 #include "modaldialogs.h"
 #include "parametersfile.h"
+#include "printable.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QResizeEvent>
 
 namespace {
 
 const char *articleLink = "<a href=\"https://doi.org/10.1109/GMAP.2004.1290055\"> Least squares ellipsoid specific "
                           "fitting</a>";
+
+// The widest result there can be: Hm at the top of its range, a bias of
+// millions. Every result field is wide enough for it in its own font.
+const char *widestResult = "-7304920.8575";
+
+// A text that fits is right-aligned, as the form lays it out; one that does
+// not keeps its sign and leading digits and loses decimals on the right. A
+// path that does not fit shows its end, the file's name.
+void alignToFit(QLabel *label, Qt::Alignment tooWide)
+{
+    const bool fits = label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width();
+    const Qt::Alignment fitting = label->property("fittingAlignment").value<Qt::Alignment>();
+    label->setAlignment((fits ? fitting : tooWide) | Qt::AlignVCenter);
+}
+
+// Why a file was refused, beyond the box's text: the line and its text for
+// a format error, the system's reason otherwise.
+QString refusalDetails(const CalibrationRun &run)
+{
+    if (run.error == CalibrationError::BadFormat)
+        return QCoreApplication::translate("Fen_Tavrin", "Line %1: \"%2\"")
+            .arg(run.raw.badLineNumber)
+            .arg(printable(run.raw.badLine));
+    return run.raw.reason;
+}
 
 } // namespace
 
@@ -32,60 +59,84 @@ Fen_Tavrin::Fen_Tavrin(QWidget *parent) : QDialog(parent), ui(new Ui::Fen_Tavrin
     connect(ui->buttonCalibrate, &QPushButton::clicked, this, &Fen_Tavrin::Calibrate);
     connect(ui->buttonCancel, &QPushButton::clicked, qApp, &QCoreApplication::quit);
     connect(ui->buttonHelp, &QPushButton::clicked, this, &Fen_Tavrin::OpenHelp);
+    // Results belong to the Hm and the file they were computed from.
+    connect(ui->EarthField, &QDoubleSpinBox::valueChanged, this, &Fen_Tavrin::clearResults);
+
+    for (QLabel *label : resultLabels()) {
+        label->setProperty("fittingAlignment", QVariant::fromValue(Qt::Alignment(Qt::AlignRight)));
+        label->setMaximumWidth(QWIDGETSIZE_MAX);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QLatin1String(widestResult)) +
+                               2 * label->margin() + 2 * label->frameWidth() + 6);
+        label->installEventFilter(this);
+    }
+    // A long path must not widen the window; its end shows instead.
+    ui->FileName->setProperty("fittingAlignment", QVariant::fromValue(Qt::Alignment(Qt::AlignLeft)));
+    ui->FileName->setSizePolicy(QSizePolicy::Ignored, ui->FileName->sizePolicy().verticalPolicy());
+    ui->FileName->installEventFilter(this);
 }
 
 Fen_Tavrin::~Fen_Tavrin() { delete ui; }
 
 QString Fen_Tavrin::OpenFile()
 {
-    const QString m_file = ModalDialogs::getOpenFileName(this, tr("Open Raw Data File"), tr("Raw Data (*.txt)"));
-    ui->FileName->setText(m_file);
-    return m_file;
+    const QString fileName = ModalDialogs::getOpenFileName(this, tr("Open Raw Data File"), tr("Raw Data (*.txt)"));
+    // A cancelled dialog keeps the file chosen before, and its results.
+    if (fileName.isEmpty())
+        return ui->FileName->text();
+    ui->FileName->setText(fileName);
+    ui->FileName->setToolTip(fileName);
+    alignToFit(ui->FileName, Qt::AlignRight);
+    clearResults();
+    return fileName;
 }
 
 void Fen_Tavrin::Calibrate()
 {
     const double Hm = ui->EarthField->value();
-    const CalibrationRun run = CalibrateFile(Hm, ui->FileName->text(), LineEcho::Newlines, [this](const EllipsoidFit &fit) {
+    const CalibrationRun run = CalibrateFile(Hm, ui->FileName->text(), [this](const EllipsoidFit &fit) {
         if (fit.outlierWarning)
             ModalDialogs::warning(this, tr("Warning"), outlierWarningMessage());
     });
+    echo.add(run.raw.linesRead);
     if (run.error) {
-        const QString &reason = run.raw.reason;
-        showError(errorMessage(*run.error) + (reason.isEmpty() ? QString() : '\n' + reason));
+        clearResults();
+        showError(errorMessage(*run.error), refusalDetails(run));
         return;
     }
-    const QStringList texts = ResultTexts(run.parameters);
-    const QList<QLabel *> labels = resultLabels();
-    for (int i = 0; i < labels.size(); ++i)
-        labels[i]->setText(texts[i]);
+    showResults(ResultTexts(run.parameters));
 }
 
 void Fen_Tavrin::SaveFile()
 {
-    const QString save_file =
+    if (ui->Bias_1->text().isEmpty()) {
+        ModalDialogs::information(this, tr("Output File"),
+                                  tr("There are no calibration parameters to save yet: press Calibrate first."));
+        return;
+    }
+    const QString saveFileName =
         ModalDialogs::getSaveFileName(this, tr("Output File"), tr("Calibration Parameters (*.txt)"));
-    if (save_file.isEmpty())
+    if (saveFileName.isEmpty())
         return;
     QStringList texts;
     for (const QLabel *label : resultLabels())
         texts << label->text();
-    if (!WriteParametersFile(save_file, texts))
-        showError(errorMessage(CalibrationError::CannotSave));
+    QString reason;
+    if (!WriteParametersFile(saveFileName, texts, &reason))
+        showError(errorMessage(CalibrationError::CannotSave), reason);
 }
 
 void Fen_Tavrin::OpenAbout()
 {
-    QMessageBox about_box(this);
-    about_box.setText(tr("This code computes the calibration parameters of a tri-axis magnetometer. It is based on "
+    QMessageBox aboutBox(this);
+    aboutBox.setText(tr("This code computes the calibration parameters of a tri-axis magnetometer. It is based on "
                          "the article titled ") +
                       articleLink +
                       tr(".<br /><br />VERSION: 1.0, <a href=\"https://keld.example.org\">KELD Group</a><br /><br />"
                          "CONTACT: For any question, you are invited to <a "
                          "href=\"mailto:contact@keld.example.org\">contact</a> the authors."));
-    about_box.setIconPixmap(QPixmap(":/images/KELDLogo.png"));
-    about_box.setTextInteractionFlags(Qt::TextBrowserInteraction);
-    about_box.exec();
+    aboutBox.setIconPixmap(QPixmap(":/images/KELDLogo.png"));
+    aboutBox.setTextInteractionFlags(Qt::TextBrowserInteraction);
+    aboutBox.exec();
 }
 
 void Fen_Tavrin::OpenHelp()
@@ -99,10 +150,10 @@ void Fen_Tavrin::OpenHelp()
            "4. If needed, save the calibration parameters in a text file by pressing the SAVE button.<br /><br />"
            "5. The calibration parameters are computed based on the following article: ") +
         articleLink;
-    QMessageBox help_box(QMessageBox::Information, tr("Instructions"), text, QMessageBox::Ok, this);
-    help_box.setTextFormat(Qt::RichText);
-    help_box.setTextInteractionFlags(Qt::TextBrowserInteraction);
-    help_box.exec();
+    QMessageBox helpBox(QMessageBox::Information, tr("Instructions"), text, QMessageBox::Ok, this);
+    helpBox.setTextFormat(Qt::RichText);
+    helpBox.setTextInteractionFlags(Qt::TextBrowserInteraction);
+    helpBox.exec();
 }
 
 QList<QLabel *> Fen_Tavrin::resultLabels() const
@@ -111,4 +162,36 @@ QList<QLabel *> Fen_Tavrin::resultLabels() const
             ui->A_21,   ui->A_22,   ui->A_23,   ui->A_31, ui->A_32, ui->A_33};
 }
 
-void Fen_Tavrin::showError(const QString &text) { ModalDialogs::warning(this, tr("Error"), text); }
+void Fen_Tavrin::showResults(const QStringList &texts)
+{
+    const QList<QLabel *> labels = resultLabels();
+    for (int i = 0; i < labels.size(); ++i) {
+        labels[i]->setText(texts[i]);
+        labels[i]->setToolTip(texts[i]);
+        alignToFit(labels[i], Qt::AlignLeft);
+    }
+}
+
+void Fen_Tavrin::clearResults()
+{
+    for (QLabel *label : resultLabels()) {
+        label->clear();
+        label->setToolTip(QString());
+    }
+}
+
+bool Fen_Tavrin::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize) {
+        if (watched == ui->FileName)
+            alignToFit(ui->FileName, Qt::AlignRight);
+        else if (QLabel *label = qobject_cast<QLabel *>(watched))
+            alignToFit(label, Qt::AlignLeft);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Fen_Tavrin::showError(const QString &text, const QString &details)
+{
+    ModalDialogs::warning(this, tr("Error"), text, details);
+}

@@ -2,6 +2,8 @@
 #ifndef TAVRIN_FEN_TAVRIN_H
 #define TAVRIN_FEN_TAVRIN_H
 
+#include "newlineecho.h"
+
 #include <QDialog>
 #include <QStringList>
 
@@ -18,6 +20,9 @@ public:
     explicit Fen_Tavrin(QWidget *parent = nullptr);
     ~Fen_Tavrin() override;
 
+    /// Waits until the newlines of the calibrations so far are out (for tests).
+    void drainEcho() { echo.drain(); }
+
 public slots:
     QString OpenFile();
     void Calibrate();
@@ -25,11 +30,17 @@ public slots:
     void SaveFile();
     void OpenHelp();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QList<QLabel *> resultLabels() const;
-    void showError(const QString &text);
+    void showResults(const QStringList &texts);
+    void clearResults();
+    void showError(const QString &text, const QString &details = {});
 
     Ui::Fen_Tavrin *ui;
+    NewlineEcho echo;
 };
 
 #endif

@@ -6,7 +6,7 @@
 namespace {
 
 std::optional<QString> nextFileName;
-std::function<void(const QString &, const QString &)> warningHandler;
+std::function<void(const ModalDialogs::Message &)> messageHandler;
 
 std::optional<QString> takeNextFileName()
 {
@@ -33,19 +33,25 @@ QString getSaveFileName(QWidget *parent, const QString &caption, const QString &
     return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
 }
 
-void warning(QWidget *parent, const QString &title, const QString &text)
+void warning(QWidget *parent, const QString &title, const QString &text, const QString &details)
 {
-    if (warningHandler)
-        warningHandler(title, text);
-    else
-        QMessageBox::warning(parent, title, text, QMessageBox::Ok, QMessageBox::NoButton);
+    if (messageHandler)
+        return messageHandler({title, text, details});
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    box.setDefaultButton(QMessageBox::NoButton);
+    box.setInformativeText(details);
+    box.exec();
+}
+
+void information(QWidget *parent, const QString &title, const QString &text)
+{
+    if (messageHandler)
+        return messageHandler({title, text, {}});
+    QMessageBox::information(parent, title, text);
 }
 
 void setNextFileName(const QString &name) { nextFileName = name; }
 
-void setWarningHandler(std::function<void(const QString &, const QString &)> handler)
-{
-    warningHandler = std::move(handler);
-}
+void setMessageHandler(std::function<void(const Message &)> handler) { messageHandler = std::move(handler); }
 
 } // namespace ModalDialogs

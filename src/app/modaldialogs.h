@@ -14,12 +14,19 @@ namespace ModalDialogs {
 
 QString getOpenFileName(QWidget *parent, const QString &caption, const QString &filter);
 QString getSaveFileName(QWidget *parent, const QString &caption, const QString &filter);
-void warning(QWidget *parent, const QString &title, const QString &text);
+/// A warning box; details, when given, are its informative text.
+void warning(QWidget *parent, const QString &title, const QString &text, const QString &details = {});
+void information(QWidget *parent, const QString &title, const QString &text);
 
-// Test hooks: the next file dialog returns this name at once; warnings go to
-// the handler instead of a message box.
+/// What a message box shows, for tests.
+struct Message {
+    QString title, text, details;
+};
+
+// Test hooks: the next file dialog returns this name at once; message boxes
+// go to the handler instead of the screen.
 void setNextFileName(const QString &name);
-void setWarningHandler(std::function<void(const QString &title, const QString &text)> handler);
+void setMessageHandler(std::function<void(const Message &)> handler);
 
 } // namespace ModalDialogs
 

@@ -56,7 +56,7 @@ QString outlierWarningMessage()
     return tr("Data may contain outliers as the shape fitting is different from an ellisoid.");
 }
 
-CalibrationRun CalibrateFile(double Hm, const QString &filename, LineEcho echo,
+CalibrationRun CalibrateFile(double Hm, const QString &filename,
                              const std::function<void(const EllipsoidFit &)> &beforeDerive)
 {
     CalibrationRun run;
@@ -64,7 +64,7 @@ CalibrationRun CalibrateFile(double Hm, const QString &filename, LineEcho echo,
         run.error = CalibrationError::HmIsZero;
         return run;
     }
-    run.raw = ReadRawData(filename, echo);
+    run.raw = ReadRawData(filename);
     if ((run.error = readError(run.raw.status)))
         return run;
     if (run.raw.numLines < MinimumPoints) {

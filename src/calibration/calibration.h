@@ -39,7 +39,7 @@ struct CalibrationRun {
 /// Runs a whole calibration: refuses Hm = 0 before touching the file, reads
 /// it, refuses too few points, fits, then calls beforeDerive with the fit
 /// (where a front end shows the outlier warning) and derives b and A.
-CalibrationRun CalibrateFile(double Hm, const QString &filename, LineEcho echo = LineEcho::None,
+CalibrationRun CalibrateFile(double Hm, const QString &filename,
                              const std::function<void(const EllipsoidFit &)> &beforeDerive = {});
 
 /// The twelve values as the result fields show them, in the order Bias_1 to

@@ -165,14 +165,6 @@ private:
     bool atStart = true;
 };
 
-void echoNewlines(qint64 count)
-{
-    char block[4096];
-    std::memset(block, '\n', sizeof block);
-    for (; count > 0; count -= qint64(sizeof block))
-        std::fwrite(block, 1, size_t(std::min<qint64>(count, sizeof block)), stdout);
-}
-
 RawData cannotOpen(const QString &reason)
 {
     RawData data;
@@ -190,7 +182,7 @@ RawData ParseRawData(const QByteArray &bytes)
     return data;
 }
 
-RawData ReadRawData(const QString &filename, LineEcho echo)
+RawData ReadRawData(const QString &filename)
 {
     if (QFileInfo(filename).isDir())
         return cannotOpen(QString::fromLocal8Bit(std::strerror(EISDIR)));
@@ -241,7 +233,5 @@ RawData ReadRawData(const QString &filename, LineEcho echo)
     }
     if (reading)
         splitter.lines(start, start + filled);
-    if (echo == LineEcho::Newlines)
-        echoNewlines(data.linesRead);
     return data;
 }

@@ -10,9 +10,6 @@
 
 enum class RawDataStatus { Loaded, CannotOpen, ReadError, BadFormat, TooManyLines };
 
-/// Whether reading writes one newline to standard output per line read.
-enum class LineEcho { None, Newlines };
-
 struct RawData {
     static constexpr int Capacity = 500000;
     /// Blank lines hold no points but cost time: a file is refused beyond
@@ -40,6 +37,6 @@ RawData ParseRawData(const QByteArray &bytes);
 /// Reads and splits the file at filename; CannotOpen when it cannot be opened
 /// for reading, ReadError when reading fails before its end, each with the
 /// system's reason.
-RawData ReadRawData(const QString &filename, LineEcho echo = LineEcho::None);
+RawData ReadRawData(const QString &filename);
 
 #endif

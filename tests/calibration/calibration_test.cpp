@@ -31,17 +31,17 @@ TEST_F(CalibrateFileTest, RefusalsComeInTheRunsOrder)
 {
     int calls = 0;
     auto count = [&](const EllipsoidFit &) { ++calls; };
-    EXPECT_EQ(CalibrateFile(0.0, dir.filePath("missing"), LineEcho::None, count).error,
+    EXPECT_EQ(CalibrateFile(0.0, dir.filePath("missing"), count).error,
               CalibrationError::HmIsZero);
-    EXPECT_EQ(CalibrateFile(48.0, dir.filePath("missing"), LineEcho::None, count).error,
+    EXPECT_EQ(CalibrateFile(48.0, dir.filePath("missing"), count).error,
               CalibrationError::CannotOpen);
-    EXPECT_EQ(CalibrateFile(48.0, file("1 2 3 4\n"), LineEcho::None, count).error,
+    EXPECT_EQ(CalibrateFile(48.0, file("1 2 3 4\n"), count).error,
               CalibrationError::BadFormat);
-    EXPECT_EQ(CalibrateFile(48.0, file(QByteArray("1 2 3\n").repeated(9)), LineEcho::None, count).error,
+    EXPECT_EQ(CalibrateFile(48.0, file(QByteArray("1 2 3\n").repeated(9)), count).error,
               CalibrationError::TooFewPoints);
-    EXPECT_EQ(CalibrateFile(48.0, file(""), LineEcho::None, count).error, CalibrationError::TooFewPoints);
+    EXPECT_EQ(CalibrateFile(48.0, file(""), count).error, CalibrationError::TooFewPoints);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(CalibrateFile(48.0, file(QByteArray("1 2 3\n").repeated(10)), LineEcho::None, count).error,
+    EXPECT_EQ(CalibrateFile(48.0, file(QByteArray("1 2 3\n").repeated(10)), count).error,
               CalibrationError::NumericalFailure);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(calls, 0);
@@ -51,7 +51,7 @@ TEST_F(CalibrateFileTest, GoodFileGivesTwelveFourDecimalTexts)
 {
     const QString path = file(sphereText(2000));
     int calls = 0;
-    CalibrationRun run = CalibrateFile(48.0, path, LineEcho::None, [&](const EllipsoidFit &fit) {
+    CalibrationRun run = CalibrateFile(48.0, path, [&](const EllipsoidFit &fit) {
         ++calls;
         EXPECT_FALSE(fit.outlierWarning);
     });

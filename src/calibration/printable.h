@@ -1,7 +1,7 @@
 // Text from outside (file names, lines of a file) as it can be shown on one
 // terminal line: nothing in it can forge a message or move the cursor.
-#ifndef TAVRIN_CLI_PRINTABLE_H
-#define TAVRIN_CLI_PRINTABLE_H
+#ifndef TAVRIN_PRINTABLE_H
+#define TAVRIN_PRINTABLE_H
 
 #include <QString>
 
