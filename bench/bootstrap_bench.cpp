@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <thread>
 
+using namespace tavrin;
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);

@@ -23,6 +23,8 @@
 #include <random>
 #include <vector>
 
+using namespace tavrin;
+
 namespace {
 
 long peakRssKb()

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace tavrin;
+
 namespace {
 
 double processMs(const QString &program, const QStringList &arguments)

@@ -16,6 +16,8 @@
 #include <functional>
 #include <vector>
 
+using namespace tavrin;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace tavrin;
+
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -4,15 +4,12 @@
 
 #include "nr3.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    // The library's error lines would drown the fuzzer's own output.
-    nrerrfile = nullptr;
-    return 0;
-}
+using namespace tavrin;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    // The library's error lines would drown the fuzzer's own output.
+    const NrErrorSink silenced(nullptr);
     RawData raw = ParseRawData(QByteArray(reinterpret_cast<const char *>(data), int(size)));
     if (raw.status != RawDataStatus::Loaded)
         return 0;

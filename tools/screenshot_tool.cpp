@@ -8,6 +8,8 @@
 #include <QPixmap>
 #include <QPushButton>
 
+using namespace tavrin;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

@@ -11,6 +11,8 @@
 #include <QPixmap>
 #include <QResizeEvent>
 
+namespace tavrin {
+
 namespace {
 
 const char *articleLink = "<a href=\"https://doi.org/10.1109/GMAP.2004.1290055\"> Least squares ellipsoid specific "
@@ -195,3 +197,5 @@ void Fen_Tavrin::showError(const QString &text, const QString &details)
 {
     ModalDialogs::warning(this, tr("Error"), text, details);
 }
+
+} // namespace tavrin

@@ -13,6 +13,8 @@ class Fen_Tavrin;
 
 class QLabel;
 
+namespace tavrin {
+
 class Fen_Tavrin : public QDialog {
     Q_OBJECT
 
@@ -42,5 +44,7 @@ private:
     Ui::Fen_Tavrin *ui;
     NewlineEcho echo;
 };
+
+} // namespace tavrin
 
 #endif

@@ -56,7 +56,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
-    Fen_Tavrin window;
+    tavrin::Fen_Tavrin window;
     window.show();
     return app.exec();
 }

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+namespace tavrin {
+
 namespace {
 
 std::optional<QString> nextFileName;
@@ -55,3 +57,5 @@ void setNextFileName(const QString &name) { nextFileName = name; }
 void setMessageHandler(std::function<void(const Message &)> handler) { messageHandler = std::move(handler); }
 
 } // namespace ModalDialogs
+
+} // namespace tavrin

@@ -10,6 +10,8 @@
 
 class QWidget;
 
+namespace tavrin {
+
 namespace ModalDialogs {
 
 QString getOpenFileName(QWidget *parent, const QString &caption, const QString &filter);
@@ -29,5 +31,7 @@ void setNextFileName(const QString &name);
 void setMessageHandler(std::function<void(const Message &)> handler);
 
 } // namespace ModalDialogs
+
+} // namespace tavrin
 
 #endif

@@ -11,6 +11,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+namespace tavrin {
+
 struct NewlineEcho::State {
     std::mutex mutex;
     std::condition_variable changed;
@@ -80,3 +82,5 @@ void NewlineEcho::drain()
     std::unique_lock<std::mutex> lock(state->mutex);
     state->changed.wait(lock, [this] { return state->pending == 0 && !state->writing; });
 }
+
+} // namespace tavrin

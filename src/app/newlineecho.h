@@ -8,6 +8,8 @@
 
 #include <memory>
 
+namespace tavrin {
+
 class NewlineEcho {
 public:
     NewlineEcho();
@@ -25,5 +27,7 @@ private:
     struct State;
     std::shared_ptr<State> state;
 };
+
+} // namespace tavrin
 
 #endif

@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+namespace tavrin {
+
 namespace {
 
 // Devices and pipes; a missing target, a regular file or a link to one is not.
@@ -46,3 +48,5 @@ bool WriteFileAtomically(const QString &path, const QByteArray &bytes, FileMode 
         return failed(file, reason);
     return true;
 }
+
+} // namespace tavrin

@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace tavrin {
+
 enum class FileMode { Text, Binary };
 
 /// False, with a regular target untouched, when the file cannot be written
@@ -16,5 +18,7 @@ enum class FileMode { Text, Binary };
 /// the platform's.
 bool WriteFileAtomically(const QString &path, const QByteArray &bytes, FileMode mode = FileMode::Text,
                          QString *reason = nullptr);
+
+} // namespace tavrin
 
 #endif

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+namespace tavrin {
+
 namespace {
 
 using Values = std::array<Doub, 12>; // b, then A by rows
@@ -65,7 +67,7 @@ Uncertainty BootstrapCalibration(const MatDoub &Mag, Int n, Doub Hm, Int resampl
     const Int workers = Int(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 8));
     const auto work = [&](Int first) {
         // A failing resample is counted, not reported line by line.
-        nrerrfile = nullptr;
+        const NrErrorSink silenced(nullptr);
         std::vector<Int> counts(static_cast<size_t>(n));
         for (Int r = first; r < resamples; r += workers)
             results[size_t(r)] = resample(Mag, n, Hm, seed, r, counts);
@@ -73,9 +75,7 @@ Uncertainty BootstrapCalibration(const MatDoub &Mag, Int n, Doub Hm, Int resampl
     std::vector<std::thread> threads;
     for (Int w = 1; w < workers; w++)
         threads.emplace_back(work, w);
-    std::FILE *const errors = nrerrfile;
     work(0);
-    nrerrfile = errors;
     for (std::thread &t : threads)
         t.join();
 
@@ -101,3 +101,5 @@ Uncertainty BootstrapCalibration(const MatDoub &Mag, Int n, Doub Hm, Int resampl
     }
     return u;
 }
+
+} // namespace tavrin

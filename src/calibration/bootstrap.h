@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace tavrin {
+
 constexpr Int DefaultResamples = 200;
 constexpr std::uint64_t BootstrapSeed = 20261207;
 
@@ -32,5 +34,7 @@ struct Uncertainty {
 /// work: every resample draws from its own generator.
 Uncertainty BootstrapCalibration(const MatDoub &Mag, Int n, Doub Hm, Int resamples,
                                  std::uint64_t seed = BootstrapSeed);
+
+} // namespace tavrin
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+namespace tavrin {
+
 QByteArray CalibratedPointsBytes(const MatDoub &Mag, Int n, const CalibrationParameters &p)
 {
     QByteArray out;
@@ -21,3 +23,5 @@ QByteArray CalibratedPointsBytes(const MatDoub &Mag, Int n, const CalibrationPar
     }
     return out;
 }
+
+} // namespace tavrin

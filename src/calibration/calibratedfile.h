@@ -6,7 +6,11 @@
 
 #include <QByteArray>
 
+namespace tavrin {
+
 /// One "x<TAB>y<TAB>z" line per point of rows 0 to n - 1 of Mag, six decimals.
 QByteArray CalibratedPointsBytes(const MatDoub &Mag, Int n, const CalibrationParameters &p);
+
+} // namespace tavrin
 
 #endif

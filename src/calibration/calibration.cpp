@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+namespace tavrin {
+
 namespace {
 
 QString tr(const char *text)
@@ -103,3 +105,5 @@ QStringList ResultTexts(const CalibrationParameters &parameters)
             texts << resultText(parameters.A[i][j]);
     return texts;
 }
+
+} // namespace tavrin

@@ -12,6 +12,8 @@
 #include <functional>
 #include <optional>
 
+namespace tavrin {
+
 enum class CalibrationError {
     HmIsZero,
     CannotOpen,
@@ -48,5 +50,7 @@ QStringList ResultTexts(const CalibrationParameters &parameters);
 
 /// The text of one result value: fixed notation with four decimals.
 QString resultText(double value);
+
+} // namespace tavrin
 
 #endif

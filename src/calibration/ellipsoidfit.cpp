@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tavrin {
+
 namespace {
 
 MatDoub inverse(MatDoub m)
@@ -378,3 +380,5 @@ std::optional<CalibrationParameters> DeriveCalibration(const EllipsoidFit &fit, 
     }
     return std::nullopt;
 }
+
+} // namespace tavrin

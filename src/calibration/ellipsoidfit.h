@@ -10,6 +10,8 @@
 
 #include <optional>
 
+namespace tavrin {
+
 /// The fitted quadric h^T M h + 2 a^T h + d = 0 and its ellipsoid test.
 struct EllipsoidFit {
     MatDoub M; ///< 3x3, symmetric
@@ -86,5 +88,7 @@ std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n, const Int *w
 /// Bias and A of a fitted quadric for the field norm Hm. Empty when a step
 /// fails numerically or any of the twelve values is not finite.
 std::optional<CalibrationParameters> DeriveCalibration(const EllipsoidFit &fit, Doub Hm);
+
+} // namespace tavrin
 
 #endif

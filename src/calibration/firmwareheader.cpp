@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace tavrin {
+
 namespace {
 
 // Nine significant digits give back the same float; a literal without a
@@ -104,3 +106,5 @@ std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &
     out += "    (void)" + name + "_hm;\n}\n\n#endif\n";
     return out;
 }
+
+} // namespace tavrin

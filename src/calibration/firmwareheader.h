@@ -9,6 +9,8 @@
 
 #include <optional>
 
+namespace tavrin {
+
 /// A C identifier made of a file's base name, the name itself when it is
 /// one. Otherwise other characters become '_', a name that does not start
 /// with a letter gets the prefix "mag_", and a hash of the base name follows,
@@ -20,5 +22,7 @@ QByteArray cIdentifier(const QString &fileName);
 /// Empty when a value is beyond what a float holds (infinite, or flushed to zero).
 std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm,
                                          const CalibrationParameters &p);
+
+} // namespace tavrin
 
 #endif

@@ -2,6 +2,8 @@
 
 #include "atomicfile.h"
 
+namespace tavrin {
+
 namespace {
 
 constexpr int fieldWidth = 10;
@@ -52,3 +54,5 @@ bool WriteParametersFile(const QString &path, const QStringList &texts, QString 
 {
     return WriteFileAtomically(path, ParametersFileBytes(texts), FileMode::Text, reason);
 }
+
+} // namespace tavrin

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tavrin {
+
 /// The file's bytes for the twelve result texts (Bias_1 to Bias_3, then A
 /// by rows), with "\n" line ends.
 QByteArray ParametersFileBytes(const QStringList &texts);
@@ -14,5 +16,7 @@ QByteArray ParametersFileBytes(const QStringList &texts);
 /// Writes the file as WriteFileAtomically does. False when it cannot be
 /// written, with the system's reason in *reason when given.
 bool WriteParametersFile(const QString &path, const QStringList &texts, QString *reason = nullptr);
+
+} // namespace tavrin
 
 #endif

@@ -1,5 +1,7 @@
 #include "printable.h"
 
+namespace tavrin {
+
 QString printable(const QString &text)
 {
     QString shown;
@@ -13,3 +15,5 @@ QString printable(const QString &text)
     }
     return shown;
 }
+
+} // namespace tavrin

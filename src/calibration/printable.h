@@ -5,7 +5,11 @@
 
 #include <QString>
 
+namespace tavrin {
+
 /// Control characters as \xNN, and '"' and '\' escaped with a backslash.
 QString printable(const QString &text);
+
+} // namespace tavrin
 
 #endif

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tavrin {
+
 namespace {
 
 struct NormErrorSums {
@@ -119,3 +121,5 @@ QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
     judge(q, fit, Hm);
     return q;
 }
+
+} // namespace tavrin

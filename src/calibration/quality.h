@@ -8,6 +8,8 @@
 
 #include <vector>
 
+namespace tavrin {
+
 /// The limits behind the verdict.
 namespace QualityLimits {
 constexpr Int Cells = 100;              ///< equal-area cells for the coverage
@@ -54,5 +56,7 @@ struct QualityReport {
 /// Judges the calibration of rows 0 to n - 1 of Mag (n >= 1) for the field norm Hm.
 QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
                             const CalibrationParameters &p, Doub Hm);
+
+} // namespace tavrin
 
 #endif

@@ -17,6 +17,8 @@
 #include <iterator>
 #include <utility>
 
+namespace tavrin {
+
 namespace {
 
 // A field is text between separators; it must be one whole, finite number in
@@ -235,3 +237,5 @@ RawData ReadRawData(const QString &filename)
         splitter.lines(start, start + filled);
     return data;
 }
+
+} // namespace tavrin

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace tavrin {
+
 enum class RawDataStatus { Loaded, CannotOpen, ReadError, BadFormat, TooManyLines };
 
 struct RawData {
@@ -38,5 +40,7 @@ RawData ParseRawData(const QByteArray &bytes);
 /// for reading, ReadError when reading fails before its end, each with the
 /// system's reason.
 RawData ReadRawData(const QString &filename);
+
+} // namespace tavrin
 
 #endif

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tavrin {
+
 namespace {
 
 Doub dot(const Direction &a, const Direction &b)
@@ -241,3 +243,5 @@ EmptyCap largestEmptyCap(const std::vector<Direction> &directions)
         cap.radius = std::acos(std::clamp(nearestCos(cap.centre, directions), -1.0, 1.0));
     return cap;
 }
+
+} // namespace tavrin

@@ -8,6 +8,8 @@
 #include <array>
 #include <vector>
 
+namespace tavrin {
+
 using Direction = std::array<Doub, 3>;
 
 constexpr Doub Pi = 3.14159265358979323846;
@@ -89,5 +91,7 @@ EmptyCap largestEmptyCap(const std::vector<Direction> &directions);
 /// The same search on the sample alone: the caller measures the radius
 /// against all of its directions, for which cap.radius is an upper bound.
 EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample);
+
+} // namespace tavrin
 
 #endif

@@ -5,7 +5,7 @@
 #include "calibratedfile.h"
 #include "calibration.h"
 #include "commandline.h"
-#include "figures.h"
+#include "figure.h"
 #include "firmwareheader.h"
 #include "jsonreport.h"
 #include "outputpaths.h"
@@ -24,6 +24,8 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+
+namespace tavrin {
 
 namespace {
 
@@ -187,7 +189,7 @@ private:
                                     run.raw.numLines,
                                     run.parameters,
                                     quality};
-            save(paths.plots[k], Figures::write(paths.plots[k], figure),
+            save(paths.plots[k], WriteFigure(paths.plots[k], figure),
                  QStringLiteral("The figure could not be saved."), QString());
         }
         return writeErrors;
@@ -216,31 +218,26 @@ private:
 
 } // namespace
 
-int runCli(const QStringList &arguments, std::FILE *outFile, std::FILE *errFile)
+int runCli(const Expected<CommandLine> &command, std::FILE *outFile, std::FILE *errFile)
 {
     Stream out(outFile), err(errFile);
     const QByteArray program = QCoreApplication::applicationName().toUtf8() + ": ";
-    const CommandLine command = parseCommandLine(arguments);
     int status = Calibrated;
-    switch (command.action) {
-    case CommandLine::Action::Help:
-    case CommandLine::Action::Version:
-        out.write(command.text.toUtf8());
-        break;
-    case CommandLine::Action::Wrong:
-        err.write(program + command.text.toUtf8() + '\n');
+    if (!command) {
+        err.write(program + command.error().toUtf8() + '\n');
         status = WrongCommandLine;
-        break;
-    case CommandLine::Action::Run: {
-        const OutputPaths paths = planOutputs(command.options);
+    } else if (command->action == CommandLine::Action::Help) {
+        out.write(helpText().toUtf8());
+    } else if (command->action == CommandLine::Action::Version) {
+        out.write(program.chopped(2) + ' ' + QCoreApplication::applicationVersion().toUtf8() + '\n');
+    } else {
+        const OutputPaths paths = planOutputs(command->options);
         if (!paths.wrong.isEmpty()) {
             err.write(program + paths.wrong.toUtf8() + '\n');
             status = WrongCommandLine;
         } else {
-            status = Batch(command.options, paths, out, err).run();
+            status = Batch(command->options, paths, out, err).run();
         }
-        break;
-    }
     }
     // A reader that went away (a closed pipe) wants no more; any other
     // failure of standard output is said where it can still be read.
@@ -253,3 +250,5 @@ int runCli(const QStringList &arguments, std::FILE *outFile, std::FILE *errFile)
         status = std::max<int>(status, Refused);
     return status;
 }
+
+} // namespace tavrin

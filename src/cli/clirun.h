@@ -1,15 +1,20 @@
-// One run of tavrin-cli, from its arguments to its exit status.
+// One run of tavrin-cli, from its command line to its exit status.
 #ifndef TAVRIN_CLI_CLIRUN_H
 #define TAVRIN_CLI_CLIRUN_H
 
-#include <QStringList>
+#include "commandline.h"
 
 #include <cstdio>
 
+namespace tavrin {
+
 enum ExitStatus { Calibrated = 0, Refused = 1, NumericalFailure = 2, WrongCommandLine = 64 };
 
-/// Parses the arguments, calibrates every file, writes the outputs asked for,
-/// prints the reports on out and every message on err.
-int runCli(const QStringList &arguments, std::FILE *out, std::FILE *err);
+/// Calibrates every file, writes the outputs asked for, prints the reports
+/// on out and every message on err; or prints the help, the version or what
+/// is wrong with the command line.
+int runCli(const Expected<CommandLine> &command, std::FILE *out, std::FILE *err);
+
+} // namespace tavrin
 
 #endif

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tavrin {
+
 namespace {
 
 constexpr double MaximumHm = 999999.999;
@@ -47,125 +49,148 @@ QString description()
         .arg(MaxRmsShareOfHm * 100);
 }
 
-CommandLine wrong(const QString &text)
+// Every option, declared once.
+namespace option {
+const QCommandLineOption help({"h", "help"}, "Show this help.");
+const QCommandLineOption version({"v", "version"}, "Show the version.");
+const QCommandLineOption hm("hm", "Norm of the local Earth field, in the unit of the measurements (required).",
+                            "HM");
+const QCommandLineOption output(
+    {"o", "output"},
+    "Write the calibration parameters file to PATH. With several files PATH is a "
+    "folder, made if needed, and each file's parameters go to <name>.params.txt in it.",
+    "PATH");
+const QCommandLineOption apply("apply",
+                               "Write the calibrated measurements A^-1 (h - b) to PATH, one x<TAB>y<TAB>z line "
+                               "per point with six decimals. With several files PATH is a folder and each goes "
+                               "to <name>.calibrated.txt in it.",
+                               "PATH");
+const QCommandLineOption json("json", "Print one JSON document instead of the text report.");
+const QCommandLineOption exportFormat(
+    "export",
+    "Print the calibration as FORMAT instead of the text report. c: a C header with b and A^-1 as "
+    "float arrays and a function that calibrates.",
+    "FORMAT");
+const QCommandLineOption uncertainty(
+    "uncertainty",
+    QStringLiteral("Estimate the standard deviation and the 95 % interval of b and A by a bootstrap over the "
+                   "points with a fixed seed: --uncertainty=N takes N resamples, --uncertainty alone %1.")
+        .arg(DefaultResamples),
+    "N");
+const QCommandLineOption plot("plot",
+                              "Draw the calibration, its coverage of orientations and its norm errors into "
+                              "PATH, a .png or .svg figure. With several files, PATH is a folder and each "
+                              "figure goes to <name>.png in it.",
+                              "PATH");
+} // namespace option
+
+void declare(QCommandLineParser &parser)
 {
-    CommandLine c;
-    c.text = text;
-    return c;
+    parser.setApplicationDescription(description());
+    parser.addOptions({option::help, option::version, option::hm, option::output, option::apply, option::json,
+                       option::exportFormat, option::uncertainty, option::plot});
+    parser.addPositionalArgument(
+        "FILE", "Raw measurements: three numbers per line, separated by a tab or a space.", "FILE...");
+}
+
+Expected<CommandLine> wrong(const QString &text)
+{
+    return Expected<CommandLine>::failure(
+        text + QStringLiteral("\nTry '%1 --help'.").arg(QCoreApplication::applicationName()));
+}
+
+Expected<double> parseHm(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(option::hm))
+        return Expected<double>::failure(QStringLiteral("The field norm is missing: give it with --hm."));
+    bool number = false;
+    const double hm = parser.value(option::hm).toDouble(&number);
+    if (!number || !std::isfinite(hm) || hm <= 0.0 || hm > MaximumHm)
+        return Expected<double>::failure(
+            QStringLiteral("--hm takes the field norm, a number above 0 and up to %1, not \"%2\".")
+                .arg(MaximumHm, 0, 'f', 3)
+                .arg(printable(parser.value(option::hm))));
+    return hm;
+}
+
+Expected<int> parseResamples(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(option::uncertainty))
+        return 0;
+    bool number = false;
+    const int resamples = parser.value(option::uncertainty).toInt(&number);
+    if (!number || resamples < 2 || resamples > MaximumResamples)
+        return Expected<int>::failure(
+            QStringLiteral("--uncertainty takes a number of resamples from 2 to %1, not \"%2\".")
+                .arg(MaximumResamples)
+                .arg(printable(parser.value(option::uncertainty))));
+    return resamples;
+}
+
+// Where the outputs go, and how the results are printed.
+std::optional<QString> outputsWrong(const QCommandLineParser &parser, const CliOptions &o)
+{
+    for (const QCommandLineOption *path : {&option::output, &option::apply, &option::plot})
+        if (parser.isSet(*path) && parser.value(*path).isEmpty())
+            return QStringLiteral("An output path is empty.");
+    if (parser.isSet(option::exportFormat) && parser.value(option::exportFormat) != QLatin1String("c"))
+        return QStringLiteral("Unknown export format \"%1\"; the one known is c.")
+            .arg(printable(parser.value(option::exportFormat)));
+    if (!o.plot.isEmpty() && o.files.size() == 1 && !QFileInfo(o.plot).isDir() &&
+        !o.plot.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
+        !o.plot.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
+        return QStringLiteral("--plot draws a .png or an .svg file, not \"%1\".").arg(printable(o.plot));
+    if (o.json && o.exportC)
+        return QStringLiteral("--json and --export both print on standard output; choose one.");
+    return std::nullopt;
 }
 
 } // namespace
 
-CommandLine parseCommandLine(const QStringList &arguments)
+Expected<CommandLine> parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(description());
-    const QCommandLineOption help({"h", "help"}, "Show this help.");
-    const QCommandLineOption version({"v", "version"}, "Show the version.");
-    const QCommandLineOption hm(
-        "hm", "Norm of the local Earth field, in the unit of the measurements (required).", "HM");
-    const QCommandLineOption output(
-        {"o", "output"},
-        "Write the calibration parameters file to PATH. With several files PATH is a "
-        "folder, made if needed, and each file's parameters go to <name>.params.txt in it.",
-        "PATH");
-    const QCommandLineOption apply(
-        "apply",
-        "Write the calibrated measurements A^-1 (h - b) to PATH, one x<TAB>y<TAB>z line "
-        "per point with six decimals. With several files PATH is a folder and each goes "
-        "to <name>.calibrated.txt in it.",
-        "PATH");
-    const QCommandLineOption json("json", "Print one JSON document instead of the text report.");
-    const QCommandLineOption exportFormat(
-        "export",
-        "Print the calibration as FORMAT instead of the text report. c: a C header with b and A^-1 as "
-        "float arrays.",
-        "FORMAT");
-    const QCommandLineOption uncertainty(
-        "uncertainty",
-        QStringLiteral(
-            "Estimate the standard deviation and the 95 % interval of b and A by a bootstrap over the "
-            "points with a fixed seed: --uncertainty=N takes N resamples, --uncertainty alone %1.")
-            .arg(DefaultResamples),
-        "N");
-    const QCommandLineOption plot(
-        "plot",
-        "Draw the calibration, its coverage of orientations and its norm errors into "
-        "PATH, a .png or .svg figure. With several files, PATH is a folder and each "
-        "figure goes to <name>.png in it.",
-        "PATH");
-    parser.addOptions({help, version, hm, output, apply, json, exportFormat, uncertainty, plot});
-    parser.addPositionalArgument(
-        "FILE", "Raw measurements: three numbers per line, separated by a tab or a space.", "FILE...");
-
-    const QString program = QCoreApplication::applicationName();
-    const QString tryHelp = QStringLiteral("\nTry '%1 --help'.").arg(program);
+    declare(parser);
     // --uncertainty takes its count only as --uncertainty=N, so that the
     // word after a bare --uncertainty stays a file.
     QStringList withCounts = arguments;
     std::replace(withCounts.begin(), withCounts.end(), QStringLiteral("--uncertainty"),
                  QStringLiteral("--uncertainty=%1").arg(DefaultResamples));
     if (!parser.parse(withCounts))
-        return wrong(parser.errorText() + tryHelp);
-    if (parser.isSet(help)) {
-        CommandLine c;
-        c.action = CommandLine::Action::Help;
-        c.text = parser.helpText();
-        return c;
-    }
-    if (parser.isSet(version)) {
-        CommandLine c;
-        c.action = CommandLine::Action::Version;
-        c.text = program + ' ' + QCoreApplication::applicationVersion() + '\n';
+        return wrong(parser.errorText());
+    CommandLine c;
+    if (parser.isSet(option::help) || parser.isSet(option::version)) {
+        c.action = parser.isSet(option::help) ? CommandLine::Action::Help : CommandLine::Action::Version;
         return c;
     }
 
-    CliOptions o;
+    CliOptions &o = c.options;
     o.files = parser.positionalArguments();
     if (o.files.isEmpty())
-        return wrong(QStringLiteral("No raw measurement file given.") + tryHelp);
-    if (!parser.isSet(hm))
-        return wrong(QStringLiteral("The field norm is missing: give it with --hm.") + tryHelp);
-    bool number = false;
-    o.hm = parser.value(hm).toDouble(&number);
-    if (!number || !std::isfinite(o.hm) || o.hm <= 0.0 || o.hm > MaximumHm)
-        return wrong(QStringLiteral("--hm takes the field norm, a number above 0 and up to %1, not \"%2\".")
-                         .arg(MaximumHm, 0, 'f', 3)
-                         .arg(printable(parser.value(hm))) +
-                     tryHelp);
-    o.output = parser.value(output);
-    o.apply = parser.value(apply);
-    if ((parser.isSet(output) && o.output.isEmpty()) || (parser.isSet(apply) && o.apply.isEmpty()) ||
-        (parser.isSet(plot) && parser.value(plot).isEmpty()))
-        return wrong(QStringLiteral("An output path is empty.") + tryHelp);
-    o.json = parser.isSet(json);
-    if (parser.isSet(exportFormat)) {
-        if (parser.value(exportFormat) != QLatin1String("c"))
-            return wrong(QStringLiteral("Unknown export format \"%1\"; the one known is c.")
-                             .arg(printable(parser.value(exportFormat))) +
-                         tryHelp);
-        o.exportC = true;
-    }
-    if (parser.isSet(uncertainty)) {
-        o.resamples = parser.value(uncertainty).toInt(&number);
-        if (!number || o.resamples < 2 || o.resamples > MaximumResamples)
-            return wrong(QStringLiteral("--uncertainty takes a number of resamples from 2 to %1, not \"%2\".")
-                             .arg(MaximumResamples)
-                             .arg(printable(parser.value(uncertainty))) +
-                         tryHelp);
-    }
-    o.plot = parser.value(plot);
-    if (parser.isSet(plot) && o.files.size() == 1 && !QFileInfo(o.plot).isDir() &&
-        !o.plot.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
-        !o.plot.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
-        return wrong(QStringLiteral("--plot draws a .png or an .svg file, not \"%1\".").arg(printable(o.plot)) +
-                     tryHelp);
-    if (o.json && o.exportC)
-        return wrong(QStringLiteral("--json and --export both print on standard output; choose one.") +
-                     tryHelp);
-
-    CommandLine c;
-    c.action = CommandLine::Action::Run;
-    c.options = o;
+        return wrong(QStringLiteral("No raw measurement file given."));
+    const Expected<double> hm = parseHm(parser);
+    if (!hm)
+        return wrong(hm.error());
+    o.hm = *hm;
+    const Expected<int> resamples = parseResamples(parser);
+    if (!resamples)
+        return wrong(resamples.error());
+    o.resamples = *resamples;
+    o.output = parser.value(option::output);
+    o.apply = parser.value(option::apply);
+    o.plot = parser.value(option::plot);
+    o.json = parser.isSet(option::json);
+    o.exportC = parser.isSet(option::exportFormat);
+    if (const std::optional<QString> why = outputsWrong(parser, o))
+        return wrong(*why);
     return c;
 }
+
+QString helpText()
+{
+    QCommandLineParser parser;
+    declare(parser);
+    return parser.helpText();
+}
+
+} // namespace tavrin

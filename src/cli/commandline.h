@@ -2,8 +2,12 @@
 #ifndef TAVRIN_CLI_COMMANDLINE_H
 #define TAVRIN_CLI_COMMANDLINE_H
 
+#include "expected.h"
+
 #include <QString>
 #include <QStringList>
+
+namespace tavrin {
 
 struct CliOptions {
     double hm = 0.0;
@@ -17,14 +21,18 @@ struct CliOptions {
 };
 
 struct CommandLine {
-    enum class Action { Run, Help, Version, Wrong };
-    Action action = Action::Wrong;
+    enum class Action { Run, Help, Version };
+    Action action = Action::Run;
     CliOptions options;
-    QString text; ///< the help, the version line, or what is wrong
 };
 
 /// Parses the arguments, program name first. Checks the form of every option
-/// but touches no file.
-CommandLine parseCommandLine(const QStringList &arguments);
+/// but touches no file; the failure says what is wrong and how to get help.
+Expected<CommandLine> parseCommandLine(const QStringList &arguments);
+
+/// The text of --help; it names the program, so it wants the application object.
+QString helpText();
+
+} // namespace tavrin
 
 #endif

@@ -4,6 +4,8 @@
 
 #include <QJsonArray>
 
+namespace tavrin {
+
 namespace {
 
 QJsonArray column(const MatDoub &m)
@@ -112,3 +114,5 @@ QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QS
         error.insert("text", run.raw.badLine);
     return {{"path", path}, {"error", error}};
 }
+
+} // namespace tavrin

@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QString>
 
+namespace tavrin {
+
 /// A calibrated file: its results at full precision and its quality report.
 QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const QualityReport &q, double hm);
 
@@ -21,5 +23,7 @@ QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QS
 
 /// The stable name of an error kind, e.g. "bad-format".
 QString errorKind(CalibrationError error);
+
+} // namespace tavrin
 
 #endif

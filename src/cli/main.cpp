@@ -1,15 +1,14 @@
 #include "clirun.h"
-#include "figures.h"
 
 #include "nr3.h"
 
-#include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -24,36 +23,51 @@ const char *undecodableArgument(int argc, char **argv)
     return nullptr;
 }
 
+QtMessageHandler qtHandler = nullptr;
+
+// Without a desktop session Qt Gui warns that it has no runtime folder, which
+// a figure drawn offscreen never needs; every other message passes.
+void quietAboutRuntimeFolder(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        qtHandler(type, context, message);
+}
+
+// Qt Core alone starts in a few milliseconds; Qt Gui, which a figure needs,
+// takes several more, so only a run that draws pays for it.
+std::unique_ptr<QCoreApplication> application(bool drawing, int &argc, char **argv)
+{
+    if (!drawing)
+        return std::make_unique<QCoreApplication>(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qtHandler = qInstallMessageHandler(quietAboutRuntimeFolder);
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    using namespace tavrin;
     // A closed pipe on standard output is a write error to end on, not a signal to die of.
     std::signal(SIGPIPE, SIG_IGN);
-    std::unique_ptr<QCoreApplication> app;
-    if (Figures::asked(argc, argv)) {
-        const QString why = Figures::load(argv[0]);
-        if (!why.isEmpty()) {
-            std::fprintf(stderr, "tavrin-cli: The figure module could not be loaded: %s\n",
-                         qUtf8Printable(why));
-            return Refused;
-        }
-        app.reset(Figures::application(argc, argv));
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
     QCoreApplication::setApplicationName(QStringLiteral("tavrin-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION));
-    // Standard output carries the reports, which a library error line would break.
-    nrerrfile = stderr;
     if (const char *argument = undecodableArgument(argc, argv)) {
         QString shown;
         for (const char *c = argument; *c; c++)
-            shown += QChar(*c).unicode() < 0x80 && *c >= 0x20 ? QString(QChar(*c))
-                                                                : QStringLiteral("\\x%1").arg(uchar(*c), 2, 16, QChar('0'));
+            shown += uchar(*c) < 0x80 && uchar(*c) >= 0x20 ? QString(QChar(*c))
+                                                           : QStringLiteral("\\x%1").arg(uchar(*c), 2, 16, QChar('0'));
         std::fprintf(stderr, "tavrin-cli: \"%s\" is not valid UTF-8 (%s); name the file in UTF-8.\n",
                      qUtf8Printable(shown), std::strerror(EILSEQ));
         return WrongCommandLine;
     }
-    return runCli(QCoreApplication::arguments(), stdout, stderr);
+    QStringList arguments;
+    for (int k = 0; k < argc; k++)
+        arguments << QFile::decodeName(argv[k]);
+    const Expected<CommandLine> command = parseCommandLine(arguments);
+    const std::unique_ptr<QCoreApplication> app = application(command && !command->options.plot.isEmpty(), argc, argv);
+    // Standard output carries the reports, which a library error line would break.
+    const NrErrorSink libraryErrors(stderr);
+    return runCli(command, stdout, stderr);
 }

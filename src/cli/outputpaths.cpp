@@ -8,6 +8,8 @@
 
 #include <sys/stat.h>
 
+namespace tavrin {
+
 namespace {
 
 // The same file however it is reached: an existing file by its device and
@@ -85,3 +87,5 @@ OutputPaths planOutputs(const CliOptions &o)
             QDir().mkpath(folder);
     return plan;
 }
+
+} // namespace tavrin

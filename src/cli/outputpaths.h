@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tavrin {
+
 struct OutputPaths {
     QStringList parameters; ///< per input; empty strings when -o is not given
     QStringList calibrated; ///< per input; empty strings when --apply is not given
@@ -19,5 +21,7 @@ struct OutputPaths {
 /// input, made if missing. Outputs that would overwrite an input or each
 /// other are wrong.
 OutputPaths planOutputs(const CliOptions &options);
+
+} // namespace tavrin
 
 #endif

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tavrin {
+
 namespace {
 
 constexpr int labelWidth = 18;
@@ -138,3 +140,5 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
            (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)) + '\n';
     return out.toUtf8();
 }
+
+} // namespace tavrin

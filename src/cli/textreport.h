@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace tavrin {
+
 /// The file's name as given, b and A laid out as the dialog shows them, with
 /// at least six significant digits, then the quality report and the verdict
 /// with its reason.
@@ -20,5 +22,7 @@ QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &
 
 /// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees".
 QString verdictReason(const QualityReport &q);
+
+} // namespace tavrin
 
 #endif

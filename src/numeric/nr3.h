@@ -56,6 +56,18 @@ inline thread_local std::FILE *nrerrfile = stdout;
 // raising header's name and line, then throws the Int 1.
 #define raiseerror(msg) nrraise(msg, __FILE__, __LINE__)
 
+// Sends this thread's error lines to sink (nullptr: nowhere) while it lives.
+class NrErrorSink {
+public:
+    explicit NrErrorSink(std::FILE *sink) : previous(nrerrfile) { nrerrfile = sink; }
+    ~NrErrorSink() { nrerrfile = previous; }
+    NrErrorSink(const NrErrorSink &) = delete;
+    NrErrorSink &operator=(const NrErrorSink &) = delete;
+
+private:
+    std::FILE *previous;
+};
+
 template <class T> class NRvector {
 public:
     Int nn;
@@ -137,11 +149,12 @@ public:
 
     NRmatrix operator*(const NRmatrix &mat) const
     {
-        NRmatrix res(nn, mat.mm);
         if (mm != mat.nn) {
-            std::fprintf(stderr, "a_cols <> b_rows (%d,%d): dmmult\n", mm, mat.nn);
-            std::exit(1);
+            char msg[64];
+            std::snprintf(msg, sizeof msg, "a_cols <> b_rows (%d,%d): dmmult", mm, mat.nn);
+            raiseerror(msg);
         }
+        NRmatrix res(nn, mat.mm);
         for (Int i = 0; i < nn; i++)
             for (Int j = 0; j < mat.mm; j++) {
                 T sum = 0.0;

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+namespace tavrin {
+
 namespace {
 
 QString tickText(double value, double step)
@@ -81,3 +83,5 @@ void drawAxes(QPainter &painter, const Frame &frame, const QString &xLabel, cons
                      yLabel);
     painter.restore();
 }
+
+} // namespace tavrin

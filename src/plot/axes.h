@@ -12,6 +12,8 @@
 
 class QPainter;
 
+namespace tavrin {
+
 struct Frame {
     QRectF pixels;
     double xLow, xHigh, yLow, yHigh;
@@ -31,5 +33,7 @@ void drawAxes(QPainter &painter, const Frame &frame, const QString &xLabel, cons
 
 /// A pixel-sized font of the figure's family.
 QFont figureFont(int pixels, bool bold = false);
+
+} // namespace tavrin
 
 #endif

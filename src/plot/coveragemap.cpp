@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+namespace tavrin {
+
 namespace {
 
 // The Hammer projection: equal-area, the whole sphere inside an ellipse
@@ -157,3 +159,5 @@ void drawCoverageMap(QPainter &painter, const QRect &box, const QualityReport &q
                          .arg(q.cellHit.size()));
     painter.restore();
 }
+
+} // namespace tavrin

@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QSvgGenerator>
 
+namespace tavrin {
+
 namespace {
 
 void drawTitle(QPainter &painter, const FigureData &d)
@@ -105,3 +107,5 @@ bool WriteFigure(const QString &path, const FigureData &data)
     }
     return WriteFileAtomically(path, bytes.data(), FileMode::Binary);
 }
+
+} // namespace tavrin

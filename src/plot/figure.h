@@ -11,6 +11,8 @@
 
 class QPainter;
 
+namespace tavrin {
+
 struct FigureData {
     QString name; ///< shown in the title, usually the file name
     double hm = 0.0;
@@ -40,5 +42,7 @@ void DrawFigure(QPainter &painter, const FigureData &data);
 /// Writes the figure as PNG or SVG, chosen by the suffix of path, atomically.
 /// False when it cannot be written.
 bool WriteFigure(const QString &path, const FigureData &data);
+
+} // namespace tavrin
 
 #endif

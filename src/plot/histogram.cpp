@@ -9,6 +9,8 @@
 #include <cmath>
 #include <vector>
 
+namespace tavrin {
+
 namespace {
 
 constexpr int Bins = 60;
@@ -96,3 +98,5 @@ void drawNormErrorHistogram(QPainter &painter, const QRect &box, const FigureDat
         QStringLiteral("after: |A\u207B\u00B9(h \u2212 b)| \u2212 Hm, RMS %1").arg(q.after.rms, 0, 'g', 3));
     painter.restore();
 }
+
+} // namespace tavrin

@@ -4,6 +4,8 @@
 
 #include <QColor>
 
+namespace tavrin {
+
 namespace Palette {
 inline const QColor raw{0xE6, 0x9F, 0x00};
 inline const QColor calibrated{0x00, 0x72, 0xB2};
@@ -13,5 +15,7 @@ inline const QColor emptyCell{0xF6, 0xE3, 0xC2};
 inline const QColor ink{0x20, 0x20, 0x20};
 inline const QColor grid{0xDD, 0xDD, 0xDD};
 } // namespace Palette
+
+} // namespace tavrin
 
 #endif

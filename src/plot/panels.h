@@ -4,6 +4,8 @@
 
 #include "figure.h"
 
+namespace tavrin {
+
 /// The XY, YZ and ZX projections of the raw and the calibrated points, on
 /// one scale, with the circle of radius Hm.
 void drawProjections(QPainter &painter, const FigureLayout &layout, const FigureData &data);
@@ -14,5 +16,7 @@ void drawCoverageMap(QPainter &painter, const QRect &box, const QualityReport &q
 
 /// Histograms of the norm error before and after the calibration.
 void drawNormErrorHistogram(QPainter &painter, const QRect &box, const FigureData &data);
+
+} // namespace tavrin
 
 #endif

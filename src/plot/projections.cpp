@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tavrin {
+
 namespace {
 
 constexpr int Axes[3][2] = {{0, 1}, {1, 2}, {2, 0}};
@@ -139,3 +141,5 @@ void drawProjections(QPainter &painter, const FigureLayout &layout, const Figure
     }
     painter.restore();
 }
+
+} // namespace tavrin

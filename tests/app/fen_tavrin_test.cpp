@@ -26,6 +26,8 @@
 
 #include <unistd.h>
 
+using namespace tavrin;
+
 namespace {
 
 struct Shown {
@@ -726,3 +728,4 @@ void FenTavrinTest::startsWithoutAWindowForHelpVersionAndNoDisplay()
 
 QTEST_MAIN(FenTavrinTest)
 #include "fen_tavrin_test.moc"
+

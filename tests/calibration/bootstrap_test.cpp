@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+using namespace tavrin;
+
 namespace {
 
 // The generator of the sample data: data/make_sample.py.

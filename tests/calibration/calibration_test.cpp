@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+using namespace tavrin;
+
 namespace {
 
 class CalibrateFileTest : public testing::Test {

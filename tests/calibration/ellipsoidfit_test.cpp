@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+using namespace tavrin;
+
 namespace {
 
 CalibrationParameters calibrate(const MatDoub &p, Doub Hm, EllipsoidFit *fitOut = nullptr)

@@ -8,6 +8,8 @@
 
 #include <random>
 
+using namespace tavrin;
+
 namespace {
 
 using Dense = Eigen::MatrixXd;

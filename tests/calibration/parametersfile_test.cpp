@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+using namespace tavrin;
+
 namespace {
 
 const QByteArray header =

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <random>
 
+using namespace tavrin;
+
 namespace {
 
 constexpr Doub Degree = Pi / 180;

@@ -6,6 +6,8 @@
 
 #include <QTemporaryDir>
 
+using namespace tavrin;
+
 namespace {
 
 struct Row {

@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+using namespace tavrin;
+
 namespace {
 
 const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
@@ -455,20 +457,6 @@ TEST_F(CliTest, FiguresGoWhereTheyAreAsked)
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "no/such/folder/figure.png: The figure could not be saved.\n");
 
-    // Without its figure module the tool still calibrates, but will not draw.
-    const QString alone = dir.filePath("alone/tavrin-cli");
-    QDir().mkpath(dir.filePath("alone"));
-    ASSERT_TRUE(QFile::copy(TAVRIN_CLI, alone));
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(alone, {"--hm", "48", "--plot", "figure.png", "sample.txt"});
-    p.waitForFinished(-1);
-    EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(p.readAllStandardError().startsWith("tavrin-cli: The figure module could not be loaded: "));
-    EXPECT_FALSE(QFile::exists(dir.filePath("figure.png")));
-    p.start(alone, {"--hm", "48", "sample.txt"});
-    p.waitForFinished(-1);
-    EXPECT_EQ(p.exitCode(), 0);
 }
 
 int main(int argc, char **argv)

@@ -15,6 +15,8 @@
 
 #include <cmath>
 
+using namespace tavrin;
+
 namespace {
 
 const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};

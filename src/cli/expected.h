@@ -1,0 +1,38 @@
+// A value, or the words that say why there is none.
+#ifndef TAVRIN_CLI_EXPECTED_H
+#define TAVRIN_CLI_EXPECTED_H
+
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+namespace tavrin {
+
+template <typename T> class Expected {
+public:
+    Expected(T value) : held(std::move(value)) {}
+
+    static Expected failure(QString why)
+    {
+        Expected e;
+        e.why = std::move(why);
+        return e;
+    }
+
+    explicit operator bool() const { return held.has_value(); }
+    const T &operator*() const { return *held; }
+    const T *operator->() const { return &*held; }
+    /// Why there is no value; empty when there is one.
+    const QString &error() const { return why; }
+
+private:
+    Expected() = default;
+
+    std::optional<T> held;
+    QString why;
+};
+
+} // namespace tavrin
+
+#endif
