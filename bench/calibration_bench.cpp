@@ -60,12 +60,12 @@ int main(int argc, char **argv)
     RawData raw;
     const double readMs = medianMs(runs, [&] { raw = ReadRawData(path); });
     std::optional<EllipsoidFit> fit;
-    const double fitMs = medianMs(runs, [&] { fit = FitEllipsoid(raw.Mag, raw.numLines); });
+    const double fitMs = medianMs(runs, [&] { fit = FitEllipsoid(raw.points()); });
     const double deriveMs = medianMs(runs, [&] { DeriveCalibration(*fit, 48.0); });
     const double wholeMs = medianMs(runs, [&] { CalibrateFile(48.0, path); });
     const CalibrationParameters parameters = *DeriveCalibration(*fit, 48.0);
     const double qualityMs =
-        medianMs(runs, [&] { AssessQuality(raw.Mag, raw.numLines, *fit, parameters, 48.0); });
+        medianMs(runs, [&] { AssessQuality(raw.points(), *fit, parameters, 48.0); });
 
     QProcess once;
     once.start(app.applicationFilePath(), {"--once", path});

@@ -24,8 +24,8 @@ int main(int argc, char *argv[])
     writeSampleFile(path, RawData::Capacity);
 
     const CalibrationRun run = CalibrateFile(48.0, path);
-    const QualityReport quality = AssessQuality(run.raw.Mag, run.raw.numLines, run.fit, run.parameters, 48.0);
-    const FigureData figure{"raw500000.txt", 48.0, &run.raw.Mag, run.raw.numLines, run.parameters, quality};
+    const QualityReport quality = AssessQuality(run.raw.points(), run.fit, run.parameters, 48.0);
+    const FigureData figure{"raw500000.txt", 48.0, run.raw.points(), run.parameters, quality};
     std::vector<double> calibration, png, svg;
     for (int r = 0; r < runs; r++) {
         calibration.push_back(elapsedMs([&] { CalibrateFile(48.0, path); }));

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RawData raw = ParseRawData(QByteArray(reinterpret_cast<const char *>(data), int(size)));
     if (raw.status != RawDataStatus::Loaded)
         return 0;
-    std::optional<EllipsoidFit> fit = FitEllipsoid(raw.Mag, raw.numLines);
+    std::optional<EllipsoidFit> fit = FitEllipsoid(raw.points());
     if (!fit)
         return 0;
     std::optional<CalibrationParameters> parameters = DeriveCalibration(*fit, 48.0);

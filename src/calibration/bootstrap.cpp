@@ -14,14 +14,15 @@ namespace {
 
 using Values = std::array<Doub, 12>; // b, then A by rows
 
-std::optional<Values> resample(const MatDoub &Mag, Int n, Doub Hm, std::uint64_t seed, Int index,
+std::optional<Values> resample(Points points, Doub Hm, std::uint64_t seed, Int index,
                                std::vector<Int> &counts)
 {
+    const Int n = points.size();
     std::mt19937_64 draw(seed + 0x9E3779B97F4A7C15ull * std::uint64_t(index + 1));
     std::fill(counts.begin(), counts.end(), 0);
     for (Int k = 0; k < n; k++)
         counts[draw() % std::uint64_t(n)]++;
-    const std::optional<EllipsoidFit> fit = FitEllipsoid(Mag, n, counts.data());
+    const std::optional<EllipsoidFit> fit = FitEllipsoid(points, counts.data());
     if (!fit)
         return std::nullopt;
     const std::optional<CalibrationParameters> p = DeriveCalibration(*fit, Hm);
@@ -61,8 +62,9 @@ Spread spreadOf(std::vector<Doub> values)
 
 } // namespace
 
-Uncertainty BootstrapCalibration(const MatDoub &Mag, Int n, Doub Hm, Int resamples, std::uint64_t seed)
+Uncertainty BootstrapCalibration(Points points, Doub Hm, Int resamples, std::uint64_t seed)
 {
+    const Int n = points.size();
     std::vector<std::optional<Values>> results(size_t(std::max<Int>(resamples, 0)));
     const Int workers = Int(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 8));
     const auto work = [&](Int first) {
@@ -70,7 +72,7 @@ Uncertainty BootstrapCalibration(const MatDoub &Mag, Int n, Doub Hm, Int resampl
         const NrErrorSink silenced(nullptr);
         std::vector<Int> counts(static_cast<size_t>(n));
         for (Int r = first; r < resamples; r += workers)
-            results[size_t(r)] = resample(Mag, n, Hm, seed, r, counts);
+            results[size_t(r)] = resample(points, Hm, seed, r, counts);
     };
     std::vector<std::thread> threads;
     for (Int w = 1; w < workers; w++)

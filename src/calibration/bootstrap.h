@@ -29,10 +29,10 @@ struct Uncertainty {
     Spread A[3][3];
 };
 
-/// Bootstraps the calibration of rows 0 to n - 1 of Mag for the field norm
+/// Bootstraps the calibration of the points for the field norm
 /// Hm. The same seed gives the same result, however many threads share the
 /// work: every resample draws from its own generator.
-Uncertainty BootstrapCalibration(const MatDoub &Mag, Int n, Doub Hm, Int resamples,
+Uncertainty BootstrapCalibration(Points points, Doub Hm, Int resamples,
                                  std::uint64_t seed = BootstrapSeed);
 
 } // namespace tavrin

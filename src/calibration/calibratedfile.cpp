@@ -4,14 +4,14 @@
 
 namespace tavrin {
 
-QByteArray CalibratedPointsBytes(const MatDoub &Mag, Int n, const CalibrationParameters &p)
+QByteArray CalibratedPointsBytes(Points points, const CalibrationParameters &p)
 {
     QByteArray out;
-    out.reserve(qsizetype(n) * 40);
+    out.reserve(qsizetype(points.size()) * 40);
     const Calibrator calibrate(p);
-    for (Int k = 0; k < n; k++) {
+    for (Int k = 0; k < points.size(); k++) {
         Doub c[3];
-        calibrate(Mag[k], c);
+        calibrate(points[k], c);
         // Fixed notation of a finite double: at most 309 digits before the point.
         char line[3 * 330];
         char *end = line;

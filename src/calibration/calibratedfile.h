@@ -8,8 +8,8 @@
 
 namespace tavrin {
 
-/// One "x<TAB>y<TAB>z" line per point of rows 0 to n - 1 of Mag, six decimals.
-QByteArray CalibratedPointsBytes(const MatDoub &Mag, Int n, const CalibrationParameters &p);
+/// One "x<TAB>y<TAB>z" line per point, calibrated, six decimals.
+QByteArray CalibratedPointsBytes(Points points, const CalibrationParameters &p);
 
 } // namespace tavrin
 

@@ -30,27 +30,28 @@ std::optional<CalibrationError> readError(RawDataStatus status)
 
 } // namespace
 
+const ErrorDescription &describe(CalibrationError error)
+{
+    // In the order of CalibrationError.
+    static const ErrorDescription table[] = {
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The value of Hm must be non zero!"), "hm-is-zero", 1},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The file does not exists!"), "cannot-open", 1},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The file could not be read to its end."), "read-error", 1},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "Please, check the format of the raw data file."), "bad-format", 1},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The file holds more than 500000 measurements or 100 million lines."),
+         "too-many-lines", 1},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "At least 10 measurements are needed for a calibration."),
+         "too-few-points", 1},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The calibration failed: the measurements do not determine an ellipsoid."),
+         "numerical-failure", 2},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The calibration parameters could not be saved."), "cannot-save", 1},
+    };
+    return table[int(error)];
+}
+
 QString errorMessage(CalibrationError error)
 {
-    switch (error) {
-    case CalibrationError::HmIsZero:
-        return tr("The value of Hm must be non zero!");
-    case CalibrationError::CannotOpen:
-        return tr("The file does not exists!");
-    case CalibrationError::ReadError:
-        return tr("The file could not be read to its end.");
-    case CalibrationError::BadFormat:
-        return tr("Please, check the format of the raw data file.");
-    case CalibrationError::TooManyLines:
-        return tr("The file holds more than 500000 measurements or 100 million lines.");
-    case CalibrationError::TooFewPoints:
-        return tr("At least 10 measurements are needed for a calibration.");
-    case CalibrationError::NumericalFailure:
-        return tr("The calibration failed: the measurements do not determine an ellipsoid.");
-    case CalibrationError::CannotSave:
-        return tr("The calibration parameters could not be saved.");
-    }
-    return {};
+    return tr(describe(error).message);
 }
 
 QString outlierWarningMessage()
@@ -73,7 +74,7 @@ CalibrationRun CalibrateFile(double Hm, const QString &filename,
         run.error = CalibrationError::TooFewPoints;
         return run;
     }
-    std::optional<EllipsoidFit> fit = FitEllipsoid(run.raw.Mag, run.raw.numLines);
+    std::optional<EllipsoidFit> fit = FitEllipsoid(run.raw.points());
     if (!fit) {
         run.error = CalibrationError::NumericalFailure;
         return run;

@@ -25,6 +25,16 @@ enum class CalibrationError {
     CannotSave,
 };
 
+/// What an error means to a person, to a program reading the JSON, and to a
+/// shell reading the exit status: the one table of them.
+struct ErrorDescription {
+    const char *message; ///< untranslated; errorMessage gives it translated
+    const char *kind;    ///< stable name, e.g. "bad-format"
+    int exitStatus;      ///< 1 for input refused, 2 for a numerical failure
+};
+
+const ErrorDescription &describe(CalibrationError error);
+
 /// The user's message for an error, the same in every front end.
 QString errorMessage(CalibrationError error);
 

@@ -32,18 +32,18 @@ struct Frame {
     Doub scale = 1.0;
 };
 
-MatDoub scatterOf(const MatDoub &Mag, Int n, const Int *weights, const Frame &f)
+MatDoub scatterOf(Points points, const Int *weights, const Frame &f)
 {
     const Doub inverseScale = 1.0 / f.scale;
     Doub sums[10][10] = {};
-    for (Int k = 0; k < n; k++) {
+    for (Int k = 0; k < points.size(); k++) {
         if (weights && weights[k] == 0)
             continue;
         // A weight of one leaves every product exactly as it is.
         const Doub w = weights ? weights[k] : 1.0;
         Doub t[10];
-        quadricTerms((Mag[k][0] - f.origin[0]) * inverseScale, (Mag[k][1] - f.origin[1]) * inverseScale,
-                     (Mag[k][2] - f.origin[2]) * inverseScale, t);
+        quadricTerms((points[k][0] - f.origin[0]) * inverseScale, (points[k][1] - f.origin[1]) * inverseScale,
+                     (points[k][2] - f.origin[2]) * inverseScale, t);
         for (Int i = 0; i < 10; i++) {
             const Doub wt = w * t[i];
             for (Int j = i; j < 10; j++)
@@ -75,17 +75,17 @@ Frame conditioningFrame(const MatDoub &K)
 
 // Repeated lines add nothing to the shape: the ten coefficients need
 // MinimumPoints distinct points. Stops as soon as it has found them.
-Bool hasDistinctPoints(const MatDoub &Mag, Int n, const Int *weights)
+Bool hasDistinctPoints(Points points, const Int *weights)
 {
     Int distinct[MinimumPoints];
     Int found = 0;
-    for (Int k = 0; k < n && found < MinimumPoints; k++) {
+    for (Int k = 0; k < points.size() && found < MinimumPoints; k++) {
         if (weights && weights[k] == 0)
             continue;
         Bool repeated = false;
         for (Int j = 0; j < found && !repeated; j++)
-            repeated = Mag[k][0] == Mag[distinct[j]][0] && Mag[k][1] == Mag[distinct[j]][1] &&
-                       Mag[k][2] == Mag[distinct[j]][2];
+            repeated = points[k][0] == points[distinct[j]][0] && points[k][1] == points[distinct[j]][1] &&
+                       points[k][2] == points[distinct[j]][2];
         if (!repeated)
             distinct[found++] = k;
     }
@@ -235,10 +235,10 @@ EllipsoidFit quadricFromFrame(const MatDoub &v1f, const MatDoub &v2f, const Fram
     return quadricOf(v1, v2);
 }
 
-ExactFit exactFit(const MatDoub &Mag, Int n, const Int *weights, const MatDoub &K)
+ExactFit exactFit(Points points, const Int *weights, const MatDoub &K)
 {
     const Frame f = conditioningFrame(K);
-    const Reduced r(scatterOf(Mag, n, weights, f));
+    const Reduced r(scatterOf(points, weights, f));
     Unsymmeig e(r.E, true, false);
     Int least = 0, largest = 0;
     for (Int k = 1; k < 6; k++) {
@@ -343,21 +343,21 @@ void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10])
     terms[9] = 1.0;
 }
 
-MatDoub scatterMatrix(const MatDoub &Mag, Int n, const Int *weights)
+MatDoub scatterMatrix(Points points, const Int *weights)
 {
-    return scatterOf(Mag, n, weights, Frame());
+    return scatterOf(points, weights, Frame());
 }
 
-std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n, const Int *weights)
+std::optional<EllipsoidFit> FitEllipsoid(Points points, const Int *weights)
 {
-    MatDoub K = scatterMatrix(Mag, n, weights);
+    MatDoub K = scatterMatrix(points, weights);
     // An empty set goes on to fail in the library, which says why.
-    if (K[9][9] > 0 && !hasDistinctPoints(Mag, n, weights))
+    if (K[9][9] > 0 && !hasDistinctPoints(points, weights))
         return std::nullopt;
     try {
         if (K[9][9] > 0 && !spansSpace(K))
             return std::nullopt;
-        const ExactFit exact = K[9][9] > 0 ? exactFit(Mag, n, weights, K) : ExactFit();
+        const ExactFit exact = K[9][9] > 0 ? exactFit(points, weights, K) : ExactFit();
         if (exact.exactness == Exactness::Undetermined)
             return std::nullopt;
         const EllipsoidFit fit = exact.exactness == Exactness::Exact ? exact.fit : fitQuadric(K);

@@ -12,6 +12,21 @@
 
 namespace tavrin {
 
+/// The points read: rows 0 to size() - 1 of a table of x, y, z, which
+/// stays where it is. A whole table converts to the view of all its rows.
+class Points {
+public:
+    Points(const MatDoub &table) : table(&table), count(table.nrows()) {}
+    Points(const MatDoub &table, Int count) : table(&table), count(count) {}
+
+    Int size() const { return count; }
+    const Doub *operator[](Int k) const { return (*table)[k]; }
+
+private:
+    const MatDoub *table;
+    Int count;
+};
+
 /// The fitted quadric h^T M h + 2 a^T h + d = 0 and its ellipsoid test.
 struct EllipsoidFit {
     MatDoub M; ///< 3x3, symmetric
@@ -69,21 +84,21 @@ private:
 /// The ten per-point terms of the quadric, in the order of the design matrix.
 void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10]);
 
-/// The scatter matrix D D^T of rows 0 to n - 1 of Mag, summed point by point
-/// in the order of the matrix product, so bit for bit the same without D.
-/// With weights, point k counts weights[k] times: a resample of the points.
-MatDoub scatterMatrix(const MatDoub &Mag, Int n, const Int *weights = nullptr);
+/// The scatter matrix D D^T of the points, summed point by point in the
+/// order of the matrix product, so bit for bit the same without D. With
+/// weights, point k counts weights[k] times: a resample of the points.
+MatDoub scatterMatrix(Points points, const Int *weights = nullptr);
 
 /// The ten coefficients of the quadric need at least ten distinct points.
 constexpr Int MinimumPoints = 10;
 
-/// Fits the quadric to rows 0 to n - 1 of Mag, point k counted weights[k]
+/// Fits the quadric to the points, point k counted weights[k]
 /// times when weights are given. Points that lie exactly on a quadric give
 /// that quadric. Empty when there are fewer than MinimumPoints distinct
 /// points, when they lie on a line or a plane or single out no quadric, when
 /// the fit fails numerically (the library has printed its error line), or
 /// when it is not finite.
-std::optional<EllipsoidFit> FitEllipsoid(const MatDoub &Mag, Int n, const Int *weights = nullptr);
+std::optional<EllipsoidFit> FitEllipsoid(Points points, const Int *weights = nullptr);
 
 /// Bias and A of a fitted quadric for the field norm Hm. Empty when a step
 /// fails numerically or any of the twelve values is not finite.

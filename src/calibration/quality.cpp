@@ -53,9 +53,10 @@ const char *verdictName(Verdict verdict)
     return "";
 }
 
-QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
+QualityReport AssessQuality(Points points, const EllipsoidFit &fit,
                             const CalibrationParameters &p, Doub Hm)
 {
+    const Int n = points.size();
     const Calibrator calibrate(p);
     QualityReport q;
     q.points = n;
@@ -67,7 +68,7 @@ QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
     const Int stride = std::max<Int>(1, n / 20000);
     std::vector<Doub> magnitudes;
     for (Int k = 0; k < n; k += stride)
-        magnitudes.push_back(std::abs(calibrate.calibratedNorm(Mag[k]) - Hm));
+        magnitudes.push_back(std::abs(calibrate.calibratedNorm(points[k]) - Hm));
     std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
     const Doub robustSigma = 1.4826 * magnitudes[magnitudes.size() / 2];
     q.farLimit = std::max(QualityLimits::FarSigmas * robustSigma, QualityLimits::FarShareOfHm * std::abs(Hm));
@@ -79,7 +80,7 @@ QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
     DirectionSampler sampler;
     for (Int k = 0; k < n && !(q.cellsHit == cells.size() && sampler.full()); k++) {
         Doub c[3];
-        calibrate(Mag[k], c);
+        calibrate(points[k], c);
         // A point at the bias has no direction.
         if (c[0] == 0 && c[1] == 0 && c[2] == 0)
             continue;
@@ -100,7 +101,7 @@ QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
     Doub nearest = std::cos(q.largestEmptyCap.radius);
     NormErrorSums before, after;
     for (Int k = 0; k < n; k++) {
-        const Doub *h = Mag[k];
+        const Doub *h = points[k];
         before.add(calibrate.biasFreeNorm(h) - Hm);
         Doub c[3];
         calibrate(h, c);

@@ -53,8 +53,8 @@ struct QualityReport {
     Verdict verdict = Verdict::Good;
 };
 
-/// Judges the calibration of rows 0 to n - 1 of Mag (n >= 1) for the field norm Hm.
-QualityReport AssessQuality(const MatDoub &Mag, Int n, const EllipsoidFit &fit,
+/// Judges the calibration of the points (at least one) for the field norm Hm.
+QualityReport AssessQuality(Points points, const EllipsoidFit &fit,
                             const CalibrationParameters &p, Doub Hm);
 
 } // namespace tavrin

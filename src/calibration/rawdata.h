@@ -3,7 +3,7 @@
 #ifndef TAVRIN_RAWDATA_H
 #define TAVRIN_RAWDATA_H
 
-#include "nr3.h"
+#include "ellipsoidfit.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,6 +28,8 @@ struct RawData {
     qint64 badLineNumber = 0; ///< 1-based line of a BadFormat or TooManyLines outcome
     QString badLine;          ///< that line's text, without its terminator, cut for messages
     QString reason;           ///< the system's reason for CannotOpen or ReadError
+
+    Points points() const { return {Mag, numLines}; }
 };
 
 /// Splits the bytes of a raw measurement file. A line must hold exactly three

@@ -110,7 +110,7 @@ private:
         const CalibrationRun run = CalibrateFile(o.hm, path);
         if (run.error) {
             say(failureMessage(path, run));
-            fail(run.error == CalibrationError::NumericalFailure ? NumericalFailure : Refused);
+            fail(describe(*run.error).exitStatus);
             if (o.json)
                 files.append(jsonFailure(path, run, errorMessage(*run.error)));
             return;
@@ -119,13 +119,13 @@ private:
             say(printable(path) + QStringLiteral(": ") + outlierWarningMessage());
         const QStringList texts = ResultTexts(run.parameters);
         const QualityReport quality =
-            AssessQuality(run.raw.Mag, run.raw.numLines, run.fit, run.parameters, o.hm);
+            AssessQuality(run.raw.points(), run.fit, run.parameters, o.hm);
 
         QJsonObject result = o.json ? jsonResult(path, run, quality, o.hm) : QJsonObject();
         QByteArray report =
             o.json || o.exportC ? QByteArray() : TextReport(printable(path), run.parameters, quality, o.hm);
         if (o.resamples > 0) {
-            const Uncertainty u = BootstrapCalibration(run.raw.Mag, run.raw.numLines, o.hm, o.resamples);
+            const Uncertainty u = BootstrapCalibration(run.raw.points(), o.hm, o.resamples);
             result.insert("uncertainty", jsonUncertainty(u));
             report += UncertaintyReport(u, run.parameters);
         }
@@ -178,15 +178,14 @@ private:
             QString reason;
             save(paths.calibrated[k],
                  WriteFileAtomically(paths.calibrated[k],
-                                     CalibratedPointsBytes(run.raw.Mag, run.raw.numLines, run.parameters),
+                                     CalibratedPointsBytes(run.raw.points(), run.parameters),
                                      FileMode::Text, &reason),
                  QStringLiteral("The calibrated measurements could not be saved."), reason);
         }
         if (!paths.plots[k].isEmpty()) {
             const FigureData figure{QFileInfo(o.files[k]).fileName(),
                                     o.hm,
-                                    &run.raw.Mag,
-                                    run.raw.numLines,
+                                    run.raw.points(),
                                     run.parameters,
                                     quality};
             save(paths.plots[k], WriteFigure(paths.plots[k], figure),

@@ -53,29 +53,6 @@ QJsonObject jsonUncertainty(const Uncertainty &u)
     return out;
 }
 
-QString errorKind(CalibrationError error)
-{
-    switch (error) {
-    case CalibrationError::HmIsZero:
-        return QStringLiteral("hm-is-zero");
-    case CalibrationError::CannotOpen:
-        return QStringLiteral("cannot-open");
-    case CalibrationError::ReadError:
-        return QStringLiteral("read-error");
-    case CalibrationError::BadFormat:
-        return QStringLiteral("bad-format");
-    case CalibrationError::TooManyLines:
-        return QStringLiteral("too-many-lines");
-    case CalibrationError::TooFewPoints:
-        return QStringLiteral("too-few-points");
-    case CalibrationError::NumericalFailure:
-        return QStringLiteral("numerical-failure");
-    case CalibrationError::CannotSave:
-        return QStringLiteral("cannot-save");
-    }
-    return {};
-}
-
 QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const QualityReport &q, double hm)
 {
     const EmptyCap &cap = q.largestEmptyCap;
@@ -105,7 +82,7 @@ QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const Qua
 
 QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QString &message)
 {
-    QJsonObject error{{"kind", errorKind(*run.error)}, {"message", message}};
+    QJsonObject error{{"kind", describe(*run.error).kind}, {"message", message}};
     if (!run.raw.reason.isEmpty())
         error.insert("reason", run.raw.reason);
     if (run.error == CalibrationError::BadFormat || run.error == CalibrationError::TooManyLines)

@@ -21,9 +21,6 @@ QJsonObject jsonUncertainty(const Uncertainty &u);
 /// A file that was not calibrated, with the message said about it.
 QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QString &message);
 
-/// The stable name of an error kind, e.g. "bad-format".
-QString errorKind(CalibrationError error);
-
 } // namespace tavrin
 
 #endif

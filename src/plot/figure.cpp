@@ -23,13 +23,13 @@ void drawTitle(QPainter &painter, const FigureData &d)
                      QStringLiteral("%1 \u2014 Hm = %2, %3 points, verdict: %4")
                          .arg(d.name)
                          .arg(d.hm, 0, 'g', 10)
-                         .arg(d.n)
+                         .arg(d.points.size())
                          .arg(QString::fromUtf8(verdictName(d.quality.verdict))));
     painter.setFont(figureFont(16));
     const QString shown =
-        d.n <= MostPointsDrawn
+        d.points.size() <= MostPointsDrawn
             ? QStringLiteral("every point drawn")
-            : QStringLiteral("%1 points each, shaded by their density on a log scale").arg(d.n);
+            : QStringLiteral("%1 points each, shaded by their density on a log scale").arg(d.points.size());
     const auto swatch = [&](double x, const QColor &colour, const QString &text) {
         painter.fillRect(QRectF(x, 66, 16, 16), colour);
         painter.drawText(QPointF(x + 24, 80), text);

@@ -16,8 +16,7 @@ namespace tavrin {
 struct FigureData {
     QString name; ///< shown in the title, usually the file name
     double hm = 0.0;
-    const MatDoub *Mag = nullptr;
-    Int n = 0;
+    Points points;
     CalibrationParameters parameters;
     QualityReport quality;
 };

@@ -23,11 +23,11 @@ NormErrors normErrors(const FigureData &d)
 {
     const Calibrator calibrate(d.parameters);
     NormErrors e;
-    e.before.reserve(size_t(d.n));
-    e.after.reserve(size_t(d.n));
-    for (Int k = 0; k < d.n; k++) {
-        e.before.push_back(calibrate.biasFreeNorm((*d.Mag)[k]) - d.hm);
-        e.after.push_back(calibrate.calibratedNorm((*d.Mag)[k]) - d.hm);
+    e.before.reserve(size_t(d.points.size()));
+    e.after.reserve(size_t(d.points.size()));
+    for (Int k = 0; k < d.points.size(); k++) {
+        e.before.push_back(calibrate.biasFreeNorm(d.points[k]) - d.hm);
+        e.after.push_back(calibrate.calibratedNorm(d.points[k]) - d.hm);
     }
     return e;
 }

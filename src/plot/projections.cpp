@@ -22,8 +22,8 @@ constexpr int Axes[3][2] = {{0, 1}, {1, 2}, {2, 0}};
 double commonRange(const FigureData &d, const Calibrator &calibrate)
 {
     double range = 1.1 * d.hm;
-    for (Int k = 0; k < d.n; k++) {
-        const Doub *h = (*d.Mag)[k];
+    for (Int k = 0; k < d.points.size(); k++) {
+        const Doub *h = d.points[k];
         Doub c[3];
         calibrate(h, c);
         for (Int i = 0; i < 3; i++)
@@ -35,20 +35,20 @@ double commonRange(const FigureData &d, const Calibrator &calibrate)
 void drawPoints(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const Calibrator &calibrate)
 {
     // Few points get big dots, many get small ones, so that both read.
-    const double dot = d.n <= 100 ? 7.0 : d.n <= 1000 ? 4.5 : 2.5;
+    const double dot = d.points.size() <= 100 ? 7.0 : d.points.size() <= 1000 ? 4.5 : 2.5;
     for (int set = 0; set < 2; set++) {
         QColor colour = set == 0 ? Palette::raw : Palette::calibrated;
-        colour.setAlphaF(d.n <= 1000 ? 0.85 : 0.55);
+        colour.setAlphaF(d.points.size() <= 1000 ? 0.85 : 0.55);
         painter.setPen(QPen(colour, dot, Qt::SolidLine, Qt::RoundCap));
         for (int panel = 0; panel < 3; panel++) {
             QPolygonF points;
-            points.reserve(d.n);
-            for (Int k = 0; k < d.n; k++) {
+            points.reserve(d.points.size());
+            for (Int k = 0; k < d.points.size(); k++) {
                 Doub v[3];
                 if (set == 0)
-                    std::copy((*d.Mag)[k], (*d.Mag)[k] + 3, v);
+                    std::copy(d.points[k], d.points[k] + 3, v);
                 else
-                    calibrate((*d.Mag)[k], v);
+                    calibrate(d.points[k], v);
                 points << frames[panel].map(v[Axes[panel][0]], v[Axes[panel][1]]);
             }
             painter.drawPoints(points);
@@ -77,17 +77,17 @@ QImage densityLayer(const std::vector<std::uint32_t> &counts, const QColor &colo
 void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData &d,
                    const Calibrator &calibrate, double range)
 {
-    const int square = d.n < 50000 ? 3 : d.n < 200000 ? 2 : 1;
+    const int square = d.points.size() < 50000 ? 3 : d.points.size() < 200000 ? 2 : 1;
     const int w = int(frames[0].pixels.width()) / square, h = int(frames[0].pixels.height()) / square;
     std::vector<std::uint32_t> counts[2][3];
     for (auto &set : counts)
         for (auto &panel : set)
             panel.assign(size_t(w) * h, 0);
     const double xScale = w / (2 * range), yScale = h / (2 * range);
-    for (Int k = 0; k < d.n; k++) {
+    for (Int k = 0; k < d.points.size(); k++) {
         Doub v[2][3];
-        std::copy((*d.Mag)[k], (*d.Mag)[k] + 3, v[0]);
-        calibrate((*d.Mag)[k], v[1]);
+        std::copy(d.points[k], d.points[k] + 3, v[0]);
+        calibrate(d.points[k], v[1]);
         for (int set = 0; set < 2; set++)
             for (int panel = 0; panel < 3; panel++) {
                 const int x = std::min(w - 1, int((v[set][Axes[panel][0]] + range) * xScale));
@@ -128,7 +128,7 @@ void drawProjections(QPainter &painter, const FigureLayout &layout, const Figure
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    if (d.n <= MostPointsDrawn)
+    if (d.points.size() <= MostPointsDrawn)
         drawPoints(painter, frames, d, calibrate);
     else
         drawDensities(painter, frames, d, calibrate, range);

@@ -34,9 +34,9 @@ Doub truthAt(Int value)
 TEST(Bootstrap, SameSeedRepeatsExactlyAnotherSeedDiffers)
 {
     const MatDoub points = ellipsoidPoints(sampleTruth, 48.0, 500, 0.25, 1);
-    const Uncertainty a = BootstrapCalibration(points, 500, 48.0, 40);
-    const Uncertainty b = BootstrapCalibration(points, 500, 48.0, 40);
-    const Uncertainty c = BootstrapCalibration(points, 500, 48.0, 40, BootstrapSeed + 1);
+    const Uncertainty a = BootstrapCalibration(Points(points, 500), 48.0, 40);
+    const Uncertainty b = BootstrapCalibration(Points(points, 500), 48.0, 40);
+    const Uncertainty c = BootstrapCalibration(Points(points, 500), 48.0, 40, BootstrapSeed + 1);
     ASSERT_TRUE(a.known);
     EXPECT_EQ(a.resamples, 40);
     EXPECT_EQ(a.failed, 0);
@@ -52,7 +52,7 @@ TEST(Bootstrap, IntervalsOfTheSampleHoldTheGeneratorsTruth)
 {
     const CalibrationRun run = CalibrateFile(48.0, TAVRIN_SAMPLE);
     ASSERT_FALSE(run.error.has_value());
-    const Uncertainty u = BootstrapCalibration(run.raw.Mag, run.raw.numLines, 48.0, DefaultResamples);
+    const Uncertainty u = BootstrapCalibration(run.raw.points(), 48.0, DefaultResamples);
     ASSERT_TRUE(u.known);
     EXPECT_EQ(u.failed, 0);
     for (Int v = 0; v < 12; v++) {
@@ -72,8 +72,8 @@ TEST(Bootstrap, IntervalsCoverTheTruthAtAboutTheirNominalRate)
     Doub estimates[12][sets], bootstrapStd[12] = {};
     for (Int s = 0; s < sets; s++) {
         const MatDoub points = ellipsoidPoints(sampleTruth, 48.0, 2000, 0.25, 100 + unsigned(s));
-        const CalibrationParameters p = *DeriveCalibration(*FitEllipsoid(points, 2000), 48.0);
-        const Uncertainty u = BootstrapCalibration(points, 2000, 48.0, DefaultResamples);
+        const CalibrationParameters p = *DeriveCalibration(*FitEllipsoid(points), 48.0);
+        const Uncertainty u = BootstrapCalibration(Points(points, 2000), 48.0, DefaultResamples);
         ASSERT_TRUE(u.known);
         for (Int v = 0; v < 12; v++) {
             inside += spreadAt(u, v).low <= truthAt(v) && truthAt(v) <= spreadAt(u, v).high;
@@ -112,7 +112,7 @@ TEST(Bootstrap, FailedResamplesAreCountedQuietly)
     points[41][2] = -48.0;
     points[40][0] = points[40][1] = points[41][0] = points[41][1] = 0.0;
     testing::internal::CaptureStdout();
-    const Uncertainty u = BootstrapCalibration(points, 42, 48.0, 50);
+    const Uncertainty u = BootstrapCalibration(Points(points, 42), 48.0, 50);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(u.failed, 50);
     EXPECT_FALSE(u.known);

@@ -12,7 +12,7 @@ namespace {
 
 CalibrationParameters calibrate(const MatDoub &p, Doub Hm, EllipsoidFit *fitOut = nullptr)
 {
-    std::optional<EllipsoidFit> fit = FitEllipsoid(p, p.nrows());
+    std::optional<EllipsoidFit> fit = FitEllipsoid(p);
     EXPECT_TRUE(fit.has_value());
     if (!fit)
         return {};
@@ -43,7 +43,7 @@ Truth rotatedEllipsoid(Doub s0, Doub s1, Doub s2, Doub az, Doub ay, Doub ax, Dou
 bool fails(const MatDoub &p)
 {
     testing::internal::CaptureStdout();
-    std::optional<EllipsoidFit> fit = FitEllipsoid(p, p.nrows());
+    std::optional<EllipsoidFit> fit = FitEllipsoid(p);
     bool failed = !fit || !DeriveCalibration(*fit, 48.0);
     testing::internal::GetCapturedStdout();
     return failed;
@@ -163,7 +163,7 @@ TEST(EllipsoidFit, DegeneratePointSetsFailCleanly)
 TEST(EllipsoidFit, EmptySetPrintsTheSingularMatrixError)
 {
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(FitEllipsoid(MatDoub(0, 3), 0).has_value());
+    EXPECT_FALSE(FitEllipsoid(MatDoub(0, 3)).has_value());
     EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("ERROR: gaussj: Singular Matrix\n", 0), 0u);
 }
 
@@ -178,7 +178,7 @@ TEST(EllipsoidFit, ScatterMatrixEqualsTheDesignProductBitForBit)
             D[i][k] = t[i];
     }
     MatDoub expected = D * D.t();
-    MatDoub K = scatterMatrix(p, p.nrows());
+    MatDoub K = scatterMatrix(p);
     for (Int i = 0; i < 10; i++)
         for (Int j = 0; j < 10; j++)
             EXPECT_EQ(K[i][j], expected[i][j]) << i << ", " << j;
@@ -240,7 +240,7 @@ TEST(EllipsoidFit, FewerThanTenDistinctPointsFail)
     for (Int k = 0; k < 9; k++)
         weights[k] = 3;
     weights[39] = 0;
-    EXPECT_FALSE(FitEllipsoid(repeated, 40, weights.data()).has_value());
+    EXPECT_FALSE(FitEllipsoid(repeated, weights.data()).has_value());
 }
 
 TEST(EllipsoidFit, PointsThatSingleOutNoQuadricFail)

@@ -89,7 +89,7 @@ TEST(FitOracle, AgreesWithEigenOnRandomEllipsoids)
         const double Hm = hm(rng);
         MatDoub p = ellipsoidPoints(t, Hm, 300, 0.02 * Hm, rng());
 
-        std::optional<EllipsoidFit> fit = FitEllipsoid(p, p.nrows());
+        std::optional<EllipsoidFit> fit = FitEllipsoid(p);
         ASSERT_TRUE(fit.has_value()) << trial;
         std::optional<CalibrationParameters> ours = DeriveCalibration(*fit, Hm);
         ASSERT_TRUE(ours.has_value()) << trial;

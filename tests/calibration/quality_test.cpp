@@ -48,7 +48,7 @@ struct Calibrated {
 Calibrated calibrate(MatDoub points, Doub Hm)
 {
     Calibrated c{std::move(points), {}, {}};
-    c.fit = *FitEllipsoid(c.points, c.points.nrows());
+    c.fit = *FitEllipsoid(c.points);
     c.parameters = *DeriveCalibration(c.fit, Hm);
     return c;
 }
@@ -164,7 +164,7 @@ TEST(EmptyCap, ItsRadiusIsExactForItsCentre)
 TEST(Quality, GoodDataIsJudgedGood)
 {
     const Calibrated c = calibrate(ellipsoidPoints(skewed, 48.0, 5000, 0.25, 11), 48.0);
-    const QualityReport q = AssessQuality(c.points, 5000, c.fit, c.parameters, 48.0);
+    const QualityReport q = AssessQuality(c.points, c.fit, c.parameters, 48.0);
     EXPECT_EQ(q.points, 5000);
     EXPECT_EQ(q.cellsHit, 100);
     EXPECT_LT(q.largestEmptyCap.radius, 10 * Degree);
@@ -182,7 +182,7 @@ TEST(Quality, GoodDataIsJudgedGood)
 TEST(Quality, NormErrorsAreTheDefinitionsOnEveryPoint)
 {
     const Calibrated c = calibrate(ellipsoidPoints(skewed, 30.0, 50, 0.5, 2), 30.0);
-    const QualityReport q = AssessQuality(c.points, 50, c.fit, c.parameters, 30.0);
+    const QualityReport q = AssessQuality(c.points, c.fit, c.parameters, 30.0);
     Doub sumBefore = 0, maxAfter = 0, squaresAfter = 0;
     Int worst = -1;
     for (Int k = 0; k < 50; k++) {
@@ -217,7 +217,7 @@ TEST(Quality, HalfASphereIsPoorCoverage)
         for (Int i = 0; i < 3; i++)
             half[k][i] = all[upper[k]][i];
     const Calibrated c = calibrate(std::move(half), 48.0);
-    const QualityReport q = AssessQuality(c.points, c.points.nrows(), c.fit, c.parameters, 48.0);
+    const QualityReport q = AssessQuality(c.points, c.fit, c.parameters, 48.0);
     EXPECT_NEAR(q.cellsHit, 50, 3);
     EXPECT_GT(q.largestEmptyCap.radius, 80 * Degree);
     EXPECT_LT(q.largestEmptyCap.centre[2], -0.95);
@@ -235,7 +235,7 @@ TEST(Quality, FivePercentGrossOutliersAreFlagged)
         for (Int i = 0; i < 3; i++)
             points[k][i] = spike(rng);
     const Calibrated c = calibrate(std::move(points), 48.0);
-    const QualityReport q = AssessQuality(c.points, 4000, c.fit, c.parameters, 48.0);
+    const QualityReport q = AssessQuality(c.points, c.fit, c.parameters, 48.0);
     EXPECT_TRUE(q.findings.farPoints);
     // The spikes pull the fit far off, the ellipsoid test does not see it
     // (about 0.99), yet most spikes still stand out.
@@ -250,6 +250,6 @@ TEST(Quality, FewWellSpreadPointsAreNotPoorCoverage)
 {
     // Twenty points cannot hit 70 of 100 cells; they are judged on what twenty can.
     const Calibrated c = calibrate(ellipsoidPoints(sphereTruth(1.0, 0, 0, 0), 48.0, 20, 0.01, 1), 48.0);
-    const QualityReport q = AssessQuality(c.points, 20, c.fit, c.parameters, 48.0);
+    const QualityReport q = AssessQuality(c.points, c.fit, c.parameters, 48.0);
     EXPECT_FALSE(q.findings.fewCells);
 }

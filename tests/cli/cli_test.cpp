@@ -252,7 +252,7 @@ TEST_F(CliTest, AppliedCalibrationLiesOnTheSphereOfRadiusHm)
     const Outcome o = cli({"--hm", "48", "--apply", "calibrated.txt", "sample.txt"});
     EXPECT_EQ(o.status, 0);
     const QByteArray bytes = readAll(dir.filePath("calibrated.txt"));
-    EXPECT_EQ(bytes, CalibratedPointsBytes(run.raw.Mag, run.raw.numLines, run.parameters));
+    EXPECT_EQ(bytes, CalibratedPointsBytes(run.raw.points(), run.parameters));
     const QStringList l = QString::fromUtf8(bytes).split('\n');
     ASSERT_EQ(l.size(), 2001);
     EXPECT_EQ(l.last(), "");
@@ -340,7 +340,7 @@ TEST_F(CliTest, SeveralFilesFillOutputFolders)
     EXPECT_EQ(readAll(dir.filePath("params/two.params.txt")),
               ParametersFileBytes(ResultTexts(two.parameters)));
     EXPECT_EQ(readAll(dir.filePath("calibrated/two.calibrated.txt")),
-              CalibratedPointsBytes(two.raw.Mag, two.raw.numLines, two.parameters));
+              CalibratedPointsBytes(two.raw.points(), two.parameters));
     EXPECT_TRUE(o.out.startsWith("sample.txt\n"));
     EXPECT_TRUE(o.out.contains("good\n\nflights/two.dat\n"));
 

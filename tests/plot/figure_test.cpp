@@ -14,6 +14,7 @@
 #include <QXmlStreamReader>
 
 #include <cmath>
+#include <memory>
 
 using namespace tavrin;
 
@@ -21,19 +22,19 @@ namespace {
 
 const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
 
+// The figure's points stay in the table they view, so the two live together.
 struct Calibrated {
-    MatDoub points;
+    std::unique_ptr<MatDoub> points;
     FigureData figure;
 };
 
-Calibrated calibrated(MatDoub points, const QString &name)
+Calibrated calibrated(MatDoub table, const QString &name)
 {
-    Calibrated c{std::move(points), {}};
-    const Int n = c.points.nrows();
-    const EllipsoidFit fit = *FitEllipsoid(c.points, n);
+    auto points = std::make_unique<MatDoub>(std::move(table));
+    const EllipsoidFit fit = *FitEllipsoid(*points);
     const CalibrationParameters p = *DeriveCalibration(fit, 48.0);
-    c.figure = {name, 48.0, &c.points, n, p, AssessQuality(c.points, n, fit, p, 48.0)};
-    return c;
+    FigureData figure{name, 48.0, *points, p, AssessQuality(*points, fit, p, 48.0)};
+    return {std::move(points), std::move(figure)};
 }
 
 QImage drawn(const FigureData &figure)
