@@ -91,7 +91,7 @@ CalibrationRun CalibrateFile(double Hm, const QString &filename,
     return run;
 }
 
-QString resultText(double value)
+QString FormatResult(double value)
 {
     return QString::number(value, 'f', 4);
 }
@@ -100,10 +100,10 @@ QStringList ResultTexts(const CalibrationParameters &parameters)
 {
     QStringList texts;
     for (Int i = 0; i < 3; i++)
-        texts << resultText(parameters.Bias[i][0]);
+        texts << FormatResult(parameters.Bias[i][0]);
     for (Int i = 0; i < 3; i++)
         for (Int j = 0; j < 3; j++)
-            texts << resultText(parameters.A[i][j]);
+            texts << FormatResult(parameters.A[i][j]);
     return texts;
 }
 

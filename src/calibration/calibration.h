@@ -58,8 +58,9 @@ CalibrationRun CalibrateFile(double Hm, const QString &filename,
 /// Bias_3, then A_11, A_12, ... A_33.
 QStringList ResultTexts(const CalibrationParameters &parameters);
 
-/// The text of one result value: fixed notation with four decimals.
-QString resultText(double value);
+/// The text of one result value as the result fields show it: fixed
+/// notation with four decimals.
+QString FormatResult(double value);
 
 } // namespace tavrin
 

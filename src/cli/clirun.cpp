@@ -6,19 +6,17 @@
 #include "calibration.h"
 #include "commandline.h"
 #include "figure.h"
-#include "firmwareheader.h"
-#include "jsonreport.h"
 #include "outputpaths.h"
 #include "parametersfile.h"
 #include "printable.h"
+#include "reporter.h"
+#include "stream.h"
 #include "quality.h"
-#include "textreport.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QSet>
+#include <QJsonObject>
 
 #include <algorithm>
 #include <cerrno>
@@ -28,25 +26,6 @@
 namespace tavrin {
 
 namespace {
-
-// A standard stream whose every write is checked and flushed: a full disk or
-// a closed pipe must not pass for success. The first error is kept.
-class Stream {
-public:
-    explicit Stream(std::FILE *file) : file(file) {}
-
-    void write(const QByteArray &bytes)
-    {
-        if (error == 0 && (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file) != size_t(bytes.size()) ||
-                           std::fflush(file) != 0))
-            error = errno ? errno : EIO;
-    }
-
-    int error = 0;
-
-private:
-    std::FILE *file;
-};
 
 // The one place where a failed file becomes the message a user reads: the
 // file name, the line where it applies, the text the dialog shows, and the
@@ -80,7 +59,7 @@ bool losesValues(const CalibrationParameters &p)
 class Batch {
 public:
     Batch(const CliOptions &options, const OutputPaths &paths, Stream &out, Stream &err)
-        : o(options), paths(paths), out(out), err(err)
+        : o(options), paths(paths), err(err), reporter(makeReporter(options, out)), out(out)
     {
     }
 
@@ -88,21 +67,15 @@ public:
     {
         for (int k = 0; k < o.files.size() && out.error == 0; k++)
             calibrate(k);
-        if (o.json) {
-            const QJsonObject document{{"tool", QCoreApplication::applicationName()},
-                                       {"version", QCoreApplication::applicationVersion()},
-                                       {"hm", o.hm},
-                                       {"files", files},
-                                       {"exitStatus", status}};
-            out.write(QJsonDocument(document).toJson());
-        }
+        reporter->finish(status);
         return status;
     }
 
 private:
     void say(const QString &message) { err.write(message.toUtf8() + '\n'); }
 
-    void fail(int exitStatus) { status = std::max(status, exitStatus); }
+    // The run's status is the worst of its files' and outputs'.
+    void raiseStatus(int exitStatus) { status = std::max(status, exitStatus); }
 
     void calibrate(int k)
     {
@@ -110,50 +83,24 @@ private:
         const CalibrationRun run = CalibrateFile(o.hm, path);
         if (run.error) {
             say(failureMessage(path, run));
-            fail(describe(*run.error).exitStatus);
-            if (o.json)
-                files.append(jsonFailure(path, run, errorMessage(*run.error)));
+            raiseStatus(describe(*run.error).exitStatus);
+            reporter->failed(path, run);
             return;
         }
         if (run.fit.outlierWarning)
             say(printable(path) + QStringLiteral(": ") + outlierWarningMessage());
-        const QStringList texts = ResultTexts(run.parameters);
-        const QualityReport quality =
-            AssessQuality(run.raw.points(), run.fit, run.parameters, o.hm);
-
-        QJsonObject result = o.json ? jsonResult(path, run, quality, o.hm) : QJsonObject();
-        QByteArray report =
-            o.json || o.exportC ? QByteArray() : TextReport(printable(path), run.parameters, quality, o.hm);
-        if (o.resamples > 0) {
-            const Uncertainty u = BootstrapCalibration(run.raw.points(), o.hm, o.resamples);
-            result.insert("uncertainty", jsonUncertainty(u));
-            report += UncertaintyReport(u, run.parameters);
-        }
-        const QJsonArray writeErrors = writeOutputs(k, run, texts, quality);
-
-        if (o.json) {
-            if (!writeErrors.isEmpty())
-                result.insert("writeErrors", writeErrors);
-            files.append(result);
-        } else if (o.exportC) {
-            const std::optional<QByteArray> header = FirmwareHeader(headerName(path), path, o.hm, run.parameters);
-            if (header) {
-                out.write(*header);
-            } else {
-                say(printable(path) + QStringLiteral(": The calibration cannot be exported as C floats: a value "
-                                                     "lies beyond what a float holds. Use --json for its full "
-                                                     "precision."));
-                fail(Refused);
-            }
-        } else {
-            out.write((reported ? QByteArray("\n") : QByteArray()) + report);
-            reported = true;
+        const QualityReport quality = AssessQuality(run.raw.points(), run.fit, run.parameters, o.hm);
+        const std::optional<Uncertainty> uncertainty =
+            o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples)) : std::nullopt;
+        const QJsonArray writeErrors = writeOutputs(k, run, quality);
+        if (const std::optional<QString> problem = reporter->calibrated({path, run, quality, uncertainty, writeErrors})) {
+            say(*problem);
+            raiseStatus(Refused);
         }
     }
 
     // Writes the files asked for; says and returns those that failed.
-    QJsonArray writeOutputs(int k, const CalibrationRun &run, const QStringList &texts,
-                            const QualityReport &quality)
+    QJsonArray writeOutputs(int k, const CalibrationRun &run, const QualityReport &quality)
     {
         QJsonArray writeErrors;
         const auto save = [&](const QString &target, bool written, QString message, const QString &reason) {
@@ -163,11 +110,11 @@ private:
                 message += QStringLiteral(" (%1)").arg(reason);
             say(printable(target) + QStringLiteral(": ") + message);
             writeErrors.append(QJsonObject{{"path", target}, {"message", message}});
-            fail(Refused);
+            raiseStatus(Refused);
         };
         if (!paths.parameters[k].isEmpty()) {
             QString reason;
-            save(paths.parameters[k], WriteParametersFile(paths.parameters[k], texts, &reason),
+            save(paths.parameters[k], WriteParametersFile(paths.parameters[k], ResultTexts(run.parameters), &reason),
                  errorMessage(CalibrationError::CannotSave), reason);
             if (losesValues(run.parameters))
                 say(printable(paths.parameters[k]) +
@@ -177,42 +124,25 @@ private:
         if (!paths.calibrated[k].isEmpty()) {
             QString reason;
             save(paths.calibrated[k],
-                 WriteFileAtomically(paths.calibrated[k],
-                                     CalibratedPointsBytes(run.raw.points(), run.parameters),
+                 WriteFileAtomically(paths.calibrated[k], CalibratedPointsBytes(run.raw.points(), run.parameters),
                                      FileMode::Text, &reason),
                  QStringLiteral("The calibrated measurements could not be saved."), reason);
         }
         if (!paths.plots[k].isEmpty()) {
-            const FigureData figure{QFileInfo(o.files[k]).fileName(),
-                                    o.hm,
-                                    run.raw.points(),
-                                    run.parameters,
+            const FigureData figure{QFileInfo(o.files[k]).fileName(), o.hm, run.raw.points(), run.parameters,
                                     quality};
-            save(paths.plots[k], WriteFigure(paths.plots[k], figure),
-                 QStringLiteral("The figure could not be saved."), QString());
+            save(paths.plots[k], WriteFigure(paths.plots[k], figure), QStringLiteral("The figure could not be saved."),
+                 QString());
         }
         return writeErrors;
     }
 
-    // Several headers may go into one file, so every name is used once.
-    QByteArray headerName(const QString &path)
-    {
-        const QByteArray base = cIdentifier(path);
-        QByteArray name = base;
-        for (int n = 2; headerNames.contains(name); n++)
-            name = base + '_' + QByteArray::number(n);
-        headerNames.insert(name);
-        return name;
-    }
-
     const CliOptions &o;
     const OutputPaths &paths;
-    Stream &out;
     Stream &err;
+    const std::unique_ptr<Reporter> reporter;
+    const Stream &out;
     int status = Calibrated;
-    bool reported = false; ///< a text report is out, so the next is set apart by a blank line
-    QJsonArray files;
-    QSet<QByteArray> headerNames;
 };
 
 } // namespace
@@ -230,12 +160,13 @@ int runCli(const Expected<CommandLine> &command, std::FILE *outFile, std::FILE *
     } else if (command->action == CommandLine::Action::Version) {
         out.write(program.chopped(2) + ' ' + QCoreApplication::applicationVersion().toUtf8() + '\n');
     } else {
-        const OutputPaths paths = planOutputs(command->options);
-        if (!paths.wrong.isEmpty()) {
-            err.write(program + paths.wrong.toUtf8() + '\n');
+        const Expected<OutputPaths> paths = planOutputs(command->options);
+        if (!paths) {
+            err.write(program + paths.error().toUtf8() + '\n');
             status = WrongCommandLine;
         } else {
-            status = Batch(command->options, paths, out, err).run();
+            makeOutputFolders(command->options);
+            status = Batch(command->options, *paths, out, err).run();
         }
     }
     // A reader that went away (a closed pipe) wants no more; any other

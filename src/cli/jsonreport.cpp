@@ -2,7 +2,9 @@
 
 #include "textreport.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 namespace tavrin {
 
@@ -90,6 +92,32 @@ QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QS
     if (run.error == CalibrationError::BadFormat)
         error.insert("text", run.raw.badLine);
     return {{"path", path}, {"error", error}};
+}
+
+std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
+{
+    QJsonObject result = jsonResult(file.path, file.run, file.quality, hm);
+    if (file.uncertainty)
+        result.insert("uncertainty", jsonUncertainty(*file.uncertainty));
+    if (!file.writeErrors.isEmpty())
+        result.insert("writeErrors", file.writeErrors);
+    files.append(result);
+    return std::nullopt;
+}
+
+void JsonReporter::failed(const QString &path, const CalibrationRun &run)
+{
+    files.append(jsonFailure(path, run, errorMessage(*run.error)));
+}
+
+void JsonReporter::finish(int exitStatus)
+{
+    const QJsonObject document{{"tool", QCoreApplication::applicationName()},
+                               {"version", QCoreApplication::applicationVersion()},
+                               {"hm", hm},
+                               {"files", files},
+                               {"exitStatus", exitStatus}};
+    out.write(QJsonDocument(document).toJson());
 }
 
 } // namespace tavrin

@@ -6,7 +6,9 @@
 #include "bootstrap.h"
 #include "calibration.h"
 #include "quality.h"
+#include "reporter.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 
@@ -20,6 +22,21 @@ QJsonObject jsonUncertainty(const Uncertainty &u);
 
 /// A file that was not calibrated, with the message said about it.
 QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QString &message);
+
+/// Collects every file and prints the document at the end.
+class JsonReporter : public Reporter {
+public:
+    JsonReporter(Stream &out, double hm) : out(out), hm(hm) {}
+
+    std::optional<QString> calibrated(const CalibratedFile &file) override;
+    void failed(const QString &path, const CalibrationRun &run) override;
+    void finish(int exitStatus) override;
+
+private:
+    Stream &out;
+    double hm;
+    QJsonArray files;
+};
 
 } // namespace tavrin
 

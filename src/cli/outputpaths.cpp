@@ -28,64 +28,68 @@ QString identity(const QString &path, int linksFollowed = 0)
     return folder.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : folder + '/' + info.fileName();
 }
 
-QString targets(const QString &path, const QStringList &inputs, const QString &suffix, const QString &option,
-                QStringList &out)
+// Whether an output option names a folder: several inputs, or a folder already.
+bool namesFolder(const QString &path, const QStringList &inputs)
 {
+    return !path.isEmpty() && (inputs.size() > 1 || QFileInfo(path).isDir());
+}
+
+// The output of every input for one option, or why there is none.
+Expected<QStringList> targets(const QString &path, const QStringList &inputs, const QString &suffix,
+                              const QString &option)
+{
+    QStringList out;
     if (path.isEmpty()) {
         for (int k = 0; k < inputs.size(); k++)
             out << QString();
-        return {};
-    }
-    const QFileInfo info(path);
-    if (inputs.size() == 1 && !info.isDir()) {
+    } else if (!namesFolder(path, inputs)) {
         out << path;
-        return {};
+    } else if (QFileInfo::exists(path) && !QFileInfo(path).isDir()) {
+        return Expected<QStringList>::failure(
+            QStringLiteral("%1 must name a folder when several files are given, and \"%2\" is a file.")
+                .arg(option, printable(path)));
+    } else {
+        for (const QString &input : inputs)
+            out << QDir(path).filePath(QFileInfo(input).completeBaseName() + suffix);
     }
-    if (info.exists() && !info.isDir())
-        return QStringLiteral("%1 must name a folder when several files are given, and \"%2\" is a file.")
-            .arg(option, printable(path));
-    for (const QString &input : inputs)
-        out << QDir(path).filePath(QFileInfo(input).completeBaseName() + suffix);
-    return {};
+    return out;
 }
 
 } // namespace
 
-OutputPaths planOutputs(const CliOptions &o)
+Expected<OutputPaths> planOutputs(const CliOptions &o)
 {
-    OutputPaths plan;
-    plan.wrong = targets(o.output, o.files, QStringLiteral(".params.txt"), QStringLiteral("--output"),
-                         plan.parameters);
-    if (plan.wrong.isEmpty())
-        plan.wrong = targets(o.apply, o.files, QStringLiteral(".calibrated.txt"), QStringLiteral("--apply"),
-                             plan.calibrated);
-    if (plan.wrong.isEmpty())
-        plan.wrong = targets(o.plot, o.files, QStringLiteral(".png"), QStringLiteral("--plot"), plan.plots);
-    if (!plan.wrong.isEmpty())
-        return plan;
+    const Expected<QStringList> parameters = targets(o.output, o.files, ".params.txt", "--output");
+    const Expected<QStringList> calibrated = targets(o.apply, o.files, ".calibrated.txt", "--apply");
+    const Expected<QStringList> plots = targets(o.plot, o.files, ".png", "--plot");
+    for (const Expected<QStringList> *planned : {&parameters, &calibrated, &plots})
+        if (!*planned)
+            return Expected<OutputPaths>::failure(planned->error());
 
     QSet<QString> inputs;
     for (const QString &input : o.files)
         inputs.insert(identity(input));
     QSet<QString> written;
-    for (const QString &target : plan.parameters + plan.calibrated + plan.plots) {
+    for (const QString &target : *parameters + *calibrated + *plots) {
         if (target.isEmpty())
             continue;
         const QString id = identity(target);
-        if (inputs.contains(id)) {
-            plan.wrong = QStringLiteral("\"%1\" is an input; it would be overwritten.").arg(printable(target));
-            return plan;
-        }
-        if (written.contains(id)) {
-            plan.wrong = QStringLiteral("Two outputs would go to \"%1\".").arg(printable(target));
-            return plan;
-        }
+        if (inputs.contains(id))
+            return Expected<OutputPaths>::failure(
+                QStringLiteral("\"%1\" is an input; it would be overwritten.").arg(printable(target)));
+        if (written.contains(id))
+            return Expected<OutputPaths>::failure(
+                QStringLiteral("Two outputs would go to \"%1\".").arg(printable(target)));
         written.insert(id);
     }
+    return OutputPaths{*parameters, *calibrated, *plots};
+}
+
+void makeOutputFolders(const CliOptions &o)
+{
     for (const QString &folder : {o.output, o.apply, o.plot})
-        if (!folder.isEmpty() && (o.files.size() > 1 || QFileInfo(folder).isDir()))
+        if (namesFolder(folder, o.files))
             QDir().mkpath(folder);
-    return plan;
 }
 
 } // namespace tavrin

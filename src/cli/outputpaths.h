@@ -3,6 +3,7 @@
 #define TAVRIN_CLI_OUTPUTPATHS_H
 
 #include "commandline.h"
+#include "expected.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,14 +14,16 @@ struct OutputPaths {
     QStringList parameters; ///< per input; empty strings when -o is not given
     QStringList calibrated; ///< per input; empty strings when --apply is not given
     QStringList plots;      ///< per input; empty strings when --plot is not given
-    QString wrong;          ///< why the outputs cannot be planned; empty when they can
 };
 
-/// Resolves -o, --apply and --plot for every input. A path naming a folder, or any
-/// path when there are several inputs, is a folder that receives one file per
-/// input, made if missing. Outputs that would overwrite an input or each
-/// other are wrong.
-OutputPaths planOutputs(const CliOptions &options);
+/// Resolves -o, --apply and --plot for every input, touching nothing. A path
+/// naming a folder, or any path when there are several inputs, is a folder
+/// that receives one file per input. Outputs that would overwrite an input
+/// (through any link) or each other are wrong.
+Expected<OutputPaths> planOutputs(const CliOptions &options);
+
+/// Makes the output folders that planOutputs planned, where missing.
+void makeOutputFolders(const CliOptions &options);
 
 } // namespace tavrin
 

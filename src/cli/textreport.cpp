@@ -1,6 +1,7 @@
 #include "textreport.h"
 
 #include "calibration.h"
+#include "printable.h"
 
 #include <algorithm>
 #include <cmath>
@@ -139,6 +140,16 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
     out += label(QStringLiteral("Verdict")) + verdictName(q.verdict) +
            (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)) + '\n';
     return out.toUtf8();
+}
+
+std::optional<QString> TextReporter::calibrated(const CalibratedFile &file)
+{
+    QByteArray report = TextReport(printable(file.path), file.run.parameters, file.quality, hm);
+    if (file.uncertainty)
+        report += UncertaintyReport(*file.uncertainty, file.run.parameters);
+    out.write((reported ? QByteArray("\n") : QByteArray()) + report);
+    reported = true;
+    return std::nullopt;
 }
 
 } // namespace tavrin

@@ -4,6 +4,7 @@
 
 #include "bootstrap.h"
 #include "quality.h"
+#include "reporter.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,6 +23,21 @@ QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &
 
 /// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees".
 QString verdictReason(const QualityReport &q);
+
+/// The reports of the files one after the other, a blank line between two.
+class TextReporter : public Reporter {
+public:
+    TextReporter(Stream &out, double hm) : out(out), hm(hm) {}
+
+    std::optional<QString> calibrated(const CalibratedFile &file) override;
+    void failed(const QString &, const CalibrationRun &) override {}
+    void finish(int) override {}
+
+private:
+    Stream &out;
+    double hm;
+    bool reported = false;
+};
 
 } // namespace tavrin
 

@@ -63,19 +63,19 @@ TEST_F(CalibrateFileTest, GoodFileGivesTwelveFourDecimalTexts)
     ASSERT_EQ(texts.size(), 12);
     for (const QString &t : texts)
         EXPECT_TRUE(QRegularExpression("^-?[0-9]+\\.[0-9]{4}$").match(t).hasMatch()) << t.toStdString();
-    EXPECT_EQ(texts[0], resultText(run.parameters.Bias[0][0]));
-    EXPECT_EQ(texts[5], resultText(run.parameters.A[0][2]));
-    EXPECT_EQ(texts[11], resultText(run.parameters.A[2][2]));
+    EXPECT_EQ(texts[0], FormatResult(run.parameters.Bias[0][0]));
+    EXPECT_EQ(texts[5], FormatResult(run.parameters.A[0][2]));
+    EXPECT_EQ(texts[11], FormatResult(run.parameters.A[2][2]));
     EXPECT_EQ(ResultTexts(CalibrateFile(48.0, path).parameters), texts);
 }
 
 TEST(ResultText, FixedNotationWithFourDecimals)
 {
-    EXPECT_EQ(resultText(1.5), "1.5000");
-    EXPECT_EQ(resultText(-12.34567), "-12.3457");
-    EXPECT_EQ(resultText(0.1), "0.1000");
-    EXPECT_EQ(resultText(1.0), "1.0000");
-    EXPECT_EQ(resultText(123456.0), "123456.0000");
+    EXPECT_EQ(FormatResult(1.5), "1.5000");
+    EXPECT_EQ(FormatResult(-12.34567), "-12.3457");
+    EXPECT_EQ(FormatResult(0.1), "0.1000");
+    EXPECT_EQ(FormatResult(1.0), "1.0000");
+    EXPECT_EQ(FormatResult(123456.0), "123456.0000");
 }
 
 TEST(Messages, EveryErrorHasItsText)

@@ -1,0 +1,49 @@
+// How the results of a run reach standard output: as a text report, one
+// JSON document or C headers, each one reporter behind this interface.
+#ifndef TAVRIN_CLI_REPORTER_H
+#define TAVRIN_CLI_REPORTER_H
+
+#include "bootstrap.h"
+#include "calibration.h"
+#include "commandline.h"
+#include "quality.h"
+#include "stream.h"
+
+#include <QJsonArray>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace tavrin {
+
+/// All that is known of one calibrated file.
+struct CalibratedFile {
+    const QString &path;
+    const CalibrationRun &run;
+    const QualityReport &quality;
+    const std::optional<Uncertainty> &uncertainty;
+    const QJsonArray &writeErrors; ///< outputs that could not be written: path, message
+};
+
+class Reporter {
+public:
+    virtual ~Reporter() = default;
+
+    /// Reports a calibrated file. What cannot be reported comes back as the
+    /// message to say; the run then ends with status 1.
+    virtual std::optional<QString> calibrated(const CalibratedFile &file) = 0;
+
+    /// A file that was refused or failed, after its message was said.
+    virtual void failed(const QString &path, const CalibrationRun &run) = 0;
+
+    /// After the last file, with the run's exit status.
+    virtual void finish(int exitStatus) = 0;
+};
+
+/// The reporter that the options ask for, writing to out.
+std::unique_ptr<Reporter> makeReporter(const CliOptions &options, Stream &out);
+
+} // namespace tavrin
+
+#endif
