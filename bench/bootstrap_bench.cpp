@@ -27,8 +27,8 @@ int main(int argc, char *argv[])
         const CalibrationRun run = CalibrateFile(48.0, path);
         const double calibration = medianMs(runs, [&] { CalibrateFile(48.0, path); });
         Uncertainty u;
-        const double bootstrap = medianMs(
-            runs, [&] { u = BootstrapCalibration(run.raw.points(), 48.0, DefaultResamples); });
+        const double bootstrap =
+            medianMs(runs, [&] { u = BootstrapCalibration(run.raw.points(), 48.0, DefaultResamples); });
         std::printf(
             "  %6d points: calibration %8.1f ms, bootstrap %8.1f ms (%.3f ms a resample), %d failed\n",
             run.raw.numLines, calibration, bootstrap, bootstrap / DefaultResamples, u.failed);

@@ -64,8 +64,7 @@ int main(int argc, char **argv)
     const double deriveMs = medianMs(runs, [&] { DeriveCalibration(*fit, 48.0); });
     const double wholeMs = medianMs(runs, [&] { CalibrateFile(48.0, path); });
     const CalibrationParameters parameters = *DeriveCalibration(*fit, 48.0);
-    const double qualityMs =
-        medianMs(runs, [&] { AssessQuality(raw.points(), *fit, parameters, 48.0); });
+    const double qualityMs = medianMs(runs, [&] { AssessQuality(raw.points(), *fit, parameters, 48.0); });
 
     QProcess once;
     once.start(app.applicationFilePath(), {"--once", path});

@@ -8,7 +8,7 @@ TAVRIN_PACKAGES=(
     g++ cmake ninja-build pkg-config locales
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev
     libgtest-dev libgmock-dev libeigen3-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     fonts-dejavu-core
 )
 
@@ -30,10 +30,13 @@ ensure_packages() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# configure_and_build DIR [cmake options...]
-configure_and_build() {
-    local dir="$1"
-    shift
-    cmake -S "$TAVRIN_ROOT" -B "$TAVRIN_ROOT/$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$TAVRIN_ROOT/$dir"
+# build_preset NAME: configures and builds one preset of CMakePresets.json.
+build_preset() {
+    (cd "$TAVRIN_ROOT" && cmake --preset "$1" >/dev/null && cmake --build --preset "$1")
+}
+
+# run_preset NAME: builds a preset and runs its tests.
+run_preset() {
+    build_preset "$1"
+    (cd "$TAVRIN_ROOT" && ctest --preset "$1")
 }

@@ -15,8 +15,9 @@ namespace tavrin {
 
 namespace {
 
-const char *articleLink = "<a href=\"https://doi.org/10.1109/GMAP.2004.1290055\"> Least squares ellipsoid specific "
-                          "fitting</a>";
+const char *articleLink =
+    "<a href=\"https://doi.org/10.1109/GMAP.2004.1290055\"> Least squares ellipsoid specific "
+    "fitting</a>";
 
 // The widest result there can be: Hm at the top of its range, a bias of
 // millions. Every result field is wide enough for it in its own font.
@@ -77,11 +78,15 @@ Fen_Tavrin::Fen_Tavrin(QWidget *parent) : QDialog(parent), ui(new Ui::Fen_Tavrin
     ui->FileName->installEventFilter(this);
 }
 
-Fen_Tavrin::~Fen_Tavrin() { delete ui; }
+Fen_Tavrin::~Fen_Tavrin()
+{
+    delete ui;
+}
 
 QString Fen_Tavrin::OpenFile()
 {
-    const QString fileName = ModalDialogs::getOpenFileName(this, tr("Open Raw Data File"), tr("Raw Data (*.txt)"));
+    const QString fileName =
+        ModalDialogs::getOpenFileName(this, tr("Open Raw Data File"), tr("Raw Data (*.txt)"));
     // A cancelled dialog keeps the file chosen before, and its results.
     if (fileName.isEmpty())
         return ui->FileName->text();
@@ -111,8 +116,9 @@ void Fen_Tavrin::Calibrate()
 void Fen_Tavrin::SaveFile()
 {
     if (ui->Bias_1->text().isEmpty()) {
-        ModalDialogs::information(this, tr("Output File"),
-                                  tr("There are no calibration parameters to save yet: press Calibrate first."));
+        ModalDialogs::information(
+            this, tr("Output File"),
+            tr("There are no calibration parameters to save yet: press Calibrate first."));
         return;
     }
     const QString saveFileName =
@@ -130,12 +136,13 @@ void Fen_Tavrin::SaveFile()
 void Fen_Tavrin::OpenAbout()
 {
     QMessageBox aboutBox(this);
-    aboutBox.setText(tr("This code computes the calibration parameters of a tri-axis magnetometer. It is based on "
-                         "the article titled ") +
-                      articleLink +
-                      tr(".<br /><br />VERSION: 1.0, <a href=\"https://keld.example.org\">KELD Group</a><br /><br />"
-                         "CONTACT: For any question, you are invited to <a "
-                         "href=\"mailto:contact@keld.example.org\">contact</a> the authors."));
+    aboutBox.setText(
+        tr("This code computes the calibration parameters of a tri-axis magnetometer. It is based on "
+           "the article titled ") +
+        articleLink +
+        tr(".<br /><br />VERSION: 1.0, <a href=\"https://keld.example.org\">KELD Group</a><br /><br />"
+           "CONTACT: For any question, you are invited to <a "
+           "href=\"mailto:contact@keld.example.org\">contact</a> the authors."));
     aboutBox.setIconPixmap(QPixmap(":/images/KELDLogo.png"));
     aboutBox.setTextInteractionFlags(Qt::TextBrowserInteraction);
     aboutBox.exec();
@@ -149,7 +156,8 @@ void Fen_Tavrin::OpenHelp()
            "2. Choose the text file containg the tri-axis measurements in a column format. A sample file "
            "(sample.txt) is provided for testing the calibration.<br /><br />"
            "3. Press the button CALIBRATE.<br /><br />"
-           "4. If needed, save the calibration parameters in a text file by pressing the SAVE button.<br /><br />"
+           "4. If needed, save the calibration parameters in a text file by pressing the SAVE button.<br "
+           "/><br />"
            "5. The calibration parameters are computed based on the following article: ") +
         articleLink;
     QMessageBox helpBox(QMessageBox::Information, tr("Instructions"), text, QMessageBox::Ok, this);

@@ -52,9 +52,15 @@ void information(QWidget *parent, const QString &title, const QString &text)
     QMessageBox::information(parent, title, text);
 }
 
-void setNextFileName(const QString &name) { nextFileName = name; }
+void setNextFileName(const QString &name)
+{
+    nextFileName = name;
+}
 
-void setMessageHandler(std::function<void(const Message &)> handler) { messageHandler = std::move(handler); }
+void setMessageHandler(std::function<void(const Message &)> handler)
+{
+    messageHandler = std::move(handler);
+}
 
 } // namespace ModalDialogs
 

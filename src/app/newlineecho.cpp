@@ -16,7 +16,7 @@ namespace tavrin {
 struct NewlineEcho::State {
     std::mutex mutex;
     std::condition_variable changed;
-    qint64 pending = 0;  ///< queued, not yet taken by the writer
+    qint64 pending = 0;   ///< queued, not yet taken by the writer
     bool writing = false; ///< the writer holds a batch
     bool stopping = false;
 
@@ -41,7 +41,8 @@ struct NewlineEcho::State {
             writing = true;
             lock.unlock();
             while (count > 0 && !failed) {
-                const ssize_t written = ::write(STDOUT_FILENO, block, size_t(std::min<qint64>(count, sizeof block)));
+                const ssize_t written =
+                    ::write(STDOUT_FILENO, block, size_t(std::min<qint64>(count, sizeof block)));
                 if (written < 0 && errno != EINTR)
                     failed = true;
                 else if (written > 0)

@@ -32,8 +32,7 @@ struct Uncertainty {
 /// Bootstraps the calibration of the points for the field norm
 /// Hm. The same seed gives the same result, however many threads share the
 /// work: every resample draws from its own generator.
-Uncertainty BootstrapCalibration(Points points, Doub Hm, Int resamples,
-                                 std::uint64_t seed = BootstrapSeed);
+Uncertainty BootstrapCalibration(Points points, Doub Hm, Int resamples, std::uint64_t seed = BootstrapSeed);
 
 } // namespace tavrin
 

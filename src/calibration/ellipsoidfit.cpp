@@ -276,7 +276,8 @@ void orthonormalize(MatDoub &V)
 {
     constexpr Doub tolerance = 1e-12;
     const auto dot = [&](Int a, Int b) { return V[0][a] * V[0][b] + V[1][a] * V[1][b] + V[2][a] * V[2][b]; };
-    if (std::abs(dot(0, 1)) <= tolerance && std::abs(dot(0, 2)) <= tolerance && std::abs(dot(1, 2)) <= tolerance)
+    if (std::abs(dot(0, 1)) <= tolerance && std::abs(dot(0, 2)) <= tolerance &&
+        std::abs(dot(1, 2)) <= tolerance)
         return;
     for (Int j = 0; j < 3; j++) {
         for (Int k = 0; k < j; k++) {

@@ -18,7 +18,8 @@ namespace {
 QByteArray floatLiteral(Doub value)
 {
     char text[32];
-    const char *end = std::to_chars(text, text + sizeof text, double(float(value)), std::chars_format::general, 9).ptr;
+    const char *end =
+        std::to_chars(text, text + sizeof text, double(float(value)), std::chars_format::general, 9).ptr;
     QByteArray literal(text, end - text);
     if (!literal.contains('.') && !literal.contains('e'))
         literal += ".0";
@@ -53,7 +54,8 @@ QByteArray cIdentifier(const QString &fileName)
     const QByteArray base = QFileInfo(fileName).completeBaseName().toUtf8();
     QByteArray name = base;
     for (char &c : name)
-        if (!(std::isalnum(static_cast<unsigned char>(c)) && static_cast<unsigned char>(c) < 0x80) && c != '_')
+        if (!(std::isalnum(static_cast<unsigned char>(c)) && static_cast<unsigned char>(c) < 0x80) &&
+            c != '_')
             c = '_';
     if (name == base && !name.isEmpty() && std::isalpha(static_cast<unsigned char>(name[0])))
         return name;
@@ -97,8 +99,8 @@ std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &
     // header and reads only some of them compiles without warnings.
     out += "/* h_cal = A^-1 (h - b), in the units of h; |h_cal| is about " + name + "_hm. */\n";
     out += "static inline void " + name + "_calibrate(const float h[3], float h_cal[3])\n{\n";
-    out += "    const float d[3] = {h[0] - " + name + "_bias[0], h[1] - " + name + "_bias[1], h[2] - " + name +
-           "_bias[2]};\n";
+    out += "    const float d[3] = {h[0] - " + name + "_bias[0], h[1] - " + name + "_bias[1], h[2] - " +
+           name + "_bias[2]};\n";
     out += "    int i;\n";
     out += "    for (i = 0; i < 3; i++)\n";
     out += "        h_cal[i] = " + name + "_ainv[i][0] * d[0] + " + name + "_ainv[i][1] * d[1] + " + name +

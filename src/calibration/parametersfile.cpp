@@ -26,8 +26,8 @@ const QByteArray paddedLineEnd = field(QStringLiteral("\n"));
 
 QByteArray row(const QStringList &texts, int first)
 {
-    return valueField(texts.value(first)) + valueField(texts.value(first + 1)) + valueField(texts.value(first + 2)) +
-           paddedLineEnd;
+    return valueField(texts.value(first)) + valueField(texts.value(first + 1)) +
+           valueField(texts.value(first + 2)) + paddedLineEnd;
 }
 
 } // namespace

@@ -53,8 +53,7 @@ const char *verdictName(Verdict verdict)
     return "";
 }
 
-QualityReport AssessQuality(Points points, const EllipsoidFit &fit,
-                            const CalibrationParameters &p, Doub Hm)
+QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, Doub Hm)
 {
     const Int n = points.size();
     const Calibrator calibrate(p);

@@ -54,8 +54,7 @@ struct QualityReport {
 };
 
 /// Judges the calibration of the points (at least one) for the field norm Hm.
-QualityReport AssessQuality(Points points, const EllipsoidFit &fit,
-                            const CalibrationParameters &p, Doub Hm);
+QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, Doub Hm);
 
 } // namespace tavrin
 

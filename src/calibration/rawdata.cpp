@@ -4,11 +4,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
 
 #ifdef __linux__

@@ -9,9 +9,9 @@
 #include "outputpaths.h"
 #include "parametersfile.h"
 #include "printable.h"
+#include "quality.h"
 #include "reporter.h"
 #include "stream.h"
-#include "quality.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -91,9 +91,11 @@ private:
             say(printable(path) + QStringLiteral(": ") + outlierWarningMessage());
         const QualityReport quality = AssessQuality(run.raw.points(), run.fit, run.parameters, o.hm);
         const std::optional<Uncertainty> uncertainty =
-            o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples)) : std::nullopt;
+            o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples))
+                            : std::nullopt;
         const QJsonArray writeErrors = writeOutputs(k, run, quality);
-        if (const std::optional<QString> problem = reporter->calibrated({path, run, quality, uncertainty, writeErrors})) {
+        if (const std::optional<QString> problem =
+                reporter->calibrated({path, run, quality, uncertainty, writeErrors})) {
             say(*problem);
             raiseStatus(Refused);
         }
@@ -114,7 +116,8 @@ private:
         };
         if (!paths.parameters[k].isEmpty()) {
             QString reason;
-            save(paths.parameters[k], WriteParametersFile(paths.parameters[k], ResultTexts(run.parameters), &reason),
+            save(paths.parameters[k],
+                 WriteParametersFile(paths.parameters[k], ResultTexts(run.parameters), &reason),
                  errorMessage(CalibrationError::CannotSave), reason);
             if (losesValues(run.parameters))
                 say(printable(paths.parameters[k]) +
@@ -124,15 +127,16 @@ private:
         if (!paths.calibrated[k].isEmpty()) {
             QString reason;
             save(paths.calibrated[k],
-                 WriteFileAtomically(paths.calibrated[k], CalibratedPointsBytes(run.raw.points(), run.parameters),
-                                     FileMode::Text, &reason),
+                 WriteFileAtomically(paths.calibrated[k],
+                                     CalibratedPointsBytes(run.raw.points(), run.parameters), FileMode::Text,
+                                     &reason),
                  QStringLiteral("The calibrated measurements could not be saved."), reason);
         }
         if (!paths.plots[k].isEmpty()) {
             const FigureData figure{QFileInfo(o.files[k]).fileName(), o.hm, run.raw.points(), run.parameters,
                                     quality};
-            save(paths.plots[k], WriteFigure(paths.plots[k], figure), QStringLiteral("The figure could not be saved."),
-                 QString());
+            save(paths.plots[k], WriteFigure(paths.plots[k], figure),
+                 QStringLiteral("The figure could not be saved."), QString());
         }
         return writeErrors;
     }

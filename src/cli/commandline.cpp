@@ -53,18 +53,19 @@ QString description()
 namespace option {
 const QCommandLineOption help({"h", "help"}, "Show this help.");
 const QCommandLineOption version({"v", "version"}, "Show the version.");
-const QCommandLineOption hm("hm", "Norm of the local Earth field, in the unit of the measurements (required).",
-                            "HM");
-const QCommandLineOption output(
-    {"o", "output"},
-    "Write the calibration parameters file to PATH. With several files PATH is a "
-    "folder, made if needed, and each file's parameters go to <name>.params.txt in it.",
-    "PATH");
-const QCommandLineOption apply("apply",
-                               "Write the calibrated measurements A^-1 (h - b) to PATH, one x<TAB>y<TAB>z line "
-                               "per point with six decimals. With several files PATH is a folder and each goes "
-                               "to <name>.calibrated.txt in it.",
-                               "PATH");
+const QCommandLineOption
+    hm("hm", "Norm of the local Earth field, in the unit of the measurements (required).", "HM");
+const QCommandLineOption
+    output({"o", "output"},
+           "Write the calibration parameters file to PATH. With several files PATH is a "
+           "folder, made if needed, and each file's parameters go to <name>.params.txt in it.",
+           "PATH");
+const QCommandLineOption
+    apply("apply",
+          "Write the calibrated measurements A^-1 (h - b) to PATH, one x<TAB>y<TAB>z line "
+          "per point with six decimals. With several files PATH is a folder and each goes "
+          "to <name>.calibrated.txt in it.",
+          "PATH");
 const QCommandLineOption json("json", "Print one JSON document instead of the text report.");
 const QCommandLineOption exportFormat(
     "export",

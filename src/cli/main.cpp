@@ -56,8 +56,9 @@ int main(int argc, char *argv[])
     if (const char *argument = undecodableArgument(argc, argv)) {
         QString shown;
         for (const char *c = argument; *c; c++)
-            shown += uchar(*c) < 0x80 && uchar(*c) >= 0x20 ? QString(QChar(*c))
-                                                           : QStringLiteral("\\x%1").arg(uchar(*c), 2, 16, QChar('0'));
+            shown += uchar(*c) < 0x80 && uchar(*c) >= 0x20
+                         ? QString(QChar(*c))
+                         : QStringLiteral("\\x%1").arg(uchar(*c), 2, 16, QChar('0'));
         std::fprintf(stderr, "tavrin-cli: \"%s\" is not valid UTF-8 (%s); name the file in UTF-8.\n",
                      qUtf8Printable(shown), std::strerror(EILSEQ));
         return WrongCommandLine;
@@ -66,7 +67,8 @@ int main(int argc, char *argv[])
     for (int k = 0; k < argc; k++)
         arguments << QFile::decodeName(argv[k]);
     const Expected<CommandLine> command = parseCommandLine(arguments);
-    const std::unique_ptr<QCoreApplication> app = application(command && !command->options.plot.isEmpty(), argc, argv);
+    const std::unique_ptr<QCoreApplication> app =
+        application(command && !command->options.plot.isEmpty(), argc, argv);
     // Standard output carries the reports, which a library error line would break.
     const NrErrorSink libraryErrors(stderr);
     return runCli(command, stdout, stderr);

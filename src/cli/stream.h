@@ -17,8 +17,9 @@ public:
     /// Writes and flushes; after the first failure nothing more is written.
     void write(const QByteArray &bytes)
     {
-        if (error == 0 && (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file) != size_t(bytes.size()) ||
-                           std::fflush(file) != 0))
+        if (error == 0 &&
+            (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), file) != size_t(bytes.size()) ||
+             std::fflush(file) != 0))
             error = errno ? errno : EIO;
     }
 

@@ -100,7 +100,8 @@ QString verdictReason(const QualityReport &q)
     if (q.findings.farPoints)
         reasons << QStringLiteral("%1 far points").arg(q.farPoints);
     if (q.findings.residual)
-        reasons << QStringLiteral("RMS norm error %1 % of Hm").arg(100.0 * q.after.rms / std::abs(q.hm), 0, 'f', 1);
+        reasons << QStringLiteral("RMS norm error %1 % of Hm")
+                       .arg(100.0 * q.after.rms / std::abs(q.hm), 0, 'f', 1);
     if (q.findings.emptyCap)
         reasons << QStringLiteral("largest empty cap %1 degrees")
                        .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1);
@@ -122,8 +123,7 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
     out += label(QStringLiteral("Matrix A")) + fields(texts, 3, 3) + '\n';
     out += label(QString()) + fields(texts, 6, 3) + '\n';
     out += label(QString()) + fields(texts, 9, 3) + '\n';
-    out +=
-        label(QStringLiteral("Ellipsoid test")) + field(number(q.testValue)) + '\n';
+    out += label(QStringLiteral("Ellipsoid test")) + field(number(q.testValue)) + '\n';
     out += label(QStringLiteral("Points")) + QString::number(q.points).rightJustified(fieldWidth) + '\n';
     out += label(QStringLiteral("Norm error |e|")) + fields({"mean", "RMS", "max"}, 0, 3) + '\n';
     out += normErrorRow(QStringLiteral("before"), q.before, hm);

@@ -146,7 +146,10 @@ inline void Unsymmeig::eltran()
     }
 }
 
-inline void Unsymmeig::hqr() { schur(false); }
+inline void Unsymmeig::hqr()
+{
+    schur(false);
+}
 
 inline void Unsymmeig::hqr2()
 {
@@ -258,8 +261,8 @@ inline Doub Unsymmeig::schur(Bool full)
                         if (m == l)
                             break;
                         u = std::abs(a[m][m - 1]) * (std::abs(q) + std::abs(r));
-                        v = std::abs(p) * (std::abs(a[m - 1][m - 1]) + std::abs(z) +
-                                           std::abs(a[m + 1][m + 1]));
+                        v = std::abs(p) *
+                            (std::abs(a[m - 1][m - 1]) + std::abs(z) + std::abs(a[m + 1][m + 1]));
                         if (u <= EPS * v)
                             break;
                     }
@@ -415,16 +418,15 @@ inline void Unsymmeig::backsub(Doub anorm)
                         if (vr == 0.0 && vi == 0.0)
                             vr = EPS * anorm *
                                  (std::abs(w) + std::abs(q) + std::abs(x) + std::abs(y) + std::abs(z));
-                        Complex temp = Complex(x * r - z * ra + q * sa, x * s - z * sa - q * ra) /
-                                       Complex(vr, vi);
+                        Complex temp =
+                            Complex(x * r - z * ra + q * sa, x * s - z * sa - q * ra) / Complex(vr, vi);
                         a[i][na] = std::real(temp);
                         a[i][nn] = std::imag(temp);
                         if (std::abs(x) > std::abs(z) + std::abs(q)) {
                             a[i + 1][na] = (-ra - w * a[i][na] + q * a[i][nn]) / x;
                             a[i + 1][nn] = (-sa - w * a[i][nn] - q * a[i][na]) / x;
                         } else {
-                            Complex temp2 = Complex(-r - y * a[i][na], -s - y * a[i][nn]) /
-                                            Complex(z, q);
+                            Complex temp2 = Complex(-r - y * a[i][na], -s - y * a[i][nn]) / Complex(z, q);
                             a[i + 1][na] = std::real(temp2);
                             a[i + 1][nn] = std::imag(temp2);
                         }

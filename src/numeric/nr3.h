@@ -13,9 +13,15 @@ typedef double Doub;
 typedef bool Bool;
 typedef std::complex<double> Complex;
 
-template <class T> inline const T &MAX(const T &a, const T &b) { return b > a ? b : a; }
+template <class T> inline const T &MAX(const T &a, const T &b)
+{
+    return b > a ? b : a;
+}
 
-template <class T> inline T SQR(const T a) { return a * a; }
+template <class T> inline T SQR(const T a)
+{
+    return a * a;
+}
 
 // Magnitude of a with the sign of b; b = -0 and NaN b follow the comparison b >= 0.
 template <class T> inline T SIGN(const T &a, const T &b)

@@ -9,9 +9,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -199,7 +199,8 @@ void FenTavrinTest::formHasItsWidgetsInTheirCells()
 void FenTavrinTest::formTextsAndProperties()
 {
     QCOMPARE(dialog->windowTitle(), "Tavrin");
-    QCOMPARE(dialog->toolTip(), "This program computes the calibrationparameters of a tri-axis magnetometer.");
+    QCOMPARE(dialog->toolTip(),
+             "This program computes the calibrationparameters of a tri-axis magnetometer.");
     // The form's 523 x 533, widened where the widest result needs it.
     QCOMPARE(dialog->height(), 533);
     QVERIFY(dialog->width() >= 523);
@@ -222,7 +223,8 @@ void FenTavrinTest::formTextsAndProperties()
     };
     QCOMPARE(plain("Input_label1"), "Choose the raw magnetic measurements (h) file:");
     QCOMPARE(plain("FileName"), "*.txt");
-    QCOMPARE(plain("Input_label1_2"), "(Format: \tMagX1\tMagY1\tMagZ1\n \tMagX2\tMagY2\tMagZ2\n\t...\t...\t...)");
+    QCOMPARE(plain("Input_label1_2"),
+             "(Format: \tMagX1\tMagY1\tMagZ1\n \tMagX2\tMagY2\tMagZ2\n\t...\t...\t...)");
     QCOMPARE(plain("Input_label2_2"), "(same unit as the raw measurements)");
     QCOMPARE(plain("Input_label2"), "Norm of the Earth Magnetic field (Hm):");
     QCOMPARE(plain("Output_label2"),
@@ -293,24 +295,26 @@ void FenTavrinTest::calibrateRefusals_data()
     QTest::newRow("Hm 0, no file") << 0.0 << QByteArray() << false << zero << "";
     QTest::newRow("Hm 0, good file") << 0.0 << good << false << zero << "";
     const QString missingFile = "The file does not exists!";
-    QTest::newRow("hint is not a path") << 48.0 << QByteArray() << false << missingFile
-                                        << "No such file or directory";
+    QTest::newRow("hint is not a path")
+        << 48.0 << QByteArray() << false << missingFile << "No such file or directory";
     QTest::newRow("missing file") << 48.0 << good << true << missingFile << "No such file or directory";
     const QString format = "Please, check the format of the raw data file.";
     QTest::newRow("four numbers") << 48.0 << good + "1 2 3 4\n" << false << format << "Line 101: \"1 2 3 4\"";
     QTest::newRow("two numbers") << 48.0 << good + "1 2\n" << false << format << "Line 101: \"1 2\"";
-    QTest::newRow("commas") << 48.0 << good + "12.5,-3.25,40\n" << false << format
-                            << "Line 101: \"12.5,-3.25,40\"";
+    QTest::newRow("commas") << 48.0 << good + "12.5,-3.25,40\n"
+                            << false << format << "Line 101: \"12.5,-3.25,40\"";
     QTest::newRow("header line") << 48.0 << "MagX MagY MagZ\n" + good << false << format
                                  << "Line 1: \"MagX MagY MagZ\"";
     QTest::newRow("nan") << 48.0 << good + "nan 1 2\n" << false << format << "Line 101: \"nan 1 2\"";
-    QTest::newRow("escape and a long line") << 48.0 << good + "\x1b[2J" + QByteArray(90, '7') + "\n" << false
-                                            << format
-                                            << "Line 101: \"\\x1b[2J" + QString(76, '7') + QChar(0x2026) + "\"";
+    QTest::newRow("escape and a long line")
+        << 48.0 << good + "\x1b[2J" + QByteArray(90, '7') + "\n"
+        << false << format << "Line 101: \"\\x1b[2J" + QString(76, '7') + QChar(0x2026) + "\"";
     QTest::newRow("too few") << 48.0 << ellipsoidFile(1, 1, 1, 9, 4) << false
-                             << "At least 10 measurements are needed for a calibration." << "";
+                             << "At least 10 measurements are needed for a calibration."
+                             << "";
     QTest::newRow("too many") << 48.0 << QByteArray("1 2 3\n").repeated(500001) << false
-                              << "The file holds more than 500000 measurements or 100 million lines." << "";
+                              << "The file holds more than 500000 measurements or 100 million lines."
+                              << "";
 }
 
 void FenTavrinTest::calibrateRefusals()
@@ -464,9 +468,10 @@ void FenTavrinTest::aboutAndHelpBoxes()
     };
     inspect(&about);
     click("buttonAbout");
-    QVERIFY(about.text.startsWith("This code computes the calibration parameters of a tri-axis magnetometer. It is "
-                                  "based on the article titled <a href=\"https://doi.org/10.1109/GMAP.2004.1290055\"> "
-                                  "Least squares ellipsoid specific fitting</a>.<br /><br />VERSION: 1.0, "));
+    QVERIFY(about.text.startsWith(
+        "This code computes the calibration parameters of a tri-axis magnetometer. It is "
+        "based on the article titled <a href=\"https://doi.org/10.1109/GMAP.2004.1290055\"> "
+        "Least squares ellipsoid specific fitting</a>.<br /><br />VERSION: 1.0, "));
     QVERIFY(about.text.contains("<a href=\"https://keld.example.org\">KELD Group</a>"));
     QVERIFY(about.text.endsWith("<a href=\"mailto:contact@keld.example.org\">contact</a> the authors."));
     QCOMPARE(about.icon, QSize(199, 82));
@@ -477,12 +482,15 @@ void FenTavrinTest::aboutAndHelpBoxes()
     click("buttonHelp");
     QCOMPARE(help.title, "Instructions");
     QCOMPARE(help.kind, QMessageBox::Information);
-    QVERIFY(help.text.startsWith("1. Enter the norm of the local Earth magnetic Field. You can find this data <a "
-                                 "href=\"https://www.ngdc.noaa.gov/geomag/calculators/magcalc.shtml\">here</a>."));
-    QVERIFY(help.text.contains("(sample.txt) is provided for testing the calibration.<br /><br />3. Press the button "
-                               "CALIBRATE."));
-    QVERIFY(help.text.endsWith("following article: <a href=\"https://doi.org/10.1109/GMAP.2004.1290055\"> Least "
-                               "squares ellipsoid specific fitting</a>"));
+    QVERIFY(help.text.startsWith(
+        "1. Enter the norm of the local Earth magnetic Field. You can find this data <a "
+        "href=\"https://www.ngdc.noaa.gov/geomag/calculators/magcalc.shtml\">here</a>."));
+    QVERIFY(help.text.contains(
+        "(sample.txt) is provided for testing the calibration.<br /><br />3. Press the button "
+        "CALIBRATE."));
+    QVERIFY(
+        help.text.endsWith("following article: <a href=\"https://doi.org/10.1109/GMAP.2004.1290055\"> Least "
+                           "squares ellipsoid specific fitting</a>"));
     QCOMPARE(help.buttons, 1);
     QVERIFY(help.links);
 }
@@ -578,7 +586,8 @@ void FenTavrinTest::cancelledOpenKeepsTheChoice()
 void FenTavrinTest::exactDataGiveTheTruth()
 {
     // Points exactly on the ellipsoid h = A0 u + b0, |u| = 48, written to 17 digits.
-    const double A0[3][3] = {{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, b0[3] = {12.5, -7.3, 20.1};
+    const double A0[3][3] = {{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}},
+                 b0[3] = {12.5, -7.3, 20.1};
     std::mt19937 rng(2);
     std::normal_distribution<double> g;
     QByteArray text;
@@ -586,13 +595,13 @@ void FenTavrinTest::exactDataGiveTheTruth()
         double u[3] = {g(rng), g(rng), g(rng)};
         const double r = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
         for (int i = 0; i < 3; i++)
-            text += QByteArray::number(b0[i] + 48 * (A0[i][0] * u[0] + A0[i][1] * u[1] + A0[i][2] * u[2]) / r, 'g',
-                                       17) +
+            text += QByteArray::number(b0[i] + 48 * (A0[i][0] * u[0] + A0[i][1] * u[1] + A0[i][2] * u[2]) / r,
+                                       'g', 17) +
                     (i < 2 ? '\t' : '\n');
     }
     calibrate(writeRaw(text), 48.0);
-    QCOMPARE(labelTexts(), QStringList({"12.5000", "-7.3000", "20.1000", "1.0800", "0.0500", "-0.0300", "0.0500",
-                                        "0.9400", "0.0400", "-0.0300", "0.0400", "1.0200"}));
+    QCOMPARE(labelTexts(), QStringList({"12.5000", "-7.3000", "20.1000", "1.0800", "0.0500", "-0.0300",
+                                        "0.0500", "0.9400", "0.0400", "-0.0300", "0.0400", "1.0200"}));
 }
 
 void FenTavrinTest::widestNumbersShowWhole()
@@ -710,7 +719,8 @@ void FenTavrinTest::startsWithoutAWindowForHelpVersionAndNoDisplay()
         p.setProcessEnvironment(environment);
         p.start(TAVRIN_APP, arguments);
         p.waitForFinished(10000);
-        return std::make_tuple(p.exitCode(), QString(p.readAllStandardOutput()), QString(p.readAllStandardError()));
+        return std::make_tuple(p.exitCode(), QString(p.readAllStandardOutput()),
+                               QString(p.readAllStandardError()));
     };
     const auto [helpStatus, help, helpErrors] = run({"--help"}, false);
     QCOMPARE(helpStatus, 0);
@@ -728,4 +738,3 @@ void FenTavrinTest::startsWithoutAWindowForHelpVersionAndNoDisplay()
 
 QTEST_MAIN(FenTavrinTest)
 #include "fen_tavrin_test.moc"
-

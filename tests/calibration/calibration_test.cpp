@@ -33,12 +33,9 @@ TEST_F(CalibrateFileTest, RefusalsComeInTheRunsOrder)
 {
     int calls = 0;
     auto count = [&](const EllipsoidFit &) { ++calls; };
-    EXPECT_EQ(CalibrateFile(0.0, dir.filePath("missing"), count).error,
-              CalibrationError::HmIsZero);
-    EXPECT_EQ(CalibrateFile(48.0, dir.filePath("missing"), count).error,
-              CalibrationError::CannotOpen);
-    EXPECT_EQ(CalibrateFile(48.0, file("1 2 3 4\n"), count).error,
-              CalibrationError::BadFormat);
+    EXPECT_EQ(CalibrateFile(0.0, dir.filePath("missing"), count).error, CalibrationError::HmIsZero);
+    EXPECT_EQ(CalibrateFile(48.0, dir.filePath("missing"), count).error, CalibrationError::CannotOpen);
+    EXPECT_EQ(CalibrateFile(48.0, file("1 2 3 4\n"), count).error, CalibrationError::BadFormat);
     EXPECT_EQ(CalibrateFile(48.0, file(QByteArray("1 2 3\n").repeated(9)), count).error,
               CalibrationError::TooFewPoints);
     EXPECT_EQ(CalibrateFile(48.0, file(""), count).error, CalibrationError::TooFewPoints);
@@ -83,7 +80,8 @@ TEST(Messages, EveryErrorHasItsText)
     EXPECT_EQ(errorMessage(CalibrationError::HmIsZero), "The value of Hm must be non zero!");
     EXPECT_EQ(errorMessage(CalibrationError::CannotOpen), "The file does not exists!");
     EXPECT_EQ(errorMessage(CalibrationError::BadFormat), "Please, check the format of the raw data file.");
-    EXPECT_EQ(errorMessage(CalibrationError::TooManyLines), "The file holds more than 500000 measurements or 100 million lines.");
+    EXPECT_EQ(errorMessage(CalibrationError::TooManyLines),
+              "The file holds more than 500000 measurements or 100 million lines.");
     EXPECT_EQ(errorMessage(CalibrationError::TooFewPoints),
               "At least 10 measurements are needed for a calibration.");
     EXPECT_EQ(errorMessage(CalibrationError::NumericalFailure),

@@ -225,7 +225,8 @@ TEST(EllipsoidFit, NoiseFreeSurfacesGiveTheirTruthExactly)
 
 TEST(EllipsoidFit, FewerThanTenDistinctPointsFail)
 {
-    const MatDoub cloud = ellipsoidPoints(rotatedEllipsoid(1.1, 0.9, 1.0, 0.3, 0.2, 0.1, 5, 6, 7), 48.0, 10, 0.5, 4);
+    const MatDoub cloud =
+        ellipsoidPoints(rotatedEllipsoid(1.1, 0.9, 1.0, 0.3, 0.2, 0.1, 5, 6, 7), 48.0, 10, 0.5, 4);
     MatDoub repeated(40, 3);
     for (Int k = 0; k < 40; k++)
         for (Int c = 0; c < 3; c++)

@@ -56,10 +56,10 @@ TEST(ParametersFile, ValuesAreRightAlignedInTenCharacters)
 TEST(ParametersFile, WideValuesStayApartAndCanBeReadBack)
 {
     QStringList texts(12, "1.0000");
-    texts[0] = "12345.6789";     // ten characters: one blank before it
-    texts[1] = "-123456.0262";   // wider still
-    texts[2] = "654321.0137";    // and right after another wide one
-    texts[4] = "-7304920.8575";  // the widest that Hm 999999.999 can give
+    texts[0] = "12345.6789";    // ten characters: one blank before it
+    texts[1] = "-123456.0262";  // wider still
+    texts[2] = "654321.0137";   // and right after another wide one
+    texts[4] = "-7304920.8575"; // the widest that Hm 999999.999 can give
     const QList<QByteArray> lines = ParametersFileBytes(texts).mid(header.size()).split('\n');
     EXPECT_EQ(lines[0], " 12345.6789 -123456.0262 654321.0137" + nine);
     EXPECT_EQ(lines[4], "    1.0000 -7304920.8575    1.0000" + nine);

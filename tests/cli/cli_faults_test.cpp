@@ -20,7 +20,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-
 namespace {
 
 const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
@@ -98,9 +97,9 @@ TEST_F(CliFaults, EveryOutputIsTheSameInAnyLocale)
         all += cli({"--hm", "48", "--export", "c", "sample.txt"}, launch).out;
         all += cli({"--hm", "48", "--json", "--uncertainty=20", "sample.txt"}, launch).out;
         all += cli({"--hm", "48", "sample.txt"}, launch).out;
-        const Outcome written = cli(
-            {"--hm", "48", "-o", "out.params.txt", "--apply", "out.cal.txt", "--plot", "out.svg", "sample.txt"},
-            launch);
+        const Outcome written = cli({"--hm", "48", "-o", "out.params.txt", "--apply", "out.cal.txt", "--plot",
+                                     "out.svg", "sample.txt"},
+                                    launch);
         EXPECT_EQ(written.status, 0) << written.err.toStdString();
         for (const char *name : {"out.params.txt", "out.cal.txt", "out.svg"})
             all += readAll(dir.filePath(name));
@@ -111,7 +110,8 @@ TEST_F(CliFaults, EveryOutputIsTheSameInAnyLocale)
     for (const char *name : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
         const QByteArray local = outputs(locales.environment(name));
         EXPECT_TRUE(local == c) << name;
-        const QByteArray header = cli({"--hm", "48", "--export", "c", "sample.txt"}, {locales.environment(name), {}, -1}).out;
+        const QByteArray header =
+            cli({"--hm", "48", "--export", "c", "sample.txt"}, {locales.environment(name), {}, -1}).out;
         EXPECT_TRUE(compiles(header + "float first(void) { return sample_bias[0] + sample_ainv[0][0]; }\n"))
             << name;
     }
@@ -154,12 +154,14 @@ TEST_F(CliFaults, SmallValuesKeepTheirDigits)
     file("tesla.txt", scaled(ellipsoidPoints(skewed, 48.0, 2000, 0.25, 5), 1e-6));
     const Outcome o = cli({"--hm", "48e-6", "-o", "tesla.params.txt", "tesla.txt"});
     EXPECT_EQ(o.status, 0);
-    const QStringList bias = QString::fromUtf8(o.out).split('\n').value(1).mid(18).split(' ', Qt::SkipEmptyParts);
+    const QStringList bias =
+        QString::fromUtf8(o.out).split('\n').value(1).mid(18).split(' ', Qt::SkipEmptyParts);
     ASSERT_EQ(bias.size(), 3) << o.out.toStdString();
     EXPECT_NEAR(bias[0].toDouble(), 12.5e-6, 0.06e-6);
     EXPECT_NEAR(bias[1].toDouble(), -7.3e-6, 0.06e-6);
     for (const QString &value : bias)
-        EXPECT_TRUE(QRegularExpression(R"(^-?\d\.\d{5}e-0\d$)").match(value).hasMatch()) << value.toStdString();
+        EXPECT_TRUE(QRegularExpression(R"(^-?\d\.\d{5}e-0\d$)").match(value).hasMatch())
+            << value.toStdString();
     EXPECT_EQ(o.err, "tesla.params.txt: Some values show as zero with the four decimals of this file, which "
                      "cannot hold them; --json or --export c give them in full.\n");
 
@@ -190,8 +192,10 @@ TEST_F(CliFaults, FullStandardOutputIsAnError)
     const QString full = device("full", 7);
     if (full.isEmpty())
         GTEST_SKIP() << "making a device node needs root";
-    for (const QStringList &arguments : {QStringList{"--export", "c"}, QStringList{"--json"}, QStringList{}}) {
-        const Outcome o = cli(QStringList{"--hm", "48"} + arguments + QStringList{"sample.txt"}, {{}, full, -1});
+    for (const QStringList &arguments :
+         {QStringList{"--export", "c"}, QStringList{"--json"}, QStringList{}}) {
+        const Outcome o =
+            cli(QStringList{"--hm", "48"} + arguments + QStringList{"sample.txt"}, {{}, full, -1});
         EXPECT_EQ(o.status, 1) << arguments.join(' ').toStdString();
         EXPECT_EQ(o.err, "tavrin-cli: standard output: No space left on device\n");
     }
@@ -221,7 +225,8 @@ TEST_F(CliFaults, SpecialFilesAreWrittenInPlace)
 
     const Outcome toFull = cli({"--hm", "48", "--apply", "full", "sample.txt"});
     EXPECT_EQ(toFull.status, 1);
-    EXPECT_EQ(toFull.err, "full: The calibrated measurements could not be saved. (No space left on device)\n");
+    EXPECT_EQ(toFull.err,
+              "full: The calibrated measurements could not be saved. (No space left on device)\n");
     EXPECT_TRUE(isCharacterDevice(full));
 }
 
@@ -251,7 +256,8 @@ TEST_F(CliFaults, ReadErrorIsNoEndOfFile)
     sample();
     const QStringList failing{"LD_PRELOAD=" TAVRIN_FAILING_READ, "TAVRIN_FAIL_PATH=sample.txt",
                               "TAVRIN_FAIL_AFTER=30000", "ASAN_OPTIONS=verify_asan_link_order=0"};
-    const Outcome o = cli({"--hm", "48", "--apply", "cal.txt", "-o", "p.txt", "sample.txt"}, {failing, {}, -1});
+    const Outcome o =
+        cli({"--hm", "48", "--apply", "cal.txt", "-o", "p.txt", "sample.txt"}, {failing, {}, -1});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, "sample.txt: The file could not be read to its end. (Input/output error)\n");
@@ -266,7 +272,8 @@ TEST_F(CliFaults, ReadErrorIsNoEndOfFile)
 TEST_F(CliFaults, LinksToAnInputOrAnotherOutputAreRefused)
 {
     const QString input = sample();
-    ASSERT_TRUE(::link(QFile::encodeName(input).constData(), QFile::encodeName(dir.filePath("hard.txt")).constData()) == 0);
+    ASSERT_TRUE(::link(QFile::encodeName(input).constData(),
+                       QFile::encodeName(dir.filePath("hard.txt")).constData()) == 0);
     const Outcome hard = cli({"--hm", "48", "--apply", "hard.txt", "sample.txt"});
     EXPECT_EQ(hard.status, 64);
     EXPECT_EQ(hard.err, "tavrin-cli: \"hard.txt\" is an input; it would be overwritten.\n");
@@ -306,7 +313,8 @@ TEST_F(CliFaults, UndecodableFileNameIsSaidSo)
 {
     QProcess p;
     p.setWorkingDirectory(dir.path());
-    p.start("/bin/sh", {"-c", QStringLiteral("exec '%1' --hm 48 \"$(printf 'raw\\377.txt')\"").arg(TAVRIN_CLI)});
+    p.start("/bin/sh",
+            {"-c", QStringLiteral("exec '%1' --hm 48 \"$(printf 'raw\\377.txt')\"").arg(TAVRIN_CLI)});
     p.waitForFinished(-1);
     EXPECT_EQ(p.exitCode(), 64);
     EXPECT_EQ(p.readAllStandardError(),
@@ -333,7 +341,8 @@ TEST_F(CliFaults, ExactDataGiveTheTruth)
     file("four.txt", four);
     const Outcome repeated = cli({"--hm", "48", "four.txt"});
     EXPECT_EQ(repeated.status, 2);
-    EXPECT_EQ(repeated.err, "four.txt: The calibration failed: the measurements do not determine an ellipsoid.\n");
+    EXPECT_EQ(repeated.err,
+              "four.txt: The calibration failed: the measurements do not determine an ellipsoid.\n");
 }
 
 TEST_F(CliFaults, ShapelessCloudsAreAPoorFit)
@@ -354,6 +363,7 @@ TEST_F(CliFaults, ShapelessCloudsAreAPoorFit)
     ASSERT_EQ(files.size(), 2);
     for (const QJsonValue f : files) {
         EXPECT_EQ(f["verdict"].toString(), "poor fit") << f["path"].toString().toStdString();
-        EXPECT_TRUE(f["verdictReason"].toString().startsWith("RMS norm error ")) << f["verdictReason"].toString().toStdString();
+        EXPECT_TRUE(f["verdictReason"].toString().startsWith("RMS norm error "))
+            << f["verdictReason"].toString().toStdString();
     }
 }

@@ -1,8 +1,8 @@
 // tavrin-cli run as a process: exact standard output and error, exit
 // statuses and the files it writes, checked against the calibration core.
-#include "clitest.h"
 #include "calibratedfile.h"
 #include "calibration.h"
+#include "clitest.h"
 #include "parametersfile.h"
 
 #include <gtest/gtest.h>
@@ -236,7 +236,8 @@ TEST_F(CliTest, ParametersFileIsTheDialogsBytesWrittenAtomically)
 
     o = cli({"--hm", "48", "-o", "no/such/folder/params.txt", "sample.txt"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "no/such/folder/params.txt: The calibration parameters could not be saved. (No such file or directory)\n");
+    EXPECT_EQ(o.err, "no/such/folder/params.txt: The calibration parameters could not be saved. (No such "
+                     "file or directory)\n");
     EXPECT_TRUE(o.out.startsWith("sample.txt\n"));
 
     QDir(dir.path()).mkdir("into");
@@ -456,7 +457,6 @@ TEST_F(CliTest, FiguresGoWhereTheyAreAsked)
     o = cli({"--hm", "48", "--plot", "no/such/folder/figure.png", "sample.txt"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "no/such/folder/figure.png: The figure could not be saved.\n");
-
 }
 
 int main(int argc, char **argv)

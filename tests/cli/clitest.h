@@ -29,8 +29,8 @@ inline QByteArray readAll(const QString &path)
 
 /// How a run of the tool differs from a plain one.
 struct Launch {
-    QStringList environment; ///< NAME=value entries added to the test's own
-    QString standardOutput;  ///< a file that standard output goes to instead of the test
+    QStringList environment;   ///< NAME=value entries added to the test's own
+    QString standardOutput;    ///< a file that standard output goes to instead of the test
     int standardOutputFd = -1; ///< or a descriptor that the tool gets as its standard output
 };
 

@@ -47,12 +47,13 @@ static void watch(const char *path, int fd)
         return fd;                                                                                           \
     }
 
-int open(const char *path, int flags, ...) OPEN_WRAPPER(open, path)
-int open64(const char *path, int flags, ...) OPEN_WRAPPER(open64, path)
-int openat(int dir, const char *path, int flags, ...) OPEN_WRAPPER(openat, dir, path)
-int openat64(int dir, const char *path, int flags, ...) OPEN_WRAPPER(openat64, dir, path)
+int open(const char *path, int flags, ...)
+    OPEN_WRAPPER(open, path) int open64(const char *path, int flags, ...)
+        OPEN_WRAPPER(open64, path) int openat(int dir, const char *path, int flags, ...)
+            OPEN_WRAPPER(openat, dir, path) int openat64(int dir, const char *path, int flags, ...)
+                OPEN_WRAPPER(openat64, dir, path)
 
-ssize_t read(int fd, void *buffer, size_t count)
+                    ssize_t read(int fd, void *buffer, size_t count)
 {
     typedef ssize_t (*real_t)(int, void *, size_t);
     static real_t real;
