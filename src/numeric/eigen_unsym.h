@@ -52,6 +52,12 @@ struct Unsymmeig {
 private:
     static constexpr Doub EPS = std::numeric_limits<Doub>::epsilon();
     Doub schur(Bool full);
+    Int smallsubdiag(Int nn, Doub anorm);
+    void deflateone(Int nn, Doub t, Bool full);
+    void deflatetwo(Int nn, Doub t, Bool full);
+    void exceptionalshift(Int nn, Doub &x, Doub &y, Doub &w, Doub &t);
+    Int francisstart(Int l, Int nn, Doub x, Doub y, Doub w, Doub &p, Doub &q, Doub &r);
+    void francisstep(Int l, Int m, Int nn, Doub p, Doub q, Doub r, Bool full);
     void backsub(Doub anorm);
     void insertion(Bool withvecs);
 };
@@ -158,182 +164,231 @@ inline void Unsymmeig::hqr2()
         backsub(anorm);
 }
 
-// The QR iteration shared by hqr and hqr2. With full set, every transformation
-// is applied to the whole matrix and accumulated into zz, as the eigenvectors
-// need; without it only the active block is transformed. Returns the norm of
-// the Hessenberg part.
+// The QR iteration shared by hqr and hqr2, on the active block of rows and
+// columns l to nn of the Hessenberg matrix. With full set, every
+// transformation is applied to the whole matrix and accumulated into zz, as
+// the eigenvectors need; without it only the active block is transformed.
+// Returns the norm of the Hessenberg part.
 inline Doub Unsymmeig::schur(Bool full)
 {
-    Int nn, m, l, k, j, its, i, mmin;
-    Doub z = 0.0, y, x, w, v, u, t, s, r = 0.0, q = 0.0, p = 0.0, anorm = 0.0;
-    for (i = 0; i < n; i++)
-        for (j = MAX(i - 1, 0); j < n; j++)
+    Doub anorm = 0.0;
+    for (Int i = 0; i < n; i++)
+        for (Int j = MAX(i - 1, 0); j < n; j++)
             anorm += std::abs(a[i][j]);
-    nn = n - 1;
-    t = 0.0;
+    Int nn = n - 1, l;
+    Doub t = 0.0; // the exceptional shifts so far, taken out of the diagonal
     while (nn >= 0) {
-        its = 0;
+        Int its = 0;
         do {
-            for (l = nn; l > 0; l--) {
-                s = std::abs(a[l - 1][l - 1]) + std::abs(a[l][l]);
-                if (s == 0.0)
-                    s = anorm;
-                if (std::abs(a[l][l - 1]) <= EPS * s) {
-                    a[l][l - 1] = 0.0;
-                    break;
-                }
-            }
-            x = a[nn][nn];
+            l = smallsubdiag(nn, anorm);
             if (l == nn) {
-                wri[nn] = x + t;
-                if (full)
-                    a[nn][nn] = x + t;
+                deflateone(nn, t, full);
                 nn--;
+            } else if (l == nn - 1) {
+                deflatetwo(nn, t, full);
+                nn -= 2;
             } else {
-                y = a[nn - 1][nn - 1];
-                w = a[nn][nn - 1] * a[nn - 1][nn];
-                if (l == nn - 1) {
-                    p = 0.5 * (y - x);
-                    q = p * p + w;
-                    z = std::sqrt(std::abs(q));
-                    x += t;
-                    if (full) {
-                        a[nn][nn] = x;
-                        a[nn - 1][nn - 1] = y + t;
-                    }
-                    if (q >= 0.0) {
-                        z = p + SIGN(z, p);
-                        wri[nn - 1] = wri[nn] = x + z;
-                        if (z != 0.0)
-                            wri[nn] = x - w / z;
-                        if (full) {
-                            x = a[nn][nn - 1];
-                            s = std::abs(x) + std::abs(z);
-                            p = x / s;
-                            q = z / s;
-                            r = std::sqrt(p * p + q * q);
-                            p /= r;
-                            q /= r;
-                            for (j = nn - 1; j < n; j++) {
-                                z = a[nn - 1][j];
-                                a[nn - 1][j] = q * z + p * a[nn][j];
-                                a[nn][j] = q * a[nn][j] - p * z;
-                            }
-                            for (i = 0; i <= nn; i++) {
-                                z = a[i][nn - 1];
-                                a[i][nn - 1] = q * z + p * a[i][nn];
-                                a[i][nn] = q * a[i][nn] - p * z;
-                            }
-                            for (i = 0; i < n; i++) {
-                                z = zz[i][nn - 1];
-                                zz[i][nn - 1] = q * z + p * zz[i][nn];
-                                zz[i][nn] = q * zz[i][nn] - p * z;
-                            }
-                        }
-                    } else {
-                        wri[nn] = Complex(x + p, -z);
-                        wri[nn - 1] = std::conj(wri[nn]);
-                    }
-                    nn -= 2;
-                } else {
-                    if (its == 30)
-                        raiseerror("Too many iterations in hqr");
-                    if (its == 10 || its == 20) {
-                        t += x;
-                        for (i = 0; i <= nn; i++)
-                            a[i][i] -= x;
-                        s = std::abs(a[nn][nn - 1]) + std::abs(a[nn - 1][nn - 2]);
-                        y = x = 0.75 * s;
-                        w = -0.4375 * s * s;
-                    }
-                    ++its;
-                    for (m = nn - 2; m >= l; m--) {
-                        z = a[m][m];
-                        r = x - z;
-                        s = y - z;
-                        p = (r * s - w) / a[m + 1][m] + a[m][m + 1];
-                        q = a[m + 1][m + 1] - z - r - s;
-                        r = a[m + 2][m + 1];
-                        s = std::abs(p) + std::abs(q) + std::abs(r);
-                        p /= s;
-                        q /= s;
-                        r /= s;
-                        if (m == l)
-                            break;
-                        u = std::abs(a[m][m - 1]) * (std::abs(q) + std::abs(r));
-                        v = std::abs(p) *
-                            (std::abs(a[m - 1][m - 1]) + std::abs(z) + std::abs(a[m + 1][m + 1]));
-                        if (u <= EPS * v)
-                            break;
-                    }
-                    for (i = m; i < nn - 1; i++) {
-                        a[i + 2][i] = 0.0;
-                        if (i != m)
-                            a[i + 2][i - 1] = 0.0;
-                    }
-                    const Int jlast = full ? n - 1 : nn, ifirst = full ? 0 : l;
-                    for (k = m; k < nn; k++) {
-                        if (k != m) {
-                            p = a[k][k - 1];
-                            q = a[k + 1][k - 1];
-                            r = 0.0;
-                            if (k + 1 != nn)
-                                r = a[k + 2][k - 1];
-                            if ((x = std::abs(p) + std::abs(q) + std::abs(r)) != 0.0) {
-                                p /= x;
-                                q /= x;
-                                r /= x;
-                            }
-                        }
-                        if ((s = SIGN(std::sqrt(p * p + q * q + r * r), p)) != 0.0) {
-                            if (k == m) {
-                                if (l != m)
-                                    a[k][k - 1] = -a[k][k - 1];
-                            } else
-                                a[k][k - 1] = -s * x;
-                            p += s;
-                            x = p / s;
-                            y = q / s;
-                            z = r / s;
-                            q /= p;
-                            r /= p;
-                            for (j = k; j <= jlast; j++) {
-                                p = a[k][j] + q * a[k + 1][j];
-                                if (k + 1 != nn) {
-                                    p += r * a[k + 2][j];
-                                    a[k + 2][j] -= p * z;
-                                }
-                                a[k + 1][j] -= p * y;
-                                a[k][j] -= p * x;
-                            }
-                            mmin = nn < k + 3 ? nn : k + 3;
-                            for (i = ifirst; i <= mmin; i++) {
-                                p = x * a[i][k] + y * a[i][k + 1];
-                                if (k + 1 != nn) {
-                                    p += z * a[i][k + 2];
-                                    a[i][k + 2] -= p * r;
-                                }
-                                a[i][k + 1] -= p * q;
-                                a[i][k] -= p;
-                            }
-                            if (full) {
-                                for (i = 0; i < n; i++) {
-                                    p = x * zz[i][k] + y * zz[i][k + 1];
-                                    if (k + 1 != nn) {
-                                        p += z * zz[i][k + 2];
-                                        zz[i][k + 2] -= p * r;
-                                    }
-                                    zz[i][k + 1] -= p * q;
-                                    zz[i][k] -= p;
-                                }
-                            }
-                        }
-                    }
-                }
+                if (its == 30)
+                    raiseerror("Too many iterations in hqr");
+                Doub x = a[nn][nn], y = a[nn - 1][nn - 1], w = a[nn][nn - 1] * a[nn - 1][nn];
+                if (its == 10 || its == 20)
+                    exceptionalshift(nn, x, y, w, t);
+                ++its;
+                Doub p = 0.0, q = 0.0, r = 0.0;
+                const Int m = francisstart(l, nn, x, y, w, p, q, r);
+                francisstep(l, m, nn, p, q, r, full);
             }
         } while (l + 1 < nn);
     }
     return anorm;
+}
+
+// The lowest row l of the active block ending at nn: the first subdiagonal
+// element from the bottom that is negligible beside its diagonal neighbours
+// is set to zero and splits the matrix there; 0 when none is.
+inline Int Unsymmeig::smallsubdiag(Int nn, Doub anorm)
+{
+    Int l;
+    for (l = nn; l > 0; l--) {
+        Doub s = std::abs(a[l - 1][l - 1]) + std::abs(a[l][l]);
+        if (s == 0.0)
+            s = anorm;
+        if (std::abs(a[l][l - 1]) <= EPS * s) {
+            a[l][l - 1] = 0.0;
+            break;
+        }
+    }
+    return l;
+}
+
+// A 1 x 1 block has split off: its element is an eigenvalue.
+inline void Unsymmeig::deflateone(Int nn, Doub t, Bool full)
+{
+    const Doub x = a[nn][nn];
+    wri[nn] = x + t;
+    if (full)
+        a[nn][nn] = x + t;
+}
+
+// A 2 x 2 block has split off: a real pair, made upper triangular by a plane
+// rotation when vectors are wanted, or a complex conjugate pair.
+inline void Unsymmeig::deflatetwo(Int nn, Doub t, Bool full)
+{
+    Doub x = a[nn][nn];
+    const Doub y = a[nn - 1][nn - 1], w = a[nn][nn - 1] * a[nn - 1][nn];
+    Doub p = 0.5 * (y - x);
+    Doub q = p * p + w;
+    Doub z = std::sqrt(std::abs(q));
+    x += t;
+    if (full) {
+        a[nn][nn] = x;
+        a[nn - 1][nn - 1] = y + t;
+    }
+    if (q < 0.0) {
+        wri[nn] = Complex(x + p, -z);
+        wri[nn - 1] = std::conj(wri[nn]);
+        return;
+    }
+    z = p + SIGN(z, p);
+    wri[nn - 1] = wri[nn] = x + z;
+    if (z != 0.0)
+        wri[nn] = x - w / z;
+    if (!full)
+        return;
+    x = a[nn][nn - 1];
+    const Doub s = std::abs(x) + std::abs(z);
+    p = x / s;
+    q = z / s;
+    const Doub r = std::sqrt(p * p + q * q);
+    p /= r;
+    q /= r;
+    for (Int j = nn - 1; j < n; j++) {
+        z = a[nn - 1][j];
+        a[nn - 1][j] = q * z + p * a[nn][j];
+        a[nn][j] = q * a[nn][j] - p * z;
+    }
+    for (Int i = 0; i <= nn; i++) {
+        z = a[i][nn - 1];
+        a[i][nn - 1] = q * z + p * a[i][nn];
+        a[i][nn] = q * a[i][nn] - p * z;
+    }
+    for (Int i = 0; i < n; i++) {
+        z = zz[i][nn - 1];
+        zz[i][nn - 1] = q * z + p * zz[i][nn];
+        zz[i][nn] = q * zz[i][nn] - p * z;
+    }
+}
+
+// After 10 and 20 iterations without a split, an ad hoc shift breaks a cycle:
+// the bottom element is taken out of the diagonal (and kept in t), and the
+// shifts x, y and their product w are made from the last two subdiagonals.
+inline void Unsymmeig::exceptionalshift(Int nn, Doub &x, Doub &y, Doub &w, Doub &t)
+{
+    t += x;
+    for (Int i = 0; i <= nn; i++)
+        a[i][i] -= x;
+    const Doub s = std::abs(a[nn][nn - 1]) + std::abs(a[nn - 1][nn - 2]);
+    y = x = 0.75 * s;
+    w = -0.4375 * s * s;
+}
+
+// Where the double-shift sweep starts: the row m, from the bottom of the
+// block, at which two consecutive small subdiagonals let the sweep begin
+// without disturbing the rows above. Also gives the first column (p, q, r)
+// of the shifted matrix's square there, scaled against overflow.
+inline Int Unsymmeig::francisstart(Int l, Int nn, Doub x, Doub y, Doub w, Doub &p, Doub &q, Doub &r)
+{
+    Int m;
+    for (m = nn - 2; m >= l; m--) {
+        const Doub z = a[m][m];
+        r = x - z;
+        Doub s = y - z;
+        p = (r * s - w) / a[m + 1][m] + a[m][m + 1];
+        q = a[m + 1][m + 1] - z - r - s;
+        r = a[m + 2][m + 1];
+        s = std::abs(p) + std::abs(q) + std::abs(r);
+        p /= s;
+        q /= s;
+        r /= s;
+        if (m == l)
+            break;
+        const Doub u = std::abs(a[m][m - 1]) * (std::abs(q) + std::abs(r));
+        const Doub v = std::abs(p) * (std::abs(a[m - 1][m - 1]) + std::abs(z) + std::abs(a[m + 1][m + 1]));
+        if (u <= EPS * v)
+            break;
+    }
+    return m;
+}
+
+// One Francis double-shift QR step on rows m to nn: Householder reflections
+// of three rows chase the bulge down the subdiagonal, and keep the matrix
+// Hessenberg.
+inline void Unsymmeig::francisstep(Int l, Int m, Int nn, Doub p, Doub q, Doub r, Bool full)
+{
+    for (Int i = m; i < nn - 1; i++) {
+        a[i + 2][i] = 0.0;
+        if (i != m)
+            a[i + 2][i - 1] = 0.0;
+    }
+    const Int jlast = full ? n - 1 : nn, ifirst = full ? 0 : l;
+    Doub x = 0.0, y, z;
+    for (Int k = m; k < nn; k++) {
+        if (k != m) {
+            p = a[k][k - 1];
+            q = a[k + 1][k - 1];
+            r = 0.0;
+            if (k + 1 != nn)
+                r = a[k + 2][k - 1];
+            if ((x = std::abs(p) + std::abs(q) + std::abs(r)) != 0.0) {
+                p /= x;
+                q /= x;
+                r /= x;
+            }
+        }
+        const Doub s = SIGN(std::sqrt(p * p + q * q + r * r), p);
+        if (s == 0.0)
+            continue;
+        if (k == m) {
+            if (l != m)
+                a[k][k - 1] = -a[k][k - 1];
+        } else
+            a[k][k - 1] = -s * x;
+        p += s;
+        x = p / s;
+        y = q / s;
+        z = r / s;
+        q /= p;
+        r /= p;
+        for (Int j = k; j <= jlast; j++) {
+            p = a[k][j] + q * a[k + 1][j];
+            if (k + 1 != nn) {
+                p += r * a[k + 2][j];
+                a[k + 2][j] -= p * z;
+            }
+            a[k + 1][j] -= p * y;
+            a[k][j] -= p * x;
+        }
+        const Int mmin = nn < k + 3 ? nn : k + 3;
+        for (Int i = ifirst; i <= mmin; i++) {
+            p = x * a[i][k] + y * a[i][k + 1];
+            if (k + 1 != nn) {
+                p += z * a[i][k + 2];
+                a[i][k + 2] -= p * r;
+            }
+            a[i][k + 1] -= p * q;
+            a[i][k] -= p;
+        }
+        if (full)
+            for (Int i = 0; i < n; i++) {
+                p = x * zz[i][k] + y * zz[i][k + 1];
+                if (k + 1 != nn) {
+                    p += z * zz[i][k + 2];
+                    zz[i][k + 2] -= p * r;
+                }
+                zz[i][k + 1] -= p * q;
+                zz[i][k] -= p;
+            }
+    }
 }
 
 // Eigenvectors of the quasi-triangular matrix by back-substitution, computed
