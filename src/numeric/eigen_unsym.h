@@ -59,6 +59,9 @@ private:
     Int francisstart(Int l, Int nn, Doub x, Doub y, Doub w, Doub &p, Doub &q, Doub &r);
     void francisstep(Int l, Int m, Int nn, Doub p, Doub q, Doub r, Bool full);
     void backsub(Doub anorm);
+    void realvector(Int nn, Doub anorm);
+    void complexvector(Int nn, Doub anorm);
+    void tobasis();
     void insertion(Bool withvecs);
 };
 
@@ -395,108 +398,129 @@ inline void Unsymmeig::francisstep(Int l, Int m, Int nn, Doub p, Doub q, Doub r,
 // in a itself, then carried back to the basis of the balanced matrix in zz.
 inline void Unsymmeig::backsub(Doub anorm)
 {
-    Int nn, m, i, j, k, na;
-    Doub p, q, r = 0.0, s = 0.0, t, w, x, y, z = 0.0, ra, sa, vr, vi;
-    for (nn = n - 1; nn >= 0; nn--) {
-        p = std::real(wri[nn]);
-        q = std::imag(wri[nn]);
-        na = nn - 1;
-        if (q == 0.0) {
-            m = nn;
-            a[nn][nn] = 1.0;
-            for (i = nn - 1; i >= 0; i--) {
-                w = a[i][i] - p;
-                r = 0.0;
-                for (j = m; j <= nn; j++)
-                    r += a[i][j] * a[j][nn];
-                if (std::imag(wri[i]) < 0.0) {
-                    z = w;
-                    s = r;
-                } else {
-                    m = i;
-                    if (std::imag(wri[i]) == 0.0) {
-                        t = w;
-                        if (t == 0.0)
-                            t = EPS * anorm;
-                        a[i][nn] = -r / t;
-                    } else {
-                        x = a[i][i + 1];
-                        y = a[i + 1][i];
-                        q = SQR(std::real(wri[i]) - p) + SQR(std::imag(wri[i]));
-                        t = (x * s - z * r) / q;
-                        a[i][nn] = t;
-                        if (std::abs(x) > std::abs(z))
-                            a[i + 1][nn] = (-r - w * t) / x;
-                        else
-                            a[i + 1][nn] = (-s - y * t) / z;
-                    }
-                    t = std::abs(a[i][nn]);
-                    if (EPS * t * t > 1)
-                        for (j = i; j <= nn; j++)
-                            a[j][nn] /= t;
-                }
-            }
-        } else if (q < 0.0) {
-            m = na;
-            if (std::abs(a[nn][na]) > std::abs(a[na][nn])) {
-                a[na][na] = q / a[nn][na];
-                a[na][nn] = -(a[nn][nn] - p) / a[nn][na];
+    for (Int nn = n - 1; nn >= 0; nn--) {
+        if (std::imag(wri[nn]) == 0.0)
+            realvector(nn, anorm);
+        else if (std::imag(wri[nn]) < 0.0)
+            complexvector(nn, anorm);
+    }
+    tobasis();
+}
+
+// Column nn of a becomes the eigenvector of the real eigenvalue wri[nn]:
+// rows solved from the bottom up, a 2 x 2 system where a complex pair sits on
+// the diagonal, rescaled when it grows too large.
+inline void Unsymmeig::realvector(Int nn, Doub anorm)
+{
+    Int m, i, j;
+    Doub p = std::real(wri[nn]), q, r = 0.0, s = 0.0, t, w, x, y, z = 0.0;
+    m = nn;
+    a[nn][nn] = 1.0;
+    for (i = nn - 1; i >= 0; i--) {
+        w = a[i][i] - p;
+        r = 0.0;
+        for (j = m; j <= nn; j++)
+            r += a[i][j] * a[j][nn];
+        if (std::imag(wri[i]) < 0.0) {
+            z = w;
+            s = r;
+        } else {
+            m = i;
+            if (std::imag(wri[i]) == 0.0) {
+                t = w;
+                if (t == 0.0)
+                    t = EPS * anorm;
+                a[i][nn] = -r / t;
             } else {
-                Complex temp = Complex(0.0, -a[na][nn]) / Complex(a[na][na] - p, q);
-                a[na][na] = std::real(temp);
-                a[na][nn] = std::imag(temp);
+                x = a[i][i + 1];
+                y = a[i + 1][i];
+                q = SQR(std::real(wri[i]) - p) + SQR(std::imag(wri[i]));
+                t = (x * s - z * r) / q;
+                a[i][nn] = t;
+                if (std::abs(x) > std::abs(z))
+                    a[i + 1][nn] = (-r - w * t) / x;
+                else
+                    a[i + 1][nn] = (-s - y * t) / z;
             }
-            a[nn][na] = 0.0;
-            a[nn][nn] = 1.0;
-            for (i = nn - 2; i >= 0; i--) {
-                w = a[i][i] - p;
-                ra = sa = 0.0;
-                for (j = m; j <= nn; j++) {
-                    ra += a[i][j] * a[j][na];
-                    sa += a[i][j] * a[j][nn];
-                }
-                if (std::imag(wri[i]) < 0.0) {
-                    z = w;
-                    r = ra;
-                    s = sa;
-                } else {
-                    m = i;
-                    if (std::imag(wri[i]) == 0.0) {
-                        Complex temp = Complex(-ra, -sa) / Complex(w, q);
-                        a[i][na] = std::real(temp);
-                        a[i][nn] = std::imag(temp);
-                    } else {
-                        x = a[i][i + 1];
-                        y = a[i + 1][i];
-                        vr = SQR(std::real(wri[i]) - p) + SQR(std::imag(wri[i])) - q * q;
-                        vi = (std::real(wri[i]) - p) * (q + q);
-                        if (vr == 0.0 && vi == 0.0)
-                            vr = EPS * anorm *
-                                 (std::abs(w) + std::abs(q) + std::abs(x) + std::abs(y) + std::abs(z));
-                        Complex temp =
-                            Complex(x * r - z * ra + q * sa, x * s - z * sa - q * ra) / Complex(vr, vi);
-                        a[i][na] = std::real(temp);
-                        a[i][nn] = std::imag(temp);
-                        if (std::abs(x) > std::abs(z) + std::abs(q)) {
-                            a[i + 1][na] = (-ra - w * a[i][na] + q * a[i][nn]) / x;
-                            a[i + 1][nn] = (-sa - w * a[i][nn] - q * a[i][na]) / x;
-                        } else {
-                            Complex temp2 = Complex(-r - y * a[i][na], -s - y * a[i][nn]) / Complex(z, q);
-                            a[i + 1][na] = std::real(temp2);
-                            a[i + 1][nn] = std::imag(temp2);
-                        }
-                    }
-                }
-                t = MAX(std::abs(a[i][na]), std::abs(a[i][nn]));
-                if (EPS * t * t > 1)
-                    for (j = i; j <= nn; j++) {
-                        a[j][na] /= t;
-                        a[j][nn] /= t;
-                    }
-            }
+            t = std::abs(a[i][nn]);
+            if (EPS * t * t > 1)
+                for (j = i; j <= nn; j++)
+                    a[j][nn] /= t;
         }
     }
-    // Last column first, so each new column is built from columns not yet overwritten.
+}
+
+// Columns nn - 1 and nn of a become the real and imaginary parts of the
+// eigenvector of the complex eigenvalue wri[nn], solved likewise.
+inline void Unsymmeig::complexvector(Int nn, Doub anorm)
+{
+    Int m, i, j;
+    const Int na = nn - 1;
+    Doub p = std::real(wri[nn]), q = std::imag(wri[nn]), r = 0.0, s = 0.0, t, w, x, y, z = 0.0, ra, sa, vr,
+         vi;
+    m = na;
+    if (std::abs(a[nn][na]) > std::abs(a[na][nn])) {
+        a[na][na] = q / a[nn][na];
+        a[na][nn] = -(a[nn][nn] - p) / a[nn][na];
+    } else {
+        Complex temp = Complex(0.0, -a[na][nn]) / Complex(a[na][na] - p, q);
+        a[na][na] = std::real(temp);
+        a[na][nn] = std::imag(temp);
+    }
+    a[nn][na] = 0.0;
+    a[nn][nn] = 1.0;
+    for (i = nn - 2; i >= 0; i--) {
+        w = a[i][i] - p;
+        ra = sa = 0.0;
+        for (j = m; j <= nn; j++) {
+            ra += a[i][j] * a[j][na];
+            sa += a[i][j] * a[j][nn];
+        }
+        if (std::imag(wri[i]) < 0.0) {
+            z = w;
+            r = ra;
+            s = sa;
+        } else {
+            m = i;
+            if (std::imag(wri[i]) == 0.0) {
+                Complex temp = Complex(-ra, -sa) / Complex(w, q);
+                a[i][na] = std::real(temp);
+                a[i][nn] = std::imag(temp);
+            } else {
+                x = a[i][i + 1];
+                y = a[i + 1][i];
+                vr = SQR(std::real(wri[i]) - p) + SQR(std::imag(wri[i])) - q * q;
+                vi = (std::real(wri[i]) - p) * (q + q);
+                if (vr == 0.0 && vi == 0.0)
+                    vr = EPS * anorm * (std::abs(w) + std::abs(q) + std::abs(x) + std::abs(y) + std::abs(z));
+                Complex temp = Complex(x * r - z * ra + q * sa, x * s - z * sa - q * ra) / Complex(vr, vi);
+                a[i][na] = std::real(temp);
+                a[i][nn] = std::imag(temp);
+                if (std::abs(x) > std::abs(z) + std::abs(q)) {
+                    a[i + 1][na] = (-ra - w * a[i][na] + q * a[i][nn]) / x;
+                    a[i + 1][nn] = (-sa - w * a[i][nn] - q * a[i][na]) / x;
+                } else {
+                    Complex temp2 = Complex(-r - y * a[i][na], -s - y * a[i][nn]) / Complex(z, q);
+                    a[i + 1][na] = std::real(temp2);
+                    a[i + 1][nn] = std::imag(temp2);
+                }
+            }
+        }
+        t = MAX(std::abs(a[i][na]), std::abs(a[i][nn]));
+        if (EPS * t * t > 1)
+            for (j = i; j <= nn; j++) {
+                a[j][na] /= t;
+                a[j][nn] /= t;
+            }
+    }
+}
+
+// The vectors, found for the quasi-triangular matrix, in the basis of the
+// balanced matrix: zz times the upper triangle of a.
+inline void Unsymmeig::tobasis()
+{
+    Int i, j, k;
+    Doub z;
     for (j = n - 1; j >= 0; j--)
         for (i = 0; i < n; i++) {
             z = 0.0;
