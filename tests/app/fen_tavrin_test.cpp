@@ -2,6 +2,7 @@
 #include "fen_tavrin.h"
 #include "modaldialogs.h"
 #include "parametersfile.h"
+#include "synthetic.h"
 
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -38,19 +39,10 @@ struct Shown {
 const char *resultNames[] = {"Bias_1", "Bias_2", "Bias_3", "A_11", "A_12", "A_13",
                              "A_21",   "A_22",   "A_23",   "A_31", "A_32", "A_33"};
 
+// Points around an axis-aligned ellipsoid about (5, -3, 8), as a raw file.
 QByteArray ellipsoidFile(double sx, double sy, double sz, int n, unsigned seed)
 {
-    std::mt19937 rng(seed);
-    std::normal_distribution<double> g;
-    QByteArray out;
-    for (int k = 0; k < n; k++) {
-        double u[3] = {g(rng), g(rng), g(rng)};
-        double r = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
-        out += QByteArray::number(5 + 48 * sx * u[0] / r + 0.05 * g(rng)) + '\t' +
-               QByteArray::number(-3 + 48 * sy * u[1] / r + 0.05 * g(rng)) + '\t' +
-               QByteArray::number(8 + 48 * sz * u[2] / r + 0.05 * g(rng)) + '\n';
-    }
-    return out;
+    return asFileText(ellipsoidPoints(rotatedEllipsoid(sx, sy, sz, 0, 0, 0, 5, -3, 8), 48.0, n, 0.05, seed));
 }
 
 } // namespace
@@ -586,19 +578,7 @@ void FenTavrinTest::cancelledOpenKeepsTheChoice()
 void FenTavrinTest::exactDataGiveTheTruth()
 {
     // Points exactly on the ellipsoid h = A0 u + b0, |u| = 48, written to 17 digits.
-    const double A0[3][3] = {{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}},
-                 b0[3] = {12.5, -7.3, 20.1};
-    std::mt19937 rng(2);
-    std::normal_distribution<double> g;
-    QByteArray text;
-    for (int k = 0; k < 2000; k++) {
-        double u[3] = {g(rng), g(rng), g(rng)};
-        const double r = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
-        for (int i = 0; i < 3; i++)
-            text += QByteArray::number(b0[i] + 48 * (A0[i][0] * u[0] + A0[i][1] * u[1] + A0[i][2] * u[2]) / r,
-                                       'g', 17) +
-                    (i < 2 ? '\t' : '\n');
-    }
+    const QByteArray text = asFileText(ellipsoidPoints(sampleTruth, 48.0, 2000, 0.0, 2));
     calibrate(writeRaw(text), 48.0);
     QCOMPARE(labelTexts(), QStringList({"12.5000", "-7.3000", "20.1000", "1.0800", "0.0500", "-0.0300",
                                         "0.0500", "0.9400", "0.0400", "-0.0300", "0.0400", "1.0200"}));
@@ -607,16 +587,8 @@ void FenTavrinTest::exactDataGiveTheTruth()
 void FenTavrinTest::widestNumbersShowWhole()
 {
     // A bias of millions at the top of Hm's range.
-    QByteArray text;
-    std::mt19937 rng(6);
-    std::normal_distribution<double> g;
-    for (int k = 0; k < 500; k++) {
-        double u[3] = {g(rng), g(rng), g(rng)};
-        const double r = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
-        text += QByteArray::number(-7304920.8575 + 999999.999 * u[0] / r, 'f', 4) + ' ' +
-                QByteArray::number(-7304920.8575 + 999999.999 * u[1] / r, 'f', 4) + ' ' +
-                QByteArray::number(-7304920.8575 + 999999.999 * u[2] / r, 'f', 4) + '\n';
-    }
+    const Truth millions = sphereTruth(1.0, -7304920.8575, -7304920.8575, -7304920.8575);
+    const QByteArray text = asFileText(ellipsoidPoints(millions, 999999.999, 500, 0.0, 6));
     calibrate(writeRaw(text), 999999.999);
     QVERIFY(dialog->layout()->totalMinimumSize().width() <= dialog->width());
     QApplication::processEvents();

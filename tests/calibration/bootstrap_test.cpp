@@ -11,9 +11,6 @@ using namespace tavrin;
 namespace {
 
 // The generator of the sample data: data/make_sample.py.
-const Truth sampleTruth = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}},
-                           {12.5, -7.3, 20.1}};
-
 bool same(const Spread &a, const Spread &b)
 {
     return a.std == b.std && a.low == b.low && a.high == b.high;

@@ -23,23 +23,6 @@ CalibrationParameters calibrate(const MatDoub &p, Doub Hm, EllipsoidFit *fitOut 
     return c ? *c : CalibrationParameters{};
 }
 
-// A rotation by angles about z, y and x, times the diagonal of semi-axes, times its transpose.
-Truth rotatedEllipsoid(Doub s0, Doub s1, Doub s2, Doub az, Doub ay, Doub ax, Doub bx, Doub by, Doub bz)
-{
-    const Doub cz = std::cos(az), sz = std::sin(az), cy = std::cos(ay), sy = std::sin(ay), cx = std::cos(ax),
-               sx = std::sin(ax);
-    const Doub R[3][3] = {{cz * cy, cz * sy * sx - sz * cx, cz * sy * cx + sz * sx},
-                          {sz * cy, sz * sy * sx + cz * cx, sz * sy * cx - cz * sx},
-                          {-sy, cy * sx, cy * cx}};
-    const Doub s[3] = {s0, s1, s2};
-    Truth t{{}, {bx, by, bz}};
-    for (Int i = 0; i < 3; i++)
-        for (Int j = 0; j < 3; j++)
-            for (Int k = 0; k < 3; k++)
-                t.A0[i][j] += R[i][k] * s[k] * R[j][k];
-    return t;
-}
-
 bool fails(const MatDoub &p)
 {
     testing::internal::CaptureStdout();

@@ -53,8 +53,6 @@ Calibrated calibrate(MatDoub points, Doub Hm)
     return c;
 }
 
-const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
-
 } // namespace
 
 TEST(EqualAreaCells, CellsTileTheSphereWithEqualAreas)
@@ -163,7 +161,7 @@ TEST(EmptyCap, ItsRadiusIsExactForItsCentre)
 
 TEST(Quality, GoodDataIsJudgedGood)
 {
-    const Calibrated c = calibrate(ellipsoidPoints(skewed, 48.0, 5000, 0.25, 11), 48.0);
+    const Calibrated c = calibrate(ellipsoidPoints(sampleTruth, 48.0, 5000, 0.25, 11), 48.0);
     const QualityReport q = AssessQuality(c.points, c.fit, c.parameters, 48.0);
     EXPECT_EQ(q.points, 5000);
     EXPECT_EQ(q.cellsHit, 100);
@@ -181,7 +179,7 @@ TEST(Quality, GoodDataIsJudgedGood)
 
 TEST(Quality, NormErrorsAreTheDefinitionsOnEveryPoint)
 {
-    const Calibrated c = calibrate(ellipsoidPoints(skewed, 30.0, 50, 0.5, 2), 30.0);
+    const Calibrated c = calibrate(ellipsoidPoints(sampleTruth, 30.0, 50, 0.5, 2), 30.0);
     const QualityReport q = AssessQuality(c.points, c.fit, c.parameters, 30.0);
     Doub sumBefore = 0, maxAfter = 0, squaresAfter = 0;
     Int worst = -1;
@@ -228,7 +226,7 @@ TEST(Quality, HalfASphereIsPoorCoverage)
 
 TEST(Quality, FivePercentGrossOutliersAreFlagged)
 {
-    MatDoub points = ellipsoidPoints(skewed, 48.0, 4000, 0.25, 6);
+    MatDoub points = ellipsoidPoints(sampleTruth, 48.0, 4000, 0.25, 6);
     std::mt19937 rng(7);
     std::uniform_real_distribution<Doub> spike(-150, 150);
     for (Int k = 0; k < 4000; k += 20)

@@ -22,8 +22,6 @@
 
 namespace {
 
-const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
-
 QByteArray scaled(const MatDoub &points, Doub factor)
 {
     MatDoub p = points;
@@ -137,11 +135,11 @@ TEST_F(CliFaults, HeadersOfAnyFileNamesGoTogetherIntoOneProgram)
 
 TEST_F(CliFaults, ValuesBeyondFloatAreNotExported)
 {
-    file("huge.txt", scaled(ellipsoidPoints(skewed, 48.0, 500, 0.25, 5), 1e37));
+    file("huge.txt", scaled(ellipsoidPoints(sampleTruth, 48.0, 500, 0.25, 5), 1e37));
     const Outcome o = cli({"--hm", "48e37", "--export", "c", "huge.txt"});
     // --hm stays within its range; the values of A^-1 and b are what overflow.
     EXPECT_EQ(o.status, 64);
-    file("far.txt", scaled(ellipsoidPoints(skewed, 48.0, 500, 0.0, 5), 1e39));
+    file("far.txt", scaled(ellipsoidPoints(sampleTruth, 48.0, 500, 0.0, 5), 1e39));
     const Outcome far = cli({"--hm", "48", "--export", "c", "far.txt"});
     EXPECT_EQ(far.status, 1);
     EXPECT_EQ(far.out, "");
@@ -151,7 +149,7 @@ TEST_F(CliFaults, ValuesBeyondFloatAreNotExported)
 
 TEST_F(CliFaults, SmallValuesKeepTheirDigits)
 {
-    file("tesla.txt", scaled(ellipsoidPoints(skewed, 48.0, 2000, 0.25, 5), 1e-6));
+    file("tesla.txt", scaled(ellipsoidPoints(sampleTruth, 48.0, 2000, 0.25, 5), 1e-6));
     const Outcome o = cli({"--hm", "48e-6", "-o", "tesla.params.txt", "tesla.txt"});
     EXPECT_EQ(o.status, 0);
     const QStringList bias =
@@ -171,7 +169,7 @@ TEST_F(CliFaults, SmallValuesKeepTheirDigits)
 
 TEST_F(CliFaults, WideValuesStayApartInTheParametersFile)
 {
-    file("counts.txt", scaled(ellipsoidPoints(skewed, 48.0, 2000, 0.25, 5), 10000));
+    file("counts.txt", scaled(ellipsoidPoints(sampleTruth, 48.0, 2000, 0.25, 5), 10000));
     const Outcome o = cli({"--hm", "480000", "-o", "counts.params.txt", "--json", "counts.txt"});
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
     const QJsonObject result = QJsonDocument::fromJson(o.out)["files"][0].toObject();
@@ -324,14 +322,14 @@ TEST_F(CliFaults, UndecodableFileNameIsSaidSo)
 
 TEST_F(CliFaults, ExactDataGiveTheTruth)
 {
-    file("exact.txt", asFileText(ellipsoidPoints(skewed, 48.0, 2000, 0.0, 9)));
+    file("exact.txt", asFileText(ellipsoidPoints(sampleTruth, 48.0, 2000, 0.0, 9)));
     const Outcome o = cli({"--hm", "48", "--json", "exact.txt"});
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
     const QJsonObject r = QJsonDocument::fromJson(o.out)["files"][0].toObject();
     for (int i = 0; i < 3; i++) {
-        EXPECT_NEAR(r["bias"][i].toDouble(), skewed.b0[i], 1e-9 * 48);
+        EXPECT_NEAR(r["bias"][i].toDouble(), sampleTruth.b0[i], 1e-9 * 48);
         for (int j = 0; j < 3; j++)
-            EXPECT_NEAR(r["A"][i][j].toDouble(), skewed.A0[i][j], 1e-9);
+            EXPECT_NEAR(r["A"][i][j].toDouble(), sampleTruth.A0[i][j], 1e-9);
     }
     EXPECT_EQ(r["verdict"].toString(), "good");
 

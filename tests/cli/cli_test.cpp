@@ -22,8 +22,6 @@ using namespace tavrin;
 
 namespace {
 
-const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
-
 CalibrationRun coreRun(const QString &path)
 {
     return CalibrateFile(48.0, path);
@@ -330,7 +328,7 @@ TEST_F(CliTest, JsonHoldsEveryFileAtFullPrecision)
 TEST_F(CliTest, SeveralFilesFillOutputFolders)
 {
     const QString one = sample();
-    file("flights/two.dat", asFileText(ellipsoidPoints(skewed, 48.0, 500, 0.2, 21)));
+    file("flights/two.dat", asFileText(ellipsoidPoints(sampleTruth, 48.0, 500, 0.2, 21)));
     const Outcome o =
         cli({"--hm", "48", "-o", "params", "--apply", "calibrated", "sample.txt", "flights/two.dat"});
     EXPECT_EQ(o.status, 0);
@@ -375,7 +373,7 @@ TEST_F(CliTest, HeadersOfSeveralFilesKeepTheirNamesApart)
 
 TEST_F(CliTest, VerdictsFlagPoorCoverageAndOutliers)
 {
-    MatDoub all = ellipsoidPoints(skewed, 48.0, 4000, 0.25, 31);
+    MatDoub all = ellipsoidPoints(sampleTruth, 48.0, 4000, 0.25, 31);
     QByteArray half, spiky;
     for (Int k = 0; k < all.nrows(); k++) {
         const QByteArray line = QByteArray::number(all[k][0], 'f', 4) + ' ' +
@@ -445,7 +443,7 @@ TEST_F(CliTest, UncertaintyStandsBesideTheValues)
 TEST_F(CliTest, FiguresGoWhereTheyAreAsked)
 {
     sample();
-    file("flights/two.dat", asFileText(ellipsoidPoints(skewed, 48.0, 300, 0.2, 22)));
+    file("flights/two.dat", asFileText(ellipsoidPoints(sampleTruth, 48.0, 300, 0.2, 22)));
     Outcome o = cli({"--hm", "48", "--plot", "figure.svg", "sample.txt"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "");
@@ -457,6 +455,31 @@ TEST_F(CliTest, FiguresGoWhereTheyAreAsked)
     o = cli({"--hm", "48", "--plot", "no/such/folder/figure.png", "sample.txt"});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "no/such/folder/figure.png: The figure could not be saved.\n");
+}
+
+TEST_F(CliTest, HmRangeEndsWhereTheDialogsDoes)
+{
+    sample();
+    EXPECT_EQ(cli({"--hm", "999999.999", "sample.txt"}).status, 0);
+    EXPECT_EQ(cli({"--hm", "0.001", "sample.txt"}).status, 0);
+    for (const char *outside : {"1000000", "999999.9991", "0", "-0"}) {
+        const Outcome o = cli({"--hm", outside, "sample.txt"});
+        EXPECT_EQ(o.status, 64) << outside;
+        EXPECT_EQ(o.out, "") << outside;
+    }
+}
+
+TEST_F(CliTest, WorstPointIsCountedFromOne)
+{
+    // One spike among clean points: the JSON names it as a person counts lines.
+    for (const int spike : {0, 1, 299}) {
+        MatDoub points = ellipsoidPoints(sampleTruth, 48.0, 300, 0.05, 31);
+        points[spike][0] += 20.0;
+        file("spike.txt", asFileText(points));
+        const Outcome o = cli({"--hm", "48", "--json", "spike.txt"});
+        ASSERT_EQ(o.status, 0) << o.err.toStdString();
+        EXPECT_EQ(QJsonDocument::fromJson(o.out)["files"][0]["quality"]["worstPoint"].toInt(), spike + 1);
+    }
 }
 
 int main(int argc, char **argv)

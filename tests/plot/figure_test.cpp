@@ -1,8 +1,8 @@
 // The calibration figure, drawn offscreen: valid PNG and SVG files of the
 // stated size, and a coverage map that shows what the data cover.
-#include "../calibration/synthetic.h"
 #include "figure.h"
 #include "palette.h"
+#include "synthetic.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,6 @@
 using namespace tavrin;
 
 namespace {
-
-const Truth skewed = {{{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}}, {12.5, -7.3, 20.1}};
 
 // The figure's points stay in the table they view, so the two live together.
 struct Calibrated {
@@ -76,7 +74,7 @@ long pixelsOf(const QImage &image, const QRect &box, const QColor &hue)
 
 TEST(Figure, PngAndSvgFilesOfTheStatedSize)
 {
-    const Calibrated c = calibrated(ellipsoidPoints(skewed, 48.0, 2000, 0.25, 1), "sample.txt");
+    const Calibrated c = calibrated(ellipsoidPoints(sampleTruth, 48.0, 2000, 0.25, 1), "sample.txt");
     QTemporaryDir dir;
     const QString png = dir.filePath("figure.png"), svg = dir.filePath("figure.svg");
     ASSERT_TRUE(WriteFigure(png, c.figure));
@@ -114,7 +112,7 @@ TEST(Figure, CoverageMapShowsAHalfSphereHalfEmpty)
             std::copy(all[k], all[k] + 3, half[kept++]);
     ASSERT_EQ(kept, 3000);
     const Calibrated halfSphere = calibrated(std::move(half), "half.txt");
-    const Calibrated whole = calibrated(ellipsoidPoints(skewed, 48.0, 3000, 0.25, 2), "whole.txt");
+    const Calibrated whole = calibrated(ellipsoidPoints(sampleTruth, 48.0, 3000, 0.25, 2), "whole.txt");
     EXPECT_NEAR(hitShare(drawn(halfSphere.figure)), 0.5, 0.08);
     EXPECT_DOUBLE_EQ(hitShare(drawn(whole.figure)), 1.0);
 }
@@ -123,7 +121,7 @@ TEST(Figure, PointsShowFromTwentyToHalfAMillion)
 {
     const FigureLayout layout;
     for (Int n : {20, 5000, 5001, 500000}) {
-        const Calibrated c = calibrated(ellipsoidPoints(skewed, 48.0, n, 0.25, 3), "points.txt");
+        const Calibrated c = calibrated(ellipsoidPoints(sampleTruth, 48.0, n, 0.25, 3), "points.txt");
         const QImage image = drawn(c.figure);
         for (const QRect &panel : layout.projections) {
             // Twenty points are big dots; many points are shaded, not a blot
