@@ -5,6 +5,7 @@
 #include "calibratedfile.h"
 #include "calibration.h"
 #include "commandline.h"
+#include "fieldreport.h"
 #include "figure.h"
 #include "outputpaths.h"
 #include "parametersfile.h"
@@ -149,6 +150,27 @@ private:
     int status = Calibrated;
 };
 
+// Hm from the model when asked, the outputs planned, then every file.
+int calibrateAll(CliOptions options, Stream &out, Stream &err)
+{
+    const QByteArray program = QCoreApplication::applicationName().toUtf8() + ": ";
+    if (options.hmAt) {
+        if (const std::optional<ModelProblem> problem = takeHmFromModel(options)) {
+            err.write(program + problem->message.toUtf8() + '\n');
+            return problem->exitStatus;
+        }
+        if (!options.json && !options.exportC)
+            out.write(hmSourceLine(options));
+    }
+    const Expected<OutputPaths> paths = planOutputs(options);
+    if (!paths) {
+        err.write(program + paths.error().toUtf8() + '\n');
+        return WrongCommandLine;
+    }
+    makeOutputFolders(options);
+    return Batch(options, *paths, out, err).run();
+}
+
 } // namespace
 
 int runCli(const Expected<CommandLine> &command, std::FILE *outFile, std::FILE *errFile)
@@ -163,15 +185,10 @@ int runCli(const Expected<CommandLine> &command, std::FILE *outFile, std::FILE *
         out.write(helpText().toUtf8());
     } else if (command->action == CommandLine::Action::Version) {
         out.write(program.chopped(2) + ' ' + QCoreApplication::applicationVersion().toUtf8() + '\n');
+    } else if (command->action == CommandLine::Action::FieldAt) {
+        status = printFieldAt(command->options, out, err);
     } else {
-        const Expected<OutputPaths> paths = planOutputs(command->options);
-        if (!paths) {
-            err.write(program + paths.error().toUtf8() + '\n');
-            status = WrongCommandLine;
-        } else {
-            makeOutputFolders(command->options);
-            status = Batch(command->options, *paths, out, err).run();
-        }
+        status = calibrateAll(command->options, out, err);
     }
     // A reader that went away (a closed pipe) wants no more; any other
     // failure of standard output is said where it can still be read.

@@ -1,12 +1,15 @@
 #include "commandline.h"
 
 #include "bootstrap.h"
+#include "fieldreport.h"
 #include "printable.h"
 #include "quality.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -78,6 +81,24 @@ const QCommandLineOption uncertainty(
                    "points with a fixed seed: --uncertainty=N takes N resamples, --uncertainty alone %1.")
         .arg(DefaultResamples),
     "N");
+const QCommandLineOption
+    fieldAt("field-at",
+            "Print the World Magnetic Model's field at LAT,LON[,HEIGHT] (degrees north and "
+            "east, metres above the WGS84 ellipsoid, 0 by default) and read no file: total "
+            "intensity F, horizontal H, north X, east Y, down Z in nT, declination D and "
+            "inclination I in degrees.",
+            "LAT,LON[,HEIGHT]");
+const QCommandLineOption
+    hmAt("hm-at",
+         "Take Hm from the World Magnetic Model: its total intensity at LAT,LON[,HEIGHT], "
+         "in the unit given with --units. Instead of --hm.",
+         "LAT,LON[,HEIGHT]");
+const QCommandLineOption
+    date("date",
+         "The date for --field-at and --hm-at: YYYY-MM-DD, or a decimal year such as 2027.5. "
+         "Today (UTC) by default.",
+         "DATE");
+const QCommandLineOption units("units", "The unit of the measurements for --hm-at: nT, uT, mG or G.", "UNIT");
 const QCommandLineOption plot("plot",
                               "Draw the calibration, its coverage of orientations and its norm errors into "
                               "PATH, a .png or .svg figure. With several files, PATH is a folder and each "
@@ -88,8 +109,9 @@ const QCommandLineOption plot("plot",
 void declare(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(description());
-    parser.addOptions({option::help, option::version, option::hm, option::output, option::apply, option::json,
-                       option::exportFormat, option::uncertainty, option::plot});
+    parser.addOptions({option::help, option::version, option::hm, option::hmAt, option::units, option::date,
+                       option::fieldAt, option::output, option::apply, option::json, option::exportFormat,
+                       option::uncertainty, option::plot});
     parser.addPositionalArgument(
         "FILE", "Raw measurements: three numbers per line, separated by a tab or a space.", "FILE...");
 }
@@ -103,7 +125,8 @@ Expected<CommandLine> wrong(const QString &text)
 Expected<double> parseHm(const QCommandLineParser &parser)
 {
     if (!parser.isSet(option::hm))
-        return Expected<double>::failure(QStringLiteral("The field norm is missing: give it with --hm."));
+        return Expected<double>::failure(
+            QStringLiteral("The field norm is missing: give it with --hm, or from the model with --hm-at."));
     bool number = false;
     const double hm = parser.value(option::hm).toDouble(&number);
     if (!number || !std::isfinite(hm) || hm <= 0.0 || hm > MaximumHm)
@@ -112,6 +135,87 @@ Expected<double> parseHm(const QCommandLineParser &parser)
                 .arg(MaximumHm, 0, 'f', 3)
                 .arg(printable(parser.value(option::hm))));
     return hm;
+}
+
+// LAT,LON[,HEIGHT]: degrees on the WGS84 ellipsoid, metres above it.
+Expected<Place> parsePlace(const QCommandLineParser &parser, const QCommandLineOption &option)
+{
+    const QString text = parser.value(option);
+    const QStringList parts = text.split(',');
+    double values[3] = {0.0, 0.0, 0.0};
+    bool numbers = parts.size() == 2 || parts.size() == 3;
+    for (int k = 0; numbers && k < parts.size(); k++) {
+        values[k] = parts[k].trimmed().toDouble(&numbers);
+        numbers = numbers && std::isfinite(values[k]);
+    }
+    const QString name = QStringLiteral("--") + option.names().first();
+    if (!numbers)
+        return Expected<Place>::failure(
+            QStringLiteral("%1 takes LAT,LON[,HEIGHT] in degrees and metres, not \"%2\".")
+                .arg(name, printable(text)));
+    if (values[0] < -90.0 || values[0] > 90.0)
+        return Expected<Place>::failure(
+            QStringLiteral("The latitude of %1 lies from -90 to 90 degrees, not %2.")
+                .arg(name)
+                .arg(values[0]));
+    if (values[1] < -180.0 || values[1] > 360.0)
+        return Expected<Place>::failure(
+            QStringLiteral("The longitude of %1 lies from -180 to 360 degrees, not %2.")
+                .arg(name)
+                .arg(values[1]));
+    return Place{values[0], values[1], values[2]};
+}
+
+// YYYY-MM-DD or a decimal year; today (UTC) when not given.
+Expected<double> parseYear(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(option::date))
+        return decimalYear(QDateTime::currentDateTimeUtc().date());
+    const QString text = parser.value(option::date);
+    if (QRegularExpression(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$")).match(text).hasMatch()) {
+        const QDate date = QDate::fromString(text, Qt::ISODate);
+        if (date.isValid())
+            return decimalYear(date);
+    } else {
+        bool number = false;
+        const double year = text.toDouble(&number);
+        if (number && std::isfinite(year))
+            return year;
+    }
+    return Expected<double>::failure(
+        QStringLiteral("--date takes YYYY-MM-DD or a decimal year such as 2027.5, not \"%1\".")
+            .arg(printable(text)));
+}
+
+// What the World Magnetic Model is asked for: a place, a date, a unit.
+std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOptions &o)
+{
+    for (const QCommandLineOption *placed : {&option::fieldAt, &option::hmAt}) {
+        if (!parser.isSet(*placed))
+            continue;
+        const Expected<Place> place = parsePlace(parser, *placed);
+        if (!place)
+            return place.error();
+        (placed == &option::fieldAt ? o.fieldAt : o.hmAt) = *place;
+    }
+    if (!o.fieldAt && !o.hmAt && (parser.isSet(option::date) || parser.isSet(option::units)))
+        return QStringLiteral("--date and --units go with --field-at or --hm-at.");
+    const Expected<double> year = parseYear(parser);
+    if (!year)
+        return year.error();
+    o.year = *year;
+    o.date = parser.value(option::date);
+    if (o.hmAt) {
+        if (parser.isSet(option::hm))
+            return QStringLiteral("--hm and --hm-at both give Hm; choose one.");
+        const QString units = parser.value(option::units);
+        if (!parser.isSet(option::units))
+            return QStringLiteral("--hm-at needs the unit of the measurements: --units nT, uT, mG or G.");
+        if (fieldUnitInNt(units) == 0.0)
+            return QStringLiteral("--units takes nT, uT, mG or G, not \"%1\".").arg(printable(units));
+        o.hmSource.units = units;
+    }
+    return std::nullopt;
 }
 
 Expected<int> parseResamples(const QCommandLineParser &parser)
@@ -167,12 +271,23 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
 
     CliOptions &o = c.options;
     o.files = parser.positionalArguments();
+    if (const std::optional<QString> why = parseModelQuery(parser, o))
+        return wrong(*why);
+    o.json = parser.isSet(option::json);
+    if (o.fieldAt) {
+        if (!o.files.isEmpty() || o.hmAt)
+            return wrong(QStringLiteral("--field-at prints the model's field and reads no file."));
+        c.action = CommandLine::Action::FieldAt;
+        return c;
+    }
     if (o.files.isEmpty())
         return wrong(QStringLiteral("No raw measurement file given."));
-    const Expected<double> hm = parseHm(parser);
-    if (!hm)
-        return wrong(hm.error());
-    o.hm = *hm;
+    if (!o.hmAt) {
+        const Expected<double> hm = parseHm(parser);
+        if (!hm)
+            return wrong(hm.error());
+        o.hm = *hm;
+    }
     const Expected<int> resamples = parseResamples(parser);
     if (!resamples)
         return wrong(resamples.error());
@@ -180,7 +295,6 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     o.output = parser.value(option::output);
     o.apply = parser.value(option::apply);
     o.plot = parser.value(option::plot);
-    o.json = parser.isSet(option::json);
     o.exportC = parser.isSet(option::exportFormat);
     if (const std::optional<QString> why = outputsWrong(parser, o))
         return wrong(*why);

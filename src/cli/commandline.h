@@ -3,14 +3,29 @@
 #define TAVRIN_CLI_COMMANDLINE_H
 
 #include "expected.h"
+#include "fieldmodel.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace tavrin {
 
+/// Where Hm comes from when the World Magnetic Model gives it.
+struct HmFromModel {
+    QString model;      ///< e.g. "WMM2025", once the model is loaded
+    double fieldNt = 0; ///< the model's total intensity F there, nT
+    QString units;      ///< the unit of the measurements: nT, uT, mG or G
+};
+
 struct CliOptions {
-    double hm = 0.0;
+    double hm = 0.0;              ///< given with --hm, or from the model with --hm-at
+    std::optional<Place> fieldAt; ///< --field-at: print the model's field there
+    std::optional<Place> hmAt;    ///< --hm-at: Hm from the model's field there
+    double year = 0.0;            ///< the decimal year for the model
+    QString date;                 ///< --date as given; empty for today
+    HmFromModel hmSource;         ///< with --hm-at
     QStringList files;
     QString output; ///< parameters file, or folder with several files; empty for none
     QString apply;  ///< calibrated measurements file, or folder; empty for none
@@ -21,7 +36,7 @@ struct CliOptions {
 };
 
 struct CommandLine {
-    enum class Action { Run, Help, Version };
+    enum class Action { Run, Help, Version, FieldAt };
     Action action = Action::Run;
     CliOptions options;
 };

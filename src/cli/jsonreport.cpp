@@ -96,7 +96,7 @@ QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QS
 
 std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
 {
-    QJsonObject result = jsonResult(file.path, file.run, file.quality, hm);
+    QJsonObject result = jsonResult(file.path, file.run, file.quality, options.hm);
     if (file.uncertainty)
         result.insert("uncertainty", jsonUncertainty(*file.uncertainty));
     if (!file.writeErrors.isEmpty())
@@ -112,11 +112,19 @@ void JsonReporter::failed(const QString &path, const CalibrationRun &run)
 
 void JsonReporter::finish(int exitStatus)
 {
-    const QJsonObject document{{"tool", QCoreApplication::applicationName()},
-                               {"version", QCoreApplication::applicationVersion()},
-                               {"hm", hm},
-                               {"files", files},
-                               {"exitStatus", exitStatus}};
+    QJsonObject document{{"tool", QCoreApplication::applicationName()},
+                         {"version", QCoreApplication::applicationVersion()},
+                         {"hm", options.hm},
+                         {"files", files},
+                         {"exitStatus", exitStatus}};
+    if (options.hmAt)
+        document.insert("hmSource", QJsonObject{{"model", options.hmSource.model},
+                                                {"latitude", options.hmAt->latitude},
+                                                {"longitude", options.hmAt->longitude},
+                                                {"height", options.hmAt->height},
+                                                {"decimalYear", options.year},
+                                                {"F", options.hmSource.fieldNt},
+                                                {"units", options.hmSource.units}});
     out.write(QJsonDocument(document).toJson());
 }
 

@@ -26,7 +26,7 @@ QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QS
 /// Collects every file and prints the document at the end.
 class JsonReporter : public Reporter {
 public:
-    JsonReporter(Stream &out, double hm) : out(out), hm(hm) {}
+    JsonReporter(Stream &out, const CliOptions &options) : out(out), options(options) {}
 
     std::optional<QString> calibrated(const CalibratedFile &file) override;
     void failed(const QString &path, const CalibrationRun &run) override;
@@ -34,7 +34,7 @@ public:
 
 private:
     Stream &out;
-    double hm;
+    const CliOptions &options;
     QJsonArray files;
 };
 

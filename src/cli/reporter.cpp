@@ -9,7 +9,7 @@ namespace tavrin {
 std::unique_ptr<Reporter> makeReporter(const CliOptions &options, Stream &out)
 {
     if (options.json)
-        return std::make_unique<JsonReporter>(out, options.hm);
+        return std::make_unique<JsonReporter>(out, options);
     if (options.exportC)
         return std::make_unique<HeaderReporter>(out, options.hm);
     return std::make_unique<TextReporter>(out, options.hm);

@@ -3,8 +3,9 @@
 // nT per year, closed by lines of nines) into the two files GeographicLib's
 // MagneticModel reads: NAME.wmm, the model's description, and NAME.wmm.cof,
 // its coefficients as little-endian doubles. Runs at build time.
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -93,12 +94,15 @@ int main(int argc, char **argv)
         return 1;
     }
     const std::string base = std::string(argv[2]) + "/" + argv[3] + ".wmm";
-    // The ID ties the two files together: eight printable characters.
+    // "WMM-2025" is named WMM2025; the ID ties the two files together:
+    // eight printable characters.
+    std::string name = model;
+    name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
     const std::string id = (model + "-A-------").substr(0, 8);
     std::ofstream description(base);
     description << "WMMF-2\n"
                 << "# Made by Tavrin's wmmconvert from NOAA's " << argv[1] << "\n"
-                << "Name            " << argv[3] << "\n"
+                << "Name            " << name << "\n"
                 << "Description     World Magnetic Model " << model << "\n"
                 << "ReleaseDate     " << released << "\n"
                 << "Radius          6371200\n"

@@ -1,0 +1,79 @@
+#include "fieldmodel.h"
+
+#include <GeographicLib/MagneticModel.hpp>
+
+#include <QDir>
+#include <QFile>
+
+#include <cmath>
+#include <exception>
+
+namespace tavrin {
+
+std::unique_ptr<FieldModel> FieldModel::load(const QString &name, const QStringList &folders, QString *why)
+{
+    for (const QString &folder : folders) {
+        if (!QFile::exists(QDir(folder).filePath(name + ".wmm")))
+            continue;
+        try {
+            return std::unique_ptr<FieldModel>(new FieldModel(std::make_unique<GeographicLib::MagneticModel>(
+                name.toStdString(), QFile::encodeName(folder).toStdString())));
+        } catch (const std::exception &e) {
+            *why = QStringLiteral("%1: %2").arg(QDir(folder).filePath(name + ".wmm"),
+                                                QString::fromUtf8(e.what()));
+            return nullptr;
+        }
+    }
+    *why = QStringLiteral("The magnetic model %1 is in none of %2.")
+               .arg(name, folders.join(QStringLiteral(", ")));
+    return nullptr;
+}
+
+FieldModel::FieldModel(std::unique_ptr<GeographicLib::MagneticModel> model) : model(std::move(model)) {}
+
+FieldModel::~FieldModel() = default;
+
+Field FieldModel::at(const Place &place, double year) const
+{
+    // GeographicLib gives east, north and up.
+    double east, north, up;
+    (*model)(year, place.latitude, place.longitude, place.height, east, north, up);
+    Field f;
+    f.X = north;
+    f.Y = east;
+    f.Z = -up;
+    GeographicLib::MagneticModel::FieldComponents(east, north, up, f.H, f.F, f.D, f.I);
+    return f;
+}
+
+QString FieldModel::name() const
+{
+    return QString::fromStdString(model->MagneticModelName());
+}
+
+double FieldModel::firstYear() const
+{
+    return model->MinTime();
+}
+
+double FieldModel::endYear() const
+{
+    return model->MaxTime();
+}
+
+double FieldModel::lowestHeight() const
+{
+    return model->MinHeight();
+}
+
+double FieldModel::highestHeight() const
+{
+    return model->MaxHeight();
+}
+
+double decimalYear(const QDate &date)
+{
+    return date.year() + double(date.dayOfYear() - 1) / date.daysInYear();
+}
+
+} // namespace tavrin
