@@ -135,7 +135,8 @@ TEST_F(CliTest, EveryRefusalHasItsStatusAndExactMessage)
         {"no Hm",
          {"bad.txt"},
          64,
-         "tavrin-cli: The field norm is missing: give it with --hm.\nTry 'tavrin-cli --help'.\n"},
+         "tavrin-cli: The field norm is missing: give it with --hm, or from the model with --hm-at.\nTry "
+         "'tavrin-cli --help'.\n"},
         {"Hm not a number",
          {"--hm", "4 8", "bad.txt"},
          64,
