@@ -12,15 +12,15 @@ namespace tavrin {
 
 namespace {
 
-using Values = std::array<Doub, 12>; // b, then A by rows
+using Values = std::array<double, 12>; // b, then A by rows
 
-std::optional<Values> resample(Points points, Doub Hm, std::uint64_t seed, Int index,
-                               std::vector<Int> &counts)
+std::optional<Values> resample(Points points, double Hm, std::uint64_t seed, int index,
+                               std::vector<int> &counts)
 {
-    const Int n = points.size();
+    const int n = points.size();
     std::mt19937_64 draw(seed + 0x9E3779B97F4A7C15ull * std::uint64_t(index + 1));
     std::fill(counts.begin(), counts.end(), 0);
-    for (Int k = 0; k < n; k++)
+    for (int k = 0; k < n; k++)
         counts[draw() % std::uint64_t(n)]++;
     const std::optional<EllipsoidFit> fit = FitEllipsoid(points, counts.data());
     if (!fit)
@@ -29,53 +29,53 @@ std::optional<Values> resample(Points points, Doub Hm, std::uint64_t seed, Int i
     if (!p)
         return std::nullopt;
     Values v;
-    for (Int i = 0; i < 3; i++) {
+    for (int i = 0; i < 3; i++) {
         v[i] = p->Bias[i][0];
-        for (Int j = 0; j < 3; j++)
+        for (int j = 0; j < 3; j++)
             v[3 + 3 * i + j] = p->A[i][j];
     }
     return v;
 }
 
-Doub percentile(const std::vector<Doub> &sorted, Doub q)
+double percentile(const std::vector<double> &sorted, double q)
 {
-    const Doub position = q * Doub(sorted.size() - 1);
+    const double position = q * double(sorted.size() - 1);
     const size_t below = size_t(position);
-    const Doub above = position - Doub(below);
+    const double above = position - double(below);
     return below + 1 < sorted.size() ? sorted[below] * (1 - above) + sorted[below + 1] * above
                                      : sorted[below];
 }
 
-Spread spreadOf(std::vector<Doub> values)
+Spread spreadOf(std::vector<double> values)
 {
-    Doub mean = 0.0;
-    for (Doub v : values)
+    double mean = 0.0;
+    for (double v : values)
         mean += v;
-    mean /= Doub(values.size());
-    Doub squares = 0.0;
-    for (Doub v : values)
+    mean /= double(values.size());
+    double squares = 0.0;
+    for (double v : values)
         squares += SQR(v - mean);
     std::sort(values.begin(), values.end());
-    return {std::sqrt(squares / Doub(values.size() - 1)), percentile(values, 0.025),
+    return {std::sqrt(squares / double(values.size() - 1)), percentile(values, 0.025),
             percentile(values, 0.975)};
 }
 
 } // namespace
 
-Uncertainty BootstrapCalibration(Points points, Doub Hm, Int resamples, std::uint64_t seed)
+Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed)
 {
-    const Int n = points.size();
-    std::vector<std::optional<Values>> results(size_t(std::max<Int>(resamples, 0)));
-    const Int workers = Int(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 8));
-    const auto work = [&](Int first) {
+    const int n = points.size();
+    std::vector<std::optional<Values>> results(size_t(std::max<int>(resamples, 0)));
+    const int workers = int(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 8));
+    const auto work = [&](int first) {
         // A failing resample is counted, not reported line by line.
         const NrErrorSink silenced(nullptr);
-        std::vector<Int> counts(static_cast<size_t>(n));
-        for (Int r = first; r < resamples; r += workers)
+        std::vector<int> counts(static_cast<size_t>(n));
+        for (int r = first; r < resamples; r += workers)
             results[size_t(r)] = resample(points, Hm, seed, r, counts);
     };
     std::vector<std::thread> threads;
-    for (Int w = 1; w < workers; w++)
+    for (int w = 1; w < workers; w++)
         threads.emplace_back(work, w);
     work(0);
     for (std::thread &t : threads)
@@ -84,7 +84,7 @@ Uncertainty BootstrapCalibration(Points points, Doub Hm, Int resamples, std::uin
     Uncertainty u;
     u.resamples = resamples;
     u.seed = seed;
-    std::array<std::vector<Doub>, 12> columns;
+    std::array<std::vector<double>, 12> columns;
     for (const std::optional<Values> &v : results) {
         if (!v) {
             u.failed++;
@@ -96,9 +96,9 @@ Uncertainty BootstrapCalibration(Points points, Doub Hm, Int resamples, std::uin
     u.known = resamples - u.failed >= 2;
     if (!u.known)
         return u;
-    for (Int i = 0; i < 3; i++) {
+    for (int i = 0; i < 3; i++) {
         u.bias[i] = spreadOf(columns[size_t(i)]);
-        for (Int j = 0; j < 3; j++)
+        for (int j = 0; j < 3; j++)
             u.A[i][j] = spreadOf(columns[size_t(3 + 3 * i + j)]);
     }
     return u;

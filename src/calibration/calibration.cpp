@@ -101,10 +101,10 @@ QString FormatResult(double value)
 QStringList ResultTexts(const CalibrationParameters &parameters)
 {
     QStringList texts;
-    for (Int i = 0; i < 3; i++)
+    for (int i = 0; i < 3; i++)
         texts << FormatResult(parameters.Bias[i][0]);
-    for (Int i = 0; i < 3; i++)
-        for (Int j = 0; j < 3; j++)
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
             texts << FormatResult(parameters.A[i][j]);
     return texts;
 }

@@ -15,7 +15,7 @@ namespace {
 // point or an exponent would be an int before the suffix. Written in the C
 // locale's syntax whatever the user's locale: a decimal comma would compile
 // into other numbers.
-QByteArray floatLiteral(Doub value)
+QByteArray floatLiteral(double value)
 {
     char text[32];
     const char *end =
@@ -26,13 +26,13 @@ QByteArray floatLiteral(Doub value)
     return literal + 'f';
 }
 
-QByteArray row(const MatDoub &m, Int i)
+QByteArray row(const MatDoub &m, int i)
 {
     return "{" + floatLiteral(m[i][0]) + ", " + floatLiteral(m[i][1]) + ", " + floatLiteral(m[i][2]) + "}";
 }
 
 // A float keeps the value: finite, and not flushed to zero.
-bool isFloat(Doub value)
+bool isFloat(double value)
 {
     const float f = float(value);
     return std::isfinite(f) && (f != 0.0f || value == 0.0);
@@ -40,8 +40,8 @@ bool isFloat(Doub value)
 
 bool allFloats(const MatDoub &m)
 {
-    for (Int i = 0; i < m.nrows(); i++)
-        for (Int j = 0; j < m.ncols(); j++)
+    for (int i = 0; i < m.nrows(); i++)
+        for (int j = 0; j < m.ncols(); j++)
             if (!isFloat(m[i][j]))
                 return false;
     return true;
@@ -69,7 +69,7 @@ QByteArray cIdentifier(const QString &fileName)
     return name + '_' + QByteArray::number(hash, 16).rightJustified(8, '0');
 }
 
-std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm,
+std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &sourceFile, double Hm,
                                          const CalibrationParameters &p)
 {
     if (!isFloat(Hm) || !allFloats(p.Bias) || !allFloats(p.Ainv))
@@ -92,7 +92,7 @@ std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &
     out += "static const float " + name + "_bias[3] = {" + floatLiteral(p.Bias[0][0]) + ", " +
            floatLiteral(p.Bias[1][0]) + ", " + floatLiteral(p.Bias[2][0]) + "};\n";
     out += "static const float " + name + "_ainv[3][3] = {\n";
-    for (Int i = 0; i < 3; i++)
+    for (int i = 0; i < 3; i++)
         out += "    " + row(p.Ainv, i) + (i < 2 ? ",\n" : "\n");
     out += "};\n\n";
     // The function also uses every array, so that a file that includes the

@@ -20,7 +20,7 @@ QByteArray cIdentifier(const QString &fileName);
 /// A self-contained header, guarded, with <name>_bias[3], <name>_ainv[3][3]
 /// and <name>_hm, and a comment giving the convention, the units and Hm.
 /// Empty when a value is beyond what a float holds (infinite, or flushed to zero).
-std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &sourceFile, Doub Hm,
+std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &sourceFile, double Hm,
                                          const CalibrationParameters &p);
 
 } // namespace tavrin

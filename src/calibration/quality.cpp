@@ -8,20 +8,20 @@ namespace tavrin {
 namespace {
 
 struct NormErrorSums {
-    Doub sum = 0.0, squares = 0.0, max = 0.0;
+    double sum = 0.0, squares = 0.0, max = 0.0;
 
-    void add(Doub e)
+    void add(double e)
     {
-        const Doub a = std::abs(e);
+        const double a = std::abs(e);
         sum += a;
         squares += a * a;
         max = std::max(max, a);
     }
 
-    NormError over(Int n) const { return {sum / n, std::sqrt(squares / n), max}; }
+    NormError over(int n) const { return {sum / n, std::sqrt(squares / n), max}; }
 };
 
-void judge(QualityReport &q, const EllipsoidFit &fit, Doub Hm)
+void judge(QualityReport &q, const EllipsoidFit &fit, double Hm)
 {
     using namespace QualityLimits;
     QualityReport::Findings &f = q.findings;
@@ -53,9 +53,9 @@ const char *verdictName(Verdict verdict)
     return "";
 }
 
-QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, Doub Hm)
+QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, double Hm)
 {
-    const Int n = points.size();
+    const int n = points.size();
     const Calibrator calibrate(p);
     QualityReport q;
     q.points = n;
@@ -64,12 +64,12 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
 
     // A robust sigma of e from the median of |e| over an even subsample: a
     // few outliers barely move it, and 20000 points pin it to about 1 %.
-    const Int stride = std::max<Int>(1, n / 20000);
-    std::vector<Doub> magnitudes;
-    for (Int k = 0; k < n; k += stride)
+    const int stride = std::max<int>(1, n / 20000);
+    std::vector<double> magnitudes;
+    for (int k = 0; k < n; k += stride)
         magnitudes.push_back(std::abs(calibrate.calibratedNorm(points[k]) - Hm));
     std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
-    const Doub robustSigma = 1.4826 * magnitudes[magnitudes.size() / 2];
+    const double robustSigma = 1.4826 * magnitudes[magnitudes.size() / 2];
     q.farLimit = std::max(QualityLimits::FarSigmas * robustSigma, QualityLimits::FarShareOfHm * std::abs(Hm));
 
     // Good data hits every cell and fills every patch of the sampler long
@@ -77,15 +77,15 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
     const EqualAreaCells cells(QualityLimits::Cells);
     q.cellHit.assign(cells.size(), false);
     DirectionSampler sampler;
-    for (Int k = 0; k < n && !(q.cellsHit == cells.size() && sampler.full()); k++) {
-        Doub c[3];
+    for (int k = 0; k < n && !(q.cellsHit == cells.size() && sampler.full()); k++) {
+        double c[3];
         calibrate(points[k], c);
         // A point at the bias has no direction.
         if (c[0] == 0 && c[1] == 0 && c[2] == 0)
             continue;
         if (q.cellsHit < cells.size()) {
-            const Doub r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
-            const Int cell = cells.cellOf(c[0] / r, c[1] / r, c[2] / r);
+            const double r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+            const int cell = cells.cellOf(c[0] / r, c[1] / r, c[2] / r);
             q.cellsHit += !q.cellHit[cell];
             q.cellHit[cell] = true;
         }
@@ -97,21 +97,21 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
     // the search measured against the sample and is measured here against
     // every point: no point can be farther from its centre than the sample.
     const Direction &u = q.largestEmptyCap.centre;
-    Doub nearest = std::cos(q.largestEmptyCap.radius);
+    double nearest = std::cos(q.largestEmptyCap.radius);
     NormErrorSums before, after;
-    for (Int k = 0; k < n; k++) {
-        const Doub *h = points[k];
+    for (int k = 0; k < n; k++) {
+        const double *h = points[k];
         before.add(calibrate.biasFreeNorm(h) - Hm);
-        Doub c[3];
+        double c[3];
         calibrate(h, c);
-        const Doub r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
-        const Doub e = r - Hm;
+        const double r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+        const double e = r - Hm;
         if (std::abs(e) > after.max)
             q.worstPoint = k;
         after.add(e);
         q.farPoints += std::abs(e) > q.farLimit;
         // The cosine of the angle to the centre is above nearest; r = 0 never is.
-        const Doub along = c[0] * u[0] + c[1] * u[1] + c[2] * u[2];
+        const double along = c[0] * u[0] + c[1] * u[1] + c[2] * u[2];
         if (along > nearest * r)
             nearest = along / r;
     }

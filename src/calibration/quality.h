@@ -12,13 +12,13 @@ namespace tavrin {
 
 /// The limits behind the verdict.
 namespace QualityLimits {
-constexpr Int Cells = 100;              ///< equal-area cells for the coverage
-constexpr Doub MinCellShare = 0.7;      ///< of the cells that the points could hit, min(Cells, points)
-constexpr Doub MaxEmptyCapDegrees = 45; ///< a wider cap without any direction is poor coverage
-constexpr Doub FarSigmas = 5;           ///< a point is far beyond this many robust sigmas of e...
-constexpr Doub FarShareOfHm = 0.01;     ///< ...and beyond this share of Hm
-constexpr Doub MaxFarShare = 0.001;     ///< more far points than this share are likely outliers
-constexpr Doub MaxRmsShareOfHm = 0.05;  ///< a larger RMS of e after calibration is a poor fit
+constexpr int Cells = 100;                ///< equal-area cells for the coverage
+constexpr double MinCellShare = 0.7;      ///< of the cells that the points could hit, min(Cells, points)
+constexpr double MaxEmptyCapDegrees = 45; ///< a wider cap without any direction is poor coverage
+constexpr double FarSigmas = 5;           ///< a point is far beyond this many robust sigmas of e...
+constexpr double FarShareOfHm = 0.01;     ///< ...and beyond this share of Hm
+constexpr double MaxFarShare = 0.001;     ///< more far points than this share are likely outliers
+constexpr double MaxRmsShareOfHm = 0.05;  ///< a larger RMS of e after calibration is a poor fit
 } // namespace QualityLimits
 
 enum class Verdict { Good, PoorCoverage, LikelyOutliers, PoorFit };
@@ -28,33 +28,34 @@ const char *verdictName(Verdict verdict);
 
 /// Mean, root mean square and maximum of |e| over the points.
 struct NormError {
-    Doub mean = 0.0, rms = 0.0, max = 0.0;
+    double mean = 0.0, rms = 0.0, max = 0.0;
 };
 
 struct QualityReport {
-    Int points = 0;
-    Doub hm = 0.0;             ///< the field norm judged against
+    int points = 0;
+    double hm = 0.0;           ///< the field norm judged against
     NormError before;          ///< e = |h - b| - Hm
     NormError after;           ///< e = |A^-1 (h - b)| - Hm
     std::vector<bool> cellHit; ///< per cell of EqualAreaCells(QualityLimits::Cells)
-    Int cellsHit = 0;
+    int cellsHit = 0;
     EmptyCap largestEmptyCap;
-    Doub farLimit = 0.0; ///< |e| after calibration beyond which a point is far
-    Int farPoints = 0;
-    Int worstPoint = -1;  ///< 0-based index of the point with the largest |e| after calibration
-    Doub testValue = 0.0; ///< the ellipsoid test of the fit
+    double farLimit = 0.0; ///< |e| after calibration beyond which a point is far
+    int farPoints = 0;
+    int worstPoint = -1;    ///< 0-based index of the point with the largest |e| after calibration
+    double testValue = 0.0; ///< the ellipsoid test of the fit
     struct Findings {
-        Bool residual = false;  ///< RMS of e after calibration beyond QualityLimits::MaxRmsShareOfHm
-        Bool shape = false;     ///< the fit's outlier warning
-        Bool farPoints = false; ///< more far points than QualityLimits::MaxFarShare
-        Bool emptyCap = false;  ///< largest empty cap wider than QualityLimits::MaxEmptyCapDegrees
-        Bool fewCells = false;  ///< fewer cells hit than QualityLimits::MinCellShare
+        bool residual = false;  ///< RMS of e after calibration beyond QualityLimits::MaxRmsShareOfHm
+        bool shape = false;     ///< the fit's outlier warning
+        bool farPoints = false; ///< more far points than QualityLimits::MaxFarShare
+        bool emptyCap = false;  ///< largest empty cap wider than QualityLimits::MaxEmptyCapDegrees
+        bool fewCells = false;  ///< fewer cells hit than QualityLimits::MinCellShare
     } findings;                 ///< what the verdict rests on
     Verdict verdict = Verdict::Good;
 };
 
 /// Judges the calibration of the points (at least one) for the field norm Hm.
-QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, Doub Hm);
+QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p,
+                            double Hm);
 
 } // namespace tavrin
 

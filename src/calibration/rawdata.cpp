@@ -64,7 +64,7 @@ LineKind splitLine(const char *begin, const char *end, double point[3])
 // The table is a run's biggest allocation, 12 MB for 500000 points. Asked
 // before its first touch, transparent huge pages spare a fresh process about
 // 3000 page faults of 4 KiB, each of which costs microseconds.
-void preferHugePages(Doub *block, size_t bytes)
+void preferHugePages(double *block, size_t bytes)
 {
 #ifdef __linux__
     constexpr std::uintptr_t huge = std::uintptr_t(2) << 20;
@@ -86,7 +86,7 @@ public:
     Splitter(RawData &data, qint64 size) : data(data)
     {
         data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, size / 6 + 1)), 3);
-        preferHugePages(data.Mag[0], size_t(data.Mag.nrows()) * 3 * sizeof(Doub));
+        preferHugePages(data.Mag[0], size_t(data.Mag.nrows()) * 3 * sizeof(double));
     }
 
     // Takes the lines in [begin, end); the last one need not be terminated.

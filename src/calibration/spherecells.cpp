@@ -7,40 +7,40 @@ namespace tavrin {
 
 namespace {
 
-Doub dot(const Direction &a, const Direction &b)
+double dot(const Direction &a, const Direction &b)
 {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
-Direction normalized(Doub x, Doub y, Doub z)
+Direction normalized(double x, double y, double z)
 {
-    const Doub r = std::sqrt(x * x + y * y + z * z);
+    const double r = std::sqrt(x * x + y * y + z * z);
     return {x / r, y / r, z / r};
 }
 
 // The sampler's patch that u points through; u need not be a unit vector.
-Int cubePatch(const Direction &u)
+int cubePatch(const Direction &u)
 {
     // The axis of the largest component, looked up from the three
     // comparisons rather than branched on: directions come in any order.
-    static constexpr Int largest[8] = {2, 2, 2, 0, 1, 1, 1, 0};
-    static constexpr Int next[3] = {1, 2, 0}, last[3] = {2, 0, 1};
-    constexpr Int side = DirectionSampler::Side;
-    const Doub ax = std::abs(u[0]), ay = std::abs(u[1]), az = std::abs(u[2]);
-    const Int axis = largest[(ax >= ay) | (ax >= az) << 1 | (ay >= az) << 2];
-    const Doub scale = 0.5 * side / std::abs(u[axis]);
-    const auto row = [&](Doub t) { return std::min(side - 1, Int(t * scale + 0.5 * side)); };
-    const Int face = 2 * axis + (u[axis] < 0);
+    static constexpr int largest[8] = {2, 2, 2, 0, 1, 1, 1, 0};
+    static constexpr int next[3] = {1, 2, 0}, last[3] = {2, 0, 1};
+    constexpr int side = DirectionSampler::Side;
+    const double ax = std::abs(u[0]), ay = std::abs(u[1]), az = std::abs(u[2]);
+    const int axis = largest[(ax >= ay) | (ax >= az) << 1 | (ay >= az) << 2];
+    const double scale = 0.5 * side / std::abs(u[axis]);
+    const auto row = [&](double t) { return std::min(side - 1, int(t * scale + 0.5 * side)); };
+    const int face = 2 * axis + (u[axis] < 0);
     return (face * side + row(u[next[axis]])) * side + row(u[last[axis]]);
 }
 
 // The cosine of the angle to the nearest direction: the larger, the closer.
 // The scan starts at first and wraps around; it stops once the cosine is above
 // stopAbove, when the caller has no more interest in the centre.
-Doub nearestCos(const Direction &centre, const std::vector<Direction> &directions, size_t first = 0,
-                Doub stopAbove = 2.0)
+double nearestCos(const Direction &centre, const std::vector<Direction> &directions, size_t first = 0,
+                  double stopAbove = 2.0)
 {
-    Doub best = -1.0;
+    double best = -1.0;
     const size_t n = directions.size();
     for (size_t k = 0; k < n && best <= stopAbove; k++) {
         const Direction &u = directions[(first + k) % n];
@@ -54,30 +54,30 @@ Doub nearestCos(const Direction &centre, const std::vector<Direction> &direction
 // directions within its cap radius + 2 maxTravel can ever be nearest.
 Direction refined(Direction c, const std::vector<Direction> &directions)
 {
-    constexpr Doub maxTravel = 0.15;
+    constexpr double maxTravel = 0.15;
     const Direction start = c;
-    Doub value = nearestCos(c, directions);
-    const Doub reach = std::min(Pi, std::acos(std::clamp(value, -1.0, 1.0)) + 2 * maxTravel);
+    double value = nearestCos(c, directions);
+    const double reach = std::min(Pi, std::acos(std::clamp(value, -1.0, 1.0)) + 2 * maxTravel);
     std::vector<Direction> near;
     for (const Direction &u : directions)
         if (dot(start, u) >= std::cos(reach))
             near.push_back(u);
 
     // Steps start at half the cap's radius: a small hole needs no long strides.
-    const Doub radius = std::acos(std::clamp(value, -1.0, 1.0));
-    for (Doub step = std::clamp(radius / 2, 1e-3, 0.08); step > 1e-4; step /= 2) {
-        for (Int moves = 0; moves < 64; moves++) {
+    const double radius = std::acos(std::clamp(value, -1.0, 1.0));
+    for (double step = std::clamp(radius / 2, 1e-3, 0.08); step > 1e-4; step /= 2) {
+        for (int moves = 0; moves < 64; moves++) {
             Direction e1, e2;
             tangentBasis(c, e1, e2);
             Direction best = c;
-            Doub bestValue = value;
-            for (Int k = 0; k < 8; k++) {
-                const Doub s = step * std::cos(k * Pi / 4), t = step * std::sin(k * Pi / 4);
+            double bestValue = value;
+            for (int k = 0; k < 8; k++) {
+                const double s = step * std::cos(k * Pi / 4), t = step * std::sin(k * Pi / 4);
                 const Direction trial = normalized(c[0] + s * e1[0] + t * e2[0], c[1] + s * e1[1] + t * e2[1],
                                                    c[2] + s * e1[2] + t * e2[2]);
                 if (std::acos(std::clamp(dot(trial, start), -1.0, 1.0)) > maxTravel)
                     continue;
-                const Doub v = nearestCos(trial, near);
+                const double v = nearestCos(trial, near);
                 if (v < bestValue) {
                     bestValue = v;
                     best = trial;
@@ -94,22 +94,22 @@ Direction refined(Direction c, const std::vector<Direction> &directions)
 
 } // namespace
 
-EqualAreaCells::EqualAreaCells(Int n) : n(n)
+EqualAreaCells::EqualAreaCells(int n) : n(n)
 {
     zoneStart.push_back(0);
     if (n > 2) {
         // Leopardi's recursive zonal partition, one level: caps of one cell's
         // area, collars about one cell high, cell counts rounded with carry.
-        const Doub area = 4 * Pi / n;
-        const Doub capColatitude = std::acos(1.0 - 2.0 / n);
-        const Int collars = std::max<Int>(1, Int(std::lround((Pi - 2 * capColatitude) / std::sqrt(area))));
-        const Doub height = (Pi - 2 * capColatitude) / collars;
-        Doub carry = 0.0;
-        Int start = 1;
-        for (Int i = 0; i < collars; i++) {
-            const Doub top = capColatitude + i * height;
-            const Doub ideal = 2 * Pi * (std::cos(top) - std::cos(top + height)) / area;
-            const Int cells = i + 1 < collars ? Int(std::lround(ideal + carry)) : n - 1 - start;
+        const double area = 4 * Pi / n;
+        const double capColatitude = std::acos(1.0 - 2.0 / n);
+        const int collars = std::max<int>(1, int(std::lround((Pi - 2 * capColatitude) / std::sqrt(area))));
+        const double height = (Pi - 2 * capColatitude) / collars;
+        double carry = 0.0;
+        int start = 1;
+        for (int i = 0; i < collars; i++) {
+            const double top = capColatitude + i * height;
+            const double ideal = 2 * Pi * (std::cos(top) - std::cos(top + height)) / area;
+            const int cells = i + 1 < collars ? int(std::lround(ideal + carry)) : n - 1 - start;
             carry += ideal - cells;
             zoneStart.push_back(start);
             start += cells;
@@ -118,33 +118,33 @@ EqualAreaCells::EqualAreaCells(Int n) : n(n)
     if (n > 1)
         zoneStart.push_back(n - 1);
     zoneOfCell.resize(n);
-    for (Int zone = 0; zone < Int(zoneStart.size()); zone++) {
-        const Int end = zone + 1 < Int(zoneStart.size()) ? zoneStart[zone + 1] : n;
+    for (int zone = 0; zone < int(zoneStart.size()); zone++) {
+        const int end = zone + 1 < int(zoneStart.size()) ? zoneStart[zone + 1] : n;
         std::fill(zoneOfCell.begin() + zoneStart[zone], zoneOfCell.begin() + end, zone);
     }
 }
 
-Int EqualAreaCells::cellOf(Doub x, Doub y, Doub z) const
+int EqualAreaCells::cellOf(double x, double y, double z) const
 {
     // The area north of z, in cells: zone boundaries fall on whole numbers.
-    const Int above = std::clamp(Int(std::floor((1.0 - z) * 0.5 * n)), 0, n - 1);
-    const Int zone = zoneOfCell[above];
-    const Int start = zoneStart[zone];
-    const Int cells = (zone + 1 < Int(zoneStart.size()) ? zoneStart[zone + 1] : n) - start;
+    const int above = std::clamp(int(std::floor((1.0 - z) * 0.5 * n)), 0, n - 1);
+    const int zone = zoneOfCell[above];
+    const int start = zoneStart[zone];
+    const int cells = (zone + 1 < int(zoneStart.size()) ? zoneStart[zone + 1] : n) - start;
     if (cells == 1)
         return start;
-    Doub phi = std::atan2(y, x);
+    double phi = std::atan2(y, x);
     if (phi < 0)
         phi += 2 * Pi;
-    return start + std::min(cells - 1, Int(phi / (2 * Pi) * cells));
+    return start + std::min(cells - 1, int(phi / (2 * Pi) * cells));
 }
 
-EqualAreaCells::Bounds EqualAreaCells::bounds(Int cell) const
+EqualAreaCells::Bounds EqualAreaCells::bounds(int cell) const
 {
-    const Int zone = zoneOfCell[cell];
-    const Int start = zoneStart[zone];
-    const Int cells = (zone + 1 < Int(zoneStart.size()) ? zoneStart[zone + 1] : n) - start;
-    const Int sector = cell - start;
+    const int zone = zoneOfCell[cell];
+    const int start = zoneStart[zone];
+    const int cells = (zone + 1 < int(zoneStart.size()) ? zoneStart[zone + 1] : n) - start;
+    const int sector = cell - start;
     return {1.0 - 2.0 * start / n, 1.0 - 2.0 * (start + cells) / n, 2 * Pi * sector / cells,
             2 * Pi * (sector + 1) / cells};
 }
@@ -157,12 +157,12 @@ void tangentBasis(const Direction &u, Direction &e1, Direction &e2)
     e2 = {u[1] * e1[2] - u[2] * e1[1], u[2] * e1[0] - u[0] * e1[2], u[0] * e1[1] - u[1] * e1[0]};
 }
 
-std::vector<Direction> fibonacciDirections(Int n)
+std::vector<Direction> fibonacciDirections(int n)
 {
-    const Doub goldenAngle = Pi * (3.0 - std::sqrt(5.0));
+    const double goldenAngle = Pi * (3.0 - std::sqrt(5.0));
     std::vector<Direction> d(n);
-    for (Int k = 0; k < n; k++) {
-        const Doub z = 1.0 - (2.0 * k + 1.0) / n, r = std::sqrt(1.0 - z * z);
+    for (int k = 0; k < n; k++) {
+        const double z = 1.0 - (2.0 * k + 1.0) / n, r = std::sqrt(1.0 - z * z);
         d[k] = {r * std::cos(k * goldenAngle), r * std::sin(k * goldenAngle), z};
     }
     return d;
@@ -172,8 +172,8 @@ DirectionSampler::DirectionSampler() : taken(Patches, false) {}
 
 void DirectionSampler::add(const Direction &v)
 {
-    const Int patch = cubePatch(v);
-    const Bool first = !taken[patch];
+    const int patch = cubePatch(v);
+    const bool first = !taken[patch];
     if (first) {
         taken[patch] = true;
         patchesTaken++;
@@ -202,7 +202,7 @@ EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample)
 {
     if (sample.empty())
         return {{0.0, 0.0, 1.0}, Pi};
-    std::vector<Int> patches(sample.size());
+    std::vector<int> patches(sample.size());
     std::transform(sample.begin(), sample.end(), patches.begin(), cubePatch);
 
     // Candidates about 8 degrees apart. The best few are refined, since the
@@ -211,12 +211,12 @@ EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample)
     // as the candidate cannot be among the best.
     constexpr size_t tried = 10;
     const std::vector<Direction> candidates = fibonacciDirections(600);
-    std::vector<std::pair<Doub, Int>> best; // nearest cosine, candidate; the smallest first
-    for (Int k = 0; k < Int(candidates.size()); k++) {
+    std::vector<std::pair<double, int>> best; // nearest cosine, candidate; the smallest first
+    for (int k = 0; k < int(candidates.size()); k++) {
         const size_t first = size_t(
             std::lower_bound(patches.begin(), patches.end(), cubePatch(candidates[k])) - patches.begin());
-        const Doub stopAbove = best.size() < tried ? 1.0 : best.back().first;
-        const Doub v = nearestCos(candidates[k], sample, first, stopAbove);
+        const double stopAbove = best.size() < tried ? 1.0 : best.back().first;
+        const double v = nearestCos(candidates[k], sample, first, stopAbove);
         if (best.size() < tried || v < best.back().first) {
             best.insert(std::upper_bound(best.begin(), best.end(), std::make_pair(v, k)), {v, k});
             if (best.size() > tried)
@@ -226,7 +226,7 @@ EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample)
     EmptyCap cap{{}, -1.0};
     for (const auto &[value, k] : best) {
         const Direction c = refined(candidates[k], sample);
-        const Doub radius = std::acos(std::clamp(nearestCos(c, sample), -1.0, 1.0));
+        const double radius = std::acos(std::clamp(nearestCos(c, sample), -1.0, 1.0));
         if (radius > cap.radius)
             cap = {c, radius};
     }

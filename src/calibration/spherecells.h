@@ -10,33 +10,33 @@
 
 namespace tavrin {
 
-using Direction = std::array<Doub, 3>;
+using Direction = std::array<double, 3>;
 
-constexpr Doub Pi = 3.14159265358979323846;
+constexpr double Pi = 3.14159265358979323846;
 
 /// The sphere cut into n cells of exactly equal area: a cap at each pole and
 /// collars between them, each collar cut into equal sectors of longitude.
 /// Collar heights are chosen so that the cells are nearly square.
 class EqualAreaCells {
 public:
-    explicit EqualAreaCells(Int n);
+    explicit EqualAreaCells(int n);
 
-    Int size() const { return n; }
+    int size() const { return n; }
 
     /// The cell of a unit vector.
-    Int cellOf(Doub x, Doub y, Doub z) const;
+    int cellOf(double x, double y, double z) const;
 
     /// A cell is the set of directions with zBottom <= z <= zTop and a
     /// longitude atan2(y, x), taken in [0, 2 pi), between phiBegin and phiEnd.
     struct Bounds {
-        Doub zTop, zBottom, phiBegin, phiEnd;
+        double zTop, zBottom, phiBegin, phiEnd;
     };
-    Bounds bounds(Int cell) const;
+    Bounds bounds(int cell) const;
 
 private:
-    Int n;
-    std::vector<Int> zoneStart;  ///< first cell of each zone, north to south; the caps are zones of one cell
-    std::vector<Int> zoneOfCell; ///< zone of every cell
+    int n;
+    std::vector<int> zoneStart;  ///< first cell of each zone, north to south; the caps are zones of one cell
+    std::vector<int> zoneOfCell; ///< zone of every cell
 };
 
 /// Two unit vectors e1, e2 at right angles to the unit vector u and to each
@@ -44,7 +44,7 @@ private:
 void tangentBasis(const Direction &u, Direction &e1, Direction &e2);
 
 /// n directions spread evenly over the sphere (a Fibonacci lattice).
-std::vector<Direction> fibonacciDirections(Int n);
+std::vector<Direction> fibonacciDirections(int n);
 
 /// Stand-ins for any number of directions, evenly spread, found without
 /// trigonometry: every direction while there are no more of them than
@@ -52,34 +52,34 @@ std::vector<Direction> fibonacciDirections(Int n);
 /// face of the cube. A patch is under 5 degrees across.
 class DirectionSampler {
 public:
-    static constexpr Int Side = 24, Patches = 6 * Side * Side;
+    static constexpr int Side = 24, Patches = 6 * Side * Side;
 
     DirectionSampler();
 
     /// Adds the direction of a vector other than zero.
     void add(const Direction &v);
     /// Every patch has its direction.
-    Bool full() const { return patchesTaken == Patches; }
+    bool full() const { return patchesTaken == Patches; }
     /// The kept directions in patch order, so that neighbours tend to be close.
     std::vector<Direction> sample() const;
 
 private:
     struct Kept {
-        Int patch;
-        Bool first; ///< the first direction of its patch
+        int patch;
+        bool first; ///< the first direction of its patch
         Direction direction;
     };
-    std::vector<Bool> taken; ///< per patch
-    Int patchesTaken = 0;
-    Int seen = 0;
+    std::vector<bool> taken; ///< per patch
+    int patchesTaken = 0;
+    int seen = 0;
     std::vector<Kept> kept;
 };
 
 struct EmptyCap {
     Direction centre;
-    Doub radius; ///< angular radius, radians
+    double radius; ///< angular radius, radians
 
-    Doub radiusDegrees() const { return radius * 180.0 / Pi; }
+    double radiusDegrees() const { return radius * 180.0 / Pi; }
 };
 
 /// Nearly the largest cap holding none of the unit vectors. The search runs on

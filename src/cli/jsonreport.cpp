@@ -18,7 +18,7 @@ QJsonArray column(const MatDoub &m)
 QJsonArray rows(const MatDoub &m)
 {
     QJsonArray out;
-    for (Int i = 0; i < 3; i++)
+    for (int i = 0; i < 3; i++)
         out.append(QJsonArray{m[i][0], m[i][1], m[i][2]});
     return out;
 }
@@ -46,7 +46,7 @@ QJsonObject jsonUncertainty(const Uncertainty &u)
     if (!u.known)
         return out;
     QJsonArray bias, A;
-    for (Int i = 0; i < 3; i++) {
+    for (int i = 0; i < 3; i++) {
         bias.append(spread(u.bias[i]));
         A.append(QJsonArray{spread(u.A[i][0]), spread(u.A[i][1]), spread(u.A[i][2])});
     }

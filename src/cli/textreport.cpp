@@ -84,10 +84,10 @@ QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &
     if (!u.known)
         return (out + QStringLiteral(": too few resamples succeeded to tell\n")).toUtf8();
     out += '\n' + label(QString()) + fields({"value", "std"}, 0, 2) + QStringLiteral("    95 % interval\n");
-    for (Int i = 0; i < 3; i++)
+    for (int i = 0; i < 3; i++)
         out += spreadRow(QStringLiteral("Bias_%1").arg(i + 1), p.Bias[i][0], u.bias[i]);
-    for (Int i = 0; i < 3; i++)
-        for (Int j = 0; j < 3; j++)
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
             out += spreadRow(QStringLiteral("A_%1%2").arg(i + 1).arg(j + 1), p.A[i][j], u.A[i][j]);
     return out.toUtf8();
 }
@@ -113,10 +113,10 @@ QString verdictReason(const QualityReport &q)
 QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm)
 {
     QStringList texts;
-    for (Int i = 0; i < 3; i++)
+    for (int i = 0; i < 3; i++)
         texts << number(p.Bias[i][0]);
-    for (Int i = 0; i < 3; i++)
-        for (Int j = 0; j < 3; j++)
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
             texts << number(p.A[i][j]);
     QString out = name + '\n';
     out += label(QStringLiteral("Bias b")) + fields(texts, 0, 3) + '\n';

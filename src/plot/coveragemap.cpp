@@ -53,9 +53,9 @@ QPolygonF band(const Hammer &map, double zTop, double zBottom, double from, doub
 
 void drawCells(QPainter &painter, const Hammer &map, const QualityReport &q)
 {
-    const EqualAreaCells cells(Int(q.cellHit.size()));
+    const EqualAreaCells cells(int(q.cellHit.size()));
     painter.setPen(QPen(Qt::white, 1.2));
-    for (Int c = 0; c < cells.size(); c++) {
+    for (int c = 0; c < cells.size(); c++) {
         painter.setBrush(q.cellHit[c] ? Palette::hitCell : Palette::emptyCell);
         const EqualAreaCells::Bounds b = cells.bounds(c);
         // Longitudes past pi continue from -pi: a cell across that seam is drawn in two.

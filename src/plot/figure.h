@@ -33,7 +33,7 @@ struct FigureLayout {
 
 /// Up to this many points every point is drawn; above, each projection is
 /// shaded by the density of the points.
-constexpr Int MostPointsDrawn = 5000;
+constexpr int MostPointsDrawn = 5000;
 
 /// Draws the figure on a painter whose device is FigureLayout's size.
 void DrawFigure(QPainter &painter, const FigureData &data);

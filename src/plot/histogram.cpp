@@ -25,7 +25,7 @@ NormErrors normErrors(const FigureData &d)
     NormErrors e;
     e.before.reserve(size_t(d.points.size()));
     e.after.reserve(size_t(d.points.size()));
-    for (Int k = 0; k < d.points.size(); k++) {
+    for (int k = 0; k < d.points.size(); k++) {
         e.before.push_back(calibrate.biasFreeNorm(d.points[k]) - d.hm);
         e.after.push_back(calibrate.calibratedNorm(d.points[k]) - d.hm);
     }

@@ -22,11 +22,11 @@ constexpr int Axes[3][2] = {{0, 1}, {1, 2}, {2, 0}};
 double commonRange(const FigureData &d, const Calibrator &calibrate)
 {
     double range = 1.1 * d.hm;
-    for (Int k = 0; k < d.points.size(); k++) {
-        const Doub *h = d.points[k];
-        Doub c[3];
+    for (int k = 0; k < d.points.size(); k++) {
+        const double *h = d.points[k];
+        double c[3];
         calibrate(h, c);
-        for (Int i = 0; i < 3; i++)
+        for (int i = 0; i < 3; i++)
             range = std::max({range, std::abs(h[i]), std::abs(c[i])});
     }
     return 1.05 * range;
@@ -43,8 +43,8 @@ void drawPoints(QPainter &painter, const Frame (&frames)[3], const FigureData &d
         for (int panel = 0; panel < 3; panel++) {
             QPolygonF points;
             points.reserve(d.points.size());
-            for (Int k = 0; k < d.points.size(); k++) {
-                Doub v[3];
+            for (int k = 0; k < d.points.size(); k++) {
+                double v[3];
                 if (set == 0)
                     std::copy(d.points[k], d.points[k] + 3, v);
                 else
@@ -84,8 +84,8 @@ void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData
         for (auto &panel : set)
             panel.assign(size_t(w) * h, 0);
     const double xScale = w / (2 * range), yScale = h / (2 * range);
-    for (Int k = 0; k < d.points.size(); k++) {
-        Doub v[2][3];
+    for (int k = 0; k < d.points.size(); k++) {
+        double v[2][3];
         std::copy(d.points[k], d.points[k] + 3, v[0]);
         calibrate(d.points[k], v[1]);
         for (int set = 0; set < 2; set++)
