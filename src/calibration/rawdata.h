@@ -38,7 +38,7 @@ struct RawData {
 /// ignored.
 RawData ParseRawData(const QByteArray &bytes);
 
-/// Reads and splits the file at filename; CannotOpen when it cannot be opened
+/// Reads and splits the file at filename ("-" for standard input); CannotOpen when it cannot be opened
 /// for reading, ReadError when reading fails before its end, each with the
 /// system's reason.
 RawData ReadRawData(const QString &filename);

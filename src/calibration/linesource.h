@@ -1,0 +1,69 @@
+// What the strict reader and the log reader share: reading a file or
+// standard input in bounded chunks, cutting it into lines, counting them,
+// filling the point table and refusing a line.
+#ifndef TAVRIN_LINESOURCE_H
+#define TAVRIN_LINESOURCE_H
+
+#include "rawdata.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace tavrin {
+
+/// A field that is one whole, finite number in the C locale's syntax, with an
+/// optional leading '+'.
+bool parseNumber(const char *begin, const char *end, double &value);
+
+/// Receives the lines of one input, in order, each without its terminator.
+class LineSink {
+public:
+    /// size: the input's size in bytes when known, to size the point table once.
+    /// crEndsLine: a lone carriage return ends a line too.
+    LineSink(RawData &data, qint64 size, bool crEndsLine);
+    virtual ~LineSink() = default;
+    LineSink(const LineSink &) = delete;
+    LineSink &operator=(const LineSink &) = delete;
+
+    /// Takes the lines in [begin, end); the last one need not be terminated.
+    /// A UTF-8 byte-order mark at the very start is dropped. False once
+    /// reading must stop.
+    bool lines(const char *begin, const char *end);
+
+    /// After the last line; false when the input is refused as a whole.
+    virtual bool finish() { return true; }
+
+    /// Refuses the input at the line [begin, end), numbered lineNumber
+    /// (the next line to be counted when 0). Always false.
+    bool fail(RawDataStatus status, const char *begin, const char *end, qint64 lineNumber = 0);
+
+    bool crEndsLine() const { return splitAtCr; }
+
+protected:
+    /// One line; false to stop reading (after fail).
+    virtual bool line(const char *begin, const char *end, qint64 lineNumber) = 0;
+
+    /// Appends a point; refuses the input past the table's capacity.
+    bool store(const double point[3], const char *begin, const char *end, qint64 lineNumber);
+
+    RawData &data;
+
+private:
+    void grow();
+
+    bool atStart = true;
+    bool splitAtCr;
+    bool afterCr = false; ///< the last line ended with a carriage return: a line feed next belongs to it
+};
+
+/// Opens filename for reading, "-" meaning standard input; on failure data
+/// holds CannotOpen and the reason.
+bool openInput(const QString &filename, QFile &file, RawData &data);
+
+/// Reads the open file to its end into sink; a read error is ReadError.
+void readInto(QFile &file, LineSink &sink, RawData &data);
+
+} // namespace tavrin
+
+#endif
