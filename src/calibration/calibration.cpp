@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <utility>
+
 namespace tavrin {
 
 namespace {
@@ -24,6 +26,10 @@ std::optional<CalibrationError> readError(RawDataStatus status)
         return CalibrationError::BadFormat;
     case RawDataStatus::TooManyLines:
         return CalibrationError::TooManyLines;
+    case RawDataStatus::ColumnsNotFound:
+        return CalibrationError::ColumnsNotFound;
+    case RawDataStatus::TooManyHeaderLines:
+        return CalibrationError::TooManyHeaderLines;
     }
     return CalibrationError::BadFormat;
 }
@@ -47,6 +53,10 @@ const ErrorDescription &describe(CalibrationError error)
                            "The calibration failed: the measurements do not determine an ellipsoid."),
          "numerical-failure", 2},
         {QT_TRANSLATE_NOOP("Fen_Tavrin", "The calibration parameters could not be saved."), "cannot-save", 1},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The columns named with --columns are not in the header."),
+         "columns-not-found", 64},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The log has more than 100 header lines before its data."),
+         "too-many-header-lines", 1},
     };
     return table[int(error)];
 }
@@ -64,12 +74,23 @@ QString outlierWarningMessage()
 CalibrationRun CalibrateFile(double Hm, const QString &filename,
                              const std::function<void(const EllipsoidFit &)> &beforeDerive)
 {
+    if (Hm == 0.0) {
+        CalibrationRun run;
+        run.error = CalibrationError::HmIsZero;
+        return run;
+    }
+    return CalibrateRawData(Hm, ReadRawData(filename), beforeDerive);
+}
+
+CalibrationRun CalibrateRawData(double Hm, RawData raw,
+                                const std::function<void(const EllipsoidFit &)> &beforeDerive)
+{
     CalibrationRun run;
+    run.raw = std::move(raw);
     if (Hm == 0.0) {
         run.error = CalibrationError::HmIsZero;
         return run;
     }
-    run.raw = ReadRawData(filename);
     if ((run.error = readError(run.raw.status)))
         return run;
     if (run.raw.numLines < MinimumPoints) {

@@ -23,6 +23,8 @@ enum class CalibrationError {
     TooFewPoints,
     NumericalFailure,
     CannotSave,
+    ColumnsNotFound,
+    TooManyHeaderLines,
 };
 
 /// What an error means to a person, to a program reading the JSON, and to a
@@ -53,6 +55,10 @@ struct CalibrationRun {
 /// (where a front end shows the outlier warning) and derives b and A.
 CalibrationRun CalibrateFile(double Hm, const QString &filename,
                              const std::function<void(const EllipsoidFit &)> &beforeDerive = {});
+
+/// The same on measurements already read, by any reader.
+CalibrationRun CalibrateRawData(double Hm, RawData raw,
+                                const std::function<void(const EllipsoidFit &)> &beforeDerive = {});
 
 /// The twelve values as the result fields show them, in the order Bias_1 to
 /// Bias_3, then A_11, A_12, ... A_33.

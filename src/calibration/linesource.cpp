@@ -90,20 +90,25 @@ bool LineSink::lines(const char *begin, const char *end)
     return true;
 }
 
-bool LineSink::fail(RawDataStatus status, const char *begin, const char *end, qint64 lineNumber)
+QString shownLine(const char *begin, const char *end)
 {
     // Four bytes at most per character: enough to show, never the whole of a huge line.
     constexpr ptrdiff_t decoded = 4 * RawData::ShownLineLength;
-    data.status = status;
-    data.badLineNumber = lineNumber > 0 ? lineNumber : data.linesRead + 1;
     if (end != begin && end[-1] == '\n')
         --end;
     if (end != begin && end[-1] == '\r')
         --end;
-    QString text = QString::fromUtf8(begin, qsizetype(std::min(end - begin, decoded)));
+    const QString text = QString::fromUtf8(begin, qsizetype(std::min(end - begin, decoded)));
     if (text.size() > RawData::ShownLineLength || end - begin > decoded)
-        text = text.left(RawData::ShownLineLength) + QChar(0x2026);
-    data.badLine = text;
+        return text.left(RawData::ShownLineLength) + QChar(0x2026);
+    return text;
+}
+
+bool LineSink::fail(RawDataStatus status, const char *begin, const char *end, qint64 lineNumber)
+{
+    data.status = status;
+    data.badLineNumber = lineNumber > 0 ? lineNumber : data.linesRead + 1;
+    data.badLine = shownLine(begin, end);
     data.numLines = 0;
     return false;
 }

@@ -16,6 +16,10 @@ namespace tavrin {
 /// optional leading '+'.
 bool parseNumber(const char *begin, const char *end, double &value);
 
+/// A line as messages show it: decoded, cut to RawData::ShownLineLength
+/// characters with "…" where it goes on.
+QString shownLine(const char *begin, const char *end);
+
 /// Receives the lines of one input, in order, each without its terminator.
 class LineSink {
 public:

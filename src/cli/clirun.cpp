@@ -34,7 +34,7 @@ namespace {
 QString failureMessage(const QString &path, const CalibrationRun &run)
 {
     const CalibrationError error = *run.error;
-    QString where = printable(path);
+    QString where = printable(displayName(path));
     if (error == CalibrationError::BadFormat || error == CalibrationError::TooManyLines)
         where += ':' + QString::number(run.raw.badLineNumber);
     QString message = where + QStringLiteral(": ") + errorMessage(error);
@@ -81,22 +81,33 @@ private:
     void calibrate(int k)
     {
         const QString &path = o.files[k];
-        const CalibrationRun run = CalibrateFile(o.hm, path);
+        const QString name = printable(displayName(path));
+        LogInput input;
+        const CalibrationRun run =
+            CalibrateRawData(o.hm, o.log ? ReadLog(path, *o.log, input) : ReadRawData(path));
+        for (const LogInput::Skipped &s : input.firstSkipped)
+            say(QStringLiteral("%1:%2: skipped (line: \"%3\")").arg(name).arg(s.line).arg(printable(s.text)));
+        if (input.skippedLines > input.firstSkipped.size())
+            say(QStringLiteral("%1: %2 bad lines skipped in all").arg(name).arg(input.skippedLines));
         if (run.error) {
             say(failureMessage(path, run));
+            // A strict refusal of what is plainly a log says how to read it.
+            if (run.error == CalibrationError::BadFormat && !o.log && path != QLatin1String("-"))
+                if (const QString hint = LogHint(path); !hint.isEmpty())
+                    say(name + QStringLiteral(": ") + hint);
             raiseStatus(describe(*run.error).exitStatus);
             reporter->failed(path, run);
             return;
         }
         if (run.fit.outlierWarning)
-            say(printable(path) + QStringLiteral(": ") + outlierWarningMessage());
+            say(name + QStringLiteral(": ") + outlierWarningMessage());
         const QualityReport quality = AssessQuality(run.raw.points(), run.fit, run.parameters, o.hm);
         const std::optional<Uncertainty> uncertainty =
             o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples))
                             : std::nullopt;
         const QJsonArray writeErrors = writeOutputs(k, run, quality);
-        if (const std::optional<QString> problem =
-                reporter->calibrated({path, run, quality, uncertainty, writeErrors})) {
+        if (const std::optional<QString> problem = reporter->calibrated(
+                {path, run, quality, uncertainty, writeErrors, o.log ? &input : nullptr})) {
             say(*problem);
             raiseStatus(Refused);
         }
@@ -134,8 +145,8 @@ private:
                  QStringLiteral("The calibrated measurements could not be saved."), reason);
         }
         if (!paths.plots[k].isEmpty()) {
-            const FigureData figure{QFileInfo(o.files[k]).fileName(), o.hm, run.raw.points(), run.parameters,
-                                    quality};
+            const FigureData figure{QFileInfo(displayName(o.files[k])).fileName(), o.hm, run.raw.points(),
+                                    run.parameters, quality};
             save(paths.plots[k], WriteFigure(paths.plots[k], figure),
                  QStringLiteral("The figure could not be saved."), QString());
         }

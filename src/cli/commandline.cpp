@@ -99,6 +99,27 @@ const QCommandLineOption
          "Today (UTC) by default.",
          "DATE");
 const QCommandLineOption units("units", "The unit of the measurements for --hm-at: nT, uT, mG or G.", "UNIT");
+const QCommandLineOption columns(
+    "columns",
+    "Read each FILE as a log and take x, y and z from these columns: 1-based numbers or header names, "
+    "e.g. 2,3,4 or mx,my,mz. A name selects the header field equal to it (ignoring case, blanks and "
+    "quotes), or else the one field that begins with it and a character that is no letter or digit.",
+    "X,Y,Z");
+const QCommandLineOption
+    delimiter("delimiter",
+              "With --columns: the field delimiter, comma, semicolon, tab or space (runs of "
+              "blanks); found from the first lines by default.",
+              "NAME");
+const QCommandLineOption decimalComma("decimal-comma", "With --columns: numbers are written 1,5 for 1.5.");
+const QCommandLineOption skipBadLines(
+    "skip-bad-lines",
+    "With --columns: skip and count data rows with too few fields or a selected field that is no number, "
+    "instead of refusing the file; the first five are listed.");
+const QCommandLineOption
+    rows("rows",
+         "With --columns: keep only the data rows FIRST to LAST (1-based, counted after the "
+         "header; either end may be left out, as in 100: or :5000).",
+         "FIRST:LAST");
 const QCommandLineOption plot("plot",
                               "Draw the calibration, its coverage of orientations and its norm errors into "
                               "PATH, a .png or .svg figure. With several files, PATH is a folder and each "
@@ -110,10 +131,14 @@ void declare(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(description());
     parser.addOptions({option::help, option::version, option::hm, option::hmAt, option::units, option::date,
-                       option::fieldAt, option::output, option::apply, option::json, option::exportFormat,
-                       option::uncertainty, option::plot});
+                       option::fieldAt, option::columns, option::delimiter, option::decimalComma,
+                       option::skipBadLines, option::rows, option::output, option::apply, option::json,
+                       option::exportFormat, option::uncertainty, option::plot});
     parser.addPositionalArgument(
-        "FILE", "Raw measurements: three numbers per line, separated by a tab or a space.", "FILE...");
+        "FILE",
+        "Raw measurements: three numbers per line, separated by a tab or a space; with "
+        "--columns, a log. - reads standard input.",
+        "FILE...");
 }
 
 Expected<CommandLine> wrong(const QString &text)
@@ -218,6 +243,57 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
     return std::nullopt;
 }
 
+// --columns and the options that shape how a log is read.
+std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptions &o)
+{
+    if (!parser.isSet(option::columns)) {
+        for (const QCommandLineOption *logOnly :
+             {&option::delimiter, &option::decimalComma, &option::skipBadLines, &option::rows})
+            if (parser.isSet(*logOnly))
+                return QStringLiteral("--%1 goes with --columns.").arg(logOnly->names().first());
+        return std::nullopt;
+    }
+    LogFormat f;
+    const QStringList selectors = parser.value(option::columns).split(',');
+    bool fine = selectors.size() == 3;
+    for (int c = 0; fine && c < 3; c++) {
+        f.columns[size_t(c)] = selectors[c].trimmed();
+        bool number = false;
+        const int column = f.columns[size_t(c)].toInt(&number);
+        fine = !f.columns[size_t(c)].isEmpty() && (!number || column >= 1);
+    }
+    if (!fine)
+        return QStringLiteral(
+                   "--columns takes three columns X,Y,Z, numbers from 1 or header names, not \"%1\".")
+            .arg(printable(parser.value(option::columns)));
+    if (parser.isSet(option::delimiter)) {
+        const QString name = parser.value(option::delimiter);
+        for (const Delimiter d : {Delimiter::Comma, Delimiter::Semicolon, Delimiter::Tab, Delimiter::Space})
+            if (name == delimiterName(d))
+                f.delimiter = d;
+        if (f.delimiter == Delimiter::Detect)
+            return QStringLiteral("--delimiter takes comma, semicolon, tab or space, not \"%1\".")
+                .arg(printable(name));
+    }
+    f.decimalComma = parser.isSet(option::decimalComma);
+    if (f.decimalComma && f.delimiter == Delimiter::Comma)
+        return QStringLiteral(
+            "With --decimal-comma the comma is part of the numbers and cannot delimit fields.");
+    f.skipBadLines = parser.isSet(option::skipBadLines);
+    if (parser.isSet(option::rows)) {
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("^(\\d*):(\\d*)$")).match(parser.value(option::rows));
+        f.firstRow = m.hasMatch() && !m.captured(1).isEmpty() ? m.captured(1).toLongLong() : 1;
+        f.lastRow = m.hasMatch() ? m.captured(2).toLongLong() : 0;
+        if (!m.hasMatch() || f.firstRow < 1 || (!m.captured(2).isEmpty() && f.lastRow < f.firstRow))
+            return QStringLiteral(
+                       "--rows takes FIRST:LAST, rows counted from 1 with FIRST <= LAST, not \"%1\".")
+                .arg(printable(parser.value(option::rows)));
+    }
+    o.log = f;
+    return std::nullopt;
+}
+
 Expected<int> parseResamples(const QCommandLineParser &parser)
 {
     if (!parser.isSet(option::uncertainty))
@@ -273,6 +349,10 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     o.files = parser.positionalArguments();
     if (const std::optional<QString> why = parseModelQuery(parser, o))
         return wrong(*why);
+    if (const std::optional<QString> why = parseLogFormat(parser, o))
+        return wrong(*why);
+    if (o.files.count(QStringLiteral("-")) > 1)
+        return wrong(QStringLiteral("Standard input, -, can be read once."));
     o.json = parser.isSet(option::json);
     if (o.fieldAt) {
         if (!o.files.isEmpty() || o.hmAt)
@@ -299,6 +379,11 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     if (const std::optional<QString> why = outputsWrong(parser, o))
         return wrong(*why);
     return c;
+}
+
+QString displayName(const QString &path)
+{
+    return path == QLatin1String("-") ? QStringLiteral("<stdin>") : path;
 }
 
 QString helpText()

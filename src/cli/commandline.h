@@ -4,6 +4,7 @@
 
 #include "expected.h"
 #include "fieldmodel.h"
+#include "logreader.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,7 @@ struct CliOptions {
     double year = 0.0;            ///< the decimal year for the model
     QString date;                 ///< --date as given; empty for today
     HmFromModel hmSource;         ///< with --hm-at
+    std::optional<LogFormat> log; ///< --columns: the files are logs
     QStringList files;
     QString output; ///< parameters file, or folder with several files; empty for none
     QString apply;  ///< calibrated measurements file, or folder; empty for none
@@ -47,6 +49,9 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments);
 
 /// The text of --help; it names the program, so it wants the application object.
 QString helpText();
+
+/// How a file is named in messages and reports: "<stdin>" for "-".
+QString displayName(const QString &path);
 
 } // namespace tavrin
 

@@ -96,7 +96,19 @@ QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QS
 
 std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
 {
-    QJsonObject result = jsonResult(file.path, file.run, file.quality, options.hm);
+    QJsonObject result = jsonResult(displayName(file.path), file.run, file.quality, options.hm);
+    if (file.input) {
+        const LogInput &in = *file.input;
+        QJsonArray columns;
+        for (size_t c = 0; c < 3; c++)
+            columns.append(QJsonObject{{"number", in.columns[c]}, {"name", in.names[c]}});
+        result.insert("input", QJsonObject{{"delimiter", delimiterName(in.delimiter)},
+                                           {"columns", columns},
+                                           {"headerLines", in.headerLines},
+                                           {"commentLines", in.commentLines},
+                                           {"skippedLines", in.skippedLines},
+                                           {"rows", in.rows}});
+    }
     if (file.uncertainty)
         result.insert("uncertainty", jsonUncertainty(*file.uncertainty));
     if (!file.writeErrors.isEmpty())
@@ -107,7 +119,7 @@ std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
 
 void JsonReporter::failed(const QString &path, const CalibrationRun &run)
 {
-    files.append(jsonFailure(path, run, errorMessage(*run.error)));
+    files.append(jsonFailure(displayName(path), run, errorMessage(*run.error)));
 }
 
 void JsonReporter::finish(int exitStatus)

@@ -50,7 +50,9 @@ Expected<QStringList> targets(const QString &path, const QStringList &inputs, co
                 .arg(option, printable(path)));
     } else {
         for (const QString &input : inputs)
-            out << QDir(path).filePath(QFileInfo(input).completeBaseName() + suffix);
+            out << QDir(path).filePath((input == QLatin1String("-") ? QStringLiteral("stdin")
+                                                                    : QFileInfo(input).completeBaseName()) +
+                                       suffix);
     }
     return out;
 }

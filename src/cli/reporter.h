@@ -6,6 +6,7 @@
 #include "bootstrap.h"
 #include "calibration.h"
 #include "commandline.h"
+#include "logreader.h"
 #include "quality.h"
 #include "stream.h"
 
@@ -24,6 +25,7 @@ struct CalibratedFile {
     const QualityReport &quality;
     const std::optional<Uncertainty> &uncertainty;
     const QJsonArray &writeErrors; ///< outputs that could not be written: path, message
+    const LogInput *input;         ///< how a log was read; nullptr for a raw file
 };
 
 class Reporter {

@@ -92,6 +92,24 @@ QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &
     return out.toUtf8();
 }
 
+QByteArray InputLine(const LogInput &in)
+{
+    QStringList columns;
+    for (size_t c = 0; c < 3; c++)
+        columns << (in.names[c].isEmpty()
+                        ? QString::number(in.columns[c])
+                        : QStringLiteral("%1 (%2)").arg(in.columns[c]).arg(printable(in.names[c])));
+    const auto count = [](qint64 n, const char *what) {
+        return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(what)).arg(n == 1 ? "" : "s");
+    };
+    return (label(QStringLiteral("Input")) +
+            QStringLiteral("log, %1-delimited, columns %2; %3, %4, %5, %6\n")
+                .arg(delimiterName(in.delimiter), columns.join(QStringLiteral(", ")),
+                     count(in.headerLines, "header line"), count(in.commentLines, "comment line"),
+                     count(in.skippedLines, "skipped line"), count(in.rows, "row")))
+        .toUtf8();
+}
+
 QString verdictReason(const QualityReport &q)
 {
     QStringList reasons;
@@ -144,7 +162,12 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
 
 std::optional<QString> TextReporter::calibrated(const CalibratedFile &file)
 {
-    QByteArray report = TextReport(printable(file.path), file.run.parameters, file.quality, hm);
+    QByteArray report = TextReport(printable(displayName(file.path)), file.run.parameters, file.quality, hm);
+    if (file.input) {
+        // The line after the name says how the log was read.
+        const int nameEnd = report.indexOf('\n') + 1;
+        report.insert(nameEnd, InputLine(*file.input));
+    }
     if (file.uncertainty)
         report += UncertaintyReport(*file.uncertainty, file.run.parameters);
     out.write((reported ? QByteArray("\n") : QByteArray()) + report);

@@ -3,6 +3,7 @@
 #define TAVRIN_CLI_TEXTREPORT_H
 
 #include "bootstrap.h"
+#include "logreader.h"
 #include "quality.h"
 #include "reporter.h"
 
@@ -20,6 +21,9 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
 /// The bootstrap's spread of b and A beside their values, with enough
 /// decimals to show two digits of each standard deviation.
 QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &p);
+
+/// How a log was read: delimiter, columns, header, comment and skipped lines, rows.
+QByteArray InputLine(const LogInput &input);
 
 /// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees".
 QString verdictReason(const QualityReport &q);
