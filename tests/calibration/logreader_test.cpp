@@ -1,0 +1,234 @@
+// The log reader on logs written here: delimiters, headers and names,
+// quotes and brackets, comments, line ends, decimal commas, rows, bad lines.
+#include "logreader.h"
+#include "rawdata.h"
+#include "synthetic.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+using namespace tavrin;
+
+namespace {
+
+LogFormat columns(const QString &x, const QString &y, const QString &z)
+{
+    LogFormat f;
+    f.columns = {x, y, z};
+    return f;
+}
+
+// The points of a table as a log: one line per point, made by the given function.
+QByteArray log(const QByteArray &head, const MatDoub &p,
+               const std::function<QByteArray(const double *, int)> &row)
+{
+    QByteArray out = head;
+    for (Int k = 0; k < p.nrows(); k++)
+        out += row(p[k], k);
+    return out;
+}
+
+QByteArray number(double v)
+{
+    return QByteArray::number(v, 'g', 17);
+}
+
+void expectSamePoints(const RawData &d, const MatDoub &p)
+{
+    ASSERT_EQ(d.status, RawDataStatus::Loaded) << d.badLineNumber << " " << d.badLine.toStdString();
+    ASSERT_EQ(d.numLines, p.nrows());
+    for (Int k = 0; k < p.nrows(); k++)
+        for (int c = 0; c < 3; c++)
+            ASSERT_EQ(d.Mag[k][c], p[k][c]) << k << " " << c;
+}
+
+const MatDoub points = ellipsoidPoints(sampleTruth, 48.0, 50, 0.25, 3);
+
+} // namespace
+
+TEST(LogReader, EachDelimiterFoundOrGiven)
+{
+    const struct {
+        Delimiter d;
+        const char *separator;
+    } cases[] = {{Delimiter::Comma, ","},
+                 {Delimiter::Semicolon, ";"},
+                 {Delimiter::Tab, "\t"},
+                 {Delimiter::Space, "   "}};
+    for (const auto &c : cases) {
+        const QByteArray text =
+            log(QByteArray("t") + c.separator + "mx" + c.separator + "my" + c.separator + "mz\n", points,
+                [&](const double *h, int k) {
+                    return QByteArray::number(k) + c.separator + number(h[0]) + c.separator + number(h[1]) +
+                           c.separator + number(h[2]) + "\n";
+                });
+        for (const Delimiter given : {Delimiter::Detect, c.d}) {
+            LogFormat f = columns("2", "3", "4");
+            f.delimiter = given;
+            LogInput in;
+            expectSamePoints(ParseLog(text, f, in), points);
+            EXPECT_EQ(in.delimiter, c.d);
+            EXPECT_EQ(in.headerLines, 1);
+            EXPECT_EQ(in.rows, points.nrows());
+            EXPECT_EQ(in.header, QStringList({"t", "mx", "my", "mz"}));
+        }
+    }
+}
+
+TEST(LogReader, NamesSelectFieldsAsTheyAreMeant)
+{
+    const QByteArray head = "Time (s),\"X (uT)\",\" y \",Z [uT],mx,xy\n";
+    const QByteArray text = log(head, points, [](const double *h, int) {
+        return "0.5," + number(h[0]) + "," + number(h[1]) + "," + number(h[2]) + ",1,2\n";
+    });
+    LogInput in;
+    expectSamePoints(ParseLog(text, columns("x", "Y", "\"z\""), in), points);
+    EXPECT_EQ(in.columns, (std::array<int, 3>{2, 3, 4}));
+    EXPECT_EQ(in.names[0], "X (uT)");
+    EXPECT_EQ(in.names[1], "y");
+    // An exact name wins over a prefix: "mx" is the field mx, not none or several.
+    EXPECT_EQ(ParseLog(text, columns("mx", "y", "z"), in).Mag[0][0], 1.0);
+
+    for (const char *missing : {"q", "m", "ti"}) {
+        const RawData d = ParseLog(text, columns(missing, "y", "z"), in);
+        EXPECT_EQ(d.status, RawDataStatus::ColumnsNotFound) << missing;
+        EXPECT_TRUE(d.reason.endsWith("of the header: 1 Time (s), 2 X (uT), 3 y, 4 Z [uT], 5 mx, 6 xy"))
+            << d.reason.toStdString();
+    }
+    EXPECT_TRUE(ParseLog(text, columns("q", "y", "z"), in).reason.startsWith("\"q\" names no field"));
+    const RawData several = ParseLog("x a,x b,y,z\n1,2,3,4\n", columns("x", "y", "z"), in);
+    EXPECT_TRUE(several.reason.startsWith("\"x\" names several fields")) << several.reason.toStdString();
+    const RawData headless = ParseLog("1,2,3\n4,5,6\n", columns("x", "y", "z"), in);
+    EXPECT_EQ(headless.status, RawDataStatus::ColumnsNotFound);
+    EXPECT_EQ(headless.reason, "the file has no header line to take names from; give column numbers");
+}
+
+TEST(LogReader, ColumnsInAnyOrderTuplesAndCommentsMeanTheSamePoints)
+{
+    LogInput in;
+    const QByteArray zyx =
+        log("# exported by a phone\n% units: uT\nmz;my;mx\n", points, [](const double *h, int) {
+            return number(h[2]) + ";" + number(h[1]) + ";" + number(h[0]) + "\n";
+        });
+    expectSamePoints(ParseLog(zyx, columns("mx", "my", "mz"), in), points);
+    EXPECT_EQ(in.commentLines, 2);
+    EXPECT_EQ(in.columns, (std::array<int, 3>{3, 2, 1}));
+
+    const QByteArray tuples = log("", points, [](const double *h, int) {
+        return "((0.1, -9.81, 0.2), (" + number(h[0]) + ", " + number(h[1]) + ", " + number(h[2]) + "))\n";
+    });
+    expectSamePoints(ParseLog(tuples, columns("4", "5", "6"), in), points);
+    EXPECT_EQ(in.headerLines, 0);
+
+    const QByteArray quoted = log("", points, [](const double *h, int) {
+        return "\"2026-12-07 10:00:00, UTC\",\"" + number(h[0]) + "\",[" + number(h[1]) + "],{" +
+               number(h[2]) + "}\n";
+    });
+    expectSamePoints(ParseLog(quoted, columns("2", "3", "4"), in), points);
+}
+
+TEST(LogReader, LineEndsByteOrderMarkAndNumberForms)
+{
+    const QByteArray lf = log("\xEF\xBB\xBFx,y,z\n", points, [](const double *h, int) {
+        return number(h[0]) + "," + number(h[1]) + "," + number(h[2]) + "\n";
+    });
+    for (const QByteArray &text :
+         {lf, QByteArray(lf).replace('\n', '\r'), QByteArray(lf).replace("\n", "\r\n")}) {
+        LogInput in;
+        expectSamePoints(ParseLog(text, columns("x", "y", "z"), in), points);
+        EXPECT_EQ(in.names[0], "x");
+    }
+    LogInput in;
+    const RawData forms = ParseLog("a b c\n2.975864410E1 +1.5 -3e-2\n", columns("1", "2", "3"), in);
+    ASSERT_EQ(forms.numLines, 1);
+    EXPECT_EQ(forms.Mag[0][0], 29.7586441);
+    EXPECT_EQ(forms.Mag[0][1], 1.5);
+    EXPECT_EQ(forms.Mag[0][2], -0.03);
+
+    LogFormat comma = columns("1", "2", "3");
+    comma.decimalComma = true;
+    const RawData decimal = ParseLog("x;y;z\n1,5;-2,25;3\n4;5;6\n", comma, in);
+    ASSERT_EQ(decimal.numLines, 2);
+    EXPECT_EQ(decimal.Mag[0][0], 1.5);
+    EXPECT_EQ(decimal.Mag[0][1], -2.25);
+    EXPECT_EQ(in.delimiter, Delimiter::Semicolon);
+}
+
+TEST(LogReader, RowsAndBadLines)
+{
+    const QByteArray text = log("t,x,y,z\n", points, [](const double *h, int k) {
+        if (k == 7)
+            return QByteArray("7,overflow,,\n");
+        if (k == 9)
+            return QByteArray("9,1,2\n");
+        return QByteArray::number(k) + "," + number(h[0]) + "," + number(h[1]) + "," + number(h[2]) + "\n";
+    });
+    LogInput in;
+    const RawData refused = ParseLog(text, columns("x", "y", "z"), in);
+    EXPECT_EQ(refused.status, RawDataStatus::BadFormat);
+    EXPECT_EQ(refused.badLineNumber, 9); // the header is line 1
+    EXPECT_EQ(refused.badLine, "7,overflow,,");
+
+    LogFormat skip = columns("x", "y", "z");
+    skip.skipBadLines = true;
+    const RawData skipped = ParseLog(text, skip, in);
+    ASSERT_EQ(skipped.status, RawDataStatus::Loaded);
+    EXPECT_EQ(skipped.numLines, points.nrows() - 2);
+    EXPECT_EQ(in.skippedLines, 2);
+    ASSERT_EQ(in.firstSkipped.size(), 2);
+    EXPECT_EQ(in.firstSkipped[1].line, 11);
+    EXPECT_EQ(in.firstSkipped[1].text, "9,1,2");
+    EXPECT_EQ(skipped.Mag[7][0], points[8][0]);
+
+    // Rows 3 to 6 of the data: the first data row is row 1.
+    LogFormat middle = columns("x", "y", "z");
+    middle.firstRow = 3;
+    middle.lastRow = 6;
+    const RawData cut = ParseLog(text, middle, in);
+    ASSERT_EQ(cut.numLines, 4);
+    EXPECT_EQ(cut.Mag[0][0], points[2][0]);
+    EXPECT_EQ(cut.Mag[3][0], points[5][0]);
+    EXPECT_EQ(in.rows, 4);
+    // The bad rows outside the range do not matter.
+    middle.firstRow = 40;
+    middle.lastRow = 0;
+    EXPECT_EQ(ParseLog(text, middle, in).numLines, points.nrows() - 39);
+}
+
+TEST(LogReader, HeadersEndAndLimitsHold)
+{
+    LogInput in;
+    QByteArray many;
+    for (int k = 0; k <= LogInput::MaxHeaderLines; k++)
+        many += "title line " + QByteArray::number(k) + "\n";
+    const RawData tooMany = ParseLog(many + "1 2 3\n", columns("1", "2", "3"), in);
+    EXPECT_EQ(tooMany.status, RawDataStatus::TooManyHeaderLines);
+    EXPECT_EQ(tooMany.badLineNumber, LogInput::MaxHeaderLines + 1);
+
+    const RawData beyond = ParseLog("1,2,3\n4,5,6\n", columns("2", "3", "4"), in);
+    EXPECT_EQ(beyond.status, RawDataStatus::ColumnsNotFound);
+    EXPECT_EQ(beyond.reason, "line 1 holds 3 fields, fewer than column 4");
+
+    // Names come from the last header line that holds them; a units line after it is a header too.
+    const RawData units = ParseLog("mx,my,mz\nuT,uT,uT\n1,2,3\n", columns("mx", "my", "mz"), in);
+    EXPECT_EQ(units.numLines, 1);
+    EXPECT_EQ(in.headerLines, 2);
+}
+
+TEST(LogReader, HintNamesTheFieldsOfALog)
+{
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("log.csv");
+    writeFile(csv, "# a log\nt,ax,ay,az,mx,my,mz\n0,1,2,3,4,5,6\n");
+    EXPECT_EQ(LogHint(csv),
+              "It looks like a log with the fields 1 t, 2 ax, 3 ay, 4 az, 5 mx, 6 my, 7 mz; read "
+              "it with --columns, for example --columns 5,6,7.");
+    writeFile(csv, "1;2;3;4\n5;6;7;8\n");
+    EXPECT_EQ(LogHint(csv), "It looks like a log; read it with --columns, for example --columns 2,3,4.");
+    writeFile(csv, "1 2 3 4\n");
+    EXPECT_EQ(LogHint(csv), "");
+}
