@@ -64,9 +64,11 @@ bool LineSink::lines(const char *begin, const char *end)
     if (afterCr && begin != end && *begin == '\n')
         ++begin;
     afterCr = false;
+    // Most inputs hold no carriage return at all; then no line is searched for one.
+    const bool crs = splitAtCr && std::memchr(begin, '\r', size_t(end - begin));
     while (begin != end) {
         const char *lineEnd = static_cast<const char *>(std::memchr(begin, '\n', size_t(end - begin)));
-        if (splitAtCr) {
+        if (crs) {
             const char *cr = static_cast<const char *>(
                 std::memchr(begin, '\r', size_t((lineEnd ? lineEnd : end) - begin)));
             if (cr)

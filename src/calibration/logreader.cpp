@@ -29,10 +29,28 @@ void trimBlanks(const char *&begin, const char *&end)
         --end;
 }
 
+bool wraps(char c)
+{
+    switch (c) {
+    case ' ':
+    case '\t':
+    case '"':
+    case '(':
+    case ')':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
+        return true;
+    default:
+        return false;
+    }
+}
+
 // A number may come quoted and wrapped in blanks and brackets: ((1.5, 2, 3)).
 Field numberText(Field f)
 {
-    const auto wrapping = [](char c) { return isBlank(c) || std::strchr("\"()[]{}", c) != nullptr; };
+    const auto wrapping = wraps;
     while (f.first != f.second && wrapping(*f.first))
         ++f.first;
     while (f.second != f.first && wrapping(f.second[-1]))
@@ -79,14 +97,18 @@ void split(const char *begin, const char *end, Delimiter d, size_t most, std::ve
         return;
     }
     const char separator = delimiterChar(d);
+    const bool quotes = std::memchr(begin, '"', size_t(end - begin)) != nullptr;
     const char *p = begin;
     while (fields.size() < most) {
         const char *start = p;
-        bool quoted = false;
-        while (p != end && (quoted || *p != separator)) {
-            if (*p == '"')
-                quoted = !quoted;
-            ++p;
+        const char *next = static_cast<const char *>(std::memchr(p, separator, size_t(end - p)));
+        p = next ? next : end;
+        // A quote before the separator may hide it: then the field ends after the closing quote.
+        if (quotes && std::memchr(start, '"', size_t(p - start))) {
+            bool quoted = false;
+            for (p = start; p != end && (quoted || *p != separator); ++p)
+                if (*p == '"')
+                    quoted = !quoted;
         }
         fields.emplace_back(start, p);
         if (p == end)
@@ -158,7 +180,7 @@ public:
                 byName = true;
         }
         if (!byName)
-            mostColumns = size_t(*std::max_element(input.columns.begin(), input.columns.end()));
+            mapAxes();
     }
 
     bool finish() override
@@ -252,7 +274,7 @@ private:
         for (int c = 0; c < 3; c++)
             input.names[c] = header.value(columns[c] - 1);
         named = true;
-        mostColumns = size_t(*std::max_element(columns.begin(), columns.end()));
+        mapAxes();
         return true;
     }
 
@@ -324,9 +346,11 @@ private:
         ++rowNumber;
         if (rowNumber < format.firstRow || (format.lastRow > 0 && rowNumber > format.lastRow))
             return true;
-        split(begin, end, input.delimiter, mostColumns, fields);
         double point[3];
-        if (!selected(point)) {
+        const Quick quick = quickRow(begin, end, point);
+        if (quick == Quick::Unsure)
+            split(begin, end, input.delimiter, mostColumns, fields);
+        if (quick == Quick::Bad || (quick == Quick::Unsure && !selected(point))) {
             if (!format.skipBadLines)
                 return fail(RawDataStatus::BadFormat, begin, end, lineNumber);
             if (input.firstSkipped.size() < LogInput::ShownSkippedLines)
@@ -336,6 +360,49 @@ private:
         }
         ++input.rows;
         return store(point, begin, end, lineNumber);
+    }
+
+    enum class Quick { Point, Bad, Unsure };
+
+    // Most rows are plain: no quotes, no decimal commas, one delimiter
+    // character. Their selected fields are read where they start, and the
+    // others only skipped, with no list of fields: the log reader takes about
+    // 1.5 instead of 1.7 times the strict reader's time (bench/log_bench).
+    Quick quickRow(const char *begin, const char *end, double point[3])
+    {
+        if (input.delimiter == Delimiter::Space || format.decimalComma)
+            return Quick::Unsure;
+        const char separator = delimiterChar(input.delimiter);
+        const char *p = begin;
+        for (size_t column = 1, found = 0; found < 3; column++) {
+            if (p > end)
+                return Quick::Bad; // too few fields
+            // A field that opens with a quote may hold the separator: the full split knows.
+            const char *q = p;
+            while (q != end && isBlank(*q))
+                ++q;
+            if (q != end && *q == '"')
+                return Quick::Unsure;
+            const char *next = static_cast<const char *>(std::memchr(p, separator, size_t(end - p)));
+            const char *fieldEnd = next ? next : end;
+            if (const int axis = axes[column]; axis >= 0) {
+                const Field f = numberText({p, fieldEnd});
+                if (!parseNumber(f.first, f.second, point[axis]))
+                    return Quick::Bad;
+                ++found;
+            }
+            p = fieldEnd + 1;
+        }
+        return Quick::Point;
+    }
+
+    // The axis (0, 1, 2) of each 1-based column up to the last selected, or -1.
+    void mapAxes()
+    {
+        mostColumns = size_t(*std::max_element(input.columns.begin(), input.columns.end()));
+        axes.assign(mostColumns + 1, -1);
+        for (size_t c = 0; c < 3; c++)
+            axes[size_t(input.columns[c])] = int(c);
     }
 
     struct Waiting {
@@ -349,6 +416,7 @@ private:
     bool named = false;
     bool dataStarted = false;
     size_t mostColumns = 0;
+    std::vector<int> axes;
     qint64 rowNumber = 0;
     std::vector<Field> fields;
     std::vector<Waiting> waiting;
