@@ -140,6 +140,8 @@ void LineSink::grow()
 
 bool openInput(const QString &filename, QFile &file, RawData &data)
 {
+    if (filename != QLatin1String("-"))
+        file.setFileName(filename);
     const bool opened =
         filename == QLatin1String("-")
             ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)

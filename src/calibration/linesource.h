@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QString>
 
+#include <memory>
+
 namespace tavrin {
 
 /// A field that is one whole, finite number in the C locale's syntax, with an
@@ -67,6 +69,29 @@ bool openInput(const QString &filename, QFile &file, RawData &data);
 
 /// Reads the open file to its end into sink; a read error is ReadError.
 void readInto(QFile &file, LineSink &sink, RawData &data);
+
+/// Reads filename ("-": standard input) through the sink that
+/// makeSink(data, size) makes, size 0 when not known in advance.
+template <typename MakeSink> RawData readInput(const QString &filename, MakeSink makeSink)
+{
+    RawData data;
+    QFile file;
+    if (!openInput(filename, file, data))
+        return data;
+    const std::unique_ptr<LineSink> sink = makeSink(data, file.isSequential() ? 0 : file.size());
+    readInto(file, *sink, data);
+    return data;
+}
+
+/// The same on bytes already read.
+template <typename MakeSink> RawData parseBytes(const QByteArray &bytes, MakeSink makeSink)
+{
+    RawData data;
+    const std::unique_ptr<LineSink> sink = makeSink(data, bytes.size());
+    if (sink->lines(bytes.constData(), bytes.constData() + bytes.size()))
+        sink->finish();
+    return data;
+}
 
 } // namespace tavrin
 

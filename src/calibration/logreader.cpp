@@ -513,24 +513,16 @@ QString delimiterName(Delimiter delimiter)
 
 RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &input)
 {
-    RawData data;
-    LogSink sink(data, bytes.size(), format, input);
-    if (sink.lines(bytes.constData(), bytes.constData() + bytes.size()))
-        sink.finish();
-    return data;
+    return parseBytes(bytes, [&](RawData &data, qint64 size) {
+        return std::make_unique<LogSink>(data, size, format, input);
+    });
 }
 
 RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &input)
 {
-    RawData data;
-    QFile file;
-    if (filename != QLatin1String("-"))
-        file.setFileName(filename);
-    if (!openInput(filename, file, data))
-        return data;
-    LogSink sink(data, file.isSequential() ? 0 : file.size(), format, input);
-    readInto(file, sink, data);
-    return data;
+    return readInput(filename, [&](RawData &data, qint64 size) {
+        return std::make_unique<LogSink>(data, size, format, input);
+    });
 }
 
 } // namespace tavrin

@@ -65,24 +65,14 @@ protected:
 
 RawData ParseRawData(const QByteArray &bytes)
 {
-    RawData data;
-    StrictSink sink(data, bytes.size());
-    if (sink.lines(bytes.constData(), bytes.constData() + bytes.size()))
-        sink.finish();
-    return data;
+    return parseBytes(bytes,
+                      [](RawData &data, qint64 size) { return std::make_unique<StrictSink>(data, size); });
 }
 
 RawData ReadRawData(const QString &filename)
 {
-    RawData data;
-    QFile file;
-    if (filename != QLatin1String("-"))
-        file.setFileName(filename);
-    if (!openInput(filename, file, data))
-        return data;
-    StrictSink sink(data, file.isSequential() ? 0 : file.size());
-    readInto(file, sink, data);
-    return data;
+    return readInput(filename,
+                     [](RawData &data, qint64 size) { return std::make_unique<StrictSink>(data, size); });
 }
 
 } // namespace tavrin

@@ -35,7 +35,7 @@ struct RawData {
     qint64 linesRead = 0;     ///< lines of the file read before the end or the offending line
     qint64 badLineNumber = 0; ///< 1-based line of a BadFormat or TooManyLines outcome
     QString badLine;          ///< that line's text, without its terminator, cut for messages
-    QString reason;           ///< the system's reason for CannotOpen or ReadError; what is wrong with the columns
+    QString reason; ///< the system's reason for CannotOpen or ReadError; what is wrong with the columns
 
     Points points() const { return {Mag, numLines}; }
 };

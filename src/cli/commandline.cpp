@@ -57,7 +57,7 @@ namespace option {
 const QCommandLineOption help({"h", "help"}, "Show this help.");
 const QCommandLineOption version({"v", "version"}, "Show the version.");
 const QCommandLineOption
-    hm("hm", "Norm of the local Earth field, in the unit of the measurements (required).", "HM");
+    hm("hm", "Norm of the local Earth field, in the unit of the measurements; this or --hm-at.", "HM");
 const QCommandLineOption
     output({"o", "output"},
            "Write the calibration parameters file to PATH. With several files PATH is a "
