@@ -26,11 +26,20 @@ const char *widestResult = "-7304920.8575";
 // A text that fits is right-aligned, as the form lays it out; one that does
 // not keeps its sign and leading digits and loses decimals on the right. A
 // path that does not fit shows its end, the file's name.
-void alignToFit(QLabel *label, Qt::Alignment tooWide)
+void alignToFit(QLabel *label, Qt::Alignment fitting, Qt::Alignment tooWide)
 {
     const bool fits = label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width();
-    const Qt::Alignment fitting = label->property("fittingAlignment").value<Qt::Alignment>();
     label->setAlignment((fits ? fitting : tooWide) | Qt::AlignVCenter);
+}
+
+void alignResult(QLabel *label)
+{
+    alignToFit(label, Qt::AlignRight, Qt::AlignLeft);
+}
+
+void alignFileName(QLabel *label)
+{
+    alignToFit(label, Qt::AlignLeft, Qt::AlignRight);
 }
 
 // Why a file was refused, beyond the box's text: the line and its text for
@@ -66,14 +75,12 @@ Fen_Tavrin::Fen_Tavrin(QWidget *parent) : QDialog(parent), ui(new Ui::Fen_Tavrin
     connect(ui->EarthField, &QDoubleSpinBox::valueChanged, this, &Fen_Tavrin::clearResults);
 
     for (QLabel *label : resultLabels()) {
-        label->setProperty("fittingAlignment", QVariant::fromValue(Qt::Alignment(Qt::AlignRight)));
         label->setMaximumWidth(QWIDGETSIZE_MAX);
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QLatin1String(widestResult)) +
                                2 * label->margin() + 2 * label->frameWidth() + 6);
         label->installEventFilter(this);
     }
     // A long path must not widen the window; its end shows instead.
-    ui->FileName->setProperty("fittingAlignment", QVariant::fromValue(Qt::Alignment(Qt::AlignLeft)));
     ui->FileName->setSizePolicy(QSizePolicy::Ignored, ui->FileName->sizePolicy().verticalPolicy());
     ui->FileName->installEventFilter(this);
 }
@@ -92,7 +99,7 @@ QString Fen_Tavrin::OpenFile()
         return ui->FileName->text();
     ui->FileName->setText(fileName);
     ui->FileName->setToolTip(fileName);
-    alignToFit(ui->FileName, Qt::AlignRight);
+    alignFileName(ui->FileName);
     clearResults();
     return fileName;
 }
@@ -178,7 +185,7 @@ void Fen_Tavrin::showResults(const QStringList &texts)
     for (int i = 0; i < labels.size(); ++i) {
         labels[i]->setText(texts[i]);
         labels[i]->setToolTip(texts[i]);
-        alignToFit(labels[i], Qt::AlignLeft);
+        alignResult(labels[i]);
     }
 }
 
@@ -194,9 +201,9 @@ bool Fen_Tavrin::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Resize) {
         if (watched == ui->FileName)
-            alignToFit(ui->FileName, Qt::AlignRight);
+            alignFileName(ui->FileName);
         else if (QLabel *label = qobject_cast<QLabel *>(watched))
-            alignToFit(label, Qt::AlignLeft);
+            alignResult(label);
     }
     return QDialog::eventFilter(watched, event);
 }
