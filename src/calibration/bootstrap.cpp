@@ -28,13 +28,7 @@ std::optional<Values> resample(Points points, double Hm, std::uint64_t seed, int
     const std::optional<CalibrationParameters> p = DeriveCalibration(*fit, Hm);
     if (!p)
         return std::nullopt;
-    Values v;
-    for (int i = 0; i < 3; i++) {
-        v[i] = p->Bias[i][0];
-        for (int j = 0; j < 3; j++)
-            v[3 + 3 * i + j] = p->A[i][j];
-    }
-    return v;
+    return p->values();
 }
 
 double percentile(const std::vector<double> &sorted, double q)

@@ -122,11 +122,8 @@ QString FormatResult(double value)
 QStringList ResultTexts(const CalibrationParameters &parameters)
 {
     QStringList texts;
-    for (int i = 0; i < 3; i++)
-        texts << FormatResult(parameters.Bias[i][0]);
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++)
-            texts << FormatResult(parameters.A[i][j]);
+    for (const double value : parameters.values())
+        texts << FormatResult(value);
     return texts;
 }
 

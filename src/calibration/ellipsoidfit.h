@@ -6,6 +6,7 @@
 
 #include "nr3.h"
 
+#include <array>
 #include <cmath>
 
 #include <optional>
@@ -40,6 +41,18 @@ struct CalibrationParameters {
     MatDoub Bias; ///< 3x1
     MatDoub A;    ///< 3x3
     MatDoub Ainv; ///< 3x3, the inverse of A as derived, before A was inverted from it
+
+    /// The twelve results in the order of the result fields: b, then A by rows.
+    std::array<Doub, 12> values() const
+    {
+        std::array<Doub, 12> v;
+        for (Int i = 0; i < 3; i++) {
+            v[size_t(i)] = Bias[i][0];
+            for (Int j = 0; j < 3; j++)
+                v[size_t(3 + 3 * i + j)] = A[i][j];
+        }
+        return v;
+    }
 };
 
 /// The calibrated measurement A^-1 (h - b). The parameters are copied into

@@ -49,8 +49,7 @@ QString failureMessage(const QString &path, const CalibrationRun &run)
 bool losesValues(const CalibrationParameters &p)
 {
     const QStringList texts = ResultTexts(p);
-    const double values[12] = {p.Bias[0][0], p.Bias[1][0], p.Bias[2][0], p.A[0][0], p.A[0][1], p.A[0][2],
-                               p.A[1][0],    p.A[1][1],    p.A[1][2],    p.A[2][0], p.A[2][1], p.A[2][2]};
+    const std::array<double, 12> values = p.values();
     for (int k = 0; k < 12; k++)
         if (values[k] != 0.0 && texts[k].toDouble() == 0.0)
             return true;

@@ -131,11 +131,8 @@ QString verdictReason(const QualityReport &q)
 QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm)
 {
     QStringList texts;
-    for (int i = 0; i < 3; i++)
-        texts << number(p.Bias[i][0]);
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++)
-            texts << number(p.A[i][j]);
+    for (const double value : p.values())
+        texts << number(value);
     QString out = name + '\n';
     out += label(QStringLiteral("Bias b")) + fields(texts, 0, 3) + '\n';
     out += label(QStringLiteral("Matrix A")) + fields(texts, 3, 3) + '\n';
