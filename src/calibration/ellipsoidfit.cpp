@@ -32,11 +32,11 @@ struct Frame {
     Doub scale = 1.0;
 };
 
-MatDoub scatterOf(Points points, const Int *weights, const Frame &f, Int stride = 1)
+MatDoub scatterOf(Points points, const Int *weights, const Frame &f)
 {
     const Doub inverseScale = 1.0 / f.scale;
     Doub sums[10][10] = {};
-    for (Int k = 0; k < points.size(); k += stride) {
+    for (Int k = 0; k < points.size(); k++) {
         if (weights && weights[k] == 0)
             continue;
         // A weight of one leaves every product exactly as it is.
@@ -58,18 +58,35 @@ MatDoub scatterOf(Points points, const Int *weights, const Frame &f, Int stride 
     return K;
 }
 
-// The mean of the points and their RMS distance from it, from the sums in K:
-// there the scatter matrix is as well conditioned as the shape allows.
-Frame conditioningFrame(const MatDoub &K)
+// The mean of the points and their RMS distance from it: there the scatter
+// matrix is as well conditioned as the shape allows, however far the points
+// lie from the origin. The sums are taken about the first point, so that a
+// large offset does not cancel their digits. No points leave the identity.
+Frame conditioningFrame(Points points, const Int *weights)
 {
-    const Doub n = K[9][9];
     Frame f;
-    Doub spread = 0.0;
-    for (Int i = 0; i < 3; i++) {
-        f.origin[i] = K[6 + i][9] / (2 * n);
-        spread += K[i][9] / n - SQR(f.origin[i]);
+    if (points.size() == 0)
+        return f;
+    const Doub *first = points[0];
+    Doub n = 0.0, sums[3] = {}, squares = 0.0;
+    for (Int k = 0; k < points.size(); k++) {
+        const Doub w = weights ? weights[k] : 1.0;
+        for (Int i = 0; i < 3; i++) {
+            const Doub d = points[k][i] - first[i];
+            sums[i] += w * d;
+            squares += w * d * d;
+        }
+        n += w;
     }
-    f.scale = std::sqrt(std::max(spread, 0.0));
+    if (n == 0.0)
+        return f;
+    Doub spread = squares / n;
+    for (Int i = 0; i < 3; i++) {
+        f.origin[i] = first[i] + sums[i] / n;
+        spread -= SQR(sums[i] / n);
+    }
+    if (spread > 0.0)
+        f.scale = std::sqrt(spread);
     return f;
 }
 
@@ -165,33 +182,6 @@ struct Reduced {
     MatDoub linearPart(const MatDoub &v1) const { return MatDoub(4, 1, 0.0) - (S22inv * S12.t()) * v1; }
 };
 
-EllipsoidFit fitQuadric(MatDoub &K)
-{
-    const MatDoub C = constraintMatrix();
-    const Reduced r(K);
-    MatDoub Einv = inverse(r.E);
-    MatDoub E = Einv * C;
-
-    // Einv C has one eigenvalue of positive real part for data around an
-    // ellipsoid; its eigenvector holds the quadratic coefficients.
-    Unsymmeig h(E, true, false);
-    Int eigindex = 0;
-    Doub max = h.wri[0].real();
-    for (Int k = 0; k < 6; k++)
-        if (h.wri[k].real() > max) {
-            max = h.wri[k].real();
-            eigindex = k;
-        }
-    Doub normv1 = 0.0;
-    for (Int k = 0; k < 6; k++)
-        normv1 += SQR(h.zz[k][eigindex]);
-    normv1 = std::sqrt(normv1);
-    MatDoub v1(6, 1);
-    for (Int k = 0; k < 6; k++)
-        v1[k][0] = h.zz[k][eigindex] / normv1;
-    return quadricOf(v1, r.linearPart(v1));
-}
-
 // Points that lie on a quadric to the last digits make E singular, and its
 // inverse is then rounding noise. In the conditioned frame the smallest
 // eigenvalue of E, relative to the largest, is the squared relative residual
@@ -206,7 +196,7 @@ struct ExactFit {
     EllipsoidFit fit;
 };
 
-// The null direction of E in the frame f, taken back to the measurements'
+// A quadric found in the frame f, taken back to the measurements'
 // own coordinates: q(h) = q'((h - o) / s) gives, scaled by s^2,
 // M = M', a = s a' - M' o, d = o^T M' o - 2 s a'^T o + s^2 d'.
 EllipsoidFit quadricFromFrame(const MatDoub &v1f, const MatDoub &v2f, const Frame &f)
@@ -233,6 +223,34 @@ EllipsoidFit quadricFromFrame(const MatDoub &v1f, const MatDoub &v2f, const Fram
         v2[i][0] = a[i] / norm;
     v2[3][0] = d / norm;
     return quadricOf(v1, v2);
+}
+
+// The fit in the frame f, carried back to the measurements' coordinates.
+EllipsoidFit fitQuadric(const MatDoub &K, const Frame &f)
+{
+    const MatDoub C = constraintMatrix();
+    const Reduced r(K);
+    MatDoub Einv = inverse(r.E);
+    MatDoub E = Einv * C;
+
+    // Einv C has one eigenvalue of positive real part for data around an
+    // ellipsoid; its eigenvector holds the quadratic coefficients.
+    Unsymmeig h(E, true, false);
+    Int eigindex = 0;
+    Doub max = h.wri[0].real();
+    for (Int k = 0; k < 6; k++)
+        if (h.wri[k].real() > max) {
+            max = h.wri[k].real();
+            eigindex = k;
+        }
+    Doub normv1 = 0.0;
+    for (Int k = 0; k < 6; k++)
+        normv1 += SQR(h.zz[k][eigindex]);
+    normv1 = std::sqrt(normv1);
+    MatDoub v1(6, 1);
+    for (Int k = 0; k < 6; k++)
+        v1[k][0] = h.zz[k][eigindex] / normv1;
+    return quadricFromFrame(v1, r.linearPart(v1), f);
 }
 
 // Whether the reduced scatter matrix in the frame f is singular, and the
@@ -265,20 +283,6 @@ ExactFit exactIn(const Reduced &r, const Frame &f)
     exact.exactness = Exactness::Exact;
     exact.fit = quadricFromFrame(v1, r.linearPart(v1), f);
     return exact;
-}
-
-ExactFit exactFit(Points points, const Int *weights, const MatDoub &K)
-{
-    const Frame f = conditioningFrame(K);
-    // Points exactly on a quadric are so in any part of them: an even
-    // sample of a few thousand tells noisy data at a fraction of a pass
-    // over all points, which only data that look exact then need.
-    constexpr Int sampled = 2048;
-    if (points.size() > 2 * sampled &&
-        exactIn(Reduced(scatterOf(points, weights, f, points.size() / sampled)), f).exactness ==
-            Exactness::Noisy)
-        return ExactFit();
-    return exactIn(Reduced(scatterOf(points, weights, f)), f);
 }
 
 // Eigenvectors of a symmetric matrix are orthogonal, but for eigenvalues
@@ -365,17 +369,18 @@ MatDoub scatterMatrix(Points points, const Int *weights)
 
 std::optional<EllipsoidFit> FitEllipsoid(Points points, const Int *weights)
 {
-    MatDoub K = scatterMatrix(points, weights);
+    const Frame f = conditioningFrame(points, weights);
+    const MatDoub K = scatterOf(points, weights, f);
     // An empty set goes on to fail in the library, which says why.
     if (K[9][9] > 0 && !hasDistinctPoints(points, weights))
         return std::nullopt;
     try {
         if (K[9][9] > 0 && !spansSpace(K))
             return std::nullopt;
-        const ExactFit exact = K[9][9] > 0 ? exactFit(points, weights, K) : ExactFit();
+        const ExactFit exact = K[9][9] > 0 ? exactIn(Reduced(K), f) : ExactFit();
         if (exact.exactness == Exactness::Undetermined)
             return std::nullopt;
-        const EllipsoidFit fit = exact.exactness == Exactness::Exact ? exact.fit : fitQuadric(K);
+        const EllipsoidFit fit = exact.exactness == Exactness::Exact ? exact.fit : fitQuadric(K, f);
         if (allFinite(fit.M) && allFinite(fit.a) && std::isfinite(fit.d) && std::isfinite(fit.TestEllip))
             return fit;
     } catch (Int) {

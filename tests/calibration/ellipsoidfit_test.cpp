@@ -240,3 +240,38 @@ TEST(EllipsoidFit, PointsThatSingleOutNoQuadricFail)
     }
     EXPECT_TRUE(fails(circles));
 }
+
+// A ring of a small ellipsoid far from the origin: without conditioning
+// only the last digits of the sums tell its shape, and rounding the input
+// at its seventh digit moved b by a few percent of the field at ten times
+// the offset of the recording that showed it (|h| about 470, radius 41).
+TEST(EllipsoidFit, LargeOffsetDoesNotAmplifyRounding)
+{
+    const Doub Hm = 41.0;
+    const MatDoub directions = ellipsoidPoints(sphereTruth(1.0, 0, 0, 0), 1.0, 8000, 0.0, 7);
+    for (const Doub offset : {470.0, 4700.0}) {
+        SCOPED_TRACE(offset);
+        const Truth t =
+            rotatedEllipsoid(1.04, 0.97, 1.0, 0.3, -0.2, 0.1, 0.64 * offset, -0.53 * offset, 0.57 * offset);
+        std::mt19937 rng(8);
+        std::normal_distribution<Doub> noise(0.0, 0.3);
+        std::uniform_real_distribution<Doub> jitter(-1e-7, 1e-7);
+        MatDoub p(2000, 3), rounded(2000, 3);
+        for (Int k = 0, n = 0; n < 2000; k++) {
+            if (std::abs(directions[k][2]) > 0.3)
+                continue;
+            for (Int i = 0; i < 3; i++) {
+                p[n][i] = t.b0[i] + noise(rng);
+                for (Int j = 0; j < 3; j++)
+                    p[n][i] += t.A0[i][j] * Hm * directions[k][j];
+                rounded[n][i] = p[n][i] * (1.0 + jitter(rng));
+            }
+            n++;
+        }
+        const CalibrationParameters a = calibrate(p, Hm), b = calibrate(rounded, Hm);
+        for (Int i = 0; i < 3; i++) {
+            EXPECT_LT(std::abs(a.Bias[i][0] - b.Bias[i][0]), 1e-4 * Hm);
+            EXPECT_NEAR(a.Bias[i][0], t.b0[i], 0.05);
+        }
+    }
+}
