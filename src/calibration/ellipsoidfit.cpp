@@ -389,6 +389,28 @@ std::optional<EllipsoidFit> FitEllipsoid(Points points, const Int *weights)
     return std::nullopt;
 }
 
+EllipsoidFit QuadricOf(const CalibrationParameters &p, Doub Hm)
+{
+    // M = Ainv^T Ainv, a = -M b, d = b^T M b - Hm^2.
+    const MatDoub M = p.Ainv.t() * p.Ainv;
+    const MatDoub a = M * p.Bias;
+    Doub d = -Hm * Hm;
+    for (Int i = 0; i < 3; i++)
+        d += p.Bias[i][0] * a[i][0];
+    MatDoub v1(6, 1), v2(4, 1);
+    const Doub quadratic[6] = {M[0][0], M[1][1], M[2][2], M[0][1], M[0][2], M[1][2]};
+    Doub norm = 0.0;
+    for (const Doub q : quadratic)
+        norm += q * q;
+    norm = std::sqrt(norm);
+    for (Int k = 0; k < 6; k++)
+        v1[k][0] = quadratic[k] / norm;
+    for (Int i = 0; i < 3; i++)
+        v2[i][0] = -a[i][0] / norm;
+    v2[3][0] = d / norm;
+    return quadricOf(v1, v2);
+}
+
 std::optional<CalibrationParameters> DeriveCalibration(const EllipsoidFit &fit, Doub Hm)
 {
     try {

@@ -117,6 +117,10 @@ std::optional<EllipsoidFit> FitEllipsoid(Points points, const Int *weights = nul
 /// fails numerically or any of the twelve values is not finite.
 std::optional<CalibrationParameters> DeriveCalibration(const EllipsoidFit &fit, Doub Hm);
 
+/// The quadric |A^-1 (h - b)| = Hm of a calibration, its quadratic
+/// coefficients of unit length as a fit's, with its ellipsoid test.
+EllipsoidFit QuadricOf(const CalibrationParameters &p, Doub Hm);
+
 } // namespace tavrin
 
 #endif

@@ -1,0 +1,797 @@
+#include "robustfit.h"
+
+#include "eigen_unsym.h"
+#include "gaussj.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <thread>
+
+namespace tavrin {
+
+namespace {
+
+using namespace RobustLimits;
+
+// The gain G = A^-1 as the fit varies it: all six entries of a symmetric
+// matrix, its diagonal, one multiple of the identity, or the symmetric 2x2
+// block of a plane whose points have a third coordinate of zero.
+enum class Shape { Full, Diagonal, Sphere, Plane };
+
+constexpr int MaxParameters = 9;
+
+constexpr int biasCount(Shape s)
+{
+    return s == Shape::Plane ? 2 : 3;
+}
+
+constexpr int parameterCount(Shape s)
+{
+    constexpr int gains[] = {6, 3, 1, 3};
+    return biasCount(s) + gains[int(s)];
+}
+
+void gainMatrix(Shape s, const double *g, double G[3][3])
+{
+    std::memset(G, 0, sizeof(double[3][3]));
+    switch (s) {
+    case Shape::Full:
+        G[0][0] = g[0], G[1][1] = g[1], G[2][2] = g[2];
+        G[0][1] = G[1][0] = g[3], G[0][2] = G[2][0] = g[4], G[1][2] = G[2][1] = g[5];
+        break;
+    case Shape::Diagonal:
+        G[0][0] = g[0], G[1][1] = g[1], G[2][2] = g[2];
+        break;
+    case Shape::Sphere:
+        G[0][0] = G[1][1] = G[2][2] = g[0];
+        break;
+    case Shape::Plane:
+        G[0][0] = g[0], G[1][1] = g[1];
+        G[0][1] = G[1][0] = g[2];
+        break;
+    }
+}
+
+// The gains of a symmetric G in the shape's order, the inverse of gainMatrix
+// where G has the shape, its projection onto the shape otherwise.
+int gainsOf(Shape s, const double G[3][3], double *g)
+{
+    switch (s) {
+    case Shape::Full:
+        g[0] = G[0][0], g[1] = G[1][1], g[2] = G[2][2], g[3] = G[0][1], g[4] = G[0][2], g[5] = G[1][2];
+        return 6;
+    case Shape::Diagonal:
+        g[0] = G[0][0], g[1] = G[1][1], g[2] = G[2][2];
+        return 3;
+    case Shape::Sphere:
+        g[0] = (G[0][0] + G[1][1] + G[2][2]) / 3;
+        return 1;
+    case Shape::Plane:
+        g[0] = G[0][0], g[1] = G[1][1], g[2] = G[0][1];
+        return 3;
+    }
+    return 0;
+}
+
+// c^T (dG/dg_k) d for each gain g_k: with c = G d, the derivative of |c|
+// times |c|.
+void gainGradient(Shape s, const double c[3], const double d[3], double *out)
+{
+    switch (s) {
+    case Shape::Full:
+        out[3] = c[0] * d[1] + c[1] * d[0], out[4] = c[0] * d[2] + c[2] * d[0],
+        out[5] = c[1] * d[2] + c[2] * d[1];
+        [[fallthrough]];
+    case Shape::Diagonal:
+        out[0] = c[0] * d[0], out[1] = c[1] * d[1], out[2] = c[2] * d[2];
+        break;
+    case Shape::Sphere:
+        out[0] = c[0] * d[0] + c[1] * d[1] + c[2] * d[2];
+        break;
+    case Shape::Plane:
+        out[0] = c[0] * d[0], out[1] = c[1] * d[1], out[2] = c[0] * d[1] + c[1] * d[0];
+        break;
+    }
+}
+
+// The points as the fit sees them: p = L (h - o), every stride-th point,
+// point k counted weights[k] times. L scales to unit RMS radius, and for a
+// plane also projects onto it.
+struct Sample {
+    Points points;
+    const int *weights;
+    double o[3];
+    double L[3][3];
+    int stride = 1;
+
+    int count(int k) const { return weights ? weights[k] : 1; }
+
+    void map(int k, double p[3]) const
+    {
+        const double d[3] = {points[k][0] - o[0], points[k][1] - o[1], points[k][2] - o[2]};
+        for (int i = 0; i < 3; i++)
+            p[i] = L[i][0] * d[0] + L[i][1] * d[1] + L[i][2] * d[2];
+    }
+};
+
+enum class Loss { Huber, Tukey };
+
+// Where the fit stands: the bias in the frame, then the gains.
+struct Parameters {
+    std::array<double, MaxParameters> v{};
+};
+
+// The norm residual |G (p - b)| - target of p and, when gradient is given,
+// its gradient; a template, so that the loops over the parameters unroll.
+template <Shape S>
+inline double residualAs(const Parameters &t, const double G[3][3], double target, const double p[3],
+                         double *gradient)
+{
+    constexpr int nb = biasCount(S);
+    const double d[3] = {p[0] - t.v[0], p[1] - t.v[1], nb == 3 ? p[2] - t.v[2] : 0.0};
+    double c[3];
+    for (int i = 0; i < 3; i++)
+        c[i] = G[i][0] * d[0] + G[i][1] * d[1] + G[i][2] * d[2];
+    const double rho = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+    if (gradient) {
+        // A point at the centre has no direction: it pulls nowhere.
+        const double inverse = rho > 0 ? 1.0 / rho : 0.0;
+        for (int i = 0; i < nb; i++)
+            gradient[i] = -(G[i][0] * c[0] + G[i][1] * c[1] + G[i][2] * c[2]) * inverse;
+        gainGradient(S, c, d, gradient + nb);
+        for (int k = nb; k < parameterCount(S); k++)
+            gradient[k] *= inverse;
+    }
+    return rho - target;
+}
+
+struct Model {
+    Shape shape;
+    double target; ///< the calibrated norm, in the frame's units
+
+    double residual(const Parameters &t, const double G[3][3], const double p[3]) const
+    {
+        switch (shape) {
+        case Shape::Full:
+            return residualAs<Shape::Full>(t, G, target, p, nullptr);
+        case Shape::Diagonal:
+            return residualAs<Shape::Diagonal>(t, G, target, p, nullptr);
+        case Shape::Sphere:
+            return residualAs<Shape::Sphere>(t, G, target, p, nullptr);
+        case Shape::Plane:
+            return residualAs<Shape::Plane>(t, G, target, p, nullptr);
+        }
+        return 0.0;
+    }
+};
+
+// The loss of a residual r for the tuning constant c, and the weight
+// psi(r) / r of iteratively reweighted least squares.
+struct Weighed {
+    double loss, weight;
+};
+
+Weighed weigh(Loss loss, double r, double c)
+{
+    const double a = std::abs(r);
+    if (loss == Loss::Huber)
+        return a <= c ? Weighed{0.5 * r * r, 1.0} : Weighed{c * a - 0.5 * c * c, c / a};
+    if (a >= c)
+        return {c * c / 6, 0.0};
+    const double u = 1 - (r / c) * (r / c);
+    return {c * c / 6 * (1 - u * u * u), u * u};
+}
+
+double tuning(Loss loss, double sigma)
+{
+    return (loss == Loss::Huber ? HuberK : TukeyC) * sigma;
+}
+
+// The robust cost and the normal equations J^T W J, J^T W r at t, in one pass.
+struct Normal {
+    double cost = 0.0;
+    double H[MaxParameters][MaxParameters] = {};
+    double g[MaxParameters] = {};
+};
+
+// The sums over the sample's points first to end - 1.
+template <Shape S>
+Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, int first,
+                  int end)
+{
+    constexpr int np = parameterCount(S);
+    const double c = tuning(loss, sigma);
+    double G[3][3];
+    gainMatrix(S, t.v.data() + biasCount(S), G);
+    // Local sums, which the compiler keeps out of memory better than a
+    // struct's: the upper triangle of J^T W J row by row, and J^T W r.
+    double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
+    for (int k = first; k < end; k += s.stride) {
+        const int w = s.count(k);
+        if (w == 0)
+            continue;
+        double p[3], J[np];
+        s.map(k, p);
+        const double r = residualAs<S>(t, G, m.target, p, J);
+        const Weighed e = weigh(loss, r, c);
+        cost += w * e.loss;
+        if (e.weight == 0)
+            continue;
+        const double ww = w * e.weight;
+        for (int i = 0, at = 0; i < np; i++) {
+            const double wj = ww * J[i];
+            g[i] += wj * r;
+            for (int j = i; j < np; j++)
+                H[at++] += wj * J[j];
+        }
+    }
+    Normal n;
+    n.cost = cost;
+    for (int i = 0, at = 0; i < np; i++) {
+        n.g[i] = g[i];
+        for (int j = i; j < np; j++)
+            n.H[i][j] = H[at++];
+    }
+    return n;
+}
+
+Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, int first,
+                     int end)
+{
+    switch (m.shape) {
+    case Shape::Full:
+        return evaluateAs<Shape::Full>(s, m, t, loss, sigma, first, end);
+    case Shape::Diagonal:
+        return evaluateAs<Shape::Diagonal>(s, m, t, loss, sigma, first, end);
+    case Shape::Sphere:
+        return evaluateAs<Shape::Sphere>(s, m, t, loss, sigma, first, end);
+    case Shape::Plane:
+        return evaluateAs<Shape::Plane>(s, m, t, loss, sigma, first, end);
+    }
+    return Normal();
+}
+
+// A pass over many points shares its work with a second thread: the
+// machines it runs on have two cores at least.
+Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma)
+{
+    constexpr int threadedFrom = 100000;
+    const int n = s.points.size();
+    if (n / s.stride < threadedFrom || std::thread::hardware_concurrency() < 2)
+        return evaluateRange(s, m, t, loss, sigma, 0, n);
+    const int middle = n / 2 - (n / 2) % s.stride;
+    Normal second;
+    std::thread helper([&] { second = evaluateRange(s, m, t, loss, sigma, middle, n); });
+    Normal n1 = evaluateRange(s, m, t, loss, sigma, 0, middle);
+    helper.join();
+    n1.cost += second.cost;
+    for (int i = 0; i < MaxParameters; i++) {
+        n1.g[i] += second.g[i];
+        for (int j = 0; j < MaxParameters; j++)
+            n1.H[i][j] += second.H[i][j];
+    }
+    return n1;
+}
+
+// Solves (H + lambda diag H) x = -g by Cholesky; false when the damped
+// matrix is not positive definite.
+bool dampedStep(const Normal &n, int np, double lambda, double *x)
+{
+    double L[MaxParameters][MaxParameters] = {};
+    for (int i = 0; i < np; i++)
+        for (int j = 0; j <= i; j++) {
+            double sum = n.H[j][i] + (i == j ? lambda * n.H[i][i] : 0.0);
+            for (int k = 0; k < j; k++)
+                sum -= L[i][k] * L[j][k];
+            if (i == j) {
+                if (!(sum > 0))
+                    return false;
+                L[i][i] = std::sqrt(sum);
+            } else {
+                L[i][j] = sum / L[j][j];
+            }
+        }
+    double y[MaxParameters];
+    for (int i = 0; i < np; i++) {
+        double sum = -n.g[i];
+        for (int k = 0; k < i; k++)
+            sum -= L[i][k] * y[k];
+        y[i] = sum / L[i][i];
+    }
+    for (int i = np - 1; i >= 0; i--) {
+        double sum = y[i];
+        for (int k = i + 1; k < np; k++)
+            sum -= L[k][i] * x[k];
+        x[i] = sum / L[i][i];
+    }
+    return true;
+}
+
+// Levenberg-Marquardt on the robust cost for a fixed sigma, one pass over
+// the sample per step tried.
+void minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double sigma, int mostSteps)
+{
+    const int np = parameterCount(m.shape);
+    Normal current = evaluate(s, m, t, loss, sigma);
+    double lambda = 1e-3;
+    for (int iteration = 0; iteration < mostSteps && lambda < 1e12; iteration++) {
+        double x[MaxParameters];
+        if (!dampedStep(current, np, lambda, x)) {
+            lambda *= 10;
+            continue;
+        }
+        Parameters trial = t;
+        double step = 0.0, size = 0.0;
+        for (int i = 0; i < np; i++) {
+            trial.v[i] += x[i];
+            step += x[i] * x[i];
+            size += t.v[i] * t.v[i];
+        }
+        const Normal next = evaluate(s, m, trial, loss, sigma);
+        if (!(next.cost <= current.cost)) {
+            lambda *= 10;
+            continue;
+        }
+        const bool settled = current.cost - next.cost <= 1e-12 * current.cost || step <= 1e-20 * (1 + size);
+        t = trial;
+        current = next;
+        lambda = std::max(lambda / 10, 1e-12);
+        if (settled)
+            break;
+    }
+}
+
+// 1.4826 times the median |r|: the standard deviation of Gaussian residuals,
+// which a few gross ones barely move. An even subsample of about 20000
+// points pins it to about 1 %. It never falls to zero, so that points on
+// the model to the last digits keep their weight.
+double robustSigma(const Sample &s, const Model &m, const Parameters &t)
+{
+    double G[3][3];
+    gainMatrix(m.shape, t.v.data() + biasCount(m.shape), G);
+    const int stride = std::max(s.stride, s.points.size() / 20000);
+    std::vector<double> magnitudes;
+    for (int k = 0; k < s.points.size(); k += stride) {
+        double p[3];
+        s.map(k, p);
+        magnitudes.insert(magnitudes.end(), size_t(s.count(k)), std::abs(m.residual(t, G, p)));
+    }
+    if (magnitudes.empty())
+        return 0.0;
+    std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
+    return std::max(1.4826 * magnitudes[magnitudes.size() / 2], 1e-9 * m.target);
+}
+
+// Huber's loss first, which is convex and forgives a rough start, then
+// Tukey's, which gives gross outliers no weight; sigma follows the fit. A
+// fit converged on an even sample of the points is a step of Tukey's loss
+// from the fit of all of them.
+double refine(const Sample &s, const Model &m, Parameters &t, bool polishOnly)
+{
+    double sigma = robustSigma(s, m, t);
+    for (const Loss loss : {Loss::Huber, Loss::Tukey}) {
+        if (polishOnly && loss == Loss::Huber)
+            continue;
+        for (int round = 0; round < 30; round++) {
+            minimise(s, m, t, loss, sigma, polishOnly ? 1 : 100);
+            const double next = robustSigma(s, m, t);
+            const bool settled = std::abs(next - sigma) <= 1e-6 * sigma;
+            sigma = next;
+            if (settled || polishOnly)
+                break;
+        }
+    }
+    return sigma;
+}
+
+bool allFinite(const Parameters &t)
+{
+    return std::all_of(t.v.begin(), t.v.end(), [](double x) { return std::isfinite(x); });
+}
+
+// The weighted mean of the points and their RMS distance from it, with the
+// covariance about the mean in units of that distance.
+struct Spread {
+    double mean[3] = {};
+    double radius = 0.0;
+    double covariance[3][3] = {};
+};
+
+Spread spreadOf(Points points, const int *weights, const std::vector<bool> *left = nullptr)
+{
+    Spread s;
+    double n = 0.0;
+    const auto counted = [&](int k) {
+        return (left && (*left)[size_t(k)]) ? 0.0 : weights ? weights[k] : 1.0;
+    };
+    for (int k = 0; k < points.size(); k++) {
+        const double w = counted(k);
+        n += w;
+        for (int i = 0; i < 3; i++)
+            s.mean[i] += w * points[k][i];
+    }
+    if (n == 0.0)
+        return s;
+    for (double &m : s.mean)
+        m /= n;
+    for (int k = 0; k < points.size(); k++) {
+        const double w = counted(k);
+        const double d[3] = {points[k][0] - s.mean[0], points[k][1] - s.mean[1], points[k][2] - s.mean[2]};
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++)
+                s.covariance[i][j] += w * d[i] * d[j];
+    }
+    const double trace = s.covariance[0][0] + s.covariance[1][1] + s.covariance[2][2];
+    s.radius = std::sqrt(trace / n);
+    for (auto &row : s.covariance)
+        for (double &c : row)
+            c /= trace > 0 ? trace : 1.0;
+    return s;
+}
+
+// The unit eigenvector of the least eigenvalue of a symmetric 3x3 matrix,
+// its largest component positive, so that the same plane gives the same
+// normal.
+std::array<double, 3> leastDirection(const double m[3][3])
+{
+    MatDoub a(3, 3);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            a[i][j] = m[i][j];
+    const Unsymmeig e(a, true, false);
+    int least = 0;
+    for (int k = 1; k < 3; k++)
+        if (e.wri[k].real() < e.wri[least].real())
+            least = k;
+    std::array<double, 3> n{e.zz[0][least], e.zz[1][least], e.zz[2][least]};
+    const double norm = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    int largest = 0;
+    for (int i = 1; i < 3; i++)
+        if (std::abs(n[i]) > std::abs(n[largest]))
+            largest = i;
+    for (double &c : n)
+        c /= n[largest] < 0 ? -norm : norm;
+    return n;
+}
+
+// The frame of a fit: centred on the mean, scaled to unit RMS radius, and
+// for a plane turned so that its normal is the third axis.
+Sample frameOf(Points points, const int *weights, Shape shape, const Spread &spread, const double normal[3])
+{
+    Sample s{points, weights, {spread.mean[0], spread.mean[1], spread.mean[2]}, {}, 1};
+    const double scale = spread.radius > 0 ? 1.0 / spread.radius : 1.0;
+    if (shape != Shape::Plane) {
+        for (int i = 0; i < 3; i++)
+            s.L[i][i] = scale;
+        return s;
+    }
+    // e1: the x axis, or the y axis when x is nearly the normal, made
+    // perpendicular to it; e2 = n x e1, so that e1 x e2 = n.
+    const double *n = normal;
+    const double axis[3] = {std::abs(n[0]) < 0.9 ? 1.0 : 0.0, std::abs(n[0]) < 0.9 ? 0.0 : 1.0, 0.0};
+    const double along = axis[0] * n[0] + axis[1] * n[1];
+    double e1[3] = {axis[0] - along * n[0], axis[1] - along * n[1], -along * n[2]};
+    const double norm = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
+    for (double &c : e1)
+        c /= norm;
+    const double e2[3] = {n[1] * e1[2] - n[2] * e1[1], n[2] * e1[0] - n[0] * e1[2],
+                          n[0] * e1[1] - n[1] * e1[0]};
+    for (int j = 0; j < 3; j++) {
+        s.L[0][j] = scale * e1[j];
+        s.L[1][j] = scale * e2[j];
+    }
+    return s;
+}
+
+// The least-squares sphere (or circle, for a plane) |p - b|^2 = R^2 of the
+// sample: linear in b and R^2 - |b|^2. Its gain makes the radius the target.
+std::optional<Parameters> sphereStart(const Sample &s, const Model &m)
+{
+    const int nb = biasCount(m.shape), unknowns = nb + 1;
+    MatDoub normal(unknowns, unknowns, 0.0), rhs(unknowns, 1, 0.0);
+    for (int k = 0; k < s.points.size(); k += s.stride) {
+        double p[3];
+        s.map(k, p);
+        double row[4];
+        for (int i = 0; i < nb; i++)
+            row[i] = 2 * p[i];
+        row[nb] = 1.0;
+        const double y = p[0] * p[0] + p[1] * p[1] + p[2] * p[2];
+        for (int i = 0; i < unknowns; i++) {
+            rhs[i][0] += s.count(k) * row[i] * y;
+            for (int j = 0; j < unknowns; j++)
+                normal[i][j] += s.count(k) * row[i] * row[j];
+        }
+    }
+    try {
+        const NrErrorSink silenced(nullptr);
+        gaussj(normal, rhs);
+    } catch (int) {
+        return std::nullopt;
+    }
+    Parameters t;
+    double r2 = rhs[nb][0];
+    for (int i = 0; i < nb; i++) {
+        t.v[size_t(i)] = rhs[i][0];
+        r2 += rhs[i][0] * rhs[i][0];
+    }
+    if (!(r2 > 0))
+        return std::nullopt;
+    const double gain = m.target / std::sqrt(r2);
+    const double G[3][3] = {{gain, 0, 0}, {0, gain, 0}, {0, 0, gain}};
+    gainsOf(m.shape, G, t.v.data() + nb);
+    return t;
+}
+
+// The algebraic fit of an even sample, taken into the frame, when it is an
+// ellipsoid: its M is definite.
+std::optional<Parameters> algebraicStart(const Sample &s, const Model &m, double Hm)
+{
+    const int rows = (s.points.size() + s.stride - 1) / s.stride;
+    MatDoub table(rows, 3);
+    std::vector<int> counts(static_cast<size_t>(rows));
+    for (int k = 0, row = 0; k < s.points.size(); k += s.stride, row++) {
+        std::copy(s.points[k], s.points[k] + 3, table[row]);
+        counts[size_t(row)] = s.count(k);
+    }
+    const NrErrorSink silenced(nullptr);
+    const std::optional<EllipsoidFit> fit = FitEllipsoid(table, counts.data());
+    if (!fit)
+        return std::nullopt;
+    const MatDoub &M = fit->M;
+    const double sign = M[0][0] > 0 ? 1.0 : -1.0;
+    const double minor = M[0][0] * M[1][1] - M[0][1] * M[0][1];
+    const double det = M[0][0] * (M[1][1] * M[2][2] - M[1][2] * M[1][2]) -
+                       M[0][1] * (M[0][1] * M[2][2] - M[1][2] * M[0][2]) +
+                       M[0][2] * (M[0][1] * M[1][2] - M[1][1] * M[0][2]);
+    if (!(sign * M[0][0] > 0 && minor > 0 && sign * det > 0))
+        return std::nullopt;
+    const std::optional<CalibrationParameters> p = DeriveCalibration(*fit, Hm);
+    if (!p)
+        return std::nullopt;
+    // In the frame p = (h - o) / radius, the bias moves and scales; the gain
+    // relates norms, and both sides scale alike.
+    Parameters t;
+    const double scale = s.L[0][0];
+    for (int i = 0; i < 3; i++)
+        t.v[size_t(i)] = (p->Bias[i][0] - s.o[i]) * scale;
+    double G[3][3];
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            G[i][j] = p->Ainv[i][j];
+    gainsOf(m.shape, G, t.v.data() + 3);
+    return t;
+}
+
+// The gain is determined up to its sign: |G d| = |-G d|. The fit keeps a
+// positive definite one, or fails.
+bool makePositiveDefinite(Shape shape, Parameters &t)
+{
+    double G[3][3];
+    const int nb = biasCount(shape);
+    gainMatrix(shape, t.v.data() + nb, G);
+    const int n = shape == Shape::Plane ? 2 : 3;
+    const double minor1 = G[0][0], minor2 = G[0][0] * G[1][1] - G[0][1] * G[1][0];
+    const double det = G[0][0] * (G[1][1] * G[2][2] - G[1][2] * G[2][1]) -
+                       G[0][1] * (G[1][0] * G[2][2] - G[1][2] * G[2][0]) +
+                       G[0][2] * (G[1][0] * G[2][1] - G[1][1] * G[2][0]);
+    const double sign = minor1 > 0 ? 1.0 : -1.0;
+    if (!(sign * minor1 > 0 && minor2 > 0 && (n == 2 || sign * det > 0)))
+        return false;
+    for (int k = nb; k < parameterCount(shape); k++)
+        t.v[size_t(k)] *= sign;
+    return true;
+}
+
+struct Solution {
+    Parameters t;
+    double sigma = std::numeric_limits<double>::infinity();
+};
+
+// From each start, on an even sample of a large set first; the better of
+// the two, polished on every point.
+std::optional<Solution> solve(const Sample &all, const Model &m, double Hm)
+{
+    Sample sample = all;
+    sample.stride = std::max(1, all.points.size() / SubsampleSize);
+    std::optional<Solution> best;
+    for (const std::optional<Parameters> &start :
+         {m.shape == Shape::Plane ? std::nullopt : algebraicStart(sample, m, Hm), sphereStart(sample, m)}) {
+        if (!start)
+            continue;
+        Solution s{*start};
+        s.sigma = refine(sample, m, s.t, false);
+        if (allFinite(s.t) && std::isfinite(s.sigma) && makePositiveDefinite(m.shape, s.t) &&
+            (!best || s.sigma < best->sigma))
+            best = s;
+    }
+    if (best && sample.stride > 1) {
+        best->sigma = refine(all, m, best->t, true);
+        if (!allFinite(best->t) || !makePositiveDefinite(m.shape, best->t))
+            return std::nullopt;
+    }
+    return best;
+}
+
+std::vector<int> rejectedPoints(const Sample &s, const Model &m, const Solution &fit)
+{
+    double G[3][3];
+    gainMatrix(m.shape, fit.t.v.data() + biasCount(m.shape), G);
+    const double c = tuning(Loss::Tukey, fit.sigma);
+    std::vector<int> rejected;
+    for (int k = 0; k < s.points.size(); k++) {
+        double p[3];
+        s.map(k, p);
+        if (s.count(k) > 0 && std::abs(m.residual(fit.t, G, p)) >= c)
+            rejected.push_back(k);
+    }
+    return rejected;
+}
+
+MatDoub inverse3(const double G[3][3])
+{
+    const double det = G[0][0] * (G[1][1] * G[2][2] - G[1][2] * G[2][1]) -
+                       G[0][1] * (G[1][0] * G[2][2] - G[1][2] * G[2][0]) +
+                       G[0][2] * (G[1][0] * G[2][1] - G[1][1] * G[2][0]);
+    MatDoub inv(3, 3);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            const int a = (j + 1) % 3, b = (j + 2) % 3, c = (i + 1) % 3, d = (i + 2) % 3;
+            inv[i][j] = (G[a][c] * G[b][d] - G[a][d] * G[b][c]) / det;
+        }
+    return inv;
+}
+
+bool finite(const CalibrationParameters &p)
+{
+    for (int i = 0; i < 3; i++) {
+        if (!std::isfinite(p.Bias[i][0]))
+            return false;
+        for (int j = 0; j < 3; j++)
+            if (!std::isfinite(p.A[i][j]) || !std::isfinite(p.Ainv[i][j]))
+                return false;
+    }
+    return true;
+}
+
+// b and A of a fit in three dimensions: the gain is A^-1 in any frame that
+// only moves and scales, since both sides of |G d| = Hm scale alike.
+CalibrationParameters spaceParameters(const Sample &s, Shape shape, const Solution &fit)
+{
+    double G[3][3];
+    gainMatrix(shape, fit.t.v.data() + 3, G);
+    CalibrationParameters p;
+    p.Bias = MatDoub(3, 1);
+    for (int i = 0; i < 3; i++)
+        p.Bias[i][0] = s.o[i] + fit.t.v[size_t(i)] / s.L[0][0];
+    p.Ainv = MatDoub(3, 3);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            p.Ainv[i][j] = G[i][j];
+    p.A = inverse3(G);
+    return p;
+}
+
+// b and A of a plane: in it, the ellipse's gain scaled to determinant one,
+// so that the circle keeps the ellipse's area; along the normal, bias 0 and
+// scale 1, the reading as it is.
+CalibrationParameters planeParameters(const Sample &s, const Solution &fit, const double n[3])
+{
+    double G2[3][3];
+    gainMatrix(Shape::Plane, fit.t.v.data() + 2, G2);
+    const double root = std::sqrt(G2[0][0] * G2[1][1] - G2[0][1] * G2[1][0]);
+    // The rows of L are e1 / radius and e2 / radius.
+    const double radius =
+        1.0 / std::sqrt(s.L[0][0] * s.L[0][0] + s.L[0][1] * s.L[0][1] + s.L[0][2] * s.L[0][2]);
+    double e[2][3];
+    for (int r = 0; r < 2; r++)
+        for (int j = 0; j < 3; j++)
+            e[r][j] = s.L[r][j] * radius;
+    double centre[3];
+    for (int j = 0; j < 3; j++)
+        centre[j] = s.o[j] + radius * (fit.t.v[0] * e[0][j] + fit.t.v[1] * e[1][j]);
+    const double along = centre[0] * n[0] + centre[1] * n[1] + centre[2] * n[2];
+    // In the plane's basis, A2 = G2^-1 root and A2^-1 = G2 / root.
+    const double A2[2][2] = {{G2[1][1] / root, -G2[0][1] / root}, {-G2[1][0] / root, G2[0][0] / root}};
+    CalibrationParameters p;
+    p.Bias = MatDoub(3, 1);
+    p.A = MatDoub(3, 3);
+    p.Ainv = MatDoub(3, 3);
+    for (int i = 0; i < 3; i++) {
+        p.Bias[i][0] = centre[i] - along * n[i];
+        for (int j = 0; j < 3; j++) {
+            double a = n[i] * n[j], ainv = n[i] * n[j];
+            for (int r = 0; r < 2; r++)
+                for (int c = 0; c < 2; c++) {
+                    a += e[r][i] * A2[r][c] * e[c][j];
+                    ainv += e[r][i] * G2[r][c] / root * e[c][j];
+                }
+            p.A[i][j] = a;
+            p.Ainv[i][j] = ainv;
+        }
+    }
+    return p;
+}
+
+std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights)
+{
+    const Shape shape = model == FitModel::Sphere     ? Shape::Sphere
+                        : model == FitModel::Diagonal ? Shape::Diagonal
+                                                      : Shape::Full;
+    const Spread spread = spreadOf(points, weights);
+    if (!(spread.radius > 0))
+        return std::nullopt;
+    const Sample s = frameOf(points, weights, shape, spread, nullptr);
+    const Model m{shape, Hm * s.L[0][0]};
+    const std::optional<Solution> fit = solve(s, m, Hm);
+    if (!fit)
+        return std::nullopt;
+    RobustFit r;
+    r.model = model;
+    r.parameters = spaceParameters(s, shape, *fit);
+    r.rejected = rejectedPoints(s, m, *fit);
+    r.scale = fit->sigma / s.L[0][0];
+    return r;
+}
+
+// The plane is found twice: from all points, then from those the first
+// fit kept, so that spikes off the plane cannot tilt it.
+std::optional<RobustFit> fitPlane(Points points, const int *weights)
+{
+    std::vector<bool> left;
+    std::optional<RobustFit> r;
+    for (int pass = 0; pass < 2; pass++) {
+        const Spread spread = spreadOf(points, weights, pass == 0 ? nullptr : &left);
+        if (!(spread.radius > 0))
+            return r;
+        const std::array<double, 3> n = leastDirection(spread.covariance);
+        const Sample s = frameOf(points, weights, Shape::Plane, spread, n.data());
+        const Model m{Shape::Plane, 1.0};
+        const std::optional<Solution> fit = solve(s, m, 1.0);
+        if (!fit)
+            return r;
+        r = RobustFit();
+        r->model = FitModel::Planar;
+        r->parameters = planeParameters(s, *fit, n.data());
+        r->rejected = rejectedPoints(s, m, *fit);
+        r->scale = fit->sigma * spread.radius;
+        std::copy(n.begin(), n.end(), r->normal);
+        if (r->rejected.empty())
+            break;
+        left.assign(size_t(points.size()), false);
+        for (const int k : r->rejected)
+            left[size_t(k)] = true;
+    }
+    return r;
+}
+
+} // namespace
+
+const char *fitModelName(FitModel model)
+{
+    const char *names[] = {"exact", "full", "diagonal", "sphere", "planar", "auto"};
+    return names[int(model)];
+}
+
+std::optional<FitModel> fitModelNamed(const char *name)
+{
+    for (const FitModel m : {FitModel::Exact, FitModel::Full, FitModel::Diagonal, FitModel::Sphere,
+                             FitModel::Planar, FitModel::Auto})
+        if (std::strcmp(name, fitModelName(m)) == 0)
+            return m;
+    return std::nullopt;
+}
+
+std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights)
+{
+    std::optional<RobustFit> r =
+        model == FitModel::Planar ? fitPlane(points, weights) : fitSpace(points, Hm, model, weights);
+    if (r && !finite(r->parameters))
+        return std::nullopt;
+    return r;
+}
+
+} // namespace tavrin

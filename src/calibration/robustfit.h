@@ -1,0 +1,50 @@
+// Geometric fits of h = A u Hm + b, |u| = 1, that a few gross spikes cannot
+// pull: they minimise Tukey's biweight of the norm residuals
+// |A^-1 (h - b)| - Hm by iteratively reweighted Levenberg-Marquardt, with
+// the scale from the median absolute residual. A is symmetric positive
+// definite (full), diagonal, or a multiple of the identity (sphere); the
+// planar fit calibrates the plane of a turn about one axis only.
+#ifndef TAVRIN_ROBUSTFIT_H
+#define TAVRIN_ROBUSTFIT_H
+
+#include "ellipsoidfit.h"
+
+#include <optional>
+#include <vector>
+
+namespace tavrin {
+
+/// The fits a user can choose; Exact is the algebraic fit, Auto lets the
+/// data choose among the others.
+enum class FitModel { Exact, Full, Diagonal, Sphere, Planar, Auto };
+
+/// "exact", "full", "diagonal", "sphere", "planar" or "auto".
+const char *fitModelName(FitModel model);
+
+/// The model of a name that fitModelName gives; empty for any other text.
+std::optional<FitModel> fitModelNamed(const char *name);
+
+namespace RobustLimits {
+constexpr double HuberK = 1.345;    ///< robust sigmas of Huber's loss, which the fit starts with
+constexpr double TukeyC = 4.685;    ///< robust sigmas beyond which a point gets weight zero
+constexpr int SubsampleSize = 4096; ///< larger sets converge on an even sample first
+} // namespace RobustLimits
+
+struct RobustFit {
+    FitModel model = FitModel::Full;
+    CalibrationParameters parameters;
+    std::vector<int> rejected; ///< 0-based indices of the points of final weight zero
+    double scale = 0.0;        ///< the final robust sigma of the norm residuals, in input units
+    double normal[3] = {};     ///< planar only: the unit normal of the plane, left uncalibrated
+};
+
+/// Fits one of Full, Diagonal, Sphere or Planar to the points for the field
+/// norm Hm, point k counted weights[k] times when weights are given. It
+/// starts from the algebraic fit, when that is an ellipsoid, and from a
+/// sphere, and keeps the one of smaller robust scale. Empty when the points
+/// determine no such fit.
+std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights = nullptr);
+
+} // namespace tavrin
+
+#endif

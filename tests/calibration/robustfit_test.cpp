@@ -1,0 +1,150 @@
+#include "robustfit.h"
+#include "synthetic.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace tavrin;
+
+namespace {
+
+Truth diagonalTruth(Doub sx, Doub sy, Doub sz, Doub bx, Doub by, Doub bz)
+{
+    Truth t = sphereTruth(1.0, bx, by, bz);
+    t.A0[0][0] = sx, t.A0[1][1] = sy, t.A0[2][2] = sz;
+    return t;
+}
+
+void expectTruth(const CalibrationParameters &p, const Truth &t, Doub Hm, Doub relative)
+{
+    Doub size = Hm;
+    for (const Doub b : t.b0)
+        size = std::max(size, std::abs(b));
+    for (Int i = 0; i < 3; i++) {
+        EXPECT_NEAR(p.Bias[i][0], t.b0[i], relative * size) << "b" << i;
+        for (Int j = 0; j < 3; j++) {
+            EXPECT_NEAR(p.A[i][j], t.A0[i][j], relative) << "A" << i << j;
+            Doub identity = 0.0;
+            for (Int k = 0; k < 3; k++)
+                identity += p.A[i][k] * p.Ainv[k][j];
+            EXPECT_NEAR(identity, i == j ? 1.0 : 0.0, 1e-12);
+        }
+    }
+}
+
+Recording flatTurn(Doub sigma, Doub wobble, unsigned seed)
+{
+    // In the plane a matrix of determinant one; along z, no scale or bias:
+    // what the planar fit can determine.
+    Truth t = sphereTruth(1.0, 14.0, -9.0, 0.0);
+    t.A0[0][0] = 1.12, t.A0[0][1] = t.A0[1][0] = 0.06, t.A0[1][1] = (1.0 + 0.06 * 0.06) / 1.12;
+    Recording r{t};
+    r.flat = true, r.sigma = sigma, r.wobble = wobble, r.seed = seed;
+    return r;
+}
+
+} // namespace
+
+TEST(RobustFit, EachModelRecoversItsOwnTruthFromCleanData)
+{
+    const Doub Hm = 48.0;
+    const struct {
+        FitModel model;
+        Truth truth;
+    } cases[] = {
+        {FitModel::Full, rotatedEllipsoid(1.1, 0.92, 1.03, 0.4, -0.3, 0.2, 30.0, -12.0, 55.0)},
+        {FitModel::Diagonal, diagonalTruth(1.1, 0.95, 1.02, -8.0, 3.0, 21.0)},
+        {FitModel::Sphere, sphereTruth(1.07, 500.0, -300.0, 410.0)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(fitModelName(c.model));
+        for (const Doub share : {1.0, 0.3}) {
+            Recording r{c.truth};
+            r.capShare = share;
+            const std::optional<RobustFit> fit = FitRobust(record(r).points, Hm, c.model);
+            ASSERT_TRUE(fit.has_value());
+            EXPECT_EQ(fit->model, c.model);
+            expectTruth(fit->parameters, c.truth, Hm, 1e-6);
+            EXPECT_TRUE(fit->rejected.empty());
+            EXPECT_LT(fit->scale, 1e-6 * Hm);
+        }
+    }
+    const Recording flat = flatTurn(0.0, 0.0, 3);
+    const std::optional<RobustFit> planar = FitRobust(record(flat).points, Hm, FitModel::Planar);
+    ASSERT_TRUE(planar.has_value());
+    expectTruth(planar->parameters, flat.truth, Hm, 1e-6);
+    EXPECT_NEAR(planar->normal[2], 1.0, 1e-9);
+}
+
+TEST(RobustFit, GrossSpikesAreRejectedAndLeaveTheBias)
+{
+    const Doub Hm = 48.0;
+    Recording r{rotatedEllipsoid(1.08, 0.95, 1.0, 0.3, 0.2, -0.1, 12.5, -7.3, 20.1)};
+    r.sigma = 0.25, r.spikeShare = 0.02, r.minimumSpike = 0.2 * Hm;
+    const Recorded data = record(r);
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
+        SCOPED_TRACE(fitModelName(model));
+        const std::optional<RobustFit> fit = FitRobust(data.points, Hm, model);
+        ASSERT_TRUE(fit.has_value());
+        if (model == FitModel::Full) {
+            EXPECT_EQ(std::vector<Int>(fit->rejected.begin(), fit->rejected.end()), data.spikes);
+            EXPECT_NEAR(fit->scale, 0.25, 0.03);
+            for (Int i = 0; i < 3; i++)
+                EXPECT_NEAR(fit->parameters.Bias[i][0], r.truth.b0[i], 0.05);
+        } else {
+            // A smaller model misses the soft iron: more is rejected, never fewer spikes.
+            for (const Int k : data.spikes)
+                EXPECT_TRUE(std::find(fit->rejected.begin(), fit->rejected.end(), k) != fit->rejected.end());
+        }
+    }
+}
+
+TEST(RobustFit, CountsWeighPointsAsRepeatedRows)
+{
+    const Doub Hm = 48.0;
+    Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
+    r.sigma = 0.3, r.n = 400, r.spikeShare = 0.02;
+    const MatDoub points = record(r).points;
+    std::vector<int> counts(size_t(points.nrows()));
+    std::vector<std::array<Doub, 3>> rows;
+    for (Int k = 0; k < points.nrows(); k++) {
+        counts[size_t(k)] = int(k % 3);
+        for (int c = 0; c < counts[size_t(k)]; c++)
+            rows.push_back({points[k][0], points[k][1], points[k][2]});
+    }
+    MatDoub repeated(Int(rows.size()), 3);
+    for (size_t k = 0; k < rows.size(); k++)
+        std::copy(rows[k].begin(), rows[k].end(), repeated[Int(k)]);
+    for (const FitModel model : {FitModel::Full, FitModel::Planar}) {
+        const std::optional<RobustFit> weighted = FitRobust(points, Hm, model, counts.data());
+        const std::optional<RobustFit> plain = FitRobust(repeated, Hm, model);
+        ASSERT_TRUE(weighted && plain);
+        const std::array<Doub, 12> a = weighted->parameters.values(), b = plain->parameters.values();
+        for (size_t k = 0; k < 12; k++)
+            EXPECT_NEAR(a[k], b[k], 1e-8 * (1 + std::abs(b[k])));
+    }
+}
+
+TEST(RobustFit, PlanarFitTakesTheTurnsPlaneEvenWhenItWobbles)
+{
+    const Doub Hm = 48.0;
+    for (const Doub wobble : {0.0, 3.0 * M_PI / 180}) {
+        const Recording r = flatTurn(0.005 * Hm, wobble, 11);
+        const std::optional<RobustFit> fit = FitRobust(record(r).points, Hm, FitModel::Planar);
+        ASSERT_TRUE(fit.has_value());
+        EXPECT_GT(fit->normal[2], 0.999);
+        EXPECT_NEAR(fit->parameters.Bias[0][0], 14.0, 0.5);
+        EXPECT_NEAR(fit->parameters.Bias[1][0], -9.0, 0.5);
+        EXPECT_NEAR(fit->parameters.A[2][2], 1.0, 1e-3);
+    }
+}
+
+TEST(RobustFit, ModelsHaveStableNames)
+{
+    for (const FitModel m : {FitModel::Exact, FitModel::Full, FitModel::Diagonal, FitModel::Sphere,
+                             FitModel::Planar, FitModel::Auto})
+        EXPECT_EQ(fitModelNamed(fitModelName(m)), m);
+    EXPECT_EQ(fitModelNamed("Full"), std::nullopt);
+    EXPECT_EQ(fitModelNamed(""), std::nullopt);
+}
