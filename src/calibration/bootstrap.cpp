@@ -14,7 +14,7 @@ namespace {
 
 using Values = std::array<double, 12>; // b, then A by rows
 
-std::optional<Values> resample(Points points, double Hm, std::uint64_t seed, int index,
+std::optional<Values> resample(Points points, double Hm, FitModel model, std::uint64_t seed, int index,
                                std::vector<int> &counts)
 {
     const int n = points.size();
@@ -22,6 +22,10 @@ std::optional<Values> resample(Points points, double Hm, std::uint64_t seed, int
     std::fill(counts.begin(), counts.end(), 0);
     for (int k = 0; k < n; k++)
         counts[draw() % std::uint64_t(n)]++;
+    if (model != FitModel::Exact) {
+        const std::optional<RobustFit> fit = FitRobust(points, Hm, model, counts.data());
+        return fit ? std::optional(fit->parameters.values()) : std::nullopt;
+    }
     const std::optional<EllipsoidFit> fit = FitEllipsoid(points, counts.data());
     if (!fit)
         return std::nullopt;
@@ -56,7 +60,7 @@ Spread spreadOf(std::vector<double> values)
 
 } // namespace
 
-Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed)
+Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed, FitModel model)
 {
     const int n = points.size();
     std::vector<std::optional<Values>> results(size_t(std::max<int>(resamples, 0)));
@@ -66,7 +70,7 @@ Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::u
         const NrErrorSink silenced(nullptr);
         std::vector<int> counts(static_cast<size_t>(n));
         for (int r = first; r < resamples; r += workers)
-            results[size_t(r)] = resample(points, Hm, seed, r, counts);
+            results[size_t(r)] = resample(points, Hm, model, seed, r, counts);
     };
     std::vector<std::thread> threads;
     for (int w = 1; w < workers; w++)

@@ -5,6 +5,7 @@
 #define TAVRIN_BOOTSTRAP_H
 
 #include "ellipsoidfit.h"
+#include "robustfit.h"
 
 #include <cstdint>
 
@@ -29,10 +30,12 @@ struct Uncertainty {
     Spread A[3][3];
 };
 
-/// Bootstraps the calibration of the points for the field norm
-/// Hm. The same seed gives the same result, however many threads share the
-/// work: every resample draws from its own generator.
-Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed = BootstrapSeed);
+/// Bootstraps the calibration of the points for the field norm Hm by the
+/// fit model (not Auto: its choice). The same seed gives the same result,
+/// however many threads share the work: every resample draws from its own
+/// generator.
+Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed = BootstrapSeed,
+                                 FitModel model = FitModel::Exact);
 
 } // namespace tavrin
 

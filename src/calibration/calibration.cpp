@@ -1,5 +1,7 @@
 #include "calibration.h"
 
+#include "fitchoice.h"
+
 #include <QCoreApplication>
 
 #include <utility>
@@ -32,6 +34,30 @@ std::optional<CalibrationError> readError(RawDataStatus status)
         return CalibrationError::TooManyHeaderLines;
     }
     return CalibrationError::BadFormat;
+}
+
+CalibrationRun fitRobustly(CalibrationRun run, double Hm,
+                           const std::function<void(const EllipsoidFit &)> &beforeDerive, FitModel model)
+{
+    run.requested = model;
+    FitChoice choice;
+    if (model == FitModel::Auto) {
+        choice = ChooseFit(run.raw.points(), Hm);
+        run.fitReason = QString::fromStdString(choice.reason);
+    } else {
+        choice.model = model;
+    }
+    run.model = choice.model;
+    run.robust = choice.fit ? choice.fit : FitRobust(run.raw.points(), Hm, choice.model);
+    if (!run.robust) {
+        run.error = CalibrationError::NumericalFailure;
+        return run;
+    }
+    run.parameters = run.robust->parameters;
+    run.fit = QuadricOf(run.parameters, Hm);
+    if (beforeDerive)
+        beforeDerive(run.fit);
+    return run;
 }
 
 } // namespace
@@ -83,7 +109,7 @@ CalibrationRun CalibrateFile(double Hm, const QString &filename,
 }
 
 CalibrationRun CalibrateRawData(double Hm, RawData raw,
-                                const std::function<void(const EllipsoidFit &)> &beforeDerive)
+                                const std::function<void(const EllipsoidFit &)> &beforeDerive, FitModel model)
 {
     CalibrationRun run;
     run.raw = std::move(raw);
@@ -97,6 +123,8 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw,
         run.error = CalibrationError::TooFewPoints;
         return run;
     }
+    if (model != FitModel::Exact)
+        return fitRobustly(std::move(run), Hm, beforeDerive, model);
     std::optional<EllipsoidFit> fit = FitEllipsoid(run.raw.points());
     if (!fit) {
         run.error = CalibrationError::NumericalFailure;

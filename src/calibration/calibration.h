@@ -5,6 +5,7 @@
 
 #include "ellipsoidfit.h"
 #include "rawdata.h"
+#include "robustfit.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,19 +47,25 @@ QString outlierWarningMessage();
 struct CalibrationRun {
     std::optional<CalibrationError> error;
     RawData raw;
-    EllipsoidFit fit;
+    EllipsoidFit fit; ///< for a robust fit, the quadric of its calibration
     CalibrationParameters parameters;
+    FitModel requested = FitModel::Exact; ///< the fit asked for
+    FitModel model = FitModel::Exact;     ///< the fit that gave the parameters: Auto's choice
+    QString fitReason;                    ///< for Auto: why it chose the model
+    std::optional<RobustFit> robust;      ///< every fit but the exact one
 };
 
 /// Runs a whole calibration: refuses Hm = 0 before touching the file, reads
 /// it, refuses too few points, fits, then calls beforeDerive with the fit
-/// (where a front end shows the outlier warning) and derives b and A.
+/// (where a front end shows the outlier warning) and derives b and A. The
+/// exact fit is the algebraic one; any other is robust, and Auto chooses.
 CalibrationRun CalibrateFile(double Hm, const QString &filename,
                              const std::function<void(const EllipsoidFit &)> &beforeDerive = {});
 
 /// The same on measurements already read, by any reader.
 CalibrationRun CalibrateRawData(double Hm, RawData raw,
-                                const std::function<void(const EllipsoidFit &)> &beforeDerive = {});
+                                const std::function<void(const EllipsoidFit &)> &beforeDerive = {},
+                                FitModel model = FitModel::Exact);
 
 /// The twelve values as the result fields show them, in the order Bias_1 to
 /// Bias_3, then A_11, A_12, ... A_33.

@@ -25,14 +25,16 @@ void judge(QualityReport &q, const EllipsoidFit &fit, double Hm)
 {
     using namespace QualityLimits;
     QualityReport::Findings &f = q.findings;
-    f.residual = q.after.rms > MaxRmsShareOfHm * std::abs(Hm);
+    f.flat = q.plane.flatness() < MaxFlatness;
+    f.residual = q.coreRms > MaxRmsShareOfHm * std::abs(Hm);
     f.shape = fit.outlierWarning;
     f.farPoints = q.farPoints > MaxFarShare * q.points;
     f.emptyCap = q.largestEmptyCap.radiusDegrees() > MaxEmptyCapDegrees;
     f.fewCells = q.cellsHit < MinCellShare * std::min(Cells, q.points);
-    q.verdict = f.shape || f.farPoints     ? Verdict::LikelyOutliers
-                : f.residual               ? Verdict::PoorFit
+    q.verdict = f.flat                     ? Verdict::FlatRotation
                 : f.emptyCap || f.fewCells ? Verdict::PoorCoverage
+                : f.residual               ? Verdict::PoorFit
+                : f.shape || f.farPoints   ? Verdict::LikelyOutliers
                                            : Verdict::Good;
 }
 
@@ -41,6 +43,8 @@ void judge(QualityReport &q, const EllipsoidFit &fit, double Hm)
 const char *verdictName(Verdict verdict)
 {
     switch (verdict) {
+    case Verdict::FlatRotation:
+        return "flat rotation";
     case Verdict::Good:
         return "good";
     case Verdict::PoorCoverage:
@@ -53,7 +57,8 @@ const char *verdictName(Verdict verdict)
     return "";
 }
 
-QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, double Hm)
+QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, double Hm,
+                            const double *centre)
 {
     const int n = points.size();
     const Calibrator calibrate(p);
@@ -61,6 +66,13 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
     q.points = n;
     q.hm = Hm;
     q.testValue = fit.TestEllip;
+    q.plane = SpreadAboutPlane(points);
+    for (int i = 0; i < 3; i++)
+        q.centre[i] = centre ? centre[i] : p.Bias[i][0];
+    const auto direction = [&](const double *h, double c[3]) {
+        for (int i = 0; i < 3; i++)
+            c[i] = h[i] - q.centre[i];
+    };
 
     // A robust sigma of e from the median of |e| over an even subsample: a
     // few outliers barely move it, and 20000 points pin it to about 1 %.
@@ -79,8 +91,8 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
     DirectionSampler sampler;
     for (int k = 0; k < n && !(q.cellsHit == cells.size() && sampler.full()); k++) {
         double c[3];
-        calibrate(points[k], c);
-        // A point at the bias has no direction.
+        direction(points[k], c);
+        // A point at the centre has no direction.
         if (c[0] == 0 && c[1] == 0 && c[2] == 0)
             continue;
         if (q.cellsHit < cells.size()) {
@@ -98,18 +110,21 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
     // every point: no point can be farther from its centre than the sample.
     const Direction &u = q.largestEmptyCap.centre;
     double nearest = std::cos(q.largestEmptyCap.radius);
-    NormErrorSums before, after;
+    NormErrorSums before, after, core;
     for (int k = 0; k < n; k++) {
         const double *h = points[k];
         before.add(calibrate.biasFreeNorm(h) - Hm);
-        double c[3];
-        calibrate(h, c);
-        const double r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
-        const double e = r - Hm;
+        const double e = calibrate.calibratedNorm(h) - Hm;
         if (std::abs(e) > after.max)
             q.worstPoint = k;
         after.add(e);
-        q.farPoints += std::abs(e) > q.farLimit;
+        if (std::abs(e) > q.farLimit)
+            q.farPoints++;
+        else
+            core.add(e);
+        double c[3];
+        direction(h, c);
+        const double r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
         // The cosine of the angle to the centre is above nearest; r = 0 never is.
         const double along = c[0] * u[0] + c[1] * u[1] + c[2] * u[2];
         if (along > nearest * r)
@@ -117,6 +132,7 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
     }
     q.before = before.over(n);
     q.after = after.over(n);
+    q.coreRms = n > q.farPoints ? core.over(n - q.farPoints).rms : 0.0;
     q.largestEmptyCap.radius = std::acos(std::clamp(nearest, -1.0, 1.0));
     judge(q, fit, Hm);
     return q;

@@ -4,6 +4,7 @@
 #define TAVRIN_QUALITY_H
 
 #include "ellipsoidfit.h"
+#include "robustfit.h"
 #include "spherecells.h"
 
 #include <vector>
@@ -18,12 +19,16 @@ constexpr double MaxEmptyCapDegrees = 45; ///< a wider cap without any direction
 constexpr double FarSigmas = 5;           ///< a point is far beyond this many robust sigmas of e...
 constexpr double FarShareOfHm = 0.01;     ///< ...and beyond this share of Hm
 constexpr double MaxFarShare = 0.001;     ///< more far points than this share are likely outliers
-constexpr double MaxRmsShareOfHm = 0.05;  ///< a larger RMS of e after calibration is a poor fit
+constexpr double MaxRmsShareOfHm =
+    0.05;                           ///< a larger RMS of e after calibration, far points aside, is a poor fit
+constexpr double MaxFlatness = 0.1; ///< points that spread across their best plane by less than this share
+                                    ///< of their radius in it were turned about one axis only
 } // namespace QualityLimits
 
-enum class Verdict { Good, PoorCoverage, LikelyOutliers, PoorFit };
+/// In the order in which they are named: the first that applies.
+enum class Verdict { FlatRotation, PoorCoverage, PoorFit, LikelyOutliers, Good };
 
-/// "good", "poor coverage", "likely outliers" or "poor fit".
+/// "flat rotation", "poor coverage", "poor fit", "likely outliers" or "good".
 const char *verdictName(Verdict verdict);
 
 /// Mean, root mean square and maximum of |e| over the points.
@@ -43,8 +48,12 @@ struct QualityReport {
     int farPoints = 0;
     int worstPoint = -1;    ///< 0-based index of the point with the largest |e| after calibration
     double testValue = 0.0; ///< the ellipsoid test of the fit
+    PlaneSpread plane;      ///< how flat the points lie
+    double centre[3] = {};  ///< the centre about which the coverage counts directions
+    double coreRms = 0.0;   ///< RMS of e after calibration over the points that are not far
     struct Findings {
-        bool residual = false;  ///< RMS of e after calibration beyond QualityLimits::MaxRmsShareOfHm
+        bool flat = false;      ///< flatness of the points below QualityLimits::MaxFlatness
+        bool residual = false;  ///< coreRms beyond QualityLimits::MaxRmsShareOfHm
         bool shape = false;     ///< the fit's outlier warning
         bool farPoints = false; ///< more far points than QualityLimits::MaxFarShare
         bool emptyCap = false;  ///< largest empty cap wider than QualityLimits::MaxEmptyCapDegrees
@@ -53,9 +62,12 @@ struct QualityReport {
     Verdict verdict = Verdict::Good;
 };
 
-/// Judges the calibration of the points (at least one) for the field norm Hm.
-QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p,
-                            double Hm);
+/// Judges the calibration of the points (at least one) for the field norm
+/// Hm. The coverage counts the directions of the points about centre, a
+/// robust one, so that a fit gone wrong cannot make a turn about one axis
+/// look as if it covered the sphere; without it, about the fit's bias.
+QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, double Hm,
+                            const double *centre = nullptr);
 
 } // namespace tavrin
 

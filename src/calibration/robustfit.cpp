@@ -97,6 +97,58 @@ void gainGradient(Shape s, const double c[3], const double d[3], double *out)
     }
 }
 
+// The gain at the fit's parameters with its scale gamma = det(G)^(1/dim),
+// the geometric mean of its eigenvalues. Residuals are divided by gamma, so
+// that they stay in the units of the points: a gain that shrank towards
+// zero would shrink |G d| - target with it and fake a perfect fit. tau[k]
+// is the derivative of ln(gamma) along gain k, tr(G^-1 dG/dg_k) / dim.
+struct Gain {
+    double G[3][3];
+    double gamma = 0.0;
+    double tau[6] = {};
+};
+
+Gain gainOf(Shape s, const double *g)
+{
+    Gain gain;
+    gainMatrix(s, g, gain.G);
+    const double(&G)[3][3] = gain.G;
+    if (s == Shape::Plane) {
+        const double det = G[0][0] * G[1][1] - G[0][1] * G[1][0];
+        gain.gamma = std::sqrt(det);
+        gain.tau[0] = G[1][1] / det / 2, gain.tau[1] = G[0][0] / det / 2, gain.tau[2] = -G[0][1] / det;
+        return gain;
+    }
+    double inv[3][3];
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            const int a = (j + 1) % 3, b = (j + 2) % 3, c = (i + 1) % 3, d = (i + 2) % 3;
+            inv[i][j] = G[a][c] * G[b][d] - G[a][d] * G[b][c];
+        }
+    const double det = G[0][0] * inv[0][0] + G[0][1] * inv[1][0] + G[0][2] * inv[2][0];
+    gain.gamma = std::cbrt(det);
+    const double third = 1.0 / (3 * det);
+    switch (s) {
+    case Shape::Full:
+        gain.tau[3] = 2 * inv[0][1] * third, gain.tau[4] = 2 * inv[0][2] * third,
+        gain.tau[5] = 2 * inv[1][2] * third;
+        [[fallthrough]];
+    case Shape::Diagonal:
+        gain.tau[0] = inv[0][0] * third, gain.tau[1] = inv[1][1] * third, gain.tau[2] = inv[2][2] * third;
+        break;
+    case Shape::Sphere:
+        gain.tau[0] = (inv[0][0] + inv[1][1] + inv[2][2]) * third;
+        break;
+    case Shape::Plane:
+        break;
+    }
+    // A gain that is not positive definite has no scale: its residuals are
+    // not numbers, and a step to it is never taken.
+    if (!(det > 0))
+        gain.gamma = std::numeric_limits<double>::quiet_NaN();
+    return gain;
+}
+
 // The points as the fit sees them: p = L (h - o), every stride-th point,
 // point k counted weights[k] times. L scales to unit RMS radius, and for a
 // plane also projects onto it.
@@ -124,35 +176,38 @@ struct Parameters {
     std::array<double, MaxParameters> v{};
 };
 
-// The norm residual |G (p - b)| - target of p and, when gradient is given,
-// its gradient; a template, so that the loops over the parameters unroll.
+// The residual (|G (p - b)| - target) / gamma of p and, when gradient is
+// given, its gradient; a template, so that the loops over the parameters
+// unroll.
 template <Shape S>
-inline double residualAs(const Parameters &t, const double G[3][3], double target, const double p[3],
+inline double residualAs(const Parameters &t, const Gain &gain, double target, const double p[3],
                          double *gradient)
 {
     constexpr int nb = biasCount(S);
+    const double(&G)[3][3] = gain.G;
     const double d[3] = {p[0] - t.v[0], p[1] - t.v[1], nb == 3 ? p[2] - t.v[2] : 0.0};
     double c[3];
     for (int i = 0; i < 3; i++)
         c[i] = G[i][0] * d[0] + G[i][1] * d[1] + G[i][2] * d[2];
     const double rho = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+    const double r = (rho - target) / gain.gamma;
     if (gradient) {
         // A point at the centre has no direction: it pulls nowhere.
-        const double inverse = rho > 0 ? 1.0 / rho : 0.0;
+        const double inverse = rho > 0 ? 1.0 / (rho * gain.gamma) : 0.0;
         for (int i = 0; i < nb; i++)
             gradient[i] = -(G[i][0] * c[0] + G[i][1] * c[1] + G[i][2] * c[2]) * inverse;
         gainGradient(S, c, d, gradient + nb);
         for (int k = nb; k < parameterCount(S); k++)
-            gradient[k] *= inverse;
+            gradient[k] = gradient[k] * inverse - r * gain.tau[k - nb];
     }
-    return rho - target;
+    return r;
 }
 
 struct Model {
     Shape shape;
     double target; ///< the calibrated norm, in the frame's units
 
-    double residual(const Parameters &t, const double G[3][3], const double p[3]) const
+    double residual(const Parameters &t, const Gain &G, const double p[3]) const
     {
         switch (shape) {
         case Shape::Full:
@@ -204,8 +259,7 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
 {
     constexpr int np = parameterCount(S);
     const double c = tuning(loss, sigma);
-    double G[3][3];
-    gainMatrix(S, t.v.data() + biasCount(S), G);
+    const Gain G = gainOf(S, t.v.data() + biasCount(S));
     // Local sums, which the compiler keeps out of memory better than a
     // struct's: the upper triangle of J^T W J row by row, and J^T W r.
     double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
@@ -350,8 +404,7 @@ void minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double 
 // the model to the last digits keep their weight.
 double robustSigma(const Sample &s, const Model &m, const Parameters &t)
 {
-    double G[3][3];
-    gainMatrix(m.shape, t.v.data() + biasCount(m.shape), G);
+    const Gain G = gainOf(m.shape, t.v.data() + biasCount(m.shape));
     const int stride = std::max(s.stride, s.points.size() / 20000);
     std::vector<double> magnitudes;
     for (int k = 0; k < s.points.size(); k += stride) {
@@ -618,8 +671,7 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm)
 
 std::vector<int> rejectedPoints(const Sample &s, const Model &m, const Solution &fit)
 {
-    double G[3][3];
-    gainMatrix(m.shape, fit.t.v.data() + biasCount(m.shape), G);
+    const Gain G = gainOf(m.shape, fit.t.v.data() + biasCount(m.shape));
     const double c = tuning(Loss::Tukey, fit.sigma);
     std::vector<int> rejected;
     for (int k = 0; k < s.points.size(); k++) {
@@ -734,7 +786,19 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
     r.parameters = spaceParameters(s, shape, *fit);
     r.rejected = rejectedPoints(s, m, *fit);
     r.scale = fit->sigma / s.L[0][0];
+    r.calibratedNorm = Hm;
     return r;
+}
+
+double medianNorm(Points points, const CalibrationParameters &p)
+{
+    const Calibrator calibrate(p);
+    const int stride = std::max(1, points.size() / 20000);
+    std::vector<double> norms;
+    for (int k = 0; k < points.size(); k += stride)
+        norms.push_back(calibrate.calibratedNorm(points[k]));
+    std::nth_element(norms.begin(), norms.begin() + norms.size() / 2, norms.end());
+    return norms[norms.size() / 2];
 }
 
 // The plane is found twice: from all points, then from those the first
@@ -759,6 +823,7 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights)
         r->rejected = rejectedPoints(s, m, *fit);
         r->scale = fit->sigma * spread.radius;
         std::copy(n.begin(), n.end(), r->normal);
+        r->calibratedNorm = medianNorm(points, r->parameters);
         if (r->rejected.empty())
             break;
         left.assign(size_t(points.size()), false);
@@ -783,6 +848,37 @@ std::optional<FitModel> fitModelNamed(const char *name)
         if (std::strcmp(name, fitModelName(m)) == 0)
             return m;
     return std::nullopt;
+}
+
+PlaneSpread SpreadAboutPlane(Points points)
+{
+    PlaneSpread plane;
+    const Spread spread = spreadOf(points, nullptr);
+    if (!(spread.radius > 0))
+        return plane;
+    const std::array<double, 3> n = leastDirection(spread.covariance);
+    std::copy(n.begin(), n.end(), plane.normal);
+    // Medians over an even sample of about 20000 points.
+    const int stride = std::max(1, points.size() / 20000);
+    std::vector<double> across, within;
+    for (int k = 0; k < points.size(); k += stride) {
+        double d[3];
+        for (int i = 0; i < 3; i++)
+            d[i] = points[k][i] - spread.mean[i];
+        const double a = d[0] * n[0] + d[1] * n[1] + d[2] * n[2];
+        across.push_back(a);
+        within.push_back(std::sqrt(std::max(0.0, d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - a * a)));
+    }
+    const auto median = [](std::vector<double> &v) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return v[v.size() / 2];
+    };
+    const double middle = median(across);
+    for (double &a : across)
+        a = std::abs(a - middle);
+    plane.across = 1.4826 * median(across);
+    plane.radius = median(within);
+    return plane;
 }
 
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights)

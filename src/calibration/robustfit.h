@@ -36,7 +36,25 @@ struct RobustFit {
     std::vector<int> rejected; ///< 0-based indices of the points of final weight zero
     double scale = 0.0;        ///< the final robust sigma of the norm residuals, in input units
     double normal[3] = {};     ///< planar only: the unit normal of the plane, left uncalibrated
+    /// The norm the calibrated points have: Hm, but for a plane the median
+    /// over the points, as the component along the normal is left as it is.
+    double calibratedNorm = 0.0;
 };
+
+/// How flat the points lie: the normal of their best plane, the direction in
+/// which they spread least about their mean; 1.4826 times their median
+/// absolute distance from the plane's median, a standard deviation that
+/// spikes barely move; and their median distance from the mean in it.
+struct PlaneSpread {
+    double normal[3] = {0.0, 0.0, 1.0};
+    double across = 0.0;
+    double radius = 0.0;
+
+    /// across / radius: near zero for a turn about one axis.
+    double flatness() const { return radius > 0 ? across / radius : 1.0; }
+};
+
+PlaneSpread SpreadAboutPlane(Points points);
 
 /// Fits one of Full, Diagonal, Sphere or Planar to the points for the field
 /// norm Hm, point k counted weights[k] times when weights are given. It

@@ -7,6 +7,7 @@
 #include "commandline.h"
 #include "fieldreport.h"
 #include "figure.h"
+#include "fitchoice.h"
 #include "outputpaths.h"
 #include "parametersfile.h"
 #include "printable.h"
@@ -83,7 +84,7 @@ private:
         const QString name = printable(displayName(path));
         LogInput input;
         const CalibrationRun run =
-            CalibrateRawData(o.hm, o.log ? ReadLog(path, *o.log, input) : ReadRawData(path));
+            CalibrateRawData(o.hm, o.log ? ReadLog(path, *o.log, input) : ReadRawData(path), {}, o.fit);
         for (const LogInput::Skipped &s : input.firstSkipped)
             say(QStringLiteral("%1:%2: skipped (line: \"%3\")").arg(name).arg(s.line).arg(printable(s.text)));
         if (input.skippedLines > input.firstSkipped.size())
@@ -100,9 +101,14 @@ private:
         }
         if (run.fit.outlierWarning)
             say(name + QStringLiteral(": ") + outlierWarningMessage());
-        const QualityReport quality = AssessQuality(run.raw.points(), run.fit, run.parameters, o.hm);
+        const RobustFit *robust = run.robust ? &*run.robust : nullptr;
+        double centre[3];
+        CoverageCentre(run.raw.points(), o.hm, robust, run.parameters, centre);
+        const QualityReport quality = AssessQuality(run.raw.points(), run.fit, run.parameters,
+                                                    robust ? robust->calibratedNorm : o.hm, centre);
         const std::optional<Uncertainty> uncertainty =
-            o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples))
+            o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples,
+                                                                 BootstrapSeed, run.model))
                             : std::nullopt;
         const QJsonArray writeErrors = writeOutputs(k, run, quality);
         if (const std::optional<QString> problem = reporter->calibrated(
@@ -144,8 +150,12 @@ private:
                  QStringLiteral("The calibrated measurements could not be saved."), reason);
         }
         if (!paths.plots[k].isEmpty()) {
-            const FigureData figure{QFileInfo(displayName(o.files[k])).fileName(), o.hm, run.raw.points(),
-                                    run.parameters, quality};
+            const FigureData figure{QFileInfo(displayName(o.files[k])).fileName(),
+                                    o.hm,
+                                    run.raw.points(),
+                                    run.parameters,
+                                    quality,
+                                    run.robust ? &*run.robust : nullptr};
             save(paths.plots[k], WriteFigure(paths.plots[k], figure),
                  QStringLiteral("The figure could not be saved."), QString());
         }

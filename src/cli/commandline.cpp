@@ -30,15 +30,29 @@ QString description()
                "h_cal = A^-1 (h - b), with a report on how far to trust them.\n"
                "\n"
                "Verdict of the report, the first that applies:\n"
+               "  flat rotation    the points spread across their best plane by less than %8 %\n"
+               "                   of their median radius in it: turned about one axis only\n"
+               "  poor coverage    a cap wider than %4 degrees holds no direction about the\n"
+               "                   robust centre, or the directions hit fewer than %5 % of the\n"
+               "                   %6 equal-area cells (of as many cells as there are points,\n"
+               "                   when fewer)\n"
+               "  poor fit         the RMS of the norm error after calibration, far points\n"
+               "                   aside, exceeds %7 % of Hm: the points do not lie on the model\n"
                "  likely outliers  the ellipsoid test differs from 1 by more than 0.1, or more\n"
                "                   than %1 % of the points lie farther from the sphere of radius\n"
                "                   Hm than both %2 robust sigmas of the norm error and %3 % of Hm\n"
-               "  poor fit         the RMS of the norm error after calibration exceeds %7 % of\n"
-               "                   Hm: the points do not lie on an ellipsoid\n"
-               "  poor coverage    a cap wider than %4 degrees holds no calibrated direction, or\n"
-               "                   the directions hit fewer than %5 % of the %6 equal-area cells\n"
-               "                   (of as many cells as there are points, when fewer)\n"
                "  good             none of these\n"
+               "\n"
+               "Fits (--fit):\n"
+               "  exact     the algebraic ellipsoid fit, as the dialog computes it (default)\n"
+               "  full      robust geometric fit of h = A u Hm + b, A symmetric; points\n"
+               "            beyond %9 robust sigmas of the norm error are rejected\n"
+               "  diagonal  the same with A diagonal\n"
+               "  sphere    the same with A a multiple of the identity\n"
+               "  planar    for turns about one axis: calibrates the plane of the turn and\n"
+               "            leaves the reading along its normal as it is\n"
+               "  auto      planar for a flat rotation; sphere or diagonal, by the lower\n"
+               "            information criterion, for poor coverage; full otherwise\n"
                "\n"
                "Exit status: 0 every file calibrated (warnings included), 1 a file could not\n"
                "be read or was refused, or an output could not be written, 2 a calibration\n"
@@ -49,7 +63,9 @@ QString description()
         .arg(MaxEmptyCapDegrees)
         .arg(MinCellShare * 100)
         .arg(Cells)
-        .arg(MaxRmsShareOfHm * 100);
+        .arg(MaxRmsShareOfHm * 100)
+        .arg(MaxFlatness * 100)
+        .arg(RobustLimits::TukeyC);
 }
 
 // Every option, declared once.
@@ -70,6 +86,8 @@ const QCommandLineOption
           "to <name>.calibrated.txt in it.",
           "PATH");
 const QCommandLineOption json("json", "Print one JSON document instead of the text report.");
+const QCommandLineOption fit("fit", "The fit: exact, full, diagonal, sphere, planar or auto (see above).",
+                             "MODEL");
 const QCommandLineOption exportFormat(
     "export",
     "Print the calibration as FORMAT instead of the text report. c: a C header with b and A^-1 as "
@@ -132,8 +150,8 @@ void declare(QCommandLineParser &parser)
     parser.setApplicationDescription(description());
     parser.addOptions({option::help, option::version, option::hm, option::hmAt, option::units, option::date,
                        option::fieldAt, option::columns, option::delimiter, option::decimalComma,
-                       option::skipBadLines, option::rows, option::output, option::apply, option::json,
-                       option::exportFormat, option::uncertainty, option::plot});
+                       option::skipBadLines, option::rows, option::fit, option::output, option::apply,
+                       option::json, option::exportFormat, option::uncertainty, option::plot});
     parser.addPositionalArgument(
         "FILE",
         "Raw measurements: three numbers per line, separated by a tab or a space; with "
@@ -372,6 +390,14 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     if (!resamples)
         return wrong(resamples.error());
     o.resamples = *resamples;
+    if (parser.isSet(option::fit)) {
+        const std::optional<FitModel> model = fitModelNamed(parser.value(option::fit).toUtf8().constData());
+        if (!model)
+            return wrong(QStringLiteral("Unknown fit \"%1\"; the fits are exact, full, diagonal, sphere, "
+                                        "planar and auto.")
+                             .arg(printable(parser.value(option::fit))));
+        o.fit = *model;
+    }
     o.output = parser.value(option::output);
     o.apply = parser.value(option::apply);
     o.plot = parser.value(option::plot);

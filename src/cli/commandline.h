@@ -5,6 +5,7 @@
 #include "expected.h"
 #include "fieldmodel.h"
 #include "logreader.h"
+#include "robustfit.h"
 
 #include <QString>
 #include <QStringList>
@@ -34,7 +35,8 @@ struct CliOptions {
     bool json = false;
     bool exportC = false;
     int resamples = 0; ///< bootstrap resamples for --uncertainty; 0 for none
-    QString plot;      ///< figure to draw, .png or .svg; empty for none
+    FitModel fit = FitModel::Exact;
+    QString plot; ///< figure to draw, .png or .svg; empty for none
 };
 
 struct CommandLine {

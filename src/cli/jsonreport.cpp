@@ -64,22 +64,47 @@ QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const Qua
         {"largestEmptyCap",
          QJsonObject{{"radiusDegrees", cap.radiusDegrees()},
                      {"centre", QJsonArray{cap.centre[0], cap.centre[1], cap.centre[2]}}}}};
+    const QJsonObject plane{{"normal", QJsonArray{q.plane.normal[0], q.plane.normal[1], q.plane.normal[2]}},
+                            {"across", q.plane.across},
+                            {"radius", q.plane.radius},
+                            {"flatness", q.plane.flatness()}};
     const QJsonObject quality{{"normErrorBefore", normError(q.before, hm)},
+                              {"plane", plane},
                               {"normErrorAfter", normError(q.after, hm)},
                               {"coverage", coverage},
                               {"farLimit", q.farLimit},
                               {"farPoints", q.farPoints},
                               {"worstPoint", q.worstPoint + 1}};
-    return {{"path", path},
-            {"points", run.raw.numLines},
-            {"bias", column(run.parameters.Bias)},
-            {"A", rows(run.parameters.A)},
-            {"Ainv", rows(run.parameters.Ainv)},
-            {"testValue", run.fit.TestEllip},
-            {"outlierWarning", run.fit.outlierWarning},
-            {"quality", quality},
-            {"verdict", verdictName(q.verdict)},
-            {"verdictReason", verdictReason(q)}};
+    QJsonObject result{{"path", path},
+                       {"points", run.raw.numLines},
+                       {"fit", fitModelName(run.requested)},
+                       {"fitChosen", fitModelName(run.model)},
+                       {"bias", column(run.parameters.Bias)},
+                       {"A", rows(run.parameters.A)},
+                       {"Ainv", rows(run.parameters.Ainv)},
+                       {"testValue", run.fit.TestEllip},
+                       {"outlierWarning", run.fit.outlierWarning},
+                       {"quality", quality},
+                       {"verdict", verdictName(q.verdict)},
+                       {"verdictReason", verdictReason(q)}};
+    if (run.requested == FitModel::Auto)
+        result.insert("fitReason", run.fitReason);
+    if (run.robust) {
+        QJsonArray rejected;
+        for (const int k : run.robust->rejected)
+            rejected.append(k + 1);
+        result.insert("rejected", rejected);
+        result.insert("rejectedCount", rejected.size());
+        result.insert("robustScale", run.robust->scale);
+        if (run.model == FitModel::Planar) {
+            const double *n = run.robust->normal;
+            result.insert("planeNormal", QJsonArray{n[0], n[1], n[2]});
+            result.insert("undetermined", undeterminedText(*run.robust));
+        }
+    }
+    if (const QString advice = recommendation(run, q); !advice.isEmpty())
+        result.insert("recommendation", advice);
+    return result;
 }
 
 QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QString &message)

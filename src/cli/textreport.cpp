@@ -113,6 +113,9 @@ QByteArray InputLine(const LogInput &in)
 QString verdictReason(const QualityReport &q)
 {
     QStringList reasons;
+    if (q.findings.flat)
+        reasons << QStringLiteral("spread across the plane %1 % of the radius in it")
+                       .arg(100.0 * q.plane.flatness(), 0, 'f', 1);
     if (q.findings.shape)
         reasons << QStringLiteral("ellipsoid test %1").arg(number(q.testValue));
     if (q.findings.farPoints)
@@ -157,14 +160,56 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
     return out.toUtf8();
 }
 
+QString recommendation(const CalibrationRun &run, const QualityReport &q)
+{
+    if (run.model != FitModel::Exact)
+        return QString();
+    const QualityReport::Findings &f = q.findings;
+    if (f.flat)
+        return QStringLiteral("try --fit planar");
+    if (f.emptyCap || f.fewCells)
+        return QStringLiteral("try --fit auto");
+    if (f.residual || f.farPoints || f.shape)
+        return QStringLiteral("try --fit full");
+    return QString();
+}
+
+QString undeterminedText(const RobustFit &fit)
+{
+    return QStringLiteral("the component along the normal (%1, %2, %3) of the plane of the turn: "
+                          "the data do not determine it, the calibration leaves it as measured")
+        .arg(fit.normal[0], 0, 'f', 4)
+        .arg(fit.normal[1], 0, 'f', 4)
+        .arg(fit.normal[2], 0, 'f', 4);
+}
+
+QByteArray FitLines(const CalibrationRun &run)
+{
+    if (!run.robust)
+        return QByteArray();
+    const RobustFit &fit = *run.robust;
+    QString out = label(QStringLiteral("Fit")) + QString::fromLatin1(fitModelName(run.model));
+    if (run.requested == FitModel::Auto)
+        out += QStringLiteral(", chosen by auto: ") + run.fitReason.section(QLatin1Char(':'), 1).trimmed();
+    out += '\n' + label(QStringLiteral("Rejected")) +
+           QStringLiteral("%1 of %2 points beyond %3 robust sigmas; robust sigma %4\n")
+               .arg(fit.rejected.size())
+               .arg(run.raw.numLines)
+               .arg(RobustLimits::TukeyC)
+               .arg(number(fit.scale));
+    if (fit.model == FitModel::Planar)
+        out += label(QStringLiteral("Undetermined")) + undeterminedText(fit) + '\n';
+    return out.toUtf8();
+}
+
 std::optional<QString> TextReporter::calibrated(const CalibratedFile &file)
 {
     QByteArray report = TextReport(printable(displayName(file.path)), file.run.parameters, file.quality, hm);
-    if (file.input) {
-        // The line after the name says how the log was read.
-        const int nameEnd = report.indexOf('\n') + 1;
-        report.insert(nameEnd, InputLine(*file.input));
-    }
+    // The lines after the name say how a log was read and how it was fitted.
+    const int nameEnd = report.indexOf('\n') + 1;
+    report.insert(nameEnd, (file.input ? InputLine(*file.input) : QByteArray()) + FitLines(file.run));
+    if (const QString advice = recommendation(file.run, file.quality); !advice.isEmpty())
+        report += (label(QStringLiteral("Recommendation")) + advice + '\n').toUtf8();
     if (file.uncertainty)
         report += UncertaintyReport(*file.uncertainty, file.run.parameters);
     out.write((reported ? QByteArray("\n") : QByteArray()) + report);

@@ -28,6 +28,17 @@ QByteArray InputLine(const LogInput &input);
 /// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees".
 QString verdictReason(const QualityReport &q);
 
+/// For the exact fit, the fit that would serve the data better, e.g.
+/// "try --fit planar"; empty when there is none.
+QString recommendation(const CalibrationRun &run, const QualityReport &q);
+
+/// What a planar fit leaves as it is, for the report.
+QString undeterminedText(const RobustFit &fit);
+
+/// The lines on the fit, for any fit but the exact one: the model, why auto
+/// chose it, the points rejected and the robust scale.
+QByteArray FitLines(const CalibrationRun &run);
+
 /// The reports of the files one after the other, a blank line between two.
 class TextReporter : public Reporter {
 public:

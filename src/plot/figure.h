@@ -19,6 +19,7 @@ struct FigureData {
     Points points;
     CalibrationParameters parameters;
     QualityReport quality;
+    const RobustFit *robust = nullptr; ///< its rejected points are marked, its plane drawn
 };
 
 /// Where the parts of the figure go, in pixels of a FigureLayout::size canvas.

@@ -1,0 +1,36 @@
+// Which fit the data support, for --fit auto: the plane of a turn about one
+// axis, the smaller models where the directions cover part of the sphere
+// only, the full model where they cover it.
+#ifndef TAVRIN_FITCHOICE_H
+#define TAVRIN_FITCHOICE_H
+
+#include "robustfit.h"
+
+#include <string>
+
+namespace tavrin {
+
+struct FitChoice {
+    FitModel model = FitModel::Full;
+    std::string reason;           ///< one line: what in the data chose the model
+    std::optional<RobustFit> fit; ///< the chosen model's fit, when choosing made it already
+};
+
+/// Chooses among Planar, Sphere, Diagonal and Full for the points:
+/// - points flatter than QualityLimits::MaxFlatness: Planar;
+/// - directions about a robust sphere's centre that leave the sphere poorly
+///   covered: Sphere or Diagonal, whichever has the lower Bayesian
+///   information criterion n ln(s^2) + k ln(n), with s the robust scale of
+///   the norm residuals, n the points kept and k the parameters (4 or 6);
+/// - otherwise Full.
+FitChoice ChooseFit(Points points, double Hm);
+
+/// The centre about which the coverage of a calibration counts directions:
+/// the bias of a robust fit of the whole space, else that of a robust
+/// sphere, else the calibration's own.
+void CoverageCentre(Points points, double Hm, const RobustFit *fit, const CalibrationParameters &p,
+                    double centre[3]);
+
+} // namespace tavrin
+
+#endif
