@@ -49,16 +49,28 @@ FitChoice ChooseFit(Points points, double Hm)
         choice.reason = "full: the directions cover the sphere (" + coverage + ")";
         return choice;
     }
-    const std::optional<RobustFit> diagonal = FitRobust(points, Hm, FitModel::Diagonal);
-    const double sphereCriterion = informationCriterion(*sphere, points.size(), 4);
-    const double diagonalCriterion = diagonal ? informationCriterion(*diagonal, points.size(), 6) : INFINITY;
-    const bool diagonalWins = diagonalCriterion < sphereCriterion;
-    choice.model = diagonalWins ? FitModel::Diagonal : FitModel::Sphere;
-    choice.fit = diagonalWins ? diagonal : sphere;
-    choice.reason =
-        std::string(diagonalWins ? "diagonal" : "sphere") + ": poor coverage (" + coverage +
-        format(") supports a smaller model; information criterion %.1f for sphere, %.1f for diagonal",
-               sphereCriterion, diagonalCriterion);
+    // On part of the sphere the models differ most: the information
+    // criterion weighs how much closer each one comes to the points against
+    // the parameters it needs, and the least wins.
+    const struct {
+        FitModel model;
+        int parameters;
+    } candidates[] = {{FitModel::Sphere, 4}, {FitModel::Diagonal, 6}, {FitModel::Full, 9}};
+    double best = INFINITY;
+    std::string criteria;
+    for (const auto &c : candidates) {
+        std::optional<RobustFit> fit = c.model == FitModel::Sphere ? sphere : FitRobust(points, Hm, c.model);
+        const double criterion = fit ? informationCriterion(*fit, points.size(), c.parameters) : INFINITY;
+        criteria +=
+            (criteria.empty() ? "" : ", ") + std::string(fitModelName(c.model)) + format(" %.1f", criterion);
+        if (criterion < best) {
+            best = criterion;
+            choice.model = c.model;
+            choice.fit = std::move(fit);
+        }
+    }
+    choice.reason = std::string(fitModelName(choice.model)) + ": poor coverage (" + coverage +
+                    "); of the fits it leaves, the least information criterion (" + criteria + ")";
     return choice;
 }
 

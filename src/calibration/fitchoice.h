@@ -1,6 +1,7 @@
 // Which fit the data support, for --fit auto: the plane of a turn about one
-// axis, the smaller models where the directions cover part of the sphere
-// only, the full model where they cover it.
+// axis; where the directions cover part of the sphere only, the model that
+// the data need by an information criterion; the full model where they
+// cover it.
 #ifndef TAVRIN_FITCHOICE_H
 #define TAVRIN_FITCHOICE_H
 
@@ -19,9 +20,9 @@ struct FitChoice {
 /// Chooses among Planar, Sphere, Diagonal and Full for the points:
 /// - points flatter than QualityLimits::MaxFlatness: Planar;
 /// - directions about a robust sphere's centre that leave the sphere poorly
-///   covered: Sphere or Diagonal, whichever has the lower Bayesian
+///   covered: of Sphere, Diagonal and Full the one of least Bayesian
 ///   information criterion n ln(s^2) + k ln(n), with s the robust scale of
-///   the norm residuals, n the points kept and k the parameters (4 or 6);
+///   the residuals, n the points kept and k the parameters (4, 6 or 9);
 /// - otherwise Full.
 FitChoice ChooseFit(Points points, double Hm);
 

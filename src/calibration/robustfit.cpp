@@ -97,55 +97,15 @@ void gainGradient(Shape s, const double c[3], const double d[3], double *out)
     }
 }
 
-// The gain at the fit's parameters with its scale gamma = det(G)^(1/dim),
-// the geometric mean of its eigenvalues. Residuals are divided by gamma, so
-// that they stay in the units of the points: a gain that shrank towards
-// zero would shrink |G d| - target with it and fake a perfect fit. tau[k]
-// is the derivative of ln(gamma) along gain k, tr(G^-1 dG/dg_k) / dim.
+// The gain at the fit's parameters, as a matrix.
 struct Gain {
     double G[3][3];
-    double gamma = 0.0;
-    double tau[6] = {};
 };
 
 Gain gainOf(Shape s, const double *g)
 {
     Gain gain;
     gainMatrix(s, g, gain.G);
-    const double(&G)[3][3] = gain.G;
-    if (s == Shape::Plane) {
-        const double det = G[0][0] * G[1][1] - G[0][1] * G[1][0];
-        gain.gamma = std::sqrt(det);
-        gain.tau[0] = G[1][1] / det / 2, gain.tau[1] = G[0][0] / det / 2, gain.tau[2] = -G[0][1] / det;
-        return gain;
-    }
-    double inv[3][3];
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++) {
-            const int a = (j + 1) % 3, b = (j + 2) % 3, c = (i + 1) % 3, d = (i + 2) % 3;
-            inv[i][j] = G[a][c] * G[b][d] - G[a][d] * G[b][c];
-        }
-    const double det = G[0][0] * inv[0][0] + G[0][1] * inv[1][0] + G[0][2] * inv[2][0];
-    gain.gamma = std::cbrt(det);
-    const double third = 1.0 / (3 * det);
-    switch (s) {
-    case Shape::Full:
-        gain.tau[3] = 2 * inv[0][1] * third, gain.tau[4] = 2 * inv[0][2] * third,
-        gain.tau[5] = 2 * inv[1][2] * third;
-        [[fallthrough]];
-    case Shape::Diagonal:
-        gain.tau[0] = inv[0][0] * third, gain.tau[1] = inv[1][1] * third, gain.tau[2] = inv[2][2] * third;
-        break;
-    case Shape::Sphere:
-        gain.tau[0] = (inv[0][0] + inv[1][1] + inv[2][2]) * third;
-        break;
-    case Shape::Plane:
-        break;
-    }
-    // A gain that is not positive definite has no scale: its residuals are
-    // not numbers, and a step to it is never taken.
-    if (!(det > 0))
-        gain.gamma = std::numeric_limits<double>::quiet_NaN();
     return gain;
 }
 
@@ -176,9 +136,11 @@ struct Parameters {
     std::array<double, MaxParameters> v{};
 };
 
-// The residual (|G (p - b)| - target) / gamma of p and, when gradient is
-// given, its gradient; a template, so that the loops over the parameters
-// unroll.
+// The distance of p to the surface |G (p - b)| = target, to first order,
+// and, when gradient is given, its gradient; a template, so that the loops
+// over the parameters unroll. Measured in the points' own units, it cannot
+// be made small by a gain that shrinks: |G (p - b)| - target alone can, by
+// a gain towards zero and a bias far away, on points that cover a cap.
 template <Shape S>
 inline double residualAs(const Parameters &t, const Gain &gain, double target, const double p[3],
                          double *gradient)
@@ -190,15 +152,36 @@ inline double residualAs(const Parameters &t, const Gain &gain, double target, c
     for (int i = 0; i < 3; i++)
         c[i] = G[i][0] * d[0] + G[i][1] * d[1] + G[i][2] * d[2];
     const double rho = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
-    const double r = (rho - target) / gain.gamma;
+    // q = G c is rho times the gradient of rho in h: e = rho - target over
+    // |q| / rho is the point's distance to the surface, to first order.
+    double q[3];
+    for (int i = 0; i < 3; i++)
+        q[i] = G[i][0] * c[0] + G[i][1] * c[1] + G[i][2] * c[2];
+    const double qn = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);
+    const double e = rho - target, r = e * rho / qn;
     if (gradient) {
-        // A point at the centre has no direction: it pulls nowhere.
-        const double inverse = rho > 0 ? 1.0 / (rho * gain.gamma) : 0.0;
+        if (!(rho > 0)) {
+            // A point at the centre has no direction: it pulls nowhere.
+            std::fill(gradient, gradient + parameterCount(S), 0.0);
+            return r;
+        }
+        // r = e rho / |q|: dr = drho (rho + e) / |q| - e rho d|q| / |q|^2,
+        // with drho = c^T dc / rho and d|q| = qhat^T (dG c + G dc).
+        const double qhat[3] = {q[0] / qn, q[1] / qn, q[2] / qn};
+        double p[3], Gp[3];
+        for (int i = 0; i < 3; i++)
+            p[i] = G[i][0] * qhat[0] + G[i][1] * qhat[1] + G[i][2] * qhat[2];
+        for (int i = 0; i < 3; i++)
+            Gp[i] = G[i][0] * p[0] + G[i][1] * p[1] + G[i][2] * p[2];
+        const double alongRho = (rho + e) / (qn * rho), alongQ = e * rho / (qn * qn);
         for (int i = 0; i < nb; i++)
-            gradient[i] = -(G[i][0] * c[0] + G[i][1] * c[1] + G[i][2] * c[2]) * inverse;
-        gainGradient(S, c, d, gradient + nb);
-        for (int k = nb; k < parameterCount(S); k++)
-            gradient[k] = gradient[k] * inverse - r * gain.tau[k - nb];
+            gradient[i] = -q[i] * alongRho + Gp[i] * alongQ;
+        double cd[6], qc[6], pd[6];
+        gainGradient(S, c, d, cd);
+        gainGradient(S, qhat, c, qc);
+        gainGradient(S, p, d, pd);
+        for (int k = 0; k < parameterCount(S) - nb; k++)
+            gradient[nb + k] = cd[k] * alongRho - (qc[k] + pd[k]) * alongQ;
     }
     return r;
 }
