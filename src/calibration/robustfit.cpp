@@ -348,13 +348,14 @@ bool dampedStep(const Normal &n, int np, double lambda, double *x)
 }
 
 // Levenberg-Marquardt on the robust cost for a fixed sigma, one pass over
-// the sample per step tried.
-void minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double sigma, int mostSteps)
+// the sample per step tried; returns the steps tried.
+int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double sigma, int mostSteps)
 {
     const int np = parameterCount(m.shape);
     Normal current = evaluate(s, m, t, loss, sigma);
     double lambda = 1e-3;
-    for (int iteration = 0; iteration < mostSteps && lambda < 1e12; iteration++) {
+    int iteration = 0;
+    for (; iteration < mostSteps && lambda < 1e12; iteration++) {
         double x[MaxParameters];
         if (!dampedStep(current, np, lambda, x)) {
             lambda *= 10;
@@ -379,6 +380,7 @@ void minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double 
         if (settled)
             break;
     }
+    return iteration + 1;
 }
 
 // 1.4826 times the median |r|: the standard deviation of Gaussian residuals,
@@ -404,19 +406,22 @@ double robustSigma(const Sample &s, const Model &m, const Parameters &t)
 // Huber's loss first, which is convex and forgives a rough start, then
 // Tukey's, which gives gross outliers no weight; sigma follows the fit. A
 // fit converged on an even sample of the points is a step of Tukey's loss
-// from the fit of all of them.
+// from the fit of all of them. Points that leave a direction undetermined,
+// as a sphere's centre along the axis of a flat turn, would have the steps
+// crawl along it: each loss has a budget of passes.
 double refine(const Sample &s, const Model &m, Parameters &t, bool polishOnly)
 {
+    constexpr int passes = 150;
     double sigma = robustSigma(s, m, t);
     for (const Loss loss : {Loss::Huber, Loss::Tukey}) {
         if (polishOnly && loss == Loss::Huber)
             continue;
-        for (int round = 0; round < 30; round++) {
-            minimise(s, m, t, loss, sigma, polishOnly ? 1 : 100);
+        for (int left = polishOnly ? 1 : passes; left > 0;) {
+            left -= minimise(s, m, t, loss, sigma, polishOnly ? 1 : std::min(left, 50));
             const double next = robustSigma(s, m, t);
-            const bool settled = std::abs(next - sigma) <= 1e-6 * sigma;
+            const bool settled = std::abs(next - sigma) <= 1e-5 * sigma;
             sigma = next;
-            if (settled || polishOnly)
+            if (settled)
                 break;
         }
     }

@@ -1,0 +1,123 @@
+#include "calibration.h"
+#include "fitchoice.h"
+#include "quality.h"
+#include "synthetic.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavrin;
+
+namespace {
+
+constexpr Doub Hm = 48.0;
+
+Recording flatTurn(Doub wobbleDegrees)
+{
+    Recording r{sampleTruth};
+    r.flat = true, r.sigma = 0.005 * Hm, r.wobble = wobbleDegrees * M_PI / 180, r.seed = 21;
+    return r;
+}
+
+QualityReport judged(const MatDoub &points, FitModel model)
+{
+    RawData raw;
+    raw.Mag = points;
+    raw.numLines = points.nrows();
+    const CalibrationRun run = CalibrateRawData(Hm, raw, {}, model);
+    EXPECT_FALSE(run.error.has_value());
+    const RobustFit *robust = run.robust ? &*run.robust : nullptr;
+    double centre[3];
+    CoverageCentre(points, Hm, robust, run.parameters, centre);
+    return AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
+}
+
+} // namespace
+
+TEST(FitChoice, AutoChoosesByTheData)
+{
+    // Every orientation: the full model.
+    Recording all{sampleTruth};
+    all.sigma = 0.25;
+    FitChoice c = ChooseFit(record(all).points, Hm);
+    EXPECT_EQ(c.model, FitModel::Full);
+    EXPECT_EQ(c.reason.rfind("full: the directions cover the sphere (100 of 100 cells hit", 0), 0u)
+        << c.reason;
+
+    // A turn about one axis, level or tilting by a few degrees: the plane.
+    for (const Doub wobble : {0.0, 3.0}) {
+        c = ChooseFit(record(flatTurn(wobble)).points, Hm);
+        EXPECT_EQ(c.model, FitModel::Planar) << wobble;
+        EXPECT_EQ(c.reason.rfind("planar: the points spread across their plane by ", 0), 0u) << c.reason;
+    }
+
+    // A cap: a round sensor needs no more than a sphere, soft iron needs the
+    // full model, and the criterion tells them apart.
+    Recording cap{sphereTruth(1.02, 12.5, -7.3, 20.1)};
+    cap.capShare = 0.3, cap.sigma = 0.01 * Hm;
+    c = ChooseFit(record(cap).points, Hm);
+    EXPECT_EQ(c.model, FitModel::Sphere) << c.reason;
+    cap.truth = sampleTruth;
+    c = ChooseFit(record(cap).points, Hm);
+    EXPECT_EQ(c.model, FitModel::Full) << c.reason;
+    EXPECT_NE(c.reason.find("poor coverage ("), std::string::npos) << c.reason;
+    EXPECT_NE(c.reason.find("least information criterion (sphere "), std::string::npos) << c.reason;
+    ASSERT_TRUE(c.fit.has_value());
+    for (Int i = 0; i < 3; i++)
+        EXPECT_NEAR(c.fit->parameters.Bias[i][0], sampleTruth.b0[i], 0.03 * Hm);
+}
+
+TEST(FitChoice, AWideCapIsNoFlatRotation)
+{
+    Recording cap{sampleTruth};
+    cap.capShare = 0.15, cap.sigma = 0.02 * Hm;
+    const PlaneSpread plane = SpreadAboutPlane(record(cap).points);
+    EXPECT_GT(plane.flatness(), 1.5 * QualityLimits::MaxFlatness);
+    const PlaneSpread flat = SpreadAboutPlane(record(flatTurn(0.0)).points);
+    EXPECT_LT(flat.flatness(), 0.02);
+    EXPECT_GT(flat.normal[2], 0.99);
+}
+
+TEST(Verdict, NamesTheFirstCauseInItsOrder)
+{
+    // A flat turn is a flat rotation for every fit, however well it fits.
+    const MatDoub flat = record(flatTurn(0.0)).points;
+    for (const FitModel model : {FitModel::Exact, FitModel::Full, FitModel::Planar, FitModel::Auto}) {
+        const QualityReport q = judged(flat, model);
+        EXPECT_EQ(q.verdict, Verdict::FlatRotation) << fitModelName(model);
+        EXPECT_TRUE(q.findings.emptyCap) << fitModelName(model);
+    }
+
+    // Half a sphere with spikes: poor coverage comes before the outliers.
+    Recording half{sampleTruth};
+    half.capShare = 0.5, half.sigma = 0.25, half.spikeShare = 0.02, half.minimumSpike = 0.2 * Hm;
+    QualityReport q = judged(record(half).points, FitModel::Full);
+    EXPECT_TRUE(q.findings.farPoints);
+    EXPECT_EQ(q.verdict, Verdict::PoorCoverage);
+
+    // Every orientation with spikes: the robust fit fits the rest, and the
+    // spikes are what is left to name.
+    half.capShare = 1.0;
+    q = judged(record(half).points, FitModel::Full);
+    EXPECT_FALSE(q.findings.residual);
+    EXPECT_EQ(q.verdict, Verdict::LikelyOutliers);
+    EXPECT_EQ(q.farPoints, 40);
+
+    // Points on no ellipsoid: a poor fit, far points or not.
+    MatDoub cube(2000, 3);
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<Doub> side(-Hm, Hm);
+    for (Int k = 0; k < cube.nrows(); k++)
+        for (Int i = 0; i < 3; i++)
+            cube[k][i] = side(rng);
+    EXPECT_EQ(judged(cube, FitModel::Full).verdict, Verdict::PoorFit);
+}
+
+TEST(Verdict, CoverageCountsDirectionsAboutTheRobustCentre)
+{
+    // The exact fit of a flat turn stretches the ellipsoid across the
+    // plane, and its calibrated directions would look spread; about a
+    // robust centre they stay on one ring.
+    const QualityReport q = judged(record(flatTurn(0.0)).points, FitModel::Exact);
+    EXPECT_LT(q.cellsHit, 20);
+    EXPECT_GT(q.largestEmptyCap.radiusDegrees(), 60);
+}
