@@ -30,16 +30,41 @@ QByteArray row(const QStringList &texts, int first)
            valueField(texts.value(first + 2)) + paddedLineEnd;
 }
 
+// Two lines, as the algebraic fit's citation, so that a reader that counts
+// lines finds the values where they always are.
+QByteArray robustMethod(const RobustFit &fit)
+{
+    QByteArray first = QByteArrayLiteral("Method: robust geometric fit of h = A u Hm + b, A ");
+    first += fit.model == FitModel::Full       ? "symmetric"
+             : fit.model == FitModel::Diagonal ? "diagonal"
+             : fit.model == FitModel::Sphere   ? "a multiple of the identity"
+                                               : "in the plane of the turn only";
+    first += ", Tukey's biweight loss, " + QByteArray::number(qsizetype(fit.rejected.size())) +
+             " points rejected.\n";
+    if (fit.model != FitModel::Planar)
+        return first +
+               "Started from Q. Li and J. G. Griffiths, \"Least squares ellipsoid specific fitting\", "
+               "GMP 2004.\n";
+    QByteArray normal;
+    for (const double c : fit.normal)
+        normal += (normal.isEmpty() ? "" : ", ") + QByteArray::number(c, 'f', 4);
+    return first + "Along the plane's normal (" + normal + ") the reading is left as measured.\n";
+}
+
 } // namespace
 
-QByteArray ParametersFileBytes(const QStringList &texts)
+QByteArray ParametersFileBytes(const QStringList &texts, const RobustFit *fit)
 {
     QByteArray out;
     out += "These calibration parameters have been created with the software Tavrin\n";
     out += "from the KELD Group (https://keld.example.org).\n";
-    out += "Method: Q. Li and J. G. Griffiths, \"Least squares ellipsoid specific fitting\",\n";
-    out += "Proceedings of Geometric Modeling and Processing 2004, pp. 335-340, "
-           "https://doi.org/10.1109/GMAP.2004.1290055\n";
+    if (fit) {
+        out += robustMethod(*fit);
+    } else {
+        out += "Method: Q. Li and J. G. Griffiths, \"Least squares ellipsoid specific fitting\",\n";
+        out += "Proceedings of Geometric Modeling and Processing 2004, pp. 335-340, "
+               "https://doi.org/10.1109/GMAP.2004.1290055\n";
+    }
     out += QByteArray(87, '-') + "\n";
     out += "\n";
     out += "The hard iron bias equals:\n";
@@ -50,9 +75,9 @@ QByteArray ParametersFileBytes(const QStringList &texts)
     return out;
 }
 
-bool WriteParametersFile(const QString &path, const QStringList &texts, QString *reason)
+bool WriteParametersFile(const QString &path, const QStringList &texts, QString *reason, const RobustFit *fit)
 {
-    return WriteFileAtomically(path, ParametersFileBytes(texts), FileMode::Text, reason);
+    return WriteFileAtomically(path, ParametersFileBytes(texts, fit), FileMode::Text, reason);
 }
 
 } // namespace tavrin

@@ -134,7 +134,8 @@ private:
         if (!paths.parameters[k].isEmpty()) {
             QString reason;
             save(paths.parameters[k],
-                 WriteParametersFile(paths.parameters[k], ResultTexts(run.parameters), &reason),
+                 WriteParametersFile(paths.parameters[k], ResultTexts(run.parameters), &reason,
+                                     run.robust ? &*run.robust : nullptr),
                  errorMessage(CalibrationError::CannotSave), reason);
             if (losesValues(run.parameters))
                 say(printable(paths.parameters[k]) +

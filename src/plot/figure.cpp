@@ -34,12 +34,24 @@ void drawTitle(QPainter &painter, const FigureData &d)
         painter.fillRect(QRectF(x, 66, 16, 16), colour);
         painter.drawText(QPointF(x + 24, 80), text);
     };
-    swatch(40, Palette::raw, QStringLiteral("raw h"));
-    swatch(170, Palette::calibrated, QStringLiteral("calibrated A\u207B\u00B9(h \u2212 b)"));
-    painter.setPen(QPen(Palette::ink, 1.5, Qt::DashLine));
-    painter.drawLine(QPointF(430, 74), QPointF(470, 74));
+    swatch(40, Palette::raw, QStringLiteral("raw h about its centre, scaled to Hm"));
+    swatch(380, Palette::calibrated, QStringLiteral("calibrated A\u207B\u00B9(h \u2212 b)"));
+    const auto line = [&](double x, const QPen &pen, const QString &text) {
+        painter.setPen(pen);
+        painter.drawLine(QPointF(x, 74), QPointF(x + 40, 74));
+        painter.setPen(Palette::ink);
+        painter.drawText(QPointF(x + 50, 80), text);
+    };
+    line(640, QPen(Palette::ink, 1.5, Qt::DashLine), QStringLiteral("circle of radius Hm;  %1").arg(shown));
+    if (!d.robust)
+        return;
+    painter.setPen(QPen(Palette::rejected, 2.0));
+    painter.drawLine(QPointF(1240, 69), QPointF(1250, 79));
+    painter.drawLine(QPointF(1240, 79), QPointF(1250, 69));
     painter.setPen(Palette::ink);
-    painter.drawText(QPointF(480, 80), QStringLiteral("circle of radius Hm;  %1").arg(shown));
+    painter.drawText(QPointF(1260, 80), QStringLiteral("%1 rejected").arg(d.robust->rejected.size()));
+    if (d.robust->model == FitModel::Planar)
+        line(1400, QPen(Palette::plane, 2.5, Qt::DashDotLine), QStringLiteral("plane of the turn"));
 }
 
 void drawMapLegend(QPainter &painter, const QRect &map, const QualityReport &q)

@@ -21,13 +21,16 @@ struct NormErrors {
 
 NormErrors normErrors(const FigureData &d)
 {
+    // Against the norm the quality was judged by: Hm, or for a planar fit
+    // the norm its calibrated points have.
     const Calibrator calibrate(d.parameters);
+    const double norm = d.quality.hm;
     NormErrors e;
     e.before.reserve(size_t(d.points.size()));
     e.after.reserve(size_t(d.points.size()));
     for (int k = 0; k < d.points.size(); k++) {
-        e.before.push_back(calibrate.biasFreeNorm(d.points[k]) - d.hm);
-        e.after.push_back(calibrate.calibratedNorm(d.points[k]) - d.hm);
+        e.before.push_back(calibrate.biasFreeNorm(d.points[k]) - norm);
+        e.after.push_back(calibrate.calibratedNorm(d.points[k]) - norm);
     }
     return e;
 }

@@ -17,22 +17,53 @@ namespace {
 
 constexpr int Axes[3][2] = {{0, 1}, {1, 2}, {2, 0}};
 
+// The raw points about their own mean, scaled so that their RMS distance
+// from it is Hm: a large offset, or counts against an Hm in microtesla,
+// would otherwise shrink the calibrated sphere to a dot.
+class RawView {
+public:
+    explicit RawView(const FigureData &d)
+    {
+        const int n = d.points.size();
+        for (int k = 0; k < n; k++)
+            for (int i = 0; i < 3; i++)
+                centre[i] += d.points[k][i] / n;
+        double squares = 0.0;
+        for (int k = 0; k < n; k++)
+            for (int i = 0; i < 3; i++)
+                squares += SQR(d.points[k][i] - centre[i]);
+        const double radius = std::sqrt(squares / n);
+        scale = radius > 0 ? std::abs(d.hm) / radius : 1.0;
+    }
+
+    void operator()(const double *h, double out[3]) const
+    {
+        for (int i = 0; i < 3; i++)
+            out[i] = (h[i] - centre[i]) * scale;
+    }
+
+private:
+    double centre[3] = {};
+    double scale = 1.0;
+};
+
 // One square range around the origin that holds every raw and calibrated
 // coordinate and the circle of radius Hm, so that all panels share a scale.
-double commonRange(const FigureData &d, const Calibrator &calibrate)
+double commonRange(const FigureData &d, const RawView &raw, const Calibrator &calibrate)
 {
     double range = 1.1 * d.hm;
     for (int k = 0; k < d.points.size(); k++) {
-        const double *h = d.points[k];
-        double c[3];
-        calibrate(h, c);
+        double r[3], c[3];
+        raw(d.points[k], r);
+        calibrate(d.points[k], c);
         for (int i = 0; i < 3; i++)
-            range = std::max({range, std::abs(h[i]), std::abs(c[i])});
+            range = std::max({range, std::abs(r[i]), std::abs(c[i])});
     }
     return 1.05 * range;
 }
 
-void drawPoints(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const Calibrator &calibrate)
+void drawPoints(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const RawView &raw,
+                const Calibrator &calibrate)
 {
     // Few points get big dots, many get small ones, so that both read.
     const double dot = d.points.size() <= 100 ? 7.0 : d.points.size() <= 1000 ? 4.5 : 2.5;
@@ -46,7 +77,7 @@ void drawPoints(QPainter &painter, const Frame (&frames)[3], const FigureData &d
             for (int k = 0; k < d.points.size(); k++) {
                 double v[3];
                 if (set == 0)
-                    std::copy(d.points[k], d.points[k] + 3, v);
+                    raw(d.points[k], v);
                 else
                     calibrate(d.points[k], v);
                 points << frames[panel].map(v[Axes[panel][0]], v[Axes[panel][1]]);
@@ -74,7 +105,7 @@ QImage densityLayer(const std::vector<std::uint32_t> &counts, const QColor &colo
 // Each square of pixels shaded by how many points fall on it, on a log
 // scale, in the colour of its set: 500000 points read as well as 5000. The
 // squares grow as the points thin out, so that they still read as a surface.
-void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData &d,
+void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const RawView &raw,
                    const Calibrator &calibrate, double range)
 {
     const int square = d.points.size() < 50000 ? 3 : d.points.size() < 200000 ? 2 : 1;
@@ -86,7 +117,7 @@ void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData
     const double xScale = w / (2 * range), yScale = h / (2 * range);
     for (int k = 0; k < d.points.size(); k++) {
         double v[2][3];
-        std::copy(d.points[k], d.points[k] + 3, v[0]);
+        raw(d.points[k], v[0]);
         calibrate(d.points[k], v[1]);
         for (int set = 0; set < 2; set++)
             for (int panel = 0; panel < 3; panel++) {
@@ -108,19 +139,67 @@ void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData
     }
 }
 
+// A cross on each rejected point, raw and calibrated, over everything else.
+void drawRejected(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const RawView &raw,
+                  const Calibrator &calibrate)
+{
+    painter.setPen(QPen(Palette::rejected, 2.0));
+    constexpr double arm = 5.0;
+    for (const int k : d.robust->rejected) {
+        double v[2][3];
+        raw(d.points[k], v[0]);
+        calibrate(d.points[k], v[1]);
+        for (const auto &point : v)
+            for (int panel = 0; panel < 3; panel++) {
+                const QPointF at = frames[panel].map(point[Axes[panel][0]], point[Axes[panel][1]]);
+                painter.drawLine(at + QPointF(-arm, -arm), at + QPointF(arm, arm));
+                painter.drawLine(at + QPointF(-arm, arm), at + QPointF(arm, -arm));
+            }
+    }
+}
+
+// The circle of radius Hm in the plane of a planar fit: edge-on, the plane
+// is a line.
+void drawPlane(QPainter &painter, const Frame (&frames)[3], const FigureData &d)
+{
+    const double *n = d.robust->normal;
+    const double along = n[0];
+    double e1[3] = {1 - along * n[0], -along * n[1], -along * n[2]};
+    if (std::abs(along) > 0.9)
+        e1[0] = -n[1] * n[0], e1[1] = 1 - n[1] * n[1], e1[2] = -n[1] * n[2];
+    const double norm = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
+    for (double &c : e1)
+        c /= norm;
+    const double e2[3] = {n[1] * e1[2] - n[2] * e1[1], n[2] * e1[0] - n[0] * e1[2],
+                          n[0] * e1[1] - n[1] * e1[0]};
+    painter.setPen(QPen(Palette::plane, 2.5, Qt::DashDotLine));
+    for (int panel = 0; panel < 3; panel++) {
+        QPolygonF circle;
+        for (int step = 0; step <= 96; step++) {
+            const double t = 2 * M_PI * step / 96;
+            double p[3];
+            for (int i = 0; i < 3; i++)
+                p[i] = d.hm * (std::cos(t) * e1[i] + std::sin(t) * e2[i]);
+            circle << frames[panel].map(p[Axes[panel][0]], p[Axes[panel][1]]);
+        }
+        painter.drawPolyline(circle);
+    }
+}
+
 } // namespace
 
 void drawProjections(QPainter &painter, const FigureLayout &layout, const FigureData &d)
 {
     const Calibrator calibrate(d.parameters);
-    const double range = commonRange(d, calibrate);
+    const RawView raw(d);
+    const double range = commonRange(d, raw, calibrate);
     const QString names[3] = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
     Frame frames[3];
     for (int panel = 0; panel < 3; panel++) {
         frames[panel] = {QRectF(layout.projections[panel]), -range, range, -range, range};
         const QString &a = names[Axes[panel][0]], &b = names[Axes[panel][1]];
-        drawAxes(painter, frames[panel], a + QStringLiteral(" (input units)"),
-                 b + QStringLiteral(" (input units)"));
+        drawAxes(painter, frames[panel], a + QStringLiteral(" (units of Hm)"),
+                 b + QStringLiteral(" (units of Hm)"));
         painter.setFont(figureFont(16, true));
         painter.setPen(Palette::ink);
         painter.drawText(layout.projections[panel].adjusted(0, -26, 0, 0), Qt::AlignHCenter | Qt::AlignTop,
@@ -129,9 +208,9 @@ void drawProjections(QPainter &painter, const FigureLayout &layout, const Figure
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     if (d.points.size() <= MostPointsDrawn)
-        drawPoints(painter, frames, d, calibrate);
+        drawPoints(painter, frames, d, raw, calibrate);
     else
-        drawDensities(painter, frames, d, calibrate, range);
+        drawDensities(painter, frames, d, raw, calibrate, range);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(Palette::ink, 1.5, Qt::DashLine));
     for (const Frame &frame : frames) {
@@ -139,6 +218,10 @@ void drawProjections(QPainter &painter, const FigureLayout &layout, const Figure
         const double radius = frame.map(d.hm, 0).x() - centre.x();
         painter.drawEllipse(centre, radius, radius);
     }
+    if (d.robust && d.robust->model == FitModel::Planar)
+        drawPlane(painter, frames, d);
+    if (d.robust)
+        drawRejected(painter, frames, d, raw, calibrate);
     painter.restore();
 }
 

@@ -1,0 +1,147 @@
+// tavrin-cli's --fit: the robust fits, their choice and every output that
+// follows them.
+#include "clitest.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+constexpr Doub Hm = 48.0;
+
+QJsonObject firstFile(const Outcome &o)
+{
+    return QJsonDocument::fromJson(o.out).object()["files"][0].toObject();
+}
+
+Recorded spiky()
+{
+    Recording r{sampleTruth};
+    r.sigma = 0.25, r.spikeShare = 0.02, r.minimumSpike = 0.2 * Hm, r.seed = 41;
+    return record(r);
+}
+
+Recorded flatTurn()
+{
+    Recording r{sampleTruth};
+    r.flat = true, r.sigma = 0.005 * Hm, r.seed = 42;
+    return record(r);
+}
+
+} // namespace
+
+TEST_F(CliTest, FullFitRejectsThePlantedSpikesAndEveryOutputFollowsIt)
+{
+    const Recorded data = spiky();
+    file("spiky.txt", asFileText(data.points));
+    const Outcome o =
+        cli({"--hm", "48", "--fit", "full", "--json", "-o", "params.txt", "--apply", "cal.txt", "spiky.txt"});
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    const QJsonObject f = firstFile(o);
+    EXPECT_EQ(f["fit"].toString(), "full");
+    EXPECT_EQ(f["fitChosen"].toString(), "full");
+    EXPECT_FALSE(f.contains("fitReason"));
+    EXPECT_FALSE(f.contains("recommendation"));
+    QList<int> rejected;
+    for (const QJsonValue v : f["rejected"].toArray())
+        rejected << v.toInt();
+    QList<int> planted;
+    for (const Int k : data.spikes)
+        planted << int(k) + 1;
+    EXPECT_EQ(rejected, planted);
+    EXPECT_EQ(f["rejectedCount"].toInt(), 40);
+    EXPECT_NEAR(f["robustScale"].toDouble(), 0.25, 0.03);
+    for (int i = 0; i < 3; i++)
+        EXPECT_NEAR(f["bias"][i].toDouble(), sampleTruth.b0[i], 0.05);
+    EXPECT_EQ(f["verdict"].toString(), "likely outliers");
+
+    // The parameters file holds the robust values, the calibrated points lie
+    // on the sphere but for the spikes.
+    const QList<QByteArray> params = readAll(dir.filePath("params.txt")).split('\n');
+    EXPECT_EQ(params[2],
+              "Method: robust geometric fit of h = A u Hm + b, A symmetric, Tukey's biweight loss, 40 "
+              "points rejected.");
+    ASSERT_EQ(params[6], "The hard iron bias equals:");
+    EXPECT_EQ(params[8].simplified().split(' ')[0].toDouble(),
+              std::round(f["bias"][0].toDouble() * 1e4) / 1e4);
+    const QList<QByteArray> calibrated = readAll(dir.filePath("cal.txt")).trimmed().split('\n');
+    ASSERT_EQ(calibrated.size(), 2000);
+    for (int k = 0; k < 2000; k++) {
+        if (planted.contains(k + 1))
+            continue;
+        const QList<QByteArray> xyz = calibrated[k].split('\t');
+        const Doub norm = std::sqrt(SQR(xyz[0].toDouble()) + SQR(xyz[1].toDouble()) + SQR(xyz[2].toDouble()));
+        ASSERT_NEAR(norm, Hm, 1.5) << k;
+    }
+
+    const Outcome text = cli({"--hm", "48", "--fit", "full", "spiky.txt"});
+    EXPECT_TRUE(text.out.contains("\n  Fit             full\n  Rejected        40 of 2000 points beyond "
+                                  "4.685 robust sigmas; robust sigma 0.2"))
+        << text.out.toStdString();
+    const Outcome exact = cli({"--hm", "48", "spiky.txt"});
+    EXPECT_FALSE(exact.out.contains("  Fit "));
+    EXPECT_TRUE(exact.out.contains("\n  Recommendation  try --fit full\n")) << exact.out.toStdString();
+}
+
+TEST_F(CliTest, PlanarFitCalibratesTheTurnAndSaysWhatItLeaves)
+{
+    file("flat.txt", asFileText(flatTurn().points));
+    const Outcome o = cli({"--hm", "48", "--fit", "auto", "--json", "flat.txt"});
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    const QJsonObject f = firstFile(o);
+    EXPECT_EQ(f["fit"].toString(), "auto");
+    EXPECT_EQ(f["fitChosen"].toString(), "planar");
+    EXPECT_TRUE(f["fitReason"].toString().startsWith("planar: the points spread across their plane by "));
+    EXPECT_EQ(f["verdict"].toString(), "flat rotation");
+    EXPECT_GT(f["planeNormal"][2].toDouble(), 0.99);
+    EXPECT_TRUE(f["undetermined"].toString().startsWith("the component along the normal ("));
+    // Along the normal nothing moves: no bias, a scale of one.
+    const QJsonArray n = f["planeNormal"].toArray();
+    Doub along = 0.0, scale = 0.0;
+    for (int i = 0; i < 3; i++) {
+        along += f["bias"][i].toDouble() * n[i].toDouble();
+        for (int j = 0; j < 3; j++)
+            scale += n[i].toDouble() * f["A"][i][j].toDouble() * n[j].toDouble();
+    }
+    EXPECT_NEAR(along, 0.0, 1e-9);
+    EXPECT_NEAR(scale, 1.0, 1e-9);
+
+    const Outcome exact = cli({"--hm", "48", "flat.txt"});
+    EXPECT_TRUE(exact.out.contains("\n  Verdict         flat rotation (spread across the plane "));
+    EXPECT_TRUE(exact.out.contains("\n  Recommendation  try --fit planar\n")) << exact.out.toStdString();
+    const Outcome planar = cli({"--hm", "48", "--fit", "planar", "flat.txt"});
+    EXPECT_TRUE(planar.out.contains("\n  Undetermined    the component along the normal ("));
+}
+
+TEST_F(CliTest, UncertaintyAndFigureFollowTheRobustFit)
+{
+    file("spiky.txt", asFileText(spiky().points));
+    const auto biasSpread = [&](const char *fit) {
+        const Outcome o = cli({"--hm", "48", "--fit", fit, "--json", "--uncertainty=40", "spiky.txt"});
+        EXPECT_EQ(o.status, 0);
+        const QJsonObject u = firstFile(o)["uncertainty"].toObject();
+        EXPECT_EQ(u["failed"].toInt(), 0);
+        return u["bias"][0]["std"].toDouble();
+    };
+    // Resampled spikes shake the exact fit, not the robust one.
+    const Doub robust = biasSpread("full"), exact = biasSpread("exact");
+    EXPECT_LT(robust, 0.03);
+    EXPECT_GT(exact, 3 * robust);
+
+    const Outcome plot = cli({"--hm", "48", "--fit", "full", "--plot", "spiky.svg", "spiky.txt"});
+    EXPECT_EQ(plot.status, 0);
+    EXPECT_TRUE(readAll(dir.filePath("spiky.svg")).contains("rejected"));
+}
+
+TEST_F(CliTest, UnknownFitIsAWrongCommandLine)
+{
+    sample();
+    const Outcome o = cli({"--hm", "48", "--fit", "ellipse", "sample.txt"});
+    EXPECT_EQ(o.status, 64);
+    EXPECT_EQ(o.err,
+              "tavrin-cli: Unknown fit \"ellipse\"; the fits are exact, full, diagonal, sphere, planar and "
+              "auto.\nTry 'tavrin-cli --help'.\n");
+}
