@@ -49,18 +49,12 @@ double median(std::vector<double> v)
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
-// Headings in the plane of the turn: e1 is x made perpendicular to the
-// normal n, e2 = n x e1, n pointing up. The true calibration's own are
-// taken in x and y, its plane being z = const.
+// Headings in the plane of the turn, in the basis that PlaneBasis gives its
+// normal, which points up; the true calibration's plane is z = const.
 double heading(const double c[3], const double n[3])
 {
-    const double along = n[0];
-    double e1[3] = {1 - along * n[0], -along * n[1], -along * n[2]};
-    const double norm = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
-    for (double &x : e1)
-        x /= norm;
-    const double e2[3] = {n[1] * e1[2] - n[2] * e1[1], n[2] * e1[0] - n[0] * e1[2],
-                          n[0] * e1[1] - n[1] * e1[0]};
+    double e1[3], e2[3];
+    PlaneBasis(n, e1, e2);
     return std::atan2(c[0] * e2[0] + c[1] * e2[1] + c[2] * e2[2], c[0] * e1[0] + c[1] * e1[1] + c[2] * e1[2]);
 }
 

@@ -66,6 +66,18 @@ int main(int argc, char **argv)
     const CalibrationParameters parameters = *DeriveCalibration(*fit, 48.0);
     const double qualityMs = medianMs(runs, [&] { AssessQuality(raw.points(), *fit, parameters, 48.0); });
 
+    // The exact fit and the robust full fit one after the other in each run,
+    // so that the machine's mood weighs on both alike.
+    std::vector<double> exactTimes, fullTimes;
+    for (int r = 0; r < runs; r++) {
+        exactTimes.push_back(elapsedMs([&] { DeriveCalibration(*FitEllipsoid(raw.points()), 48.0); }));
+        fullTimes.push_back(elapsedMs([&] { FitRobust(raw.points(), 48.0, FitModel::Full); }));
+    }
+    double robustMs[3];
+    const FitModel smaller[3] = {FitModel::Diagonal, FitModel::Sphere, FitModel::Planar};
+    for (int m = 0; m < 3; m++)
+        robustMs[m] = medianMs(runs, [&] { FitRobust(raw.points(), 48.0, smaller[m]); });
+
     QProcess once;
     once.start(app.applicationFilePath(), {"--once", path});
     once.waitForFinished(-1);
@@ -79,6 +91,11 @@ int main(int argc, char **argv)
     std::printf("  whole calibration           %8.1f ms  = %.1f x reading the bytes (target <= 10)\n",
                 wholeMs, wholeMs / bytesMs);
     std::printf("  AssessQuality               %8.1f ms\n", qualityMs);
+    std::printf("  exact fit and derivation    %8.1f ms\n", median(exactTimes));
+    std::printf("  robust full fit             %8.1f ms  = %.1f x the exact fit (target <= 5)\n",
+                median(fullTimes), median(fullTimes) / median(exactTimes));
+    for (int m = 0; m < 3; m++)
+        std::printf("  robust %-20s %8.1f ms\n", fitModelName(smaller[m]), robustMs[m]);
     std::printf("  peak memory of a calibration process %.1f MB (target < 64)\n", peakKb / 1024.0);
     return 0;
 }

@@ -16,25 +16,11 @@ import math
 import os
 import random
 
-HM = 48.0
-NOISE = 0.25
-B0 = (12.5, -7.3, 20.1)
-A0 = ((1.08, 0.05, -0.03),
-      (0.05, 0.94, 0.04),
-      (-0.03, 0.04, 1.02))
-COUNT = 2000
+from make_sample import A0, B0, COUNT, HM, NOISE, unit_vector
 
 
 def sensor(u, rng, noise):
     return [B0[i] + sum(A0[i][j] * HM * u[j] for j in range(3)) + rng.gauss(0.0, noise) for i in range(3)]
-
-
-def sphere(rng):
-    while True:
-        u = [rng.gauss(0.0, 1.0) for _ in range(3)]
-        norm = math.sqrt(sum(c * c for c in u))
-        if norm > 1e-9:
-            return [c / norm for c in u]
 
 
 def cap(rng, share, axis):
@@ -72,7 +58,7 @@ def write(name, points):
 def main():
     os.makedirs("recordings", exist_ok=True)
     rng = random.Random(13)
-    spiky = [sensor(sphere(rng), rng, NOISE) for _ in range(COUNT)]
+    spiky = [sensor(unit_vector(rng), rng, NOISE) for _ in range(COUNT)]
     for k in range(COUNT // 100, COUNT, COUNT // 40):
         spiky[k] = [c + rng.gauss(0.0, HM / 2) for c in spiky[k]]
     write("spiky.txt", spiky)

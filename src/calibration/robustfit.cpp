@@ -509,17 +509,8 @@ Sample frameOf(Points points, const int *weights, Shape shape, const Spread &spr
             s.L[i][i] = scale;
         return s;
     }
-    // e1: the x axis, or the y axis when x is nearly the normal, made
-    // perpendicular to it; e2 = n x e1, so that e1 x e2 = n.
-    const double *n = normal;
-    const double axis[3] = {std::abs(n[0]) < 0.9 ? 1.0 : 0.0, std::abs(n[0]) < 0.9 ? 0.0 : 1.0, 0.0};
-    const double along = axis[0] * n[0] + axis[1] * n[1];
-    double e1[3] = {axis[0] - along * n[0], axis[1] - along * n[1], -along * n[2]};
-    const double norm = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
-    for (double &c : e1)
-        c /= norm;
-    const double e2[3] = {n[1] * e1[2] - n[2] * e1[1], n[2] * e1[0] - n[0] * e1[2],
-                          n[0] * e1[1] - n[1] * e1[0]};
+    double e1[3], e2[3];
+    PlaneBasis(normal, e1, e2);
     for (int j = 0; j < 3; j++) {
         s.L[0][j] = scale * e1[j];
         s.L[1][j] = scale * e2[j];
@@ -836,6 +827,20 @@ std::optional<FitModel> fitModelNamed(const char *name)
         if (std::strcmp(name, fitModelName(m)) == 0)
             return m;
     return std::nullopt;
+}
+
+void PlaneBasis(const double n[3], double e1[3], double e2[3])
+{
+    const double axis[3] = {std::abs(n[0]) < 0.9 ? 1.0 : 0.0, std::abs(n[0]) < 0.9 ? 0.0 : 1.0, 0.0};
+    const double along = axis[0] * n[0] + axis[1] * n[1];
+    for (int i = 0; i < 3; i++)
+        e1[i] = axis[i] - along * n[i];
+    const double norm = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
+    for (int i = 0; i < 3; i++)
+        e1[i] /= norm;
+    e2[0] = n[1] * e1[2] - n[2] * e1[1];
+    e2[1] = n[2] * e1[0] - n[0] * e1[2];
+    e2[2] = n[0] * e1[1] - n[1] * e1[0];
 }
 
 PlaneSpread SpreadAboutPlane(Points points)

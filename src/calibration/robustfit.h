@@ -56,6 +56,11 @@ struct PlaneSpread {
 
 PlaneSpread SpreadAboutPlane(Points points);
 
+/// An orthonormal basis e1, e2 of the plane of unit normal n, with
+/// e1 x e2 = n: e1 is the x axis made perpendicular to n, or the y axis when
+/// n is nearly x.
+void PlaneBasis(const double n[3], double e1[3], double e2[3]);
+
 /// Fits one of Full, Diagonal, Sphere or Planar to the points for the field
 /// norm Hm, point k counted weights[k] times when weights are given. It
 /// starts from the algebraic fit, when that is an ellipsoid, and from a

@@ -162,16 +162,8 @@ void drawRejected(QPainter &painter, const Frame (&frames)[3], const FigureData 
 // is a line.
 void drawPlane(QPainter &painter, const Frame (&frames)[3], const FigureData &d)
 {
-    const double *n = d.robust->normal;
-    const double along = n[0];
-    double e1[3] = {1 - along * n[0], -along * n[1], -along * n[2]};
-    if (std::abs(along) > 0.9)
-        e1[0] = -n[1] * n[0], e1[1] = 1 - n[1] * n[1], e1[2] = -n[1] * n[2];
-    const double norm = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
-    for (double &c : e1)
-        c /= norm;
-    const double e2[3] = {n[1] * e1[2] - n[2] * e1[1], n[2] * e1[0] - n[0] * e1[2],
-                          n[0] * e1[1] - n[1] * e1[0]};
+    double e1[3], e2[3];
+    PlaneBasis(d.robust->normal, e1, e2);
     painter.setPen(QPen(Palette::plane, 2.5, Qt::DashDotLine));
     for (int panel = 0; panel < 3; panel++) {
         QPolygonF circle;
