@@ -215,7 +215,8 @@ TEST_F(CliTest, HelpAndVersion)
     const Outcome help = cli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("poor coverage    a cap wider than 45 degrees holds no direction"));
-    EXPECT_TRUE(help.out.contains("flat rotation    the points spread across their best plane by less than 10 %"));
+    EXPECT_TRUE(
+        help.out.contains("flat rotation    the points spread across their best plane by less than 10 %"));
     EXPECT_TRUE(help.out.contains("  planar    for turns about one axis"));
     EXPECT_TRUE(help.out.contains("<name>.params.txt"));
     EXPECT_TRUE(help.out.contains("64 a wrong command line"));
@@ -400,9 +401,11 @@ TEST_F(CliTest, VerdictsFlagPoorCoverageAndOutliers)
         << verdicts[0].toStdString();
     // The spikes pull the exact fit off, so that the points that are not far
     // do not fit either; the robust fit leaves the spikes out.
-    EXPECT_TRUE(QRegularExpression(R"(^  Verdict         poor fit \(ellipsoid test 0\.\d+, RMS norm error \d+\.\d % of Hm\)$)")
-                    .match(verdicts[1])
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(
+            R"(^  Verdict         poor fit \(ellipsoid test 0\.\d+, RMS norm error \d+\.\d % of Hm\)$)")
+            .match(verdicts[1])
+            .hasMatch())
         << verdicts[1].toStdString();
     EXPECT_EQ(lines(o.out).filter("  Recommendation  ").join('|'),
               "  Recommendation  try --fit auto|  Recommendation  try --fit full");
