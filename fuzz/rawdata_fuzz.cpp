@@ -1,6 +1,6 @@
 // Arbitrary bytes through the raw data reader and, when they load, through
-// the fit and the derivation of b and A; and through the log reader, with
-// columns by number and by name.
+// the fit and the derivation of b and A, and through the fit that auto
+// chooses; and through the log reader, with columns by number and by name.
 #include "calibration.h"
 #include "logreader.h"
 
@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RawData raw = ParseRawData(bytes);
     if (raw.status != RawDataStatus::Loaded)
         return 0;
+    CalibrateRawData(48.0, raw, {}, FitModel::Auto);
     std::optional<EllipsoidFit> fit = FitEllipsoid(raw.points());
     if (!fit)
         return 0;

@@ -475,14 +475,25 @@ Spread spreadOf(Points points, const int *weights, const std::vector<bool> *left
 
 // The unit eigenvector of the least eigenvalue of a symmetric 3x3 matrix,
 // its largest component positive, so that the same plane gives the same
-// normal.
-std::array<double, 3> leastDirection(const double m[3][3])
+// normal. Empty when the matrix is not finite, as for points whose squares
+// overflow.
+std::optional<std::array<double, 3>> leastDirection(const double m[3][3])
 {
     MatDoub a(3, 3);
     for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++)
+        for (int j = 0; j < 3; j++) {
+            if (!std::isfinite(m[i][j]))
+                return std::nullopt;
             a[i][j] = m[i][j];
-    const Unsymmeig e(a, true, false);
+        }
+    const NrErrorSink silenced(nullptr);
+    std::optional<Unsymmeig> solved;
+    try {
+        solved.emplace(a, true, false);
+    } catch (int) {
+        return std::nullopt;
+    }
+    const Unsymmeig &e = *solved;
     int least = 0;
     for (int k = 1; k < 3; k++)
         if (e.wri[k].real() < e.wri[least].real())
@@ -790,18 +801,20 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights)
         const Spread spread = spreadOf(points, weights, pass == 0 ? nullptr : &left);
         if (!(spread.radius > 0))
             return r;
-        const std::array<double, 3> n = leastDirection(spread.covariance);
-        const Sample s = frameOf(points, weights, Shape::Plane, spread, n.data());
+        const std::optional<std::array<double, 3>> n = leastDirection(spread.covariance);
+        if (!n)
+            return r;
+        const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data());
         const Model m{Shape::Plane, 1.0};
         const std::optional<Solution> fit = solve(s, m, 1.0);
         if (!fit)
             return r;
         r = RobustFit();
         r->model = FitModel::Planar;
-        r->parameters = planeParameters(s, *fit, n.data());
+        r->parameters = planeParameters(s, *fit, n->data());
         r->rejected = rejectedPoints(s, m, *fit);
         r->scale = fit->sigma * spread.radius;
-        std::copy(n.begin(), n.end(), r->normal);
+        std::copy(n->begin(), n->end(), r->normal);
         r->calibratedNorm = medianNorm(points, r->parameters);
         if (r->rejected.empty())
             break;
@@ -849,7 +862,10 @@ PlaneSpread SpreadAboutPlane(Points points)
     const Spread spread = spreadOf(points, nullptr);
     if (!(spread.radius > 0))
         return plane;
-    const std::array<double, 3> n = leastDirection(spread.covariance);
+    const std::optional<std::array<double, 3>> direction = leastDirection(spread.covariance);
+    if (!direction)
+        return plane;
+    const std::array<double, 3> &n = *direction;
     std::copy(n.begin(), n.end(), plane.normal);
     // Medians over an even sample of about 20000 points.
     const int stride = std::max(1, points.size() / 20000);

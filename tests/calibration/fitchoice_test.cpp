@@ -121,3 +121,21 @@ TEST(Verdict, CoverageCountsDirectionsAboutTheRobustCentre)
     EXPECT_LT(q.cellsHit, 20);
     EXPECT_GT(q.largestEmptyCap.radiusDegrees(), 60);
 }
+
+// Squares that overflow make the points' spread infinite: no plane, no fit,
+// and a numerical failure to report, never the library's exception.
+TEST(FitChoice, PointsWhoseSquaresOverflowFailCleanly)
+{
+    MatDoub points = ellipsoidPoints(sampleTruth, 1.0, 40, 0.01, 3);
+    for (Int k = 0; k < points.nrows(); k++)
+        for (Int i = 0; i < 3; i++)
+            points[k][i] *= k % 2 ? 1e300 : -1e-300;
+    EXPECT_EQ(SpreadAboutPlane(points).flatness(), 1.0);
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere, FitModel::Planar})
+        EXPECT_FALSE(FitRobust(points, Hm, model).has_value()) << fitModelName(model);
+    RawData raw;
+    raw.Mag = points;
+    raw.numLines = points.nrows();
+    const NrErrorSink silenced(nullptr);
+    EXPECT_EQ(CalibrateRawData(Hm, raw, {}, FitModel::Auto).error, CalibrationError::NumericalFailure);
+}
