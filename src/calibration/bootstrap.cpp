@@ -14,16 +14,17 @@ namespace {
 
 using Values = std::array<double, 12>; // b, then A by rows
 
-std::optional<Values> resample(Points points, double Hm, FitModel model, std::uint64_t seed, int index,
-                               std::vector<int> &counts)
+std::optional<Values> resample(Points points, double Hm, const RobustFit *robust, std::uint64_t seed,
+                               int index, std::vector<int> &counts)
 {
     const int n = points.size();
     std::mt19937_64 draw(seed + 0x9E3779B97F4A7C15ull * std::uint64_t(index + 1));
     std::fill(counts.begin(), counts.end(), 0);
     for (int k = 0; k < n; k++)
         counts[draw() % std::uint64_t(n)]++;
-    if (model != FitModel::Exact) {
-        const std::optional<RobustFit> fit = FitRobust(points, Hm, model, counts.data());
+    if (robust) {
+        const std::optional<RobustFit> fit =
+            FitRobust(points, Hm, robust->model, counts.data(), &robust->parameters);
         return fit ? std::optional(fit->parameters.values()) : std::nullopt;
     }
     const std::optional<EllipsoidFit> fit = FitEllipsoid(points, counts.data());
@@ -60,7 +61,8 @@ Spread spreadOf(std::vector<double> values)
 
 } // namespace
 
-Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed, FitModel model)
+Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed,
+                                 const RobustFit *robust)
 {
     const int n = points.size();
     std::vector<std::optional<Values>> results(size_t(std::max<int>(resamples, 0)));
@@ -70,7 +72,7 @@ Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::u
         const NrErrorSink silenced(nullptr);
         std::vector<int> counts(static_cast<size_t>(n));
         for (int r = first; r < resamples; r += workers)
-            results[size_t(r)] = resample(points, Hm, model, seed, r, counts);
+            results[size_t(r)] = resample(points, Hm, robust, seed, r, counts);
     };
     std::vector<std::thread> threads;
     for (int w = 1; w < workers; w++)

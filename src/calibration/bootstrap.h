@@ -30,12 +30,12 @@ struct Uncertainty {
     Spread A[3][3];
 };
 
-/// Bootstraps the calibration of the points for the field norm Hm by the
-/// fit model (not Auto: its choice). The same seed gives the same result,
-/// however many threads share the work: every resample draws from its own
-/// generator.
+/// Bootstraps the calibration of the points for the field norm Hm, by the
+/// exact fit or, when one is given, by the robust fit's model from its
+/// parameters. The same seed gives the same result, however many threads
+/// share the work: every resample draws from its own generator.
 Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed = BootstrapSeed,
-                                 FitModel model = FitModel::Exact);
+                                 const RobustFit *robust = nullptr);
 
 } // namespace tavrin
 

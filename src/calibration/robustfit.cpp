@@ -569,6 +569,22 @@ std::optional<Parameters> sphereStart(const Sample &s, const Model &m)
     return t;
 }
 
+// A calibration in the frame p = (h - o) / radius: the bias moves and
+// scales; the gain relates norms, and both sides scale alike.
+Parameters inFrame(const Sample &s, const Model &m, const CalibrationParameters &p)
+{
+    Parameters t;
+    const double scale = s.L[0][0];
+    for (int i = 0; i < 3; i++)
+        t.v[size_t(i)] = (p.Bias[i][0] - s.o[i]) * scale;
+    double G[3][3];
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            G[i][j] = p.Ainv[i][j];
+    gainsOf(m.shape, G, t.v.data() + 3);
+    return t;
+}
+
 // The algebraic fit of an even sample, taken into the frame, when it is an
 // ellipsoid: its M is definite.
 std::optional<Parameters> algebraicStart(const Sample &s, const Model &m, double Hm)
@@ -595,18 +611,7 @@ std::optional<Parameters> algebraicStart(const Sample &s, const Model &m, double
     const std::optional<CalibrationParameters> p = DeriveCalibration(*fit, Hm);
     if (!p)
         return std::nullopt;
-    // In the frame p = (h - o) / radius, the bias moves and scales; the gain
-    // relates norms, and both sides scale alike.
-    Parameters t;
-    const double scale = s.L[0][0];
-    for (int i = 0; i < 3; i++)
-        t.v[size_t(i)] = (p->Bias[i][0] - s.o[i]) * scale;
-    double G[3][3];
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++)
-            G[i][j] = p->Ainv[i][j];
-    gainsOf(m.shape, G, t.v.data() + 3);
-    return t;
+    return inFrame(s, m, *p);
 }
 
 // The gain is determined up to its sign: |G d| = |-G d|. The fit keeps a
@@ -634,18 +639,27 @@ struct Solution {
     double sigma = std::numeric_limits<double>::infinity();
 };
 
-// From each start, on an even sample of a large set first; the better of
-// the two, polished on every point.
-std::optional<Solution> solve(const Sample &all, const Model &m, double Hm)
+// From the start given, or from the algebraic fit (but for a plane) and
+// from a sphere, on an even sample of a large set first; the solution of
+// least robust scale, polished on every point.
+std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
+                              const CalibrationParameters *start)
 {
     Sample sample = all;
     sample.stride = std::max(1, all.points.size() / SubsampleSize);
+    std::vector<std::optional<Parameters>> starts;
+    if (start) {
+        starts.push_back(inFrame(sample, m, *start));
+    } else {
+        if (m.shape != Shape::Plane)
+            starts.push_back(algebraicStart(sample, m, Hm));
+        starts.push_back(sphereStart(sample, m));
+    }
     std::optional<Solution> best;
-    for (const std::optional<Parameters> &start :
-         {m.shape == Shape::Plane ? std::nullopt : algebraicStart(sample, m, Hm), sphereStart(sample, m)}) {
-        if (!start)
+    for (const std::optional<Parameters> &first : starts) {
+        if (!first)
             continue;
-        Solution s{*start};
+        Solution s{*first};
         s.sigma = refine(sample, m, s.t, false);
         if (allFinite(s.t) && std::isfinite(s.sigma) && makePositiveDefinite(m.shape, s.t) &&
             (!best || s.sigma < best->sigma))
@@ -758,7 +772,8 @@ CalibrationParameters planeParameters(const Sample &s, const Solution &fit, cons
     return p;
 }
 
-std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights)
+std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights,
+                                  const CalibrationParameters *start)
 {
     const Shape shape = model == FitModel::Sphere     ? Shape::Sphere
                         : model == FitModel::Diagonal ? Shape::Diagonal
@@ -768,7 +783,7 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
         return std::nullopt;
     const Sample s = frameOf(points, weights, shape, spread, nullptr);
     const Model m{shape, Hm * s.L[0][0]};
-    const std::optional<Solution> fit = solve(s, m, Hm);
+    const std::optional<Solution> fit = solve(s, m, Hm, start);
     if (!fit)
         return std::nullopt;
     RobustFit r;
@@ -806,7 +821,7 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights)
             return r;
         const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data());
         const Model m{Shape::Plane, 1.0};
-        const std::optional<Solution> fit = solve(s, m, 1.0);
+        const std::optional<Solution> fit = solve(s, m, 1.0, nullptr);
         if (!fit)
             return r;
         r = RobustFit();
@@ -890,10 +905,11 @@ PlaneSpread SpreadAboutPlane(Points points)
     return plane;
 }
 
-std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights)
+std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,
+                                   const CalibrationParameters *start)
 {
     std::optional<RobustFit> r =
-        model == FitModel::Planar ? fitPlane(points, weights) : fitSpace(points, Hm, model, weights);
+        model == FitModel::Planar ? fitPlane(points, weights) : fitSpace(points, Hm, model, weights, start);
     if (r && !finite(r->parameters))
         return std::nullopt;
     return r;

@@ -64,9 +64,11 @@ void PlaneBasis(const double n[3], double e1[3], double e2[3]);
 /// Fits one of Full, Diagonal, Sphere or Planar to the points for the field
 /// norm Hm, point k counted weights[k] times when weights are given. It
 /// starts from the algebraic fit, when that is an ellipsoid, and from a
-/// sphere, and keeps the one of smaller robust scale. Empty when the points
-/// determine no such fit.
-std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights = nullptr);
+/// sphere, and keeps the one of smaller robust scale; or, but for Planar,
+/// from start alone, when given: a fit of nearly the same points, as a
+/// bootstrap's resamples are. Empty when the points determine no such fit.
+std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights = nullptr,
+                                   const CalibrationParameters *start = nullptr);
 
 } // namespace tavrin
 

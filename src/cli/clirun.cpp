@@ -108,7 +108,7 @@ private:
                                                     robust ? robust->calibratedNorm : o.hm, centre);
         const std::optional<Uncertainty> uncertainty =
             o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples,
-                                                                 BootstrapSeed, run.model))
+                                                                 BootstrapSeed, robust))
                             : std::nullopt;
         const QJsonArray writeErrors = writeOutputs(k, run, quality);
         if (const std::optional<QString> problem = reporter->calibrated(
