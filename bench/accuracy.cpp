@@ -5,6 +5,7 @@
 #include "calibration.h"
 #include "fitchoice.h"
 #include "gaussj.h"
+#include "pointspread.h"
 #include "quality.h"
 #include "synthetic.h"
 

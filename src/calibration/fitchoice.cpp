@@ -1,5 +1,6 @@
 #include "fitchoice.h"
 
+#include "pointspread.h"
 #include "quality.h"
 
 #include <algorithm>

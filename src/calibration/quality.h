@@ -4,7 +4,7 @@
 #define TAVRIN_QUALITY_H
 
 #include "ellipsoidfit.h"
-#include "robustfit.h"
+#include "pointspread.h"
 #include "spherecells.h"
 
 #include <vector>

@@ -1,6 +1,7 @@
 #include "robustfit.h"
 
-#include "eigen_unsym.h"
+#include "pointspread.h"
+
 #include "gaussj.h"
 
 #include <algorithm>
@@ -433,85 +434,10 @@ bool allFinite(const Parameters &t)
     return std::all_of(t.v.begin(), t.v.end(), [](double x) { return std::isfinite(x); });
 }
 
-// The weighted mean of the points and their RMS distance from it, with the
-// covariance about the mean in units of that distance.
-struct Spread {
-    double mean[3] = {};
-    double radius = 0.0;
-    double covariance[3][3] = {};
-};
-
-Spread spreadOf(Points points, const int *weights, const std::vector<bool> *left = nullptr)
-{
-    Spread s;
-    double n = 0.0;
-    const auto counted = [&](int k) {
-        return (left && (*left)[size_t(k)]) ? 0.0 : weights ? weights[k] : 1.0;
-    };
-    for (int k = 0; k < points.size(); k++) {
-        const double w = counted(k);
-        n += w;
-        for (int i = 0; i < 3; i++)
-            s.mean[i] += w * points[k][i];
-    }
-    if (n == 0.0)
-        return s;
-    for (double &m : s.mean)
-        m /= n;
-    for (int k = 0; k < points.size(); k++) {
-        const double w = counted(k);
-        const double d[3] = {points[k][0] - s.mean[0], points[k][1] - s.mean[1], points[k][2] - s.mean[2]};
-        for (int i = 0; i < 3; i++)
-            for (int j = 0; j < 3; j++)
-                s.covariance[i][j] += w * d[i] * d[j];
-    }
-    const double trace = s.covariance[0][0] + s.covariance[1][1] + s.covariance[2][2];
-    s.radius = std::sqrt(trace / n);
-    for (auto &row : s.covariance)
-        for (double &c : row)
-            c /= trace > 0 ? trace : 1.0;
-    return s;
-}
-
-// The unit eigenvector of the least eigenvalue of a symmetric 3x3 matrix,
-// its largest component positive, so that the same plane gives the same
-// normal. Empty when the matrix is not finite, as for points whose squares
-// overflow.
-std::optional<std::array<double, 3>> leastDirection(const double m[3][3])
-{
-    MatDoub a(3, 3);
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++) {
-            if (!std::isfinite(m[i][j]))
-                return std::nullopt;
-            a[i][j] = m[i][j];
-        }
-    const NrErrorSink silenced(nullptr);
-    std::optional<Unsymmeig> solved;
-    try {
-        solved.emplace(a, true, false);
-    } catch (int) {
-        return std::nullopt;
-    }
-    const Unsymmeig &e = *solved;
-    int least = 0;
-    for (int k = 1; k < 3; k++)
-        if (e.wri[k].real() < e.wri[least].real())
-            least = k;
-    std::array<double, 3> n{e.zz[0][least], e.zz[1][least], e.zz[2][least]};
-    const double norm = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    int largest = 0;
-    for (int i = 1; i < 3; i++)
-        if (std::abs(n[i]) > std::abs(n[largest]))
-            largest = i;
-    for (double &c : n)
-        c /= n[largest] < 0 ? -norm : norm;
-    return n;
-}
-
 // The frame of a fit: centred on the mean, scaled to unit RMS radius, and
 // for a plane turned so that its normal is the third axis.
-Sample frameOf(Points points, const int *weights, Shape shape, const Spread &spread, const double normal[3])
+Sample frameOf(Points points, const int *weights, Shape shape, const PointSpread &spread,
+               const double normal[3])
 {
     Sample s{points, weights, {spread.mean[0], spread.mean[1], spread.mean[2]}, {}, 1};
     const double scale = spread.radius > 0 ? 1.0 / spread.radius : 1.0;
@@ -778,7 +704,7 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
     const Shape shape = model == FitModel::Sphere     ? Shape::Sphere
                         : model == FitModel::Diagonal ? Shape::Diagonal
                                                       : Shape::Full;
-    const Spread spread = spreadOf(points, weights);
+    const PointSpread spread = SpreadOf(points, weights);
     if (!(spread.radius > 0))
         return std::nullopt;
     const Sample s = frameOf(points, weights, shape, spread, nullptr);
@@ -813,10 +739,10 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights)
     std::vector<bool> left;
     std::optional<RobustFit> r;
     for (int pass = 0; pass < 2; pass++) {
-        const Spread spread = spreadOf(points, weights, pass == 0 ? nullptr : &left);
+        const PointSpread spread = SpreadOf(points, weights, pass == 0 ? nullptr : &left);
         if (!(spread.radius > 0))
             return r;
-        const std::optional<std::array<double, 3>> n = leastDirection(spread.covariance);
+        const std::optional<std::array<double, 3>> n = LeastDirection(spread.covariance);
         if (!n)
             return r;
         const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data());
@@ -855,54 +781,6 @@ std::optional<FitModel> fitModelNamed(const char *name)
         if (std::strcmp(name, fitModelName(m)) == 0)
             return m;
     return std::nullopt;
-}
-
-void PlaneBasis(const double n[3], double e1[3], double e2[3])
-{
-    const double axis[3] = {std::abs(n[0]) < 0.9 ? 1.0 : 0.0, std::abs(n[0]) < 0.9 ? 0.0 : 1.0, 0.0};
-    const double along = axis[0] * n[0] + axis[1] * n[1];
-    for (int i = 0; i < 3; i++)
-        e1[i] = axis[i] - along * n[i];
-    const double norm = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
-    for (int i = 0; i < 3; i++)
-        e1[i] /= norm;
-    e2[0] = n[1] * e1[2] - n[2] * e1[1];
-    e2[1] = n[2] * e1[0] - n[0] * e1[2];
-    e2[2] = n[0] * e1[1] - n[1] * e1[0];
-}
-
-PlaneSpread SpreadAboutPlane(Points points)
-{
-    PlaneSpread plane;
-    const Spread spread = spreadOf(points, nullptr);
-    if (!(spread.radius > 0))
-        return plane;
-    const std::optional<std::array<double, 3>> direction = leastDirection(spread.covariance);
-    if (!direction)
-        return plane;
-    const std::array<double, 3> &n = *direction;
-    std::copy(n.begin(), n.end(), plane.normal);
-    // Medians over an even sample of about 20000 points.
-    const int stride = std::max(1, points.size() / 20000);
-    std::vector<double> across, within;
-    for (int k = 0; k < points.size(); k += stride) {
-        double d[3];
-        for (int i = 0; i < 3; i++)
-            d[i] = points[k][i] - spread.mean[i];
-        const double a = d[0] * n[0] + d[1] * n[1] + d[2] * n[2];
-        across.push_back(a);
-        within.push_back(std::sqrt(std::max(0.0, d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - a * a)));
-    }
-    const auto median = [](std::vector<double> &v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return v[v.size() / 2];
-    };
-    const double middle = median(across);
-    for (double &a : across)
-        a = std::abs(a - middle);
-    plane.across = 1.4826 * median(across);
-    plane.radius = median(within);
-    return plane;
 }
 
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,

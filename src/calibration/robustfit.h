@@ -41,26 +41,6 @@ struct RobustFit {
     double calibratedNorm = 0.0;
 };
 
-/// How flat the points lie: the normal of their best plane, the direction in
-/// which they spread least about their mean; 1.4826 times their median
-/// absolute distance from the plane's median, a standard deviation that
-/// spikes barely move; and their median distance from the mean in it.
-struct PlaneSpread {
-    double normal[3] = {0.0, 0.0, 1.0};
-    double across = 0.0;
-    double radius = 0.0;
-
-    /// across / radius: near zero for a turn about one axis.
-    double flatness() const { return radius > 0 ? across / radius : 1.0; }
-};
-
-PlaneSpread SpreadAboutPlane(Points points);
-
-/// An orthonormal basis e1, e2 of the plane of unit normal n, with
-/// e1 x e2 = n: e1 is the x axis made perpendicular to n, or the y axis when
-/// n is nearly x.
-void PlaneBasis(const double n[3], double e1[3], double e2[3]);
-
 /// Fits one of Full, Diagonal, Sphere or Planar to the points for the field
 /// norm Hm, point k counted weights[k] times when weights are given. It
 /// starts from the algebraic fit, when that is an ellipsoid, and from a

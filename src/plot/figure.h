@@ -5,6 +5,7 @@
 #define TAVRIN_PLOT_FIGURE_H
 
 #include "quality.h"
+#include "robustfit.h"
 
 #include <QRect>
 #include <QString>

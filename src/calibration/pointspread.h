@@ -1,0 +1,55 @@
+// How points spread: their mean, radius and covariance, the direction in
+// which they spread least, and how flat they lie about their best plane.
+#ifndef TAVRIN_POINTSPREAD_H
+#define TAVRIN_POINTSPREAD_H
+
+#include "ellipsoidfit.h"
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace tavrin {
+
+/// The weighted mean of the points and their RMS distance from it, with the
+/// covariance about the mean in units of that distance.
+struct PointSpread {
+    double mean[3] = {};
+    double radius = 0.0;
+    double covariance[3][3] = {};
+};
+
+/// The spread of the points, point k counted weights[k] times when weights
+/// are given, and left out where left holds true.
+PointSpread SpreadOf(Points points, const int *weights, const std::vector<bool> *left = nullptr);
+
+/// The unit eigenvector of the least eigenvalue of a symmetric 3x3 matrix,
+/// its largest component positive, so that the same plane gives the same
+/// normal. Empty when the matrix is not finite, as for points whose squares
+/// overflow.
+std::optional<std::array<double, 3>> LeastDirection(const double m[3][3]);
+
+/// How flat the points lie: the normal of their best plane, the direction in
+/// which they spread least about their mean; 1.4826 times their median
+/// absolute distance from the plane's median, a standard deviation that
+/// spikes barely move; and their median distance from the mean in it.
+struct PlaneSpread {
+    double normal[3] = {0.0, 0.0, 1.0};
+    double across = 0.0;
+    double radius = 0.0;
+
+    /// across / radius: near zero for a turn about one axis; 1 when no
+    /// plane can be found.
+    double flatness() const { return radius > 0 ? across / radius : 1.0; }
+};
+
+PlaneSpread SpreadAboutPlane(Points points);
+
+/// An orthonormal basis e1, e2 of the plane of unit normal n, with
+/// e1 x e2 = n: e1 is the x axis made perpendicular to n, or the y axis when
+/// n is nearly x.
+void PlaneBasis(const double n[3], double e1[3], double e2[3]);
+
+} // namespace tavrin
+
+#endif
