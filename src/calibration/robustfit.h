@@ -1,7 +1,7 @@
 // Geometric fits of h = A u Hm + b, |u| = 1, that a few gross spikes cannot
-// pull: they minimise Tukey's biweight of the norm residuals
-// |A^-1 (h - b)| - Hm by iteratively reweighted Levenberg-Marquardt, with
-// the scale from the median absolute residual. A is symmetric positive
+// pull: they minimise Tukey's biweight of each point's distance to the
+// surface |A^-1 (h - b)| = Hm (to first order) by iteratively reweighted
+// Levenberg-Marquardt, with the scale from the median absolute residual. A is symmetric positive
 // definite (full), diagonal, or a multiple of the identity (sphere); the
 // planar fit calibrates the plane of a turn about one axis only.
 #ifndef TAVRIN_ROBUSTFIT_H
@@ -34,7 +34,7 @@ struct RobustFit {
     FitModel model = FitModel::Full;
     CalibrationParameters parameters;
     std::vector<int> rejected; ///< 0-based indices of the points of final weight zero
-    double scale = 0.0;        ///< the final robust sigma of the norm residuals, in input units
+    double scale = 0.0;        ///< the final robust sigma of the distances to the surface, in input units
     double normal[3] = {};     ///< planar only: the unit normal of the plane, left uncalibrated
     /// The norm the calibrated points have: Hm, but for a plane the median
     /// over the points, as the component along the normal is left as it is.
