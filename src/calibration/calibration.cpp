@@ -43,7 +43,7 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm,
     FitChoice choice;
     if (model == FitModel::Auto) {
         choice = ChooseFit(run.raw.points(), Hm);
-        run.fitReason = QString::fromStdString(choice.reason);
+        run.fitReason = choice.reason;
     } else {
         choice.model = model;
     }

@@ -3,20 +3,14 @@
 #include "pointspread.h"
 #include "quality.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace tavrin {
 
 namespace {
-
-std::string format(const char *pattern, double a, double b = 0.0, double c = 0.0)
-{
-    char text[256];
-    std::snprintf(text, sizeof text, pattern, a, b, c);
-    return text;
-}
 
 double informationCriterion(const RobustFit &fit, int points, int parameters)
 {
@@ -32,22 +26,24 @@ FitChoice ChooseFit(Points points, double Hm)
     const PlaneSpread plane = SpreadAboutPlane(points);
     if (plane.flatness() < QualityLimits::MaxFlatness) {
         choice.model = FitModel::Planar;
-        choice.reason =
-            format("planar: the points spread across their plane by %.1f %% of their radius in it, "
-                   "less than %.0f %%: a turn about one axis",
-                   100 * plane.flatness(), 100 * QualityLimits::MaxFlatness);
+        choice.reason = QStringLiteral("planar: the points spread across their plane by %1 % of their radius "
+                                       "in it, less than %2 %: a turn about one axis")
+                            .arg(100 * plane.flatness(), 0, 'f', 1)
+                            .arg(100 * QualityLimits::MaxFlatness, 0, 'f', 0);
         return choice;
     }
     const std::optional<RobustFit> sphere = FitRobust(points, Hm, FitModel::Sphere);
     if (!sphere) {
-        choice.reason = "full: no sphere fits the points to judge their coverage by";
+        choice.reason = QStringLiteral("full: no sphere fits the points to judge their coverage by");
         return choice;
     }
     const QualityReport q = AssessQuality(points, QuadricOf(sphere->parameters, Hm), sphere->parameters, Hm);
-    const std::string coverage = format("%.0f of %.0f cells hit, largest empty cap %.1f degrees", q.cellsHit,
-                                        double(q.cellHit.size()), q.largestEmptyCap.radiusDegrees());
+    const QString coverage = QStringLiteral("%1 of %2 cells hit, largest empty cap %3 degrees")
+                                 .arg(q.cellsHit)
+                                 .arg(q.cellHit.size())
+                                 .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1);
     if (!q.findings.emptyCap && !q.findings.fewCells) {
-        choice.reason = "full: the directions cover the sphere (" + coverage + ")";
+        choice.reason = QStringLiteral("full: the directions cover the sphere (%1)").arg(coverage);
         return choice;
     }
     // On part of the sphere the models differ most: the information
@@ -58,20 +54,21 @@ FitChoice ChooseFit(Points points, double Hm)
         int parameters;
     } candidates[] = {{FitModel::Sphere, 4}, {FitModel::Diagonal, 6}, {FitModel::Full, 9}};
     double best = INFINITY;
-    std::string criteria;
+    QStringList criteria;
     for (const auto &c : candidates) {
         std::optional<RobustFit> fit = c.model == FitModel::Sphere ? sphere : FitRobust(points, Hm, c.model);
         const double criterion = fit ? informationCriterion(*fit, points.size(), c.parameters) : INFINITY;
-        criteria +=
-            (criteria.empty() ? "" : ", ") + std::string(fitModelName(c.model)) + format(" %.1f", criterion);
+        criteria
+            << QStringLiteral("%1 %2").arg(QLatin1String(fitModelName(c.model))).arg(criterion, 0, 'f', 1);
         if (criterion < best) {
             best = criterion;
             choice.model = c.model;
             choice.fit = std::move(fit);
         }
     }
-    choice.reason = std::string(fitModelName(choice.model)) + ": poor coverage (" + coverage +
-                    "); of the fits it leaves, the least information criterion (" + criteria + ")";
+    choice.reason =
+        QStringLiteral("%1: poor coverage (%2); of the fits it leaves, the least information criterion (%3)")
+            .arg(QLatin1String(fitModelName(choice.model)), coverage, criteria.join(QStringLiteral(", ")));
     return choice;
 }
 

@@ -7,13 +7,13 @@
 
 #include "robustfit.h"
 
-#include <string>
+#include <QString>
 
 namespace tavrin {
 
 struct FitChoice {
     FitModel model = FitModel::Full;
-    std::string reason;           ///< one line: what in the data chose the model
+    QString reason;               ///< one line: what in the data chose the model
     std::optional<RobustFit> fit; ///< the chosen model's fit, when choosing made it already
 };
 

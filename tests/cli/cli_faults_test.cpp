@@ -95,6 +95,7 @@ TEST_F(CliFaults, EveryOutputIsTheSameInAnyLocale)
         all += cli({"--hm", "48", "--export", "c", "sample.txt"}, launch).out;
         all += cli({"--hm", "48", "--json", "--uncertainty=20", "sample.txt"}, launch).out;
         all += cli({"--hm", "48", "sample.txt"}, launch).out;
+        all += cli({"--hm", "48", "--fit", "auto", "--json", "sample.txt"}, launch).out;
         const Outcome written = cli({"--hm", "48", "-o", "out.params.txt", "--apply", "out.cal.txt", "--plot",
                                      "out.svg", "sample.txt"},
                                     launch);
