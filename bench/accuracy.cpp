@@ -3,7 +3,6 @@
 // and for a turn about one axis the headings and the verdicts. Not a test:
 // run by hand, see the README.
 #include "calibration.h"
-#include "fitchoice.h"
 #include "gaussj.h"
 #include "pointspread.h"
 #include "quality.h"
@@ -159,12 +158,7 @@ void flat()
                 verdicts[f]["failed"]++;
                 continue;
             }
-            const RobustFit *robust = run.robust ? &*run.robust : nullptr;
-            double centre[3];
-            CoverageCentre(run.raw.points(), Hm, robust, run.parameters, centre);
-            const QualityReport q = AssessQuality(run.raw.points(), run.fit, run.parameters,
-                                                  robust ? robust->calibratedNorm : Hm, centre);
-            verdicts[f][verdictName(q.verdict)]++;
+            verdicts[f][verdictName(AssessCalibration(run, Hm).verdict)]++;
         }
     }
     for (const FitModel f : Fits) {

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 #include <utility>
 
 namespace tavrin {
@@ -58,6 +60,26 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm,
     if (beforeDerive)
         beforeDerive(run.fit);
     return run;
+}
+
+// The centre about which the coverage counts directions.
+void coverageCentre(Points points, double Hm, const RobustFit *fit, const CalibrationParameters &p,
+                    double centre[3])
+{
+    // A centre for counting directions needs no more than an even sample.
+    std::optional<RobustFit> sphere;
+    if (!fit || fit->model == FitModel::Planar) {
+        const int stride = std::max(1, points.size() / RobustLimits::SubsampleSize);
+        MatDoub sample((points.size() + stride - 1) / stride, 3);
+        for (int k = 0; k < sample.nrows(); k++)
+            std::copy(points[k * stride], points[k * stride] + 3, sample[k]);
+        sphere = FitRobust(sample, Hm, FitModel::Sphere);
+    }
+    const CalibrationParameters &from = fit && fit->model != FitModel::Planar ? fit->parameters
+                                        : sphere                              ? sphere->parameters
+                                                                              : p;
+    for (int i = 0; i < 3; i++)
+        centre[i] = from.Bias[i][0];
 }
 
 } // namespace
@@ -140,6 +162,15 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw,
     }
     run.parameters = *parameters;
     return run;
+}
+
+QualityReport AssessCalibration(const CalibrationRun &run, double Hm)
+{
+    const Points points = run.raw.points();
+    const RobustFit *robust = run.robustFit();
+    double centre[3];
+    coverageCentre(points, Hm, robust, run.parameters, centre);
+    return AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
 }
 
 QString FormatResult(double value)

@@ -4,6 +4,7 @@
 #define TAVRIN_CALIBRATION_H
 
 #include "ellipsoidfit.h"
+#include "quality.h"
 #include "rawdata.h"
 #include "robustfit.h"
 
@@ -53,6 +54,9 @@ struct CalibrationRun {
     FitModel model = FitModel::Exact;     ///< the fit that gave the parameters: Auto's choice
     QString fitReason;                    ///< for Auto: why it chose the model
     std::optional<RobustFit> robust;      ///< every fit but the exact one
+
+    /// The robust fit, or nullptr for the exact one.
+    const RobustFit *robustFit() const { return robust ? &*robust : nullptr; }
 };
 
 /// Runs a whole calibration: refuses Hm = 0 before touching the file, reads
@@ -66,6 +70,12 @@ CalibrationRun CalibrateFile(double Hm, const QString &filename,
 CalibrationRun CalibrateRawData(double Hm, RawData raw,
                                 const std::function<void(const EllipsoidFit &)> &beforeDerive = {},
                                 FitModel model = FitModel::Exact);
+
+/// Judges a calibrated run for the field norm Hm: its coverage counts the
+/// directions about a robust centre (the bias of a robust fit of the whole
+/// space, else that of a robust sphere, else the run's own), and a planar
+/// fit's points are judged against the norm they have.
+QualityReport AssessCalibration(const CalibrationRun &run, double Hm);
 
 /// The twelve values as the result fields show them, in the order Bias_1 to
 /// Bias_3, then A_11, A_12, ... A_33.

@@ -5,7 +5,6 @@
 
 #include <QStringList>
 
-#include <algorithm>
 #include <cmath>
 
 namespace tavrin {
@@ -70,25 +69,6 @@ FitChoice ChooseFit(Points points, double Hm)
         QStringLiteral("%1: poor coverage (%2); of the fits it leaves, the least information criterion (%3)")
             .arg(QLatin1String(fitModelName(choice.model)), coverage, criteria.join(QStringLiteral(", ")));
     return choice;
-}
-
-void CoverageCentre(Points points, double Hm, const RobustFit *fit, const CalibrationParameters &p,
-                    double centre[3])
-{
-    // A centre for counting directions needs no more than an even sample.
-    std::optional<RobustFit> sphere;
-    if (!fit || fit->model == FitModel::Planar) {
-        const int stride = std::max(1, points.size() / RobustLimits::SubsampleSize);
-        MatDoub sample((points.size() + stride - 1) / stride, 3);
-        for (int k = 0; k < sample.nrows(); k++)
-            std::copy(points[k * stride], points[k * stride] + 3, sample[k]);
-        sphere = FitRobust(sample, Hm, FitModel::Sphere);
-    }
-    const CalibrationParameters &from = fit && fit->model != FitModel::Planar ? fit->parameters
-                                        : sphere                              ? sphere->parameters
-                                                                              : p;
-    for (int i = 0; i < 3; i++)
-        centre[i] = from.Bias[i][0];
 }
 
 } // namespace tavrin

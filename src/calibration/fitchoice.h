@@ -26,12 +26,6 @@ struct FitChoice {
 /// - otherwise Full.
 FitChoice ChooseFit(Points points, double Hm);
 
-/// The centre about which the coverage of a calibration counts directions:
-/// the bias of a robust fit of the whole space, else that of a robust
-/// sphere, else the calibration's own.
-void CoverageCentre(Points points, double Hm, const RobustFit *fit, const CalibrationParameters &p,
-                    double centre[3]);
-
 } // namespace tavrin
 
 #endif

@@ -7,7 +7,6 @@
 #include "commandline.h"
 #include "fieldreport.h"
 #include "figure.h"
-#include "fitchoice.h"
 #include "outputpaths.h"
 #include "parametersfile.h"
 #include "printable.h"
@@ -101,14 +100,10 @@ private:
         }
         if (run.fit.outlierWarning)
             say(name + QStringLiteral(": ") + outlierWarningMessage());
-        const RobustFit *robust = run.robust ? &*run.robust : nullptr;
-        double centre[3];
-        CoverageCentre(run.raw.points(), o.hm, robust, run.parameters, centre);
-        const QualityReport quality = AssessQuality(run.raw.points(), run.fit, run.parameters,
-                                                    robust ? robust->calibratedNorm : o.hm, centre);
+        const QualityReport quality = AssessCalibration(run, o.hm);
         const std::optional<Uncertainty> uncertainty =
             o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples,
-                                                                 BootstrapSeed, robust))
+                                                                 BootstrapSeed, run.robustFit()))
                             : std::nullopt;
         const QJsonArray writeErrors = writeOutputs(k, run, quality);
         if (const std::optional<QString> problem = reporter->calibrated(
@@ -135,7 +130,7 @@ private:
             QString reason;
             save(paths.parameters[k],
                  WriteParametersFile(paths.parameters[k], ResultTexts(run.parameters), &reason,
-                                     run.robust ? &*run.robust : nullptr),
+                                     run.robustFit()),
                  errorMessage(CalibrationError::CannotSave), reason);
             if (losesValues(run.parameters))
                 say(printable(paths.parameters[k]) +
@@ -156,7 +151,7 @@ private:
                                     run.raw.points(),
                                     run.parameters,
                                     quality,
-                                    run.robust ? &*run.robust : nullptr};
+                                    run.robustFit()};
             save(paths.plots[k], WriteFigure(paths.plots[k], figure),
                  QStringLiteral("The figure could not be saved."), QString());
         }

@@ -25,10 +25,7 @@ QualityReport judged(const MatDoub &points, FitModel model)
     raw.numLines = points.nrows();
     const CalibrationRun run = CalibrateRawData(Hm, raw, {}, model);
     EXPECT_FALSE(run.error.has_value());
-    const RobustFit *robust = run.robust ? &*run.robust : nullptr;
-    double centre[3];
-    CoverageCentre(points, Hm, robust, run.parameters, centre);
-    return AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
+    return AssessCalibration(run, Hm);
 }
 
 } // namespace
