@@ -415,7 +415,7 @@ std::optional<CalibrationParameters> DeriveCalibration(const EllipsoidFit &fit, 
 {
     try {
         CalibrationParameters p = calibrationOf(fit, Hm);
-        if (allFinite(p.Bias) && allFinite(p.A) && allFinite(p.Ainv))
+        if (p.finite())
             return p;
     } catch (Int) {
         // As in FitEllipsoid: printed already, reported by the caller.

@@ -42,6 +42,19 @@ struct CalibrationParameters {
     MatDoub A;    ///< 3x3
     MatDoub Ainv; ///< 3x3, the inverse of A as derived, before A was inverted from it
 
+    /// Whether b, A and A^-1 hold numbers only.
+    Bool finite() const
+    {
+        for (Int i = 0; i < 3; i++) {
+            if (!std::isfinite(Bias[i][0]))
+                return false;
+            for (Int j = 0; j < 3; j++)
+                if (!std::isfinite(A[i][j]) || !std::isfinite(Ainv[i][j]))
+                    return false;
+        }
+        return true;
+    }
+
     /// The twelve results in the order of the result fields: b, then A by rows.
     std::array<Doub, 12> values() const
     {

@@ -98,16 +98,22 @@ void gainGradient(Shape s, const double c[3], const double d[3], double *out)
     }
 }
 
-// The gain at the fit's parameters, as a matrix.
-struct Gain {
-    double G[3][3];
-};
-
-Gain gainOf(Shape s, const double *g)
+double determinant(const double m[3][3])
 {
-    Gain gain;
-    gainMatrix(s, g, gain.G);
-    return gain;
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// 1 when the leading n x n block of the symmetric m is positive definite,
+// -1 when it is negative definite, 0 otherwise: the signs of its leading
+// minors.
+int definiteness(const double m[3][3], int n)
+{
+    const double sign = m[0][0] > 0 ? 1.0 : -1.0;
+    const bool definite = sign * m[0][0] > 0 && m[0][0] * m[1][1] - m[0][1] * m[1][0] > 0 &&
+                          (n == 2 || sign * determinant(m) > 0);
+    return definite ? int(sign) : 0;
 }
 
 // The points as the fit sees them: p = L (h - o), every stride-th point,
@@ -143,11 +149,10 @@ struct Parameters {
 // be made small by a gain that shrinks: |G (p - b)| - target alone can, by
 // a gain towards zero and a bias far away, on points that cover a cap.
 template <Shape S>
-inline double residualAs(const Parameters &t, const Gain &gain, double target, const double p[3],
+inline double residualAs(const Parameters &t, const double G[3][3], double target, const double p[3],
                          double *gradient)
 {
     constexpr int nb = biasCount(S);
-    const double(&G)[3][3] = gain.G;
     const double d[3] = {p[0] - t.v[0], p[1] - t.v[1], nb == 3 ? p[2] - t.v[2] : 0.0};
     double c[3];
     for (int i = 0; i < 3; i++)
@@ -191,7 +196,7 @@ struct Model {
     Shape shape;
     double target; ///< the calibrated norm, in the frame's units
 
-    double residual(const Parameters &t, const Gain &G, const double p[3]) const
+    double residual(const Parameters &t, const double G[3][3], const double p[3]) const
     {
         switch (shape) {
         case Shape::Full:
@@ -243,7 +248,8 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
 {
     constexpr int np = parameterCount(S);
     const double c = tuning(loss, sigma);
-    const Gain G = gainOf(S, t.v.data() + biasCount(S));
+    double G[3][3];
+    gainMatrix(S, t.v.data() + biasCount(S), G);
     // Local sums, which the compiler keeps out of memory better than a
     // struct's: the upper triangle of J^T W J row by row, and J^T W r.
     double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
@@ -390,7 +396,8 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
 // the model to the last digits keep their weight.
 double robustSigma(const Sample &s, const Model &m, const Parameters &t)
 {
-    const Gain G = gainOf(m.shape, t.v.data() + biasCount(m.shape));
+    double G[3][3];
+    gainMatrix(m.shape, t.v.data() + biasCount(m.shape), G);
     const int stride = std::max(s.stride, s.points.size() / 20000);
     std::vector<double> magnitudes;
     for (int k = 0; k < s.points.size(); k += stride) {
@@ -526,13 +533,10 @@ std::optional<Parameters> algebraicStart(const Sample &s, const Model &m, double
     const std::optional<EllipsoidFit> fit = FitEllipsoid(table, counts.data());
     if (!fit)
         return std::nullopt;
-    const MatDoub &M = fit->M;
-    const double sign = M[0][0] > 0 ? 1.0 : -1.0;
-    const double minor = M[0][0] * M[1][1] - M[0][1] * M[0][1];
-    const double det = M[0][0] * (M[1][1] * M[2][2] - M[1][2] * M[1][2]) -
-                       M[0][1] * (M[0][1] * M[2][2] - M[1][2] * M[0][2]) +
-                       M[0][2] * (M[0][1] * M[1][2] - M[1][1] * M[0][2]);
-    if (!(sign * M[0][0] > 0 && minor > 0 && sign * det > 0))
+    const double M[3][3] = {{fit->M[0][0], fit->M[0][1], fit->M[0][2]},
+                            {fit->M[1][0], fit->M[1][1], fit->M[1][2]},
+                            {fit->M[2][0], fit->M[2][1], fit->M[2][2]}};
+    if (definiteness(M, 3) == 0)
         return std::nullopt;
     const std::optional<CalibrationParameters> p = DeriveCalibration(*fit, Hm);
     if (!p)
@@ -547,13 +551,8 @@ bool makePositiveDefinite(Shape shape, Parameters &t)
     double G[3][3];
     const int nb = biasCount(shape);
     gainMatrix(shape, t.v.data() + nb, G);
-    const int n = shape == Shape::Plane ? 2 : 3;
-    const double minor1 = G[0][0], minor2 = G[0][0] * G[1][1] - G[0][1] * G[1][0];
-    const double det = G[0][0] * (G[1][1] * G[2][2] - G[1][2] * G[2][1]) -
-                       G[0][1] * (G[1][0] * G[2][2] - G[1][2] * G[2][0]) +
-                       G[0][2] * (G[1][0] * G[2][1] - G[1][1] * G[2][0]);
-    const double sign = minor1 > 0 ? 1.0 : -1.0;
-    if (!(sign * minor1 > 0 && minor2 > 0 && (n == 2 || sign * det > 0)))
+    const int sign = definiteness(G, shape == Shape::Plane ? 2 : 3);
+    if (sign == 0)
         return false;
     for (int k = nb; k < parameterCount(shape); k++)
         t.v[size_t(k)] *= sign;
@@ -601,7 +600,8 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
 
 std::vector<int> rejectedPoints(const Sample &s, const Model &m, const Solution &fit)
 {
-    const Gain G = gainOf(m.shape, fit.t.v.data() + biasCount(m.shape));
+    double G[3][3];
+    gainMatrix(m.shape, fit.t.v.data() + biasCount(m.shape), G);
     const double c = tuning(Loss::Tukey, fit.sigma);
     std::vector<int> rejected;
     for (int k = 0; k < s.points.size(); k++) {
@@ -615,9 +615,7 @@ std::vector<int> rejectedPoints(const Sample &s, const Model &m, const Solution 
 
 MatDoub inverse3(const double G[3][3])
 {
-    const double det = G[0][0] * (G[1][1] * G[2][2] - G[1][2] * G[2][1]) -
-                       G[0][1] * (G[1][0] * G[2][2] - G[1][2] * G[2][0]) +
-                       G[0][2] * (G[1][0] * G[2][1] - G[1][1] * G[2][0]);
+    const double det = determinant(G);
     MatDoub inv(3, 3);
     for (int i = 0; i < 3; i++)
         for (int j = 0; j < 3; j++) {
@@ -625,18 +623,6 @@ MatDoub inverse3(const double G[3][3])
             inv[i][j] = (G[a][c] * G[b][d] - G[a][d] * G[b][c]) / det;
         }
     return inv;
-}
-
-bool finite(const CalibrationParameters &p)
-{
-    for (int i = 0; i < 3; i++) {
-        if (!std::isfinite(p.Bias[i][0]))
-            return false;
-        for (int j = 0; j < 3; j++)
-            if (!std::isfinite(p.A[i][j]) || !std::isfinite(p.Ainv[i][j]))
-                return false;
-    }
-    return true;
 }
 
 // b and A of a fit in three dimensions: the gain is A^-1 in any frame that
@@ -788,7 +774,7 @@ std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, con
 {
     std::optional<RobustFit> r =
         model == FitModel::Planar ? fitPlane(points, weights) : fitSpace(points, Hm, model, weights, start);
-    if (r && !finite(r->parameters))
+    if (r && !r->parameters.finite())
         return std::nullopt;
     return r;
 }
