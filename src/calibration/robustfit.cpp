@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <thread>
+#include <type_traits>
 
 namespace tavrin {
 
@@ -143,6 +144,23 @@ struct Parameters {
     std::array<double, MaxParameters> v{};
 };
 
+// Calls f with the shape as a compile-time constant, for the templates
+// whose loops over the parameters unroll.
+template <class F> auto withShape(Shape s, F f)
+{
+    switch (s) {
+    case Shape::Diagonal:
+        return f(std::integral_constant<Shape, Shape::Diagonal>());
+    case Shape::Sphere:
+        return f(std::integral_constant<Shape, Shape::Sphere>());
+    case Shape::Plane:
+        return f(std::integral_constant<Shape, Shape::Plane>());
+    case Shape::Full:
+        break;
+    }
+    return f(std::integral_constant<Shape, Shape::Full>());
+}
+
 // The distance of p to the surface |G (p - b)| = target, to first order,
 // and, when gradient is given, its gradient; a template, so that the loops
 // over the parameters unroll. Measured in the points' own units, it cannot
@@ -198,17 +216,7 @@ struct Model {
 
     double residual(const Parameters &t, const double G[3][3], const double p[3]) const
     {
-        switch (shape) {
-        case Shape::Full:
-            return residualAs<Shape::Full>(t, G, target, p, nullptr);
-        case Shape::Diagonal:
-            return residualAs<Shape::Diagonal>(t, G, target, p, nullptr);
-        case Shape::Sphere:
-            return residualAs<Shape::Sphere>(t, G, target, p, nullptr);
-        case Shape::Plane:
-            return residualAs<Shape::Plane>(t, G, target, p, nullptr);
-        }
-        return 0.0;
+        return withShape(shape, [&](auto S) { return residualAs<S.value>(t, G, target, p, nullptr); });
     }
 };
 
@@ -285,17 +293,7 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
 Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, int first,
                      int end)
 {
-    switch (m.shape) {
-    case Shape::Full:
-        return evaluateAs<Shape::Full>(s, m, t, loss, sigma, first, end);
-    case Shape::Diagonal:
-        return evaluateAs<Shape::Diagonal>(s, m, t, loss, sigma, first, end);
-    case Shape::Sphere:
-        return evaluateAs<Shape::Sphere>(s, m, t, loss, sigma, first, end);
-    case Shape::Plane:
-        return evaluateAs<Shape::Plane>(s, m, t, loss, sigma, first, end);
-    }
-    return Normal();
+    return withShape(m.shape, [&](auto S) { return evaluateAs<S.value>(s, m, t, loss, sigma, first, end); });
 }
 
 // A pass over many points shares its work with a second thread: the
