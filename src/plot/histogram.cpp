@@ -1,4 +1,5 @@
 #include "axes.h"
+#include "normerrors.h"
 #include "palette.h"
 #include "panels.h"
 
@@ -14,37 +15,6 @@ namespace tavrin {
 namespace {
 
 constexpr int Bins = 60;
-
-struct NormErrors {
-    std::vector<double> before, after;
-};
-
-NormErrors normErrors(const FigureData &d)
-{
-    // Against the norm the quality was judged by: Hm, or for a planar fit
-    // the norm its calibrated points have.
-    const Calibrator calibrate(d.parameters);
-    const double norm = d.quality.hm;
-    NormErrors e;
-    e.before.reserve(size_t(d.points.size()));
-    e.after.reserve(size_t(d.points.size()));
-    for (int k = 0; k < d.points.size(); k++) {
-        e.before.push_back(calibrate.biasFreeNorm(d.points[k]) - norm);
-        e.after.push_back(calibrate.calibratedNorm(d.points[k]) - norm);
-    }
-    return e;
-}
-
-// The |e| below which 99.5 % of the values lie: the histogram's reach, so
-// that a few outliers do not squeeze the rest into one bin.
-double reach(std::vector<double> values)
-{
-    for (double &v : values)
-        v = std::abs(v);
-    const size_t k = std::min(values.size() - 1, size_t(0.995 * double(values.size())));
-    std::nth_element(values.begin(), values.begin() + k, values.end());
-    return values[k];
-}
 
 std::vector<int> histogram(const std::vector<double> &values, double reach)
 {

@@ -1,0 +1,33 @@
+// What File > Export writes, each by the formats library or the plot
+// library, so that a file equals what tavrin-cli writes for the same input.
+#ifndef TAVRIN_WORKBENCH_EXPORTS_H
+#define TAVRIN_WORKBENCH_EXPORTS_H
+
+#include "runner.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace tavrin {
+
+struct ExportFormat {
+    QString title;  ///< the menu's text, with its mnemonic
+    QString filter; ///< the file dialog's, e.g. "C header (*.h)"
+    QString suffix; ///< the default suffix, without its dot
+    QString note;   ///< what the file is for
+    /// Writes the file atomically; false with the reason when it cannot.
+    std::function<bool(const QString &path, const Calibration &calibration, QString *reason)> write;
+};
+
+/// Every format, the parameters file first.
+const std::vector<ExportFormat> &exportFormats();
+
+/// Why a calibration must not be written to path: it would overwrite its
+/// input. Empty when it may.
+QString overwriteProblem(const QString &path, const Calibration &calibration);
+
+} // namespace tavrin
+
+#endif
