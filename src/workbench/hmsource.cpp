@@ -7,14 +7,14 @@ namespace tavrin {
 
 namespace {
 
-// Next to the program when installed beside it, in the build beside the
-// command-line tool, then the installed data folder.
+// Next to the program, then the installed data folder, then where the build
+// makes the model's files.
 QStringList modelFolders()
 {
     const QString program = QCoreApplication::applicationDirPath();
     return {QDir(program).filePath(QStringLiteral("magnetic")),
-            QDir::cleanPath(program + QStringLiteral("/../cli/magnetic")),
-            QDir::cleanPath(program + QStringLiteral("/../share/tavrin/magnetic"))};
+            QDir::cleanPath(program + QStringLiteral("/../share/tavrin/magnetic")),
+            QStringLiteral(TAVRIN_BUILD_MAGNETIC)};
 }
 
 } // namespace

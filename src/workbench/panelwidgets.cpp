@@ -15,13 +15,20 @@ namespace {
 // Room for tick labels left and below, and a panel's title above.
 constexpr int LeftMargin = 80, RightMargin = 20, TopMargin = 44, BottomMargin = 64;
 
+constexpr int SmallestPanel = 60;
+
 } // namespace
+
+ProjectionsWidget::ProjectionsWidget(QWidget *parent) : ViewWidget(parent)
+{
+    setMinimumSize(3 * (LeftMargin + RightMargin + SmallestPanel), TopMargin + BottomMargin + SmallestPanel);
+}
 
 FigureLayout ProjectionsWidget::layout() const
 {
     FigureLayout l;
     const int across = (width() - 3 * (LeftMargin + RightMargin)) / 3;
-    const int side = std::max(40, std::min(across, height() - TopMargin - BottomMargin));
+    const int side = std::max(SmallestPanel, std::min(across, height() - TopMargin - BottomMargin));
     const int step = side + LeftMargin + RightMargin;
     const int left = std::max(0, (width() - 3 * step) / 2);
     const int top = std::max(TopMargin, (height() - side - BottomMargin + TopMargin) / 2);

@@ -10,7 +10,7 @@ namespace tavrin {
 class ProjectionsWidget : public ViewWidget {
     Q_OBJECT
 public:
-    using ViewWidget::ViewWidget;
+    explicit ProjectionsWidget(QWidget *parent = nullptr);
 
     /// The three panels' frames at the current size: XY, YZ and ZX.
     FigureLayout layout() const;
