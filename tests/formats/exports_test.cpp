@@ -270,7 +270,7 @@ TEST(Exports, CountsWarnBeyondSixteenBitsAndOfAZeroGain)
     EXPECT_EQ(warnings("inav", sphereTruth(1.0, 32768.0, -32769.0, 0.0), 1000.0, 0.0),
               (QStringList{"magzero_x = 32768 lies outside the 16-bit integers that iNav stores.",
                            "magzero_y = -32769 lies outside the 16-bit integers that iNav stores."}));
-    EXPECT_EQ(warnings("inav", sphereTruth(0.01, 0.0, 0.0, 0.0), 40000.0, 0.0).size(), 3)
+    EXPECT_EQ(warnings("inav", sphereTruth(100.0, 0.0, 0.0, 0.0), 40000.0, 0.0).size(), 3)
         << "gains of 4000000";
     const Written zeroGain = write("inav", sphereTruth(1.0, 5.0, 5.0, 5.0), 0.4, 0.0);
     EXPECT_EQ(
