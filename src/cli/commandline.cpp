@@ -295,7 +295,8 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
     }
     const bool exporting = parser.isSet(option::exportFormat) || parser.isSet(option::checkExport);
     if (!o.fieldAt && !o.hmAt && (parser.isSet(option::date) || (parser.isSet(option::units) && !exporting)))
-        return QStringLiteral("--date and --units go with --field-at or --hm-at.");
+        return QStringLiteral("--date goes with --field-at or --hm-at, and --units with --hm-at, --export or "
+                              "--check-export.");
     o.units = parser.value(option::units);
     if (parser.isSet(option::units) && fieldUnitInNt(o.units) == 0.0)
         return QStringLiteral("--units takes nT, uT, mG or G, not \"%1\".").arg(printable(o.units));
