@@ -15,8 +15,6 @@ using namespace exportsupport;
 
 namespace {
 
-constexpr double Milligauss = 100.0;
-constexpr int Compasses = 3;
 // ArduPilot's arming checks: COMPASS_OFFS_MAX by default, and the field it accepts.
 constexpr double MaxOffsetLength = 1800.0;
 constexpr double MinField = 185.0;
@@ -58,16 +56,21 @@ QStringList limitWarnings(const QByteArray offsetTexts[3], const double offsets[
     return warnings;
 }
 
+QString compassRange()
+{
+    return QStringLiteral("ArduPilot numbers its compasses 1 to %1.").arg(ArduPilotCompasses);
+}
+
 } // namespace
 
 ExportResult WriteArduPilot(const ExportInput &in)
 {
-    const double k = factorTo(Milligauss, in.unitInNt);
+    const double k = factorTo(MilligaussInNt, in.unitInNt);
     if (k == 0.0)
         return {
             {}, {}, QStringLiteral("ArduPilot stores milligauss: the unit of the measurements is needed.")};
-    if (in.compass < 1 || in.compass > Compasses)
-        return {{}, {}, QStringLiteral("ArduPilot numbers its compasses 1 to %1.").arg(Compasses)};
+    if (in.compass < 1 || in.compass > ArduPilotCompasses)
+        return {{}, {}, compassRange()};
     const FirmwareValues v = firmwareValues(in, k);
     double offsets[3], diagonal[3], off[3];
     for (int i = 0; i < 3; i++) {
@@ -104,8 +107,8 @@ ExportResult WriteArduPilot(const ExportInput &in)
 
 ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
 {
-    if (compass < 1 || compass > Compasses)
-        return readFailure(QStringLiteral("ArduPilot numbers its compasses 1 to %1.").arg(Compasses));
+    if (compass < 1 || compass > ArduPilotCompasses)
+        return readFailure(compassRange());
     // Ground stations write NAME,VALUE; ArduPilot's own files also NAME VALUE.
     QHash<QByteArray, double> values;
     for (const Line &line : splitLines(text)) {

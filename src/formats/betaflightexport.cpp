@@ -14,9 +14,6 @@ using namespace exportsupport;
 
 namespace {
 
-constexpr long long Int16Min = -32768;
-constexpr long long Int16Max = 32767;
-
 FirmwareCorrection correction(const long long offsets[3])
 {
     FirmwareCorrection c;

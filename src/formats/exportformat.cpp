@@ -7,15 +7,7 @@
 
 namespace tavrin {
 
-namespace {
-
-constexpr double Milligauss = 100.0;
-constexpr double Gauss = 100000.0;
-constexpr double Microtesla = 1000.0;
-// iNav scales each axis so that gain counts become 1024.
-constexpr double InavNorm = 1024.0;
-
-} // namespace
+using namespace exportsupport;
 
 const std::vector<ExportFormat> &exportFormats()
 {
@@ -27,12 +19,12 @@ const std::vector<ExportFormat> &exportFormats()
         {"ardupilot",
          "ArduPilot parameters, NAME,VALUE: h = M (COMPASS_SCALE (h + COMPASS_OFS)), OFS = -b, M = A^-1 from "
          "DIA and ODI, in mG",
-         ".param", true, Milligauss, "mG", 0.0, 3, WriteArduPilot, ReadArduPilot},
+         ".param", true, MilligaussInNt, "mG", 0.0, ArduPilotCompasses, WriteArduPilot, ReadArduPilot},
         {"px4",
          "PX4 parameters for a ground station, tab-separated: h = S (h - CAL_MAGn_OFF), OFF = b, S = A^-1 "
          "from "
          "SCALE and ODIAG, in G",
-         ".params", true, Gauss, "G", 0.0, 4, WritePx4, ReadPx4},
+         ".params", true, GaussInNt, "G", 0.0, Px4Compasses, WritePx4, ReadPx4},
         {"matlab",
          "a MATLAB script in magcal's convention: C = (D - b) A, b a row, A = A^-1, expmfs = Hm, in "
          "the measurements' unit",
@@ -46,7 +38,7 @@ const std::vector<ExportFormat> &exportFormats()
         {"sensor-json",
          "JSON of Arduino sensor-calibration libraries: m = mag_softiron (h - mag_hardiron), hardiron = b, "
          "softiron = A^-1 by rows, mag_field = Hm, in uT",
-         ".json", true, Microtesla, "uT", 0.0, 1, WriteSensorJson, ReadSensorJson},
+         ".json", true, MicroteslaInNt, "uT", 0.0, 1, WriteSensorJson, ReadSensorJson},
     };
     return formats;
 }
@@ -61,7 +53,7 @@ const ExportFormat *exportFormatNamed(const QString &name)
 
 double unitFactor(const ExportFormat &format, double unitInNt)
 {
-    return exportsupport::factorTo(format.unitInNt, unitInNt);
+    return factorTo(format.unitInNt, unitInNt);
 }
 
 ExportCheck NormErrors(const FirmwareCorrection &c, double k, Points points, double expectedNorm)

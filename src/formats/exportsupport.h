@@ -14,6 +14,22 @@
 
 namespace tavrin::exportsupport {
 
+/// The firmware units in nT.
+constexpr double MilligaussInNt = 100.0;
+constexpr double GaussInNt = 100000.0;
+constexpr double MicroteslaInNt = 1000.0;
+
+/// iNav scales each axis so that its gain in counts becomes this.
+constexpr double InavNorm = 1024.0;
+
+/// The compasses that ArduPilot and PX4 number.
+constexpr int ArduPilotCompasses = 3;
+constexpr int Px4Compasses = 4;
+
+/// What iNav and Betaflight store their counts in.
+constexpr long long Int16Min = -32768;
+constexpr long long Int16Max = 32767;
+
 /// The factor from the measurements' unit to a firmware's unit (both in nT);
 /// 1 for a firmware that keeps the measurements' unit (0), 0 when the
 /// measurements' unit is not known.

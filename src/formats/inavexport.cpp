@@ -15,10 +15,7 @@ using namespace exportsupport;
 
 namespace {
 
-constexpr double Norm = 1024.0;
 constexpr long long DefaultGain = 1024;
-constexpr long long Int16Min = -32768;
-constexpr long long Int16Max = 32767;
 const char *const ZeroNames[] = {"magzero_x", "magzero_y", "magzero_z"};
 const char *const GainNames[] = {"maggain_x", "maggain_y", "maggain_z"};
 
@@ -27,7 +24,7 @@ FirmwareCorrection correction(const long long zero[3], const long long gain[3])
     FirmwareCorrection c;
     for (int i = 0; i < 3; i++) {
         c.offset[i] = double(zero[i]);
-        c.matrix[i][i] = Norm / double(gain[i]);
+        c.matrix[i][i] = InavNorm / double(gain[i]);
     }
     return c;
 }
@@ -64,7 +61,7 @@ ExportResult WriteInav(const ExportInput &in)
     }
     ExportResult result;
     result.warnings = limitWarnings(zero, gain, gainWasZero);
-    const ExportCheck loss = NormErrors(correction(zero, gain), 1.0, in.points, Norm);
+    const ExportCheck loss = NormErrors(correction(zero, gain), 1.0, in.points, InavNorm);
     result.bytes = commentLines(
         "#",
         QStringList{QStringLiteral("iNav magnetometer calibration, made by Tavrin from %1.")
@@ -76,7 +73,7 @@ ExportResult WriteInav(const ExportInput &in)
                     QStringLiteral("iNav has no cross-axis terms: with these values the worst norm error "
                                    "on the %1 points is %2 of 1024.")
                         .arg(in.points.size())
-                        .arg(percentText(loss.worst / Norm))} +
+                        .arg(percentText(loss.worst / InavNorm))} +
             warningLines(result.warnings));
     for (int i = 0; i < 3; i++)
         result.bytes += QByteArray("set ") + ZeroNames[i] + " = " + QByteArray::number(zero[i]) + '\n';

@@ -13,8 +13,6 @@ using namespace exportsupport;
 
 namespace {
 
-constexpr double Gauss = 100000.0;
-constexpr int Compasses = 4;
 // The scales PX4 accepts from a calibration.
 constexpr double MinScale = 0.1;
 constexpr double MaxScale = 3.0;
@@ -30,15 +28,20 @@ QByteArray parameter(int compass, const char *name)
     return "CAL_MAG" + QByteArray::number(compass - 1) + '_' + name;
 }
 
+QString compassRange()
+{
+    return QStringLiteral("PX4 numbers its magnetometers 1 to %1.").arg(Px4Compasses);
+}
+
 } // namespace
 
 ExportResult WritePx4(const ExportInput &in)
 {
-    const double k = factorTo(Gauss, in.unitInNt);
+    const double k = factorTo(GaussInNt, in.unitInNt);
     if (k == 0.0)
         return {{}, {}, QStringLiteral("PX4 stores gauss: the unit of the measurements is needed.")};
-    if (in.compass < 1 || in.compass > Compasses)
-        return {{}, {}, QStringLiteral("PX4 numbers its magnetometers 1 to %1.").arg(Compasses)};
+    if (in.compass < 1 || in.compass > Px4Compasses)
+        return {{}, {}, compassRange()};
     const FirmwareValues v = firmwareValues(in, k);
     double scales[3], off[3];
     for (int i = 0; i < 3; i++)
@@ -82,8 +85,8 @@ ExportResult WritePx4(const ExportInput &in)
 
 ReadCorrection ReadPx4(const QByteArray &text, int compass)
 {
-    if (compass < 1 || compass > Compasses)
-        return readFailure(QStringLiteral("PX4 numbers its magnetometers 1 to %1.").arg(Compasses));
+    if (compass < 1 || compass > Px4Compasses)
+        return readFailure(compassRange());
     QHash<QByteArray, double> values;
     for (const Line &line : splitLines(text)) {
         if (line.text.trimmed().isEmpty() || line.text.startsWith('#'))

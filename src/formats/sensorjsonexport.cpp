@@ -16,8 +16,6 @@ using namespace exportsupport;
 
 namespace {
 
-constexpr double Microtesla = 1000.0;
-
 std::optional<std::vector<double>> numbers(const QJsonValue &value, qsizetype count)
 {
     const QJsonArray array = value.toArray();
@@ -36,7 +34,7 @@ std::optional<std::vector<double>> numbers(const QJsonValue &value, qsizetype co
 
 ExportResult WriteSensorJson(const ExportInput &in)
 {
-    const double k = factorTo(Microtesla, in.unitInNt);
+    const double k = factorTo(MicroteslaInNt, in.unitInNt);
     if (k == 0.0)
         return {{},
                 {},
