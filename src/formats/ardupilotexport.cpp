@@ -109,14 +109,17 @@ ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
 {
     if (compass < 1 || compass > ArduPilotCompasses)
         return readFailure(compassRange());
-    // Ground stations write NAME,VALUE; ArduPilot's own files also NAME VALUE.
+    // Mission Planner writes NAME,VALUE; ArduPilot's own files also NAME VALUE,
+    // and QGroundControl its five tab-separated fields.
     QHash<QByteArray, double> values;
     for (const Line &line : splitLines(text)) {
         const QByteArray trimmed = line.text.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith('#'))
             continue;
-        const QList<QByteArray> fields =
+        QList<QByteArray> fields =
             trimmed.contains(',') ? trimmed.split(',') : trimmed.simplified().split(' ');
+        if (fields.size() == 5)
+            fields = fields.mid(2, 2);
         const std::optional<double> value = fields.size() == 2 ? finiteNumber(fields[1]) : std::nullopt;
         if (!value)
             return readFailure(lineError(line.number, QStringLiteral("a parameter line is NAME,VALUE.")));

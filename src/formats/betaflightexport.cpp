@@ -6,8 +6,6 @@
 
 #include <QRegularExpression>
 
-#include <cmath>
-
 namespace tavrin {
 
 using namespace exportsupport;
@@ -29,7 +27,7 @@ ExportResult WriteBetaflight(const ExportInput &in)
     long long offsets[3];
     ExportResult result;
     for (int i = 0; i < 3; i++) {
-        offsets[i] = std::llround(in.parameters.Bias[i][0]);
+        offsets[i] = roundedCount(in.parameters.Bias[i][0]);
         if (offsets[i] < Int16Min || offsets[i] > Int16Max)
             result.warnings << QStringLiteral(
                                    "The offset %1 lies outside the 16-bit integers that Betaflight stores.")
@@ -37,18 +35,15 @@ ExportResult WriteBetaflight(const ExportInput &in)
     }
     const ExportCheck loss = NormErrors(correction(offsets), 1.0, in.points, in.hm);
     result.bytes = commentLines(
-        "#",
-        QStringList{QStringLiteral("Betaflight magnetometer calibration, made by Tavrin from %1.")
-                        .arg(sourceName(in.sourceFile)),
-                    QStringLiteral("Betaflight applies out = raw - mag_calibration, in raw counts: the "
-                                   "measurements must be"),
-                    QStringLiteral("Betaflight's raw counts, in the frame where it subtracts "
-                                   "mag_calibration."),
-                    QStringLiteral("Betaflight has no scale or cross-axis terms: with offsets only the worst "
-                                   "norm error on the %1 points is %2 of Hm.")
-                        .arg(in.points.size())
-                        .arg(percentText(loss.worst / in.hm))} +
-            warningLines(result.warnings));
+        "#", QStringList{QStringLiteral("Betaflight magnetometer calibration, made by Tavrin from %1.")
+                             .arg(sourceName(in.sourceFile)),
+                         QStringLiteral("Betaflight applies out = raw - mag_calibration, in raw counts: the "
+                                        "measurements must be"),
+                         QStringLiteral("Betaflight's raw counts, in the frame where it subtracts "
+                                        "mag_calibration."),
+                         QStringLiteral("Betaflight has no scale or cross-axis terms: with offsets only ") +
+                             lossText(in.points, loss.worst, in.hm, QStringLiteral("Hm")) + '.'} +
+                 warningLines(result.warnings));
     result.bytes += "set mag_calibration = " + QByteArray::number(offsets[0]) + ',' +
                     QByteArray::number(offsets[1]) + ',' + QByteArray::number(offsets[2]) + "\nsave\n";
     return result;

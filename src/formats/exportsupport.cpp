@@ -89,9 +89,20 @@ QString sourceName(const QString &sourceFile)
     return sourceFile.isEmpty() ? QStringLiteral("measurements") : printable(sourceFile);
 }
 
-QString percentText(double share)
+long long roundedCount(double value)
 {
-    return QString::number(100.0 * share, 'f', 2) + QStringLiteral(" %");
+    constexpr double far = 1e15;
+    return std::llround(std::clamp(value, -far, far));
+}
+
+QString lossText(Points points, double worst, double norm, const QString &normName)
+{
+    if (points.size() == 0)
+        return QStringLiteral("no measurements were given to measure what this costs");
+    return QStringLiteral("the worst norm error on the %1 points is %2 % of %3")
+        .arg(points.size())
+        .arg(100.0 * worst / norm, 0, 'f', 2)
+        .arg(normName);
 }
 
 std::vector<Line> splitLines(const QByteArray &text)

@@ -67,8 +67,13 @@ QStringList warningLines(const QStringList &warnings);
 /// The source file as named in a comment, with nothing that could end the line.
 QString sourceName(const QString &sourceFile);
 
-/// A percentage with two decimals, e.g. "0.83 %".
-QString percentText(double share);
+/// A count rounded to the nearest integer, kept far inside what a long long
+/// holds, so that a value beyond the firmware's range is written as it is and warned of.
+long long roundedCount(double value);
+
+/// What a format's losses cost on the data, for its comment: "the worst norm
+/// error on the N points is X % of NAME", from the worst error and the norm.
+QString lossText(Points points, double worst, double norm, const QString &normName);
 
 /// A line of text split off a file, numbered from 1.
 struct Line {

@@ -7,8 +7,6 @@
 #include <QHash>
 #include <QRegularExpression>
 
-#include <cmath>
-
 namespace tavrin {
 
 using namespace exportsupport;
@@ -53,8 +51,8 @@ ExportResult WriteInav(const ExportInput &in)
     long long zero[3], gain[3];
     bool gainWasZero[3];
     for (int i = 0; i < 3; i++) {
-        zero[i] = std::llround(in.parameters.Bias[i][0]);
-        gain[i] = std::llround(in.hm / in.parameters.Ainv[i][i]);
+        zero[i] = roundedCount(in.parameters.Bias[i][0]);
+        gain[i] = roundedCount(in.hm / in.parameters.Ainv[i][i]);
         gainWasZero[i] = gain[i] == 0;
         if (gainWasZero[i])
             gain[i] = 1;
@@ -70,10 +68,8 @@ ExportResult WriteInav(const ExportInput &in)
                                    "counts:"),
                     QStringLiteral("the measurements must be iNav's raw counts, in the frame where it "
                                    "applies magzero."),
-                    QStringLiteral("iNav has no cross-axis terms: with these values the worst norm error "
-                                   "on the %1 points is %2 of 1024.")
-                        .arg(in.points.size())
-                        .arg(percentText(loss.worst / InavNorm))} +
+                    QStringLiteral("iNav has no cross-axis terms: with these values ") +
+                        lossText(in.points, loss.worst, InavNorm, QStringLiteral("1024")) + '.'} +
             warningLines(result.warnings));
     for (int i = 0; i < 3; i++)
         result.bytes += QByteArray("set ") + ZeroNames[i] + " = " + QByteArray::number(zero[i]) + '\n';

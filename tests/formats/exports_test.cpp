@@ -212,6 +212,9 @@ TEST(Exports, PhysicalUnitsAreRefusedWithoutTheMeasurementsUnit)
         const ExportResult r = f.write({p, Hm, 0.0, 1, none, "run.txt"});
         EXPECT_EQ(r.refusal.isEmpty(), !f.needsUnits) << f.name;
         EXPECT_EQ(r.bytes.isEmpty(), f.needsUnits) << f.name;
+        if (qstrcmp(f.unitName, "counts") == 0) {
+            EXPECT_TRUE(r.bytes.contains("no measurements were given to measure what this costs.")) << f.name;
+        }
     }
     EXPECT_TRUE(exportFormatNamed("ardupilot")->needsUnits);
     EXPECT_TRUE(exportFormatNamed("px4")->needsUnits);
@@ -322,6 +325,15 @@ TEST(Exports, CheckReadsOtherToolsFilesAndSaysWhatIsWrong)
     EXPECT_TRUE(fromOther.error.isEmpty()) << qPrintable(fromOther.error);
     EXPECT_LT(fromOther.rms, 1e-9);
     EXPECT_EQ(fromOther.expectedNorm, 480.0);
+    // QGroundControl's file of an ArduPilot vehicle.
+    QByteArray qgcFile;
+    for (const QByteArray &line : ardupilotFile.split('\n'))
+        if (!line.isEmpty())
+            qgcFile += "1\t1\t" + QByteArray(line).replace(' ', '\t') + "\t9\n";
+    const ExportCheck fromQgc =
+        CheckExport(*exportFormatNamed("ardupilot"), qgcFile, points, Hm, Microtesla, 1);
+    EXPECT_TRUE(fromQgc.error.isEmpty()) << qPrintable(fromQgc.error);
+    EXPECT_LT(fromQgc.rms, 1e-9);
 
     const struct {
         const char *format;
