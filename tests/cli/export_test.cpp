@@ -50,6 +50,19 @@ TEST_F(CliTest, ExportPrintsTheFormatOrWritesItInPlaceOfTheParameters)
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("out/b.params")));
 }
 
+TEST_F(CliTest, HmFromTheModelLeavesAnExportOnStandardOutputAlone)
+{
+    sample();
+    const Outcome o = cli({"--hm-at", "46.2,6.1,400", "--units", "uT", "--date", "2026-06-01", "--export",
+                           "matlab", "sample.txt"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(o.out.startsWith("% Magnetometer calibration made by Tavrin from sample.txt"))
+        << o.out.constData();
+    const Outcome report = cli({"--hm-at", "46.2,6.1,400", "--units", "uT", "--date", "2026-06-01",
+                                "--export", "matlab", "-o", "a.m", "sample.txt"});
+    EXPECT_TRUE(report.out.startsWith("Hm ")) << "with -o the report, and the line on Hm, are printed";
+}
+
 TEST_F(CliTest, ExportWarningsGoToStandardErrorTheFileAndJson)
 {
     sample();

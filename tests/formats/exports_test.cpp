@@ -3,6 +3,7 @@
 // true ellipsoid: the firmware must find A^-1 (h - b) in its unit, of norm Hm.
 #include "exportformat.h"
 #include "exportreaders.h"
+#include "firmwareheader.h"
 #include "synthetic.h"
 
 #include <gtest/gtest.h>
@@ -357,4 +358,17 @@ TEST(Exports, CheckReadsOtherToolsFilesAndSaysWhatIsWrong)
             << w.format;
     EXPECT_EQ(CheckExport(*exportFormatNamed("px4"), "", points, Hm, 0.0, 1).error,
               "The unit of the measurements is needed to apply a px4 file.");
+}
+
+TEST(Exports, TheTablesCHeaderIsTheHeaderNamedAfterItsFile)
+{
+    CalibrationParameters p = parametersOf(skewed);
+    const MatDoub none(0, 3);
+    const ExportResult r = exportFormatNamed("c")->write({p, Hm, 0.0, 1, none, "run 1.txt"});
+    EXPECT_EQ(r.bytes, FirmwareHeader(cIdentifier("run 1.txt"), "run 1.txt", Hm, p).value());
+    // Beyond a float, refused.
+    p.Bias[0][0] = 1e39;
+    const ExportResult refused = exportFormatNamed("c")->write({p, Hm, 0.0, 1, none, "run.txt"});
+    EXPECT_TRUE(refused.bytes.isEmpty());
+    EXPECT_EQ(refused.refusal, floatOverflowMessage());
 }
