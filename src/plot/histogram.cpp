@@ -28,7 +28,7 @@ std::vector<int> histogram(const std::vector<double> &values, double reach)
 
 void drawNormErrorHistogram(QPainter &painter, const QRect &box, const FigureData &d)
 {
-    const NormErrors e = normErrors(d);
+    const PointErrors e = normErrors(d);
     const double limit = std::max({reach(e.before), reach(e.after), 1e-9 * d.hm}) * 1.1;
     const std::vector<int> counts[2] = {histogram(e.before, limit), histogram(e.after, limit)};
     const int top = std::max(*std::max_element(counts[0].begin(), counts[0].end()),

@@ -5,11 +5,11 @@
 
 namespace tavrin {
 
-NormErrors normErrors(const FigureData &d)
+PointErrors normErrors(const FigureData &d)
 {
     const Calibrator calibrate(d.parameters);
     const double norm = d.quality.hm;
-    NormErrors e;
+    PointErrors e;
     e.before.reserve(size_t(d.points.size()));
     e.after.reserve(size_t(d.points.size()));
     for (int k = 0; k < d.points.size(); k++) {

@@ -9,14 +9,14 @@
 
 namespace tavrin {
 
-struct NormErrors {
+struct PointErrors {
     std::vector<double> before, after;
 };
 
 /// e = |h - b| - norm and |A^-1 (h - b)| - norm, against the norm the
 /// quality was judged by: Hm, or for a planar fit the norm its calibrated
 /// points have.
-NormErrors normErrors(const FigureData &d);
+PointErrors normErrors(const FigureData &d);
 
 /// The |e| below which 99.5 % of the values lie: a plot's reach, so that a
 /// few outliers do not squeeze the rest into a line.

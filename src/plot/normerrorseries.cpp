@@ -47,14 +47,14 @@ QRectF normErrorSeriesPlotArea(const QRectF &box)
     return box.adjusted(90, 40, -24, -64);
 }
 
-Frame normErrorSeriesFrame(const QRectF &plotArea, const NormErrors &e)
+Frame normErrorSeriesFrame(const QRectF &plotArea, const PointErrors &e)
 {
     const double limit = std::max({reach(e.before), reach(e.after), 1e-12}) * 1.15;
     const double last = std::max(1.0, double(e.before.size()) - 1);
     return {plotArea, 0.0, last, -limit, limit};
 }
 
-void drawNormErrorSeries(QPainter &painter, const QRectF &box, const NormErrors &e, const RobustFit *robust)
+void drawNormErrorSeries(QPainter &painter, const QRectF &box, const PointErrors &e, const RobustFit *robust)
 {
     painter.save();
     painter.fillRect(box, Qt::white);
@@ -88,7 +88,7 @@ void drawNormErrorSeries(QPainter &painter, const QRectF &box, const NormErrors 
     painter.restore();
 }
 
-int normErrorPointAt(const Frame &frame, const NormErrors &e, const QPointF &pixel, double radius)
+int normErrorPointAt(const Frame &frame, const PointErrors &e, const QPointF &pixel, double radius)
 {
     const int n = int(e.before.size());
     if (n == 0)

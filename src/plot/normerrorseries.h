@@ -18,15 +18,15 @@ QRectF normErrorSeriesPlotArea(const QRectF &box);
 
 /// The frame of the series in its plot area: the indices across, the errors up to a
 /// little beyond their reach; values beyond it are drawn at its edge.
-Frame normErrorSeriesFrame(const QRectF &plotArea, const NormErrors &errors);
+Frame normErrorSeriesFrame(const QRectF &plotArea, const PointErrors &errors);
 
 /// Draws the series in box, on white.
-void drawNormErrorSeries(QPainter &painter, const QRectF &box, const NormErrors &errors,
+void drawNormErrorSeries(QPainter &painter, const QRectF &box, const PointErrors &errors,
                          const RobustFit *robust);
 
 /// The 0-based index of the point whose error, before or after, is nearest
 /// to pixel within radius pixels; -1 for none.
-int normErrorPointAt(const Frame &frame, const NormErrors &errors, const QPointF &pixel, double radius);
+int normErrorPointAt(const Frame &frame, const PointErrors &errors, const QPointF &pixel, double radius);
 
 } // namespace tavrin
 

@@ -16,13 +16,15 @@ const std::vector<FitModel> &comparedModels()
     return models;
 }
 
-void calibrateInSteps(const Input &input, const CalibrationOptions &options, TaskControl &control)
+void calibrateInSteps(const Input &input, const CalibrationOptions &options, const QString &unit,
+                      TaskControl &control)
 {
     CalibrationOptions first = options;
     first.resamples = 0;
     auto calibration = std::make_shared<Calibration>();
     calibration->input = input;
     calibration->options = options;
+    calibration->unit = unit;
     calibration->result = std::make_shared<const CalibrationResult>(
         runCalibration(input, first, control.runControl(0, RunShare)));
     if (calibration->result->status == RunStatus::Cancelled)

@@ -13,7 +13,8 @@ const std::vector<FitModel> &comparedModels();
 
 /// Runs the calibration of input with options, publishing the run, then the
 /// run with the comparison, then with the uncertainty too.
-void calibrateInSteps(const Input &input, const CalibrationOptions &options, TaskControl &control);
+void calibrateInSteps(const Input &input, const CalibrationOptions &options, const QString &unit,
+                      TaskControl &control);
 
 } // namespace tavrin
 

@@ -1,7 +1,8 @@
 #include "exports.h"
 #include "atomicfile.h"
 #include "calibratedfile.h"
-#include "firmwareheader.h"
+#include "exportformat.h"
+#include "fieldunit.h"
 #include "parametersfile.h"
 #include "viewwidget.h"
 
@@ -22,47 +23,72 @@ bool writeBytes(const QString &path, const QByteArray &bytes, QString *reason)
     return WriteFileAtomically(path, bytes, FileMode::Text, reason);
 }
 
-} // namespace
-
-const std::vector<ExportFormat> &exportFormats()
+// A firmware format of the formats library, written as tavrin-cli --export
+// writes it, for the first compass.
+WorkbenchExport firmwareExport(const ExportFormat &format)
 {
-    static const std::vector<ExportFormat> formats = {
-        {tr("&Parameters File…"), tr("Parameters file (*.txt)"), QStringLiteral("txt"),
-         tr("b and A with four decimals, as the dialog saves them"),
+    return {QLatin1String(format.name),
+            QStringLiteral("%1…").arg(QLatin1String(format.name)),
+            tr("%1 (*%2)").arg(QLatin1String(format.name), QLatin1String(format.suffix)),
+            QString::fromLatin1(format.suffix).mid(1),
+            QLatin1String(format.description),
+            [&format](const QString &path, const Calibration &c, QString *reason) {
+                const CalibrationRun &run = c.result->run;
+                const ExportResult result = format.write({run.parameters, c.options.hm, fieldUnitInNt(c.unit),
+                                                          1, run.raw.points(), c.result->path});
+                if (!result.refusal.isEmpty()) {
+                    *reason = result.refusal;
+                    return false;
+                }
+                return writeBytes(path, result.bytes, reason);
+            }};
+}
+
+std::vector<WorkbenchExport> allExports()
+{
+    std::vector<WorkbenchExport> formats = {
+        {QStringLiteral("parameters"), tr("&Parameters File…"), tr("Parameters file (*.txt)"),
+         QStringLiteral("txt"), tr("b and A with four decimals, as the dialog saves them"),
          [](const QString &path, const Calibration &c, QString *reason) {
              const CalibrationRun &run = c.result->run;
              return WriteParametersFile(path, ResultTexts(run.parameters), reason, run.robustFit());
          }},
-        {tr("&C Header…"), tr("C header (*.h)"), QStringLiteral("h"),
-         tr("b and A^-1 as float arrays for firmware"),
-         [](const QString &path, const Calibration &c, QString *reason) {
-             const QString &input = c.result->path;
-             const std::optional<QByteArray> header =
-                 FirmwareHeader(cIdentifier(input), input, c.options.hm, c.result->run.parameters);
-             if (!header) {
-                 *reason = tr("a value lies beyond what a float holds");
-                 return false;
-             }
-             return writeBytes(path, *header, reason);
-         }},
-        {tr("Calibrated &Data…"), tr("Calibrated measurements (*.txt)"), QStringLiteral("txt"),
-         tr("A^-1 (h - b) for every point, in file order"),
+        {QStringLiteral("calibrated"), tr("Calibrated &Data…"), tr("Calibrated measurements (*.txt)"),
+         QStringLiteral("txt"), tr("A^-1 (h - b) for every point, in file order"),
          [](const QString &path, const Calibration &c, QString *reason) {
              const CalibrationRun &run = c.result->run;
              return writeBytes(path, CalibratedPointsBytes(run.raw.points(), run.parameters), reason);
          }},
-        {tr("Figure as P&NG…"), tr("PNG image (*.png)"), QStringLiteral("png"),
+        {QStringLiteral("png"), tr("Figure as P&NG…"), tr("PNG image (*.png)"), QStringLiteral("png"),
          tr("the calibration figure, 1800 x 1200 pixels"),
          [](const QString &path, const Calibration &c, QString *) {
              return WriteFigure(path, figureOf(*c.result, c.options.hm));
          }},
-        {tr("Figure as &SVG…"), tr("SVG image (*.svg)"), QStringLiteral("svg"),
+        {QStringLiteral("svg"), tr("Figure as &SVG…"), tr("SVG image (*.svg)"), QStringLiteral("svg"),
          tr("the calibration figure, for print"),
          [](const QString &path, const Calibration &c, QString *) {
              return WriteFigure(path, figureOf(*c.result, c.options.hm));
          }},
     };
+    for (const ExportFormat &format : exportFormats())
+        formats.push_back(firmwareExport(format));
     return formats;
+}
+
+} // namespace
+
+const std::vector<WorkbenchExport> &workbenchExports()
+{
+    static const std::vector<WorkbenchExport> formats = allExports();
+    return formats;
+}
+
+const WorkbenchExport *workbenchExportNamed(const QString &name)
+{
+    for (const WorkbenchExport &format : workbenchExports())
+        if (format.name == name)
+            return &format;
+    return nullptr;
 }
 
 QString overwriteProblem(const QString &path, const Calibration &c)

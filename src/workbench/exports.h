@@ -12,7 +12,8 @@
 
 namespace tavrin {
 
-struct ExportFormat {
+struct WorkbenchExport {
+    QString name;   ///< "parameters", "calibrated", "png", "svg" or a firmware format's name
     QString title;  ///< the menu's text, with its mnemonic
     QString filter; ///< the file dialog's, e.g. "C header (*.h)"
     QString suffix; ///< the default suffix, without its dot
@@ -21,8 +22,12 @@ struct ExportFormat {
     std::function<bool(const QString &path, const Calibration &calibration, QString *reason)> write;
 };
 
-/// Every format, the parameters file first.
-const std::vector<ExportFormat> &exportFormats();
+/// Every format, the parameters file first, then the calibrated data, the
+/// figure and the firmware formats of the formats library.
+const std::vector<WorkbenchExport> &workbenchExports();
+
+/// The format of that name; nullptr for none.
+const WorkbenchExport *workbenchExportNamed(const QString &name);
 
 /// Why a calibration must not be written to path: it would overwrite its
 /// input. Empty when it may.

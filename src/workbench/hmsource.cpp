@@ -1,4 +1,5 @@
 #include "hmsource.h"
+#include "fieldunit.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,13 +25,6 @@ const QStringList &fieldUnits()
     static const QStringList units = {QString(), QStringLiteral("nT"), QStringLiteral("uT"),
                                       QStringLiteral("mG"), QStringLiteral("G")};
     return units;
-}
-
-double nanoteslaPerUnit(const QString &unit)
-{
-    static const double perUnit[] = {0.0, 1.0, 1e3, 1e2, 1e5};
-    const int k = fieldUnits().indexOf(unit);
-    return k > 0 ? perUnit[k] : 0.0;
 }
 
 FieldLookup lookUpField(const Place &place, const QDate &date)
@@ -62,7 +56,7 @@ std::optional<double> hmOf(const HmSource &source, QString *problem)
 {
     if (!source.place)
         return source.value;
-    const double perUnit = nanoteslaPerUnit(source.unit);
+    const double perUnit = fieldUnitInNt(source.unit);
     if (perUnit == 0.0) {
         *problem = QCoreApplication::translate(
             "HmSource", "Choose the unit of the measurements to take Hm from the model.");

@@ -16,9 +16,6 @@ namespace tavrin {
 /// The units Hm and the measurements can be in; the first is "no unit".
 const QStringList &fieldUnits();
 
-/// nT in one unit (nT, uT, mG or G); 0 for another text.
-double nanoteslaPerUnit(const QString &unit);
-
 struct HmSource {
     double value = 48.0;
     QString unit;               ///< one of fieldUnits()

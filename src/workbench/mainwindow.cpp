@@ -99,7 +99,7 @@ void MainWindow::setUpStatusBar()
 
 void MainWindow::setUpMenus()
 {
-    for (const ExportFormat &format : exportFormats()) {
+    for (const WorkbenchExport &format : workbenchExports()) {
         QAction *action = ui->menuExport->addAction(format.title);
         action->setStatusTip(format.note);
         connect(action, &QAction::triggered, this, [this, &format] { exportDialog(format); });
@@ -117,7 +117,7 @@ void MainWindow::connectActions()
     connect(ui->actionOpenLog, &QAction::triggered, this, [this] { openDialog(true); });
     connect(ui->buttonColumns, &QPushButton::clicked, this, &MainWindow::pickColumns);
     connect(ui->actionExportParameters, &QAction::triggered, this,
-            [this] { exportDialog(exportFormats().front()); });
+            [this] { exportDialog(workbenchExports().front()); });
     connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionCalibrate, &QAction::triggered, this, &MainWindow::calibrate);
     connect(ui->buttonCalibrate, &QPushButton::clicked, this, &MainWindow::calibrate);
@@ -294,8 +294,10 @@ void MainWindow::calibrate()
     options.hm = *hm;
     options.fit = fit();
     options.resamples = DefaultResamples;
-    work.start(tr("Calibrating %1").arg(QFileInfo(inputPath).fileName()),
-               [input, options](TaskControl &control) { calibrateInSteps(input, options, control); });
+    const QString unit = hmSource().unit;
+    work.start(
+        tr("Calibrating %1").arg(QFileInfo(inputPath).fileName()),
+        [input, options, unit](TaskControl &control) { calibrateInSteps(input, options, unit, control); });
 }
 
 void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
@@ -344,7 +346,7 @@ void MainWindow::showRefusal(const CalibrationResult &result)
 void MainWindow::showHmCheck(const Calibration &c)
 {
     const FigureData figure = figureOf(*c.result, c.options.hm);
-    const NormErrors errors = normErrors(figure);
+    const PointErrors errors = normErrors(figure);
     const double dataNorm = median(errors.before) + figure.quality.hm;
     const double ratio = dataNorm / c.options.hm;
     QString text = tr("Median |h - b| of the data: %1").arg(dataNorm, 0, 'g', 6);
@@ -388,7 +390,7 @@ void MainWindow::showFitTable(const Calibration &c)
                                     "gave the results shown."));
 }
 
-QString MainWindow::exportTo(const ExportFormat &format, const QString &path)
+QString MainWindow::exportTo(const WorkbenchExport &format, const QString &path)
 {
     if (!shown)
         return tr("Nothing is calibrated yet.");
@@ -401,7 +403,7 @@ QString MainWindow::exportTo(const ExportFormat &format, const QString &path)
     return QString();
 }
 
-void MainWindow::exportDialog(const ExportFormat &format)
+void MainWindow::exportDialog(const WorkbenchExport &format)
 {
     if (!shown) {
         say(tr("Nothing is calibrated yet."));

@@ -41,7 +41,7 @@ public:
     std::shared_ptr<const Calibration> calibration() const { return shown; }
     Runner &runner() { return work; }
     /// Writes an export of the calibration shown; the message, empty on success.
-    QString exportTo(const struct ExportFormat &format, const QString &path);
+    QString exportTo(const struct WorkbenchExport &format, const QString &path);
 
 signals:
     /// A file was refused, with the message shown.
@@ -64,7 +64,7 @@ private:
     void showFitTable(const Calibration &calibration);
     void showHmCheck(const Calibration &calibration);
     void showField();
-    void exportDialog(const struct ExportFormat &format);
+    void exportDialog(const struct WorkbenchExport &format);
     void addRecent(const QString &path);
     void fillRecent();
     void readSettings();

@@ -23,6 +23,7 @@ namespace tavrin {
 struct Calibration {
     Input input;
     CalibrationOptions options;
+    QString unit; ///< of the measurements and Hm; empty when not known
     std::shared_ptr<const CalibrationResult> result;
     std::vector<CalibrationResult> comparison; ///< one per model of the comparison, in its order
     std::optional<Uncertainty> uncertainty;

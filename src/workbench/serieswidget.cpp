@@ -28,7 +28,7 @@ void SeriesWidget::draw(QPainter &painter, const FigureData &figure)
 
 void SeriesWidget::figureChanged()
 {
-    errors = figure() ? normErrors(*figure()) : NormErrors{};
+    errors = figure() ? normErrors(*figure()) : PointErrors{};
 }
 
 void SeriesWidget::mouseMoveEvent(QMouseEvent *event)

@@ -28,7 +28,7 @@ protected:
 private:
     QRectF plotArea() const;
 
-    NormErrors errors;
+    PointErrors errors;
 };
 
 } // namespace tavrin

@@ -1,4 +1,5 @@
 #include "startoptions.h"
+#include "fieldunit.h"
 
 #include <QCoreApplication>
 
@@ -80,7 +81,7 @@ std::optional<StartOptions> parseStartOptions(const QStringList &arguments, QStr
             if (!value(&v) || !(hm = number(v)) || *hm <= 0)
                 return fail(tr("--hm wants a number above zero, e.g. --hm 48."));
         } else if (a == QLatin1String("--units")) {
-            if (!value(&units) || nanoteslaPerUnit(units) == 0.0)
+            if (!value(&units) || fieldUnitInNt(units) == 0.0)
                 return fail(tr("--units wants nT, uT, mG or G."));
             hasUnits = true;
         } else if (a == QLatin1String("--hm-at")) {

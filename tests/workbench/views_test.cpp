@@ -165,7 +165,7 @@ private slots:
         SeriesWidget widget;
         widget.resize(900, 400);
         widget.show(c);
-        const NormErrors errors = normErrors(*widget.figure());
+        const PointErrors errors = normErrors(*widget.figure());
         QVERIFY(errors.after[600] > 20);
         const Frame frame = widget.frame();
         const QPointF spike = frame.map(600, std::min(errors.after[600], frame.yHigh));

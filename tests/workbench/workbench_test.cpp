@@ -92,23 +92,23 @@ private slots:
         QTemporaryDir dir;
         const QString ours = dir.filePath("ours.txt"), theirs = dir.filePath("theirs.txt");
         QSignalSpy dialogs(&window, &MainWindow::refused);
-        QCOMPARE(window.exportTo(exportFormats().front(), ours), QString());
+        QCOMPARE(window.exportTo(*workbenchExportNamed("parameters"), ours), QString());
         cli({"--hm", "48", "--fit", "auto", "-o", theirs, TAVRIN_SAMPLE});
         QVERIFY(!readAll(theirs).isEmpty());
         QCOMPARE(readAll(ours), readAll(theirs));
 
         const QString header = dir.filePath("ours.h");
-        QCOMPARE(window.exportTo(exportFormats()[1], header), QString());
+        QCOMPARE(window.exportTo(*workbenchExportNamed("c"), header), QString());
         QCOMPARE(readAll(header), cli({"--hm", "48", "--fit", "auto", "--export", "c", TAVRIN_SAMPLE}));
         const QString calibrated = dir.filePath("ours-calibrated.txt"),
                       theirsCalibrated = dir.filePath("c.txt");
-        QCOMPARE(window.exportTo(exportFormats()[2], calibrated), QString());
+        QCOMPARE(window.exportTo(*workbenchExportNamed("calibrated"), calibrated), QString());
         cli({"--hm", "48", "--fit", "auto", "--apply", theirsCalibrated, TAVRIN_SAMPLE});
         QCOMPARE(readAll(calibrated), readAll(theirsCalibrated));
 
         // Overwriting the input is refused and leaves it as it was.
         const QByteArray before = readAll(QStringLiteral(TAVRIN_SAMPLE));
-        QVERIFY(!window.exportTo(exportFormats().front(), QStringLiteral(TAVRIN_SAMPLE)).isEmpty());
+        QVERIFY(!window.exportTo(workbenchExports().front(), QStringLiteral(TAVRIN_SAMPLE)).isEmpty());
         QCOMPARE(readAll(QStringLiteral(TAVRIN_SAMPLE)), before);
     }
 
