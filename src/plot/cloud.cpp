@@ -12,6 +12,13 @@
 
 namespace tavrin {
 
+namespace {
+
+// The axes reach beyond the sphere, so that their names stand clear of it.
+constexpr double AxisLength = 1.2;
+
+} // namespace
+
 CloudPoints::CloudPoints(const FigureData &d, CloudSet set)
 {
     const int n = d.points.size();
@@ -32,7 +39,7 @@ CloudPoints::CloudPoints(const FigureData &d, CloudSet set)
         coordinates.insert(coordinates.end(), v, v + 3);
         largest = std::max(largest, std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
     }
-    reach = 1.05 * std::max(largest, 1.1 * std::abs(d.hm));
+    reach = 1.05 * std::max(largest, AxisLength * std::abs(d.hm));
 }
 
 CloudCamera::CloudCamera(const QRectF &box, double range, const CloudView &view)
@@ -179,7 +186,7 @@ void drawCloud(QPainter &painter, const QRectF &box, const FigureData &d, const 
     painter.setRenderHint(QPainter::Antialiasing);
     const CloudCamera camera(box, points.range(), view);
     drawWireSphere(painter, camera, std::abs(d.hm));
-    drawAxesTriad(painter, camera, 1.2 * std::abs(d.hm));
+    drawAxesTriad(painter, camera, AxisLength * std::abs(d.hm));
     drawPoints(painter, camera, points, set);
     if (d.robust && d.robust->model == FitModel::Planar && set == CloudSet::Calibrated)
         drawPlane(painter, camera, *d.robust, std::abs(d.hm));

@@ -38,7 +38,10 @@ public:
     int size() const { return int(index.size()); }
     int pointIndex(int k) const { return index[size_t(k)]; } ///< the 0-based index among all points
     const double *at(int k) const { return &coordinates[3 * size_t(k)]; }
-    double range() const { return reach; } ///< half the side of the cube that holds them and the sphere
+    double range() const
+    {
+        return reach;
+    } ///< half the side of the cube that holds them, the sphere and the axes
 
 private:
     std::vector<int> index;

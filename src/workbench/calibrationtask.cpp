@@ -1,4 +1,5 @@
 #include "calibrationtask.h"
+#include "viewdata.h"
 
 namespace tavrin {
 
@@ -29,6 +30,8 @@ void calibrateInSteps(const Input &input, const CalibrationOptions &options, con
         runCalibration(input, first, control.runControl(0, RunShare)));
     if (calibration->result->status == RunStatus::Cancelled)
         return;
+    if (calibration->result->calibrated())
+        calibration->views = std::make_shared<const ViewData>(*calibration->result, options.hm);
     control.publish(calibration);
     if (!calibration->result->calibrated())
         return;

@@ -42,7 +42,6 @@ CloudWidget::CloudWidget(QWidget *parent) : ViewWidget(parent)
 void CloudWidget::setSet(CloudSet set)
 {
     shown = set;
-    figureChanged();
     update();
 }
 
@@ -54,26 +53,19 @@ void CloudWidget::setView(const CloudView &view)
     update();
 }
 
-void CloudWidget::figureChanged()
-{
-    points.reset();
-    if (figure())
-        points.emplace(*figure(), shown);
-}
-
 CloudCamera CloudWidget::camera() const
 {
-    return CloudCamera(QRectF(rect()), points->range(), looking);
+    return CloudCamera(QRectF(rect()), views()->cloud(shown).range(), looking);
 }
 
 int CloudWidget::pointAt(const QPointF &pixel) const
 {
-    return points ? cloudPointAt(*points, camera(), pixel, HoverRadius) : -1;
+    return views() ? cloudPointAt(views()->cloud(shown), camera(), pixel, HoverRadius) : -1;
 }
 
 void CloudWidget::draw(QPainter &painter, const FigureData &figure)
 {
-    drawCloud(painter, QRectF(rect()), figure, *points, shown, looking);
+    drawCloud(painter, QRectF(rect()), figure, views()->cloud(shown), shown, looking);
 }
 
 void CloudWidget::mousePressEvent(QMouseEvent *event)

@@ -8,8 +8,6 @@
 
 #include <QPoint>
 
-#include <optional>
-
 namespace tavrin {
 
 class CloudWidget : public ViewWidget {
@@ -31,7 +29,6 @@ signals:
 
 protected:
     void draw(QPainter &painter, const FigureData &figure) override;
-    void figureChanged() override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
@@ -40,7 +37,6 @@ protected:
 private:
     CloudSet shown = CloudSet::Calibrated;
     CloudView looking;
-    std::optional<CloudPoints> points;
     QPoint dragFrom;
 };
 

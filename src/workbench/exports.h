@@ -5,9 +5,11 @@
 
 #include "runner.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tavrin {
@@ -18,6 +20,9 @@ struct WorkbenchExport {
     QString filter; ///< the file dialog's, e.g. "C header (*.h)"
     QString suffix; ///< the default suffix, without its dot
     QString note;   ///< what the file is for
+    /// The text of the file, for the formats that are text; empty with the
+    /// reason when refused. Not set for the figures.
+    std::function<std::optional<QByteArray>(const Calibration &calibration, QString *reason)> text;
     /// Writes the file atomically; false with the reason when it cannot.
     std::function<bool(const QString &path, const Calibration &calibration, QString *reason)> write;
 };

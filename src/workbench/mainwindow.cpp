@@ -1,19 +1,24 @@
 #include "mainwindow.h"
 #include "calibrationtask.h"
 #include "columnpicker.h"
+#include "comparedialog.h"
+#include "exportdialog.h"
 #include "exports.h"
-#include "normerrors.h"
 #include "printable.h"
 #include "resultstext.h"
+#include "savedwork.h"
 #include "ui_mainwindow.h"
+#include "viewdata.h"
 #include "viewwidget.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
@@ -49,13 +54,6 @@ QString refusalMessage(const CalibrationResult &result)
     return message;
 }
 
-double median(std::vector<double> values)
-{
-    const size_t middle = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + middle, values.end());
-    return values[middle];
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
@@ -79,6 +77,7 @@ void MainWindow::setUpChoices()
                            FitModel::Sphere, FitModel::Planar})
         ui->fitModel->addItem(QLatin1String(fitModelName(model)), int(model));
     ui->date->setDate(QDate::currentDate());
+    ui->resultsText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     ui->fitsTable->setColumnCount(7);
     ui->fitsTable->setHorizontalHeaderLabels({tr("Model"), tr("b"), tr("Diagonal of A"), tr("RMS after"),
                                               tr("Rejected"), tr("Verdict"), tr("Chosen")});
@@ -99,6 +98,10 @@ void MainWindow::setUpStatusBar()
 
 void MainWindow::setUpMenus()
 {
+    QAction *all = ui->menuExport->addAction(tr("&All Formats…"));
+    all->setShortcut(QKeySequence(tr("Ctrl+Shift+E")));
+    connect(all, &QAction::triggered, this, &MainWindow::showExports);
+    ui->menuExport->addSeparator();
     for (const WorkbenchExport &format : workbenchExports()) {
         QAction *action = ui->menuExport->addAction(format.title);
         action->setStatusTip(format.note);
@@ -118,6 +121,7 @@ void MainWindow::connectActions()
     connect(ui->buttonColumns, &QPushButton::clicked, this, &MainWindow::pickColumns);
     connect(ui->actionExportParameters, &QAction::triggered, this,
             [this] { exportDialog(workbenchExports().front()); });
+    connect(ui->actionCompare, &QAction::triggered, this, qOverload<>(&MainWindow::compareWith));
     connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionCalibrate, &QAction::triggered, this, &MainWindow::calibrate);
     connect(ui->buttonCalibrate, &QPushButton::clicked, this, &MainWindow::calibrate);
@@ -191,6 +195,10 @@ void MainWindow::openDialog(bool asLog)
 
 void MainWindow::open(const QString &path, std::optional<LogFormat> log)
 {
+    if (path.endsWith(QLatin1String(".tavrin"))) {
+        openSaved(path);
+        return;
+    }
     if (!log && !LogHint(path).isEmpty()) {
         ColumnPicker picker(path, std::nullopt, this);
         if (picker.exec() != QDialog::Accepted)
@@ -203,6 +211,77 @@ void MainWindow::open(const QString &path, std::optional<LogFormat> log)
     ui->buttonColumns->setEnabled(true);
     addRecent(path);
     calibrate();
+}
+
+void MainWindow::openSaved(const QString &path)
+{
+    QFile file(path);
+    QString problem;
+    const std::optional<SavedWork> saved =
+        file.open(QIODevice::ReadOnly) ? readSavedWork(file.readAll(), &problem) : std::nullopt;
+    if (!saved) {
+        if (problem.isEmpty())
+            problem = tr("It cannot be read (%1).").arg(file.errorString());
+        complain(tr("Saved work"), printable(path) + QStringLiteral(": ") + problem);
+        return;
+    }
+    HmSource hm = saved->hm;
+    setHmSource(hm);
+    setFit(saved->fit);
+    inputPath = saved->input;
+    logFormat = saved->log;
+    ui->labelFile->setText(printable(QDir::toNativeSeparators(inputPath)));
+    ui->buttonColumns->setEnabled(true);
+    addRecent(path);
+    calibrate();
+    if (fingerprintOf(inputPath) != saved->fingerprint)
+        complain(tr("Saved work"),
+                 tr("%1 has changed since this work was saved; it is calibrated as it is now.")
+                     .arg(printable(inputPath)));
+}
+
+void MainWindow::compareWith()
+{
+    if (!shown) {
+        say(tr("Nothing is calibrated yet."));
+        return;
+    }
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Compare with"), lastFolder, tr("Saved work (*.tavrin)"));
+    if (!path.isEmpty())
+        compareWith(path);
+}
+
+CompareDialog *MainWindow::compareWith(const QString &path)
+{
+    QFile file(path);
+    QString problem;
+    const std::optional<SavedWork> saved =
+        file.open(QIODevice::ReadOnly) ? readSavedWork(file.readAll(), &problem) : std::nullopt;
+    const std::optional<CalibrationParameters> parameters =
+        saved ? parametersOf(saved->result) : std::nullopt;
+    if (!parameters) {
+        if (problem.isEmpty())
+            problem = saved ? tr("It holds no calibration.")
+                            : tr("It cannot be read (%1).").arg(file.errorString());
+        complain(tr("Compare"), printable(path) + QStringLiteral(": ") + problem);
+        return nullptr;
+    }
+    auto *dialog = new CompareDialog(shown, *saved, *parameters, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return dialog;
+}
+
+void MainWindow::complain(const QString &title, const QString &message)
+{
+    say(message);
+    emit refused(message);
+    if (!isVisible())
+        return;
+    QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 void MainWindow::pickColumns()
@@ -333,21 +412,13 @@ void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
 
 void MainWindow::showRefusal(const CalibrationResult &result)
 {
-    const QString message = refusalMessage(result);
-    say(message);
-    emit refused(message);
-    QMessageBox box(QMessageBox::Warning, tr("File refused"), message, QMessageBox::Ok, this);
-    box.setTextFormat(Qt::PlainText);
-    if (isVisible())
-        box.exec();
+    complain(tr("File refused"), refusalMessage(result));
 }
 
 // Beside Hm, the data's own norm: a unit mixed up shows at once.
 void MainWindow::showHmCheck(const Calibration &c)
 {
-    const FigureData figure = figureOf(*c.result, c.options.hm);
-    const PointErrors errors = normErrors(figure);
-    const double dataNorm = median(errors.before) + figure.quality.hm;
+    const double dataNorm = c.views->dataNorm;
     const double ratio = dataNorm / c.options.hm;
     QString text = tr("Median |h - b| of the data: %1").arg(dataNorm, 0, 'g', 6);
     const bool disagree = !(ratio <= HmDisagreement && ratio >= 1 / HmDisagreement);
@@ -424,6 +495,17 @@ void MainWindow::exportDialog(const WorkbenchExport &format)
         say(tr("Wrote %1").arg(printable(path)));
     else
         QMessageBox::warning(this, tr("Export"), problem);
+}
+
+void MainWindow::showExports()
+{
+    if (!shown) {
+        say(tr("Nothing is calibrated yet."));
+        return;
+    }
+    ExportDialog dialog(shown, this);
+    connect(&dialog, &ExportDialog::saveAsked, this, &MainWindow::exportDialog);
+    dialog.exec();
 }
 
 void MainWindow::addRecent(const QString &path)

@@ -40,6 +40,9 @@ public:
     /// The calibration shown; empty before the first.
     std::shared_ptr<const Calibration> calibration() const { return shown; }
     Runner &runner() { return work; }
+    /// Shows the calibration beside the one saved in a .tavrin file; the
+    /// dialog, or nullptr when the file was refused.
+    class CompareDialog *compareWith(const QString &path);
     /// Writes an export of the calibration shown; the message, empty on success.
     QString exportTo(const struct WorkbenchExport &format, const QString &path);
 
@@ -59,12 +62,17 @@ private:
     void connectActions();
     void openDialog(bool asLog);
     void pickColumns();
+    void openSaved(const QString &path);
+    void compareWith();
+    /// Says a problem in the status bar and a box, and to the refused signal.
+    void complain(const QString &title, const QString &message);
     void showCalibration(std::shared_ptr<const Calibration> calibration);
     void showRefusal(const CalibrationResult &result);
     void showFitTable(const Calibration &calibration);
     void showHmCheck(const Calibration &calibration);
     void showField();
     void exportDialog(const struct WorkbenchExport &format);
+    void showExports();
     void addRecent(const QString &path);
     void fillRecent();
     void readSettings();

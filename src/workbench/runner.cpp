@@ -5,6 +5,12 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace tavrin {
 
 RunControl TaskControl::runControl(double from, double to)
@@ -17,6 +23,21 @@ RunControl TaskControl::runControl(double from, double to)
     };
     return c;
 }
+
+namespace {
+
+// A worker gives way to the window's thread, so that on a busy machine the
+// window still repaints and answers at once; the pipeline's own threads,
+// started from the worker, inherit its niceness.
+void yieldToTheWindow()
+{
+#ifdef Q_OS_LINUX
+    constexpr int Niceness = 5;
+    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), Niceness);
+#endif
+}
+
+} // namespace
 
 int workerThreads()
 {
@@ -63,7 +84,10 @@ void Runner::start(const QString &description, Task task)
         clock.stop();
         emit finished();
     });
-    mine->setFuture(QtConcurrent::run([running, task] { task(*running); }));
+    mine->setFuture(QtConcurrent::run([running, task] {
+        yieldToTheWindow();
+        task(*running);
+    }));
     clock.start();
     emit progressed(what, 0.0);
 }

@@ -27,6 +27,7 @@ struct Calibration {
     std::shared_ptr<const CalibrationResult> result;
     std::vector<CalibrationResult> comparison; ///< one per model of the comparison, in its order
     std::optional<Uncertainty> uncertainty;
+    std::shared_ptr<const struct ViewData> views; ///< when calibrated
 };
 
 /// How a task tells its progress and learns of its cancellation.

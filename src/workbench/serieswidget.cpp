@@ -13,22 +13,17 @@ QRectF SeriesWidget::plotArea() const
 
 Frame SeriesWidget::frame() const
 {
-    return normErrorSeriesFrame(plotArea(), errors);
+    return normErrorSeriesFrame(plotArea(), views()->errors);
 }
 
 int SeriesWidget::pointAt(const QPointF &pixel) const
 {
-    return figure() ? normErrorPointAt(frame(), errors, pixel, 6.0) : -1;
+    return views() ? normErrorPointAt(frame(), views()->errors, pixel, 6.0) : -1;
 }
 
 void SeriesWidget::draw(QPainter &painter, const FigureData &figure)
 {
-    drawNormErrorSeries(painter, QRectF(rect()), errors, figure.robust);
-}
-
-void SeriesWidget::figureChanged()
-{
-    errors = figure() ? normErrors(*figure()) : PointErrors{};
+    drawNormErrorSeries(painter, QRectF(rect()), views()->errors, figure.robust);
 }
 
 void SeriesWidget::mouseMoveEvent(QMouseEvent *event)
@@ -37,8 +32,8 @@ void SeriesWidget::mouseMoveEvent(QMouseEvent *event)
     QString text;
     if (index >= 0) {
         text = pointText(*figure(), index) + tr(", norm error before %1, after %2")
-                                                 .arg(errors.before[size_t(index)], 0, 'g', 5)
-                                                 .arg(errors.after[size_t(index)], 0, 'g', 5);
+                                                 .arg(views()->errors.before[size_t(index)], 0, 'g', 5)
+                                                 .arg(views()->errors.after[size_t(index)], 0, 'g', 5);
         QToolTip::showText(event->globalPosition().toPoint(), text, this);
     } else {
         QToolTip::hideText();

@@ -22,13 +22,10 @@ signals:
 
 protected:
     void draw(QPainter &painter, const FigureData &figure) override;
-    void figureChanged() override;
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     QRectF plotArea() const;
-
-    PointErrors errors;
 };
 
 } // namespace tavrin

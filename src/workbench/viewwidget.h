@@ -1,21 +1,17 @@
-// What every view of a calibration shares: the calibration it shows, as the
-// plot library's figure data, and a placeholder until there is one. A view
+// What every view of a calibration shares: the calibration it shows, with
+// what the views draw of it, and a placeholder until there is one. A view
 // holds only how it is looked at; the drawing is the plot library's.
 #ifndef TAVRIN_WORKBENCH_VIEWWIDGET_H
 #define TAVRIN_WORKBENCH_VIEWWIDGET_H
 
-#include "figure.h"
 #include "runner.h"
+#include "viewdata.h"
 
 #include <QWidget>
 
 #include <memory>
-#include <optional>
 
 namespace tavrin {
-
-/// The figure of a calibrated result, named by its file name.
-FigureData figureOf(const CalibrationResult &result, double hm);
 
 class ViewWidget : public QWidget {
     Q_OBJECT
@@ -24,18 +20,16 @@ public:
 
     /// Shows a calibration; nothing for an empty one or a failed run.
     void show(std::shared_ptr<const Calibration> calibration);
-    const FigureData *figure() const { return data ? &*data : nullptr; }
+    const ViewData *views() const { return calibration ? calibration->views.get() : nullptr; }
+    const FigureData *figure() const { return views() ? &views()->figure : nullptr; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     /// Draws the figure in the widget's rectangle.
     virtual void draw(QPainter &painter, const FigureData &figure) = 0;
-    /// Called when the figure changes, to renew what the view derives from it.
-    virtual void figureChanged() {}
 
 private:
     std::shared_ptr<const Calibration> calibration;
-    std::optional<FigureData> data;
 };
 
 } // namespace tavrin

@@ -31,6 +31,8 @@ std::shared_ptr<const Calibration> calibrate(const MatDoub &points, double hm, F
     c->options.fit = fit;
     c->result =
         std::make_shared<const CalibrationResult>(runCalibration(Input::points(raw, "memory"), c->options));
+    if (c->result->calibrated())
+        c->views = std::make_shared<const ViewData>(*c->result, hm);
     return c;
 }
 
@@ -116,8 +118,7 @@ private slots:
     {
         const std::shared_ptr<const Calibration> c =
             calibrate(ellipsoidPoints(sampleTruth, 48, 50000, 0.1, 9), 48);
-        const FigureData figure = figureOf(*c->result, 48);
-        const CloudPoints cloud(figure, CloudSet::Raw);
+        const CloudPoints &cloud = c->views->raw;
         QCOMPARE(cloud.size(), MostCloudPoints);
         QCOMPARE(cloud.pointIndex(1), 50000 / MostCloudPoints);
         QVERIFY(cloud.range() >= 1.1 * 48);
@@ -165,7 +166,7 @@ private slots:
         SeriesWidget widget;
         widget.resize(900, 400);
         widget.show(c);
-        const PointErrors errors = normErrors(*widget.figure());
+        const PointErrors &errors = widget.views()->errors;
         QVERIFY(errors.after[600] > 20);
         const Frame frame = widget.frame();
         const QPointF spike = frame.map(600, std::min(errors.after[600], frame.yHigh));

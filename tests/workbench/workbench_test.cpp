@@ -1,6 +1,8 @@
 #include "columnpicker.h"
+#include "comparedialog.h"
 #include "exports.h"
 #include "mainwindow.h"
+#include "savedwork.h"
 #include "startoptions.h"
 #include "synthetic.h"
 
@@ -11,6 +13,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -224,6 +227,69 @@ private slots:
         for (const QList<QVariant> &signal : published)
             QCOMPARE(signal.front().value<std::shared_ptr<const Calibration>>()->result->path,
                      QStringLiteral(TAVRIN_SAMPLE));
+    }
+
+    // Compare With: the same calibration saved differs by nothing, and each
+    // one's norm error on the other's data is its own.
+    void comparesWithSavedWork()
+    {
+        QTemporaryDir dir;
+        SavedWork saved;
+        saved.input = QStringLiteral(TAVRIN_SAMPLE);
+        saved.hm.value = 48;
+        saved.hmValue = 48;
+        saved.fit = FitModel::Auto;
+        saved.fingerprint = fingerprintOf(saved.input);
+        saved.result = QJsonDocument::fromJson(cli({"--hm", "48", "--fit", "auto", "--json", TAVRIN_SAMPLE}))
+                           .object()["files"]
+                           .toArray()[0]
+                           .toObject();
+        const QString path = dir.filePath("sample.tavrin");
+        writeFile(path, savedWorkBytes(saved));
+
+        MainWindow window;
+        window.setHmSource(hmValue(48));
+        window.setFit(FitModel::Auto);
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        CompareDialog *dialog = window.compareWith(path);
+        QVERIFY(dialog);
+        QSignalSpy checked(dialog, &CompareDialog::crossChecked);
+        QVERIFY(checked.wait(60000));
+        for (int row = 0; row < 12; row++)
+            QCOMPARE(dialog->table()->item(row, 2)->text(), QStringLiteral("0"));
+        const double own = rmsNormError(window.calibration()->result->run.raw.points(),
+                                        window.calibration()->result->run.parameters, 48);
+        QVERIFY(own > 0.1 && own < 0.5);
+
+        // A .tavrin file opens its input again, and says when it has changed.
+        const QString copy = dir.filePath("copy.txt");
+        QFile::copy(QStringLiteral(TAVRIN_SAMPLE), copy);
+        saved.input = copy;
+        saved.fingerprint = fingerprintOf(copy);
+        writeFile(path, savedWorkBytes(saved));
+        QSignalSpy refused(&window, &MainWindow::refused);
+        window.open(path);
+        QVERIFY(waitForRun(window));
+        QCOMPARE(window.calibration()->result->path, copy);
+        QCOMPARE(refused.size(), 0);
+        QFile changed(copy);
+        QVERIFY(changed.open(QIODevice::Append));
+        changed.write("1 2 3\n");
+        changed.close();
+        window.open(path);
+        QVERIFY(waitForRun(window));
+        QCOMPARE(refused.size(), 1);
+        QVERIFY(refused.front().front().toString().contains("has changed"));
+
+        // What is not saved work is refused, and nothing changes.
+        writeFile(path, "{\"kind\": \"something else\"}");
+        window.open(path);
+        QCOMPARE(refused.size(), 2);
+        QCOMPARE(window.calibration()->result->path, copy);
+        QString problem;
+        QVERIFY(!readSavedWork("not json", &problem));
+        QVERIFY(!problem.isEmpty());
     }
 
     void readsTheStartOptions()
