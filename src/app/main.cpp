@@ -1,4 +1,5 @@
 #include "fen_tavrin.h"
+#include "nr3.h"
 
 #include <QApplication>
 
@@ -56,6 +57,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
+    // The dialog shows the numerical library's error lines on standard output.
+    const NrErrorSink libraryErrors(stdout);
     tavrin::Fen_Tavrin window;
     window.show();
     return app.exec();

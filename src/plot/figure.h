@@ -41,8 +41,8 @@ constexpr int MostPointsDrawn = 5000;
 void DrawFigure(QPainter &painter, const FigureData &data);
 
 /// Writes the figure as PNG or SVG, chosen by the suffix of path, atomically.
-/// False when it cannot be written.
-bool WriteFigure(const QString &path, const FigureData &data);
+/// False when it cannot be written, with the reason in *reason when given.
+bool WriteFigure(const QString &path, const FigureData &data, QString *reason = nullptr);
 
 } // namespace tavrin
 
