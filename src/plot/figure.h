@@ -33,7 +33,8 @@ struct FigureLayout {
     FigureLayout();
 };
 
-/// Up to this many points every point is drawn; above, each projection is
+/// Up to this many points every point is drawn, and up to this many
+/// rejected points each gets a cross; above, each projection is
 /// shaded by the density of the points.
 constexpr int MostPointsDrawn = 5000;
 
