@@ -122,9 +122,9 @@ const QCommandLineOption columns(
     "columns",
     QStringLiteral(
         "Read each FILE as a log and take x, y and z from these columns: numbers from 1 to %1 "
-        "or header names, e.g. 2,3,4 or mx,my,mz. A name selects the header field equal to it (ignoring "
-        "case, blanks and "
-        "quotes), or else the one field that begins with it and a character that is no letter or digit.")
+        "(ASCII digits) or header names, e.g. 2,3,4 or mx,my,mz. A name selects the header field equal to "
+        "it (ignoring case, blanks and quotes), or else the one field that begins with it and a character "
+        "that is no letter or digit.")
         .arg(MostColumns),
     "X,Y,Z");
 const QCommandLineOption
