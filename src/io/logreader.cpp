@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace tavrin {
@@ -288,8 +289,7 @@ private:
             data.reason = QStringLiteral("its numbers are written with decimal commas");
             return fail(RawDataStatus::BadFormat, begin, end, lineNumber);
         }
-        if (numberFields() >= 3) {
-            // A row of data, whatever its selected fields hold: no header line.
+        if (looksLikeRow(columnsKnown)) {
             if (!columnsKnown)
                 return columnsNotFound();
             if (const int beyond = *std::max_element(input.columns.begin(), input.columns.end());
@@ -301,7 +301,7 @@ private:
             dataStarted = true;
             return row(begin, end, lineNumber);
         }
-        return header(begin, end, lineNumber);
+        return header(begin, end, lineNumber, numbersLineFields == 0);
     }
 
     // The first line of a table written with its index column: an empty
@@ -316,12 +316,15 @@ private:
         return true;
     }
 
-    // A line before the data: the names come from the last one that holds them.
-    bool header(const char *begin, const char *end, qint64 lineNumber)
+    // A line before the data: the names come from the last one that holds
+    // them, and a line of three numbers or more holds none.
+    bool header(const char *begin, const char *end, qint64 lineNumber, bool names = true)
     {
-        input.header.clear();
-        for (const Field &f : fields)
-            input.header << nameText(f);
+        if (names) {
+            input.header.clear();
+            for (const Field &f : fields)
+                input.header << nameText(f);
+        }
         if (++input.headerLines > LogInput::MaxHeaderLines)
             return fail(RawDataStatus::TooManyHeaderLines, begin, end, lineNumber);
         return true;
@@ -366,6 +369,22 @@ private:
         data.reason = reason;
         data.numLines = 0;
         return false;
+    }
+
+    // A row of data, whatever its selected fields hold, rather than a header
+    // line: three numbers or more, and nothing else; or, with the columns
+    // known, also the selected fields, empty or not numbers; with names not
+    // found, also a line above alike, as no header line is. A preamble line
+    // such as "Offsets,0,0,0" above the header thus stays a header line.
+    bool looksLikeRow(bool columnsKnown)
+    {
+        const size_t numbers = size_t(numberFields());
+        const size_t fieldsAbove = std::exchange(numbersLineFields, numbers >= 3 ? fields.size() : 0);
+        if (numbers < 3 || numbers == fields.size())
+            return numbers >= 3;
+        return columnsKnown
+                   ? fields.size() >= size_t(*std::max_element(input.columns.begin(), input.columns.end()))
+                   : fieldsAbove == fields.size();
     }
 
     qint64 numberFields()
@@ -499,6 +518,7 @@ private:
     size_t mostColumns = 0;
     std::vector<int> axes;
     std::optional<QString> refusal; ///< what is wrong with the columns before any line is read
+    size_t numbersLineFields = 0;   ///< the fields of the line above the data when it held three numbers
     qint64 rowNumber = 0;
     std::vector<Field> fields;
     std::vector<Waiting> waiting;

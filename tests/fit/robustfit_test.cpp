@@ -148,3 +148,60 @@ TEST(RobustFit, ModelsHaveStableNames)
     EXPECT_EQ(fitModelNamed("Full"), std::nullopt);
     EXPECT_EQ(fitModelNamed(""), std::nullopt);
 }
+
+namespace {
+
+// The points of a table, each repeated: as whole copies of the table one
+// after the other, or with each point's copies side by side.
+MatDoub repeatedRows(const MatDoub &points, int copies, bool sideBySide)
+{
+    MatDoub out(points.nrows() * copies, 3);
+    for (Int k = 0; k < out.nrows(); k++) {
+        const Int from = sideBySide ? k / copies : k % points.nrows();
+        std::copy(points[from], points[from] + 3, out[k]);
+    }
+    return out;
+}
+
+void expectSameFit(const RobustFit &a, const RobustFit &b)
+{
+    const std::array<Doub, 12> x = a.parameters.values(), y = b.parameters.values();
+    for (size_t k = 0; k < 12; k++)
+        EXPECT_NEAR(x[k], y[k], 1e-7 * (1 + std::abs(y[k]))) << k;
+}
+
+} // namespace
+
+// Repeating every point leaves the minimum of the robust loss where it is.
+// Two copies of a set one after the other give the converging pass an even
+// subsample of every other point: the last pass, over every point, must
+// bring the fit towards the set's own. Each point's copies side by side
+// give a subsample of the set itself, and a last pass over more points
+// than one thread takes, each thread half the points: the set's own fit.
+TEST(RobustFit, LargeSetsEndOnAPassOverEveryPoint)
+{
+    const Doub Hm = 48.0;
+    Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
+    r.sigma = 0.3, r.n = RobustLimits::SubsampleSize, r.spikeShare = 0.02;
+    const MatDoub points = record(r).points;
+    MatDoub everyOther(points.nrows() / 2, 3);
+    for (Int k = 0; k < everyOther.nrows(); k++)
+        std::copy(points[2 * k], points[2 * k] + 3, everyOther[k]);
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal}) {
+        const std::optional<RobustFit> direct = FitRobust(points, Hm, model);
+        const std::optional<RobustFit> sampled = FitRobust(everyOther, Hm, model);
+        const std::optional<RobustFit> twice = FitRobust(repeatedRows(points, 2, false), Hm, model);
+        const std::optional<RobustFit> threaded = FitRobust(repeatedRows(points, 25, true), Hm, model);
+        ASSERT_TRUE(direct && sampled && twice && threaded);
+        const std::array<Doub, 12> own = direct->parameters.values(), half = sampled->parameters.values(),
+                                   polished = twice->parameters.values();
+        Doub fromHalf = 0.0, fromPolished = 0.0;
+        for (size_t k = 0; k < 12; k++) {
+            fromHalf += std::abs(half[k] - own[k]);
+            fromPolished += std::abs(polished[k] - own[k]);
+        }
+        EXPECT_LT(fromPolished, 0.5 * fromHalf) << fitModelName(model);
+        expectSameFit(*threaded, *direct);
+        EXPECT_EQ(threaded->rejected.size(), 25 * direct->rejected.size());
+    }
+}

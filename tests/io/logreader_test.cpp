@@ -304,7 +304,7 @@ TEST(LogReader, ARefusedLogSaysWhatIsWrong)
     EXPECT_EQ(in.remedy, LogInput::Remedy::DecimalComma);
 
     // A preamble with commas of its own before the header.
-    const QByteArray preamble = "Device: ACME, model 7, serial 42\nStarted: 2026-12-07\nRate: 10 Hz\n"
+    const QByteArray preamble = "Device: ACME, model 7, serial 42\nOffsets,0,0,0\nRate: 10 Hz\n"
                                 "Operator: A. Smith\nt,mx,my,mz\n" +
                                 QByteArray("0,1.5,2,3\n").repeated(12);
     const RawData preambled = ParseLog(preamble, columns("mx", "my", "mz"), in);

@@ -167,6 +167,7 @@ TEST(Matrix, ProductAndDifference)
 TEST(Matrix, ProductOfMismatchedShapesIsTheLibrarysError)
 {
     testing::internal::CaptureStdout();
+    const NrErrorSink shown(stdout);
     EXPECT_THROW((void)(MatDoub(3, 4, 1.0) * MatDoub(3, 3, 1.0)), Int);
     EXPECT_EQ(testing::internal::GetCapturedStdout().rfind(
                   "ERROR: a_cols <> b_rows (4,3): dmmult\n     in file nr3.h", 0),

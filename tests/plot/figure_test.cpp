@@ -153,7 +153,7 @@ TEST(Figure, RejectedPointsKeepTheFigureSmall)
 
     const QImage image = drawn(c.figure);
     for (const QRect &panel : FigureLayout().projections)
-        EXPECT_GT(pixelsOf(image, panel, Palette::rejected), 5000);
+        EXPECT_GT(pixelsOf(image, panel, Palette::rejected), 2000);
 }
 
 int main(int argc, char **argv)
