@@ -9,6 +9,7 @@
 #include "figure.h"
 #include "outputpaths.h"
 #include "parametersfile.h"
+#include "pipeline.h"
 #include "printable.h"
 #include "quality.h"
 #include "reporter.h"
@@ -81,13 +82,20 @@ private:
     {
         const QString &path = o.files[k];
         const QString name = printable(displayName(path));
-        LogInput input;
-        const CalibrationRun run =
-            CalibrateRawData(o.hm, o.log ? ReadLog(path, *o.log, input) : ReadRawData(path), {}, o.fit);
-        for (const LogInput::Skipped &s : input.firstSkipped)
-            say(QStringLiteral("%1:%2: skipped (line: \"%3\")").arg(name).arg(s.line).arg(printable(s.text)));
-        if (input.skippedLines > input.firstSkipped.size())
-            say(QStringLiteral("%1: %2 bad lines skipped in all").arg(name).arg(input.skippedLines));
+        const CalibrationResult result =
+            runCalibration(Input::file(path, o.log), {o.hm, o.fit, o.resamples, BootstrapSeed});
+        const CalibrationRun &run = result.run;
+        if (result.log) {
+            for (const LogInput::Skipped &s : result.log->firstSkipped)
+                say(QStringLiteral("%1:%2: skipped (line: \"%3\")")
+                        .arg(name)
+                        .arg(s.line)
+                        .arg(printable(s.text)));
+            if (result.log->skippedLines > result.log->firstSkipped.size())
+                say(QStringLiteral("%1: %2 bad lines skipped in all")
+                        .arg(name)
+                        .arg(result.log->skippedLines));
+        }
         if (run.error) {
             say(failureMessage(path, run));
             // A strict refusal of what is plainly a log says how to read it.
@@ -100,16 +108,12 @@ private:
             reporter->failed(path, run);
             return;
         }
-        if (run.fit.outlierWarning)
-            say(name + QStringLiteral(": ") + outlierWarningMessage());
-        const QualityReport quality = AssessCalibration(run, o.hm);
-        const std::optional<Uncertainty> uncertainty =
-            o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples,
-                                                                 BootstrapSeed, run.robustFit()))
-                            : std::nullopt;
-        const QJsonArray writeErrors = writeOutputs(k, run, quality);
-        if (const std::optional<QString> problem = reporter->calibrated(
-                {path, run, quality, uncertainty, writeErrors, o.log ? &input : nullptr})) {
+        for (const QString &warning : result.warnings)
+            say(name + QStringLiteral(": ") + warning);
+        const QJsonArray writeErrors = writeOutputs(k, run, result.quality);
+        if (const std::optional<QString> problem =
+                reporter->calibrated({path, run, result.quality, result.uncertainty, writeErrors,
+                                      result.log ? &*result.log : nullptr})) {
             say(*problem);
             raiseStatus(Refused);
         }
