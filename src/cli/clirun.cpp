@@ -102,8 +102,9 @@ private:
             if (run.error == CalibrationError::BadFormat && !o.log && path != QLatin1String("-"))
                 if (const QString hint = LogHint(path); !hint.isEmpty())
                     say(name + QStringLiteral(": ") + hint);
-            if (const QString hint = logRemedyHint(input.remedy); !hint.isEmpty())
-                say(name + QStringLiteral(": ") + hint);
+            if (result.log)
+                if (const QString hint = logRemedyHint(result.log->remedy); !hint.isEmpty())
+                    say(name + QStringLiteral(": ") + hint);
             raiseStatus(describe(*run.error).exitStatus);
             reporter->failed(path, run);
             return;
