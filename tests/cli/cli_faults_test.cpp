@@ -17,6 +17,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -472,4 +473,32 @@ TEST_F(CliFaults, NumericalFailureIsTheProgramsOwnMessage)
         EXPECT_FALSE(o.out.contains("ERROR")) << o.out.toStdString();
         EXPECT_NE(o.status, 0) << fit.join(' ').toStdString();
     }
+}
+
+// A real full disk: a small file system of this test's own, where root may mount one.
+TEST_F(CliFaults, AFullDiskLeavesTheOldFile)
+{
+    sample();
+    const QString disk = dir.filePath("disk");
+    QDir().mkpath(disk);
+    if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QByteArray old = "the old contents\n";
+    file("disk/p.txt", old);
+    file("disk/cal.txt", old);
+    // The rest of the space taken, as a full disk has it.
+    QFile filler(dir.filePath("disk/filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    filler.write(QByteArray(1 << 20, 'f'));
+    filler.close();
+    const Outcome o = cli({"--hm", "48", "-o", "disk/p.txt", "--apply", "disk/cal.txt", "sample.txt"});
+    const QByteArray params = readAll(dir.filePath("disk/p.txt")),
+                     calibrated = readAll(dir.filePath("disk/cal.txt"));
+    ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "disk/p.txt: The calibration parameters could not be saved. (No space left on device)\n"
+              "disk/cal.txt: The calibrated measurements could not be saved. (No space left on device)\n");
+    EXPECT_EQ(params, old);
+    EXPECT_EQ(calibrated, old);
 }
