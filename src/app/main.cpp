@@ -1,5 +1,4 @@
 #include "fen_tavrin.h"
-#include "nr3.h"
 
 #include <QApplication>
 
@@ -57,8 +56,6 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication app(argc, argv);
-    // The dialog shows the numerical library's error lines on standard output.
-    const NrErrorSink libraryErrors(stdout);
     tavrin::Fen_Tavrin window;
     window.show();
     return app.exec();
