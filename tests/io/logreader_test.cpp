@@ -342,8 +342,10 @@ TEST(LogReader, ARefusedLogSaysWhatIsWrong)
     QByteArray titled;
     for (int k = 0; k < LogInput::MaxHeaderLines; k++)
         titled += "title line " + QByteArray::number(k) + "\n";
+    LogFormat commaDelimited = columns("mx", "my", "mz");
+    commaDelimited.delimiter = Delimiter::Comma;
     const RawData names =
-        ParseLog(titled + "mx,my,mz\n" + QByteArray("1,2,3\n").repeated(12), columns("mx", "my", "mz"), in);
+        ParseLog(titled + "mx,my,mz\n" + QByteArray("1,2,3\n").repeated(12), commaDelimited, in);
     EXPECT_EQ(names.status, RawDataStatus::TooManyHeaderLines);
     EXPECT_EQ(names.badLineNumber, LogInput::MaxHeaderLines + 1);
 
