@@ -153,8 +153,7 @@ private:
             QString reason;
             const bool refused = !exported->refusal.isEmpty();
             save(paths.parameters[k],
-                 !refused &&
-                     WriteFileAtomically(paths.parameters[k], exported->bytes, &reason),
+                 !refused && WriteFileAtomically(paths.parameters[k], exported->bytes, &reason),
                  refused ? exported->refusal : QStringLiteral("The export could not be saved."), reason);
         } else if (!paths.parameters[k].isEmpty()) {
             QString reason;
