@@ -151,23 +151,16 @@ TEST(RobustFit, ModelsHaveStableNames)
 
 namespace {
 
-// The points of a table, each repeated: as whole copies of the table one
-// after the other, or with each point's copies side by side.
-MatDoub repeatedRows(const MatDoub &points, int copies, bool sideBySide)
+// The rows of a table, each block of blockRows rows repeated copies times
+// before the next block.
+MatDoub repeatedBlocks(const MatDoub &points, Int blockRows, int copies)
 {
     MatDoub out(points.nrows() * copies, 3);
     for (Int k = 0; k < out.nrows(); k++) {
-        const Int from = sideBySide ? k / copies : k % points.nrows();
-        std::copy(points[from], points[from] + 3, out[k]);
+        const Int block = k / (blockRows * copies), within = k % blockRows;
+        std::copy(points[block * blockRows + within], points[block * blockRows + within] + 3, out[k]);
     }
     return out;
-}
-
-void expectSameFit(const RobustFit &a, const RobustFit &b)
-{
-    const std::array<Doub, 12> x = a.parameters.values(), y = b.parameters.values();
-    for (size_t k = 0; k < 12; k++)
-        EXPECT_NEAR(x[k], y[k], 1e-7 * (1 + std::abs(y[k]))) << k;
 }
 
 } // namespace
@@ -175,9 +168,7 @@ void expectSameFit(const RobustFit &a, const RobustFit &b)
 // Repeating every point leaves the minimum of the robust loss where it is.
 // Two copies of a set one after the other give the converging pass an even
 // subsample of every other point: the last pass, over every point, must
-// bring the fit towards the set's own. Each point's copies side by side
-// give a subsample of the set itself, and a last pass over more points
-// than one thread takes, each thread half the points: the set's own fit.
+// bring the fit towards the set's own.
 TEST(RobustFit, LargeSetsEndOnAPassOverEveryPoint)
 {
     const Doub Hm = 48.0;
@@ -190,9 +181,9 @@ TEST(RobustFit, LargeSetsEndOnAPassOverEveryPoint)
     for (const FitModel model : {FitModel::Full, FitModel::Diagonal}) {
         const std::optional<RobustFit> direct = FitRobust(points, Hm, model);
         const std::optional<RobustFit> sampled = FitRobust(everyOther, Hm, model);
-        const std::optional<RobustFit> twice = FitRobust(repeatedRows(points, 2, false), Hm, model);
-        const std::optional<RobustFit> threaded = FitRobust(repeatedRows(points, 25, true), Hm, model);
-        ASSERT_TRUE(direct && sampled && twice && threaded);
+        const std::optional<RobustFit> twice =
+            FitRobust(repeatedBlocks(points, points.nrows(), 2), Hm, model);
+        ASSERT_TRUE(direct && sampled && twice);
         const std::array<Doub, 12> own = direct->parameters.values(), half = sampled->parameters.values(),
                                    polished = twice->parameters.values();
         Doub fromHalf = 0.0, fromPolished = 0.0;
@@ -201,7 +192,31 @@ TEST(RobustFit, LargeSetsEndOnAPassOverEveryPoint)
             fromPolished += std::abs(polished[k] - own[k]);
         }
         EXPECT_LT(fromPolished, 0.5 * fromHalf) << fitModelName(model);
-        expectSameFit(*threaded, *direct);
-        EXPECT_EQ(threaded->rejected.size(), 25 * direct->rejected.size());
+    }
+}
+
+// A last pass over more points than one thread takes shares them between
+// two threads. Two sets, each repeated 13 times, make a set that big whose
+// halves differ; the same points counted 13 times each take one thread. The
+// two fits differ only as far as the robust scale, taken on an even sample
+// of the rows, differs: by 1e-4 here, where a thread's sums lost or counted
+// twice move the fit by 5e-3.
+TEST(RobustFit, TwoThreadsPassOverAllThePointsAsOneDoes)
+{
+    const Doub Hm = 48.0;
+    Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
+    r.sigma = 0.3, r.n = 2 * RobustLimits::SubsampleSize, r.spikeShare = 0.02;
+    const MatDoub points = record(r).points;
+    const int copies = 13;
+    const MatDoub repeated = repeatedBlocks(points, points.nrows() / 2, copies);
+    ASSERT_GE(repeated.nrows(), 100000);
+    const std::vector<int> counts(size_t(points.nrows()), copies);
+    for (const FitModel model : {FitModel::Full, FitModel::Sphere}) {
+        const std::optional<RobustFit> counted = FitRobust(points, Hm, model, counts.data());
+        const std::optional<RobustFit> threaded = FitRobust(repeated, Hm, model);
+        ASSERT_TRUE(counted && threaded);
+        const std::array<Doub, 12> x = threaded->parameters.values(), y = counted->parameters.values();
+        for (size_t k = 0; k < 12; k++)
+            EXPECT_NEAR(x[k], y[k], 5e-4) << fitModelName(model) << " " << k;
     }
 }
