@@ -32,7 +32,7 @@ WorkbenchExport textExport(QString name, QString title, QString filter, QString 
             text,
             [text](const QString &path, const Calibration &c, QString *reason) {
                 const std::optional<QByteArray> bytes = text(c, reason);
-                return bytes && WriteFileAtomically(path, *bytes, FileMode::Text, reason);
+                return bytes && WriteFileAtomically(path, *bytes, reason);
             }};
 }
 
