@@ -4,8 +4,10 @@
 #include "pointspread.h"
 #include "rawview.h"
 
+#include <QLineF>
 #include <QPainter>
 #include <QPolygonF>
+#include <QVector>
 
 #include <algorithm>
 #include <cmath>
@@ -75,13 +77,11 @@ namespace {
 
 constexpr int CircleSteps = 72;
 
-// A circle of the sphere, its near half solid and its far half faint.
-void drawCircle(QPainter &painter, const CloudCamera &camera, const double (&e1)[3], const double (&e2)[3],
-                const double (&offset)[3], double radius)
+// The segments of a circle of the sphere, split into the near half and the
+// far half, so that the far one can be drawn faint.
+void addCircle(const CloudCamera &camera, const double (&e1)[3], const double (&e2)[3],
+               const double (&offset)[3], double radius, QVector<QLineF> (&halves)[2])
 {
-    QColor nearColour = Palette::ink, farColour = Palette::ink;
-    nearColour.setAlphaF(0.45);
-    farColour.setAlphaF(0.12);
     for (int s = 0; s < CircleSteps; s++) {
         double ends[2][3];
         for (int e = 0; e < 2; e++) {
@@ -89,22 +89,29 @@ void drawCircle(QPainter &painter, const CloudCamera &camera, const double (&e1)
             for (int i = 0; i < 3; i++)
                 ends[e][i] = offset[i] + radius * (std::cos(t) * e1[i] + std::sin(t) * e2[i]);
         }
-        painter.setPen(QPen(camera.depth(ends[0]) >= 0 ? nearColour : farColour, 1.0));
-        painter.drawLine(camera.map(ends[0]), camera.map(ends[1]));
+        halves[camera.depth(ends[0]) >= 0 ? 0 : 1] << QLineF(camera.map(ends[0]), camera.map(ends[1]));
     }
 }
 
 void drawWireSphere(QPainter &painter, const CloudCamera &camera, double hm)
 {
+    QVector<QLineF> halves[2];
     for (int latitude = -60; latitude <= 60; latitude += 30) {
         const double phi = latitude * Pi / 180;
         const double e1[3] = {1, 0, 0}, e2[3] = {0, 1, 0}, offset[3] = {0, 0, hm * std::sin(phi)};
-        drawCircle(painter, camera, e1, e2, offset, hm * std::cos(phi));
+        addCircle(camera, e1, e2, offset, hm * std::cos(phi), halves);
     }
     for (int longitude = 0; longitude < 180; longitude += 30) {
         const double lambda = longitude * Pi / 180;
         const double e1[3] = {std::cos(lambda), std::sin(lambda), 0}, e2[3] = {0, 0, 1}, offset[3] = {};
-        drawCircle(painter, camera, e1, e2, offset, hm);
+        addCircle(camera, e1, e2, offset, hm, halves);
+    }
+    const double alpha[2] = {0.45, 0.12};
+    for (int half = 0; half < 2; half++) {
+        QColor colour = Palette::ink;
+        colour.setAlphaF(alpha[half]);
+        painter.setPen(QPen(colour, 1.0));
+        painter.drawLines(halves[half]);
     }
 }
 
@@ -122,21 +129,26 @@ void drawAxesTriad(QPainter &painter, const CloudCamera &camera, double length)
 
 void drawPoints(QPainter &painter, const CloudCamera &camera, const CloudPoints &points, CloudSet set)
 {
-    // Near points solid and far ones faint, so that the cloud reads as a body.
+    // Near points solid and far ones faint, so that the cloud reads as a
+    // body. Square dots without antialiasing take the raster's fast path:
+    // the cloud turns smoothly under the mouse.
     const double range = points.range();
     QColor colour = set == CloudSet::Raw ? Palette::raw : Palette::calibrated;
-    const double dot = points.size() <= 1000 ? 4.5 : 2.5;
+    const int dot = points.size() <= 1000 ? 4 : 2;
     constexpr int Layers = 4;
     QPolygonF layers[Layers];
     for (int k = 0; k < points.size(); k++) {
         const double nearness = (camera.depth(points.at(k)) / range + 1) / 2;
         layers[std::clamp(int(nearness * Layers), 0, Layers - 1)] << camera.map(points.at(k));
     }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
     for (int layer = 0; layer < Layers; layer++) {
         colour.setAlphaF(0.25 + 0.6 * layer / (Layers - 1));
-        painter.setPen(QPen(colour, dot, Qt::SolidLine, Qt::RoundCap));
+        painter.setPen(QPen(colour, dot, Qt::SolidLine, Qt::SquareCap));
         painter.drawPoints(layers[layer]);
     }
+    painter.restore();
 }
 
 // Crosses on the rejected points that the cloud shows.
@@ -159,16 +171,28 @@ void drawRejected(QPainter &painter, const CloudCamera &camera, const CloudPoint
         }
 }
 
-void drawPlane(QPainter &painter, const CloudCamera &camera, const RobustFit &fit, double hm)
+// The plane of a planar fit where the calibrated points lie: it leaves the
+// component along its normal as it is, so the circle is drawn at the
+// points' mean height along the normal, with their mean radius in it.
+void drawPlane(QPainter &painter, const CloudCamera &camera, const CloudPoints &points, const RobustFit &fit)
 {
+    const double *n = fit.normal;
+    double height = 0.0, radius = 0.0;
+    for (int k = 0; k < points.size(); k++) {
+        const double *v = points.at(k);
+        const double along = v[0] * n[0] + v[1] * n[1] + v[2] * n[2];
+        height += along / points.size();
+        radius +=
+            std::sqrt(std::max(0.0, v[0] * v[0] + v[1] * v[1] + v[2] * v[2] - along * along)) / points.size();
+    }
     double e1[3], e2[3];
-    PlaneBasis(fit.normal, e1, e2);
+    PlaneBasis(n, e1, e2);
     QPolygonF circle;
     for (int s = 0; s <= CircleSteps; s++) {
         const double t = 2 * Pi * s / CircleSteps;
         double p[3];
         for (int i = 0; i < 3; i++)
-            p[i] = hm * (std::cos(t) * e1[i] + std::sin(t) * e2[i]);
+            p[i] = height * n[i] + radius * (std::cos(t) * e1[i] + std::sin(t) * e2[i]);
         circle << camera.map(p);
     }
     painter.setPen(QPen(Palette::plane, 2.5, Qt::DashDotLine));
@@ -189,7 +213,7 @@ void drawCloud(QPainter &painter, const QRectF &box, const FigureData &d, const 
     drawAxesTriad(painter, camera, AxisLength * std::abs(d.hm));
     drawPoints(painter, camera, points, set);
     if (d.robust && d.robust->model == FitModel::Planar && set == CloudSet::Calibrated)
-        drawPlane(painter, camera, *d.robust, std::abs(d.hm));
+        drawPlane(painter, camera, points, *d.robust);
     if (d.robust)
         drawRejected(painter, camera, points, *d.robust);
     painter.setPen(Palette::ink);

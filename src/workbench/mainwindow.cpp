@@ -401,10 +401,9 @@ void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
     const int scroll = ui->resultsText->verticalScrollBar()->value();
     ui->resultsText->setPlainText(text);
     ui->resultsText->verticalScrollBar()->setValue(scroll);
-    QString choice = tr("Fit: %1").arg(QLatin1String(fitModelName(result.run.model)));
-    if (!result.run.fitReason.isEmpty())
-        choice += QStringLiteral(" (%1)").arg(result.run.fitReason);
-    ui->labelFitChoice->setText(choice);
+    ui->labelFitChoice->setText(result.run.fitReason.isEmpty()
+                                    ? tr("Fit: %1").arg(QLatin1String(fitModelName(result.run.model)))
+                                    : tr("Auto chose %1").arg(result.run.fitReason));
     showHmCheck(*calibration);
     showFitTable(*calibration);
     say(calibration->uncertainty ? tr("Calibrated, with the uncertainty.") : tr("Calibrated."));

@@ -3,16 +3,26 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <algorithm>
+#include <cmath>
+
 namespace tavrin {
 
 namespace {
 
+// The spread with two significant digits of its standard deviation, and
+// the interval to the same decimals: more would be noise.
 QString valueWithSpread(double value, const std::optional<Uncertainty> &u, const Spread *spread)
 {
     QString text = fullPrecision(value);
-    if (u && u->known && spread)
+    if (u && u->known && spread) {
+        const int decimals =
+            spread->std > 0 ? std::clamp(1 - int(std::floor(std::log10(spread->std))), 0, 15) : 6;
         text += QStringLiteral("  \u00b1 %1  [%2, %3]")
-                    .arg(fullPrecision(spread->std), fullPrecision(spread->low), fullPrecision(spread->high));
+                    .arg(spread->std, 0, 'f', decimals)
+                    .arg(spread->low, 0, 'f', decimals)
+                    .arg(spread->high, 0, 'f', decimals);
+    }
     return text;
 }
 
