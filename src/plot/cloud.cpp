@@ -201,6 +201,12 @@ void drawPlane(QPainter &painter, const CloudCamera &camera, const CloudPoints &
 
 } // namespace
 
+QRectF cloudArea(const QRectF &box)
+{
+    constexpr double TitleHeight = 28;
+    return box.adjusted(0, TitleHeight, 0, 0);
+}
+
 void drawCloud(QPainter &painter, const QRectF &box, const FigureData &d, const CloudPoints &points,
                CloudSet set, const CloudView &view)
 {
@@ -208,7 +214,7 @@ void drawCloud(QPainter &painter, const QRectF &box, const FigureData &d, const 
     painter.fillRect(box, Qt::white);
     painter.setClipRect(box);
     painter.setRenderHint(QPainter::Antialiasing);
-    const CloudCamera camera(box, points.range(), view);
+    const CloudCamera camera(cloudArea(box), points.range(), view);
     drawWireSphere(painter, camera, std::abs(d.hm));
     drawAxesTriad(painter, camera, AxisLength * std::abs(d.hm));
     drawPoints(painter, camera, points, set);
@@ -218,7 +224,7 @@ void drawCloud(QPainter &painter, const QRectF &box, const FigureData &d, const 
         drawRejected(painter, camera, points, *d.robust);
     painter.setPen(Palette::ink);
     painter.setFont(figureFont(14));
-    painter.drawText(box.adjusted(8, 6, -8, -6), Qt::AlignLeft | Qt::AlignTop,
+    painter.drawText(box.adjusted(8, 6, -8, -6), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                      set == CloudSet::Raw ? QStringLiteral("Raw points about their centre, scaled to Hm")
                                           : QStringLiteral("Calibrated points and the sphere of radius Hm"));
     if (points.size() < d.points.size())

@@ -65,7 +65,10 @@ private:
     double scale;
 };
 
-/// Draws the cloud of a set in box, on white.
+/// Where the cloud itself goes in a box that also holds its title.
+QRectF cloudArea(const QRectF &box);
+
+/// Draws the cloud of a set in box, on white; its camera looks at cloudArea(box).
 void drawCloud(QPainter &painter, const QRectF &box, const FigureData &data, const CloudPoints &points,
                CloudSet set, const CloudView &view);
 

@@ -55,7 +55,7 @@ void CloudWidget::setView(const CloudView &view)
 
 CloudCamera CloudWidget::camera() const
 {
-    return CloudCamera(QRectF(rect()), views()->cloud(shown).range(), looking);
+    return CloudCamera(cloudArea(QRectF(rect())), views()->cloud(shown).range(), looking);
 }
 
 int CloudWidget::pointAt(const QPointF &pixel) const

@@ -24,6 +24,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 
@@ -78,6 +79,10 @@ void MainWindow::setUpChoices()
         ui->fitModel->addItem(QLatin1String(fitModelName(model)), int(model));
     ui->date->setDate(QDate::currentDate());
     ui->resultsText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // The input's panel is as wide as its contents at the font in use; it
+    // scrolls only when the window is too low for it.
+    ui->inputScroll->setMinimumWidth(ui->inputContents->minimumSizeHint().width() +
+                                     ui->inputScroll->verticalScrollBar()->sizeHint().width());
     ui->fitsTable->setColumnCount(7);
     ui->fitsTable->setHorizontalHeaderLabels({tr("Model"), tr("b"), tr("Diagonal of A"), tr("RMS after"),
                                               tr("Rejected"), tr("Verdict"), tr("Chosen")});
@@ -545,7 +550,9 @@ void MainWindow::readSettings()
     const std::optional<FitModel> model = fitModelNamed(
         s.value(QStringLiteral("fit"), QStringLiteral("auto")).toString().toLatin1().constData());
     setFit(model.value_or(FitModel::Auto));
-    restoreGeometry(s.value(QStringLiteral("window/geometry")).toByteArray());
+    if (!restoreGeometry(s.value(QStringLiteral("window/geometry")).toByteArray()))
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            resize(size().boundedTo(screen->availableGeometry().size()));
     restoreState(s.value(QStringLiteral("window/state")).toByteArray());
     fillRecent();
 }

@@ -21,19 +21,27 @@ constexpr int SmallestPanel = 60;
 
 ProjectionsWidget::ProjectionsWidget(QWidget *parent) : ViewWidget(parent)
 {
-    setMinimumSize(3 * (LeftMargin + RightMargin + SmallestPanel), TopMargin + BottomMargin + SmallestPanel);
+    setMinimumSize(LeftMargin + RightMargin + SmallestPanel, TopMargin + BottomMargin + SmallestPanel);
 }
 
+// The three panels in a row, or in a column when that makes them larger, as
+// in a narrow window.
 FigureLayout ProjectionsWidget::layout() const
 {
-    FigureLayout l;
     const int across = (width() - 3 * (LeftMargin + RightMargin)) / 3;
-    const int side = std::max(SmallestPanel, std::min(across, height() - TopMargin - BottomMargin));
-    const int step = side + LeftMargin + RightMargin;
-    const int left = std::max(0, (width() - 3 * step) / 2);
-    const int top = std::max(TopMargin, (height() - side - BottomMargin + TopMargin) / 2);
+    const int down = (height() - 3 * (TopMargin + BottomMargin)) / 3;
+    const int inRow = std::min(across, height() - TopMargin - BottomMargin);
+    const int inColumn = std::min(down, width() - LeftMargin - RightMargin);
+    const bool row = inRow >= inColumn;
+    const int side = std::max(SmallestPanel, row ? inRow : inColumn);
+    const int stepX = row ? side + LeftMargin + RightMargin : 0;
+    const int stepY = row ? 0 : side + TopMargin + BottomMargin;
+    const int left = std::max(0, (width() - (row ? 3 * stepX : side + LeftMargin + RightMargin)) / 2);
+    const int top = std::max(0, (height() - (row ? side + TopMargin + BottomMargin : 3 * stepY)) / 2);
+    FigureLayout l;
     for (int panel = 0; panel < 3; panel++)
-        l.projections[panel] = QRect(left + panel * step + LeftMargin, top, side, side);
+        l.projections[panel] =
+            QRect(left + panel * stepX + LeftMargin, top + panel * stepY + TopMargin, side, side);
     return l;
 }
 

@@ -181,14 +181,21 @@ private slots:
         const std::shared_ptr<const Calibration> c =
             calibrate(ellipsoidPoints(sampleTruth, 48, 300, 0.05, 2), 48, FitModel::Planar);
         ProjectionsWidget projections;
-        for (const QSize size : {projections.minimumSize(), QSize(1400, 500)}) {
+        for (const QSize size : {QSize(1400, 500), QSize(400, 1300), projections.minimumSize()}) {
             projections.resize(size);
             projections.show(c);
             const FigureLayout layout = projections.layout();
-            QVERIFY(layout.projections[0].right() < layout.projections[1].left());
-            QVERIFY(layout.projections[2].right() <= size.width());
+            for (int panel = 0; panel < 3; panel++) {
+                QVERIFY(!layout.projections[panel].intersects(layout.projections[(panel + 1) % 3]));
+                if (size != projections.minimumSize())
+                    QVERIFY(projections.rect().contains(layout.projections[panel]));
+            }
             QVERIFY(!render(projections).isNull());
         }
+        projections.resize(1400, 500);
+        QVERIFY(projections.layout().projections[0].top() == projections.layout().projections[1].top());
+        projections.resize(400, 1300);
+        QVERIFY(projections.layout().projections[0].left() == projections.layout().projections[1].left());
         projections.show(nullptr);
         QVERIFY(!projections.figure());
     }

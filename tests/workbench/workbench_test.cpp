@@ -6,12 +6,17 @@
 #include "startoptions.h"
 #include "synthetic.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -290,6 +295,58 @@ private slots:
         QString problem;
         QVERIFY(!readSavedWork("not json", &problem));
         QVERIFY(!problem.isEmpty());
+    }
+
+    // At 1024 x 700, with a font half again as large and a dark palette,
+    // every button, label and box shows its whole text.
+    void nothingIsCutInASmallWindow()
+    {
+        const QFont font = QApplication::font();
+        const QPalette palette = QApplication::palette();
+        QFont larger = font;
+        larger.setPointSizeF(font.pointSizeF() * 1.5);
+        QApplication::setFont(larger);
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+        dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        dark.setColor(QPalette::Button, QColor(0x3c, 0x3c, 0x3c));
+        QApplication::setPalette(dark);
+        {
+            MainWindow window;
+            window.resize(1024, 700);
+            window.show();
+            window.setHmSource(hmValue(48));
+            window.open(QStringLiteral(TAVRIN_SAMPLE));
+            QVERIFY(waitForRun(window));
+            QTest::qWait(50);
+            QCOMPARE(window.size(), QSize(1024, 700));
+            // What does not fit the input's panel scrolls; nothing lies beyond the window.
+            const QScrollArea *input = window.findChild<QScrollArea *>("inputScroll");
+            QVERIFY(input->viewport()->width() >= input->widget()->minimumSizeHint().width());
+            for (const char *name : {"dockInput", "dockResults", "views"}) {
+                const QWidget *part = window.findChild<QWidget *>(name);
+                const QRect where(part->mapTo(&window, QPoint(0, 0)), part->size());
+                QVERIFY2(window.rect().contains(where), name);
+            }
+            for (QAbstractButton *button : window.findChildren<QAbstractButton *>())
+                if (button->isVisible() && !button->text().isEmpty())
+                    QVERIFY2(button->width() >= button->minimumSizeHint().width(),
+                             qPrintable(button->text()));
+            for (QComboBox *box : window.findChildren<QComboBox *>())
+                if (box->isVisible())
+                    QVERIFY2(box->width() >= box->minimumSizeHint().width(), qPrintable(box->objectName()));
+            for (QLabel *label : window.findChildren<QLabel *>())
+                if (label->isVisible() && !label->text().isEmpty())
+                    QVERIFY2(label->height() >= label->heightForWidth(label->width()) ||
+                                 label->heightForWidth(label->width()) < 0,
+                             qPrintable(label->text()));
+            QVERIFY(window.findChild<QWidget *>("cloud")->width() >= 200);
+        }
+        QApplication::setFont(font);
+        QApplication::setPalette(palette);
     }
 
     void readsTheStartOptions()
