@@ -690,31 +690,48 @@ void FenTavrinTest::closedOrStuckOutputNeverHoldsTheWindow()
 
 void FenTavrinTest::startsWithoutAWindowForHelpVersionAndNoDisplay()
 {
-    const auto run = [](const QStringList &arguments, bool display) {
+    const auto run = [](const QStringList &arguments, const QString &display = {}) {
         QProcess p;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(name);
-        if (display)
-            environment.insert("QT_QPA_PLATFORM", "offscreen");
+        if (!display.isEmpty())
+            environment.insert("DISPLAY", display);
         p.setProcessEnvironment(environment);
         p.start(TAVRIN_APP, arguments);
         p.waitForFinished(10000);
-        return std::make_tuple(p.exitCode(), QString(p.readAllStandardOutput()),
-                               QString(p.readAllStandardError()));
+        return std::make_tuple(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                               QString(p.readAllStandardOutput()), QString(p.readAllStandardError()));
     };
-    const auto [helpStatus, help, helpErrors] = run({"--help"}, false);
+    const auto [helpStatus, help, helpErrors] = run({"--help"});
     QCOMPARE(helpStatus, 0);
     QVERIFY(help.startsWith("Usage: tavrin [Qt options]\n"));
     QVERIFY(help.contains("tavrin-cli --help"));
-    const auto [versionStatus, version, versionErrors] = run({"--version"}, false);
+    const auto [versionStatus, version, versionErrors] = run({"--version"});
     QCOMPARE(versionStatus, 0);
     QCOMPARE(version, "tavrin 1.0\n");
-    const auto [status, out, errors] = run({}, false);
+    const auto [status, out, errors] = run({});
     QCOMPARE(status, 1);
     QCOMPARE(out, QString());
     QVERIFY(errors.startsWith("tavrin: needs a graphical display"));
     QCOMPARE(errors.count('\n'), 1);
+
+    // A display that is named but not there: one line and 1, not a core dump.
+    int number = 4917;
+    while (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
+        number++;
+    const QString unreachable = QString(":%1").arg(number);
+    for (const auto &[arguments, display] :
+         {std::make_pair(QStringList(), unreachable),
+          std::make_pair(QStringList{"-display", unreachable}, QString()),
+          std::make_pair(QStringList{"-display", unreachable}, QString(":0"))}) {
+        const auto [unreachableStatus, unreachableOut, unreachableErrors] = run(arguments, display);
+        QCOMPARE(unreachableStatus, 1);
+        QCOMPARE(unreachableOut, QString());
+        QCOMPARE(unreachableErrors, "tavrin: cannot connect to the display \"" + unreachable +
+                                        "\"; without one, use tavrin-cli, for example: tavrin-cli --hm 48 "
+                                        "data.txt\n");
+    }
 }
 
 void FenTavrinTest::saveOntoTheRawFileIsRefused()
