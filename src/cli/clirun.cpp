@@ -101,6 +101,8 @@ private:
         if (run.fit.outlierWarning)
             say(name + QStringLiteral(": ") + outlierWarningMessage());
         const QualityReport quality = AssessCalibration(run, o.hm);
+        if (quality.hmUnit.warns())
+            say(name + QStringLiteral(": ") + hmUnitWarningMessage(quality.hmUnit));
         const std::optional<Uncertainty> uncertainty =
             o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples,
                                                                  BootstrapSeed, run.robustFit()))

@@ -104,6 +104,12 @@ QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const Qua
     }
     if (const QString advice = recommendation(run, q); !advice.isEmpty())
         result.insert("recommendation", advice);
+    QJsonArray warnings;
+    if (run.fit.outlierWarning)
+        warnings.append(outlierWarningMessage());
+    if (q.hmUnit.warns())
+        warnings.append(hmUnitWarningMessage(q.hmUnit));
+    result.insert("warnings", warnings);
     return result;
 }
 
