@@ -104,12 +104,6 @@ QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const Qua
     }
     if (const QString advice = recommendation(run, q); !advice.isEmpty())
         result.insert("recommendation", advice);
-    QJsonArray warnings;
-    if (run.fit.outlierWarning)
-        warnings.append(outlierWarningMessage());
-    if (q.hmUnit.warns())
-        warnings.append(hmUnitWarningMessage(q.hmUnit));
-    result.insert("warnings", warnings);
     return result;
 }
 
@@ -142,6 +136,8 @@ std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
     }
     if (file.uncertainty)
         result.insert("uncertainty", jsonUncertainty(*file.uncertainty));
+    result.insert("warnings", QJsonArray::fromStringList(
+                                  file.warnings + (file.exported ? file.exported->warnings : QStringList())));
     if (!file.writeErrors.isEmpty())
         result.insert("writeErrors", file.writeErrors);
     files.append(result);
