@@ -36,7 +36,7 @@ struct Steps {
 class Run {
 public:
     Run(const CalibrationOptions &options, const RunControl &control)
-        : options(options), control(control), steps(options.resamples > 0)
+        : control(control), steps(options.resamples > 0)
     {
     }
 
@@ -58,7 +58,6 @@ private:
             control.progress(fraction, phase);
     }
 
-    const CalibrationOptions &options;
     const RunControl &control;
     const Steps steps;
 };
