@@ -4,10 +4,10 @@
 #include "exportformat.h"
 #include "fieldunit.h"
 #include "parametersfile.h"
+#include "samefile.h"
 #include "viewdata.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 namespace tavrin {
 
@@ -114,8 +114,7 @@ const WorkbenchExport *workbenchExportNamed(const QString &name)
 
 QString overwriteProblem(const QString &path, const Calibration &c)
 {
-    const QFileInfo target(path), input(c.result->path);
-    if (target.exists() && input.exists() && target.canonicalFilePath() == input.canonicalFilePath())
+    if (IsSameFile(path, c.result->path))
         return tr("This is the file of measurements; choose another name so that it is not overwritten.");
     return QString();
 }

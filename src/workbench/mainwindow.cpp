@@ -35,7 +35,6 @@ namespace tavrin {
 namespace {
 
 constexpr int RecentFiles = 8;
-constexpr double HmDisagreement = 5.0;
 
 // The one place where a refused file becomes the message a user reads: the
 // file, the line where it applies, the text every front end shows, and the
@@ -422,16 +421,13 @@ void MainWindow::showRefusal(const CalibrationResult &result)
 // Beside Hm, the data's own norm: a unit mixed up shows at once.
 void MainWindow::showHmCheck(const Calibration &c)
 {
-    const double dataNorm = c.views->dataNorm;
-    const double ratio = dataNorm / c.options.hm;
-    QString text = tr("Median |h - b| of the data: %1").arg(dataNorm, 0, 'g', 6);
-    const bool disagree = !(ratio <= HmDisagreement && ratio >= 1 / HmDisagreement);
-    if (disagree)
-        text += tr("\nWarning: Hm and the data differ by a factor of %1; are they in the same unit?")
-                    .arg(ratio >= 1 ? ratio : 1 / ratio, 0, 'f', 1);
+    const HmUnitCheck &check = c.result->quality.hmUnit;
+    QString text = tr("Median |h - b| of the data: %1").arg(check.medianDistance, 0, 'g', 6);
+    if (check.scaleDiffers)
+        text += QStringLiteral("\n") + hmUnitWarningMessage(check);
     ui->labelDataNorm->setText(text);
     ui->labelDataNorm->setStyleSheet(
-        disagree ? QStringLiteral("QLabel { color: #D55E00; font-weight: bold; }") : QString());
+        check.scaleDiffers ? QStringLiteral("QLabel { color: #D55E00; font-weight: bold; }") : QString());
 }
 
 void MainWindow::showFitTable(const Calibration &c)

@@ -2,22 +2,7 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
-
 namespace tavrin {
-
-namespace {
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0.0;
-    const size_t middle = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(middle), values.end());
-    return values[middle];
-}
-
-} // namespace
 
 FigureData figureOf(const CalibrationResult &result, double hm)
 {
@@ -31,7 +16,7 @@ FigureData figureOf(const CalibrationResult &result, double hm)
 
 ViewData::ViewData(const CalibrationResult &result, double hm)
     : figure(figureOf(result, hm)), errors(normErrors(figure)), raw(figure, CloudSet::Raw),
-      calibrated(figure, CloudSet::Calibrated), dataNorm(median(errors.before) + figure.quality.hm)
+      calibrated(figure, CloudSet::Calibrated)
 {
 }
 

@@ -20,7 +20,6 @@ struct ViewData {
     FigureData figure;
     PointErrors errors;
     CloudPoints raw, calibrated;
-    double dataNorm; ///< the median |h - b| of the points
 
     const CloudPoints &cloud(CloudSet set) const { return set == CloudSet::Raw ? raw : calibrated; }
 };
