@@ -422,7 +422,10 @@ void MainWindow::showRefusal(const CalibrationResult &result)
 void MainWindow::showHmCheck(const Calibration &c)
 {
     const HmUnitCheck &check = c.result->quality.hmUnit;
-    QString text = tr("Median |h - b| of the data: %1").arg(check.medianDistance, 0, 'g', 6);
+    // A planar fit keeps the points' own norm, so Hm's unit changes nothing
+    // and is not checked.
+    QString text =
+        check.hm > 0 ? tr("Median |h - b| of the data: %1").arg(check.medianDistance, 0, 'g', 6) : QString();
     if (check.scaleDiffers)
         text += QStringLiteral("\n") + hmUnitWarningMessage(check);
     ui->labelDataNorm->setText(text);
