@@ -1,0 +1,54 @@
+// Every accepted reading appended to a raw file in the strict format, and
+// optionally every received line with its time of arrival, flushed often
+// enough that a crash or an unplugged board loses at most the last moment.
+#ifndef TAVRIN_CAPTURE_RECORDER_H
+#define TAVRIN_CAPTURE_RECORDER_H
+
+#include "readingparser.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QObject>
+#include <QTimer>
+
+namespace tavrin {
+
+class Recorder : public QObject {
+    Q_OBJECT
+public:
+    /// Milliseconds between flushes.
+    static constexpr int FlushInterval = 500;
+
+    explicit Recorder(QObject *parent = nullptr);
+    ~Recorder() override;
+
+    /// Makes the recording at path, which must not exist yet, and the line
+    /// log at linesPath when it is not empty. On failure the reason goes to
+    /// error and no file is left behind.
+    bool open(const QString &path, const QString &linesPath, QString &error);
+
+    void append(const Reading &reading);
+    void appendLine(const QByteArray &line, const QDateTime &arrival);
+
+    /// Writes what waits; false, with the reason in error(), when writing fails.
+    bool flush();
+    void close();
+
+    QString path() const { return readings.fileName(); }
+    QString error() const { return writeError; }
+
+signals:
+    /// A timed flush failed; error() says why.
+    void failed();
+
+private:
+    QFile readings, lines;
+    QByteArray pendingReadings, pendingLines;
+    QTimer flushTimer;
+    QString writeError;
+};
+
+} // namespace tavrin
+
+#endif
