@@ -77,6 +77,8 @@ void CaptureSession::stop()
 
 void CaptureSession::end()
 {
+    if (over)
+        return;
     over = true;
     connected = false;
     noiseTimer.stop();
@@ -129,7 +131,7 @@ void CaptureSession::takeLines(const std::vector<QByteArray> &complete)
         parser.take(line, fresh);
     }
     keep(fresh);
-    if (!parser.problem().isEmpty()) {
+    if (!over && !parser.problem().isEmpty()) {
         emit fault({FaultKind::BadLog, config.source, parser.problem()});
         end();
     }
@@ -137,18 +139,21 @@ void CaptureSession::takeLines(const std::vector<QByteArray> &complete)
 
 void CaptureSession::keep(const std::vector<Reading> &fresh)
 {
-    if (fresh.empty())
-        return;
     const int first = int(readings().size());
-    for (const Reading &r : fresh) {
-        coverage.add(r);
-        recorder.append(r);
+    const int count = std::min(int(fresh.size()), config.mostReadings - first);
+    if (count <= 0)
+        return;
+    for (int k = 0; k < count; k++) {
+        coverage.add(fresh[size_t(k)]);
+        recorder.append(fresh[size_t(k)]);
     }
     const qint64 now = clock.elapsed();
-    recent.emplace_back(now, int(fresh.size()));
+    recent.emplace_back(now, count);
     while (!recent.empty() && now - recent.front().first > RateWindow)
         recent.pop_front();
-    emit readingsAdded(first, int(fresh.size()));
+    emit readingsAdded(first, count);
+    if (int(readings().size()) == config.mostReadings && !over)
+        end();
 }
 
 void CaptureSession::onFailed(const CaptureFault &failure)

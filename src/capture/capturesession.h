@@ -30,6 +30,7 @@ struct CaptureSettings {
     QString recordPath;           ///< the recording, a file that must not exist yet
     QString linesPath;            ///< the log of received lines; empty for none
     bool reconnect = false;       ///< after an unplug, reopen the same port when it returns
+    int mostReadings = RawData::Capacity; ///< the capture stops with this many readings
 };
 
 /// What the person turning the sensor is shown.
@@ -62,6 +63,9 @@ public:
     /// Ends the capture: the readings waiting for the format to be found are
     /// settled, everything recorded is flushed and the source closed.
     void stop();
+
+    /// Whether the capture is over; finished() has been emitted.
+    bool isOver() const { return over; }
 
     const std::vector<Reading> &readings() const { return coverage.readings(); }
     CoverageState coverageState() const { return coverage.state(); }

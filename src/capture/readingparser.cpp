@@ -138,8 +138,9 @@ Reading ReadingParser::converted(const LineReading &reading) const
 {
     if (reading.unitInNt == 0.0)
         return reading.field;
-    const double scale = reading.unitInNt / unitInNt;
-    return {reading.field[0] * scale, reading.field[1] * scale, reading.field[2] * scale};
+    // One rounding only: 618 counts of 0.1 uT are 61.8 uT, not 61.800000000000004.
+    const auto inUnit = [&](double v) { return v * reading.unitInNt / unitInNt; };
+    return {inUnit(reading.field[0]), inUnit(reading.field[1]), inUnit(reading.field[2])};
 }
 
 } // namespace tavrin

@@ -4,6 +4,7 @@
 #include "bootstrap.h"
 #include "calibratedfile.h"
 #include "calibration.h"
+#include "capturerun.h"
 #include "commandline.h"
 #include "fieldreport.h"
 #include "figure.h"
@@ -187,6 +188,9 @@ int calibrateAll(CliOptions options, Stream &out, Stream &err)
         err.write(program + paths.error().toUtf8() + '\n');
         return WrongCommandLine;
     }
+    if (options.capture)
+        if (const int status = captureToRecording(*options.capture, options.hm, err); status != Calibrated)
+            return status;
     makeOutputFolders(options);
     return Batch(options, *paths, out, err).run();
 }
