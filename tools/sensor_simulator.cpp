@@ -24,6 +24,7 @@ namespace {
 struct Settings {
     QString format = QStringLiteral("raw");
     double rate = 100.0;
+    double speed = 1.0;
     long long count = 0;
     long long unplugAfter = 0;
     int replugAfterMs = -1;
@@ -61,8 +62,8 @@ QByteArray line(const QString &format, HandMotion &motion)
                       std::lround(g[1] * 180 / M_PI * 16.4), std::lround(g[2] * 180 / M_PI * 16.4),
                       std::lround(h[0] * 10), std::lround(h[1] * 10), std::lround(h[2] * 10));
     else if (format == QLatin1String("uni"))
-        std::snprintf(text, sizeof text, "Uni:%.2f,%.2f,%.2f,%.4f,%.4f,%.4f,%.2f,%.2f,%.2f\r\n", a[0], a[1], a[2],
-                      g[0], g[1], g[2], h[0], h[1], h[2]);
+        std::snprintf(text, sizeof text, "Uni:%.2f,%.2f,%.2f,%.4f,%.4f,%.4f,%.2f,%.2f,%.2f\r\n", a[0], a[1],
+                      a[2], g[0], g[1], g[2], h[0], h[1], h[2]);
     else if (format == QLatin1String("xyz"))
         std::snprintf(text, sizeof text, "%.3f,%.3f,%.3f\n", h[0], h[1], h[2]);
     else
@@ -87,8 +88,10 @@ bool openTerminal(int &master, int &slave, const QString &link)
         const QByteArray target = QFile::encodeName(link);
         const QByteArray temporary = target + ".new";
         ::unlink(temporary.constData());
-        if (::symlink(name, temporary.constData()) != 0 || ::rename(temporary.constData(), target.constData()) != 0) {
-            std::fprintf(stderr, "sensor_simulator: cannot link %s: %s\n", target.constData(), std::strerror(errno));
+        if (::symlink(name, temporary.constData()) != 0 ||
+            ::rename(temporary.constData(), target.constData()) != 0) {
+            std::fprintf(stderr, "sensor_simulator: cannot link %s: %s\n", target.constData(),
+                         std::strerror(errno));
             return false;
         }
     }
@@ -133,7 +136,7 @@ int run(const Settings &s)
     clock_gettime(CLOCK_MONOTONIC, &start);
     for (long long k = 0; s.count == 0 || k < s.count; k++) {
         waitUntil(start, double(k) / s.rate);
-        motion.advance(1.0 / s.rate);
+        motion.advance(s.speed / s.rate);
         if (!writeAll(master, line(s.format, motion)))
             return 1;
         if (s.unplugAfter > 0 && k + 1 == s.unplugAfter) {
@@ -165,7 +168,9 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption format("format", "raw, uni, xyz or labelled (default raw).", "FORMAT", "raw");
     const QCommandLineOption rate("rate", "Readings per second (default 100).", "N", "100");
-    const QCommandLineOption count("count", "Readings to write, then close (default: without end).", "N", "0");
+    const QCommandLineOption speed("speed", "The hand turns this many times faster (default 1).", "F", "1");
+    const QCommandLineOption count("count", "Readings to write, then close (default: without end).", "N",
+                                   "0");
     const QCommandLineOption hm("hm", "The field norm, uT (default 48).", "HM", "48");
     const QCommandLineOption bias("bias", "The hard-iron bias b, uT (default 12.5,-7.3,20.1).", "BX,BY,BZ");
     const QCommandLineOption matrix("matrix", "A: nine values row by row, or its diagonal.", "A11,...");
@@ -173,11 +178,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption seed("seed", "Seed of the motion and the noise (default 1).", "N", "1");
     const QCommandLineOption link("link", "Make PATH a link to the terminal and print it instead.", "PATH");
     const QCommandLineOption unplug("unplug-after", "Close the terminal after N readings.", "N", "0");
-    const QCommandLineOption replug("replug-after",
-                                    "With --unplug-after and --link: open a new terminal MS milliseconds later, "
-                                    "under the same link, and go on.",
-                                    "MS", "-1");
-    parser.addOptions({format, rate, count, hm, bias, matrix, noise, seed, link, unplug, replug});
+    const QCommandLineOption replug(
+        "replug-after",
+        "With --unplug-after and --link: open a new terminal MS milliseconds later, "
+        "under the same link, and go on.",
+        "MS", "-1");
+    parser.addOptions({format, rate, speed, count, hm, bias, matrix, noise, seed, link, unplug, replug});
     parser.process(app);
 
     Settings s;
@@ -192,6 +198,8 @@ int main(int argc, char *argv[])
     bool number = false;
     s.rate = parser.value(rate).toDouble(&number);
     check(number && s.rate > 0 && s.rate <= 100000, "--rate");
+    s.speed = parser.value(speed).toDouble(&number);
+    check(number && s.speed > 0 && s.speed <= 1000, "--speed");
     s.count = parser.value(count).toLongLong(&number);
     check(number && s.count >= 0, "--count");
     s.model.hm = parser.value(hm).toDouble(&number);

@@ -49,8 +49,7 @@ private:
 class CaptureDriver {
 public:
     CaptureDriver(const CaptureRequest &request, double hm, Stream &err)
-        : request(request), err(err), terminal(::isatty(STDERR_FILENO) == 1),
-          session(settings(request, hm))
+        : request(request), err(err), terminal(::isatty(STDERR_FILENO) == 1), session(settings(request, hm))
     {
     }
 
@@ -80,7 +79,7 @@ public:
         const InterruptCatcher catcher;
         QString error;
         if (!session.start(error)) {
-            say(error + QStringLiteral("; name another file with --record."));
+            say(printable(error) + QStringLiteral("; name another file with --record."));
             return Refused;
         }
         if (!session.isOver()) {
