@@ -11,11 +11,11 @@
 using Vector3 = std::array<double, 3>;
 
 struct SensorModel {
-    double hm = 48.0;                      ///< the field norm, uT
+    double hm = 48.0; ///< the field norm, uT
     double inclination = 60.0 * M_PI / 180.0;
     double A[3][3] = {{1.08, 0.05, -0.03}, {0.05, 0.94, 0.04}, {-0.03, 0.04, 1.02}};
-    Vector3 b = {12.5, -7.3, 20.1};        ///< uT
-    double noise = 0.2;                    ///< standard deviation on each axis, uT
+    Vector3 b = {12.5, -7.3, 20.1}; ///< uT
+    double noise = 0.2;             ///< standard deviation on each axis, uT
 };
 
 class HandMotion {
@@ -28,7 +28,8 @@ public:
         for (auto &axis : waves)
             for (Wave &w : axis)
                 // About a turn every few seconds, as a hand does it.
-                w = {1.0 + 1.0 * uniform(rng), 2 * M_PI * (0.05 + 0.3 * uniform(rng)), 2 * M_PI * uniform(rng)};
+                w = {1.0 + 1.0 * uniform(rng), 2 * M_PI * (0.05 + 0.3 * uniform(rng)),
+                     2 * M_PI * uniform(rng)};
     }
 
     /// Moves on by dt seconds.
@@ -70,8 +71,8 @@ public:
     /// The magnetometer's reading now, uT.
     Vector3 magnetometer()
     {
-        const Vector3 u = inSensor(
-            {model.hm * std::cos(model.inclination), 0.0, model.hm * std::sin(model.inclination)});
+        const Vector3 u =
+            inSensor({model.hm * std::cos(model.inclination), 0.0, model.hm * std::sin(model.inclination)});
         std::normal_distribution<double> gauss(0.0, model.noise);
         Vector3 h = model.b;
         for (int i = 0; i < 3; i++) {

@@ -16,7 +16,8 @@ bool isTcpSource(const QString &source)
 std::optional<TcpAddress> tcpAddress(const QString &source)
 {
     // The host may be a name, an IPv4 address or an IPv6 one in brackets.
-    static const QRegularExpression form(QStringLiteral("^tcp://(\\[[0-9A-Fa-f:.]+\\]|[^:/\\[\\]]+):(\\d{1,5})$"));
+    static const QRegularExpression form(
+        QStringLiteral("^tcp://(\\[[0-9A-Fa-f:.]+\\]|[^:/\\[\\]]+):(\\d{1,5})$"));
     const QRegularExpressionMatch m = form.match(source);
     if (!m.hasMatch())
         return std::nullopt;

@@ -35,12 +35,12 @@ struct CaptureSettings {
 
 /// What the person turning the sensor is shown.
 struct CaptureCounters {
-    qint64 lines = 0;       ///< lines received
-    qint64 ignored = 0;     ///< lines without a reading, overlong ones included
-    QByteArray lastIgnored; ///< the last of them
-    QByteArray lastLine;    ///< the last line received
+    qint64 lines = 0;                     ///< lines received
+    qint64 ignored = 0;                   ///< lines without a reading, overlong ones included
+    QByteArray lastIgnored;               ///< the last of them
+    QByteArray lastLine;                  ///< the last line received
     LineFormat format = LineFormat::Auto; ///< chosen or found; Auto while still searching
-    double rate = 0.0;      ///< readings per second over the last seconds
+    double rate = 0.0;                    ///< readings per second over the last seconds
     bool connected = false;
 };
 

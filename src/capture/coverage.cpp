@@ -67,7 +67,8 @@ CoverageState CoverageTracker::state() const
     }
     s.cellsHit = int(std::count(hit.begin(), hit.end(), true));
     const double scale = hm > 0.0 ? hm : s.radius;
-    s.enough = s.cellsHit >= EnoughCells && std::isfinite(s.biasError) && s.biasError < EnoughBiasShare * scale;
+    s.enough =
+        s.cellsHit >= EnoughCells && std::isfinite(s.biasError) && s.biasError < EnoughBiasShare * scale;
     return s;
 }
 

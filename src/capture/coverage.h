@@ -40,10 +40,10 @@ private:
     double hm;
     EqualAreaCells cells{Cells};
     std::vector<Reading> kept;
-    Reading origin{};       ///< the first reading: sums about it keep their precision
-    double normal[4][4]{};  ///< the sums of r r^T, r = (2x, 2y, 2z, 1) about the origin
-    double moment[4]{};     ///< the sums of r |h|^2
-    double squares = 0.0;   ///< the sum of |h|^4
+    Reading origin{};      ///< the first reading: sums about it keep their precision
+    double normal[4][4]{}; ///< the sums of r r^T, r = (2x, 2y, 2z, 1) about the origin
+    double moment[4]{};    ///< the sums of r |h|^2
+    double squares = 0.0;  ///< the sum of |h|^4
 };
 
 } // namespace tavrin

@@ -55,7 +55,8 @@ bool isInteger(const char *begin, const char *end)
 }
 
 // "Raw:" or "Uni:" and nine numbers, the magnetometer the last three.
-std::optional<LineReading> readNine(const QByteArray &line, const char *prefix, bool integers, double unitInNt)
+std::optional<LineReading> readNine(const QByteArray &line, const char *prefix, bool integers,
+                                    double unitInNt)
 {
     if (!line.startsWith(prefix))
         return std::nullopt;

@@ -52,15 +52,8 @@ void ReadingParser::detect(const QByteArray &line, std::vector<Reading> &out)
             continue;
         waiting.push_back({f, *reading, line});
         if (std::count_if(waiting.begin(), waiting.end(), [f](const Waiting &w) { return w.format == f; }) ==
-            LinesToDecide) {
-            chosen = f;
-            for (const Waiting &w : waiting)
-                if (w.format == f)
-                    out.push_back(converted(w.reading));
-                else
-                    ignore(w.line);
-            waiting.clear();
-        }
+            LinesToDecide)
+            settle(f, out);
         return;
     }
     ignore(line);
@@ -86,9 +79,15 @@ void ReadingParser::finish(std::vector<Reading> &out)
             mostLines = lines;
         }
     }
-    chosen = most;
+    settle(most, out);
+}
+
+// The lines that waited in that format give their readings; the others were no readings.
+void ReadingParser::settle(LineFormat found, std::vector<Reading> &out)
+{
+    chosen = found;
     for (const Waiting &w : waiting)
-        if (w.format == most)
+        if (w.format == found)
             out.push_back(converted(w.reading));
         else
             ignore(w.line);

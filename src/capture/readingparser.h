@@ -54,6 +54,7 @@ public:
 
 private:
     void detect(const QByteArray &line, std::vector<Reading> &out);
+    void settle(LineFormat found, std::vector<Reading> &out);
     void takeLogRow(const QByteArray &line, std::vector<Reading> &out);
     void drainLog(std::vector<Reading> &out);
     void ignore(const QByteArray &line);

@@ -12,7 +12,7 @@ bool openNew(QFile &file, const QString &path, QString &error)
     if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return true;
     error = QStringLiteral("%1: %2").arg(path, file.exists() ? QStringLiteral("the file exists already")
-                                                              : file.errorString());
+                                                             : file.errorString());
     return false;
 }
 

@@ -120,10 +120,11 @@ const QCommandLineOption
          "The date for --field-at and --hm-at: YYYY-MM-DD, or a decimal year such as 2027.5. "
          "Today (UTC) by default.",
          "DATE");
-const QCommandLineOption units("units",
-                               "The unit of the measurements for --hm-at: nT, uT, mG or G. With --port, the unit "
-                               "that readings carrying one are recorded in (uT by default).",
-                               "UNIT");
+const QCommandLineOption
+    units("units",
+          "The unit of the measurements for --hm-at: nT, uT, mG or G. With --port, the unit "
+          "that readings carrying one are recorded in (uT by default).",
+          "UNIT");
 const QCommandLineOption columns(
     "columns",
     "Read each FILE as a log and take x, y and z from these columns: 1-based numbers or header names, "
@@ -145,44 +146,48 @@ const QCommandLineOption
          "With --columns: keep only the data rows FIRST to LAST (1-based, counted after the "
          "header; either end may be left out, as in 100: or :5000).",
          "FIRST:LAST");
-const QCommandLineOption port("port",
-                             "Read the measurements live from SOURCE instead of a FILE: a serial port such as "
-                             "/dev/ttyUSB0, - for standard input, or tcp://HOST:PORT. Every reading is recorded "
-                             "(see --record); the capture stops at the first rule met (--points, --seconds, "
-                             "--until-covered), at the end of the input, when the port goes away or on Ctrl-C, "
-                             "and the recording is then calibrated with every output asked for.",
-                             "SOURCE");
-const QCommandLineOption baud("baud",
-                              QStringLiteral("With --port: the serial port's baud rate, %1 to %2 (default %3); "
-                                             "8 data bits, no parity, 1 stop bit.")
-                                  .arg(MinimumBaud)
-                                  .arg(MaximumBaud)
-                                  .arg(DefaultBaud),
-                              "N");
-const QCommandLineOption format("format",
-                                "With --port: how the lines read, auto (found from the first lines, the "
-                                "default), raw (Raw: and nine integers, the magnetometer last in 0.1 uT), uni "
-                                "(Uni: and nine decimals, the magnetometer last in uT), xyz (three numbers) or "
-                                "labelled (X: 1.5 Y: 2.5 Z: 3.5 uT). --columns reads rows of a log instead.",
-                                "FORMAT");
+const QCommandLineOption
+    port("port",
+         "Read the measurements live from SOURCE instead of a FILE: a serial port such as "
+         "/dev/ttyUSB0, - for standard input, or tcp://HOST:PORT. Every reading is recorded "
+         "(see --record); the capture stops at the first rule met (--points, --seconds, "
+         "--until-covered), at the end of the input, when the port goes away or on Ctrl-C, "
+         "and the recording is then calibrated with every output asked for.",
+         "SOURCE");
+const QCommandLineOption
+    baud("baud",
+         QStringLiteral("With --port: the serial port's baud rate, %1 to %2 (default %3); "
+                        "8 data bits, no parity, 1 stop bit.")
+             .arg(MinimumBaud)
+             .arg(MaximumBaud)
+             .arg(DefaultBaud),
+         "N");
+const QCommandLineOption
+    format("format",
+           "With --port: how the lines read, auto (found from the first lines, the "
+           "default), raw (Raw: and nine integers, the magnetometer last in 0.1 uT), uni "
+           "(Uni: and nine decimals, the magnetometer last in uT), xyz (three numbers) or "
+           "labelled (X: 1.5 Y: 2.5 Z: 3.5 uT). --columns reads rows of a log instead.",
+           "FORMAT");
 const QCommandLineOption points("points", "With --port: stop after N readings.", "N");
 const QCommandLineOption seconds("seconds", "With --port: stop after S seconds.", "S");
-const QCommandLineOption
-    untilCovered("until-covered",
-                 QStringLiteral("With --port: stop when the directions about the centre of a fitted sphere hit "
-                                "%1 of %2 cells of equal area and the centre's standard error is under %3 % "
-                                "of Hm.")
-                     .arg(CoverageTracker::EnoughCells)
-                     .arg(CoverageTracker::Cells)
-                     .arg(CoverageTracker::EnoughBiasShare * 100));
+const QCommandLineOption untilCovered(
+    "until-covered",
+    QStringLiteral("With --port: stop when the directions about the centre of a fitted sphere hit "
+                   "%1 of %2 cells of equal area and the centre's standard error is under %3 % "
+                   "of Hm.")
+        .arg(CoverageTracker::EnoughCells)
+        .arg(CoverageTracker::Cells)
+        .arg(CoverageTracker::EnoughBiasShare * 100));
 const QCommandLineOption record("record",
                                 "With --port: record the readings to FILE, which must not exist (default "
                                 "capture-YYYYMMDD-HHMMSS.txt in the current folder).",
                                 "FILE");
-const QCommandLineOption recordLines("record-lines",
-                                     "With --port: also record every line received, after its time of arrival "
-                                     "(UTC) and a tab, to FILE, which must not exist.",
-                                     "FILE");
+const QCommandLineOption
+    recordLines("record-lines",
+                "With --port: also record every line received, after its time of arrival "
+                "(UTC) and a tab, to FILE, which must not exist.",
+                "FILE");
 const QCommandLineOption plot("plot",
                               "Draw the calibration, its coverage of orientations and its norm errors into "
                               "PATH, a .png or .svg figure. With several files, PATH is a folder and each "
@@ -193,12 +198,13 @@ const QCommandLineOption plot("plot",
 void declare(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(description());
-    parser.addOptions({option::help, option::version, option::hm, option::hmAt, option::units, option::date,
-                       option::fieldAt, option::columns, option::delimiter, option::decimalComma,
-                       option::skipBadLines, option::rows, option::port, option::baud, option::format,
-                       option::points, option::seconds, option::untilCovered, option::record,
-                       option::recordLines, option::fit, option::output, option::apply, option::json,
-                       option::exportFormat, option::uncertainty, option::plot});
+    parser.addOptions({option::help,         option::version,      option::hm,           option::hmAt,
+                       option::units,        option::date,         option::fieldAt,      option::columns,
+                       option::delimiter,    option::decimalComma, option::skipBadLines, option::rows,
+                       option::port,         option::baud,         option::format,       option::points,
+                       option::seconds,      option::untilCovered, option::record,       option::recordLines,
+                       option::fit,          option::output,       option::apply,        option::json,
+                       option::exportFormat, option::uncertainty,  option::plot});
     parser.addPositionalArgument(
         "FILE",
         "Raw measurements: three numbers per line, separated by a tab or a space; with "
@@ -361,8 +367,8 @@ std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptio
 }
 
 // A whole number from least to most, or what is wrong with it.
-std::optional<QString> wholeNumber(const QCommandLineParser &parser, const QCommandLineOption &option, int least,
-                                   int most, int &value)
+std::optional<QString> wholeNumber(const QCommandLineParser &parser, const QCommandLineOption &option,
+                                   int least, int most, int &value)
 {
     bool number = false;
     value = parser.value(option).toInt(&number);
@@ -382,7 +388,8 @@ std::optional<QString> parseStoppingRule(const QCommandLineParser &parser, Captu
         1)
         return QStringLiteral("--points, --seconds and --until-covered each end a capture; choose one.");
     if (parser.isSet(option::points))
-        if (const std::optional<QString> why = wholeNumber(parser, option::points, 1, RawData::Capacity, c.points))
+        if (const std::optional<QString> why =
+                wholeNumber(parser, option::points, 1, RawData::Capacity, c.points))
             return why;
     if (parser.isSet(option::seconds)) {
         bool number = false;
@@ -399,9 +406,9 @@ std::optional<QString> parseStoppingRule(const QCommandLineParser &parser, Captu
 std::optional<QString> parseCapture(const QCommandLineParser &parser, CliOptions &o)
 {
     if (!parser.isSet(option::port)) {
-        for (const QCommandLineOption *captureOnly : {&option::baud, &option::format, &option::points,
-                                                      &option::seconds, &option::untilCovered, &option::record,
-                                                      &option::recordLines})
+        for (const QCommandLineOption *captureOnly :
+             {&option::baud, &option::format, &option::points, &option::seconds, &option::untilCovered,
+              &option::record, &option::recordLines})
             if (parser.isSet(*captureOnly))
                 return QStringLiteral("--%1 goes with --port.").arg(captureOnly->names().first());
         return std::nullopt;
@@ -409,13 +416,15 @@ std::optional<QString> parseCapture(const QCommandLineParser &parser, CliOptions
     CaptureRequest c;
     c.source = parser.value(option::port);
     if (c.source.isEmpty() || (isTcpSource(c.source) && !tcpAddress(c.source)))
-        return QStringLiteral("--port takes a serial port such as /dev/ttyUSB0, - or tcp://HOST:PORT, not \"%1\".")
+        return QStringLiteral(
+                   "--port takes a serial port such as /dev/ttyUSB0, - or tcp://HOST:PORT, not \"%1\".")
             .arg(printable(c.source));
     if (!o.files.isEmpty() || o.fieldAt)
         return QStringLiteral("--port reads the measurements in place of a FILE; give no FILE.");
     c.baud = DefaultBaud;
     if (parser.isSet(option::baud))
-        if (const std::optional<QString> why = wholeNumber(parser, option::baud, MinimumBaud, MaximumBaud, c.baud))
+        if (const std::optional<QString> why =
+                wholeNumber(parser, option::baud, MinimumBaud, MaximumBaud, c.baud))
             return why;
     if (parser.isSet(option::format)) {
         const std::optional<LineFormat> f = lineFormatNamed(parser.value(option::format));

@@ -51,7 +51,7 @@ struct CliOptions {
     bool exportC = false;
     int resamples = 0; ///< bootstrap resamples for --uncertainty; 0 for none
     FitModel fit = FitModel::Exact;
-    QString plot; ///< figure to draw, .png or .svg; empty for none
+    QString plot;                          ///< figure to draw, .png or .svg; empty for none
     std::optional<CaptureRequest> capture; ///< --port: files holds the recording
 };
 

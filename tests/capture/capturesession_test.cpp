@@ -30,13 +30,15 @@ QByteArray recorded(int first, int last)
 {
     QByteArray text;
     for (int k = first; k < last; k++)
-        text += QByteArray::number(k) + '\t' + QByteArray::number(k + 0.5) + '\t' + QByteArray::number(-k) + '\n';
+        text +=
+            QByteArray::number(k) + '\t' + QByteArray::number(k + 0.5) + '\t' + QByteArray::number(-k) + '\n';
     return text;
 }
 
 QByteArray xyzLine(int k)
 {
-    return QByteArray::number(k) + ", " + QByteArray::number(k + 0.5) + ", " + QByteArray::number(-k) + "\r\n";
+    return QByteArray::number(k) + ", " + QByteArray::number(k + 0.5) + ", " + QByteArray::number(-k) +
+           "\r\n";
 }
 
 class CaptureSessionTest : public testing::Test {
@@ -62,7 +64,8 @@ protected:
     std::unique_ptr<CaptureSession> start(const CaptureSettings &s)
     {
         auto session = std::make_unique<CaptureSession>(s);
-        QObject::connect(session.get(), &CaptureSession::fault, [this](const CaptureFault &f) { faults.push_back(f); });
+        QObject::connect(session.get(), &CaptureSession::fault,
+                         [this](const CaptureFault &f) { faults.push_back(f); });
         QString error;
         EXPECT_TRUE(session->start(error)) << error.toStdString();
         return session;
@@ -116,7 +119,8 @@ TEST_F(CaptureSessionTest, NoiseBrokenAndOverlongLinesNeverStopACapture)
     const QList<QByteArray> logged = fileBytes(s.linesPath).split('\n');
     ASSERT_EQ(logged.size(), 7 + 1);
     EXPECT_TRUE(logged[1].endsWith("\t0, 0.5, 0"));
-    EXPECT_TRUE(QDateTime::fromString(QString::fromLatin1(logged[1].split('\t')[0]), Qt::ISODateWithMs).isValid());
+    EXPECT_TRUE(
+        QDateTime::fromString(QString::fromLatin1(logged[1].split('\t')[0]), Qt::ISODateWithMs).isValid());
 }
 
 TEST_F(CaptureSessionTest, AnUnplugStopsTheCaptureWithEveryReadingBeforeItRecorded)
@@ -193,7 +197,8 @@ TEST_F(CaptureSessionTest, AMissingOrBusyPortSaysWhatToDo)
         const auto session = start(settings(dir.filePath("ttyNone")));
         ASSERT_EQ(faults.size(), 1u);
         EXPECT_EQ(faults[0].kind, FaultKind::Missing);
-        EXPECT_TRUE(faults[0].message().startsWith(dir.filePath("ttyNone") + ": no such port. Check that the board is plugged in"));
+        EXPECT_TRUE(faults[0].message().startsWith(dir.filePath("ttyNone") +
+                                                   ": no such port. Check that the board is plugged in"));
         EXPECT_TRUE(session->isOver());
     }
     faults.clear();
@@ -212,8 +217,9 @@ TEST_F(CaptureSessionTest, AMissingOrBusyPortSaysWhatToDo)
 TEST_F(CaptureSessionTest, APermissionFaultNamesTheGroupAndTheCommand)
 {
     const CaptureFault f{FaultKind::PermissionDenied, "/dev/ttyACM0", {}};
-    EXPECT_EQ(f.message(), "/dev/ttyACM0: permission denied. Serial ports belong to the dialout group: join it "
-                           "with \"sudo usermod -aG dialout $USER\", then log out and in again.");
+    EXPECT_EQ(f.message(),
+              "/dev/ttyACM0: permission denied. Serial ports belong to the dialout group: join it "
+              "with \"sudo usermod -aG dialout $USER\", then log out and in again.");
     EXPECT_TRUE(f.stops());
 }
 
@@ -272,5 +278,6 @@ TEST_F(CaptureSessionTest, AClosedTcpPortSaysSo)
     ASSERT_TRUE(waitFor([&] { return session->isOver(); }));
     ASSERT_EQ(faults.size(), 1u);
     EXPECT_EQ(faults[0].kind, FaultKind::CannotOpen);
-    EXPECT_EQ(faults[0].message(), QStringLiteral("tcp://127.0.0.1:%1: cannot open (Connection refused).").arg(port));
+    EXPECT_EQ(faults[0].message(),
+              QStringLiteral("tcp://127.0.0.1:%1: cannot open (Connection refused).").arg(port));
 }

@@ -35,8 +35,8 @@ TEST(LineFormat, RawTakesTheLastThreeOfNineIntegersInTenthsOfMicrotesla)
 
 TEST(LineFormat, UniTakesTheLastThreeOfNineDecimalsInMicrotesla)
 {
-    expectReading(LineFormat::Uni, "Uni:0.12,-9.79,0.30,0.0012,-0.0040,0.0100,37.10,-4.00,62.05", {37.1, -4.0, 62.05},
-                  1000.0);
+    expectReading(LineFormat::Uni, "Uni:0.12,-9.79,0.30,0.0012,-0.0040,0.0100,37.10,-4.00,62.05",
+                  {37.1, -4.0, 62.05}, 1000.0);
     expectNone(LineFormat::Uni, "Uni:0.1,0.2,0.3,0.4,0.5,0.6,37.1,-4.0");
     expectNone(LineFormat::Uni, "Uni:0.1,0.2,0.3,0.4,0.5,0.6,37.1,-4.0,nan");
     expectNone(LineFormat::Uni, "Ori:12.5,3.1,-0.2");
@@ -44,8 +44,8 @@ TEST(LineFormat, UniTakesTheLastThreeOfNineDecimalsInMicrotesla)
 
 TEST(LineFormat, XyzTakesThreeNumbersBetweenCommasTabsOrBlanks)
 {
-    for (const QByteArray line : {"12.5,-3.25,40", "12.5, -3.25, 40", "12.5\t-3.25\t40", "  12.5   -3.25 40 ",
-                                  "12.5 ,-3.25 , 40,"})
+    for (const QByteArray line :
+         {"12.5,-3.25,40", "12.5, -3.25, 40", "12.5\t-3.25\t40", "  12.5   -3.25 40 ", "12.5 ,-3.25 , 40,"})
         expectReading(LineFormat::Xyz, line, {12.5, -3.25, 40}, 0.0);
     for (const QByteArray line : {"12.5,-3.25", "12.5,-3.25,40,7", "12.5,,-3.25,40", "x,y,z", "1e999 2 3"})
         expectNone(LineFormat::Xyz, line);

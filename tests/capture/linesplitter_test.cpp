@@ -37,7 +37,8 @@ TEST(LineSplitter, DropsALineOverTheLimitAndGoesOn)
     LineSplitter s;
     const QByteArray longest(LineSplitter::LongestLine, 'x');
     const QByteArray tooLong(LineSplitter::LongestLine + 1, 'y');
-    const auto lines = feedAll(s, {"1 2 3\n", tooLong.left(3000), tooLong.mid(3000), "\n4 5 6\n", longest + "\n"});
+    const auto lines =
+        feedAll(s, {"1 2 3\n", tooLong.left(3000), tooLong.mid(3000), "\n4 5 6\n", longest + "\n"});
     EXPECT_EQ(lines, (std::vector<QByteArray>{"1 2 3", "4 5 6", longest}));
     EXPECT_EQ(s.overlong(), 1);
 

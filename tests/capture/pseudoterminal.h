@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 

@@ -27,7 +27,8 @@ TEST(ReadingParser, FindsTheFormatFromTheFirstLinesAndKeepsTheirReadings)
     QList<QByteArray> lines = {"IMU calibration sketch v1.2"};
     for (int k = 0; k < 4; k++)
         lines << QByteArray("Raw:0,0,8192,0,0,0,") + QByteArray::number(100 + k) + ",-50,300"
-              << "Uni:0.00,0.00,9.81,0.0,0.0,0.0,10.0,-5.0,30.0" << "Ori:1.0,2.0,3.0";
+              << "Uni:0.00,0.00,9.81,0.0,0.0,0.0,10.0,-5.0,30.0"
+              << "Ori:1.0,2.0,3.0";
     std::vector<Reading> out;
     for (int k = 0; k < 7; k++) {
         parser.take(lines[k], out);
@@ -76,8 +77,8 @@ TEST(ReadingParser, ConvertsReadingsWithAUnitAndPassesPlainNumbers)
 TEST(ReadingParser, ChosenFormatIgnoresEveryOtherLine)
 {
     ReadingParser parser(LineFormat::Uni, Microtesla);
-    const std::vector<Reading> out =
-        takeAll(parser, {"Raw:1,2,3,4,5,6,7,8,9", "Uni:0,0,0,0,0,0,1.5,2.5,3.5", "\xFF\xFE\x01garbage", "1 2 3"});
+    const std::vector<Reading> out = takeAll(
+        parser, {"Raw:1,2,3,4,5,6,7,8,9", "Uni:0,0,0,0,0,0,1.5,2.5,3.5", "\xFF\xFE\x01garbage", "1 2 3"});
     EXPECT_EQ(out, (std::vector<Reading>{{1.5, 2.5, 3.5}}));
     EXPECT_EQ(parser.ignored(), 3);
     EXPECT_EQ(parser.lastIgnored(), "1 2 3");
@@ -88,11 +89,11 @@ TEST(ReadingParser, ReadsRowsOfALogWithItsColumnRules)
     LogFormat log;
     log.columns = {"mx", "my", "mz"};
     ReadingParser parser(LineFormat::Log, Microtesla, log);
-    const std::vector<Reading> out = takeAll(parser, {"time;mx;my;mz", "0.01;1.5;2.5;3.5", "# a comment",
-                                                      "0.02;1.6;oops;3.6", "0.03;1.7;2.7;3.7", "0.04;1.8;2.8;3.8",
-                                                      "0.05;1.9;2.9;3.9", "0.06;2.0;3.0;4.0"});
-    EXPECT_EQ(out, (std::vector<Reading>{{1.5, 2.5, 3.5}, {1.7, 2.7, 3.7}, {1.8, 2.8, 3.8}, {1.9, 2.9, 3.9},
-                                         {2.0, 3.0, 4.0}}));
+    const std::vector<Reading> out =
+        takeAll(parser, {"time;mx;my;mz", "0.01;1.5;2.5;3.5", "# a comment", "0.02;1.6;oops;3.6",
+                         "0.03;1.7;2.7;3.7", "0.04;1.8;2.8;3.8", "0.05;1.9;2.9;3.9", "0.06;2.0;3.0;4.0"});
+    EXPECT_EQ(out, (std::vector<Reading>{
+                       {1.5, 2.5, 3.5}, {1.7, 2.7, 3.7}, {1.8, 2.8, 3.8}, {1.9, 2.9, 3.9}, {2.0, 3.0, 4.0}}));
     EXPECT_EQ(parser.ignored(), 3); // the header, the comment and the bad row
     EXPECT_TRUE(parser.problem().isEmpty());
 }
@@ -102,7 +103,8 @@ TEST(ReadingParser, ALogWithoutTheColumnsIsAProblem)
     LogFormat log;
     log.columns = {"4", "5", "6"};
     ReadingParser parser(LineFormat::Log, Microtesla, log);
-    const std::vector<Reading> out = takeAll(parser, {"1,2,3", "1,2,3", "1,2,3", "1,2,3", "1,2,3", "1,2,3"}, false);
+    const std::vector<Reading> out =
+        takeAll(parser, {"1,2,3", "1,2,3", "1,2,3", "1,2,3", "1,2,3", "1,2,3"}, false);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(parser.problem(), "line 1 holds 3 fields, fewer than column 6");
 }
