@@ -29,6 +29,7 @@ CaptureSession::CaptureSession(CaptureSettings settings, QObject *parent)
       coverage(config.hm)
 {
     noiseTimer.setSingleShot(true);
+    noiseTimer.setTimerType(Qt::PreciseTimer);
     noiseTimer.setInterval(NoiseTimeout);
     connect(&noiseTimer, &QTimer::timeout, this, &CaptureSession::onNoiseTimeout);
     reconnectTimer.setInterval(ReconnectInterval);

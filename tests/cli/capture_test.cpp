@@ -1,5 +1,6 @@
 // tavrin-cli --port against the sensor simulator and standard input.
 #include "clitest.h"
+#include "pseudoterminal.h"
 
 #include <QRegularExpression>
 
@@ -167,4 +168,22 @@ TEST_F(CaptureCliTest, WrongCaptureOptionsAreRefusedBeforeAnythingIsOpened)
         EXPECT_TRUE(o.out.isEmpty());
         EXPECT_FALSE(QFileInfo::exists(dir.filePath("r.txt")));
     }
+}
+
+TEST_F(CaptureCliTest, OnlyNoiseEndsTheCaptureWithoutARecording)
+{
+    PseudoTerminal noisy;
+    // A wrong baud rate: bytes that make no text, lines or not.
+    QByteArray noise;
+    for (int k = 0; k < 300; k++)
+        noise += char(0x80 + (k * 37) % 128);
+    noise += "\n\x9F\xFF\n";
+    noisy.write(noise);
+    const Outcome o = cli({"--hm", "48", "--port", noisy.path, "--record", "rec.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains(
+        ("tavrin-cli: " + noisy.path + ": no readable lines: check the baud rate.\n").toUtf8()))
+        << o.err.constData();
+    EXPECT_TRUE(o.out.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("rec.txt")));
 }
