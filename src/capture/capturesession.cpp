@@ -99,6 +99,8 @@ CaptureCounters CaptureSession::counters() const
     c.lastLine = lastLine;
     c.format = parser.format();
     c.connected = connected;
+    c.paused = paused;
+    c.pausedReadings = pausedReadings;
     const qint64 now = clock.isValid() ? clock.elapsed() : 0;
     int counted = 0;
     for (const auto &[at, count] : recent)
@@ -140,6 +142,10 @@ void CaptureSession::takeLines(const std::vector<QByteArray> &complete)
 
 void CaptureSession::keep(const std::vector<Reading> &fresh)
 {
+    if (paused) {
+        pausedReadings += qint64(fresh.size());
+        return;
+    }
     const int first = int(readings().size());
     const int count = std::min(int(fresh.size()), config.mostReadings - first);
     if (count <= 0)
@@ -149,12 +155,36 @@ void CaptureSession::keep(const std::vector<Reading> &fresh)
         recorder.append(fresh[size_t(k)]);
     }
     const qint64 now = clock.elapsed();
+    arrivals.insert(arrivals.end(), size_t(count), now);
     recent.emplace_back(now, count);
     while (!recent.empty() && now - recent.front().first > RateWindow)
         recent.pop_front();
     emit readingsAdded(first, count);
     if (int(readings().size()) == config.mostReadings && !over)
         end();
+}
+
+void CaptureSession::setPaused(bool pause)
+{
+    paused = pause;
+}
+
+int CaptureSession::discardLast(double seconds)
+{
+    const qint64 since = clock.elapsed() - qint64(seconds * 1000);
+    const int kept = int(std::lower_bound(arrivals.begin(), arrivals.end(), since) - arrivals.begin());
+    const int dropped = int(arrivals.size()) - kept;
+    if (dropped == 0)
+        return 0;
+    arrivals.resize(size_t(kept));
+    coverage.truncate(kept);
+    recent.clear();
+    if (!recorder.truncate(kept)) {
+        emit fault({FaultKind::CannotRecord, config.recordPath, recorder.error()});
+        end();
+    }
+    emit readingsDiscarded(kept);
+    return dropped;
 }
 
 void CaptureSession::onFailed(const CaptureFault &failure)

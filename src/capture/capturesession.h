@@ -42,6 +42,8 @@ struct CaptureCounters {
     LineFormat format = LineFormat::Auto; ///< chosen or found; Auto while still searching
     double rate = 0.0;                    ///< readings per second over the last seconds
     bool connected = false;
+    bool paused = false;
+    qint64 pausedReadings = 0; ///< readings received while paused, and dropped
 };
 
 class CaptureSession : public QObject {
@@ -64,6 +66,14 @@ public:
     /// settled, everything recorded is flushed and the source closed.
     void stop();
 
+    /// While paused, readings are received and dropped: the sensor can be
+    /// put down or picked up without spoiling the recording.
+    void setPaused(bool paused);
+
+    /// Drops the readings received in the last seconds (a knock on the
+    /// table) from readings() and the recording; how many were dropped.
+    int discardLast(double seconds);
+
     /// Whether the capture is over; finished() has been emitted.
     bool isOver() const { return over; }
 
@@ -78,6 +88,8 @@ signals:
     /// Something to say; fault.stops() when the capture is over, or waits
     /// for the port to return with reconnect.
     void fault(const tavrin::CaptureFault &fault);
+    /// Readings were dropped from the end of readings(), which holds count now.
+    void readingsDiscarded(int count);
     /// An unplugged port returned and is read again.
     void reconnected();
     /// The capture is over: its input ended, or a fault stopped it.
@@ -102,11 +114,14 @@ private:
     QTimer noiseTimer, reconnectTimer;
     QElapsedTimer clock;
     std::deque<std::pair<qint64, int>> recent; ///< milliseconds and readings, for the rate
+    std::vector<qint64> arrivals;              ///< the millisecond each reading arrived
     qint64 lines = 0;
     bool readableLine = false;
     bool receivedAny = false;
     bool connected = false;
     bool over = false;
+    bool paused = false;
+    qint64 pausedReadings = 0;
     QByteArray lastLine;
 };
 

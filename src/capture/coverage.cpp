@@ -27,6 +27,16 @@ void CoverageTracker::add(const Reading &reading)
     squares += y * y;
 }
 
+void CoverageTracker::truncate(int count)
+{
+    if (count >= int(kept.size()))
+        return;
+    std::vector<Reading> first(kept.begin(), kept.begin() + count);
+    *this = CoverageTracker(hm);
+    for (const Reading &r : first)
+        add(r);
+}
+
 CoverageState CoverageTracker::state() const
 {
     CoverageState s;

@@ -30,6 +30,9 @@ public:
 
     void add(const Reading &reading);
 
+    /// Keeps only the first count readings.
+    void truncate(int count);
+
     /// Fits the sphere to every reading so far and counts the cells their
     /// directions hit; it takes a pass over the readings.
     CoverageState state() const;

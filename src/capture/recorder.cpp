@@ -46,10 +46,10 @@ Recorder::~Recorder()
 
 bool Recorder::open(const QString &path, const QString &linesPath, QString &error)
 {
-    if (!openNew(readings, path, error))
+    if (!openNew(recording, path, error))
         return false;
-    if (!linesPath.isEmpty() && !openNew(lines, linesPath, error)) {
-        readings.remove();
+    if (!linesPath.isEmpty() && !openNew(lineLog, linesPath, error)) {
+        recording.remove();
         return false;
     }
     flushTimer.start();
@@ -66,11 +66,12 @@ void Recorder::append(const Reading &reading)
         *p++ = k < 2 ? '\t' : '\n';
     }
     pendingReadings.append(text, p - text);
+    readingEnds.push_back((readingEnds.empty() ? 0 : readingEnds.back()) + (p - text));
 }
 
 void Recorder::appendLine(const QByteArray &line, const QDateTime &arrival)
 {
-    if (!lines.isOpen())
+    if (!lineLog.isOpen())
         return;
     pendingLines += arrival.toUTC().toString(Qt::ISODateWithMs).toLatin1() + '\t' + line + '\n';
 }
@@ -79,21 +80,35 @@ bool Recorder::flush()
 {
     if (!writeError.isEmpty())
         return false;
-    const bool written = writeAll(readings, pendingReadings, writeError) &&
-                         (!lines.isOpen() || writeAll(lines, pendingLines, writeError));
+    const bool written = writeAll(recording, pendingReadings, writeError) &&
+                         (!lineLog.isOpen() || writeAll(lineLog, pendingLines, writeError));
     if (!written)
         flushTimer.stop();
     return written;
 }
 
+bool Recorder::truncate(qsizetype readings)
+{
+    if (readings >= qsizetype(readingEnds.size()))
+        return true;
+    if (!flush())
+        return false;
+    readingEnds.resize(size_t(readings));
+    if (!this->recording.resize(readingEnds.empty() ? 0 : readingEnds.back())) {
+        writeError = QStringLiteral("%1: %2").arg(this->recording.fileName(), this->recording.errorString());
+        return false;
+    }
+    return true;
+}
+
 void Recorder::close()
 {
-    if (!readings.isOpen())
+    if (!recording.isOpen())
         return;
     flush();
     flushTimer.stop();
-    readings.close();
-    lines.close();
+    recording.close();
+    lineLog.close();
 }
 
 } // namespace tavrin

@@ -12,6 +12,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <vector>
+
 namespace tavrin {
 
 class Recorder : public QObject {
@@ -33,9 +35,13 @@ public:
 
     /// Writes what waits; false, with the reason in error(), when writing fails.
     bool flush();
+
+    /// Keeps only the first readings appended; false, with the reason in error(), when the file cannot be
+    /// cut.
+    bool truncate(qsizetype readings);
     void close();
 
-    QString path() const { return readings.fileName(); }
+    QString path() const { return recording.fileName(); }
     QString error() const { return writeError; }
 
 signals:
@@ -43,8 +49,9 @@ signals:
     void failed();
 
 private:
-    QFile readings, lines;
+    QFile recording, lineLog;
     QByteArray pendingReadings, pendingLines;
+    std::vector<qint64> readingEnds; ///< the recording's size after each reading
     QTimer flushTimer;
     QString writeError;
 };

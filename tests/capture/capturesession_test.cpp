@@ -281,3 +281,40 @@ TEST_F(CaptureSessionTest, AClosedTcpPortSaysSo)
     EXPECT_EQ(faults[0].message(),
               QStringLiteral("tcp://127.0.0.1:%1: cannot open (Connection refused).").arg(port));
 }
+
+TEST_F(CaptureSessionTest, PausedReadingsAreDroppedAndAKnockCanBeDiscarded)
+{
+    PseudoTerminal board;
+    const auto session = start(settings(board.path));
+    int discardedTo = -1;
+    QObject::connect(session.get(), &CaptureSession::readingsDiscarded,
+                     [&](int count) { discardedTo = count; });
+    QByteArray first;
+    for (int k = 0; k < 50; k++)
+        first += xyzLine(k);
+    board.write(first);
+    ASSERT_TRUE(waitFor([&] { return session->readings().size() == 50; }));
+
+    session->setPaused(true);
+    board.write(xyzLine(1000) + xyzLine(1001));
+    ASSERT_TRUE(waitFor([&] { return session->counters().pausedReadings == 2; }));
+    EXPECT_TRUE(session->counters().paused);
+    session->setPaused(false);
+
+    // Half a second later, a knock: readings that the last 200 ms discard.
+    waitFor([] { return false; }, 500);
+    for (int k = 50; k < 60; k++)
+        board.write(xyzLine(k));
+    ASSERT_TRUE(waitFor([&] { return session->readings().size() == 60; }));
+    EXPECT_EQ(session->discardLast(0.2), 10);
+    EXPECT_EQ(discardedTo, 50);
+    EXPECT_EQ(session->readings().size(), 50u);
+    EXPECT_EQ(session->readings().back(), (Reading{49, 49.5, -49}));
+
+    // The recording holds what is kept, and goes on after it.
+    board.write(xyzLine(60));
+    ASSERT_TRUE(waitFor([&] { return session->readings().size() == 51; }));
+    session->stop();
+    EXPECT_EQ(fileBytes(dir.filePath("capture.txt")), recorded(0, 50) + recorded(60, 61));
+    EXPECT_TRUE(faults.empty());
+}

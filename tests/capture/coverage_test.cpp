@@ -56,3 +56,17 @@ TEST(Coverage, AHalfSphereOrTooFewPointsIsNotEnough)
     EXPECT_LT(none.state().biasError, 0.0);
     EXPECT_EQ(none.state().cellsHit, 0);
 }
+
+TEST(Coverage, TruncatingIsAddingOnlyTheFirstReadings)
+{
+    const MatDoub points = ellipsoidPoints(sampleTruth, 48.0, 400, 0.5, 9);
+    CoverageTracker cut(48.0), first(48.0);
+    addAll(cut, points);
+    cut.truncate(150);
+    addAll(first, points, 0, 150);
+    const CoverageState a = cut.state(), b = first.state();
+    EXPECT_EQ(cut.readings().size(), 150u);
+    EXPECT_EQ(a.cellsHit, b.cellsHit);
+    EXPECT_EQ(a.centre, b.centre);
+    EXPECT_EQ(a.biasError, b.biasError);
+}
