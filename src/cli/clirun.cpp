@@ -104,6 +104,9 @@ private:
             if (run.error == CalibrationError::BadFormat && !o.log && path != QLatin1String("-"))
                 if (const QString hint = LogHint(path); !hint.isEmpty())
                     say(name + QStringLiteral(": ") + hint);
+            if (result.log)
+                if (const QString hint = logRemedyHint(result.log->remedy); !hint.isEmpty())
+                    say(name + QStringLiteral(": ") + hint);
             raiseStatus(describe(*run.error).exitStatus);
             reporter->failed(path, run);
             return;
@@ -151,8 +154,7 @@ private:
             QString reason;
             const bool refused = !exported->refusal.isEmpty();
             save(paths.parameters[k],
-                 !refused &&
-                     WriteFileAtomically(paths.parameters[k], exported->bytes, FileMode::Text, &reason),
+                 !refused && WriteFileAtomically(paths.parameters[k], exported->bytes, &reason),
                  refused ? exported->refusal : QStringLiteral("The export could not be saved."), reason);
         } else if (!paths.parameters[k].isEmpty()) {
             QString reason;
@@ -169,8 +171,7 @@ private:
             QString reason;
             save(paths.calibrated[k],
                  WriteFileAtomically(paths.calibrated[k],
-                                     CalibratedPointsBytes(run.raw.points(), run.parameters), FileMode::Text,
-                                     &reason),
+                                     CalibratedPointsBytes(run.raw.points(), run.parameters), &reason),
                  QStringLiteral("The calibrated measurements could not be saved."), reason);
         }
         if (!paths.plots[k].isEmpty()) {
@@ -180,8 +181,9 @@ private:
                                     run.parameters,
                                     quality,
                                     run.robustFit()};
-            save(paths.plots[k], WriteFigure(paths.plots[k], figure),
-                 QStringLiteral("The figure could not be saved."), QString());
+            QString reason;
+            save(paths.plots[k], WriteFigure(paths.plots[k], figure, &reason),
+                 QStringLiteral("The figure could not be saved."), reason);
         }
         return writeErrors;
     }
@@ -211,10 +213,13 @@ int calibrateAll(CliOptions options, Stream &out, Stream &err)
         err.write(program + paths.error().toUtf8() + '\n');
         return WrongCommandLine;
     }
+    if (const std::optional<QString> problem = makeOutputFolders(options)) {
+        err.write(program + problem->toUtf8() + '\n');
+        return Refused;
+    }
     if (options.capture)
         if (const int status = captureToRecording(*options.capture, options.hm, err); status != Calibrated)
             return status;
-    makeOutputFolders(options);
     return Batch(options, *paths, out, err).run();
 }
 
