@@ -42,6 +42,8 @@ CaptureSession::CaptureSession(CaptureSettings settings, QObject *parent)
 
 CaptureSession::~CaptureSession()
 {
+    // The readings still waiting are recorded, but nobody is told any more.
+    blockSignals(true);
     stop();
 }
 

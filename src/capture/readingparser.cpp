@@ -62,10 +62,13 @@ void ReadingParser::detect(const QByteArray &line, std::vector<Reading> &out)
 void ReadingParser::finish(std::vector<Reading> &out)
 {
     if (chosen == LineFormat::Log && logSink && logProblem.isEmpty()) {
+        // The last lines may have waited for the delimiter until now.
+        const qint64 before = logLinesNotRows();
         if (logSink->finish())
             drainLog(out);
         else
             logProblem = logData.reason;
+        ignoredLines += logLinesNotRows() - before;
     }
     if (chosen != LineFormat::Auto || waiting.empty())
         return;
@@ -100,7 +103,7 @@ void ReadingParser::takeLogRow(const QByteArray &line, std::vector<Reading> &out
         ignore(line);
         return;
     }
-    const qint64 notRowsBefore = logInput.skippedLines + logInput.headerLines + logInput.commentLines;
+    const qint64 notRowsBefore = logLinesNotRows();
     if (!logSink->lines(line.constData(), line.constData() + line.size())) {
         logProblem = logData.status == RawDataStatus::TooManyHeaderLines
                          ? QStringLiteral("no row holds the columns within the first %1 lines")
@@ -111,12 +114,17 @@ void ReadingParser::takeLogRow(const QByteArray &line, std::vector<Reading> &out
     }
     // The first rows wait until their delimiter is known; a header found
     // then is told against the line that settled it.
-    const qint64 notRows = logInput.skippedLines + logInput.headerLines + logInput.commentLines;
+    const qint64 notRows = logLinesNotRows();
     if (notRows > notRowsBefore) {
         ignoredLines += notRows - notRowsBefore - 1;
         ignore(line);
     }
     drainLog(out);
+}
+
+qint64 ReadingParser::logLinesNotRows() const
+{
+    return logInput.skippedLines + logInput.headerLines + logInput.commentLines;
 }
 
 // The log reader fills its table; the rows move out and the table is reused.

@@ -57,6 +57,8 @@ private:
     void settle(LineFormat found, std::vector<Reading> &out);
     void takeLogRow(const QByteArray &line, std::vector<Reading> &out);
     void drainLog(std::vector<Reading> &out);
+    /// Header, comment and bad lines of the log so far.
+    qint64 logLinesNotRows() const;
     void ignore(const QByteArray &line);
     Reading converted(const LineReading &reading) const;
 
@@ -76,7 +78,6 @@ private:
     RawData logData;
     LogInput logInput;
     std::unique_ptr<LineSink> logSink;
-    qint64 logLinesNotRows = 0;
     QString logProblem;
 };
 

@@ -103,8 +103,11 @@ TEST(ReadingParser, ALogWithoutTheColumnsIsAProblem)
     LogFormat log;
     log.columns = {"4", "5", "6"};
     ReadingParser parser(LineFormat::Log, Microtesla, log);
-    const std::vector<Reading> out =
-        takeAll(parser, {"1,2,3", "1,2,3", "1,2,3", "1,2,3", "1,2,3", "1,2,3"}, false);
+    // Rows wait until the delimiter is known; then the first one shows the columns beyond it.
+    QList<QByteArray> rows;
+    for (int k = 0; k < 20; k++)
+        rows << "10.5,20.5,30.5";
+    const std::vector<Reading> out = takeAll(parser, rows, false);
     EXPECT_TRUE(out.empty());
-    EXPECT_EQ(parser.problem(), "line 1 holds 3 fields, fewer than column 6");
+    EXPECT_EQ(parser.problem(), "line 1 has 3 fields; column 6 is beyond them");
 }
