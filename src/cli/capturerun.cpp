@@ -2,6 +2,7 @@
 
 #include "capturesession.h"
 #include "clirun.h"
+#include "linesource.h"
 #include "printable.h"
 
 #include <QCoreApplication>
@@ -133,7 +134,10 @@ private:
             session.stop();
         }
         if (c.ignored > 0)
-            line += QStringLiteral(", %1 lines ignored").arg(c.ignored);
+            line += QStringLiteral(", %1 ignored, the last \"%2\"")
+                        .arg(c.ignored)
+                        .arg(printable(shownLine(c.lastIgnored.constData(),
+                                                 c.lastIgnored.constData() + c.lastIgnored.size())));
         err.write(line.toUtf8() + (terminal ? "\x1b[K\r" : "\n"));
         progressOpen = terminal;
     }

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <csignal>
+
 namespace {
 
 class CaptureCliTest : public CliTest {
@@ -186,4 +188,29 @@ TEST_F(CaptureCliTest, OnlyNoiseEndsTheCaptureWithoutARecording)
         << o.err.constData();
     EXPECT_TRUE(o.out.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("rec.txt")));
+}
+
+TEST_F(CaptureCliTest, CtrlCEndsTheCaptureAndTheRecordingIsCalibrated)
+{
+    const QString port = board({"--rate", "500"});
+    ASSERT_FALSE(port.isEmpty());
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.setReadChannel(QProcess::StandardError);
+    p.start(TAVRIN_CLI, {"--hm", "48", "--port", port, "--record", "rec.txt"});
+    QByteArray err;
+    while (!err.contains("capture: ") && p.waitForReadyRead(5000))
+        err += p.readAllStandardError();
+    ASSERT_TRUE(err.startsWith("tavrin-cli: recording to rec.txt\n")) << err.constData();
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(5000));
+    err += p.readAllStandardError();
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << err.constData();
+    const qsizetype points = recordedLines("rec.txt");
+    EXPECT_GT(points, 0);
+    EXPECT_TRUE(err.contains(
+        QStringLiteral("tavrin-cli: %1 readings recorded to rec.txt, interrupted\n").arg(points).toUtf8()))
+        << err.constData();
+    EXPECT_TRUE(p.readAllStandardOutput().contains(QStringLiteral("Points%1").arg(points, 20).toUtf8()));
 }
