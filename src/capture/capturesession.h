@@ -80,7 +80,6 @@ public:
     const std::vector<Reading> &readings() const { return coverage.readings(); }
     CoverageState coverageState() const { return coverage.state(); }
     CaptureCounters counters() const;
-    const CaptureSettings &settings() const { return config; }
 
 signals:
     /// Readings were appended to readings(), from index first on.

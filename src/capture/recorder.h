@@ -41,7 +41,6 @@ public:
     bool truncate(qsizetype readings);
     void close();
 
-    QString path() const { return recording.fileName(); }
     QString error() const { return writeError; }
 
 signals:
