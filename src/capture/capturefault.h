@@ -16,7 +16,7 @@ enum class FaultKind {
     NoReadableLines,  ///< only noise since the start: a wrong baud rate
     NoReadings,       ///< readable lines, but none with a reading
     BadLog,           ///< the log's rows cannot hold the columns
-    CannotRecord,     ///< the recording cannot be written
+    CannotRecord,     ///< the recording cannot be written; the detail names the file
 };
 
 struct CaptureFault {

@@ -34,10 +34,7 @@ CaptureSession::CaptureSession(CaptureSettings settings, QObject *parent)
     connect(&noiseTimer, &QTimer::timeout, this, &CaptureSession::onNoiseTimeout);
     reconnectTimer.setInterval(ReconnectInterval);
     connect(&reconnectTimer, &QTimer::timeout, this, &CaptureSession::reopen);
-    connect(&recorder, &Recorder::failed, this, [this] {
-        emit fault({FaultKind::CannotRecord, config.recordPath, recorder.error()});
-        end();
-    });
+    connect(&recorder, &Recorder::failed, this, &CaptureSession::recordingFailed);
 }
 
 CaptureSession::~CaptureSession()
@@ -88,7 +85,13 @@ void CaptureSession::end()
     reconnectTimer.stop();
     if (source)
         source->close();
+    // The last readings are written now; that may fail too, and must be said.
+    const bool written = recorder.flush();
     recorder.close();
+    if (!written && !recordingFaultSaid) {
+        recordingFaultSaid = true;
+        emit fault({FaultKind::CannotRecord, config.source, recorder.error()});
+    }
     emit finished();
 }
 
@@ -166,6 +169,13 @@ void CaptureSession::keep(const std::vector<Reading> &fresh)
         end();
 }
 
+void CaptureSession::recordingFailed()
+{
+    recordingFaultSaid = true;
+    emit fault({FaultKind::CannotRecord, config.source, recorder.error()});
+    end();
+}
+
 void CaptureSession::setPaused(bool pause)
 {
     paused = pause;
@@ -181,10 +191,8 @@ int CaptureSession::discardLast(double seconds)
     arrivals.resize(size_t(kept));
     coverage.truncate(kept);
     recent.clear();
-    if (!recorder.truncate(kept)) {
-        emit fault({FaultKind::CannotRecord, config.recordPath, recorder.error()});
-        end();
-    }
+    if (!recorder.truncate(kept))
+        recordingFailed();
     emit readingsDiscarded(kept);
     return dropped;
 }
@@ -199,8 +207,7 @@ void CaptureSession::onFailed(const CaptureFault &failure)
     // A line cut by the unplug is no reading.
     splitter.rest();
     if (!recorder.flush()) {
-        emit fault({FaultKind::CannotRecord, config.recordPath, recorder.error()});
-        end();
+        recordingFailed();
         return;
     }
     emit fault(failure);

@@ -102,6 +102,7 @@ private:
     void takeLines(const std::vector<QByteArray> &lines);
     void keep(const std::vector<Reading> &fresh);
     void end();
+    void recordingFailed();
     void reopen();
 
     CaptureSettings config;
@@ -119,6 +120,7 @@ private:
     bool receivedAny = false;
     bool connected = false;
     bool over = false;
+    bool recordingFaultSaid = false;
     bool paused = false;
     qint64 pausedReadings = 0;
     QByteArray lastLine;

@@ -33,7 +33,7 @@ public:
     void append(const Reading &reading);
     void appendLine(const QByteArray &line, const QDateTime &arrival);
 
-    /// Writes what waits; false, with the reason in error(), when writing fails.
+    /// Writes what waits; false, with the file and the system's reason in error(), when writing fails.
     bool flush();
 
     /// Keeps only the first readings appended; false, with the reason in error(), when the file cannot be

@@ -152,6 +152,9 @@ private:
     int conclude()
     {
         const qsizetype count = qsizetype(session.readings().size());
+        // What reached the file is not all that was read: no calibration pretends it is.
+        if (stoppedBy == FaultKind::CannotRecord)
+            return Refused;
         if (count == 0 && stoppedBy) {
             // Nothing was read: no empty recording is left behind.
             QFile::remove(request.record);

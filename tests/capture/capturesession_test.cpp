@@ -11,7 +11,10 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 using namespace tavrin;
@@ -317,4 +320,31 @@ TEST_F(CaptureSessionTest, PausedReadingsAreDroppedAndAKnockCanBeDiscarded)
     session->stop();
     EXPECT_EQ(fileBytes(dir.filePath("capture.txt")), recorded(0, 50) + recorded(60, 61));
     EXPECT_TRUE(faults.empty());
+}
+
+TEST_F(CaptureSessionTest, ARecordingThatCannotBeWrittenStopsTheCaptureAndSaysWhy)
+{
+    PseudoTerminal board;
+    const auto session = start(settings(board.path));
+    // A full disk, made by a limit on the size of the files this process writes.
+    rlimit previous;
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = previous;
+    small.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &small);
+    QByteArray lines;
+    for (int k = 0; k < 50; k++)
+        lines += xyzLine(k);
+    board.write(lines);
+    const bool stopped = waitFor([&] { return session->isOver(); });
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousSignal);
+    ASSERT_TRUE(stopped);
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].kind, FaultKind::CannotRecord);
+    EXPECT_TRUE(faults[0].message().startsWith(board.path + ": the recording cannot be written (" +
+                                               dir.filePath("capture.txt") + ": "))
+        << faults[0].message().toStdString();
+    EXPECT_TRUE(faults[0].message().endsWith("); the capture stopped."));
 }

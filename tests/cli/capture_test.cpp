@@ -6,6 +6,8 @@
 
 #include <csignal>
 
+#include <sys/resource.h>
+
 namespace {
 
 class CaptureCliTest : public CliTest {
@@ -213,4 +215,24 @@ TEST_F(CaptureCliTest, CtrlCEndsTheCaptureAndTheRecordingIsCalibrated)
         QStringLiteral("tavrin-cli: %1 readings recorded to rec.txt, interrupted\n").arg(points).toUtf8()))
         << err.constData();
     EXPECT_TRUE(p.readAllStandardOutput().contains(QStringLiteral("Points%1").arg(points, 20).toUtf8()));
+}
+
+TEST_F(CaptureCliTest, ARecordingThatCannotBeWrittenIsNotCalibrated)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.setStandardInputFile(CliTest::sample());
+    // A full disk: the files the tool writes may not grow beyond 200 bytes.
+    p.setChildProcessModifier([] {
+        const rlimit small{200, 200};
+        setrlimit(RLIMIT_FSIZE, &small);
+        std::signal(SIGXFSZ, SIG_IGN);
+    });
+    p.start(TAVRIN_CLI, {"--hm", "48", "--port", "-", "--record", "rec.txt", "-o", "params.txt"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 1) << err.constData();
+    EXPECT_TRUE(err.contains("tavrin-cli: -: the recording cannot be written (rec.txt: ")) << err.constData();
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("params.txt")));
 }
