@@ -116,7 +116,7 @@ QString verdictReason(const QualityReport &q)
     if (q.findings.flat)
         reasons << QStringLiteral("spread across the plane %1 % of the radius in it")
                        .arg(100.0 * q.plane.flatness(), 0, 'f', 1);
-    if (q.findings.shape)
+    if (q.findings.shape && q.verdict != Verdict::Good)
         reasons << QStringLiteral("ellipsoid test %1").arg(number(q.testValue));
     if (q.findings.farPoints)
         reasons << QStringLiteral("%1 far points").arg(q.farPoints);
@@ -169,7 +169,7 @@ QString recommendation(const CalibrationRun &run, const QualityReport &q)
         return QStringLiteral("try --fit planar");
     if (f.emptyCap || f.fewCells)
         return QStringLiteral("try --fit auto");
-    if (f.residual || f.farPoints || f.shape)
+    if (f.residual || f.farPoints)
         return QStringLiteral("try --fit full");
     return QString();
 }

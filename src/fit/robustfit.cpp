@@ -566,7 +566,7 @@ struct Solution {
 // from a sphere, on an even sample of a large set first; the solution of
 // least robust scale, polished on every point.
 std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
-                              const CalibrationParameters *start)
+                              const CalibrationParameters *start, const std::vector<bool> &gross)
 {
     Sample sample = all;
     sample.stride = std::max(1, all.points.size() / SubsampleSize);
@@ -574,9 +574,16 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
     if (start) {
         starts.push_back(inFrame(sample, m, *start));
     } else {
+        // The starts are least-squares fits, which one gross point can pull
+        // anywhere: they leave the gross points out.
+        std::vector<int> kept(size_t(all.points.size()));
+        for (int k = 0; k < all.points.size(); k++)
+            kept[size_t(k)] = gross[size_t(k)] ? 0 : sample.count(k);
+        Sample trimmed = sample;
+        trimmed.weights = kept.data();
         if (m.shape != Shape::Plane)
-            starts.push_back(algebraicStart(sample, m, Hm));
-        starts.push_back(sphereStart(sample, m));
+            starts.push_back(algebraicStart(trimmed, m, Hm));
+        starts.push_back(sphereStart(trimmed, m));
     }
     std::optional<Solution> best;
     for (const std::optional<Parameters> &first : starts) {
@@ -594,6 +601,84 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
             return std::nullopt;
     }
     return best;
+}
+
+// The Cholesky factor of the fit's normal matrix J^T W J at its solution,
+// in the frame; false when a pivot falls below SingularPivot times the
+// largest diagonal entry: some combination of the parameters moves no
+// residual, and the data leave it free.
+bool normalFactor(const Sample &s, const Model &m, const Solution &fit,
+                  double L[MaxParameters][MaxParameters])
+{
+    const int np = parameterCount(m.shape);
+    Normal n = evaluate(s, m, fit.t, Loss::Tukey, fit.sigma);
+    double largest = 0.0;
+    for (int i = 0; i < np; i++)
+        largest = std::max(largest, n.H[i][i]);
+    for (int i = 0; i < np; i++)
+        for (int j = 0; j <= i; j++) {
+            double sum = n.H[j][i];
+            for (int k = 0; k < j; k++)
+                sum -= L[i][k] * L[j][k];
+            if (i != j) {
+                L[i][j] = sum / L[j][j];
+                continue;
+            }
+            if (!(sum > SingularPivot * largest))
+                return false;
+            L[i][i] = std::sqrt(sum);
+        }
+    return true;
+}
+
+bool determined(const Sample &s, const Model &m, const Solution &fit)
+{
+    double L[MaxParameters][MaxParameters] = {};
+    return normalFactor(s, m, fit, L);
+}
+
+// sigma^2 (J^T W J)^-1 restricted to the bias, in the input's units: the
+// covariance of b that the noise about the fit implies, if the points were
+// independent.
+void biasCovariance(const Sample &s, const Model &m, const Solution &fit, double out[3][3])
+{
+    const int np = parameterCount(m.shape);
+    double L[MaxParameters][MaxParameters] = {};
+    if (!normalFactor(s, m, fit, L))
+        return;
+    // Column j of L^-1 for the first three unit vectors: (J^T W J)^-1 =
+    // L^-T L^-1, whose bias block is the sum over rows of L^-1's columns.
+    double inv[MaxParameters][3] = {};
+    for (int j = 0; j < 3; j++)
+        for (int i = 0; i < np; i++) {
+            double sum = i == j ? 1.0 : 0.0;
+            for (int k = 0; k < i; k++)
+                sum -= L[i][k] * inv[k][j];
+            inv[i][j] = sum / L[i][i];
+        }
+    const double unit = fit.sigma * fit.sigma / (s.L[0][0] * s.L[0][0]);
+    for (int a = 0; a < 3; a++)
+        for (int b = 0; b < 3; b++) {
+            double sum = 0.0;
+            for (int i = 0; i < np; i++)
+                sum += inv[i][a] * inv[i][b];
+            out[a][b] = unit * sum;
+        }
+}
+
+// How many distinct points there are, counting up to enough only.
+int distinctPoints(Points points, const int *weights, int enough)
+{
+    std::vector<const double *> distinct;
+    for (int k = 0; k < points.size() && int(distinct.size()) < enough; k++) {
+        if (weights && weights[k] == 0)
+            continue;
+        const double *h = points[k];
+        if (std::none_of(distinct.begin(), distinct.end(),
+                         [&](const double *d) { return d[0] == h[0] && d[1] == h[1] && d[2] == h[2]; }))
+            distinct.push_back(h);
+    }
+    return int(distinct.size());
 }
 
 std::vector<int> rejectedPoints(const Sample &s, const Model &m, const Solution &fit)
@@ -683,18 +768,16 @@ CalibrationParameters planeParameters(const Sample &s, const Solution &fit, cons
 }
 
 std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights,
-                                  const CalibrationParameters *start)
+                                  const CalibrationParameters *start, const std::vector<bool> &gross,
+                                  const PointSpread &spread)
 {
     const Shape shape = model == FitModel::Sphere     ? Shape::Sphere
                         : model == FitModel::Diagonal ? Shape::Diagonal
                                                       : Shape::Full;
-    const PointSpread spread = SpreadOf(points, weights);
-    if (!(spread.radius > 0))
-        return std::nullopt;
     const Sample s = frameOf(points, weights, shape, spread, nullptr);
     const Model m{shape, Hm * s.L[0][0]};
-    const std::optional<Solution> fit = solve(s, m, Hm, start);
-    if (!fit)
+    const std::optional<Solution> fit = solve(s, m, Hm, start, gross);
+    if (!fit || !determined(s, m, *fit))
         return std::nullopt;
     RobustFit r;
     r.model = model;
@@ -702,6 +785,7 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
     r.rejected = rejectedPoints(s, m, *fit);
     r.scale = fit->sigma / s.L[0][0];
     r.calibratedNorm = Hm;
+    biasCovariance(s, m, *fit, r.biasCovariance);
     return r;
 }
 
@@ -718,12 +802,12 @@ double medianNorm(Points points, const CalibrationParameters &p)
 
 // The plane is found twice: from all points, then from those the first
 // fit kept, so that spikes off the plane cannot tilt it.
-std::optional<RobustFit> fitPlane(Points points, const int *weights)
+std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::vector<bool> &gross)
 {
-    std::vector<bool> left;
+    std::vector<bool> left = gross;
     std::optional<RobustFit> r;
     for (int pass = 0; pass < 2; pass++) {
-        const PointSpread spread = SpreadOf(points, weights, pass == 0 ? nullptr : &left);
+        const PointSpread spread = SpreadOf(points, weights, &left);
         if (!(spread.radius > 0))
             return r;
         const std::optional<std::array<double, 3>> n = LeastDirection(spread.covariance);
@@ -731,9 +815,11 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights)
             return r;
         const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data());
         const Model m{Shape::Plane, 1.0};
-        const std::optional<Solution> fit = solve(s, m, 1.0, nullptr);
+        const std::optional<Solution> fit = solve(s, m, 1.0, nullptr, left);
         if (!fit)
             return r;
+        if (!determined(s, m, *fit))
+            return std::nullopt;
         r = RobustFit();
         r->model = FitModel::Planar;
         r->parameters = planeParameters(s, *fit, n->data());
@@ -743,7 +829,7 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights)
         r->calibratedNorm = medianNorm(points, r->parameters);
         if (r->rejected.empty())
             break;
-        left.assign(size_t(points.size()), false);
+        left = gross;
         for (const int k : r->rejected)
             left[size_t(k)] = true;
     }
@@ -768,12 +854,42 @@ std::optional<FitModel> fitModelNamed(const char *name)
 }
 
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,
-                                   const CalibrationParameters *start)
+                                   const CalibrationParameters *start, Undetermined *why)
 {
-    std::optional<RobustFit> r =
-        model == FitModel::Planar ? fitPlane(points, weights) : fitSpace(points, Hm, model, weights, start);
-    if (r && !r->parameters.finite())
+    const auto refuse = [&](Undetermined reason) {
+        if (why)
+            *why = reason;
         return std::nullopt;
+    };
+    if (why)
+        *why = Undetermined::No;
+    if (distinctPoints(points, weights, MinimumPoints) < MinimumPoints)
+        return refuse(Undetermined::FewPoints);
+    const std::vector<bool> gross = GrossPoints(points, weights);
+    const PointSpread spread = SpreadOf(points, weights, &gross);
+    const std::optional<std::array<double, 3>> normal = LeastDirection(spread.covariance);
+    if (!(spread.radius > 0) || !normal)
+        return refuse(Undetermined::Singular);
+    // The covariance is in units of the RMS radius, its trace one: the sum
+    // of its principal 2x2 minors is about the second variance share, n^T C
+    // n the third.
+    const double(&C)[3][3] = spread.covariance;
+    const double minors = C[0][0] * C[1][1] - C[0][1] * C[1][0] + C[0][0] * C[2][2] - C[0][2] * C[2][0] +
+                          C[1][1] * C[2][2] - C[1][2] * C[2][1];
+    double across = 0.0;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            across += (*normal)[size_t(i)] * C[i][j] * (*normal)[size_t(j)];
+    const double least = MinSpreadShare * MinSpreadShare;
+    if (!(minors > least))
+        return refuse(Undetermined::Line);
+    if (model != FitModel::Planar && !(across > least))
+        return refuse(Undetermined::Plane);
+    std::optional<RobustFit> r = model == FitModel::Planar
+                                     ? fitPlane(points, weights, gross)
+                                     : fitSpace(points, Hm, model, weights, start, gross, spread);
+    if (!r || !r->parameters.finite())
+        return refuse(Undetermined::Singular);
     return r;
 }
 

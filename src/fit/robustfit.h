@@ -28,7 +28,26 @@ namespace RobustLimits {
 constexpr double HuberK = 1.345;    ///< robust sigmas of Huber's loss, which the fit starts with
 constexpr double TukeyC = 4.685;    ///< robust sigmas beyond which a point gets weight zero
 constexpr int SubsampleSize = 4096; ///< larger sets converge on an even sample first
+/// Points whose RMS spread across their best line (or, but for the planar
+/// fit, across their best plane) is below this share of their RMS radius,
+/// gross points aside, determine no fit: a noise-free turn about one axis
+/// measures 0, rounding to the 4th decimal about 1e-6.
+constexpr double MinSpreadShare = 1e-3;
+/// A fit whose normal matrix J^T W J, in the frame of unit RMS radius, has
+/// a Cholesky pivot below this share of its largest diagonal entry leaves
+/// a combination of its parameters undetermined, as two circles of a
+/// sphere leave an ellipsoid.
+constexpr double SingularPivot = 1e-12;
 } // namespace RobustLimits
+
+/// Why the data determine no fit of a model.
+enum class Undetermined {
+    No,
+    FewPoints, ///< fewer than MinimumPoints distinct points
+    Line,      ///< points on a line
+    Plane,     ///< points in a plane, for any model but Planar
+    Singular,  ///< the fit's normal matrix is singular, or the fit failed
+};
 
 struct RobustFit {
     FitModel model = FitModel::Full;
@@ -39,6 +58,9 @@ struct RobustFit {
     /// The norm the calibrated points have: Hm, but for a plane the median
     /// over the points, as the component along the normal is left as it is.
     double calibratedNorm = 0.0;
+    /// Full, Diagonal and Sphere: sigma^2 (J^T W J)^-1 for the bias, the
+    /// covariance the noise implies if the points are independent.
+    double biasCovariance[3][3] = {};
 };
 
 /// Fits one of Full, Diagonal, Sphere or Planar to the points for the field
@@ -46,9 +68,11 @@ struct RobustFit {
 /// starts from the algebraic fit, when that is an ellipsoid, and from a
 /// sphere, and keeps the one of smaller robust scale; or, but for Planar,
 /// from start alone, when given: a fit of nearly the same points, as a
-/// bootstrap's resamples are. Empty when the points determine no such fit.
+/// bootstrap's resamples are. Points beyond GrossDistances play no part in
+/// the starts. Empty, and why set when given, when the points determine no
+/// such fit (see RobustLimits).
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights = nullptr,
-                                   const CalibrationParameters *start = nullptr);
+                                   const CalibrationParameters *start = nullptr, Undetermined *why = nullptr);
 
 } // namespace tavrin
 
