@@ -106,9 +106,10 @@ private:
             say(name + QStringLiteral(": ") + outlierWarningMessage());
         const QualityReport quality = AssessCalibration(run, o.hm);
         const std::optional<Uncertainty> uncertainty =
-            o.resamples > 0 ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples,
-                                                                 BootstrapSeed, run.robustFit()))
-                            : std::nullopt;
+            o.resamples > 0
+                ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples, BootstrapSeed,
+                                                     run.robustFit(), run.requested == FitModel::Auto))
+                : std::nullopt;
         const QJsonArray writeErrors = writeOutputs(k, run, quality);
         if (const std::optional<QString> problem = reporter->calibrated(
                 {path, run, quality, uncertainty, writeErrors, o.log ? &input : nullptr})) {

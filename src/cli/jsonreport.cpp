@@ -43,6 +43,13 @@ QJsonObject spread(const Spread &s)
 QJsonObject jsonUncertainty(const Uncertainty &u)
 {
     QJsonObject out{{"resamples", u.resamples}, {"failed", u.failed}, {"seed", qint64(u.seed)}};
+    if (!u.alike.empty()) {
+        QJsonArray alike;
+        for (const FitModel m : u.alike)
+            alike.append(fitModelName(m));
+        out.insert("runLength", u.runLength);
+        out.insert("alike", alike);
+    }
     if (!u.known)
         return out;
     QJsonArray bias, A;
@@ -134,8 +141,10 @@ std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
                                            {"skippedLines", in.skippedLines},
                                            {"rows", in.rows}});
     }
-    if (file.uncertainty)
+    if (file.uncertainty) {
         result.insert("uncertainty", jsonUncertainty(*file.uncertainty));
+        result.insert("verdictReason", verdictReason(file.quality, &*file.uncertainty));
+    }
     if (!file.writeErrors.isEmpty())
         result.insert("writeErrors", file.writeErrors);
     files.append(result);

@@ -318,27 +318,39 @@ Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss,
     return n1;
 }
 
-// Solves (H + lambda diag H) x = -g by Cholesky; false when the damped
-// matrix is not positive definite.
-bool dampedStep(const Normal &n, int np, double lambda, double *x)
+// The Cholesky factor L of a normal matrix J^T W J; false when a pivot
+// falls below least (SingularPivot unless given) times the largest diagonal entry: some
+// combination of the parameters moves no residual, and the data leave it
+// free.
+using Factor = double[MaxParameters][MaxParameters];
+
+bool factorNormal(const Normal &n, int np, Factor L, double least = SingularPivot)
 {
-    double L[MaxParameters][MaxParameters] = {};
+    double largest = 0.0;
+    for (int i = 0; i < np; i++)
+        largest = std::max(largest, n.H[i][i]);
     for (int i = 0; i < np; i++)
         for (int j = 0; j <= i; j++) {
-            double sum = n.H[j][i] + (i == j ? lambda * n.H[i][i] : 0.0);
+            double sum = n.H[j][i];
             for (int k = 0; k < j; k++)
                 sum -= L[i][k] * L[j][k];
-            if (i == j) {
-                if (!(sum > 0))
-                    return false;
-                L[i][i] = std::sqrt(sum);
-            } else {
+            if (i != j) {
                 L[i][j] = sum / L[j][j];
+                continue;
             }
+            if (!(sum > least * largest))
+                return false;
+            L[i][i] = std::sqrt(sum);
         }
+    return true;
+}
+
+// Solves L L^T x = -g.
+void solveFactored(const Factor L, int np, const double *g, double *x)
+{
     double y[MaxParameters];
     for (int i = 0; i < np; i++) {
-        double sum = -n.g[i];
+        double sum = -g[i];
         for (int k = 0; k < i; k++)
             sum -= L[i][k] * y[k];
         y[i] = sum / L[i][i];
@@ -349,6 +361,19 @@ bool dampedStep(const Normal &n, int np, double lambda, double *x)
             sum -= L[k][i] * x[k];
         x[i] = sum / L[i][i];
     }
+}
+
+// Solves (H + lambda diag H) x = -g by Cholesky; false when the damped
+// matrix is not positive definite.
+bool dampedStep(const Normal &n, int np, double lambda, double *x)
+{
+    Normal damped = n;
+    for (int i = 0; i < np; i++)
+        damped.H[i][i] += lambda * n.H[i][i];
+    Factor L = {};
+    if (!factorNormal(damped, np, L, 0.0))
+        return false;
+    solveFactored(L, np, n.g, x);
     return true;
 }
 
@@ -603,51 +628,16 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
     return best;
 }
 
-// The Cholesky factor of the fit's normal matrix J^T W J at its solution,
-// in the frame; false when a pivot falls below SingularPivot times the
-// largest diagonal entry: some combination of the parameters moves no
-// residual, and the data leave it free.
-bool normalFactor(const Sample &s, const Model &m, const Solution &fit,
-                  double L[MaxParameters][MaxParameters])
+// The factor of the normal matrix at a fit's solution, in its frame.
+bool factorAt(const Sample &s, const Model &m, const Solution &fit, Factor L)
 {
-    const int np = parameterCount(m.shape);
-    Normal n = evaluate(s, m, fit.t, Loss::Tukey, fit.sigma);
-    double largest = 0.0;
-    for (int i = 0; i < np; i++)
-        largest = std::max(largest, n.H[i][i]);
-    for (int i = 0; i < np; i++)
-        for (int j = 0; j <= i; j++) {
-            double sum = n.H[j][i];
-            for (int k = 0; k < j; k++)
-                sum -= L[i][k] * L[j][k];
-            if (i != j) {
-                L[i][j] = sum / L[j][j];
-                continue;
-            }
-            if (!(sum > SingularPivot * largest))
-                return false;
-            L[i][i] = std::sqrt(sum);
-        }
-    return true;
+    return factorNormal(evaluate(s, m, fit.t, Loss::Tukey, fit.sigma), parameterCount(m.shape), L);
 }
 
-bool determined(const Sample &s, const Model &m, const Solution &fit)
+// unit (J^T W J)^-1 restricted to the bias, from the factor L: L^-T L^-1,
+// whose bias block sums products of the first three columns of L^-1.
+void biasBlock(const Factor L, int np, double unit, double out[3][3])
 {
-    double L[MaxParameters][MaxParameters] = {};
-    return normalFactor(s, m, fit, L);
-}
-
-// sigma^2 (J^T W J)^-1 restricted to the bias, in the input's units: the
-// covariance of b that the noise about the fit implies, if the points were
-// independent.
-void biasCovariance(const Sample &s, const Model &m, const Solution &fit, double out[3][3])
-{
-    const int np = parameterCount(m.shape);
-    double L[MaxParameters][MaxParameters] = {};
-    if (!normalFactor(s, m, fit, L))
-        return;
-    // Column j of L^-1 for the first three unit vectors: (J^T W J)^-1 =
-    // L^-T L^-1, whose bias block is the sum over rows of L^-1's columns.
     double inv[MaxParameters][3] = {};
     for (int j = 0; j < 3; j++)
         for (int i = 0; i < np; i++) {
@@ -656,7 +646,6 @@ void biasCovariance(const Sample &s, const Model &m, const Solution &fit, double
                 sum -= L[i][k] * inv[k][j];
             inv[i][j] = sum / L[i][i];
         }
-    const double unit = fit.sigma * fit.sigma / (s.L[0][0] * s.L[0][0]);
     for (int a = 0; a < 3; a++)
         for (int b = 0; b < 3; b++) {
             double sum = 0.0;
@@ -710,14 +699,14 @@ MatDoub inverse3(const double G[3][3])
 
 // b and A of a fit in three dimensions: the gain is A^-1 in any frame that
 // only moves and scales, since both sides of |G d| = Hm scale alike.
-CalibrationParameters spaceParameters(const Sample &s, Shape shape, const Solution &fit)
+CalibrationParameters spaceParameters(const double origin[3], double scale, Shape shape, const Solution &fit)
 {
     double G[3][3];
     gainMatrix(shape, fit.t.v.data() + 3, G);
     CalibrationParameters p;
     p.Bias = MatDoub(3, 1);
     for (int i = 0; i < 3; i++)
-        p.Bias[i][0] = s.o[i] + fit.t.v[size_t(i)] / s.L[0][0];
+        p.Bias[i][0] = origin[i] + fit.t.v[size_t(i)] / scale;
     p.Ainv = MatDoub(3, 3);
     for (int i = 0; i < 3; i++)
         for (int j = 0; j < 3; j++)
@@ -767,25 +756,33 @@ CalibrationParameters planeParameters(const Sample &s, const Solution &fit, cons
     return p;
 }
 
+Shape shapeOf(FitModel model)
+{
+    return model == FitModel::Sphere     ? Shape::Sphere
+           : model == FitModel::Diagonal ? Shape::Diagonal
+                                         : Shape::Full;
+}
+
 std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights,
                                   const CalibrationParameters *start, const std::vector<bool> &gross,
                                   const PointSpread &spread)
 {
-    const Shape shape = model == FitModel::Sphere     ? Shape::Sphere
-                        : model == FitModel::Diagonal ? Shape::Diagonal
-                                                      : Shape::Full;
+    const Shape shape = shapeOf(model);
     const Sample s = frameOf(points, weights, shape, spread, nullptr);
     const Model m{shape, Hm * s.L[0][0]};
     const std::optional<Solution> fit = solve(s, m, Hm, start, gross);
-    if (!fit || !determined(s, m, *fit))
+    Factor L = {};
+    if (!fit || !factorAt(s, m, *fit, L))
         return std::nullopt;
     RobustFit r;
     r.model = model;
-    r.parameters = spaceParameters(s, shape, *fit);
+    r.parameters = spaceParameters(s.o, s.L[0][0], shape, *fit);
     r.rejected = rejectedPoints(s, m, *fit);
     r.scale = fit->sigma / s.L[0][0];
     r.calibratedNorm = Hm;
-    biasCovariance(s, m, *fit, r.biasCovariance);
+    // sigma^2 (J^T W J)^-1: the covariance of b that the noise about the
+    // fit implies, if the points were independent; in the input's units.
+    biasBlock(L, parameterCount(shape), SQR(fit->sigma / s.L[0][0]), r.biasCovariance);
     return r;
 }
 
@@ -818,7 +815,8 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
         const std::optional<Solution> fit = solve(s, m, 1.0, nullptr, left);
         if (!fit)
             return r;
-        if (!determined(s, m, *fit))
+        Factor L = {};
+        if (!factorAt(s, m, *fit, L))
             return std::nullopt;
         r = RobustFit();
         r->model = FitModel::Planar;
@@ -851,6 +849,94 @@ std::optional<FitModel> fitModelNamed(const char *name)
         if (std::strcmp(name, fitModelName(m)) == 0)
             return m;
     return std::nullopt;
+}
+
+namespace {
+
+// The frame of the steps: centred on the fit's bias and scaled by the field
+// norm, so that its parameters are near zero and one.
+Sample stepFrame(Points points, const double origin[3], double scale)
+{
+    Sample s{points, nullptr, {origin[0], origin[1], origin[2]}, {}, 1};
+    for (int i = 0; i < 3; i++)
+        s.L[i][i] = scale;
+    return s;
+}
+
+template <Shape S>
+void sumRuns(const Sample &s, const Model &m, const Parameters &t, double sigma, int runLength,
+             std::vector<double> &sums)
+{
+    constexpr int np = parameterCount(S), width = np * (np + 1) / 2 + np;
+    const double c = tuning(Loss::Tukey, sigma);
+    double G[3][3];
+    gainMatrix(S, t.v.data() + biasCount(S), G);
+    for (int k = 0; k < s.points.size(); k++) {
+        double p[3], J[np];
+        s.map(k, p);
+        const double r = residualAs<S>(t, G, m.target, p, J);
+        const double w = weigh(Loss::Tukey, r, c).weight;
+        if (w == 0)
+            continue;
+        double *run = sums.data() + size_t(k / runLength) * width;
+        for (int i = 0, at = 0; i < np; i++) {
+            const double wj = w * J[i];
+            run[np * (np + 1) / 2 + i] += wj * r;
+            for (int j = i; j < np; j++)
+                run[at++] += wj * J[j];
+        }
+    }
+}
+
+} // namespace
+
+RobustSteps::RobustSteps(Points points, double Hm, const RobustFit &fit, int runLength)
+    : model(fit.model), Hm(Hm), scale(1.0 / std::abs(Hm)), sigma(fit.scale / std::abs(Hm)),
+      np(parameterCount(shapeOf(fit.model))), runCount((points.size() + runLength - 1) / runLength)
+{
+    for (int i = 0; i < 3; i++)
+        origin[i] = fit.parameters.Bias[i][0];
+    const Sample s = stepFrame(points, origin, scale);
+    const Model m{shapeOf(model), Hm * scale};
+    const Parameters t = inFrame(s, m, fit.parameters);
+    std::copy(t.v.begin(), t.v.begin() + np, at);
+    sums.assign(size_t(runCount) * size_t(np * (np + 1) / 2 + np), 0.0);
+    withShape(m.shape, [&](auto S) { sumRuns<S.value>(s, m, t, sigma, runLength, sums); });
+}
+
+std::optional<RobustFit> RobustSteps::step(const int *counts) const
+{
+    const int triangle = np * (np + 1) / 2, width = triangle + np;
+    Normal n;
+    for (int run = 0; run < runCount; run++) {
+        if (counts[run] == 0)
+            continue;
+        const double *sum = sums.data() + size_t(run) * size_t(width);
+        for (int i = 0, a = 0; i < np; i++) {
+            n.g[i] += counts[run] * sum[triangle + i];
+            for (int j = i; j < np; j++)
+                n.H[i][j] += counts[run] * sum[a++];
+        }
+    }
+    Factor L = {};
+    if (!factorNormal(n, np, L))
+        return std::nullopt;
+    double x[MaxParameters];
+    solveFactored(L, np, n.g, x);
+    Solution moved;
+    for (int i = 0; i < np; i++)
+        moved.t.v[size_t(i)] = at[i] + x[i];
+    moved.sigma = sigma;
+    const Shape shape = shapeOf(model);
+    if (!allFinite(moved.t) || !makePositiveDefinite(shape, moved.t))
+        return std::nullopt;
+    RobustFit r;
+    r.model = model;
+    r.parameters = spaceParameters(origin, scale, shape, moved);
+    r.scale = sigma / scale;
+    r.calibratedNorm = Hm;
+    biasBlock(L, np, SQR(sigma / scale), r.biasCovariance);
+    return r;
 }
 
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,

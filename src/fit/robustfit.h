@@ -74,6 +74,34 @@ struct RobustFit {
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights = nullptr,
                                    const CalibrationParameters *start = nullptr, Undetermined *why = nullptr);
 
+/// A Full, Diagonal or Sphere fit, ready to be refitted on resamples of runs
+/// of consecutive points: the normal equations J^T W J and J^T W r at the
+/// fit, summed over each run. A resample's refit is one Gauss-Newton step
+/// from the fit with its runs counted as drawn, at the fit's weights and
+/// scale: the one-step bootstrap, which costs the runs, not the points.
+class RobustSteps {
+public:
+    /// Runs of runLength points, the last one shorter when it must be.
+    RobustSteps(Points points, double Hm, const RobustFit &fit, int runLength);
+
+    int runs() const { return runCount; }
+
+    /// The fit of the points of run k counted counts[k] times: b, A and
+    /// the bias covariance; empty when the counted points determine none.
+    std::optional<RobustFit> step(const int *counts) const;
+
+private:
+    FitModel model;
+    double Hm;
+    double origin[3];
+    double scale; ///< from input units to the frame's
+    double sigma; ///< in the frame's units
+    double at[9]; ///< the fit's parameters in the frame
+    int np;       ///< how many there are
+    int runCount;
+    std::vector<double> sums; ///< per run: the upper triangle of J^T W J, then J^T W r
+};
+
 } // namespace tavrin
 
 #endif
