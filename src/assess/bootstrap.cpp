@@ -70,9 +70,9 @@ Spread spreadOf(std::vector<double> values)
             percentile(values, 0.975)};
 }
 
-// Twice the integrated autocorrelation time of the fit's norm residuals in
-// the order of the readings, clipped at three robust sigmas so that a
-// transient counts as little as any other reading.
+// RunsPerCorrelationTime times the integrated autocorrelation time of the
+// fit's norm residuals in the order of the readings, clipped at three
+// robust sigmas so that a transient counts as little as any other reading.
 int runLengthOf(Points points, const RobustFit &fit)
 {
     const int n = points.size();
@@ -106,7 +106,8 @@ int runLengthOf(Points points, const RobustFit &fit)
         time += 2 * correlation;
     }
     const int shortest = (n + BootstrapLimits::MostRuns - 1) / BootstrapLimits::MostRuns;
-    return std::max(shortest, std::min(int(std::ceil(2 * time)), longest));
+    return std::max(shortest,
+                    std::min(int(std::ceil(BootstrapLimits::RunsPerCorrelationTime * time)), longest));
 }
 
 // A model the choice weighs, fitted to all points, and its steps.

@@ -20,7 +20,7 @@ namespace ChoiceLimits {
 /// A bias farther than this many RMS radii of the points from their mean:
 /// a cap of 2 % of the sphere puts the true one about 4 radii away, the
 /// wrong fits of caps and turns in a car tens of radii.
-constexpr double MaxBiasRadii = 5.0;
+constexpr double MaxBiasRadii = 10.0;
 /// Axes of A whose lengths differ by more than this ratio: soft iron of
 /// real sensors stays well below 1 : 2.
 constexpr double MaxAxisRatio = 4.0;

@@ -591,7 +591,7 @@ struct Solution {
 // from a sphere, on an even sample of a large set first; the solution of
 // least robust scale, polished on every point.
 std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
-                              const CalibrationParameters *start, const std::vector<bool> &gross)
+                              const CalibrationParameters *start)
 {
     Sample sample = all;
     sample.stride = std::max(1, all.points.size() / SubsampleSize);
@@ -599,16 +599,9 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
     if (start) {
         starts.push_back(inFrame(sample, m, *start));
     } else {
-        // The starts are least-squares fits, which one gross point can pull
-        // anywhere: they leave the gross points out.
-        std::vector<int> kept(size_t(all.points.size()));
-        for (int k = 0; k < all.points.size(); k++)
-            kept[size_t(k)] = gross[size_t(k)] ? 0 : sample.count(k);
-        Sample trimmed = sample;
-        trimmed.weights = kept.data();
         if (m.shape != Shape::Plane)
-            starts.push_back(algebraicStart(trimmed, m, Hm));
-        starts.push_back(sphereStart(trimmed, m));
+            starts.push_back(algebraicStart(sample, m, Hm));
+        starts.push_back(sphereStart(sample, m));
     }
     std::optional<Solution> best;
     for (const std::optional<Parameters> &first : starts) {
@@ -756,6 +749,18 @@ CalibrationParameters planeParameters(const Sample &s, const Solution &fit, cons
     return p;
 }
 
+// Each point's count, but zero for the gross points: least-squares starts,
+// which one gross point can pull anywhere, and even Huber's loss, whose
+// gradient in the gains grows with the point's distance, leave them out;
+// the rejected points are still judged among all.
+std::vector<int> keptCounts(Points points, const int *weights, const std::vector<bool> &gross)
+{
+    std::vector<int> kept(size_t(points.size()));
+    for (int k = 0; k < points.size(); k++)
+        kept[size_t(k)] = gross[size_t(k)] ? 0 : weights ? weights[k] : 1;
+    return kept;
+}
+
 Shape shapeOf(FitModel model)
 {
     return model == FitModel::Sphere     ? Shape::Sphere
@@ -770,9 +775,12 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
     const Shape shape = shapeOf(model);
     const Sample s = frameOf(points, weights, shape, spread, nullptr);
     const Model m{shape, Hm * s.L[0][0]};
-    const std::optional<Solution> fit = solve(s, m, Hm, start, gross);
+    const std::vector<int> kept = keptCounts(points, weights, gross);
+    Sample fitted = s;
+    fitted.weights = kept.data();
+    const std::optional<Solution> fit = solve(fitted, m, Hm, start);
     Factor L = {};
-    if (!fit || !factorAt(s, m, *fit, L))
+    if (!fit || !factorAt(fitted, m, *fit, L))
         return std::nullopt;
     RobustFit r;
     r.model = model;
@@ -802,6 +810,7 @@ double medianNorm(Points points, const CalibrationParameters &p)
 std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::vector<bool> &gross)
 {
     std::vector<bool> left = gross;
+    const std::vector<int> kept = keptCounts(points, weights, gross);
     std::optional<RobustFit> r;
     for (int pass = 0; pass < 2; pass++) {
         const PointSpread spread = SpreadOf(points, weights, &left);
@@ -812,11 +821,13 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
             return r;
         const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data());
         const Model m{Shape::Plane, 1.0};
-        const std::optional<Solution> fit = solve(s, m, 1.0, nullptr, left);
+        Sample fitted = s;
+        fitted.weights = kept.data();
+        const std::optional<Solution> fit = solve(fitted, m, 1.0, nullptr);
         if (!fit)
             return r;
         Factor L = {};
-        if (!factorAt(s, m, *fit, L))
+        if (!factorAt(fitted, m, *fit, L))
             return std::nullopt;
         r = RobustFit();
         r->model = FitModel::Planar;
@@ -875,15 +886,17 @@ void sumRuns(const Sample &s, const Model &m, const Parameters &t, double sigma,
         double p[3], J[np];
         s.map(k, p);
         const double r = residualAs<S>(t, G, m.target, p, J);
-        const double w = weigh(Loss::Tukey, r, c).weight;
-        if (w == 0)
+        if (!(std::abs(r) < c))
             continue;
+        // The Newton step of Tukey's estimator weighs J J^T by psi'(r),
+        // not by the weight psi(r) / r: with the weight, the steps would
+        // spread about a fifth less than the estimator does.
+        const double u = 1 - SQR(r / c), w = u * u, slope = u * (1 - 5 * SQR(r / c));
         double *run = sums.data() + size_t(k / runLength) * width;
         for (int i = 0, at = 0; i < np; i++) {
-            const double wj = w * J[i];
-            run[np * (np + 1) / 2 + i] += wj * r;
+            run[np * (np + 1) / 2 + i] += w * J[i] * r;
             for (int j = i; j < np; j++)
-                run[at++] += wj * J[j];
+                run[at++] += slope * J[i] * J[j];
         }
     }
 }

@@ -240,3 +240,47 @@ TEST(Verdict, AutoAndTheVerdictCountTheSameCells)
             << share << " " << run.fitReason.toStdString() << " verdict " << q.cellsHit;
     }
 }
+
+// A fit whose bias lies far from the data or whose axes differ beyond any
+// real soft iron is no answer: auto falls to the next model and says why.
+TEST(FitChoice, AutoLeavesOutImplausibleFits)
+{
+    const MatDoub cloud = ellipsoidPoints(sphereTruth(1.0, 0.0, 0.0, 0.0), Hm, 500, 0.0, 9);
+    const std::vector<bool> none(size_t(cloud.nrows()), false);
+    const PointSpread spread = SpreadOf(cloud, nullptr, &none);
+    EXPECT_NEAR(spread.radius, Hm, 0.01 * Hm);
+    CalibrationParameters p;
+    p.Bias = MatDoub(3, 1, 0.0);
+    for (Int i = 0; i < 3; i++)
+        p.Bias[i][0] = spread.mean[i];
+    p.A = MatDoub(3, 3, 0.0);
+    p.Ainv = MatDoub(3, 3, 0.0);
+    for (Int i = 0; i < 3; i++)
+        p.A[i][i] = 1.0;
+    EXPECT_TRUE(Implausibility(p, spread).isEmpty());
+    p.Bias[1][0] += 39 * spread.radius;
+    EXPECT_EQ(Implausibility(p, spread), "its bias lies 39.0 radii of the points from their mean, beyond 10");
+    p.Bias[1][0] = spread.mean[1], p.A[2][2] = 5.0;
+    EXPECT_EQ(Implausibility(p, spread), "its axes differ by 1 : 5.0, beyond 1 : 4");
+
+    // Rotated ellipsoids of every orientation, stretched beyond real soft
+    // iron: full fits them exactly, and is left out for its axes; auto falls
+    // to a plausible model, or, when none is left, refuses.
+    const auto stretched = [](Doub shortAxis, Doub longAxis) {
+        return ellipsoidPoints(rotatedEllipsoid(shortAxis, 0.8, longAxis, 0.5, 0.7, 0.2, 5, -3, 8), Hm, 2000,
+                               0.002 * Hm, 10);
+    };
+    const MatDoub fourFold = stretched(0.6, 2.5);
+    const FitChoice c = ChooseFit(fourFold, Hm);
+    ASSERT_TRUE(c.fit.has_value()) << c.reason.toStdString();
+    EXPECT_NE(c.model, FitModel::Full);
+    EXPECT_TRUE(c.reason.contains("full left out: its axes differ by 1 : 4.2, beyond 1 : 4"))
+        << c.reason.toStdString();
+    const std::vector<bool> kept(size_t(fourFold.nrows()), false);
+    EXPECT_TRUE(Implausibility(c.fit->parameters, SpreadOf(fourFold, nullptr, &kept)).isEmpty());
+
+    const CalibrationRun refused = calibrated(stretched(0.5, 2.5), FitModel::Auto);
+    EXPECT_EQ(refused.error, CalibrationError::NumericalFailure);
+    EXPECT_TRUE(refused.fitReason.startsWith("no model gives a plausible calibration ("));
+    EXPECT_TRUE(refused.fitReason.contains("full left out: its axes differ by 1 : 5.0, beyond 1 : 4"));
+}
