@@ -70,70 +70,24 @@ Spread spreadOf(std::vector<double> values)
             percentile(values, 0.975)};
 }
 
-// RunsPerCorrelationTime times the integrated autocorrelation time of the
-// fit's norm residuals in the order of the readings, clipped at three
-// robust sigmas so that a transient counts as little as any other reading.
+// RunsPerCorrelationTime times the residuals' correlation time, within
+// the limits.
 int runLengthOf(Points points, const RobustFit &fit)
 {
     const int n = points.size();
-    const Calibrator calibrate(fit.parameters);
-    std::vector<double> e(static_cast<size_t>(n)), magnitudes;
-    for (int k = 0; k < n; k++)
-        e[size_t(k)] = calibrate.calibratedNorm(points[k]) - fit.calibratedNorm;
-    for (int k = 0; k < n; k += std::max(1, n / 20000))
-        magnitudes.push_back(std::abs(e[size_t(k)]));
-    std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
-    const double clip = 3 * 1.4826 * magnitudes[magnitudes.size() / 2];
-    double mean = 0.0;
-    for (double &v : e) {
-        v = std::clamp(v, -clip, clip);
-        mean += v / n;
-    }
-    double variance = 0.0;
-    for (double &v : e) {
-        v -= mean;
-        variance += v * v;
-    }
     const int longest = std::clamp(n / BootstrapLimits::LeastRuns, 1, BootstrapLimits::LongestRun);
-    double time = 1.0;
-    for (int lag = 1; 2 * lag < longest && variance > 0; lag++) {
-        double sum = 0.0;
-        for (int k = lag; k < n; k++)
-            sum += e[size_t(k)] * e[size_t(k - lag)];
-        const double correlation = sum / variance;
-        if (correlation < BootstrapLimits::LeastCorrelation)
-            break;
-        time += 2 * correlation;
-    }
     const int shortest = (n + BootstrapLimits::MostRuns - 1) / BootstrapLimits::MostRuns;
+    const double time = CorrelationTime(points, fit);
     return std::max(shortest,
                     std::min(int(std::ceil(BootstrapLimits::RunsPerCorrelationTime * time)), longest));
 }
 
-// A model the choice weighs, fitted to all points, and its steps.
-struct Weighed {
-    RobustFit fit;
-    std::optional<RobustSteps> steps;
-};
-
-Candidate candidateOf(const RobustFit &fit)
-{
-    Candidate c;
-    c.model = fit.model;
-    for (int i = 0; i < 3; i++) {
-        c.bias[i] = fit.parameters.Bias[i][0];
-        for (int j = 0; j < 3; j++)
-            c.covariance[i][j] = fit.biasCovariance[i][j];
-    }
-    return c;
-}
-
 // The first plausible candidate in the order of predicted error; -1 when none is.
-int chosenOf(const std::vector<RobustFit> &fits, const PointSpread &spread)
+int chosenOf(const std::vector<RobustFit> &fits, const PointSpread &spread, double correlationTime)
 {
     std::vector<Candidate> candidates;
     for (const RobustFit &f : fits)
-        candidates.push_back(candidateOf(f));
+        candidates.push_back(CandidateOf(f, correlationTime));
     const std::vector<double> errors = PredictedErrors(candidates);
     std::vector<int> order(fits.size());
     for (size_t k = 0; k < order.size(); k++)
@@ -236,6 +190,8 @@ Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64
     std::vector<RobustSteps> steps;
     for (const RobustFit &f : fits)
         steps.emplace_back(points, Hm, f, runLength);
+    // The covariances the steps give assume independent readings.
+    const double time = CorrelationTime(points, fits.back());
     const std::vector<bool> gross = GrossPoints(points);
     const PointSpread spread = SpreadOf(points, nullptr, &gross);
     std::vector<std::optional<Values>> results;
@@ -252,7 +208,7 @@ Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64
             for (const RobustSteps &s : steps)
                 if (std::optional<RobustFit> f = s.step(counts.data()))
                     refits.push_back(std::move(*f));
-            const int chosen = chosenOf(refits, spread);
+            const int chosen = chosenOf(refits, spread, time);
             return chosen < 0 ? std::nullopt : std::optional(refits[size_t(chosen)].parameters.values());
         },
         results);
@@ -265,7 +221,7 @@ Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64
     // the fitted one are as likely, and their biases join the intervals.
     std::vector<Candidate> candidates;
     for (const RobustFit &f : fits)
-        candidates.push_back(candidateOf(f));
+        candidates.push_back(CandidateOf(f, time));
     const std::vector<double> errors = PredictedErrors(candidates);
     const double alike = SQR(BootstrapLimits::AlikeErrorRatio) * errors[size_t(fitted)];
     for (size_t k = 0; k < fits.size(); k++) {

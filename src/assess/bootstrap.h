@@ -21,13 +21,11 @@ constexpr std::uint64_t BootstrapSeed = 20261207;
 
 /// The limits of the time-series bootstrap.
 namespace BootstrapLimits {
-/// The run length is this many integrated autocorrelation times of the
-/// residuals: runs of one time lose the covariance across their ends, a
-/// third of the variance for noise that neighbours share at 0.8; four
-/// times lose about a tenth.
+/// The run length is this many correlation times of the residuals
+/// (CorrelationTime): runs of one time lose the covariance across their
+/// ends, a third of the variance for noise that neighbours share at 0.8;
+/// four times lose about a tenth.
 constexpr double RunsPerCorrelationTime = 4.0;
-/// The autocorrelation is summed up to the first lag where it falls below this.
-constexpr double LeastCorrelation = 0.05;
 constexpr int MostRuns = 20000;  ///< longer runs on more points, so that the sums stay small
 constexpr int LeastRuns = 20;    ///< shorter runs on fewer points, so that resamples differ
 constexpr int LongestRun = 1000; ///< and none longer than this, however long the correlation

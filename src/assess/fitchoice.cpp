@@ -40,6 +40,53 @@ QString percentOfHm(double squared, double Hm)
 
 } // namespace
 
+double CorrelationTime(Points points, const RobustFit &fit)
+{
+    const int n = points.size();
+    const Calibrator calibrate(fit.parameters);
+    std::vector<double> e(static_cast<size_t>(n)), magnitudes;
+    for (int k = 0; k < n; k++)
+        e[size_t(k)] = calibrate.calibratedNorm(points[k]) - fit.calibratedNorm;
+    for (int k = 0; k < n; k += std::max(1, n / 20000))
+        magnitudes.push_back(std::abs(e[size_t(k)]));
+    std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
+    const double clip = 3 * 1.4826 * magnitudes[magnitudes.size() / 2];
+    double mean = 0.0;
+    for (double &v : e) {
+        v = std::clamp(v, -clip, clip);
+        mean += v / n;
+    }
+    double variance = 0.0;
+    for (double &v : e) {
+        v -= mean;
+        variance += v * v;
+    }
+    const int lags = std::min(n / 20, ChoiceLimits::LongestCorrelation);
+    double time = 1.0;
+    for (int lag = 1; lag <= lags && variance > 0; lag++) {
+        double sum = 0.0;
+        for (int k = lag; k < n; k++)
+            sum += e[size_t(k)] * e[size_t(k - lag)];
+        const double correlation = sum / variance;
+        if (correlation < ChoiceLimits::LeastCorrelation)
+            break;
+        time += 2 * correlation;
+    }
+    return time;
+}
+
+Candidate CandidateOf(const RobustFit &fit, double correlationTime)
+{
+    Candidate c;
+    c.model = fit.model;
+    for (int i = 0; i < 3; i++) {
+        c.bias[i] = fit.parameters.Bias[i][0];
+        for (int j = 0; j < 3; j++)
+            c.covariance[i][j] = correlationTime * fit.biasCovariance[i][j];
+    }
+    return c;
+}
+
 QString Implausibility(const CalibrationParameters &p, const PointSpread &spread)
 {
     double distance = 0.0;
@@ -143,21 +190,16 @@ FitChoice ChooseFit(Points points, double Hm, const std::atomic<bool> *cancel)
                 break;
             }
     }
-    std::vector<Candidate> candidates;
     std::vector<size_t> fitOf;
-    for (size_t k = 0; k < fits.size() && !covered; k++) {
-        if (!fitOfModel(k))
-            continue;
-        Candidate c;
-        c.model = models[k];
-        for (int i = 0; i < 3; i++) {
-            c.bias[i] = fits[k]->parameters.Bias[i][0];
-            for (int j = 0; j < 3; j++)
-                c.covariance[i][j] = fits[k]->biasCovariance[i][j];
-        }
-        candidates.push_back(c);
-        fitOf.push_back(k);
-    }
+    for (size_t k = 0; k < fits.size() && !covered; k++)
+        if (fitOfModel(k))
+            fitOf.push_back(k);
+    // The covariances assume independent readings; the residuals of the
+    // most general fit tell how many readings count as one.
+    const double time = fitOf.empty() ? 1.0 : CorrelationTime(points, *fits[fitOf.back()]);
+    std::vector<Candidate> candidates;
+    for (const size_t k : fitOf)
+        candidates.push_back(CandidateOf(*fits[k], time));
     const std::vector<double> errors = PredictedErrors(candidates);
     std::vector<size_t> order(candidates.size());
     for (size_t k = 0; k < order.size(); k++)

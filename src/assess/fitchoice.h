@@ -24,7 +24,18 @@ constexpr double MaxBiasRadii = 10.0;
 /// Axes of A whose lengths differ by more than this ratio: soft iron of
 /// real sensors stays well below 1 : 2.
 constexpr double MaxAxisRatio = 4.0;
+constexpr double LeastCorrelation = 0.05;
+constexpr int LongestCorrelation = 250;
 } // namespace ChoiceLimits
+
+/// The integrated autocorrelation time of the fit's norm residuals in the
+/// order of the readings, 1 + 2 sum of the autocorrelations: how many
+/// readings count as one independent reading. The residuals are clipped at
+/// three robust sigmas, so that a transient counts as little as any other
+/// reading, and the sum stops at the first lag where the autocorrelation
+/// falls below ChoiceLimits::LeastCorrelation, or at a twentieth of the
+/// readings, or at ChoiceLimits::LongestCorrelation.
+double CorrelationTime(Points points, const RobustFit &fit);
 
 /// Why a calibration is implausible for points of the given spread (gross
 /// points aside), or an empty text when it is plausible.
@@ -36,6 +47,10 @@ struct Candidate {
     double bias[3] = {};
     double covariance[3][3] = {}; ///< of the bias
 };
+
+/// A fit as a candidate, its covariance scaled by the correlation time of
+/// the readings, which it assumed independent.
+Candidate CandidateOf(const RobustFit &fit, double correlationTime);
 
 /// The predicted squared bias error of each candidate, ordered from the
 /// fewest parameters to the most: the trace of its covariance, plus, but

@@ -123,6 +123,10 @@ QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QS
         error.insert("line", run.raw.badLineNumber);
     if (run.error == CalibrationError::BadFormat)
         error.insert("text", run.raw.badLine);
+    if (run.undetermined != Undetermined::No)
+        error.insert("undetermined", undeterminedName(run.undetermined));
+    if (!run.fitReason.isEmpty())
+        error.insert("fitReason", run.fitReason);
     return {{"path", path}, {"error", error}};
 }
 

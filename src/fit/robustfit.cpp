@@ -853,6 +853,12 @@ const char *fitModelName(FitModel model)
     return names[int(model)];
 }
 
+const char *undeterminedName(Undetermined why)
+{
+    const char *names[] = {"", "few-points", "line", "plane", "singular"};
+    return names[int(why)];
+}
+
 std::optional<FitModel> fitModelNamed(const char *name)
 {
     for (const FitModel m : {FitModel::Exact, FitModel::Full, FitModel::Diagonal, FitModel::Sphere,

@@ -18,8 +18,20 @@ namespace tavrin {
 /// data choose among the others.
 enum class FitModel { Exact, Full, Diagonal, Sphere, Planar, Auto };
 
+/// Why the data determine no fit of a model.
+enum class Undetermined {
+    No,
+    FewPoints, ///< fewer than MinimumPoints distinct points
+    Line,      ///< points on a line
+    Plane,     ///< points in a plane, for any model but Planar
+    Singular,  ///< the fit's normal matrix is singular, or the fit failed
+};
+
 /// "exact", "full", "diagonal", "sphere", "planar" or "auto".
 const char *fitModelName(FitModel model);
+
+/// "few-points", "line", "plane" or "singular"; empty for Undetermined::No.
+const char *undeterminedName(Undetermined why);
 
 /// The model of a name that fitModelName gives; empty for any other text.
 std::optional<FitModel> fitModelNamed(const char *name);
@@ -39,15 +51,6 @@ constexpr double MinSpreadShare = 1e-3;
 /// sphere leave an ellipsoid.
 constexpr double SingularPivot = 1e-12;
 } // namespace RobustLimits
-
-/// Why the data determine no fit of a model.
-enum class Undetermined {
-    No,
-    FewPoints, ///< fewer than MinimumPoints distinct points
-    Line,      ///< points on a line
-    Plane,     ///< points in a plane, for any model but Planar
-    Singular,  ///< the fit's normal matrix is singular, or the fit failed
-};
 
 struct RobustFit {
     FitModel model = FitModel::Full;
