@@ -82,8 +82,11 @@ int runLengthOf(Points points, const RobustFit &fit)
                     std::min(int(std::ceil(BootstrapLimits::RunsPerCorrelationTime * time)), longest));
 }
 
-// The first plausible candidate in the order of predicted error; -1 when none is.
-int chosenOf(const std::vector<RobustFit> &fits, const PointSpread &spread, double correlationTime)
+// The first plausible candidate, as ChooseFit orders them: the most general
+// first on covered points, else in the order of predicted error; -1 when
+// none is plausible.
+int chosenOf(const std::vector<RobustFit> &fits, const PointSpread &spread, double correlationTime,
+             bool covered)
 {
     std::vector<Candidate> candidates;
     for (const RobustFit &f : fits)
@@ -92,7 +95,10 @@ int chosenOf(const std::vector<RobustFit> &fits, const PointSpread &spread, doub
     std::vector<int> order(fits.size());
     for (size_t k = 0; k < order.size(); k++)
         order[k] = int(k);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return errors[a] < errors[b]; });
+    if (covered)
+        std::reverse(order.begin(), order.end());
+    else
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return errors[a] < errors[b]; });
     for (const int k : order)
         if (Implausibility(fits[size_t(k)].parameters, spread).isEmpty())
             return k;
@@ -192,6 +198,7 @@ Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64
         steps.emplace_back(points, Hm, f, runLength);
     // The covariances the steps give assume independent readings.
     const double time = CorrelationTime(points, fits.back());
+    const bool covered = chooseAgain && CoverTheSphere(points, Hm);
     const std::vector<bool> gross = GrossPoints(points);
     const PointSpread spread = SpreadOf(points, nullptr, &gross);
     std::vector<std::optional<Values>> results;
@@ -208,7 +215,7 @@ Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64
             for (const RobustSteps &s : steps)
                 if (std::optional<RobustFit> f = s.step(counts.data()))
                     refits.push_back(std::move(*f));
-            const int chosen = chosenOf(refits, spread, time);
+            const int chosen = chosenOf(refits, spread, time, covered);
             return chosen < 0 ? std::nullopt : std::optional(refits[size_t(chosen)].parameters.values());
         },
         results);

@@ -40,6 +40,25 @@ QString percentOfHm(double squared, double Hm)
 
 } // namespace
 
+bool CoverTheSphere(Points points, double Hm, QString *coverage)
+{
+    double centre[3];
+    CalibrationParameters none;
+    none.Bias = MatDoub(3, 1, 0.0);
+    none.A = MatDoub(3, 3, 0.0);
+    none.Ainv = MatDoub(3, 3, 0.0);
+    for (int i = 0; i < 3; i++)
+        none.A[i][i] = none.Ainv[i][i] = 1.0;
+    CoverageCentre(points, Hm, none, centre);
+    const QualityReport q = AssessQuality(points, EllipsoidFit(), none, Hm, centre);
+    if (coverage)
+        *coverage = QStringLiteral("%1 of %2 cells hit, largest empty cap %3 degrees")
+                        .arg(q.cellsHit)
+                        .arg(q.cellHit.size())
+                        .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1);
+    return !q.findings.emptyCap && !q.findings.fewCells;
+}
+
 double CorrelationTime(Points points, const RobustFit &fit)
 {
     const int n = points.size();
@@ -156,20 +175,8 @@ FitChoice ChooseFit(Points points, double Hm, const std::atomic<bool> *cancel)
         if (plausible(choice.fit))
             return choice;
     }
-    double centre[3];
-    CalibrationParameters none;
-    none.Bias = MatDoub(3, 1, 0.0);
-    none.A = MatDoub(3, 3, 0.0);
-    none.Ainv = MatDoub(3, 3, 0.0);
-    for (int i = 0; i < 3; i++)
-        none.A[i][i] = none.Ainv[i][i] = 1.0;
-    CoverageCentre(points, Hm, none, centre);
-    const QualityReport q = AssessQuality(points, EllipsoidFit(), none, Hm, centre);
-    const QString coverage = QStringLiteral("%1 of %2 cells hit, largest empty cap %3 degrees")
-                                 .arg(q.cellsHit)
-                                 .arg(q.cellHit.size())
-                                 .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1);
-    const bool covered = !q.findings.emptyCap && !q.findings.fewCells;
+    QString coverage;
+    const bool covered = CoverTheSphere(points, Hm, &coverage);
 
     // Where the directions cover the sphere, every model but the full one
     // errs by its own shape: full leads, and the others follow only when it

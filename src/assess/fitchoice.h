@@ -28,6 +28,10 @@ constexpr double LeastCorrelation = 0.05;
 constexpr int LongestCorrelation = 250;
 } // namespace ChoiceLimits
 
+/// Whether the directions of the points about CoverageCentre cover the
+/// sphere, as the verdict counts them; coverage, when given, gets the count.
+bool CoverTheSphere(Points points, double Hm, QString *coverage = nullptr);
+
 /// The integrated autocorrelation time of the fit's norm residuals in the
 /// order of the readings, 1 + 2 sum of the autocorrelations: how many
 /// readings count as one independent reading. The residuals are clipped at
