@@ -3,6 +3,7 @@
 
 #include "calibration.h"
 #include "modaldialogs.h"
+#include "nr3.h"
 #include "parametersfile.h"
 #include "printable.h"
 
@@ -107,6 +108,8 @@ QString Fen_Tavrin::OpenFile()
 void Fen_Tavrin::Calibrate()
 {
     const double Hm = ui->EarthField->value();
+    // The window shows the numerical library's error text on standard output.
+    const NrErrorSink libraryErrors(stdout);
     const CalibrationRun run = CalibrateFile(Hm, ui->FileName->text(), [this](const EllipsoidFit &fit) {
         if (fit.outlierWarning)
             ModalDialogs::warning(this, tr("Warning"), outlierWarningMessage());

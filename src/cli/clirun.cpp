@@ -4,11 +4,13 @@
 #include "bootstrap.h"
 #include "calibratedfile.h"
 #include "calibration.h"
+#include "checkexport.h"
 #include "commandline.h"
 #include "fieldreport.h"
 #include "figure.h"
 #include "outputpaths.h"
 #include "parametersfile.h"
+#include "pipeline.h"
 #include "printable.h"
 #include "quality.h"
 #include "reporter.h"
@@ -25,8 +27,6 @@
 #include <optional>
 
 namespace tavrin {
-
-namespace {
 
 // The one place where a failed file becomes the message a user reads: the
 // file name, the line where it applies, the text the dialog shows, and the
@@ -48,6 +48,8 @@ QString failureMessage(const QString &path, const CalibrationRun &run)
         message += QStringLiteral(" (%1)").arg(run.fitReason);
     return message;
 }
+
+namespace {
 
 // Values that the parameters file, with its four decimals, shows as zero.
 bool losesValues(const CalibrationParameters &p)
@@ -85,41 +87,61 @@ private:
     {
         const QString &path = o.files[k];
         const QString name = printable(displayName(path));
-        LogInput input;
-        const CalibrationRun run =
-            CalibrateRawData(o.hm, o.log ? ReadLog(path, *o.log, input) : ReadRawData(path), {}, o.fit);
-        for (const LogInput::Skipped &s : input.firstSkipped)
-            say(QStringLiteral("%1:%2: skipped (line: \"%3\")").arg(name).arg(s.line).arg(printable(s.text)));
-        if (input.skippedLines > input.firstSkipped.size())
-            say(QStringLiteral("%1: %2 bad lines skipped in all").arg(name).arg(input.skippedLines));
+        const CalibrationResult result =
+            runCalibration(Input::file(path, o.log), {o.hm, o.fit, o.resamples, BootstrapSeed});
+        const CalibrationRun &run = result.run;
+        if (result.log) {
+            for (const LogInput::Skipped &s : result.log->firstSkipped)
+                say(QStringLiteral("%1:%2: skipped (line: \"%3\")")
+                        .arg(name)
+                        .arg(s.line)
+                        .arg(printable(s.text)));
+            if (result.log->skippedLines > result.log->firstSkipped.size())
+                say(QStringLiteral("%1: %2 bad lines skipped in all")
+                        .arg(name)
+                        .arg(result.log->skippedLines));
+        }
         if (run.error) {
             say(failureMessage(path, run));
             // A strict refusal of what is plainly a log says how to read it.
             if (run.error == CalibrationError::BadFormat && !o.log && path != QLatin1String("-"))
                 if (const QString hint = LogHint(path); !hint.isEmpty())
                     say(name + QStringLiteral(": ") + hint);
+            if (result.log)
+                if (const QString hint = logRemedyHint(result.log->remedy); !hint.isEmpty())
+                    say(name + QStringLiteral(": ") + hint);
             raiseStatus(describe(*run.error).exitStatus);
             reporter->failed(path, run);
             return;
         }
-        if (run.fit.outlierWarning)
-            say(name + QStringLiteral(": ") + outlierWarningMessage());
-        const QualityReport quality = AssessCalibration(run, o.hm);
-        const std::optional<Uncertainty> uncertainty =
-            o.resamples > 0
-                ? std::optional(BootstrapCalibration(run.raw.points(), o.hm, o.resamples, BootstrapSeed,
-                                                     run.robustFit(), run.requested == FitModel::Auto))
-                : std::nullopt;
-        const QJsonArray writeErrors = writeOutputs(k, run, quality);
+        for (const QString &warning : result.warnings)
+            say(name + QStringLiteral(": ") + warning);
+        const std::optional<ExportResult> exported = exportCalibration(path, run);
+        if (exported)
+            for (const QString &warning : exported->warnings)
+                say(name + QStringLiteral(": ") + warning);
+        const QJsonArray writeErrors = writeOutputs(k, run, result.quality, exported ? &*exported : nullptr);
         if (const std::optional<QString> problem = reporter->calibrated(
-                {path, run, quality, uncertainty, writeErrors, o.log ? &input : nullptr})) {
+                {path, run, result.quality, result.uncertainty, writeErrors,
+                 result.log ? &*result.log : nullptr, exported ? &*exported : nullptr})) {
             say(*problem);
             raiseStatus(Refused);
         }
     }
 
-    // Writes the files asked for; says and returns those that failed.
-    QJsonArray writeOutputs(int k, const CalibrationRun &run, const QualityReport &quality)
+    // The export asked for, but for c, which its reporter writes.
+    std::optional<ExportResult> exportCalibration(const QString &path, const CalibrationRun &run) const
+    {
+        if (!o.exportFormat || o.exportC())
+            return std::nullopt;
+        return o.exportFormat->write(
+            {run.parameters, o.hm, fieldUnitInNt(o.units), o.compass, run.raw.points(), displayName(path)});
+    }
+
+    // Writes the files asked for, the export in place of the parameters
+    // file; says and returns those that failed.
+    QJsonArray writeOutputs(int k, const CalibrationRun &run, const QualityReport &quality,
+                            const ExportResult *exported)
     {
         QJsonArray writeErrors;
         const auto save = [&](const QString &target, bool written, QString message, const QString &reason) {
@@ -131,7 +153,13 @@ private:
             writeErrors.append(QJsonObject{{"path", target}, {"message", message}});
             raiseStatus(Refused);
         };
-        if (!paths.parameters[k].isEmpty()) {
+        if (!paths.parameters[k].isEmpty() && exported) {
+            QString reason;
+            const bool refused = !exported->refusal.isEmpty();
+            save(paths.parameters[k],
+                 !refused && WriteFileAtomically(paths.parameters[k], exported->bytes, &reason),
+                 refused ? exported->refusal : QStringLiteral("The export could not be saved."), reason);
+        } else if (!paths.parameters[k].isEmpty()) {
             QString reason;
             save(paths.parameters[k],
                  WriteParametersFile(paths.parameters[k], ResultTexts(run.parameters), &reason,
@@ -146,8 +174,7 @@ private:
             QString reason;
             save(paths.calibrated[k],
                  WriteFileAtomically(paths.calibrated[k],
-                                     CalibratedPointsBytes(run.raw.points(), run.parameters), FileMode::Text,
-                                     &reason),
+                                     CalibratedPointsBytes(run.raw.points(), run.parameters), &reason),
                  QStringLiteral("The calibrated measurements could not be saved."), reason);
         }
         if (!paths.plots[k].isEmpty()) {
@@ -157,8 +184,9 @@ private:
                                     run.parameters,
                                     quality,
                                     run.robustFit()};
-            save(paths.plots[k], WriteFigure(paths.plots[k], figure),
-                 QStringLiteral("The figure could not be saved."), QString());
+            QString reason;
+            save(paths.plots[k], WriteFigure(paths.plots[k], figure, &reason),
+                 QStringLiteral("The figure could not be saved."), reason);
         }
         return writeErrors;
     }
@@ -180,7 +208,7 @@ int calibrateAll(CliOptions options, Stream &out, Stream &err)
             err.write(program + problem->message.toUtf8() + '\n');
             return problem->exitStatus;
         }
-        if (!options.json && !options.exportC)
+        if (!options.json && !options.exportsToStandardOutput())
             out.write(hmSourceLine(options));
     }
     const Expected<OutputPaths> paths = planOutputs(options);
@@ -188,7 +216,10 @@ int calibrateAll(CliOptions options, Stream &out, Stream &err)
         err.write(program + paths.error().toUtf8() + '\n');
         return WrongCommandLine;
     }
-    makeOutputFolders(options);
+    if (const std::optional<QString> problem = makeOutputFolders(options)) {
+        err.write(program + problem->toUtf8() + '\n');
+        return Refused;
+    }
     return Batch(options, *paths, out, err).run();
 }
 
@@ -208,6 +239,8 @@ int runCli(const Expected<CommandLine> &command, std::FILE *outFile, std::FILE *
         out.write(program.chopped(2) + ' ' + QCoreApplication::applicationVersion().toUtf8() + '\n');
     } else if (command->action == CommandLine::Action::FieldAt) {
         status = printFieldAt(command->options, out, err);
+    } else if (command->action == CommandLine::Action::CheckExport) {
+        status = checkExportFile(command->options, out, err);
     } else {
         status = calibrateAll(command->options, out, err);
     }

@@ -149,6 +149,8 @@ std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
         result.insert("uncertainty", jsonUncertainty(*file.uncertainty));
         result.insert("verdictReason", verdictReason(file.quality, &*file.uncertainty));
     }
+    if (file.exported)
+        result.insert("warnings", QJsonArray::fromStringList(file.exported->warnings));
     if (!file.writeErrors.isEmpty())
         result.insert("writeErrors", file.writeErrors);
     files.append(result);

@@ -8,10 +8,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace tavrin {
 
 struct OutputPaths {
-    QStringList parameters; ///< per input; empty strings when -o is not given
+    QStringList
+        parameters; ///< per input, the parameters file or the export; empty strings when -o is not given
     QStringList calibrated; ///< per input; empty strings when --apply is not given
     QStringList plots;      ///< per input; empty strings when --plot is not given
 };
@@ -22,8 +25,9 @@ struct OutputPaths {
 /// (through any link) or each other are wrong.
 Expected<OutputPaths> planOutputs(const CliOptions &options);
 
-/// Makes the output folders that planOutputs planned, where missing.
-void makeOutputFolders(const CliOptions &options);
+/// Makes the output folders that planOutputs planned, where missing; the
+/// failure names the folder and the system's reason.
+std::optional<QString> makeOutputFolders(const CliOptions &options);
 
 } // namespace tavrin
 
