@@ -94,7 +94,8 @@ QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &
         label(QStringLiteral("Uncertainty")) +
         QStringLiteral("%1 resamples, %2 failed, seed %3").arg(u.resamples).arg(u.failed).arg(u.seed);
     if (!u.alike.empty())
-        out += QStringLiteral(", runs of %1 readings").arg(u.runLength) + alikeText(u);
+        out += QStringLiteral(", runs of %1 reading%2").arg(u.runLength).arg(u.runLength == 1 ? "" : "s") +
+               alikeText(u);
     if (!u.known)
         return (out + QStringLiteral(": too few resamples succeeded to tell\n")).toUtf8();
     out += '\n' + label(QString()) + fields({"value", "std"}, 0, 2) + QStringLiteral("    95 % interval\n");
