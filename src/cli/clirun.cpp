@@ -123,7 +123,7 @@ private:
         const QJsonArray writeErrors = writeOutputs(k, run, result.quality, exported ? &*exported : nullptr);
         if (const std::optional<QString> problem = reporter->calibrated(
                 {path, run, result.quality, result.uncertainty, writeErrors,
-                 result.log ? &*result.log : nullptr, exported ? &*exported : nullptr})) {
+                 result.log ? &*result.log : nullptr, exported ? &*exported : nullptr, result.warnings})) {
             say(*problem);
             raiseStatus(Refused);
         }

@@ -149,8 +149,8 @@ std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
         result.insert("uncertainty", jsonUncertainty(*file.uncertainty));
         result.insert("verdictReason", verdictReason(file.quality, &*file.uncertainty));
     }
-    if (file.exported)
-        result.insert("warnings", QJsonArray::fromStringList(file.exported->warnings));
+    result.insert("warnings", QJsonArray::fromStringList(
+                                  file.warnings + (file.exported ? file.exported->warnings : QStringList())));
     if (!file.writeErrors.isEmpty())
         result.insert("writeErrors", file.writeErrors);
     files.append(result);

@@ -29,6 +29,7 @@ struct CalibratedFile {
     const QJsonArray &writeErrors; ///< outputs that could not be written: path, message
     const LogInput *input;         ///< how a log was read; nullptr for a raw file
     const ExportResult *exported;  ///< the --export asked for; nullptr for none, and for c
+    const QStringList &warnings;   ///< what a person should know of the result, as said on standard error
 };
 
 class Reporter {

@@ -156,7 +156,12 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm)
     const RobustFit *robust = run.robustFit();
     double centre[3];
     CoverageCentre(points, Hm, run.parameters, centre);
-    return AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
+    QualityReport q =
+        AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
+    // A planar fit does not scale by Hm, whose unit then changes nothing.
+    if (run.model != FitModel::Planar)
+        q.hmUnit = CheckHmUnit(points, run.parameters, Hm);
+    return q;
 }
 
 QString FormatResult(double value)

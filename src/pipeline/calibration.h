@@ -74,7 +74,8 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw,
 
 /// Judges a calibrated run for the field norm Hm: its coverage counts the
 /// directions about CoverageCentre, as auto's choice does, and a planar
-/// fit's points are judged against the norm they have.
+/// fit's points are judged against the norm they have. Hm itself is checked
+/// against the scale of the points.
 QualityReport AssessCalibration(const CalibrationRun &run, double Hm);
 
 /// The twelve values as the result fields show them, in the order Bias_1 to

@@ -36,7 +36,7 @@ struct Steps {
 class Run {
 public:
     Run(const CalibrationOptions &options, const RunControl &control)
-        : options(options), control(control), steps(options.resamples > 0)
+        : control(control), steps(options.resamples > 0)
     {
     }
 
@@ -58,7 +58,6 @@ private:
             control.progress(fraction, phase);
     }
 
-    const CalibrationOptions &options;
     const RunControl &control;
     const Steps steps;
 };
@@ -134,6 +133,8 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
     if (!run.begin(RunPhase::Assessing))
         return cancelled();
     result.quality = AssessCalibration(result.run, options.hm);
+    if (result.quality.hmUnit.warns())
+        result.warnings << hmUnitWarningMessage(result.quality.hmUnit);
 
     if (options.resamples > 0) {
         if (!run.begin(RunPhase::Uncertainty))
