@@ -62,6 +62,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setUpChoices();
     setUpStatusBar();
     setUpMenus();
+    setUpCapture();
     connectActions();
     readSettings();
     showField();

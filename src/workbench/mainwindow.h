@@ -40,6 +40,8 @@ public:
     /// The calibration shown; empty before the first.
     std::shared_ptr<const Calibration> calibration() const { return shown; }
     Runner &runner() { return work; }
+    /// The live capture's panel, in a dock that the Capture menu shows.
+    class LivePanel *livePanel() const { return live; }
     /// Shows the calibration beside the one saved in a .tavrin file; the
     /// dialog, or nullptr when the file was refused.
     class CompareDialog *compareWith(const QString &path);
@@ -59,6 +61,7 @@ private:
     void setUpChoices();
     void setUpStatusBar();
     void setUpMenus();
+    void setUpCapture();
     void connectActions();
     void openDialog(bool asLog);
     void pickColumns();
@@ -87,6 +90,7 @@ private:
     QProgressBar *progress = nullptr;
     QPushButton *cancelButton = nullptr;
     QString lastFolder;
+    class LivePanel *live = nullptr;
 };
 
 } // namespace tavrin
