@@ -44,4 +44,13 @@ void MainWindow::setUpCapture()
     connect(live, &LivePanel::recorded, this, [this](const QString &path) { open(path); });
 }
 
+void MainWindow::startCapture(const QString &source)
+{
+    QWidget *dock = live->parentWidget();
+    dock->show();
+    dock->raise();
+    live->setSource(source);
+    live->start();
+}
+
 } // namespace tavrin

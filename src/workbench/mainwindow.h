@@ -42,6 +42,8 @@ public:
     Runner &runner() { return work; }
     /// The live capture's panel, in a dock that the Capture menu shows.
     class LivePanel *livePanel() const { return live; }
+    /// Shows the live capture's panel and starts capturing from source.
+    void startCapture(const QString &source);
     /// Shows the calibration beside the one saved in a .tavrin file; the
     /// dialog, or nullptr when the file was refused.
     class CompareDialog *compareWith(const QString &path);

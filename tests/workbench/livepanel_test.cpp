@@ -4,6 +4,7 @@
 #include "livepanel.h"
 #include "mainwindow.h"
 #include "pseudoterminal.h"
+#include "startoptions.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -188,6 +189,34 @@ private slots:
         QVERIFY(panel->statusText().startsWith(missing));
         panel->stop();
         QVERIFY(!panel->capturing());
+    }
+
+    // tavrin-workbench --port starts the capture at once, in place of a file.
+    void thePortOptionStartsACapture()
+    {
+        QString problem;
+        const std::optional<StartOptions> o = parseStartOptions(
+            {QStringLiteral("tavrin-workbench"), QStringLiteral("--hm"), QStringLiteral("48"),
+             QStringLiteral("--port"), QStringLiteral("tcp://board.local:2323")},
+            &problem);
+        QVERIFY2(o, qPrintable(problem));
+        QCOMPARE(o->port, QStringLiteral("tcp://board.local:2323"));
+        QVERIFY(o->file.isEmpty());
+        QVERIFY(!parseStartOptions({QStringLiteral("tavrin-workbench"), QStringLiteral("--port")}, &problem));
+        QVERIFY(problem.startsWith(QLatin1String("--port wants")));
+        QVERIFY(!parseStartOptions({QStringLiteral("tavrin-workbench"), QStringLiteral("--port"),
+                                    QStringLiteral("/dev/ttyUSB0"), QStringLiteral("data.txt")},
+                                   &problem));
+        QCOMPARE(problem, QStringLiteral("Give either a file or --port, not both."));
+
+        PseudoTerminal port;
+        panel->setRecordPath(folder.filePath(QStringLiteral("started.txt")));
+        window->startCapture(port.path);
+        QVERIFY(panel->capturing());
+        QVERIFY(panel->isVisibleTo(window.get()));
+        QVERIFY(port.write(sphereLines(0, 10, 10)));
+        QVERIFY(waitFor([&] { return readingCount(*panel) == 10; }));
+        panel->stop();
     }
 };
 
