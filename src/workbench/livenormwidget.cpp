@@ -21,14 +21,23 @@ LiveNormWidget::LiveNormWidget(QWidget *parent) : QWidget(parent)
     setMinimumSize(200, 90);
 }
 
-void LiveNormWidget::show(const std::vector<std::array<double, 3>> &readings, double fieldNorm)
+void LiveNormWidget::show(const std::vector<std::array<double, 3>> &readings, double fieldNorm,
+                          const CalibrationParameters *fit)
 {
     readingCount = int(readings.size());
     hm = fieldNorm;
+    calibrated = fit != nullptr;
     norms.clear();
     const size_t step = std::max<size_t>(1, (readings.size() + MostDrawn - 1) / MostDrawn);
     for (size_t i = 0; i < readings.size(); i += step) {
-        const std::array<double, 3> &h = readings[i];
+        std::array<double, 3> h = readings[i];
+        if (fit) {
+            const std::array<double, 3> d = {h[0] - fit->Bias[0][0], h[1] - fit->Bias[1][0],
+                                             h[2] - fit->Bias[2][0]};
+            for (int row = 0; row < 3; row++)
+                h[size_t(row)] =
+                    fit->Ainv[row][0] * d[0] + fit->Ainv[row][1] * d[1] + fit->Ainv[row][2] * d[2];
+        }
         norms.push_back(std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]));
     }
     update();
@@ -41,7 +50,9 @@ void LiveNormWidget::paintEvent(QPaintEvent *)
     const QRectF area = QRectF(rect()).adjusted(56, 22, -10, -10);
     painter.setPen(Palette::ink);
     painter.drawText(QRectF(0, 2, width(), 18), Qt::AlignHCenter,
-                     tr("|h| of %1 readings, Hm dashed").arg(readingCount));
+                     (calibrated ? tr("|h| of %1 readings calibrated by the live fit, Hm dashed")
+                                 : tr("|h| of %1 raw readings, Hm dashed"))
+                         .arg(readingCount));
     if (norms.empty())
         return;
     const auto [low, high] = std::minmax_element(norms.begin(), norms.end());

@@ -1,7 +1,10 @@
-// |h| of every reading of a capture against Hm, over the readings' order:
-// a knock or a magnet nearby shows as a spike, a soft-iron warp as a wave.
+// |h| of every reading of a capture against Hm, over the readings' order,
+// calibrated by the live fit once there is one: a knock or a magnet nearby
+// shows as a spike away from Hm.
 #ifndef TAVRIN_WORKBENCH_LIVENORMWIDGET_H
 #define TAVRIN_WORKBENCH_LIVENORMWIDGET_H
+
+#include "ellipsoidfit.h"
 
 #include <QWidget>
 
@@ -15,8 +18,10 @@ class LiveNormWidget : public QWidget {
 public:
     explicit LiveNormWidget(QWidget *parent = nullptr);
 
-    /// The readings so far and Hm in their unit (0 when not known).
-    void show(const std::vector<std::array<double, 3>> &readings, double hm);
+    /// The readings so far and Hm in their unit (0 when not known), each
+    /// calibrated by fit when there is one.
+    void show(const std::vector<std::array<double, 3>> &readings, double hm,
+              const CalibrationParameters *fit);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -25,6 +30,7 @@ private:
     std::vector<double> norms; ///< at most a few per pixel: the drawing stays cheap at any length
     int readingCount = 0;
     double hm = 0.0;
+    bool calibrated = false;
 };
 
 } // namespace tavrin

@@ -371,7 +371,7 @@ void LivePanel::refresh()
                                         .arg(CoverageTracker::Cells)
                                         .arg(CoverageTracker::EnoughCells)
                                         .arg(bias));
-    norms->show(readings, fitSettings.options.hm);
+    norms->show(readings, fitSettings.options.hm, fitShown ? &fitShown->result->run.parameters : nullptr);
 }
 
 void LivePanel::refitIfDue()
