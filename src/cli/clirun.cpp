@@ -4,6 +4,7 @@
 #include "bootstrap.h"
 #include "calibratedfile.h"
 #include "calibration.h"
+#include "capturerun.h"
 #include "checkexport.h"
 #include "commandline.h"
 #include "fieldreport.h"
@@ -42,6 +43,10 @@ QString failureMessage(const QString &path, const CalibrationRun &run)
         message += QStringLiteral(" (%1)").arg(run.raw.reason);
     if (error == CalibrationError::BadFormat)
         message += QStringLiteral(" (line: \"%1\")").arg(printable(run.raw.badLine));
+    if (run.undetermined == Undetermined::Plane)
+        message += QStringLiteral(" The points lie in a plane: try --fit planar.");
+    else if (!run.fitReason.isEmpty())
+        message += QStringLiteral(" (%1)").arg(run.fitReason);
     return message;
 }
 
@@ -216,6 +221,9 @@ int calibrateAll(CliOptions options, Stream &out, Stream &err)
         err.write(program + problem->toUtf8() + '\n');
         return Refused;
     }
+    if (options.capture)
+        if (const int status = captureToRecording(*options.capture, options.hm, err); status != Calibrated)
+            return status;
     return Batch(options, *paths, out, err).run();
 }
 

@@ -1,6 +1,8 @@
 #include "commandline.h"
 
 #include "bootstrap.h"
+#include "bytesource.h"
+#include "coverage.h"
 #include "fieldreport.h"
 #include "printable.h"
 #include "quality.h"
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tavrin {
 
@@ -55,41 +58,40 @@ QString formatNames(bool readable)
 QString description()
 {
     using namespace QualityLimits;
-    return QStringLiteral(
-               "Calibrates tri-axis magnetometers: fits an ellipsoid to each FILE of raw x y z\n"
-               "measurements and prints the hard-iron bias b and the matrix A, so that\n"
-               "h_cal = A^-1 (h - b), with a report on how far to trust them.\n"
-               "\n"
-               "Verdict of the report, the first that applies:\n"
-               "  flat rotation    the points spread across their best plane by less than %8 %\n"
-               "                   of their median radius in it: turned about one axis only\n"
-               "  poor coverage    a cap wider than %4 degrees holds no direction about the\n"
-               "                   robust centre, or the directions hit fewer than %5 % of the\n"
-               "                   %6 equal-area cells (of as many cells as there are points,\n"
-               "                   when fewer)\n"
-               "  poor fit         the RMS of the norm error after calibration, far points\n"
-               "                   aside, exceeds %7 % of Hm: the points do not lie on the model\n"
-               "  likely outliers  the ellipsoid test differs from 1 by more than 0.1, or more\n"
-               "                   than %1 % of the points lie farther from the sphere of radius\n"
-               "                   Hm than both %2 robust sigmas of the norm error and %3 % of Hm\n"
-               "  good             none of these\n"
-               "\n"
-               "Fits (--fit):\n"
-               "  exact     the algebraic ellipsoid fit, as the dialog computes it (default)\n"
-               "  full      robust geometric fit of h = A u Hm + b, A symmetric; points\n"
-               "            beyond %9 robust sigmas of their distance to it are rejected\n"
-               "  diagonal  the same with A diagonal\n"
-               "  sphere    the same with A a multiple of the identity\n"
-               "  planar    for turns about one axis: calibrates the plane of the turn and\n"
-               "            leaves the reading along its normal as it is\n"
-               "  auto      planar for a flat rotation; on poor coverage, of sphere,\n"
-               "            diagonal and full the one of least information criterion;\n"
-               "            full otherwise\n"
-               "\n"
-               "%10"
-               "Exit status: 0 every file calibrated (warnings included), 1 a file could not\n"
-               "be read or was refused, or an output could not be written, 2 a calibration\n"
-               "failed numerically, 64 a wrong command line; the highest that applies.")
+    return QStringLiteral("Calibrates tri-axis magnetometers: fits an ellipsoid to each FILE of raw x y z\n"
+                          "measurements and prints the hard-iron bias b and the matrix A, so that\n"
+                          "h_cal = A^-1 (h - b), with a report on how far to trust them.\n"
+                          "\n"
+                          "Verdict of the report, the first that applies:\n"
+                          "  flat rotation    the points spread across their best plane by less than %8 %\n"
+                          "                   of their median radius in it: turned about one axis only\n"
+                          "  poor coverage    a cap wider than %4 degrees holds no direction about the\n"
+                          "                   robust centre, or the directions hit fewer than %5 % of the\n"
+                          "                   %6 equal-area cells (of as many cells as there are points,\n"
+                          "                   when fewer)\n"
+                          "  poor fit         the RMS of the norm error after calibration, far points\n"
+                          "                   aside, exceeds %7 % of Hm: the points do not lie on the model\n"
+                          "  likely outliers  more than %1 % of the points lie farther from the sphere of\n"
+                          "                   radius Hm than both %2 robust sigmas of the norm error and\n"
+                          "                   %3 % of Hm; the ellipsoid test alone names no outliers\n"
+                          "  good             none of these\n"
+                          "\n"
+                          "Fits (--fit):\n"
+                          "  exact     the algebraic ellipsoid fit, as the dialog computes it (default)\n"
+                          "  full      robust geometric fit of h = A u Hm + b, A symmetric; points\n"
+                          "            beyond %9 robust sigmas of their distance to it are rejected\n"
+                          "  diagonal  the same with A diagonal\n"
+                          "  sphere    the same with A a multiple of the identity\n"
+                          "  planar    for turns about one axis: calibrates the plane of the turn and\n"
+                          "            leaves the reading along its normal as it is\n"
+                          "  auto      planar for a flat rotation; on poor coverage, of sphere,\n"
+                          "            diagonal and full the one of least predicted bias error, full\n"
+                          "            otherwise; an implausible fit gives way to the next\n"
+                          "\n"
+                          "%10"
+                          "Exit status: 0 every file calibrated (warnings included), 1 a file could not\n"
+                          "be read or was refused, or an output could not be written, 2 a calibration\n"
+                          "failed numerically, 64 a wrong command line; the highest that applies.")
         .arg(MaxFarShare * 100)
         .arg(FarSigmas)
         .arg(FarShareOfHm * 100)
@@ -165,7 +167,8 @@ const QCommandLineOption
          "DATE");
 const QCommandLineOption units("units",
                                "The unit of the measurements, nT, uT, mG or G: for --hm-at, and for --export "
-                               "and --check-export in physical units.",
+                               "and --check-export in physical units. With --port, the unit that readings "
+                               "carrying one are recorded in (uT by default).",
                                "UNIT");
 const QCommandLineOption columns(
     "columns",
@@ -191,6 +194,48 @@ const QCommandLineOption
          "With --columns: keep only the data rows FIRST to LAST (1-based, counted after the "
          "header; either end may be left out, as in 100: or :5000).",
          "FIRST:LAST");
+const QCommandLineOption
+    port("port",
+         "Read the measurements live from SOURCE instead of a FILE: a serial port such as "
+         "/dev/ttyUSB0, - for standard input, or tcp://HOST:PORT. Every reading is recorded "
+         "(see --record); the capture stops at the first rule met (--points, --seconds, "
+         "--until-covered), at the end of the input, when the port goes away or on Ctrl-C, "
+         "and the recording is then calibrated with every output asked for.",
+         "SOURCE");
+const QCommandLineOption
+    baud("baud",
+         QStringLiteral("With --port: the serial port's baud rate, %1 to %2 (default %3); "
+                        "8 data bits, no parity, 1 stop bit.")
+             .arg(MinimumBaud)
+             .arg(MaximumBaud)
+             .arg(DefaultBaud),
+         "N");
+const QCommandLineOption
+    format("format",
+           "With --port: how the lines read, auto (found from the first lines, the "
+           "default), raw (Raw: and nine integers, the magnetometer last in 0.1 uT), uni "
+           "(Uni: and nine decimals, the magnetometer last in uT), xyz (three numbers) or "
+           "labelled (X: 1.5 Y: 2.5 Z: 3.5 uT). --columns reads rows of a log instead.",
+           "FORMAT");
+const QCommandLineOption points("points", "With --port: stop after N readings.", "N");
+const QCommandLineOption seconds("seconds", "With --port: stop after S seconds.", "S");
+const QCommandLineOption untilCovered(
+    "until-covered",
+    QStringLiteral("With --port: stop when the directions about the centre of a fitted sphere hit "
+                   "%1 of %2 cells of equal area and the centre's standard error is under %3 % "
+                   "of Hm.")
+        .arg(CoverageTracker::EnoughCells)
+        .arg(CoverageTracker::Cells)
+        .arg(CoverageTracker::EnoughBiasShare * 100));
+const QCommandLineOption record("record",
+                                "With --port: record the readings to FILE, which must not exist (default "
+                                "capture-YYYYMMDD-HHMMSS.txt in the current folder).",
+                                "FILE");
+const QCommandLineOption
+    recordLines("record-lines",
+                "With --port: also record every line received, after its time of arrival "
+                "(UTC) and a tab, to FILE, which must not exist.",
+                "FILE");
 const QCommandLineOption plot("plot",
                               "Draw the calibration, its coverage of orientations and its norm errors into "
                               "PATH, a .png or .svg figure. With several files, PATH is a folder and each "
@@ -204,6 +249,8 @@ void declare(QCommandLineParser &parser)
     parser.addOptions({option::help,         option::version,      option::hm,           option::hmAt,
                        option::units,        option::date,         option::fieldAt,      option::columns,
                        option::delimiter,    option::decimalComma, option::skipBadLines, option::rows,
+                       option::port,         option::baud,         option::format,       option::points,
+                       option::seconds,      option::untilCovered, option::record,       option::recordLines,
                        option::fit,          option::output,       option::apply,        option::json,
                        option::exportFormat, option::compass,      option::checkExport,  option::uncertainty,
                        option::plot});
@@ -297,9 +344,11 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
         (placed == &option::fieldAt ? o.fieldAt : o.hmAt) = *place;
     }
     const bool exporting = parser.isSet(option::exportFormat) || parser.isSet(option::checkExport);
-    if (!o.fieldAt && !o.hmAt && (parser.isSet(option::date) || (parser.isSet(option::units) && !exporting)))
-        return QStringLiteral("--date goes with --field-at or --hm-at, and --units with --hm-at, --export or "
-                              "--check-export.");
+    const bool capturing = parser.isSet(option::port);
+    if (!o.fieldAt && !o.hmAt &&
+        (parser.isSet(option::date) || (parser.isSet(option::units) && !exporting && !capturing)))
+        return QStringLiteral("--date goes with --field-at or --hm-at, and --units with --hm-at, --export, "
+                              "--check-export or --port.");
     o.units = parser.value(option::units);
     if (parser.isSet(option::units) && fieldUnitInNt(o.units) == 0.0)
         return QStringLiteral("--units takes nT, uT, mG or G, not \"%1\".").arg(printable(o.units));
@@ -372,6 +421,96 @@ std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptio
                 .arg(printable(parser.value(option::rows)));
     }
     o.log = f;
+    return std::nullopt;
+}
+
+// A whole number from least to most, or what is wrong with it.
+std::optional<QString> wholeNumber(const QCommandLineParser &parser, const QCommandLineOption &option,
+                                   int least, int most, int &value)
+{
+    bool number = false;
+    value = parser.value(option).toInt(&number);
+    if (number && value >= least && value <= most)
+        return std::nullopt;
+    return QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\".")
+        .arg(option.names().first())
+        .arg(least)
+        .arg(most)
+        .arg(printable(parser.value(option)));
+}
+
+std::optional<QString> parseStoppingRule(const QCommandLineParser &parser, CaptureRequest &c)
+{
+    if (int(parser.isSet(option::points)) + int(parser.isSet(option::seconds)) +
+            int(parser.isSet(option::untilCovered)) >
+        1)
+        return QStringLiteral("--points, --seconds and --until-covered each end a capture; choose one.");
+    if (parser.isSet(option::points))
+        if (const std::optional<QString> why =
+                wholeNumber(parser, option::points, 1, RawData::Capacity, c.points))
+            return why;
+    if (parser.isSet(option::seconds)) {
+        bool number = false;
+        c.seconds = parser.value(option::seconds).toDouble(&number);
+        if (!number || !std::isfinite(c.seconds) || c.seconds <= 0.0 || c.seconds > 1e7)
+            return QStringLiteral("--seconds takes a duration in seconds above 0, not \"%1\".")
+                .arg(printable(parser.value(option::seconds)));
+    }
+    c.untilCovered = parser.isSet(option::untilCovered);
+    return std::nullopt;
+}
+
+// --port and the options of a capture; the recording becomes the file to calibrate.
+std::optional<QString> parseCapture(const QCommandLineParser &parser, CliOptions &o)
+{
+    if (!parser.isSet(option::port)) {
+        for (const QCommandLineOption *captureOnly :
+             {&option::baud, &option::format, &option::points, &option::seconds, &option::untilCovered,
+              &option::record, &option::recordLines})
+            if (parser.isSet(*captureOnly))
+                return QStringLiteral("--%1 goes with --port.").arg(captureOnly->names().first());
+        return std::nullopt;
+    }
+    CaptureRequest c;
+    c.source = parser.value(option::port);
+    if (c.source.isEmpty() || (isTcpSource(c.source) && !tcpAddress(c.source)))
+        return QStringLiteral(
+                   "--port takes a serial port such as /dev/ttyUSB0, - or tcp://HOST:PORT, not \"%1\".")
+            .arg(printable(c.source));
+    if (!o.files.isEmpty() || o.fieldAt)
+        return QStringLiteral("--port reads the measurements in place of a FILE; give no FILE.");
+    c.baud = DefaultBaud;
+    if (parser.isSet(option::baud))
+        if (const std::optional<QString> why =
+                wholeNumber(parser, option::baud, MinimumBaud, MaximumBaud, c.baud))
+            return why;
+    if (parser.isSet(option::format)) {
+        const std::optional<LineFormat> f = lineFormatNamed(parser.value(option::format));
+        if (!f)
+            return QStringLiteral("--format takes auto, raw, uni, xyz or labelled, not \"%1\".")
+                .arg(printable(parser.value(option::format)));
+        c.format = *f;
+    }
+    if (o.log) {
+        if (parser.isSet(option::format))
+            return QStringLiteral("--format and --columns both say how lines are read; choose one.");
+        c.format = LineFormat::Log;
+        c.log = std::exchange(o.log, std::nullopt);
+    }
+    if (!o.units.isEmpty())
+        c.unitInNt = fieldUnitInNt(o.units);
+    if (const std::optional<QString> why = parseStoppingRule(parser, c))
+        return why;
+    c.record = parser.isSet(option::record)
+                   ? parser.value(option::record)
+                   : QDateTime::currentDateTime().toString(QStringLiteral("'capture-'yyyyMMdd-HHmmss'.txt'"));
+    c.recordLines = parser.value(option::recordLines);
+    if (c.record.isEmpty() || (parser.isSet(option::recordLines) && c.recordLines.isEmpty()))
+        return QStringLiteral("An output path is empty.");
+    if (QFileInfo(c.record).absoluteFilePath() == QFileInfo(c.recordLines).absoluteFilePath())
+        return QStringLiteral("--record and --record-lines name the same file.");
+    o.files = QStringList{c.record};
+    o.capture = c;
     return std::nullopt;
 }
 
@@ -477,6 +616,8 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     if (const std::optional<QString> why = parseModelQuery(parser, o))
         return wrong(*why);
     if (const std::optional<QString> why = parseLogFormat(parser, o))
+        return wrong(*why);
+    if (const std::optional<QString> why = parseCapture(parser, o))
         return wrong(*why);
     if (o.files.count(QStringLiteral("-")) > 1)
         return wrong(QStringLiteral("Standard input, -, can be read once."));

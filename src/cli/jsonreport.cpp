@@ -43,6 +43,13 @@ QJsonObject spread(const Spread &s)
 QJsonObject jsonUncertainty(const Uncertainty &u)
 {
     QJsonObject out{{"resamples", u.resamples}, {"failed", u.failed}, {"seed", qint64(u.seed)}};
+    if (!u.alike.empty()) {
+        QJsonArray alike;
+        for (const FitModel m : u.alike)
+            alike.append(fitModelName(m));
+        out.insert("runLength", u.runLength);
+        out.insert("alike", alike);
+    }
     if (!u.known)
         return out;
     QJsonArray bias, A;
@@ -116,6 +123,10 @@ QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QS
         error.insert("line", run.raw.badLineNumber);
     if (run.error == CalibrationError::BadFormat)
         error.insert("text", run.raw.badLine);
+    if (run.undetermined != Undetermined::No)
+        error.insert("undetermined", undeterminedName(run.undetermined));
+    if (!run.fitReason.isEmpty())
+        error.insert("fitReason", run.fitReason);
     return {{"path", path}, {"error", error}};
 }
 
@@ -134,8 +145,10 @@ std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
                                            {"skippedLines", in.skippedLines},
                                            {"rows", in.rows}});
     }
-    if (file.uncertainty)
+    if (file.uncertainty) {
         result.insert("uncertainty", jsonUncertainty(*file.uncertainty));
+        result.insert("verdictReason", verdictReason(file.quality, &*file.uncertainty));
+    }
     result.insert("warnings", QJsonArray::fromStringList(
                                   file.warnings + (file.exported ? file.exported->warnings : QStringList())));
     if (!file.writeErrors.isEmpty())

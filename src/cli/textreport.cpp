@@ -76,11 +76,26 @@ QString spreadRow(const QString &name, double value, const Spread &s)
 
 } // namespace
 
+QString alikeText(const Uncertainty &u)
+{
+    QStringList others;
+    for (size_t k = 1; k < u.alike.size(); k++)
+        others << QLatin1String(fitModelName(u.alike[k]));
+    return others.isEmpty()
+               ? QString()
+               : QStringLiteral("; the intervals of b take in the bias of %1, which the data cannot "
+                                "tell apart")
+                     .arg(others.join(QStringLiteral(", ")));
+}
+
 QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &p)
 {
     QString out =
         label(QStringLiteral("Uncertainty")) +
         QStringLiteral("%1 resamples, %2 failed, seed %3").arg(u.resamples).arg(u.failed).arg(u.seed);
+    if (!u.alike.empty())
+        out += QStringLiteral(", runs of %1 reading%2").arg(u.runLength).arg(u.runLength == 1 ? "" : "s") +
+               alikeText(u);
     if (!u.known)
         return (out + QStringLiteral(": too few resamples succeeded to tell\n")).toUtf8();
     out += '\n' + label(QString()) + fields({"value", "std"}, 0, 2) + QStringLiteral("    95 % interval\n");
@@ -110,13 +125,18 @@ QByteArray InputLine(const LogInput &in)
         .toUtf8();
 }
 
-QString verdictReason(const QualityReport &q)
+QString verdictReason(const QualityReport &q, const Uncertainty *u)
 {
     QStringList reasons;
+    if (u && BiasUndetermined(*u, q.hm))
+        reasons << QStringLiteral(
+                       "the data do not determine the bias: a 95 % interval of b is wider than %1 % "
+                       "of Hm")
+                       .arg(100 * BootstrapLimits::MostDeterminedWidth, 0, 'f', 0);
     if (q.findings.flat)
         reasons << QStringLiteral("spread across the plane %1 % of the radius in it")
                        .arg(100.0 * q.plane.flatness(), 0, 'f', 1);
-    if (q.findings.shape)
+    if (q.findings.shape && q.verdict != Verdict::Good)
         reasons << QStringLiteral("ellipsoid test %1").arg(number(q.testValue));
     if (q.findings.farPoints)
         reasons << QStringLiteral("%1 far points").arg(q.farPoints);
@@ -134,7 +154,8 @@ QString verdictReason(const QualityReport &q)
     return reasons.join(QStringLiteral(", "));
 }
 
-QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm)
+QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm,
+                      const Uncertainty *u)
 {
     QStringList texts;
     for (const double value : p.values())
@@ -157,7 +178,7 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
                .arg(q.farPoints)
                .arg(number(q.farLimit))
                .arg(q.worstPoint + 1);
-    const QString reason = verdictReason(q);
+    const QString reason = verdictReason(q, u);
     out += label(QStringLiteral("Verdict")) + verdictName(q.verdict) +
            (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)) + '\n';
     return out.toUtf8();
@@ -172,7 +193,7 @@ QString recommendation(const CalibrationRun &run, const QualityReport &q)
         return QStringLiteral("try --fit planar");
     if (f.emptyCap || f.fewCells)
         return QStringLiteral("try --fit auto");
-    if (f.residual || f.farPoints || f.shape)
+    if (f.residual || f.farPoints)
         return QStringLiteral("try --fit full");
     return QString();
 }
@@ -207,7 +228,8 @@ QByteArray FitLines(const CalibrationRun &run)
 
 std::optional<QString> TextReporter::calibrated(const CalibratedFile &file)
 {
-    QByteArray report = TextReport(printable(displayName(file.path)), file.run.parameters, file.quality, hm);
+    QByteArray report = TextReport(printable(displayName(file.path)), file.run.parameters, file.quality, hm,
+                                   file.uncertainty ? &*file.uncertainty : nullptr);
     // The lines after the name say how a log was read and how it was fitted.
     const int nameEnd = report.indexOf('\n') + 1;
     report.insert(nameEnd, (file.input ? InputLine(*file.input) : QByteArray()) + FitLines(file.run));

@@ -16,7 +16,8 @@ namespace tavrin {
 /// The file's name as given, b and A laid out as the dialog shows them, with
 /// at least six significant digits, then the quality report and the verdict
 /// with its reason.
-QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm);
+QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm,
+                      const Uncertainty *u = nullptr);
 
 /// The bootstrap's spread of b and A beside their values, with enough
 /// decimals to show two digits of each standard deviation.
@@ -26,7 +27,10 @@ QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &
 QByteArray InputLine(const LogInput &input);
 
 /// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees".
-QString verdictReason(const QualityReport &q);
+QString verdictReason(const QualityReport &q, const Uncertainty *u = nullptr);
+
+/// For a robust fit's uncertainty: which other models' biases joined the intervals of b.
+QString alikeText(const Uncertainty &u);
 
 /// For the exact fit, the fit that would serve the data better, e.g.
 /// "try --fit planar"; empty when there is none.

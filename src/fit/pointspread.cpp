@@ -85,10 +85,52 @@ void PlaneBasis(const double n[3], double e1[3], double e2[3])
     e2[2] = n[0] * e1[1] - n[1] * e1[0];
 }
 
+namespace {
+
+double medianOf(std::vector<double> &v)
+{
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+std::vector<bool> GrossPoints(Points points, const int *weights)
+{
+    const int n = points.size(), stride = std::max(1, n / 20000);
+    std::vector<bool> gross(size_t(n), false);
+    double centre[3];
+    std::vector<double> values;
+    for (int i = 0; i < 3; i++) {
+        values.clear();
+        for (int k = 0; k < n; k += stride)
+            if (!weights || weights[k] > 0)
+                values.push_back(points[k][i]);
+        if (values.empty())
+            return gross;
+        centre[i] = medianOf(values);
+    }
+    const auto distance = [&](int k) {
+        return std::sqrt(SQR(points[k][0] - centre[0]) + SQR(points[k][1] - centre[1]) +
+                         SQR(points[k][2] - centre[2]));
+    };
+    values.clear();
+    for (int k = 0; k < n; k += stride)
+        if (!weights || weights[k] > 0)
+            values.push_back(distance(k));
+    const double limit = GrossDistances * medianOf(values);
+    if (!(limit > 0))
+        return gross;
+    for (int k = 0; k < n; k++)
+        gross[size_t(k)] = !(distance(k) <= limit);
+    return gross;
+}
+
 PlaneSpread SpreadAboutPlane(Points points)
 {
     PlaneSpread plane;
-    const PointSpread spread = SpreadOf(points, nullptr);
+    const std::vector<bool> gross = GrossPoints(points);
+    const PointSpread spread = SpreadOf(points, nullptr, &gross);
     if (!(spread.radius > 0))
         return plane;
     const std::optional<std::array<double, 3>> direction = LeastDirection(spread.covariance);
@@ -107,15 +149,11 @@ PlaneSpread SpreadAboutPlane(Points points)
         across.push_back(a);
         within.push_back(std::sqrt(std::max(0.0, d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - a * a)));
     }
-    const auto median = [](std::vector<double> &v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return v[v.size() / 2];
-    };
-    const double middle = median(across);
+    const double middle = medianOf(across);
     for (double &a : across)
         a = std::abs(a - middle);
-    plane.across = 1.4826 * median(across);
-    plane.radius = median(within);
+    plane.across = 1.4826 * medianOf(across);
+    plane.radius = medianOf(within);
     return plane;
 }
 

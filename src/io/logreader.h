@@ -11,8 +11,11 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 
 namespace tavrin {
+
+class LineSink;
 
 enum class Delimiter { Detect, Comma, Semicolon, Tab, Space };
 
@@ -75,6 +78,10 @@ RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &inpu
 
 /// The same on bytes already read.
 RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &input);
+
+/// The reader of ReadLog as a sink that takes lines as they come, for a
+/// source read live; its points go to data.
+std::unique_ptr<LineSink> makeLogSink(RawData &data, const LogFormat &format, LogInput &input);
 
 /// The fields of the first lines of a file that the strict reader refused,
 /// when it looks like a log: "1 time, 2 mx, ..." and an example --columns;

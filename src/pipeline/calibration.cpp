@@ -50,7 +50,13 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm,
         choice.model = model;
     }
     run.model = choice.model;
-    run.robust = choice.fit ? choice.fit : FitRobust(run.raw.points(), Hm, choice.model);
+    if (choice.failed) {
+        run.error = CalibrationError::NumericalFailure;
+        return run;
+    }
+    run.robust = choice.fit
+                     ? choice.fit
+                     : FitRobust(run.raw.points(), Hm, choice.model, nullptr, nullptr, &run.undetermined);
     if (!run.robust) {
         run.error = CalibrationError::NumericalFailure;
         return run;
@@ -60,26 +66,6 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm,
     if (beforeDerive)
         beforeDerive(run.fit);
     return run;
-}
-
-// The centre about which the coverage counts directions.
-void coverageCentre(Points points, double Hm, const RobustFit *fit, const CalibrationParameters &p,
-                    double centre[3])
-{
-    // A centre for counting directions needs no more than an even sample.
-    std::optional<RobustFit> sphere;
-    if (!fit || fit->model == FitModel::Planar) {
-        const int stride = std::max(1, points.size() / RobustLimits::SubsampleSize);
-        MatDoub sample((points.size() + stride - 1) / stride, 3);
-        for (int k = 0; k < sample.nrows(); k++)
-            std::copy(points[k * stride], points[k * stride] + 3, sample[k]);
-        sphere = FitRobust(sample, Hm, FitModel::Sphere);
-    }
-    const CalibrationParameters &from = fit && fit->model != FitModel::Planar ? fit->parameters
-                                        : sphere                              ? sphere->parameters
-                                                                              : p;
-    for (int i = 0; i < 3; i++)
-        centre[i] = from.Bias[i][0];
 }
 
 } // namespace
@@ -169,7 +155,7 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm)
     const Points points = run.raw.points();
     const RobustFit *robust = run.robustFit();
     double centre[3];
-    coverageCentre(points, Hm, robust, run.parameters, centre);
+    CoverageCentre(points, Hm, run.parameters, centre);
     QualityReport q =
         AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
     // A planar fit does not scale by Hm, whose unit then changes nothing.

@@ -140,7 +140,8 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
         if (!run.begin(RunPhase::Uncertainty))
             return cancelled();
         result.uncertainty = BootstrapCalibration(result.run.raw.points(), options.hm, options.resamples,
-                                                  options.seed, result.run.robustFit());
+                                                  options.seed, result.run.robustFit(),
+                                                  result.run.requested == FitModel::Auto, control.cancel);
     }
     if (control.cancel && control.cancel->load(std::memory_order_relaxed))
         return cancelled();
