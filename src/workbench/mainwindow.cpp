@@ -82,9 +82,10 @@ void MainWindow::setUpChoices()
     // scrolls only when the window is too low for it.
     ui->inputScroll->setMinimumWidth(ui->inputContents->minimumSizeHint().width() +
                                      ui->inputScroll->verticalScrollBar()->sizeHint().width());
-    ui->fitsTable->setColumnCount(7);
+    ui->fitsTable->setColumnCount(8);
     ui->fitsTable->setHorizontalHeaderLabels({tr("Model"), tr("b"), tr("Diagonal of A"), tr("RMS after"),
-                                              tr("Rejected"), tr("Verdict"), tr("Chosen")});
+                                              tr("Rejected"), tr("Predicted bias error"), tr("Verdict"),
+                                              tr("Chosen")});
 }
 
 void MainWindow::setUpStatusBar()
@@ -449,9 +450,13 @@ void MainWindow::showFitTable(const Calibration &c)
                          .arg(fullPrecision(p.A[0][0]), fullPrecision(p.A[1][1]), fullPrecision(p.A[2][2]))
                   << QString::number(r.quality.after.rms, 'g', 6)
                   << QString::number(r.run.robustFit() ? int(r.run.robustFit()->rejected.size()) : 0)
+                  << (size_t(row) < c.predictedBiasError.size() && c.predictedBiasError[size_t(row)]
+                          ? QString::number(*c.predictedBiasError[size_t(row)], 'g', 3)
+                          : QString())
                   << QLatin1String(verdictName(r.quality.verdict));
         } else {
-            cells << errorMessage(*r.run.error) << QString() << QString() << QString() << QString();
+            cells << errorMessage(*r.run.error) << QString() << QString() << QString() << QString()
+                  << QString();
         }
         cells << (models[size_t(row)] == c.result->run.model ? tr("yes") : QString());
         for (int column = 0; column < cells.size(); column++)

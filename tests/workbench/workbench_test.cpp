@@ -1,3 +1,4 @@
+#include "calibrationtask.h"
 #include "columnpicker.h"
 #include "comparedialog.h"
 #include "exports.h"
@@ -96,6 +97,21 @@ private slots:
         QCOMPARE(QString::fromLatin1(verdictName(c->result->quality.verdict)), file["verdict"].toString());
         QVERIFY(c->uncertainty && c->uncertainty->known);
         QCOMPARE(int(c->comparison.size()), 5);
+        // Auto weighs the sphere, diagonal and full fits by their predicted
+        // bias error; the sample is a full ellipsoid, so the sphere's is the
+        // largest.
+        const std::vector<FitModel> &models = comparedModels();
+        for (size_t row = 0; row < models.size(); row++) {
+            const bool weighed = models[row] == FitModel::Sphere || models[row] == FitModel::Diagonal ||
+                                 models[row] == FitModel::Full;
+            QCOMPARE(bool(c->predictedBiasError[row]), weighed);
+        }
+        const auto errorOf = [&](FitModel m) {
+            return *c->predictedBiasError[size_t(std::find(models.begin(), models.end(), m) -
+                                                 models.begin())];
+        };
+        QVERIFY(errorOf(FitModel::Sphere) > errorOf(FitModel::Full));
+        QVERIFY(errorOf(FitModel::Full) > 0);
 
         QTemporaryDir dir;
         const QString ours = dir.filePath("ours.txt"), theirs = dir.filePath("theirs.txt");
