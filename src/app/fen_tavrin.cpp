@@ -4,6 +4,7 @@
 #include "calibration.h"
 #include "modaldialogs.h"
 #include "parametersfile.h"
+#include "pipeline.h"
 #include "printable.h"
 
 #include <QApplication>
@@ -106,11 +107,14 @@ QString Fen_Tavrin::OpenFile()
 
 void Fen_Tavrin::Calibrate()
 {
-    const double Hm = ui->EarthField->value();
-    const CalibrationRun run = CalibrateFile(Hm, ui->FileName->text(), [this](const EllipsoidFit &fit) {
-        if (fit.outlierWarning)
-            ModalDialogs::warning(this, tr("Warning"), outlierWarningMessage());
-    });
+    CalibrationOptions options;
+    options.hm = ui->EarthField->value();
+    options.assess = false;
+    const CalibrationResult result = runCalibration(Input::file(ui->FileName->text()), options);
+    // The results change only once the warnings are closed.
+    for (const QString &warning : result.warnings)
+        ModalDialogs::warning(this, tr("Warning"), warning);
+    const CalibrationRun &run = result.run;
     echo.add(run.raw.linesRead);
     if (run.error) {
         clearResults();

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <optional>
 #include <random>
-#include <thread>
 #include <vector>
 
 namespace tavrin {
@@ -15,7 +15,7 @@ namespace {
 using Values = std::array<double, 12>; // b, then A by rows
 
 std::optional<Values> resample(Points points, double Hm, const RobustFit *robust, std::uint64_t seed,
-                               int index, std::vector<int> &counts)
+                               int index, std::vector<int> &counts, const WorkControl &oneThread)
 {
     const int n = points.size();
     std::mt19937_64 draw(seed + 0x9E3779B97F4A7C15ull * std::uint64_t(index + 1));
@@ -24,7 +24,7 @@ std::optional<Values> resample(Points points, double Hm, const RobustFit *robust
         counts[draw() % std::uint64_t(n)]++;
     if (robust) {
         const std::optional<RobustFit> fit =
-            FitRobust(points, Hm, robust->model, counts.data(), &robust->parameters);
+            FitRobust(points, Hm, robust->model, counts.data(), &robust->parameters, oneThread);
         return fit ? std::optional(fit->parameters.values()) : std::nullopt;
     }
     const std::optional<EllipsoidFit> fit = FitEllipsoid(points, counts.data());
@@ -62,24 +62,24 @@ Spread spreadOf(std::vector<double> values)
 } // namespace
 
 Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed,
-                                 const RobustFit *robust)
+                                 const RobustFit *robust, const WorkControl &control)
 {
     const int n = points.size();
     std::vector<std::optional<Values>> results(size_t(std::max<int>(resamples, 0)));
-    const int workers = int(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 8));
-    const auto work = [&](int first) {
+    // Each worker is one of the budget's threads: the fits within take no more.
+    const WorkControl oneThread = control.withThreads(1);
+    std::atomic<int> done{0};
+    control.inParallel(resamples, [&](int first, int workers) {
         // A failing resample is counted, not reported line by line.
         const NrErrorSink silenced(nullptr);
         std::vector<int> counts(static_cast<size_t>(n));
-        for (int r = first; r < resamples; r += workers)
-            results[size_t(r)] = resample(points, Hm, robust, seed, r, counts);
-    };
-    std::vector<std::thread> threads;
-    for (int w = 1; w < workers; w++)
-        threads.emplace_back(work, w);
-    work(0);
-    for (std::thread &t : threads)
-        t.join();
+        for (int r = first; r < resamples && !control.cancelled(); r += workers) {
+            results[size_t(r)] = resample(points, Hm, robust, seed, r, counts, oneThread);
+            ++done;
+            if (first == 0)
+                control.progress(double(done) / resamples);
+        }
+    });
 
     Uncertainty u;
     u.resamples = resamples;

@@ -6,6 +6,7 @@
 
 #include "ellipsoidfit.h"
 #include "robustfit.h"
+#include "workcontrol.h"
 
 #include <cstdint>
 
@@ -33,9 +34,12 @@ struct Uncertainty {
 /// Bootstraps the calibration of the points for the field norm Hm, by the
 /// exact fit or, when one is given, by the robust fit's model from its
 /// parameters. The same seed gives the same result, however many threads
-/// share the work: every resample draws from its own generator.
+/// share the work: every resample draws from its own generator. The
+/// resamples share control's threads, one fit to a thread; a cancelled
+/// bootstrap stops between resamples, and its result means nothing.
 Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed = BootstrapSeed,
-                                 const RobustFit *robust = nullptr);
+                                 const RobustFit *robust = nullptr,
+                                 const WorkControl &control = WorkControl());
 
 } // namespace tavrin
 

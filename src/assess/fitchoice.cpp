@@ -19,7 +19,7 @@ double informationCriterion(const RobustFit &fit, int points, int parameters)
 
 } // namespace
 
-FitChoice ChooseFit(Points points, double Hm)
+FitChoice ChooseFit(Points points, double Hm, const WorkControl &control)
 {
     FitChoice choice;
     const PlaneSpread plane = SpreadAboutPlane(points);
@@ -31,7 +31,8 @@ FitChoice ChooseFit(Points points, double Hm)
                             .arg(100 * QualityLimits::MaxFlatness, 0, 'f', 0);
         return choice;
     }
-    const std::optional<RobustFit> sphere = FitRobust(points, Hm, FitModel::Sphere);
+    const std::optional<RobustFit> sphere =
+        FitRobust(points, Hm, FitModel::Sphere, nullptr, nullptr, control);
     if (!sphere) {
         choice.reason = QStringLiteral("full: no sphere fits the points to judge their coverage by");
         return choice;
@@ -55,7 +56,8 @@ FitChoice ChooseFit(Points points, double Hm)
     double best = INFINITY;
     QStringList criteria;
     for (const auto &c : candidates) {
-        std::optional<RobustFit> fit = c.model == FitModel::Sphere ? sphere : FitRobust(points, Hm, c.model);
+        std::optional<RobustFit> fit =
+            c.model == FitModel::Sphere ? sphere : FitRobust(points, Hm, c.model, nullptr, nullptr, control);
         const double criterion = fit ? informationCriterion(*fit, points.size(), c.parameters) : INFINITY;
         criteria
             << QStringLiteral("%1 %2").arg(QLatin1String(fitModelName(c.model))).arg(criterion, 0, 'f', 1);

@@ -24,7 +24,8 @@ struct FitChoice {
 ///   information criterion n ln(s^2) + k ln(n), with s the robust scale of
 ///   the residuals, n the points kept and k the parameters (4, 6 or 9);
 /// - otherwise Full.
-FitChoice ChooseFit(Points points, double Hm);
+/// The fits stop early, and the choice means nothing, when control cancels them.
+FitChoice ChooseFit(Points points, double Hm, const WorkControl &control = WorkControl());
 
 } // namespace tavrin
 

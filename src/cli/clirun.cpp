@@ -4,6 +4,7 @@
 #include "bootstrap.h"
 #include "calibratedfile.h"
 #include "calibration.h"
+#include "clierrors.h"
 #include "commandline.h"
 #include "fieldreport.h"
 #include "figure.h"
@@ -38,7 +39,7 @@ QString failureMessage(const QString &path, const CalibrationRun &run)
     QString where = printable(displayName(path));
     if (error == CalibrationError::BadFormat || error == CalibrationError::TooManyLines)
         where += ':' + QString::number(run.raw.badLineNumber);
-    QString message = where + QStringLiteral(": ") + errorMessage(error);
+    QString message = where + QStringLiteral(": ") + cliErrorMessage(error);
     if (!run.raw.reason.isEmpty())
         message += QStringLiteral(" (%1)").arg(run.raw.reason);
     if (error == CalibrationError::BadFormat)
@@ -102,7 +103,7 @@ private:
             if (run.error == CalibrationError::BadFormat && !o.log && path != QLatin1String("-"))
                 if (const QString hint = LogHint(path); !hint.isEmpty())
                     say(name + QStringLiteral(": ") + hint);
-            raiseStatus(describe(*run.error).exitStatus);
+            raiseStatus(exitStatusOf(*run.error));
             reporter->failed(path, run);
             return;
         }

@@ -1,5 +1,6 @@
 #include "jsonreport.h"
 
+#include "clierrors.h"
 #include "textreport.h"
 
 #include <QCoreApplication>
@@ -144,7 +145,7 @@ std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
 
 void JsonReporter::failed(const QString &path, const CalibrationRun &run)
 {
-    files.append(jsonFailure(displayName(path), run, errorMessage(*run.error)));
+    files.append(jsonFailure(displayName(path), run, cliErrorMessage(*run.error)));
 }
 
 void JsonReporter::finish(int exitStatus)

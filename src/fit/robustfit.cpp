@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <thread>
 #include <type_traits>
 
 namespace tavrin {
@@ -126,6 +125,7 @@ struct Sample {
     double o[3];
     double L[3][3];
     int stride = 1;
+    const WorkControl *control = nullptr; ///< never null once the fit runs
 
     int count(int k) const { return weights ? weights[k] : 1; }
 
@@ -296,19 +296,21 @@ Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss 
     return withShape(m.shape, [&](auto S) { return evaluateAs<S.value>(s, m, t, loss, sigma, first, end); });
 }
 
-// A pass over many points shares its work with a second thread: the
-// machines it runs on have two cores at least.
+// A pass over many points shares its work with a second thread when the
+// run's budget has one.
 Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma)
 {
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
-    if (n / s.stride < threadedFrom || std::thread::hardware_concurrency() < 2)
+    if (n / s.stride < threadedFrom || s.control->threads() < 2)
         return evaluateRange(s, m, t, loss, sigma, 0, n);
     const int middle = n / 2 - (n / 2) % s.stride;
-    Normal second;
-    std::thread helper([&] { second = evaluateRange(s, m, t, loss, sigma, middle, n); });
-    Normal n1 = evaluateRange(s, m, t, loss, sigma, 0, middle);
-    helper.join();
+    Normal halves[2];
+    s.control->inParallel(2, [&](int half, int) {
+        halves[half] = evaluateRange(s, m, t, loss, sigma, half == 0 ? 0 : middle, half == 0 ? middle : n);
+    });
+    Normal &n1 = halves[0];
+    const Normal &second = halves[1];
     n1.cost += second.cost;
     for (int i = 0; i < MaxParameters; i++) {
         n1.g[i] += second.g[i];
@@ -360,7 +362,7 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
     Normal current = evaluate(s, m, t, loss, sigma);
     double lambda = 1e-3;
     int iteration = 0;
-    for (; iteration < mostSteps && lambda < 1e12; iteration++) {
+    for (; iteration < mostSteps && lambda < 1e12 && !s.control->cancelled(); iteration++) {
         double x[MaxParameters];
         if (!dampedStep(current, np, lambda, x)) {
             lambda *= 10;
@@ -427,7 +429,7 @@ double refine(const Sample &s, const Model &m, Parameters &t, bool polishOnly)
             const double next = robustSigma(s, m, t);
             const bool settled = std::abs(next - sigma) <= 1e-5 * sigma;
             sigma = next;
-            if (settled)
+            if (settled || s.control->cancelled())
                 break;
         }
     }
@@ -442,9 +444,9 @@ bool allFinite(const Parameters &t)
 // The frame of a fit: centred on the mean, scaled to unit RMS radius, and
 // for a plane turned so that its normal is the third axis.
 Sample frameOf(Points points, const int *weights, Shape shape, const PointSpread &spread,
-               const double normal[3])
+               const double normal[3], const WorkControl &control)
 {
-    Sample s{points, weights, {spread.mean[0], spread.mean[1], spread.mean[2]}, {}, 1};
+    Sample s{points, weights, {spread.mean[0], spread.mean[1], spread.mean[2]}, {}, 1, &control};
     const double scale = spread.radius > 0 ? 1.0 / spread.radius : 1.0;
     if (shape != Shape::Plane) {
         for (int i = 0; i < 3; i++)
@@ -683,7 +685,7 @@ CalibrationParameters planeParameters(const Sample &s, const Solution &fit, cons
 }
 
 std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights,
-                                  const CalibrationParameters *start)
+                                  const CalibrationParameters *start, const WorkControl &control)
 {
     const Shape shape = model == FitModel::Sphere     ? Shape::Sphere
                         : model == FitModel::Diagonal ? Shape::Diagonal
@@ -691,7 +693,7 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
     const PointSpread spread = SpreadOf(points, weights);
     if (!(spread.radius > 0))
         return std::nullopt;
-    const Sample s = frameOf(points, weights, shape, spread, nullptr);
+    const Sample s = frameOf(points, weights, shape, spread, nullptr, control);
     const Model m{shape, Hm * s.L[0][0]};
     const std::optional<Solution> fit = solve(s, m, Hm, start);
     if (!fit)
@@ -718,7 +720,7 @@ double medianNorm(Points points, const CalibrationParameters &p)
 
 // The plane is found twice: from all points, then from those the first
 // fit kept, so that spikes off the plane cannot tilt it.
-std::optional<RobustFit> fitPlane(Points points, const int *weights)
+std::optional<RobustFit> fitPlane(Points points, const int *weights, const WorkControl &control)
 {
     std::vector<bool> left;
     std::optional<RobustFit> r;
@@ -729,7 +731,7 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights)
         const std::optional<std::array<double, 3>> n = LeastDirection(spread.covariance);
         if (!n)
             return r;
-        const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data());
+        const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data(), control);
         const Model m{Shape::Plane, 1.0};
         const std::optional<Solution> fit = solve(s, m, 1.0, nullptr);
         if (!fit)
@@ -768,11 +770,12 @@ std::optional<FitModel> fitModelNamed(const char *name)
 }
 
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,
-                                   const CalibrationParameters *start)
+                                   const CalibrationParameters *start, const WorkControl &control)
 {
-    std::optional<RobustFit> r =
-        model == FitModel::Planar ? fitPlane(points, weights) : fitSpace(points, Hm, model, weights, start);
-    if (r && !r->parameters.finite())
+    std::optional<RobustFit> r = model == FitModel::Planar
+                                     ? fitPlane(points, weights, control)
+                                     : fitSpace(points, Hm, model, weights, start, control);
+    if (r && (!r->parameters.finite() || control.cancelled()))
         return std::nullopt;
     return r;
 }

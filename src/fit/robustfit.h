@@ -8,6 +8,7 @@
 #define TAVRIN_ROBUSTFIT_H
 
 #include "ellipsoidfit.h"
+#include "workcontrol.h"
 
 #include <optional>
 #include <vector>
@@ -46,9 +47,12 @@ struct RobustFit {
 /// starts from the algebraic fit, when that is an ellipsoid, and from a
 /// sphere, and keeps the one of smaller robust scale; or, but for Planar,
 /// from start alone, when given: a fit of nearly the same points, as a
-/// bootstrap's resamples are. Empty when the points determine no such fit.
+/// bootstrap's resamples are. Empty when the points determine no such fit,
+/// or when control cancels it; a pass over many points takes a second
+/// thread when control's budget has one.
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights = nullptr,
-                                   const CalibrationParameters *start = nullptr);
+                                   const CalibrationParameters *start = nullptr,
+                                   const WorkControl &control = WorkControl());
 
 } // namespace tavrin
 

@@ -518,11 +518,12 @@ RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &inp
     });
 }
 
-RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &input)
+RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &input, const WorkControl &control)
 {
-    return readInput(filename, [&](RawData &data, qint64 size) {
-        return std::make_unique<LogSink>(data, size, format, input);
-    });
+    return readInput(
+        filename,
+        [&](RawData &data, qint64 size) { return std::make_unique<LogSink>(data, size, format, input); },
+        control);
 }
 
 } // namespace tavrin

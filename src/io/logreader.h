@@ -52,7 +52,9 @@ struct LogInput {
 /// Reads the log at filename ("-" for standard input). Besides the outcomes
 /// of ReadRawData: ColumnsNotFound when a name selects no header field, or
 /// several (the reason lists the header's fields), and TooManyHeaderLines.
-RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &input);
+/// Cancelled when control cancels it.
+RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &input,
+                const WorkControl &control = WorkControl());
 
 /// The same on bytes already read.
 RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &input);
