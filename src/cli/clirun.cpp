@@ -4,6 +4,7 @@
 #include "bootstrap.h"
 #include "calibratedfile.h"
 #include "calibration.h"
+#include "checkexport.h"
 #include "clierrors.h"
 #include "commandline.h"
 #include "fieldreport.h"
@@ -28,8 +29,6 @@
 
 namespace tavrin {
 
-namespace {
-
 // The one place where a failed file becomes the message a user reads: the
 // file name, the line where it applies, the text the dialog shows, and the
 // system's reason where there is one.
@@ -46,6 +45,8 @@ QString failureMessage(const QString &path, const CalibrationRun &run)
         message += QStringLiteral(" (line: \"%1\")").arg(printable(run.raw.badLine));
     return message;
 }
+
+namespace {
 
 // Values that the parameters file, with its four decimals, shows as zero.
 bool losesValues(const CalibrationParameters &p)
@@ -109,17 +110,32 @@ private:
         }
         for (const QString &warning : result.warnings)
             say(name + QStringLiteral(": ") + warning);
-        const QJsonArray writeErrors = writeOutputs(k, run, result.quality);
-        if (const std::optional<QString> problem =
-                reporter->calibrated({path, run, result.quality, result.uncertainty, writeErrors,
-                                      result.log ? &*result.log : nullptr})) {
+        const std::optional<ExportResult> exported = exportCalibration(path, run);
+        if (exported)
+            for (const QString &warning : exported->warnings)
+                say(name + QStringLiteral(": ") + warning);
+        const QJsonArray writeErrors = writeOutputs(k, run, result.quality, exported ? &*exported : nullptr);
+        if (const std::optional<QString> problem = reporter->calibrated(
+                {path, run, result.quality, result.uncertainty, writeErrors,
+                 result.log ? &*result.log : nullptr, exported ? &*exported : nullptr})) {
             say(*problem);
             raiseStatus(Refused);
         }
     }
 
-    // Writes the files asked for; says and returns those that failed.
-    QJsonArray writeOutputs(int k, const CalibrationRun &run, const QualityReport &quality)
+    // The export asked for, but for c, which its reporter writes.
+    std::optional<ExportResult> exportCalibration(const QString &path, const CalibrationRun &run) const
+    {
+        if (!o.exportFormat || o.exportC())
+            return std::nullopt;
+        return o.exportFormat->write(
+            {run.parameters, o.hm, fieldUnitInNt(o.units), o.compass, run.raw.points(), displayName(path)});
+    }
+
+    // Writes the files asked for, the export in place of the parameters
+    // file; says and returns those that failed.
+    QJsonArray writeOutputs(int k, const CalibrationRun &run, const QualityReport &quality,
+                            const ExportResult *exported)
     {
         QJsonArray writeErrors;
         const auto save = [&](const QString &target, bool written, QString message, const QString &reason) {
@@ -131,7 +147,14 @@ private:
             writeErrors.append(QJsonObject{{"path", target}, {"message", message}});
             raiseStatus(Refused);
         };
-        if (!paths.parameters[k].isEmpty()) {
+        if (!paths.parameters[k].isEmpty() && exported) {
+            QString reason;
+            const bool refused = !exported->refusal.isEmpty();
+            save(paths.parameters[k],
+                 !refused &&
+                     WriteFileAtomically(paths.parameters[k], exported->bytes, FileMode::Text, &reason),
+                 refused ? exported->refusal : QStringLiteral("The export could not be saved."), reason);
+        } else if (!paths.parameters[k].isEmpty()) {
             QString reason;
             save(paths.parameters[k],
                  WriteParametersFile(paths.parameters[k], ResultTexts(run.parameters), &reason,
@@ -180,7 +203,7 @@ int calibrateAll(CliOptions options, Stream &out, Stream &err)
             err.write(program + problem->message.toUtf8() + '\n');
             return problem->exitStatus;
         }
-        if (!options.json && !options.exportC)
+        if (!options.json && !options.exportsToStandardOutput())
             out.write(hmSourceLine(options));
     }
     const Expected<OutputPaths> paths = planOutputs(options);
@@ -208,6 +231,8 @@ int runCli(const Expected<CommandLine> &command, std::FILE *outFile, std::FILE *
         out.write(program.chopped(2) + ' ' + QCoreApplication::applicationVersion().toUtf8() + '\n');
     } else if (command->action == CommandLine::Action::FieldAt) {
         status = printFieldAt(command->options, out, err);
+    } else if (command->action == CommandLine::Action::CheckExport) {
+        status = checkExportFile(command->options, out, err);
     } else {
         status = calibrateAll(command->options, out, err);
     }

@@ -2,6 +2,7 @@
 #ifndef TAVRIN_CLI_CLIRUN_H
 #define TAVRIN_CLI_CLIRUN_H
 
+#include "calibration.h"
 #include "commandline.h"
 
 #include <cstdio>
@@ -14,6 +15,10 @@ enum ExitStatus { Calibrated = 0, Refused = 1, NumericalFailure = 2, WrongComman
 /// on out and every message on err; or prints the help, the version or what
 /// is wrong with the command line.
 int runCli(const Expected<CommandLine> &command, std::FILE *out, std::FILE *err);
+
+/// The message a user reads for a file that failed: its name, the line where
+/// it applies, the error's text and the system's reason.
+QString failureMessage(const QString &path, const CalibrationRun &run);
 
 } // namespace tavrin
 

@@ -21,6 +21,37 @@ namespace {
 constexpr double MaximumHm = 999999.999;
 constexpr int MaximumResamples = 100000;
 
+// The formats of --export, from their table.
+QString exportFormatsText()
+{
+    constexpr int width = 79, indent = 14;
+    QString text = QStringLiteral("Export formats (--export, --check-export):\n");
+    for (const ExportFormat &f : exportFormats()) {
+        QString line = QStringLiteral("  ") + QString::fromLatin1(f.name).leftJustified(indent - 3);
+        const QString words = QString::fromLatin1(f.description) +
+                              (f.needsUnits ? QStringLiteral("; needs --units") : QString());
+        for (const QString &word : words.split(' ')) {
+            if (line.size() + 1 + word.size() > width) {
+                text += line + '\n';
+                line = QString(indent - 1, ' ');
+            }
+            line += ' ' + word;
+        }
+        text += line + '\n';
+    }
+    return text + '\n';
+}
+
+// The names of the formats, "a, b and c".
+QString formatNames(bool readable)
+{
+    QStringList names;
+    for (const ExportFormat &f : exportFormats())
+        if (!readable || f.read)
+            names << QString::fromLatin1(f.name);
+    return names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + names.last();
+}
+
 QString description()
 {
     using namespace QualityLimits;
@@ -55,6 +86,7 @@ QString description()
                "            diagonal and full the one of least information criterion;\n"
                "            full otherwise\n"
                "\n"
+               "%10"
                "Exit status: 0 every file calibrated (warnings included), 1 a file could not\n"
                "be read or was refused, or an output could not be written, 2 a calibration\n"
                "failed numerically, 64 a wrong command line; the highest that applies.")
@@ -66,7 +98,8 @@ QString description()
         .arg(Cells)
         .arg(MaxRmsShareOfHm * 100)
         .arg(MaxFlatness * 100)
-        .arg(RobustLimits::TukeyC);
+        .arg(RobustLimits::TukeyC)
+        .arg(exportFormatsText());
 }
 
 // Every option, declared once.
@@ -91,8 +124,21 @@ const QCommandLineOption fit("fit", "The fit: exact, full, diagonal, sphere, pla
                              "MODEL");
 const QCommandLineOption exportFormat(
     "export",
-    "Print the calibration as FORMAT instead of the text report. c: a C header with b and A^-1 as "
-    "float arrays and a function that calibrates.",
+    "Print the calibration as FORMAT (see above) instead of the text report. With -o, write it to PATH "
+    "instead of the parameters file, or with several files to <name> and the format's suffix in that folder; "
+    "c always prints, and -o keeps the parameters file. Warnings on values the firmware would refuse go to "
+    "standard error, into the file as comments, and with --json into each file's warnings.",
+    "FORMAT");
+const QCommandLineOption
+    compass("compass",
+            "With --export or --check-export: the firmware's compass N, from 1 (ardupilot "
+            "has 3, px4 4); 1 by default.",
+            "N");
+const QCommandLineOption checkExport(
+    "check-export",
+    "Read FILE, written in FORMAT by Tavrin or another tool, apply it to the raw measurements DATA as the "
+    "firmware does and print the RMS norm error: --check-export FORMAT FILE DATA with --hm or --hm-at, and "
+    "--units for a format in physical units.",
     "FORMAT");
 const QCommandLineOption uncertainty(
     "uncertainty",
@@ -117,7 +163,10 @@ const QCommandLineOption
          "The date for --field-at and --hm-at: YYYY-MM-DD, or a decimal year such as 2027.5. "
          "Today (UTC) by default.",
          "DATE");
-const QCommandLineOption units("units", "The unit of the measurements for --hm-at: nT, uT, mG or G.", "UNIT");
+const QCommandLineOption units("units",
+                               "The unit of the measurements, nT, uT, mG or G: for --hm-at, and for --export "
+                               "and --check-export in physical units.",
+                               "UNIT");
 const QCommandLineOption columns(
     "columns",
     "Read each FILE as a log and take x, y and z from these columns: 1-based numbers or header names, "
@@ -149,10 +198,12 @@ const QCommandLineOption plot("plot",
 void declare(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(description());
-    parser.addOptions({option::help, option::version, option::hm, option::hmAt, option::units, option::date,
-                       option::fieldAt, option::columns, option::delimiter, option::decimalComma,
-                       option::skipBadLines, option::rows, option::fit, option::output, option::apply,
-                       option::json, option::exportFormat, option::uncertainty, option::plot});
+    parser.addOptions({option::help,         option::version,      option::hm,           option::hmAt,
+                       option::units,        option::date,         option::fieldAt,      option::columns,
+                       option::delimiter,    option::decimalComma, option::skipBadLines, option::rows,
+                       option::fit,          option::output,       option::apply,        option::json,
+                       option::exportFormat, option::compass,      option::checkExport,  option::uncertainty,
+                       option::plot});
     parser.addPositionalArgument(
         "FILE",
         "Raw measurements: three numbers per line, separated by a tab or a space; with "
@@ -242,8 +293,13 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
             return place.error();
         (placed == &option::fieldAt ? o.fieldAt : o.hmAt) = *place;
     }
-    if (!o.fieldAt && !o.hmAt && (parser.isSet(option::date) || parser.isSet(option::units)))
-        return QStringLiteral("--date and --units go with --field-at or --hm-at.");
+    const bool exporting = parser.isSet(option::exportFormat) || parser.isSet(option::checkExport);
+    if (!o.fieldAt && !o.hmAt && (parser.isSet(option::date) || (parser.isSet(option::units) && !exporting)))
+        return QStringLiteral("--date goes with --field-at or --hm-at, and --units with --hm-at, --export or "
+                              "--check-export.");
+    o.units = parser.value(option::units);
+    if (parser.isSet(option::units) && fieldUnitInNt(o.units) == 0.0)
+        return QStringLiteral("--units takes nT, uT, mG or G, not \"%1\".").arg(printable(o.units));
     const Expected<double> year = parseYear(parser);
     if (!year)
         return year.error();
@@ -252,12 +308,9 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
     if (o.hmAt) {
         if (parser.isSet(option::hm))
             return QStringLiteral("--hm and --hm-at both give Hm; choose one.");
-        const QString units = parser.value(option::units);
         if (!parser.isSet(option::units))
             return QStringLiteral("--hm-at needs the unit of the measurements: --units nT, uT, mG or G.");
-        if (fieldUnitInNt(units) == 0.0)
-            return QStringLiteral("--units takes nT, uT, mG or G, not \"%1\".").arg(printable(units));
-        o.hmSource.units = units;
+        o.hmSource.units = o.units;
     }
     return std::nullopt;
 }
@@ -333,15 +386,61 @@ std::optional<QString> outputsWrong(const QCommandLineParser &parser, const CliO
     for (const QCommandLineOption *path : {&option::output, &option::apply, &option::plot})
         if (parser.isSet(*path) && parser.value(*path).isEmpty())
             return QStringLiteral("An output path is empty.");
-    if (parser.isSet(option::exportFormat) && parser.value(option::exportFormat) != QLatin1String("c"))
-        return QStringLiteral("Unknown export format \"%1\"; the one known is c.")
-            .arg(printable(parser.value(option::exportFormat)));
     if (!o.plot.isEmpty() && o.files.size() == 1 && !QFileInfo(o.plot).isDir() &&
         !o.plot.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
         !o.plot.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
         return QStringLiteral("--plot draws a .png or an .svg file, not \"%1\".").arg(printable(o.plot));
-    if (o.json && o.exportC)
+    if (o.json && o.exportsToStandardOutput())
         return QStringLiteral("--json and --export both print on standard output; choose one.");
+    if (o.exportsToStandardOutput() && !o.exportC() && o.files.size() > 1)
+        return QStringLiteral("--export %1 prints one calibration; with several files, give -o a folder.")
+            .arg(QLatin1String(o.exportFormat->name));
+    return std::nullopt;
+}
+
+// --export or --check-export, the format's compass and its unit.
+std::optional<QString> parseExport(const QCommandLineParser &parser, CliOptions &o)
+{
+    const bool check = parser.isSet(option::checkExport);
+    if (!check && !parser.isSet(option::exportFormat))
+        return parser.isSet(option::compass)
+                   ? std::optional(QStringLiteral("--compass goes with --export or --check-export."))
+                   : std::nullopt;
+    if (check && parser.isSet(option::exportFormat))
+        return QStringLiteral("--export writes a file and --check-export reads one; choose one.");
+    const QString option = check ? QStringLiteral("--check-export") : QStringLiteral("--export");
+    const QString name = parser.value(check ? option::checkExport : option::exportFormat);
+    o.exportFormat = exportFormatNamed(name);
+    if (!o.exportFormat || (check && !o.exportFormat->read))
+        return QStringLiteral("Unknown %1 format \"%2\"; the formats are %3.")
+            .arg(check ? QStringLiteral("check") : QStringLiteral("export"), printable(name),
+                 formatNames(check));
+    if (o.exportFormat->needsUnits && o.units.isEmpty())
+        return QStringLiteral("%1 %2 needs the unit of the measurements: --units nT, uT, mG or G.")
+            .arg(option, name);
+    if (parser.isSet(option::compass)) {
+        const int most = o.exportFormat->compasses;
+        bool number = false;
+        o.compass = parser.value(option::compass).toInt(&number);
+        if (!number || o.compass < 1 || o.compass > most)
+            return most == 1 ? QStringLiteral("%1 has one compass; --compass does not apply.").arg(name)
+                             : QStringLiteral("--compass takes 1 to %1 for %2, not \"%3\".")
+                                   .arg(most)
+                                   .arg(name, printable(parser.value(option::compass)));
+    }
+    return std::nullopt;
+}
+
+// --check-export FORMAT FILE DATA prints one line.
+std::optional<QString> checkExportWrong(const QCommandLineParser &parser, const CliOptions &o)
+{
+    if (o.files.size() != 2)
+        return QStringLiteral("--check-export takes the exported FILE and the raw measurements DATA.");
+    for (const QCommandLineOption *other :
+         {&option::output, &option::apply, &option::plot, &option::uncertainty, &option::fit, &option::json})
+        if (parser.isSet(*other))
+            return QStringLiteral("--check-export prints one line, and takes no --%1.")
+                .arg(other->names().last());
     return std::nullopt;
 }
 
@@ -387,6 +486,14 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
             return wrong(hm.error());
         o.hm = *hm;
     }
+    if (const std::optional<QString> why = parseExport(parser, o))
+        return wrong(*why);
+    if (parser.isSet(option::checkExport)) {
+        if (const std::optional<QString> why = checkExportWrong(parser, o))
+            return wrong(*why);
+        c.action = CommandLine::Action::CheckExport;
+        return c;
+    }
     const Expected<int> resamples = parseResamples(parser);
     if (!resamples)
         return wrong(resamples.error());
@@ -402,7 +509,6 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     o.output = parser.value(option::output);
     o.apply = parser.value(option::apply);
     o.plot = parser.value(option::plot);
-    o.exportC = parser.isSet(option::exportFormat);
     if (const std::optional<QString> why = outputsWrong(parser, o))
         return wrong(*why);
     return c;

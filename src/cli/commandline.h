@@ -3,6 +3,7 @@
 #define TAVRIN_CLI_COMMANDLINE_H
 
 #include "expected.h"
+#include "exportformat.h"
 #include "fieldmodel.h"
 #include "logreader.h"
 #include "robustfit.h"
@@ -33,14 +34,21 @@ struct CliOptions {
     QString output; ///< parameters file, or folder with several files; empty for none
     QString apply;  ///< calibrated measurements file, or folder; empty for none
     bool json = false;
-    bool exportC = false;
+    const ExportFormat *exportFormat = nullptr; ///< --export or --check-export; nullptr for none
+    int compass = 1;                            ///< --compass: the firmware's compass, from 1
+    QString units;     ///< --units: the unit of the measurements; empty when not given
     int resamples = 0; ///< bootstrap resamples for --uncertainty; 0 for none
     FitModel fit = FitModel::Exact;
     QString plot; ///< figure to draw, .png or .svg; empty for none
+
+    /// --export c: the C header, printed whatever -o says, as it always was.
+    bool exportC() const { return exportFormat && qstrcmp(exportFormat->name, "c") == 0; }
+    /// Whether standard output carries the export instead of a report.
+    bool exportsToStandardOutput() const { return exportFormat && (exportC() || output.isEmpty()); }
 };
 
 struct CommandLine {
-    enum class Action { Run, Help, Version, FieldAt };
+    enum class Action { Run, Help, Version, FieldAt, CheckExport };
     Action action = Action::Run;
     CliOptions options;
 };

@@ -76,19 +76,6 @@ QString component(const char *symbol, const char *name, double value, int decima
 
 } // namespace
 
-double fieldUnitInNt(const QString &units)
-{
-    if (units == QLatin1String("nT"))
-        return 1.0;
-    if (units == QLatin1String("uT"))
-        return 1e3;
-    if (units == QLatin1String("mG"))
-        return 1e2;
-    if (units == QLatin1String("G"))
-        return 1e5;
-    return 0.0;
-}
-
 int printFieldAt(const CliOptions &o, Stream &out, Stream &err)
 {
     const Loaded l = loadFor(*o.fieldAt, o);

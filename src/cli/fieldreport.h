@@ -4,6 +4,7 @@
 #define TAVRIN_CLI_FIELDREPORT_H
 
 #include "commandline.h"
+#include "fieldunit.h"
 #include "stream.h"
 
 #include <QString>
@@ -11,9 +12,6 @@
 #include <optional>
 
 namespace tavrin {
-
-/// nT in one unit of the measurements (nT, uT, mG or G); 0 for another text.
-double fieldUnitInNt(const QString &units);
 
 /// Prints the model's field at options.fieldAt, as text or JSON; returns the
 /// exit status.

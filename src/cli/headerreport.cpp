@@ -10,9 +10,8 @@ std::optional<QString> HeaderReporter::calibrated(const CalibratedFile &file)
     const std::optional<QByteArray> header =
         FirmwareHeader(uniqueName(file.path), file.path, hm, file.run.parameters);
     if (!header)
-        return printable(file.path) +
-               QStringLiteral(": The calibration cannot be exported as C floats: a value lies "
-                              "beyond what a float holds. Use --json for its full precision.");
+        return printable(file.path) + QStringLiteral(": ") + floatOverflowMessage() +
+               QStringLiteral(" Use --json for its full precision.");
     out.write(*header);
     return std::nullopt;
 }

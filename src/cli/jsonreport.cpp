@@ -137,6 +137,8 @@ std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
     }
     if (file.uncertainty)
         result.insert("uncertainty", jsonUncertainty(*file.uncertainty));
+    if (file.exported)
+        result.insert("warnings", QJsonArray::fromStringList(file.exported->warnings));
     if (!file.writeErrors.isEmpty())
         result.insert("writeErrors", file.writeErrors);
     files.append(result);

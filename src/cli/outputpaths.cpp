@@ -61,7 +61,8 @@ Expected<QStringList> targets(const QString &path, const QStringList &inputs, co
 
 Expected<OutputPaths> planOutputs(const CliOptions &o)
 {
-    const Expected<QStringList> parameters = targets(o.output, o.files, ".params.txt", "--output");
+    const QString suffix = o.exportFormat && !o.exportC() ? o.exportFormat->suffix : ".params.txt";
+    const Expected<QStringList> parameters = targets(o.output, o.files, suffix, "--output");
     const Expected<QStringList> calibrated = targets(o.apply, o.files, ".calibrated.txt", "--apply");
     const Expected<QStringList> plots = targets(o.plot, o.files, ".png", "--plot");
     for (const Expected<QStringList> *planned : {&parameters, &calibrated, &plots})

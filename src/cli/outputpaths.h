@@ -11,7 +11,8 @@
 namespace tavrin {
 
 struct OutputPaths {
-    QStringList parameters; ///< per input; empty strings when -o is not given
+    QStringList
+        parameters; ///< per input, the parameters file or the export; empty strings when -o is not given
     QStringList calibrated; ///< per input; empty strings when --apply is not given
     QStringList plots;      ///< per input; empty strings when --plot is not given
 };

@@ -1,11 +1,13 @@
 // How the results of a run reach standard output: as a text report, one
-// JSON document or C headers, each one reporter behind this interface.
+// JSON document, C headers or another export, each one reporter behind this
+// interface.
 #ifndef TAVRIN_CLI_REPORTER_H
 #define TAVRIN_CLI_REPORTER_H
 
 #include "bootstrap.h"
 #include "calibration.h"
 #include "commandline.h"
+#include "exportformat.h"
 #include "logreader.h"
 #include "quality.h"
 #include "stream.h"
@@ -26,6 +28,7 @@ struct CalibratedFile {
     const std::optional<Uncertainty> &uncertainty;
     const QJsonArray &writeErrors; ///< outputs that could not be written: path, message
     const LogInput *input;         ///< how a log was read; nullptr for a raw file
+    const ExportResult *exported;  ///< the --export asked for; nullptr for none, and for c
 };
 
 class Reporter {

@@ -1,5 +1,7 @@
 #include "firmwareheader.h"
 
+#include "firmwareexports.h"
+
 #include <QFileInfo>
 
 #include <cctype>
@@ -107,6 +109,22 @@ std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &
            "_ainv[i][2] * d[2];\n";
     out += "    (void)" + name + "_hm;\n}\n\n#endif\n";
     return out;
+}
+
+QString floatOverflowMessage()
+{
+    return QStringLiteral(
+        "The calibration cannot be exported as C floats: a value lies beyond what a float holds.");
+}
+
+ExportResult WriteCHeader(const ExportInput &in)
+{
+    const QString source = in.sourceFile.isEmpty() ? QStringLiteral("calibration") : in.sourceFile;
+    const std::optional<QByteArray> header =
+        FirmwareHeader(cIdentifier(source), source, in.hm, in.parameters);
+    if (!header)
+        return {{}, {}, floatOverflowMessage()};
+    return {*header, {}, {}};
 }
 
 } // namespace tavrin

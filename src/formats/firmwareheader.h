@@ -23,6 +23,9 @@ QByteArray cIdentifier(const QString &fileName);
 std::optional<QByteArray> FirmwareHeader(const QByteArray &name, const QString &sourceFile, double Hm,
                                          const CalibrationParameters &p);
 
+/// Why FirmwareHeader gives nothing, for the user.
+QString floatOverflowMessage();
+
 } // namespace tavrin
 
 #endif

@@ -158,7 +158,8 @@ TEST_F(CliTest, EveryRefusalHasItsStatusAndExactMessage)
         {"unknown export",
          {"--hm", "48", "--export", "rust", "bad.txt"},
          64,
-         "tavrin-cli: Unknown export format \"rust\"; the one known is c.\nTry 'tavrin-cli --help'.\n"},
+         "tavrin-cli: Unknown export format \"rust\"; the formats are c, ardupilot, px4, matlab, inav, "
+         "betaflight and sensor-json.\nTry 'tavrin-cli --help'.\n"},
         {"two documents on stdout",
          {"--hm", "48", "--json", "--export", "c", "bad.txt"},
          64,

@@ -1,0 +1,24 @@
+// --export FORMAT without -o: the file of the format on standard output.
+#ifndef TAVRIN_CLI_EXPORTREPORT_H
+#define TAVRIN_CLI_EXPORTREPORT_H
+
+#include "reporter.h"
+
+namespace tavrin {
+
+/// Prints the export of the one calibrated file, as its format wrote it.
+class ExportReporter : public Reporter {
+public:
+    explicit ExportReporter(Stream &out) : out(out) {}
+
+    std::optional<QString> calibrated(const CalibratedFile &file) override;
+    void failed(const QString &, const CalibrationRun &) override {}
+    void finish(int) override {}
+
+private:
+    Stream &out;
+};
+
+} // namespace tavrin
+
+#endif

@@ -1,0 +1,156 @@
+// ArduPilot's compass parameters: it adds COMPASS_OFS to the field, scales
+// by COMPASS_SCALE and multiplies by the symmetric matrix of COMPASS_DIA and
+// COMPASS_ODI, in milligauss. The second and third compasses number the
+// group (COMPASS_OFS2_X), not the prefix.
+#include "exportsupport.h"
+#include "firmwareexports.h"
+
+#include <QHash>
+
+#include <cmath>
+
+namespace tavrin {
+
+using namespace exportsupport;
+
+namespace {
+
+// ArduPilot's arming checks: COMPASS_OFFS_MAX by default, and the field it accepts.
+constexpr double MaxOffsetLength = 1800.0;
+constexpr double MinField = 185.0;
+constexpr double MaxField = 875.0;
+const char Axes[] = "XYZ";
+
+QByteArray parameter(const char *group, int compass, int axis)
+{
+    return QByteArray("COMPASS_") + group + (compass > 1 ? QByteArray::number(compass) : QByteArray()) + '_' +
+           Axes[axis];
+}
+
+QByteArray scaleParameter(int compass)
+{
+    return "COMPASS_SCALE" + (compass > 1 ? QByteArray::number(compass) : QByteArray());
+}
+
+QStringList limitWarnings(const QByteArray offsetTexts[3], const double offsets[3], double field)
+{
+    QStringList warnings;
+    const double length =
+        std::sqrt(offsets[0] * offsets[0] + offsets[1] * offsets[1] + offsets[2] * offsets[2]);
+    if (length > MaxOffsetLength)
+        warnings << QStringLiteral(
+                        "The offsets are %1 mG long, beyond the %2 mG that ArduPilot's arming check "
+                        "accepts by default (COMPASS_OFFS_MAX).")
+                        .arg(length, 0, 'f', 1)
+                        .arg(MaxOffsetLength);
+    if (offsetTexts[0] == "0.0" && offsetTexts[1] == "0.0" && offsetTexts[2] == "0.0")
+        warnings << QStringLiteral(
+            "The offsets are all zero, which ArduPilot takes for an uncalibrated compass.");
+    if (field < MinField || field > MaxField)
+        warnings << QStringLiteral(
+                        "The corrected field, %1 mG, lies outside the %2 to %3 mG that ArduPilot's "
+                        "arming check accepts: are the measurements in the unit given?")
+                        .arg(field, 0, 'f', 1)
+                        .arg(MinField)
+                        .arg(MaxField);
+    return warnings;
+}
+
+QString compassRange()
+{
+    return QStringLiteral("ArduPilot numbers its compasses 1 to %1.").arg(ArduPilotCompasses);
+}
+
+} // namespace
+
+ExportResult WriteArduPilot(const ExportInput &in)
+{
+    const double k = factorTo(MilligaussInNt, in.unitInNt);
+    if (k == 0.0)
+        return {
+            {}, {}, QStringLiteral("ArduPilot stores milligauss: the unit of the measurements is needed.")};
+    if (in.compass < 1 || in.compass > ArduPilotCompasses)
+        return {{}, {}, compassRange()};
+    const FirmwareValues v = firmwareValues(in, k);
+    double offsets[3], diagonal[3], off[3];
+    for (int i = 0; i < 3; i++) {
+        offsets[i] = -v.bias[i];
+        diagonal[i] = v.ainv[i][i];
+    }
+    offDiagonals(v.ainv, off);
+    const double offsetScale = std::max(largest(offsets, 3), v.hm);
+    const double matrixScale = std::max(largest(diagonal, 3), largest(off, 3));
+    QByteArray offsetTexts[3];
+    for (int i = 0; i < 3; i++)
+        offsetTexts[i] = decimalText(offsets[i], offsetScale);
+    ExportResult result;
+    result.warnings = limitWarnings(offsetTexts, offsets, v.hm);
+    QStringList comments = {
+        QStringLiteral("ArduPilot compass %1 calibration, made by Tavrin from %2.")
+            .arg(in.compass)
+            .arg(sourceName(in.sourceFile)),
+        QStringLiteral("ArduPilot applies h = M (COMPASS_SCALE (h_raw + COMPASS_OFS)) in milligauss, with"),
+        QStringLiteral("M = [[DIA_X, ODI_X, ODI_Y], [ODI_X, DIA_Y, ODI_Z], [ODI_Y, ODI_Z, DIA_Z]]."),
+        QStringLiteral("The measurements must be in the frame where ArduPilot corrects the field."),
+        QStringLiteral("The corrected field's norm is Hm = %1 mG.")
+            .arg(QString::fromLatin1(decimalText(v.hm, v.hm)))};
+    result.bytes = commentLines("#", comments + warningLines(result.warnings));
+    for (int i = 0; i < 3; i++)
+        result.bytes += parameter("OFS", in.compass, i) + ',' + offsetTexts[i] + '\n';
+    for (int i = 0; i < 3; i++)
+        result.bytes += parameter("DIA", in.compass, i) + ',' + decimalText(diagonal[i], matrixScale) + '\n';
+    for (int i = 0; i < 3; i++)
+        result.bytes += parameter("ODI", in.compass, i) + ',' + decimalText(off[i], matrixScale) + '\n';
+    result.bytes += scaleParameter(in.compass) + ",1.0\n";
+    return result;
+}
+
+ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
+{
+    if (compass < 1 || compass > ArduPilotCompasses)
+        return readFailure(compassRange());
+    // Mission Planner writes NAME,VALUE; ArduPilot's own files also NAME VALUE,
+    // and QGroundControl its five tab-separated fields.
+    QHash<QByteArray, double> values;
+    for (const Line &line : splitLines(text)) {
+        const QByteArray trimmed = line.text.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith('#'))
+            continue;
+        QList<QByteArray> fields =
+            trimmed.contains(',') ? trimmed.split(',') : trimmed.simplified().split(' ');
+        if (fields.size() == 5)
+            fields = fields.mid(2, 2);
+        const std::optional<double> value = fields.size() == 2 ? finiteNumber(fields[1]) : std::nullopt;
+        if (!value)
+            return readFailure(lineError(line.number, QStringLiteral("a parameter line is NAME,VALUE.")));
+        values.insert(fields[0].trimmed(), *value);
+    }
+    double offsets[3], diagonal[3], off[3];
+    const struct {
+        const char *group;
+        double *into;
+    } groups[] = {{"OFS", offsets}, {"DIA", diagonal}, {"ODI", off}};
+    for (const auto &g : groups)
+        for (int i = 0; i < 3; i++) {
+            const QByteArray name = parameter(g.group, compass, i);
+            if (!values.contains(name))
+                return readFailure(QStringLiteral("The file does not set %1.").arg(QLatin1String(name)));
+            g.into[i] = values.value(name);
+        }
+    // Diagonals of zero and a scale of zero are ArduPilot's "not set": no matrix, no scaling.
+    if (diagonal[0] == 0.0 && diagonal[1] == 0.0 && diagonal[2] == 0.0)
+        diagonal[0] = diagonal[1] = diagonal[2] = 1.0;
+    double scale = values.value(scaleParameter(compass), 1.0);
+    if (scale == 0.0)
+        scale = 1.0;
+    FirmwareCorrection c;
+    symmetricMatrix(diagonal, off, c.matrix);
+    for (int i = 0; i < 3; i++) {
+        c.offset[i] = -offsets[i];
+        for (int j = 0; j < 3; j++)
+            c.matrix[i][j] *= scale;
+    }
+    return {c, {}};
+}
+
+} // namespace tavrin

@@ -1,0 +1,89 @@
+// Exports of a calibration that firmware loads as they are, each in that
+// firmware's own units, signs and layout, and the reading back of such a file
+// to check it on measurements.
+#ifndef TAVRIN_EXPORTFORMAT_H
+#define TAVRIN_EXPORTFORMAT_H
+
+#include "ellipsoidfit.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace tavrin {
+
+/// What an exporter is given. Hm and b are in the unit of the measurements.
+struct ExportInput {
+    const CalibrationParameters &parameters;
+    double hm;
+    double unitInNt;    ///< nT in one unit of the measurements; 0 when not known
+    int compass;        ///< 1-based, for firmware that numbers its compasses
+    Points points;      ///< the raw measurements, for the norm error a format's losses cost
+    QString sourceFile; ///< the measurements' file, named in the export
+};
+
+struct ExportResult {
+    QByteArray bytes;     ///< the whole file; empty when refused
+    QStringList warnings; ///< values the firmware would reject or take for uncalibrated; in the file too
+    QString refusal;      ///< why nothing was written; empty when written
+};
+
+/// A firmware's correction as it applies it: h_fw = matrix (k h - offset),
+/// k taking the measurements to the firmware's unit.
+struct FirmwareCorrection {
+    double offset[3] = {0.0, 0.0, 0.0};
+    double matrix[3][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
+};
+
+/// A correction read back from an exported file, or why there is none.
+struct ReadCorrection {
+    std::optional<FirmwareCorrection> correction;
+    QString error;
+};
+
+struct ExportFormat {
+    const char *name;        ///< e.g. "ardupilot"
+    const char *description; ///< one line: the convention and its units
+    const char *suffix;      ///< of each input's file in a folder of exports, e.g. ".param"
+    bool needsUnits;         ///< the firmware's unit is physical, so the measurements' must be known
+    double unitInNt;         ///< the firmware's unit in nT; 0 for the measurements' own
+    const char *unitName;    ///< "mG", "G", "uT"; "" for the measurements' own
+    double calibratedNorm;   ///< the norm the corrected field is given; 0 for Hm in the firmware's unit
+    int compasses;           ///< the compasses the firmware numbers, 1 to compasses
+    ExportResult (*write)(const ExportInput &input);
+    /// Reads a file of this format for one compass; nullptr when the format cannot be read back.
+    ReadCorrection (*read)(const QByteArray &text, int compass);
+};
+
+/// Every export format, in the order they are offered.
+const std::vector<ExportFormat> &exportFormats();
+
+/// The format of that name, or nullptr.
+const ExportFormat *exportFormatNamed(const QString &name);
+
+/// The factor k from the measurements' unit to the format's: 1 when the format
+/// keeps the measurements' unit, 0 when it needs a unit that is not known.
+double unitFactor(const ExportFormat &format, double unitInNt);
+
+/// How well an exported file calibrates measurements.
+struct ExportCheck {
+    QString error;      ///< why the file could not be applied; empty when it was
+    double rms = 0.0;   ///< RMS of |h_fw| - expectedNorm, in the firmware's unit
+    double worst = 0.0; ///< the largest | |h_fw| - expectedNorm |
+    double expectedNorm = 0.0;
+};
+
+/// Reads text as the format's file for one compass and applies it to the raw
+/// points as the firmware does. Hm is in the measurements' unit, unitInNt as in ExportInput.
+ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Points points, double hm,
+                        double unitInNt, int compass);
+
+/// | |h_fw| - expectedNorm | over the points, for a correction applied with factor k.
+ExportCheck NormErrors(const FirmwareCorrection &correction, double k, Points points, double expectedNorm);
+
+} // namespace tavrin
+
+#endif

@@ -1,0 +1,15 @@
+// The units a magnetometer's measurements may be given in.
+#ifndef TAVRIN_FIELDUNIT_H
+#define TAVRIN_FIELDUNIT_H
+
+#include <QString>
+
+namespace tavrin {
+
+/// nT in one unit of the measurements (nT, uT, mG or G); 0 for another text.
+/// 1 G = 1000 mG = 100 uT = 100000 nT.
+double fieldUnitInNt(const QString &units);
+
+} // namespace tavrin
+
+#endif

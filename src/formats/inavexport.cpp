@@ -1,0 +1,113 @@
+// iNav's CLI settings: per axis, out = (raw - magzero) * 1024 / maggain, in
+// the raw counts of its sensor. Integers only, and no cross-axis terms: the
+// comment says what their loss costs on the data.
+#include "exportsupport.h"
+#include "firmwareexports.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+namespace tavrin {
+
+using namespace exportsupport;
+
+namespace {
+
+constexpr long long DefaultGain = 1024;
+const char *const ZeroNames[] = {"magzero_x", "magzero_y", "magzero_z"};
+const char *const GainNames[] = {"maggain_x", "maggain_y", "maggain_z"};
+
+FirmwareCorrection correction(const long long zero[3], const long long gain[3])
+{
+    FirmwareCorrection c;
+    for (int i = 0; i < 3; i++) {
+        c.offset[i] = double(zero[i]);
+        c.matrix[i][i] = InavNorm / double(gain[i]);
+    }
+    return c;
+}
+
+QStringList limitWarnings(const long long zero[3], const long long gain[3], const bool gainWasZero[3])
+{
+    QStringList warnings;
+    for (int i = 0; i < 3; i++) {
+        for (const auto &[name, value] : {std::pair{ZeroNames[i], zero[i]}, std::pair{GainNames[i], gain[i]}})
+            if (value < Int16Min || value > Int16Max)
+                warnings << QStringLiteral("%1 = %2 lies outside the 16-bit integers that iNav stores.")
+                                .arg(QLatin1String(name))
+                                .arg(value);
+        if (gainWasZero[i])
+            warnings << QStringLiteral("%1 rounds to 0, by which iNav cannot divide; 1 is written: Hm is too "
+                                       "small for raw counts.")
+                            .arg(QLatin1String(GainNames[i]));
+    }
+    return warnings;
+}
+
+} // namespace
+
+ExportResult WriteInav(const ExportInput &in)
+{
+    long long zero[3], gain[3];
+    bool gainWasZero[3];
+    for (int i = 0; i < 3; i++) {
+        zero[i] = roundedCount(in.parameters.Bias[i][0]);
+        gain[i] = roundedCount(in.hm / in.parameters.Ainv[i][i]);
+        gainWasZero[i] = gain[i] == 0;
+        if (gainWasZero[i])
+            gain[i] = 1;
+    }
+    ExportResult result;
+    result.warnings = limitWarnings(zero, gain, gainWasZero);
+    const ExportCheck loss = NormErrors(correction(zero, gain), 1.0, in.points, InavNorm);
+    result.bytes = commentLines(
+        "#",
+        QStringList{QStringLiteral("iNav magnetometer calibration, made by Tavrin from %1.")
+                        .arg(sourceName(in.sourceFile)),
+                    QStringLiteral("iNav applies out = (raw - magzero) * 1024 / maggain per axis, in raw "
+                                   "counts:"),
+                    QStringLiteral("the measurements must be iNav's raw counts, in the frame where it "
+                                   "applies magzero."),
+                    QStringLiteral("iNav has no cross-axis terms: with these values ") +
+                        lossText(in.points, loss.worst, InavNorm, QStringLiteral("1024")) + '.'} +
+            warningLines(result.warnings));
+    for (int i = 0; i < 3; i++)
+        result.bytes += QByteArray("set ") + ZeroNames[i] + " = " + QByteArray::number(zero[i]) + '\n';
+    for (int i = 0; i < 3; i++)
+        result.bytes += QByteArray("set ") + GainNames[i] + " = " + QByteArray::number(gain[i]) + '\n';
+    result.bytes += "save\n";
+    return result;
+}
+
+ReadCorrection ReadInav(const QByteArray &text, int)
+{
+    // A diff holds many other settings and leaves out those at their defaults.
+    const QRegularExpression setting(QStringLiteral("^\\s*set\\s+(\\w+)\\s*=(.*)$"));
+    QHash<QString, long long> values;
+    for (const Line &line : splitLines(text)) {
+        const QRegularExpressionMatch m = setting.match(QString::fromUtf8(line.text));
+        if (!m.hasMatch() || !m.captured(1).startsWith(QLatin1String("mag")))
+            continue;
+        const std::optional<long long> value = integerNumber(m.captured(2).toLatin1());
+        if (!value)
+            return readFailure(
+                lineError(line.number, QStringLiteral("%1 takes an integer.").arg(m.captured(1))));
+        values.insert(m.captured(1), *value);
+    }
+    long long zero[3], gain[3];
+    bool any = false;
+    for (int i = 0; i < 3; i++) {
+        any = any || values.contains(QLatin1String(ZeroNames[i])) ||
+              values.contains(QLatin1String(GainNames[i]));
+        zero[i] = values.value(QLatin1String(ZeroNames[i]), 0);
+        gain[i] = values.value(QLatin1String(GainNames[i]), DefaultGain);
+        if (gain[i] == 0)
+            return readFailure(
+                QStringLiteral("%1 is 0, by which iNav cannot divide.").arg(QLatin1String(GainNames[i])));
+    }
+    if (!any)
+        return readFailure(QStringLiteral("The file sets no magzero or maggain."));
+    return {correction(zero, gain), {}};
+}
+
+} // namespace tavrin

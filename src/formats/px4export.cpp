@@ -1,0 +1,122 @@
+// PX4's magnetometer calibration as a ground station's parameter file: PX4
+// subtracts CAL_MAGn_XOFF... from the field and multiplies by the symmetric
+// matrix of the scales and off-diagonals, in gauss, in the sensor's frame
+// before it rotates the field into the board's.
+#include "exportsupport.h"
+#include "firmwareexports.h"
+
+#include <QHash>
+
+namespace tavrin {
+
+using namespace exportsupport;
+
+namespace {
+
+// The scales PX4 accepts from a calibration.
+constexpr double MinScale = 0.1;
+constexpr double MaxScale = 3.0;
+// A ground station's line: vehicle 1, component 1, and the type of a 32-bit float.
+const QByteArray LinePrefix = "1\t1\t";
+const QByteArray FloatType = "\t9\n";
+const char *const OffsetNames[] = {"XOFF", "YOFF", "ZOFF"};
+const char *const ScaleNames[] = {"XSCALE", "YSCALE", "ZSCALE"};
+const char *const OffDiagonalNames[] = {"XODIAG", "YODIAG", "ZODIAG"};
+
+QByteArray parameter(int compass, const char *name)
+{
+    return "CAL_MAG" + QByteArray::number(compass - 1) + '_' + name;
+}
+
+QString compassRange()
+{
+    return QStringLiteral("PX4 numbers its magnetometers 1 to %1.").arg(Px4Compasses);
+}
+
+} // namespace
+
+ExportResult WritePx4(const ExportInput &in)
+{
+    const double k = factorTo(GaussInNt, in.unitInNt);
+    if (k == 0.0)
+        return {{}, {}, QStringLiteral("PX4 stores gauss: the unit of the measurements is needed.")};
+    if (in.compass < 1 || in.compass > Px4Compasses)
+        return {{}, {}, compassRange()};
+    const FirmwareValues v = firmwareValues(in, k);
+    double scales[3], off[3];
+    for (int i = 0; i < 3; i++)
+        scales[i] = v.ainv[i][i];
+    offDiagonals(v.ainv, off);
+    ExportResult result;
+    for (int i = 0; i < 3; i++)
+        if (scales[i] < MinScale || scales[i] > MaxScale)
+            result.warnings << QStringLiteral("%1 is %2, outside the %3 to %4 that PX4 accepts.")
+                                   .arg(QLatin1String(parameter(in.compass, ScaleNames[i])))
+                                   .arg(scales[i], 0, 'g', 6)
+                                   .arg(MinScale)
+                                   .arg(MaxScale);
+    const QString prefix = QString::fromLatin1(parameter(in.compass, ""));
+    const QStringList comments = {
+        QStringLiteral("PX4 magnetometer %1 calibration, made by Tavrin from %2.")
+            .arg(prefix.chopped(1), sourceName(in.sourceFile)),
+        QStringLiteral("PX4 applies h = S (h_raw - OFF) in gauss, with"),
+        QStringLiteral("S = [[XSCALE, XODIAG, YODIAG], [XODIAG, YSCALE, ZODIAG], [YODIAG, ZODIAG, ZSCALE]]."),
+        QStringLiteral(
+            "The measurements must be in the sensor's frame, where PX4 corrects before it rotates."),
+        QStringLiteral("%1ID, %1PRIO and %1ROT are not written: the board keeps its own.").arg(prefix),
+        QStringLiteral("The corrected field's norm is Hm = %1 G.")
+            .arg(QString::fromLatin1(decimalText(v.hm, v.hm)))};
+    result.bytes =
+        commentLines("#", comments + warningLines(result.warnings) +
+                              QStringList{QStringLiteral("Vehicle-Id\tComponent-Id\tName\tValue\tType")});
+    const double offsetScale = std::max(largest(v.bias, 3), v.hm);
+    const double matrixScale = std::max(largest(scales, 3), largest(off, 3));
+    for (int i = 0; i < 3; i++)
+        result.bytes += LinePrefix + parameter(in.compass, OffsetNames[i]) + '\t' +
+                        decimalText(v.bias[i], offsetScale) + FloatType;
+    for (int i = 0; i < 3; i++)
+        result.bytes += LinePrefix + parameter(in.compass, ScaleNames[i]) + '\t' +
+                        decimalText(scales[i], matrixScale) + FloatType;
+    for (int i = 0; i < 3; i++)
+        result.bytes += LinePrefix + parameter(in.compass, OffDiagonalNames[i]) + '\t' +
+                        decimalText(off[i], matrixScale) + FloatType;
+    return result;
+}
+
+ReadCorrection ReadPx4(const QByteArray &text, int compass)
+{
+    if (compass < 1 || compass > Px4Compasses)
+        return readFailure(compassRange());
+    QHash<QByteArray, double> values;
+    for (const Line &line : splitLines(text)) {
+        if (line.text.trimmed().isEmpty() || line.text.startsWith('#'))
+            continue;
+        const QList<QByteArray> fields = line.text.split('\t');
+        const std::optional<double> value = fields.size() == 5 ? finiteNumber(fields[3]) : std::nullopt;
+        if (!value)
+            return readFailure(
+                lineError(line.number,
+                          QStringLiteral("a parameter line is five tab-separated fields: vehicle, component, "
+                                         "name, value, type.")));
+        values.insert(fields[2].trimmed(), *value);
+    }
+    double offsets[3], scales[3], off[3];
+    const struct {
+        const char *const *names;
+        double *into;
+    } groups[] = {{OffsetNames, offsets}, {ScaleNames, scales}, {OffDiagonalNames, off}};
+    for (const auto &g : groups)
+        for (int i = 0; i < 3; i++) {
+            const QByteArray name = parameter(compass, g.names[i]);
+            if (!values.contains(name))
+                return readFailure(QStringLiteral("The file does not set %1.").arg(QLatin1String(name)));
+            g.into[i] = values.value(name);
+        }
+    FirmwareCorrection c;
+    symmetricMatrix(scales, off, c.matrix);
+    for (int i = 0; i < 3; i++)
+        c.offset[i] = offsets[i];
+    return {c, {}};
+}
+
+} // namespace tavrin

@@ -1,0 +1,171 @@
+// tavrin-cli --export FORMAT and --check-export: where each export goes, its
+// warnings on standard error, in the file and in JSON, the refusals of a
+// wrong command line, and a check of a good and a wrong file.
+#include "clitest.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+const QByteArray help = "\nTry 'tavrin-cli --help'.\n";
+
+// The sample's field norm of 48 taken as milligauss: too weak for ArduPilot.
+const QByteArray weakField =
+    "The corrected field, 48.0 mG, lies outside the 185 to 875 mG that ArduPilot's arming "
+    "check accepts: are the measurements in the unit given?";
+
+} // namespace
+
+TEST_F(CliTest, ExportPrintsTheFormatOrWritesItInPlaceOfTheParameters)
+{
+    sample();
+    const Outcome printed = cli({"--hm", "48", "--units", "uT", "--export", "ardupilot", "sample.txt"});
+    EXPECT_EQ(printed.status, 0);
+    EXPECT_EQ(printed.err, "");
+    EXPECT_TRUE(
+        printed.out.startsWith("# ArduPilot compass 1 calibration, made by Tavrin from sample.txt.\n"));
+    EXPECT_TRUE(printed.out.contains("\nCOMPASS_OFS_X,-124.97"));
+
+    // With -o the file gets the export and standard output the report.
+    const Outcome written =
+        cli({"--hm", "48", "--units", "uT", "--export", "ardupilot", "-o", "a.param", "sample.txt"});
+    EXPECT_EQ(written.status, 0);
+    EXPECT_EQ(readAll(dir.filePath("a.param")), printed.out);
+    EXPECT_TRUE(written.out.startsWith("sample.txt\n  Bias b"));
+
+    // The second compass numbers the group.
+    const Outcome second =
+        cli({"--hm", "48", "--units", "uT", "--export", "ardupilot", "--compass", "2", "sample.txt"});
+    EXPECT_TRUE(second.out.contains("\nCOMPASS_OFS2_X,") && second.out.contains("\nCOMPASS_SCALE2,1.0\n"));
+    EXPECT_FALSE(second.out.contains("COMPASS2_"));
+
+    // Several files fill a folder, each file with its format's suffix.
+    file("other/b.txt", readAll(TAVRIN_SAMPLE));
+    const Outcome folder =
+        cli({"--hm", "48", "--units", "uT", "--export", "px4", "-o", "out", "sample.txt", "other/b.txt"});
+    EXPECT_EQ(folder.status, 0);
+    EXPECT_TRUE(readAll(dir.filePath("out/sample.params")).contains("\tCAL_MAG0_XOFF\t"));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("out/b.params")));
+}
+
+TEST_F(CliTest, HmFromTheModelLeavesAnExportOnStandardOutputAlone)
+{
+    sample();
+    const Outcome o = cli({"--hm-at", "46.2,6.1,400", "--units", "uT", "--date", "2026-06-01", "--export",
+                           "matlab", "sample.txt"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(o.out.startsWith("% Magnetometer calibration made by Tavrin from sample.txt"))
+        << o.out.constData();
+    const Outcome report = cli({"--hm-at", "46.2,6.1,400", "--units", "uT", "--date", "2026-06-01",
+                                "--export", "matlab", "-o", "a.m", "sample.txt"});
+    EXPECT_TRUE(report.out.startsWith("Hm ")) << "with -o the report, and the line on Hm, are printed";
+}
+
+TEST_F(CliTest, ExportWarningsGoToStandardErrorTheFileAndJson)
+{
+    sample();
+    const Outcome o = cli(
+        {"--hm", "48", "--units", "mG", "--export", "ardupilot", "-o", "a.param", "--json", "sample.txt"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "sample.txt: " + weakField + "\n");
+    EXPECT_TRUE(readAll(dir.filePath("a.param")).contains("\n# Warning: " + weakField + "\n"));
+    const QJsonObject result = QJsonDocument::fromJson(o.out).object()["files"].toArray()[0].toObject();
+    EXPECT_EQ(result["warnings"].toArray(), QJsonArray{QString::fromUtf8(weakField)});
+
+    // Without a warning the array is there, empty.
+    const Outcome quiet = cli(
+        {"--hm", "48", "--units", "uT", "--export", "ardupilot", "-o", "b.param", "--json", "sample.txt"});
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(
+        QJsonDocument::fromJson(quiet.out).object()["files"].toArray()[0].toObject()["warnings"].toArray(),
+        QJsonArray());
+}
+
+TEST_F(CliTest, ExportRefusalsSayWhatIsMissing)
+{
+    sample();
+    const struct {
+        QStringList arguments;
+        QByteArray err;
+    } cases[] = {
+        {{"--hm", "48", "--export", "ardupilot", "sample.txt"},
+         "tavrin-cli: --export ardupilot needs the unit of the measurements: --units nT, uT, mG or G."},
+        {{"--hm", "48", "--export", "px4", "sample.txt"},
+         "tavrin-cli: --export px4 needs the unit of the measurements: --units nT, uT, mG or G."},
+        {{"--hm", "48", "--export", "sensor-json", "sample.txt"},
+         "tavrin-cli: --export sensor-json needs the unit of the measurements: --units nT, uT, mG or G."},
+        {{"--hm", "48", "--check-export", "px4", "a.params", "sample.txt"},
+         "tavrin-cli: --check-export px4 needs the unit of the measurements: --units nT, uT, mG or G."},
+        {{"--hm", "48", "--units", "uT", "--export", "px4", "--compass", "5", "sample.txt"},
+         "tavrin-cli: --compass takes 1 to 4 for px4, not \"5\"."},
+        {{"--hm", "48", "--units", "uT", "--export", "ardupilot", "--compass", "0", "sample.txt"},
+         "tavrin-cli: --compass takes 1 to 3 for ardupilot, not \"0\"."},
+        {{"--hm", "48", "--export", "inav", "--compass", "2", "sample.txt"},
+         "tavrin-cli: inav has one compass; --compass does not apply."},
+        {{"--hm", "48", "--compass", "2", "sample.txt"},
+         "tavrin-cli: --compass goes with --export or --check-export."},
+        {{"--hm", "48", "--export", "matlab", "sample.txt", "other.txt"},
+         "tavrin-cli: --export matlab prints one calibration; with several files, give -o a folder."},
+        {{"--hm", "48", "--export", "matlab", "--json", "sample.txt"},
+         "tavrin-cli: --json and --export both print on standard output; choose one."},
+        {{"--hm", "48", "--export", "matlab", "--check-export", "matlab", "a.m", "sample.txt"},
+         "tavrin-cli: --export writes a file and --check-export reads one; choose one."},
+        {{"--hm", "48", "--check-export", "c", "a.h", "sample.txt"},
+         "tavrin-cli: Unknown check format \"c\"; the formats are ardupilot, px4, matlab, inav, betaflight "
+         "and "
+         "sensor-json."},
+        {{"--hm", "48", "--check-export", "matlab", "a.m"},
+         "tavrin-cli: --check-export takes the exported FILE and the raw measurements DATA."},
+        {{"--hm", "48", "--check-export", "matlab", "a.m", "sample.txt", "--apply", "c.txt"},
+         "tavrin-cli: --check-export prints one line, and takes no --apply."},
+        {{"--check-export", "matlab", "a.m", "sample.txt"},
+         "tavrin-cli: The field norm is missing: give it with --hm, or from the model with --hm-at."},
+    };
+    for (const auto &c : cases) {
+        const Outcome o = cli(c.arguments);
+        EXPECT_EQ(o.status, 64) << qPrintable(c.arguments.join(' '));
+        EXPECT_EQ(o.err, c.err + help) << qPrintable(c.arguments.join(' '));
+        EXPECT_EQ(o.out, "");
+    }
+}
+
+TEST_F(CliTest, CheckExportMeasuresAGoodFileAndAWrongOne)
+{
+    sample();
+    ASSERT_EQ(cli({"--hm", "48", "--units", "uT", "--export", "ardupilot", "-o", "good.param", "sample.txt"})
+                  .status,
+              0);
+    const Outcome good =
+        cli({"--hm", "48", "--units", "uT", "--check-export", "ardupilot", "good.param", "sample.txt"});
+    EXPECT_EQ(good.status, 0);
+    EXPECT_EQ(good.err, "");
+    // The same as the calibration's own RMS norm error on the sample, 0.2441534 uT.
+    EXPECT_EQ(good.out,
+              "good.param applied as ardupilot applies it to the 2000 points of sample.txt: RMS norm "
+              "error 2.44153 mG, 0.508653 % of the norm 480 mG; worst 9.33754 mG\n");
+
+    // Offsets with the sign of b, as if ArduPilot subtracted them.
+    QByteArray wrong = readAll(dir.filePath("good.param"));
+    wrong.replace("COMPASS_OFS_X,-", "COMPASS_OFS_X,").replace("COMPASS_OFS_Y,", "COMPASS_OFS_Y,-");
+    wrong.replace("COMPASS_OFS_Z,-", "COMPASS_OFS_Z,");
+    file("wrong.param", wrong);
+    const Outcome bad =
+        cli({"--hm", "48", "--units", "uT", "--check-export", "ardupilot", "wrong.param", "sample.txt"});
+    EXPECT_EQ(bad.status, 0);
+    EXPECT_EQ(bad.out,
+              "wrong.param applied as ardupilot applies it to the 2000 points of sample.txt: RMS norm "
+              "error 291.985 mG, 60.8303 % of the norm 480 mG; worst 518.926 mG\n");
+
+    // A file that is no such export, and one that is missing.
+    file("notes.param", "COMPASS_OFS_X is -124\n");
+    const Outcome unreadable =
+        cli({"--hm", "48", "--units", "uT", "--check-export", "ardupilot", "notes.param", "sample.txt"});
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_EQ(unreadable.err, "notes.param: line 1: a parameter line is NAME,VALUE.\n");
+    const Outcome missing =
+        cli({"--hm", "48", "--units", "uT", "--check-export", "ardupilot", "good.param", "missing.txt"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "missing.txt: The file does not exists! (No such file or directory)\n");
+}

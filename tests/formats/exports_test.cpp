@@ -1,0 +1,374 @@
+// Every export format written for a known calibration, read back by the
+// test's own reader of the firmware's formula, and applied to points on the
+// true ellipsoid: the firmware must find A^-1 (h - b) in its unit, of norm Hm.
+#include "exportformat.h"
+#include "exportreaders.h"
+#include "firmwareheader.h"
+#include "synthetic.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavrin;
+
+namespace {
+
+constexpr double Microtesla = 1000.0;
+
+void invert(const Doub m[3][3], Doub out[3][3])
+{
+    const Doub det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                     m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                     m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            out[j][i] = (m[(i + 1) % 3][(j + 1) % 3] * m[(i + 2) % 3][(j + 2) % 3] -
+                         m[(i + 1) % 3][(j + 2) % 3] * m[(i + 2) % 3][(j + 1) % 3]) /
+                        det;
+}
+
+CalibrationParameters parametersOf(const Truth &t)
+{
+    CalibrationParameters p{MatDoub(3, 1), MatDoub(3, 3), MatDoub(3, 3)};
+    Doub inverse[3][3];
+    invert(t.A0, inverse);
+    for (int i = 0; i < 3; i++) {
+        p.Bias[i][0] = t.b0[i];
+        for (int j = 0; j < 3; j++) {
+            p.A[i][j] = t.A0[i][j];
+            p.Ainv[i][j] = inverse[i][j];
+        }
+    }
+    return p;
+}
+
+// Soft iron with cross-axis terms and a bias far from zero in every axis, in uT.
+const Truth skewed = rotatedEllipsoid(1.25, 0.82, 1.07, 0.6, -0.4, 0.9, 35.0, -42.0, 51.0);
+// Cross-axis terms of a few millionths, which six decimals would lose.
+const Truth nearlyRound = rotatedEllipsoid(1.0, 1.00002, 0.99997, 0.3, 0.2, 0.1, 35.0, -42.0, 51.0);
+constexpr double Hm = 48.0;
+
+struct Written {
+    CalibrationParameters parameters;
+    MatDoub points;
+    ExportResult result;
+};
+
+Written write(const char *format, const Truth &t, double hm = Hm, double unitInNt = Microtesla,
+              int compass = 1)
+{
+    Written w{parametersOf(t), ellipsoidPoints(t, hm, 400, 0.0, 7), {}};
+    w.result = exportFormatNamed(format)->write({w.parameters, hm, unitInNt, compass, w.points, "run 1.txt"});
+    EXPECT_TRUE(w.result.refusal.isEmpty()) << qPrintable(w.result.refusal);
+    return w;
+}
+
+// Applies the firmware to every point, in its unit (k per uT), and checks
+// that it gives A^-1 (h - b), of norm Hm, to the relative precision asked.
+void expectCalibrates(const Written &w, const Firmware &firmware, double k, double precision)
+{
+    const Calibrator calibrate(w.parameters);
+    for (Int n = 0; n < w.points.nrows(); n++) {
+        const Vec3 h{k * w.points[n][0], k * w.points[n][1], k * w.points[n][2]};
+        const Vec3 got = firmware(h);
+        double want[3];
+        calibrate(w.points[n], want);
+        for (int i = 0; i < 3; i++)
+            ASSERT_NEAR(got[size_t(i)], k * want[i], precision * k * Hm) << "point " << n << " axis " << i;
+        ASSERT_NEAR(norm(got), k * Hm, precision * k * Hm) << "point " << n;
+    }
+}
+
+} // namespace
+
+TEST(Exports, ArduPilotAddsOffsetsAndMultipliesInMilligauss)
+{
+    for (const Truth &t : {skewed, nearlyRound}) {
+        const Written w = write("ardupilot", t);
+        expectCalibrates(
+            w, ardupilot(w.result.bytes, "COMPASS_OFS", "COMPASS_DIA", "COMPASS_ODI", "COMPASS_SCALE"), 10.0,
+            1e-7);
+        EXPECT_TRUE(w.result.bytes.contains("\nCOMPASS_OFS_X,-350.0\n")) << "offsets are -b";
+        EXPECT_TRUE(w.result.warnings.isEmpty());
+    }
+}
+
+TEST(Exports, ArduPilotNumbersTheGroupForLaterCompasses)
+{
+    const Written second = write("ardupilot", skewed, Hm, Microtesla, 2);
+    expectCalibrates(
+        second,
+        ardupilot(second.result.bytes, "COMPASS_OFS2", "COMPASS_DIA2", "COMPASS_ODI2", "COMPASS_SCALE2"),
+        10.0, 1e-7);
+    const Written third = write("ardupilot", skewed, Hm, Microtesla, 3);
+    EXPECT_TRUE(third.result.bytes.contains("\nCOMPASS_ODI3_Z,"));
+    EXPECT_TRUE(third.result.bytes.contains("\nCOMPASS_SCALE3,1.0\n"));
+    const CalibrationParameters p = parametersOf(skewed);
+    const MatDoub none(0, 3);
+    EXPECT_FALSE(exportFormatNamed("ardupilot")->write({p, Hm, Microtesla, 4, none, ""}).refusal.isEmpty());
+}
+
+TEST(Exports, Px4SubtractsOffsetsInGauss)
+{
+    for (const Truth &t : {skewed, nearlyRound}) {
+        const Written w = write("px4", t);
+        expectCalibrates(w, px4(w.result.bytes, "CAL_MAG0_"), 0.01, 1e-7);
+        EXPECT_TRUE(w.result.bytes.contains("\tCAL_MAG0_XOFF\t0.35\t9\n")) << "offsets are b";
+        EXPECT_FALSE(w.result.bytes.contains("_ID\t")) << "the board keeps its device id";
+    }
+    const Written third = write("px4", skewed, Hm, Microtesla, 3);
+    expectCalibrates(third, px4(third.result.bytes, "CAL_MAG2_"), 0.01, 1e-7);
+}
+
+TEST(Exports, MatlabMultipliesRowsOnTheRightInTheMeasurementsUnit)
+{
+    for (const Truth &t : {skewed, nearlyRound}) {
+        // No unit is needed: MATLAB keeps the measurements' own.
+        const Written w = write("matlab", t, Hm, 0.0);
+        double expmfs = 0.0;
+        expectCalibrates(w, matlab(w.result.bytes, &expmfs), 1.0, 1e-7);
+        EXPECT_EQ(expmfs, Hm);
+    }
+}
+
+TEST(Exports, SensorJsonHoldsMicrotesla)
+{
+    // Measured in nT, stored in uT.
+    Truth nT = skewed;
+    for (Doub &b : nT.b0)
+        b *= 1000.0;
+    const Written w = write("sensor-json", nT, 1000.0 * Hm, 1.0);
+    double field = 0.0;
+    const Firmware firmware = sensorJson(w.result.bytes, &field);
+    EXPECT_NEAR(field, Hm, 1e-9);
+    const Calibrator calibrate(w.parameters);
+    for (Int n = 0; n < w.points.nrows(); n++) {
+        const Vec3 got =
+            firmware({w.points[n][0] / 1000.0, w.points[n][1] / 1000.0, w.points[n][2] / 1000.0});
+        double want[3];
+        calibrate(w.points[n], want);
+        for (int i = 0; i < 3; i++)
+            ASSERT_NEAR(got[size_t(i)], want[i] / 1000.0, 1e-9 * Hm);
+        ASSERT_NEAR(norm(got), Hm, 1e-9 * Hm);
+    }
+}
+
+TEST(Exports, InavScalesEachAxisTo1024AndStatesWhatItsLossCosts)
+{
+    // Raw counts: Hm of 1090 counts, a bias of hundreds.
+    const Truth counts = rotatedEllipsoid(1.25, 0.82, 1.07, 0.6, -0.4, 0.9, 230.0, -310.0, 175.0);
+    const Written w = write("inav", counts, 1090.0, 0.0);
+    long long zero[3], gain[3];
+    const Firmware firmware = inav(w.result.bytes, zero, gain);
+    double worst = 0.0;
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(zero[i], std::llround(counts.b0[i]));
+        EXPECT_EQ(gain[i], std::llround(1090.0 / w.parameters.Ainv[i][i]));
+    }
+    for (Int n = 0; n < w.points.nrows(); n++)
+        worst = std::max(
+            worst, std::fabs(norm(firmware({w.points[n][0], w.points[n][1], w.points[n][2]})) - 1024.0));
+    const QByteArray stated =
+        "worst norm error on the 400 points is " + QByteArray::number(100.0 * worst / 1024.0, 'f', 2) + " %";
+    EXPECT_TRUE(w.result.bytes.contains(stated)) << w.result.bytes.constData();
+
+    // Without cross-axis terms the firmware lands on 1024 to the gains' rounding.
+    const Truth diagonal = {{{1.25, 0, 0}, {0, 0.82, 0}, {0, 0, 1.07}}, {230.0, -310.0, 175.0}};
+    const Written d = write("inav", diagonal, 1090.0, 0.0);
+    const Firmware exact = inav(d.result.bytes, zero, gain);
+    for (Int n = 0; n < d.points.nrows(); n++) {
+        const Vec3 out = exact({d.points[n][0], d.points[n][1], d.points[n][2]});
+        ASSERT_NEAR(norm(out), 1024.0, 1024.0 * 1.5e-3);
+    }
+}
+
+TEST(Exports, BetaflightSubtractsRoundedOffsetsAndStatesWhatTheMatrixCosts)
+{
+    const Truth counts = rotatedEllipsoid(1.25, 0.82, 1.07, 0.6, -0.4, 0.9, 230.4, -310.6, 175.0);
+    const Written w = write("betaflight", counts, 1090.0, 0.0);
+    long long offsets[3];
+    const Firmware firmware = betaflight(w.result.bytes, offsets);
+    EXPECT_EQ(offsets[0], 230);
+    EXPECT_EQ(offsets[1], -311);
+    EXPECT_EQ(offsets[2], 175);
+    double worst = 0.0;
+    for (Int n = 0; n < w.points.nrows(); n++)
+        worst = std::max(
+            worst, std::fabs(norm(firmware({w.points[n][0], w.points[n][1], w.points[n][2]})) - 1090.0));
+    EXPECT_TRUE(
+        w.result.bytes.contains("is " + QByteArray::number(100.0 * worst / 1090.0, 'f', 2) + " % of Hm"));
+
+    // Hard iron alone: the offsets are the whole calibration, to half a count.
+    const Written sphere = write("betaflight", sphereTruth(1.0, 230.0, -310.0, 175.0), 1090.0, 0.0);
+    const Firmware exact = betaflight(sphere.result.bytes, offsets);
+    for (Int n = 0; n < sphere.points.nrows(); n++)
+        ASSERT_NEAR(norm(exact({sphere.points[n][0], sphere.points[n][1], sphere.points[n][2]})), 1090.0,
+                    1e-6);
+}
+
+TEST(Exports, PhysicalUnitsAreRefusedWithoutTheMeasurementsUnit)
+{
+    const CalibrationParameters p = parametersOf(skewed);
+    const MatDoub none(0, 3);
+    for (const ExportFormat &f : exportFormats()) {
+        const ExportResult r = f.write({p, Hm, 0.0, 1, none, "run.txt"});
+        EXPECT_EQ(r.refusal.isEmpty(), !f.needsUnits) << f.name;
+        EXPECT_EQ(r.bytes.isEmpty(), f.needsUnits) << f.name;
+        if (qstrcmp(f.unitName, "counts") == 0) {
+            EXPECT_TRUE(r.bytes.contains("no measurements were given to measure what this costs.")) << f.name;
+        }
+    }
+    EXPECT_TRUE(exportFormatNamed("ardupilot")->needsUnits);
+    EXPECT_TRUE(exportFormatNamed("px4")->needsUnits);
+    EXPECT_TRUE(exportFormatNamed("sensor-json")->needsUnits);
+}
+
+namespace {
+
+QStringList warnings(const char *format, const Truth &t, double hm, double unitInNt = Microtesla)
+{
+    const Written w = write(format, t, hm, unitInNt);
+    // Each warning is also a comment of the file.
+    for (const QString &warning : w.result.warnings)
+        EXPECT_TRUE(w.result.bytes.contains("# Warning: " + warning.toUtf8() + '\n')) << qPrintable(warning);
+    return w.result.warnings;
+}
+
+} // namespace
+
+TEST(Exports, ArduPilotWarnsWhereItsArmingChecksWouldRefuse)
+{
+    // Offsets of 1799 and 1801 mG, in uT.
+    EXPECT_TRUE(warnings("ardupilot", sphereTruth(1.0, 179.9, 0.0, 0.0), Hm).isEmpty());
+    const QStringList longOffsets = warnings("ardupilot", sphereTruth(1.0, 0.0, 0.0, 180.1), Hm);
+    ASSERT_EQ(longOffsets.size(), 1);
+    EXPECT_EQ(longOffsets[0],
+              "The offsets are 1801.0 mG long, beyond the 1800 mG that ArduPilot's arming check "
+              "accepts by default (COMPASS_OFFS_MAX).");
+    EXPECT_EQ(warnings("ardupilot", sphereTruth(1.0, 0.0, 0.0, 0.0), Hm),
+              QStringList{"The offsets are all zero, which ArduPilot takes for an uncalibrated compass."});
+    // The corrected field: 185 and 875 mG pass, beyond them it is refused.
+    EXPECT_TRUE(warnings("ardupilot", skewed, 18.5).isEmpty());
+    EXPECT_TRUE(warnings("ardupilot", skewed, 87.5).isEmpty());
+    for (const double hm : {18.4, 87.6})
+        EXPECT_EQ(
+            warnings("ardupilot", skewed, hm),
+            QStringList{QStringLiteral("The corrected field, %1 mG, lies outside the 185 to 875 mG that "
+                                       "ArduPilot's arming check accepts: are the measurements in the unit "
+                                       "given?")
+                            .arg(10.0 * hm, 0, 'f', 1)});
+}
+
+TEST(Exports, Px4WarnsOfScalesItRefuses)
+{
+    // A^-1's diagonal is the inverse of A0's.
+    EXPECT_TRUE(
+        warnings("px4", {{{1 / 2.9, 0, 0}, {0, 1 / 0.11, 0}, {0, 0, 1}}, {35, -42, 51}}, Hm).isEmpty());
+    EXPECT_EQ(warnings("px4", {{{1 / 3.1, 0, 0}, {0, 1 / 0.09, 0}, {0, 0, 1}}, {35, -42, 51}}, Hm),
+              (QStringList{"CAL_MAG0_XSCALE is 3.1, outside the 0.1 to 3 that PX4 accepts.",
+                           "CAL_MAG0_YSCALE is 0.09, outside the 0.1 to 3 that PX4 accepts."}));
+}
+
+TEST(Exports, CountsWarnBeyondSixteenBitsAndOfAZeroGain)
+{
+    EXPECT_TRUE(warnings("inav", sphereTruth(1.0, 32767.0, -32768.0, 0.0), 1000.0, 0.0).isEmpty());
+    EXPECT_EQ(warnings("inav", sphereTruth(1.0, 32768.0, -32769.0, 0.0), 1000.0, 0.0),
+              (QStringList{"magzero_x = 32768 lies outside the 16-bit integers that iNav stores.",
+                           "magzero_y = -32769 lies outside the 16-bit integers that iNav stores."}));
+    EXPECT_EQ(warnings("inav", sphereTruth(100.0, 0.0, 0.0, 0.0), 40000.0, 0.0).size(), 3)
+        << "gains of 4000000";
+    const Written zeroGain = write("inav", sphereTruth(1.0, 5.0, 5.0, 5.0), 0.4, 0.0);
+    EXPECT_EQ(
+        zeroGain.result.warnings.value(0),
+        "maggain_x rounds to 0, by which iNav cannot divide; 1 is written: Hm is too small for raw counts.");
+    EXPECT_TRUE(zeroGain.result.bytes.contains("\nset maggain_x = 1\n"));
+
+    EXPECT_TRUE(warnings("betaflight", sphereTruth(1.0, 32767.0, -32768.0, 0.0), 1000.0, 0.0).isEmpty());
+    EXPECT_EQ(warnings("betaflight", sphereTruth(1.0, 0.0, -32769.0, 0.0), 1000.0, 0.0),
+              QStringList{"The offset -32769 lies outside the 16-bit integers that Betaflight stores."});
+}
+
+TEST(Exports, CheckFindsAGoodFileGoodAndAWrongOneWrong)
+{
+    for (const ExportFormat &f : exportFormats()) {
+        if (!f.read)
+            continue;
+        const bool counts = qstrcmp(f.unitName, "counts") == 0;
+        const Truth t = qstrcmp(f.name, "betaflight") == 0 ? sphereTruth(1.0, 230.0, -310.0, 175.0)
+                        : counts ? Truth{{{1.25, 0, 0}, {0, 0.82, 0}, {0, 0, 1.07}}, {230.0, -310.0, 175.0}}
+                                 : skewed;
+        const double hm = counts ? 1090.0 : Hm;
+        const Written w = write(f.name, t, hm);
+        const ExportCheck good = CheckExport(f, w.result.bytes, w.points, hm, Microtesla, 1);
+        ASSERT_TRUE(good.error.isEmpty()) << f.name << ": " << qPrintable(good.error);
+        EXPECT_LT(good.rms, (counts ? 1.5e-3 : 1e-7) * good.expectedNorm) << f.name;
+
+        // The same file, its bias taken with the wrong sign.
+        Truth flipped = t;
+        for (Doub &b : flipped.b0)
+            b = -b;
+        const Written other = write(f.name, flipped, hm);
+        const ExportCheck bad = CheckExport(f, other.result.bytes, w.points, hm, Microtesla, 1);
+        ASSERT_TRUE(bad.error.isEmpty()) << f.name;
+        EXPECT_GT(bad.rms, 0.25 * bad.expectedNorm) << f.name;
+    }
+}
+
+TEST(Exports, CheckReadsOtherToolsFilesAndSaysWhatIsWrong)
+{
+    const MatDoub points = ellipsoidPoints(sphereTruth(1.0, 35.0, -42.0, 51.0), Hm, 100, 0.0, 3);
+    // ArduPilot's own NAME VALUE lines; diagonals of zero are its "no matrix".
+    const QByteArray ardupilotFile =
+        "COMPASS_OFS_X -350\nCOMPASS_OFS_Y 420\nCOMPASS_OFS_Z -510\nCOMPASS_DIA_X 0\n"
+        "COMPASS_DIA_Y 0\nCOMPASS_DIA_Z 0\nCOMPASS_ODI_X 0\nCOMPASS_ODI_Y 0\n"
+        "COMPASS_ODI_Z 0\n";
+    const ExportCheck fromOther =
+        CheckExport(*exportFormatNamed("ardupilot"), ardupilotFile, points, Hm, Microtesla, 1);
+    EXPECT_TRUE(fromOther.error.isEmpty()) << qPrintable(fromOther.error);
+    EXPECT_LT(fromOther.rms, 1e-9);
+    EXPECT_EQ(fromOther.expectedNorm, 480.0);
+    // QGroundControl's file of an ArduPilot vehicle.
+    QByteArray qgcFile;
+    for (const QByteArray &line : ardupilotFile.split('\n'))
+        if (!line.isEmpty())
+            qgcFile += "1\t1\t" + QByteArray(line).replace(' ', '\t') + "\t9\n";
+    const ExportCheck fromQgc =
+        CheckExport(*exportFormatNamed("ardupilot"), qgcFile, points, Hm, Microtesla, 1);
+    EXPECT_TRUE(fromQgc.error.isEmpty()) << qPrintable(fromQgc.error);
+    EXPECT_LT(fromQgc.rms, 1e-9);
+
+    const struct {
+        const char *format;
+        QByteArray text;
+        const char *error;
+    } wrong[] = {
+        {"ardupilot", "COMPASS_OFS_X,1\n", "The file does not set COMPASS_OFS_Y."},
+        {"ardupilot", "# fine\nCOMPASS_OFS_X,1,2\n", "line 2: a parameter line is NAME,VALUE."},
+        {"px4", "1\t1\tCAL_MAG0_XOFF\t0.1\n",
+         "line 1: a parameter line is five tab-separated fields: vehicle, component, name, value, type."},
+        {"matlab", "b = [1 2 3];\nA = [1 0 0; 0 1 0];\n", "The script does not set A to a 3-by-3 matrix."},
+        {"inav", "set magzero_x = 1.5\n", "line 1: magzero_x takes an integer."},
+        {"inav", "set maggain_y = 0\n", "maggain_y is 0, by which iNav cannot divide."},
+        {"inav", "feature GPS\nsave\n", "The file sets no magzero or maggain."},
+        {"betaflight", "set mag_calibration = 1,2\n", "line 1: mag_calibration takes three integers X,Y,Z."},
+        {"sensor-json", "{\"mag_hardiron\": [1, 2, 3]}",
+         "The JSON needs mag_hardiron, 3 numbers, and mag_softiron, 9."},
+    };
+    for (const auto &w : wrong)
+        EXPECT_EQ(CheckExport(*exportFormatNamed(w.format), w.text, points, Hm, Microtesla, 1).error, w.error)
+            << w.format;
+    EXPECT_EQ(CheckExport(*exportFormatNamed("px4"), "", points, Hm, 0.0, 1).error,
+              "The unit of the measurements is needed to apply a px4 file.");
+}
+
+TEST(Exports, TheTablesCHeaderIsTheHeaderNamedAfterItsFile)
+{
+    CalibrationParameters p = parametersOf(skewed);
+    const MatDoub none(0, 3);
+    const ExportResult r = exportFormatNamed("c")->write({p, Hm, 0.0, 1, none, "run 1.txt"});
+    EXPECT_EQ(r.bytes, FirmwareHeader(cIdentifier("run 1.txt"), "run 1.txt", Hm, p).value());
+    // Beyond a float, refused.
+    p.Bias[0][0] = 1e39;
+    const ExportResult refused = exportFormatNamed("c")->write({p, Hm, 0.0, 1, none, "run.txt"});
+    EXPECT_TRUE(refused.bytes.isEmpty());
+    EXPECT_EQ(refused.refusal, floatOverflowMessage());
+}
