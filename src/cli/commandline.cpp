@@ -514,11 +514,6 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     return c;
 }
 
-QString displayName(const QString &path)
-{
-    return path == QLatin1String("-") ? QStringLiteral("<stdin>") : path;
-}
-
 QString helpText()
 {
     QCommandLineParser parser;

@@ -15,13 +15,6 @@
 
 namespace tavrin {
 
-/// Where Hm comes from when the World Magnetic Model gives it.
-struct HmFromModel {
-    QString model;      ///< e.g. "WMM2025", once the model is loaded
-    double fieldNt = 0; ///< the model's total intensity F there, nT
-    QString units;      ///< the unit of the measurements: nT, uT, mG or G
-};
-
 struct CliOptions {
     double hm = 0.0;              ///< given with --hm, or from the model with --hm-at
     std::optional<Place> fieldAt; ///< --field-at: print the model's field there
@@ -59,9 +52,6 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments);
 
 /// The text of --help; it names the program, so it wants the application object.
 QString helpText();
-
-/// How a file is named in messages and reports: "<stdin>" for "-".
-QString displayName(const QString &path);
 
 } // namespace tavrin
 

@@ -76,4 +76,9 @@ RawData ReadRawData(const QString &filename, const WorkControl &control)
         control);
 }
 
+QString displayName(const QString &path)
+{
+    return path == QLatin1String("-") ? QStringLiteral("<stdin>") : path;
+}
+
 } // namespace tavrin

@@ -54,6 +54,9 @@ RawData ParseRawData(const QByteArray &bytes);
 /// whose progress is the share of the file read when its size is known.
 RawData ReadRawData(const QString &filename, const WorkControl &control = WorkControl());
 
+/// How an input is named in messages and reports: "<stdin>" for "-".
+QString displayName(const QString &path);
+
 } // namespace tavrin
 
 #endif

@@ -170,6 +170,20 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const Work
     return AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
 }
 
+std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityReport &q)
+{
+    if (run.model != FitModel::Exact)
+        return std::nullopt;
+    const QualityReport::Findings &f = q.findings;
+    if (f.flat)
+        return FitModel::Planar;
+    if (f.emptyCap || f.fewCells)
+        return FitModel::Auto;
+    if (f.residual || f.farPoints || f.shape)
+        return FitModel::Full;
+    return std::nullopt;
+}
+
 QString FormatResult(double value)
 {
     return QString::number(value, 'f', 4);

@@ -79,6 +79,11 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model = FitMode
 QualityReport AssessCalibration(const CalibrationRun &run, double Hm,
                                 const WorkControl &control = WorkControl());
 
+/// For the exact fit, the fit that would serve the data better by the
+/// findings of q: Planar for flat points, Auto for poor coverage, Full for a
+/// poor fit or outliers; empty when there is none, and for any other fit.
+std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityReport &q);
+
 /// The twelve values as the result fields show them, in the order Bias_1 to
 /// Bias_3, then A_11, A_12, ... A_33.
 QStringList ResultTexts(const CalibrationParameters &parameters);

@@ -2,6 +2,7 @@
 
 #include "calibration.h"
 #include "printable.h"
+#include "rawdata.h"
 
 #include <algorithm>
 #include <cmath>
@@ -110,7 +111,7 @@ QByteArray InputLine(const LogInput &in)
         .toUtf8();
 }
 
-QString verdictReason(const QualityReport &q)
+QString VerdictReason(const QualityReport &q)
 {
     QStringList reasons;
     if (q.findings.flat)
@@ -154,27 +155,19 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
                .arg(q.farPoints)
                .arg(number(q.farLimit))
                .arg(q.worstPoint + 1);
-    const QString reason = verdictReason(q);
+    const QString reason = VerdictReason(q);
     out += label(QStringLiteral("Verdict")) + verdictName(q.verdict) +
            (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)) + '\n';
     return out.toUtf8();
 }
 
-QString recommendation(const CalibrationRun &run, const QualityReport &q)
+QString Recommendation(const CalibrationRun &run, const QualityReport &q, const ReportWords &words)
 {
-    if (run.model != FitModel::Exact)
-        return QString();
-    const QualityReport::Findings &f = q.findings;
-    if (f.flat)
-        return QStringLiteral("try --fit planar");
-    if (f.emptyCap || f.fewCells)
-        return QStringLiteral("try --fit auto");
-    if (f.residual || f.farPoints || f.shape)
-        return QStringLiteral("try --fit full");
-    return QString();
+    const std::optional<FitModel> better = RecommendedFit(run, q);
+    return better ? words.tryFit.arg(QLatin1String(fitModelName(*better))) : QString();
 }
 
-QString undeterminedText(const RobustFit &fit)
+QString UndeterminedText(const RobustFit &fit)
 {
     return QStringLiteral("the component along the normal (%1, %2, %3) of the plane of the turn: "
                           "the data do not determine it, the calibration leaves it as measured")
@@ -198,23 +191,22 @@ QByteArray FitLines(const CalibrationRun &run)
                .arg(RobustLimits::TukeyC)
                .arg(number(fit.scale));
     if (fit.model == FitModel::Planar)
-        out += label(QStringLiteral("Undetermined")) + undeterminedText(fit) + '\n';
+        out += label(QStringLiteral("Undetermined")) + UndeterminedText(fit) + '\n';
     return out.toUtf8();
 }
 
-std::optional<QString> TextReporter::calibrated(const CalibratedFile &file)
+QByteArray CalibrationReport(const CalibrationResult &result, double hm, const ReportWords &words)
 {
-    QByteArray report = TextReport(printable(displayName(file.path)), file.run.parameters, file.quality, hm);
+    const CalibrationRun &run = result.run;
+    QByteArray report = TextReport(printable(displayName(result.path)), run.parameters, result.quality, hm);
     // The lines after the name say how a log was read and how it was fitted.
     const int nameEnd = report.indexOf('\n') + 1;
-    report.insert(nameEnd, (file.input ? InputLine(*file.input) : QByteArray()) + FitLines(file.run));
-    if (const QString advice = recommendation(file.run, file.quality); !advice.isEmpty())
+    report.insert(nameEnd, (result.log ? InputLine(*result.log) : QByteArray()) + FitLines(run));
+    if (const QString advice = Recommendation(run, result.quality, words); !advice.isEmpty())
         report += (label(QStringLiteral("Recommendation")) + advice + '\n').toUtf8();
-    if (file.uncertainty)
-        report += UncertaintyReport(*file.uncertainty, file.run.parameters);
-    out.write((reported ? QByteArray("\n") : QByteArray()) + report);
-    reported = true;
-    return std::nullopt;
+    if (result.uncertainty)
+        report += UncertaintyReport(*result.uncertainty, run.parameters);
+    return report;
 }
 
 } // namespace tavrin
