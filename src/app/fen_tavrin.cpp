@@ -3,6 +3,7 @@
 
 #include "calibration.h"
 #include "modaldialogs.h"
+#include "nr3.h"
 #include "parametersfile.h"
 #include "pipeline.h"
 #include "printable.h"
@@ -107,6 +108,8 @@ QString Fen_Tavrin::OpenFile()
 
 void Fen_Tavrin::Calibrate()
 {
+    // The window shows the numerical library's error text on standard output.
+    const NrErrorSink libraryErrors(stdout);
     CalibrationOptions options;
     options.hm = ui->EarthField->value();
     options.assess = false;

@@ -1,8 +1,8 @@
 #include "checkexport.h"
 
 #include "calibration.h"
+#include "clifield.h"
 #include "clirun.h"
-#include "fieldreport.h"
 #include "printable.h"
 
 #include <QCoreApplication>

@@ -6,8 +6,8 @@
 #include "calibration.h"
 #include "checkexport.h"
 #include "clierrors.h"
+#include "clifield.h"
 #include "commandline.h"
-#include "fieldreport.h"
 #include "figure.h"
 #include "outputpaths.h"
 #include "outputs.h"
@@ -94,6 +94,9 @@ private:
             if (run.error == CalibrationError::BadFormat && !o.log && path != QLatin1String("-"))
                 if (const QString hint = LogHint(path); !hint.isEmpty())
                     say(name + QStringLiteral(": ") + hint);
+            if (result.log)
+                if (const QString hint = logRemedyHint(result.log->remedy); !hint.isEmpty())
+                    say(name + QStringLiteral(": ") + hint);
             raiseStatus(exitStatusOf(*run.error));
             reporter->failed(path, run);
             return;
@@ -170,7 +173,10 @@ int calibrateAll(CliOptions options, Stream &out, Stream &err)
         err.write(program + paths.error().toUtf8() + '\n');
         return WrongCommandLine;
     }
-    makeOutputFolders(options);
+    if (const std::optional<QString> problem = makeOutputFolders(options)) {
+        err.write(program + problem->toUtf8() + '\n');
+        return Refused;
+    }
     return Batch(options, *paths, out, err).run();
 }
 

@@ -1,7 +1,7 @@
 #include "commandline.h"
 
 #include "bootstrap.h"
-#include "fieldreport.h"
+#include "clifield.h"
 #include "printable.h"
 #include "quality.h"
 
@@ -169,9 +169,12 @@ const QCommandLineOption units("units",
                                "UNIT");
 const QCommandLineOption columns(
     "columns",
-    "Read each FILE as a log and take x, y and z from these columns: 1-based numbers or header names, "
-    "e.g. 2,3,4 or mx,my,mz. A name selects the header field equal to it (ignoring case, blanks and "
-    "quotes), or else the one field that begins with it and a character that is no letter or digit.",
+    QStringLiteral(
+        "Read each FILE as a log and take x, y and z from these columns: numbers from 1 to %1 "
+        "(ASCII digits) or header names, e.g. 2,3,4 or mx,my,mz. A name selects the header field equal to "
+        "it (ignoring case, blanks and quotes), or else the one field that begins with it and a character "
+        "that is no letter or digit.")
+        .arg(MostColumns),
     "X,Y,Z");
 const QCommandLineOption
     delimiter("delimiter",
@@ -326,18 +329,24 @@ std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptio
         return std::nullopt;
     }
     LogFormat f;
-    const QStringList selectors = parser.value(option::columns).split(',');
+    const QString given = parser.value(option::columns);
+    const QStringList selectors = given.split(',');
     bool fine = selectors.size() == 3;
     for (int c = 0; fine && c < 3; c++) {
         f.columns[size_t(c)] = selectors[c].trimmed();
-        bool number = false;
-        const int column = f.columns[size_t(c)].toInt(&number);
-        fine = !f.columns[size_t(c)].isEmpty() && (!number || column >= 1);
+        fine = !f.columns[size_t(c)].isEmpty() && ColumnNumber(f.columns[size_t(c)]) >= 0;
     }
     if (!fine)
         return QStringLiteral(
                    "--columns takes three columns X,Y,Z, numbers from 1 or header names, not \"%1\".")
-            .arg(printable(parser.value(option::columns)));
+            .arg(printable(given));
+    for (int c = 0; c < 3; c++)
+        for (int d = 0; d < c; d++)
+            if (f.columns[size_t(c)].compare(f.columns[size_t(d)], Qt::CaseInsensitive) == 0 ||
+                (ColumnNumber(f.columns[size_t(c)]) > 0 &&
+                 ColumnNumber(f.columns[size_t(c)]) == ColumnNumber(f.columns[size_t(d)])))
+                return QStringLiteral("--columns takes three different columns, not \"%1\".")
+                    .arg(printable(given));
     if (parser.isSet(option::delimiter)) {
         const QString name = parser.value(option::delimiter);
         for (const Delimiter d : {Delimiter::Comma, Delimiter::Semicolon, Delimiter::Tab, Delimiter::Space})
@@ -512,6 +521,20 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     if (const std::optional<QString> why = outputsWrong(parser, o))
         return wrong(*why);
     return c;
+}
+
+QString logRemedyHint(LogInput::Remedy remedy)
+{
+    switch (remedy) {
+    case LogInput::Remedy::None:
+        break;
+    case LogInput::Remedy::DecimalComma:
+        return QStringLiteral("Its numbers are written with decimal commas; read them with --decimal-comma.");
+    case LogInput::Remedy::SkipBadLines:
+        return QStringLiteral("Rows whose selected fields are empty or no numbers can be skipped and counted "
+                              "with --skip-bad-lines.");
+    }
+    return {};
 }
 
 QString helpText()

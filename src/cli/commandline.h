@@ -53,6 +53,9 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments);
 /// The text of --help; it names the program, so it wants the application object.
 QString helpText();
 
+/// What to add to the command line to read a refused log; empty when nothing would.
+QString logRemedyHint(LogInput::Remedy remedy);
+
 } // namespace tavrin
 
 #endif

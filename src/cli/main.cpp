@@ -1,7 +1,5 @@
 #include "clirun.h"
 
-#include "nr3.h"
-
 #include <QFile>
 #include <QGuiApplication>
 
@@ -69,7 +67,5 @@ int main(int argc, char *argv[])
     const Expected<CommandLine> command = parseCommandLine(arguments);
     const std::unique_ptr<QCoreApplication> app =
         application(command && !command->options.plot.isEmpty(), argc, argv);
-    // Standard output carries the reports, which a library error line would break.
-    const NrErrorSink libraryErrors(stderr);
     return runCli(command, stdout, stderr);
 }

@@ -6,21 +6,33 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tavrin {
 
 namespace {
 
+QString inode(const struct stat &st)
+{
+    return QStringLiteral("inode %1 %2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
+}
+
 // The same file however it is reached: an existing file by its device and
-// inode, so that hard links meet; a missing one by where its links lead and
-// its folder's canonical path.
+// inode, so that hard links meet, and standard input too when a file is
+// redirected to it; a missing one by where its links lead and its folder's
+// canonical path.
 QString identity(const QString &path, int linksFollowed = 0)
 {
     constexpr int mostLinks = 40;
     struct stat st;
+    if (path == QLatin1String("-"))
+        return ::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) ? inode(st) : QStringLiteral("stdin");
     if (::stat(QFile::encodeName(path).constData(), &st) == 0)
-        return QStringLiteral("inode %1 %2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
+        return inode(st);
     const QFileInfo info(path);
     if (info.isSymLink() && linksFollowed < mostLinks)
         return identity(info.symLinkTarget(), linksFollowed + 1);
@@ -88,11 +100,35 @@ Expected<OutputPaths> planOutputs(const CliOptions &o)
     return OutputPaths{*parameters, *calibrated, *plots};
 }
 
-void makeOutputFolders(const CliOptions &o)
+namespace {
+
+// Makes the folder and those above it that are missing: 0, or the errno of
+// the first that cannot be made.
+int makeFolder(const QByteArray &path)
+{
+    if (::mkdir(path.constData(), 0777) == 0)
+        return 0;
+    struct stat st;
+    if (errno == EEXIST)
+        return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    const int slash = path.lastIndexOf('/');
+    if (errno != ENOENT || slash <= 0)
+        return errno;
+    if (const int error = makeFolder(path.left(slash)))
+        return error;
+    return ::mkdir(path.constData(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+}
+
+} // namespace
+
+std::optional<QString> makeOutputFolders(const CliOptions &o)
 {
     for (const QString &folder : {o.output, o.apply, o.plot})
         if (namesFolder(folder, o.files))
-            QDir().mkpath(folder);
+            if (const int error = makeFolder(QFile::encodeName(QDir::cleanPath(folder))))
+                return QStringLiteral("The folder \"%1\" could not be made (%2).")
+                    .arg(printable(folder), QString::fromLocal8Bit(std::strerror(error)));
+    return std::nullopt;
 }
 
 } // namespace tavrin

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace tavrin {
 
 struct OutputPaths {
@@ -23,8 +25,9 @@ struct OutputPaths {
 /// (through any link) or each other are wrong.
 Expected<OutputPaths> planOutputs(const CliOptions &options);
 
-/// Makes the output folders that planOutputs planned, where missing.
-void makeOutputFolders(const CliOptions &options);
+/// Makes the output folders that planOutputs planned, where missing; the
+/// failure names the folder and the system's reason.
+std::optional<QString> makeOutputFolders(const CliOptions &options);
 
 } // namespace tavrin
 

@@ -38,7 +38,7 @@ QList<WriteFailure> WriteOutputs(const CalibrationResult &result, double hm, con
         QString reason;
         const bool refused = !exported->refusal.isEmpty();
         w.check(targets.parameters,
-                !refused && WriteFileAtomically(targets.parameters, exported->bytes, FileMode::Text, &reason),
+                !refused && WriteFileAtomically(targets.parameters, exported->bytes, &reason),
                 refused ? exported->refusal : QStringLiteral("The export could not be saved."), reason);
     } else if (!targets.parameters.isEmpty()) {
         QString reason;
@@ -51,8 +51,7 @@ QList<WriteFailure> WriteOutputs(const CalibrationResult &result, double hm, con
         QString reason;
         w.check(targets.calibrated,
                 WriteFileAtomically(targets.calibrated,
-                                    CalibratedPointsBytes(run.raw.points(), run.parameters), FileMode::Text,
-                                    &reason),
+                                    CalibratedPointsBytes(run.raw.points(), run.parameters), &reason),
                 QStringLiteral("The calibrated measurements could not be saved."), reason);
     }
     if (!targets.figure.isEmpty()) {
@@ -62,8 +61,9 @@ QList<WriteFailure> WriteOutputs(const CalibrationResult &result, double hm, con
                                 run.parameters,
                                 result.quality,
                                 run.robustFit()};
-        w.check(targets.figure, WriteFigure(targets.figure, figure),
-                QStringLiteral("The figure could not be saved."), QString());
+        QString reason;
+        w.check(targets.figure, WriteFigure(targets.figure, figure, &reason),
+                QStringLiteral("The figure could not be saved."), reason);
     }
     return w.failures;
 }

@@ -77,7 +77,7 @@ QByteArray ParametersFileBytes(const QStringList &texts, const RobustFit *fit)
 
 bool WriteParametersFile(const QString &path, const QStringList &texts, QString *reason, const RobustFit *fit)
 {
-    return WriteFileAtomically(path, ParametersFileBytes(texts, fit), FileMode::Text, reason);
+    return WriteFileAtomically(path, ParametersFileBytes(texts, fit), reason);
 }
 
 } // namespace tavrin

@@ -1,6 +1,7 @@
 #include "logreader.h"
 
 #include "linesource.h"
+#include "printable.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace tavrin {
@@ -77,6 +79,13 @@ char delimiterChar(Delimiter d)
     return d == Delimiter::Comma ? ',' : d == Delimiter::Semicolon ? ';' : d == Delimiter::Tab ? '\t' : ' ';
 }
 
+bool opensWithQuote(const char *begin, const char *end)
+{
+    while (begin != end && isBlank(*begin))
+        ++begin;
+    return begin != end && *begin == '"';
+}
+
 // The fields of a line, at most most of them; a delimited field may be
 // quoted, and then holds the delimiter.
 void split(const char *begin, const char *end, Delimiter d, size_t most, std::vector<Field> &fields)
@@ -97,14 +106,15 @@ void split(const char *begin, const char *end, Delimiter d, size_t most, std::ve
         return;
     }
     const char separator = delimiterChar(d);
-    const bool quotes = std::memchr(begin, '"', size_t(end - begin)) != nullptr;
     const char *p = begin;
     while (fields.size() < most) {
         const char *start = p;
         const char *next = static_cast<const char *>(std::memchr(p, separator, size_t(end - p)));
         p = next ? next : end;
-        // A quote before the separator may hide it: then the field ends after the closing quote.
-        if (quotes && std::memchr(start, '"', size_t(p - start))) {
+        // A field that opens with a quote may hold the separator: it ends
+        // after the closing quote. A quote further in is a character like
+        // any other, as the quick reading of rows takes it.
+        if (opensWithQuote(start, p)) {
             bool quoted = false;
             for (p = start; p != end && (quoted || *p != separator); ++p)
                 if (*p == '"')
@@ -115,11 +125,6 @@ void split(const char *begin, const char *end, Delimiter d, size_t most, std::ve
             break;
         ++p;
     }
-}
-
-bool isAllDigits(const QString &s)
-{
-    return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](QChar c) { return c.isDigit(); });
 }
 
 enum class Match { Found, None, Several };
@@ -147,7 +152,7 @@ QString listFields(const QStringList &header)
 {
     QStringList listed;
     for (int k = 0; k < header.size(); k++)
-        listed << QStringLiteral("%1 %2").arg(k + 1).arg(header[k]);
+        listed << QStringLiteral("%1 %2").arg(k + 1).arg(printable(header[k]));
     return listed.join(QStringLiteral(", "));
 }
 
@@ -174,17 +179,23 @@ public:
         input = LogInput();
         input.delimiter = format.delimiter;
         for (int c = 0; c < 3; c++) {
-            if (isAllDigits(format.columns[c]))
-                input.columns[c] = format.columns[c].toInt();
-            else
-                byName = true;
+            input.columns[c] = ColumnNumber(format.columns[c]);
+            byName = byName || input.columns[c] == 0;
+            if (input.columns[c] < 0)
+                refusal = QStringLiteral("columns are numbered from 1 to %1, and \"%2\" is none of them")
+                              .arg(MostColumns)
+                              .arg(printable(format.columns[c]));
         }
-        if (!byName)
+        if (!refusal)
+            refusal = repeatedColumn();
+        if (!byName && !refusal)
             mapAxes();
     }
 
     bool finish() override
     {
+        if (refusal)
+            return refuse(*refusal);
         if (input.delimiter == Delimiter::Detect && !decide())
             return false;
         if (!dataStarted && byName && !named)
@@ -195,6 +206,8 @@ public:
 protected:
     bool line(const char *begin, const char *end, qint64 lineNumber) override
     {
+        if (refusal)
+            return refuse(*refusal);
         trimBlanks(begin, end);
         if (begin == end)
             return true;
@@ -204,7 +217,7 @@ protected:
         }
         if (input.delimiter == Delimiter::Detect) {
             // The delimiter shows in the first lines; they wait until it is known.
-            constexpr size_t sampled = 5;
+            constexpr size_t sampled = 10;
             waiting.push_back({QByteArray(begin, end - begin), lineNumber});
             return waiting.size() < sampled || decide();
         }
@@ -214,10 +227,7 @@ protected:
 private:
     bool decide()
     {
-        QList<QByteArray> texts;
-        for (const Waiting &w : waiting)
-            texts << w.text;
-        input.delimiter = detectDelimiter(texts, format.decimalComma);
+        input.delimiter = sampledDelimiter();
         const std::vector<Waiting> lines = std::move(waiting);
         waiting.clear();
         for (const Waiting &w : lines)
@@ -226,37 +236,98 @@ private:
         return true;
     }
 
+    // The delimiter that makes the most sampled lines rows of data, so that
+    // a preamble above the header cannot decide it; failing that, the one
+    // that most lines hold.
+    Delimiter sampledDelimiter()
+    {
+        Delimiter best = Delimiter::Detect;
+        qint64 mostRows = 0;
+        for (const Delimiter d : {Delimiter::Tab, Delimiter::Semicolon, Delimiter::Comma, Delimiter::Space}) {
+            if (d == Delimiter::Comma && format.decimalComma)
+                continue;
+            const qint64 rows = std::count_if(waiting.begin(), waiting.end(), [&](const Waiting &w) {
+                split(w.text.constData(), w.text.constData() + w.text.size(), d, size_t(-1), fields);
+                double point[3];
+                return byName ? numberFields() >= 3 : selected(point);
+            });
+            if (rows > mostRows) {
+                best = d;
+                mostRows = rows;
+            }
+        }
+        if (best != Delimiter::Detect)
+            return best;
+        QList<QByteArray> texts;
+        for (const Waiting &w : waiting)
+            texts << w.text;
+        return detectDelimiter(texts, format.decimalComma);
+    }
+
+    // A line before the data: a header line, a row whose selected fields are
+    // numbers (the first of the data), or a row whose selected fields are not.
     bool content(const char *begin, const char *end, qint64 lineNumber)
     {
         if (dataStarted)
             return row(begin, end, lineNumber);
         split(begin, end, input.delimiter, size_t(-1), fields);
-        if (byName && nameColumns())
-            return header();
+        if (input.headerLines == 0 && indexHeader())
+            return header(begin, end, lineNumber);
+        if (byName && nameColumns()) {
+            if (const std::optional<QString> twice = repeatedColumn())
+                return refuse(*twice);
+            return header(begin, end, lineNumber);
+        }
+        const bool columnsKnown = !byName || named;
         double point[3];
-        if ((!byName || named) && selected(point)) {
+        if (columnsKnown && selected(point)) {
             dataStarted = true;
             return row(begin, end, lineNumber);
         }
-        if (fields.size() >= 3 &&
-            std::all_of(fields.begin(), fields.end(), [this](const Field &f) { return isNumber(f); })) {
-            // A line of numbers only is data, whatever the columns make of it.
-            if (byName && !named)
-                return columnsNotFound();
-            return columnsBeyond(fields.size(), lineNumber);
+        if (columnsKnown && !format.decimalComma && selected(point, true)) {
+            input.remedy = LogInput::Remedy::DecimalComma;
+            data.reason = QStringLiteral("its numbers are written with decimal commas");
+            return fail(RawDataStatus::BadFormat, begin, end, lineNumber);
         }
-        if (!header())
-            return fail(RawDataStatus::TooManyHeaderLines, begin, end, lineNumber);
+        if (looksLikeRow(columnsKnown)) {
+            if (!columnsKnown)
+                return columnsNotFound();
+            if (const int beyond = *std::max_element(input.columns.begin(), input.columns.end());
+                size_t(beyond) > fields.size())
+                return refuse(QStringLiteral("line %1 has %2 fields; column %3 is beyond them")
+                                  .arg(lineNumber)
+                                  .arg(fields.size())
+                                  .arg(beyond));
+            dataStarted = true;
+            return row(begin, end, lineNumber);
+        }
+        return header(begin, end, lineNumber, numbersLineFields == 0);
+    }
+
+    // The first line of a table written with its index column: an empty
+    // field, then the column numbers 0, 1, 2... It names the columns below.
+    bool indexHeader() const
+    {
+        if (fields.size() < 4 || !nameText(fields[0]).isEmpty())
+            return false;
+        for (size_t k = 1; k < fields.size(); k++)
+            if (nameText(fields[k]) != QString::number(k - 1))
+                return false;
         return true;
     }
 
-    // A line before the data: the names come from the last one that holds them.
-    bool header()
+    // A line before the data: the names come from the last one that holds
+    // them, and a line of three numbers or more holds none.
+    bool header(const char *begin, const char *end, qint64 lineNumber, bool names = true)
     {
-        input.header.clear();
-        for (const Field &f : fields)
-            input.header << nameText(f);
-        return ++input.headerLines <= LogInput::MaxHeaderLines;
+        if (names) {
+            input.header.clear();
+            for (const Field &f : fields)
+                input.header << nameText(f);
+        }
+        if (++input.headerLines > LogInput::MaxHeaderLines)
+            return fail(RawDataStatus::TooManyHeaderLines, begin, end, lineNumber);
+        return true;
     }
 
     // Whether every name selects exactly one field of this line.
@@ -267,7 +338,7 @@ private:
             header << nameText(f);
         std::array<int, 3> columns = input.columns;
         for (int c = 0; c < 3; c++)
-            if (!isAllDigits(format.columns[c]) &&
+            if (ColumnNumber(format.columns[c]) == 0 &&
                 findName(unquoted(format.columns[c]), header, columns[c]) != Match::Found)
                 return false;
         input.columns = columns;
@@ -278,18 +349,64 @@ private:
         return true;
     }
 
+    // Two axes read from one column would make them equal.
+    std::optional<QString> repeatedColumn() const
+    {
+        const char axis[] = "xyz";
+        for (int c = 0; c < 3; c++)
+            for (int d = c + 1; d < 3; d++)
+                if (input.columns[c] > 0 && input.columns[c] == input.columns[d])
+                    return QStringLiteral("%1 and %2 are both column %3")
+                        .arg(axis[c])
+                        .arg(axis[d])
+                        .arg(input.columns[c]);
+        return std::nullopt;
+    }
+
+    bool refuse(const QString &reason)
+    {
+        data.status = RawDataStatus::ColumnsNotFound;
+        data.reason = reason;
+        data.numLines = 0;
+        return false;
+    }
+
+    // A row of data, whatever its selected fields hold, rather than a header
+    // line: three numbers or more, and nothing else; or, with the columns
+    // known, also the selected fields, empty or not numbers; with names not
+    // found, also a line above alike, as no header line is. A preamble line
+    // such as "Offsets,0,0,0" above the header thus stays a header line.
+    bool looksLikeRow(bool columnsKnown)
+    {
+        const size_t numbers = size_t(numberFields());
+        const size_t fieldsAbove = std::exchange(numbersLineFields, numbers >= 3 ? fields.size() : 0);
+        if (numbers < 3 || numbers == fields.size())
+            return numbers >= 3;
+        return columnsKnown
+                   ? fields.size() >= size_t(*std::max_element(input.columns.begin(), input.columns.end()))
+                   : fieldsAbove == fields.size();
+    }
+
+    qint64 numberFields()
+    {
+        return std::count_if(fields.begin(), fields.end(), [this](const Field &f) {
+            double value;
+            return number(f, value, format.decimalComma);
+        });
+    }
+
     bool columnsNotFound()
     {
         QStringList problems;
         for (int c = 0; c < 3; c++) {
-            if (isAllDigits(format.columns[c]))
+            if (ColumnNumber(format.columns[c]) != 0)
                 continue;
             int column = 0;
             const Match m = findName(unquoted(format.columns[c]), input.header, column);
             if (m == Match::None)
-                problems << QStringLiteral("\"%1\" names no field").arg(format.columns[c]);
+                problems << QStringLiteral("\"%1\" names no field").arg(printable(format.columns[c]));
             else if (m == Match::Several)
-                problems << QStringLiteral("\"%1\" names several fields").arg(format.columns[c]);
+                problems << QStringLiteral("\"%1\" names several fields").arg(printable(format.columns[c]));
         }
         data.status = RawDataStatus::ColumnsNotFound;
         data.reason =
@@ -301,27 +418,10 @@ private:
         return false;
     }
 
-    bool columnsBeyond(size_t count, qint64 lineNumber)
-    {
-        data.status = RawDataStatus::ColumnsNotFound;
-        data.reason = QStringLiteral("line %1 holds %2 fields, fewer than column %3")
-                          .arg(lineNumber)
-                          .arg(count)
-                          .arg(*std::max_element(input.columns.begin(), input.columns.end()));
-        data.numLines = 0;
-        return false;
-    }
-
-    bool isNumber(const Field &f)
-    {
-        double value;
-        return number(f, value);
-    }
-
-    bool number(Field f, double &value)
+    bool number(Field f, double &value, bool decimalComma) const
     {
         f = numberText(f);
-        if (!format.decimalComma || !std::memchr(f.first, ',', size_t(f.second - f.first)))
+        if (!decimalComma || !std::memchr(f.first, ',', size_t(f.second - f.first)))
             return parseNumber(f.first, f.second, value);
         char text[64];
         const size_t length = size_t(f.second - f.first);
@@ -331,12 +431,13 @@ private:
         return parseNumber(text, text + length, value);
     }
 
-    // The selected fields of the line in fields, as numbers.
-    bool selected(double point[3])
+    // The selected fields of the line in fields, as numbers; read with
+    // decimal commas when the format says so or when asked.
+    bool selected(double point[3], bool decimalComma = false) const
     {
         for (int c = 0; c < 3; c++)
             if (size_t(input.columns[c]) > fields.size() ||
-                !number(fields[size_t(input.columns[c] - 1)], point[c]))
+                !number(fields[size_t(input.columns[c] - 1)], point[c], decimalComma || format.decimalComma))
                 return false;
         return true;
     }
@@ -351,8 +452,10 @@ private:
         if (quick == Quick::Unsure)
             split(begin, end, input.delimiter, mostColumns, fields);
         if (quick == Quick::Bad || (quick == Quick::Unsure && !selected(point))) {
-            if (!format.skipBadLines)
+            if (!format.skipBadLines) {
+                input.remedy = LogInput::Remedy::SkipBadLines;
                 return fail(RawDataStatus::BadFormat, begin, end, lineNumber);
+            }
             if (input.firstSkipped.size() < LogInput::ShownSkippedLines)
                 input.firstSkipped.append({lineNumber, shownLine(begin, end)});
             ++input.skippedLines;
@@ -378,10 +481,7 @@ private:
             if (p > end)
                 return Quick::Bad; // too few fields
             // A field that opens with a quote may hold the separator: the full split knows.
-            const char *q = p;
-            while (q != end && isBlank(*q))
-                ++q;
-            if (q != end && *q == '"')
+            if (opensWithQuote(p, end))
                 return Quick::Unsure;
             const char *next = static_cast<const char *>(std::memchr(p, separator, size_t(end - p)));
             const char *fieldEnd = next ? next : end;
@@ -417,6 +517,8 @@ private:
     bool dataStarted = false;
     size_t mostColumns = 0;
     std::vector<int> axes;
+    std::optional<QString> refusal; ///< what is wrong with the columns before any line is read
+    size_t numbersLineFields = 0;   ///< the fields of the line above the data when it held three numbers
     qint64 rowNumber = 0;
     std::vector<Field> fields;
     std::vector<Waiting> waiting;
@@ -452,15 +554,16 @@ QString LogHint(const QString &filename)
     const auto fieldsOf = [&](const QByteArray &line) {
         split(line.constData(), line.constData() + line.size(), d, size_t(-1), fields);
     };
-    // The first line all of whose fields are numbers holds the data; what comes before is a header.
+    // The first line with three numbers or more holds the data, whatever its
+    // other fields hold; what comes before is a header.
     int dataLine = -1;
     for (int k = 0; k < lines.size() && dataLine < 0; k++) {
         fieldsOf(lines[k]);
         double value;
-        if (std::all_of(fields.begin(), fields.end(), [&](const Field &f) {
+        if (std::count_if(fields.begin(), fields.end(), [&](const Field &f) {
                 const Field n = numberText(f);
                 return parseNumber(n.first, n.second, value);
-            }))
+            }) >= 3)
             dataLine = k;
     }
     const bool delimited = d == Delimiter::Comma || d == Delimiter::Semicolon;
@@ -492,6 +595,18 @@ QString LogHint(const QString &filename)
                       .arg(first + 1)
                       .arg(first + 2)
                       .arg(first + 3);
+}
+
+int ColumnNumber(const QString &selector)
+{
+    const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    if (selector.isEmpty() || !std::all_of(selector.begin(), selector.end(), digit))
+        return 0;
+    // Stopping past the limit keeps the value from ever overflowing.
+    int number = 0;
+    for (int k = 0; k < selector.size() && number <= MostColumns; k++)
+        number = 10 * number + (selector[k].unicode() - '0');
+    return number >= 1 && number <= MostColumns ? number : -1;
 }
 
 QString delimiterName(Delimiter delimiter)

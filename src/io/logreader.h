@@ -19,8 +19,18 @@ enum class Delimiter { Detect, Comma, Semicolon, Tab, Space };
 /// "comma", "semicolon", "tab" or "space" ("detect" before detection).
 QString delimiterName(Delimiter delimiter);
 
+/// Columns are numbered from 1 to this. A log with more fields is read, but
+/// only its first MostColumns fields can be selected by number.
+constexpr int MostColumns = 1000;
+
+/// The one rule for a column selector: ASCII digits only are a number, which
+/// selects a column when it lies from 1 to MostColumns (and is returned);
+/// other digits are no column at all (-1 is returned). Anything else, a
+/// full-width digit included, is the name of a header field (0 is returned).
+int ColumnNumber(const QString &selector);
+
 struct LogFormat {
-    /// The x, y and z columns: 1-based numbers, or names of header fields.
+    /// The x, y and z columns: selectors as ColumnNumber reads them.
     std::array<QString, 3> columns;
     Delimiter delimiter = Delimiter::Detect;
     bool decimalComma = false; ///< "1,5" is 1.5; the delimiter is then no comma
@@ -34,7 +44,12 @@ struct LogInput {
     static constexpr int MaxHeaderLines = 100;
     static constexpr int ShownSkippedLines = 5;
 
+    /// What would read a refused log: numbers written with decimal commas, or
+    /// data rows whose selected fields are empty or no numbers.
+    enum class Remedy { None, DecimalComma, SkipBadLines };
+
     Delimiter delimiter = Delimiter::Detect;
+    Remedy remedy = Remedy::None;
     std::array<int, 3> columns = {0, 0, 0}; ///< 1-based
     std::array<QString, 3> names;           ///< their header fields; empty without a header
     QStringList header;                     ///< the fields of the last header line
@@ -49,10 +64,13 @@ struct LogInput {
     QList<Skipped> firstSkipped; ///< the first ShownSkippedLines rows skipped
 };
 
-/// Reads the log at filename ("-" for standard input). Besides the outcomes
-/// of ReadRawData: ColumnsNotFound when a name selects no header field, or
-/// several (the reason lists the header's fields), and TooManyHeaderLines.
-/// Cancelled when control cancels it.
+/// Reads the log at filename ("-" for standard input). The header is the
+/// lines before the first row whose selected fields are numbers; a line with
+/// three numbers or more is a row whatever its selected fields hold. Besides
+/// the outcomes of ReadRawData: ColumnsNotFound when a name selects no header
+/// field, or several (the reason lists the header's fields), when two
+/// columns are one, or a column lies beyond a row's fields;
+/// TooManyHeaderLines; and Cancelled when control cancels it.
 RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &input,
                 const WorkControl &control = WorkControl());
 

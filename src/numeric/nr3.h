@@ -45,9 +45,10 @@ inline const char *nrbasename(const char *path)
     return base;
 }
 
-// Where the error lines go: standard output unless the calling thread points
-// it elsewhere, or silences them with nullptr.
-inline thread_local std::FILE *nrerrfile = stdout;
+// Where the error lines go: nowhere unless the calling thread points them to
+// a stream. A library has no terminal of its own; the program that wants the
+// lines shown says where.
+inline thread_local std::FILE *nrerrfile = nullptr;
 
 [[noreturn]] inline void nrraise(const char *msg, const char *file, Int line)
 {

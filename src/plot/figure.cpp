@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
 #include <QPainter>
 #include <QSvgGenerator>
 
@@ -96,7 +97,7 @@ void DrawFigure(QPainter &painter, const FigureData &data)
     drawNormErrorHistogram(painter, layout.histogram, data);
 }
 
-bool WriteFigure(const QString &path, const FigureData &data)
+bool WriteFigure(const QString &path, const FigureData &data, QString *reason)
 {
     QBuffer bytes;
     bytes.open(QIODevice::WriteOnly);
@@ -114,10 +115,15 @@ bool WriteFigure(const QString &path, const FigureData &data)
         DrawFigure(painter, data);
         painter.end();
         // A light compression: the flat areas shrink as well, in a fraction of the time.
-        if (!image.save(&bytes, "PNG", 80))
+        QImageWriter png(&bytes, "PNG");
+        png.setQuality(80);
+        if (!png.write(image)) {
+            if (reason)
+                *reason = png.errorString();
             return false;
+        }
     }
-    return WriteFileAtomically(path, bytes.data(), FileMode::Binary);
+    return WriteFileAtomically(path, bytes.data(), reason);
 }
 
 } // namespace tavrin

@@ -33,7 +33,8 @@ struct FigureLayout {
     FigureLayout();
 };
 
-/// Up to this many points every point is drawn; above, each projection is
+/// Up to this many points every point is drawn, and up to this many
+/// rejected points each gets a cross; above, each projection is
 /// shaded by the density of the points.
 constexpr int MostPointsDrawn = 5000;
 
@@ -41,8 +42,8 @@ constexpr int MostPointsDrawn = 5000;
 void DrawFigure(QPainter &painter, const FigureData &data);
 
 /// Writes the figure as PNG or SVG, chosen by the suffix of path, atomically.
-/// False when it cannot be written.
-bool WriteFigure(const QString &path, const FigureData &data);
+/// False when it cannot be written, with the reason in *reason when given.
+bool WriteFigure(const QString &path, const FigureData &data, QString *reason = nullptr);
 
 } // namespace tavrin
 

@@ -87,6 +87,14 @@ void drawPoints(QPainter &painter, const Frame (&frames)[3], const FigureData &d
     }
 }
 
+// The index of the square of a w by h grid over a panel that v falls on.
+size_t square(const double v[3], int panel, double range, int w, int h)
+{
+    const int x = std::min(w - 1, int((v[Axes[panel][0]] + range) * w / (2 * range)));
+    const int y = std::min(h - 1, int((range - v[Axes[panel][1]]) * h / (2 * range)));
+    return size_t(y) * size_t(w) + size_t(x);
+}
+
 QImage densityLayer(const std::vector<std::uint32_t> &counts, const QColor &colour, int w, int h)
 {
     const double top = std::log1p(double(*std::max_element(counts.begin(), counts.end())));
@@ -108,23 +116,19 @@ QImage densityLayer(const std::vector<std::uint32_t> &counts, const QColor &colo
 void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const RawView &raw,
                    const Calibrator &calibrate, double range)
 {
-    const int square = d.points.size() < 50000 ? 3 : d.points.size() < 200000 ? 2 : 1;
-    const int w = int(frames[0].pixels.width()) / square, h = int(frames[0].pixels.height()) / square;
+    const int side = d.points.size() < 50000 ? 3 : d.points.size() < 200000 ? 2 : 1;
+    const int w = int(frames[0].pixels.width()) / side, h = int(frames[0].pixels.height()) / side;
     std::vector<std::uint32_t> counts[2][3];
     for (auto &set : counts)
         for (auto &panel : set)
             panel.assign(size_t(w) * h, 0);
-    const double xScale = w / (2 * range), yScale = h / (2 * range);
     for (int k = 0; k < d.points.size(); k++) {
         double v[2][3];
         raw(d.points[k], v[0]);
         calibrate(d.points[k], v[1]);
         for (int set = 0; set < 2; set++)
-            for (int panel = 0; panel < 3; panel++) {
-                const int x = std::min(w - 1, int((v[set][Axes[panel][0]] + range) * xScale));
-                const int y = std::min(h - 1, int((range - v[set][Axes[panel][1]]) * yScale));
-                counts[set][panel][size_t(y) * w + x]++;
-            }
+            for (int panel = 0; panel < 3; panel++)
+                counts[set][panel][square(v[set], panel, range, w, h)]++;
     }
     // The calibrated layer over the raw one, as one image per panel: an SVG
     // file embeds every image it is given as a PNG of its own.
@@ -139,10 +143,35 @@ void drawDensities(QPainter &painter, const Frame (&frames)[3], const FigureData
     }
 }
 
+// The rejected points, raw and calibrated, shaded by their density in
+// their own colour when there are more than MostPointsDrawn of them: a
+// cross each would make a figure of any size.
+void drawRejectedDensities(QPainter &painter, const Frame (&frames)[3], const FigureData &d,
+                           const RawView &raw, const Calibrator &calibrate, double range)
+{
+    const int side = 2;
+    const int w = int(frames[0].pixels.width()) / side, h = int(frames[0].pixels.height()) / side;
+    std::vector<std::uint32_t> counts[3];
+    for (auto &panel : counts)
+        panel.assign(size_t(w) * h, 0);
+    for (const int k : d.robust->rejected) {
+        double v[2][3];
+        raw(d.points[k], v[0]);
+        calibrate(d.points[k], v[1]);
+        for (const auto &point : v)
+            for (int panel = 0; panel < 3; panel++)
+                counts[panel][square(point, panel, range, w, h)]++;
+    }
+    for (int panel = 0; panel < 3; panel++)
+        painter.drawImage(frames[panel].pixels, densityLayer(counts[panel], Palette::rejected, w, h));
+}
+
 // A cross on each rejected point, raw and calibrated, over everything else.
 void drawRejected(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const RawView &raw,
-                  const Calibrator &calibrate)
+                  const Calibrator &calibrate, double range)
 {
+    if (d.robust->rejected.size() > size_t(MostPointsDrawn))
+        return drawRejectedDensities(painter, frames, d, raw, calibrate, range);
     painter.setPen(QPen(Palette::rejected, 2.0));
     constexpr double arm = 5.0;
     for (const int k : d.robust->rejected) {
@@ -213,7 +242,7 @@ void drawProjections(QPainter &painter, const FigureLayout &layout, const Figure
     if (d.robust && d.robust->model == FitModel::Planar)
         drawPlane(painter, frames, d);
     if (d.robust)
-        drawRejected(painter, frames, d, raw, calibrate);
+        drawRejected(painter, frames, d, raw, calibrate, range);
     painter.restore();
 }
 

@@ -64,6 +64,7 @@ private slots:
     void calibrateFillsTwelveLabels();
     void outlierWarningComesBeforeTheLabelsChange();
     void numericalFailureKeepsTheProgramAndTheLabels();
+    void numericalLibrarysTextGoesToStandardOutput();
     void saveWritesTheLabelsTexts();
     void saveFailureIsReported();
     void quitCloseAndEscapeEndTheLoop_data();
@@ -377,6 +378,22 @@ void FenTavrinTest::numericalFailureKeepsTheProgramAndTheLabels()
     QCOMPARE(shown[0].text, "The calibration failed: the measurements do not determine an ellipsoid.");
     QCOMPARE(labelTexts(), QStringList(12, QString()));
     QVERIFY(dialog->isVisible());
+}
+
+// The library has no terminal of its own: the window gives it standard output.
+void FenTavrinTest::numericalLibrarysTextGoesToStandardOutput()
+{
+    const QString huge = writeRaw(ellipsoidFile(1e298, 1e298, 1e298, 200, 5));
+    QTemporaryFile out;
+    QVERIFY(out.open());
+    runWithStandardOutput(out.handle(), [&] { calibrate(huge, 48.0); });
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, "The calibration failed: the measurements do not determine an ellipsoid.");
+    QFile file(out.fileName());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.contains("ERROR: Too many iterations in hqr\n     in file eigen_unsym.h at line "),
+             text.constData());
 }
 
 void FenTavrinTest::saveWritesTheLabelsTexts()

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -91,7 +92,8 @@ TEST_F(CliFaults, EveryOutputIsTheSameInAnyLocale)
     const Locales locales;
     const auto outputs = [&](const QStringList &environment) {
         QByteArray all;
-        const Launch launch{environment, {}, -1};
+        Launch launch;
+        launch.environment = environment;
         all += cli({"--hm", "48", "--export", "c", "sample.txt"}, launch).out;
         all += cli({"--hm", "48", "--json", "--uncertainty=20", "sample.txt"}, launch).out;
         all += cli({"--hm", "48", "sample.txt"}, launch).out;
@@ -109,8 +111,9 @@ TEST_F(CliFaults, EveryOutputIsTheSameInAnyLocale)
     for (const char *name : {"de_DE.UTF-8", "fr_FR.UTF-8"}) {
         const QByteArray local = outputs(locales.environment(name));
         EXPECT_TRUE(local == c) << name;
-        const QByteArray header =
-            cli({"--hm", "48", "--export", "c", "sample.txt"}, {locales.environment(name), {}, -1}).out;
+        const QByteArray header = cli({"--hm", "48", "--export", "c", "sample.txt"},
+                                      Launch{locales.environment(name), {}, -1, {}, RLIM_INFINITY})
+                                      .out;
         EXPECT_TRUE(compiles(header + "float first(void) { return sample_bias[0] + sample_ainv[0][0]; }\n"))
             << name;
     }
@@ -193,8 +196,8 @@ TEST_F(CliFaults, FullStandardOutputIsAnError)
         GTEST_SKIP() << "making a device node needs root";
     for (const QStringList &arguments :
          {QStringList{"--export", "c"}, QStringList{"--json"}, QStringList{}}) {
-        const Outcome o =
-            cli(QStringList{"--hm", "48"} + arguments + QStringList{"sample.txt"}, {{}, full, -1});
+        const Outcome o = cli(QStringList{"--hm", "48"} + arguments + QStringList{"sample.txt"},
+                              Launch{{}, full, -1, {}, RLIM_INFINITY});
         EXPECT_EQ(o.status, 1) << arguments.join(' ').toStdString();
         EXPECT_EQ(o.err, "tavrin-cli: standard output: No space left on device\n");
     }
@@ -206,7 +209,8 @@ TEST_F(CliFaults, ClosedPipeEndsQuietly)
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     ::close(ends[0]);
-    const Outcome o = cli({"--hm", "48", "sample.txt", "sample.txt"}, {{}, {}, ends[1]});
+    const Outcome o =
+        cli({"--hm", "48", "sample.txt", "sample.txt"}, Launch{{}, {}, ends[1], {}, RLIM_INFINITY});
     ::close(ends[1]);
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "");
@@ -255,8 +259,8 @@ TEST_F(CliFaults, ReadErrorIsNoEndOfFile)
     sample();
     const QStringList failing{"LD_PRELOAD=" TAVRIN_FAILING_READ, "TAVRIN_FAIL_PATH=sample.txt",
                               "TAVRIN_FAIL_AFTER=30000", "ASAN_OPTIONS=verify_asan_link_order=0"};
-    const Outcome o =
-        cli({"--hm", "48", "--apply", "cal.txt", "-o", "p.txt", "sample.txt"}, {failing, {}, -1});
+    const Outcome o = cli({"--hm", "48", "--apply", "cal.txt", "-o", "p.txt", "sample.txt"},
+                          Launch{failing, {}, -1, {}, RLIM_INFINITY});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, "sample.txt: The file could not be read to its end. (Input/output error)\n");
@@ -365,4 +369,136 @@ TEST_F(CliFaults, ShapelessCloudsAreAPoorFit)
         EXPECT_TRUE(f["verdictReason"].toString().startsWith("RMS norm error "))
             << f["verdictReason"].toString().toStdString();
     }
+}
+
+// A full disk, a file-size limit or a late failure on flushing leave the old
+// file byte for byte, no temporary file beside it, and say why, once.
+TEST_F(CliFaults, FailedWritesKeepTheOldFileAndSayWhy)
+{
+    sample();
+    const QByteArray old = "the old contents\n";
+    const auto expectKept = [&](const QString &name) {
+        EXPECT_EQ(readAll(dir.filePath(name)), old) << name.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter(".tmp"), QStringList());
+    };
+    const struct {
+        QStringList arguments;
+        QString target, message;
+    } outputs[] = {
+        {{"-o", "p.txt"}, "p.txt", "The calibration parameters could not be saved."},
+        {{"--apply", "cal.txt"}, "cal.txt", "The calibrated measurements could not be saved."},
+        {{"--plot", "figure.png"}, "figure.png", "The figure could not be saved."},
+    };
+    for (const auto &output : outputs) {
+        file(output.target, old);
+        Launch limited;
+        limited.fileSizeLimit = 100;
+        const Outcome big =
+            cli(QStringList{"--hm", "48"} + output.arguments + QStringList{"sample.txt"}, limited);
+        EXPECT_EQ(big.status, 1);
+        EXPECT_TRUE(
+            big.err.endsWith((output.target + ": " + output.message + " (File too large)\n").toUtf8()))
+            << big.err.toStdString();
+        expectKept(output.target);
+
+        for (const char *failingCall : {"write", "fsync"}) {
+            Launch failing;
+            failing.environment = QStringList{
+                "LD_PRELOAD=" TAVRIN_FAILING_WRITE, "TAVRIN_FAIL_WRITE=" + output.target,
+                "TAVRIN_FAIL_ERRNO=" + QString::number(ENOSPC), QString("TAVRIN_FAIL_IN=") + failingCall,
+                "ASAN_OPTIONS=verify_asan_link_order=0"};
+            const Outcome full =
+                cli(QStringList{"--hm", "48"} + output.arguments + QStringList{"sample.txt"}, failing);
+            EXPECT_EQ(full.status, 1) << failingCall;
+            EXPECT_EQ(full.err,
+                      (output.target + ": " + output.message + " (No space left on device)\n").toUtf8())
+                << failingCall;
+            expectKept(output.target);
+        }
+    }
+    // A file that fits is written, and keeps the permissions of the one it replaces.
+    QFile::setPermissions(dir.filePath("p.txt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    Launch roomy;
+    roomy.fileSizeLimit = 100000;
+    EXPECT_EQ(cli({"--hm", "48", "-o", "p.txt", "sample.txt"}, roomy).status, 0);
+    EXPECT_TRUE(readAll(dir.filePath("p.txt")).startsWith("These calibration parameters"));
+    struct stat info;
+    ASSERT_EQ(::stat(QFile::encodeName(dir.filePath("p.txt")).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(CliFaults, AnOutputFolderThatCannotBeMadeIsNamed)
+{
+    sample();
+    file("other.txt", readAll(TAVRIN_SAMPLE));
+    file("plain.txt", "a file\n");
+    const Outcome o = cli({"--hm", "48", "--apply", "plain.txt/calibrated", "sample.txt", "other.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "tavrin-cli: The folder \"plain.txt/calibrated\" could not be made (Not a directory).\n");
+    EXPECT_EQ(o.out, "");
+}
+
+TEST_F(CliFaults, StandardInputThatIsTheOutputIsRefused)
+{
+    const QString input = sample();
+    for (const char *option : {"--apply", "-o", "--plot"}) {
+        Launch redirected;
+        redirected.standardInput = input;
+        const QString target = option == QByteArray("--plot") ? "sample.png" : "sample.txt";
+        if (target != "sample.txt") {
+            ASSERT_TRUE(QFile::link("sample.txt", dir.filePath(target)));
+        }
+        const Outcome o = cli({"--hm", "48", option, target, "-"}, redirected);
+        EXPECT_EQ(o.status, 64) << option;
+        EXPECT_EQ(o.err, "tavrin-cli: \"" + target.toUtf8() + "\" is an input; it would be overwritten.\n");
+        EXPECT_EQ(readAll(input), readAll(TAVRIN_SAMPLE));
+    }
+    // Another file is written as ever.
+    Launch redirected;
+    redirected.standardInput = input;
+    EXPECT_EQ(cli({"--hm", "48", "--apply", "cal.txt", "-"}, redirected).status, 0);
+    EXPECT_EQ(readAll(dir.filePath("cal.txt")).count('\n'), readAll(input).count('\n'));
+}
+
+// Points near 1e300 defeat the eigenvalue routine: the program says so in
+// its own words, and nothing of the library's reaches the terminal.
+TEST_F(CliFaults, NumericalFailureIsTheProgramsOwnMessage)
+{
+    file("huge.txt", scaled(ellipsoidPoints(sampleTruth, 48.0, 200, 0.25, 5), 1e298));
+    for (const QStringList &fit :
+         {QStringList{}, QStringList{"--fit", "full"}, QStringList{"--fit", "auto"}}) {
+        const Outcome o = cli(QStringList{"--hm", "48"} + fit + QStringList{"huge.txt"});
+        EXPECT_FALSE(o.err.contains("ERROR")) << o.err.toStdString();
+        EXPECT_FALSE(o.out.contains("ERROR")) << o.out.toStdString();
+        EXPECT_NE(o.status, 0) << fit.join(' ').toStdString();
+    }
+}
+
+// A real full disk: a small file system of this test's own, where root may mount one.
+TEST_F(CliFaults, AFullDiskLeavesTheOldFile)
+{
+    sample();
+    const QString disk = dir.filePath("disk");
+    QDir().mkpath(disk);
+    if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QByteArray old = "the old contents\n";
+    file("disk/p.txt", old);
+    file("disk/cal.txt", old);
+    // The rest of the space taken, as a full disk has it.
+    QFile filler(dir.filePath("disk/filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    filler.write(QByteArray(1 << 20, 'f'));
+    filler.close();
+    const Outcome o = cli({"--hm", "48", "-o", "disk/p.txt", "--apply", "disk/cal.txt", "sample.txt"});
+    const QByteArray params = readAll(dir.filePath("disk/p.txt")),
+                     calibrated = readAll(dir.filePath("disk/cal.txt"));
+    ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "disk/p.txt: The calibration parameters could not be saved. (No space left on device)\n"
+              "disk/cal.txt: The calibrated measurements could not be saved. (No space left on device)\n");
+    EXPECT_EQ(params, old);
+    EXPECT_EQ(calibrated, old);
 }

@@ -465,7 +465,8 @@ TEST_F(CliTest, FiguresGoWhereTheyAreAsked)
     EXPECT_EQ(QImage(dir.filePath("figures/two.png")).size(), QSize(1800, 1200));
     o = cli({"--hm", "48", "--plot", "no/such/folder/figure.png", "sample.txt"});
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "no/such/folder/figure.png: The figure could not be saved.\n");
+    EXPECT_EQ(o.err,
+              "no/such/folder/figure.png: The figure could not be saved. (No such file or directory)\n");
 }
 
 TEST_F(CliTest, HmRangeEndsWhereTheDialogsDoes)

@@ -13,6 +13,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <unistd.h>
 
 struct Outcome {
@@ -29,9 +32,11 @@ inline QByteArray readAll(const QString &path)
 
 /// How a run of the tool differs from a plain one.
 struct Launch {
-    QStringList environment;   ///< NAME=value entries added to the test's own
-    QString standardOutput;    ///< a file that standard output goes to instead of the test
-    int standardOutputFd = -1; ///< or a descriptor that the tool gets as its standard output
+    QStringList environment;              ///< NAME=value entries added to the test's own
+    QString standardOutput;               ///< a file that standard output goes to instead of the test
+    int standardOutputFd = -1;            ///< or a descriptor that the tool gets as its standard output
+    QString standardInput;                ///< a file that standard input comes from
+    rlim_t fileSizeLimit = RLIM_INFINITY; ///< bytes a file may reach, with SIGXFSZ ignored as services run
 };
 
 class CliTest : public testing::Test {
@@ -47,10 +52,19 @@ protected:
         p.setProcessEnvironment(environment);
         if (!launch.standardOutput.isEmpty())
             p.setStandardOutputFile(launch.standardOutput, QIODevice::Append);
-        if (launch.standardOutputFd >= 0) {
-            const int fd = launch.standardOutputFd;
-            p.setChildProcessModifier([fd] { ::dup2(fd, 1); });
-        }
+        if (!launch.standardInput.isEmpty())
+            p.setStandardInputFile(launch.standardInput);
+        const int fd = launch.standardOutputFd;
+        const rlim_t limit = launch.fileSizeLimit;
+        p.setChildProcessModifier([fd, limit] {
+            if (fd >= 0)
+                ::dup2(fd, 1);
+            if (limit != RLIM_INFINITY) {
+                const struct rlimit fileSize = {limit, limit};
+                ::setrlimit(RLIMIT_FSIZE, &fileSize);
+                std::signal(SIGXFSZ, SIG_IGN);
+            }
+        });
         p.start(TAVRIN_CLI, arguments);
         p.waitForFinished(-1);
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),

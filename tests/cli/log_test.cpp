@@ -190,3 +190,81 @@ TEST_F(LogTest, StrictRefusalOfALogSaysHowToReadIt)
     EXPECT_EQ(cli({"--hm", "48", "bad.txt"}).err,
               "bad.txt:2: Please, check the format of the raw data file. (line: \"4 5 6 7\")\n");
 }
+
+// Column texts that once crashed or took gigabytes: numbers beyond the limit,
+// other digits and repeated columns are wrong command lines, on any delimiter.
+TEST_F(LogTest, ColumnsFollowOneRule)
+{
+    file("blank.txt", rawStrict);
+    const QString help = "\nTry 'tavrin-cli --help'.\n";
+    for (const QString columns :
+         {"1,2,99999999999", "2,3,4294967298", "2,3,2147483647", "mag_x,mag_y,99999999999"}) {
+        const Outcome o = cli({"--hm", "48", "--columns", columns, "log.csv"});
+        EXPECT_EQ(o.status, 64) << columns.toStdString();
+        EXPECT_EQ(o.err,
+                  "tavrin-cli: --columns takes three columns X,Y,Z, numbers from 1 or header names, not \"" +
+                      columns.toUtf8() + "\"." + help.toUtf8());
+    }
+    for (const QString &digit : {QString::fromUtf8("\xef\xbc\x94"), QString::fromUtf8("\xd9\xa4")}) {
+        const Outcome o = cli({"--hm", "48", "--columns", "2,3," + digit, "blank.txt"});
+        EXPECT_EQ(o.status, 64);
+        EXPECT_EQ(o.err,
+                  "blank.txt: The columns named with --columns are not in the header. (the file has no "
+                  "header line to take names from; give column numbers)\n");
+    }
+    for (const QString input : {"blank.txt", "log.csv"}) {
+        const Outcome o = cli({"--hm", "48", "--columns", "2,2,3", input});
+        EXPECT_EQ(o.status, 64) << input.toStdString();
+        EXPECT_EQ(o.err,
+                  "tavrin-cli: --columns takes three different columns, not \"2,2,3\"." + help.toUtf8());
+    }
+    // A name is taken exactly before it is taken as a prefix.
+    QByteArray withRaw = "t,x,y,z,x (raw)\n";
+    for (const QByteArray &line : rawStrict.split('\n'))
+        if (!line.isEmpty())
+            withRaw += "0," + line.split(' ').join(',') + ",999\n";
+    file("raw.csv", withRaw);
+    const QJsonObject r = json({"--hm", "48", "--columns", "x,y,z", "--json", "raw.csv"});
+    for (int c = 0; c < 3; c++)
+        EXPECT_EQ(r["input"]["columns"][c]["number"].toInt(), c + 2);
+    EXPECT_EQ(r["bias"], json({"--hm", "48", "--columns", "2,3,4", "--json", "raw.csv"})["bias"]);
+}
+
+// A log refused for what it is: each says so and how to read it.
+TEST_F(LogTest, ARefusedLogNamesTheCauseAndTheRemedy)
+{
+    file("tagged.csv", "Attribute,Time stamp,x,y,z\n" +
+                           QByteArray("Magnetometer,203994,7.95,-152.24,-96.60\n").repeated(12));
+    const Outcome tagged = cli({"--hm", "48", "tagged.csv"});
+    EXPECT_TRUE(
+        tagged.err.endsWith("tagged.csv: It looks like a log with the fields 1 Attribute, 2 Time stamp, "
+                            "3 x, 4 y, 5 z; read it with --columns, for example --columns 3,4,5.\n"))
+        << tagged.err.toStdString();
+
+    file("commas.csv", "t;mx;my;mz\n" + QByteArray("1;48,4698;27,7918;22,2600\n").repeated(12));
+    const Outcome commas = cli({"--hm", "48", "--columns", "2,3,4", "commas.csv"});
+    EXPECT_EQ(commas.status, 1);
+    EXPECT_EQ(commas.err,
+              "commas.csv:2: Please, check the format of the raw data file. (its numbers are written "
+              "with decimal commas) (line: \"1;48,4698;27,7918;22,2600\")\n"
+              "commas.csv: Its numbers are written with decimal commas; read them with "
+              "--decimal-comma.\n");
+
+    QList<QByteArray> lines = rawCsv.split('\n');
+    lines.insert(1, "0.00,0.1,9.8,0.3,,,\r");
+    file("late.csv", lines.join('\n'));
+    const Outcome late = cli({"--hm", "48", "--columns", "mx,my,mz", "late.csv"});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_EQ(late.err,
+              "late.csv:2: Please, check the format of the raw data file. (line: \"0.00,0.1,9.8,0.3,,,\")\n"
+              "late.csv: Rows whose selected fields are empty or no numbers can be skipped and counted "
+              "with --skip-bad-lines.\n");
+
+    // Control characters of the header reach the terminal escaped.
+    file("forged.csv", QByteArray("t,m\0x,\x1b[2Jmy\n", 13) + QByteArray("1,2,3\n").repeated(12));
+    const Outcome forged = cli({"--hm", "48", "--columns", "q\x1b[2J,2,3", "forged.csv"});
+    EXPECT_EQ(forged.status, 64);
+    EXPECT_EQ(forged.err,
+              "forged.csv: The columns named with --columns are not in the header. (\"q\\x1b[2J\" "
+              "names no field of the header: 1 t, 2 m\\x00x, 3 \\x1b[2Jmy)\n");
+}

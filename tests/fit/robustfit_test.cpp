@@ -148,3 +148,75 @@ TEST(RobustFit, ModelsHaveStableNames)
     EXPECT_EQ(fitModelNamed("Full"), std::nullopt);
     EXPECT_EQ(fitModelNamed(""), std::nullopt);
 }
+
+namespace {
+
+// The rows of a table, each block of blockRows rows repeated copies times
+// before the next block.
+MatDoub repeatedBlocks(const MatDoub &points, Int blockRows, int copies)
+{
+    MatDoub out(points.nrows() * copies, 3);
+    for (Int k = 0; k < out.nrows(); k++) {
+        const Int block = k / (blockRows * copies), within = k % blockRows;
+        std::copy(points[block * blockRows + within], points[block * blockRows + within] + 3, out[k]);
+    }
+    return out;
+}
+
+} // namespace
+
+// Repeating every point leaves the minimum of the robust loss where it is.
+// Two copies of a set one after the other give the converging pass an even
+// subsample of every other point: the last pass, over every point, must
+// bring the fit towards the set's own.
+TEST(RobustFit, LargeSetsEndOnAPassOverEveryPoint)
+{
+    const Doub Hm = 48.0;
+    Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
+    r.sigma = 0.3, r.n = RobustLimits::SubsampleSize, r.spikeShare = 0.02;
+    const MatDoub points = record(r).points;
+    MatDoub everyOther(points.nrows() / 2, 3);
+    for (Int k = 0; k < everyOther.nrows(); k++)
+        std::copy(points[2 * k], points[2 * k] + 3, everyOther[k]);
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal}) {
+        const std::optional<RobustFit> direct = FitRobust(points, Hm, model);
+        const std::optional<RobustFit> sampled = FitRobust(everyOther, Hm, model);
+        const std::optional<RobustFit> twice =
+            FitRobust(repeatedBlocks(points, points.nrows(), 2), Hm, model);
+        ASSERT_TRUE(direct && sampled && twice);
+        const std::array<Doub, 12> own = direct->parameters.values(), half = sampled->parameters.values(),
+                                   polished = twice->parameters.values();
+        Doub fromHalf = 0.0, fromPolished = 0.0;
+        for (size_t k = 0; k < 12; k++) {
+            fromHalf += std::abs(half[k] - own[k]);
+            fromPolished += std::abs(polished[k] - own[k]);
+        }
+        EXPECT_LT(fromPolished, 0.5 * fromHalf) << fitModelName(model);
+    }
+}
+
+// A last pass over more points than one thread takes shares them between
+// two threads. Two sets, each repeated 13 times, make a set that big whose
+// halves differ; the same points counted 13 times each take one thread. The
+// two fits differ only as far as the robust scale, taken on an even sample
+// of the rows, differs: by 1e-4 here, where a thread's sums lost or counted
+// twice move the fit by 5e-3.
+TEST(RobustFit, TwoThreadsPassOverAllThePointsAsOneDoes)
+{
+    const Doub Hm = 48.0;
+    Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
+    r.sigma = 0.3, r.n = 2 * RobustLimits::SubsampleSize, r.spikeShare = 0.02;
+    const MatDoub points = record(r).points;
+    const int copies = 13;
+    const MatDoub repeated = repeatedBlocks(points, points.nrows() / 2, copies);
+    ASSERT_GE(repeated.nrows(), 100000);
+    const std::vector<int> counts(size_t(points.nrows()), copies);
+    for (const FitModel model : {FitModel::Full, FitModel::Sphere}) {
+        const std::optional<RobustFit> counted = FitRobust(points, Hm, model, counts.data());
+        const std::optional<RobustFit> threaded = FitRobust(repeated, Hm, model);
+        ASSERT_TRUE(counted && threaded);
+        const std::array<Doub, 12> x = threaded->parameters.values(), y = counted->parameters.values();
+        for (size_t k = 0; k < 12; k++)
+            EXPECT_NEAR(x[k], y[k], 5e-4) << fitModelName(model) << " " << k;
+    }
+}

@@ -211,7 +211,7 @@ TEST(LogReader, HeadersEndAndLimitsHold)
 
     const RawData beyond = ParseLog("1,2,3\n4,5,6\n", columns("2", "3", "4"), in);
     EXPECT_EQ(beyond.status, RawDataStatus::ColumnsNotFound);
-    EXPECT_EQ(beyond.reason, "line 1 holds 3 fields, fewer than column 4");
+    EXPECT_EQ(beyond.reason, "line 1 has 3 fields; column 4 is beyond them");
 
     // Names come from the last header line that holds them; a units line after it is a header too.
     const RawData units = ParseLog("mx,my,mz\nuT,uT,uT\n1,2,3\n", columns("mx", "my", "mz"), in);
@@ -231,4 +231,143 @@ TEST(LogReader, HintNamesTheFieldsOfALog)
     EXPECT_EQ(LogHint(csv), "It looks like a log; read it with --columns, for example --columns 2,3,4.");
     writeFile(csv, "1 2 3 4\n");
     EXPECT_EQ(LogHint(csv), "");
+    // Text in another column of the rows does not hide the log.
+    writeFile(csv, "Attribute,Time stamp,x,y,z\nMagnetometer,203994,7.95,-152.24,-96.60\n");
+    EXPECT_EQ(LogHint(csv),
+              "It looks like a log with the fields 1 Attribute, 2 Time stamp, 3 x, 4 y, 5 z; read "
+              "it with --columns, for example --columns 3,4,5.");
+}
+
+// ASCII digits from 1 to MostColumns number a column; other digits are none,
+// anything else is a name. No selector costs more than its text.
+TEST(LogReader, OneRuleTellsNumbersFromNames)
+{
+    EXPECT_EQ(ColumnNumber("1"), 1);
+    EXPECT_EQ(ColumnNumber("0042"), 42);
+    EXPECT_EQ(ColumnNumber(QString::number(MostColumns)), MostColumns);
+    for (const QString &none : {QString("0"), QString::number(MostColumns + 1), QString("99999999999"),
+                                QString("4294967298"), QString("2147483647")})
+        EXPECT_EQ(ColumnNumber(none), -1) << none.toStdString();
+    for (const QString &name :
+         {QString("mx"), QString::fromUtf8("\xef\xbc\x94"), QString::fromUtf8("\xd9\xa4"), QString("-1"),
+          QString("+2"), QString("2 "), QString()})
+        EXPECT_EQ(ColumnNumber(name), 0) << name.toStdString();
+
+    // A full-width digit names a field, as the header of this log has it.
+    LogInput in;
+    const QByteArray wide = "t,\xef\xbc\x94,y,z\n" + QByteArray("0,1,2,3\n").repeated(12);
+    const RawData named = ParseLog(wide, columns(QString::fromUtf8("\xef\xbc\x94"), "y", "z"), in);
+    EXPECT_EQ(named.numLines, 12);
+    EXPECT_EQ(in.columns, (std::array<int, 3>{2, 3, 4}));
+    for (const QString &beyond : {QString("99999999999"), QString("0")}) {
+        const RawData none = ParseLog(wide, columns("2", "3", beyond), in);
+        EXPECT_EQ(none.status, RawDataStatus::ColumnsNotFound);
+        EXPECT_EQ(none.reason, "columns are numbered from 1 to 1000, and \"" + beyond + "\" is none of them");
+    }
+}
+
+// Two axes from one column would make them equal: refused on every
+// delimiter, by number or once the names are resolved.
+TEST(LogReader, ARepeatedColumnIsRefused)
+{
+    LogInput in;
+    for (const QByteArray &text : {QByteArray("1 2 3 4\n").repeated(12), QByteArray("1,2,3,4\n").repeated(12),
+                                   "t;mx;my;mz\n" + QByteArray("1;2;3;4\n").repeated(12)}) {
+        const RawData twice = ParseLog(text, columns("2", "2", "4"), in);
+        EXPECT_EQ(twice.status, RawDataStatus::ColumnsNotFound) << text.left(10).toStdString();
+        EXPECT_EQ(twice.reason, "x and y are both column 2");
+    }
+    const RawData named =
+        ParseLog("t,mx,my,mz\n" + QByteArray("1,2,3,4\n").repeated(12), columns("mx", "2", "mz"), in);
+    EXPECT_EQ(named.status, RawDataStatus::ColumnsNotFound);
+    EXPECT_EQ(named.reason, "x and y are both column 2");
+}
+
+// Each log that was once refused for a wrong reason: the right reason, or the file read.
+TEST(LogReader, ARefusedLogSaysWhatIsWrong)
+{
+    LogInput in;
+    // Text in another column of every row: the names not in the header are said.
+    const QByteArray tagged =
+        "Attribute,Time stamp,x,y,z\n" + QByteArray("Magnetometer,203994,7.95,-152.24,-96.60\n").repeated(12);
+    const RawData other = ParseLog(tagged, columns("mx", "my", "mz"), in);
+    EXPECT_EQ(other.status, RawDataStatus::ColumnsNotFound);
+    EXPECT_EQ(other.reason, "\"mx\" names no field, \"my\" names no field, \"mz\" names no field of the "
+                            "header: 1 Attribute, 2 Time stamp, 3 x, 4 y, 5 z");
+    EXPECT_EQ(ParseLog(tagged, columns("x", "y", "z"), in).numLines, 12);
+
+    // Decimal commas without saying so.
+    const RawData commas = ParseLog("t;mx;my;mz\n" + QByteArray("1;48,4698;27,7918;22,2600\n").repeated(12),
+                                    columns("2", "3", "4"), in);
+    EXPECT_EQ(commas.status, RawDataStatus::BadFormat);
+    EXPECT_EQ(commas.badLineNumber, 2);
+    EXPECT_EQ(in.remedy, LogInput::Remedy::DecimalComma);
+
+    // A preamble with commas of its own before the header.
+    const QByteArray preamble = "Device: ACME, model 7, serial 42\nOffsets,0,0,0\nRate: 10 Hz\n"
+                                "Operator: A. Smith\nt,mx,my,mz\n" +
+                                QByteArray("0,1.5,2,3\n").repeated(12);
+    const RawData preambled = ParseLog(preamble, columns("mx", "my", "mz"), in);
+    EXPECT_EQ(preambled.numLines, 12);
+    EXPECT_EQ(in.delimiter, Delimiter::Comma);
+    EXPECT_EQ(in.headerLines, 5);
+    EXPECT_EQ(preambled.Mag[0][0], 1.5);
+
+    // A magnetometer that starts late: its empty rows are bad rows, not header lines.
+    const QByteArray late = "t,ax,ay,az,mx,my,mz\n" + QByteArray("0,1,2,3,,,\n").repeated(3) +
+                            QByteArray("0,1,2,3,4,5,6\n").repeated(12);
+    LogFormat skipping = columns("5", "6", "7");
+    const RawData refused = ParseLog(late, skipping, in);
+    EXPECT_EQ(refused.status, RawDataStatus::BadFormat);
+    EXPECT_EQ(refused.badLineNumber, 2);
+    EXPECT_EQ(in.remedy, LogInput::Remedy::SkipBadLines);
+    skipping.skipBadLines = true;
+    const RawData skipped = ParseLog(late, skipping, in);
+    EXPECT_EQ(skipped.numLines, 12);
+    EXPECT_EQ(in.headerLines, 1);
+    EXPECT_EQ(in.skippedLines, 3);
+    EXPECT_EQ(in.rows, 12);
+    // They are rows 1 to 3, so the rows from the fourth on are all the good ones.
+    skipping.firstRow = 4;
+    EXPECT_EQ(ParseLog(late, skipping, in).numLines, 12);
+    EXPECT_EQ(in.skippedLines, 0);
+
+    // A column beyond the fields of the first row.
+    const RawData beyond =
+        ParseLog("t,mx,my\n" + QByteArray("0,1,2\n").repeated(12), columns("2", "3", "5"), in);
+    EXPECT_EQ(beyond.status, RawDataStatus::ColumnsNotFound);
+    EXPECT_EQ(beyond.reason, "line 2 has 3 fields; column 5 is beyond them");
+
+    // Names on the line after the most header lines.
+    QByteArray titled;
+    for (int k = 0; k < LogInput::MaxHeaderLines; k++)
+        titled += "title line " + QByteArray::number(k) + "\n";
+    LogFormat commaDelimited = columns("mx", "my", "mz");
+    commaDelimited.delimiter = Delimiter::Comma;
+    const RawData names =
+        ParseLog(titled + "mx,my,mz\n" + QByteArray("1,2,3\n").repeated(12), commaDelimited, in);
+    EXPECT_EQ(names.status, RawDataStatus::TooManyHeaderLines);
+    EXPECT_EQ(names.badLineNumber, LogInput::MaxHeaderLines + 1);
+
+    // The header a data-frame library writes over its index column.
+    const RawData indexed =
+        ParseLog(",0,1,2\n" + QByteArray("0,48.47,27.79,22.26\n").repeated(12), columns("2", "3", "4"), in);
+    EXPECT_EQ(indexed.numLines, 12);
+    EXPECT_EQ(in.headerLines, 1);
+    EXPECT_EQ(indexed.Mag[0][0], 48.47);
+
+    // A quote inside a field splits every row alike.
+    const RawData quoted = ParseLog("id,extra,mx,my,mz\n" + QByteArray("probe\"1,2\",4,5,6\n").repeated(12),
+                                    columns("3", "4", "5"), in);
+    EXPECT_EQ(quoted.numLines, 12);
+    for (int k = 0; k < quoted.numLines; k++)
+        EXPECT_EQ(quoted.Mag[k][0], 4.0) << k;
+}
+
+TEST(LogReader, ShownFieldsAndNamesAreEscaped)
+{
+    LogInput in;
+    const RawData d = ParseLog("t,m\x1bx,m\x01y\n1,2,3\n", columns(QString("q\x1b[2J"), "2", "3"), in);
+    EXPECT_EQ(d.status, RawDataStatus::ColumnsNotFound);
+    EXPECT_EQ(d.reason, "\"q\\x1b[2J\" names no field of the header: 1 t, 2 m\\x1bx, 3 m\\x01y");
 }

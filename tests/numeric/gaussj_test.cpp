@@ -22,6 +22,7 @@ void expectMatrixNear(const MatDoub &a, const MatDoub &b, Doub tol)
 std::string singularReport(MatDoub a)
 {
     testing::internal::CaptureStdout();
+    const NrErrorSink shown(stdout);
     try {
         gaussj(a);
     } catch (Int code) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -133,6 +134,26 @@ TEST(Figure, PointsShowFromTwentyToHalfAMillion)
             EXPECT_LT(raw + calibratedPixels, panel.width() * panel.height() / 2) << n;
         }
     }
+}
+
+// However many points a robust fit rejects, the figure stays small: the
+// rejected points are shaded by density as the others are, in their colour.
+TEST(Figure, RejectedPointsKeepTheFigureSmall)
+{
+    Calibrated c = calibrated(ellipsoidPoints(sampleTruth, 48.0, 100000, 0.25, 6), "spiky.txt");
+    RobustFit fit;
+    fit.parameters = c.figure.parameters;
+    for (int k = 0; k < 100000; k += 4)
+        fit.rejected.push_back(k);
+    c.figure.robust = &fit;
+    QTemporaryDir dir;
+    const QString svg = dir.filePath("figure.svg");
+    ASSERT_TRUE(WriteFigure(svg, c.figure));
+    EXPECT_LT(QFileInfo(svg).size(), 10 << 20);
+
+    const QImage image = drawn(c.figure);
+    for (const QRect &panel : FigureLayout().projections)
+        EXPECT_GT(pixelsOf(image, panel, Palette::rejected), 2000);
 }
 
 int main(int argc, char **argv)

@@ -1,0 +1,82 @@
+/* Preloaded into tavrin-cli by the tests: writing to a file whose path holds
+ * $TAVRIN_FAIL_WRITE fails with the errno $TAVRIN_FAIL_ERRNO, in write() or,
+ * when $TAVRIN_FAIL_IN is "fsync", only when the bytes are flushed to the
+ * disk, as a full disk or a network share may tell. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+static int failing_fd = -1;
+
+static void watch(const char *path, int fd)
+{
+    const char *part = getenv("TAVRIN_FAIL_WRITE");
+    if (fd >= 0 && part && path && strstr(path, part))
+        failing_fd = fd;
+}
+
+static int fails_in(const char *call)
+{
+    const char *in = getenv("TAVRIN_FAIL_IN");
+    return strcmp(in ? in : "write", call) == 0;
+}
+
+static int failure(void)
+{
+    errno = atoi(getenv("TAVRIN_FAIL_ERRNO"));
+    return -1;
+}
+
+/* One wrapper per open call; each notes the descriptor of the failing file. */
+#define OPEN_WRAPPER(name, parameters, ...)                                                                  \
+    int name parameters                                                                                      \
+    {                                                                                                        \
+        typedef int (*real_t)();                                                                             \
+        static real_t real;                                                                                  \
+        mode_t mode = 0;                                                                                     \
+        int fd;                                                                                              \
+        if (flags & O_CREAT) {                                                                               \
+            va_list args;                                                                                    \
+            va_start(args, flags);                                                                           \
+            mode = va_arg(args, mode_t);                                                                     \
+            va_end(args);                                                                                    \
+        }                                                                                                    \
+        if (!real)                                                                                           \
+            real = (real_t)dlsym(RTLD_NEXT, #name);                                                          \
+        fd = real(__VA_ARGS__, flags, mode);                                                                 \
+        watch(path, fd);                                                                                     \
+        return fd;                                                                                           \
+    }
+
+OPEN_WRAPPER(open, (const char *path, int flags, ...), path)
+OPEN_WRAPPER(open64, (const char *path, int flags, ...), path)
+OPEN_WRAPPER(openat, (int dir, const char *path, int flags, ...), dir, path)
+OPEN_WRAPPER(openat64, (int dir, const char *path, int flags, ...), dir, path)
+
+ssize_t write(int fd, const void *buffer, size_t count)
+{
+    typedef ssize_t (*real_t)(int, const void *, size_t);
+    static real_t real;
+    if (!real)
+        real = (real_t)dlsym(RTLD_NEXT, "write");
+    if (fd == failing_fd && fails_in("write"))
+        return failure();
+    return real(fd, buffer, count);
+}
+
+int fsync(int fd)
+{
+    typedef int (*real_t)(int);
+    static real_t real;
+    if (!real)
+        real = (real_t)dlsym(RTLD_NEXT, "fsync");
+    if (fd == failing_fd && fails_in("fsync"))
+        return failure();
+    return real(fd);
+}
