@@ -108,6 +108,11 @@ Input Input::points(RawData measurements, const QString &name)
     return input;
 }
 
+Input Input::points(const PointSnapshot &snapshot, const QString &name)
+{
+    return points(snapshot.rawData(), name);
+}
+
 CalibrationResult runCalibration(const Input &input, const CalibrationOptions &options,
                                  const RunControl &control)
 {
