@@ -49,13 +49,9 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control)
     // On part of the sphere the models differ most: the information
     // criterion weighs how much closer each one comes to the points against
     // the parameters it needs, and the least wins.
-    const struct {
-        FitModel model;
-        int parameters;
-    } candidates[] = {{FitModel::Sphere, 4}, {FitModel::Diagonal, 6}, {FitModel::Full, 9}};
     double best = INFINITY;
     QStringList criteria;
-    for (const auto &c : candidates) {
+    for (const FitModelInfo &c : autoCandidates()) {
         std::optional<RobustFit> fit =
             c.model == FitModel::Sphere ? sphere : FitRobust(points, Hm, c.model, nullptr, nullptr, control);
         const double criterion = fit ? informationCriterion(*fit, points.size(), c.parameters) : INFINITY;

@@ -92,7 +92,7 @@ private:
             say(failureMessage(path, run));
             // A strict refusal of what is plainly a log says how to read it.
             if (run.error == CalibrationError::BadFormat && !o.log && path != QLatin1String("-"))
-                if (const QString hint = LogHint(path); !hint.isEmpty())
+                if (const QString hint = logHint(path); !hint.isEmpty())
                     say(name + QStringLiteral(": ") + hint);
             if (result.log)
                 if (const QString hint = logRemedyHint(result.log->remedy); !hint.isEmpty())

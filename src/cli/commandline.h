@@ -53,6 +53,10 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments);
 /// The text of --help; it names the program, so it wants the application object.
 QString helpText();
 
+/// How to read a file that the strict reader refused and that looks like a
+/// log: its fields and an example --columns; empty for any other file.
+QString logHint(const QString &path);
+
 /// What to add to the command line to read a refused log; empty when nothing would.
 QString logRemedyHint(LogInput::Remedy remedy);
 

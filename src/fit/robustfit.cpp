@@ -754,21 +754,6 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const WorkC
 
 } // namespace
 
-const char *fitModelName(FitModel model)
-{
-    const char *names[] = {"exact", "full", "diagonal", "sphere", "planar", "auto"};
-    return names[int(model)];
-}
-
-std::optional<FitModel> fitModelNamed(const char *name)
-{
-    for (const FitModel m : {FitModel::Exact, FitModel::Full, FitModel::Diagonal, FitModel::Sphere,
-                             FitModel::Planar, FitModel::Auto})
-        if (std::strcmp(name, fitModelName(m)) == 0)
-            return m;
-    return std::nullopt;
-}
-
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,
                                    const CalibrationParameters *start, const WorkControl &control)
 {

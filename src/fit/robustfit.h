@@ -8,22 +8,13 @@
 #define TAVRIN_ROBUSTFIT_H
 
 #include "ellipsoidfit.h"
+#include "fitmodels.h"
 #include "workcontrol.h"
 
 #include <optional>
 #include <vector>
 
 namespace tavrin {
-
-/// The fits a user can choose; Exact is the algebraic fit, Auto lets the
-/// data choose among the others.
-enum class FitModel { Exact, Full, Diagonal, Sphere, Planar, Auto };
-
-/// "exact", "full", "diagonal", "sphere", "planar" or "auto".
-const char *fitModelName(FitModel model);
-
-/// The model of a name that fitModelName gives; empty for any other text.
-std::optional<FitModel> fitModelNamed(const char *name);
 
 namespace RobustLimits {
 constexpr double HuberK = 1.345;    ///< robust sigmas of Huber's loss, which the fit starts with

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 namespace tavrin {
 
@@ -77,10 +78,15 @@ RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &inpu
 /// The same on bytes already read.
 RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &input);
 
-/// The fields of the first lines of a file that the strict reader refused,
-/// when it looks like a log: "1 time, 2 mx, ..." and an example --columns;
-/// empty otherwise.
-QString LogHint(const QString &filename);
+/// What the first lines of a file that the strict reader refused say of it
+/// when it looks like a log.
+struct LogGuess {
+    QString fields;                      ///< its header's fields, "1 time, 2 mx, ..."; empty without a header
+    std::array<int, 3> columns{1, 2, 3}; ///< 1-based: the x, y and z columns to try
+};
+
+/// The guess for a file that looks like a log; empty for any other.
+std::optional<LogGuess> GuessLog(const QString &filename);
 
 } // namespace tavrin
 
