@@ -45,7 +45,7 @@ double percentile(const std::vector<double> &sorted, double q)
                                      : sorted[below];
 }
 
-Spread spreadOf(std::vector<double> values)
+Spread spreadOfValues(std::vector<double> values)
 {
     double mean = 0.0;
     for (double v : values)
@@ -97,9 +97,9 @@ Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::u
     if (!u.known)
         return u;
     for (int i = 0; i < 3; i++) {
-        u.bias[i] = spreadOf(columns[size_t(i)]);
+        u.bias[i] = spreadOfValues(columns[size_t(i)]);
         for (int j = 0; j < 3; j++)
-            u.A[i][j] = spreadOf(columns[size_t(3 + 3 * i + j)]);
+            u.A[i][j] = spreadOfValues(columns[size_t(3 + 3 * i + j)]);
     }
     return u;
 }

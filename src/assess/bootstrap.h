@@ -31,7 +31,8 @@ struct Uncertainty {
     Spread A[3][3];
 };
 
-/// Bootstraps the calibration of the points for the field norm Hm, by the
+/// Bootstraps the calibration of the points for the field norm Hm (in the
+/// unit of the measurements, not 0), resamples of them (0 or more), by the
 /// exact fit or, when one is given, by the robust fit's model from its
 /// parameters. The same seed gives the same result, however many threads
 /// share the work: every resample draws from its own generator. The

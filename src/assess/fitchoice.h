@@ -17,7 +17,8 @@ struct FitChoice {
     std::optional<RobustFit> fit; ///< the chosen model's fit, when choosing made it already
 };
 
-/// Chooses among Planar, Sphere, Diagonal and Full for the points:
+/// Chooses among Planar, Sphere, Diagonal and Full for the points and the
+/// field norm Hm (in the unit of the measurements, > 0):
 /// - points flatter than QualityLimits::MaxFlatness: Planar;
 /// - directions about a robust sphere's centre that leave the sphere poorly
 ///   covered: of Sphere, Diagonal and Full the one of least Bayesian

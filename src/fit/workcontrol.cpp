@@ -1,6 +1,7 @@
 #include "workcontrol.h"
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -54,20 +55,32 @@ WorkControl WorkControl::withThreads(int threads) const
 void WorkControl::inParallel(int wanted, const std::function<void(int, int)> &work) const
 {
     const int workers = std::max(1, std::min(budget, wanted));
-    const int running = started->running += workers - 1;
-    for (int peak = started->peak; running > peak && !started->peak.compare_exchange_weak(peak, running);) {
-    }
     std::vector<std::thread> threads;
-    for (int w = 1; w < workers; w++)
-        threads.emplace_back(work, w, workers);
+    // A thread the system refuses leaves its share to the calling one.
+    try {
+        for (int w = 1; w < workers; w++) {
+            threads.emplace_back(work, w, workers);
+            notePeak(++started->running);
+        }
+    } catch (const std::system_error &) {
+    }
     // The threads must be joined even when the calling one's share throws.
     try {
         work(0, workers);
+        for (int w = 1 + int(threads.size()); w < workers; w++)
+            work(w, workers);
     } catch (...) {
         join(threads);
         throw;
     }
     join(threads);
+}
+
+void WorkControl::notePeak(int running) const
+{
+    int peak = started->peak;
+    while (running > peak && !started->peak.compare_exchange_weak(peak, running))
+        continue;
 }
 
 } // namespace tavrin

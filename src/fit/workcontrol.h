@@ -39,7 +39,8 @@ public:
 
     /// Runs work(worker, workers) for every worker from 0 to workers - 1,
     /// workers = min(threads(), wanted), and returns when all have ended.
-    /// Worker 0 runs on the calling thread: with one worker no thread starts.
+    /// Worker 0 runs on the calling thread: with one worker no thread starts;
+    /// the share of a thread that the system cannot start runs there too.
     void inParallel(int wanted, const std::function<void(int worker, int workers)> &work) const;
 
     /// The most threads that worked at once through this control and every
@@ -48,6 +49,7 @@ public:
 
 private:
     void join(std::vector<std::thread> &threads) const;
+    void notePeak(int running) const;
 
     const std::atomic<bool> *cancelFlag = nullptr;
     int budget = 1;
