@@ -65,16 +65,6 @@ private:
     double reached = 0.0;
 };
 
-RawData read(const Input &input, std::optional<LogInput> &log, const WorkControl &work)
-{
-    if (input.measurements)
-        return *input.measurements;
-    if (!input.log)
-        return ReadRawData(input.path, work);
-    log.emplace();
-    return ReadLog(input.path, *input.log, *log, work);
-}
-
 } // namespace
 
 const char *runPhaseName(RunPhase phase)
@@ -108,6 +98,16 @@ Input Input::points(RawData measurements, const QString &name)
     return input;
 }
 
+RawData ReadMeasurements(const Input &input, std::optional<LogInput> &log, const WorkControl &control)
+{
+    if (input.measurements)
+        return *input.measurements;
+    if (!input.log)
+        return ReadRawData(input.path, control);
+    log.emplace();
+    return ReadLog(input.path, *input.log, *log, control);
+}
+
 Input Input::points(const PointSnapshot &snapshot, const QString &name)
 {
     return points(snapshot.rawData(), name);
@@ -129,7 +129,7 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
     };
 
     WorkControl work = run.begin(RunPhase::Reading);
-    RawData raw = options.hm == 0.0 ? RawData() : read(input, result.log, work);
+    RawData raw = options.hm == 0.0 ? RawData() : ReadMeasurements(input, result.log, work);
     if (run.cancelled())
         return cancelled();
 

@@ -81,6 +81,11 @@ struct CalibrationResult {
     bool calibrated() const { return status == RunStatus::Calibrated; }
 };
 
+/// Reads the measurements of input, as runCalibration does: log tells how
+/// a log was read.
+RawData ReadMeasurements(const Input &input, std::optional<LogInput> &log,
+                         const WorkControl &control = WorkControl());
+
 /// Runs one calibration. A failure keeps what was read, with the error in
 /// run.error; a cancelled run keeps nothing but its path, and returns soon
 /// after the cancel is set: every step checks it between chunks of its work.
