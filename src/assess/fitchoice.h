@@ -1,4 +1,4 @@
-// Which fit the data support, for --fit auto: the plane of a turn about one
+// Which fit the data support, for the fit Auto: the plane of a turn about one
 // axis; where the directions cover part of the sphere only, the model that
 // the data need by an information criterion; the full model where they
 // cover it.

@@ -29,7 +29,7 @@ int checkExportFile(const CliOptions &given, Stream &out, Stream &err)
         return Refused;
     }
     std::optional<LogInput> input;
-    RawData data = ReadMeasurements(Input::file(dataPath, o.log), input);
+    RawData data = readMeasurements(Input::file(dataPath, o.log), input);
     if (data.status != RawDataStatus::Loaded) {
         // The calibration refuses unread data at once, with the error its message is made from.
         say(failureMessage(dataPath, CalibrateRawData(o.hm, std::move(data))));

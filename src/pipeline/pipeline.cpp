@@ -98,7 +98,7 @@ Input Input::points(RawData measurements, const QString &name)
     return input;
 }
 
-RawData ReadMeasurements(const Input &input, std::optional<LogInput> &log, const WorkControl &control)
+RawData readMeasurements(const Input &input, std::optional<LogInput> &log, const WorkControl &control)
 {
     if (input.measurements)
         return *input.measurements;
@@ -129,7 +129,7 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
     };
 
     WorkControl work = run.begin(RunPhase::Reading);
-    RawData raw = options.hm == 0.0 ? RawData() : ReadMeasurements(input, result.log, work);
+    RawData raw = options.hm == 0.0 ? RawData() : readMeasurements(input, result.log, work);
     if (run.cancelled())
         return cancelled();
 

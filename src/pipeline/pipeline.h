@@ -83,7 +83,7 @@ struct CalibrationResult {
 
 /// Reads the measurements of input, as runCalibration does: log tells how
 /// a log was read.
-RawData ReadMeasurements(const Input &input, std::optional<LogInput> &log,
+RawData readMeasurements(const Input &input, std::optional<LogInput> &log,
                          const WorkControl &control = WorkControl());
 
 /// Runs one calibration. A failure keeps what was read, with the error in
