@@ -96,8 +96,7 @@ PlaneSpread SpreadAboutPlane(Points points)
         return plane;
     const std::array<double, 3> &n = *direction;
     std::copy(n.begin(), n.end(), plane.normal);
-    // Medians over an even sample of about 20000 points.
-    const int stride = std::max(1, points.size() / 20000);
+    const int stride = evenSampleStride(points.size());
     std::vector<double> across, within;
     for (int k = 0; k < points.size(); k += stride) {
         double d[3];
@@ -107,16 +106,18 @@ PlaneSpread SpreadAboutPlane(Points points)
         across.push_back(a);
         within.push_back(std::sqrt(std::max(0.0, d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - a * a)));
     }
-    const auto median = [](std::vector<double> &v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return v[v.size() / 2];
-    };
-    const double middle = median(across);
+    const double middle = medianOf(across);
     for (double &a : across)
         a = std::abs(a - middle);
-    plane.across = 1.4826 * median(across);
-    plane.radius = median(within);
+    plane.across = 1.4826 * medianOf(across);
+    plane.radius = medianOf(within);
     return plane;
+}
+
+double medianOf(std::vector<double> &values)
+{
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
 }
 
 } // namespace tavrin

@@ -398,7 +398,7 @@ double robustSigma(const Sample &s, const Model &m, const Parameters &t)
 {
     double G[3][3];
     gainMatrix(m.shape, t.v.data() + biasCount(m.shape), G);
-    const int stride = std::max(s.stride, s.points.size() / 20000);
+    const int stride = evenSampleStride(s.points.size(), s.stride);
     std::vector<double> magnitudes;
     for (int k = 0; k < s.points.size(); k += stride) {
         double p[3];
@@ -407,8 +407,7 @@ double robustSigma(const Sample &s, const Model &m, const Parameters &t)
     }
     if (magnitudes.empty())
         return 0.0;
-    std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
-    return std::max(1.4826 * magnitudes[magnitudes.size() / 2], 1e-9 * m.target);
+    return std::max(1.4826 * medianOf(magnitudes), 1e-9 * m.target);
 }
 
 // Huber's loss first, which is convex and forgives a rough start, then
@@ -710,12 +709,11 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
 double medianNorm(Points points, const CalibrationParameters &p)
 {
     const Calibrator calibrate(p);
-    const int stride = std::max(1, points.size() / 20000);
+    const int stride = evenSampleStride(points.size());
     std::vector<double> norms;
     for (int k = 0; k < points.size(); k += stride)
         norms.push_back(calibrate.calibratedNorm(points[k]));
-    std::nth_element(norms.begin(), norms.begin() + norms.size() / 2, norms.end());
-    return norms[norms.size() / 2];
+    return medianOf(norms);
 }
 
 // The plane is found twice: from all points, then from those the first
