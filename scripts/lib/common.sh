@@ -9,6 +9,7 @@ TAVRIN_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev
     libgtest-dev libgmock-dev libeigen3-dev libgeographiclib-dev
     clang libclang-rt-14-dev clang-format
+    libxcb1-dev
     fonts-dejavu-core
 )
 

@@ -2,13 +2,16 @@
 #include "ui_fen_tavrin.h"
 
 #include "calibration.h"
+#include "hmunit.h"
 #include "modaldialogs.h"
 #include "nr3.h"
 #include "parametersfile.h"
 #include "pipeline.h"
 #include "printable.h"
+#include "samefile.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QResizeEvent>
@@ -75,12 +78,21 @@ Fen_Tavrin::Fen_Tavrin(QWidget *parent) : QDialog(parent), ui(new Ui::Fen_Tavrin
     connect(ui->buttonHelp, &QPushButton::clicked, this, &Fen_Tavrin::OpenHelp);
     // Results belong to the Hm and the file they were computed from.
     connect(ui->EarthField, &QDoubleSpinBox::valueChanged, this, &Fen_Tavrin::clearResults);
+    // In a locale whose group separator is a point, a typed 48.5 would read
+    // as 485: Hm knows no group separators, and a point is its decimal point.
+    QLocale hmLocale = ui->EarthField->locale();
+    hmLocale.setNumberOptions(hmLocale.numberOptions() | QLocale::OmitGroupSeparator |
+                              QLocale::RejectGroupSeparator);
+    ui->EarthField->setLocale(hmLocale);
+    ui->EarthField->installEventFilter(this);
 
     for (QLabel *label : resultLabels()) {
         label->setMaximumWidth(QWIDGETSIZE_MAX);
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QLatin1String(widestResult)) +
                                2 * label->margin() + 2 * label->frameWidth() + 6);
         label->installEventFilter(this);
+        // Selectable as the text it is, to be copied; it looks the same.
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     }
     // A long path must not widen the window; its end shows instead.
     ui->FileName->setSizePolicy(QSizePolicy::Ignored, ui->FileName->sizePolicy().verticalPolicy());
@@ -95,7 +107,7 @@ Fen_Tavrin::~Fen_Tavrin()
 QString Fen_Tavrin::OpenFile()
 {
     const QString fileName =
-        ModalDialogs::getOpenFileName(this, tr("Open Raw Data File"), tr("Raw Data (*.txt)"));
+        ModalDialogs::getOpenFileName(this, tr("Open Raw Data File"), tr("Raw Data (*.txt);;All files (*)"));
     // A cancelled dialog keeps the file chosen before, and its results.
     if (fileName.isEmpty())
         return ui->FileName->text();
@@ -124,7 +136,11 @@ void Fen_Tavrin::Calibrate()
         showError(errorMessage(*run.error), refusalDetails(run));
         return;
     }
-    showResults(ResultTexts(run.parameters));
+    const QStringList texts = ResultTexts(run.parameters);
+    showResults(texts);
+    const HmUnitCheck unit = CheckHmUnit(run.raw.points(), run.parameters, options.hm, texts);
+    if (unit.warns())
+        ModalDialogs::warning(this, tr("Calibrate"), hmUnitWarningMessage(unit));
 }
 
 void Fen_Tavrin::SaveFile()
@@ -139,6 +155,12 @@ void Fen_Tavrin::SaveFile()
         ModalDialogs::getSaveFileName(this, tr("Output File"), tr("Calibration Parameters (*.txt)"));
     if (saveFileName.isEmpty())
         return;
+    if (IsSameFile(saveFileName, ui->FileName->text())) {
+        showError(errorMessage(CalibrationError::CannotSave),
+                  tr("It is the raw data file of these results, whose measurements it would replace: "
+                     "choose another file."));
+        return;
+    }
     QStringList texts;
     for (const QLabel *label : resultLabels())
         texts << label->text();
@@ -206,6 +228,16 @@ void Fen_Tavrin::clearResults()
 
 bool Fen_Tavrin::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == ui->EarthField && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QString decimalPoint = ui->EarthField->locale().decimalPoint();
+        if (key->text() == QLatin1String(".") && decimalPoint != key->text()) {
+            QKeyEvent localPoint(QEvent::KeyPress, Qt::Key(decimalPoint.at(0).unicode()), key->modifiers(),
+                                 decimalPoint);
+            QCoreApplication::sendEvent(ui->EarthField, &localPoint);
+            return true;
+        }
+    }
     if (event->type() == QEvent::Resize) {
         if (watched == ui->FileName)
             alignFileName(ui->FileName);

@@ -21,6 +21,11 @@ struct NormErrorSums {
     NormError over(int n) const { return {sum / n, std::sqrt(squares / n), max}; }
 };
 
+bool finite(const double c[3])
+{
+    return std::isfinite(c[0]) && std::isfinite(c[1]) && std::isfinite(c[2]);
+}
+
 void judge(QualityReport &q, const EllipsoidFit &fit, double Hm)
 {
     using namespace QualityLimits;
@@ -91,11 +96,11 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
     for (int k = 0; k < n && !(q.cellsHit == cells.size() && sampler.full()); k++) {
         double c[3];
         direction(points[k], c);
-        // A point at the centre has no direction.
-        if (c[0] == 0 && c[1] == 0 && c[2] == 0)
+        // A point at the centre has no direction, nor one too far from it for doubles.
+        if ((c[0] == 0 && c[1] == 0 && c[2] == 0) || !finite(c))
             continue;
         if (q.cellsHit < cells.size()) {
-            const double r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+            const double r = std::hypot(c[0], c[1], c[2]);
             const int cell = cells.cellOf(c[0] / r, c[1] / r, c[2] / r);
             q.cellsHit += !q.cellHit[cell];
             q.cellHit[cell] = true;
@@ -123,7 +128,7 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
             core.add(e);
         double c[3];
         direction(h, c);
-        const double r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+        const double r = std::hypot(c[0], c[1], c[2]);
         // The cosine of the angle to the centre is above nearest; r = 0 never is.
         const double along = c[0] * u[0] + c[1] * u[1] + c[2] * u[2];
         if (along > nearest * r)

@@ -4,6 +4,7 @@
 #define TAVRIN_QUALITY_H
 
 #include "ellipsoidfit.h"
+#include "hmunit.h"
 #include "pointspread.h"
 #include "spherecells.h"
 
@@ -59,6 +60,7 @@ struct QualityReport {
         bool emptyCap = false;  ///< largest empty cap wider than QualityLimits::MaxEmptyCapDegrees
         bool fewCells = false;  ///< fewer cells hit than QualityLimits::MinCellShare
     } findings;                 ///< what the verdict rests on
+    HmUnitCheck hmUnit;         ///< Hm against the points' median |h - b|; set by AssessCalibration
     Verdict verdict = Verdict::Good;
 };
 

@@ -12,13 +12,15 @@ double dot(const Direction &a, const Direction &b)
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
+// hypot scales before it squares: far from the centre, x * x overflows.
 Direction normalized(double x, double y, double z)
 {
-    const double r = std::sqrt(x * x + y * y + z * z);
+    const double r = std::hypot(x, y, z);
     return {x / r, y / r, z / r};
 }
 
-// The sampler's patch that u points through; u need not be a unit vector.
+// The sampler's patch that u points through; u need not be a unit vector,
+// only finite and not zero.
 int cubePatch(const Direction &u)
 {
     // The axis of the largest component, looked up from the three
@@ -28,8 +30,9 @@ int cubePatch(const Direction &u)
     constexpr int side = DirectionSampler::Side;
     const double ax = std::abs(u[0]), ay = std::abs(u[1]), az = std::abs(u[2]);
     const int axis = largest[(ax >= ay) | (ax >= az) << 1 | (ay >= az) << 2];
-    const double scale = 0.5 * side / std::abs(u[axis]);
-    const auto row = [&](double t) { return std::min(side - 1, int(t * scale + 0.5 * side)); };
+    // The ratio first: a tiny u[axis] would make a scale of infinity.
+    const double extent = std::abs(u[axis]);
+    const auto row = [&](double t) { return std::min(side - 1, int((t / extent + 1) * 0.5 * side)); };
     const int face = 2 * axis + (u[axis] < 0);
     return (face * side + row(u[next[axis]])) * side + row(u[last[axis]]);
 }

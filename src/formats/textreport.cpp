@@ -129,6 +129,9 @@ QString VerdictReason(const QualityReport &q)
                        .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1);
     if (q.findings.fewCells)
         reasons << QStringLiteral("%1 of %2 cells hit").arg(q.cellsHit).arg(q.cellHit.size());
+    if (q.hmUnit.warns())
+        reasons << QStringLiteral("median |h - b| %1 against Hm %2: Hm in another unit")
+                       .arg(number(q.hmUnit.medianDistance), number(q.hmUnit.hm));
     return reasons.join(QStringLiteral(", "));
 }
 

@@ -167,7 +167,12 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const Work
     const RobustFit *robust = run.robustFit();
     double centre[3];
     coverageCentre(points, Hm, robust, run.parameters, centre, control);
-    return AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
+    QualityReport q =
+        AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
+    // A planar fit does not scale by Hm, whose unit then changes nothing.
+    if (run.model != FitModel::Planar)
+        q.hmUnit = CheckHmUnit(points, run.parameters, Hm);
+    return q;
 }
 
 std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityReport &q)

@@ -75,7 +75,8 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model = FitMode
 /// Judges a calibrated run for the field norm Hm: its coverage counts the
 /// directions about a robust centre (the bias of a robust fit of the whole
 /// space, else that of a robust sphere, else the run's own), and a planar
-/// fit's points are judged against the norm they have.
+/// fit's points are judged against the norm they have. Hm itself is checked
+/// against the scale of the points.
 QualityReport AssessCalibration(const CalibrationRun &run, double Hm,
                                 const WorkControl &control = WorkControl());
 

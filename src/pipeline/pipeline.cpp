@@ -149,6 +149,8 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
         result.quality = AssessCalibration(result.run, options.hm, work);
         if (run.cancelled())
             return cancelled();
+        if (result.quality.hmUnit.warns())
+            result.warnings << hmUnitWarningMessage(result.quality.hmUnit);
     }
 
     if (options.resamples > 0) {

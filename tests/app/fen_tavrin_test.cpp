@@ -4,8 +4,10 @@
 #include "parametersfile.h"
 #include "synthetic.h"
 
+#include <QClipboard>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -81,6 +83,13 @@ private slots:
     void echoWritesOneNewlinePerLineRead();
     void closedOrStuckOutputNeverHoldsTheWindow();
     void startsWithoutAWindowForHelpVersionAndNoDisplay();
+    void saveOntoTheRawFileIsRefused();
+    void aPointIsTheDecimalPointInEveryLocale_data();
+    void aPointIsTheDecimalPointInEveryLocale();
+    void hmInAnotherUnitIsWarned_data();
+    void hmInAnotherUnitIsWarned();
+    void openOffersAllFiles();
+    void resultsCanBeSelectedAndCopied();
 
 private:
     template <class T = QWidget> T *child(const char *name) { return dialog->findChild<T *>(name); }
@@ -698,31 +707,230 @@ void FenTavrinTest::closedOrStuckOutputNeverHoldsTheWindow()
 
 void FenTavrinTest::startsWithoutAWindowForHelpVersionAndNoDisplay()
 {
-    const auto run = [](const QStringList &arguments, bool display) {
+    const auto run = [](const QStringList &arguments, const QString &display = {}) {
         QProcess p;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(name);
-        if (display)
-            environment.insert("QT_QPA_PLATFORM", "offscreen");
+        if (!display.isEmpty())
+            environment.insert("DISPLAY", display);
         p.setProcessEnvironment(environment);
         p.start(TAVRIN_APP, arguments);
         p.waitForFinished(10000);
-        return std::make_tuple(p.exitCode(), QString(p.readAllStandardOutput()),
-                               QString(p.readAllStandardError()));
+        return std::make_tuple(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                               QString(p.readAllStandardOutput()), QString(p.readAllStandardError()));
     };
-    const auto [helpStatus, help, helpErrors] = run({"--help"}, false);
+    const auto [helpStatus, help, helpErrors] = run({"--help"});
     QCOMPARE(helpStatus, 0);
     QVERIFY(help.startsWith("Usage: tavrin [Qt options]\n"));
     QVERIFY(help.contains("tavrin-cli --help"));
-    const auto [versionStatus, version, versionErrors] = run({"--version"}, false);
+    const auto [versionStatus, version, versionErrors] = run({"--version"});
     QCOMPARE(versionStatus, 0);
     QCOMPARE(version, "tavrin 1.0\n");
-    const auto [status, out, errors] = run({}, false);
+    const auto [status, out, errors] = run({});
     QCOMPARE(status, 1);
     QCOMPARE(out, QString());
     QVERIFY(errors.startsWith("tavrin: needs a graphical display"));
     QCOMPARE(errors.count('\n'), 1);
+
+    // A display that is named but not there: one line and 1, not a core dump.
+    int number = 4917;
+    while (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)))
+        number++;
+    const QString unreachable = QString(":%1").arg(number);
+    for (const auto &[arguments, display] :
+         {std::make_pair(QStringList(), unreachable),
+          std::make_pair(QStringList{"-display", unreachable}, QString()),
+          std::make_pair(QStringList{"-display", unreachable}, QString(":0"))}) {
+        const auto [unreachableStatus, unreachableOut, unreachableErrors] = run(arguments, display);
+        QCOMPARE(unreachableStatus, 1);
+        QCOMPARE(unreachableOut, QString());
+        QCOMPARE(unreachableErrors, "tavrin: cannot connect to the display \"" + unreachable +
+                                        "\"; without one, use tavrin-cli, for example: tavrin-cli --hm 48 "
+                                        "data.txt\n");
+    }
+}
+
+void FenTavrinTest::saveOntoTheRawFileIsRefused()
+{
+    const QString raw = dir.filePath("readable.txt");
+    QVERIFY(QFile::copy(TAVRIN_SAMPLE, raw));
+    QVERIFY(QFile::link(raw, dir.filePath("symbolic.txt")));
+    QVERIFY(::link(QFile::encodeName(raw).constData(),
+                   QFile::encodeName(dir.filePath("hard.txt")).constData()) == 0);
+    QFile sample(TAVRIN_SAMPLE);
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    const QByteArray measurements = sample.readAll();
+    calibrate(raw, 48.0);
+    const QStringList results = labelTexts();
+    QVERIFY(!results.first().isEmpty());
+
+    for (const QString &target : {raw, dir.filePath("symbolic.txt"), dir.filePath("hard.txt")}) {
+        shown.clear();
+        ModalDialogs::setNextFileName(target);
+        click("buttonSave");
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, "Error");
+        QCOMPARE(shown[0].text, "The calibration parameters could not be saved.");
+        QVERIFY2(shown[0].details.contains("raw data file"), qPrintable(shown[0].details));
+        QFile after(raw);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), measurements);
+        QCOMPARE(labelTexts(), results);
+    }
+    // Another file is saved as always.
+    const QString params = dir.filePath("params.txt");
+    shown.clear();
+    ModalDialogs::setNextFileName(params);
+    click("buttonSave");
+    QVERIFY(shown.isEmpty());
+    QFile saved(params);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), ParametersFileBytes(results));
+}
+
+void FenTavrinTest::aPointIsTheDecimalPointInEveryLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("hm");
+    QTest::newRow("de_DE, point") << "de_DE"
+                                  << "48.5" << 48.5;
+    QTest::newRow("de_DE, comma") << "de_DE"
+                                  << "48,5" << 48.5;
+    QTest::newRow("de_DE, thousands") << "de_DE"
+                                      << "48.000" << 48.0;
+    QTest::newRow("fr_FR, point") << "fr_FR"
+                                  << "0.25" << 0.25;
+    QTest::newRow("en_US, point") << "en_US"
+                                  << "48.5" << 48.5;
+    QTest::newRow("en_US, no group separator") << "en_US"
+                                               << "1,5" << 15.0;
+    QTest::newRow("C, point") << "C"
+                              << "1234.125" << 1234.125;
+}
+
+void FenTavrinTest::aPointIsTheDecimalPointInEveryLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, typed);
+    QFETCH(double, hm);
+    const QLocale previous;
+    QLocale::setDefault(QLocale(locale));
+    Fen_Tavrin local;
+    QLocale::setDefault(previous);
+    local.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&local));
+    auto *field = local.findChild<QDoubleSpinBox *>("EarthField");
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, typed);
+    QCOMPARE(field->value(), hm);
+    field->setValue(48000.5);
+    QVERIFY2(!field->text().contains(QLocale(locale).groupSeparator()), qPrintable(field->text()));
+}
+
+void FenTavrinTest::hmInAnotherUnitIsWarned_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<double>("hm");
+    QTest::addColumn<QString>("message"); // empty: no warning
+    const QString unit = "Hm must be in the unit of the measurements.";
+    const QString zeros = " Some results are not zero but show as zero with four decimals.";
+    QTest::newRow("uT data, Hm in nT")
+        << asFileText(ellipsoidPoints(sampleTruth, 48.0, 2000, 0.0, 3)) << 48000.0
+        << "Hm is 48000, and the measurements lie at a median distance of 49.2884 from the bias b: " + unit +
+               zeros;
+    Truth tesla = sampleTruth;
+    for (Doub &b : tesla.b0)
+        b *= 1e-6;
+    QTest::newRow("T data, Hm in uT")
+        << asFileText(ellipsoidPoints(tesla, 48e-6, 2000, 0.0, 3)) << 48.0
+        << "Hm is 48, and the measurements lie at a median distance of 4.92884e-05 from the bias b: " + unit +
+               zeros;
+    QTest::newRow("a mT bias lost in four decimals")
+        << asFileText(ellipsoidPoints(sphereTruth(1, 0.00003, 0.01, 0.02), 0.048, 500, 0, 4)) << 0.048
+        << "Hm is 0.048, and the measurements lie at a median distance of 0.048 from the bias b: " + unit +
+               zeros;
+    QTest::newRow("a tiny misalignment is no loss")
+        << asFileText(
+               ellipsoidPoints(rotatedEllipsoid(1, 1.02, 0.98, 0.00002, 0, 0, 5, -3, 8), 48.0, 500, 0, 4))
+        << 48.0 << "";
+}
+
+void FenTavrinTest::hmInAnotherUnitIsWarned()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(double, hm);
+    QFETCH(QString, message);
+    calibrate(writeRaw(content), hm);
+    QVERIFY(!labelTexts().first().isEmpty());
+    if (message.isEmpty()) {
+        QVERIFY2(shown.isEmpty(), shown.isEmpty() ? "" : qPrintable(shown[0].text));
+        return;
+    }
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].title, "Calibrate");
+    QCOMPARE(shown[0].text, message);
+    // The results are shown as computed, warning or not.
+    QCOMPARE(shown[0].labelsAtThatMoment, labelTexts());
+    QCOMPARE(labelTexts(), ResultTexts(CalibrateFile(hm, child<QLabel>("FileName")->text()).parameters));
+}
+
+void FenTavrinTest::openOffersAllFiles()
+{
+    QStringList filters;
+    QTimer::singleShot(0, [&filters] {
+        auto *fileDialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(fileDialog);
+        filters = fileDialog->nameFilters();
+        fileDialog->reject();
+    });
+    click("buttonOpenFile");
+    QCOMPARE(filters, QStringList({"Raw Data (*.txt)", "All files (*)"}));
+
+    // A file picked with it is read in the strict format, and its refusal names the line.
+    const QString log = dir.filePath("log.csv");
+    writeFile(log, "t,x,y,z\n0,48.47,27.79,22.26\n");
+    calibrate(log, 48.0);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].text, "Please, check the format of the raw data file.");
+    QCOMPARE(shown[0].details, "Line 1: \"t,x,y,z\"");
+}
+
+void FenTavrinTest::resultsCanBeSelectedAndCopied()
+{
+    calibrate(TAVRIN_SAMPLE, 48.0);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    QClipboard *clipboard = QApplication::clipboard();
+    for (const char *name : resultNames) {
+        QLabel *label = child<QLabel>(name);
+        const QString text = label->text();
+        // The mouse: a drag across the field selects it; the keyboard copies.
+        clipboard->clear();
+        const QRect inside = label->contentsRect();
+        QTest::mousePress(label, Qt::LeftButton, {}, QPoint(inside.left() + 1, inside.center().y()));
+        QTest::mouseMove(label, QPoint(inside.right() - 1, inside.center().y()));
+        QTest::mouseRelease(label, Qt::LeftButton, {}, QPoint(inside.right() - 1, inside.center().y()));
+        QCOMPARE(label->selectedText(), text);
+        QTest::keySequence(label, QKeySequence::Copy);
+        QCOMPARE(clipboard->text(), text);
+        // The keyboard alone, in a field that has the focus.
+        clipboard->clear();
+        label->setSelection(0, 0);
+        QTest::keySequence(label, QKeySequence::SelectAll);
+        QTest::keySequence(label, QKeySequence::Copy);
+        QCOMPARE(clipboard->text(), text);
+    }
+    // Selectable, the fields look as they did: a field unselected draws the
+    // same pixels as one that cannot be selected at all.
+    QLabel *field = child<QLabel>("A_11");
+    field->setSelection(0, 0);
+    field->clearFocus();
+    const QImage selectable = field->grab().toImage();
+    field->setTextInteractionFlags(Qt::NoTextInteraction);
+    QCOMPARE(selectable, field->grab().toImage());
+    QCOMPARE(field->focusPolicy(), Qt::NoFocus);
 }
 
 QTEST_MAIN(FenTavrinTest)

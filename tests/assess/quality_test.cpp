@@ -128,6 +128,38 @@ TEST(DirectionSampler, KeepsEveryDirectionUntilThereAreMoreThanPatches)
     EXPECT_GT(near, 0.9 * DirectionSampler::Patches);
 }
 
+TEST(DirectionSampler, DirectionsOfAnyLengthAreUnitVectorsInTheirPatch)
+{
+    // Squared, 1e200 overflows and 1e-200 vanishes; neither may lose its direction.
+    for (const Doub length : {1e200, 1e-200, 1e-310, 1e300}) {
+        std::mt19937 rng(13);
+        DirectionSampler sampler, unit;
+        for (Int k = 0; k < 500; k++) {
+            const Direction u = randomDirection(rng);
+            sampler.add({length * u[0], length * u[1], length * u[2]});
+            unit.add(u);
+        }
+        const std::vector<Direction> sample = sampler.sample(), expected = unit.sample();
+        ASSERT_EQ(sample.size(), expected.size()) << length;
+        for (size_t k = 0; k < sample.size(); k++)
+            EXPECT_LT(angle(sample[k], expected[k]), 1e-6) << length;
+    }
+}
+
+TEST(Quality, PointsFarFromTheCentreCoverTheSphere)
+{
+    // A sphere of radius 1e200 about the origin: every direction is there.
+    const Calibrated c = calibrate(ellipsoidPoints(sphereTruth(1, 0, 0, 0), 48.0, 5000, 0.0, 11), 48.0);
+    MatDoub far(c.points.nrows(), 3);
+    for (Int k = 0; k < far.nrows(); k++)
+        for (Int i = 0; i < 3; i++)
+            far[k][i] = 1e200 / 48 * c.points[k][i];
+    const double origin[3] = {0, 0, 0};
+    const QualityReport q = AssessQuality(far, c.fit, c.parameters, 48.0, origin);
+    EXPECT_EQ(q.cellsHit, 100);
+    EXPECT_LT(q.largestEmptyCap.radius, 10 * Degree);
+}
+
 TEST(EmptyCap, FindsTheHoleLeftInTheData)
 {
     struct Case {

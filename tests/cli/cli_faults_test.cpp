@@ -147,8 +147,12 @@ TEST_F(CliFaults, ValuesBeyondFloatAreNotExported)
     const Outcome far = cli({"--hm", "48", "--export", "c", "far.txt"});
     EXPECT_EQ(far.status, 1);
     EXPECT_EQ(far.out, "");
-    EXPECT_EQ(far.err, "far.txt: The calibration cannot be exported as C floats: a value lies beyond what a "
-                       "float holds. Use --json for its full precision.\n");
+    // Hm cannot reach the data's scale: it is warned of before the refusal.
+    EXPECT_TRUE(far.err.startsWith("far.txt: Hm is 48, and the measurements lie at a median distance of 4."));
+    EXPECT_TRUE(
+        far.err.endsWith("\nfar.txt: The calibration cannot be exported as C floats: a value lies beyond "
+                         "what a float holds. Use --json for its full precision.\n"));
+    EXPECT_EQ(far.err.count('\n'), 2);
 }
 
 TEST_F(CliFaults, SmallValuesKeepTheirDigits)

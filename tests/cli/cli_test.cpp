@@ -481,6 +481,44 @@ TEST_F(CliTest, HmRangeEndsWhereTheDialogsDoes)
     }
 }
 
+TEST_F(CliTest, HmInAnotherUnitIsWarnedInEveryOutput)
+{
+    sample();
+    Truth tesla = sampleTruth;
+    for (Doub &b : tesla.b0)
+        b *= 1e-6;
+    file("tesla.txt", asFileText(ellipsoidPoints(tesla, 48e-6, 2000, 0.0, 3)));
+    const QString unit = "Hm must be in the unit of the measurements.";
+    const struct {
+        const char *hm, *file;
+        QString warning; // empty: none
+        QString reason;
+    } cases[] = {
+        {"48000", "sample.txt",
+         "Hm is 48000, and the measurements lie at a median distance of 49.2531 from the bias b: " + unit,
+         "median |h - b| 49.2531 against Hm 48000.0000: Hm in another unit"},
+        {"48", "tesla.txt",
+         "Hm is 48, and the measurements lie at a median distance of 4.92884e-05 from the bias b: " + unit,
+         "median |h - b| 4.92884e-05 against Hm 48.0000: Hm in another unit"},
+        {"48e-6", "tesla.txt", "", ""},
+        {"48", "sample.txt", "", ""},
+    };
+    for (const auto &c : cases) {
+        const Outcome text = cli({"--hm", c.hm, c.file});
+        EXPECT_EQ(text.status, 0) << c.hm;
+        EXPECT_EQ(QString(text.err), c.warning.isEmpty() ? "" : c.file + QString(": ") + c.warning + '\n');
+        EXPECT_TRUE(text.out.contains(
+            ("Verdict         good" + (c.reason.isEmpty() ? QString() : " (" + c.reason + ")") + '\n')
+                .toUtf8()))
+            << text.out.toStdString();
+        const Outcome json = cli({"--hm", c.hm, "--json", c.file});
+        EXPECT_EQ(json.status, 0);
+        const QJsonObject result = QJsonDocument::fromJson(json.out)["files"][0].toObject();
+        EXPECT_EQ(result["warnings"].toArray(), c.warning.isEmpty() ? QJsonArray() : QJsonArray{c.warning});
+        EXPECT_EQ(result["verdictReason"].toString(), c.reason);
+    }
+}
+
 TEST_F(CliTest, WorstPointIsCountedFromOne)
 {
     // One spike among clean points: the JSON names it as a person counts lines.
