@@ -1,71 +1,240 @@
 #include "fitchoice.h"
 
-#include "pointspread.h"
 #include "quality.h"
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavrin {
 
 namespace {
 
-double informationCriterion(const RobustFit &fit, int points, int parameters)
+// The eigenvalues of a symmetric 3x3 matrix, by the trigonometric solution
+// of its characteristic cubic.
+std::array<double, 3> symmetricEigenvalues(const MatDoub &m)
 {
-    const double kept = points - double(fit.rejected.size());
-    return kept * std::log(fit.scale * fit.scale) + parameters * std::log(kept);
+    const double off = SQR(m[0][1]) + SQR(m[0][2]) + SQR(m[1][2]);
+    const double q = (m[0][0] + m[1][1] + m[2][2]) / 3;
+    const double p2 = SQR(m[0][0] - q) + SQR(m[1][1] - q) + SQR(m[2][2] - q) + 2 * off;
+    if (p2 <= 0)
+        return {q, q, q};
+    const double p = std::sqrt(p2 / 6);
+    double b[3][3];
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            b[i][j] = (m[i][j] - (i == j ? q : 0.0)) / p;
+    const double det = b[0][0] * (b[1][1] * b[2][2] - b[1][2] * b[2][1]) -
+                       b[0][1] * (b[1][0] * b[2][2] - b[1][2] * b[2][0]) +
+                       b[0][2] * (b[1][0] * b[2][1] - b[1][1] * b[2][0]);
+    const double phi = std::acos(std::clamp(det / 2, -1.0, 1.0)) / 3;
+    const double largest = q + 2 * p * std::cos(phi), smallest = q + 2 * p * std::cos(phi + 2 * M_PI / 3);
+    return {largest, 3 * q - largest - smallest, smallest};
+}
+
+QString percentOfHm(double squared, double Hm)
+{
+    return QString::number(100 * std::sqrt(std::max(squared, 0.0)) / std::abs(Hm), 'f', 2);
 }
 
 } // namespace
 
+bool CoverTheSphere(Points points, double Hm, QString *coverage)
+{
+    double centre[3];
+    CalibrationParameters none;
+    none.Bias = MatDoub(3, 1, 0.0);
+    none.A = MatDoub(3, 3, 0.0);
+    none.Ainv = MatDoub(3, 3, 0.0);
+    for (int i = 0; i < 3; i++)
+        none.A[i][i] = none.Ainv[i][i] = 1.0;
+    CoverageCentre(points, Hm, none, centre);
+    const QualityReport q = AssessQuality(points, EllipsoidFit(), none, Hm, centre);
+    if (coverage)
+        *coverage = QStringLiteral("%1 of %2 cells hit, largest empty cap %3 degrees")
+                        .arg(q.cellsHit)
+                        .arg(q.cellHit.size())
+                        .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1);
+    return !q.findings.emptyCap && !q.findings.fewCells;
+}
+
+double CorrelationTime(Points points, const RobustFit &fit)
+{
+    const int n = points.size();
+    const Calibrator calibrate(fit.parameters);
+    std::vector<double> e(static_cast<size_t>(n)), magnitudes;
+    for (int k = 0; k < n; k++)
+        e[size_t(k)] = calibrate.calibratedNorm(points[k]) - fit.calibratedNorm;
+    for (int k = 0; k < n; k += std::max(1, n / 20000))
+        magnitudes.push_back(std::abs(e[size_t(k)]));
+    std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
+    const double clip = 3 * 1.4826 * magnitudes[magnitudes.size() / 2];
+    double mean = 0.0;
+    for (double &v : e) {
+        v = std::clamp(v, -clip, clip);
+        mean += v / n;
+    }
+    double variance = 0.0;
+    for (double &v : e) {
+        v -= mean;
+        variance += v * v;
+    }
+    const int lags = std::min(n / 20, ChoiceLimits::LongestCorrelation);
+    double time = 1.0;
+    for (int lag = 1; lag <= lags && variance > 0; lag++) {
+        double sum = 0.0;
+        for (int k = lag; k < n; k++)
+            sum += e[size_t(k)] * e[size_t(k - lag)];
+        const double correlation = sum / variance;
+        if (correlation < ChoiceLimits::LeastCorrelation)
+            break;
+        time += 2 * correlation;
+    }
+    return time;
+}
+
+Candidate CandidateOf(const RobustFit &fit, double correlationTime)
+{
+    Candidate c;
+    c.model = fit.model;
+    for (int i = 0; i < 3; i++) {
+        c.bias[i] = fit.parameters.Bias[i][0];
+        for (int j = 0; j < 3; j++)
+            c.covariance[i][j] = correlationTime * fit.biasCovariance[i][j];
+    }
+    return c;
+}
+
+QString Implausibility(const CalibrationParameters &p, const PointSpread &spread)
+{
+    double distance = 0.0;
+    for (int i = 0; i < 3; i++)
+        distance += SQR(p.Bias[i][0] - spread.mean[i]);
+    const double radii = std::sqrt(distance) / spread.radius;
+    if (!(radii <= ChoiceLimits::MaxBiasRadii))
+        return QStringLiteral("its bias lies %1 radii of the points from their mean, beyond %2")
+            .arg(radii, 0, 'f', 1)
+            .arg(ChoiceLimits::MaxBiasRadii, 0, 'f', 0);
+    // A is symmetric positive definite for every model but the planar one,
+    // whose axis along the normal is one.
+    const std::array<double, 3> axes = symmetricEigenvalues(p.A);
+    const double ratio = axes[0] / axes[2];
+    if (!(axes[2] > 0) || !(ratio <= ChoiceLimits::MaxAxisRatio))
+        return QStringLiteral("its axes differ by 1 : %1, beyond 1 : %2")
+            .arg(ratio, 0, 'f', 1)
+            .arg(ChoiceLimits::MaxAxisRatio, 0, 'f', 0);
+    return QString();
+}
+
+std::vector<double> PredictedErrors(const std::vector<Candidate> &candidates)
+{
+    std::vector<double> errors;
+    if (candidates.empty())
+        return errors;
+    const Candidate &general = candidates.back();
+    const auto trace = [](const Candidate &c) {
+        return c.covariance[0][0] + c.covariance[1][1] + c.covariance[2][2];
+    };
+    for (const Candidate &c : candidates) {
+        double apart = 0.0;
+        for (int i = 0; i < 3; i++)
+            apart += SQR(c.bias[i] - general.bias[i]);
+        errors.push_back(trace(c) + (&c == &general ? 0.0 : std::max(0.0, apart - trace(general))));
+    }
+    return errors;
+}
+
 FitChoice ChooseFit(Points points, double Hm, const WorkControl &control)
 {
     FitChoice choice;
+    const auto cancelled = [&] { return control.cancelled(); };
     const PlaneSpread plane = SpreadAboutPlane(points);
+    const std::vector<bool> gross = GrossPoints(points);
+    const PointSpread spread = SpreadOf(points, nullptr, &gross);
+    QStringList leftOut;
+    const auto plausible = [&](const std::optional<RobustFit> &fit) {
+        if (!fit)
+            return false;
+        const QString why = Implausibility(fit->parameters, spread);
+        if (!why.isEmpty())
+            leftOut << QStringLiteral("%1 left out: %2").arg(QLatin1String(fitModelName(fit->model)), why);
+        return why.isEmpty();
+    };
+    const auto withLeftOut = [&](const QString &reason) {
+        return leftOut.isEmpty() ? reason
+                                 : reason + QStringLiteral("; ") + leftOut.join(QStringLiteral("; "));
+    };
     if (plane.flatness() < QualityLimits::MaxFlatness) {
         choice.model = FitModel::Planar;
+        choice.fit = FitRobust(points, Hm, FitModel::Planar, nullptr, nullptr, nullptr, control);
         choice.reason = QStringLiteral("planar: the points spread across their plane by %1 % of their radius "
                                        "in it, less than %2 %: a turn about one axis")
                             .arg(100 * plane.flatness(), 0, 'f', 1)
                             .arg(100 * QualityLimits::MaxFlatness, 0, 'f', 0);
-        return choice;
+        if (plausible(choice.fit))
+            return choice;
     }
-    const std::optional<RobustFit> sphere =
-        FitRobust(points, Hm, FitModel::Sphere, nullptr, nullptr, control);
-    if (!sphere) {
-        choice.reason = QStringLiteral("full: no sphere fits the points to judge their coverage by");
-        return choice;
+    QString coverage;
+    const bool covered = CoverTheSphere(points, Hm, &coverage);
+
+    // Where the directions cover the sphere, every model but the full one
+    // errs by its own shape: full leads, and the others follow only when it
+    // is implausible. Elsewhere each candidate is weighed by the bias error
+    // it predicts, which needs them all.
+    const std::vector<FitModel> models = autoCandidateModels();
+    std::vector<std::optional<RobustFit>> fits(models.size());
+    const auto fitOfModel = [&](size_t k) -> std::optional<RobustFit> & {
+        if (!fits[k] && !cancelled())
+            fits[k] = FitRobust(points, Hm, models[k], nullptr, nullptr, nullptr, control);
+        return fits[k];
+    };
+    if (covered) {
+        for (size_t k = models.size(); k-- > 0;)
+            if (plausible(fitOfModel(k))) {
+                choice.model = models[k];
+                choice.fit = std::move(fits[k]);
+                break;
+            }
     }
-    const QualityReport q = AssessQuality(points, QuadricOf(sphere->parameters, Hm), sphere->parameters, Hm);
-    const QString coverage = QStringLiteral("%1 of %2 cells hit, largest empty cap %3 degrees")
-                                 .arg(q.cellsHit)
-                                 .arg(q.cellHit.size())
-                                 .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1);
-    if (!q.findings.emptyCap && !q.findings.fewCells) {
-        choice.reason = QStringLiteral("full: the directions cover the sphere (%1)").arg(coverage);
-        return choice;
-    }
-    // On part of the sphere the models differ most: the information
-    // criterion weighs how much closer each one comes to the points against
-    // the parameters it needs, and the least wins.
-    double best = INFINITY;
-    QStringList criteria;
-    for (const FitModelInfo &c : autoCandidates()) {
-        std::optional<RobustFit> fit =
-            c.model == FitModel::Sphere ? sphere : FitRobust(points, Hm, c.model, nullptr, nullptr, control);
-        const double criterion = fit ? informationCriterion(*fit, points.size(), c.parameters) : INFINITY;
-        criteria
-            << QStringLiteral("%1 %2").arg(QLatin1String(fitModelName(c.model))).arg(criterion, 0, 'f', 1);
-        if (criterion < best) {
-            best = criterion;
-            choice.model = c.model;
-            choice.fit = std::move(fit);
+    std::vector<size_t> fitOf;
+    for (size_t k = 0; k < fits.size() && !covered; k++)
+        if (fitOfModel(k))
+            fitOf.push_back(k);
+    // The covariances assume independent readings; the residuals of the
+    // most general fit tell how many readings count as one.
+    const double time = fitOf.empty() ? 1.0 : CorrelationTime(points, *fits[fitOf.back()]);
+    std::vector<Candidate> candidates;
+    for (const size_t k : fitOf)
+        candidates.push_back(CandidateOf(*fits[k], time));
+    const std::vector<double> errors = PredictedErrors(candidates);
+    std::vector<size_t> order(candidates.size());
+    for (size_t k = 0; k < order.size(); k++)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return errors[a] < errors[b]; });
+    QStringList predicted;
+    for (size_t k = 0; k < candidates.size(); k++)
+        predicted << QStringLiteral("%1 %2").arg(QLatin1String(fitModelName(candidates[k].model)),
+                                                 percentOfHm(errors[k], Hm));
+    for (const size_t k : order)
+        if (plausible(fits[fitOf[k]])) {
+            choice.model = candidates[k].model;
+            choice.fit = std::move(fits[fitOf[k]]);
+            break;
         }
+    if (!choice.fit) {
+        choice.failed = true;
+        choice.reason =
+            withLeftOut(QStringLiteral("no model gives a plausible calibration (%1)").arg(coverage));
+        return choice;
     }
+    const QString name = QLatin1String(fitModelName(choice.model));
     choice.reason =
-        QStringLiteral("%1: poor coverage (%2); of the fits it leaves, the least information criterion (%3)")
-            .arg(QLatin1String(fitModelName(choice.model)), coverage, criteria.join(QStringLiteral(", ")));
+        covered ? QStringLiteral("%1: the directions cover the sphere (%2)").arg(name, coverage)
+                : QStringLiteral("%1: poor coverage (%2); of the fits it leaves, the least predicted bias "
+                                 "error (%3 % of Hm)")
+                      .arg(name, coverage, predicted.join(QStringLiteral(", ")));
+    choice.reason = withLeftOut(choice.reason);
     return choice;
 }
 

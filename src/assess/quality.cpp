@@ -39,11 +39,24 @@ void judge(QualityReport &q, const EllipsoidFit &fit, double Hm)
     q.verdict = f.flat                     ? Verdict::FlatRotation
                 : f.emptyCap || f.fewCells ? Verdict::PoorCoverage
                 : f.residual               ? Verdict::PoorFit
-                : f.shape || f.farPoints   ? Verdict::LikelyOutliers
+                : f.farPoints              ? Verdict::LikelyOutliers
                                            : Verdict::Good;
 }
 
 } // namespace
+
+void CoverageCentre(Points points, double Hm, const CalibrationParameters &fallback, double centre[3])
+{
+    // A centre for counting directions needs no more than an even sample.
+    const int stride = std::max(1, points.size() / RobustLimits::SubsampleSize);
+    MatDoub sample((points.size() + stride - 1) / stride, 3);
+    for (int k = 0; k < sample.nrows(); k++)
+        std::copy(points[k * stride], points[k * stride] + 3, sample[k]);
+    const std::optional<RobustFit> sphere = FitRobust(sample, Hm, FitModel::Sphere);
+    const CalibrationParameters &from = sphere ? sphere->parameters : fallback;
+    for (int i = 0; i < 3; i++)
+        centre[i] = from.Bias[i][0];
+}
 
 const char *verdictName(Verdict verdict)
 {

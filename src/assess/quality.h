@@ -6,6 +6,7 @@
 #include "ellipsoidfit.h"
 #include "hmunit.h"
 #include "pointspread.h"
+#include "robustfit.h"
 #include "spherecells.h"
 
 #include <vector>
@@ -55,7 +56,7 @@ struct QualityReport {
     struct Findings {
         bool flat = false;      ///< flatness of the points below QualityLimits::MaxFlatness
         bool residual = false;  ///< coreRms beyond QualityLimits::MaxRmsShareOfHm
-        bool shape = false;     ///< the fit's outlier warning
+        bool shape = false;     ///< the fit's outlier warning, which alone names no outliers
         bool farPoints = false; ///< more far points than QualityLimits::MaxFarShare
         bool emptyCap = false;  ///< largest empty cap wider than QualityLimits::MaxEmptyCapDegrees
         bool fewCells = false;  ///< fewer cells hit than QualityLimits::MinCellShare
@@ -68,6 +69,12 @@ struct QualityReport {
 /// Hm. The coverage counts the directions of the points about centre, a
 /// robust one, so that a fit gone wrong cannot make a turn about one axis
 /// look as if it covered the sphere; without it, about the fit's bias.
+/// The one centre about which every judgement of the points counts their
+/// directions: that of a robust sphere fitted to an even sample of them,
+/// which gross points cannot move and a fit gone wrong cannot either;
+/// fallback's bias when no sphere fits.
+void CoverageCentre(Points points, double Hm, const CalibrationParameters &fallback, double centre[3]);
+
 QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, double Hm,
                             const double *centre = nullptr);
 

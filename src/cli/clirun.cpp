@@ -44,6 +44,10 @@ QString failureMessage(const QString &path, const CalibrationRun &run)
         message += QStringLiteral(" (%1)").arg(run.raw.reason);
     if (error == CalibrationError::BadFormat)
         message += QStringLiteral(" (line: \"%1\")").arg(printable(run.raw.badLine));
+    if (run.undetermined == Undetermined::Plane)
+        message += QStringLiteral(" The points lie in a plane: try --fit planar.");
+    else if (!run.fitReason.isEmpty())
+        message += QStringLiteral(" (%1)").arg(run.fitReason);
     return message;
 }
 

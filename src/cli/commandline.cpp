@@ -78,30 +78,29 @@ QString formatNames(bool readable)
 QString description()
 {
     using namespace QualityLimits;
-    return QStringLiteral(
-               "Calibrates tri-axis magnetometers: fits an ellipsoid to each FILE of raw x y z\n"
-               "measurements and prints the hard-iron bias b and the matrix A, so that\n"
-               "h_cal = A^-1 (h - b), with a report on how far to trust them.\n"
-               "\n"
-               "Verdict of the report, the first that applies:\n"
-               "  flat rotation    the points spread across their best plane by less than %8 %\n"
-               "                   of their median radius in it: turned about one axis only\n"
-               "  poor coverage    a cap wider than %4 degrees holds no direction about the\n"
-               "                   robust centre, or the directions hit fewer than %5 % of the\n"
-               "                   %6 equal-area cells (of as many cells as there are points,\n"
-               "                   when fewer)\n"
-               "  poor fit         the RMS of the norm error after calibration, far points\n"
-               "                   aside, exceeds %7 % of Hm: the points do not lie on the model\n"
-               "  likely outliers  the ellipsoid test differs from 1 by more than 0.1, or more\n"
-               "                   than %1 % of the points lie farther from the sphere of radius\n"
-               "                   Hm than both %2 robust sigmas of the norm error and %3 % of Hm\n"
-               "  good             none of these\n"
-               "\n"
-               "%9"
-               "%10"
-               "Exit status: 0 every file calibrated (warnings included), 1 a file could not\n"
-               "be read or was refused, or an output could not be written, 2 a calibration\n"
-               "failed numerically, 64 a wrong command line; the highest that applies.")
+    return QStringLiteral("Calibrates tri-axis magnetometers: fits an ellipsoid to each FILE of raw x y z\n"
+                          "measurements and prints the hard-iron bias b and the matrix A, so that\n"
+                          "h_cal = A^-1 (h - b), with a report on how far to trust them.\n"
+                          "\n"
+                          "Verdict of the report, the first that applies:\n"
+                          "  flat rotation    the points spread across their best plane by less than %8 %\n"
+                          "                   of their median radius in it: turned about one axis only\n"
+                          "  poor coverage    a cap wider than %4 degrees holds no direction about the\n"
+                          "                   robust centre, or the directions hit fewer than %5 % of the\n"
+                          "                   %6 equal-area cells (of as many cells as there are points,\n"
+                          "                   when fewer)\n"
+                          "  poor fit         the RMS of the norm error after calibration, far points\n"
+                          "                   aside, exceeds %7 % of Hm: the points do not lie on the model\n"
+                          "  likely outliers  more than %1 % of the points lie farther from the sphere of\n"
+                          "                   radius Hm than both %2 robust sigmas of the norm error and\n"
+                          "                   %3 % of Hm; the ellipsoid test alone names no outliers\n"
+                          "  good             none of these\n"
+                          "\n"
+                          "%9"
+                          "%10"
+                          "Exit status: 0 every file calibrated (warnings included), 1 a file could not\n"
+                          "be read or was refused, or an output could not be written, 2 a calibration\n"
+                          "failed numerically, 64 a wrong command line; the highest that applies.")
         .arg(MaxFarShare * 100)
         .arg(FarSigmas)
         .arg(FarShareOfHm * 100)

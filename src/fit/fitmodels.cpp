@@ -37,8 +37,7 @@ const std::vector<FitModelInfo> &FitModels()
          "in the plane of the turn only", 5, false},
         {FitModel::Auto, "auto",
          "planar for a flat rotation; on poor coverage, of sphere,\ndiagonal and full the one of least "
-         "information "
-         "criterion;\nfull otherwise",
+         "predicted bias error, full\notherwise; an implausible fit gives way to the next",
          nullptr, 0, false},
     };
     return models;
@@ -72,6 +71,14 @@ std::vector<FitModelInfo> autoCandidates()
         return a.parameters < b.parameters;
     });
     return candidates;
+}
+
+std::vector<FitModel> autoCandidateModels()
+{
+    std::vector<FitModel> models;
+    for (const FitModelInfo &m : autoCandidates())
+        models.push_back(m.model);
+    return models;
 }
 
 } // namespace tavrin

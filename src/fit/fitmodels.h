@@ -36,6 +36,9 @@ std::optional<FitModel> fitModelNamed(const char *name);
 /// The fits Auto weighs on poor coverage, the one of fewest parameters first.
 std::vector<FitModelInfo> autoCandidates();
 
+/// The models of autoCandidates, in their order.
+std::vector<FitModel> autoCandidateModels();
+
 } // namespace tavrin
 
 #endif

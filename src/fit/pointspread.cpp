@@ -85,10 +85,42 @@ void PlaneBasis(const double n[3], double e1[3], double e2[3])
     e2[2] = n[0] * e1[1] - n[1] * e1[0];
 }
 
+std::vector<bool> GrossPoints(Points points, const int *weights)
+{
+    const int n = points.size(), stride = std::max(1, n / 20000);
+    std::vector<bool> gross(size_t(n), false);
+    double centre[3];
+    std::vector<double> values;
+    for (int i = 0; i < 3; i++) {
+        values.clear();
+        for (int k = 0; k < n; k += stride)
+            if (!weights || weights[k] > 0)
+                values.push_back(points[k][i]);
+        if (values.empty())
+            return gross;
+        centre[i] = medianOf(values);
+    }
+    const auto distance = [&](int k) {
+        return std::sqrt(SQR(points[k][0] - centre[0]) + SQR(points[k][1] - centre[1]) +
+                         SQR(points[k][2] - centre[2]));
+    };
+    values.clear();
+    for (int k = 0; k < n; k += stride)
+        if (!weights || weights[k] > 0)
+            values.push_back(distance(k));
+    const double limit = GrossDistances * medianOf(values);
+    if (!(limit > 0))
+        return gross;
+    for (int k = 0; k < n; k++)
+        gross[size_t(k)] = !(distance(k) <= limit);
+    return gross;
+}
+
 PlaneSpread SpreadAboutPlane(Points points)
 {
     PlaneSpread plane;
-    const PointSpread spread = SpreadOf(points, nullptr);
+    const std::vector<bool> gross = GrossPoints(points);
+    const PointSpread spread = SpreadOf(points, nullptr, &gross);
     if (!(spread.radius > 0))
         return plane;
     const std::optional<std::array<double, 3>> direction = LeastDirection(spread.covariance);

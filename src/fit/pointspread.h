@@ -57,6 +57,20 @@ struct PlaneSpread {
     double flatness() const { return radius > 0 ? across / radius : 1.0; }
 };
 
+/// How far from the bulk a point must lie to be left out of a start or a
+/// frame: beyond this many times the median distance from the points'
+/// coordinate-wise median. Points on a sphere, or on a cap of it, lie within
+/// about two such distances; a gross spike lies far beyond.
+constexpr double GrossDistances = 5.0;
+
+/// The points, point k counted weights[k] times when weights are given,
+/// that lie beyond GrossDistances median distances from the coordinate-wise
+/// median: true for each such point. Medians are taken on an even sample of
+/// about 20000 points, so that a few gross points cannot move them. None
+/// when the median distance is zero.
+std::vector<bool> GrossPoints(Points points, const int *weights = nullptr);
+
+/// The plane spread of the points but those GrossPoints names.
 PlaneSpread SpreadAboutPlane(Points points);
 
 /// An orthonormal basis e1, e2 of the plane of unit normal n, with

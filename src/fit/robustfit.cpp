@@ -125,7 +125,7 @@ struct Sample {
     double o[3];
     double L[3][3];
     int stride = 1;
-    const WorkControl *control = nullptr; ///< never null once the fit runs
+    const WorkControl *control = nullptr; ///< none: one thread, never cancelled
 
     int count(int k) const { return weights ? weights[k] : 1; }
 
@@ -296,13 +296,18 @@ Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss 
     return withShape(m.shape, [&](auto S) { return evaluateAs<S.value>(s, m, t, loss, sigma, first, end); });
 }
 
+bool cancelled(const Sample &s)
+{
+    return s.control && s.control->cancelled();
+}
+
 // A pass over many points shares its work with a second thread when the
 // run's budget has one.
 Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma)
 {
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
-    if (n / s.stride < threadedFrom || s.control->threads() < 2)
+    if (n / s.stride < threadedFrom || !s.control || s.control->threads() < 2)
         return evaluateRange(s, m, t, loss, sigma, 0, n);
     const int middle = n / 2 - (n / 2) % s.stride;
     Normal halves[2];
@@ -320,27 +325,39 @@ Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss,
     return n1;
 }
 
-// Solves (H + lambda diag H) x = -g by Cholesky; false when the damped
-// matrix is not positive definite.
-bool dampedStep(const Normal &n, int np, double lambda, double *x)
+// The Cholesky factor L of a normal matrix J^T W J; false when a pivot
+// falls below least (SingularPivot unless given) times the largest diagonal entry: some
+// combination of the parameters moves no residual, and the data leave it
+// free.
+using Factor = double[MaxParameters][MaxParameters];
+
+bool factorNormal(const Normal &n, int np, Factor L, double least = SingularPivot)
 {
-    double L[MaxParameters][MaxParameters] = {};
+    double largest = 0.0;
+    for (int i = 0; i < np; i++)
+        largest = std::max(largest, n.H[i][i]);
     for (int i = 0; i < np; i++)
         for (int j = 0; j <= i; j++) {
-            double sum = n.H[j][i] + (i == j ? lambda * n.H[i][i] : 0.0);
+            double sum = n.H[j][i];
             for (int k = 0; k < j; k++)
                 sum -= L[i][k] * L[j][k];
-            if (i == j) {
-                if (!(sum > 0))
-                    return false;
-                L[i][i] = std::sqrt(sum);
-            } else {
+            if (i != j) {
                 L[i][j] = sum / L[j][j];
+                continue;
             }
+            if (!(sum > least * largest))
+                return false;
+            L[i][i] = std::sqrt(sum);
         }
+    return true;
+}
+
+// Solves L L^T x = -g.
+void solveFactored(const Factor L, int np, const double *g, double *x)
+{
     double y[MaxParameters];
     for (int i = 0; i < np; i++) {
-        double sum = -n.g[i];
+        double sum = -g[i];
         for (int k = 0; k < i; k++)
             sum -= L[i][k] * y[k];
         y[i] = sum / L[i][i];
@@ -351,6 +368,19 @@ bool dampedStep(const Normal &n, int np, double lambda, double *x)
             sum -= L[k][i] * x[k];
         x[i] = sum / L[i][i];
     }
+}
+
+// Solves (H + lambda diag H) x = -g by Cholesky; false when the damped
+// matrix is not positive definite.
+bool dampedStep(const Normal &n, int np, double lambda, double *x)
+{
+    Normal damped = n;
+    for (int i = 0; i < np; i++)
+        damped.H[i][i] += lambda * n.H[i][i];
+    Factor L = {};
+    if (!factorNormal(damped, np, L, 0.0))
+        return false;
+    solveFactored(L, np, n.g, x);
     return true;
 }
 
@@ -362,7 +392,7 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
     Normal current = evaluate(s, m, t, loss, sigma);
     double lambda = 1e-3;
     int iteration = 0;
-    for (; iteration < mostSteps && lambda < 1e12 && !s.control->cancelled(); iteration++) {
+    for (; iteration < mostSteps && lambda < 1e12 && !cancelled(s); iteration++) {
         double x[MaxParameters];
         if (!dampedStep(current, np, lambda, x)) {
             lambda *= 10;
@@ -398,7 +428,7 @@ double robustSigma(const Sample &s, const Model &m, const Parameters &t)
 {
     double G[3][3];
     gainMatrix(m.shape, t.v.data() + biasCount(m.shape), G);
-    const int stride = evenSampleStride(s.points.size(), s.stride);
+    const int stride = std::max(s.stride, s.points.size() / 20000);
     std::vector<double> magnitudes;
     for (int k = 0; k < s.points.size(); k += stride) {
         double p[3];
@@ -407,7 +437,8 @@ double robustSigma(const Sample &s, const Model &m, const Parameters &t)
     }
     if (magnitudes.empty())
         return 0.0;
-    return std::max(1.4826 * medianOf(magnitudes), 1e-9 * m.target);
+    std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
+    return std::max(1.4826 * magnitudes[magnitudes.size() / 2], 1e-9 * m.target);
 }
 
 // Huber's loss first, which is convex and forgives a rough start, then
@@ -428,7 +459,7 @@ double refine(const Sample &s, const Model &m, Parameters &t, bool polishOnly)
             const double next = robustSigma(s, m, t);
             const bool settled = std::abs(next - sigma) <= 1e-5 * sigma;
             sigma = next;
-            if (settled || s.control->cancelled())
+            if (settled || cancelled(s))
                 break;
         }
     }
@@ -597,6 +628,48 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
     return best;
 }
 
+// The factor of the normal matrix at a fit's solution, in its frame.
+bool factorAt(const Sample &s, const Model &m, const Solution &fit, Factor L)
+{
+    return factorNormal(evaluate(s, m, fit.t, Loss::Tukey, fit.sigma), parameterCount(m.shape), L);
+}
+
+// unit (J^T W J)^-1 restricted to the bias, from the factor L: L^-T L^-1,
+// whose bias block sums products of the first three columns of L^-1.
+void biasBlock(const Factor L, int np, double unit, double out[3][3])
+{
+    double inv[MaxParameters][3] = {};
+    for (int j = 0; j < 3; j++)
+        for (int i = 0; i < np; i++) {
+            double sum = i == j ? 1.0 : 0.0;
+            for (int k = 0; k < i; k++)
+                sum -= L[i][k] * inv[k][j];
+            inv[i][j] = sum / L[i][i];
+        }
+    for (int a = 0; a < 3; a++)
+        for (int b = 0; b < 3; b++) {
+            double sum = 0.0;
+            for (int i = 0; i < np; i++)
+                sum += inv[i][a] * inv[i][b];
+            out[a][b] = unit * sum;
+        }
+}
+
+// How many distinct points there are, counting up to enough only.
+int distinctPoints(Points points, const int *weights, int enough)
+{
+    std::vector<const double *> distinct;
+    for (int k = 0; k < points.size() && int(distinct.size()) < enough; k++) {
+        if (weights && weights[k] == 0)
+            continue;
+        const double *h = points[k];
+        if (std::none_of(distinct.begin(), distinct.end(),
+                         [&](const double *d) { return d[0] == h[0] && d[1] == h[1] && d[2] == h[2]; }))
+            distinct.push_back(h);
+    }
+    return int(distinct.size());
+}
+
 std::vector<int> rejectedPoints(const Sample &s, const Model &m, const Solution &fit)
 {
     double G[3][3];
@@ -626,14 +699,14 @@ MatDoub inverse3(const double G[3][3])
 
 // b and A of a fit in three dimensions: the gain is A^-1 in any frame that
 // only moves and scales, since both sides of |G d| = Hm scale alike.
-CalibrationParameters spaceParameters(const Sample &s, Shape shape, const Solution &fit)
+CalibrationParameters spaceParameters(const double origin[3], double scale, Shape shape, const Solution &fit)
 {
     double G[3][3];
     gainMatrix(shape, fit.t.v.data() + 3, G);
     CalibrationParameters p;
     p.Bias = MatDoub(3, 1);
     for (int i = 0; i < 3; i++)
-        p.Bias[i][0] = s.o[i] + fit.t.v[size_t(i)] / s.L[0][0];
+        p.Bias[i][0] = origin[i] + fit.t.v[size_t(i)] / scale;
     p.Ainv = MatDoub(3, 3);
     for (int i = 0; i < 3; i++)
         for (int j = 0; j < 3; j++)
@@ -683,47 +756,72 @@ CalibrationParameters planeParameters(const Sample &s, const Solution &fit, cons
     return p;
 }
 
-std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights,
-                                  const CalibrationParameters *start, const WorkControl &control)
+// Each point's count, but zero for the gross points: least-squares starts,
+// which one gross point can pull anywhere, and even Huber's loss, whose
+// gradient in the gains grows with the point's distance, leave them out;
+// the rejected points are still judged among all.
+std::vector<int> keptCounts(Points points, const int *weights, const std::vector<bool> &gross)
 {
-    const Shape shape = model == FitModel::Sphere     ? Shape::Sphere
-                        : model == FitModel::Diagonal ? Shape::Diagonal
-                                                      : Shape::Full;
-    const PointSpread spread = SpreadOf(points, weights);
-    if (!(spread.radius > 0))
-        return std::nullopt;
+    std::vector<int> kept(size_t(points.size()));
+    for (int k = 0; k < points.size(); k++)
+        kept[size_t(k)] = gross[size_t(k)] ? 0 : weights ? weights[k] : 1;
+    return kept;
+}
+
+Shape shapeOf(FitModel model)
+{
+    return model == FitModel::Sphere     ? Shape::Sphere
+           : model == FitModel::Diagonal ? Shape::Diagonal
+                                         : Shape::Full;
+}
+
+std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights,
+                                  const CalibrationParameters *start, const std::vector<bool> &gross,
+                                  const PointSpread &spread, const WorkControl &control)
+{
+    const Shape shape = shapeOf(model);
     const Sample s = frameOf(points, weights, shape, spread, nullptr, control);
     const Model m{shape, Hm * s.L[0][0]};
-    const std::optional<Solution> fit = solve(s, m, Hm, start);
-    if (!fit)
+    const std::vector<int> kept = keptCounts(points, weights, gross);
+    Sample fitted = s;
+    fitted.weights = kept.data();
+    const std::optional<Solution> fit = solve(fitted, m, Hm, start);
+    Factor L = {};
+    if (!fit || !factorAt(fitted, m, *fit, L))
         return std::nullopt;
     RobustFit r;
     r.model = model;
-    r.parameters = spaceParameters(s, shape, *fit);
+    r.parameters = spaceParameters(s.o, s.L[0][0], shape, *fit);
     r.rejected = rejectedPoints(s, m, *fit);
     r.scale = fit->sigma / s.L[0][0];
     r.calibratedNorm = Hm;
+    // sigma^2 (J^T W J)^-1: the covariance of b that the noise about the
+    // fit implies, if the points were independent; in the input's units.
+    biasBlock(L, parameterCount(shape), SQR(fit->sigma / s.L[0][0]), r.biasCovariance);
     return r;
 }
 
 double medianNorm(Points points, const CalibrationParameters &p)
 {
     const Calibrator calibrate(p);
-    const int stride = evenSampleStride(points.size());
+    const int stride = std::max(1, points.size() / 20000);
     std::vector<double> norms;
     for (int k = 0; k < points.size(); k += stride)
         norms.push_back(calibrate.calibratedNorm(points[k]));
-    return medianOf(norms);
+    std::nth_element(norms.begin(), norms.begin() + norms.size() / 2, norms.end());
+    return norms[norms.size() / 2];
 }
 
 // The plane is found twice: from all points, then from those the first
 // fit kept, so that spikes off the plane cannot tilt it.
-std::optional<RobustFit> fitPlane(Points points, const int *weights, const WorkControl &control)
+std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::vector<bool> &gross,
+                                  const WorkControl &control)
 {
-    std::vector<bool> left;
+    std::vector<bool> left = gross;
+    const std::vector<int> kept = keptCounts(points, weights, gross);
     std::optional<RobustFit> r;
     for (int pass = 0; pass < 2; pass++) {
-        const PointSpread spread = SpreadOf(points, weights, pass == 0 ? nullptr : &left);
+        const PointSpread spread = SpreadOf(points, weights, &left);
         if (!(spread.radius > 0))
             return r;
         const std::optional<std::array<double, 3>> n = LeastDirection(spread.covariance);
@@ -731,9 +829,14 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const WorkC
             return r;
         const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data(), control);
         const Model m{Shape::Plane, 1.0};
-        const std::optional<Solution> fit = solve(s, m, 1.0, nullptr);
+        Sample fitted = s;
+        fitted.weights = kept.data();
+        const std::optional<Solution> fit = solve(fitted, m, 1.0, nullptr);
         if (!fit)
             return r;
+        Factor L = {};
+        if (!factorAt(fitted, m, *fit, L))
+            return std::nullopt;
         r = RobustFit();
         r->model = FitModel::Planar;
         r->parameters = planeParameters(s, *fit, n->data());
@@ -743,7 +846,7 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const WorkC
         r->calibratedNorm = medianNorm(points, r->parameters);
         if (r->rejected.empty())
             break;
-        left.assign(size_t(points.size()), false);
+        left = gross;
         for (const int k : r->rejected)
             left[size_t(k)] = true;
     }
@@ -752,14 +855,142 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const WorkC
 
 } // namespace
 
-std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,
-                                   const CalibrationParameters *start, const WorkControl &control)
+const char *undeterminedName(Undetermined why)
 {
-    std::optional<RobustFit> r = model == FitModel::Planar
-                                     ? fitPlane(points, weights, control)
-                                     : fitSpace(points, Hm, model, weights, start, control);
-    if (r && (!r->parameters.finite() || control.cancelled()))
+    const char *names[] = {"", "few-points", "line", "plane", "singular"};
+    return names[int(why)];
+}
+
+namespace {
+
+// The frame of the steps: centred on the fit's bias and scaled by the field
+// norm, so that its parameters are near zero and one.
+Sample stepFrame(Points points, const double origin[3], double scale)
+{
+    Sample s{points, nullptr, {origin[0], origin[1], origin[2]}, {}, 1};
+    for (int i = 0; i < 3; i++)
+        s.L[i][i] = scale;
+    return s;
+}
+
+template <Shape S>
+void sumRuns(const Sample &s, const Model &m, const Parameters &t, double sigma, int runLength,
+             std::vector<double> &sums)
+{
+    constexpr int np = parameterCount(S), width = np * (np + 1) / 2 + np;
+    const double c = tuning(Loss::Tukey, sigma);
+    double G[3][3];
+    gainMatrix(S, t.v.data() + biasCount(S), G);
+    for (int k = 0; k < s.points.size(); k++) {
+        double p[3], J[np];
+        s.map(k, p);
+        const double r = residualAs<S>(t, G, m.target, p, J);
+        if (!(std::abs(r) < c))
+            continue;
+        // The Newton step of Tukey's estimator weighs J J^T by psi'(r),
+        // not by the weight psi(r) / r: with the weight, the steps would
+        // spread about a fifth less than the estimator does.
+        const double u = 1 - SQR(r / c), w = u * u, slope = u * (1 - 5 * SQR(r / c));
+        double *run = sums.data() + size_t(k / runLength) * width;
+        for (int i = 0, at = 0; i < np; i++) {
+            run[np * (np + 1) / 2 + i] += w * J[i] * r;
+            for (int j = i; j < np; j++)
+                run[at++] += slope * J[i] * J[j];
+        }
+    }
+}
+
+} // namespace
+
+RobustSteps::RobustSteps(Points points, double Hm, const RobustFit &fit, int runLength)
+    : model(fit.model), Hm(Hm), scale(1.0 / std::abs(Hm)), sigma(fit.scale / std::abs(Hm)),
+      np(parameterCount(shapeOf(fit.model))), runCount((points.size() + runLength - 1) / runLength)
+{
+    for (int i = 0; i < 3; i++)
+        origin[i] = fit.parameters.Bias[i][0];
+    const Sample s = stepFrame(points, origin, scale);
+    const Model m{shapeOf(model), Hm * scale};
+    const Parameters t = inFrame(s, m, fit.parameters);
+    std::copy(t.v.begin(), t.v.begin() + np, at);
+    sums.assign(size_t(runCount) * size_t(np * (np + 1) / 2 + np), 0.0);
+    withShape(m.shape, [&](auto S) { sumRuns<S.value>(s, m, t, sigma, runLength, sums); });
+}
+
+std::optional<RobustFit> RobustSteps::step(const int *counts) const
+{
+    const int triangle = np * (np + 1) / 2, width = triangle + np;
+    Normal n;
+    for (int run = 0; run < runCount; run++) {
+        if (counts[run] == 0)
+            continue;
+        const double *sum = sums.data() + size_t(run) * size_t(width);
+        for (int i = 0, a = 0; i < np; i++) {
+            n.g[i] += counts[run] * sum[triangle + i];
+            for (int j = i; j < np; j++)
+                n.H[i][j] += counts[run] * sum[a++];
+        }
+    }
+    Factor L = {};
+    if (!factorNormal(n, np, L))
         return std::nullopt;
+    double x[MaxParameters];
+    solveFactored(L, np, n.g, x);
+    Solution moved;
+    for (int i = 0; i < np; i++)
+        moved.t.v[size_t(i)] = at[i] + x[i];
+    moved.sigma = sigma;
+    const Shape shape = shapeOf(model);
+    if (!allFinite(moved.t) || !makePositiveDefinite(shape, moved.t))
+        return std::nullopt;
+    RobustFit r;
+    r.model = model;
+    r.parameters = spaceParameters(origin, scale, shape, moved);
+    r.scale = sigma / scale;
+    r.calibratedNorm = Hm;
+    biasBlock(L, np, SQR(sigma / scale), r.biasCovariance);
+    return r;
+}
+
+std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,
+                                   const CalibrationParameters *start, Undetermined *why,
+                                   const WorkControl &control)
+{
+    const auto refuse = [&](Undetermined reason) {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
+    if (why)
+        *why = Undetermined::No;
+    if (distinctPoints(points, weights, MinimumPoints) < MinimumPoints)
+        return refuse(Undetermined::FewPoints);
+    const std::vector<bool> gross = GrossPoints(points, weights);
+    const PointSpread spread = SpreadOf(points, weights, &gross);
+    const std::optional<std::array<double, 3>> normal = LeastDirection(spread.covariance);
+    if (!(spread.radius > 0) || !normal)
+        return refuse(Undetermined::Singular);
+    // The covariance is in units of the RMS radius, its trace one: the sum
+    // of its principal 2x2 minors is about the second variance share, n^T C
+    // n the third.
+    const double(&C)[3][3] = spread.covariance;
+    const double minors = C[0][0] * C[1][1] - C[0][1] * C[1][0] + C[0][0] * C[2][2] - C[0][2] * C[2][0] +
+                          C[1][1] * C[2][2] - C[1][2] * C[2][1];
+    double across = 0.0;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            across += (*normal)[size_t(i)] * C[i][j] * (*normal)[size_t(j)];
+    const double least = MinSpreadShare * MinSpreadShare;
+    if (!(minors > least))
+        return refuse(Undetermined::Line);
+    if (model != FitModel::Planar && !(across > least))
+        return refuse(Undetermined::Plane);
+    std::optional<RobustFit> r = model == FitModel::Planar
+                                     ? fitPlane(points, weights, gross, control)
+                                     : fitSpace(points, Hm, model, weights, start, gross, spread, control);
+    if (control.cancelled())
+        return std::nullopt;
+    if (!r || !r->parameters.finite())
+        return refuse(Undetermined::Singular);
     return r;
 }
 

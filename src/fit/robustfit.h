@@ -16,10 +16,32 @@
 
 namespace tavrin {
 
+/// Why the data determine no fit of a model.
+enum class Undetermined {
+    No,
+    FewPoints, ///< fewer than MinimumPoints distinct points
+    Line,      ///< points on a line
+    Plane,     ///< points in a plane, for any model but Planar
+    Singular,  ///< the fit's normal matrix is singular, or the fit failed
+};
+
+/// "few-points", "line", "plane" or "singular"; empty for Undetermined::No.
+const char *undeterminedName(Undetermined why);
+
 namespace RobustLimits {
 constexpr double HuberK = 1.345;    ///< robust sigmas of Huber's loss, which the fit starts with
 constexpr double TukeyC = 4.685;    ///< robust sigmas beyond which a point gets weight zero
 constexpr int SubsampleSize = 4096; ///< larger sets converge on an even sample first
+/// Points whose RMS spread across their best line (or, but for the planar
+/// fit, across their best plane) is below this share of their RMS radius,
+/// gross points aside, determine no fit: a noise-free turn about one axis
+/// measures 0, rounding to the 4th decimal about 1e-6.
+constexpr double MinSpreadShare = 1e-3;
+/// A fit whose normal matrix J^T W J, in the frame of unit RMS radius, has
+/// a Cholesky pivot below this share of its largest diagonal entry leaves
+/// a combination of its parameters undetermined, as two circles of a
+/// sphere leave an ellipsoid.
+constexpr double SingularPivot = 1e-12;
 } // namespace RobustLimits
 
 struct RobustFit {
@@ -31,6 +53,9 @@ struct RobustFit {
     /// The norm the calibrated points have: Hm, but for a plane the median
     /// over the points, as the component along the normal is left as it is.
     double calibratedNorm = 0.0;
+    /// Full, Diagonal and Sphere: sigma^2 (J^T W J)^-1 for the bias, the
+    /// covariance the noise implies if the points are independent.
+    double biasCovariance[3][3] = {};
 };
 
 /// Fits one of Full, Diagonal, Sphere or Planar to the points for the field
@@ -38,12 +63,41 @@ struct RobustFit {
 /// starts from the algebraic fit, when that is an ellipsoid, and from a
 /// sphere, and keeps the one of smaller robust scale; or, but for Planar,
 /// from start alone, when given: a fit of nearly the same points, as a
-/// bootstrap's resamples are. Empty when the points determine no such fit,
-/// or when control cancels it; a pass over many points takes a second
-/// thread when control's budget has one.
+/// bootstrap's resamples are. Points beyond GrossDistances play no part in
+/// the starts. Empty, and why set when given, when the points determine no
+/// such fit (see RobustLimits), or when control cancels it; a pass over
+/// many points takes a second thread when control's budget has one.
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights = nullptr,
-                                   const CalibrationParameters *start = nullptr,
+                                   const CalibrationParameters *start = nullptr, Undetermined *why = nullptr,
                                    const WorkControl &control = WorkControl());
+
+/// A Full, Diagonal or Sphere fit, ready to be refitted on resamples of runs
+/// of consecutive points: the normal equations J^T W J and J^T W r at the
+/// fit, summed over each run. A resample's refit is one Gauss-Newton step
+/// from the fit with its runs counted as drawn, at the fit's weights and
+/// scale: the one-step bootstrap, which costs the runs, not the points.
+class RobustSteps {
+public:
+    /// Runs of runLength points, the last one shorter when it must be.
+    RobustSteps(Points points, double Hm, const RobustFit &fit, int runLength);
+
+    int runs() const { return runCount; }
+
+    /// The fit of the points of run k counted counts[k] times: b, A and
+    /// the bias covariance; empty when the counted points determine none.
+    std::optional<RobustFit> step(const int *counts) const;
+
+private:
+    FitModel model;
+    double Hm;
+    double origin[3];
+    double scale; ///< from input units to the frame's
+    double sigma; ///< in the frame's units
+    double at[9]; ///< the fit's parameters in the frame
+    int np;       ///< how many there are
+    int runCount;
+    std::vector<double> sums; ///< per run: the upper triangle of J^T W J, then J^T W r
+};
 
 } // namespace tavrin
 

@@ -43,6 +43,13 @@ QJsonObject spread(const Spread &s)
 QJsonObject JsonUncertainty(const Uncertainty &u)
 {
     QJsonObject out{{"resamples", u.resamples}, {"failed", u.failed}, {"seed", qint64(u.seed)}};
+    if (!u.alike.empty()) {
+        QJsonArray alike;
+        for (const FitModel m : u.alike)
+            alike.append(fitModelName(m));
+        out.insert("runLength", u.runLength);
+        out.insert("alike", alike);
+    }
     if (!u.known)
         return out;
     QJsonArray bias, A;
@@ -77,12 +84,19 @@ QJsonObject JsonResult(const CalibrationResult &calibrated, double hm, const Rep
                               {"farLimit", q.farLimit},
                               {"farPoints", q.farPoints},
                               {"worstPoint", q.worstPoint + 1}};
-    QJsonObject result{{"path", displayName(calibrated.path)},     {"points", run.raw.numLines},
-                       {"fit", fitModelName(run.requested)},       {"fitChosen", fitModelName(run.model)},
-                       {"bias", column(run.parameters.Bias)},      {"A", rows(run.parameters.A)},
-                       {"Ainv", rows(run.parameters.Ainv)},        {"testValue", run.fit.TestEllip},
-                       {"outlierWarning", run.fit.outlierWarning}, {"quality", quality},
-                       {"verdict", verdictName(q.verdict)},        {"verdictReason", VerdictReason(q)}};
+    QJsonObject result{
+        {"path", displayName(calibrated.path)},
+        {"points", run.raw.numLines},
+        {"fit", fitModelName(run.requested)},
+        {"fitChosen", fitModelName(run.model)},
+        {"bias", column(run.parameters.Bias)},
+        {"A", rows(run.parameters.A)},
+        {"Ainv", rows(run.parameters.Ainv)},
+        {"testValue", run.fit.TestEllip},
+        {"outlierWarning", run.fit.outlierWarning},
+        {"quality", quality},
+        {"verdict", verdictName(q.verdict)},
+        {"verdictReason", VerdictReason(q, calibrated.uncertainty ? &*calibrated.uncertainty : nullptr)}};
     if (run.requested == FitModel::Auto)
         result.insert("fitReason", run.fitReason);
     if (run.robust) {
@@ -126,6 +140,10 @@ QJsonObject JsonFailure(const QString &path, const CalibrationRun &run, const QS
         error.insert("line", run.raw.badLineNumber);
     if (run.error == CalibrationError::BadFormat)
         error.insert("text", run.raw.badLine);
+    if (run.undetermined != Undetermined::No)
+        error.insert("undetermined", undeterminedName(run.undetermined));
+    if (!run.fitReason.isEmpty())
+        error.insert("fitReason", run.fitReason);
     return {{"path", path}, {"error", error}};
 }
 

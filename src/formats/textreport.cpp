@@ -77,11 +77,26 @@ QString spreadRow(const QString &name, double value, const Spread &s)
 
 } // namespace
 
+QString AlikeText(const Uncertainty &u)
+{
+    QStringList others;
+    for (size_t k = 1; k < u.alike.size(); k++)
+        others << QLatin1String(fitModelName(u.alike[k]));
+    return others.isEmpty()
+               ? QString()
+               : QStringLiteral("; the intervals of b take in the bias of %1, which the data cannot "
+                                "tell apart")
+                     .arg(others.join(QStringLiteral(", ")));
+}
+
 QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &p)
 {
     QString out =
         label(QStringLiteral("Uncertainty")) +
         QStringLiteral("%1 resamples, %2 failed, seed %3").arg(u.resamples).arg(u.failed).arg(u.seed);
+    if (!u.alike.empty())
+        out += QStringLiteral(", runs of %1 reading%2").arg(u.runLength).arg(u.runLength == 1 ? "" : "s") +
+               AlikeText(u);
     if (!u.known)
         return (out + QStringLiteral(": too few resamples succeeded to tell\n")).toUtf8();
     out += '\n' + label(QString()) + fields({"value", "std"}, 0, 2) + QStringLiteral("    95 % interval\n");
@@ -111,13 +126,18 @@ QByteArray InputLine(const LogInput &in)
         .toUtf8();
 }
 
-QString VerdictReason(const QualityReport &q)
+QString VerdictReason(const QualityReport &q, const Uncertainty *u)
 {
     QStringList reasons;
+    if (u && BiasUndetermined(*u, q.hm))
+        reasons << QStringLiteral(
+                       "the data do not determine the bias: a 95 % interval of b is wider than %1 % "
+                       "of Hm")
+                       .arg(100 * BootstrapLimits::MostDeterminedWidth, 0, 'f', 0);
     if (q.findings.flat)
         reasons << QStringLiteral("spread across the plane %1 % of the radius in it")
                        .arg(100.0 * q.plane.flatness(), 0, 'f', 1);
-    if (q.findings.shape)
+    if (q.findings.shape && q.verdict != Verdict::Good)
         reasons << QStringLiteral("ellipsoid test %1").arg(number(q.testValue));
     if (q.findings.farPoints)
         reasons << QStringLiteral("%1 far points").arg(q.farPoints);
@@ -135,7 +155,8 @@ QString VerdictReason(const QualityReport &q)
     return reasons.join(QStringLiteral(", "));
 }
 
-QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm)
+QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm,
+                      const Uncertainty *u)
 {
     QStringList texts;
     for (const double value : p.values())
@@ -158,7 +179,7 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
                .arg(q.farPoints)
                .arg(number(q.farLimit))
                .arg(q.worstPoint + 1);
-    const QString reason = VerdictReason(q);
+    const QString reason = VerdictReason(q, u);
     out += label(QStringLiteral("Verdict")) + verdictName(q.verdict) +
            (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)) + '\n';
     return out.toUtf8();
@@ -201,7 +222,8 @@ QByteArray FitLines(const CalibrationRun &run)
 QByteArray CalibrationReport(const CalibrationResult &result, double hm, const ReportWords &words)
 {
     const CalibrationRun &run = result.run;
-    QByteArray report = TextReport(printable(displayName(result.path)), run.parameters, result.quality, hm);
+    QByteArray report = TextReport(printable(displayName(result.path)), run.parameters, result.quality, hm,
+                                   result.uncertainty ? &*result.uncertainty : nullptr);
     // The lines after the name say how a log was read and how it was fitted.
     const int nameEnd = report.indexOf('\n') + 1;
     report.insert(nameEnd, (result.log ? InputLine(*result.log) : QByteArray()) + FitLines(run));

@@ -25,7 +25,8 @@ QByteArray CalibrationReport(const CalibrationResult &result, double hm, const R
 /// The file's name as given, b and A laid out as the dialog shows them, with
 /// at least six significant digits, then the quality report and the verdict
 /// with its reason.
-QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm);
+QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm,
+                      const Uncertainty *u = nullptr);
 
 /// The bootstrap's spread of b and A beside their values, with enough
 /// decimals to show two digits of each standard deviation.
@@ -35,7 +36,10 @@ QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &
 QByteArray InputLine(const LogInput &input);
 
 /// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees".
-QString VerdictReason(const QualityReport &q);
+QString VerdictReason(const QualityReport &q, const Uncertainty *u = nullptr);
+
+/// For a robust fit's uncertainty: which other models' biases joined the intervals of b.
+QString AlikeText(const Uncertainty &u);
 
 /// The advice of RecommendedFit in the words given, e.g. "try the planar
 /// fit"; empty when there is none.

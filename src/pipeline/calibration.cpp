@@ -51,8 +51,13 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
         choice.model = model;
     }
     run.model = choice.model;
-    run.robust =
-        choice.fit ? choice.fit : FitRobust(run.raw.points(), Hm, choice.model, nullptr, nullptr, control);
+    if (choice.failed) {
+        run.error = CalibrationError::NumericalFailure;
+        return run;
+    }
+    run.robust = choice.fit ? choice.fit
+                            : FitRobust(run.raw.points(), Hm, choice.model, nullptr, nullptr,
+                                        &run.undetermined, control);
     if (!run.robust) {
         run.error = control.cancelled() ? CalibrationError::Cancelled : CalibrationError::NumericalFailure;
         return run;
@@ -60,26 +65,6 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
     run.parameters = run.robust->parameters;
     run.fit = QuadricOf(run.parameters, Hm);
     return run;
-}
-
-// The centre about which the coverage counts directions.
-void coverageCentre(Points points, double Hm, const RobustFit *fit, const CalibrationParameters &p,
-                    double centre[3], const WorkControl &control)
-{
-    // A centre for counting directions needs no more than an even sample.
-    std::optional<RobustFit> sphere;
-    if (!fit || fit->model == FitModel::Planar) {
-        const int stride = std::max(1, points.size() / RobustLimits::SubsampleSize);
-        MatDoub sample((points.size() + stride - 1) / stride, 3);
-        for (int k = 0; k < sample.nrows(); k++)
-            std::copy(points[k * stride], points[k * stride] + 3, sample[k]);
-        sphere = FitRobust(sample, Hm, FitModel::Sphere, nullptr, nullptr, control);
-    }
-    const CalibrationParameters &from = fit && fit->model != FitModel::Planar ? fit->parameters
-                                        : sphere                              ? sphere->parameters
-                                                                              : p;
-    for (int i = 0; i < 3; i++)
-        centre[i] = from.Bias[i][0];
 }
 
 } // namespace
@@ -161,12 +146,12 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const Wo
     return run;
 }
 
-QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const WorkControl &control)
+QualityReport AssessCalibration(const CalibrationRun &run, double Hm)
 {
     const Points points = run.raw.points();
     const RobustFit *robust = run.robustFit();
     double centre[3];
-    coverageCentre(points, Hm, robust, run.parameters, centre, control);
+    CoverageCentre(points, Hm, run.parameters, centre);
     QualityReport q =
         AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
     // A planar fit does not scale by Hm, whose unit then changes nothing.
@@ -184,7 +169,7 @@ std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityR
         return FitModel::Planar;
     if (f.emptyCap || f.fewCells)
         return FitModel::Auto;
-    if (f.residual || f.farPoints || f.shape)
+    if (f.residual || f.farPoints)
         return FitModel::Full;
     return std::nullopt;
 }

@@ -50,10 +50,11 @@ struct CalibrationRun {
     RawData raw;
     EllipsoidFit fit; ///< for a robust fit, the quadric of its calibration
     CalibrationParameters parameters;
-    FitModel requested = FitModel::Exact; ///< the fit asked for
-    FitModel model = FitModel::Exact;     ///< the fit that gave the parameters: Auto's choice
-    QString fitReason;                    ///< for Auto: why it chose the model
-    std::optional<RobustFit> robust;      ///< every fit but the exact one
+    FitModel requested = FitModel::Exact;         ///< the fit asked for
+    FitModel model = FitModel::Exact;             ///< the fit that gave the parameters: Auto's choice
+    QString fitReason;                            ///< for Auto: why it chose the model
+    std::optional<RobustFit> robust;              ///< every fit but the exact one
+    Undetermined undetermined = Undetermined::No; ///< why a robust fit refused the points
 
     /// The robust fit, or nullptr for the exact one.
     const RobustFit *robustFit() const { return robust ? &*robust : nullptr; }
@@ -73,12 +74,10 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model = FitMode
                                 const WorkControl &control = WorkControl());
 
 /// Judges a calibrated run for the field norm Hm: its coverage counts the
-/// directions about a robust centre (the bias of a robust fit of the whole
-/// space, else that of a robust sphere, else the run's own), and a planar
+/// directions about CoverageCentre, as auto's choice does, and a planar
 /// fit's points are judged against the norm they have. Hm itself is checked
 /// against the scale of the points.
-QualityReport AssessCalibration(const CalibrationRun &run, double Hm,
-                                const WorkControl &control = WorkControl());
+QualityReport AssessCalibration(const CalibrationRun &run, double Hm);
 
 /// For the exact fit, the fit that would serve the data better by the
 /// findings of q: Planar for flat points, Auto for poor coverage, Full for a

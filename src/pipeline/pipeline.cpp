@@ -146,7 +146,7 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
 
     if (options.assess) {
         work = run.begin(RunPhase::Assessing);
-        result.quality = AssessCalibration(result.run, options.hm, work);
+        result.quality = AssessCalibration(result.run, options.hm);
         if (run.cancelled())
             return cancelled();
         if (result.quality.hmUnit.warns())
@@ -155,8 +155,9 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
 
     if (options.resamples > 0) {
         work = run.begin(RunPhase::Uncertainty);
-        result.uncertainty = BootstrapCalibration(result.run.raw.points(), options.hm, options.resamples,
-                                                  options.seed, result.run.robustFit(), work);
+        result.uncertainty =
+            BootstrapCalibration(result.run.raw.points(), options.hm, options.resamples, options.seed,
+                                 result.run.robustFit(), result.run.requested == FitModel::Auto, work);
         if (run.cancelled())
             return cancelled();
     }

@@ -1,6 +1,6 @@
 #include "bootstrap.h"
 #include "calibration.h"
-#include "synthetic.h"
+#include "handpath.h"
 
 #include <gtest/gtest.h>
 
@@ -115,4 +115,74 @@ TEST(Bootstrap, FailedResamplesAreCountedQuietly)
     EXPECT_EQ(u.failed, 50);
     EXPECT_FALSE(u.known);
     EXPECT_EQ(nrerrfile, stdout);
+}
+
+namespace {
+
+CalibrationRun handRun(const HandRecording &r, FitModel model)
+{
+    RawData raw;
+    raw.Mag = recordHand(r).points;
+    raw.numLines = raw.Mag.nrows();
+    const NrErrorSink silenced(nullptr);
+    return CalibrateRawData(r.Hm, raw, model);
+}
+
+} // namespace
+
+// Readings that share their noise with their neighbours are drawn in runs,
+// longer the longer the noise remembers; a robust fit's intervals then hold
+// the truth of recordings that move like a hand, caps included, at about
+// their nominal rate, where single readings drawn alone would not.
+TEST(Bootstrap, RunsOfReadingsHoldTheTruthOfRecordingsThatMoveLikeAHand)
+{
+    HandRecording white{handSensor(1.0, 48.0, 3)};
+    white.sigma = 0.01 * 48, white.noiseMemory = 0.0, white.seed = 3;
+    const CalibrationRun whiteRun = handRun(white, FitModel::Full);
+    ASSERT_FALSE(whiteRun.error.has_value());
+    const Uncertainty w =
+        BootstrapCalibration(whiteRun.raw.points(), 48.0, 50, BootstrapSeed, whiteRun.robustFit());
+    EXPECT_LE(w.runLength, 6);
+    HandRecording shared = white;
+    shared.noiseMemory = 0.8;
+    const CalibrationRun sharedRun = handRun(shared, FitModel::Full);
+    const Uncertainty s =
+        BootstrapCalibration(sharedRun.raw.points(), 48.0, 50, BootstrapSeed, sharedRun.robustFit());
+    EXPECT_GE(s.runLength, 20);
+    EXPECT_LE(s.runLength, 60);
+    // A round sensor: the smaller models are as good, and say so.
+    ASSERT_FALSE(s.alike.empty());
+    EXPECT_EQ(s.alike.front(), FitModel::Full);
+    EXPECT_EQ(std::count(s.alike.begin(), s.alike.end(), FitModel::Sphere), 1);
+
+    Int inside = 0, components = 0;
+    for (const Doub share : {1.0, 0.3})
+        for (const Doub ratio : {1.0, 1.5})
+            for (unsigned seed = 1; seed <= 4; seed++) {
+                HandRecording r{handSensor(ratio, 48.0, 60 + seed)};
+                r.capShare = share, r.sigma = 0.01 * 48, r.seed = 60 + seed;
+                const CalibrationRun run = handRun(r, FitModel::Auto);
+                ASSERT_FALSE(run.error.has_value());
+                const Uncertainty u = BootstrapCalibration(run.raw.points(), 48.0, DefaultResamples,
+                                                           BootstrapSeed, run.robustFit(), true);
+                ASSERT_TRUE(u.known);
+                for (Int i = 0; i < 3; i++, components++)
+                    inside += u.bias[i].low <= r.truth.b0[i] && r.truth.b0[i] <= u.bias[i].high;
+            }
+    RecordProperty("inside", std::to_string(inside));
+    EXPECT_GE(Doub(inside) / components, 0.9) << inside << " of " << components;
+}
+
+TEST(Bootstrap, ACancelLeavesTheUncertaintyUnknown)
+{
+    HandRecording r{handSensor(1.0, 48.0, 5)};
+    r.sigma = 0.01 * 48, r.seed = 5;
+    const CalibrationRun run = handRun(r, FitModel::Full);
+    const std::atomic<bool> cancel{true};
+    for (const RobustFit *fit : {run.robustFit(), static_cast<const RobustFit *>(nullptr)}) {
+        const Uncertainty u = BootstrapCalibration(run.raw.points(), 48.0, 50, BootstrapSeed, fit, false,
+                                                   WorkControl(&cancel, 0, {}));
+        EXPECT_FALSE(u.known);
+        EXPECT_EQ(u.failed, 50);
+    }
 }

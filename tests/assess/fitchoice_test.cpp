@@ -58,7 +58,7 @@ TEST(FitChoice, AutoChoosesByTheData)
     c = ChooseFit(record(cap).points, Hm);
     EXPECT_EQ(c.model, FitModel::Full) << c.reason.toStdString();
     EXPECT_TRUE(c.reason.contains("poor coverage (")) << c.reason.toStdString();
-    EXPECT_TRUE(c.reason.contains("least information criterion (sphere ")) << c.reason.toStdString();
+    EXPECT_TRUE(c.reason.contains("least predicted bias error (sphere ")) << c.reason.toStdString();
     ASSERT_TRUE(c.fit.has_value());
     for (Int i = 0; i < 3; i++)
         EXPECT_NEAR(c.fit->parameters.Bias[i][0], sampleTruth.b0[i], 0.03 * Hm);
@@ -136,4 +136,151 @@ TEST(FitChoice, PointsWhoseSquaresOverflowFailCleanly)
     raw.numLines = points.nrows();
     const NrErrorSink silenced(nullptr);
     EXPECT_EQ(CalibrateRawData(Hm, raw, FitModel::Auto).error, CalibrationError::NumericalFailure);
+}
+
+namespace {
+
+CalibrationRun calibrated(const MatDoub &points, FitModel model)
+{
+    RawData raw;
+    raw.Mag = points;
+    raw.numLines = points.nrows();
+    const NrErrorSink silenced(nullptr);
+    return CalibrateRawData(Hm, raw, model);
+}
+
+} // namespace
+
+// However far a few gross points lie, full and auto fit the others as if
+// they were not there, and name every one of them rejected.
+TEST(FitChoice, GrossSpikesMoveNoRobustFit)
+{
+    Recording clean{sampleTruth};
+    clean.sigma = 0.005 * Hm, clean.seed = 8;
+    const MatDoub base = record(clean).points;
+    const CalibrationRun reference = calibrated(base, FitModel::Full);
+    ASSERT_FALSE(reference.error.has_value());
+
+    struct Attack {
+        const char *name;
+        MatDoub points;
+        std::vector<Int> spikes;
+    };
+    std::vector<Attack> attacks;
+    const auto withSpikes = [&](const char *name, const std::vector<std::array<Doub, 3>> &moves) {
+        Attack a{name, base, {}};
+        for (size_t s = 0; s < moves.size(); s++) {
+            const Int k = Int((2 * s + 1) * size_t(base.nrows()) / (2 * moves.size()));
+            for (Int i = 0; i < 3; i++)
+                a.points[k][i] = moves[s][size_t(i)];
+            a.spikes.push_back(k);
+        }
+        attacks.push_back(a);
+    };
+    withSpikes("one at 60 Hm", {{60 * Hm, 0, 0}});
+    withSpikes("one at 1e6", {{1e6, -1e6, 1e6}});
+    std::vector<std::array<Doub, 3>> ten;
+    for (Int s = 0; s < 10; s++)
+        ten.push_back({2.0 * (s + 1) * Hm * std::cos(s), 2.0 * (s + 1) * Hm * std::sin(s), -Hm * s});
+    withSpikes("ten up to 20 Hm", ten);
+    for (const Doub share : {0.02, 0.05}) {
+        Recording spiky = clean;
+        spiky.spikeShare = share, spiky.minimumSpike = 0.2 * Hm;
+        const Recorded r = record(spiky);
+        attacks.push_back({share < 0.03 ? "2 %" : "5 %", r.points, r.spikes});
+    }
+    for (const Attack &a : attacks)
+        for (const FitModel model : {FitModel::Full, FitModel::Auto}) {
+            SCOPED_TRACE(std::string(a.name) + ", " + fitModelName(model));
+            const CalibrationRun run = calibrated(a.points, model);
+            ASSERT_FALSE(run.error.has_value());
+            EXPECT_EQ(run.model, FitModel::Full);
+            for (Int i = 0; i < 3; i++)
+                EXPECT_NEAR(run.parameters.Bias[i][0], reference.parameters.Bias[i][0], 0.002 * Hm);
+            for (const Int k : a.spikes)
+                EXPECT_TRUE(std::count(run.robust->rejected.begin(), run.robust->rejected.end(), k)) << k;
+            EXPECT_EQ(AssessCalibration(run, Hm).cellsHit, 100);
+        }
+}
+
+// A clean sensor of unequal axis gains fails the ellipsoid test, yet has
+// no outliers: every fit calls it good, and nothing recommends another fit.
+TEST(Verdict, AnAnisotropicSensorWithoutFarPointsIsGood)
+{
+    for (const Doub ratio : {1.3, 1.5, 2.0}) {
+        Recording r{rotatedEllipsoid(1.0, 1.0, ratio, 0.3, 0.2, -0.1, 12.5, -7.3, 20.1)};
+        r.sigma = 0.002 * Hm, r.seed = 40;
+        const MatDoub points = record(r).points;
+        for (const FitModel model : {FitModel::Exact, FitModel::Full, FitModel::Auto}) {
+            SCOPED_TRACE(std::to_string(ratio) + " " + fitModelName(model));
+            const CalibrationRun run = calibrated(points, model);
+            ASSERT_FALSE(run.error.has_value());
+            EXPECT_TRUE(run.fit.outlierWarning);
+            const QualityReport q = AssessCalibration(run, Hm);
+            EXPECT_TRUE(q.findings.shape);
+            EXPECT_EQ(q.farPoints, 0);
+            EXPECT_EQ(q.verdict, Verdict::Good);
+        }
+    }
+}
+
+// Auto's reason and the verdict count the directions about one centre, so
+// they name the same cells, whatever fit auto took.
+TEST(Verdict, AutoAndTheVerdictCountTheSameCells)
+{
+    for (const Doub share : {1.0, 0.5, 0.15}) {
+        Recording r{sampleTruth};
+        r.capShare = share, r.sigma = 0.02 * Hm, r.spikeShare = 0.02, r.seed = 41;
+        const CalibrationRun run = calibrated(record(r).points, FitModel::Auto);
+        ASSERT_FALSE(run.error.has_value());
+        const QualityReport q = AssessCalibration(run, Hm);
+        EXPECT_TRUE(run.fitReason.contains(QStringLiteral("%1 of 100 cells hit, largest empty cap %2 degrees")
+                                               .arg(q.cellsHit)
+                                               .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1)))
+            << share << " " << run.fitReason.toStdString() << " verdict " << q.cellsHit;
+    }
+}
+
+// A fit whose bias lies far from the data or whose axes differ beyond any
+// real soft iron is no answer: auto falls to the next model and says why.
+TEST(FitChoice, AutoLeavesOutImplausibleFits)
+{
+    const MatDoub cloud = ellipsoidPoints(sphereTruth(1.0, 0.0, 0.0, 0.0), Hm, 500, 0.0, 9);
+    const std::vector<bool> none(size_t(cloud.nrows()), false);
+    const PointSpread spread = SpreadOf(cloud, nullptr, &none);
+    EXPECT_NEAR(spread.radius, Hm, 0.01 * Hm);
+    CalibrationParameters p;
+    p.Bias = MatDoub(3, 1, 0.0);
+    for (Int i = 0; i < 3; i++)
+        p.Bias[i][0] = spread.mean[i];
+    p.A = MatDoub(3, 3, 0.0);
+    p.Ainv = MatDoub(3, 3, 0.0);
+    for (Int i = 0; i < 3; i++)
+        p.A[i][i] = 1.0;
+    EXPECT_TRUE(Implausibility(p, spread).isEmpty());
+    p.Bias[1][0] += 39 * spread.radius;
+    EXPECT_EQ(Implausibility(p, spread), "its bias lies 39.0 radii of the points from their mean, beyond 10");
+    p.Bias[1][0] = spread.mean[1], p.A[2][2] = 5.0;
+    EXPECT_EQ(Implausibility(p, spread), "its axes differ by 1 : 5.0, beyond 1 : 4");
+
+    // Rotated ellipsoids of every orientation, stretched beyond real soft
+    // iron: full fits them exactly, and is left out for its axes; auto falls
+    // to a plausible model, or, when none is left, refuses.
+    const auto stretched = [](Doub shortAxis, Doub longAxis) {
+        return ellipsoidPoints(rotatedEllipsoid(shortAxis, 0.8, longAxis, 0.5, 0.7, 0.2, 5, -3, 8), Hm, 2000,
+                               0.002 * Hm, 10);
+    };
+    const MatDoub fourFold = stretched(0.6, 2.5);
+    const FitChoice c = ChooseFit(fourFold, Hm);
+    ASSERT_TRUE(c.fit.has_value()) << c.reason.toStdString();
+    EXPECT_NE(c.model, FitModel::Full);
+    EXPECT_TRUE(c.reason.contains("full left out: its axes differ by 1 : 4.2, beyond 1 : 4"))
+        << c.reason.toStdString();
+    const std::vector<bool> kept(size_t(fourFold.nrows()), false);
+    EXPECT_TRUE(Implausibility(c.fit->parameters, SpreadOf(fourFold, nullptr, &kept)).isEmpty());
+
+    const CalibrationRun refused = calibrated(stretched(0.5, 2.5), FitModel::Auto);
+    EXPECT_EQ(refused.error, CalibrationError::NumericalFailure);
+    EXPECT_TRUE(refused.fitReason.startsWith("no model gives a plausible calibration ("));
+    EXPECT_TRUE(refused.fitReason.contains("full left out: its axes differ by 1 : 5.0, beyond 1 : 4"));
 }

@@ -145,3 +145,69 @@ TEST_F(CliTest, UnknownFitIsAWrongCommandLine)
               "tavrin-cli: Unknown fit \"ellipse\"; the fits are exact, full, diagonal, sphere, planar and "
               "auto.\nTry 'tavrin-cli --help'.\n");
 }
+
+// What the points cannot determine, no fit writes: the exit status of a
+// numerical failure, the reason, and no file.
+TEST_F(CliTest, RobustFitsRefusePointsThatDetermineNothing)
+{
+    QByteArray circle, twoPoints;
+    for (int k = 0; k < 200; k++) {
+        const Doub phi = 2 * M_PI * k / 200;
+        circle += QByteArray::number(12.5 + 40 * std::cos(phi), 'f', 6) + ' ' +
+                  QByteArray::number(-7.3 + 30 * std::sin(phi), 'f', 6) + " 20.1\n";
+        twoPoints += k % 2 ? "1 2 3\n" : "4 5 6\n";
+    }
+    file("circle.txt", circle);
+    file("two.txt", twoPoints);
+    for (const char *fit : {"full", "diagonal", "sphere", "auto"}) {
+        const Outcome o = cli({"--hm", "48", "--fit", fit, "-o", "params.txt", "circle.txt"});
+        if (QByteArray(fit) == "auto") {
+            EXPECT_EQ(o.status, 0) << o.err.toStdString();
+            QFile::remove(dir.filePath("params.txt"));
+            continue;
+        }
+        EXPECT_EQ(o.status, 2) << fit;
+        EXPECT_TRUE(o.err.contains("The points lie in a plane: try --fit planar.")) << o.err.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.filePath("params.txt"))) << fit;
+    }
+    const Outcome json = cli({"--hm", "48", "--fit", "sphere", "--json", "circle.txt"});
+    EXPECT_EQ(firstFile(json)["error"].toObject()["kind"].toString(), "numerical-failure");
+    EXPECT_EQ(firstFile(json)["error"].toObject()["undetermined"].toString(), "plane");
+    const Outcome planar = cli({"--hm", "48", "--fit", "planar", "--json", "circle.txt"});
+    EXPECT_EQ(planar.status, 0);
+    EXPECT_NEAR(firstFile(planar)["bias"][0].toDouble(), 12.5, 1e-4);
+    EXPECT_NEAR(firstFile(planar)["bias"][1].toDouble(), -7.3, 1e-4);
+    for (const char *fit : {"full", "diagonal", "sphere", "planar", "auto"}) {
+        const Outcome o = cli({"--hm", "48", "--fit", fit, "-o", "params.txt", "two.txt"});
+        EXPECT_EQ(o.status, 2) << fit;
+        EXPECT_FALSE(QFile::exists(dir.filePath("params.txt"))) << fit;
+    }
+}
+
+// A small cap leaves the bias to the model's guess: the intervals say so,
+// and the verdict too.
+TEST_F(CliTest, TheVerdictSaysWhenTheDataDoNotDetermineTheBias)
+{
+    Recording r{sampleTruth};
+    r.capShare = 0.05, r.sigma = 0.02 * Hm, r.seed = 43;
+    file("cap.txt", asFileText(record(r).points));
+    const Outcome o = cli({"--hm", "48", "--fit", "auto", "--json", "--uncertainty=50", "cap.txt"});
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    const QJsonObject f = firstFile(o);
+    const QJsonObject u = f["uncertainty"].toObject();
+    double widest = 0.0;
+    for (int i = 0; i < 3; i++)
+        widest = std::max(widest, u["bias"][i]["high"].toDouble() - u["bias"][i]["low"].toDouble());
+    EXPECT_GT(widest, 0.2 * Hm);
+    EXPECT_GE(u["runLength"].toInt(), 1);
+    EXPECT_EQ(u["alike"][0].toString(), f["fitChosen"].toString());
+    EXPECT_TRUE(f["verdictReason"].toString().startsWith(
+        "the data do not determine the bias: a 95 % interval of b is wider than 20 % of Hm"))
+        << f["verdictReason"].toString().toStdString();
+    const Outcome text = cli({"--hm", "48", "--fit", "auto", "--uncertainty=50", "cap.txt"});
+    EXPECT_TRUE(
+        text.out.contains("(the data do not determine the bias: a 95 % interval of b is wider than 20 % of "
+                          "Hm, "));
+    EXPECT_TRUE(
+        text.out.contains(QStringLiteral(", runs of %1 readings").arg(u["runLength"].toInt()).toUtf8()));
+}

@@ -149,6 +149,69 @@ TEST(RobustFit, ModelsHaveStableNames)
     EXPECT_EQ(fitModelNamed(""), std::nullopt);
 }
 
+// What the data cannot determine, no fit calibrates: too few distinct
+// points, points on a line, and, but for the planar fit, points in a plane.
+TEST(RobustFit, RefusesWhatTheDataCannotDetermine)
+{
+    const Doub Hm = 48.0;
+    const FitModel all[] = {FitModel::Full, FitModel::Diagonal, FitModel::Sphere, FitModel::Planar};
+    const MatDoub sphere = ellipsoidPoints(sampleTruth, Hm, 200, 0.0, 4);
+    for (const Int distinct : {2, 3, 4, 9}) {
+        MatDoub repeated(40, 3);
+        for (Int k = 0; k < repeated.nrows(); k++)
+            for (Int i = 0; i < 3; i++)
+                repeated[k][i] = sphere[k % distinct][i];
+        for (const FitModel model : all) {
+            Undetermined why = Undetermined::No;
+            EXPECT_FALSE(FitRobust(repeated, Hm, model, nullptr, nullptr, &why).has_value())
+                << distinct << " " << fitModelName(model);
+            EXPECT_EQ(why, Undetermined::FewPoints);
+        }
+    }
+    MatDoub line(100, 3);
+    for (Int k = 0; k < line.nrows(); k++)
+        for (Int i = 0; i < 3; i++)
+            line[k][i] = 10.0 * (i + 1) + 0.7 * k * (i == 1 ? -1.0 : 1.0);
+    for (const FitModel model : all) {
+        Undetermined why = Undetermined::No;
+        EXPECT_FALSE(FitRobust(line, Hm, model, nullptr, nullptr, &why).has_value()) << fitModelName(model);
+        EXPECT_EQ(why, Undetermined::Line) << fitModelName(model);
+    }
+    // A tilted circle: a plane to every model but the planar one, which
+    // calibrates it exactly.
+    const Recorded circle = record(flatTurn(0.0, 0.0, 5));
+    MatDoub tilted(circle.points.nrows(), 3);
+    for (Int k = 0; k < tilted.nrows(); k++) {
+        const Doub *h = circle.points[k];
+        tilted[k][0] = h[0], tilted[k][1] = 0.8 * h[1] - 0.6 * h[2], tilted[k][2] = 0.6 * h[1] + 0.8 * h[2];
+    }
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
+        Undetermined why = Undetermined::No;
+        EXPECT_FALSE(FitRobust(tilted, Hm, model, nullptr, nullptr, &why).has_value()) << fitModelName(model);
+        EXPECT_EQ(why, Undetermined::Plane) << fitModelName(model);
+    }
+    const std::optional<RobustFit> planar = FitRobust(tilted, Hm, FitModel::Planar);
+    ASSERT_TRUE(planar.has_value());
+    EXPECT_LT(planar->scale, 1e-9 * Hm);
+    EXPECT_NEAR(std::abs(planar->normal[1]), 0.6, 1e-9);
+
+    // Two circles of a sphere lie in no plane, but leave an ellipsoid free:
+    // its normal matrix is singular.
+    MatDoub rings(200, 3);
+    for (Int k = 0; k < rings.nrows(); k++) {
+        const Doub phi = 2 * M_PI * k / 100, z = k < 100 ? 0.5 : -0.3;
+        const Doub rho = Hm * std::sqrt(1 - z * z);
+        rings[k][0] = 5 + rho * std::cos(phi), rings[k][1] = -3 + rho * std::sin(phi),
+        rings[k][2] = 7 + Hm * z;
+    }
+    Undetermined why = Undetermined::No;
+    EXPECT_FALSE(FitRobust(rings, Hm, FitModel::Full, nullptr, nullptr, &why).has_value());
+    EXPECT_EQ(why, Undetermined::Singular);
+    const std::optional<RobustFit> round = FitRobust(rings, Hm, FitModel::Sphere);
+    ASSERT_TRUE(round.has_value());
+    EXPECT_NEAR(round->parameters.Bias[2][0], 7.0, 1e-6);
+}
+
 namespace {
 
 // The rows of a table, each block of blockRows rows repeated copies times
