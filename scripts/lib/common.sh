@@ -6,7 +6,7 @@ TAVRIN_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 # Debian packages for building, testing and fuzzing Tavrin.
 TAVRIN_PACKAGES=(
     g++ cmake ninja-build pkg-config locales
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-serialport-dev
     libgtest-dev libgmock-dev libeigen3-dev libgeographiclib-dev
     clang libclang-rt-14-dev clang-format
     libxcb1-dev

@@ -4,6 +4,7 @@
 #include "bootstrap.h"
 #include "calibratedfile.h"
 #include "calibration.h"
+#include "capturerun.h"
 #include "checkexport.h"
 #include "clierrors.h"
 #include "clifield.h"
@@ -181,6 +182,9 @@ int calibrateAll(CliOptions options, Stream &out, Stream &err)
         err.write(program + problem->toUtf8() + '\n');
         return Refused;
     }
+    if (options.capture)
+        if (const int status = captureToRecording(*options.capture, options.hm, err); status != Calibrated)
+            return status;
     return Batch(options, *paths, out, err).run();
 }
 

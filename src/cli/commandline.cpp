@@ -1,7 +1,9 @@
 #include "commandline.h"
 
 #include "bootstrap.h"
+#include "bytesource.h"
 #include "clifield.h"
+#include "coverage.h"
 #include "printable.h"
 #include "quality.h"
 
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tavrin {
 
@@ -175,7 +178,8 @@ const QCommandLineOption
          "DATE");
 const QCommandLineOption units("units",
                                "The unit of the measurements, nT, uT, mG or G: for --hm-at, and for --export "
-                               "and --check-export in physical units.",
+                               "and --check-export in physical units. With --port, the unit that readings "
+                               "carrying one are recorded in (uT by default).",
                                "UNIT");
 const QCommandLineOption columns(
     "columns",
@@ -201,6 +205,48 @@ const QCommandLineOption
          "With --columns: keep only the data rows FIRST to LAST (1-based, counted after the "
          "header; either end may be left out, as in 100: or :5000).",
          "FIRST:LAST");
+const QCommandLineOption
+    port("port",
+         "Read the measurements live from SOURCE instead of a FILE: a serial port such as "
+         "/dev/ttyUSB0, - for standard input, or tcp://HOST:PORT. Every reading is recorded "
+         "(see --record); the capture stops at the first rule met (--points, --seconds, "
+         "--until-covered), at the end of the input, when the port goes away or on Ctrl-C, "
+         "and the recording is then calibrated with every output asked for.",
+         "SOURCE");
+const QCommandLineOption
+    baud("baud",
+         QStringLiteral("With --port: the serial port's baud rate, %1 to %2 (default %3); "
+                        "8 data bits, no parity, 1 stop bit.")
+             .arg(MinimumBaud)
+             .arg(MaximumBaud)
+             .arg(DefaultBaud),
+         "N");
+const QCommandLineOption
+    format("format",
+           "With --port: how the lines read, auto (found from the first lines, the "
+           "default), raw (Raw: and nine integers, the magnetometer last in 0.1 uT), uni "
+           "(Uni: and nine decimals, the magnetometer last in uT), xyz (three numbers) or "
+           "labelled (X: 1.5 Y: 2.5 Z: 3.5 uT). --columns reads rows of a log instead.",
+           "FORMAT");
+const QCommandLineOption points("points", "With --port: stop after N readings.", "N");
+const QCommandLineOption seconds("seconds", "With --port: stop after S seconds.", "S");
+const QCommandLineOption untilCovered(
+    "until-covered",
+    QStringLiteral("With --port: stop when the directions about the centre of a fitted sphere hit "
+                   "%1 of %2 cells of equal area and the centre's standard error is under %3 % "
+                   "of Hm.")
+        .arg(CoverageTracker::EnoughCells)
+        .arg(CoverageTracker::Cells)
+        .arg(CoverageTracker::EnoughBiasShare * 100));
+const QCommandLineOption record("record",
+                                "With --port: record the readings to FILE, which must not exist (default "
+                                "capture-YYYYMMDD-HHMMSS.txt in the current folder).",
+                                "FILE");
+const QCommandLineOption
+    recordLines("record-lines",
+                "With --port: also record every line received, after its time of arrival "
+                "(UTC) and a tab, to FILE, which must not exist.",
+                "FILE");
 const QCommandLineOption plot("plot",
                               "Draw the calibration, its coverage of orientations and its norm errors into "
                               "PATH, a .png or .svg figure. With several files, PATH is a folder and each "
@@ -214,6 +260,8 @@ void declare(QCommandLineParser &parser)
     parser.addOptions({option::help,         option::version,      option::hm,           option::hmAt,
                        option::units,        option::date,         option::fieldAt,      option::columns,
                        option::delimiter,    option::decimalComma, option::skipBadLines, option::rows,
+                       option::port,         option::baud,         option::format,       option::points,
+                       option::seconds,      option::untilCovered, option::record,       option::recordLines,
                        option::fit,          option::output,       option::apply,        option::json,
                        option::exportFormat, option::compass,      option::checkExport,  option::uncertainty,
                        option::plot});
@@ -307,9 +355,11 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
         (placed == &option::fieldAt ? o.fieldAt : o.hmAt) = *place;
     }
     const bool exporting = parser.isSet(option::exportFormat) || parser.isSet(option::checkExport);
-    if (!o.fieldAt && !o.hmAt && (parser.isSet(option::date) || (parser.isSet(option::units) && !exporting)))
-        return QStringLiteral("--date goes with --field-at or --hm-at, and --units with --hm-at, --export or "
-                              "--check-export.");
+    const bool capturing = parser.isSet(option::port);
+    if (!o.fieldAt && !o.hmAt &&
+        (parser.isSet(option::date) || (parser.isSet(option::units) && !exporting && !capturing)))
+        return QStringLiteral("--date goes with --field-at or --hm-at, and --units with --hm-at, --export, "
+                              "--check-export or --port.");
     o.units = parser.value(option::units);
     if (parser.isSet(option::units) && fieldUnitInNt(o.units) == 0.0)
         return QStringLiteral("--units takes nT, uT, mG or G, not \"%1\".").arg(printable(o.units));
@@ -382,6 +432,96 @@ std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptio
                 .arg(printable(parser.value(option::rows)));
     }
     o.log = f;
+    return std::nullopt;
+}
+
+// A whole number from least to most, or what is wrong with it.
+std::optional<QString> wholeNumber(const QCommandLineParser &parser, const QCommandLineOption &option,
+                                   int least, int most, int &value)
+{
+    bool number = false;
+    value = parser.value(option).toInt(&number);
+    if (number && value >= least && value <= most)
+        return std::nullopt;
+    return QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\".")
+        .arg(option.names().first())
+        .arg(least)
+        .arg(most)
+        .arg(printable(parser.value(option)));
+}
+
+std::optional<QString> parseStoppingRule(const QCommandLineParser &parser, CaptureRequest &c)
+{
+    if (int(parser.isSet(option::points)) + int(parser.isSet(option::seconds)) +
+            int(parser.isSet(option::untilCovered)) >
+        1)
+        return QStringLiteral("--points, --seconds and --until-covered each end a capture; choose one.");
+    if (parser.isSet(option::points))
+        if (const std::optional<QString> why =
+                wholeNumber(parser, option::points, 1, RawData::Capacity, c.points))
+            return why;
+    if (parser.isSet(option::seconds)) {
+        bool number = false;
+        c.seconds = parser.value(option::seconds).toDouble(&number);
+        if (!number || !std::isfinite(c.seconds) || c.seconds <= 0.0 || c.seconds > 1e7)
+            return QStringLiteral("--seconds takes a duration in seconds above 0, not \"%1\".")
+                .arg(printable(parser.value(option::seconds)));
+    }
+    c.untilCovered = parser.isSet(option::untilCovered);
+    return std::nullopt;
+}
+
+// --port and the options of a capture; the recording becomes the file to calibrate.
+std::optional<QString> parseCapture(const QCommandLineParser &parser, CliOptions &o)
+{
+    if (!parser.isSet(option::port)) {
+        for (const QCommandLineOption *captureOnly :
+             {&option::baud, &option::format, &option::points, &option::seconds, &option::untilCovered,
+              &option::record, &option::recordLines})
+            if (parser.isSet(*captureOnly))
+                return QStringLiteral("--%1 goes with --port.").arg(captureOnly->names().first());
+        return std::nullopt;
+    }
+    CaptureRequest c;
+    c.source = parser.value(option::port);
+    if (c.source.isEmpty() || (isTcpSource(c.source) && !tcpAddress(c.source)))
+        return QStringLiteral(
+                   "--port takes a serial port such as /dev/ttyUSB0, - or tcp://HOST:PORT, not \"%1\".")
+            .arg(printable(c.source));
+    if (!o.files.isEmpty() || o.fieldAt)
+        return QStringLiteral("--port reads the measurements in place of a FILE; give no FILE.");
+    c.baud = DefaultBaud;
+    if (parser.isSet(option::baud))
+        if (const std::optional<QString> why =
+                wholeNumber(parser, option::baud, MinimumBaud, MaximumBaud, c.baud))
+            return why;
+    if (parser.isSet(option::format)) {
+        const std::optional<LineFormat> f = lineFormatNamed(parser.value(option::format));
+        if (!f)
+            return QStringLiteral("--format takes auto, raw, uni, xyz or labelled, not \"%1\".")
+                .arg(printable(parser.value(option::format)));
+        c.format = *f;
+    }
+    if (o.log) {
+        if (parser.isSet(option::format))
+            return QStringLiteral("--format and --columns both say how lines are read; choose one.");
+        c.format = LineFormat::Log;
+        c.log = std::exchange(o.log, std::nullopt);
+    }
+    if (!o.units.isEmpty())
+        c.unitInNt = fieldUnitInNt(o.units);
+    if (const std::optional<QString> why = parseStoppingRule(parser, c))
+        return why;
+    c.record = parser.isSet(option::record)
+                   ? parser.value(option::record)
+                   : QDateTime::currentDateTime().toString(QStringLiteral("'capture-'yyyyMMdd-HHmmss'.txt'"));
+    c.recordLines = parser.value(option::recordLines);
+    if (c.record.isEmpty() || (parser.isSet(option::recordLines) && c.recordLines.isEmpty()))
+        return QStringLiteral("An output path is empty.");
+    if (QFileInfo(c.record).absoluteFilePath() == QFileInfo(c.recordLines).absoluteFilePath())
+        return QStringLiteral("--record and --record-lines name the same file.");
+    o.files = QStringList{c.record};
+    o.capture = c;
     return std::nullopt;
 }
 
@@ -487,6 +627,8 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     if (const std::optional<QString> why = parseModelQuery(parser, o))
         return wrong(*why);
     if (const std::optional<QString> why = parseLogFormat(parser, o))
+        return wrong(*why);
+    if (const std::optional<QString> why = parseCapture(parser, o))
         return wrong(*why);
     if (o.files.count(QStringLiteral("-")) > 1)
         return wrong(QStringLiteral("Standard input, -, can be read once."));

@@ -5,6 +5,7 @@
 #include "expected.h"
 #include "exportformat.h"
 #include "fieldmodel.h"
+#include "lineformat.h"
 #include "logreader.h"
 #include "robustfit.h"
 
@@ -14,6 +15,20 @@
 #include <optional>
 
 namespace tavrin {
+
+/// --port: the measurements are read live, recorded, then calibrated.
+struct CaptureRequest {
+    QString source; ///< a serial port's device, "-" or "tcp://host:port"
+    int baud = 0;
+    LineFormat format = LineFormat::Auto;
+    std::optional<LogFormat> log; ///< --columns: rows of a log
+    double unitInNt = 1000.0;     ///< --units: the unit readings that carry one are recorded in
+    int points = 0;               ///< --points; 0 without
+    double seconds = 0.0;         ///< --seconds; 0 without
+    bool untilCovered = false;
+    QString record;      ///< the recording, also the file calibrated
+    QString recordLines; ///< --record-lines; empty for none
+};
 
 struct CliOptions {
     double hm = 0.0;              ///< given with --hm, or from the model with --hm-at
@@ -32,7 +47,8 @@ struct CliOptions {
     QString units;     ///< --units: the unit of the measurements; empty when not given
     int resamples = 0; ///< bootstrap resamples for --uncertainty; 0 for none
     FitModel fit = FitModel::Exact;
-    QString plot; ///< figure to draw, .png or .svg; empty for none
+    QString plot;                          ///< figure to draw, .png or .svg; empty for none
+    std::optional<CaptureRequest> capture; ///< --port: files holds the recording
 
     /// --export c: the C header, printed whatever -o says, as it always was.
     bool exportC() const { return exportFormat && qstrcmp(exportFormat->name, "c") == 0; }

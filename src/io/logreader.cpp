@@ -624,6 +624,11 @@ QString delimiterName(Delimiter delimiter)
     return {};
 }
 
+std::unique_ptr<LineSink> makeLogSink(RawData &data, const LogFormat &format, LogInput &input)
+{
+    return std::make_unique<LogSink>(data, 0, format, input);
+}
+
 RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &input)
 {
     return parseBytes(bytes, [&](RawData &data, qint64 size) {

@@ -11,9 +11,12 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 namespace tavrin {
+
+class LineSink;
 
 enum class Delimiter { Detect, Comma, Semicolon, Tab, Space };
 
@@ -77,6 +80,10 @@ RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &inpu
 
 /// The same on bytes already read.
 RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &input);
+
+/// The reader of ReadLog as a sink that takes lines as they come, for a
+/// source read live; its points go to data.
+std::unique_ptr<LineSink> makeLogSink(RawData &data, const LogFormat &format, LogInput &input);
 
 /// What the first lines of a file that the strict reader refused say of it
 /// when it looks like a log.

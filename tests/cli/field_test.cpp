@@ -194,8 +194,8 @@ TEST_F(FieldModelTest, EveryRefusalSaysWhatIsWrong)
         {{"--hm-at", "47,8", "--units", "gauss", "sample.txt"},
          "tavrin-cli: --units takes nT, uT, mG or G, not \"gauss\"." + help},
         {{"--hm", "48", "--date", "2026.0", "sample.txt"},
-         "tavrin-cli: --date goes with --field-at or --hm-at, and --units with --hm-at, --export or "
-         "--check-export." +
+         "tavrin-cli: --date goes with --field-at or --hm-at, and --units with --hm-at, --export, "
+         "--check-export or --port." +
              help},
     };
     for (const auto &c : cases) {

@@ -1,0 +1,50 @@
+#include "capturefault.h"
+
+#include "printable.h"
+
+namespace tavrin {
+
+bool CaptureFault::stops() const
+{
+    return kind != FaultKind::NoReadableLines && kind != FaultKind::NoReadings;
+}
+
+QString CaptureFault::message() const
+{
+    const QString where = printable(source);
+    const QString reason = detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(printable(detail));
+    switch (kind) {
+    case FaultKind::PermissionDenied:
+        return QStringLiteral("%1: permission denied. Serial ports belong to the dialout group: join it with "
+                              "\"sudo usermod -aG dialout $USER\", then log out and in again.")
+            .arg(where);
+    case FaultKind::Busy:
+        return QStringLiteral("%1: the port is busy: another program (a serial monitor, a plotter) holds "
+                              "it; close that program and try again.")
+            .arg(where);
+    case FaultKind::Missing:
+        return QStringLiteral("%1: no such port. Check that the board is plugged in and the name of its "
+                              "port%2.")
+            .arg(where, detail.isEmpty() ? QString() : QStringLiteral("; the ports now are %1").arg(detail));
+    case FaultKind::CannotOpen:
+        return QStringLiteral("%1: cannot open%2.").arg(where, reason);
+    case FaultKind::Unplugged:
+        return QStringLiteral("%1: the port went away%2: the capture stopped and keeps every reading "
+                              "received.")
+            .arg(where, reason);
+    case FaultKind::NoReadableLines:
+        return QStringLiteral("%1: no readable lines: check the baud rate.").arg(where);
+    case FaultKind::NoReadings:
+        return QStringLiteral("%1: lines arrive but none holds a reading; the last was \"%2\". Check what "
+                              "the board prints and the format.")
+            .arg(where, printable(detail));
+    case FaultKind::BadLog:
+        return QStringLiteral("%1: the rows cannot be read with these columns: %2.").arg(where, detail);
+    case FaultKind::CannotRecord:
+        return QStringLiteral("%1: the recording cannot be written%2; the capture stopped.")
+            .arg(where, reason);
+    }
+    return {};
+}
+
+} // namespace tavrin

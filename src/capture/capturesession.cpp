@@ -1,0 +1,244 @@
+#include "capturesession.h"
+
+#include <QDateTime>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace tavrin {
+
+namespace {
+
+constexpr qint64 RateWindow = 2000; ///< milliseconds the rate is measured over
+
+// Text a person could read: valid UTF-8 without control characters but tabs.
+// At a wrong baud rate the bytes are neither.
+bool isReadable(const QByteArray &line)
+{
+    if (std::any_of(line.begin(), line.end(), [](char c) { return uchar(c) < 0x20 && c != '\t'; }))
+        return false;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder(line);
+    return !decoder.hasError() && !text.trimmed().isEmpty();
+}
+
+} // namespace
+
+CaptureSession::CaptureSession(CaptureSettings settings, QObject *parent)
+    : QObject(parent), config(std::move(settings)), parser(config.format, config.unitInNt, config.log),
+      coverage(config.hm)
+{
+    noiseTimer.setSingleShot(true);
+    noiseTimer.setTimerType(Qt::PreciseTimer);
+    noiseTimer.setInterval(NoiseTimeout);
+    connect(&noiseTimer, &QTimer::timeout, this, &CaptureSession::onNoiseTimeout);
+    reconnectTimer.setInterval(ReconnectInterval);
+    connect(&reconnectTimer, &QTimer::timeout, this, &CaptureSession::reopen);
+    connect(&recorder, &Recorder::failed, this, &CaptureSession::recordingFailed);
+}
+
+CaptureSession::~CaptureSession()
+{
+    // The readings still waiting are recorded, but nobody is told any more.
+    blockSignals(true);
+    stop();
+}
+
+bool CaptureSession::start(QString &error)
+{
+    if (!recorder.open(config.recordPath, config.linesPath, error))
+        return false;
+    source = makeByteSource(config.source, config.baud);
+    connect(source.get(), &ByteSource::opened, this, [this] {
+        connected = true;
+        if (reconnectTimer.isActive()) {
+            reconnectTimer.stop();
+            emit reconnected();
+        }
+    });
+    connect(source.get(), &ByteSource::received, this, &CaptureSession::onReceived);
+    connect(source.get(), &ByteSource::failed, this, &CaptureSession::onFailed);
+    connect(source.get(), &ByteSource::ended, this, &CaptureSession::onEnded);
+    clock.start();
+    noiseTimer.start();
+    source->open();
+    return true;
+}
+
+void CaptureSession::stop()
+{
+    if (over || !source)
+        return;
+    std::vector<Reading> fresh;
+    parser.finish(fresh);
+    keep(fresh);
+    end();
+}
+
+void CaptureSession::end()
+{
+    if (over)
+        return;
+    over = true;
+    connected = false;
+    noiseTimer.stop();
+    reconnectTimer.stop();
+    if (source)
+        source->close();
+    // The last readings are written now; that may fail too, and must be said.
+    const bool written = recorder.flush();
+    recorder.close();
+    if (!written && !recordingFaultSaid) {
+        recordingFaultSaid = true;
+        emit fault({FaultKind::CannotRecord, config.source, recorder.error()});
+    }
+    emit finished();
+}
+
+CaptureCounters CaptureSession::counters() const
+{
+    CaptureCounters c;
+    c.lines = lines;
+    c.ignored = parser.ignored() + splitter.overlong();
+    c.lastIgnored = parser.lastIgnored();
+    c.lastLine = lastLine;
+    c.format = parser.format();
+    c.connected = connected;
+    c.paused = paused;
+    c.pausedReadings = pausedReadings;
+    const qint64 now = clock.isValid() ? clock.elapsed() : 0;
+    int counted = 0;
+    for (const auto &[at, count] : recent)
+        if (now - at <= RateWindow)
+            counted += count;
+    // Over the time read so far when that is shorter than the window.
+    const qint64 span = std::min(RateWindow, std::max<qint64>(now, 1));
+    c.rate = 1000.0 * counted / double(span);
+    return c;
+}
+
+void CaptureSession::onReceived(const QByteArray &bytes)
+{
+    if (over)
+        return;
+    receivedAny = true;
+    std::vector<QByteArray> complete;
+    splitter.feed(bytes, complete);
+    takeLines(complete);
+}
+
+void CaptureSession::takeLines(const std::vector<QByteArray> &complete)
+{
+    const QDateTime arrival = QDateTime::currentDateTimeUtc();
+    std::vector<Reading> fresh;
+    for (const QByteArray &line : complete) {
+        ++lines;
+        lastLine = line;
+        recorder.appendLine(line, arrival);
+        readableLine = readableLine || isReadable(line);
+        parser.take(line, fresh);
+    }
+    keep(fresh);
+    if (!over && !parser.problem().isEmpty()) {
+        emit fault({FaultKind::BadLog, config.source, parser.problem()});
+        end();
+    }
+}
+
+void CaptureSession::keep(const std::vector<Reading> &fresh)
+{
+    if (paused) {
+        pausedReadings += qint64(fresh.size());
+        return;
+    }
+    const int first = int(readings().size());
+    const int count = std::min(int(fresh.size()), config.mostReadings - first);
+    if (count <= 0)
+        return;
+    for (int k = 0; k < count; k++) {
+        coverage.add(fresh[size_t(k)]);
+        recorder.append(fresh[size_t(k)]);
+    }
+    const qint64 now = clock.elapsed();
+    arrivals.insert(arrivals.end(), size_t(count), now);
+    recent.emplace_back(now, count);
+    while (!recent.empty() && now - recent.front().first > RateWindow)
+        recent.pop_front();
+    emit readingsAdded(first, count);
+    if (int(readings().size()) == config.mostReadings && !over)
+        end();
+}
+
+void CaptureSession::recordingFailed()
+{
+    recordingFaultSaid = true;
+    emit fault({FaultKind::CannotRecord, config.source, recorder.error()});
+    end();
+}
+
+void CaptureSession::setPaused(bool pause)
+{
+    paused = pause;
+}
+
+int CaptureSession::discardLast(double seconds)
+{
+    const qint64 since = clock.elapsed() - qint64(seconds * 1000);
+    const int kept = int(std::lower_bound(arrivals.begin(), arrivals.end(), since) - arrivals.begin());
+    const int dropped = int(arrivals.size()) - kept;
+    if (dropped == 0)
+        return 0;
+    arrivals.resize(size_t(kept));
+    coverage.truncate(kept);
+    recent.clear();
+    if (!recorder.truncate(kept))
+        recordingFailed();
+    emit readingsDiscarded(kept);
+    return dropped;
+}
+
+void CaptureSession::onFailed(const CaptureFault &failure)
+{
+    const bool wasConnected = connected;
+    connected = false;
+    // While waiting for an unplugged port, a port still missing is no news.
+    if (reconnectTimer.isActive())
+        return;
+    // A line cut by the unplug is no reading.
+    splitter.rest();
+    if (!recorder.flush()) {
+        recordingFailed();
+        return;
+    }
+    emit fault(failure);
+    if (failure.kind == FaultKind::Unplugged && wasConnected && config.reconnect) {
+        reconnectTimer.start();
+        return;
+    }
+    end();
+}
+
+void CaptureSession::reopen()
+{
+    source->open();
+}
+
+void CaptureSession::onEnded()
+{
+    const QByteArray last = splitter.rest();
+    if (!last.isEmpty())
+        takeLines({last});
+    stop();
+}
+
+void CaptureSession::onNoiseTimeout()
+{
+    if (over || !readings().empty() || !receivedAny)
+        return;
+    if (readableLine)
+        emit fault({FaultKind::NoReadings, config.source, QString::fromUtf8(parser.lastIgnored())});
+    else
+        emit fault({FaultKind::NoReadableLines, config.source, {}});
+}
+
+} // namespace tavrin

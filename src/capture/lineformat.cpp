@@ -1,0 +1,212 @@
+#include "lineformat.h"
+
+#include "linesource.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace tavrin {
+
+namespace {
+
+constexpr double MicroteslaInNt = 1000.0;
+constexpr double RawCountInNt = 100.0; ///< a Raw: count is 0.1 uT
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isWordByte(char c)
+{
+    // µ is 0xC2 0xB5 in UTF-8.
+    return std::isalpha(uchar(c)) || uchar(c) == 0xC2 || uchar(c) == 0xB5;
+}
+
+// The comma-separated fields after a prefix such as "Raw:", blanks around them dropped.
+int splitCommas(const char *p, const char *end, const char *fields[][2], int most)
+{
+    int count = 0;
+    while (true) {
+        const char *next = static_cast<const char *>(std::memchr(p, ',', size_t(end - p)));
+        const char *fieldEnd = next ? next : end;
+        const char *b = p, *e = fieldEnd;
+        while (b != e && isBlank(*b))
+            ++b;
+        while (e != b && isBlank(e[-1]))
+            --e;
+        if (count == most)
+            return most + 1;
+        fields[count][0] = b;
+        fields[count][1] = e;
+        ++count;
+        if (!next)
+            return count;
+        p = next + 1;
+    }
+}
+
+bool isInteger(const char *begin, const char *end)
+{
+    if (begin != end && (*begin == '-' || *begin == '+'))
+        ++begin;
+    return begin != end && std::all_of(begin, end, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "Raw:" or "Uni:" and nine numbers, the magnetometer the last three.
+std::optional<LineReading> readNine(const QByteArray &line, const char *prefix, bool integers,
+                                    double unitInNt)
+{
+    if (!line.startsWith(prefix))
+        return std::nullopt;
+    const char *fields[10][2];
+    const char *begin = line.constData() + std::strlen(prefix);
+    if (splitCommas(begin, line.constData() + line.size(), fields, 9) != 9)
+        return std::nullopt;
+    LineReading reading{{}, unitInNt};
+    for (int k = 0; k < 9; k++) {
+        double value = 0.0;
+        if ((integers && !isInteger(fields[k][0], fields[k][1])) ||
+            !parseNumber(fields[k][0], fields[k][1], value))
+            return std::nullopt;
+        if (k >= 6)
+            reading.field[size_t(k - 6)] = value;
+    }
+    return reading;
+}
+
+// Three numbers; between two of them blanks, or one comma with blanks around it.
+std::optional<LineReading> readXyz(const QByteArray &line)
+{
+    const char *p = line.constData();
+    const char *const end = p + line.size();
+    LineReading reading{{}, 0.0};
+    for (int k = 0; k < 3; k++) {
+        while (p != end && isBlank(*p))
+            ++p;
+        if (k > 0 && p != end && *p == ',') {
+            ++p;
+            while (p != end && isBlank(*p))
+                ++p;
+        }
+        const char *start = p;
+        while (p != end && !isBlank(*p) && *p != ',')
+            ++p;
+        if (!parseNumber(start, p, reading.field[size_t(k)]))
+            return std::nullopt;
+    }
+    while (p != end && (isBlank(*p) || *p == ','))
+        ++p;
+    if (p != end)
+        return std::nullopt;
+    return reading;
+}
+
+// Labels x, y and z, in any case and once each, each followed by ':' or '='
+// and a number; the first unit word anywhere names the unit.
+std::optional<LineReading> readLabelled(const QByteArray &line)
+{
+    const char *const begin = line.constData();
+    const char *const end = begin + line.size();
+    LineReading reading{{}, 0.0};
+    bool found[3] = {false, false, false};
+    const char *p = begin;
+    while (p != end) {
+        if (!isWordByte(*p)) {
+            ++p;
+            continue;
+        }
+        const char *word = p;
+        while (p != end && isWordByte(*p))
+            ++p;
+        const QByteArray text(word, p - word);
+        if (text.size() == 1 && std::strchr("xyzXYZ", text[0])) {
+            const char *q = p;
+            while (q != end && isBlank(*q))
+                ++q;
+            if (q != end && (*q == ':' || *q == '=')) {
+                ++q;
+                while (q != end && isBlank(*q))
+                    ++q;
+                const char *number = q;
+                while (q != end && !isBlank(*q) && *q != '|' && *q != ',' && *q != ';')
+                    ++q;
+                const int axis = std::tolower(uchar(text[0])) - 'x';
+                if (found[axis] || !parseNumber(number, q, reading.field[size_t(axis)]))
+                    return std::nullopt;
+                found[axis] = true;
+                p = q;
+                continue;
+            }
+        }
+        if (reading.unitInNt == 0.0)
+            reading.unitInNt = unitWordInNt(text);
+    }
+    if (!found[0] || !found[1] || !found[2])
+        return std::nullopt;
+    return reading;
+}
+
+} // namespace
+
+QString lineFormatName(LineFormat format)
+{
+    switch (format) {
+    case LineFormat::Auto:
+        return QStringLiteral("auto");
+    case LineFormat::Raw:
+        return QStringLiteral("raw");
+    case LineFormat::Uni:
+        return QStringLiteral("uni");
+    case LineFormat::Xyz:
+        return QStringLiteral("xyz");
+    case LineFormat::Labelled:
+        return QStringLiteral("labelled");
+    case LineFormat::Log:
+        return QStringLiteral("log");
+    }
+    return {};
+}
+
+std::optional<LineFormat> lineFormatNamed(const QString &name)
+{
+    for (const LineFormat f :
+         {LineFormat::Auto, LineFormat::Raw, LineFormat::Uni, LineFormat::Xyz, LineFormat::Labelled})
+        if (name == lineFormatName(f))
+            return f;
+    return std::nullopt;
+}
+
+double unitWordInNt(const QByteArray &word)
+{
+    if (word == "uT" || word == "\xC2\xB5T" || word == "uTesla")
+        return MicroteslaInNt;
+    if (word == "mG")
+        return 100.0;
+    if (word == "G")
+        return 100000.0;
+    if (word == "nT")
+        return 1.0;
+    return 0.0;
+}
+
+std::optional<LineReading> readLine(LineFormat format, const QByteArray &line)
+{
+    switch (format) {
+    case LineFormat::Raw:
+        return readNine(line, "Raw:", true, RawCountInNt);
+    case LineFormat::Uni:
+        return readNine(line, "Uni:", false, MicroteslaInNt);
+    case LineFormat::Xyz:
+        return readXyz(line);
+    case LineFormat::Labelled:
+        return readLabelled(line);
+    case LineFormat::Auto:
+    case LineFormat::Log:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace tavrin

@@ -1,0 +1,86 @@
+// Lines to readings: the format chosen or found from the first lines, units
+// converted to the capture's, and the lines that hold no reading counted.
+#ifndef TAVRIN_CAPTURE_READINGPARSER_H
+#define TAVRIN_CAPTURE_READINGPARSER_H
+
+#include "lineformat.h"
+#include "logreader.h"
+#include "rawdata.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tavrin {
+
+class LineSink;
+
+using Reading = std::array<double, 3>;
+
+class ReadingParser {
+public:
+    /// Lines of one format that settle the format when it is found.
+    static constexpr int LinesToDecide = 3;
+
+    /// unitInNt: the size in nT of the unit readings are given in, for the
+    /// formats that carry a unit; plain numbers pass as they come. log: the
+    /// columns, for LineFormat::Log.
+    ReadingParser(LineFormat format, double unitInNt, std::optional<LogFormat> log = std::nullopt);
+    ~ReadingParser();
+    ReadingParser(const ReadingParser &) = delete;
+    ReadingParser &operator=(const ReadingParser &) = delete;
+
+    /// Reads one line. Its reading goes to out; while the format is being
+    /// found, readings wait, and go out in their order once it is.
+    void take(const QByteArray &line, std::vector<Reading> &out);
+
+    /// At the end of the input: an undecided search settles on the format of
+    /// most lines, and the log's last rows come out.
+    void finish(std::vector<Reading> &out);
+
+    /// The format chosen or found; Auto while it is not known.
+    LineFormat format() const { return chosen; }
+
+    /// Lines that held no reading, and the last of them.
+    qint64 ignored() const { return ignoredLines; }
+    const QByteArray &lastIgnored() const { return lastIgnoredLine; }
+
+    /// Why the log's rows cannot be read at all; empty while they can.
+    const QString &problem() const { return logProblem; }
+
+private:
+    void detect(const QByteArray &line, std::vector<Reading> &out);
+    void settle(LineFormat found, std::vector<Reading> &out);
+    void takeLogRow(const QByteArray &line, std::vector<Reading> &out);
+    void drainLog(std::vector<Reading> &out);
+    /// Header, comment and bad lines of the log so far.
+    qint64 logLinesNotRows() const;
+    void ignore(const QByteArray &line);
+    Reading converted(const LineReading &reading) const;
+
+    struct Waiting {
+        LineFormat format;
+        LineReading reading;
+        QByteArray line;
+    };
+
+    LineFormat chosen;
+    double unitInNt;
+    std::vector<Waiting> waiting;
+    qint64 ignoredLines = 0;
+    QByteArray lastIgnoredLine;
+
+    std::optional<LogFormat> logFormat;
+    RawData logData;
+    LogInput logInput;
+    std::unique_ptr<LineSink> logSink;
+    QString logProblem;
+};
+
+} // namespace tavrin
+
+#endif

@@ -1,0 +1,18 @@
+// tavrin-cli --port: the capture that comes before the calibration, with its
+// progress and its faults on standard error.
+#ifndef TAVRIN_CLI_CAPTURERUN_H
+#define TAVRIN_CLI_CAPTURERUN_H
+
+#include "commandline.h"
+#include "stream.h"
+
+namespace tavrin {
+
+/// Captures into request.record until a stopping rule, the end of the
+/// input, an unplugged port or Ctrl-C. Returns 0 when there is a recording
+/// to calibrate, else the exit status; hm in the recording's unit.
+int captureToRecording(const CaptureRequest &request, double hm, Stream &err);
+
+} // namespace tavrin
+
+#endif
