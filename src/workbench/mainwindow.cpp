@@ -204,7 +204,7 @@ void MainWindow::open(const QString &path, std::optional<LogFormat> log)
         openSaved(path);
         return;
     }
-    if (!log && !LogHint(path).isEmpty()) {
+    if (!log && GuessLog(path)) {
         ColumnPicker picker(path, std::nullopt, this);
         if (picker.exec() != QDialog::Accepted)
             return;
