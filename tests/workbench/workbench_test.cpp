@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -129,6 +130,20 @@ private slots:
         QCOMPARE(window.exportTo(*workbenchExportNamed("calibrated"), calibrated), QString());
         cli({"--hm", "48", "--fit", "auto", "--apply", theirsCalibrated, TAVRIN_SAMPLE});
         QCOMPARE(readAll(calibrated), readAll(theirsCalibrated));
+
+        // Save writes, under result, the object tavrin-cli --json prints.
+        const QString work = dir.filePath("sample.tavrin");
+        QCOMPARE(window.saveTo(work), QString());
+        QString problem;
+        const std::optional<SavedWork> saved = readSavedWork(readAll(work), &problem);
+        QVERIFY2(saved, qPrintable(problem));
+        QCOMPARE(saved->input, QFileInfo(TAVRIN_SAMPLE).absoluteFilePath());
+        QCOMPARE(saved->hmValue, 48.0);
+        QCOMPARE(saved->fit, FitModel::Auto);
+        QCOMPARE(saved->fingerprint, fingerprintOf(TAVRIN_SAMPLE));
+        for (const char *key : {"bias", "A", "Ainv", "fit", "fitChosen", "verdict", "quality"})
+            QVERIFY2(saved->result[key] == file[key], key);
+        QVERIFY(!window.saveTo(QStringLiteral(TAVRIN_SAMPLE)).isEmpty());
 
         // Overwriting the input is refused and leaves it as it was.
         const QByteArray before = readAll(QStringLiteral(TAVRIN_SAMPLE));
