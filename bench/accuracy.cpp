@@ -34,7 +34,7 @@ CalibrationRun calibrate(const MatDoub &points, FitModel model)
     raw.Mag = points;
     raw.numLines = points.nrows();
     const NrErrorSink silenced(nullptr);
-    return CalibrateRawData(Hm, raw, {}, model);
+    return CalibrateRawData(Hm, raw, model);
 }
 
 double biasError(const CalibrationRun &run, const double b0[3])

@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
             BootstrapCalibration(run.raw.points(), 48.0, DefaultResamples);
         }));
         full.push_back(elapsedMs([&] {
-            const CalibrationRun run = CalibrateRawData(48.0, ReadRawData(big), {}, FitModel::Full);
+            const CalibrationRun run = CalibrateRawData(48.0, ReadRawData(big), FitModel::Full);
             BootstrapCalibration(run.raw.points(), 48.0, DefaultResamples, BootstrapSeed, run.robustFit());
         }));
         ratios.push_back(full.back() / exact.back());

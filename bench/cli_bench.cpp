@@ -3,7 +3,7 @@
 // fresh process that does the core's calibration only, all interleaved so
 // that they see the same machine load.
 //   cli_bench TAVRIN_CLI QTCORE_STARTUP CALIBRATION_BENCH [runs]
-#include "calibration.h"
+#include "pipeline.h"
 #include "samplefile.h"
 #include "timing.h"
 
@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
 
     std::vector<double> core, startup, fresh, version, cli;
     for (int r = 0; r < runs; r++) {
-        core.push_back(elapsedMs([&] { CalibrateFile(48.0, path); }));
+        core.push_back(elapsedMs([&] { runCalibration(Input::file(path), {48.0}); }));
         startup.push_back(processMs(args[2], {}));
         fresh.push_back(processMs(args[3], {"--once", path}));
         version.push_back(processMs(args[1], {"--version"}));

@@ -1,8 +1,8 @@
 // Drawing the figure of a 500000-line file, as PNG and as SVG, beside the
 // whole calibration of the same file; interleaved, medians.
 //   figure_bench [runs]
-#include "calibration.h"
 #include "figure.h"
+#include "pipeline.h"
 #include "samplefile.h"
 #include "timing.h"
 
@@ -23,12 +23,12 @@ int main(int argc, char *argv[])
     const QString path = dir.filePath("raw500000.txt");
     writeSampleFile(path, RawData::Capacity);
 
-    const CalibrationRun run = CalibrateFile(48.0, path);
-    const QualityReport quality = AssessQuality(run.raw.points(), run.fit, run.parameters, 48.0);
-    const FigureData figure{"raw500000.txt", 48.0, run.raw.points(), run.parameters, quality};
+    const CalibrationResult result = runCalibration(Input::file(path), {48.0});
+    const CalibrationRun &run = result.run;
+    const FigureData figure{"raw500000.txt", 48.0, run.raw.points(), run.parameters, result.quality};
     std::vector<double> calibration, png, svg;
     for (int r = 0; r < runs; r++) {
-        calibration.push_back(elapsedMs([&] { CalibrateFile(48.0, path); }));
+        calibration.push_back(elapsedMs([&] { runCalibration(Input::file(path), {48.0}); }));
         png.push_back(elapsedMs([&] { WriteFigure(dir.filePath("figure.png"), figure); }));
         svg.push_back(elapsedMs([&] { WriteFigure(dir.filePath("figure.svg"), figure); }));
     }

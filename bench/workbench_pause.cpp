@@ -153,9 +153,12 @@ int main(int argc, char *argv[])
             done.wait(600000);
         }));
         handling.push_back(app.longest);
-        std::printf("run %d: %d points in %.1f s; worst tick lateness idle %.1f ms, calibrating %.1f ms; "
+        const std::shared_ptr<const tavrin::Calibration> shown = window.calibration();
+        const bool whole = shown && shown->result->calibrated() && shown->uncertainty;
+        std::printf("run %d: %d points %s in %.1f s; worst tick lateness idle %.1f ms, calibrating %.1f ms; "
                     "longest event %.1f ms (%s)\n",
-                    run + 1, points, clock.elapsed() / 1000.0, idle.back(), busy.back(), app.longest,
+                    run + 1, points, whole ? "calibrated with the uncertainty" : "NOT calibrated",
+                    clock.elapsed() / 1000.0, idle.back(), busy.back(), app.longest,
                     app.longestWhat.constData());
     }
     std::printf(

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const double hms[] = {48.0, 48000.0, 0.048};
     const double Hm = hms[size % 3];
     for (const FitModel model : {FitModel::Exact, FitModel::Auto}) {
-        const CalibrationRun run = CalibrateRawData(Hm, raw, {}, model);
+        const CalibrationRun run = CalibrateRawData(Hm, raw, model);
         if (run.error)
             continue;
         AssessCalibration(run, Hm);

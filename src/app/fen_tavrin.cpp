@@ -6,6 +6,7 @@
 #include "modaldialogs.h"
 #include "nr3.h"
 #include "parametersfile.h"
+#include "pipeline.h"
 #include "printable.h"
 #include "samefile.h"
 
@@ -119,13 +120,16 @@ QString Fen_Tavrin::OpenFile()
 
 void Fen_Tavrin::Calibrate()
 {
-    const double Hm = ui->EarthField->value();
     // The window shows the numerical library's error text on standard output.
     const NrErrorSink libraryErrors(stdout);
-    const CalibrationRun run = CalibrateFile(Hm, ui->FileName->text(), [this](const EllipsoidFit &fit) {
-        if (fit.outlierWarning)
-            ModalDialogs::warning(this, tr("Warning"), outlierWarningMessage());
-    });
+    CalibrationOptions options;
+    options.hm = ui->EarthField->value();
+    options.assess = false;
+    const CalibrationResult result = runCalibration(Input::file(ui->FileName->text()), options);
+    // The results change only once the warnings are closed.
+    for (const QString &warning : result.warnings)
+        ModalDialogs::warning(this, tr("Warning"), warning);
+    const CalibrationRun &run = result.run;
     echo.add(run.raw.linesRead);
     if (run.error) {
         clearResults();
@@ -134,7 +138,7 @@ void Fen_Tavrin::Calibrate()
     }
     const QStringList texts = ResultTexts(run.parameters);
     showResults(texts);
-    const HmUnitCheck unit = CheckHmUnit(run.raw.points(), run.parameters, Hm, texts);
+    const HmUnitCheck unit = CheckHmUnit(run.raw.points(), run.parameters, options.hm, texts);
     if (unit.warns())
         ModalDialogs::warning(this, tr("Calibrate"), hmUnitWarningMessage(unit));
 }

@@ -8,7 +8,6 @@
 #include <functional>
 #include <optional>
 #include <random>
-#include <thread>
 #include <vector>
 
 namespace tavrin {
@@ -105,26 +104,27 @@ int chosenOf(const std::vector<RobustFit> &fits, const PointSpread &spread, doub
     return -1;
 }
 
-// Runs resample(r, counts) for every resample on as many threads as help.
-void runResamples(int resamples, int countsSize, const std::atomic<bool> *cancel,
-                  const std::function<std::optional<Values>(int, std::vector<int> &)> &resample,
-                  std::vector<std::optional<Values>> &results)
+// Runs resample(r, counts, oneThread) for every resample on the threads of
+// control's budget, each resample's fits on its own thread alone.
+void runResamples(
+    int resamples, int countsSize, const WorkControl &control,
+    const std::function<std::optional<Values>(int, std::vector<int> &, const WorkControl &)> &resample,
+    std::vector<std::optional<Values>> &results)
 {
     results.assign(size_t(std::max<int>(resamples, 0)), std::nullopt);
-    const int workers = int(std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, 8));
-    const auto work = [&](int first) {
+    const WorkControl oneThread = control.withThreads(1);
+    std::atomic<int> done{0};
+    control.inParallel(resamples, [&](int first, int workers) {
         // A failing resample is counted, not reported line by line.
         const NrErrorSink silenced(nullptr);
         std::vector<int> counts(static_cast<size_t>(countsSize));
-        for (int r = first; r < resamples && !(cancel && cancel->load()); r += workers)
-            results[size_t(r)] = resample(r, counts);
-    };
-    std::vector<std::thread> threads;
-    for (int w = 1; w < workers; w++)
-        threads.emplace_back(work, w);
-    work(0);
-    for (std::thread &t : threads)
-        t.join();
+        for (int r = first; r < resamples && !control.cancelled(); r += workers) {
+            results[size_t(r)] = resample(r, counts, oneThread);
+            ++done;
+            if (first == 0)
+                control.progress(double(done) / resamples);
+        }
+    });
 }
 
 Uncertainty summarise(const std::vector<std::optional<Values>> &results, int resamples, std::uint64_t seed)
@@ -152,19 +152,20 @@ Uncertainty summarise(const std::vector<std::optional<Values>> &results, int res
 
 // The planar fit, refitted on every resample of runs.
 Uncertainty planarBootstrap(Points points, double Hm, int resamples, std::uint64_t seed, int runLength,
-                            const std::atomic<bool> *cancel)
+                            const WorkControl &control)
 {
     const int n = points.size(), runs = (n + runLength - 1) / runLength;
     std::vector<std::optional<Values>> results;
     runResamples(
-        resamples, runs, cancel,
-        [&](int r, std::vector<int> &counts) -> std::optional<Values> {
+        resamples, runs, control,
+        [&](int r, std::vector<int> &counts, const WorkControl &oneThread) -> std::optional<Values> {
             std::mt19937_64 draw = drawFor(seed, r);
             drawRuns(draw, counts);
             std::vector<int> weights(size_t(n), 0);
             for (int k = 0; k < n; k++)
                 weights[size_t(k)] = counts[size_t(k / runLength)];
-            const std::optional<RobustFit> fit = FitRobust(points, Hm, FitModel::Planar, weights.data());
+            const std::optional<RobustFit> fit =
+                FitRobust(points, Hm, FitModel::Planar, weights.data(), nullptr, nullptr, oneThread);
             return fit ? std::optional(fit->parameters.values()) : std::nullopt;
         },
         results);
@@ -175,17 +176,18 @@ Uncertainty planarBootstrap(Points points, double Hm, int resamples, std::uint64
 }
 
 Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64_t seed,
-                            const RobustFit &robust, bool chooseAgain, const std::atomic<bool> *cancel)
+                            const RobustFit &robust, bool chooseAgain, const WorkControl &control)
 {
     const int runLength = runLengthOf(points, robust);
     if (robust.model == FitModel::Planar)
-        return planarBootstrap(points, Hm, resamples, seed, runLength, cancel);
+        return planarBootstrap(points, Hm, resamples, seed, runLength, control);
     // Every model the choice weighs, from the fewest parameters to the most.
     std::vector<RobustFit> fits;
     int fitted = -1;
-    for (const FitModel m : {FitModel::Sphere, FitModel::Diagonal, FitModel::Full}) {
-        std::optional<RobustFit> fit = m == robust.model ? robust : FitRobust(points, Hm, m);
-        if (cancel && cancel->load())
+    for (const FitModel m : autoCandidateModels()) {
+        std::optional<RobustFit> fit =
+            m == robust.model ? robust : FitRobust(points, Hm, m, nullptr, nullptr, nullptr, control);
+        if (control.cancelled())
             return summarise({}, resamples, seed);
         if (!fit)
             continue;
@@ -203,8 +205,8 @@ Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64
     const PointSpread spread = SpreadOf(points, nullptr, &gross);
     std::vector<std::optional<Values>> results;
     runResamples(
-        resamples, steps.front().runs(), cancel,
-        [&](int r, std::vector<int> &counts) -> std::optional<Values> {
+        resamples, steps.front().runs(), control,
+        [&](int r, std::vector<int> &counts, const WorkControl &) -> std::optional<Values> {
             std::mt19937_64 draw = drawFor(seed, r);
             drawRuns(draw, counts);
             if (!chooseAgain) {
@@ -247,14 +249,17 @@ Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64
 } // namespace
 
 Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed,
-                                 const RobustFit *robust, bool chooseAgain, const std::atomic<bool> *cancel)
+                                 const RobustFit *robust, bool chooseAgain, const WorkControl &control)
 {
     if (robust)
-        return robustBootstrap(points, Hm, resamples, seed, *robust, chooseAgain, cancel);
+        return robustBootstrap(points, Hm, resamples, seed, *robust, chooseAgain, control);
     std::vector<std::optional<Values>> results;
     runResamples(
-        resamples, points.size(), cancel,
-        [&](int r, std::vector<int> &counts) { return exactResample(points, Hm, seed, r, counts); }, results);
+        resamples, points.size(), control,
+        [&](int r, std::vector<int> &counts, const WorkControl &) {
+            return exactResample(points, Hm, seed, r, counts);
+        },
+        results);
     return summarise(results, resamples, seed);
 }
 

@@ -10,6 +10,7 @@
 
 #include "ellipsoidfit.h"
 #include "robustfit.h"
+#include "workcontrol.h"
 
 #include <atomic>
 #include <cstdint>
@@ -61,11 +62,12 @@ struct Uncertainty {
 /// exact fit or, when one is given, by the robust fit's model from its
 /// parameters; chooseAgain repeats auto's choice on every resample. The
 /// same seed gives the same result, however many threads share the work:
-/// every resample draws from its own generator. cancel, when set, stops
-/// the work early and leaves the uncertainty unknown.
+/// every resample draws from its own generator. The resamples share
+/// control's threads, one fit to a thread; a cancel stops the work early
+/// and leaves the uncertainty unknown.
 Uncertainty BootstrapCalibration(Points points, double Hm, int resamples, std::uint64_t seed = BootstrapSeed,
                                  const RobustFit *robust = nullptr, bool chooseAgain = false,
-                                 const std::atomic<bool> *cancel = nullptr);
+                                 const WorkControl &control = WorkControl());
 
 /// Whether the 95 % interval of a bias component is wider than
 /// BootstrapLimits::MostDeterminedWidth of Hm.

@@ -145,10 +145,10 @@ std::vector<double> PredictedErrors(const std::vector<Candidate> &candidates)
     return errors;
 }
 
-FitChoice ChooseFit(Points points, double Hm, const std::atomic<bool> *cancel)
+FitChoice ChooseFit(Points points, double Hm, const WorkControl &control)
 {
     FitChoice choice;
-    const auto cancelled = [&] { return cancel && cancel->load(); };
+    const auto cancelled = [&] { return control.cancelled(); };
     const PlaneSpread plane = SpreadAboutPlane(points);
     const std::vector<bool> gross = GrossPoints(points);
     const PointSpread spread = SpreadOf(points, nullptr, &gross);
@@ -167,7 +167,7 @@ FitChoice ChooseFit(Points points, double Hm, const std::atomic<bool> *cancel)
     };
     if (plane.flatness() < QualityLimits::MaxFlatness) {
         choice.model = FitModel::Planar;
-        choice.fit = FitRobust(points, Hm, FitModel::Planar);
+        choice.fit = FitRobust(points, Hm, FitModel::Planar, nullptr, nullptr, nullptr, control);
         choice.reason = QStringLiteral("planar: the points spread across their plane by %1 % of their radius "
                                        "in it, less than %2 %: a turn about one axis")
                             .arg(100 * plane.flatness(), 0, 'f', 1)
@@ -182,15 +182,15 @@ FitChoice ChooseFit(Points points, double Hm, const std::atomic<bool> *cancel)
     // errs by its own shape: full leads, and the others follow only when it
     // is implausible. Elsewhere each candidate is weighed by the bias error
     // it predicts, which needs them all.
-    const FitModel models[] = {FitModel::Sphere, FitModel::Diagonal, FitModel::Full};
-    std::vector<std::optional<RobustFit>> fits(3);
+    const std::vector<FitModel> models = autoCandidateModels();
+    std::vector<std::optional<RobustFit>> fits(models.size());
     const auto fitOfModel = [&](size_t k) -> std::optional<RobustFit> & {
         if (!fits[k] && !cancelled())
-            fits[k] = FitRobust(points, Hm, models[k]);
+            fits[k] = FitRobust(points, Hm, models[k], nullptr, nullptr, nullptr, control);
         return fits[k];
     };
     if (covered) {
-        for (size_t k = 3; k-- > 0;)
+        for (size_t k = models.size(); k-- > 0;)
             if (plausible(fitOfModel(k))) {
                 choice.model = models[k];
                 choice.fit = std::move(fits[k]);

@@ -1,4 +1,4 @@
-// Which fit the data support, for --fit auto: the plane of a turn about one
+// Which fit the data support, for the fit Auto: the plane of a turn about one
 // axis; where the directions cover part of the sphere only, the model whose
 // bias error, predicted from the data, is least; the full model where they
 // cover it. No model whose bias the data make implausible is returned.
@@ -75,8 +75,8 @@ struct FitChoice {
 /// - otherwise, of Sphere, Diagonal and Full, the one of least predicted
 ///   bias error (PredictedErrors).
 /// A fit that Implausibility refuses gives way to the next, and the reason
-/// says so. cancel, when set, stops the choice early with failed set.
-FitChoice ChooseFit(Points points, double Hm, const std::atomic<bool> *cancel = nullptr);
+/// says so. A cancel by control stops the choice early with failed set.
+FitChoice ChooseFit(Points points, double Hm, const WorkControl &control = WorkControl());
 
 } // namespace tavrin
 

@@ -93,13 +93,12 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
     };
 
     // A robust sigma of e from the median of |e| over an even subsample: a
-    // few outliers barely move it, and 20000 points pin it to about 1 %.
-    const int stride = std::max<int>(1, n / 20000);
+    // few outliers barely move it.
+    const int stride = evenSampleStride(n);
     std::vector<double> magnitudes;
     for (int k = 0; k < n; k += stride)
         magnitudes.push_back(std::abs(calibrate.calibratedNorm(points[k]) - Hm));
-    std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
-    const double robustSigma = 1.4826 * magnitudes[magnitudes.size() / 2];
+    const double robustSigma = 1.4826 * medianOf(magnitudes);
     q.farLimit = std::max(QualityLimits::FarSigmas * robustSigma, QualityLimits::FarShareOfHm * std::abs(Hm));
 
     // Good data hits every cell and fills every patch of the sampler long

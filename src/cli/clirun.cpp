@@ -6,10 +6,12 @@
 #include "calibration.h"
 #include "capturerun.h"
 #include "checkexport.h"
+#include "clierrors.h"
+#include "clifield.h"
 #include "commandline.h"
-#include "fieldreport.h"
 #include "figure.h"
 #include "outputpaths.h"
+#include "outputs.h"
 #include "parametersfile.h"
 #include "pipeline.h"
 #include "printable.h"
@@ -38,7 +40,7 @@ QString failureMessage(const QString &path, const CalibrationRun &run)
     QString where = printable(displayName(path));
     if (error == CalibrationError::BadFormat || error == CalibrationError::TooManyLines)
         where += ':' + QString::number(run.raw.badLineNumber);
-    QString message = where + QStringLiteral(": ") + errorMessage(error);
+    QString message = where + QStringLiteral(": ") + cliErrorMessage(error);
     if (!run.raw.reason.isEmpty())
         message += QStringLiteral(" (%1)").arg(run.raw.reason);
     if (error == CalibrationError::BadFormat)
@@ -51,17 +53,6 @@ QString failureMessage(const QString &path, const CalibrationRun &run)
 }
 
 namespace {
-
-// Values that the parameters file, with its four decimals, shows as zero.
-bool losesValues(const CalibrationParameters &p)
-{
-    const QStringList texts = ResultTexts(p);
-    const std::array<double, 12> values = p.values();
-    for (int k = 0; k < 12; k++)
-        if (values[k] != 0.0 && texts[k].toDouble() == 0.0)
-            return true;
-    return false;
-}
 
 class Batch {
 public:
@@ -106,12 +97,12 @@ private:
             say(failureMessage(path, run));
             // A strict refusal of what is plainly a log says how to read it.
             if (run.error == CalibrationError::BadFormat && !o.log && path != QLatin1String("-"))
-                if (const QString hint = LogHint(path); !hint.isEmpty())
+                if (const QString hint = logHint(path); !hint.isEmpty())
                     say(name + QStringLiteral(": ") + hint);
             if (result.log)
                 if (const QString hint = logRemedyHint(result.log->remedy); !hint.isEmpty())
                     say(name + QStringLiteral(": ") + hint);
-            raiseStatus(describe(*run.error).exitStatus);
+            raiseStatus(exitStatusOf(*run.error));
             reporter->failed(path, run);
             return;
         }
@@ -121,10 +112,9 @@ private:
         if (exported)
             for (const QString &warning : exported->warnings)
                 say(name + QStringLiteral(": ") + warning);
-        const QJsonArray writeErrors = writeOutputs(k, run, result.quality, exported ? &*exported : nullptr);
-        if (const std::optional<QString> problem = reporter->calibrated(
-                {path, run, result.quality, result.uncertainty, writeErrors,
-                 result.log ? &*result.log : nullptr, exported ? &*exported : nullptr, result.warnings})) {
+        const QJsonArray writeErrors = writeOutputs(k, result, exported ? &*exported : nullptr);
+        if (const std::optional<QString> problem =
+                reporter->calibrated({result, writeErrors, exported ? &*exported : nullptr})) {
             say(*problem);
             raiseStatus(Refused);
         }
@@ -139,56 +129,27 @@ private:
             {run.parameters, o.hm, fieldUnitInNt(o.units), o.compass, run.raw.points(), displayName(path)});
     }
 
-    // Writes the files asked for, the export in place of the parameters
-    // file; says and returns those that failed.
-    QJsonArray writeOutputs(int k, const CalibrationRun &run, const QualityReport &quality,
-                            const ExportResult *exported)
+    // Writes the files asked for; says and returns those that failed.
+    QJsonArray writeOutputs(int k, const CalibrationResult &result, const ExportResult *exported)
     {
+        const QList<WriteFailure> failures =
+            WriteOutputs(result, o.hm, {paths.parameters[k], paths.calibrated[k], paths.plots[k]}, exported);
         QJsonArray writeErrors;
-        const auto save = [&](const QString &target, bool written, QString message, const QString &reason) {
-            if (written)
-                return;
-            if (!reason.isEmpty())
-                message += QStringLiteral(" (%1)").arg(reason);
-            say(printable(target) + QStringLiteral(": ") + message);
-            writeErrors.append(QJsonObject{{"path", target}, {"message", message}});
+        const auto sayFailure = [&](const WriteFailure &f) {
+            say(printable(f.path) + QStringLiteral(": ") + f.message);
+            writeErrors.append(QJsonObject{{"path", f.path}, {"message", f.message}});
             raiseStatus(Refused);
         };
-        if (!paths.parameters[k].isEmpty() && exported) {
-            QString reason;
-            const bool refused = !exported->refusal.isEmpty();
-            save(paths.parameters[k],
-                 !refused && WriteFileAtomically(paths.parameters[k], exported->bytes, &reason),
-                 refused ? exported->refusal : QStringLiteral("The export could not be saved."), reason);
-        } else if (!paths.parameters[k].isEmpty()) {
-            QString reason;
-            save(paths.parameters[k],
-                 WriteParametersFile(paths.parameters[k], ResultTexts(run.parameters), &reason,
-                                     run.robustFit()),
-                 errorMessage(CalibrationError::CannotSave), reason);
-            if (losesValues(run.parameters))
-                say(printable(paths.parameters[k]) +
-                    QStringLiteral(": Some values show as zero with the four decimals of this file, which "
-                                   "cannot hold them; --json or --export c give them in full."));
-        }
-        if (!paths.calibrated[k].isEmpty()) {
-            QString reason;
-            save(paths.calibrated[k],
-                 WriteFileAtomically(paths.calibrated[k],
-                                     CalibratedPointsBytes(run.raw.points(), run.parameters), &reason),
-                 QStringLiteral("The calibrated measurements could not be saved."), reason);
-        }
-        if (!paths.plots[k].isEmpty()) {
-            const FigureData figure{QFileInfo(displayName(o.files[k])).fileName(),
-                                    o.hm,
-                                    run.raw.points(),
-                                    run.parameters,
-                                    quality,
-                                    run.robustFit()};
-            QString reason;
-            save(paths.plots[k], WriteFigure(paths.plots[k], figure, &reason),
-                 QStringLiteral("The figure could not be saved."), reason);
-        }
+        for (const WriteFailure &f : failures)
+            if (f.path == paths.parameters[k])
+                sayFailure(f);
+        if (!paths.parameters[k].isEmpty() && !exported && ShowsValuesAsZero(result.run.parameters))
+            say(printable(paths.parameters[k]) +
+                QStringLiteral(": Some values show as zero with the four decimals of this file, which "
+                               "cannot hold them; --json or --export c give them in full."));
+        for (const WriteFailure &f : failures)
+            if (f.path != paths.parameters[k])
+                sayFailure(f);
         return writeErrors;
     }
 

@@ -2,8 +2,8 @@
 
 #include "bootstrap.h"
 #include "bytesource.h"
+#include "clifield.h"
 #include "coverage.h"
-#include "fieldreport.h"
 #include "printable.h"
 #include "quality.h"
 
@@ -45,6 +45,29 @@ QString exportFormatsText()
     return text + '\n';
 }
 
+// The fits of --fit, from their table.
+QString fitsText()
+{
+    QString text = QStringLiteral("Fits (--fit):\n");
+    for (const FitModelInfo &m : FitModels()) {
+        const QStringList lines = QString::fromStdString(m.description).split('\n');
+        text += QStringLiteral("  ") + QString::fromLatin1(m.name).leftJustified(8) + QStringLiteral("  ") +
+                lines.first() + '\n';
+        for (const QString &line : lines.mid(1))
+            text += QString(12, ' ') + line + '\n';
+    }
+    return text + '\n';
+}
+
+// The names of the fits joined by ", " and, before the last, by last.
+QString fitNames(const QString &last)
+{
+    QStringList names;
+    for (const FitModelInfo &m : FitModels())
+        names << QString::fromLatin1(m.name);
+    return names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + last + names.last();
+}
+
 // The names of the formats, "a, b and c".
 QString formatNames(bool readable)
 {
@@ -76,18 +99,7 @@ QString description()
                           "                   %3 % of Hm; the ellipsoid test alone names no outliers\n"
                           "  good             none of these\n"
                           "\n"
-                          "Fits (--fit):\n"
-                          "  exact     the algebraic ellipsoid fit, as the dialog computes it (default)\n"
-                          "  full      robust geometric fit of h = A u Hm + b, A symmetric; points\n"
-                          "            beyond %9 robust sigmas of their distance to it are rejected\n"
-                          "  diagonal  the same with A diagonal\n"
-                          "  sphere    the same with A a multiple of the identity\n"
-                          "  planar    for turns about one axis: calibrates the plane of the turn and\n"
-                          "            leaves the reading along its normal as it is\n"
-                          "  auto      planar for a flat rotation; on poor coverage, of sphere,\n"
-                          "            diagonal and full the one of least predicted bias error, full\n"
-                          "            otherwise; an implausible fit gives way to the next\n"
-                          "\n"
+                          "%9"
                           "%10"
                           "Exit status: 0 every file calibrated (warnings included), 1 a file could not\n"
                           "be read or was refused, or an output could not be written, 2 a calibration\n"
@@ -100,8 +112,7 @@ QString description()
         .arg(Cells)
         .arg(MaxRmsShareOfHm * 100)
         .arg(MaxFlatness * 100)
-        .arg(RobustLimits::TukeyC)
-        .arg(exportFormatsText());
+        .arg(fitsText(), exportFormatsText());
 }
 
 // Every option, declared once.
@@ -122,7 +133,7 @@ const QCommandLineOption
           "to <name>.calibrated.txt in it.",
           "PATH");
 const QCommandLineOption json("json", "Print one JSON document instead of the text report.");
-const QCommandLineOption fit("fit", "The fit: exact, full, diagonal, sphere, planar or auto (see above).",
+const QCommandLineOption fit("fit", "The fit: " + fitNames(QStringLiteral(" or ")) + " (see above).",
                              "MODEL");
 const QCommandLineOption exportFormat(
     "export",
@@ -651,9 +662,8 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     if (parser.isSet(option::fit)) {
         const std::optional<FitModel> model = fitModelNamed(parser.value(option::fit).toUtf8().constData());
         if (!model)
-            return wrong(QStringLiteral("Unknown fit \"%1\"; the fits are exact, full, diagonal, sphere, "
-                                        "planar and auto.")
-                             .arg(printable(parser.value(option::fit))));
+            return wrong(QStringLiteral("Unknown fit \"%1\"; the fits are %2.")
+                             .arg(printable(parser.value(option::fit)), fitNames(QStringLiteral(" and "))));
         o.fit = *model;
     }
     o.output = parser.value(option::output);
@@ -662,6 +672,19 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     if (const std::optional<QString> why = outputsWrong(parser, o))
         return wrong(*why);
     return c;
+}
+
+QString logHint(const QString &path)
+{
+    const std::optional<LogGuess> guess = GuessLog(path);
+    if (!guess)
+        return {};
+    return QStringLiteral("It looks like a log") +
+           (guess->fields.isEmpty() ? QString() : QStringLiteral(" with the fields ") + guess->fields) +
+           QStringLiteral("; read it with --columns, for example --columns %1,%2,%3.")
+               .arg(guess->columns[0])
+               .arg(guess->columns[1])
+               .arg(guess->columns[2]);
 }
 
 QString logRemedyHint(LogInput::Remedy remedy)
@@ -676,11 +699,6 @@ QString logRemedyHint(LogInput::Remedy remedy)
                               "with --skip-bad-lines.");
     }
     return {};
-}
-
-QString displayName(const QString &path)
-{
-    return path == QLatin1String("-") ? QStringLiteral("<stdin>") : path;
 }
 
 QString helpText()

@@ -16,13 +16,6 @@
 
 namespace tavrin {
 
-/// Where Hm comes from when the World Magnetic Model gives it.
-struct HmFromModel {
-    QString model;      ///< e.g. "WMM2025", once the model is loaded
-    double fieldNt = 0; ///< the model's total intensity F there, nT
-    QString units;      ///< the unit of the measurements: nT, uT, mG or G
-};
-
 /// --port: the measurements are read live, recorded, then calibrated.
 struct CaptureRequest {
     QString source; ///< a serial port's device, "-" or "tcp://host:port"
@@ -76,11 +69,12 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments);
 /// The text of --help; it names the program, so it wants the application object.
 QString helpText();
 
+/// How to read a file that the strict reader refused and that looks like a
+/// log: its fields and an example --columns; empty for any other file.
+QString logHint(const QString &path);
+
 /// What to add to the command line to read a refused log; empty when nothing would.
 QString logRemedyHint(LogInput::Remedy remedy);
-
-/// How a file is named in messages and reports: "<stdin>" for "-".
-QString displayName(const QString &path);
 
 } // namespace tavrin
 

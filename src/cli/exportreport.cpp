@@ -7,7 +7,7 @@ namespace tavrin {
 std::optional<QString> ExportReporter::calibrated(const CalibratedFile &file)
 {
     if (!file.exported->refusal.isEmpty())
-        return printable(displayName(file.path)) + QStringLiteral(": ") + file.exported->refusal;
+        return printable(displayName(file.result.path)) + QStringLiteral(": ") + file.exported->refusal;
     out.write(file.exported->bytes);
     return std::nullopt;
 }

@@ -8,9 +8,9 @@ namespace tavrin {
 std::optional<QString> HeaderReporter::calibrated(const CalibratedFile &file)
 {
     const std::optional<QByteArray> header =
-        FirmwareHeader(uniqueName(file.path), file.path, hm, file.run.parameters);
+        FirmwareHeader(uniqueName(file.result.path), file.result.path, hm, file.result.run.parameters);
     if (!header)
-        return printable(file.path) + QStringLiteral(": ") + floatOverflowMessage() +
+        return printable(file.result.path) + QStringLiteral(": ") + floatOverflowMessage() +
                QStringLiteral(" Use --json for its full precision.");
     out.write(*header);
     return std::nullopt;

@@ -1,11 +1,51 @@
 #include "reporter.h"
 
+#include "clierrors.h"
 #include "exportreport.h"
 #include "headerreport.h"
 #include "jsonreport.h"
 #include "textreport.h"
 
+#include <QCoreApplication>
+
 namespace tavrin {
+
+ReportWords cliWords()
+{
+    return {QStringLiteral("try --fit %1")};
+}
+
+std::optional<QString> TextReporter::calibrated(const CalibratedFile &file)
+{
+    out.write((reported ? QByteArray("\n") : QByteArray()) + CalibrationReport(file.result, hm, cliWords()));
+    reported = true;
+    return std::nullopt;
+}
+
+std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
+{
+    QJsonObject result = JsonResult(file.result, options.hm, cliWords());
+    result.insert("warnings",
+                  QJsonArray::fromStringList(file.result.warnings +
+                                             (file.exported ? file.exported->warnings : QStringList())));
+    if (!file.writeErrors.isEmpty())
+        result.insert("writeErrors", file.writeErrors);
+    files.append(result);
+    return std::nullopt;
+}
+
+void JsonReporter::failed(const QString &path, const CalibrationRun &run)
+{
+    files.append(JsonFailure(displayName(path), run, cliErrorMessage(*run.error)));
+}
+
+void JsonReporter::finish(int exitStatus)
+{
+    out.write(JsonDocument(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(),
+                           options.hm, files, exitStatus,
+                           options.hmAt ? JsonHmSource(options.hmSource, *options.hmAt, options.year)
+                                        : QJsonObject()));
+}
 
 std::unique_ptr<Reporter> makeReporter(const CliOptions &options, Stream &out)
 {

@@ -9,7 +9,9 @@
 #include "commandline.h"
 #include "exportformat.h"
 #include "logreader.h"
+#include "pipeline.h"
 #include "quality.h"
+#include "reportwords.h"
 #include "stream.h"
 
 #include <QJsonArray>
@@ -22,14 +24,9 @@ namespace tavrin {
 
 /// All that is known of one calibrated file.
 struct CalibratedFile {
-    const QString &path;
-    const CalibrationRun &run;
-    const QualityReport &quality;
-    const std::optional<Uncertainty> &uncertainty;
-    const QJsonArray &writeErrors; ///< outputs that could not be written: path, message
-    const LogInput *input;         ///< how a log was read; nullptr for a raw file
-    const ExportResult *exported;  ///< the --export asked for; nullptr for none, and for c
-    const QStringList &warnings;   ///< what a person should know of the result, as said on standard error
+    const CalibrationResult &result; ///< its warnings as said on standard error
+    const QJsonArray &writeErrors;   ///< outputs that could not be written: path, message
+    const ExportResult *exported;    ///< the --export asked for; nullptr for none, and for c
 };
 
 class Reporter {
@@ -46,6 +43,39 @@ public:
     /// After the last file, with the run's exit status.
     virtual void finish(int exitStatus) = 0;
 };
+
+/// The text reports of the files one after the other, a blank line between two.
+class TextReporter : public Reporter {
+public:
+    TextReporter(Stream &out, double hm) : out(out), hm(hm) {}
+
+    std::optional<QString> calibrated(const CalibratedFile &file) override;
+    void failed(const QString &, const CalibrationRun &) override {}
+    void finish(int) override {}
+
+private:
+    Stream &out;
+    double hm;
+    bool reported = false;
+};
+
+/// Collects every file and prints the JSON document at the end.
+class JsonReporter : public Reporter {
+public:
+    JsonReporter(Stream &out, const CliOptions &options) : out(out), options(options) {}
+
+    std::optional<QString> calibrated(const CalibratedFile &file) override;
+    void failed(const QString &path, const CalibrationRun &run) override;
+    void finish(int exitStatus) override;
+
+private:
+    Stream &out;
+    const CliOptions &options;
+    QJsonArray files;
+};
+
+/// The command line's words for the advice of another fit.
+ReportWords cliWords();
 
 /// The reporter that the options ask for, writing to out.
 std::unique_ptr<Reporter> makeReporter(const CliOptions &options, Stream &out);

@@ -85,16 +85,6 @@ void PlaneBasis(const double n[3], double e1[3], double e2[3])
     e2[2] = n[0] * e1[1] - n[1] * e1[0];
 }
 
-namespace {
-
-double medianOf(std::vector<double> &v)
-{
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
-}
-
-} // namespace
-
 std::vector<bool> GrossPoints(Points points, const int *weights)
 {
     const int n = points.size(), stride = std::max(1, n / 20000);
@@ -138,8 +128,7 @@ PlaneSpread SpreadAboutPlane(Points points)
         return plane;
     const std::array<double, 3> &n = *direction;
     std::copy(n.begin(), n.end(), plane.normal);
-    // Medians over an even sample of about 20000 points.
-    const int stride = std::max(1, points.size() / 20000);
+    const int stride = evenSampleStride(points.size());
     std::vector<double> across, within;
     for (int k = 0; k < points.size(); k += stride) {
         double d[3];
@@ -155,6 +144,12 @@ PlaneSpread SpreadAboutPlane(Points points)
     plane.across = 1.4826 * medianOf(across);
     plane.radius = medianOf(within);
     return plane;
+}
+
+double medianOf(std::vector<double> &values)
+{
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
 }
 
 } // namespace tavrin

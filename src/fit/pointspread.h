@@ -5,11 +5,25 @@
 
 #include "ellipsoidfit.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
 
 namespace tavrin {
+
+/// About this many points of an even sample pin a median to about 1 %.
+constexpr int MedianSampleSize = 20000;
+
+/// The step between the points of an even sample of about MedianSampleSize
+/// of n points; at least least.
+inline int evenSampleStride(int n, int least = 1)
+{
+    return std::max(least, n / MedianSampleSize);
+}
+
+/// The upper median of values (not empty), which it reorders.
+double medianOf(std::vector<double> &values);
 
 /// The weighted mean of the points and their RMS distance from it, with the
 /// covariance about the mean in units of that distance.

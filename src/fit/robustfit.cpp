@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <thread>
 #include <type_traits>
 
 namespace tavrin {
@@ -126,6 +125,7 @@ struct Sample {
     double o[3];
     double L[3][3];
     int stride = 1;
+    const WorkControl *control = nullptr; ///< none: one thread, never cancelled
 
     int count(int k) const { return weights ? weights[k] : 1; }
 
@@ -296,19 +296,26 @@ Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss 
     return withShape(m.shape, [&](auto S) { return evaluateAs<S.value>(s, m, t, loss, sigma, first, end); });
 }
 
-// A pass over many points shares its work with a second thread: the
-// machines it runs on have two cores at least.
+bool cancelled(const Sample &s)
+{
+    return s.control && s.control->cancelled();
+}
+
+// A pass over many points shares its work with a second thread when the
+// run's budget has one.
 Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma)
 {
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
-    if (n / s.stride < threadedFrom || std::thread::hardware_concurrency() < 2)
+    if (n / s.stride < threadedFrom || !s.control || s.control->threads() < 2)
         return evaluateRange(s, m, t, loss, sigma, 0, n);
     const int middle = n / 2 - (n / 2) % s.stride;
-    Normal second;
-    std::thread helper([&] { second = evaluateRange(s, m, t, loss, sigma, middle, n); });
-    Normal n1 = evaluateRange(s, m, t, loss, sigma, 0, middle);
-    helper.join();
+    Normal halves[2];
+    s.control->inParallel(2, [&](int half, int) {
+        halves[half] = evaluateRange(s, m, t, loss, sigma, half == 0 ? 0 : middle, half == 0 ? middle : n);
+    });
+    Normal &n1 = halves[0];
+    const Normal &second = halves[1];
     n1.cost += second.cost;
     for (int i = 0; i < MaxParameters; i++) {
         n1.g[i] += second.g[i];
@@ -385,7 +392,7 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
     Normal current = evaluate(s, m, t, loss, sigma);
     double lambda = 1e-3;
     int iteration = 0;
-    for (; iteration < mostSteps && lambda < 1e12; iteration++) {
+    for (; iteration < mostSteps && lambda < 1e12 && !cancelled(s); iteration++) {
         double x[MaxParameters];
         if (!dampedStep(current, np, lambda, x)) {
             lambda *= 10;
@@ -452,7 +459,7 @@ double refine(const Sample &s, const Model &m, Parameters &t, bool polishOnly)
             const double next = robustSigma(s, m, t);
             const bool settled = std::abs(next - sigma) <= 1e-5 * sigma;
             sigma = next;
-            if (settled)
+            if (settled || cancelled(s))
                 break;
         }
     }
@@ -467,9 +474,9 @@ bool allFinite(const Parameters &t)
 // The frame of a fit: centred on the mean, scaled to unit RMS radius, and
 // for a plane turned so that its normal is the third axis.
 Sample frameOf(Points points, const int *weights, Shape shape, const PointSpread &spread,
-               const double normal[3])
+               const double normal[3], const WorkControl &control)
 {
-    Sample s{points, weights, {spread.mean[0], spread.mean[1], spread.mean[2]}, {}, 1};
+    Sample s{points, weights, {spread.mean[0], spread.mean[1], spread.mean[2]}, {}, 1, &control};
     const double scale = spread.radius > 0 ? 1.0 / spread.radius : 1.0;
     if (shape != Shape::Plane) {
         for (int i = 0; i < 3; i++)
@@ -770,10 +777,10 @@ Shape shapeOf(FitModel model)
 
 std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights,
                                   const CalibrationParameters *start, const std::vector<bool> &gross,
-                                  const PointSpread &spread)
+                                  const PointSpread &spread, const WorkControl &control)
 {
     const Shape shape = shapeOf(model);
-    const Sample s = frameOf(points, weights, shape, spread, nullptr);
+    const Sample s = frameOf(points, weights, shape, spread, nullptr, control);
     const Model m{shape, Hm * s.L[0][0]};
     const std::vector<int> kept = keptCounts(points, weights, gross);
     Sample fitted = s;
@@ -807,7 +814,8 @@ double medianNorm(Points points, const CalibrationParameters &p)
 
 // The plane is found twice: from all points, then from those the first
 // fit kept, so that spikes off the plane cannot tilt it.
-std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::vector<bool> &gross)
+std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::vector<bool> &gross,
+                                  const WorkControl &control)
 {
     std::vector<bool> left = gross;
     const std::vector<int> kept = keptCounts(points, weights, gross);
@@ -819,7 +827,7 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
         const std::optional<std::array<double, 3>> n = LeastDirection(spread.covariance);
         if (!n)
             return r;
-        const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data());
+        const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data(), control);
         const Model m{Shape::Plane, 1.0};
         Sample fitted = s;
         fitted.weights = kept.data();
@@ -847,25 +855,10 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
 
 } // namespace
 
-const char *fitModelName(FitModel model)
-{
-    const char *names[] = {"exact", "full", "diagonal", "sphere", "planar", "auto"};
-    return names[int(model)];
-}
-
 const char *undeterminedName(Undetermined why)
 {
     const char *names[] = {"", "few-points", "line", "plane", "singular"};
     return names[int(why)];
-}
-
-std::optional<FitModel> fitModelNamed(const char *name)
-{
-    for (const FitModel m : {FitModel::Exact, FitModel::Full, FitModel::Diagonal, FitModel::Sphere,
-                             FitModel::Planar, FitModel::Auto})
-        if (std::strcmp(name, fitModelName(m)) == 0)
-            return m;
-    return std::nullopt;
 }
 
 namespace {
@@ -959,7 +952,8 @@ std::optional<RobustFit> RobustSteps::step(const int *counts) const
 }
 
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,
-                                   const CalibrationParameters *start, Undetermined *why)
+                                   const CalibrationParameters *start, Undetermined *why,
+                                   const WorkControl &control)
 {
     const auto refuse = [&](Undetermined reason) {
         if (why)
@@ -991,8 +985,10 @@ std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, con
     if (model != FitModel::Planar && !(across > least))
         return refuse(Undetermined::Plane);
     std::optional<RobustFit> r = model == FitModel::Planar
-                                     ? fitPlane(points, weights, gross)
-                                     : fitSpace(points, Hm, model, weights, start, gross, spread);
+                                     ? fitPlane(points, weights, gross, control)
+                                     : fitSpace(points, Hm, model, weights, start, gross, spread, control);
+    if (control.cancelled())
+        return std::nullopt;
     if (!r || !r->parameters.finite())
         return refuse(Undetermined::Singular);
     return r;

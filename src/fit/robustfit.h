@@ -8,15 +8,13 @@
 #define TAVRIN_ROBUSTFIT_H
 
 #include "ellipsoidfit.h"
+#include "fitmodels.h"
+#include "workcontrol.h"
 
 #include <optional>
 #include <vector>
 
 namespace tavrin {
-
-/// The fits a user can choose; Exact is the algebraic fit, Auto lets the
-/// data choose among the others.
-enum class FitModel { Exact, Full, Diagonal, Sphere, Planar, Auto };
 
 /// Why the data determine no fit of a model.
 enum class Undetermined {
@@ -27,14 +25,8 @@ enum class Undetermined {
     Singular,  ///< the fit's normal matrix is singular, or the fit failed
 };
 
-/// "exact", "full", "diagonal", "sphere", "planar" or "auto".
-const char *fitModelName(FitModel model);
-
 /// "few-points", "line", "plane" or "singular"; empty for Undetermined::No.
 const char *undeterminedName(Undetermined why);
-
-/// The model of a name that fitModelName gives; empty for any other text.
-std::optional<FitModel> fitModelNamed(const char *name);
 
 namespace RobustLimits {
 constexpr double HuberK = 1.345;    ///< robust sigmas of Huber's loss, which the fit starts with
@@ -73,9 +65,11 @@ struct RobustFit {
 /// from start alone, when given: a fit of nearly the same points, as a
 /// bootstrap's resamples are. Points beyond GrossDistances play no part in
 /// the starts. Empty, and why set when given, when the points determine no
-/// such fit (see RobustLimits).
+/// such fit (see RobustLimits), or when control cancels it; a pass over
+/// many points takes a second thread when control's budget has one.
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights = nullptr,
-                                   const CalibrationParameters *start = nullptr, Undetermined *why = nullptr);
+                                   const CalibrationParameters *start = nullptr, Undetermined *why = nullptr,
+                                   const WorkControl &control = WorkControl());
 
 /// A Full, Diagonal or Sphere fit, ready to be refitted on resamples of runs
 /// of consecutive points: the normal equations J^T W J and J^T W r at the

@@ -35,10 +35,7 @@ QByteArray row(const QStringList &texts, int first)
 QByteArray robustMethod(const RobustFit &fit)
 {
     QByteArray first = QByteArrayLiteral("Method: robust geometric fit of h = A u Hm + b, A ");
-    first += fit.model == FitModel::Full       ? "symmetric"
-             : fit.model == FitModel::Diagonal ? "diagonal"
-             : fit.model == FitModel::Sphere   ? "a multiple of the identity"
-                                               : "in the plane of the turn only";
+    first += fitModelInfo(fit.model).gain;
     first += ", Tukey's biweight loss, " + QByteArray::number(qsizetype(fit.rejected.size())) +
              " points rejected.\n";
     if (fit.model != FitModel::Planar)

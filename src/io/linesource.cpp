@@ -156,7 +156,7 @@ bool openInput(const QString &filename, QFile &file, RawData &data)
     return false;
 }
 
-void readInto(QFile &file, LineSink &sink, RawData &data)
+void readInto(QFile &file, qint64 size, LineSink &sink, RawData &data, const WorkControl &control)
 {
     // Read in bounded chunks into one buffer, splitting the complete lines of
     // each and keeping the unfinished last line at the front for the next. A
@@ -171,6 +171,13 @@ void readInto(QFile &file, LineSink &sink, RawData &data)
     qint64 total = 0;
     bool reading = true;
     while (reading) {
+        if (control.cancelled()) {
+            data = RawData();
+            data.status = RawDataStatus::Cancelled;
+            return;
+        }
+        if (size > 0)
+            control.progress(double(total) / double(size));
         const qint64 got = file.read(start + filled, chunkSize);
         if (got < 0) {
             // Taking a failed read for the end would calibrate a part of the file.

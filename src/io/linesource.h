@@ -67,19 +67,22 @@ private:
 /// holds CannotOpen and the reason.
 bool openInput(const QString &filename, QFile &file, RawData &data);
 
-/// Reads the open file to its end into sink; a read error is ReadError.
-void readInto(QFile &file, LineSink &sink, RawData &data);
+/// Reads the open file of size bytes (0 when not known) to its end into
+/// sink; a read error is ReadError, a cancel by control Cancelled.
+void readInto(QFile &file, qint64 size, LineSink &sink, RawData &data, const WorkControl &control);
 
 /// Reads filename ("-": standard input) through the sink that
 /// makeSink(data, size) makes, size 0 when not known in advance.
-template <typename MakeSink> RawData readInput(const QString &filename, MakeSink makeSink)
+template <typename MakeSink>
+RawData readInput(const QString &filename, MakeSink makeSink, const WorkControl &control)
 {
     RawData data;
     QFile file;
     if (!openInput(filename, file, data))
         return data;
-    const std::unique_ptr<LineSink> sink = makeSink(data, file.isSequential() ? 0 : file.size());
-    readInto(file, *sink, data);
+    const qint64 size = file.isSequential() ? 0 : file.size();
+    const std::unique_ptr<LineSink> sink = makeSink(data, size);
+    readInto(file, size, *sink, data, control);
     return data;
 }
 

@@ -544,11 +544,11 @@ QList<QByteArray> firstLines(const QString &filename, int count)
 
 } // namespace
 
-QString LogHint(const QString &filename)
+std::optional<LogGuess> GuessLog(const QString &filename)
 {
     const QList<QByteArray> lines = firstLines(filename, 5);
     if (lines.isEmpty())
-        return {};
+        return std::nullopt;
     const Delimiter d = detectDelimiter(lines, false);
     std::vector<Field> fields;
     const auto fieldsOf = [&](const QByteArray &line) {
@@ -568,14 +568,14 @@ QString LogHint(const QString &filename)
     }
     const bool delimited = d == Delimiter::Comma || d == Delimiter::Semicolon;
     if (dataLine < 0 || (dataLine == 0 && !delimited))
-        return {};
+        return std::nullopt;
     fieldsOf(lines[dataLine]);
     if (fields.size() < 3)
-        return {};
+        return std::nullopt;
     // The example takes the last three columns, or the last three header
     // names that end in x, y and z ("mx", "X (uT)").
     size_t first = fields.size() - 3;
-    QString hint = QStringLiteral("It looks like a log");
+    LogGuess guess;
     if (dataLine > 0) {
         fieldsOf(lines[dataLine - 1]);
         QStringList header, axes;
@@ -589,12 +589,10 @@ QString LogHint(const QString &filename)
         for (int k = 0; k + 2 < axes.size(); k++)
             if (axes[k] == "x" && axes[k + 1] == "y" && axes[k + 2] == "z")
                 first = size_t(k);
-        hint += QStringLiteral(" with the fields ") + listFields(header);
+        guess.fields = listFields(header);
     }
-    return hint + QStringLiteral("; read it with --columns, for example --columns %1,%2,%3.")
-                      .arg(first + 1)
-                      .arg(first + 2)
-                      .arg(first + 3);
+    guess.columns = {int(first) + 1, int(first) + 2, int(first) + 3};
+    return guess;
 }
 
 int ColumnNumber(const QString &selector)
@@ -638,11 +636,12 @@ RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &inp
     });
 }
 
-RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &input)
+RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &input, const WorkControl &control)
 {
-    return readInput(filename, [&](RawData &data, qint64 size) {
-        return std::make_unique<LogSink>(data, size, format, input);
-    });
+    return readInput(
+        filename,
+        [&](RawData &data, qint64 size) { return std::make_unique<LogSink>(data, size, format, input); },
+        control);
 }
 
 } // namespace tavrin

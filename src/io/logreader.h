@@ -12,6 +12,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace tavrin {
 
@@ -72,9 +73,10 @@ struct LogInput {
 /// three numbers or more is a row whatever its selected fields hold. Besides
 /// the outcomes of ReadRawData: ColumnsNotFound when a name selects no header
 /// field, or several (the reason lists the header's fields), when two
-/// columns are one, or a column lies beyond a row's fields; and
-/// TooManyHeaderLines.
-RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &input);
+/// columns are one, or a column lies beyond a row's fields;
+/// TooManyHeaderLines; and Cancelled when control cancels it.
+RawData ReadLog(const QString &filename, const LogFormat &format, LogInput &input,
+                const WorkControl &control = WorkControl());
 
 /// The same on bytes already read.
 RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &input);
@@ -83,10 +85,15 @@ RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &inp
 /// source read live; its points go to data.
 std::unique_ptr<LineSink> makeLogSink(RawData &data, const LogFormat &format, LogInput &input);
 
-/// The fields of the first lines of a file that the strict reader refused,
-/// when it looks like a log: "1 time, 2 mx, ..." and an example --columns;
-/// empty otherwise.
-QString LogHint(const QString &filename);
+/// What the first lines of a file that the strict reader refused say of it
+/// when it looks like a log.
+struct LogGuess {
+    QString fields;                      ///< its header's fields, "1 time, 2 mx, ..."; empty without a header
+    std::array<int, 3> columns{1, 2, 3}; ///< 1-based: the x, y and z columns to try
+};
+
+/// The guess for a file that looks like a log; empty for any other.
+std::optional<LogGuess> GuessLog(const QString &filename);
 
 } // namespace tavrin
 

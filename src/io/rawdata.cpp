@@ -69,10 +69,16 @@ RawData ParseRawData(const QByteArray &bytes)
                       [](RawData &data, qint64 size) { return std::make_unique<StrictSink>(data, size); });
 }
 
-RawData ReadRawData(const QString &filename)
+RawData ReadRawData(const QString &filename, const WorkControl &control)
 {
-    return readInput(filename,
-                     [](RawData &data, qint64 size) { return std::make_unique<StrictSink>(data, size); });
+    return readInput(
+        filename, [](RawData &data, qint64 size) { return std::make_unique<StrictSink>(data, size); },
+        control);
+}
+
+QString displayName(const QString &path)
+{
+    return path == QLatin1String("-") ? QStringLiteral("<stdin>") : path;
 }
 
 } // namespace tavrin

@@ -4,6 +4,7 @@
 #define TAVRIN_RAWDATA_H
 
 #include "ellipsoidfit.h"
+#include "workcontrol.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,6 +19,7 @@ enum class RawDataStatus {
     TooManyLines,
     ColumnsNotFound,    ///< logs: a column name selects no header field, or several
     TooManyHeaderLines, ///< logs: no data within the first lines
+    Cancelled,          ///< reading was cancelled: what was read is not the whole input
 };
 
 struct RawData {
@@ -48,8 +50,12 @@ RawData ParseRawData(const QByteArray &bytes);
 
 /// Reads and splits the file at filename ("-" for standard input); CannotOpen when it cannot be opened
 /// for reading, ReadError when reading fails before its end, each with the
-/// system's reason.
-RawData ReadRawData(const QString &filename);
+/// system's reason; Cancelled when control cancels it between two chunks,
+/// whose progress is the share of the file read when its size is known.
+RawData ReadRawData(const QString &filename, const WorkControl &control = WorkControl());
+
+/// How an input is named in messages and reports: "<stdin>" for "-".
+QString displayName(const QString &path);
 
 } // namespace tavrin
 

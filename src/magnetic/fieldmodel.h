@@ -29,6 +29,13 @@ struct Field {
     double D = 0.0, I = 0.0; ///< declination (east of north) and inclination (below the horizon), degrees
 };
 
+/// Where Hm comes from when the model gives it.
+struct HmFromModel {
+    QString model;      ///< e.g. "WMM2025", once the model is loaded
+    double fieldNt = 0; ///< the model's total intensity F there, nT
+    QString units;      ///< the unit of the measurements: nT, uT, mG or G
+};
+
 class FieldModel {
 public:
     /// The model's file (NAME.wmm and NAME.wmm.cof) in the first of the

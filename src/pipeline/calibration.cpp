@@ -34,17 +34,18 @@ std::optional<CalibrationError> readError(RawDataStatus status)
         return CalibrationError::ColumnsNotFound;
     case RawDataStatus::TooManyHeaderLines:
         return CalibrationError::TooManyHeaderLines;
+    case RawDataStatus::Cancelled:
+        return CalibrationError::Cancelled;
     }
     return CalibrationError::BadFormat;
 }
 
-CalibrationRun fitRobustly(CalibrationRun run, double Hm,
-                           const std::function<void(const EllipsoidFit &)> &beforeDerive, FitModel model)
+CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const WorkControl &control)
 {
     run.requested = model;
     FitChoice choice;
     if (model == FitModel::Auto) {
-        choice = ChooseFit(run.raw.points(), Hm);
+        choice = ChooseFit(run.raw.points(), Hm, control);
         run.fitReason = choice.reason;
     } else {
         choice.model = model;
@@ -54,17 +55,15 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm,
         run.error = CalibrationError::NumericalFailure;
         return run;
     }
-    run.robust = choice.fit
-                     ? choice.fit
-                     : FitRobust(run.raw.points(), Hm, choice.model, nullptr, nullptr, &run.undetermined);
+    run.robust = choice.fit ? choice.fit
+                            : FitRobust(run.raw.points(), Hm, choice.model, nullptr, nullptr,
+                                        &run.undetermined, control);
     if (!run.robust) {
-        run.error = CalibrationError::NumericalFailure;
+        run.error = control.cancelled() ? CalibrationError::Cancelled : CalibrationError::NumericalFailure;
         return run;
     }
     run.parameters = run.robust->parameters;
     run.fit = QuadricOf(run.parameters, Hm);
-    if (beforeDerive)
-        beforeDerive(run.fit);
     return run;
 }
 
@@ -74,23 +73,24 @@ const ErrorDescription &describe(CalibrationError error)
 {
     // In the order of CalibrationError.
     static const ErrorDescription table[] = {
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The value of Hm must be non zero!"), "hm-is-zero", 1},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The file does not exists!"), "cannot-open", 1},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The file could not be read to its end."), "read-error", 1},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "Please, check the format of the raw data file."), "bad-format", 1},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The value of Hm must be non zero!"), "hm-is-zero"},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The file does not exists!"), "cannot-open"},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The file could not be read to its end."), "read-error"},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "Please, check the format of the raw data file."), "bad-format"},
         {QT_TRANSLATE_NOOP("Fen_Tavrin",
                            "The file holds more than 500000 measurements or 100 million lines."),
-         "too-many-lines", 1},
+         "too-many-lines"},
         {QT_TRANSLATE_NOOP("Fen_Tavrin", "At least 10 measurements are needed for a calibration."),
-         "too-few-points", 1},
+         "too-few-points"},
         {QT_TRANSLATE_NOOP("Fen_Tavrin",
                            "The calibration failed: the measurements do not determine an ellipsoid."),
-         "numerical-failure", 2},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The calibration parameters could not be saved."), "cannot-save", 1},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The columns named with --columns are not in the header."),
-         "columns-not-found", 64},
+         "numerical-failure"},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The calibration parameters could not be saved."), "cannot-save"},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The columns named for x, y and z are not in the header."),
+         "columns-not-found"},
         {QT_TRANSLATE_NOOP("Fen_Tavrin", "The log has more than 100 header lines before its data."),
-         "too-many-header-lines", 1},
+         "too-many-header-lines"},
+        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The calibration was cancelled."), "cancelled"},
     };
     return table[int(error)];
 }
@@ -105,19 +105,17 @@ QString outlierWarningMessage()
     return tr("Data may contain outliers as the shape fitting is different from an ellisoid.");
 }
 
-CalibrationRun CalibrateFile(double Hm, const QString &filename,
-                             const std::function<void(const EllipsoidFit &)> &beforeDerive)
+CalibrationRun CalibrateFile(double Hm, const QString &filename)
 {
     if (Hm == 0.0) {
         CalibrationRun run;
         run.error = CalibrationError::HmIsZero;
         return run;
     }
-    return CalibrateRawData(Hm, ReadRawData(filename), beforeDerive);
+    return CalibrateRawData(Hm, ReadRawData(filename));
 }
 
-CalibrationRun CalibrateRawData(double Hm, RawData raw,
-                                const std::function<void(const EllipsoidFit &)> &beforeDerive, FitModel model)
+CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const WorkControl &control)
 {
     CalibrationRun run;
     run.raw = std::move(raw);
@@ -132,15 +130,13 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw,
         return run;
     }
     if (model != FitModel::Exact)
-        return fitRobustly(std::move(run), Hm, beforeDerive, model);
+        return fitRobustly(std::move(run), Hm, model, control);
     std::optional<EllipsoidFit> fit = FitEllipsoid(run.raw.points());
     if (!fit) {
         run.error = CalibrationError::NumericalFailure;
         return run;
     }
     run.fit = *fit;
-    if (beforeDerive)
-        beforeDerive(run.fit);
     std::optional<CalibrationParameters> parameters = DeriveCalibration(run.fit, Hm);
     if (!parameters) {
         run.error = CalibrationError::NumericalFailure;
@@ -162,6 +158,20 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm)
     if (run.model != FitModel::Planar)
         q.hmUnit = CheckHmUnit(points, run.parameters, Hm);
     return q;
+}
+
+std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityReport &q)
+{
+    if (run.model != FitModel::Exact)
+        return std::nullopt;
+    const QualityReport::Findings &f = q.findings;
+    if (f.flat)
+        return FitModel::Planar;
+    if (f.emptyCap || f.fewCells)
+        return FitModel::Auto;
+    if (f.residual || f.farPoints)
+        return FitModel::Full;
+    return std::nullopt;
 }
 
 QString FormatResult(double value)

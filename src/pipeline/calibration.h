@@ -11,7 +11,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
 namespace tavrin {
@@ -27,14 +26,15 @@ enum class CalibrationError {
     CannotSave,
     ColumnsNotFound,
     TooManyHeaderLines,
+    Cancelled,
 };
 
-/// What an error means to a person, to a program reading the JSON, and to a
-/// shell reading the exit status: the one table of them.
+/// What an error means to a person and to a program reading the JSON: the
+/// one table of them. A front end adds its own words (how to name the
+/// columns, its exit status) where it says them.
 struct ErrorDescription {
     const char *message; ///< untranslated; errorMessage gives it translated
     const char *kind;    ///< stable name, e.g. "bad-format"
-    int exitStatus;      ///< 1 for input refused, 2 for a numerical failure
 };
 
 const ErrorDescription &describe(CalibrationError error);
@@ -60,23 +60,29 @@ struct CalibrationRun {
     const RobustFit *robustFit() const { return robust ? &*robust : nullptr; }
 };
 
-/// Runs a whole calibration: refuses Hm = 0 before touching the file, reads
-/// it, refuses too few points, fits, then calls beforeDerive with the fit
-/// (where a front end shows the outlier warning) and derives b and A. The
-/// exact fit is the algebraic one; any other is robust, and Auto chooses.
-CalibrationRun CalibrateFile(double Hm, const QString &filename,
-                             const std::function<void(const EllipsoidFit &)> &beforeDerive = {});
+/// Runs a whole calibration with the exact fit: refuses Hm = 0 before
+/// touching the file, reads it, refuses too few points, fits and derives b
+/// and A. The fit's outlierWarning says whether the shape failed the
+/// ellipsoid test; run.fit holds it even when the derivation then fails.
+/// Hm: the norm of the Earth's field in the unit of the measurements, not 0.
+CalibrationRun CalibrateFile(double Hm, const QString &filename);
 
-/// The same on measurements already read, by any reader.
-CalibrationRun CalibrateRawData(double Hm, RawData raw,
-                                const std::function<void(const EllipsoidFit &)> &beforeDerive = {},
-                                FitModel model = FitModel::Exact);
+/// The same on measurements already read, by any reader, with any fit: the
+/// exact fit is the algebraic one; any other is robust, and Auto chooses.
+/// A fit that control cancels ends in the error Cancelled.
+CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model = FitModel::Exact,
+                                const WorkControl &control = WorkControl());
 
 /// Judges a calibrated run for the field norm Hm: its coverage counts the
 /// directions about CoverageCentre, as auto's choice does, and a planar
 /// fit's points are judged against the norm they have. Hm itself is checked
 /// against the scale of the points.
 QualityReport AssessCalibration(const CalibrationRun &run, double Hm);
+
+/// For the exact fit, the fit that would serve the data better by the
+/// findings of q: Planar for flat points, Auto for poor coverage, Full for a
+/// poor fit or outliers; empty when there is none, and for any other fit.
+std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityReport &q);
 
 /// The twelve values as the result fields show them, in the order Bias_1 to
 /// Bias_3, then A_11, A_12, ... A_33.

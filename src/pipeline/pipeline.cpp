@@ -1,76 +1,69 @@
 #include "pipeline.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 namespace tavrin {
 
 namespace {
 
-// Where each step of a run starts and ends, as fractions of the whole; the
-// bootstrap, when asked for, outweighs the rest.
+// Where each step of a run ends, as a fraction of the whole; the bootstrap,
+// when asked for, outweighs the rest.
 struct Steps {
     explicit Steps(bool withUncertainty)
-        : reading(withUncertainty ? 0.1 : 0.4), fitting(withUncertainty ? 0.2 : 0.8),
-          assessing(withUncertainty ? 0.25 : 1.0)
+        : ends(withUncertainty ? std::array<double, 4>{0.1, 0.2, 0.25, 1.0}
+                               : std::array<double, 4>{0.4, 0.8, 1.0, 1.0})
     {
     }
 
     double start(RunPhase phase) const
     {
-        switch (phase) {
-        case RunPhase::Reading:
-            return 0.0;
-        case RunPhase::Fitting:
-            return reading;
-        case RunPhase::Assessing:
-            return fitting;
-        case RunPhase::Uncertainty:
-            return assessing;
-        }
-        return 0.0;
+        return phase == RunPhase::Reading ? 0.0 : end(RunPhase(int(phase) - 1));
     }
+    double end(RunPhase phase) const { return ends[size_t(phase)]; }
 
-    double reading, fitting, assessing;
+    std::array<double, 4> ends;
 };
 
+// The run's steps as parts of one piece of work, whose progress never goes back.
 class Run {
 public:
     Run(const CalibrationOptions &options, const RunControl &control)
-        : control(control), steps(options.resamples > 0)
+        : control(control), steps(options.resamples > 0),
+          work(control.cancel, control.threads, [this](double fraction) { report(fraction); })
     {
     }
 
-    // Says that a step begins; false when the run is to end here.
-    bool begin(RunPhase phase)
+    bool cancelled() const { return work.cancelled(); }
+
+    // The work of a step that begins.
+    WorkControl begin(RunPhase phase)
     {
-        if (control.cancel && control.cancel->load(std::memory_order_relaxed))
-            return false;
-        report(steps.start(phase), phase);
-        return true;
+        this->phase = phase;
+        WorkControl part = work.part(steps.start(phase), steps.end(phase));
+        part.progress(0.0);
+        return part;
     }
 
-    void finish() { report(1.0, RunPhase::Assessing); }
+    void finish() { report(1.0); }
+
+    int mostThreads() const { return work.mostThreads(); }
 
 private:
-    void report(double fraction, RunPhase phase)
+    void report(double fraction)
     {
+        reached = std::max(reached, fraction);
         if (control.progress)
-            control.progress(fraction, phase);
+            control.progress(reached, phase);
     }
 
     const RunControl &control;
     const Steps steps;
+    WorkControl work;
+    RunPhase phase = RunPhase::Reading;
+    double reached = 0.0;
 };
-
-RawData read(const Input &input, std::optional<LogInput> &log)
-{
-    if (input.measurements)
-        return *input.measurements;
-    if (!input.log)
-        return ReadRawData(input.path);
-    log.emplace();
-    return ReadLog(input.path, *input.log, *log);
-}
 
 } // namespace
 
@@ -105,47 +98,71 @@ Input Input::points(RawData measurements, const QString &name)
     return input;
 }
 
+RawData readMeasurements(const Input &input, std::optional<LogInput> &log, const WorkControl &control)
+{
+    if (input.measurements)
+        return *input.measurements;
+    if (!input.log)
+        return ReadRawData(input.path, control);
+    log.emplace();
+    return ReadLog(input.path, *input.log, *log, control);
+}
+
+Input Input::points(const PointSnapshot &snapshot, const QString &name)
+{
+    return points(snapshot.rawData(), name);
+}
+
 CalibrationResult runCalibration(const Input &input, const CalibrationOptions &options,
                                  const RunControl &control)
 {
     CalibrationResult result;
     result.path = input.path;
     Run run(options, control);
+    // A cancelled run keeps nothing but its input's name.
     const auto cancelled = [&] {
-        result.status = RunStatus::Cancelled;
-        return result;
+        CalibrationResult nothing;
+        nothing.path = input.path;
+        nothing.status = RunStatus::Cancelled;
+        nothing.threadsUsed = run.mostThreads();
+        return nothing;
     };
 
-    if (!run.begin(RunPhase::Reading))
+    WorkControl work = run.begin(RunPhase::Reading);
+    RawData raw = options.hm == 0.0 ? RawData() : readMeasurements(input, result.log, work);
+    if (run.cancelled())
         return cancelled();
-    RawData raw = options.hm == 0.0 ? RawData() : read(input, result.log);
 
-    if (!run.begin(RunPhase::Fitting))
+    work = run.begin(RunPhase::Fitting);
+    result.run = CalibrateRawData(options.hm, std::move(raw), options.fit, work);
+    if (run.cancelled())
         return cancelled();
-    result.run = CalibrateRawData(options.hm, std::move(raw), {}, options.fit);
-    if (result.run.error) {
-        result.status = RunStatus::Failed;
-        return result;
-    }
+    // Said before a failure of the derivation too: the shape was seen first.
     if (result.run.fit.outlierWarning)
         result.warnings << outlierWarningMessage();
+    result.threadsUsed = run.mostThreads();
+    if (result.run.error)
+        return result;
 
-    if (!run.begin(RunPhase::Assessing))
-        return cancelled();
-    result.quality = AssessCalibration(result.run, options.hm);
-    if (result.quality.hmUnit.warns())
-        result.warnings << hmUnitWarningMessage(result.quality.hmUnit);
+    if (options.assess) {
+        work = run.begin(RunPhase::Assessing);
+        result.quality = AssessCalibration(result.run, options.hm);
+        if (run.cancelled())
+            return cancelled();
+        if (result.quality.hmUnit.warns())
+            result.warnings << hmUnitWarningMessage(result.quality.hmUnit);
+    }
 
     if (options.resamples > 0) {
-        if (!run.begin(RunPhase::Uncertainty))
+        work = run.begin(RunPhase::Uncertainty);
+        result.uncertainty =
+            BootstrapCalibration(result.run.raw.points(), options.hm, options.resamples, options.seed,
+                                 result.run.robustFit(), result.run.requested == FitModel::Auto, work);
+        if (run.cancelled())
             return cancelled();
-        result.uncertainty = BootstrapCalibration(result.run.raw.points(), options.hm, options.resamples,
-                                                  options.seed, result.run.robustFit(),
-                                                  result.run.requested == FitModel::Auto, control.cancel);
     }
-    if (control.cancel && control.cancel->load(std::memory_order_relaxed))
-        return cancelled();
     result.status = RunStatus::Calibrated;
+    result.threadsUsed = run.mostThreads();
     run.finish();
     return result;
 }

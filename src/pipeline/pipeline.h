@@ -9,6 +9,7 @@
 #include "bootstrap.h"
 #include "calibration.h"
 #include "logreader.h"
+#include "pointstore.h"
 #include "quality.h"
 #include "rawdata.h"
 #include "robustfit.h"
@@ -33,6 +34,8 @@ struct Input {
 
     static Input file(const QString &path, std::optional<LogFormat> log = std::nullopt);
     static Input points(RawData measurements, const QString &name);
+    /// The points of a live store as they were at the snapshot.
+    static Input points(const PointSnapshot &snapshot, const QString &name);
 };
 
 struct CalibrationOptions {
@@ -40,6 +43,7 @@ struct CalibrationOptions {
     FitModel fit = FitModel::Exact; ///< the fit asked for; Auto lets the data choose
     int resamples = 0;              ///< bootstrap resamples for the uncertainty; 0 for none
     std::uint64_t seed = BootstrapSeed;
+    bool assess = true; ///< judge the fit; a front end that shows b and A alone need not
 };
 
 /// The steps of a run, in their order.
@@ -72,12 +76,22 @@ struct CalibrationResult {
     QualityReport quality;                  ///< when calibrated
     std::optional<Uncertainty> uncertainty; ///< when calibrated and resamples were asked for
     QStringList warnings;                   ///< what a person should know of a result that stands
+    int threadsUsed = 1; ///< the most threads that worked at once, the calling one included: 1 to the budget
 
     bool calibrated() const { return status == RunStatus::Calibrated; }
 };
 
+/// Reads the measurements of input, as runCalibration does: log tells how
+/// a log was read.
+RawData readMeasurements(const Input &input, std::optional<LogInput> &log,
+                         const WorkControl &control = WorkControl());
+
 /// Runs one calibration. A failure keeps what was read, with the error in
-/// run.error; a cancelled run keeps nothing worth showing.
+/// run.error; a cancelled run keeps nothing but its path, and returns soon
+/// after the cancel is set: every step checks it between chunks of its work.
+/// The warnings hold the outlier warning when the shape failed the ellipsoid
+/// test, even when the calibration then failed: a front end that shows boxes
+/// shows it first.
 CalibrationResult runCalibration(const Input &input, const CalibrationOptions &options,
                                  const RunControl &control = {});
 

@@ -1,5 +1,9 @@
 #include "calibrationtask.h"
+#include "fitchoice.h"
 #include "viewdata.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace tavrin {
 
@@ -7,6 +11,29 @@ namespace {
 
 // The shares of the task each step takes: the run, the comparison, the bootstrap.
 constexpr double RunShare = 0.3, ComparisonShare = 0.3;
+
+// The sphere, diagonal and full fits weighed as auto weighs them, from the
+// fewest parameters to the most, as PredictedErrors wants them.
+std::vector<std::optional<double>> predictedBiasErrors(Points points,
+                                                       const std::vector<CalibrationResult> &fits)
+{
+    const std::vector<FitModel> &models = comparedModels();
+    std::vector<Candidate> candidates;
+    std::vector<size_t> rows;
+    for (const FitModel model : {FitModel::Sphere, FitModel::Diagonal, FitModel::Full}) {
+        const size_t row = size_t(std::find(models.begin(), models.end(), model) - models.begin());
+        const RobustFit *fit = fits[row].calibrated() ? fits[row].run.robustFit() : nullptr;
+        if (!fit)
+            continue;
+        candidates.push_back(CandidateOf(*fit, CorrelationTime(points, *fit)));
+        rows.push_back(row);
+    }
+    std::vector<std::optional<double>> errors(fits.size());
+    const std::vector<double> squared = PredictedErrors(candidates);
+    for (size_t k = 0; k < rows.size() && k < squared.size(); k++)
+        errors[rows[k]] = std::sqrt(std::max(0.0, squared[k]));
+    return errors;
+}
 
 } // namespace
 
@@ -50,6 +77,7 @@ void calibrateInSteps(const Input &input, const CalibrationOptions &options, con
         if (compared->comparison.back().status == RunStatus::Cancelled)
             return;
     }
+    compared->predictedBiasError = predictedBiasErrors(run.run.raw.points(), compared->comparison);
     control.publish(compared);
 
     if (options.resamples <= 0)

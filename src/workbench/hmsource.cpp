@@ -1,24 +1,10 @@
 #include "hmsource.h"
 #include "fieldunit.h"
+#include "worldmodel.h"
 
 #include <QCoreApplication>
-#include <QDir>
 
 namespace tavrin {
-
-namespace {
-
-// Next to the program, then the installed data folder, then where the build
-// makes the model's files.
-QStringList modelFolders()
-{
-    const QString program = QCoreApplication::applicationDirPath();
-    return {QDir(program).filePath(QStringLiteral("magnetic")),
-            QDir::cleanPath(program + QStringLiteral("/../share/tavrin/magnetic")),
-            QStringLiteral(TAVRIN_BUILD_MAGNETIC)};
-}
-
-} // namespace
 
 const QStringList &fieldUnits()
 {
@@ -30,23 +16,14 @@ const QStringList &fieldUnits()
 FieldLookup lookUpField(const Place &place, const QDate &date)
 {
     FieldLookup lookup;
-    const std::unique_ptr<FieldModel> model =
-        FieldModel::load(QStringLiteral("wmm2025"), modelFolders(), &lookup.problem);
+    const std::unique_ptr<FieldModel> model = LoadWorldModel(&lookup.problem);
     if (!model)
         return lookup;
     lookup.modelName = model->name();
-    const double year = decimalYear(date.isValid() ? date : QDate::currentDate());
-    if (year < model->firstYear() || year >= model->endYear())
-        lookup.problem = QCoreApplication::translate("HmSource", "%1 is valid from %2-01-01 to %3-12-31.")
-                             .arg(model->name())
-                             .arg(int(model->firstYear()))
-                             .arg(int(model->endYear()) - 1);
-    else if (place.height < model->lowestHeight() || place.height > model->highestHeight())
-        lookup.problem =
-            QCoreApplication::translate("HmSource", "%1 holds from %2 to %3 m above the WGS84 ellipsoid.")
-                .arg(model->name())
-                .arg(model->lowestHeight())
-                .arg(model->highestHeight());
+    const QDate day = date.isValid() ? date : QDate::currentDate();
+    const double year = decimalYear(day);
+    if (const std::optional<QString> outside = OutsideModel(*model, place, year, day.toString(Qt::ISODate)))
+        lookup.problem = *outside;
     else
         lookup.field = model->at(place, year);
     return lookup;

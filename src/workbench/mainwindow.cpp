@@ -1,12 +1,16 @@
 #include "mainwindow.h"
+#include "atomicfile.h"
 #include "calibrationtask.h"
 #include "columnpicker.h"
 #include "comparedialog.h"
 #include "exportdialog.h"
 #include "exports.h"
+#include "jsonreport.h"
 #include "printable.h"
 #include "resultstext.h"
+#include "samefile.h"
 #include "savedwork.h"
+#include "textreport.h"
 #include "ui_mainwindow.h"
 #include "viewdata.h"
 #include "viewwidget.h"
@@ -35,6 +39,14 @@ namespace tavrin {
 namespace {
 
 constexpr int RecentFiles = 8;
+
+// How the workbench asks for another fit: by the Fit list.
+ReportWords workbenchWords()
+{
+    ReportWords words;
+    words.tryFit = QCoreApplication::translate("MainWindow", "choose the %1 fit");
+    return words;
+}
 
 // The one place where a refused file becomes the message a user reads: the
 // file, the line where it applies, the text every front end shows, and the
@@ -83,9 +95,10 @@ void MainWindow::setUpChoices()
     // scrolls only when the window is too low for it.
     ui->inputScroll->setMinimumWidth(ui->inputContents->minimumSizeHint().width() +
                                      ui->inputScroll->verticalScrollBar()->sizeHint().width());
-    ui->fitsTable->setColumnCount(7);
+    ui->fitsTable->setColumnCount(8);
     ui->fitsTable->setHorizontalHeaderLabels({tr("Model"), tr("b"), tr("Diagonal of A"), tr("RMS after"),
-                                              tr("Rejected"), tr("Verdict"), tr("Chosen")});
+                                              tr("Rejected"), tr("Predicted bias error"), tr("Verdict"),
+                                              tr("Chosen")});
 }
 
 void MainWindow::setUpStatusBar()
@@ -126,6 +139,7 @@ void MainWindow::connectActions()
     connect(ui->buttonColumns, &QPushButton::clicked, this, &MainWindow::pickColumns);
     connect(ui->actionExportParameters, &QAction::triggered, this,
             [this] { exportDialog(workbenchExports().front()); });
+    connect(ui->actionSave, &QAction::triggered, this, &MainWindow::save);
     connect(ui->actionCompare, &QAction::triggered, this, qOverload<>(&MainWindow::compareWith));
     connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionCalibrate, &QAction::triggered, this, &MainWindow::calibrate);
@@ -204,7 +218,7 @@ void MainWindow::open(const QString &path, std::optional<LogFormat> log)
         openSaved(path);
         return;
     }
-    if (!log && !LogHint(path).isEmpty()) {
+    if (!log && GuessLog(path)) {
         ColumnPicker picker(path, std::nullopt, this);
         if (picker.exec() != QDialog::Accepted)
             return;
@@ -243,6 +257,45 @@ void MainWindow::openSaved(const QString &path)
         complain(tr("Saved work"),
                  tr("%1 has changed since this work was saved; it is calibrated as it is now.")
                      .arg(printable(inputPath)));
+}
+
+void MainWindow::save()
+{
+    if (!shown) {
+        say(tr("Nothing is calibrated yet."));
+        return;
+    }
+    const QString base = QFileInfo(shown->result->path).completeBaseName();
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Save work"), QDir(lastFolder).filePath(base + QStringLiteral(".tavrin")),
+        tr("Saved work (*.tavrin)"));
+    if (path.isEmpty())
+        return;
+    lastFolder = QFileInfo(path).absolutePath();
+    if (const QString problem = saveTo(path); !problem.isEmpty())
+        complain(tr("Save"), problem);
+    else
+        say(tr("Saved %1").arg(printable(path)));
+}
+
+QString MainWindow::saveTo(const QString &path)
+{
+    if (!shown)
+        return tr("Nothing is calibrated yet.");
+    if (IsSameFile(path, shown->result->path))
+        return tr("This is the file of measurements; choose another name so that it is not overwritten.");
+    SavedWork w;
+    w.input = QFileInfo(shown->input.path).absoluteFilePath();
+    w.log = shown->input.log;
+    w.hm = hmSource();
+    w.hmValue = shown->options.hm;
+    w.fit = shown->options.fit;
+    w.fingerprint = fingerprintOf(w.input);
+    w.result = JsonResult(*shown->result, shown->options.hm, workbenchWords());
+    QString reason;
+    if (!WriteFileAtomically(path, savedWorkBytes(w), &reason))
+        return tr("%1 could not be written (%2).").arg(printable(path), reason);
+    return QString();
 }
 
 void MainWindow::compareWith()
@@ -396,7 +449,14 @@ void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
                                                                 ui->series, ui->histogram})
         view->show(calibration);
     const QualityReport &q = result.quality;
-    ui->labelVerdict->setText(verdictLine(q));
+    QString verdict = verdictLine(q);
+    if (const QString reason =
+            VerdictReason(q, calibration->uncertainty ? &*calibration->uncertainty : nullptr);
+        !reason.isEmpty())
+        verdict += QStringLiteral(": ") + reason;
+    if (const QString advice = Recommendation(result.run, q, workbenchWords()); !advice.isEmpty())
+        verdict += QStringLiteral("; ") + advice;
+    ui->labelVerdict->setText(verdict);
     ui->labelVerdict->setStyleSheet(
         QStringLiteral("QLabel { color: white; background: %1; padding: 6px; font-weight: bold; }")
             .arg(verdictColour(q).name()));
@@ -450,9 +510,13 @@ void MainWindow::showFitTable(const Calibration &c)
                          .arg(fullPrecision(p.A[0][0]), fullPrecision(p.A[1][1]), fullPrecision(p.A[2][2]))
                   << QString::number(r.quality.after.rms, 'g', 6)
                   << QString::number(r.run.robustFit() ? int(r.run.robustFit()->rejected.size()) : 0)
+                  << (size_t(row) < c.predictedBiasError.size() && c.predictedBiasError[size_t(row)]
+                          ? QString::number(*c.predictedBiasError[size_t(row)], 'g', 3)
+                          : QString())
                   << QLatin1String(verdictName(r.quality.verdict));
         } else {
-            cells << errorMessage(*r.run.error) << QString() << QString() << QString() << QString();
+            cells << errorMessage(*r.run.error) << QString() << QString() << QString() << QString()
+                  << QString();
         }
         cells << (models[size_t(row)] == c.result->run.model ? tr("yes") : QString());
         for (int column = 0; column < cells.size(); column++)

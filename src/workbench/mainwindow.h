@@ -47,6 +47,8 @@ public:
     /// Shows the calibration beside the one saved in a .tavrin file; the
     /// dialog, or nullptr when the file was refused.
     class CompareDialog *compareWith(const QString &path);
+    /// Writes the work as a .tavrin file; the message, empty on success.
+    QString saveTo(const QString &path);
     /// Writes an export of the calibration shown; the message, empty on success.
     QString exportTo(const struct WorkbenchExport &format, const QString &path);
 
@@ -68,6 +70,7 @@ private:
     void openDialog(bool asLog);
     void pickColumns();
     void openSaved(const QString &path);
+    void save();
     void compareWith();
     /// Says a problem in the status bar and a box, and to the refused signal.
     void complain(const QString &title, const QString &message);

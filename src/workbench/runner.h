@@ -26,6 +26,9 @@ struct Calibration {
     QString unit; ///< of the measurements and Hm; empty when not known
     std::shared_ptr<const CalibrationResult> result;
     std::vector<CalibrationResult> comparison; ///< one per model of the comparison, in its order
+    /// Per model of the comparison, the root of its predicted squared bias
+    /// error as auto weighs it, for the sphere, diagonal and full fits.
+    std::vector<std::optional<double>> predictedBiasError;
     std::optional<Uncertainty> uncertainty;
     std::shared_ptr<const struct ViewData> views; ///< when calibrated
 };

@@ -125,7 +125,7 @@ CalibrationRun handRun(const HandRecording &r, FitModel model)
     raw.Mag = recordHand(r).points;
     raw.numLines = raw.Mag.nrows();
     const NrErrorSink silenced(nullptr);
-    return CalibrateRawData(r.Hm, raw, {}, model);
+    return CalibrateRawData(r.Hm, raw, model);
 }
 
 } // namespace
@@ -180,8 +180,8 @@ TEST(Bootstrap, ACancelLeavesTheUncertaintyUnknown)
     const CalibrationRun run = handRun(r, FitModel::Full);
     const std::atomic<bool> cancel{true};
     for (const RobustFit *fit : {run.robustFit(), static_cast<const RobustFit *>(nullptr)}) {
-        const Uncertainty u =
-            BootstrapCalibration(run.raw.points(), 48.0, 50, BootstrapSeed, fit, false, &cancel);
+        const Uncertainty u = BootstrapCalibration(run.raw.points(), 48.0, 50, BootstrapSeed, fit, false,
+                                                   WorkControl(&cancel, 0, {}));
         EXPECT_FALSE(u.known);
         EXPECT_EQ(u.failed, 50);
     }

@@ -23,7 +23,7 @@ QualityReport judged(const MatDoub &points, FitModel model)
     RawData raw;
     raw.Mag = points;
     raw.numLines = points.nrows();
-    const CalibrationRun run = CalibrateRawData(Hm, raw, {}, model);
+    const CalibrationRun run = CalibrateRawData(Hm, raw, model);
     EXPECT_FALSE(run.error.has_value());
     return AssessCalibration(run, Hm);
 }
@@ -135,7 +135,7 @@ TEST(FitChoice, PointsWhoseSquaresOverflowFailCleanly)
     raw.Mag = points;
     raw.numLines = points.nrows();
     const NrErrorSink silenced(nullptr);
-    EXPECT_EQ(CalibrateRawData(Hm, raw, {}, FitModel::Auto).error, CalibrationError::NumericalFailure);
+    EXPECT_EQ(CalibrateRawData(Hm, raw, FitModel::Auto).error, CalibrationError::NumericalFailure);
 }
 
 namespace {
@@ -146,7 +146,7 @@ CalibrationRun calibrated(const MatDoub &points, FitModel model)
     raw.Mag = points;
     raw.numLines = points.nrows();
     const NrErrorSink silenced(nullptr);
-    return CalibrateRawData(Hm, raw, {}, model);
+    return CalibrateRawData(Hm, raw, model);
 }
 
 } // namespace

@@ -28,32 +28,9 @@ static void watch(const char *path, int fd)
     }
 }
 
-#define OPEN_WRAPPER(name, ...)                                                                              \
-    {                                                                                                        \
-        typedef int (*real_t)();                                                                             \
-        static real_t real;                                                                                  \
-        mode_t mode = 0;                                                                                     \
-        int fd;                                                                                              \
-        if (flags & O_CREAT) {                                                                               \
-            va_list args;                                                                                    \
-            va_start(args, flags);                                                                           \
-            mode = va_arg(args, mode_t);                                                                     \
-            va_end(args);                                                                                    \
-        }                                                                                                    \
-        if (!real)                                                                                           \
-            real = (real_t)dlsym(RTLD_NEXT, #name);                                                          \
-        fd = real(__VA_ARGS__, flags, mode);                                                                 \
-        watch(path, fd);                                                                                     \
-        return fd;                                                                                           \
-    }
+#include "open_wrappers.h"
 
-int open(const char *path, int flags, ...)
-    OPEN_WRAPPER(open, path) int open64(const char *path, int flags, ...)
-        OPEN_WRAPPER(open64, path) int openat(int dir, const char *path, int flags, ...)
-            OPEN_WRAPPER(openat, dir, path) int openat64(int dir, const char *path, int flags, ...)
-                OPEN_WRAPPER(openat64, dir, path)
-
-                    ssize_t read(int fd, void *buffer, size_t count)
+ssize_t read(int fd, void *buffer, size_t count)
 {
     typedef ssize_t (*real_t)(int, void *, size_t);
     static real_t real;

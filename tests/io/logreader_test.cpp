@@ -219,23 +219,28 @@ TEST(LogReader, HeadersEndAndLimitsHold)
     EXPECT_EQ(in.headerLines, 2);
 }
 
-TEST(LogReader, HintNamesTheFieldsOfALog)
+TEST(LogReader, AGuessNamesTheFieldsAndTheColumnsOfALog)
 {
     QTemporaryDir dir;
     const QString csv = dir.filePath("log.csv");
     writeFile(csv, "# a log\nt,ax,ay,az,mx,my,mz\n0,1,2,3,4,5,6\n");
-    EXPECT_EQ(LogHint(csv),
-              "It looks like a log with the fields 1 t, 2 ax, 3 ay, 4 az, 5 mx, 6 my, 7 mz; read "
-              "it with --columns, for example --columns 5,6,7.");
+    std::optional<LogGuess> guess = GuessLog(csv);
+    ASSERT_TRUE(guess);
+    EXPECT_EQ(guess->fields, "1 t, 2 ax, 3 ay, 4 az, 5 mx, 6 my, 7 mz");
+    EXPECT_EQ(guess->columns, (std::array<int, 3>{5, 6, 7}));
     writeFile(csv, "1;2;3;4\n5;6;7;8\n");
-    EXPECT_EQ(LogHint(csv), "It looks like a log; read it with --columns, for example --columns 2,3,4.");
+    guess = GuessLog(csv);
+    ASSERT_TRUE(guess);
+    EXPECT_EQ(guess->fields, "");
+    EXPECT_EQ(guess->columns, (std::array<int, 3>{2, 3, 4}));
     writeFile(csv, "1 2 3 4\n");
-    EXPECT_EQ(LogHint(csv), "");
+    EXPECT_FALSE(GuessLog(csv));
     // Text in another column of the rows does not hide the log.
     writeFile(csv, "Attribute,Time stamp,x,y,z\nMagnetometer,203994,7.95,-152.24,-96.60\n");
-    EXPECT_EQ(LogHint(csv),
-              "It looks like a log with the fields 1 Attribute, 2 Time stamp, 3 x, 4 y, 5 z; read "
-              "it with --columns, for example --columns 3,4,5.");
+    guess = GuessLog(csv);
+    ASSERT_TRUE(guess);
+    EXPECT_EQ(guess->fields, "1 Attribute, 2 Time stamp, 3 x, 4 y, 5 z");
+    EXPECT_EQ(guess->columns, (std::array<int, 3>{3, 4, 5}));
 }
 
 // ASCII digits from 1 to MostColumns number a column; other digits are none,

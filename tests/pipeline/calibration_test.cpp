@@ -31,31 +31,25 @@ QByteArray sphereText(Int n)
 
 TEST_F(CalibrateFileTest, RefusalsComeInTheRunsOrder)
 {
-    int calls = 0;
-    auto count = [&](const EllipsoidFit &) { ++calls; };
-    EXPECT_EQ(CalibrateFile(0.0, dir.filePath("missing"), count).error, CalibrationError::HmIsZero);
-    EXPECT_EQ(CalibrateFile(48.0, dir.filePath("missing"), count).error, CalibrationError::CannotOpen);
-    EXPECT_EQ(CalibrateFile(48.0, file("1 2 3 4\n"), count).error, CalibrationError::BadFormat);
-    EXPECT_EQ(CalibrateFile(48.0, file(QByteArray("1 2 3\n").repeated(9)), count).error,
+    EXPECT_EQ(CalibrateFile(0.0, dir.filePath("missing")).error, CalibrationError::HmIsZero);
+    EXPECT_EQ(CalibrateFile(48.0, dir.filePath("missing")).error, CalibrationError::CannotOpen);
+    EXPECT_EQ(CalibrateFile(48.0, file("1 2 3 4\n")).error, CalibrationError::BadFormat);
+    EXPECT_EQ(CalibrateFile(48.0, file(QByteArray("1 2 3\n").repeated(9))).error,
               CalibrationError::TooFewPoints);
-    EXPECT_EQ(CalibrateFile(48.0, file(""), count).error, CalibrationError::TooFewPoints);
+    EXPECT_EQ(CalibrateFile(48.0, file("")).error, CalibrationError::TooFewPoints);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(CalibrateFile(48.0, file(QByteArray("1 2 3\n").repeated(10)), count).error,
-              CalibrationError::NumericalFailure);
+    const CalibrationRun degenerate = CalibrateFile(48.0, file(QByteArray("1 2 3\n").repeated(10)));
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(degenerate.error, CalibrationError::NumericalFailure);
+    EXPECT_FALSE(degenerate.fit.outlierWarning);
 }
 
 TEST_F(CalibrateFileTest, GoodFileGivesTwelveFourDecimalTexts)
 {
     const QString path = file(sphereText(2000));
-    int calls = 0;
-    CalibrationRun run = CalibrateFile(48.0, path, [&](const EllipsoidFit &fit) {
-        ++calls;
-        EXPECT_FALSE(fit.outlierWarning);
-    });
+    CalibrationRun run = CalibrateFile(48.0, path);
     ASSERT_FALSE(run.error.has_value());
-    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(run.fit.outlierWarning);
     const QStringList texts = ResultTexts(run.parameters);
     ASSERT_EQ(texts.size(), 12);
     for (const QString &t : texts)
@@ -87,6 +81,9 @@ TEST(Messages, EveryErrorHasItsText)
     EXPECT_EQ(errorMessage(CalibrationError::NumericalFailure),
               "The calibration failed: the measurements do not determine an ellipsoid.");
     EXPECT_EQ(errorMessage(CalibrationError::CannotSave), "The calibration parameters could not be saved.");
+    EXPECT_EQ(errorMessage(CalibrationError::ColumnsNotFound),
+              "The columns named for x, y and z are not in the header.");
+    EXPECT_EQ(errorMessage(CalibrationError::Cancelled), "The calibration was cancelled.");
     EXPECT_EQ(outlierWarningMessage(),
               "Data may contain outliers as the shape fitting is different from an ellisoid.");
 }

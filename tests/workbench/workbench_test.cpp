@@ -1,3 +1,4 @@
+#include "calibrationtask.h"
 #include "columnpicker.h"
 #include "comparedialog.h"
 #include "exports.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -96,6 +98,21 @@ private slots:
         QCOMPARE(QString::fromLatin1(verdictName(c->result->quality.verdict)), file["verdict"].toString());
         QVERIFY(c->uncertainty && c->uncertainty->known);
         QCOMPARE(int(c->comparison.size()), 5);
+        // Auto weighs the sphere, diagonal and full fits by their predicted
+        // bias error; the sample is a full ellipsoid, so the sphere's is the
+        // largest.
+        const std::vector<FitModel> &models = comparedModels();
+        for (size_t row = 0; row < models.size(); row++) {
+            const bool weighed = models[row] == FitModel::Sphere || models[row] == FitModel::Diagonal ||
+                                 models[row] == FitModel::Full;
+            QCOMPARE(bool(c->predictedBiasError[row]), weighed);
+        }
+        const auto errorOf = [&](FitModel m) {
+            return *c->predictedBiasError[size_t(std::find(models.begin(), models.end(), m) -
+                                                 models.begin())];
+        };
+        QVERIFY(errorOf(FitModel::Sphere) > errorOf(FitModel::Full));
+        QVERIFY(errorOf(FitModel::Full) > 0);
 
         QTemporaryDir dir;
         const QString ours = dir.filePath("ours.txt"), theirs = dir.filePath("theirs.txt");
@@ -113,6 +130,20 @@ private slots:
         QCOMPARE(window.exportTo(*workbenchExportNamed("calibrated"), calibrated), QString());
         cli({"--hm", "48", "--fit", "auto", "--apply", theirsCalibrated, TAVRIN_SAMPLE});
         QCOMPARE(readAll(calibrated), readAll(theirsCalibrated));
+
+        // Save writes, under result, the object tavrin-cli --json prints.
+        const QString work = dir.filePath("sample.tavrin");
+        QCOMPARE(window.saveTo(work), QString());
+        QString problem;
+        const std::optional<SavedWork> saved = readSavedWork(readAll(work), &problem);
+        QVERIFY2(saved, qPrintable(problem));
+        QCOMPARE(saved->input, QFileInfo(TAVRIN_SAMPLE).absoluteFilePath());
+        QCOMPARE(saved->hmValue, 48.0);
+        QCOMPARE(saved->fit, FitModel::Auto);
+        QCOMPARE(saved->fingerprint, fingerprintOf(TAVRIN_SAMPLE));
+        for (const char *key : {"bias", "A", "Ainv", "fit", "fitChosen", "verdict", "quality"})
+            QVERIFY2(saved->result[key] == file[key], key);
+        QVERIFY(!window.saveTo(QStringLiteral(TAVRIN_SAMPLE)).isEmpty());
 
         // Overwriting the input is refused and leaves it as it was.
         const QByteArray before = readAll(QStringLiteral(TAVRIN_SAMPLE));

@@ -1,7 +1,7 @@
 // What tavrin-cli takes from the World Magnetic Model: the field at a place
 // and a date (--field-at), and Hm for a calibration (--hm-at).
-#ifndef TAVRIN_CLI_FIELDREPORT_H
-#define TAVRIN_CLI_FIELDREPORT_H
+#ifndef TAVRIN_CLI_CLIFIELD_H
+#define TAVRIN_CLI_CLIFIELD_H
 
 #include "commandline.h"
 #include "fieldunit.h"

@@ -1,8 +1,8 @@
 #include "jsonreport.h"
 
+#include "rawdata.h"
 #include "textreport.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -40,7 +40,7 @@ QJsonObject spread(const Spread &s)
 
 } // namespace
 
-QJsonObject jsonUncertainty(const Uncertainty &u)
+QJsonObject JsonUncertainty(const Uncertainty &u)
 {
     QJsonObject out{{"resamples", u.resamples}, {"failed", u.failed}, {"seed", qint64(u.seed)}};
     if (!u.alike.empty()) {
@@ -62,8 +62,10 @@ QJsonObject jsonUncertainty(const Uncertainty &u)
     return out;
 }
 
-QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const QualityReport &q, double hm)
+QJsonObject JsonResult(const CalibrationResult &calibrated, double hm, const ReportWords &words)
 {
+    const CalibrationRun &run = calibrated.run;
+    const QualityReport &q = calibrated.quality;
     const EmptyCap &cap = q.largestEmptyCap;
     const QJsonObject coverage{
         {"cells", int(q.cellHit.size())},
@@ -82,18 +84,19 @@ QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const Qua
                               {"farLimit", q.farLimit},
                               {"farPoints", q.farPoints},
                               {"worstPoint", q.worstPoint + 1}};
-    QJsonObject result{{"path", path},
-                       {"points", run.raw.numLines},
-                       {"fit", fitModelName(run.requested)},
-                       {"fitChosen", fitModelName(run.model)},
-                       {"bias", column(run.parameters.Bias)},
-                       {"A", rows(run.parameters.A)},
-                       {"Ainv", rows(run.parameters.Ainv)},
-                       {"testValue", run.fit.TestEllip},
-                       {"outlierWarning", run.fit.outlierWarning},
-                       {"quality", quality},
-                       {"verdict", verdictName(q.verdict)},
-                       {"verdictReason", verdictReason(q)}};
+    QJsonObject result{
+        {"path", displayName(calibrated.path)},
+        {"points", run.raw.numLines},
+        {"fit", fitModelName(run.requested)},
+        {"fitChosen", fitModelName(run.model)},
+        {"bias", column(run.parameters.Bias)},
+        {"A", rows(run.parameters.A)},
+        {"Ainv", rows(run.parameters.Ainv)},
+        {"testValue", run.fit.TestEllip},
+        {"outlierWarning", run.fit.outlierWarning},
+        {"quality", quality},
+        {"verdict", verdictName(q.verdict)},
+        {"verdictReason", VerdictReason(q, calibrated.uncertainty ? &*calibrated.uncertainty : nullptr)}};
     if (run.requested == FitModel::Auto)
         result.insert("fitReason", run.fitReason);
     if (run.robust) {
@@ -106,15 +109,29 @@ QJsonObject jsonResult(const QString &path, const CalibrationRun &run, const Qua
         if (run.model == FitModel::Planar) {
             const double *n = run.robust->normal;
             result.insert("planeNormal", QJsonArray{n[0], n[1], n[2]});
-            result.insert("undetermined", undeterminedText(*run.robust));
+            result.insert("undetermined", UndeterminedText(*run.robust));
         }
     }
-    if (const QString advice = recommendation(run, q); !advice.isEmpty())
+    if (const QString advice = Recommendation(run, q, words); !advice.isEmpty())
         result.insert("recommendation", advice);
+    if (calibrated.log) {
+        const LogInput &in = *calibrated.log;
+        QJsonArray columns;
+        for (size_t c = 0; c < 3; c++)
+            columns.append(QJsonObject{{"number", in.columns[c]}, {"name", in.names[c]}});
+        result.insert("input", QJsonObject{{"delimiter", delimiterName(in.delimiter)},
+                                           {"columns", columns},
+                                           {"headerLines", in.headerLines},
+                                           {"commentLines", in.commentLines},
+                                           {"skippedLines", in.skippedLines},
+                                           {"rows", in.rows}});
+    }
+    if (calibrated.uncertainty)
+        result.insert("uncertainty", JsonUncertainty(*calibrated.uncertainty));
     return result;
 }
 
-QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QString &message)
+QJsonObject JsonFailure(const QString &path, const CalibrationRun &run, const QString &message)
 {
     QJsonObject error{{"kind", describe(*run.error).kind}, {"message", message}};
     if (!run.raw.reason.isEmpty())
@@ -130,54 +147,21 @@ QJsonObject jsonFailure(const QString &path, const CalibrationRun &run, const QS
     return {{"path", path}, {"error", error}};
 }
 
-std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
+QJsonObject JsonHmSource(const HmFromModel &source, const Place &place, double year)
 {
-    QJsonObject result = jsonResult(displayName(file.path), file.run, file.quality, options.hm);
-    if (file.input) {
-        const LogInput &in = *file.input;
-        QJsonArray columns;
-        for (size_t c = 0; c < 3; c++)
-            columns.append(QJsonObject{{"number", in.columns[c]}, {"name", in.names[c]}});
-        result.insert("input", QJsonObject{{"delimiter", delimiterName(in.delimiter)},
-                                           {"columns", columns},
-                                           {"headerLines", in.headerLines},
-                                           {"commentLines", in.commentLines},
-                                           {"skippedLines", in.skippedLines},
-                                           {"rows", in.rows}});
-    }
-    if (file.uncertainty) {
-        result.insert("uncertainty", jsonUncertainty(*file.uncertainty));
-        result.insert("verdictReason", verdictReason(file.quality, &*file.uncertainty));
-    }
-    result.insert("warnings", QJsonArray::fromStringList(
-                                  file.warnings + (file.exported ? file.exported->warnings : QStringList())));
-    if (!file.writeErrors.isEmpty())
-        result.insert("writeErrors", file.writeErrors);
-    files.append(result);
-    return std::nullopt;
+    return {{"model", source.model},  {"latitude", place.latitude}, {"longitude", place.longitude},
+            {"height", place.height}, {"decimalYear", year},        {"F", source.fieldNt},
+            {"units", source.units}};
 }
 
-void JsonReporter::failed(const QString &path, const CalibrationRun &run)
+QByteArray JsonDocument(const QString &tool, const QString &version, double hm, const QJsonArray &files,
+                        int exitStatus, const QJsonObject &hmSource)
 {
-    files.append(jsonFailure(displayName(path), run, errorMessage(*run.error)));
-}
-
-void JsonReporter::finish(int exitStatus)
-{
-    QJsonObject document{{"tool", QCoreApplication::applicationName()},
-                         {"version", QCoreApplication::applicationVersion()},
-                         {"hm", options.hm},
-                         {"files", files},
-                         {"exitStatus", exitStatus}};
-    if (options.hmAt)
-        document.insert("hmSource", QJsonObject{{"model", options.hmSource.model},
-                                                {"latitude", options.hmAt->latitude},
-                                                {"longitude", options.hmAt->longitude},
-                                                {"height", options.hmAt->height},
-                                                {"decimalYear", options.year},
-                                                {"F", options.hmSource.fieldNt},
-                                                {"units", options.hmSource.units}});
-    out.write(QJsonDocument(document).toJson());
+    QJsonObject document{
+        {"tool", tool}, {"version", version}, {"hm", hm}, {"files", files}, {"exitStatus", exitStatus}};
+    if (!hmSource.isEmpty())
+        document.insert("hmSource", hmSource);
+    return QJsonDocument(document).toJson();
 }
 
 } // namespace tavrin

@@ -1,17 +1,26 @@
-// The text report of one calibrated file, for people.
-#ifndef TAVRIN_CLI_TEXTREPORT_H
-#define TAVRIN_CLI_TEXTREPORT_H
+// The text report of one calibrated file, for people: the same bytes from
+// every front end.
+#ifndef TAVRIN_TEXTREPORT_H
+#define TAVRIN_TEXTREPORT_H
 
 #include "bootstrap.h"
 #include "logreader.h"
+#include "pipeline.h"
 #include "quality.h"
-#include "reporter.h"
+#include "reportwords.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 namespace tavrin {
+
+/// The whole report of a calibrated result: its name, how a log was read
+/// and how it was fitted, b and A, the quality report and the verdict, the
+/// advice of another fit in the words given, and the uncertainty when there
+/// is one. hm: the field norm judged against, in the unit of the
+/// measurements, not 0.
+QByteArray CalibrationReport(const CalibrationResult &result, double hm, const ReportWords &words);
 
 /// The file's name as given, b and A laid out as the dialog shows them, with
 /// at least six significant digits, then the quality report and the verdict
@@ -27,36 +36,21 @@ QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &
 QByteArray InputLine(const LogInput &input);
 
 /// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees".
-QString verdictReason(const QualityReport &q, const Uncertainty *u = nullptr);
+QString VerdictReason(const QualityReport &q, const Uncertainty *u = nullptr);
 
 /// For a robust fit's uncertainty: which other models' biases joined the intervals of b.
-QString alikeText(const Uncertainty &u);
+QString AlikeText(const Uncertainty &u);
 
-/// For the exact fit, the fit that would serve the data better, e.g.
-/// "try --fit planar"; empty when there is none.
-QString recommendation(const CalibrationRun &run, const QualityReport &q);
+/// The advice of RecommendedFit in the words given, e.g. "try the planar
+/// fit"; empty when there is none.
+QString Recommendation(const CalibrationRun &run, const QualityReport &q, const ReportWords &words);
 
 /// What a planar fit leaves as it is, for the report.
-QString undeterminedText(const RobustFit &fit);
+QString UndeterminedText(const RobustFit &fit);
 
 /// The lines on the fit, for any fit but the exact one: the model, why auto
 /// chose it, the points rejected and the robust scale.
 QByteArray FitLines(const CalibrationRun &run);
-
-/// The reports of the files one after the other, a blank line between two.
-class TextReporter : public Reporter {
-public:
-    TextReporter(Stream &out, double hm) : out(out), hm(hm) {}
-
-    std::optional<QString> calibrated(const CalibratedFile &file) override;
-    void failed(const QString &, const CalibrationRun &) override {}
-    void finish(int) override {}
-
-private:
-    Stream &out;
-    double hm;
-    bool reported = false;
-};
 
 } // namespace tavrin
 

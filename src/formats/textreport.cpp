@@ -2,6 +2,7 @@
 
 #include "calibration.h"
 #include "printable.h"
+#include "rawdata.h"
 
 #include <algorithm>
 #include <cmath>
@@ -76,7 +77,7 @@ QString spreadRow(const QString &name, double value, const Spread &s)
 
 } // namespace
 
-QString alikeText(const Uncertainty &u)
+QString AlikeText(const Uncertainty &u)
 {
     QStringList others;
     for (size_t k = 1; k < u.alike.size(); k++)
@@ -95,7 +96,7 @@ QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &
         QStringLiteral("%1 resamples, %2 failed, seed %3").arg(u.resamples).arg(u.failed).arg(u.seed);
     if (!u.alike.empty())
         out += QStringLiteral(", runs of %1 reading%2").arg(u.runLength).arg(u.runLength == 1 ? "" : "s") +
-               alikeText(u);
+               AlikeText(u);
     if (!u.known)
         return (out + QStringLiteral(": too few resamples succeeded to tell\n")).toUtf8();
     out += '\n' + label(QString()) + fields({"value", "std"}, 0, 2) + QStringLiteral("    95 % interval\n");
@@ -125,7 +126,7 @@ QByteArray InputLine(const LogInput &in)
         .toUtf8();
 }
 
-QString verdictReason(const QualityReport &q, const Uncertainty *u)
+QString VerdictReason(const QualityReport &q, const Uncertainty *u)
 {
     QStringList reasons;
     if (u && BiasUndetermined(*u, q.hm))
@@ -178,27 +179,19 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
                .arg(q.farPoints)
                .arg(number(q.farLimit))
                .arg(q.worstPoint + 1);
-    const QString reason = verdictReason(q, u);
+    const QString reason = VerdictReason(q, u);
     out += label(QStringLiteral("Verdict")) + verdictName(q.verdict) +
            (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)) + '\n';
     return out.toUtf8();
 }
 
-QString recommendation(const CalibrationRun &run, const QualityReport &q)
+QString Recommendation(const CalibrationRun &run, const QualityReport &q, const ReportWords &words)
 {
-    if (run.model != FitModel::Exact)
-        return QString();
-    const QualityReport::Findings &f = q.findings;
-    if (f.flat)
-        return QStringLiteral("try --fit planar");
-    if (f.emptyCap || f.fewCells)
-        return QStringLiteral("try --fit auto");
-    if (f.residual || f.farPoints)
-        return QStringLiteral("try --fit full");
-    return QString();
+    const std::optional<FitModel> better = RecommendedFit(run, q);
+    return better ? words.tryFit.arg(QLatin1String(fitModelName(*better))) : QString();
 }
 
-QString undeterminedText(const RobustFit &fit)
+QString UndeterminedText(const RobustFit &fit)
 {
     return QStringLiteral("the component along the normal (%1, %2, %3) of the plane of the turn: "
                           "the data do not determine it, the calibration leaves it as measured")
@@ -222,24 +215,23 @@ QByteArray FitLines(const CalibrationRun &run)
                .arg(RobustLimits::TukeyC)
                .arg(number(fit.scale));
     if (fit.model == FitModel::Planar)
-        out += label(QStringLiteral("Undetermined")) + undeterminedText(fit) + '\n';
+        out += label(QStringLiteral("Undetermined")) + UndeterminedText(fit) + '\n';
     return out.toUtf8();
 }
 
-std::optional<QString> TextReporter::calibrated(const CalibratedFile &file)
+QByteArray CalibrationReport(const CalibrationResult &result, double hm, const ReportWords &words)
 {
-    QByteArray report = TextReport(printable(displayName(file.path)), file.run.parameters, file.quality, hm,
-                                   file.uncertainty ? &*file.uncertainty : nullptr);
+    const CalibrationRun &run = result.run;
+    QByteArray report = TextReport(printable(displayName(result.path)), run.parameters, result.quality, hm,
+                                   result.uncertainty ? &*result.uncertainty : nullptr);
     // The lines after the name say how a log was read and how it was fitted.
     const int nameEnd = report.indexOf('\n') + 1;
-    report.insert(nameEnd, (file.input ? InputLine(*file.input) : QByteArray()) + FitLines(file.run));
-    if (const QString advice = recommendation(file.run, file.quality); !advice.isEmpty())
+    report.insert(nameEnd, (result.log ? InputLine(*result.log) : QByteArray()) + FitLines(run));
+    if (const QString advice = Recommendation(run, result.quality, words); !advice.isEmpty())
         report += (label(QStringLiteral("Recommendation")) + advice + '\n').toUtf8();
-    if (file.uncertainty)
-        report += UncertaintyReport(*file.uncertainty, file.run.parameters);
-    out.write((reported ? QByteArray("\n") : QByteArray()) + report);
-    reported = true;
-    return std::nullopt;
+    if (result.uncertainty)
+        report += UncertaintyReport(*result.uncertainty, run.parameters);
+    return report;
 }
 
 } // namespace tavrin

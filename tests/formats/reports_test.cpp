@@ -1,0 +1,100 @@
+#include "jsonreport.h"
+#include "outputs.h"
+#include "parametersfile.h"
+#include "synthetic.h"
+#include "textreport.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace tavrin;
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A turn about one axis only: the exact fit gets advice.
+CalibrationResult flatTurn()
+{
+    Recording r{sphereTruth(1.0, 5, -3, 7)};
+    r.flat = true, r.sigma = 0.005 * r.Hm, r.seed = 42;
+    RawData raw;
+    raw.Mag = record(r).points;
+    raw.numLines = raw.Mag.nrows();
+    CalibrationOptions options;
+    options.hm = r.Hm;
+    return runCalibration(Input::points(raw, "-"), options);
+}
+
+} // namespace
+
+TEST(Reports, AdviceIsInTheFrontEndsWordsAndTheRestInTheData)
+{
+    const CalibrationResult result = flatTurn();
+    ASSERT_EQ(RecommendedFit(result.run, result.quality), FitModel::Planar);
+    const QByteArray plain = CalibrationReport(result, 48.0, ReportWords());
+    const QByteArray cli = CalibrationReport(result, 48.0, {QStringLiteral("try --fit %1")});
+    EXPECT_TRUE(plain.startsWith("<stdin>\n  Bias b  ")) << plain.toStdString();
+    EXPECT_TRUE(plain.endsWith("  Recommendation  try the planar fit\n")) << plain.toStdString();
+    EXPECT_TRUE(cli.endsWith("  Recommendation  try --fit planar\n")) << cli.toStdString();
+    EXPECT_EQ(plain.chopped(QByteArray("try the planar fit\n").size()),
+              cli.chopped(QByteArray("try --fit planar\n").size()));
+
+    const QJsonObject json = JsonResult(result, 48.0, ReportWords());
+    EXPECT_EQ(json["path"].toString(), "<stdin>");
+    EXPECT_EQ(json["recommendation"].toString(), "try the planar fit");
+    EXPECT_EQ(json["verdict"].toString(), "flat rotation");
+    EXPECT_EQ(json["verdictReason"].toString(), VerdictReason(result.quality));
+    EXPECT_FALSE(json.contains("input"));
+    EXPECT_FALSE(json.contains("uncertainty"));
+}
+
+TEST(Outputs, WrittenFilesAreTheFormatsBytesAndFailuresComeInOrderWithTheirReasons)
+{
+    QTemporaryDir dir;
+    CalibrationOptions options;
+    options.hm = 48.0;
+    const CalibrationResult result = runCalibration(Input::file(TAVRIN_SAMPLE), options);
+    ASSERT_TRUE(result.calibrated());
+    const OutputTargets targets{dir.filePath("p.txt"), dir.filePath("c.txt"), QString()};
+    EXPECT_TRUE(WriteOutputs(result, 48.0, targets, nullptr).isEmpty());
+    EXPECT_EQ(contents(targets.parameters), ParametersFileBytes(ResultTexts(result.run.parameters)));
+    EXPECT_EQ(contents(targets.calibrated).count('\n'), result.run.raw.numLines);
+
+    const OutputTargets missing{dir.filePath("no/p.txt"), dir.filePath("no/c.txt"), QString()};
+    const QList<WriteFailure> failures = WriteOutputs(result, 48.0, missing, nullptr);
+    ASSERT_EQ(failures.size(), 2);
+    EXPECT_EQ(failures[0].path, missing.parameters);
+    EXPECT_TRUE(failures[0].message.startsWith("The calibration parameters could not be saved. ("))
+        << failures[0].message.toStdString();
+    EXPECT_EQ(failures[1].path, missing.calibrated);
+    EXPECT_TRUE(failures[1].message.startsWith("The calibrated measurements could not be saved. ("));
+
+    ExportResult refused;
+    refused.refusal = QStringLiteral("Cannot export this.");
+    const QList<WriteFailure> refusal = WriteOutputs(result, 48.0, {dir.filePath("e.txt"), {}, {}}, &refused);
+    ASSERT_EQ(refusal.size(), 1);
+    EXPECT_EQ(refusal[0].message, "Cannot export this.");
+    EXPECT_FALSE(QFile::exists(dir.filePath("e.txt")));
+}
+
+TEST(Outputs, FourDecimalsCanHideAValue)
+{
+    CalibrationParameters p;
+    p.Bias = MatDoub(3, 1, 0.0);
+    p.A = MatDoub(3, 3, 0.0);
+    p.Ainv = MatDoub(3, 3, 0.0);
+    for (int i = 0; i < 3; i++)
+        p.A[i][i] = p.Ainv[i][i] = 1.0;
+    EXPECT_FALSE(ShowsValuesAsZero(p));
+    p.Bias[1][0] = 0.00004;
+    EXPECT_TRUE(ShowsValuesAsZero(p));
+    p.Bias[1][0] = -0.00006;
+    EXPECT_FALSE(ShowsValuesAsZero(p));
+}
