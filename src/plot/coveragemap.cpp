@@ -160,4 +160,9 @@ void drawCoverageMap(QPainter &painter, const QRect &box, const QualityReport &q
     painter.restore();
 }
 
+QPointF coverageMapPoint(const QRectF &box, const Direction &u)
+{
+    return Hammer(box).at(u);
+}
+
 } // namespace tavrin

@@ -1,4 +1,5 @@
 #include "axes.h"
+#include "normerrors.h"
 #include "palette.h"
 #include "panels.h"
 
@@ -15,37 +16,6 @@ namespace {
 
 constexpr int Bins = 60;
 
-struct NormErrors {
-    std::vector<double> before, after;
-};
-
-NormErrors normErrors(const FigureData &d)
-{
-    // Against the norm the quality was judged by: Hm, or for a planar fit
-    // the norm its calibrated points have.
-    const Calibrator calibrate(d.parameters);
-    const double norm = d.quality.hm;
-    NormErrors e;
-    e.before.reserve(size_t(d.points.size()));
-    e.after.reserve(size_t(d.points.size()));
-    for (int k = 0; k < d.points.size(); k++) {
-        e.before.push_back(calibrate.biasFreeNorm(d.points[k]) - norm);
-        e.after.push_back(calibrate.calibratedNorm(d.points[k]) - norm);
-    }
-    return e;
-}
-
-// The |e| below which 99.5 % of the values lie: the histogram's reach, so
-// that a few outliers do not squeeze the rest into one bin.
-double reach(std::vector<double> values)
-{
-    for (double &v : values)
-        v = std::abs(v);
-    const size_t k = std::min(values.size() - 1, size_t(0.995 * double(values.size())));
-    std::nth_element(values.begin(), values.begin() + k, values.end());
-    return values[k];
-}
-
 std::vector<int> histogram(const std::vector<double> &values, double reach)
 {
     std::vector<int> counts(Bins, 0);
@@ -58,7 +28,7 @@ std::vector<int> histogram(const std::vector<double> &values, double reach)
 
 void drawNormErrorHistogram(QPainter &painter, const QRect &box, const FigureData &d)
 {
-    const NormErrors e = normErrors(d);
+    const PointErrors e = normErrors(d);
     const double limit = std::max({reach(e.before), reach(e.after), 1e-9 * d.hm}) * 1.1;
     const std::vector<int> counts[2] = {histogram(e.before, limit), histogram(e.after, limit)};
     const int top = std::max(*std::max_element(counts[0].begin(), counts[0].end()),

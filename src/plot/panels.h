@@ -14,6 +14,9 @@ void drawProjections(QPainter &painter, const FigureLayout &layout, const Figure
 /// projection of the sphere, with the largest empty cap outlined.
 void drawCoverageMap(QPainter &painter, const QRect &box, const QualityReport &quality);
 
+/// Where a unit direction lands on the coverage map drawn in box.
+QPointF coverageMapPoint(const QRectF &box, const Direction &u);
+
 /// Histograms of the norm error before and after the calibration.
 void drawNormErrorHistogram(QPainter &painter, const QRect &box, const FigureData &data);
 

@@ -1,6 +1,7 @@
 #include "axes.h"
 #include "palette.h"
 #include "panels.h"
+#include "rawview.h"
 
 #include <QImage>
 #include <QPainter>
@@ -16,36 +17,6 @@ namespace tavrin {
 namespace {
 
 constexpr int Axes[3][2] = {{0, 1}, {1, 2}, {2, 0}};
-
-// The raw points about their own mean, scaled so that their RMS distance
-// from it is Hm: a large offset, or counts against an Hm in microtesla,
-// would otherwise shrink the calibrated sphere to a dot.
-class RawView {
-public:
-    explicit RawView(const FigureData &d)
-    {
-        const int n = d.points.size();
-        for (int k = 0; k < n; k++)
-            for (int i = 0; i < 3; i++)
-                centre[i] += d.points[k][i] / n;
-        double squares = 0.0;
-        for (int k = 0; k < n; k++)
-            for (int i = 0; i < 3; i++)
-                squares += SQR(d.points[k][i] - centre[i]);
-        const double radius = std::sqrt(squares / n);
-        scale = radius > 0 ? std::abs(d.hm) / radius : 1.0;
-    }
-
-    void operator()(const double *h, double out[3]) const
-    {
-        for (int i = 0; i < 3; i++)
-            out[i] = (h[i] - centre[i]) * scale;
-    }
-
-private:
-    double centre[3] = {};
-    double scale = 1.0;
-};
 
 // One square range around the origin that holds every raw and calibrated
 // coordinate and the circle of radius Hm, so that all panels share a scale.
@@ -212,7 +183,7 @@ void drawPlane(QPainter &painter, const Frame (&frames)[3], const FigureData &d)
 void drawProjections(QPainter &painter, const FigureLayout &layout, const FigureData &d)
 {
     const Calibrator calibrate(d.parameters);
-    const RawView raw(d);
+    const RawView raw(d.points, d.hm);
     const double range = commonRange(d, raw, calibrate);
     const QString names[3] = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
     Frame frames[3];

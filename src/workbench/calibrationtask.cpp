@@ -1,0 +1,94 @@
+#include "calibrationtask.h"
+#include "fitchoice.h"
+#include "viewdata.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavrin {
+
+namespace {
+
+// The shares of the task each step takes: the run, the comparison, the bootstrap.
+constexpr double RunShare = 0.3, ComparisonShare = 0.3;
+
+// The sphere, diagonal and full fits weighed as auto weighs them, from the
+// fewest parameters to the most, as PredictedErrors wants them.
+std::vector<std::optional<double>> predictedBiasErrors(Points points,
+                                                       const std::vector<CalibrationResult> &fits)
+{
+    const std::vector<FitModel> &models = comparedModels();
+    std::vector<Candidate> candidates;
+    std::vector<size_t> rows;
+    for (const FitModel model : {FitModel::Sphere, FitModel::Diagonal, FitModel::Full}) {
+        const size_t row = size_t(std::find(models.begin(), models.end(), model) - models.begin());
+        const RobustFit *fit = fits[row].calibrated() ? fits[row].run.robustFit() : nullptr;
+        if (!fit)
+            continue;
+        candidates.push_back(CandidateOf(*fit, CorrelationTime(points, *fit)));
+        rows.push_back(row);
+    }
+    std::vector<std::optional<double>> errors(fits.size());
+    const std::vector<double> squared = PredictedErrors(candidates);
+    for (size_t k = 0; k < rows.size() && k < squared.size(); k++)
+        errors[rows[k]] = std::sqrt(std::max(0.0, squared[k]));
+    return errors;
+}
+
+} // namespace
+
+const std::vector<FitModel> &comparedModels()
+{
+    static const std::vector<FitModel> models = {FitModel::Exact, FitModel::Full, FitModel::Diagonal,
+                                                 FitModel::Sphere, FitModel::Planar};
+    return models;
+}
+
+void calibrateInSteps(const Input &input, const CalibrationOptions &options, const QString &unit,
+                      TaskControl &control)
+{
+    CalibrationOptions first = options;
+    first.resamples = 0;
+    auto calibration = std::make_shared<Calibration>();
+    calibration->input = input;
+    calibration->options = options;
+    calibration->unit = unit;
+    calibration->result = std::make_shared<const CalibrationResult>(
+        runCalibration(input, first, control.runControl(0, RunShare)));
+    if (calibration->result->status == RunStatus::Cancelled)
+        return;
+    if (calibration->result->calibrated())
+        calibration->views = std::make_shared<const ViewData>(*calibration->result, options.hm);
+    control.publish(calibration);
+    if (!calibration->result->calibrated())
+        return;
+
+    // The same points for every model: read once, never again.
+    const CalibrationResult &run = *calibration->result;
+    const Input same = Input::points(run.run.raw, run.path);
+    auto compared = std::make_shared<Calibration>(*calibration);
+    const std::vector<FitModel> &models = comparedModels();
+    for (size_t m = 0; m < models.size(); m++) {
+        CalibrationOptions o = first;
+        o.fit = models[m];
+        const double from = RunShare + ComparisonShare * double(m) / double(models.size());
+        compared->comparison.push_back(runCalibration(
+            same, o, control.runControl(from, from + ComparisonShare / double(models.size()))));
+        if (compared->comparison.back().status == RunStatus::Cancelled)
+            return;
+    }
+    compared->predictedBiasError = predictedBiasErrors(run.run.raw.points(), compared->comparison);
+    control.publish(compared);
+
+    if (options.resamples <= 0)
+        return;
+    const CalibrationResult bootstrapped =
+        runCalibration(same, options, control.runControl(RunShare + ComparisonShare, 1.0));
+    if (bootstrapped.status == RunStatus::Cancelled)
+        return;
+    auto whole = std::make_shared<Calibration>(*compared);
+    whole->uncertainty = bootstrapped.uncertainty;
+    control.publish(whole);
+}
+
+} // namespace tavrin

@@ -1,0 +1,55 @@
+// How to read a log: a preview of its first rows with the delimiter, header
+// and decimal mark found, where the user picks the x, y and z columns by
+// clicking a column or from lists, and sets the rows to keep.
+#ifndef TAVRIN_WORKBENCH_COLUMNPICKER_H
+#define TAVRIN_WORKBENCH_COLUMNPICKER_H
+
+#include "logreader.h"
+
+#include <QDialog>
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSpinBox;
+class QTableWidget;
+
+namespace tavrin {
+
+/// The first rows of a log, split as the reader would split them.
+struct LogPreview {
+    LogInput found;          ///< the delimiter and header the reader finds
+    QStringList columnNames; ///< "1: mx" or "1" per column
+    QList<QStringList> rows;
+};
+
+/// Reads the start of the file; an empty preview when nothing could be read.
+LogPreview previewLog(const QString &path, bool decimalComma);
+
+class ColumnPicker : public QDialog {
+    Q_OBJECT
+public:
+    ColumnPicker(const QString &path, const std::optional<LogFormat> &start, QWidget *parent = nullptr);
+
+    LogFormat format() const;
+    /// Picks a column (0-based) for the next of x, y and z, as a click does.
+    void pickColumn(int column);
+
+private:
+    void fill();
+
+    QString path;
+    LogPreview preview;
+    QLabel *found;
+    QTableWidget *table;
+    std::array<QComboBox *, 3> axes;
+    int nextAxis = 0;
+    QCheckBox *decimalComma, *skipBadLines;
+    QSpinBox *firstRow, *lastRow;
+};
+
+} // namespace tavrin
+
+#endif

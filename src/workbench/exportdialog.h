@@ -1,0 +1,42 @@
+// Every export at a glance: each format with its note, the text it would
+// write, a Copy button for pasting it into a firmware's console, and Save.
+#ifndef TAVRIN_WORKBENCH_EXPORTDIALOG_H
+#define TAVRIN_WORKBENCH_EXPORTDIALOG_H
+
+#include "exports.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace tavrin {
+
+class ExportDialog : public QDialog {
+    Q_OBJECT
+public:
+    ExportDialog(std::shared_ptr<const Calibration> calibration, QWidget *parent = nullptr);
+
+    /// Shows a format, by its row in workbenchExports().
+    void select(int row);
+    QString shownText() const;
+
+signals:
+    /// Save was pressed for this format.
+    void saveAsked(const WorkbenchExport &format);
+
+private:
+    std::shared_ptr<const Calibration> calibration;
+    QTableWidget *formats;
+    QPlainTextEdit *preview;
+    QLabel *problem;
+    QPushButton *copy, *save;
+};
+
+} // namespace tavrin
+
+#endif

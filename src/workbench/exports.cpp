@@ -1,0 +1,122 @@
+#include "exports.h"
+#include "atomicfile.h"
+#include "calibratedfile.h"
+#include "exportformat.h"
+#include "fieldunit.h"
+#include "parametersfile.h"
+#include "samefile.h"
+#include "viewdata.h"
+
+#include <QCoreApplication>
+
+namespace tavrin {
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Exports", text);
+}
+
+using TextOf = std::function<std::optional<QByteArray>(const Calibration &, QString *)>;
+
+// A text format: its bytes, written atomically as every output is.
+WorkbenchExport textExport(QString name, QString title, QString filter, QString suffix, QString note,
+                           TextOf text)
+{
+    return {std::move(name),
+            std::move(title),
+            std::move(filter),
+            std::move(suffix),
+            std::move(note),
+            text,
+            [text](const QString &path, const Calibration &c, QString *reason) {
+                const std::optional<QByteArray> bytes = text(c, reason);
+                return bytes && WriteFileAtomically(path, *bytes, reason);
+            }};
+}
+
+WorkbenchExport figureExport(QString name, QString title, QString filter, QString note)
+{
+    const QString suffix = name;
+    return {std::move(name),
+            std::move(title),
+            std::move(filter),
+            suffix,
+            std::move(note),
+            nullptr,
+            [](const QString &path, const Calibration &c, QString *) {
+                return WriteFigure(path, figureOf(*c.result, c.options.hm));
+            }};
+}
+
+// A firmware format of the formats library, as tavrin-cli --export writes
+// it, for the first compass.
+WorkbenchExport firmwareExport(const ExportFormat &format)
+{
+    return textExport(QLatin1String(format.name), QStringLiteral("%1…").arg(QLatin1String(format.name)),
+                      tr("%1 (*%2)").arg(QLatin1String(format.name), QLatin1String(format.suffix)),
+                      QString::fromLatin1(format.suffix).mid(1), QLatin1String(format.description),
+                      [&format](const Calibration &c, QString *reason) -> std::optional<QByteArray> {
+                          const CalibrationRun &run = c.result->run;
+                          const ExportResult result =
+                              format.write({run.parameters, c.options.hm, fieldUnitInNt(c.unit), 1,
+                                            run.raw.points(), c.result->path});
+                          if (!result.refusal.isEmpty()) {
+                              *reason = result.refusal;
+                              return std::nullopt;
+                          }
+                          return result.bytes;
+                      });
+}
+
+std::vector<WorkbenchExport> allExports()
+{
+    std::vector<WorkbenchExport> formats = {
+        textExport(QStringLiteral("parameters"), tr("&Parameters File…"), tr("Parameters file (*.txt)"),
+                   QStringLiteral("txt"), tr("b and A with four decimals, as the dialog saves them"),
+                   [](const Calibration &c, QString *) -> std::optional<QByteArray> {
+                       const CalibrationRun &run = c.result->run;
+                       return ParametersFileBytes(ResultTexts(run.parameters), run.robustFit());
+                   }),
+        textExport(QStringLiteral("calibrated"), tr("Calibrated &Data…"),
+                   tr("Calibrated measurements (*.txt)"), QStringLiteral("txt"),
+                   tr("A^-1 (h - b) for every point, in file order"),
+                   [](const Calibration &c, QString *) -> std::optional<QByteArray> {
+                       const CalibrationRun &run = c.result->run;
+                       return CalibratedPointsBytes(run.raw.points(), run.parameters);
+                   }),
+        figureExport(QStringLiteral("png"), tr("Figure as P&NG…"), tr("PNG image (*.png)"),
+                     tr("the calibration figure, 1800 x 1200 pixels")),
+        figureExport(QStringLiteral("svg"), tr("Figure as &SVG…"), tr("SVG image (*.svg)"),
+                     tr("the calibration figure, for print")),
+    };
+    for (const ExportFormat &format : exportFormats())
+        formats.push_back(firmwareExport(format));
+    return formats;
+}
+
+} // namespace
+
+const std::vector<WorkbenchExport> &workbenchExports()
+{
+    static const std::vector<WorkbenchExport> formats = allExports();
+    return formats;
+}
+
+const WorkbenchExport *workbenchExportNamed(const QString &name)
+{
+    for (const WorkbenchExport &format : workbenchExports())
+        if (format.name == name)
+            return &format;
+    return nullptr;
+}
+
+QString overwriteProblem(const QString &path, const Calibration &c)
+{
+    if (IsSameFile(path, c.result->path))
+        return tr("This is the file of measurements; choose another name so that it is not overwritten.");
+    return QString();
+}
+
+} // namespace tavrin

@@ -1,0 +1,43 @@
+// What File > Export writes, each by the formats library or the plot
+// library, so that a file equals what tavrin-cli writes for the same input.
+#ifndef TAVRIN_WORKBENCH_EXPORTS_H
+#define TAVRIN_WORKBENCH_EXPORTS_H
+
+#include "runner.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace tavrin {
+
+struct WorkbenchExport {
+    QString name;   ///< "parameters", "calibrated", "png", "svg" or a firmware format's name
+    QString title;  ///< the menu's text, with its mnemonic
+    QString filter; ///< the file dialog's, e.g. "C header (*.h)"
+    QString suffix; ///< the default suffix, without its dot
+    QString note;   ///< what the file is for
+    /// The text of the file, for the formats that are text; empty with the
+    /// reason when refused. Not set for the figures.
+    std::function<std::optional<QByteArray>(const Calibration &calibration, QString *reason)> text;
+    /// Writes the file atomically; false with the reason when it cannot.
+    std::function<bool(const QString &path, const Calibration &calibration, QString *reason)> write;
+};
+
+/// Every format, the parameters file first, then the calibrated data, the
+/// figure and the firmware formats of the formats library.
+const std::vector<WorkbenchExport> &workbenchExports();
+
+/// The format of that name; nullptr for none.
+const WorkbenchExport *workbenchExportNamed(const QString &name);
+
+/// Why a calibration must not be written to path: it would overwrite its
+/// input. Empty when it may.
+QString overwriteProblem(const QString &path, const Calibration &calibration);
+
+} // namespace tavrin
+
+#endif

@@ -1,0 +1,661 @@
+#include "mainwindow.h"
+#include "atomicfile.h"
+#include "calibrationtask.h"
+#include "columnpicker.h"
+#include "comparedialog.h"
+#include "exportdialog.h"
+#include "exports.h"
+#include "jsonreport.h"
+#include "printable.h"
+#include "resultstext.h"
+#include "samefile.h"
+#include "savedwork.h"
+#include "textreport.h"
+#include "ui_mainwindow.h"
+#include "viewdata.h"
+#include "viewwidget.h"
+
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+
+#include <algorithm>
+
+namespace tavrin {
+
+namespace {
+
+constexpr int RecentFiles = 8;
+
+// How the workbench asks for another fit: by the Fit list.
+ReportWords workbenchWords()
+{
+    ReportWords words;
+    words.tryFit = QCoreApplication::translate("MainWindow", "choose the %1 fit");
+    return words;
+}
+
+// The one place where a refused file becomes the message a user reads: the
+// file, the line where it applies, the text every front end shows, and the
+// system's reason where there is one.
+QString refusalMessage(const CalibrationResult &result)
+{
+    const CalibrationRun &run = result.run;
+    const CalibrationError error = *run.error;
+    QString where = printable(result.path);
+    if (error == CalibrationError::BadFormat || error == CalibrationError::TooManyLines)
+        where += QLatin1Char(':') + QString::number(run.raw.badLineNumber);
+    QString message = where + QStringLiteral(": ") + errorMessage(error);
+    if (!run.raw.reason.isEmpty())
+        message += QStringLiteral(" (%1)").arg(printable(run.raw.reason));
+    if (error == CalibrationError::BadFormat)
+        message += QStringLiteral(" (line: \"%1\")").arg(printable(run.raw.badLine));
+    return message;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    setUpChoices();
+    setUpStatusBar();
+    setUpMenus();
+    connectActions();
+    readSettings();
+    showField();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setUpChoices()
+{
+    for (const QString &unit : fieldUnits())
+        ui->hmUnit->addItem(unit.isEmpty() ? tr("no unit") : unit, unit);
+    for (FitModel model : {FitModel::Auto, FitModel::Exact, FitModel::Full, FitModel::Diagonal,
+                           FitModel::Sphere, FitModel::Planar})
+        ui->fitModel->addItem(QLatin1String(fitModelName(model)), int(model));
+    ui->date->setDate(QDate::currentDate());
+    ui->resultsText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // The input's panel is as wide as its contents at the font in use; it
+    // scrolls only when the window is too low for it.
+    ui->inputScroll->setMinimumWidth(ui->inputContents->minimumSizeHint().width() +
+                                     ui->inputScroll->verticalScrollBar()->sizeHint().width());
+    ui->fitsTable->setColumnCount(8);
+    ui->fitsTable->setHorizontalHeaderLabels({tr("Model"), tr("b"), tr("Diagonal of A"), tr("RMS after"),
+                                              tr("Rejected"), tr("Predicted bias error"), tr("Verdict"),
+                                              tr("Chosen")});
+}
+
+void MainWindow::setUpStatusBar()
+{
+    progress = new QProgressBar(this);
+    progress->setRange(0, 1000);
+    progress->setMaximumWidth(240);
+    progress->hide();
+    cancelButton = new QPushButton(tr("Ca&ncel"), this);
+    cancelButton->hide();
+    statusBar()->addPermanentWidget(progress);
+    statusBar()->addPermanentWidget(cancelButton);
+    connect(cancelButton, &QPushButton::clicked, &work, &Runner::cancel);
+}
+
+void MainWindow::setUpMenus()
+{
+    QAction *all = ui->menuExport->addAction(tr("&All Formats…"));
+    all->setShortcut(QKeySequence(tr("Ctrl+Shift+E")));
+    connect(all, &QAction::triggered, this, &MainWindow::showExports);
+    ui->menuExport->addSeparator();
+    for (const WorkbenchExport &format : workbenchExports()) {
+        QAction *action = ui->menuExport->addAction(format.title);
+        action->setStatusTip(format.note);
+        connect(action, &QAction::triggered, this, [this, &format] { exportDialog(format); });
+    }
+    ui->menuView->addAction(ui->dockInput->toggleViewAction());
+    ui->menuView->addAction(ui->dockResults->toggleViewAction());
+    ui->menuView->addAction(ui->toolBar->toggleViewAction());
+    ui->dockResults->addAction(ui->actionCopyResults);
+}
+
+void MainWindow::connectActions()
+{
+    connect(ui->actionOpen, &QAction::triggered, this, [this] { openDialog(false); });
+    connect(ui->buttonOpen, &QPushButton::clicked, this, [this] { openDialog(false); });
+    connect(ui->actionOpenLog, &QAction::triggered, this, [this] { openDialog(true); });
+    connect(ui->buttonColumns, &QPushButton::clicked, this, &MainWindow::pickColumns);
+    connect(ui->actionExportParameters, &QAction::triggered, this,
+            [this] { exportDialog(workbenchExports().front()); });
+    connect(ui->actionSave, &QAction::triggered, this, &MainWindow::save);
+    connect(ui->actionCompare, &QAction::triggered, this, qOverload<>(&MainWindow::compareWith));
+    connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
+    connect(ui->actionCalibrate, &QAction::triggered, this, &MainWindow::calibrate);
+    connect(ui->buttonCalibrate, &QPushButton::clicked, this, &MainWindow::calibrate);
+    connect(ui->actionCancel, &QAction::triggered, &work, &Runner::cancel);
+    const auto copy = [this] {
+        QString selected = ui->resultsText->textCursor().selectedText();
+        QGuiApplication::clipboard()->setText(selected.isEmpty()
+                                                  ? ui->resultsText->toPlainText()
+                                                  : selected.replace(QChar::ParagraphSeparator, '\n'));
+    };
+    connect(ui->actionCopyResults, &QAction::triggered, this, copy);
+    connect(ui->buttonCopy, &QPushButton::clicked, this, copy);
+    connect(ui->actionAbout, &QAction::triggered, this, [this] {
+        QMessageBox::about(
+            this, tr("About Tavrin Workbench"),
+            tr("Tavrin Workbench %1\nCalibrates a tri-axis magnetometer: h_cal = A^-1 (h - b).")
+                .arg(QCoreApplication::applicationVersion()));
+    });
+    connect(ui->radioCalibrated, &QRadioButton::toggled, this,
+            [this](bool on) { ui->cloud->setSet(on ? CloudSet::Calibrated : CloudSet::Raw); });
+    connect(ui->buttonResetView, &QPushButton::clicked, this, [this] { ui->cloud->setView(CloudView()); });
+    connect(ui->cloud, &CloudWidget::hovered, this, &MainWindow::say);
+    connect(ui->series, &SeriesWidget::hovered, this, &MainWindow::say);
+    for (QDoubleSpinBox *box : {ui->latitude, ui->longitude, ui->height})
+        connect(box, &QDoubleSpinBox::valueChanged, this, &MainWindow::showField);
+    connect(ui->date, &QDateEdit::dateChanged, this, &MainWindow::showField);
+    connect(ui->hmUnit, &QComboBox::currentIndexChanged, this, &MainWindow::showField);
+    connect(ui->radioHmPlace, &QRadioButton::toggled, this, &MainWindow::showField);
+
+    connect(&work, &Runner::progressed, this, [this](const QString &what, double fraction) {
+        progress->setValue(int(1000 * fraction));
+        progress->setFormat(what + QStringLiteral(" %p%"));
+        progress->show();
+        cancelButton->show();
+        ui->actionCancel->setEnabled(true);
+    });
+    const auto idle = [this] {
+        progress->hide();
+        cancelButton->hide();
+        ui->actionCancel->setEnabled(false);
+    };
+    connect(&work, &Runner::finished, this, idle);
+    connect(&work, &Runner::cancelled, this, [this, idle] {
+        idle();
+        say(tr("Cancelled."));
+    });
+    connect(&work, &Runner::published, this, &MainWindow::showCalibration);
+}
+
+void MainWindow::say(const QString &message)
+{
+    statusBar()->showMessage(message, message.isEmpty() ? 1 : 0);
+}
+
+void MainWindow::openDialog(bool asLog)
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, asLog ? tr("Open a log") : tr("Open measurements"), lastFolder,
+        tr("Measurements (*.txt *.csv *.log *.tsv *.dat);;Saved work (*.tavrin);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    lastFolder = QFileInfo(path).absolutePath();
+    if (!asLog) {
+        open(path);
+        return;
+    }
+    ColumnPicker picker(path, std::nullopt, this);
+    if (picker.exec() == QDialog::Accepted)
+        open(path, picker.format());
+}
+
+void MainWindow::open(const QString &path, std::optional<LogFormat> log)
+{
+    if (path.endsWith(QLatin1String(".tavrin"))) {
+        openSaved(path);
+        return;
+    }
+    if (!log && GuessLog(path)) {
+        ColumnPicker picker(path, std::nullopt, this);
+        if (picker.exec() != QDialog::Accepted)
+            return;
+        log = picker.format();
+    }
+    inputPath = path;
+    logFormat = log;
+    ui->labelFile->setText(printable(QDir::toNativeSeparators(path)));
+    ui->buttonColumns->setEnabled(true);
+    addRecent(path);
+    calibrate();
+}
+
+void MainWindow::openSaved(const QString &path)
+{
+    QFile file(path);
+    QString problem;
+    const std::optional<SavedWork> saved =
+        file.open(QIODevice::ReadOnly) ? readSavedWork(file.readAll(), &problem) : std::nullopt;
+    if (!saved) {
+        if (problem.isEmpty())
+            problem = tr("It cannot be read (%1).").arg(file.errorString());
+        complain(tr("Saved work"), printable(path) + QStringLiteral(": ") + problem);
+        return;
+    }
+    HmSource hm = saved->hm;
+    setHmSource(hm);
+    setFit(saved->fit);
+    inputPath = saved->input;
+    logFormat = saved->log;
+    ui->labelFile->setText(printable(QDir::toNativeSeparators(inputPath)));
+    ui->buttonColumns->setEnabled(true);
+    addRecent(path);
+    calibrate();
+    if (fingerprintOf(inputPath) != saved->fingerprint)
+        complain(tr("Saved work"),
+                 tr("%1 has changed since this work was saved; it is calibrated as it is now.")
+                     .arg(printable(inputPath)));
+}
+
+void MainWindow::save()
+{
+    if (!shown) {
+        say(tr("Nothing is calibrated yet."));
+        return;
+    }
+    const QString base = QFileInfo(shown->result->path).completeBaseName();
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Save work"), QDir(lastFolder).filePath(base + QStringLiteral(".tavrin")),
+        tr("Saved work (*.tavrin)"));
+    if (path.isEmpty())
+        return;
+    lastFolder = QFileInfo(path).absolutePath();
+    if (const QString problem = saveTo(path); !problem.isEmpty())
+        complain(tr("Save"), problem);
+    else
+        say(tr("Saved %1").arg(printable(path)));
+}
+
+QString MainWindow::saveTo(const QString &path)
+{
+    if (!shown)
+        return tr("Nothing is calibrated yet.");
+    if (IsSameFile(path, shown->result->path))
+        return tr("This is the file of measurements; choose another name so that it is not overwritten.");
+    SavedWork w;
+    w.input = QFileInfo(shown->input.path).absoluteFilePath();
+    w.log = shown->input.log;
+    w.hm = hmSource();
+    w.hmValue = shown->options.hm;
+    w.fit = shown->options.fit;
+    w.fingerprint = fingerprintOf(w.input);
+    w.result = JsonResult(*shown->result, shown->options.hm, workbenchWords());
+    QString reason;
+    if (!WriteFileAtomically(path, savedWorkBytes(w), &reason))
+        return tr("%1 could not be written (%2).").arg(printable(path), reason);
+    return QString();
+}
+
+void MainWindow::compareWith()
+{
+    if (!shown) {
+        say(tr("Nothing is calibrated yet."));
+        return;
+    }
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Compare with"), lastFolder, tr("Saved work (*.tavrin)"));
+    if (!path.isEmpty())
+        compareWith(path);
+}
+
+CompareDialog *MainWindow::compareWith(const QString &path)
+{
+    QFile file(path);
+    QString problem;
+    const std::optional<SavedWork> saved =
+        file.open(QIODevice::ReadOnly) ? readSavedWork(file.readAll(), &problem) : std::nullopt;
+    const std::optional<CalibrationParameters> parameters =
+        saved ? parametersOf(saved->result) : std::nullopt;
+    if (!parameters) {
+        if (problem.isEmpty())
+            problem = saved ? tr("It holds no calibration.")
+                            : tr("It cannot be read (%1).").arg(file.errorString());
+        complain(tr("Compare"), printable(path) + QStringLiteral(": ") + problem);
+        return nullptr;
+    }
+    auto *dialog = new CompareDialog(shown, *saved, *parameters, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return dialog;
+}
+
+void MainWindow::complain(const QString &title, const QString &message)
+{
+    say(message);
+    emit refused(message);
+    if (!isVisible())
+        return;
+    QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void MainWindow::pickColumns()
+{
+    ColumnPicker picker(inputPath, logFormat, this);
+    if (picker.exec() == QDialog::Accepted) {
+        logFormat = picker.format();
+        calibrate();
+    }
+}
+
+void MainWindow::setHmSource(const HmSource &source)
+{
+    ui->hmValue->setValue(source.value);
+    ui->hmUnit->setCurrentIndex(std::max(0, int(fieldUnits().indexOf(source.unit))));
+    (source.place ? ui->radioHmPlace : ui->radioHmValue)->setChecked(true);
+    if (source.place) {
+        ui->latitude->setValue(source.place->latitude);
+        ui->longitude->setValue(source.place->longitude);
+        ui->height->setValue(source.place->height);
+    }
+    ui->date->setDate(source.date.isValid() ? source.date : QDate::currentDate());
+    showField();
+}
+
+HmSource MainWindow::hmSource() const
+{
+    HmSource s;
+    s.value = ui->hmValue->value();
+    s.unit = ui->hmUnit->currentData().toString();
+    if (ui->radioHmPlace->isChecked())
+        s.place = Place{ui->latitude->value(), ui->longitude->value(), ui->height->value()};
+    s.date = ui->date->date();
+    return s;
+}
+
+void MainWindow::setFit(FitModel model)
+{
+    ui->fitModel->setCurrentIndex(ui->fitModel->findData(int(model)));
+}
+
+FitModel MainWindow::fit() const
+{
+    return FitModel(ui->fitModel->currentData().toInt());
+}
+
+void MainWindow::showField()
+{
+    if (!ui->radioHmPlace->isChecked()) {
+        ui->labelField->clear();
+        return;
+    }
+    const HmSource s = hmSource();
+    const FieldLookup lookup = lookUpField(*s.place, s.date);
+    if (!lookup.field) {
+        ui->labelField->setText(lookup.problem);
+        return;
+    }
+    const Field &f = *lookup.field;
+    QString text = tr("%1: F %2 nT, H %3 nT, Z %4 nT, D %5°, I %6°")
+                       .arg(lookup.modelName)
+                       .arg(f.F, 0, 'f', 1)
+                       .arg(f.H, 0, 'f', 1)
+                       .arg(f.Z, 0, 'f', 1)
+                       .arg(f.D, 0, 'f', 2)
+                       .arg(f.I, 0, 'f', 2);
+    QString problem;
+    if (const std::optional<double> hm = hmOf(s, &problem))
+        text += tr("\nHm = %1 %2").arg(fullPrecision(*hm), s.unit);
+    else
+        text += QLatin1Char('\n') + problem;
+    ui->labelField->setText(text);
+}
+
+void MainWindow::calibrate()
+{
+    if (inputPath.isEmpty()) {
+        say(tr("Open a file of measurements first."));
+        return;
+    }
+    QString problem;
+    const std::optional<double> hm = hmOf(hmSource(), &problem);
+    if (!hm) {
+        QMessageBox::warning(this, tr("Hm"), problem);
+        return;
+    }
+    const Input input = Input::file(inputPath, logFormat);
+    CalibrationOptions options;
+    options.hm = *hm;
+    options.fit = fit();
+    options.resamples = DefaultResamples;
+    const QString unit = hmSource().unit;
+    work.start(
+        tr("Calibrating %1").arg(QFileInfo(inputPath).fileName()),
+        [input, options, unit](TaskControl &control) { calibrateInSteps(input, options, unit, control); });
+}
+
+void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
+{
+    const CalibrationResult &result = *calibration->result;
+    if (!result.calibrated()) {
+        showRefusal(result);
+        return;
+    }
+    shown = calibration;
+    for (ViewWidget *view : std::initializer_list<ViewWidget *>{ui->cloud, ui->projections, ui->coverage,
+                                                                ui->series, ui->histogram})
+        view->show(calibration);
+    const QualityReport &q = result.quality;
+    QString verdict = verdictLine(q);
+    if (const QString reason =
+            VerdictReason(q, calibration->uncertainty ? &*calibration->uncertainty : nullptr);
+        !reason.isEmpty())
+        verdict += QStringLiteral(": ") + reason;
+    if (const QString advice = Recommendation(result.run, q, workbenchWords()); !advice.isEmpty())
+        verdict += QStringLiteral("; ") + advice;
+    ui->labelVerdict->setText(verdict);
+    ui->labelVerdict->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: %1; padding: 6px; font-weight: bold; }")
+            .arg(verdictColour(q).name()));
+    QString text = resultsText(*calibration);
+    if (!result.warnings.isEmpty())
+        text += QLatin1Char('\n') + result.warnings.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    const int scroll = ui->resultsText->verticalScrollBar()->value();
+    ui->resultsText->setPlainText(text);
+    ui->resultsText->verticalScrollBar()->setValue(scroll);
+    ui->labelFitChoice->setText(result.run.fitReason.isEmpty()
+                                    ? tr("Fit: %1").arg(QLatin1String(fitModelName(result.run.model)))
+                                    : tr("Auto chose %1").arg(result.run.fitReason));
+    showHmCheck(*calibration);
+    showFitTable(*calibration);
+    say(calibration->uncertainty ? tr("Calibrated, with the uncertainty.") : tr("Calibrated."));
+}
+
+void MainWindow::showRefusal(const CalibrationResult &result)
+{
+    complain(tr("File refused"), refusalMessage(result));
+}
+
+// Beside Hm, the data's own norm: a unit mixed up shows at once.
+void MainWindow::showHmCheck(const Calibration &c)
+{
+    const HmUnitCheck &check = c.result->quality.hmUnit;
+    // A planar fit keeps the points' own norm, so Hm's unit changes nothing
+    // and is not checked.
+    QString text =
+        check.hm > 0 ? tr("Median |h - b| of the data: %1").arg(check.medianDistance, 0, 'g', 6) : QString();
+    if (check.scaleDiffers)
+        text += QStringLiteral("\n") + hmUnitWarningMessage(check);
+    ui->labelDataNorm->setText(text);
+    ui->labelDataNorm->setStyleSheet(
+        check.scaleDiffers ? QStringLiteral("QLabel { color: #D55E00; font-weight: bold; }") : QString());
+}
+
+void MainWindow::showFitTable(const Calibration &c)
+{
+    const std::vector<FitModel> &models = comparedModels();
+    ui->fitsTable->setRowCount(int(c.comparison.size()));
+    for (int row = 0; row < int(c.comparison.size()); row++) {
+        const CalibrationResult &r = c.comparison[size_t(row)];
+        QStringList cells = {QLatin1String(fitModelName(models[size_t(row)]))};
+        if (r.calibrated()) {
+            const CalibrationParameters &p = r.run.parameters;
+            cells << QStringLiteral("%1, %2, %3")
+                         .arg(fullPrecision(p.Bias[0][0]), fullPrecision(p.Bias[1][0]),
+                              fullPrecision(p.Bias[2][0]))
+                  << QStringLiteral("%1, %2, %3")
+                         .arg(fullPrecision(p.A[0][0]), fullPrecision(p.A[1][1]), fullPrecision(p.A[2][2]))
+                  << QString::number(r.quality.after.rms, 'g', 6)
+                  << QString::number(r.run.robustFit() ? int(r.run.robustFit()->rejected.size()) : 0)
+                  << (size_t(row) < c.predictedBiasError.size() && c.predictedBiasError[size_t(row)]
+                          ? QString::number(*c.predictedBiasError[size_t(row)], 'g', 3)
+                          : QString())
+                  << QLatin1String(verdictName(r.quality.verdict));
+        } else {
+            cells << errorMessage(*r.run.error) << QString() << QString() << QString() << QString()
+                  << QString();
+        }
+        cells << (models[size_t(row)] == c.result->run.model ? tr("yes") : QString());
+        for (int column = 0; column < cells.size(); column++)
+            ui->fitsTable->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    ui->fitsTable->resizeColumnsToContents();
+    ui->labelFits->setText(c.comparison.empty()
+                               ? tr("Every model is fitted to the same points after the run.")
+                               : tr("Every model fitted to the same points; the chosen one "
+                                    "gave the results shown."));
+}
+
+QString MainWindow::exportTo(const WorkbenchExport &format, const QString &path)
+{
+    if (!shown)
+        return tr("Nothing is calibrated yet.");
+    if (const QString problem = overwriteProblem(path, *shown); !problem.isEmpty())
+        return problem;
+    QString reason;
+    if (!format.write(path, *shown, &reason))
+        return tr("%1 could not be written%2.")
+            .arg(printable(path), reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason));
+    return QString();
+}
+
+void MainWindow::exportDialog(const WorkbenchExport &format)
+{
+    if (!shown) {
+        say(tr("Nothing is calibrated yet."));
+        return;
+    }
+    const QString base = QFileInfo(shown->result->path).completeBaseName();
+    QFileDialog dialog(this, tr("Export"),
+                       QDir(lastFolder).filePath(base + QStringLiteral("-calibration.") + format.suffix),
+                       format.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(format.suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().front();
+    lastFolder = QFileInfo(path).absolutePath();
+    const QString problem = exportTo(format, path);
+    if (problem.isEmpty())
+        say(tr("Wrote %1").arg(printable(path)));
+    else
+        QMessageBox::warning(this, tr("Export"), problem);
+}
+
+void MainWindow::showExports()
+{
+    if (!shown) {
+        say(tr("Nothing is calibrated yet."));
+        return;
+    }
+    ExportDialog dialog(shown, this);
+    connect(&dialog, &ExportDialog::saveAsked, this, &MainWindow::exportDialog);
+    dialog.exec();
+}
+
+void MainWindow::addRecent(const QString &path)
+{
+    QSettings settings;
+    QStringList recent = settings.value(QStringLiteral("recentFiles")).toStringList();
+    recent.removeAll(path);
+    recent.prepend(QFileInfo(path).absoluteFilePath());
+    settings.setValue(QStringLiteral("recentFiles"), recent.mid(0, RecentFiles));
+    fillRecent();
+}
+
+void MainWindow::fillRecent()
+{
+    ui->menuRecent->clear();
+    const QStringList recent = QSettings().value(QStringLiteral("recentFiles")).toStringList();
+    for (int k = 0; k < recent.size(); k++) {
+        QAction *action = ui->menuRecent->addAction(
+            QStringLiteral("&%1 %2").arg(k + 1).arg(printable(QFileInfo(recent[k]).fileName())));
+        action->setStatusTip(recent[k]);
+        connect(action, &QAction::triggered, this, [this, path = recent[k]] { open(path); });
+    }
+    ui->menuRecent->setEnabled(!recent.isEmpty());
+}
+
+void MainWindow::readSettings()
+{
+    QSettings s;
+    lastFolder = s.value(QStringLiteral("lastFolder")).toString();
+    HmSource hm;
+    hm.value = s.value(QStringLiteral("hm/value"), 48.0).toDouble();
+    hm.unit = s.value(QStringLiteral("hm/unit")).toString();
+    if (s.value(QStringLiteral("hm/fromPlace"), false).toBool())
+        hm.place = Place{s.value(QStringLiteral("hm/latitude")).toDouble(),
+                         s.value(QStringLiteral("hm/longitude")).toDouble(),
+                         s.value(QStringLiteral("hm/height")).toDouble()};
+    setHmSource(hm);
+    const std::optional<FitModel> model = fitModelNamed(
+        s.value(QStringLiteral("fit"), QStringLiteral("auto")).toString().toLatin1().constData());
+    setFit(model.value_or(FitModel::Auto));
+    if (!restoreGeometry(s.value(QStringLiteral("window/geometry")).toByteArray()))
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            resize(size().boundedTo(screen->availableGeometry().size()));
+    restoreState(s.value(QStringLiteral("window/state")).toByteArray());
+    fillRecent();
+}
+
+void MainWindow::writeSettings() const
+{
+    QSettings s;
+    s.setValue(QStringLiteral("lastFolder"), lastFolder);
+    const HmSource hm = hmSource();
+    s.setValue(QStringLiteral("hm/value"), hm.value);
+    s.setValue(QStringLiteral("hm/unit"), hm.unit);
+    s.setValue(QStringLiteral("hm/fromPlace"), bool(hm.place));
+    if (hm.place) {
+        s.setValue(QStringLiteral("hm/latitude"), hm.place->latitude);
+        s.setValue(QStringLiteral("hm/longitude"), hm.place->longitude);
+        s.setValue(QStringLiteral("hm/height"), hm.place->height);
+    }
+    s.setValue(QStringLiteral("fit"), QLatin1String(fitModelName(fit())));
+    s.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    s.setValue(QStringLiteral("window/state"), saveState());
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    work.cancel();
+    writeSettings();
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.front().isLocalFile())
+        open(urls.front().toLocalFile());
+}
+
+} // namespace tavrin

@@ -1,0 +1,97 @@
+// The workbench's window: the input, Hm and the fit in a dock on the left,
+// the views in the middle, the results and the verdict on the right; every
+// calibration runs off the window's thread.
+#ifndef TAVRIN_WORKBENCH_MAINWINDOW_H
+#define TAVRIN_WORKBENCH_MAINWINDOW_H
+
+#include "hmsource.h"
+#include "runner.h"
+
+#include <QMainWindow>
+
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace Ui {
+class MainWindow;
+}
+
+namespace tavrin {
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    /// Opens a file of measurements, a log when a format is given; a file
+    /// that looks like a log asks for its columns first.
+    void open(const QString &path, std::optional<LogFormat> log = std::nullopt);
+    void setHmSource(const HmSource &source);
+    HmSource hmSource() const;
+    void setFit(FitModel model);
+    FitModel fit() const;
+    /// Calibrates the open file again with the current Hm and fit.
+    void calibrate();
+    /// The calibration shown; empty before the first.
+    std::shared_ptr<const Calibration> calibration() const { return shown; }
+    Runner &runner() { return work; }
+    /// Shows the calibration beside the one saved in a .tavrin file; the
+    /// dialog, or nullptr when the file was refused.
+    class CompareDialog *compareWith(const QString &path);
+    /// Writes the work as a .tavrin file; the message, empty on success.
+    QString saveTo(const QString &path);
+    /// Writes an export of the calibration shown; the message, empty on success.
+    QString exportTo(const struct WorkbenchExport &format, const QString &path);
+
+signals:
+    /// A file was refused, with the message shown.
+    void refused(const QString &message);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void setUpChoices();
+    void setUpStatusBar();
+    void setUpMenus();
+    void connectActions();
+    void openDialog(bool asLog);
+    void pickColumns();
+    void openSaved(const QString &path);
+    void save();
+    void compareWith();
+    /// Says a problem in the status bar and a box, and to the refused signal.
+    void complain(const QString &title, const QString &message);
+    void showCalibration(std::shared_ptr<const Calibration> calibration);
+    void showRefusal(const CalibrationResult &result);
+    void showFitTable(const Calibration &calibration);
+    void showHmCheck(const Calibration &calibration);
+    void showField();
+    void exportDialog(const struct WorkbenchExport &format);
+    void showExports();
+    void addRecent(const QString &path);
+    void fillRecent();
+    void readSettings();
+    void writeSettings() const;
+    void say(const QString &message);
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    Runner work;
+    QString inputPath;
+    std::optional<LogFormat> logFormat;
+    std::shared_ptr<const Calibration> shown;
+    QProgressBar *progress = nullptr;
+    QPushButton *cancelButton = nullptr;
+    QString lastFolder;
+};
+
+} // namespace tavrin
+
+#endif

@@ -1,0 +1,45 @@
+// The views that show panels of the calibration figure at the widget's size:
+// the three projections, the coverage map with its advice, the histogram.
+#ifndef TAVRIN_WORKBENCH_PANELWIDGETS_H
+#define TAVRIN_WORKBENCH_PANELWIDGETS_H
+
+#include "viewwidget.h"
+
+namespace tavrin {
+
+class ProjectionsWidget : public ViewWidget {
+    Q_OBJECT
+public:
+    explicit ProjectionsWidget(QWidget *parent = nullptr);
+
+    /// The three panels' frames at the current size: XY, YZ and ZX.
+    FigureLayout layout() const;
+
+protected:
+    void draw(QPainter &painter, const FigureData &figure) override;
+};
+
+class CoverageWidget : public ViewWidget {
+    Q_OBJECT
+public:
+    using ViewWidget::ViewWidget;
+
+    /// The box of the map's ellipse at the current size.
+    QRectF mapBox() const;
+
+protected:
+    void draw(QPainter &painter, const FigureData &figure) override;
+};
+
+class HistogramWidget : public ViewWidget {
+    Q_OBJECT
+public:
+    using ViewWidget::ViewWidget;
+
+protected:
+    void draw(QPainter &painter, const FigureData &figure) override;
+};
+
+} // namespace tavrin
+
+#endif

@@ -1,0 +1,37 @@
+// What every view of a calibration shares: the calibration it shows, with
+// what the views draw of it, and a placeholder until there is one. A view
+// holds only how it is looked at; the drawing is the plot library's.
+#ifndef TAVRIN_WORKBENCH_VIEWWIDGET_H
+#define TAVRIN_WORKBENCH_VIEWWIDGET_H
+
+#include "runner.h"
+#include "viewdata.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace tavrin {
+
+class ViewWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit ViewWidget(QWidget *parent = nullptr);
+
+    /// Shows a calibration; nothing for an empty one or a failed run.
+    void show(std::shared_ptr<const Calibration> calibration);
+    const ViewData *views() const { return calibration ? calibration->views.get() : nullptr; }
+    const FigureData *figure() const { return views() ? &views()->figure : nullptr; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    /// Draws the figure in the widget's rectangle.
+    virtual void draw(QPainter &painter, const FigureData &figure) = 0;
+
+private:
+    std::shared_ptr<const Calibration> calibration;
+};
+
+} // namespace tavrin
+
+#endif

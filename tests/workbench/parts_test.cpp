@@ -1,0 +1,263 @@
+#include "calibrationtask.h"
+#include "columnpicker.h"
+#include "comparedialog.h"
+#include "exportdialog.h"
+#include "exportformat.h"
+#include "exports.h"
+#include "mainwindow.h"
+#include "resultstext.h"
+#include "savedwork.h"
+#include "synthetic.h"
+#include "turnadvice.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace tavrin;
+
+namespace {
+
+QByteArray cli(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(TAVRIN_CLI), arguments);
+    process.waitForFinished(120000);
+    return process.readAllStandardOutput();
+}
+
+std::shared_ptr<const Calibration> calibrateSample(const QString &unit)
+{
+    auto c = std::make_shared<Calibration>();
+    c->options.hm = 48;
+    c->options.fit = FitModel::Auto;
+    c->unit = unit;
+    c->result = std::make_shared<const CalibrationResult>(
+        runCalibration(Input::file(QStringLiteral(TAVRIN_SAMPLE)), c->options));
+    return c;
+}
+
+} // namespace
+
+class PartsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every firmware format's text is what tavrin-cli --export prints.
+    void firmwareExportsAreTheCommandLines()
+    {
+        const std::shared_ptr<const Calibration> c = calibrateSample(QStringLiteral("uT"));
+        QVERIFY(c->result->calibrated());
+        int compared = 0;
+        for (const ExportFormat &format : exportFormats()) {
+            const WorkbenchExport *ours = workbenchExportNamed(QLatin1String(format.name));
+            QVERIFY2(ours && ours->text, format.name);
+            QString reason;
+            const std::optional<QByteArray> text = ours->text(*c, &reason);
+            QVERIFY2(text, qPrintable(reason));
+            QCOMPARE(*text, cli({"--hm", "48", "--units", "uT", "--fit", "auto", "--export", format.name,
+                                 TAVRIN_SAMPLE}));
+            compared++;
+        }
+        QVERIFY(compared >= 6);
+    }
+
+    // A format that needs the unit refuses without one, and says why.
+    void aFormatWithoutItsUnitIsRefused()
+    {
+        const std::shared_ptr<const Calibration> c = calibrateSample(QString());
+        for (const ExportFormat &format : exportFormats()) {
+            if (!format.needsUnits)
+                continue;
+            QString reason;
+            QVERIFY(!workbenchExportNamed(QLatin1String(format.name))->text(*c, &reason));
+            QVERIFY(!reason.isEmpty());
+            QTemporaryDir dir;
+            const QString path = dir.filePath("refused");
+            QVERIFY(!workbenchExportNamed(QLatin1String(format.name))->write(path, *c, &reason));
+            QVERIFY(!QFile::exists(path));
+        }
+    }
+
+    // The export dialog shows each format's text and copies it.
+    void theExportDialogShowsAndCopies()
+    {
+        const std::shared_ptr<const Calibration> c = calibrateSample(QStringLiteral("uT"));
+        ExportDialog dialog(c);
+        QString reason;
+        for (int row = 0; row < int(workbenchExports().size()); row++) {
+            dialog.select(row);
+            const WorkbenchExport &format = workbenchExports()[size_t(row)];
+            const QString expected =
+                format.text ? QString::fromUtf8(format.text(*c, &reason).value_or(QByteArray())) : QString();
+            QCOMPARE(dialog.shownText(), expected);
+        }
+        dialog.select(0);
+        QPushButton *copy = nullptr;
+        for (QPushButton *button : dialog.findChildren<QPushButton *>())
+            if (button->text() == QStringLiteral("&Copy"))
+                copy = button;
+        QVERIFY(copy && copy->isEnabled());
+        copy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QString::fromUtf8(*workbenchExports().front().text(*c, &reason)));
+    }
+
+    // A saved work reads back as it was written; what is not one is refused.
+    void savedWorkReadsBack()
+    {
+        SavedWork w;
+        w.input = QStringLiteral("/data/log.csv");
+        LogFormat log;
+        log.columns = {QStringLiteral("mx"), QStringLiteral("my"), QStringLiteral("mz")};
+        log.decimalComma = true;
+        log.firstRow = 10;
+        log.lastRow = 900;
+        w.log = log;
+        w.hm.unit = QStringLiteral("nT");
+        w.hm.place = Place{48.85, 2.35, 35};
+        w.hm.date = QDate(2027, 3, 1);
+        w.hmValue = 47812.5;
+        w.fit = FitModel::Planar;
+        w.fingerprint = "abc123";
+        w.result = QJsonObject{{"bias", QJsonArray{1, 2, 3}}};
+        QString problem;
+        const std::optional<SavedWork> back = readSavedWork(savedWorkBytes(w), &problem);
+        QVERIFY2(back, qPrintable(problem));
+        QCOMPARE(back->input, w.input);
+        QCOMPARE(back->log->columns[1], QStringLiteral("my"));
+        QVERIFY(back->log->decimalComma);
+        QCOMPARE(back->log->firstRow, qint64(10));
+        QCOMPARE(back->log->lastRow, qint64(900));
+        QCOMPARE(back->hm.place->latitude, 48.85);
+        QCOMPARE(back->hm.date, QDate(2027, 3, 1));
+        QCOMPARE(back->hmValue, 47812.5);
+        QCOMPARE(back->fit, FitModel::Planar);
+        QCOMPARE(back->fingerprint, QByteArray("abc123"));
+        QCOMPARE(back->result, w.result);
+
+        QJsonObject o = QJsonDocument::fromJson(savedWorkBytes(w)).object();
+        const auto refused = [&](const char *key, const QJsonValue &value) {
+            QJsonObject changed = o;
+            changed[key] = value;
+            QString why;
+            return !readSavedWork(QJsonDocument(changed).toJson(), &why) && !why.isEmpty();
+        };
+        QVERIFY(refused("version", 2));
+        QVERIFY(refused("fit", "round"));
+        QVERIFY(refused("input", ""));
+        QVERIFY(refused("hm", QJsonObject{{"value", -1}, {"unit", "uT"}}));
+        QVERIFY(refused("hm", QJsonObject{{"value", 48}, {"unit", "furlongs"}}));
+        QVERIFY(refused("log", QJsonObject{{"columns", QJsonArray{"1", "2"}}}));
+        QVERIFY(refused("log", QJsonObject{{"columns", QJsonArray{"1", "2", "3"}}, {"firstRow", 0}}));
+    }
+
+    // b, A and A^-1 come back from a result object whole, or not at all.
+    void parametersComeFromAResultObject()
+    {
+        const QJsonObject result = QJsonDocument::fromJson(cli({"--hm", "48", "--json", TAVRIN_SAMPLE}))
+                                       .object()["files"]
+                                       .toArray()[0]
+                                       .toObject();
+        const std::optional<CalibrationParameters> p = parametersOf(result);
+        QVERIFY(p);
+        QCOMPARE(p->Bias[2][0], result["bias"].toArray()[2].toDouble());
+        QCOMPARE(p->Ainv[1][2], result["Ainv"].toArray()[1].toArray()[2].toDouble());
+        QJsonObject broken = result;
+        broken["A"] = QJsonArray{QJsonArray{1, 0, 0}, QJsonArray{0, "x", 0}, QJsonArray{0, 0, 1}};
+        QVERIFY(!parametersOf(broken));
+        broken.remove("A");
+        QVERIFY(!parametersOf(broken));
+
+        // A calibration on its own data: the RMS of its norm error after.
+        const std::shared_ptr<const Calibration> c = calibrateSample(QString());
+        QCOMPARE(rmsNormError(c->result->run.raw.points(), c->result->run.parameters, 48),
+                 c->result->quality.after.rms);
+    }
+
+    // The results show every value so that it reads back the same, and the
+    // spread to two digits.
+    void resultsReadBackExactly()
+    {
+        auto c = std::make_shared<Calibration>(*calibrateSample(QString()));
+        const CalibrationParameters &p = c->result->run.parameters;
+        QString text = resultsText(*c);
+        for (const double v : p.values())
+            QVERIFY2(text.contains(fullPrecision(v)), qPrintable(fullPrecision(v)));
+        QCOMPARE(fullPrecision(p.A[0][1]).toDouble(), p.A[0][1]);
+        QVERIFY(text.contains("after the bootstrap") || text.contains("when the bootstrap has run"));
+
+        Uncertainty u;
+        u.known = true;
+        u.resamples = 200;
+        u.bias[0] = {0.0104, 12.48, 12.52};
+        c->uncertainty = u;
+        text = resultsText(*c);
+        QVERIFY2(text.contains(QStringLiteral("\u00b1 0.010  [12.480, 12.520]")), qPrintable(text));
+        QVERIFY(text.contains("200 bootstrap resamples"));
+        QCOMPARE(verdictLine(c->result->quality), QStringLiteral("Verdict: good"));
+    }
+
+    void theAdviceNamesTheAxesOfTheCap()
+    {
+        QCOMPARE(capAxes({0.7071, 0, -0.7071}), QStringLiteral("+x and \u2212z"));
+        QCOMPARE(capAxes({0, 1, 0}), QStringLiteral("+y"));
+        QCOMPARE(capAxes({0.2, -0.3, 0.1}), QStringLiteral("\u2212y"));
+        QualityReport q;
+        q.largestEmptyCap = {{0, 0, 1}, 80 * Pi / 180};
+        QVERIFY(turnAdvice(q).contains("80 degrees"));
+        QVERIFY(turnAdvice(q).contains("Turn the sensor until its +z side"));
+        q.largestEmptyCap.radius = 20 * Pi / 180;
+        QVERIFY(turnAdvice(q).contains("cover the sphere"));
+    }
+
+    // The runner drops what a cancelled task publishes and says when it ends.
+    void theRunnerDropsACancelledTask()
+    {
+        Runner runner;
+        QSignalSpy published(&runner, &Runner::published);
+        QSignalSpy finished(&runner, &Runner::finished);
+        std::atomic<bool> release{false};
+        runner.start("first", [&release](TaskControl &control) {
+            while (!release.load())
+                QThread::msleep(1);
+            control.publish(std::make_shared<Calibration>());
+        });
+        QVERIFY(runner.busy());
+        runner.start("second", [](TaskControl &control) {
+            control.permille.store(500);
+            control.publish(std::make_shared<Calibration>());
+        });
+        release.store(true);
+        QVERIFY(finished.wait(10000));
+        runner.waitForAll();
+        QTest::qWait(100);
+        QCOMPARE(published.size(), 1);
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!runner.busy());
+    }
+
+    // A log without a header, split by tabs: numbered columns.
+    void previewsALogWithoutAHeader()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("tabs.tsv");
+        writeFile(path, "# a comment\n1\t2\t3\t4\n5\t6\t7\t8\n");
+        const LogPreview preview = previewLog(path, false);
+        QCOMPARE(preview.found.delimiter, Delimiter::Tab);
+        QCOMPARE(preview.columnNames, (QStringList{"1", "2", "3", "4"}));
+        QCOMPARE(preview.rows.size(), 2);
+        QCOMPARE(preview.rows[1][3], QStringLiteral("8"));
+        QVERIFY(previewLog(dir.filePath("missing.csv"), false).rows.isEmpty());
+    }
+};
+
+QTEST_MAIN(PartsTest)
+#include "parts_test.moc"

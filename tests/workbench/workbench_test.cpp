@@ -1,0 +1,419 @@
+#include "calibrationtask.h"
+#include "columnpicker.h"
+#include "comparedialog.h"
+#include "exports.h"
+#include "mainwindow.h"
+#include "savedwork.h"
+#include "startoptions.h"
+#include "synthetic.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace tavrin;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray cli(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(TAVRIN_CLI), arguments);
+    process.waitForFinished(120000);
+    return process.readAllStandardOutput();
+}
+
+// Waits until the whole calibration, bootstrap included, has been shown.
+bool waitForRun(MainWindow &window)
+{
+    QSignalSpy done(&window.runner(), &Runner::finished);
+    return done.wait(120000);
+}
+
+HmSource hmValue(double value)
+{
+    HmSource s;
+    s.value = value;
+    return s;
+}
+
+} // namespace
+
+class WorkbenchTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
+
+    // What the window shows and what Ctrl+E writes equal tavrin-cli's
+    // values and bytes for the same input and options.
+    void calibratesAsTheCommandLine()
+    {
+        MainWindow window;
+        window.setHmSource(hmValue(48));
+        window.setFit(FitModel::Auto);
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        const std::shared_ptr<const Calibration> c = window.calibration();
+        QVERIFY(c && c->result->calibrated());
+        const QJsonObject file =
+            QJsonDocument::fromJson(cli({"--hm", "48", "--fit", "auto", "--json", TAVRIN_SAMPLE}))
+                .object()["files"]
+                .toArray()[0]
+                .toObject();
+        const CalibrationParameters &p = c->result->run.parameters;
+        for (int i = 0; i < 3; i++) {
+            QCOMPARE(p.Bias[i][0], file["bias"].toArray()[i].toDouble());
+            for (int j = 0; j < 3; j++) {
+                QCOMPARE(p.A[i][j], file["A"].toArray()[i].toArray()[j].toDouble());
+                QCOMPARE(p.Ainv[i][j], file["Ainv"].toArray()[i].toArray()[j].toDouble());
+            }
+        }
+        QCOMPARE(QString::fromLatin1(fitModelName(c->result->run.model)), file["fitChosen"].toString());
+        QCOMPARE(QString::fromLatin1(verdictName(c->result->quality.verdict)), file["verdict"].toString());
+        QVERIFY(c->uncertainty && c->uncertainty->known);
+        QCOMPARE(int(c->comparison.size()), 5);
+        // Auto weighs the sphere, diagonal and full fits by their predicted
+        // bias error; the sample is a full ellipsoid, so the sphere's is the
+        // largest.
+        const std::vector<FitModel> &models = comparedModels();
+        for (size_t row = 0; row < models.size(); row++) {
+            const bool weighed = models[row] == FitModel::Sphere || models[row] == FitModel::Diagonal ||
+                                 models[row] == FitModel::Full;
+            QCOMPARE(bool(c->predictedBiasError[row]), weighed);
+        }
+        const auto errorOf = [&](FitModel m) {
+            return *c->predictedBiasError[size_t(std::find(models.begin(), models.end(), m) -
+                                                 models.begin())];
+        };
+        QVERIFY(errorOf(FitModel::Sphere) > errorOf(FitModel::Full));
+        QVERIFY(errorOf(FitModel::Full) > 0);
+
+        QTemporaryDir dir;
+        const QString ours = dir.filePath("ours.txt"), theirs = dir.filePath("theirs.txt");
+        QSignalSpy dialogs(&window, &MainWindow::refused);
+        QCOMPARE(window.exportTo(*workbenchExportNamed("parameters"), ours), QString());
+        cli({"--hm", "48", "--fit", "auto", "-o", theirs, TAVRIN_SAMPLE});
+        QVERIFY(!readAll(theirs).isEmpty());
+        QCOMPARE(readAll(ours), readAll(theirs));
+
+        const QString header = dir.filePath("ours.h");
+        QCOMPARE(window.exportTo(*workbenchExportNamed("c"), header), QString());
+        QCOMPARE(readAll(header), cli({"--hm", "48", "--fit", "auto", "--export", "c", TAVRIN_SAMPLE}));
+        const QString calibrated = dir.filePath("ours-calibrated.txt"),
+                      theirsCalibrated = dir.filePath("c.txt");
+        QCOMPARE(window.exportTo(*workbenchExportNamed("calibrated"), calibrated), QString());
+        cli({"--hm", "48", "--fit", "auto", "--apply", theirsCalibrated, TAVRIN_SAMPLE});
+        QCOMPARE(readAll(calibrated), readAll(theirsCalibrated));
+
+        // Save writes, under result, the object tavrin-cli --json prints.
+        const QString work = dir.filePath("sample.tavrin");
+        QCOMPARE(window.saveTo(work), QString());
+        QString problem;
+        const std::optional<SavedWork> saved = readSavedWork(readAll(work), &problem);
+        QVERIFY2(saved, qPrintable(problem));
+        QCOMPARE(saved->input, QFileInfo(TAVRIN_SAMPLE).absoluteFilePath());
+        QCOMPARE(saved->hmValue, 48.0);
+        QCOMPARE(saved->fit, FitModel::Auto);
+        QCOMPARE(saved->fingerprint, fingerprintOf(TAVRIN_SAMPLE));
+        for (const char *key : {"bias", "A", "Ainv", "fit", "fitChosen", "verdict", "quality"})
+            QVERIFY2(saved->result[key] == file[key], key);
+        QVERIFY(!window.saveTo(QStringLiteral(TAVRIN_SAMPLE)).isEmpty());
+
+        // Overwriting the input is refused and leaves it as it was.
+        const QByteArray before = readAll(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(!window.exportTo(workbenchExports().front(), QStringLiteral(TAVRIN_SAMPLE)).isEmpty());
+        QCOMPARE(readAll(QStringLiteral(TAVRIN_SAMPLE)), before);
+    }
+
+    void refusesAFileWithItsLineEscaped()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("bad.txt");
+        writeFile(path, "1 2 3\n4 5 6\n7 8 \x1b[31m\n");
+        MainWindow window;
+        QSignalSpy refused(&window, &MainWindow::refused);
+        window.open(path);
+        QVERIFY(refused.wait(20000));
+        const QString message = refused.front().front().toString();
+        QVERIFY2(message.startsWith(path + ":3: "), qPrintable(message));
+        QVERIFY2(!message.contains(QChar(0x1b)), qPrintable(message));
+        QVERIFY(!window.calibration());
+    }
+
+    void warnsWhenHmAndTheDataDisagree()
+    {
+        MainWindow window;
+        window.setHmSource(hmValue(48000)); // nT against data in microtesla
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        const QLabel *check = window.findChild<QLabel *>("labelDataNorm");
+        QVERIFY(check->text().contains("Hm must be in the unit of the measurements"));
+        window.setHmSource(hmValue(48));
+        window.calibrate();
+        QVERIFY(waitForRun(window));
+        QVERIFY(!check->text().contains("Hm must be"));
+        QVERIFY(check->text().contains("49.25"));
+    }
+
+    // A log read through the picker gives the points of its columns.
+    void readsALogThroughTheColumnPicker()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("log.csv");
+        const MatDoub points = ellipsoidPoints(sampleTruth, 48, 500, 0.05, 7);
+        QByteArray bytes = "time;temperature;mx;my;mz\n";
+        for (Int k = 0; k < points.nrows(); k++)
+            bytes += QByteArray::number(k) + ";21,5;" +
+                     QByteArray::number(points[k][0], 'f', 4).replace('.', ',') + ';' +
+                     QByteArray::number(points[k][1], 'f', 4).replace('.', ',') + ';' +
+                     QByteArray::number(points[k][2], 'f', 4).replace('.', ',') + '\n';
+        writeFile(path, bytes);
+
+        ColumnPicker picker(path, std::nullopt);
+        picker.findChild<QCheckBox *>()->setChecked(true);
+        picker.pickColumn(2);
+        picker.pickColumn(3);
+        picker.pickColumn(4);
+        const LogFormat format = picker.format();
+        QCOMPARE(format.columns[0], QStringLiteral("3"));
+        QCOMPARE(format.columns[2], QStringLiteral("5"));
+        QVERIFY(format.decimalComma);
+        const LogPreview preview = previewLog(path, true);
+        QCOMPARE(preview.found.delimiter, Delimiter::Semicolon);
+        QCOMPARE(preview.found.headerLines, 1);
+        QCOMPARE(preview.columnNames[2], QStringLiteral("3: mx"));
+
+        MainWindow window;
+        window.setHmSource(hmValue(48));
+        window.open(path, format);
+        QVERIFY(waitForRun(window));
+        const CalibrationResult &r = *window.calibration()->result;
+        QCOMPARE(r.run.raw.numLines, 500);
+        QCOMPARE(r.run.raw.Mag[0][0], QByteArray::number(points[0][0], 'f', 4).toDouble());
+        QVERIFY(std::abs(r.run.parameters.Bias[0][0] - sampleTruth.b0[0]) < 0.1);
+    }
+
+    // Cancel in the middle of a large run: nothing of it is shown, and a new
+    // input after it calibrates.
+    void cancelsALargeRun()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("large.txt");
+        writeFile(path, asFileText(ellipsoidPoints(sampleTruth, 48, 500000, 0.1, 3)));
+        MainWindow window;
+        window.setHmSource(hmValue(48));
+        QSignalSpy progressed(&window.runner(), &Runner::progressed);
+        QSignalSpy cancelled(&window.runner(), &Runner::cancelled);
+        QSignalSpy published(&window.runner(), &Runner::published);
+        window.open(path);
+        QTRY_VERIFY_WITH_TIMEOUT(progressed.size() >= 3, 60000);
+        window.runner().cancel();
+        QCOMPARE(cancelled.size(), 1);
+        QVERIFY(!window.runner().busy());
+        window.runner().waitForAll();
+        QTest::qWait(200);
+        const int shownBefore = int(published.size());
+        QVERIFY(!window.calibration() || published.size() == shownBefore);
+
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        QCOMPARE(window.calibration()->result->path, QStringLiteral(TAVRIN_SAMPLE));
+    }
+
+    // A new input cancels the run under way: only the new one is shown.
+    void aNewInputCancelsTheRunUnderWay()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath("first.txt");
+        writeFile(first, asFileText(ellipsoidPoints(sampleTruth, 48, 200000, 0.1, 5)));
+        MainWindow window;
+        window.setHmSource(hmValue(48));
+        QSignalSpy published(&window.runner(), &Runner::published);
+        window.open(first);
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        window.runner().waitForAll();
+        QTest::qWait(200);
+        for (const QList<QVariant> &signal : published)
+            QCOMPARE(signal.front().value<std::shared_ptr<const Calibration>>()->result->path,
+                     QStringLiteral(TAVRIN_SAMPLE));
+    }
+
+    // Compare With: the same calibration saved differs by nothing, and each
+    // one's norm error on the other's data is its own.
+    void comparesWithSavedWork()
+    {
+        QTemporaryDir dir;
+        SavedWork saved;
+        saved.input = QStringLiteral(TAVRIN_SAMPLE);
+        saved.hm.value = 48;
+        saved.hmValue = 48;
+        saved.fit = FitModel::Auto;
+        saved.fingerprint = fingerprintOf(saved.input);
+        saved.result = QJsonDocument::fromJson(cli({"--hm", "48", "--fit", "auto", "--json", TAVRIN_SAMPLE}))
+                           .object()["files"]
+                           .toArray()[0]
+                           .toObject();
+        const QString path = dir.filePath("sample.tavrin");
+        writeFile(path, savedWorkBytes(saved));
+
+        MainWindow window;
+        window.setHmSource(hmValue(48));
+        window.setFit(FitModel::Auto);
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        CompareDialog *dialog = window.compareWith(path);
+        QVERIFY(dialog);
+        QSignalSpy checked(dialog, &CompareDialog::crossChecked);
+        QVERIFY(checked.wait(60000));
+        for (int row = 0; row < 12; row++)
+            QCOMPARE(dialog->table()->item(row, 2)->text(), QStringLiteral("0"));
+        const double own = rmsNormError(window.calibration()->result->run.raw.points(),
+                                        window.calibration()->result->run.parameters, 48);
+        QVERIFY(own > 0.1 && own < 0.5);
+
+        // A .tavrin file opens its input again, and says when it has changed.
+        const QString copy = dir.filePath("copy.txt");
+        QFile::copy(QStringLiteral(TAVRIN_SAMPLE), copy);
+        saved.input = copy;
+        saved.fingerprint = fingerprintOf(copy);
+        writeFile(path, savedWorkBytes(saved));
+        QSignalSpy refused(&window, &MainWindow::refused);
+        window.open(path);
+        QVERIFY(waitForRun(window));
+        QCOMPARE(window.calibration()->result->path, copy);
+        QCOMPARE(refused.size(), 0);
+        QFile changed(copy);
+        QVERIFY(changed.open(QIODevice::Append));
+        changed.write("1 2 3\n");
+        changed.close();
+        window.open(path);
+        QVERIFY(waitForRun(window));
+        QCOMPARE(refused.size(), 1);
+        QVERIFY(refused.front().front().toString().contains("has changed"));
+
+        // What is not saved work is refused, and nothing changes.
+        writeFile(path, "{\"kind\": \"something else\"}");
+        window.open(path);
+        QCOMPARE(refused.size(), 2);
+        QCOMPARE(window.calibration()->result->path, copy);
+        QString problem;
+        QVERIFY(!readSavedWork("not json", &problem));
+        QVERIFY(!problem.isEmpty());
+    }
+
+    // At 1024 x 700, with a font half again as large and a dark palette,
+    // every button, label and box shows its whole text.
+    void nothingIsCutInASmallWindow()
+    {
+        const QFont font = QApplication::font();
+        const QPalette palette = QApplication::palette();
+        QFont larger = font;
+        larger.setPointSizeF(font.pointSizeF() * 1.5);
+        QApplication::setFont(larger);
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+        dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        dark.setColor(QPalette::Button, QColor(0x3c, 0x3c, 0x3c));
+        QApplication::setPalette(dark);
+        {
+            MainWindow window;
+            window.resize(1024, 700);
+            window.show();
+            window.setHmSource(hmValue(48));
+            window.open(QStringLiteral(TAVRIN_SAMPLE));
+            QVERIFY(waitForRun(window));
+            QTest::qWait(50);
+            QCOMPARE(window.size(), QSize(1024, 700));
+            // What does not fit the input's panel scrolls; nothing lies beyond the window.
+            const QScrollArea *input = window.findChild<QScrollArea *>("inputScroll");
+            QVERIFY(input->viewport()->width() >= input->widget()->minimumSizeHint().width());
+            for (const char *name : {"dockInput", "dockResults", "views"}) {
+                const QWidget *part = window.findChild<QWidget *>(name);
+                const QRect where(part->mapTo(&window, QPoint(0, 0)), part->size());
+                QVERIFY2(window.rect().contains(where), name);
+            }
+            for (QAbstractButton *button : window.findChildren<QAbstractButton *>())
+                if (button->isVisible() && !button->text().isEmpty())
+                    QVERIFY2(button->width() >= button->minimumSizeHint().width(),
+                             qPrintable(button->text()));
+            for (QComboBox *box : window.findChildren<QComboBox *>())
+                if (box->isVisible())
+                    QVERIFY2(box->width() >= box->minimumSizeHint().width(), qPrintable(box->objectName()));
+            for (QLabel *label : window.findChildren<QLabel *>())
+                if (label->isVisible() && !label->text().isEmpty())
+                    QVERIFY2(label->height() >= label->heightForWidth(label->width()) ||
+                                 label->heightForWidth(label->width()) < 0,
+                             qPrintable(label->text()));
+            QVERIFY(window.findChild<QWidget *>("cloud")->width() >= 200);
+        }
+        QApplication::setFont(font);
+        QApplication::setPalette(palette);
+    }
+
+    void readsTheStartOptions()
+    {
+        QString problem;
+        std::optional<StartOptions> o = parseStartOptions(
+            {"tavrin-workbench", "--hm-at", "48.85,2.35,35", "--units", "uT", "--date", "2027-03-01",
+             "--columns", "mx,my,mz", "--decimal-comma", "--fit", "planar", "log.csv"},
+            &problem);
+        QVERIFY2(o, qPrintable(problem));
+        QCOMPARE(o->hm->place->latitude, 48.85);
+        QCOMPARE(o->hm->place->height, 35.0);
+        QCOMPARE(o->hm->unit, QStringLiteral("uT"));
+        QCOMPARE(o->hm->date, QDate(2027, 3, 1));
+        QCOMPARE(o->log->columns[1], QStringLiteral("my"));
+        QVERIFY(o->log->decimalComma);
+        QCOMPARE(*o->fit, FitModel::Planar);
+        QCOMPARE(o->file, QStringLiteral("log.csv"));
+
+        QString hm;
+        HmSource source = *o->hm;
+        const std::optional<double> fromModel = hmOf(source, &hm);
+        QVERIFY2(fromModel, qPrintable(hm));
+        QVERIFY(*fromModel > 40 && *fromModel < 50); // Paris, about 47.8 uT
+
+        const QStringList wrong[] = {{"w", "--hm", "0"},      {"w", "--hm", "48", "--hm-at", "1,2"},
+                                     {"w", "--hm-at", "1,2"}, {"w", "--hm-at", "100,2", "--units", "uT"},
+                                     {"w", "--fit", "round"}, {"w", "--decimal-comma", "a.txt"},
+                                     {"w", "a.txt", "b.txt"}, {"w", "--colour"}};
+        for (const QStringList &arguments : wrong) {
+            problem.clear();
+            QVERIFY2(!parseStartOptions(arguments, &problem), qPrintable(arguments.join(' ')));
+            QVERIFY(!problem.isEmpty());
+        }
+    }
+};
+
+QTEST_MAIN(WorkbenchTest)
+#include "workbench_test.moc"
