@@ -40,14 +40,6 @@ namespace {
 
 constexpr int RecentFiles = 8;
 
-// How the workbench asks for another fit: by the Fit list.
-ReportWords workbenchWords()
-{
-    ReportWords words;
-    words.tryFit = QCoreApplication::translate("MainWindow", "choose the %1 fit");
-    return words;
-}
-
 // The one place where a refused file becomes the message a user reads: the
 // file, the line where it applies, the text every front end shows, and the
 // system's reason where there is one.
