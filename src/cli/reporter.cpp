@@ -25,9 +25,8 @@ std::optional<QString> TextReporter::calibrated(const CalibratedFile &file)
 std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
 {
     QJsonObject result = JsonResult(file.result, options.hm, cliWords());
-    result.insert("warnings",
-                  QJsonArray::fromStringList(file.result.warnings +
-                                             (file.exported ? file.exported->warnings : QStringList())));
+    if (file.exported)
+        result.insert("warnings", QJsonArray::fromStringList(file.result.warnings + file.exported->warnings));
     if (!file.writeErrors.isEmpty())
         result.insert("writeErrors", file.writeErrors);
     files.append(result);

@@ -96,7 +96,8 @@ QJsonObject JsonResult(const CalibrationResult &calibrated, double hm, const Rep
         {"outlierWarning", run.fit.outlierWarning},
         {"quality", quality},
         {"verdict", verdictName(q.verdict)},
-        {"verdictReason", VerdictReason(q, calibrated.uncertainty ? &*calibrated.uncertainty : nullptr)}};
+        {"verdictReason", VerdictReason(q, calibrated.uncertainty ? &*calibrated.uncertainty : nullptr)},
+        {"warnings", QJsonArray::fromStringList(calibrated.warnings)}};
     if (run.requested == FitModel::Auto)
         result.insert("fitReason", run.fitReason);
     if (run.robust) {

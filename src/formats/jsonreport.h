@@ -17,7 +17,7 @@
 namespace tavrin {
 
 /// A calibrated result: its results at full precision, its quality report,
-/// how a log was read and the uncertainty when there are. hm: the field norm
+/// its warnings, how a log was read and the uncertainty when there are. hm: the field norm
 /// judged against, in the unit of the measurements, not 0.
 QJsonObject JsonResult(const CalibrationResult &result, double hm, const ReportWords &words);
 

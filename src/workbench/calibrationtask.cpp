@@ -12,15 +12,15 @@ namespace {
 // The shares of the task each step takes: the run, the comparison, the bootstrap.
 constexpr double RunShare = 0.3, ComparisonShare = 0.3;
 
-// The sphere, diagonal and full fits weighed as auto weighs them, from the
-// fewest parameters to the most, as PredictedErrors wants them.
+// The fits auto weighs, weighed as it weighs them, from the fewest
+// parameters to the most, as PredictedErrors wants them.
 std::vector<std::optional<double>> predictedBiasErrors(Points points,
                                                        const std::vector<CalibrationResult> &fits)
 {
     const std::vector<FitModel> &models = comparedModels();
     std::vector<Candidate> candidates;
     std::vector<size_t> rows;
-    for (const FitModel model : {FitModel::Sphere, FitModel::Diagonal, FitModel::Full}) {
+    for (const FitModel model : autoCandidateModels()) {
         const size_t row = size_t(std::find(models.begin(), models.end(), model) - models.begin());
         const RobustFit *fit = fits[row].calibrated() ? fits[row].run.robustFit() : nullptr;
         if (!fit)
@@ -39,8 +39,13 @@ std::vector<std::optional<double>> predictedBiasErrors(Points points,
 
 const std::vector<FitModel> &comparedModels()
 {
-    static const std::vector<FitModel> models = {FitModel::Exact, FitModel::Full, FitModel::Diagonal,
-                                                 FitModel::Sphere, FitModel::Planar};
+    static const std::vector<FitModel> models = [] {
+        std::vector<FitModel> all;
+        for (const FitModelInfo &info : FitModels())
+            if (info.model != FitModel::Auto)
+                all.push_back(info.model);
+        return all;
+    }();
     return models;
 }
 

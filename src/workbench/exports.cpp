@@ -3,6 +3,7 @@
 #include "calibratedfile.h"
 #include "exportformat.h"
 #include "fieldunit.h"
+#include "jsonreport.h"
 #include "parametersfile.h"
 #include "samefile.h"
 #include "viewdata.h"
@@ -86,6 +87,13 @@ std::vector<WorkbenchExport> allExports()
                        const CalibrationRun &run = c.result->run;
                        return CalibratedPointsBytes(run.raw.points(), run.parameters);
                    }),
+        textExport(QStringLiteral("json"), tr("&JSON…"), tr("JSON (*.json)"), QStringLiteral("json"),
+                   tr("every result at full precision, as tavrin-cli --json writes it"),
+                   [](const Calibration &c, QString *) -> std::optional<QByteArray> {
+                       return JsonDocument(QCoreApplication::applicationName(),
+                                           QCoreApplication::applicationVersion(), c.options.hm,
+                                           {JsonResult(*c.result, c.options.hm, workbenchWords())}, 0, {});
+                   }),
         figureExport(QStringLiteral("png"), tr("Figure as P&NG…"), tr("PNG image (*.png)"),
                      tr("the calibration figure, 1800 x 1200 pixels")),
         figureExport(QStringLiteral("svg"), tr("Figure as &SVG…"), tr("SVG image (*.svg)"),
@@ -97,6 +105,13 @@ std::vector<WorkbenchExport> allExports()
 }
 
 } // namespace
+
+ReportWords workbenchWords()
+{
+    ReportWords words;
+    words.tryFit = QCoreApplication::translate("MainWindow", "choose the %1 fit");
+    return words;
+}
 
 const std::vector<WorkbenchExport> &workbenchExports()
 {

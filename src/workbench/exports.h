@@ -3,6 +3,7 @@
 #ifndef TAVRIN_WORKBENCH_EXPORTS_H
 #define TAVRIN_WORKBENCH_EXPORTS_H
 
+#include "reportwords.h"
 #include "runner.h"
 
 #include <QByteArray>
@@ -27,7 +28,10 @@ struct WorkbenchExport {
     std::function<bool(const QString &path, const Calibration &calibration, QString *reason)> write;
 };
 
-/// Every format, the parameters file first, then the calibrated data, the
+/// How the workbench's reports ask for another fit: by the Fit list.
+ReportWords workbenchWords();
+
+/// Every format, the parameters file first, then the calibrated data, JSON, the
 /// figure and the firmware formats of the formats library.
 const std::vector<WorkbenchExport> &workbenchExports();
 

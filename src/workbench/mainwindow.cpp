@@ -40,14 +40,6 @@ namespace {
 
 constexpr int RecentFiles = 8;
 
-// How the workbench asks for another fit: by the Fit list.
-ReportWords workbenchWords()
-{
-    ReportWords words;
-    words.tryFit = QCoreApplication::translate("MainWindow", "choose the %1 fit");
-    return words;
-}
-
 // The one place where a refused file becomes the message a user reads: the
 // file, the line where it applies, the text every front end shows, and the
 // system's reason where there is one.
@@ -86,9 +78,15 @@ void MainWindow::setUpChoices()
 {
     for (const QString &unit : fieldUnits())
         ui->hmUnit->addItem(unit.isEmpty() ? tr("no unit") : unit, unit);
-    for (FitModel model : {FitModel::Auto, FitModel::Exact, FitModel::Full, FitModel::Diagonal,
-                           FitModel::Sphere, FitModel::Planar})
-        ui->fitModel->addItem(QLatin1String(fitModelName(model)), int(model));
+    // Auto first, the workbench's default, then the table's own order.
+    ui->fitModel->addItem(QLatin1String(fitModelName(FitModel::Auto)), int(FitModel::Auto));
+    for (const FitModelInfo &info : FitModels())
+        if (info.model != FitModel::Auto)
+            ui->fitModel->addItem(QLatin1String(info.name), int(info.model));
+    for (int k = 0; k < ui->fitModel->count(); k++)
+        ui->fitModel->setItemData(
+            k, QString::fromStdString(fitModelInfo(FitModel(ui->fitModel->itemData(k).toInt())).description),
+            Qt::ToolTipRole);
     ui->date->setDate(QDate::currentDate());
     ui->resultsText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The input's panel is as wide as its contents at the font in use; it

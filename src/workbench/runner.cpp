@@ -65,12 +65,14 @@ void Runner::start(const QString &description, Task task)
     QFutureWatcher<void> *mine = watcher;
     const std::shared_ptr<TaskControl> running = control;
     // Only the task under way speaks to the window: a cancelled one's
-    // results are dropped on arrival.
-    running->publish = [this, running](std::shared_ptr<const Calibration> calibration) {
+    // results are dropped on arrival. The task is held weakly here, as it
+    // holds this function itself.
+    const std::weak_ptr<TaskControl> weak = running;
+    running->publish = [this, weak](std::shared_ptr<const Calibration> calibration) {
         QMetaObject::invokeMethod(
             this,
-            [this, running, calibration] {
-                if (control == running)
+            [this, weak, calibration] {
+                if (const std::shared_ptr<TaskControl> alive = weak.lock(); alive && control == alive)
                     emit published(calibration);
             },
             Qt::QueuedConnection);

@@ -69,6 +69,34 @@ private slots:
         QVERIFY(compared >= 6);
     }
 
+    // The JSON export is tavrin-cli's document for the same input and fit,
+    // but for the program that wrote it, its version and the wording of its
+    // advice.
+    void jsonExportIsTheCommandLines()
+    {
+        const std::shared_ptr<const Calibration> c = calibrateSample(QString());
+        QString reason;
+        const std::optional<QByteArray> text =
+            workbenchExportNamed(QStringLiteral("json"))->text(*c, &reason);
+        QVERIFY2(text, qPrintable(reason));
+        QJsonObject ours = QJsonDocument::fromJson(*text).object();
+        QJsonObject theirs =
+            QJsonDocument::fromJson(cli({"--hm", "48", "--fit", "auto", "--json", TAVRIN_SAMPLE})).object();
+        QCOMPARE(ours["tool"].toString(), QCoreApplication::applicationName());
+        QCOMPARE(ours["version"].toString(), QCoreApplication::applicationVersion());
+        for (QJsonObject *document : {&ours, &theirs}) {
+            document->remove("tool");
+            document->remove("version");
+            QJsonArray files = (*document)["files"].toArray();
+            QJsonObject file = files[0].toObject();
+            file.remove("recommendation");
+            files[0] = file;
+            (*document)["files"] = files;
+        }
+        QCOMPARE(ours, theirs);
+        QCOMPARE(ours["files"].toArray()[0].toObject()["fitChosen"].toString(), QStringLiteral("full"));
+    }
+
     // A format that needs the unit refuses without one, and says why.
     void aFormatWithoutItsUnitIsRefused()
     {
