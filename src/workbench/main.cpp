@@ -68,5 +68,7 @@ int main(int argc, char *argv[])
     window.show();
     if (!options->file.isEmpty())
         window.open(options->file, options->log);
+    if (!options->port.isEmpty())
+        window.startCapture(options->port);
     return app.exec();
 }

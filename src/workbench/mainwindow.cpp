@@ -66,6 +66,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setUpChoices();
     setUpStatusBar();
     setUpMenus();
+    setUpCapture();
     connectActions();
     readSettings();
     showField();

@@ -40,6 +40,10 @@ public:
     /// The calibration shown; empty before the first.
     std::shared_ptr<const Calibration> calibration() const { return shown; }
     Runner &runner() { return work; }
+    /// The live capture's panel, in a dock that the Capture menu shows.
+    class LivePanel *livePanel() const { return live; }
+    /// Shows the live capture's panel and starts capturing from source.
+    void startCapture(const QString &source);
     /// Shows the calibration beside the one saved in a .tavrin file; the
     /// dialog, or nullptr when the file was refused.
     class CompareDialog *compareWith(const QString &path);
@@ -61,6 +65,7 @@ private:
     void setUpChoices();
     void setUpStatusBar();
     void setUpMenus();
+    void setUpCapture();
     void connectActions();
     void openDialog(bool asLog);
     void pickColumns();
@@ -90,6 +95,7 @@ private:
     QProgressBar *progress = nullptr;
     QPushButton *cancelButton = nullptr;
     QString lastFolder;
+    class LivePanel *live = nullptr;
 };
 
 } // namespace tavrin

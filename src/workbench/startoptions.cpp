@@ -39,7 +39,7 @@ QString startHelp()
 {
     return tr("Usage: tavrin-workbench [--hm VALUE [--units U] | --hm-at LAT,LON[,H] [--date D] --units U]\n"
               "                        [--columns X,Y,Z [--decimal-comma] [--skip-bad-lines]] [--fit MODEL]\n"
-              "                        [FILE | FILE.tavrin]\n"
+              "                        [FILE | FILE.tavrin | --port PATH]\n"
               "Calibrates a tri-axis magnetometer in a window: opens FILE, calibrates it and shows the\n"
               "points, the verdict and the results, h_cal = A^-1 (h - b).\n"
               "\n"
@@ -51,6 +51,8 @@ QString startHelp()
               "  --decimal-comma     The log writes 1,5 for 1.5.\n"
               "  --skip-bad-lines    Skip the log's bad lines instead of refusing it.\n"
               "  --fit MODEL         exact, full, diagonal, sphere, planar or auto (the default).\n"
+              "  --port PATH         Capture live from a serial port, tcp://host:port or - (standard\n"
+              "                      input), shown as it fills in; Stop calibrates the recording.\n"
               "  -h, --help          Show this help.\n"
               "  -v, --version       Show the version.\n");
 }
@@ -101,6 +103,10 @@ std::optional<StartOptions> parseStartOptions(const QStringList &arguments, QStr
         } else if (a == QLatin1String("--fit")) {
             if (!value(&v) || !(o.fit = fitModelNamed(v.toLatin1().constData())))
                 return fail(tr("--fit wants exact, full, diagonal, sphere, planar or auto."));
+        } else if (a == QLatin1String("--port")) {
+            if (!value(&o.port) || o.port.isEmpty())
+                return fail(
+                    tr("--port wants a serial port, tcp://host:port or -, e.g. --port /dev/ttyUSB0."));
         } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
             return fail(tr("Unknown option %1; tavrin-workbench --help lists them.").arg(a));
         } else if (o.file.isEmpty()) {
@@ -109,6 +115,8 @@ std::optional<StartOptions> parseStartOptions(const QStringList &arguments, QStr
             return fail(tr("The workbench opens one file at a time."));
         }
     }
+    if (!o.port.isEmpty() && !o.file.isEmpty())
+        return fail(tr("Give either a file or --port, not both."));
     if (hm && hmAt)
         return fail(tr("Give either --hm or --hm-at, not both."));
     if (hmAt && !hasUnits)

@@ -19,6 +19,7 @@ struct StartOptions {
     std::optional<LogFormat> log;
     std::optional<FitModel> fit;
     QString file;
+    QString port; ///< capture from this source at once, in place of a file
 };
 
 /// The options of the arguments, program name first; empty with the

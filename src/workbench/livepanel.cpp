@@ -1,0 +1,397 @@
+#include "livepanel.h"
+#include "calibrationtask.h"
+#include "cloudwidget.h"
+#include "livenormwidget.h"
+#include "panelwidgets.h"
+#include "portwatcher.h"
+#include "viewdata.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+namespace tavrin {
+
+namespace {
+
+const int Bauds[] = {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
+const LineFormat Formats[] = {LineFormat::Auto, LineFormat::Raw, LineFormat::Uni, LineFormat::Xyz,
+                              LineFormat::Labelled};
+
+// The size of the Hm unit in nT, which the capture records readings that
+// carry a unit in; without a unit, uT as boards print.
+double unitInNt(const QString &unit)
+{
+    const double size = unitWordInNt(unit.toUtf8());
+    return size > 0 ? size : 1000.0;
+}
+
+// The live fit: the readings so far calibrated as any input, without the
+// comparison and the bootstrap, which wait for Stop.
+void fitReadings(const std::vector<Reading> &readings, const LiveFitSettings &settings, TaskControl &control)
+{
+    RawData raw;
+    raw.Mag = MatDoub(int(readings.size()), 3);
+    for (size_t i = 0; i < readings.size(); i++)
+        for (int axis = 0; axis < 3; axis++)
+            raw.Mag[int(i)][axis] = readings[i][size_t(axis)];
+    raw.numLines = int(readings.size());
+    auto c = std::make_shared<Calibration>();
+    c->input = Input::points(std::move(raw), LivePanel::tr("live capture"));
+    c->options = settings.options;
+    c->options.resamples = 0;
+    c->unit = settings.unit;
+    auto result = std::make_shared<CalibrationResult>(
+        runCalibration(c->input, c->options, control.runControl(0.0, 1.0)));
+    if (control.cancel.load() || result->run.error)
+        return;
+    c->views = std::make_shared<ViewData>(*result, c->options.hm);
+    c->result = std::move(result);
+    control.publish(std::move(c));
+}
+
+} // namespace
+
+LivePanel::LivePanel(LiveFitSource source, QWidget *parent)
+    : QWidget(parent), fitSource(std::move(source)), watcher(new PortWatcher(this))
+{
+    buildControls();
+    refreshTimer.setInterval(RefreshInterval);
+    fitTimer.setInterval(FitInterval);
+    connect(&refreshTimer, &QTimer::timeout, this, &LivePanel::refresh);
+    connect(&fitTimer, &QTimer::timeout, this, &LivePanel::refitIfDue);
+    connect(&fits, &Runner::published, this, &LivePanel::showFit);
+    connect(watcher, &PortWatcher::portsChanged, this, [this](const QStringList &ports) {
+        const QString typed = sourceBox->currentText();
+        sourceBox->clear();
+        sourceBox->addItems(ports);
+        sourceBox->setCurrentText(typed);
+    });
+    sourceBox->addItems(watcher->ports());
+    defaultRecordPath();
+    showButtons();
+}
+
+LivePanel::~LivePanel()
+{
+    fits.cancel();
+    fits.waitForAll();
+}
+
+void LivePanel::buildControls()
+{
+    sourceBox = new QComboBox;
+    sourceBox->setEditable(true);
+    sourceBox->setToolTip(tr("A serial port, a path such as /dev/rfcomm0, or tcp://host:port"));
+    baudBox = new QComboBox;
+    for (int baud : Bauds)
+        baudBox->addItem(QString::number(baud), baud);
+    baudBox->setCurrentText(QString::number(DefaultBaud));
+    formatBox = new QComboBox;
+    for (LineFormat format : Formats)
+        formatBox->addItem(lineFormatName(format), int(format));
+    recordEdit = new QLineEdit;
+
+    auto *form = new QFormLayout;
+    form->addRow(tr("&Port:"), sourceBox);
+    form->addRow(tr("&Baud:"), baudBox);
+    form->addRow(tr("&Format:"), formatBox);
+    form->addRow(tr("&Record to:"), recordEdit);
+
+    startButton = new QPushButton(tr("&Start"));
+    pauseButton = new QPushButton(tr("&Pause"));
+    pauseButton->setCheckable(true);
+    discardButton = new QPushButton(tr("&Discard Last %1 s").arg(DiscardSeconds));
+    stopButton = new QPushButton(tr("S&top"));
+    connect(startButton, &QPushButton::clicked, this, &LivePanel::start);
+    connect(pauseButton, &QPushButton::toggled, this, &LivePanel::setPaused);
+    connect(discardButton, &QPushButton::clicked, this, &LivePanel::discardLast);
+    connect(stopButton, &QPushButton::clicked, this, &LivePanel::stop);
+    auto *buttons = new QGridLayout;
+    buttons->addWidget(startButton, 0, 0);
+    buttons->addWidget(pauseButton, 0, 1);
+    buttons->addWidget(discardButton, 1, 0);
+    buttons->addWidget(stopButton, 1, 1);
+
+    countersLabel = new QLabel;
+    lastLineLabel = new QLabel;
+    lastLineLabel->setTextFormat(Qt::PlainText);
+    lastLineLabel->setWordWrap(true);
+    cellsBar = new QProgressBar;
+    cellsBar->setRange(0, CoverageTracker::EnoughCells);
+    cellsBar->setFormat(tr("%v of %1 cells").arg(CoverageTracker::EnoughCells));
+    enoughLabel = new QLabel;
+    enoughLabel->setWordWrap(true);
+    statusLabel = new QLabel;
+    statusLabel->setWordWrap(true);
+    statusLabel->setTextFormat(Qt::PlainText);
+    for (QLabel *label : {countersLabel, lastLineLabel, enoughLabel, statusLabel})
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *controls = new QWidget;
+    auto *column = new QVBoxLayout(controls);
+    column->addLayout(form);
+    column->addLayout(buttons);
+    column->addWidget(countersLabel);
+    column->addWidget(lastLineLabel);
+    column->addWidget(cellsBar);
+    column->addWidget(enoughLabel);
+    column->addWidget(statusLabel);
+    column->addStretch();
+    controls->setMaximumWidth(380);
+
+    cloud = new CloudWidget;
+    cloud->setSet(CloudSet::Raw);
+    coverageMap = new CoverageWidget;
+    norms = new LiveNormWidget;
+    auto *views = new QGridLayout;
+    views->addWidget(cloud, 0, 0);
+    views->addWidget(coverageMap, 0, 1);
+    views->addWidget(norms, 1, 0, 1, 2);
+    views->setRowStretch(0, 3);
+    views->setRowStretch(1, 1);
+
+    auto *whole = new QHBoxLayout(this);
+    whole->addWidget(controls);
+    whole->addLayout(views, 1);
+}
+
+void LivePanel::setSource(const QString &source)
+{
+    sourceBox->setCurrentText(source);
+}
+
+void LivePanel::setFormat(LineFormat format)
+{
+    formatBox->setCurrentIndex(formatBox->findData(int(format)));
+}
+
+void LivePanel::setRecordPath(const QString &path)
+{
+    recordEdit->setText(QDir::toNativeSeparators(path));
+}
+
+QString LivePanel::recordPath() const
+{
+    return QDir::fromNativeSeparators(recordEdit->text().trimmed());
+}
+
+void LivePanel::defaultRecordPath()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    setRecordPath(QDir(folder).filePath(
+        QStringLiteral("capture-%1.txt")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))));
+}
+
+bool LivePanel::start()
+{
+    if (session)
+        return false;
+    const QString source = sourceBox->currentText().trimmed();
+    if (source.isEmpty()) {
+        say(tr("Choose a port or type its path first."));
+        return false;
+    }
+    bool baudOk = false;
+    const int baud = baudBox->currentText().toInt(&baudOk);
+    if (!baudOk || baud < MinimumBaud || baud > MaximumBaud) {
+        say(tr("The baud rate must be a whole number from %1 to %2.").arg(MinimumBaud).arg(MaximumBaud));
+        return false;
+    }
+    QString problem;
+    const std::optional<LiveFitSettings> fit = fitSource(problem);
+    if (!fit) {
+        say(problem);
+        return false;
+    }
+    fitSettings = *fit;
+    CaptureSettings settings;
+    settings.source = source;
+    settings.baud = baud;
+    settings.format = LineFormat(formatBox->currentData().toInt());
+    settings.unitInNt = unitInNt(fit->unit);
+    settings.hm = fit->options.hm;
+    settings.recordPath = recordPath();
+    settings.reconnect = true;
+    session = std::make_unique<CaptureSession>(settings);
+    connect(session.get(), &CaptureSession::fault, this, &LivePanel::onFault);
+    connect(session.get(), &CaptureSession::finished, this, &LivePanel::onFinished);
+    connect(session.get(), &CaptureSession::readingsAdded, this, [this] { fresh = true; });
+    connect(session.get(), &CaptureSession::readingsDiscarded, this, [this] { fresh = true; });
+    connect(session.get(), &CaptureSession::reconnected, this,
+            [this, source] { say(tr("%1 is back: capturing again.").arg(source)); });
+    // Said first: a fault of the opening itself follows it.
+    say(tr("Capturing from %1 into %2.").arg(source, QDir::toNativeSeparators(settings.recordPath)));
+    QString error;
+    if (!session->start(error)) {
+        session.reset();
+        say(error);
+        return false;
+    }
+    fitShown.reset();
+    readingsFitted = -1;
+    cloud->show(nullptr);
+    coverageMap->show(nullptr);
+    pauseButton->setChecked(false);
+    refreshTimer.start();
+    fitTimer.start();
+    refresh();
+    showButtons();
+    return true;
+}
+
+void LivePanel::setPaused(bool paused)
+{
+    if (!session || session->isOver())
+        return;
+    session->setPaused(paused);
+    pauseButton->setText(paused ? tr("&Resume") : tr("&Pause"));
+    say(paused ? tr("Paused: readings are dropped until Resume.") : tr("Capturing again."));
+}
+
+void LivePanel::discardLast()
+{
+    if (!session)
+        return;
+    const int dropped = session->discardLast(DiscardSeconds);
+    say(tr("Discarded %1 readings of the last %2 s.").arg(dropped).arg(DiscardSeconds));
+    refresh();
+}
+
+void LivePanel::stop()
+{
+    if (!session)
+        return;
+    session->stop();
+    refresh();
+    refreshTimer.stop();
+    fitTimer.stop();
+    fits.cancel();
+    const bool kept = !session->readings().empty();
+    const QString path = recordPath();
+    session.reset();
+    showButtons();
+    if (!kept) {
+        say(tr("Stopped: no readings were kept."));
+        return;
+    }
+    say(tr("Stopped: calibrating %1.").arg(QDir::toNativeSeparators(path)));
+    emit recorded(path);
+}
+
+void LivePanel::onFault(const CaptureFault &fault)
+{
+    say(fault.message());
+}
+
+void LivePanel::onFinished()
+{
+    refresh();
+    refreshTimer.stop();
+    showButtons();
+}
+
+void LivePanel::say(const QString &message)
+{
+    statusLabel->setText(message);
+    emit said(message);
+}
+
+void LivePanel::showButtons()
+{
+    const bool live = session && !session->isOver();
+    for (QWidget *w : {static_cast<QWidget *>(sourceBox), static_cast<QWidget *>(baudBox),
+                       static_cast<QWidget *>(formatBox), static_cast<QWidget *>(recordEdit),
+                       static_cast<QWidget *>(startButton)})
+        w->setEnabled(!session);
+    pauseButton->setEnabled(live);
+    discardButton->setEnabled(live);
+    stopButton->setEnabled(session != nullptr);
+    if (!session)
+        defaultRecordPath();
+}
+
+QString LivePanel::countersText() const
+{
+    return countersLabel->text();
+}
+
+QString LivePanel::enoughText() const
+{
+    return enoughLabel->text();
+}
+
+QString LivePanel::statusText() const
+{
+    return statusLabel->text();
+}
+
+void LivePanel::refresh()
+{
+    if (!session)
+        return;
+    const CaptureCounters c = session->counters();
+    const std::vector<Reading> &readings = session->readings();
+    countersLabel->setText(tr("%1 points, %2 readings/s, %3 ignored lines\nformat: %4%5")
+                               .arg(readings.size())
+                               .arg(c.rate, 0, 'f', 0)
+                               .arg(c.ignored)
+                               .arg(c.format == LineFormat::Auto ? tr("searching") : lineFormatName(c.format))
+                               .arg(c.connected ? QString() : tr(", not connected")));
+    lastLineLabel->setText(tr("Last line: %1").arg(QString::fromUtf8(c.lastLine.left(120))));
+    if (!fresh)
+        return;
+    fresh = false;
+    const CoverageState s = session->coverageState();
+    const double scale = fitSettings.options.hm > 0 ? fitSettings.options.hm : s.radius;
+    cellsBar->setValue(std::min(s.cellsHit, CoverageTracker::EnoughCells));
+    const QString bias = s.biasError < 0 || scale <= 0
+                             ? tr("bias error not known yet")
+                             : tr("bias error %1 % of Hm (enough under %2 %)")
+                                   .arg(100 * s.biasError / scale, 0, 'f', 2)
+                                   .arg(100 * CoverageTracker::EnoughBiasShare, 0, 'g', 3);
+    enoughLabel->setText(s.enough ? tr("<b>Enough</b>: %1 of %2 cells, %3. Press Stop to calibrate.")
+                                        .arg(s.cellsHit)
+                                        .arg(CoverageTracker::Cells)
+                                        .arg(bias)
+                                  : tr("Not enough yet: %1 of %2 cells (enough from %3), %4.")
+                                        .arg(s.cellsHit)
+                                        .arg(CoverageTracker::Cells)
+                                        .arg(CoverageTracker::EnoughCells)
+                                        .arg(bias));
+    norms->show(readings, fitSettings.options.hm, fitShown ? &fitShown->result->run.parameters : nullptr);
+}
+
+void LivePanel::refitIfDue()
+{
+    if (!session)
+        return;
+    const int count = int(session->readings().size());
+    if (count == readingsFitted || (fits.busy() && fitStarted.elapsed() < FitPatience))
+        return;
+    readingsFitted = count;
+    fitStarted.start();
+    fits.start(tr("Live fit"), [readings = session->readings(), settings = fitSettings](
+                                   TaskControl &control) { fitReadings(readings, settings, control); });
+}
+
+void LivePanel::showFit(std::shared_ptr<const Calibration> calibration)
+{
+    fitShown = calibration;
+    cloud->show(calibration);
+    coverageMap->show(calibration);
+}
+
+} // namespace tavrin

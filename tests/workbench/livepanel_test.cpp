@@ -1,0 +1,224 @@
+// The live capture panel fed through a pseudo-terminal as a board would feed
+// it: readings counted and fitted while they come, pause and discard, an
+// unplug that keeps every reading, and Stop calibrating the recording.
+#include "livepanel.h"
+#include "mainwindow.h"
+#include "pseudoterminal.h"
+#include "startoptions.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace tavrin;
+
+namespace {
+
+constexpr double Hm = 48.0;
+const double Bias[3] = {12.5, -7.3, 20.1};
+
+// Readings spread evenly over the sphere of radius Hm about Bias, from the
+// index first on, as an xyz board prints them.
+QByteArray sphereLines(int first, int count, int total)
+{
+    QByteArray text;
+    const double golden = M_PI * (3.0 - std::sqrt(5.0));
+    for (int i = first; i < first + count; i++) {
+        const double z = 1.0 - 2.0 * (i + 0.5) / total, r = std::sqrt(1.0 - z * z);
+        const double x = r * std::cos(golden * i), y = r * std::sin(golden * i);
+        text += QByteArray::number(Bias[0] + Hm * x, 'f', 4) + ',' +
+                QByteArray::number(Bias[1] + Hm * y, 'f', 4) + ',' +
+                QByteArray::number(Bias[2] + Hm * z, 'f', 4) + '\n';
+    }
+    return text;
+}
+
+int lineCount(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? int(file.readAll().count('\n')) : -1;
+}
+
+int readingCount(const LivePanel &panel)
+{
+    return panel.captureSession() ? int(panel.captureSession()->readings().size()) : -1;
+}
+
+} // namespace
+
+class LivePanelTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder;
+    std::unique_ptr<MainWindow> window;
+    LivePanel *panel = nullptr;
+
+    QString startOn(const PseudoTerminal &port, const QString &name)
+    {
+        const QString path = folder.filePath(name);
+        panel->setSource(port.path);
+        panel->setFormat(LineFormat::Auto);
+        panel->setRecordPath(path);
+        return panel->start() ? path : QString();
+    }
+
+private slots:
+    void init()
+    {
+        window = std::make_unique<MainWindow>();
+        HmSource s;
+        s.value = Hm;
+        s.unit = QStringLiteral("uT");
+        window->setHmSource(s);
+        panel = window->livePanel();
+    }
+    void cleanup() { window.reset(); }
+
+    // Readings arrive, the counters grow, the live fit finds the bias and
+    // the capture says enough; Stop calibrates the recording in the window.
+    void readingsAreCountedFittedAndCalibratedOnStop()
+    {
+        PseudoTerminal port;
+        QVERIFY(!port.path.isEmpty());
+        const QString path = startOn(port, QStringLiteral("full.txt"));
+        QVERIFY2(!path.isEmpty(), qPrintable(panel->statusText()));
+        QVERIFY(port.write("sketch v1.2 starting\n"));
+        QVERIFY(port.write(sphereLines(0, 300, 600)));
+        QVERIFY(waitFor([&] { return readingCount(*panel) == 300; }));
+        QVERIFY(waitFor([&] { return panel->countersText().startsWith(QLatin1String("300 points")); }));
+        QVERIFY(port.write(sphereLines(300, 300, 600)));
+        QVERIFY(waitFor([&] { return readingCount(*panel) == 600; }));
+        QVERIFY(waitFor([&] { return panel->countersText().startsWith(QLatin1String("600 points")); }));
+        QVERIFY(panel->countersText().contains(QLatin1String("1 ignored lines")));
+        QVERIFY(panel->countersText().contains(QLatin1String("format: xyz")));
+        QVERIFY(waitFor([&] { return panel->enoughText().startsWith(QLatin1String("<b>Enough</b>")); }));
+        QVERIFY(
+            waitFor([&] { return panel->liveFit() && panel->liveFit()->input.measurements->numLines == 600; },
+                    20000));
+        const CalibrationParameters &live = panel->liveFit()->result->run.parameters;
+        for (int axis = 0; axis < 3; axis++)
+            QCOMPARE_LT(std::abs(live.Bias[axis][0] - Bias[axis]), 0.01);
+
+        QSignalSpy done(&window->runner(), &Runner::finished);
+        panel->stop();
+        QVERIFY(!panel->capturing());
+        QVERIFY(done.wait(120000));
+        QCOMPARE(lineCount(path), 600);
+        const std::shared_ptr<const Calibration> c = window->calibration();
+        QVERIFY(c && c->result);
+        QCOMPARE(c->input.path, path);
+        QCOMPARE(c->result->run.raw.numLines, 600);
+        for (int axis = 0; axis < 3; axis++)
+            QCOMPARE_LT(std::abs(c->result->run.parameters.Bias[axis][0] - Bias[axis]), 0.01);
+    }
+
+    // Readings while paused are dropped, Discard drops the last seconds, and
+    // the recording follows both.
+    void pauseAndDiscardKeepTheRecordingTrue()
+    {
+        PseudoTerminal port;
+        const QString path = startOn(port, QStringLiteral("paused.txt"));
+        QVERIFY(!path.isEmpty());
+        QVERIFY(port.write(sphereLines(0, 100, 400)));
+        QVERIFY(waitFor([&] { return readingCount(*panel) == 100; }));
+        panel->setPaused(true);
+        QVERIFY(port.write(sphereLines(100, 50, 400)));
+        QVERIFY(waitFor([&] { return panel->captureSession()->counters().pausedReadings == 50; }));
+        QCOMPARE(readingCount(*panel), 100);
+        panel->setPaused(false);
+        QVERIFY(port.write(sphereLines(150, 20, 400)));
+        QVERIFY(waitFor([&] { return readingCount(*panel) == 120; }));
+        panel->discardLast();
+        QCOMPARE(readingCount(*panel), 0);
+        QVERIFY(panel->statusText().startsWith(QLatin1String("Discarded 120 readings")));
+        panel->stop();
+        QCOMPARE(lineCount(path), 0);
+        QVERIFY(panel->statusText().contains(QLatin1String("no readings were kept")));
+    }
+
+    // A board pulled out: every reading so far stays, shown and recorded,
+    // the panel says so, and Stop still calibrates them.
+    void anUnplugKeepsTheReadingsAndSaysSo()
+    {
+        PseudoTerminal port;
+        const QString path = startOn(port, QStringLiteral("unplugged.txt"));
+        QVERIFY(!path.isEmpty());
+        QVERIFY(port.write(sphereLines(0, 400, 400)));
+        QVERIFY(waitFor([&] { return readingCount(*panel) == 400; }));
+        QSignalSpy said(panel, &LivePanel::said);
+        port.unplug();
+        QVERIFY(waitFor([&] { return panel->statusText().contains(QLatin1String("the port went away")); }));
+        QVERIFY(panel->statusText().contains(QLatin1String("keeps every reading received")));
+        QVERIFY(!said.isEmpty());
+        QCOMPARE(readingCount(*panel), 400);
+        QCOMPARE(lineCount(path), 400);
+        QSignalSpy done(&window->runner(), &Runner::finished);
+        panel->stop();
+        QVERIFY(done.wait(120000));
+        QVERIFY(window->calibration() && window->calibration()->result);
+        QCOMPARE(window->calibration()->result->run.raw.numLines, 400);
+    }
+
+    // What cannot start says why and leaves things as they were: a recording
+    // that exists is not touched, a missing port is named.
+    void badStartsSayWhyAndChangeNothing()
+    {
+        PseudoTerminal port;
+        const QString existing = folder.filePath(QStringLiteral("kept.txt"));
+        {
+            QFile file(existing);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("1 2 3\n");
+        }
+        panel->setSource(port.path);
+        panel->setRecordPath(existing);
+        QVERIFY(!panel->start());
+        QVERIFY(!panel->capturing());
+        QVERIFY(!panel->statusText().isEmpty());
+        QCOMPARE(lineCount(existing), 1);
+
+        const QString missing = folder.filePath(QStringLiteral("no-such-port"));
+        panel->setSource(missing);
+        panel->setRecordPath(folder.filePath(QStringLiteral("missing.txt")));
+        QVERIFY(panel->start());
+        QVERIFY2(waitFor([&] { return panel->statusText().contains(QLatin1String("no such port")); }),
+                 qPrintable(panel->statusText()));
+        QVERIFY(panel->statusText().startsWith(missing));
+        panel->stop();
+        QVERIFY(!panel->capturing());
+    }
+
+    // tavrin-workbench --port starts the capture at once, in place of a file.
+    void thePortOptionStartsACapture()
+    {
+        QString problem;
+        const std::optional<StartOptions> o = parseStartOptions(
+            {QStringLiteral("tavrin-workbench"), QStringLiteral("--hm"), QStringLiteral("48"),
+             QStringLiteral("--port"), QStringLiteral("tcp://board.local:2323")},
+            &problem);
+        QVERIFY2(o, qPrintable(problem));
+        QCOMPARE(o->port, QStringLiteral("tcp://board.local:2323"));
+        QVERIFY(o->file.isEmpty());
+        QVERIFY(!parseStartOptions({QStringLiteral("tavrin-workbench"), QStringLiteral("--port")}, &problem));
+        QVERIFY(problem.startsWith(QLatin1String("--port wants")));
+        QVERIFY(!parseStartOptions({QStringLiteral("tavrin-workbench"), QStringLiteral("--port"),
+                                    QStringLiteral("/dev/ttyUSB0"), QStringLiteral("data.txt")},
+                                   &problem));
+        QCOMPARE(problem, QStringLiteral("Give either a file or --port, not both."));
+
+        PseudoTerminal port;
+        panel->setRecordPath(folder.filePath(QStringLiteral("started.txt")));
+        window->startCapture(port.path);
+        QVERIFY(panel->capturing());
+        QVERIFY(panel->isVisibleTo(window.get()));
+        QVERIFY(port.write(sphereLines(0, 10, 10)));
+        QVERIFY(waitFor([&] { return readingCount(*panel) == 10; }));
+        panel->stop();
+    }
+};
+
+QTEST_MAIN(LivePanelTest)
+#include "livepanel_test.moc"
