@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
         std::printf("tavrin %s\n", TAVRIN_VERSION);
         return 0;
     }
-    if (const std::optional<QString> problem = tavrin::displayProblem(argc, argv)) {
+    if (const std::optional<QString> problem = tavrin::displayProblem("tavrin", argc, argv)) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(*problem));
         return 1;
     }

@@ -1,10 +1,10 @@
+#include "displaycheck.h"
 #include "mainwindow.h"
 #include "startoptions.h"
 
 #include <QApplication>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -15,20 +15,6 @@ bool asked(int argc, char **argv, const char *shortName, const char *longName)
         if (std::strcmp(argv[k], shortName) == 0 || std::strcmp(argv[k], longName) == 0)
             return true;
     return false;
-}
-
-bool isSet(const char *variable)
-{
-    const char *value = std::getenv(variable);
-    return value && *value;
-}
-
-// Without a display, Qt would abort with a core dump; a platform named by
-// the user (QT_QPA_PLATFORM, -platform) is theirs to answer for.
-bool hasDisplay(int argc, char **argv)
-{
-    return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM") ||
-           asked(argc, argv, "-platform", "--platform");
 }
 
 } // namespace
@@ -43,11 +29,8 @@ int main(int argc, char *argv[])
         std::printf("tavrin-workbench %s\n", TAVRIN_VERSION);
         return 0;
     }
-    if (!hasDisplay(argc, argv)) {
-        std::fprintf(
-            stderr,
-            "tavrin-workbench: needs a graphical display (none is set in DISPLAY or "
-            "WAYLAND_DISPLAY); without one, use tavrin-cli, for example: tavrin-cli --hm 48 data.txt\n");
+    if (const std::optional<QString> problem = tavrin::displayProblem("tavrin-workbench", argc, argv)) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(*problem));
         return 1;
     }
     QApplication app(argc, argv);

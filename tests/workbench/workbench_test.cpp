@@ -413,6 +413,34 @@ private slots:
             QVERIFY(!problem.isEmpty());
         }
     }
+
+    // --help and --version answer without a window; no display, or one that
+    // cannot be reached, is one line and exit 1, never a core dump.
+    void startsWithoutAWindowForHelpVersionAndNoDisplay()
+    {
+        const auto run = [](const QStringList &arguments, const QString &display, QByteArray *err) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+                environment.remove(QLatin1String(name));
+            if (!display.isEmpty())
+                environment.insert(QStringLiteral("DISPLAY"), display);
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.start(QStringLiteral(TAVRIN_WORKBENCH), arguments);
+            process.waitForFinished(60000);
+            *err = process.readAllStandardError();
+            return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        };
+        QByteArray err;
+        QCOMPARE(run({"--version"}, QString(), &err), 0);
+        QCOMPARE(run({"--help"}, QString(), &err), 0);
+        QCOMPARE(run({"--hm", "48"}, QString(), &err), 1);
+        QVERIFY(err.startsWith("tavrin-workbench: needs a graphical display"));
+        QCOMPARE(err.count('\n'), 1);
+        QCOMPARE(run({"--hm", "48"}, QStringLiteral(":99"), &err), 1);
+        QVERIFY2(err.startsWith("tavrin-workbench: cannot connect to the display \":99\""), err.constData());
+        QCOMPARE(err.count('\n'), 1);
+    }
 };
 
 QTEST_MAIN(WorkbenchTest)

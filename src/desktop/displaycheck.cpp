@@ -29,10 +29,10 @@ const char *variable(const char *name)
     return value && *value ? value : nullptr;
 }
 
-QString withoutDisplay(const QString &reason)
+QString withoutDisplay(const char *program, const QString &reason)
 {
-    return QStringLiteral("tavrin: %1; without one, use tavrin-cli, for example: tavrin-cli --hm 48 data.txt")
-        .arg(reason);
+    return QStringLiteral("%1: %2; without one, use tavrin-cli, for example: tavrin-cli --hm 48 data.txt")
+        .arg(QLatin1String(program), reason);
 }
 
 #ifdef TAVRIN_HAS_XCB
@@ -48,7 +48,7 @@ bool reachable(const char *display)
 
 } // namespace
 
-std::optional<QString> displayProblem(int argc, char **argv)
+std::optional<QString> displayProblem(const char *program, int argc, char **argv)
 {
     if (variable("QT_QPA_PLATFORM") || optionValue(argc, argv, "-platform") || variable("WAYLAND_DISPLAY"))
         return std::nullopt;
@@ -57,11 +57,11 @@ std::optional<QString> displayProblem(int argc, char **argv)
         display = variable("DISPLAY");
     if (!display)
         return withoutDisplay(
-            QStringLiteral("needs a graphical display (none is set in DISPLAY or WAYLAND_DISPLAY)"));
+            program, QStringLiteral("needs a graphical display (none is set in DISPLAY or WAYLAND_DISPLAY)"));
 #ifdef TAVRIN_HAS_XCB
     if (!reachable(display))
-        return withoutDisplay(QStringLiteral("cannot connect to the display \"%1\"")
-                                  .arg(printable(QString::fromLocal8Bit(display))));
+        return withoutDisplay(program, QStringLiteral("cannot connect to the display \"%1\"")
+                                           .arg(printable(QString::fromLocal8Bit(display))));
 #endif
     return std::nullopt;
 }
