@@ -220,9 +220,8 @@ TEST_F(CaptureSessionTest, AMissingOrBusyPortSaysWhatToDo)
 TEST_F(CaptureSessionTest, APermissionFaultNamesTheGroupAndTheCommand)
 {
     const CaptureFault f{FaultKind::PermissionDenied, "board", {}};
-    EXPECT_EQ(f.message(),
-              "board: permission denied. Serial ports belong to the dialout group: join it "
-              "with \"sudo usermod -aG dialout $USER\", then log out and in again.");
+    EXPECT_EQ(f.message(), "board: permission denied. Serial ports belong to the dialout group: join it "
+                           "with \"sudo usermod -aG dialout $USER\", then log out and in again.");
     EXPECT_TRUE(f.stops());
 }
 
