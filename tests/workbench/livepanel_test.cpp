@@ -205,7 +205,7 @@ private slots:
         QVERIFY(!parseStartOptions({QStringLiteral("tavrin-workbench"), QStringLiteral("--port")}, &problem));
         QVERIFY(problem.startsWith(QLatin1String("--port wants")));
         QVERIFY(!parseStartOptions({QStringLiteral("tavrin-workbench"), QStringLiteral("--port"),
-                                    QStringLiteral("/dev/ttyUSB0"), QStringLiteral("data.txt")},
+                                    QStringLiteral("board"), QStringLiteral("data.txt")},
                                    &problem));
         QCOMPARE(problem, QStringLiteral("Give either a file or --port, not both."));
 
