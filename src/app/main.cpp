@@ -1,26 +1,14 @@
 #include "displaycheck.h"
 #include "fen_tavrin.h"
+#include "startarguments.h"
 
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
-
-namespace {
-
-bool asked(int argc, char **argv, const char *shortName, const char *longName)
-{
-    for (int k = 1; k < argc; k++)
-        if (std::strcmp(argv[k], shortName) == 0 || std::strcmp(argv[k], longName) == 0)
-            return true;
-    return false;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
-    if (asked(argc, argv, "-h", "--help")) {
+    if (tavrin::asked(argc, argv, "-h", "--help")) {
         std::printf("Usage: tavrin [Qt options]\n"
                     "Calibrates a tri-axis magnetometer in a window: enter the norm Hm of the local\n"
                     "Earth field, open a file of raw x y z measurements and press Calibrate to get\n"
@@ -32,7 +20,7 @@ int main(int argc, char *argv[])
                     "For scripts, reports and figures, use tavrin-cli (tavrin-cli --help).\n");
         return 0;
     }
-    if (asked(argc, argv, "-v", "--version")) {
+    if (tavrin::asked(argc, argv, "-v", "--version")) {
         std::printf("tavrin %s\n", TAVRIN_VERSION);
         return 0;
     }

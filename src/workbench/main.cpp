@@ -1,31 +1,19 @@
 #include "displaycheck.h"
 #include "mainwindow.h"
+#include "startarguments.h"
 #include "startoptions.h"
 
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
-
-namespace {
-
-bool asked(int argc, char **argv, const char *shortName, const char *longName)
-{
-    for (int k = 1; k < argc; k++)
-        if (std::strcmp(argv[k], shortName) == 0 || std::strcmp(argv[k], longName) == 0)
-            return true;
-    return false;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
-    if (asked(argc, argv, "-h", "--help")) {
+    if (tavrin::asked(argc, argv, "-h", "--help")) {
         std::fputs(tavrin::startHelp().toUtf8().constData(), stdout);
         return 0;
     }
-    if (asked(argc, argv, "-v", "--version")) {
+    if (tavrin::asked(argc, argv, "-v", "--version")) {
         std::printf("tavrin-workbench %s\n", TAVRIN_VERSION);
         return 0;
     }
