@@ -1,12 +1,15 @@
 #include "logreader.h"
 
 #include "linesource.h"
+#include "plainnumber.h"
 #include "printable.h"
 
 #include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <limits>
+#include <memory>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -203,6 +206,30 @@ public:
         return true;
     }
 
+    // Once the data have started, every row is read alike, wherever it lies,
+    // but for the window of rows kept, which counts them from the first.
+    std::unique_ptr<LineSink> continuation(RawData &into, qint64 size) const override
+    {
+        if (!dataStarted || refusal || input.delimiter == Delimiter::Detect || format.firstRow != 1 ||
+            format.lastRow != 0)
+            return nullptr;
+        return std::unique_ptr<LineSink>(new LogSink(*this, into, size));
+    }
+
+    void addCounts(const LineSink &later, qint64 lineOffset) override
+    {
+        const LogInput &more = static_cast<const LogSink &>(later).input;
+        input.rows += more.rows;
+        input.commentLines += more.commentLines;
+        input.skippedLines += more.skippedLines;
+        for (const LogInput::Skipped &s : more.firstSkipped)
+            if (input.firstSkipped.size() < LogInput::ShownSkippedLines)
+                input.firstSkipped.append({lineOffset + s.line, s.text});
+        if (more.remedy != LogInput::Remedy::None)
+            input.remedy = more.remedy;
+        rowNumber += static_cast<const LogSink &>(later).rowNumber;
+    }
+
 protected:
     bool line(const char *begin, const char *end, qint64 lineNumber) override
     {
@@ -224,7 +251,82 @@ protected:
         return content(begin, end, lineNumber);
     }
 
+    // Rows of plain numbers, no quotes, brackets or blanks around them, in
+    // the window of rows kept: their selected fields are read where they
+    // start, the others only skipped, and the line's end is found on the way.
+    const char *plainLines(const char *begin, const char *end) override
+    {
+        if (!dataStarted || input.delimiter == Delimiter::Space || format.decimalComma)
+            return begin;
+        const char separator = delimiterChar(input.delimiter);
+        const qint64 lines = std::min<qint64>(plainLineRoom(), plainPointRoom());
+        const qint64 lastRow = format.lastRow > 0 ? format.lastRow : std::numeric_limits<qint64>::max();
+        double *row = lines > 0 ? data.Mag[data.numLines] : nullptr;
+        qint64 taken = 0;
+        const char *p = begin;
+        for (; taken < lines && rowNumber + taken + 1 >= format.firstRow && rowNumber + taken + 1 <= lastRow;
+             ++taken, row += 3) {
+            const char *q = plainRow(p, end, separator, row);
+            if (!q)
+                break;
+            p = q;
+        }
+        rowNumber += taken;
+        input.rows += taken;
+        data.numLines += int(taken);
+        data.linesRead += taken;
+        return p;
+    }
+
 private:
+    // The selected fields of the plain row at p into point; where the next
+    // line begins, or nullptr when the row is not plain or does not end
+    // before end.
+    const char *plainRow(const char *p, const char *end, char separator, double point[3]) const
+    {
+        if (p == end || isBlank(*p) || *p == '#' || *p == '%' || *p == '"' || *p == '\n' || *p == '\r')
+            return nullptr;
+        for (size_t column = 1; column <= mostColumns; column++) {
+            if (const int axis = axes[column]; axis >= 0) {
+                p = readPlainNumber(p, end, point[axis]);
+                if (!p || p == end || (*p != separator && (column < mostColumns || !endsLine(*p))))
+                    return nullptr;
+            } else {
+                if (*p == '"' || isBlank(*p))
+                    return nullptr;
+                while (p != end && *p != separator && !endsLine(*p))
+                    ++p;
+                if (p == end || *p != separator)
+                    return nullptr;
+            }
+            if (column < mostColumns)
+                ++p;
+        }
+        while (p != end && !endsLine(*p))
+            ++p;
+        if (p == end)
+            return nullptr;
+        // A carriage return and a line feed end one line; a last carriage
+        // return must wait for what follows it.
+        if (*p == '\r') {
+            if (++p == end)
+                return nullptr;
+            return *p == '\n' ? p + 1 : p;
+        }
+        return p + 1;
+    }
+
+    static bool endsLine(char c) { return c == '\n' || c == '\r'; }
+
+    // A continuation of from, with counts of its own.
+    LogSink(const LogSink &from, RawData &into, qint64 size)
+        : LineSink(into, size, true), format(from.format), ownInput(std::make_unique<LogInput>()), input(*ownInput),
+          byName(from.byName), named(from.named), dataStarted(true), mostColumns(from.mostColumns), axes(from.axes)
+    {
+        input.delimiter = from.input.delimiter;
+        input.columns = from.input.columns;
+    }
+
     bool decide()
     {
         input.delimiter = sampledDelimiter();
@@ -511,6 +613,7 @@ private:
     };
 
     const LogFormat &format;
+    std::unique_ptr<LogInput> ownInput; ///< a continuation's counts
     LogInput &input;
     bool byName = false;
     bool named = false;
