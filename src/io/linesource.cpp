@@ -391,7 +391,8 @@ HalvesRead readInHalves(QFile &file, qint64 size, LineSink &sink, RawData &data,
 
     RawData secondData;
     const qint64 middle = splitPoint(fd, blockSize + (size - blockSize) / 2, size, sink.crEndsLine());
-    const std::unique_ptr<LineSink> second = middle > 0 ? sink.continuation(secondData, size - middle) : nullptr;
+    const std::unique_ptr<LineSink> second =
+        middle > 0 ? sink.continuation(secondData, size - middle) : nullptr;
     if (!second) {
         if (!ended(readStretch(fd, blockSize, size, true, first, done, reportProgress, control), data))
             sink.finish();
@@ -406,8 +407,8 @@ HalvesRead readInHalves(QFile &file, qint64 size, LineSink &sink, RawData &data,
             firstStopped = firstRead.outcome != Outcome::Read;
         } else {
             BlockLines lines(*second);
-            secondRead = readStretch(fd, middle, size, true, lines, done,
-                                     [&] { return !firstStopped.load(); }, control);
+            secondRead = readStretch(
+                fd, middle, size, true, lines, done, [&] { return !firstStopped.load(); }, control);
         }
     });
     // The first half's outcome comes first: its fault lies on an earlier line.

@@ -8,9 +8,9 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <memory>
-#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -320,8 +320,9 @@ private:
 
     // A continuation of from, with counts of its own.
     LogSink(const LogSink &from, RawData &into, qint64 size)
-        : LineSink(into, size, true), format(from.format), ownInput(std::make_unique<LogInput>()), input(*ownInput),
-          byName(from.byName), named(from.named), dataStarted(true), mostColumns(from.mostColumns), axes(from.axes)
+        : LineSink(into, size, true), format(from.format), ownInput(std::make_unique<LogInput>()),
+          input(*ownInput), byName(from.byName), named(from.named), dataStarted(true),
+          mostColumns(from.mostColumns), axes(from.axes)
     {
         input.delimiter = from.input.delimiter;
         input.columns = from.input.columns;
