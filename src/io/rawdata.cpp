@@ -53,26 +53,30 @@ public:
 protected:
     // Three plain numbers with a separator between them and at most one
     // after them, before "\n" or "\r\n": read without looking for the line's
-    // end first, and stored in place.
+    // end first, and stored in place. Up to the last line feed, a number
+    // surely ends before end.
     const char *plainLines(const char *begin, const char *end) override
     {
+        const char *lastEnd = end;
+        while (lastEnd != begin && lastEnd[-1] != '\n')
+            --lastEnd;
         const qint64 lines = std::min<qint64>(plainLineRoom(), plainPointRoom());
         double *row = lines > 0 ? data.Mag[data.numLines] : nullptr;
         qint64 taken = 0;
         const char *p = begin;
-        for (; taken < lines; ++taken, row += 3) {
-            const char *q = readPlainNumber(p, end, row[0]);
-            if (!q || q == end || !isSeparator(*q))
+        for (; taken < lines && p != lastEnd; ++taken, row += 3) {
+            const char *q = readPlainNumber(p, row[0]);
+            if (!q || !isSeparator(*q))
                 break;
-            q = readPlainNumber(q + 1, end, row[1]);
-            if (!q || q == end || !isSeparator(*q))
+            q = readPlainNumber(q + 1, row[1]);
+            if (!q || !isSeparator(*q))
                 break;
-            q = readPlainNumber(q + 1, end, row[2]);
-            if (q && q != end && isSeparator(*q))
-                ++q;
-            if (q && q != end && *q == '\r')
-                ++q;
-            if (!q || q == end || *q != '\n')
+            q = readPlainNumber(q + 1, row[2]);
+            if (!q)
+                break;
+            q += isSeparator(*q);
+            q += *q == '\r';
+            if (*q != '\n')
                 break;
             p = q + 1;
         }
