@@ -1,5 +1,6 @@
 #include "logreader.h"
 
+#include "fieldscan.h"
 #include "linesource.h"
 #include "plainnumber.h"
 #include "printable.h"
@@ -254,19 +255,24 @@ protected:
     // Rows of plain numbers, no quotes, brackets or blanks around them, in
     // the window of rows kept: their selected fields are read where they
     // start, the others only skipped, and the line's end is found on the way.
+    // Up to the chunk's last line end, a number surely ends before the chunk.
     const char *plainLines(const char *begin, const char *end) override
     {
         if (!dataStarted || input.delimiter == Delimiter::Space || format.decimalComma)
             return begin;
+        const char *lastEnd = end;
+        while (lastEnd != begin && !endsLine(lastEnd[-1]))
+            --lastEnd;
         const char separator = delimiterChar(input.delimiter);
         const qint64 lines = std::min<qint64>(plainLineRoom(), plainPointRoom());
         const qint64 lastRow = format.lastRow > 0 ? format.lastRow : std::numeric_limits<qint64>::max();
         double *row = lines > 0 ? data.Mag[data.numLines] : nullptr;
         qint64 taken = 0;
         const char *p = begin;
-        for (; taken < lines && rowNumber + taken + 1 >= format.firstRow && rowNumber + taken + 1 <= lastRow;
+        for (; taken < lines && p != lastEnd && rowNumber + taken + 1 >= format.firstRow &&
+               rowNumber + taken + 1 <= lastRow;
              ++taken, row += 3) {
-            const char *q = plainRow(p, end, separator, row);
+            const char *q = plainRow(p, lastEnd, separator, row);
             if (!q)
                 break;
             p = q;
@@ -280,34 +286,33 @@ protected:
 
 private:
     // The selected fields of the plain row at p into point; where the next
-    // line begins, or nullptr when the row is not plain or does not end
-    // before end.
+    // line begins, or nullptr when the row is not plain or its end is a
+    // carriage return that may pair with a line feed after end.
     const char *plainRow(const char *p, const char *end, char separator, double point[3]) const
     {
-        if (p == end || isBlank(*p) || *p == '#' || *p == '%' || *p == '"' || *p == '\n' || *p == '\r')
+        if (isBlank(*p) || *p == '#' || *p == '%' || endsLine(*p))
             return nullptr;
-        for (size_t column = 1; column <= mostColumns; column++) {
-            if (const int axis = axes[column]; axis >= 0) {
-                p = readPlainNumber(p, end, point[axis]);
-                if (!p || p == end || (*p != separator && (column < mostColumns || !endsLine(*p))))
+        for (size_t step = 0; step < plan.size(); step++) {
+            if (plan[step].skip > 0) {
+                p = afterFields(p, end, separator, plan[step].skip);
+                if (!p)
                     return nullptr;
-            } else {
-                if (*p == '"' || isBlank(*p))
-                    return nullptr;
-                while (p != end && *p != separator && !endsLine(*p))
-                    ++p;
-                if (p == end || *p != separator)
-                    return nullptr;
-            }
-            if (column < mostColumns)
                 ++p;
+            }
+            p = readPlainNumber(p, point[plan[step].axis]);
+            if (!p)
+                return nullptr;
+            if (step + 1 < plan.size()) {
+                if (*p != separator)
+                    return nullptr;
+                ++p;
+            } else if (*p != separator && !endsLine(*p)) {
+                return nullptr;
+            }
         }
-        while (p != end && !endsLine(*p))
-            ++p;
-        if (p == end)
-            return nullptr;
-        // A carriage return and a line feed end one line; a last carriage
-        // return must wait for what follows it.
+        if (!endsLine(*p))
+            p = lineEndFrom(p, end);
+        // A carriage return and a line feed end one line.
         if (*p == '\r') {
             if (++p == end)
                 return nullptr;
@@ -322,7 +327,7 @@ private:
     LogSink(const LogSink &from, RawData &into, qint64 size)
         : LineSink(into, size, true), format(from.format), ownInput(std::make_unique<LogInput>()),
           input(*ownInput), byName(from.byName), named(from.named), dataStarted(true),
-          mostColumns(from.mostColumns), axes(from.axes)
+          mostColumns(from.mostColumns), axes(from.axes), plan(from.plan)
     {
         input.delimiter = from.input.delimiter;
         input.columns = from.input.columns;
@@ -606,6 +611,16 @@ private:
         axes.assign(mostColumns + 1, -1);
         for (size_t c = 0; c < 3; c++)
             axes[size_t(input.columns[c])] = int(c);
+        plan.clear();
+        int skip = 0;
+        for (size_t column = 1; column <= mostColumns; column++) {
+            if (axes[column] < 0) {
+                skip++;
+            } else {
+                plan.push_back({skip, axes[column]});
+                skip = 0;
+            }
+        }
     }
 
     struct Waiting {
@@ -621,6 +636,12 @@ private:
     bool dataStarted = false;
     size_t mostColumns = 0;
     std::vector<int> axes;
+    // A plain row read from its start: fields to skip, then an axis to read.
+    struct Step {
+        int skip;
+        int axis;
+    };
+    std::vector<Step> plan;
     std::optional<QString> refusal; ///< what is wrong with the columns before any line is read
     size_t numbersLineFields = 0;   ///< the fields of the line above the data when it held three numbers
     qint64 rowNumber = 0;
