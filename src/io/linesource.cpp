@@ -75,7 +75,12 @@ LineSink::LineSink(RawData &data, qint64 size, bool crEndsLine) : data(data), sp
 {
     // A point line holds at least "1 2 3\n", so an input of size bytes holds
     // no more points than this: one allocation of the table, never a copy.
-    data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, size / 6 + 1)), 3);
+    reserve(size / 6 + 1);
+}
+
+void LineSink::reserve(qint64 points)
+{
+    data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, points)), 3);
     preferHugePages(data.Mag[0], size_t(data.Mag.nrows()) * 3 * sizeof(double));
 }
 
@@ -391,14 +396,16 @@ HalvesRead readInHalves(QFile &file, qint64 size, LineSink &sink, RawData &data,
 
     RawData secondData;
     const qint64 middle = splitPoint(fd, blockSize + (size - blockSize) / 2, size, sink.crEndsLine());
-    const std::unique_ptr<LineSink> second =
-        middle > 0 ? sink.continuation(secondData, size - middle) : nullptr;
+    const std::unique_ptr<LineSink> second = middle > 0 ? sink.continuation(secondData) : nullptr;
     if (!second) {
         if (!ended(readStretch(fd, blockSize, size, true, first, done, reportProgress, control), data))
             sink.finish();
         return HalvesRead::Done;
     }
     second->startsMidInput();
+    // The second half is sized by the first block's lines, with room to spare:
+    // by the size alone, its table would be up to four times too large.
+    second->reserve((size - middle) * data.numLines / blockSize * 9 / 8 + 4096);
     StretchRead firstRead, secondRead;
     std::atomic<bool> firstStopped{false};
     control.inParallel(2, [&](int worker, int) {

@@ -48,11 +48,14 @@ public:
 
     bool crEndsLine() const { return splitAtCr; }
 
-    /// A sink in this one's state that reads, into its own data, the lines
-    /// of size bytes that come later in the input, whatever lies between:
-    /// possible once lines no longer change how the next ones are read (a
-    /// log's header and delimiter are known). Empty until then.
-    virtual std::unique_ptr<LineSink> continuation(RawData &, qint64) const { return nullptr; }
+    /// A sink in this one's state that reads, into its own data, lines that
+    /// come later in the input, whatever lies between: possible once lines
+    /// no longer change how the next ones are read (a log's header and
+    /// delimiter are known). Empty until then.
+    virtual std::unique_ptr<LineSink> continuation(RawData &) const { return nullptr; }
+
+    /// Makes the table, still empty, hold this many points before it grows.
+    void reserve(qint64 points);
 
     /// Says that this sink's lines begin in the middle of the input, where
     /// a byte-order mark is no mark.

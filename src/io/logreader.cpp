@@ -209,12 +209,12 @@ public:
 
     // Once the data have started, every row is read alike, wherever it lies,
     // but for the window of rows kept, which counts them from the first.
-    std::unique_ptr<LineSink> continuation(RawData &into, qint64 size) const override
+    std::unique_ptr<LineSink> continuation(RawData &into) const override
     {
         if (!dataStarted || refusal || input.delimiter == Delimiter::Detect || format.firstRow != 1 ||
             format.lastRow != 0)
             return nullptr;
-        return std::unique_ptr<LineSink>(new LogSink(*this, into, size));
+        return std::unique_ptr<LineSink>(new LogSink(*this, into));
     }
 
     void addCounts(const LineSink &later, qint64 lineOffset) override
@@ -324,8 +324,8 @@ private:
     static bool endsLine(char c) { return c == '\n' || c == '\r'; }
 
     // A continuation of from, with counts of its own.
-    LogSink(const LogSink &from, RawData &into, qint64 size)
-        : LineSink(into, size, true), format(from.format), ownInput(std::make_unique<LogInput>()),
+    LogSink(const LogSink &from, RawData &into)
+        : LineSink(into, 0, true), format(from.format), ownInput(std::make_unique<LogInput>()),
           input(*ownInput), byName(from.byName), named(from.named), dataStarted(true),
           mostColumns(from.mostColumns), axes(from.axes), plan(from.plan)
     {

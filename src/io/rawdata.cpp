@@ -45,9 +45,9 @@ public:
     StrictSink(RawData &data, qint64 size) : LineSink(data, size, false) {}
 
     // Every line is read alike, wherever it lies.
-    std::unique_ptr<LineSink> continuation(RawData &into, qint64 size) const override
+    std::unique_ptr<LineSink> continuation(RawData &into) const override
     {
-        return std::make_unique<StrictSink>(into, size);
+        return std::make_unique<StrictSink>(into, 0);
     }
 
 protected:
