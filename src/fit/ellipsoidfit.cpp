@@ -436,20 +436,6 @@ CalibrationParameters calibrationOf(const EllipsoidFit &fit, Doub Hm)
 
 } // namespace
 
-void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10])
-{
-    terms[0] = x * x;
-    terms[1] = y * y;
-    terms[2] = z * z;
-    terms[3] = (x + x) * y;
-    terms[4] = (x + x) * z;
-    terms[5] = (y + y) * z;
-    terms[6] = x + x;
-    terms[7] = y + y;
-    terms[8] = z + z;
-    terms[9] = 1.0;
-}
-
 MatDoub scatterMatrix(Points points, const Int *weights)
 {
     return scatterOf(points, weights, Frame(), WorkControl().withThreads(1));
