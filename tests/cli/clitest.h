@@ -37,6 +37,7 @@ struct Launch {
     int standardOutputFd = -1;            ///< or a descriptor that the tool gets as its standard output
     QString standardInput;                ///< a file that standard input comes from
     rlim_t fileSizeLimit = RLIM_INFINITY; ///< bytes a file may reach, with SIGXFSZ ignored as services run
+    QString program;                      ///< a copy of the tool to run instead of the one built
 };
 
 class CliTest : public testing::Test {
@@ -65,7 +66,7 @@ protected:
                 std::signal(SIGXFSZ, SIG_IGN);
             }
         });
-        p.start(TAVRIN_CLI, arguments);
+        p.start(launch.program.isEmpty() ? QStringLiteral(TAVRIN_CLI) : launch.program, arguments);
         p.waitForFinished(-1);
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
                 p.readAllStandardError()};
