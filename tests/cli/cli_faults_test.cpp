@@ -112,7 +112,7 @@ TEST_F(CliFaults, EveryOutputIsTheSameInAnyLocale)
         const QByteArray local = outputs(locales.environment(name));
         EXPECT_TRUE(local == c) << name;
         const QByteArray header = cli({"--hm", "48", "--export", "c", "sample.txt"},
-                                      Launch{locales.environment(name), {}, -1, {}, RLIM_INFINITY, {}})
+                                      Launch{locales.environment(name), {}, -1, {}, RLIM_INFINITY})
                                       .out;
         EXPECT_TRUE(compiles(header + "float first(void) { return sample_bias[0] + sample_ainv[0][0]; }\n"))
             << name;
@@ -201,7 +201,7 @@ TEST_F(CliFaults, FullStandardOutputIsAnError)
     for (const QStringList &arguments :
          {QStringList{"--export", "c"}, QStringList{"--json"}, QStringList{}}) {
         const Outcome o = cli(QStringList{"--hm", "48"} + arguments + QStringList{"sample.txt"},
-                              Launch{{}, full, -1, {}, RLIM_INFINITY, {}});
+                              Launch{{}, full, -1, {}, RLIM_INFINITY});
         EXPECT_EQ(o.status, 1) << arguments.join(' ').toStdString();
         EXPECT_EQ(o.err, "tavrin-cli: standard output: No space left on device\n");
     }
@@ -214,7 +214,7 @@ TEST_F(CliFaults, ClosedPipeEndsQuietly)
     ASSERT_EQ(::pipe(ends), 0);
     ::close(ends[0]);
     const Outcome o =
-        cli({"--hm", "48", "sample.txt", "sample.txt"}, Launch{{}, {}, ends[1], {}, RLIM_INFINITY, {}});
+        cli({"--hm", "48", "sample.txt", "sample.txt"}, Launch{{}, {}, ends[1], {}, RLIM_INFINITY});
     ::close(ends[1]);
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "");
@@ -264,7 +264,7 @@ TEST_F(CliFaults, ReadErrorIsNoEndOfFile)
     const QStringList failing{"LD_PRELOAD=" TAVRIN_FAILING_READ, "TAVRIN_FAIL_PATH=sample.txt",
                               "TAVRIN_FAIL_AFTER=30000", "ASAN_OPTIONS=verify_asan_link_order=0"};
     const Outcome o = cli({"--hm", "48", "--apply", "cal.txt", "-o", "p.txt", "sample.txt"},
-                          Launch{failing, {}, -1, {}, RLIM_INFINITY, {}});
+                          Launch{failing, {}, -1, {}, RLIM_INFINITY});
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, "sample.txt: The file could not be read to its end. (Input/output error)\n");

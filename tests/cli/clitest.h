@@ -37,7 +37,6 @@ struct Launch {
     int standardOutputFd = -1;            ///< or a descriptor that the tool gets as its standard output
     QString standardInput;                ///< a file that standard input comes from
     rlim_t fileSizeLimit = RLIM_INFINITY; ///< bytes a file may reach, with SIGXFSZ ignored as services run
-    QString program;                      ///< a copy of the tool to run instead of the one built
 };
 
 class CliTest : public testing::Test {
@@ -66,7 +65,7 @@ protected:
                 std::signal(SIGXFSZ, SIG_IGN);
             }
         });
-        p.start(launch.program.isEmpty() ? QStringLiteral(TAVRIN_CLI) : launch.program, arguments);
+        p.start(tool, arguments);
         p.waitForFinished(-1);
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
                 p.readAllStandardError()};
@@ -83,6 +82,7 @@ protected:
     QString sample() { return file("sample.txt", readAll(TAVRIN_SAMPLE)); }
 
     QTemporaryDir dir;
+    QString tool = QStringLiteral(TAVRIN_CLI); ///< the program cli() runs: the one built, or a copy of it
 };
 
 #endif

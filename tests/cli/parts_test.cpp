@@ -9,7 +9,7 @@ namespace {
 class PartsTest : public CliTest {
 protected:
     // A copy of the tool in bin/, as an install has it, with no part yet.
-    QString tool()
+    QString copy()
     {
         const QString copy = bin() + "/tavrin-cli";
         if (!QFile::exists(copy))
@@ -38,11 +38,13 @@ protected:
         install(TAVRIN_CAPTURE_PART, QFileInfo(TAVRIN_CAPTURE_PART).fileName());
     }
 
-    Launch withCopy()
+    // Runs program, the copy unless another is named, as cli() runs the tool built.
+    Outcome runCopy(const QStringList &arguments, const Launch &launch = {}, const QString &program = {})
     {
-        Launch launch;
-        launch.program = tool();
-        return launch;
+        tool = program.isEmpty() ? copy() : program;
+        const Outcome o = cli(arguments, launch);
+        tool = QStringLiteral(TAVRIN_CLI);
+        return o;
     }
 };
 
@@ -53,18 +55,18 @@ TEST_F(PartsTest, APlainRunNeedsNoPart)
     const QString sample = CliTest::sample();
     for (const QStringList &arguments : {QStringList{"--version"}, QStringList{"--hm", "48", sample},
                                          QStringList{"--hm", "48", "--fit", "auto", "--json", sample}}) {
-        const Outcome copy = cli(arguments, withCopy());
+        const Outcome copied = runCopy(arguments);
         const Outcome built = cli(arguments);
-        EXPECT_EQ(copy.status, 0) << copy.err.constData();
-        EXPECT_EQ(copy.out, built.out);
-        EXPECT_EQ(copy.err, built.err);
+        EXPECT_EQ(copied.status, 0) << copied.err.constData();
+        EXPECT_EQ(copied.out, built.out);
+        EXPECT_EQ(copied.err, built.err);
     }
 }
 
 TEST_F(PartsTest, AMissingPartIsSaidInOneLineAndNothingIsWritten)
 {
     const QString sample = CliTest::sample();
-    const Outcome drawing = cli({"--hm", "48", "-o", "p.txt", "--plot", "f.png", sample}, withCopy());
+    const Outcome drawing = runCopy({"--hm", "48", "-o", "p.txt", "--plot", "f.png", sample});
     EXPECT_EQ(drawing.status, 1);
     EXPECT_EQ(drawing.out, "");
     EXPECT_EQ(drawing.err,
@@ -75,9 +77,9 @@ TEST_F(PartsTest, AMissingPartIsSaidInOneLineAndNothingIsWritten)
     EXPECT_FALSE(QFile::exists(dir.filePath("p.txt")));
     EXPECT_FALSE(QFile::exists(dir.filePath("f.png")));
 
-    Launch input = withCopy();
+    Launch input;
     input.standardInput = sample;
-    const Outcome capture = cli({"--hm", "48", "--port", "-", "--record", "rec.txt"}, input);
+    const Outcome capture = runCopy({"--hm", "48", "--port", "-", "--record", "rec.txt"}, input);
     EXPECT_EQ(capture.status, 1);
     EXPECT_EQ(capture.err,
               QStringLiteral("tavrin-cli: --port needs tavrin-cli-capture.so, which is neither in "
@@ -96,7 +98,7 @@ TEST_F(PartsTest, APartThatCannotBeLoadedIsSaidInOneLine)
     const auto drawWith = [&](const QString &impostor) {
         QFile::remove(partsFolder() + '/' + plotPart);
         install(impostor, plotPart);
-        const Outcome o = cli({"--hm", "48", "--plot", "f.png", CliTest::sample()}, withCopy());
+        const Outcome o = runCopy({"--hm", "48", "--plot", "f.png", CliTest::sample()});
         EXPECT_EQ(o.status, 1);
         EXPECT_EQ(o.out, "");
         EXPECT_FALSE(QFile::exists(dir.filePath("f.png")));
@@ -115,20 +117,18 @@ TEST_F(PartsTest, PartsAreFoundWhereAnInstallPutsThemEvenThroughALink)
     installParts();
     QDir(dir.path()).mkpath("elsewhere");
     const QString link = dir.filePath("elsewhere/tavrin-cli");
-    ASSERT_TRUE(QFile::link(tool(), link));
-    Launch linked = withCopy();
-    linked.program = link;
-    const Outcome copy = cli({"--hm", "48", "--plot", "copy.svg", sample}, linked);
-    ASSERT_EQ(copy.status, 0) << copy.err.constData();
+    ASSERT_TRUE(QFile::link(copy(), link));
+    const Outcome linked = runCopy({"--hm", "48", "--plot", "copy.svg", sample}, {}, link);
+    ASSERT_EQ(linked.status, 0) << linked.err.constData();
     const Outcome built = cli({"--hm", "48", "--plot", "built.svg", sample});
     ASSERT_EQ(built.status, 0) << built.err.constData();
-    EXPECT_EQ(copy.out, built.out);
+    EXPECT_EQ(linked.out, built.out);
     EXPECT_EQ(readAll(dir.filePath("copy.svg")), readAll(dir.filePath("built.svg")));
 
-    Launch input = withCopy();
+    Launch input;
     input.standardInput = sample;
     const Outcome captured =
-        cli({"--hm", "48", "--port", "-", "--format", "xyz", "--record", "rec.txt"}, input);
+        runCopy({"--hm", "48", "--port", "-", "--format", "xyz", "--record", "rec.txt"}, input);
     EXPECT_EQ(captured.status, 0) << captured.err.constData();
     EXPECT_EQ(readAll(dir.filePath("rec.txt")).count('\n'), readAll(sample).count('\n'));
 }
