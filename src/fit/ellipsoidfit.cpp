@@ -103,25 +103,11 @@ void sumRows(Points points, const Int *weights, const Frame &f, Int firstRow, In
         const Doub(*factors)[10] = weights ? scaled : terms;
         // Row i sums its columns from the even one at or below i: in odd rows
         // one product more, left of the diagonal, which the mirror ignores.
-        for (Int i = firstRow; i < lastRow; i++) {
-            switch ((10 - (i & ~Int(1))) / 2) {
-            case 5:
-                addRow<5>(out.sums[i], i, terms, factors, count);
-                break;
-            case 4:
-                addRow<4>(out.sums[i], i, terms, factors, count);
-                break;
-            case 3:
-                addRow<3>(out.sums[i], i, terms, factors, count);
-                break;
-            case 2:
-                addRow<2>(out.sums[i], i, terms, factors, count);
-                break;
-            default:
-                addRow<1>(out.sums[i], i, terms, factors, count);
-                break;
-            }
-        }
+        using RowSum = void (*)(Doub *, Int, const Doub(*)[10], const Doub(*)[10], Int);
+        static constexpr RowSum addRows[10] = {addRow<5>, addRow<5>, addRow<4>, addRow<4>, addRow<3>,
+                                               addRow<3>, addRow<2>, addRow<2>, addRow<1>, addRow<1>};
+        for (Int i = firstRow; i < lastRow; i++)
+            addRows[i](out.sums[i], i, terms, factors, count);
     }
 }
 
