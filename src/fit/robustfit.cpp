@@ -117,8 +117,8 @@ int definiteness(const double m[3][3], int n)
 }
 
 // The points as the fit sees them: p = L (h - o), every stride-th point,
-// point k counted weights[k] times. L scales to unit RMS radius, and for a
-// plane also projects onto it.
+// point k counted weights[k] times, or not at all where left holds true. L
+// scales to unit RMS radius, and for a plane also projects onto it.
 struct Sample {
     Points points;
     const int *weights;
@@ -126,8 +126,12 @@ struct Sample {
     double L[3][3];
     int stride = 1;
     const WorkControl *control = nullptr; ///< none: one thread, never cancelled
+    const std::vector<bool> *left = nullptr;
 
-    int count(int k) const { return weights ? weights[k] : 1; }
+    int count(int k) const { return left && (*left)[size_t(k)] ? 0 : countGiven(k); }
+
+    /// The count the caller gave, left or not.
+    int countGiven(int k) const { return weights ? weights[k] : 1; }
 
     void map(int k, double p[3]) const
     {
@@ -249,12 +253,20 @@ struct Normal {
     double g[MaxParameters] = {};
 };
 
-// The sums over the sample's points first to end - 1.
-template <Shape S>
+// What a pass sums: the cost and the normal equations; the cost alone, all
+// that decides whether a step is taken; or the normal equations and the
+// points of weight zero, which the fit rejects.
+enum class Pass { Normal, CostOnly, NormalAndRejected };
+
+// The sums over the sample's points first to end - 1; for
+// Pass::NormalAndRejected, also the points beyond Tukey's limit among all
+// that the caller counts, left or not, added to rejected in their order.
+template <Shape S, Pass P>
 Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, int first,
-                  int end)
+                  int end, std::vector<int> *rejected)
 {
     constexpr int np = parameterCount(S);
+    constexpr bool judging = P == Pass::NormalAndRejected;
     const double c = tuning(loss, sigma);
     double G[3][3];
     gainMatrix(S, t.v.data() + biasCount(S), G);
@@ -263,14 +275,19 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
     double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
     for (int k = first; k < end; k += s.stride) {
         const int w = s.count(k);
-        if (w == 0)
+        const bool judged = judging && s.countGiven(k) > 0;
+        if (w == 0 && !judged)
             continue;
         double p[3], J[np];
         s.map(k, p);
-        const double r = residualAs<S>(t, G, m.target, p, J);
+        const double r = residualAs<S>(t, G, m.target, p, P != Pass::CostOnly && w != 0 ? J : nullptr);
+        if (judged && std::abs(r) >= c)
+            rejected->push_back(k);
+        if (w == 0)
+            continue;
         const Weighed e = weigh(loss, r, c);
         cost += w * e.loss;
-        if (e.weight == 0)
+        if (P == Pass::CostOnly || e.weight == 0)
             continue;
         const double ww = w * e.weight;
         for (int i = 0, at = 0; i < np; i++) {
@@ -290,10 +307,20 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
     return n;
 }
 
-Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, int first,
-                     int end)
+Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, Pass pass,
+                     int first, int end, std::vector<int> *rejected)
 {
-    return withShape(m.shape, [&](auto S) { return evaluateAs<S.value>(s, m, t, loss, sigma, first, end); });
+    return withShape(m.shape, [&](auto S) {
+        switch (pass) {
+        case Pass::CostOnly:
+            return evaluateAs<S.value, Pass::CostOnly>(s, m, t, loss, sigma, first, end, rejected);
+        case Pass::NormalAndRejected:
+            return evaluateAs<S.value, Pass::NormalAndRejected>(s, m, t, loss, sigma, first, end, rejected);
+        case Pass::Normal:
+            break;
+        }
+        return evaluateAs<S.value, Pass::Normal>(s, m, t, loss, sigma, first, end, rejected);
+    });
 }
 
 bool cancelled(const Sample &s)
@@ -302,18 +329,23 @@ bool cancelled(const Sample &s)
 }
 
 // A pass over many points shares its work with a second thread when the
-// run's budget has one.
-Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma)
+// run's budget has one. rejected: for Pass::NormalAndRejected.
+Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
+                Pass pass = Pass::Normal, std::vector<int> *rejected = nullptr)
 {
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
     if (n / s.stride < threadedFrom || !s.control || s.control->threads() < 2)
-        return evaluateRange(s, m, t, loss, sigma, 0, n);
+        return evaluateRange(s, m, t, loss, sigma, pass, 0, n, rejected);
     const int middle = n / 2 - (n / 2) % s.stride;
     Normal halves[2];
+    std::vector<int> secondRejected;
     s.control->inParallel(2, [&](int half, int) {
-        halves[half] = evaluateRange(s, m, t, loss, sigma, half == 0 ? 0 : middle, half == 0 ? middle : n);
+        halves[half] = evaluateRange(s, m, t, loss, sigma, pass, half == 0 ? 0 : middle,
+                                     half == 0 ? middle : n, half == 0 ? rejected : &secondRejected);
     });
+    if (rejected)
+        rejected->insert(rejected->end(), secondRejected.begin(), secondRejected.end());
     Normal &n1 = halves[0];
     const Normal &second = halves[1];
     n1.cost += second.cost;
@@ -405,7 +437,10 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
             step += x[i] * x[i];
             size += t.v[i] * t.v[i];
         }
-        const Normal next = evaluate(s, m, trial, loss, sigma);
+        // The last step tried ends the pass whether it is taken or not:
+        // its normal equations would go unused.
+        const bool last = iteration + 1 == mostSteps;
+        const Normal next = evaluate(s, m, trial, loss, sigma, last ? Pass::CostOnly : Pass::Normal);
         if (!(next.cost <= current.cost)) {
             lambda *= 10;
             continue;
@@ -628,10 +663,13 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
     return best;
 }
 
-// The factor of the normal matrix at a fit's solution, in its frame.
-bool factorAt(const Sample &s, const Model &m, const Solution &fit, Factor L)
+// The factor of the normal matrix at a fit's solution, in its frame; and,
+// in the same pass, the 0-based indices of the points of weight zero there
+// among all the caller counts, the gross points included.
+bool factorAt(const Sample &s, const Model &m, const Solution &fit, Factor L, std::vector<int> &rejected)
 {
-    return factorNormal(evaluate(s, m, fit.t, Loss::Tukey, fit.sigma), parameterCount(m.shape), L);
+    const Normal n = evaluate(s, m, fit.t, Loss::Tukey, fit.sigma, Pass::NormalAndRejected, &rejected);
+    return factorNormal(n, parameterCount(m.shape), L);
 }
 
 // unit (J^T W J)^-1 restricted to the bias, from the factor L: L^-T L^-1,
@@ -668,21 +706,6 @@ int distinctPoints(Points points, const int *weights, int enough)
             distinct.push_back(h);
     }
     return int(distinct.size());
-}
-
-std::vector<int> rejectedPoints(const Sample &s, const Model &m, const Solution &fit)
-{
-    double G[3][3];
-    gainMatrix(m.shape, fit.t.v.data() + biasCount(m.shape), G);
-    const double c = tuning(Loss::Tukey, fit.sigma);
-    std::vector<int> rejected;
-    for (int k = 0; k < s.points.size(); k++) {
-        double p[3];
-        s.map(k, p);
-        if (s.count(k) > 0 && std::abs(m.residual(fit.t, G, p)) >= c)
-            rejected.push_back(k);
-    }
-    return rejected;
 }
 
 MatDoub inverse3(const double G[3][3])
@@ -756,16 +779,16 @@ CalibrationParameters planeParameters(const Sample &s, const Solution &fit, cons
     return p;
 }
 
-// Each point's count, but zero for the gross points: least-squares starts,
-// which one gross point can pull anywhere, and even Huber's loss, whose
-// gradient in the gains grows with the point's distance, leave them out;
-// the rejected points are still judged among all.
-std::vector<int> keptCounts(Points points, const int *weights, const std::vector<bool> &gross)
+// The frame of a fit, with the gross points left out: least-squares
+// starts, which one gross point can pull anywhere, and even Huber's loss,
+// whose gradient in the gains grows with the point's distance, leave them
+// out; the rejected points are still judged among all.
+Sample fittedFrame(Points points, const int *weights, Shape shape, const PointSpread &spread,
+                   const double normal[3], const std::vector<bool> &gross, const WorkControl &control)
 {
-    std::vector<int> kept(size_t(points.size()));
-    for (int k = 0; k < points.size(); k++)
-        kept[size_t(k)] = gross[size_t(k)] ? 0 : weights ? weights[k] : 1;
-    return kept;
+    Sample s = frameOf(points, weights, shape, spread, normal, control);
+    s.left = &gross;
+    return s;
 }
 
 Shape shapeOf(FitModel model)
@@ -780,19 +803,15 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
                                   const PointSpread &spread, const WorkControl &control)
 {
     const Shape shape = shapeOf(model);
-    const Sample s = frameOf(points, weights, shape, spread, nullptr, control);
+    const Sample s = fittedFrame(points, weights, shape, spread, nullptr, gross, control);
     const Model m{shape, Hm * s.L[0][0]};
-    const std::vector<int> kept = keptCounts(points, weights, gross);
-    Sample fitted = s;
-    fitted.weights = kept.data();
-    const std::optional<Solution> fit = solve(fitted, m, Hm, start);
+    const std::optional<Solution> fit = solve(s, m, Hm, start);
     Factor L = {};
-    if (!fit || !factorAt(fitted, m, *fit, L))
-        return std::nullopt;
     RobustFit r;
+    if (!fit || !factorAt(s, m, *fit, L, r.rejected))
+        return std::nullopt;
     r.model = model;
     r.parameters = spaceParameters(s.o, s.L[0][0], shape, *fit);
-    r.rejected = rejectedPoints(s, m, *fit);
     r.scale = fit->sigma / s.L[0][0];
     r.calibratedNorm = Hm;
     // sigma^2 (J^T W J)^-1: the covariance of b that the noise about the
@@ -818,7 +837,6 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
                                   const WorkControl &control)
 {
     std::vector<bool> left = gross;
-    const std::vector<int> kept = keptCounts(points, weights, gross);
     std::optional<RobustFit> r;
     for (int pass = 0; pass < 2; pass++) {
         const PointSpread spread = SpreadOf(points, weights, &left);
@@ -827,20 +845,17 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
         const std::optional<std::array<double, 3>> n = LeastDirection(spread.covariance);
         if (!n)
             return r;
-        const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data(), control);
+        const Sample s = fittedFrame(points, weights, Shape::Plane, spread, n->data(), gross, control);
         const Model m{Shape::Plane, 1.0};
-        Sample fitted = s;
-        fitted.weights = kept.data();
-        const std::optional<Solution> fit = solve(fitted, m, 1.0, nullptr);
+        const std::optional<Solution> fit = solve(s, m, 1.0, nullptr);
         if (!fit)
             return r;
         Factor L = {};
-        if (!factorAt(fitted, m, *fit, L))
-            return std::nullopt;
         r = RobustFit();
+        if (!factorAt(s, m, *fit, L, r->rejected))
+            return std::nullopt;
         r->model = FitModel::Planar;
         r->parameters = planeParameters(s, *fit, n->data());
-        r->rejected = rejectedPoints(s, m, *fit);
         r->scale = fit->sigma * spread.radius;
         std::copy(n->begin(), n->end(), r->normal);
         r->calibratedNorm = medianNorm(points, r->parameters);
@@ -953,7 +968,7 @@ std::optional<RobustFit> RobustSteps::step(const int *counts) const
 
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,
                                    const CalibrationParameters *start, Undetermined *why,
-                                   const WorkControl &control)
+                                   const WorkControl &control, const SpreadBesideGross *known)
 {
     const auto refuse = [&](Undetermined reason) {
         if (why)
@@ -964,8 +979,11 @@ std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, con
         *why = Undetermined::No;
     if (distinctPoints(points, weights, MinimumPoints) < MinimumPoints)
         return refuse(Undetermined::FewPoints);
-    const std::vector<bool> gross = GrossPoints(points, weights);
-    const PointSpread spread = SpreadOf(points, weights, &gross);
+    std::optional<SpreadBesideGross> found;
+    if (!known)
+        known = &found.emplace(SpreadWithoutGross(points, weights));
+    const std::vector<bool> &gross = known->gross;
+    const PointSpread &spread = known->spread;
     const std::optional<std::array<double, 3>> normal = LeastDirection(spread.covariance);
     if (!(spread.radius > 0) || !normal)
         return refuse(Undetermined::Singular);
