@@ -92,6 +92,12 @@ EmptyCap largestEmptyCap(const std::vector<Direction> &directions);
 /// against all of its directions, for which cap.radius is an upper bound.
 EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample);
 
+/// Whether a vector c other than zero, whose component along the unit
+/// centre of a cap is along, surely makes no angle with that centre whose
+/// cosine exceeds nearest: then along > nearest |c|, the exact test, which
+/// takes |c| by hypot, is false. False where that is in doubt.
+bool SurelyOutsideCap(const double c[3], double along, double nearest);
+
 } // namespace tavrin
 
 #endif

@@ -45,7 +45,7 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
     run.requested = model;
     FitChoice choice;
     if (model == FitModel::Auto) {
-        choice = ChooseFit(run.raw.points(), Hm, control);
+        choice = ChooseFit(run.raw.points(), Hm, control, &run.outline);
         run.fitReason = choice.reason;
     } else {
         choice.model = model;
@@ -57,7 +57,7 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
     }
     run.robust = choice.fit ? choice.fit
                             : FitRobust(run.raw.points(), Hm, choice.model, nullptr, nullptr,
-                                        &run.undetermined, control);
+                                        &run.undetermined, control, &run.outline.spread(run.raw.points()));
     if (!run.robust) {
         run.error = control.cancelled() ? CalibrationError::Cancelled : CalibrationError::NumericalFailure;
         return run;
@@ -146,17 +146,39 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const Wo
     return run;
 }
 
-QualityReport AssessCalibration(const CalibrationRun &run, double Hm)
+QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const WorkControl &control)
 {
     const Points points = run.raw.points();
     const RobustFit *robust = run.robustFit();
-    double centre[3];
-    CoverageCentre(points, Hm, run.parameters, centre);
-    QualityReport q =
-        AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
-    // A planar fit does not scale by Hm, whose unit then changes nothing.
-    if (run.model != FitModel::Planar)
-        q.hmUnit = CheckHmUnit(points, run.parameters, Hm);
+    const double judgedNorm = robust ? robust->calibratedNorm : Hm;
+    PointsOutline outline = run.outline;
+    // The coverage needs the robust centre and the calibration does not:
+    // the two halves share no sum, and each adds in its own order.
+    Coverage coverage;
+    const auto measureCoverage = [&] {
+        const std::optional<std::array<double, 3>> &sphere = outline.sphereCentre(points, Hm);
+        const double bias[3] = {run.parameters.Bias[0][0], run.parameters.Bias[1][0],
+                                run.parameters.Bias[2][0]};
+        coverage = outline.coverage(points, sphere ? sphere->data() : bias);
+    };
+    PlaneSpread plane;
+    CalibratedErrors errors;
+    HmUnitCheck hmUnit;
+    const auto measureCalibration = [&] {
+        plane = outline.plane(points);
+        errors = CalibratedErrorsOf(points, run.parameters, judgedNorm);
+        // A planar fit does not scale by Hm, whose unit then changes nothing.
+        if (run.model != FitModel::Planar)
+            hmUnit = CheckHmUnit(points, run.parameters, Hm);
+    };
+    control.inParallel(2, [&](int worker, int workers) {
+        if (worker == 0)
+            measureCalibration();
+        if (worker == 1 || workers == 1)
+            measureCoverage();
+    });
+    QualityReport q = JudgeQuality(points.size(), run.fit, judgedNorm, plane, coverage, errors);
+    q.hmUnit = hmUnit;
     return q;
 }
 
