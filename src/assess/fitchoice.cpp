@@ -40,13 +40,14 @@ QString percentOfHm(double squared, double Hm)
 
 } // namespace
 
-bool CoverTheSphere(Points points, double Hm, QString *coverage, PointsOutline *outline)
+bool CoverTheSphere(Points points, double Hm, QString *coverage, PointsOutline *outline,
+                    const WorkControl &control)
 {
     PointsOutline own;
     PointsOutline &found = outline ? *outline : own;
     // Without a sphere, the directions are counted about the origin.
     const double origin[3] = {0.0, 0.0, 0.0};
-    const std::optional<std::array<double, 3>> &sphere = found.sphereCentre(points, Hm);
+    const std::optional<std::array<double, 3>> &sphere = found.sphereCentre(points, Hm, control);
     const QualityReport q =
         JudgeQuality(points.size(), EllipsoidFit(), Hm, PlaneSpread(),
                      found.coverage(points, sphere ? sphere->data() : origin), CalibratedErrors());
@@ -177,7 +178,7 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, Points
             return choice;
     }
     QString coverage;
-    const bool covered = CoverTheSphere(points, Hm, &coverage, &found);
+    const bool covered = CoverTheSphere(points, Hm, &coverage, &found, control);
 
     // Where the directions cover the sphere, every model but the full one
     // errs by its own shape: full leads, and the others follow only when it

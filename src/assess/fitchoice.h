@@ -32,7 +32,8 @@ constexpr int LongestCorrelation = 250;
 /// Whether the directions of the points about CoverageCentre cover the
 /// sphere, as the verdict counts them; coverage, when given, gets the count.
 /// outline, when given, keeps what it finds of the points, or gives it.
-bool CoverTheSphere(Points points, double Hm, QString *coverage = nullptr, PointsOutline *outline = nullptr);
+bool CoverTheSphere(Points points, double Hm, QString *coverage = nullptr, PointsOutline *outline = nullptr,
+                    const WorkControl &control = WorkControl());
 
 /// The integrated autocorrelation time of the fit's norm residuals in the
 /// order of the readings, 1 + 2 sum of the autocorrelations: how many

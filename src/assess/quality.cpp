@@ -45,14 +45,15 @@ void judge(QualityReport &q, const EllipsoidFit &fit, double Hm)
 
 } // namespace
 
-std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm)
+std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm, const WorkControl &control)
 {
     // A centre for counting directions needs no more than an even sample.
     const int stride = std::max(1, points.size() / RobustLimits::SubsampleSize);
     MatDoub sample((points.size() + stride - 1) / stride, 3);
     for (int k = 0; k < sample.nrows(); k++)
         std::copy(points[k * stride], points[k * stride] + 3, sample[k]);
-    const std::optional<RobustFit> sphere = FitRobust(sample, Hm, FitModel::Sphere);
+    const std::optional<RobustFit> sphere =
+        FitRobust(sample, Hm, FitModel::Sphere, nullptr, nullptr, nullptr, control);
     if (!sphere)
         return std::nullopt;
     return std::array<double, 3>{sphere->parameters.Bias[0][0], sphere->parameters.Bias[1][0],
@@ -203,10 +204,11 @@ const PlaneSpread &PointsOutline::plane(Points points)
     return *planeFound;
 }
 
-const std::optional<std::array<double, 3>> &PointsOutline::sphereCentre(Points points, double Hm)
+const std::optional<std::array<double, 3>> &PointsOutline::sphereCentre(Points points, double Hm,
+                                                                        const WorkControl &control)
 {
     if (!sphereFound)
-        sphereFound = RobustSphereCentre(points, Hm);
+        sphereFound = RobustSphereCentre(points, Hm, control);
     return *sphereFound;
 }
 

@@ -100,8 +100,9 @@ QualityReport JudgeQuality(int points, const EllipsoidFit &fit, double Hm, const
                            const Coverage &coverage, const CalibratedErrors &errors);
 
 /// The centre of the robust sphere that CoverageCentre fits, or empty when
-/// no sphere fits.
-std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm);
+/// no sphere fits; its starts converge on as many threads as control gives.
+std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm,
+                                                        const WorkControl &control = WorkControl());
 
 /// The one centre about which every judgement of the points counts their
 /// directions: that of a robust sphere fitted to an even sample of them,
@@ -122,7 +123,8 @@ public:
     /// SpreadAboutPlane of the points.
     const PlaneSpread &plane(Points points);
     /// RobustSphereCentre of the points.
-    const std::optional<std::array<double, 3>> &sphereCentre(Points points, double Hm);
+    const std::optional<std::array<double, 3>> &sphereCentre(Points points, double Hm,
+                                                             const WorkControl &control);
     /// CoverageAbout the centre; kept for the last centre asked for.
     const Coverage &coverage(Points points, const double centre[3]);
 

@@ -247,17 +247,4 @@ EmptyCap largestEmptyCap(const std::vector<Direction> &directions)
     return cap;
 }
 
-// Where along is positive, along^2 against nearest^2 |c|^2 decides, with a
-// margin of 1e-9, far beyond the few roundings of either side, within
-// ranges where no square overflows or falls to where it loses precision.
-bool SurelyOutsideCap(const double c[3], double along, double nearest)
-{
-    if (nearest >= 0 && along <= 0)
-        return true;
-    if (!(nearest >= 1e-3 && along > 0))
-        return false;
-    const double squared = c[0] * c[0] + c[1] * c[1] + c[2] * c[2];
-    return squared > 1e-200 && squared < 1e200 && along * along < nearest * nearest * squared * (1 - 1e-9);
-}
-
 } // namespace tavrin

@@ -42,17 +42,40 @@ template <class Counted, class Seen> PointSpread spreadCounted(Points points, Co
 }
 
 // How GrossPoints tells a gross point: its distance from the coordinate-wise
-// median beyond the limit, both taken on an even sample.
+// median beyond the limit, both taken on an even sample. The squared
+// distance against bounds just inside and outside the squared limit settles
+// all but a thin shell, sparing the root; the bounds hold the margin of
+// 1e-9 far beyond their rounding, so the root, where it is taken, decides
+// as it would alone. Squares out of the range where they keep their
+// precision leave every point to the root.
 struct GrossTest {
     double centre[3];
     double limit;
+    double within = -1.0, beyond = INFINITY; ///< surely not gross below, surely gross above
 
-    double distance(const double *h) const
+    double squared(const double *h) const
     {
-        return std::sqrt(SQR(h[0] - centre[0]) + SQR(h[1] - centre[1]) + SQR(h[2] - centre[2]));
+        return SQR(h[0] - centre[0]) + SQR(h[1] - centre[1]) + SQR(h[2] - centre[2]);
     }
 
-    bool gross(const double *h) const { return !(distance(h) <= limit); }
+    double distance(const double *h) const { return std::sqrt(squared(h)); }
+
+    void bound()
+    {
+        const double square = limit * limit;
+        if (square > 1e-200 && square < 1e200)
+            within = square * (1 - 1e-9), beyond = square * (1 + 1e-9);
+    }
+
+    bool gross(const double *h) const
+    {
+        const double s = squared(h);
+        if (s < within)
+            return false;
+        if (s > beyond)
+            return true;
+        return !(std::sqrt(s) <= limit);
+    }
 };
 
 // Empty when no point is gross: no point counted, or a median distance of zero.
@@ -77,6 +100,7 @@ std::optional<GrossTest> grossTest(Points points, const int *weights)
     test.limit = GrossDistances * medianOf(values);
     if (!(test.limit > 0))
         return std::nullopt;
+    test.bound();
     return test;
 }
 

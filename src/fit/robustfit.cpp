@@ -645,16 +645,26 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
             starts.push_back(algebraicStart(sample, m, Hm));
         starts.push_back(sphereStart(sample, m));
     }
+    // The starts converge apart, each on its own thread when the budget
+    // has one; the best is then taken in their order.
+    std::vector<std::optional<Solution>> refined(starts.size());
+    const auto refineStarts = [&](int worker, int workers) {
+        for (size_t k = size_t(worker); k < starts.size(); k += size_t(workers))
+            if (starts[k]) {
+                Solution s{*starts[k]};
+                s.sigma = refine(sample, m, s.t, false);
+                refined[k] = s;
+            }
+    };
+    if (sample.control)
+        sample.control->inParallel(int(starts.size()), refineStarts);
+    else
+        refineStarts(0, 1);
     std::optional<Solution> best;
-    for (const std::optional<Parameters> &first : starts) {
-        if (!first)
-            continue;
-        Solution s{*first};
-        s.sigma = refine(sample, m, s.t, false);
-        if (allFinite(s.t) && std::isfinite(s.sigma) && makePositiveDefinite(m.shape, s.t) &&
-            (!best || s.sigma < best->sigma))
+    for (std::optional<Solution> &s : refined)
+        if (s && allFinite(s->t) && std::isfinite(s->sigma) && makePositiveDefinite(m.shape, s->t) &&
+            (!best || s->sigma < best->sigma))
             best = s;
-    }
     if (best && sample.stride > 1) {
         best->sigma = refine(all, m, best->t, true);
         if (!allFinite(best->t) || !makePositiveDefinite(m.shape, best->t))

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 
 #include <utility>
 
@@ -152,30 +154,35 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const Work
     const RobustFit *robust = run.robustFit();
     const double judgedNorm = robust ? robust->calibratedNorm : Hm;
     PointsOutline outline = run.outline;
-    // The coverage needs the robust centre and the calibration does not:
-    // the two halves share no sum, and each adds in its own order.
+    // Three parts that share no sum, each adding in its own order, taken in
+    // turn by as many threads as the budget gives: the coverage, which
+    // needs the robust centre, the norm errors and the plane, and the unit
+    // of Hm. The robust centre's fit takes no thread of its own.
     Coverage coverage;
-    const auto measureCoverage = [&] {
-        const std::optional<std::array<double, 3>> &sphere = outline.sphereCentre(points, Hm);
-        const double bias[3] = {run.parameters.Bias[0][0], run.parameters.Bias[1][0],
-                                run.parameters.Bias[2][0]};
-        coverage = outline.coverage(points, sphere ? sphere->data() : bias);
-    };
     PlaneSpread plane;
     CalibratedErrors errors;
     HmUnitCheck hmUnit;
-    const auto measureCalibration = [&] {
-        plane = outline.plane(points);
-        errors = CalibratedErrorsOf(points, run.parameters, judgedNorm);
-        // A planar fit does not scale by Hm, whose unit then changes nothing.
-        if (run.model != FitModel::Planar)
-            hmUnit = CheckHmUnit(points, run.parameters, Hm);
-    };
-    control.inParallel(2, [&](int worker, int workers) {
-        if (worker == 0)
-            measureCalibration();
-        if (worker == 1 || workers == 1)
-            measureCoverage();
+    const std::function<void()> parts[] = {
+        [&] {
+            const std::optional<std::array<double, 3>> &sphere =
+                outline.sphereCentre(points, Hm, control.withThreads(1));
+            const double bias[3] = {run.parameters.Bias[0][0], run.parameters.Bias[1][0],
+                                    run.parameters.Bias[2][0]};
+            coverage = outline.coverage(points, sphere ? sphere->data() : bias);
+        },
+        [&] {
+            plane = outline.plane(points);
+            errors = CalibratedErrorsOf(points, run.parameters, judgedNorm);
+        },
+        [&] {
+            // A planar fit does not scale by Hm, whose unit then changes nothing.
+            if (run.model != FitModel::Planar)
+                hmUnit = CheckHmUnit(points, run.parameters, Hm);
+        }};
+    std::atomic<int> next{0};
+    control.inParallel(2, [&](int, int) {
+        for (int part; (part = next++) < 3;)
+            parts[part]();
     });
     QualityReport q = JudgeQuality(points.size(), run.fit, judgedNorm, plane, coverage, errors);
     q.hmUnit = hmUnit;
