@@ -207,8 +207,9 @@ const PlaneSpread &PointsOutline::plane(Points points)
 const std::optional<std::array<double, 3>> &PointsOutline::sphereCentre(Points points, double Hm,
                                                                         const WorkControl &control)
 {
-    if (!sphereFound)
+    if (!sphereFound || sphereHm != Hm)
         sphereFound = RobustSphereCentre(points, Hm, control);
+    sphereHm = Hm;
     return *sphereFound;
 }
 

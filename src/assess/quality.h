@@ -47,7 +47,7 @@ struct QualityReport {
     NormError after;           ///< e = |A^-1 (h - b)| - Hm
     std::vector<bool> cellHit; ///< per cell of EqualAreaCells(QualityLimits::Cells)
     int cellsHit = 0;
-    EmptyCap largestEmptyCap;
+    EmptyCap largestEmptyCap{};
     double farLimit = 0.0; ///< |e| after calibration beyond which a point is far
     int farPoints = 0;
     int worstPoint = -1;    ///< 0-based index of the point with the largest |e| after calibration
@@ -110,12 +110,13 @@ std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm
 /// fallback's bias when no sphere fits.
 void CoverageCentre(Points points, double Hm, const CalibrationParameters &fallback, double centre[3]);
 
-/// What the judgements of one set of points, for one Hm, find about the
-/// points alone, whatever their calibration: each part found when first
-/// asked for, then kept, so that the choice of a fit and the judgement of
-/// its calibration find it once. Every call passes the same points, which
-/// the caller holds. The spread and the plane, and the sphere and the
-/// coverage, may be asked for on two threads at once, each pair on one.
+/// What the judgements of one set of points find about the points alone,
+/// whatever their calibration: each part found when first asked for, then
+/// kept, so that the choice of a fit and the judgement of its calibration
+/// find it once; the sphere is fitted again for another Hm. Every call
+/// passes the same points, which the caller holds. The spread and the
+/// plane, and the sphere and the coverage, may be asked for on two threads
+/// at once, each pair on one.
 class PointsOutline {
 public:
     /// SpreadWithoutGross of the points.
@@ -132,6 +133,7 @@ private:
     std::optional<SpreadBesideGross> spreadFound;
     std::optional<PlaneSpread> planeFound;
     std::optional<std::optional<std::array<double, 3>>> sphereFound;
+    double sphereHm = 0.0; ///< the Hm sphereFound was fitted for
     std::optional<Coverage> coverageFound;
 };
 

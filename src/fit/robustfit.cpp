@@ -79,7 +79,7 @@ int gainsOf(Shape s, const double G[3][3], double *g)
 
 // c^T (dG/dg_k) d for each gain g_k: with c = G d, the derivative of |c|
 // times |c|.
-void gainGradient(Shape s, const double c[3], const double d[3], double *out)
+template <class T> void gainGradient(Shape s, const T c[3], const T d[3], T *out)
 {
     switch (s) {
     case Shape::Full:
@@ -165,51 +165,105 @@ template <class F> auto withShape(Shape s, F f)
     return f(std::integral_constant<Shape, Shape::Full>());
 }
 
+// Two doubles that go through each operation together: two points through
+// the residual for about the cost of one. Each lane is rounded as a double
+// alone would be, so that a point's residual and gradient are the same to
+// the last bit whichever lane, or no lane, computes them.
+struct Pair {
+    typedef double Lanes __attribute__((vector_size(16)));
+    Lanes v;
+
+    Pair() = default;
+    Pair(Lanes lanes) : v(lanes) {}
+    Pair(double x) : v{x, x} {}
+    Pair(double a, double b) : v{a, b} {}
+};
+
+inline Pair operator+(Pair a, Pair b)
+{
+    return a.v + b.v;
+}
+inline Pair operator-(Pair a, Pair b)
+{
+    return a.v - b.v;
+}
+inline Pair operator*(Pair a, Pair b)
+{
+    return a.v * b.v;
+}
+inline Pair operator/(Pair a, Pair b)
+{
+    return a.v / b.v;
+}
+inline Pair operator-(Pair a)
+{
+    return -a.v;
+}
+
+inline double root(double x)
+{
+    return std::sqrt(x);
+}
+inline Pair root(Pair x)
+{
+    return Pair(std::sqrt(x.v[0]), std::sqrt(x.v[1]));
+}
+
+// The gradient of a point at the centre, which has no direction and pulls
+// nowhere: zero.
+template <int N> void zeroAtCentre(double rho, double *gradient)
+{
+    if (!(rho > 0))
+        std::fill(gradient, gradient + N, 0.0);
+}
+template <int N> void zeroAtCentre(Pair rho, Pair *gradient)
+{
+    for (int lane = 0; lane < 2; lane++)
+        if (!(rho.v[lane] > 0))
+            for (int i = 0; i < N; i++)
+                gradient[i].v[lane] = 0.0;
+}
+
 // The distance of p to the surface |G (p - b)| = target, to first order,
 // and, when gradient is given, its gradient; a template, so that the loops
-// over the parameters unroll. Measured in the points' own units, it cannot
-// be made small by a gain that shrinks: |G (p - b)| - target alone can, by
-// a gain towards zero and a bias far away, on points that cover a cap.
-template <Shape S>
-inline double residualAs(const Parameters &t, const double G[3][3], double target, const double p[3],
-                         double *gradient)
+// over the parameters unroll, and for one point (double) or two (Pair). Measured in the points' own units, it
+// cannot be made small by a gain that shrinks: |G (p - b)| - target alone can, by a gain towards zero and a
+// bias far away, on points that cover a cap.
+template <Shape S, class T>
+inline T residualAs(const Parameters &t, const double G[3][3], double target, const T p[3], T *gradient)
 {
     constexpr int nb = biasCount(S);
-    const double d[3] = {p[0] - t.v[0], p[1] - t.v[1], nb == 3 ? p[2] - t.v[2] : 0.0};
-    double c[3];
+    const T d[3] = {p[0] - t.v[0], p[1] - t.v[1], nb == 3 ? p[2] - t.v[2] : T(0.0)};
+    T c[3];
     for (int i = 0; i < 3; i++)
         c[i] = G[i][0] * d[0] + G[i][1] * d[1] + G[i][2] * d[2];
-    const double rho = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+    const T rho = root(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
     // q = G c is rho times the gradient of rho in h: e = rho - target over
     // |q| / rho is the point's distance to the surface, to first order.
-    double q[3];
+    T q[3];
     for (int i = 0; i < 3; i++)
         q[i] = G[i][0] * c[0] + G[i][1] * c[1] + G[i][2] * c[2];
-    const double qn = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);
-    const double e = rho - target, r = e * rho / qn;
+    const T qn = root(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);
+    const T e = rho - target, r = e * rho / qn;
     if (gradient) {
-        if (!(rho > 0)) {
-            // A point at the centre has no direction: it pulls nowhere.
-            std::fill(gradient, gradient + parameterCount(S), 0.0);
-            return r;
-        }
         // r = e rho / |q|: dr = drho (rho + e) / |q| - e rho d|q| / |q|^2,
         // with drho = c^T dc / rho and d|q| = qhat^T (dG c + G dc).
-        const double qhat[3] = {q[0] / qn, q[1] / qn, q[2] / qn};
-        double p[3], Gp[3];
+        const T qhat[3] = {q[0] / qn, q[1] / qn, q[2] / qn};
+        T p[3], Gp[3];
         for (int i = 0; i < 3; i++)
             p[i] = G[i][0] * qhat[0] + G[i][1] * qhat[1] + G[i][2] * qhat[2];
         for (int i = 0; i < 3; i++)
             Gp[i] = G[i][0] * p[0] + G[i][1] * p[1] + G[i][2] * p[2];
-        const double alongRho = (rho + e) / (qn * rho), alongQ = e * rho / (qn * qn);
+        const T alongRho = (rho + e) / (qn * rho), alongQ = e * rho / (qn * qn);
         for (int i = 0; i < nb; i++)
             gradient[i] = -q[i] * alongRho + Gp[i] * alongQ;
-        double cd[6], qc[6], pd[6];
+        T cd[6], qc[6], pd[6];
         gainGradient(S, c, d, cd);
         gainGradient(S, qhat, c, qc);
         gainGradient(S, p, d, pd);
         for (int k = 0; k < parameterCount(S) - nb; k++)
             gradient[nb + k] = cd[k] * alongRho - (qc[k] + pd[k]) * alongQ;
+        zeroAtCentre<parameterCount(S)>(rho, gradient);
     }
     return r;
 }
@@ -220,7 +274,8 @@ struct Model {
 
     double residual(const Parameters &t, const double G[3][3], const double p[3]) const
     {
-        return withShape(shape, [&](auto S) { return residualAs<S.value>(t, G, target, p, nullptr); });
+        return withShape(shape,
+                         [&](auto S) { return residualAs<S.value, double>(t, G, target, p, nullptr); });
     }
 };
 
@@ -273,22 +328,16 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
     // Local sums, which the compiler keeps out of memory better than a
     // struct's: the upper triangle of J^T W J row by row, and J^T W r.
     double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
-    for (int k = first; k < end; k += s.stride) {
+    const auto add = [&](int k, double r, const double *J) {
         const int w = s.count(k);
-        const bool judged = judging && s.countGiven(k) > 0;
-        if (w == 0 && !judged)
-            continue;
-        double p[3], J[np];
-        s.map(k, p);
-        const double r = residualAs<S>(t, G, m.target, p, P != Pass::CostOnly && w != 0 ? J : nullptr);
-        if (judged && std::abs(r) >= c)
+        if (judging && s.countGiven(k) > 0 && std::abs(r) >= c)
             rejected->push_back(k);
         if (w == 0)
-            continue;
+            return;
         const Weighed e = weigh(loss, r, c);
         cost += w * e.loss;
         if (P == Pass::CostOnly || e.weight == 0)
-            continue;
+            return;
         const double ww = w * e.weight;
         for (int i = 0, at = 0; i < np; i++) {
             const double wj = ww * J[i];
@@ -296,7 +345,35 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
             for (int j = i; j < np; j++)
                 H[at++] += wj * J[j];
         }
+    };
+    // Two points at a time through the residual, then added to the sums
+    // one after the other, in their order.
+    int batch[2], batched = 0;
+    const auto flush = [&] {
+        double p0[3], p1[3];
+        s.map(batch[0], p0);
+        s.map(batch[batched - 1], p1);
+        const Pair p[3] = {{p0[0], p1[0]}, {p0[1], p1[1]}, {p0[2], p1[2]}};
+        Pair J[np];
+        const Pair r = residualAs<S, Pair>(t, G, m.target, p, P == Pass::CostOnly ? nullptr : J);
+        for (int lane = 0; lane < batched; lane++) {
+            double Jl[np] = {};
+            if (P != Pass::CostOnly)
+                for (int i = 0; i < np; i++)
+                    Jl[i] = J[i].v[lane];
+            add(batch[lane], r.v[lane], Jl);
+        }
+        batched = 0;
+    };
+    for (int k = first; k < end; k += s.stride) {
+        if (s.count(k) == 0 && !(judging && s.countGiven(k) > 0))
+            continue;
+        batch[batched++] = k;
+        if (batched == 2)
+            flush();
     }
+    if (batched > 0)
+        flush();
     Normal n;
     n.cost = cost;
     for (int i = 0, at = 0; i < np; i++) {

@@ -362,3 +362,37 @@ TEST(RobustFit, RejectsThePointsBeyondTukeysLimitOnAnyThreads)
         }
     }
 }
+
+// The passes take the points two at a time, each in a lane of its own: a
+// point's residual and gradient must not depend on its lane. A point
+// counted zero times in the middle moves every later point to the other
+// lane and changes nothing else: the fits are the same to the last bit,
+// and the rejected points the same, those after it one further on.
+TEST(RobustFit, APointsLaneChangesNoFigure)
+{
+    const Doub Hm = 48.0;
+    Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
+    r.sigma = 0.3, r.n = 3001, r.spikeShare = 0.02;
+    const MatDoub points = record(r).points;
+    const int middle = 1500;
+    MatDoub shifted(points.nrows() + 1, 3);
+    for (int k = 0; k < points.nrows(); k++)
+        std::copy(points[k], points[k] + 3, shifted[k < middle ? k : k + 1]);
+    shifted[middle][0] = 300.0, shifted[middle][1] = -200.0, shifted[middle][2] = 100.0;
+    std::vector<int> counts(size_t(shifted.nrows()), 1);
+    counts[middle] = 0;
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
+        const std::optional<RobustFit> fit = FitRobust(points, Hm, model);
+        const std::optional<RobustFit> moved = FitRobust(shifted, Hm, model, counts.data());
+        ASSERT_TRUE(fit && moved) << fitModelName(model);
+        const std::array<Doub, 12> x = fit->parameters.values(), y = moved->parameters.values();
+        for (size_t k = 0; k < 12; k++)
+            EXPECT_EQ(x[k], y[k]) << fitModelName(model) << " " << k;
+        EXPECT_EQ(fit->scale, moved->scale) << fitModelName(model);
+        ASSERT_EQ(fit->rejected.size(), moved->rejected.size()) << fitModelName(model);
+        EXPECT_GT(fit->rejected.size(), size_t(10)) << fitModelName(model);
+        for (size_t k = 0; k < fit->rejected.size(); k++)
+            EXPECT_EQ(fit->rejected[k] + (fit->rejected[k] < middle ? 0 : 1), moved->rejected[k])
+                << fitModelName(model);
+    }
+}
