@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace tavrin {
 
@@ -32,29 +33,116 @@ struct Frame {
     Doub scale = 1.0;
 };
 
-MatDoub scatterOf(Points points, const Int *weights, const Frame &f)
+// The scatter matrix is summed over blocks of points, whose terms are taken
+// first; each sum then runs down a block with others beside it, pairs of
+// them in one vector of two doubles. Every sum still adds its products point
+// by point in the points' order, so the result is bit for bit that of the
+// plain loop over the points, on one thread or on two, each with its rows.
+constexpr Int ScatterBlock = 256;
+
+using Pair = Doub __attribute__((vector_size(2 * sizeof(Doub))));
+
+struct ScatterSums {
+    Doub sums[10][10] = {};
+};
+
+// The terms of the points [from, from + count) in the frame f, with the point
+// counted weights[k] times; points of weight zero are left out. Returns the
+// number of points kept; scaled[k] holds the terms times the weight.
+Int blockTerms(Points points, const Int *weights, const Frame &f, Int from, Int count, Doub (*terms)[10],
+               Doub (*scaled)[10])
 {
     const Doub inverseScale = 1.0 / f.scale;
-    Doub sums[10][10] = {};
-    for (Int k = 0; k < points.size(); k++) {
+    Int kept = 0;
+    for (Int k = from; k < from + count; k++) {
         if (weights && weights[k] == 0)
             continue;
-        // A weight of one leaves every product exactly as it is.
-        const Doub w = weights ? weights[k] : 1.0;
-        Doub t[10];
+        Doub *t = terms[kept];
         quadricTerms((points[k][0] - f.origin[0]) * inverseScale, (points[k][1] - f.origin[1]) * inverseScale,
                      (points[k][2] - f.origin[2]) * inverseScale, t);
-        for (Int i = 0; i < 10; i++) {
-            const Doub wt = w * t[i];
-            for (Int j = i; j < 10; j++)
-                sums[i][j] += wt * t[j];
+        if (weights) {
+            // A weight of one leaves every product exactly as it is.
+            const Doub w = weights[k];
+            for (Int i = 0; i < 10; i++)
+                scaled[kept][i] = w * t[i];
+        }
+        kept++;
+    }
+    return kept;
+}
+
+// Adds the products of row i, from its diagonal on, over the points of a block.
+template <Int Pairs>
+void addRow(Doub *row, Int i, const Doub (*terms)[10], const Doub (*scaled)[10], Int count)
+{
+    const Int first = i & ~Int(1);
+    Pair acc[Pairs];
+    for (Int p = 0; p < Pairs; p++)
+        std::memcpy(&acc[p], row + first + 2 * p, sizeof(Pair));
+    for (Int k = 0; k < count; k++) {
+        const Pair u = {scaled[k][i], scaled[k][i]};
+#pragma GCC unroll 8
+        for (Int p = 0; p < Pairs; p++) {
+            Pair t;
+            std::memcpy(&t, terms[k] + first + 2 * p, sizeof(Pair));
+            acc[p] += u * t;
         }
     }
+    for (Int p = 0; p < Pairs; p++)
+        std::memcpy(row + first + 2 * p, &acc[p], sizeof(Pair));
+}
+
+// Rows [firstRow, lastRow) of the sums over all the points.
+void sumRows(Points points, const Int *weights, const Frame &f, Int firstRow, Int lastRow, ScatterSums &out)
+{
+    Doub terms[ScatterBlock][10];
+    Doub scaled[ScatterBlock][10];
+    for (Int from = 0; from < points.size(); from += ScatterBlock) {
+        const Int count =
+            blockTerms(points, weights, f, from, std::min(ScatterBlock, points.size() - from), terms, scaled);
+        const Doub(*factors)[10] = weights ? scaled : terms;
+        // Row i sums its columns from the even one at or below i: in odd rows
+        // one product more, left of the diagonal, which the mirror ignores.
+        for (Int i = firstRow; i < lastRow; i++) {
+            switch ((10 - (i & ~Int(1))) / 2) {
+            case 5:
+                addRow<5>(out.sums[i], i, terms, factors, count);
+                break;
+            case 4:
+                addRow<4>(out.sums[i], i, terms, factors, count);
+                break;
+            case 3:
+                addRow<3>(out.sums[i], i, terms, factors, count);
+                break;
+            case 2:
+                addRow<2>(out.sums[i], i, terms, factors, count);
+                break;
+            default:
+                addRow<1>(out.sums[i], i, terms, factors, count);
+                break;
+            }
+        }
+    }
+}
+
+MatDoub scatterOf(Points points, const Int *weights, const Frame &f, const WorkControl &control)
+{
+    // Rows 0 to 2 sum about as many pairs as rows 3 to 9.
+    constexpr Int split = 3;
+    ScatterSums sums;
+    control.inParallel(2, [&](int worker, int workers) {
+        if (workers == 1)
+            sumRows(points, weights, f, 0, 10, sums);
+        else if (worker == 0)
+            sumRows(points, weights, f, 0, split, sums);
+        else
+            sumRows(points, weights, f, split, 10, sums);
+    });
     // The product is symmetric term by term, so the lower triangle is a mirror.
     MatDoub K(10, 10);
     for (Int i = 0; i < 10; i++)
         for (Int j = 0; j < 10; j++)
-            K[i][j] = i <= j ? sums[i][j] : sums[j][i];
+            K[i][j] = i <= j ? sums.sums[i][j] : sums.sums[j][i];
     return K;
 }
 
@@ -364,13 +452,13 @@ void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10])
 
 MatDoub scatterMatrix(Points points, const Int *weights)
 {
-    return scatterOf(points, weights, Frame());
+    return scatterOf(points, weights, Frame(), WorkControl().withThreads(1));
 }
 
-std::optional<EllipsoidFit> FitEllipsoid(Points points, const Int *weights)
+std::optional<EllipsoidFit> FitEllipsoid(Points points, const Int *weights, const WorkControl &control)
 {
     const Frame f = conditioningFrame(points, weights);
-    const MatDoub K = scatterOf(points, weights, f);
+    const MatDoub K = scatterOf(points, weights, f, control);
     // An empty set goes on to fail in the library, which says why.
     if (K[9][9] > 0 && !hasDistinctPoints(points, weights))
         return std::nullopt;

@@ -5,6 +5,7 @@
 #define TAVRIN_ELLIPSOIDFIT_H
 
 #include "nr3.h"
+#include "workcontrol.h"
 
 #include <array>
 #include <cmath>
@@ -123,8 +124,10 @@ constexpr Int MinimumPoints = 10;
 /// that quadric. Empty when there are fewer than MinimumPoints distinct
 /// points, when they lie on a line or a plane or single out no quadric, when
 /// the fit fails numerically (the library has printed its error line), or
-/// when it is not finite.
-std::optional<EllipsoidFit> FitEllipsoid(Points points, const Int *weights = nullptr);
+/// when it is not finite. The sums take at most two of control's threads;
+/// the fit is the same on any number.
+std::optional<EllipsoidFit> FitEllipsoid(Points points, const Int *weights = nullptr,
+                                         const WorkControl &control = WorkControl().withThreads(1));
 
 /// Bias and A of a fitted quadric for the field norm Hm. Empty when a step
 /// fails numerically or any of the twelve values is not finite.

@@ -1,9 +1,12 @@
 #include "linesource.h"
 
+#include "plainnumber.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -12,6 +15,8 @@
 #include <cstring>
 #include <iterator>
 #include <utility>
+
+#include <unistd.h>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -38,10 +43,28 @@ void preferHugePages(double *block, size_t bytes)
 #endif
 }
 
+// Pages of a table that is read no more go back to the system at once,
+// before the table itself is freed.
+void releasePages(const double *block, size_t bytes)
+{
+#ifdef __linux__
+    const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(page - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_DONTNEED);
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
+
 } // namespace
 
 bool parseNumber(const char *begin, const char *end, double &value)
 {
+    if (const char *stop = readPlainNumber(begin, end, value); stop && stop == end)
+        return true;
     if (begin != end && *begin == '+' && ++begin != end && *begin == '-')
         return false;
     auto [ptr, ec] = std::from_chars(begin, end, value);
@@ -52,7 +75,12 @@ LineSink::LineSink(RawData &data, qint64 size, bool crEndsLine) : data(data), sp
 {
     // A point line holds at least "1 2 3\n", so an input of size bytes holds
     // no more points than this: one allocation of the table, never a copy.
-    data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, size / 6 + 1)), 3);
+    reserve(size / 6 + 1);
+}
+
+void LineSink::reserve(qint64 points)
+{
+    data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, points)), 3);
     preferHugePages(data.Mag[0], size_t(data.Mag.nrows()) * 3 * sizeof(double));
 }
 
@@ -67,6 +95,9 @@ bool LineSink::lines(const char *begin, const char *end)
     // Most inputs hold no carriage return at all; then no line is searched for one.
     const bool crs = splitAtCr && std::memchr(begin, '\r', size_t(end - begin));
     while (begin != end) {
+        begin = plainLines(begin, end);
+        if (begin == end)
+            break;
         const char *lineEnd = static_cast<const char *>(std::memchr(begin, '\n', size_t(end - begin)));
         if (crs) {
             const char *cr = static_cast<const char *>(
@@ -156,57 +187,273 @@ bool openInput(const QString &filename, QFile &file, RawData &data)
     return false;
 }
 
-void readInto(QFile &file, qint64 size, LineSink &sink, RawData &data, const WorkControl &control)
-{
-    // Read in bounded chunks into one buffer, splitting the complete lines of
-    // each and keeping the unfinished last line at the front for the next. A
-    // line that outgrows longestLine without ending is no measurement line,
-    // and must not make the reader swallow a huge file.
-    constexpr qint64 chunkSize = 1 << 20;
-    constexpr qint64 longestLine = 1 << 20;
-    QByteArray buffer(longestLine + chunkSize, Qt::Uninitialized);
-    char *const start = buffer.data();
-    const auto endsLine = [&](char c) { return c == '\n' || (c == '\r' && sink.crEndsLine()); };
-    qint64 filled = 0;
-    qint64 total = 0;
-    bool reading = true;
-    while (reading) {
-        if (control.cancelled()) {
-            data = RawData();
-            data.status = RawDataStatus::Cancelled;
-            return;
-        }
-        if (size > 0)
-            control.progress(double(total) / double(size));
-        const qint64 got = file.read(start + filled, chunkSize);
-        if (got < 0) {
-            // Taking a failed read for the end would calibrate a part of the file.
-            data = RawData();
-            data.status = RawDataStatus::ReadError;
-            data.reason = file.errorString();
-            return;
-        }
-        if (got == 0)
-            break;
+namespace {
+
+// Blocks small enough to stay in the processor's cache while their lines are
+// read; a line that outgrows longestLine without ending is no measurement
+// line, and must not make the reader swallow a huge file.
+constexpr qint64 blockSize = 256 << 10;
+constexpr qint64 longestLine = 1 << 20;
+
+// The lines of one stretch of the input as its blocks arrive: the complete
+// lines of each go to the sink, the unfinished last one waits at the front
+// of the buffer for the rest of it.
+class BlockLines {
+public:
+    explicit BlockLines(LineSink &sink) : sink(sink), buffer(longestLine + blockSize, Qt::Uninitialized) {}
+
+    char *room() { return buffer.data() + filled; }
+
+    // Takes got bytes written at room(); false once reading must stop.
+    bool take(qint64 got)
+    {
+        char *const start = buffer.data();
         filled += got;
-        total += got;
-        if (total > RawData::MaxBytes) {
-            sink.fail(RawDataStatus::TooManyLines, start, start + std::min(filled, longestLine));
-            return;
-        }
+        const auto endsLine = [this](char c) { return c == '\n' || (c == '\r' && sink.crEndsLine()); };
         const auto fromEnd = std::find_if(std::make_reverse_iterator(start + filled),
                                           std::make_reverse_iterator(start), endsLine);
         if (fromEnd.base() != start) {
             const char *lastEnd = fromEnd.base() - 1;
-            reading = sink.lines(start, lastEnd + 1);
+            if (!sink.lines(start, lastEnd + 1))
+                return false;
             filled = start + filled - (lastEnd + 1);
             std::memmove(start, lastEnd + 1, size_t(filled));
         }
-        if (reading && filled > longestLine)
-            reading = sink.fail(RawDataStatus::BadFormat, start, start + filled);
+        return filled <= longestLine || sink.fail(RawDataStatus::BadFormat, start, start + filled);
     }
-    if (reading && sink.lines(start, start + filled))
+
+    // The unfinished line at the end of the input.
+    bool finish() { return sink.lines(buffer.data(), buffer.data() + filled); }
+
+    // Refuses an input beyond RawData::MaxBytes, showing what the buffer holds.
+    void refuseSize() const
+    {
+        sink.fail(RawDataStatus::TooManyLines, buffer.data(), buffer.data() + std::min(filled, longestLine));
+    }
+
+private:
+    LineSink &sink;
+    QByteArray buffer;
+    qint64 filled = 0;
+};
+
+enum class Outcome { Read, Refused, Cancelled, Failed };
+
+struct StretchRead {
+    Outcome outcome = Outcome::Read;
+    QString error; ///< the system's reason of a failed read
+};
+
+// Reads bytes [from, to) of the file fd into lines; done counts the bytes,
+// keepOn is asked before each block. The unfinished last line is a line
+// when the stretch ends the input, or when the file ends before to.
+template <typename KeepOn>
+StretchRead readStretch(int fd, qint64 from, qint64 to, bool endsInput, BlockLines &lines,
+                        std::atomic<qint64> &done, KeepOn keepOn, const WorkControl &control)
+{
+    for (qint64 at = from; at < to;) {
+        if (control.cancelled())
+            return {Outcome::Cancelled, {}};
+        if (!keepOn())
+            return {Outcome::Refused, {}};
+        const ssize_t got = pread(fd, lines.room(), size_t(std::min(blockSize, to - at)), off_t(at));
+        if (got < 0)
+            return {Outcome::Failed, QString::fromLocal8Bit(std::strerror(errno))};
+        if (got == 0) {
+            // A file that shrank while it was read ends where it now ends.
+            endsInput = true;
+            break;
+        }
+        at += got;
+        done += got;
+        if (!lines.take(got))
+            return {Outcome::Refused, {}};
+    }
+    return {!endsInput || lines.finish() ? Outcome::Read : Outcome::Refused, {}};
+}
+
+// Where the second half of a file may begin: just after the first line end
+// at or after middle, so that no line is cut. 0 when none is close by.
+qint64 splitPoint(int fd, qint64 middle, qint64 size, bool crEndsLine)
+{
+    constexpr qint64 window = 64 << 10;
+    QByteArray bytes(int(std::min(window, size - middle)), Qt::Uninitialized);
+    if (pread(fd, bytes.data(), size_t(bytes.size()), off_t(middle)) != bytes.size())
+        return 0;
+    for (qint64 k = 0; k < bytes.size(); k++) {
+        if (bytes[k] == '\n')
+            return middle + k + 1;
+        if (bytes[k] == '\r' && crEndsLine) {
+            // A carriage return and a line feed after it end one line.
+            if (k + 1 == bytes.size())
+                return 0;
+            return middle + k + 1 + (bytes[k + 1] == '\n');
+        }
+    }
+    return 0;
+}
+
+// Takes the points and lines of the second half into data, which holds the
+// first; the second half's table goes back to the system as it is copied.
+void appendHalf(RawData &data, RawData &second)
+{
+    const int total = data.numLines + second.numLines;
+    if (total > data.Mag.nrows()) {
+        MatDoub bigger(total, 3);
+        std::copy(data.Mag[0], data.Mag[0] + 3 * size_t(data.numLines), bigger[0]);
+        data.Mag = std::move(bigger);
+    }
+    constexpr int rowsAtOnce = 1 << 15;
+    for (int k = 0; k < second.numLines; k += rowsAtOnce) {
+        const int rows = std::min(rowsAtOnce, second.numLines - k);
+        std::copy(second.Mag[k], second.Mag[k] + 3 * size_t(rows), data.Mag[data.numLines + k]);
+        releasePages(second.Mag[k], 3 * size_t(rows) * sizeof(double));
+    }
+    data.numLines = total;
+    data.linesRead += second.linesRead;
+}
+
+// A fault of the second half, at its line, numbered after the first half's.
+void takeFault(RawData &data, const RawData &second)
+{
+    data.status = second.status;
+    data.badLineNumber = second.badLineNumber > 0 ? data.linesRead + second.badLineNumber : 0;
+    data.linesRead += second.linesRead;
+    data.badLine = second.badLine;
+    data.reason = second.reason;
+    data.numLines = 0;
+}
+
+void setCancelled(RawData &data)
+{
+    data = RawData();
+    data.status = RawDataStatus::Cancelled;
+}
+
+// Taking a failed read for the end would calibrate a part of the file.
+void setReadError(RawData &data, const QString &reason)
+{
+    data = RawData();
+    data.status = RawDataStatus::ReadError;
+    data.reason = reason;
+}
+
+// Ends a read of a stretch that did not read it all; false when it did.
+bool ended(const StretchRead &read, RawData &data)
+{
+    if (read.outcome == Outcome::Cancelled)
+        setCancelled(data);
+    else if (read.outcome == Outcome::Failed)
+        setReadError(data, read.error);
+    return read.outcome != Outcome::Read;
+}
+
+// Reads the file from where it stands to its end, in one thread.
+void readSequentially(QFile &file, qint64 size, LineSink &sink, RawData &data, const WorkControl &control)
+{
+    BlockLines lines(sink);
+    qint64 total = 0;
+    for (;;) {
+        if (control.cancelled())
+            return setCancelled(data);
+        if (size > 0)
+            control.progress(double(total) / double(size));
+        const qint64 got = file.read(lines.room(), blockSize);
+        if (got < 0)
+            return setReadError(data, file.errorString());
+        if (got == 0)
+            break;
+        total += got;
+        if (total > RawData::MaxBytes)
+            return lines.refuseSize();
+        if (!lines.take(got))
+            return;
+    }
+    if (lines.finish())
         sink.finish();
+}
+
+enum class HalvesRead { Done, NotSplit, Again };
+
+// Reads a regular file of size bytes from its start: its first block, then,
+// once the sink can be continued, its two halves at once on two threads.
+// NotSplit when nothing was read, as the file cannot be read that way; Again
+// when the halves together hold more lines or points than an input may:
+// only a read from the start in one thread finds the line that is too many.
+HalvesRead readInHalves(QFile &file, qint64 size, LineSink &sink, RawData &data, const WorkControl &control)
+{
+    const int fd = file.handle();
+    if (fd < 0 || control.threads() < 2 || size < 4 * blockSize || size > RawData::MaxBytes)
+        return HalvesRead::NotSplit;
+    BlockLines first(sink);
+    std::atomic<qint64> done{0};
+    const auto reportProgress = [&] {
+        control.progress(double(done.load()) / double(size));
+        return true;
+    };
+    if (ended(readStretch(fd, 0, blockSize, false, first, done, reportProgress, control), data))
+        return HalvesRead::Done;
+
+    RawData secondData;
+    const qint64 middle = splitPoint(fd, blockSize + (size - blockSize) / 2, size, sink.crEndsLine());
+    const std::unique_ptr<LineSink> second = middle > 0 ? sink.continuation(secondData) : nullptr;
+    if (!second) {
+        if (!ended(readStretch(fd, blockSize, size, true, first, done, reportProgress, control), data))
+            sink.finish();
+        return HalvesRead::Done;
+    }
+    second->startsMidInput();
+    // The second half is sized by the first block's lines, with room to spare:
+    // by the size alone, its table would be up to four times too large.
+    second->reserve((size - middle) * data.numLines / blockSize * 9 / 8 + 4096);
+    StretchRead firstRead, secondRead;
+    std::atomic<bool> firstStopped{false};
+    control.inParallel(2, [&](int worker, int) {
+        if (worker == 0) {
+            firstRead = readStretch(fd, blockSize, middle, false, first, done, reportProgress, control);
+            firstStopped = firstRead.outcome != Outcome::Read;
+        } else {
+            BlockLines lines(*second);
+            secondRead = readStretch(
+                fd, middle, size, true, lines, done, [&] { return !firstStopped.load(); }, control);
+        }
+    });
+    // The first half's outcome comes first: its fault lies on an earlier line.
+    if (ended(firstRead, data))
+        return HalvesRead::Done;
+    if (secondRead.outcome != Outcome::Refused && ended(secondRead, data))
+        return HalvesRead::Done;
+    const bool tooMany = data.linesRead + secondData.linesRead > RawData::MaxLines ||
+                         qint64(data.numLines) + secondData.numLines > RawData::Capacity ||
+                         secondData.status == RawDataStatus::TooManyLines;
+    if (tooMany)
+        return HalvesRead::Again;
+    sink.addCounts(*second, data.linesRead);
+    if (secondRead.outcome == Outcome::Refused) {
+        takeFault(data, secondData);
+        return HalvesRead::Done;
+    }
+    appendHalf(data, secondData);
+    sink.finish();
+    return HalvesRead::Done;
+}
+
+} // namespace
+
+void readInto(QFile &file, qint64 size, const std::function<std::unique_ptr<LineSink>()> &makeSink,
+              RawData &data, const WorkControl &control)
+{
+    std::unique_ptr<LineSink> sink = makeSink();
+    switch (readInHalves(file, size, *sink, data, control)) {
+    case HalvesRead::Done:
+        return;
+    case HalvesRead::Again:
+        sink = makeSink();
+        break;
+    case HalvesRead::NotSplit:
+        break;
+    }
+    readSequentially(file, size, *sink, data, control);
 }
 
 } // namespace tavrin

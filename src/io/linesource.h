@@ -1,6 +1,7 @@
 // What the strict reader and the log reader share: reading a file or
-// standard input in bounded chunks, cutting it into lines, counting them,
-// filling the point table and refusing a line.
+// standard input in bounded blocks, cutting it into lines, counting them,
+// filling the point table and refusing a line. A large file is read by two
+// threads, each from its own half, split at a line end.
 #ifndef TAVRIN_LINESOURCE_H
 #define TAVRIN_LINESOURCE_H
 
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace tavrin {
@@ -46,9 +48,37 @@ public:
 
     bool crEndsLine() const { return splitAtCr; }
 
+    /// A sink in this one's state that reads, into its own data, lines that
+    /// come later in the input, whatever lies between: possible once lines
+    /// no longer change how the next ones are read (a log's header and
+    /// delimiter are known). Empty until then.
+    virtual std::unique_ptr<LineSink> continuation(RawData &) const { return nullptr; }
+
+    /// Makes the table, still empty, hold this many points before it grows.
+    void reserve(qint64 points);
+
+    /// Says that this sink's lines begin in the middle of the input, where
+    /// a byte-order mark is no mark.
+    void startsMidInput() { atStart = false; }
+
+    /// Adds what a continuation (the first argument) counted beyond points
+    /// and lines; its line numbers follow this many lines of this one's.
+    virtual void addCounts(const LineSink &, qint64) {}
+
 protected:
     /// One line; false to stop reading (after fail).
     virtual bool line(const char *begin, const char *end, qint64 lineNumber) = 0;
+
+    /// The quick way through the plain lines that make up nearly every file:
+    /// takes the whole lines from begin on, each with its terminator, that
+    /// it can take at once, as line would, and returns where it stopped: at
+    /// the first line it leaves to line, or when the lines or the points
+    /// reach what plainLineRoom and plainPointRoom allow.
+    virtual const char *plainLines(const char *begin, const char *) { return begin; }
+
+    /// The lines and points that plainLines may add without a check.
+    qint64 plainLineRoom() const { return RawData::MaxLines - data.linesRead; }
+    int plainPointRoom() const { return data.Mag.nrows() - data.numLines; }
 
     /// Appends a point; refuses the input past the table's capacity.
     bool store(const double point[3], const char *begin, const char *end, qint64 lineNumber);
@@ -68,8 +98,13 @@ private:
 bool openInput(const QString &filename, QFile &file, RawData &data);
 
 /// Reads the open file of size bytes (0 when not known) to its end into
-/// sink; a read error is ReadError, a cancel by control Cancelled.
-void readInto(QFile &file, qint64 size, LineSink &sink, RawData &data, const WorkControl &control);
+/// sink; a read error is ReadError, a cancel by control Cancelled. A file of
+/// known size beyond a few blocks is read by two of control's threads when
+/// it has two: the outcome is the same, down to the line of a fault.
+/// makeSink makes a sink into data, emptied; a second one when the file
+/// must be read again from its start.
+void readInto(QFile &file, qint64 size, const std::function<std::unique_ptr<LineSink>()> &makeSink,
+              RawData &data, const WorkControl &control);
 
 /// Reads filename ("-": standard input) through the sink that
 /// makeSink(data, size) makes, size 0 when not known in advance.
@@ -81,8 +116,13 @@ RawData readInput(const QString &filename, MakeSink makeSink, const WorkControl 
     if (!openInput(filename, file, data))
         return data;
     const qint64 size = file.isSequential() ? 0 : file.size();
-    const std::unique_ptr<LineSink> sink = makeSink(data, size);
-    readInto(file, size, *sink, data, control);
+    readInto(
+        file, size,
+        [&] {
+            data = RawData();
+            return makeSink(data, size);
+        },
+        data, control);
     return data;
 }
 

@@ -1,6 +1,8 @@
 #include "logreader.h"
 
+#include "fieldscan.h"
 #include "linesource.h"
+#include "plainnumber.h"
 #include "printable.h"
 
 #include <QFile>
@@ -8,6 +10,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -203,6 +207,30 @@ public:
         return true;
     }
 
+    // Once the data have started, every row is read alike, wherever it lies,
+    // but for the window of rows kept, which counts them from the first.
+    std::unique_ptr<LineSink> continuation(RawData &into) const override
+    {
+        if (!dataStarted || refusal || input.delimiter == Delimiter::Detect || format.firstRow != 1 ||
+            format.lastRow != 0)
+            return nullptr;
+        return std::unique_ptr<LineSink>(new LogSink(*this, into));
+    }
+
+    void addCounts(const LineSink &later, qint64 lineOffset) override
+    {
+        const LogInput &more = static_cast<const LogSink &>(later).input;
+        input.rows += more.rows;
+        input.commentLines += more.commentLines;
+        input.skippedLines += more.skippedLines;
+        for (const LogInput::Skipped &s : more.firstSkipped)
+            if (input.firstSkipped.size() < LogInput::ShownSkippedLines)
+                input.firstSkipped.append({lineOffset + s.line, s.text});
+        if (more.remedy != LogInput::Remedy::None)
+            input.remedy = more.remedy;
+        rowNumber += static_cast<const LogSink &>(later).rowNumber;
+    }
+
 protected:
     bool line(const char *begin, const char *end, qint64 lineNumber) override
     {
@@ -224,7 +252,87 @@ protected:
         return content(begin, end, lineNumber);
     }
 
+    // Rows of plain numbers, no quotes, brackets or blanks around them, in
+    // the window of rows kept: their selected fields are read where they
+    // start, the others only skipped, and the line's end is found on the way.
+    // Up to the chunk's last line end, a number surely ends before the chunk.
+    const char *plainLines(const char *begin, const char *end) override
+    {
+        if (!dataStarted || input.delimiter == Delimiter::Space || format.decimalComma)
+            return begin;
+        const char *lastEnd = end;
+        while (lastEnd != begin && !endsLine(lastEnd[-1]))
+            --lastEnd;
+        const char separator = delimiterChar(input.delimiter);
+        const qint64 lines = std::min<qint64>(plainLineRoom(), plainPointRoom());
+        const qint64 lastRow = format.lastRow > 0 ? format.lastRow : std::numeric_limits<qint64>::max();
+        double *row = lines > 0 ? data.Mag[data.numLines] : nullptr;
+        qint64 taken = 0;
+        const char *p = begin;
+        for (; taken < lines && p != lastEnd && rowNumber + taken + 1 >= format.firstRow &&
+               rowNumber + taken + 1 <= lastRow;
+             ++taken, row += 3) {
+            const char *q = plainRow(p, lastEnd, separator, row);
+            if (!q)
+                break;
+            p = q;
+        }
+        rowNumber += taken;
+        input.rows += taken;
+        data.numLines += int(taken);
+        data.linesRead += taken;
+        return p;
+    }
+
 private:
+    // The selected fields of the plain row at p into point; where the next
+    // line begins, or nullptr when the row is not plain or its end is a
+    // carriage return that may pair with a line feed after end.
+    const char *plainRow(const char *p, const char *end, char separator, double point[3]) const
+    {
+        if (isBlank(*p) || *p == '#' || *p == '%' || endsLine(*p))
+            return nullptr;
+        for (size_t step = 0; step < plan.size(); step++) {
+            if (plan[step].skip > 0) {
+                p = afterFields(p, end, separator, plan[step].skip);
+                if (!p)
+                    return nullptr;
+                ++p;
+            }
+            p = readPlainNumber(p, point[plan[step].axis]);
+            if (!p)
+                return nullptr;
+            if (step + 1 < plan.size()) {
+                if (*p != separator)
+                    return nullptr;
+                ++p;
+            } else if (*p != separator && !endsLine(*p)) {
+                return nullptr;
+            }
+        }
+        if (!endsLine(*p))
+            p = lineEndFrom(p, end);
+        // A carriage return and a line feed end one line.
+        if (*p == '\r') {
+            if (++p == end)
+                return nullptr;
+            return *p == '\n' ? p + 1 : p;
+        }
+        return p + 1;
+    }
+
+    static bool endsLine(char c) { return c == '\n' || c == '\r'; }
+
+    // A continuation of from, with counts of its own.
+    LogSink(const LogSink &from, RawData &into)
+        : LineSink(into, 0, true), format(from.format), ownInput(std::make_unique<LogInput>()),
+          input(*ownInput), byName(from.byName), named(from.named), dataStarted(true),
+          mostColumns(from.mostColumns), axes(from.axes), plan(from.plan)
+    {
+        input.delimiter = from.input.delimiter;
+        input.columns = from.input.columns;
+    }
+
     bool decide()
     {
         input.delimiter = sampledDelimiter();
@@ -503,6 +611,16 @@ private:
         axes.assign(mostColumns + 1, -1);
         for (size_t c = 0; c < 3; c++)
             axes[size_t(input.columns[c])] = int(c);
+        plan.clear();
+        int skip = 0;
+        for (size_t column = 1; column <= mostColumns; column++) {
+            if (axes[column] < 0) {
+                skip++;
+            } else {
+                plan.push_back({skip, axes[column]});
+                skip = 0;
+            }
+        }
     }
 
     struct Waiting {
@@ -511,12 +629,19 @@ private:
     };
 
     const LogFormat &format;
+    std::unique_ptr<LogInput> ownInput; ///< a continuation's counts
     LogInput &input;
     bool byName = false;
     bool named = false;
     bool dataStarted = false;
     size_t mostColumns = 0;
     std::vector<int> axes;
+    // A plain row read from its start: fields to skip, then an axis to read.
+    struct Step {
+        int skip;
+        int axis;
+    };
+    std::vector<Step> plan;
     std::optional<QString> refusal; ///< what is wrong with the columns before any line is read
     size_t numbersLineFields = 0;   ///< the fields of the line above the data when it held three numbers
     qint64 rowNumber = 0;

@@ -1,6 +1,7 @@
 #include "rawdata.h"
 
 #include "linesource.h"
+#include "plainnumber.h"
 
 #include <QFile>
 
@@ -43,7 +44,47 @@ class StrictSink : public LineSink {
 public:
     StrictSink(RawData &data, qint64 size) : LineSink(data, size, false) {}
 
+    // Every line is read alike, wherever it lies.
+    std::unique_ptr<LineSink> continuation(RawData &into) const override
+    {
+        return std::make_unique<StrictSink>(into, 0);
+    }
+
 protected:
+    // Three plain numbers with a separator between them and at most one
+    // after them, before "\n" or "\r\n": read without looking for the line's
+    // end first, and stored in place. Up to the last line feed, a number
+    // surely ends before end.
+    const char *plainLines(const char *begin, const char *end) override
+    {
+        const char *lastEnd = end;
+        while (lastEnd != begin && lastEnd[-1] != '\n')
+            --lastEnd;
+        const qint64 lines = std::min<qint64>(plainLineRoom(), plainPointRoom());
+        double *row = lines > 0 ? data.Mag[data.numLines] : nullptr;
+        qint64 taken = 0;
+        const char *p = begin;
+        for (; taken < lines && p != lastEnd; ++taken, row += 3) {
+            const char *q = readPlainNumber(p, row[0]);
+            if (!q || !isSeparator(*q))
+                break;
+            q = readPlainNumber(q + 1, row[1]);
+            if (!q || !isSeparator(*q))
+                break;
+            q = readPlainNumber(q + 1, row[2]);
+            if (!q)
+                break;
+            q += isSeparator(*q);
+            q += *q == '\r';
+            if (*q != '\n')
+                break;
+            p = q + 1;
+        }
+        data.numLines += int(taken);
+        data.linesRead += taken;
+        return p;
+    }
+
     bool line(const char *begin, const char *end, qint64 lineNumber) override
     {
         if (end != begin && end[-1] == '\r')

@@ -133,7 +133,7 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const Wo
     }
     if (model != FitModel::Exact)
         return fitRobustly(std::move(run), Hm, model, control);
-    std::optional<EllipsoidFit> fit = FitEllipsoid(run.raw.points());
+    std::optional<EllipsoidFit> fit = FitEllipsoid(run.raw.points(), nullptr, control);
     if (!fit) {
         run.error = CalibrationError::NumericalFailure;
         return run;

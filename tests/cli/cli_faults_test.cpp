@@ -271,6 +271,17 @@ TEST_F(CliFaults, ReadErrorIsNoEndOfFile)
     EXPECT_FALSE(QFile::exists(dir.filePath("cal.txt")));
     EXPECT_FALSE(QFile::exists(dir.filePath("p.txt")));
 
+    // A large file is read in two halves at once: a fault in the second is as fatal.
+    file("large.txt", readAll(TAVRIN_SAMPLE).repeated(40));
+    const QStringList failingLate{"LD_PRELOAD=" TAVRIN_FAILING_READ, "TAVRIN_FAIL_PATH=large.txt",
+                                  "TAVRIN_FAIL_AFTER=1500000", "ASAN_OPTIONS=verify_asan_link_order=0"};
+    const Outcome late =
+        cli({"--hm", "48", "-o", "p.txt", "large.txt"}, Launch{failingLate, {}, -1, {}, RLIM_INFINITY});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_EQ(late.out, "");
+    EXPECT_EQ(late.err, "large.txt: The file could not be read to its end. (Input/output error)\n");
+    EXPECT_FALSE(QFile::exists(dir.filePath("p.txt")));
+
     const Outcome memory = cli({"--hm", "48", "/proc/self/mem"});
     EXPECT_EQ(memory.status, 1);
     EXPECT_EQ(memory.err, "/proc/self/mem: The file could not be read to its end. (Input/output error)\n");

@@ -51,3 +51,28 @@ ssize_t read(int fd, void *buffer, size_t count)
         bytes_read += got;
     return got;
 }
+
+/* A file read in parts at given offsets fails from the same byte on, from
+ * whichever thread reads there. */
+ssize_t pread64(int fd, void *buffer, size_t count, off_t offset)
+{
+    typedef ssize_t (*real_t)(int, void *, size_t, off_t);
+    static real_t real;
+    if (!real)
+        real = (real_t)dlsym(RTLD_NEXT, "pread64");
+    if (fd == failing_fd) {
+        const long long after = atoll(getenv("TAVRIN_FAIL_AFTER"));
+        if (offset >= after) {
+            errno = EIO;
+            return -1;
+        }
+        if ((long long)(offset + (off_t)count) > after)
+            count = (size_t)(after - offset);
+    }
+    return real(fd, buffer, count, offset);
+}
+
+ssize_t pread(int fd, void *buffer, size_t count, off_t offset)
+{
+    return pread64(fd, buffer, count, offset);
+}

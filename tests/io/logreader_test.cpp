@@ -376,3 +376,31 @@ TEST(LogReader, ShownFieldsAndNamesAreEscaped)
     EXPECT_EQ(d.status, RawDataStatus::ColumnsNotFound);
     EXPECT_EQ(d.reason, "\"q\\x1b[2J\" names no field of the header: 1 t, 2 m\\x1bx, 3 m\\x01y");
 }
+
+// Plain rows are read on a quick path that skips unread fields in runs of
+// sixteen bytes; rows it must leave to the full reading sit among them.
+TEST(LogReader, RowsBesidePlainRowsAreReadInFull)
+{
+    const QString longField(40, QChar('a'));
+    const QByteArray text = log("time,note,mx,my,mz,rest\n", points, [&](const double *h, int k) {
+        QByteArray note = longField.toUtf8();
+        if (k % 5 == 1)
+            note = "\"left, right, and more text beyond sixteen bytes\""; // holds the separator
+        else if (k % 5 == 2)
+            note = "  blank before";
+        QByteArray row = QByteArray::number(k) + "," + note + "," + number(h[0]) + "," +
+                         QByteArray::number(h[1], 'f', 4) + "," + QByteArray::number(h[2], 'f', 3) +
+                         ",tail,\"x,y\"";
+        const char *ends[] = {"\n", "\r", "\r\n", "\n# a comment, with, commas\n"};
+        return row + ends[k % 4];
+    });
+    MatDoub expected = points;
+    for (Int k = 0; k < points.nrows(); k++) {
+        expected[k][1] = QByteArray::number(points[k][1], 'f', 4).toDouble();
+        expected[k][2] = QByteArray::number(points[k][2], 'f', 3).toDouble();
+    }
+    LogInput in;
+    expectSamePoints(ParseLog(text, columns("mx", "my", "mz"), in), expected);
+    EXPECT_EQ(in.commentLines, points.nrows() / 4);
+    EXPECT_EQ(in.rows, points.nrows());
+}

@@ -1,0 +1,237 @@
+// A large file is read by two threads at once, each from its own half. What
+// comes out must be what one thread reads: the same points, line counts and
+// log counts, and a fault on its own line in either half.
+#include "linesource.h"
+#include "logreader.h"
+#include "rawdata.h"
+#include "synthetic.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <random>
+
+using namespace tavrin;
+
+namespace {
+
+// About 2.4 MB: far beyond the few blocks under which one thread reads.
+constexpr int Lines = 100000;
+
+// Line k of a plain measurement file, with four decimals as sensors write them.
+QByteArray plainLine(const MatDoub &p, int k, const char *separator = "\t")
+{
+    char text[96];
+    const int n = std::snprintf(text, sizeof text, "%.4f%s%.4f%s%.4f\n", p[k][0], separator, p[k][1],
+                                separator, p[k][2]);
+    return QByteArray(text, n);
+}
+
+// The file of Lines points, line k made by row (which may add lines).
+QByteArray fileOf(const std::function<QByteArray(const MatDoub &, int)> &row)
+{
+    const MatDoub p = ellipsoidPoints(sphereTruth(1.0, 12, -7, 20), 50.0, Lines, 0.2, 3);
+    QByteArray text;
+    for (int k = 0; k < Lines; k++)
+        text += row(p, k);
+    return text;
+}
+
+struct Read {
+    RawData data;
+    LogInput log;
+    int threads = 0; ///< the most that worked at once
+};
+
+Read readFile(const QString &path, int threads, const LogFormat *format = nullptr)
+{
+    Read r;
+    WorkControl control(nullptr, threads, {});
+    r.data = format ? ReadLog(path, *format, r.log, control) : ReadRawData(path, control);
+    r.threads = control.mostThreads();
+    return r;
+}
+
+void expectSameRead(const Read &two, const Read &one)
+{
+    EXPECT_EQ(one.threads, 1);
+    EXPECT_EQ(two.data.status, one.data.status);
+    EXPECT_EQ(two.data.linesRead, one.data.linesRead);
+    EXPECT_EQ(two.data.badLineNumber, one.data.badLineNumber);
+    EXPECT_EQ(two.data.badLine, one.data.badLine);
+    ASSERT_EQ(two.data.numLines, one.data.numLines);
+    for (int k = 0; k < one.data.numLines; k++)
+        ASSERT_EQ(std::memcmp(two.data.Mag[k], one.data.Mag[k], 3 * sizeof(double)), 0) << "point " << k;
+}
+
+class TwoHalves : public testing::Test {
+protected:
+    QString write(const QByteArray &text)
+    {
+        const QString path = dir.filePath("input");
+        writeFile(path, text);
+        return path;
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(TwoHalves, ReadWhatOneThreadReads)
+{
+    const std::vector<std::pair<const char *, QByteArray>> files = {
+        {"plain", fileOf([](const MatDoub &p, int k) { return plainLine(p, k); })},
+        {"spaces, CRLF, a separator after the third number",
+         fileOf([](const MatDoub &p, int k) { return plainLine(p, k, " ").replace("\n", " \r\n"); })},
+        {"blank lines and full precision", fileOf([](const MatDoub &p, int k) {
+             return k % 7 == 0 ? "\n" + asFileText(p.extractmat(k, k, 0, 2)) : plainLine(p, k);
+         })},
+        {"exponents, signs and no last line end", fileOf([](const MatDoub &p, int k) {
+             QByteArray line =
+                 k % 5 == 0 ? QByteArray::number(p[k][0], 'e', 6) + " +1.5 -0.0\n" : plainLine(p, k);
+             return k == Lines - 1 ? line.chopped(1) : line;
+         })},
+    };
+    for (const auto &[name, text] : files) {
+        SCOPED_TRACE(name);
+        const QString path = write(text);
+        const Read two = readFile(path, 2), one = readFile(path, 1);
+        ASSERT_EQ(one.data.status, RawDataStatus::Loaded);
+        EXPECT_EQ(two.threads, 2);
+        expectSameRead(two, one);
+        const RawData parsed = ParseRawData(text);
+        ASSERT_EQ(parsed.numLines, two.data.numLines);
+        EXPECT_EQ(std::memcmp(parsed.Mag[0], two.data.Mag[0], 3 * sizeof(double) * size_t(parsed.numLines)),
+                  0);
+    }
+}
+
+TEST_F(TwoHalves, AFaultIsOnItsLineInEitherHalf)
+{
+    // Blank lines before the fault shift its line from its point; a second
+    // fault later on must not be the one reported. A fault in the first
+    // block ends the read before the halves begin.
+    for (const int bad : {5, Lines / 3, Lines / 2 + 7, Lines - 2}) {
+        SCOPED_TRACE(bad);
+        const QByteArray text = fileOf([bad](const MatDoub &p, int k) {
+            if (k == bad || k == bad + 1)
+                return QByteArray("1 2 three\n");
+            return k % 1000 == 0 ? "\n" + plainLine(p, k) : plainLine(p, k);
+        });
+        const Read two = readFile(write(text), 2), one = readFile(write(text), 1);
+        EXPECT_EQ(two.data.status, RawDataStatus::BadFormat);
+        EXPECT_EQ(two.data.badLineNumber, bad + 1 + (bad + 999) / 1000);
+        EXPECT_EQ(two.data.badLine, "1 2 three");
+        EXPECT_EQ(two.data.numLines, 0);
+        EXPECT_EQ(two.threads, bad < 1000 ? 1 : 2);
+        expectSameRead(two, one);
+    }
+}
+
+TEST_F(TwoHalves, TheLinePastTheLimitIsFoundAcrossTheHalves)
+{
+    // Each half holds fewer points than the limit, both together one more.
+    const QByteArray text = QByteArray("1 2 3\n").repeated(RawData::Capacity) + "4 5 6\n";
+    const Read two = readFile(write(text), 2);
+    EXPECT_EQ(two.data.status, RawDataStatus::TooManyLines);
+    EXPECT_EQ(two.data.badLineNumber, RawData::Capacity + 1);
+    EXPECT_EQ(two.data.badLine, "4 5 6");
+    EXPECT_EQ(two.data.numLines, 0);
+}
+
+TEST_F(TwoHalves, LogCountsAddUpAndSkippedRowsKeepTheirLines)
+{
+    LogFormat format;
+    format.columns = {"mx", "my", "mz"};
+    const auto logOf = [](const std::function<QByteArray(int)> &extra) {
+        return "# a logger's preamble\ntime,mx,my,mz,temperature\n" + fileOf([&](const MatDoub &p, int k) {
+                   return extra(k) + QByteArray::number(k) + "," + plainLine(p, k, ",").chopped(1) +
+                          ",21.5\r\n";
+               });
+    };
+    const QByteArray withBadRows = logOf([](int k) -> QByteArray {
+        if (k % 20011 == 3)
+            return "17,1,2,\r\n";
+        return k % 999 == 0 ? "# a note\r\n" : "";
+    });
+
+    format.skipBadLines = true;
+    const Read two = readFile(write(withBadRows), 2, &format), one = readFile(write(withBadRows), 1, &format);
+    ASSERT_EQ(one.data.status, RawDataStatus::Loaded);
+    EXPECT_EQ(two.threads, 2);
+    expectSameRead(two, one);
+    EXPECT_EQ(two.log.rows, Lines);
+    EXPECT_EQ(two.log.rows, one.log.rows);
+    EXPECT_EQ(two.log.commentLines, one.log.commentLines);
+    EXPECT_EQ(two.log.skippedLines, 5);
+    ASSERT_EQ(two.log.firstSkipped.size(), one.log.firstSkipped.size());
+    for (int k = 0; k < one.log.firstSkipped.size(); k++) {
+        EXPECT_EQ(two.log.firstSkipped[k].line, one.log.firstSkipped[k].line);
+        EXPECT_EQ(two.log.firstSkipped[k].text, "17,1,2,");
+    }
+
+    format.skipBadLines = false;
+    const QByteArray lateFault =
+        logOf([](int k) -> QByteArray { return k == Lines - 10 ? "1,2,x,4,5\n" : ""; });
+    const Read refused = readFile(write(lateFault), 2, &format);
+    EXPECT_EQ(refused.threads, 2);
+    EXPECT_EQ(refused.data.status, RawDataStatus::BadFormat);
+    EXPECT_EQ(refused.data.badLineNumber, 2 + Lines - 10 + 1);
+    EXPECT_EQ(refused.data.badLine, "1,2,x,4,5");
+    EXPECT_EQ(refused.log.remedy, LogInput::Remedy::SkipBadLines);
+}
+
+TEST(PlainNumbers, AreReadExactlyAsFromCharsReadsThem)
+{
+    std::mt19937 rng(11);
+    const auto digits = [&](int count) {
+        std::string s;
+        for (int k = 0; k < count; k++)
+            s += char('0' + rng() % 10);
+        return s;
+    };
+    std::vector<std::string> texts = {"0",
+                                      "-0",
+                                      "+0.0",
+                                      ".5",
+                                      "-.5",
+                                      "5.",
+                                      "+7",
+                                      "007.50",
+                                      "9007199254740992",
+                                      "9007199254740993",
+                                      "1e5",
+                                      "-1.5E-3",
+                                      "inf",
+                                      "nan",
+                                      "+-1",
+                                      "--1",
+                                      "1.2.3",
+                                      "-",
+                                      ".",
+                                      "",
+                                      "1 ",
+                                      "0x10",
+                                      "0.1000000000000000055511151231257827",
+                                      "12345678901234567890"};
+    for (int k = 0; k < 200000; k++)
+        texts.push_back(std::string(rng() % 3 == 0 ? "-" : "") + digits(int(rng() % 8)) +
+                        (rng() % 4 ? "." : "") + digits(int(rng() % 14)));
+    for (const std::string &text : texts) {
+        const char *begin = text.data(), *end = begin + text.size();
+        double expected = 0.0, got = 0.0;
+        const char *numberBegin = begin + (text.size() > 1 && text[0] == '+' && text[1] != '-');
+        const auto [stop, error] = std::from_chars(numberBegin, end, expected);
+        const bool valid = error == std::errc() && stop == end && std::isfinite(expected);
+        ASSERT_EQ(parseNumber(begin, end, got), valid) << text;
+        if (valid) {
+            ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text;
+        }
+    }
+}
