@@ -4,12 +4,10 @@
 #include "bootstrap.h"
 #include "calibratedfile.h"
 #include "calibration.h"
-#include "capturerun.h"
 #include "checkexport.h"
 #include "clierrors.h"
 #include "clifield.h"
 #include "commandline.h"
-#include "figure.h"
 #include "outputpaths.h"
 #include "outputs.h"
 #include "parametersfile.h"
@@ -56,8 +54,10 @@ namespace {
 
 class Batch {
 public:
-    Batch(const CliOptions &options, const OutputPaths &paths, Stream &out, Stream &err)
-        : o(options), paths(paths), err(err), reporter(makeReporter(options, out)), out(out)
+    Batch(const CliOptions &options, const OutputPaths &paths, FigureWriter writeFigure, Stream &out,
+          Stream &err)
+        : o(options), paths(paths), writeFigure(writeFigure), err(err), reporter(makeReporter(options, out)),
+          out(out)
     {
     }
 
@@ -132,8 +132,8 @@ private:
     // Writes the files asked for; says and returns those that failed.
     QJsonArray writeOutputs(int k, const CalibrationResult &result, const ExportResult *exported)
     {
-        const QList<WriteFailure> failures =
-            WriteOutputs(result, o.hm, {paths.parameters[k], paths.calibrated[k], paths.plots[k]}, exported);
+        const QList<WriteFailure> failures = WriteOutputs(
+            result, o.hm, {paths.parameters[k], paths.calibrated[k], paths.plots[k]}, exported, writeFigure);
         QJsonArray writeErrors;
         const auto sayFailure = [&](const WriteFailure &f) {
             say(printable(f.path) + QStringLiteral(": ") + f.message);
@@ -155,6 +155,7 @@ private:
 
     const CliOptions &o;
     const OutputPaths &paths;
+    const FigureWriter writeFigure; ///< nullptr when nothing is drawn
     Stream &err;
     const std::unique_ptr<Reporter> reporter;
     const Stream &out;
@@ -162,7 +163,7 @@ private:
 };
 
 // Hm from the model when asked, the outputs planned, then every file.
-int calibrateAll(CliOptions options, Stream &out, Stream &err)
+int calibrateAll(CliOptions options, const Parts &parts, Stream &out, Stream &err)
 {
     const QByteArray program = QCoreApplication::applicationName().toUtf8() + ": ";
     if (options.hmAt) {
@@ -183,14 +184,15 @@ int calibrateAll(CliOptions options, Stream &out, Stream &err)
         return Refused;
     }
     if (options.capture)
-        if (const int status = captureToRecording(*options.capture, options.hm, err); status != Calibrated)
+        if (const int status = parts.capture->captureToRecording(*options.capture, options.hm, err);
+            status != Calibrated)
             return status;
-    return Batch(options, *paths, out, err).run();
+    return Batch(options, *paths, parts.drawing ? parts.drawing->writeFigure : nullptr, out, err).run();
 }
 
 } // namespace
 
-int runCli(const Expected<CommandLine> &command, std::FILE *outFile, std::FILE *errFile)
+int runCli(const Expected<CommandLine> &command, const Parts &parts, std::FILE *outFile, std::FILE *errFile)
 {
     Stream out(outFile), err(errFile);
     const QByteArray program = QCoreApplication::applicationName().toUtf8() + ": ";
@@ -207,7 +209,7 @@ int runCli(const Expected<CommandLine> &command, std::FILE *outFile, std::FILE *
     } else if (command->action == CommandLine::Action::CheckExport) {
         status = checkExportFile(command->options, out, err);
     } else {
-        status = calibrateAll(command->options, out, err);
+        status = calibrateAll(command->options, parts, out, err);
     }
     // A reader that went away (a closed pipe) wants no more; any other
     // failure of standard output is said where it can still be read.

@@ -4,6 +4,7 @@
 
 #include "calibration.h"
 #include "commandline.h"
+#include "parts.h"
 
 #include <cstdio>
 
@@ -13,8 +14,8 @@ enum ExitStatus { Calibrated = 0, Refused = 1, NumericalFailure = 2, WrongComman
 
 /// Calibrates every file, writes the outputs asked for, prints the reports
 /// on out and every message on err; or prints the help, the version or what
-/// is wrong with the command line.
-int runCli(const Expected<CommandLine> &command, std::FILE *out, std::FILE *err);
+/// is wrong with the command line. parts holds those the command needs.
+int runCli(const Expected<CommandLine> &command, const Parts &parts, std::FILE *out, std::FILE *err);
 
 /// The message a user reads for a file that failed: its name, the line where
 /// it applies, the error's text and the system's reason.

@@ -1,11 +1,11 @@
 #include "commandline.h"
 
 #include "bootstrap.h"
-#include "bytesource.h"
 #include "clifield.h"
 #include "coverage.h"
 #include "printable.h"
 #include "quality.h"
+#include "sourcename.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

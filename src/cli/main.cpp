@@ -1,7 +1,8 @@
 #include "clirun.h"
+#include "partloader.h"
 
+#include <QCoreApplication>
 #include <QFile>
-#include <QGuiApplication>
 
 #include <cerrno>
 #include <csignal>
@@ -19,27 +20,6 @@ const char *undecodableArgument(int argc, char **argv)
         if (QFile::encodeName(QFile::decodeName(argv[k])) != argv[k])
             return argv[k];
     return nullptr;
-}
-
-QtMessageHandler qtHandler = nullptr;
-
-// Without a desktop session Qt Gui warns that it has no runtime folder, which
-// a figure drawn offscreen never needs; every other message passes.
-void quietAboutRuntimeFolder(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (!message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
-        qtHandler(type, context, message);
-}
-
-// Qt Core alone starts in a few milliseconds; Qt Gui, which a figure needs,
-// takes several more, so only a run that draws pays for it.
-std::unique_ptr<QCoreApplication> application(bool drawing, int &argc, char **argv)
-{
-    if (!drawing)
-        return std::make_unique<QCoreApplication>(argc, argv);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qtHandler = qInstallMessageHandler(quietAboutRuntimeFolder);
-    return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 } // namespace
@@ -65,7 +45,18 @@ int main(int argc, char *argv[])
     for (int k = 0; k < argc; k++)
         arguments << QFile::decodeName(argv[k]);
     const Expected<CommandLine> command = parseCommandLine(arguments);
-    const std::unique_ptr<QCoreApplication> app =
-        application(command && !command->options.plot.isEmpty(), argc, argv);
-    return runCli(command, stdout, stderr);
+    Parts parts;
+    if (command) {
+        const Expected<Parts> loaded = loadParts(*command);
+        if (!loaded) {
+            std::fprintf(stderr, "tavrin-cli: %s\n", qUtf8Printable(loaded.error()));
+            return Refused;
+        }
+        parts = *loaded;
+    }
+    // Qt Core alone starts in a few milliseconds; Qt Gui, which a figure
+    // needs, takes several more, so only a run that draws pays for it.
+    const std::unique_ptr<QCoreApplication> app(parts.drawing ? parts.drawing->startApplication(argc, argv)
+                                                              : new QCoreApplication(argc, argv));
+    return runCli(command, parts, stdout, stderr);
 }

@@ -103,25 +103,11 @@ void sumRows(Points points, const Int *weights, const Frame &f, Int firstRow, In
         const Doub(*factors)[10] = weights ? scaled : terms;
         // Row i sums its columns from the even one at or below i: in odd rows
         // one product more, left of the diagonal, which the mirror ignores.
-        for (Int i = firstRow; i < lastRow; i++) {
-            switch ((10 - (i & ~Int(1))) / 2) {
-            case 5:
-                addRow<5>(out.sums[i], i, terms, factors, count);
-                break;
-            case 4:
-                addRow<4>(out.sums[i], i, terms, factors, count);
-                break;
-            case 3:
-                addRow<3>(out.sums[i], i, terms, factors, count);
-                break;
-            case 2:
-                addRow<2>(out.sums[i], i, terms, factors, count);
-                break;
-            default:
-                addRow<1>(out.sums[i], i, terms, factors, count);
-                break;
-            }
-        }
+        using RowSum = void (*)(Doub *, Int, const Doub(*)[10], const Doub(*)[10], Int);
+        static constexpr RowSum addRows[10] = {addRow<5>, addRow<5>, addRow<4>, addRow<4>, addRow<3>,
+                                               addRow<3>, addRow<2>, addRow<2>, addRow<1>, addRow<1>};
+        for (Int i = firstRow; i < lastRow; i++)
+            addRows[i](out.sums[i], i, terms, factors, count);
     }
 }
 
@@ -435,20 +421,6 @@ CalibrationParameters calibrationOf(const EllipsoidFit &fit, Doub Hm)
 }
 
 } // namespace
-
-void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10])
-{
-    terms[0] = x * x;
-    terms[1] = y * y;
-    terms[2] = z * z;
-    terms[3] = (x + x) * y;
-    terms[4] = (x + x) * z;
-    terms[5] = (y + y) * z;
-    terms[6] = x + x;
-    terms[7] = y + y;
-    terms[8] = z + z;
-    terms[9] = 1.0;
-}
 
 MatDoub scatterMatrix(Points points, const Int *weights)
 {

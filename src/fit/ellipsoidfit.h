@@ -109,7 +109,19 @@ private:
 };
 
 /// The ten per-point terms of the quadric, in the order of the design matrix.
-void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10]);
+inline void quadricTerms(Doub x, Doub y, Doub z, Doub terms[10])
+{
+    terms[0] = x * x;
+    terms[1] = y * y;
+    terms[2] = z * z;
+    terms[3] = (x + x) * y;
+    terms[4] = (x + x) * z;
+    terms[5] = (y + y) * z;
+    terms[6] = x + x;
+    terms[7] = y + y;
+    terms[8] = z + z;
+    terms[9] = 1.0;
+}
 
 /// The scatter matrix D D^T of the points, summed point by point in the
 /// order of the matrix product, so bit for bit the same without D. With

@@ -2,7 +2,6 @@
 
 #include "atomicfile.h"
 #include "calibratedfile.h"
-#include "figure.h"
 #include "parametersfile.h"
 #include "rawdata.h"
 
@@ -30,7 +29,7 @@ public:
 } // namespace
 
 QList<WriteFailure> WriteOutputs(const CalibrationResult &result, double hm, const OutputTargets &targets,
-                                 const ExportResult *exported)
+                                 const ExportResult *exported, FigureWriter writeFigure)
 {
     const CalibrationRun &run = result.run;
     Writer w;
@@ -62,7 +61,7 @@ QList<WriteFailure> WriteOutputs(const CalibrationResult &result, double hm, con
                                 result.quality,
                                 run.robustFit()};
         QString reason;
-        w.check(targets.figure, WriteFigure(targets.figure, figure, &reason),
+        w.check(targets.figure, writeFigure(targets.figure, figure, &reason),
                 QStringLiteral("The figure could not be saved."), reason);
     }
     return w.failures;

@@ -5,6 +5,7 @@
 #define TAVRIN_OUTPUTS_H
 
 #include "exportformat.h"
+#include "figuredata.h"
 #include "pipeline.h"
 
 #include <QList>
@@ -28,10 +29,11 @@ struct WriteFailure {
 
 /// Writes the targets of a calibrated result, each atomically, the export
 /// in place of the parameters file when one is given; the figure for the
-/// field norm hm (in the unit of the measurements, not 0). Returns the
-/// files that could not be written, in the order above.
+/// field norm hm (in the unit of the measurements, not 0), by writeFigure,
+/// which only a figure target needs. Returns the files that could not be
+/// written, in the order above.
 QList<WriteFailure> WriteOutputs(const CalibrationResult &result, double hm, const OutputTargets &targets,
-                                 const ExportResult *exported);
+                                 const ExportResult *exported, FigureWriter writeFigure);
 
 /// Some value other than zero shows as zero with the four decimals of the
 /// parameters file.

@@ -26,17 +26,25 @@ namespace tavrin {
 
 namespace {
 
+#ifdef __linux__
+// Gives the system advice on the whole pages of the given size that lie
+// within [block, block + bytes).
+void advise(const double *block, size_t bytes, std::uintptr_t page, int advice)
+{
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(page - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, advice);
+}
+#endif
+
 // The table is a run's biggest allocation, 12 MB for 500000 points. Asked
 // before its first touch, transparent huge pages spare a fresh process about
 // 3000 page faults of 4 KiB, each of which costs microseconds.
-void preferHugePages(double *block, size_t bytes)
+void preferHugePages(const double *block, size_t bytes)
 {
 #ifdef __linux__
-    constexpr std::uintptr_t huge = std::uintptr_t(2) << 20;
-    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + huge - 1) & ~(huge - 1);
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(huge - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+    advise(block, bytes, std::uintptr_t(2) << 20, MADV_HUGEPAGE);
 #else
     (void)block;
     (void)bytes;
@@ -48,11 +56,7 @@ void preferHugePages(double *block, size_t bytes)
 void releasePages(const double *block, size_t bytes)
 {
 #ifdef __linux__
-    const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + page - 1) & ~(page - 1);
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(page - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_DONTNEED);
+    advise(block, bytes, std::uintptr_t(sysconf(_SC_PAGESIZE)), MADV_DONTNEED);
 #else
     (void)block;
     (void)bytes;

@@ -4,8 +4,7 @@
 #ifndef TAVRIN_PLOT_FIGURE_H
 #define TAVRIN_PLOT_FIGURE_H
 
-#include "quality.h"
-#include "robustfit.h"
+#include "figuredata.h"
 
 #include <QRect>
 #include <QString>
@@ -13,15 +12,6 @@
 class QPainter;
 
 namespace tavrin {
-
-struct FigureData {
-    QString name; ///< shown in the title, usually the file name
-    double hm = 0.0;
-    Points points;
-    CalibrationParameters parameters;
-    QualityReport quality;
-    const RobustFit *robust = nullptr; ///< its rejected points are marked, its plane drawn
-};
 
 /// Where the parts of the figure go, in pixels of a FigureLayout::size canvas.
 struct FigureLayout {
@@ -41,8 +31,7 @@ constexpr int MostPointsDrawn = 5000;
 /// Draws the figure on a painter whose device is FigureLayout's size.
 void DrawFigure(QPainter &painter, const FigureData &data);
 
-/// Writes the figure as PNG or SVG, chosen by the suffix of path, atomically.
-/// False when it cannot be written, with the reason in *reason when given.
+/// The FigureWriter: PNG or SVG by the suffix of path, written atomically.
 bool WriteFigure(const QString &path, const FigureData &data, QString *reason = nullptr);
 
 } // namespace tavrin

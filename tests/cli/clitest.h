@@ -65,7 +65,7 @@ protected:
                 std::signal(SIGXFSZ, SIG_IGN);
             }
         });
-        p.start(TAVRIN_CLI, arguments);
+        p.start(tool, arguments);
         p.waitForFinished(-1);
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
                 p.readAllStandardError()};
@@ -82,6 +82,7 @@ protected:
     QString sample() { return file("sample.txt", readAll(TAVRIN_SAMPLE)); }
 
     QTemporaryDir dir;
+    QString tool = QStringLiteral(TAVRIN_CLI); ///< the program cli() runs: the one built, or a copy of it
 };
 
 #endif

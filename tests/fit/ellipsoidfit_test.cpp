@@ -169,6 +169,28 @@ TEST(EllipsoidFit, ScatterMatrixEqualsTheDesignProductBitForBit)
             EXPECT_EQ(K[i][j], expected[i][j]) << i << ", " << j;
 }
 
+TEST(EllipsoidFit, TwoThreadsFitBitForBitAsOne)
+{
+    const MatDoub p =
+        ellipsoidPoints(rotatedEllipsoid(1.2, 0.8, 1.0, 0.4, 0.1, 0.3, 9, -3, 2), 48.0, 3001, 0.5, 4);
+    // A resample: points counted zero, one or several times.
+    std::vector<Int> weights(size_t(p.nrows()));
+    for (size_t k = 0; k < weights.size(); k++)
+        weights[k] = Int(k * 7 % 4);
+    for (const Int *w : {static_cast<const Int *>(nullptr), static_cast<const Int *>(weights.data())}) {
+        const WorkControl one = WorkControl().withThreads(1), two = WorkControl().withThreads(2);
+        const std::optional<EllipsoidFit> a = FitEllipsoid(p, w, one), b = FitEllipsoid(p, w, two);
+        ASSERT_TRUE(a && b);
+        for (Int i = 0; i < 3; i++) {
+            EXPECT_EQ(a->a[i][0], b->a[i][0]);
+            for (Int j = 0; j < 3; j++)
+                EXPECT_EQ(a->M[i][j], b->M[i][j]);
+        }
+        EXPECT_EQ(a->d, b->d);
+        EXPECT_EQ(two.mostThreads(), 2);
+    }
+}
+
 namespace {
 
 // The largest difference from the truth, relative to the largest entry of A0
