@@ -200,7 +200,7 @@ Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64
         steps.emplace_back(points, Hm, f, runLength);
     // The covariances the steps give assume independent readings.
     const double time = CorrelationTime(points, fits.back());
-    const bool covered = chooseAgain && CoverTheSphere(points, Hm);
+    const bool covered = chooseAgain && CoverTheSphere(points, Hm, nullptr, nullptr, control);
     const std::vector<bool> gross = GrossPoints(points);
     const PointSpread spread = SpreadOf(points, nullptr, &gross);
     std::vector<std::optional<Values>> results;

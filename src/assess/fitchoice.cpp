@@ -40,17 +40,17 @@ QString percentOfHm(double squared, double Hm)
 
 } // namespace
 
-bool CoverTheSphere(Points points, double Hm, QString *coverage)
+bool CoverTheSphere(Points points, double Hm, QString *coverage, PointsOutline *outline,
+                    const WorkControl &control)
 {
-    double centre[3];
-    CalibrationParameters none;
-    none.Bias = MatDoub(3, 1, 0.0);
-    none.A = MatDoub(3, 3, 0.0);
-    none.Ainv = MatDoub(3, 3, 0.0);
-    for (int i = 0; i < 3; i++)
-        none.A[i][i] = none.Ainv[i][i] = 1.0;
-    CoverageCentre(points, Hm, none, centre);
-    const QualityReport q = AssessQuality(points, EllipsoidFit(), none, Hm, centre);
+    PointsOutline own;
+    PointsOutline &found = outline ? *outline : own;
+    // Without a sphere, the directions are counted about the origin.
+    const double origin[3] = {0.0, 0.0, 0.0};
+    const std::optional<std::array<double, 3>> &sphere = found.sphereCentre(points, Hm, control);
+    const QualityReport q =
+        JudgeQuality(points.size(), EllipsoidFit(), Hm, PlaneSpread(),
+                     found.coverage(points, sphere ? sphere->data() : origin), CalibratedErrors());
     if (coverage)
         *coverage = QStringLiteral("%1 of %2 cells hit, largest empty cap %3 degrees")
                         .arg(q.cellsHit)
@@ -145,13 +145,15 @@ std::vector<double> PredictedErrors(const std::vector<Candidate> &candidates)
     return errors;
 }
 
-FitChoice ChooseFit(Points points, double Hm, const WorkControl &control)
+FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, PointsOutline *outline)
 {
     FitChoice choice;
     const auto cancelled = [&] { return control.cancelled(); };
-    const PlaneSpread plane = SpreadAboutPlane(points);
-    const std::vector<bool> gross = GrossPoints(points);
-    const PointSpread spread = SpreadOf(points, nullptr, &gross);
+    PointsOutline own;
+    PointsOutline &found = outline ? *outline : own;
+    const PlaneSpread plane = found.plane(points);
+    const SpreadBesideGross &beside = found.spread(points);
+    const PointSpread &spread = beside.spread;
     QStringList leftOut;
     const auto plausible = [&](const std::optional<RobustFit> &fit) {
         if (!fit)
@@ -167,7 +169,7 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control)
     };
     if (plane.flatness() < QualityLimits::MaxFlatness) {
         choice.model = FitModel::Planar;
-        choice.fit = FitRobust(points, Hm, FitModel::Planar, nullptr, nullptr, nullptr, control);
+        choice.fit = FitRobust(points, Hm, FitModel::Planar, nullptr, nullptr, nullptr, control, &beside);
         choice.reason = QStringLiteral("planar: the points spread across their plane by %1 % of their radius "
                                        "in it, less than %2 %: a turn about one axis")
                             .arg(100 * plane.flatness(), 0, 'f', 1)
@@ -176,7 +178,7 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control)
             return choice;
     }
     QString coverage;
-    const bool covered = CoverTheSphere(points, Hm, &coverage);
+    const bool covered = CoverTheSphere(points, Hm, &coverage, &found, control);
 
     // Where the directions cover the sphere, every model but the full one
     // errs by its own shape: full leads, and the others follow only when it
@@ -186,7 +188,7 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control)
     std::vector<std::optional<RobustFit>> fits(models.size());
     const auto fitOfModel = [&](size_t k) -> std::optional<RobustFit> & {
         if (!fits[k] && !cancelled())
-            fits[k] = FitRobust(points, Hm, models[k], nullptr, nullptr, nullptr, control);
+            fits[k] = FitRobust(points, Hm, models[k], nullptr, nullptr, nullptr, control, &beside);
         return fits[k];
     };
     if (covered) {

@@ -6,6 +6,7 @@
 #define TAVRIN_FITCHOICE_H
 
 #include "pointspread.h"
+#include "quality.h"
 #include "robustfit.h"
 
 #include <QString>
@@ -30,7 +31,9 @@ constexpr int LongestCorrelation = 250;
 
 /// Whether the directions of the points about CoverageCentre cover the
 /// sphere, as the verdict counts them; coverage, when given, gets the count.
-bool CoverTheSphere(Points points, double Hm, QString *coverage = nullptr);
+/// outline, when given, keeps what it finds of the points, or gives it.
+bool CoverTheSphere(Points points, double Hm, QString *coverage = nullptr, PointsOutline *outline = nullptr,
+                    const WorkControl &control = WorkControl());
 
 /// The integrated autocorrelation time of the fit's norm residuals in the
 /// order of the readings, 1 + 2 sum of the autocorrelations: how many
@@ -76,7 +79,10 @@ struct FitChoice {
 ///   bias error (PredictedErrors).
 /// A fit that Implausibility refuses gives way to the next, and the reason
 /// says so. A cancel by control stops the choice early with failed set.
-FitChoice ChooseFit(Points points, double Hm, const WorkControl &control = WorkControl());
+/// outline, when given, keeps what the choice finds of the points, for
+/// their judgement, or gives what was found before.
+FitChoice ChooseFit(Points points, double Hm, const WorkControl &control = WorkControl(),
+                    PointsOutline *outline = nullptr);
 
 } // namespace tavrin
 

@@ -45,17 +45,26 @@ void judge(QualityReport &q, const EllipsoidFit &fit, double Hm)
 
 } // namespace
 
-void CoverageCentre(Points points, double Hm, const CalibrationParameters &fallback, double centre[3])
+std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm, const WorkControl &control)
 {
     // A centre for counting directions needs no more than an even sample.
     const int stride = std::max(1, points.size() / RobustLimits::SubsampleSize);
     MatDoub sample((points.size() + stride - 1) / stride, 3);
     for (int k = 0; k < sample.nrows(); k++)
         std::copy(points[k * stride], points[k * stride] + 3, sample[k]);
-    const std::optional<RobustFit> sphere = FitRobust(sample, Hm, FitModel::Sphere);
-    const CalibrationParameters &from = sphere ? sphere->parameters : fallback;
+    const std::optional<RobustFit> sphere =
+        FitRobust(sample, Hm, FitModel::Sphere, nullptr, nullptr, nullptr, control);
+    if (!sphere)
+        return std::nullopt;
+    return std::array<double, 3>{sphere->parameters.Bias[0][0], sphere->parameters.Bias[1][0],
+                                 sphere->parameters.Bias[2][0]};
+}
+
+void CoverageCentre(Points points, double Hm, const CalibrationParameters &fallback, double centre[3])
+{
+    const std::optional<std::array<double, 3>> sphere = RobustSphereCentre(points, Hm);
     for (int i = 0; i < 3; i++)
-        centre[i] = from.Bias[i][0];
+        centre[i] = sphere ? (*sphere)[size_t(i)] : fallback.Bias[i][0];
 }
 
 const char *verdictName(Verdict verdict)
@@ -75,31 +84,15 @@ const char *verdictName(Verdict verdict)
     return "";
 }
 
-QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, double Hm,
-                            const double *centre)
+Coverage CoverageAbout(Points points, const double centre[3])
 {
     const int n = points.size();
-    const Calibrator calibrate(p);
-    QualityReport q;
-    q.points = n;
-    q.hm = Hm;
-    q.testValue = fit.TestEllip;
-    q.plane = SpreadAboutPlane(points);
-    for (int i = 0; i < 3; i++)
-        q.centre[i] = centre ? centre[i] : p.Bias[i][0];
+    Coverage q;
+    std::copy(centre, centre + 3, q.centre);
     const auto direction = [&](const double *h, double c[3]) {
         for (int i = 0; i < 3; i++)
             c[i] = h[i] - q.centre[i];
     };
-
-    // A robust sigma of e from the median of |e| over an even subsample: a
-    // few outliers barely move it.
-    const int stride = evenSampleStride(n);
-    std::vector<double> magnitudes;
-    for (int k = 0; k < n; k += stride)
-        magnitudes.push_back(std::abs(calibrate.calibratedNorm(points[k]) - Hm));
-    const double robustSigma = 1.4826 * medianOf(magnitudes);
-    q.farLimit = std::max(QualityLimits::FarSigmas * robustSigma, QualityLimits::FarShareOfHm * std::abs(Hm));
 
     // Good data hits every cell and fills every patch of the sampler long
     // before its end; the lookups stop there.
@@ -122,11 +115,40 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
     }
     q.largestEmptyCap = largestEmptyCapOfSample(sampler.sample());
 
-    // One pass for the norm errors, the far points and the empty cap, which
-    // the search measured against the sample and is measured here against
-    // every point: no point can be farther from its centre than the sample.
+    // The empty cap, which the search measured against the sample, is
+    // measured here against every point: no point can be farther from its
+    // centre than the sample.
     const Direction &u = q.largestEmptyCap.centre;
     double nearest = std::cos(q.largestEmptyCap.radius);
+    for (int k = 0; k < n; k++) {
+        double c[3];
+        direction(points[k], c);
+        const double along = c[0] * u[0] + c[1] * u[1] + c[2] * u[2];
+        if (SurelyOutsideCap(c, along, nearest))
+            continue;
+        const double r = std::hypot(c[0], c[1], c[2]);
+        // The cosine of the angle to the centre is above nearest; r = 0 never is.
+        if (along > nearest * r)
+            nearest = along / r;
+    }
+    q.largestEmptyCap.radius = std::acos(std::clamp(nearest, -1.0, 1.0));
+    return q;
+}
+
+CalibratedErrors CalibratedErrorsOf(Points points, const CalibrationParameters &p, double Hm)
+{
+    const int n = points.size();
+    const Calibrator calibrate(p);
+    CalibratedErrors q;
+    // A robust sigma of e from the median of |e| over an even subsample: a
+    // few outliers barely move it.
+    const int stride = evenSampleStride(n);
+    std::vector<double> magnitudes;
+    for (int k = 0; k < n; k += stride)
+        magnitudes.push_back(std::abs(calibrate.calibratedNorm(points[k]) - Hm));
+    const double robustSigma = 1.4826 * medianOf(magnitudes);
+    q.farLimit = std::max(QualityLimits::FarSigmas * robustSigma, QualityLimits::FarShareOfHm * std::abs(Hm));
+
     NormErrorSums before, after, core;
     for (int k = 0; k < n; k++) {
         const double *h = points[k];
@@ -139,20 +161,71 @@ QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const Calibr
             q.farPoints++;
         else
             core.add(e);
-        double c[3];
-        direction(h, c);
-        const double r = std::hypot(c[0], c[1], c[2]);
-        // The cosine of the angle to the centre is above nearest; r = 0 never is.
-        const double along = c[0] * u[0] + c[1] * u[1] + c[2] * u[2];
-        if (along > nearest * r)
-            nearest = along / r;
     }
     q.before = before.over(n);
     q.after = after.over(n);
     q.coreRms = n > q.farPoints ? core.over(n - q.farPoints).rms : 0.0;
-    q.largestEmptyCap.radius = std::acos(std::clamp(nearest, -1.0, 1.0));
+    return q;
+}
+
+QualityReport JudgeQuality(int points, const EllipsoidFit &fit, double Hm, const PlaneSpread &plane,
+                           const Coverage &coverage, const CalibratedErrors &errors)
+{
+    QualityReport q;
+    q.points = points;
+    q.hm = Hm;
+    q.testValue = fit.TestEllip;
+    q.plane = plane;
+    std::copy(coverage.centre, coverage.centre + 3, q.centre);
+    q.cellHit = coverage.cellHit;
+    q.cellsHit = coverage.cellsHit;
+    q.largestEmptyCap = coverage.largestEmptyCap;
+    q.before = errors.before;
+    q.after = errors.after;
+    q.farLimit = errors.farLimit;
+    q.farPoints = errors.farPoints;
+    q.worstPoint = errors.worstPoint;
+    q.coreRms = errors.coreRms;
     judge(q, fit, Hm);
     return q;
+}
+
+const SpreadBesideGross &PointsOutline::spread(Points points)
+{
+    if (!spreadFound)
+        spreadFound = SpreadWithoutGross(points);
+    return *spreadFound;
+}
+
+const PlaneSpread &PointsOutline::plane(Points points)
+{
+    if (!planeFound)
+        planeFound = SpreadAboutPlane(points, &spread(points));
+    return *planeFound;
+}
+
+const std::optional<std::array<double, 3>> &PointsOutline::sphereCentre(Points points, double Hm,
+                                                                        const WorkControl &control)
+{
+    if (!sphereFound || sphereHm != Hm)
+        sphereFound = RobustSphereCentre(points, Hm, control);
+    sphereHm = Hm;
+    return *sphereFound;
+}
+
+const Coverage &PointsOutline::coverage(Points points, const double centre[3])
+{
+    if (!coverageFound || !std::equal(centre, centre + 3, coverageFound->centre))
+        coverageFound = CoverageAbout(points, centre);
+    return *coverageFound;
+}
+
+QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, double Hm,
+                            const double *centre)
+{
+    const double bias[3] = {p.Bias[0][0], p.Bias[1][0], p.Bias[2][0]};
+    return JudgeQuality(points.size(), fit, Hm, SpreadAboutPlane(points),
+                        CoverageAbout(points, centre ? centre : bias), CalibratedErrorsOf(points, p, Hm));
 }
 
 } // namespace tavrin

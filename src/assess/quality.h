@@ -9,6 +9,8 @@
 #include "robustfit.h"
 #include "spherecells.h"
 
+#include <array>
+#include <optional>
 #include <vector>
 
 namespace tavrin {
@@ -45,7 +47,7 @@ struct QualityReport {
     NormError after;           ///< e = |A^-1 (h - b)| - Hm
     std::vector<bool> cellHit; ///< per cell of EqualAreaCells(QualityLimits::Cells)
     int cellsHit = 0;
-    EmptyCap largestEmptyCap;
+    EmptyCap largestEmptyCap{};
     double farLimit = 0.0; ///< |e| after calibration beyond which a point is far
     int farPoints = 0;
     int worstPoint = -1;    ///< 0-based index of the point with the largest |e| after calibration
@@ -65,16 +67,80 @@ struct QualityReport {
     Verdict verdict = Verdict::Good;
 };
 
-/// Judges the calibration of the points (at least one) for the field norm
-/// Hm. The coverage counts the directions of the points about centre, a
-/// robust one, so that a fit gone wrong cannot make a turn about one axis
-/// look as if it covered the sphere; without it, about the fit's bias.
+/// How the directions of the points about a centre cover the sphere: the
+/// part of a report that depends on the points and the centre alone, so
+/// that the choice of a fit and the judgement of its calibration can share
+/// it, and find it while the rest is measured.
+struct Coverage {
+    double centre[3] = {};
+    std::vector<bool> cellHit; ///< per cell of EqualAreaCells(QualityLimits::Cells)
+    int cellsHit = 0;
+    EmptyCap largestEmptyCap{};
+};
+
+/// The coverage of the directions of the points (at least one) about centre.
+Coverage CoverageAbout(Points points, const double centre[3]);
+
+/// The norm errors of a calibration p of the points (at least one) for the
+/// field norm Hm, and its far points: the part of a report that depends on
+/// the calibration.
+struct CalibratedErrors {
+    NormError before, after;
+    double farLimit = 0.0;
+    int farPoints = 0;
+    int worstPoint = -1;
+    double coreRms = 0.0;
+};
+
+CalibratedErrors CalibratedErrorsOf(Points points, const CalibrationParameters &p, double Hm);
+
+/// The report on points points (at least one) from its parts, with its
+/// findings and verdict; hmUnit is left for the caller.
+QualityReport JudgeQuality(int points, const EllipsoidFit &fit, double Hm, const PlaneSpread &plane,
+                           const Coverage &coverage, const CalibratedErrors &errors);
+
+/// The centre of the robust sphere that CoverageCentre fits, or empty when
+/// no sphere fits; its starts converge on as many threads as control gives.
+std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm,
+                                                        const WorkControl &control = WorkControl());
+
 /// The one centre about which every judgement of the points counts their
 /// directions: that of a robust sphere fitted to an even sample of them,
 /// which gross points cannot move and a fit gone wrong cannot either;
 /// fallback's bias when no sphere fits.
 void CoverageCentre(Points points, double Hm, const CalibrationParameters &fallback, double centre[3]);
 
+/// What the judgements of one set of points find about the points alone,
+/// whatever their calibration: each part found when first asked for, then
+/// kept, so that the choice of a fit and the judgement of its calibration
+/// find it once; the sphere is fitted again for another Hm. Every call
+/// passes the same points, which the caller holds. The spread and the
+/// plane, and the sphere and the coverage, may be asked for on two threads
+/// at once, each pair on one.
+class PointsOutline {
+public:
+    /// SpreadWithoutGross of the points.
+    const SpreadBesideGross &spread(Points points);
+    /// SpreadAboutPlane of the points.
+    const PlaneSpread &plane(Points points);
+    /// RobustSphereCentre of the points.
+    const std::optional<std::array<double, 3>> &sphereCentre(Points points, double Hm,
+                                                             const WorkControl &control);
+    /// CoverageAbout the centre; kept for the last centre asked for.
+    const Coverage &coverage(Points points, const double centre[3]);
+
+private:
+    std::optional<SpreadBesideGross> spreadFound;
+    std::optional<PlaneSpread> planeFound;
+    std::optional<std::optional<std::array<double, 3>>> sphereFound;
+    double sphereHm = 0.0; ///< the Hm sphereFound was fitted for
+    std::optional<Coverage> coverageFound;
+};
+
+/// Judges the calibration of the points (at least one) for the field norm
+/// Hm. The coverage counts the directions of the points about centre, a
+/// robust one, so that a fit gone wrong cannot make a turn about one axis
+/// look as if it covered the sphere; without it, about the fit's bias.
 QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, double Hm,
                             const double *centre = nullptr);
 

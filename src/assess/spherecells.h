@@ -92,6 +92,24 @@ EmptyCap largestEmptyCap(const std::vector<Direction> &directions);
 /// against all of its directions, for which cap.radius is an upper bound.
 EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample);
 
+/// Whether a vector c other than zero, whose component along the unit
+/// centre of a cap is along, surely makes no angle with that centre whose
+/// cosine exceeds nearest: then along > nearest |c|, the exact test, which
+/// takes |c| by hypot, is false. False where that is in doubt. Inline, for
+/// the pass over every point.
+inline bool SurelyOutsideCap(const double c[3], double along, double nearest)
+{
+    if (nearest >= 0 && along <= 0)
+        return true;
+    if (!(nearest >= 1e-3 && along > 0))
+        return false;
+    // along^2 against nearest^2 |c|^2, with a margin of 1e-9 far beyond the
+    // few roundings of either side, within ranges where no square overflows
+    // or falls to where it loses precision.
+    const double squared = c[0] * c[0] + c[1] * c[1] + c[2] * c[2];
+    return squared > 1e-200 && squared < 1e200 && along * along < nearest * nearest * squared * (1 - 1e-9);
+}
+
 } // namespace tavrin
 
 #endif

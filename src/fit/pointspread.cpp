@@ -7,14 +7,16 @@
 
 namespace tavrin {
 
-PointSpread SpreadOf(Points points, const int *weights, const std::vector<bool> *left)
+namespace {
+
+// The sums of SpreadOf, point k counted counted(k) times; seen(k) comes
+// first for each point, in the pass of the mean.
+template <class Counted, class Seen> PointSpread spreadCounted(Points points, Counted counted, Seen seen)
 {
     PointSpread s;
     double n = 0.0;
-    const auto counted = [&](int k) {
-        return (left && (*left)[size_t(k)]) ? 0.0 : weights ? weights[k] : 1.0;
-    };
     for (int k = 0; k < points.size(); k++) {
+        seen(k);
         const double w = counted(k);
         n += w;
         for (int i = 0; i < 3; i++)
@@ -37,6 +39,80 @@ PointSpread SpreadOf(Points points, const int *weights, const std::vector<bool> 
         for (double &c : row)
             c /= trace > 0 ? trace : 1.0;
     return s;
+}
+
+// How GrossPoints tells a gross point: its distance from the coordinate-wise
+// median beyond the limit, both taken on an even sample. The squared
+// distance against bounds just inside and outside the squared limit settles
+// all but a thin shell, sparing the root; the bounds hold the margin of
+// 1e-9 far beyond their rounding, so the root, where it is taken, decides
+// as it would alone. Squares out of the range where they keep their
+// precision leave every point to the root.
+struct GrossTest {
+    double centre[3];
+    double limit;
+    double within = -1.0, beyond = INFINITY; ///< surely not gross below, surely gross above
+
+    double squared(const double *h) const
+    {
+        return SQR(h[0] - centre[0]) + SQR(h[1] - centre[1]) + SQR(h[2] - centre[2]);
+    }
+
+    double distance(const double *h) const { return std::sqrt(squared(h)); }
+
+    void bound()
+    {
+        const double square = limit * limit;
+        if (square > 1e-200 && square < 1e200)
+            within = square * (1 - 1e-9), beyond = square * (1 + 1e-9);
+    }
+
+    bool gross(const double *h) const
+    {
+        const double s = squared(h);
+        if (s < within)
+            return false;
+        if (s > beyond)
+            return true;
+        return !(std::sqrt(s) <= limit);
+    }
+};
+
+// Empty when no point is gross: no point counted, or a median distance of zero.
+std::optional<GrossTest> grossTest(Points points, const int *weights)
+{
+    const int n = points.size(), stride = evenSampleStride(n);
+    GrossTest test;
+    std::vector<double> values;
+    for (int i = 0; i < 3; i++) {
+        values.clear();
+        for (int k = 0; k < n; k += stride)
+            if (!weights || weights[k] > 0)
+                values.push_back(points[k][i]);
+        if (values.empty())
+            return std::nullopt;
+        test.centre[i] = medianOf(values);
+    }
+    values.clear();
+    for (int k = 0; k < n; k += stride)
+        if (!weights || weights[k] > 0)
+            values.push_back(test.distance(points[k]));
+    test.limit = GrossDistances * medianOf(values);
+    if (!(test.limit > 0))
+        return std::nullopt;
+    test.bound();
+    return test;
+}
+
+} // namespace
+
+PointSpread SpreadOf(Points points, const int *weights, const std::vector<bool> *left)
+{
+    return spreadCounted(
+        points, [&](int k) { return (left && (*left)[size_t(k)]) ? 0.0
+                                    : weights                    ? weights[k]
+                                                                 : 1.0; },
+        [](int) {});
 }
 
 std::optional<std::array<double, 3>> LeastDirection(const double m[3][3])
@@ -87,40 +163,33 @@ void PlaneBasis(const double n[3], double e1[3], double e2[3])
 
 std::vector<bool> GrossPoints(Points points, const int *weights)
 {
-    const int n = points.size(), stride = std::max(1, n / 20000);
-    std::vector<bool> gross(size_t(n), false);
-    double centre[3];
-    std::vector<double> values;
-    for (int i = 0; i < 3; i++) {
-        values.clear();
-        for (int k = 0; k < n; k += stride)
-            if (!weights || weights[k] > 0)
-                values.push_back(points[k][i]);
-        if (values.empty())
-            return gross;
-        centre[i] = medianOf(values);
-    }
-    const auto distance = [&](int k) {
-        return std::sqrt(SQR(points[k][0] - centre[0]) + SQR(points[k][1] - centre[1]) +
-                         SQR(points[k][2] - centre[2]));
-    };
-    values.clear();
-    for (int k = 0; k < n; k += stride)
-        if (!weights || weights[k] > 0)
-            values.push_back(distance(k));
-    const double limit = GrossDistances * medianOf(values);
-    if (!(limit > 0))
-        return gross;
-    for (int k = 0; k < n; k++)
-        gross[size_t(k)] = !(distance(k) <= limit);
+    std::vector<bool> gross(size_t(points.size()), false);
+    if (const std::optional<GrossTest> test = grossTest(points, weights))
+        for (int k = 0; k < points.size(); k++)
+            gross[size_t(k)] = test->gross(points[k]);
     return gross;
 }
 
-PlaneSpread SpreadAboutPlane(Points points)
+SpreadBesideGross SpreadWithoutGross(Points points, const int *weights)
+{
+    SpreadBesideGross r;
+    r.gross.assign(size_t(points.size()), false);
+    const std::optional<GrossTest> test = grossTest(points, weights);
+    r.spread = spreadCounted(
+        points, [&](int k) { return r.gross[size_t(k)] ? 0.0
+                                    : weights          ? weights[k]
+                                                       : 1.0; },
+        [&](int k) {
+            if (test)
+                r.gross[size_t(k)] = test->gross(points[k]);
+        });
+    return r;
+}
+
+PlaneSpread SpreadAboutPlane(Points points, const SpreadBesideGross *known)
 {
     PlaneSpread plane;
-    const std::vector<bool> gross = GrossPoints(points);
-    const PointSpread spread = SpreadOf(points, nullptr, &gross);
+    const PointSpread spread = known ? known->spread : SpreadWithoutGross(points).spread;
     if (!(spread.radius > 0))
         return plane;
     const std::optional<std::array<double, 3>> direction = LeastDirection(spread.covariance);

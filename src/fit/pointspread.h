@@ -70,8 +70,21 @@ constexpr double GrossDistances = 5.0;
 /// when the median distance is zero.
 std::vector<bool> GrossPoints(Points points, const int *weights = nullptr);
 
-/// The plane spread of the points but those GrossPoints names.
-PlaneSpread SpreadAboutPlane(Points points);
+/// The points GrossPoints names and the spread of the others, each point
+/// counted weights[k] times when weights are given: what the starts of a
+/// fit, the plane of the points and the plausibility of a fit all rest on.
+struct SpreadBesideGross {
+    std::vector<bool> gross;
+    PointSpread spread;
+};
+
+/// GrossPoints and SpreadOf the others at once: one pass fewer over the
+/// points, with the same sums in the same order.
+SpreadBesideGross SpreadWithoutGross(Points points, const int *weights = nullptr);
+
+/// The plane spread of the points but those GrossPoints names; of the
+/// points of known when it is given, which spares finding them again.
+PlaneSpread SpreadAboutPlane(Points points, const SpreadBesideGross *known = nullptr);
 
 /// An orthonormal basis e1, e2 of the plane of unit normal n, with
 /// e1 x e2 = n: e1 is the x axis made perpendicular to n, or the y axis when

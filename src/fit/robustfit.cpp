@@ -79,7 +79,7 @@ int gainsOf(Shape s, const double G[3][3], double *g)
 
 // c^T (dG/dg_k) d for each gain g_k: with c = G d, the derivative of |c|
 // times |c|.
-void gainGradient(Shape s, const double c[3], const double d[3], double *out)
+template <class T> void gainGradient(Shape s, const T c[3], const T d[3], T *out)
 {
     switch (s) {
     case Shape::Full:
@@ -117,8 +117,8 @@ int definiteness(const double m[3][3], int n)
 }
 
 // The points as the fit sees them: p = L (h - o), every stride-th point,
-// point k counted weights[k] times. L scales to unit RMS radius, and for a
-// plane also projects onto it.
+// point k counted weights[k] times, or not at all where left holds true. L
+// scales to unit RMS radius, and for a plane also projects onto it.
 struct Sample {
     Points points;
     const int *weights;
@@ -126,8 +126,12 @@ struct Sample {
     double L[3][3];
     int stride = 1;
     const WorkControl *control = nullptr; ///< none: one thread, never cancelled
+    const std::vector<bool> *left = nullptr;
 
-    int count(int k) const { return weights ? weights[k] : 1; }
+    int count(int k) const { return left && (*left)[size_t(k)] ? 0 : countGiven(k); }
+
+    /// The count the caller gave, left or not.
+    int countGiven(int k) const { return weights ? weights[k] : 1; }
 
     void map(int k, double p[3]) const
     {
@@ -161,51 +165,105 @@ template <class F> auto withShape(Shape s, F f)
     return f(std::integral_constant<Shape, Shape::Full>());
 }
 
+// Two doubles that go through each operation together: two points through
+// the residual for about the cost of one. Each lane is rounded as a double
+// alone would be, so that a point's residual and gradient are the same to
+// the last bit whichever lane, or no lane, computes them.
+struct Pair {
+    typedef double Lanes __attribute__((vector_size(16)));
+    Lanes v;
+
+    Pair() = default;
+    Pair(Lanes lanes) : v(lanes) {}
+    Pair(double x) : v{x, x} {}
+    Pair(double a, double b) : v{a, b} {}
+};
+
+inline Pair operator+(Pair a, Pair b)
+{
+    return a.v + b.v;
+}
+inline Pair operator-(Pair a, Pair b)
+{
+    return a.v - b.v;
+}
+inline Pair operator*(Pair a, Pair b)
+{
+    return a.v * b.v;
+}
+inline Pair operator/(Pair a, Pair b)
+{
+    return a.v / b.v;
+}
+inline Pair operator-(Pair a)
+{
+    return -a.v;
+}
+
+inline double root(double x)
+{
+    return std::sqrt(x);
+}
+inline Pair root(Pair x)
+{
+    return Pair(std::sqrt(x.v[0]), std::sqrt(x.v[1]));
+}
+
+// The gradient of a point at the centre, which has no direction and pulls
+// nowhere: zero.
+template <int N> void zeroAtCentre(double rho, double *gradient)
+{
+    if (!(rho > 0))
+        std::fill(gradient, gradient + N, 0.0);
+}
+template <int N> void zeroAtCentre(Pair rho, Pair *gradient)
+{
+    for (int lane = 0; lane < 2; lane++)
+        if (!(rho.v[lane] > 0))
+            for (int i = 0; i < N; i++)
+                gradient[i].v[lane] = 0.0;
+}
+
 // The distance of p to the surface |G (p - b)| = target, to first order,
 // and, when gradient is given, its gradient; a template, so that the loops
-// over the parameters unroll. Measured in the points' own units, it cannot
-// be made small by a gain that shrinks: |G (p - b)| - target alone can, by
-// a gain towards zero and a bias far away, on points that cover a cap.
-template <Shape S>
-inline double residualAs(const Parameters &t, const double G[3][3], double target, const double p[3],
-                         double *gradient)
+// over the parameters unroll, and for one point (double) or two (Pair). Measured in the points' own units, it
+// cannot be made small by a gain that shrinks: |G (p - b)| - target alone can, by a gain towards zero and a
+// bias far away, on points that cover a cap.
+template <Shape S, class T>
+inline T residualAs(const Parameters &t, const double G[3][3], double target, const T p[3], T *gradient)
 {
     constexpr int nb = biasCount(S);
-    const double d[3] = {p[0] - t.v[0], p[1] - t.v[1], nb == 3 ? p[2] - t.v[2] : 0.0};
-    double c[3];
+    const T d[3] = {p[0] - t.v[0], p[1] - t.v[1], nb == 3 ? p[2] - t.v[2] : T(0.0)};
+    T c[3];
     for (int i = 0; i < 3; i++)
         c[i] = G[i][0] * d[0] + G[i][1] * d[1] + G[i][2] * d[2];
-    const double rho = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+    const T rho = root(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
     // q = G c is rho times the gradient of rho in h: e = rho - target over
     // |q| / rho is the point's distance to the surface, to first order.
-    double q[3];
+    T q[3];
     for (int i = 0; i < 3; i++)
         q[i] = G[i][0] * c[0] + G[i][1] * c[1] + G[i][2] * c[2];
-    const double qn = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);
-    const double e = rho - target, r = e * rho / qn;
+    const T qn = root(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);
+    const T e = rho - target, r = e * rho / qn;
     if (gradient) {
-        if (!(rho > 0)) {
-            // A point at the centre has no direction: it pulls nowhere.
-            std::fill(gradient, gradient + parameterCount(S), 0.0);
-            return r;
-        }
         // r = e rho / |q|: dr = drho (rho + e) / |q| - e rho d|q| / |q|^2,
         // with drho = c^T dc / rho and d|q| = qhat^T (dG c + G dc).
-        const double qhat[3] = {q[0] / qn, q[1] / qn, q[2] / qn};
-        double p[3], Gp[3];
+        const T qhat[3] = {q[0] / qn, q[1] / qn, q[2] / qn};
+        T p[3], Gp[3];
         for (int i = 0; i < 3; i++)
             p[i] = G[i][0] * qhat[0] + G[i][1] * qhat[1] + G[i][2] * qhat[2];
         for (int i = 0; i < 3; i++)
             Gp[i] = G[i][0] * p[0] + G[i][1] * p[1] + G[i][2] * p[2];
-        const double alongRho = (rho + e) / (qn * rho), alongQ = e * rho / (qn * qn);
+        const T alongRho = (rho + e) / (qn * rho), alongQ = e * rho / (qn * qn);
         for (int i = 0; i < nb; i++)
             gradient[i] = -q[i] * alongRho + Gp[i] * alongQ;
-        double cd[6], qc[6], pd[6];
+        T cd[6], qc[6], pd[6];
         gainGradient(S, c, d, cd);
         gainGradient(S, qhat, c, qc);
         gainGradient(S, p, d, pd);
         for (int k = 0; k < parameterCount(S) - nb; k++)
             gradient[nb + k] = cd[k] * alongRho - (qc[k] + pd[k]) * alongQ;
+        zeroAtCentre<parameterCount(S)>(rho, gradient);
     }
     return r;
 }
@@ -216,7 +274,8 @@ struct Model {
 
     double residual(const Parameters &t, const double G[3][3], const double p[3]) const
     {
-        return withShape(shape, [&](auto S) { return residualAs<S.value>(t, G, target, p, nullptr); });
+        return withShape(shape,
+                         [&](auto S) { return residualAs<S.value, double>(t, G, target, p, nullptr); });
     }
 };
 
@@ -249,29 +308,36 @@ struct Normal {
     double g[MaxParameters] = {};
 };
 
-// The sums over the sample's points first to end - 1.
-template <Shape S>
+// What a pass sums: the cost and the normal equations; the cost alone, all
+// that decides whether a step is taken; or the normal equations and the
+// points of weight zero, which the fit rejects.
+enum class Pass { Normal, CostOnly, NormalAndRejected };
+
+// The sums over the sample's points first to end - 1; for
+// Pass::NormalAndRejected, also the points beyond Tukey's limit among all
+// that the caller counts, left or not, added to rejected in their order.
+template <Shape S, Pass P>
 Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, int first,
-                  int end)
+                  int end, std::vector<int> *rejected)
 {
     constexpr int np = parameterCount(S);
+    constexpr bool judging = P == Pass::NormalAndRejected;
     const double c = tuning(loss, sigma);
     double G[3][3];
     gainMatrix(S, t.v.data() + biasCount(S), G);
     // Local sums, which the compiler keeps out of memory better than a
     // struct's: the upper triangle of J^T W J row by row, and J^T W r.
     double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
-    for (int k = first; k < end; k += s.stride) {
+    const auto add = [&](int k, double r, const double *J) {
         const int w = s.count(k);
+        if (judging && s.countGiven(k) > 0 && std::abs(r) >= c)
+            rejected->push_back(k);
         if (w == 0)
-            continue;
-        double p[3], J[np];
-        s.map(k, p);
-        const double r = residualAs<S>(t, G, m.target, p, J);
+            return;
         const Weighed e = weigh(loss, r, c);
         cost += w * e.loss;
-        if (e.weight == 0)
-            continue;
+        if (P == Pass::CostOnly || e.weight == 0)
+            return;
         const double ww = w * e.weight;
         for (int i = 0, at = 0; i < np; i++) {
             const double wj = ww * J[i];
@@ -279,7 +345,35 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
             for (int j = i; j < np; j++)
                 H[at++] += wj * J[j];
         }
+    };
+    // Two points at a time through the residual, then added to the sums
+    // one after the other, in their order.
+    int batch[2], batched = 0;
+    const auto flush = [&] {
+        double p0[3], p1[3];
+        s.map(batch[0], p0);
+        s.map(batch[batched - 1], p1);
+        const Pair p[3] = {{p0[0], p1[0]}, {p0[1], p1[1]}, {p0[2], p1[2]}};
+        Pair J[np];
+        const Pair r = residualAs<S, Pair>(t, G, m.target, p, P == Pass::CostOnly ? nullptr : J);
+        for (int lane = 0; lane < batched; lane++) {
+            double Jl[np] = {};
+            if (P != Pass::CostOnly)
+                for (int i = 0; i < np; i++)
+                    Jl[i] = J[i].v[lane];
+            add(batch[lane], r.v[lane], Jl);
+        }
+        batched = 0;
+    };
+    for (int k = first; k < end; k += s.stride) {
+        if (s.count(k) == 0 && !(judging && s.countGiven(k) > 0))
+            continue;
+        batch[batched++] = k;
+        if (batched == 2)
+            flush();
     }
+    if (batched > 0)
+        flush();
     Normal n;
     n.cost = cost;
     for (int i = 0, at = 0; i < np; i++) {
@@ -290,10 +384,20 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
     return n;
 }
 
-Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, int first,
-                     int end)
+Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, Pass pass,
+                     int first, int end, std::vector<int> *rejected)
 {
-    return withShape(m.shape, [&](auto S) { return evaluateAs<S.value>(s, m, t, loss, sigma, first, end); });
+    return withShape(m.shape, [&](auto S) {
+        switch (pass) {
+        case Pass::CostOnly:
+            return evaluateAs<S.value, Pass::CostOnly>(s, m, t, loss, sigma, first, end, rejected);
+        case Pass::NormalAndRejected:
+            return evaluateAs<S.value, Pass::NormalAndRejected>(s, m, t, loss, sigma, first, end, rejected);
+        case Pass::Normal:
+            break;
+        }
+        return evaluateAs<S.value, Pass::Normal>(s, m, t, loss, sigma, first, end, rejected);
+    });
 }
 
 bool cancelled(const Sample &s)
@@ -302,18 +406,23 @@ bool cancelled(const Sample &s)
 }
 
 // A pass over many points shares its work with a second thread when the
-// run's budget has one.
-Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma)
+// run's budget has one. rejected: for Pass::NormalAndRejected.
+Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
+                Pass pass = Pass::Normal, std::vector<int> *rejected = nullptr)
 {
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
     if (n / s.stride < threadedFrom || !s.control || s.control->threads() < 2)
-        return evaluateRange(s, m, t, loss, sigma, 0, n);
+        return evaluateRange(s, m, t, loss, sigma, pass, 0, n, rejected);
     const int middle = n / 2 - (n / 2) % s.stride;
     Normal halves[2];
+    std::vector<int> secondRejected;
     s.control->inParallel(2, [&](int half, int) {
-        halves[half] = evaluateRange(s, m, t, loss, sigma, half == 0 ? 0 : middle, half == 0 ? middle : n);
+        halves[half] = evaluateRange(s, m, t, loss, sigma, pass, half == 0 ? 0 : middle,
+                                     half == 0 ? middle : n, half == 0 ? rejected : &secondRejected);
     });
+    if (rejected)
+        rejected->insert(rejected->end(), secondRejected.begin(), secondRejected.end());
     Normal &n1 = halves[0];
     const Normal &second = halves[1];
     n1.cost += second.cost;
@@ -405,7 +514,10 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
             step += x[i] * x[i];
             size += t.v[i] * t.v[i];
         }
-        const Normal next = evaluate(s, m, trial, loss, sigma);
+        // The last step tried ends the pass whether it is taken or not:
+        // its normal equations would go unused.
+        const bool last = iteration + 1 == mostSteps;
+        const Normal next = evaluate(s, m, trial, loss, sigma, last ? Pass::CostOnly : Pass::Normal);
         if (!(next.cost <= current.cost)) {
             lambda *= 10;
             continue;
@@ -610,16 +722,26 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
             starts.push_back(algebraicStart(sample, m, Hm));
         starts.push_back(sphereStart(sample, m));
     }
+    // The starts converge apart, each on its own thread when the budget
+    // has one; the best is then taken in their order.
+    std::vector<std::optional<Solution>> refined(starts.size());
+    const auto refineStarts = [&](int worker, int workers) {
+        for (size_t k = size_t(worker); k < starts.size(); k += size_t(workers))
+            if (starts[k]) {
+                Solution s{*starts[k]};
+                s.sigma = refine(sample, m, s.t, false);
+                refined[k] = s;
+            }
+    };
+    if (sample.control)
+        sample.control->inParallel(int(starts.size()), refineStarts);
+    else
+        refineStarts(0, 1);
     std::optional<Solution> best;
-    for (const std::optional<Parameters> &first : starts) {
-        if (!first)
-            continue;
-        Solution s{*first};
-        s.sigma = refine(sample, m, s.t, false);
-        if (allFinite(s.t) && std::isfinite(s.sigma) && makePositiveDefinite(m.shape, s.t) &&
-            (!best || s.sigma < best->sigma))
+    for (std::optional<Solution> &s : refined)
+        if (s && allFinite(s->t) && std::isfinite(s->sigma) && makePositiveDefinite(m.shape, s->t) &&
+            (!best || s->sigma < best->sigma))
             best = s;
-    }
     if (best && sample.stride > 1) {
         best->sigma = refine(all, m, best->t, true);
         if (!allFinite(best->t) || !makePositiveDefinite(m.shape, best->t))
@@ -628,10 +750,13 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
     return best;
 }
 
-// The factor of the normal matrix at a fit's solution, in its frame.
-bool factorAt(const Sample &s, const Model &m, const Solution &fit, Factor L)
+// The factor of the normal matrix at a fit's solution, in its frame; and,
+// in the same pass, the 0-based indices of the points of weight zero there
+// among all the caller counts, the gross points included.
+bool factorAt(const Sample &s, const Model &m, const Solution &fit, Factor L, std::vector<int> &rejected)
 {
-    return factorNormal(evaluate(s, m, fit.t, Loss::Tukey, fit.sigma), parameterCount(m.shape), L);
+    const Normal n = evaluate(s, m, fit.t, Loss::Tukey, fit.sigma, Pass::NormalAndRejected, &rejected);
+    return factorNormal(n, parameterCount(m.shape), L);
 }
 
 // unit (J^T W J)^-1 restricted to the bias, from the factor L: L^-T L^-1,
@@ -668,21 +793,6 @@ int distinctPoints(Points points, const int *weights, int enough)
             distinct.push_back(h);
     }
     return int(distinct.size());
-}
-
-std::vector<int> rejectedPoints(const Sample &s, const Model &m, const Solution &fit)
-{
-    double G[3][3];
-    gainMatrix(m.shape, fit.t.v.data() + biasCount(m.shape), G);
-    const double c = tuning(Loss::Tukey, fit.sigma);
-    std::vector<int> rejected;
-    for (int k = 0; k < s.points.size(); k++) {
-        double p[3];
-        s.map(k, p);
-        if (s.count(k) > 0 && std::abs(m.residual(fit.t, G, p)) >= c)
-            rejected.push_back(k);
-    }
-    return rejected;
 }
 
 MatDoub inverse3(const double G[3][3])
@@ -756,16 +866,16 @@ CalibrationParameters planeParameters(const Sample &s, const Solution &fit, cons
     return p;
 }
 
-// Each point's count, but zero for the gross points: least-squares starts,
-// which one gross point can pull anywhere, and even Huber's loss, whose
-// gradient in the gains grows with the point's distance, leave them out;
-// the rejected points are still judged among all.
-std::vector<int> keptCounts(Points points, const int *weights, const std::vector<bool> &gross)
+// The frame of a fit, with the gross points left out: least-squares
+// starts, which one gross point can pull anywhere, and even Huber's loss,
+// whose gradient in the gains grows with the point's distance, leave them
+// out; the rejected points are still judged among all.
+Sample fittedFrame(Points points, const int *weights, Shape shape, const PointSpread &spread,
+                   const double normal[3], const std::vector<bool> &gross, const WorkControl &control)
 {
-    std::vector<int> kept(size_t(points.size()));
-    for (int k = 0; k < points.size(); k++)
-        kept[size_t(k)] = gross[size_t(k)] ? 0 : weights ? weights[k] : 1;
-    return kept;
+    Sample s = frameOf(points, weights, shape, spread, normal, control);
+    s.left = &gross;
+    return s;
 }
 
 Shape shapeOf(FitModel model)
@@ -780,19 +890,15 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
                                   const PointSpread &spread, const WorkControl &control)
 {
     const Shape shape = shapeOf(model);
-    const Sample s = frameOf(points, weights, shape, spread, nullptr, control);
+    const Sample s = fittedFrame(points, weights, shape, spread, nullptr, gross, control);
     const Model m{shape, Hm * s.L[0][0]};
-    const std::vector<int> kept = keptCounts(points, weights, gross);
-    Sample fitted = s;
-    fitted.weights = kept.data();
-    const std::optional<Solution> fit = solve(fitted, m, Hm, start);
+    const std::optional<Solution> fit = solve(s, m, Hm, start);
     Factor L = {};
-    if (!fit || !factorAt(fitted, m, *fit, L))
-        return std::nullopt;
     RobustFit r;
+    if (!fit || !factorAt(s, m, *fit, L, r.rejected))
+        return std::nullopt;
     r.model = model;
     r.parameters = spaceParameters(s.o, s.L[0][0], shape, *fit);
-    r.rejected = rejectedPoints(s, m, *fit);
     r.scale = fit->sigma / s.L[0][0];
     r.calibratedNorm = Hm;
     // sigma^2 (J^T W J)^-1: the covariance of b that the noise about the
@@ -818,7 +924,6 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
                                   const WorkControl &control)
 {
     std::vector<bool> left = gross;
-    const std::vector<int> kept = keptCounts(points, weights, gross);
     std::optional<RobustFit> r;
     for (int pass = 0; pass < 2; pass++) {
         const PointSpread spread = SpreadOf(points, weights, &left);
@@ -827,20 +932,17 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
         const std::optional<std::array<double, 3>> n = LeastDirection(spread.covariance);
         if (!n)
             return r;
-        const Sample s = frameOf(points, weights, Shape::Plane, spread, n->data(), control);
+        const Sample s = fittedFrame(points, weights, Shape::Plane, spread, n->data(), gross, control);
         const Model m{Shape::Plane, 1.0};
-        Sample fitted = s;
-        fitted.weights = kept.data();
-        const std::optional<Solution> fit = solve(fitted, m, 1.0, nullptr);
+        const std::optional<Solution> fit = solve(s, m, 1.0, nullptr);
         if (!fit)
             return r;
         Factor L = {};
-        if (!factorAt(fitted, m, *fit, L))
-            return std::nullopt;
         r = RobustFit();
+        if (!factorAt(s, m, *fit, L, r->rejected))
+            return std::nullopt;
         r->model = FitModel::Planar;
         r->parameters = planeParameters(s, *fit, n->data());
-        r->rejected = rejectedPoints(s, m, *fit);
         r->scale = fit->sigma * spread.radius;
         std::copy(n->begin(), n->end(), r->normal);
         r->calibratedNorm = medianNorm(points, r->parameters);
@@ -953,7 +1055,7 @@ std::optional<RobustFit> RobustSteps::step(const int *counts) const
 
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,
                                    const CalibrationParameters *start, Undetermined *why,
-                                   const WorkControl &control)
+                                   const WorkControl &control, const SpreadBesideGross *known)
 {
     const auto refuse = [&](Undetermined reason) {
         if (why)
@@ -964,8 +1066,11 @@ std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, con
         *why = Undetermined::No;
     if (distinctPoints(points, weights, MinimumPoints) < MinimumPoints)
         return refuse(Undetermined::FewPoints);
-    const std::vector<bool> gross = GrossPoints(points, weights);
-    const PointSpread spread = SpreadOf(points, weights, &gross);
+    std::optional<SpreadBesideGross> found;
+    if (!known)
+        known = &found.emplace(SpreadWithoutGross(points, weights));
+    const std::vector<bool> &gross = known->gross;
+    const PointSpread &spread = known->spread;
     const std::optional<std::array<double, 3>> normal = LeastDirection(spread.covariance);
     if (!(spread.radius > 0) || !normal)
         return refuse(Undetermined::Singular);

@@ -9,6 +9,7 @@
 
 #include "ellipsoidfit.h"
 #include "fitmodels.h"
+#include "pointspread.h"
 #include "workcontrol.h"
 
 #include <optional>
@@ -66,10 +67,13 @@ struct RobustFit {
 /// bootstrap's resamples are. Points beyond GrossDistances play no part in
 /// the starts. Empty, and why set when given, when the points determine no
 /// such fit (see RobustLimits), or when control cancels it; a pass over
-/// many points takes a second thread when control's budget has one.
+/// many points takes a second thread when control's budget has one. known,
+/// when given, is SpreadWithoutGross of these points and weights, which the
+/// caller found already.
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights = nullptr,
                                    const CalibrationParameters *start = nullptr, Undetermined *why = nullptr,
-                                   const WorkControl &control = WorkControl());
+                                   const WorkControl &control = WorkControl(),
+                                   const SpreadBesideGross *known = nullptr);
 
 /// A Full, Diagonal or Sphere fit, ready to be refitted on resamples of runs
 /// of consecutive points: the normal equations J^T W J and J^T W r at the

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 
 #include <utility>
 
@@ -45,7 +47,7 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
     run.requested = model;
     FitChoice choice;
     if (model == FitModel::Auto) {
-        choice = ChooseFit(run.raw.points(), Hm, control);
+        choice = ChooseFit(run.raw.points(), Hm, control, &run.outline);
         run.fitReason = choice.reason;
     } else {
         choice.model = model;
@@ -57,7 +59,7 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
     }
     run.robust = choice.fit ? choice.fit
                             : FitRobust(run.raw.points(), Hm, choice.model, nullptr, nullptr,
-                                        &run.undetermined, control);
+                                        &run.undetermined, control, &run.outline.spread(run.raw.points()));
     if (!run.robust) {
         run.error = control.cancelled() ? CalibrationError::Cancelled : CalibrationError::NumericalFailure;
         return run;
@@ -146,17 +148,44 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const Wo
     return run;
 }
 
-QualityReport AssessCalibration(const CalibrationRun &run, double Hm)
+QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const WorkControl &control)
 {
     const Points points = run.raw.points();
     const RobustFit *robust = run.robustFit();
-    double centre[3];
-    CoverageCentre(points, Hm, run.parameters, centre);
-    QualityReport q =
-        AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : Hm, centre);
-    // A planar fit does not scale by Hm, whose unit then changes nothing.
-    if (run.model != FitModel::Planar)
-        q.hmUnit = CheckHmUnit(points, run.parameters, Hm);
+    const double judgedNorm = robust ? robust->calibratedNorm : Hm;
+    PointsOutline outline = run.outline;
+    // Three parts that share no sum, each adding in its own order, taken in
+    // turn by as many threads as the budget gives: the coverage, which
+    // needs the robust centre, the norm errors and the plane, and the unit
+    // of Hm. The robust centre's fit takes no thread of its own.
+    Coverage coverage;
+    PlaneSpread plane;
+    CalibratedErrors errors;
+    HmUnitCheck hmUnit;
+    const std::function<void()> parts[] = {
+        [&] {
+            const std::optional<std::array<double, 3>> &sphere =
+                outline.sphereCentre(points, Hm, control.withThreads(1));
+            const double bias[3] = {run.parameters.Bias[0][0], run.parameters.Bias[1][0],
+                                    run.parameters.Bias[2][0]};
+            coverage = outline.coverage(points, sphere ? sphere->data() : bias);
+        },
+        [&] {
+            plane = outline.plane(points);
+            errors = CalibratedErrorsOf(points, run.parameters, judgedNorm);
+        },
+        [&] {
+            // A planar fit does not scale by Hm, whose unit then changes nothing.
+            if (run.model != FitModel::Planar)
+                hmUnit = CheckHmUnit(points, run.parameters, Hm);
+        }};
+    std::atomic<int> next{0};
+    control.inParallel(2, [&](int, int) {
+        for (int part; (part = next++) < 3;)
+            parts[part]();
+    });
+    QualityReport q = JudgeQuality(points.size(), run.fit, judgedNorm, plane, coverage, errors);
+    q.hmUnit = hmUnit;
     return q;
 }
 

@@ -55,6 +55,7 @@ struct CalibrationRun {
     QString fitReason;                            ///< for Auto: why it chose the model
     std::optional<RobustFit> robust;              ///< every fit but the exact one
     Undetermined undetermined = Undetermined::No; ///< why a robust fit refused the points
+    PointsOutline outline; ///< what the robust fit and Auto's choice found of the points, for their judgement
 
     /// The robust fit, or nullptr for the exact one.
     const RobustFit *robustFit() const { return robust ? &*robust : nullptr; }
@@ -76,8 +77,11 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model = FitMode
 /// Judges a calibrated run for the field norm Hm: its coverage counts the
 /// directions about CoverageCentre, as auto's choice does, and a planar
 /// fit's points are judged against the norm they have. Hm itself is checked
-/// against the scale of the points.
-QualityReport AssessCalibration(const CalibrationRun &run, double Hm);
+/// against the scale of the points. What the fit found of the points is not
+/// found again; the coverage is measured on a second thread when control's
+/// budget has one.
+QualityReport AssessCalibration(const CalibrationRun &run, double Hm,
+                                const WorkControl &control = WorkControl());
 
 /// For the exact fit, the fit that would serve the data better by the
 /// findings of q: Planar for flat points, Auto for poor coverage, Full for a

@@ -146,7 +146,7 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
 
     if (options.assess) {
         work = run.begin(RunPhase::Assessing);
-        result.quality = AssessCalibration(result.run, options.hm);
+        result.quality = AssessCalibration(result.run, options.hm, work);
         if (run.cancelled())
             return cancelled();
         if (result.quality.hmUnit.warns())

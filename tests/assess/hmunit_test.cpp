@@ -1,7 +1,12 @@
 #include "hmunit.h"
+#include "pointspread.h"
 #include "synthetic.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 using namespace tavrin;
 
@@ -63,4 +68,40 @@ TEST(HmUnit, AZeroShownIsLostOnlyBeyondItsScale)
     EXPECT_EQ(message, "Hm is 48000, and the measurements lie at a median distance of 48 from the bias b: Hm "
                        "must be in the unit of the measurements. Some results are not zero but show as zero "
                        "with four decimals.");
+}
+
+// A large set's median distance is bracketed by the median of an even
+// sample and picked among the few points in the bracket: it is still the
+// exact one, whether the sample guesses it well, badly, or meets distances
+// that overflow.
+TEST(HmUnit, TheMedianDistanceOfALargeSetIsExact)
+{
+    const int n = 120001;
+    const CalibrationParameters p = sphereParameters(1);
+    const auto exactMedian = [&](const MatDoub &points) {
+        std::vector<double> d(static_cast<size_t>(n));
+        for (int k = 0; k < n; k++)
+            d[size_t(k)] = std::sqrt(SQR(points[k][0] - 5) + SQR(points[k][1] + 3) + SQR(points[k][2] - 8));
+        std::nth_element(d.begin(), d.begin() + n / 2, d.end());
+        return d[size_t(n / 2)];
+    };
+    const MatDoub noisy = ellipsoidPoints(sphereTruth(1, 5, -3, 8), 48.0, n, 0.5, 3);
+    // Every point the even sample takes lies at radius 10, the others about 48.
+    MatDoub misled = noisy;
+    const int stride = n / MedianSampleSize;
+    for (int k = 0; k < n; k += stride)
+        for (int i = 0; i < 3; i++)
+            misled[k][i] = p.Bias[i][0] + (noisy[k][i] - p.Bias[i][0]) * 10 / 48;
+    MatDoub overflowing = noisy;
+    for (int k = 0; k < n; k += 7)
+        overflowing[k][0] = 1e300;
+    const MatDoub equal = ellipsoidPoints(sphereTruth(1, 0, 0, 0), 48.0, n, 0.0, 3);
+    for (const MatDoub *points : std::initializer_list<const MatDoub *>{&noisy, &misled, &overflowing}) {
+        const double median = CheckHmUnit(*points, p, 48).medianDistance;
+        EXPECT_EQ(median, exactMedian(*points));
+    }
+    EXPECT_NEAR(CheckHmUnit(misled, p, 48).medianDistance, 48.0, 2.0);
+    CalibrationParameters centred = sphereParameters(1, 0);
+    centred.Bias[1][0] = centred.Bias[2][0] = 0;
+    EXPECT_NEAR(CheckHmUnit(equal, centred, 48).medianDistance, 48.0, 1e-12);
 }

@@ -285,3 +285,30 @@ TEST(Quality, FewWellSpreadPointsAreNotPoorCoverage)
     const QualityReport q = AssessQuality(c.points, c.fit, c.parameters, 48.0);
     EXPECT_FALSE(q.findings.fewCells);
 }
+
+// The quick test that spares the coverage its hypot must never say
+// "outside" where the exact test says "nearer": on the boundary to the last
+// bit, at any length of the vector, and for caps of any size.
+TEST(EmptyCap, TheQuickTestNeverOverrulesTheExactOne)
+{
+    std::mt19937 rng(21);
+    std::uniform_real_distribution<double> cosine(-1.0, 1.0), exponent(-300.0, 300.0);
+    int quick = 0;
+    for (int trial = 0; trial < 200000; trial++) {
+        const Direction u = randomDirection(rng), v = randomDirection(rng);
+        const double length = std::pow(10.0, trial % 3 == 0 ? exponent(rng) : 0.0);
+        const double c[3] = {length * v[0], length * v[1], length * v[2]};
+        const double along = c[0] * u[0] + c[1] * u[1] + c[2] * u[2];
+        const double r = std::hypot(c[0], c[1], c[2]);
+        // A cap whose boundary passes through c, give or take a few bits.
+        double nearest = trial % 2 == 0 ? cosine(rng) : along / r;
+        for (int nudge = trial % 5; nudge > 0; nudge--)
+            nearest = std::nextafter(nearest, trial % 4 < 2 ? -2.0 : 2.0);
+        const bool nearer = along > nearest * r;
+        const bool outside = SurelyOutsideCap(c, along, nearest);
+        EXPECT_FALSE(outside && nearer) << along << " " << nearest << " " << r;
+        quick += outside;
+    }
+    // It does spare most of them the hypot.
+    EXPECT_GT(quick, 30000);
+}

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace tavrin;
@@ -281,5 +282,117 @@ TEST(RobustFit, TwoThreadsPassOverAllThePointsAsOneDoes)
         const std::array<Doub, 12> x = threaded->parameters.values(), y = counted->parameters.values();
         for (size_t k = 0; k < 12; k++)
             EXPECT_NEAR(x[k], y[k], 5e-4) << fitModelName(model) << " " << k;
+    }
+}
+
+// The gross points and the spread of the others, found in one pass, are
+// those found one after the other, to the last bit: the same terms added
+// in the same order, with the points counted or not.
+TEST(PointSpread, GrossPointsAndTheSpreadBesideThemInOnePass)
+{
+    Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
+    r.sigma = 0.3, r.n = 50000, r.spikeShare = 0.05, r.capShare = 0.4;
+    MatDoub points = record(r).points;
+    // Gross spikes, far beyond GrossDistances.
+    for (int k = 0; k < points.nrows(); k += 97)
+        points[k][k % 3] += 1000.0;
+    std::vector<int> counts(size_t(points.nrows()));
+    for (size_t k = 0; k < counts.size(); k++)
+        counts[k] = int(k * 7919 % 4);
+    for (const int *weights : {static_cast<const int *>(nullptr), static_cast<const int *>(counts.data())}) {
+        const SpreadBesideGross both = SpreadWithoutGross(points, weights);
+        const std::vector<bool> gross = GrossPoints(points, weights);
+        const PointSpread spread = SpreadOf(points, weights, &gross);
+        EXPECT_EQ(both.gross, gross);
+        EXPECT_GT(std::count(gross.begin(), gross.end(), true), r.n / 200);
+        EXPECT_EQ(both.spread.radius, spread.radius);
+        for (int i = 0; i < 3; i++) {
+            EXPECT_EQ(both.spread.mean[i], spread.mean[i]);
+            for (int j = 0; j < 3; j++)
+                EXPECT_EQ(both.spread.covariance[i][j], spread.covariance[i][j]);
+        }
+    }
+    const SpreadBesideGross spread = SpreadWithoutGross(points);
+    const PlaneSpread known = SpreadAboutPlane(points, &spread), found = SpreadAboutPlane(points);
+    EXPECT_EQ(known.across, found.across);
+    EXPECT_EQ(known.radius, found.radius);
+    EXPECT_GT(known.radius, 10.0);
+}
+
+// The pass that factors the normal matrix at the fit also names the
+// rejected points, among all points on two threads as on one: every point
+// beyond Tukey's limit of the fit's robust scale, and no other, in order.
+TEST(RobustFit, RejectsThePointsBeyondTukeysLimitOnAnyThreads)
+{
+    const Doub Hm = 48.0;
+    Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
+    r.sigma = 0.3, r.n = 120000, r.spikeShare = 0.01;
+    const MatDoub points = record(r).points;
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
+        for (const int threads : {1, 2}) {
+            const std::optional<RobustFit> fit =
+                FitRobust(points, Hm, model, nullptr, nullptr, nullptr, WorkControl(nullptr, threads, {}));
+            ASSERT_TRUE(fit) << fitModelName(model);
+            const Calibrator calibrate(fit->parameters);
+            // Each point's distance to the surface, to first order, as the
+            // fit weighs it: |e| rho / |A^-1 c| for c = A^-1 (h - b).
+            std::vector<int> surely, maybe;
+            for (int k = 0; k < points.nrows(); k++) {
+                double c[3], q[3];
+                calibrate(points[k], c);
+                for (int i = 0; i < 3; i++)
+                    q[i] = fit->parameters.Ainv[i][0] * c[0] + fit->parameters.Ainv[i][1] * c[1] +
+                           fit->parameters.Ainv[i][2] * c[2];
+                const double rho = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+                const double distance =
+                    std::abs(rho - Hm) * rho / std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);
+                const double limit = RobustLimits::TukeyC * fit->scale;
+                if (distance > 1.0001 * limit)
+                    surely.push_back(k);
+                if (distance > 0.9999 * limit)
+                    maybe.push_back(k);
+            }
+            const auto &rejected = fit->rejected;
+            EXPECT_TRUE(std::includes(rejected.begin(), rejected.end(), surely.begin(), surely.end()))
+                << fitModelName(model) << " " << threads;
+            EXPECT_TRUE(std::includes(maybe.begin(), maybe.end(), rejected.begin(), rejected.end()))
+                << fitModelName(model) << " " << threads;
+            EXPECT_GE(fit->rejected.size(), size_t(r.n / 200)) << fitModelName(model);
+            EXPECT_LE(fit->rejected.size(), size_t(r.n / 50)) << fitModelName(model);
+        }
+    }
+}
+
+// The passes take the points two at a time, each in a lane of its own: a
+// point's residual and gradient must not depend on its lane. A point
+// counted zero times in the middle moves every later point to the other
+// lane and changes nothing else: the fits are the same to the last bit,
+// and the rejected points the same, those after it one further on.
+TEST(RobustFit, APointsLaneChangesNoFigure)
+{
+    const Doub Hm = 48.0;
+    Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
+    r.sigma = 0.3, r.n = 3001, r.spikeShare = 0.02;
+    const MatDoub points = record(r).points;
+    const int middle = 1500;
+    MatDoub shifted(points.nrows() + 1, 3);
+    for (int k = 0; k < points.nrows(); k++)
+        std::copy(points[k], points[k] + 3, shifted[k < middle ? k : k + 1]);
+    shifted[middle][0] = 300.0, shifted[middle][1] = -200.0, shifted[middle][2] = 100.0;
+    std::vector<int> counts(size_t(shifted.nrows()), 1);
+    counts[middle] = 0;
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
+        const std::optional<RobustFit> fit = FitRobust(points, Hm, model);
+        const std::optional<RobustFit> moved = FitRobust(shifted, Hm, model, counts.data());
+        ASSERT_TRUE(fit && moved) << fitModelName(model);
+        const std::array<Doub, 12> x = fit->parameters.values(), y = moved->parameters.values();
+        for (size_t k = 0; k < 12; k++)
+            EXPECT_EQ(x[k], y[k]) << fitModelName(model) << " " << k;
+        EXPECT_EQ(fit->scale, moved->scale) << fitModelName(model);
+        ASSERT_EQ(fit->rejected.size(), moved->rejected.size()) << fitModelName(model);
+        EXPECT_GT(fit->rejected.size(), size_t(10)) << fitModelName(model);
+        for (size_t k = 0; k < fit->rejected.size(); k++)
+            EXPECT_EQ(fit->rejected[k] + (fit->rejected[k] < middle ? 0 : 1), moved->rejected[k])
+                << fitModelName(model);
     }
 }

@@ -101,3 +101,59 @@ TEST(SampleData, CalibratesToTheGeneratorsTruth)
             EXPECT_NEAR(run.parameters.A[i][j], A[i][j], 0.005);
     }
 }
+
+// The judgement of a run is the same, to the last bit, whether it finds
+// everything itself on one thread or on two, or takes what the fit and
+// Auto's choice found of the points: each of its parts as AssessQuality,
+// about CoverageCentre, and CheckHmUnit find them on their own.
+TEST(Assessment, SharedAndThreadedPartsChangeNoFigure)
+{
+    const auto expectSame = [](const QualityReport &a, const QualityReport &b, const QString &what) {
+        EXPECT_EQ(a.cellHit, b.cellHit) << qPrintable(what);
+        EXPECT_EQ(a.cellsHit, b.cellsHit) << qPrintable(what);
+        EXPECT_EQ(a.largestEmptyCap.radius, b.largestEmptyCap.radius) << qPrintable(what);
+        EXPECT_EQ(a.largestEmptyCap.centre, b.largestEmptyCap.centre) << qPrintable(what);
+        for (const auto &[x, y] : {std::pair{a.before, b.before}, {a.after, b.after}}) {
+            EXPECT_EQ(x.mean, y.mean) << qPrintable(what);
+            EXPECT_EQ(x.rms, y.rms) << qPrintable(what);
+            EXPECT_EQ(x.max, y.max) << qPrintable(what);
+        }
+        EXPECT_EQ(a.farLimit, b.farLimit) << qPrintable(what);
+        EXPECT_EQ(a.farPoints, b.farPoints) << qPrintable(what);
+        EXPECT_EQ(a.worstPoint, b.worstPoint) << qPrintable(what);
+        EXPECT_EQ(a.coreRms, b.coreRms) << qPrintable(what);
+        EXPECT_EQ(a.plane.across, b.plane.across) << qPrintable(what);
+        EXPECT_EQ(a.plane.radius, b.plane.radius) << qPrintable(what);
+        EXPECT_EQ(a.hmUnit.medianDistance, b.hmUnit.medianDistance) << qPrintable(what);
+        EXPECT_EQ(a.verdict, b.verdict) << qPrintable(what);
+    };
+    Recording cap{sphereTruth(1.0, 5, 6, 7)}, spiky{sphereTruth(1.0, 5, 6, 7)},
+        flat{sphereTruth(1.0, 5, 6, 7)};
+    cap.capShare = 0.3, cap.sigma = 0.5;
+    spiky.spikeShare = 0.02, spiky.sigma = 0.3;
+    flat.flat = true, flat.sigma = 0.2;
+    for (const auto &[name, recording] : {std::pair{"cap", cap}, {"spiky", spiky}, {"flat", flat}})
+        for (const FitModel model : {FitModel::Exact, FitModel::Auto, FitModel::Full}) {
+            RawData raw;
+            raw.Mag = record(recording).points;
+            raw.numLines = raw.Mag.nrows();
+            const CalibrationRun run = CalibrateRawData(48.0, raw, model);
+            ASSERT_FALSE(run.error) << name;
+            const QString what = QString("%1 %2").arg(name, fitModelName(model));
+            const Points points = run.raw.points();
+            const RobustFit *robust = run.robustFit();
+            double centre[3];
+            CoverageCentre(points, 48.0, run.parameters, centre);
+            QualityReport alone = AssessQuality(points, run.fit, run.parameters,
+                                                robust ? robust->calibratedNorm : 48.0, centre);
+            if (run.model != FitModel::Planar)
+                alone.hmUnit = CheckHmUnit(points, run.parameters, 48.0);
+            CalibrationRun afresh = run;
+            afresh.outline = PointsOutline();
+            for (const int threads : {1, 2}) {
+                const WorkControl control(nullptr, threads, {});
+                expectSame(AssessCalibration(run, 48.0, control), alone, what + " shared");
+                expectSame(AssessCalibration(afresh, 48.0, control), alone, what + " afresh");
+            }
+        }
+}
