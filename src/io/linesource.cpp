@@ -379,30 +379,29 @@ void readSequentially(QFile &file, qint64 size, LineSink &sink, RawData &data, c
 
 enum class HalvesRead { Done, NotSplit, Again };
 
-// Reads a regular file of size bytes from its start: its first block, then,
-// once the sink can be continued, its two halves at once on two threads.
-// NotSplit when nothing was read, as the file cannot be read that way; Again
-// when the halves together hold more lines or points than an input may:
-// only a read from the start in one thread finds the line that is too many.
-HalvesRead readInHalves(QFile &file, qint64 size, LineSink &sink, RawData &data, const WorkControl &control)
+// Reads a file of size bytes from start: its first block, then, once the
+// sink can be continued, its two halves at once on two threads.
+// Again when the halves together hold more lines or points than an input
+// may: only a read from the start in one thread finds the line that is too
+// many.
+HalvesRead readHalvesFrom(int fd, qint64 start, qint64 size, LineSink &sink, RawData &data,
+                          const WorkControl &control)
 {
-    const int fd = file.handle();
-    if (fd < 0 || control.threads() < 2 || size < 4 * blockSize || size > RawData::MaxBytes)
-        return HalvesRead::NotSplit;
     BlockLines first(sink);
     std::atomic<qint64> done{0};
     const auto reportProgress = [&] {
-        control.progress(double(done.load()) / double(size));
+        control.progress(double(done.load()) / double(size - start));
         return true;
     };
-    if (ended(readStretch(fd, 0, blockSize, false, first, done, reportProgress, control), data))
+    const qint64 afterFirst = start + blockSize;
+    if (ended(readStretch(fd, start, afterFirst, false, first, done, reportProgress, control), data))
         return HalvesRead::Done;
 
     RawData secondData;
-    const qint64 middle = splitPoint(fd, blockSize + (size - blockSize) / 2, size, sink.crEndsLine());
+    const qint64 middle = splitPoint(fd, afterFirst + (size - afterFirst) / 2, size, sink.crEndsLine());
     const std::unique_ptr<LineSink> second = middle > 0 ? sink.continuation(secondData) : nullptr;
     if (!second) {
-        if (!ended(readStretch(fd, blockSize, size, true, first, done, reportProgress, control), data))
+        if (!ended(readStretch(fd, afterFirst, size, true, first, done, reportProgress, control), data))
             sink.finish();
         return HalvesRead::Done;
     }
@@ -414,7 +413,7 @@ HalvesRead readInHalves(QFile &file, qint64 size, LineSink &sink, RawData &data,
     std::atomic<bool> firstStopped{false};
     control.inParallel(2, [&](int worker, int) {
         if (worker == 0) {
-            firstRead = readStretch(fd, blockSize, middle, false, first, done, reportProgress, control);
+            firstRead = readStretch(fd, afterFirst, middle, false, first, done, reportProgress, control);
             firstStopped = firstRead.outcome != Outcome::Read;
         } else {
             BlockLines lines(*second);
@@ -440,6 +439,22 @@ HalvesRead readInHalves(QFile &file, qint64 size, LineSink &sink, RawData &data,
     appendHalf(data, secondData);
     sink.finish();
     return HalvesRead::Done;
+}
+
+// Reads a regular file of size bytes in halves, from where it stands:
+// standard input may have been read in part already. NotSplit when nothing
+// was read, as the file cannot be read that way. As a read would, the read
+// leaves the file at its end, unless it is to be read again.
+HalvesRead readInHalves(QFile &file, qint64 size, LineSink &sink, RawData &data, const WorkControl &control)
+{
+    const int fd = file.handle();
+    const qint64 start = fd < 0 ? -1 : qint64(lseek(fd, 0, SEEK_CUR));
+    if (start < 0 || control.threads() < 2 || size - start < 4 * blockSize || size > RawData::MaxBytes)
+        return HalvesRead::NotSplit;
+    const HalvesRead read = readHalvesFrom(fd, start, size, sink, data, control);
+    if (read == HalvesRead::Done)
+        lseek(fd, off_t(size), SEEK_SET);
+    return read;
 }
 
 } // namespace

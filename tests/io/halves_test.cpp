@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <charconv>
@@ -15,6 +16,9 @@
 #include <cstring>
 #include <functional>
 #include <random>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace tavrin;
 
@@ -143,6 +147,32 @@ TEST_F(TwoHalves, TheLinePastTheLimitIsFoundAcrossTheHalves)
     EXPECT_EQ(two.data.badLineNumber, RawData::Capacity + 1);
     EXPECT_EQ(two.data.badLine, "4 5 6");
     EXPECT_EQ(two.data.numLines, 0);
+}
+
+TEST_F(TwoHalves, StandardInputIsReadFromWhereItStandsToItsEnd)
+{
+    // A script may have read the first line of a file before it hands the
+    // rest to the calibration on standard input.
+    const QByteArray text = fileOf([](const MatDoub &p, int k) { return plainLine(p, k); });
+    const qsizetype firstLine = text.indexOf('\n') + 1;
+    const int file = ::open(QFile::encodeName(write(text)).constData(), O_RDONLY);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(::lseek(file, firstLine, SEEK_SET), firstLine);
+    const int input = ::dup(0);
+    ASSERT_GE(::dup2(file, 0), 0);
+    WorkControl control(nullptr, 2, {});
+    const RawData rest = ReadRawData("-", control);
+    const off_t end = ::lseek(0, 0, SEEK_CUR);
+    ::dup2(input, 0);
+    ::close(input);
+    ::close(file);
+
+    EXPECT_EQ(control.mostThreads(), 2);
+    EXPECT_EQ(end, text.size());
+    const RawData expected = ParseRawData(text.mid(firstLine));
+    ASSERT_EQ(rest.numLines, Lines - 1);
+    ASSERT_EQ(expected.numLines, Lines - 1);
+    EXPECT_EQ(std::memcmp(rest.Mag[0], expected.Mag[0], 3 * sizeof(double) * size_t(rest.numLines)), 0);
 }
 
 TEST_F(TwoHalves, LogCountsAddUpAndSkippedRowsKeepTheirLines)
