@@ -155,22 +155,37 @@ bool LineSink::store(const double point[3], const char *begin, const char *end, 
     if (data.numLines == RawData::Capacity)
         return fail(RawDataStatus::TooManyLines, begin, end, lineNumber);
     if (data.numLines == data.Mag.nrows())
-        grow();
+        growTo(std::min(RawData::Capacity, std::max(4096, 2 * data.Mag.nrows())));
     for (int c = 0; c < 3; ++c)
         data.Mag[data.numLines][c] = point[c];
     ++data.numLines;
     return true;
 }
 
-// Only for inputs whose size was not known in advance (pipes, special files).
-void LineSink::grow()
+// Only for inputs whose size was not known in advance (pipes, special
+// files), and for halves that together outgrow the table.
+void LineSink::growTo(int rows)
 {
-    const int rows = std::min(RawData::Capacity, std::max(4096, 2 * data.Mag.nrows()));
     MatDoub bigger(rows, 3);
     for (int k = 0; k < data.numLines; ++k)
         for (int c = 0; c < 3; ++c)
             bigger[k][c] = data.Mag[k][c];
     data.Mag = std::move(bigger);
+}
+
+void LineSink::append(RawData &later)
+{
+    const int total = data.numLines + later.numLines;
+    if (total > data.Mag.nrows())
+        growTo(total);
+    constexpr int rowsAtOnce = 1 << 15;
+    for (int k = 0; k < later.numLines; k += rowsAtOnce) {
+        const int rows = std::min(rowsAtOnce, later.numLines - k);
+        std::copy(later.Mag[k], later.Mag[k] + 3 * size_t(rows), data.Mag[data.numLines + k]);
+        releasePages(later.Mag[k], 3 * size_t(rows) * sizeof(double));
+    }
+    data.numLines = total;
+    data.linesRead += later.linesRead;
 }
 
 bool openInput(const QString &filename, QFile &file, RawData &data)
@@ -297,26 +312,6 @@ qint64 splitPoint(int fd, qint64 middle, qint64 size, bool crEndsLine)
     return 0;
 }
 
-// Takes the points and lines of the second half into data, which holds the
-// first; the second half's table goes back to the system as it is copied.
-void appendHalf(RawData &data, RawData &second)
-{
-    const int total = data.numLines + second.numLines;
-    if (total > data.Mag.nrows()) {
-        MatDoub bigger(total, 3);
-        std::copy(data.Mag[0], data.Mag[0] + 3 * size_t(data.numLines), bigger[0]);
-        data.Mag = std::move(bigger);
-    }
-    constexpr int rowsAtOnce = 1 << 15;
-    for (int k = 0; k < second.numLines; k += rowsAtOnce) {
-        const int rows = std::min(rowsAtOnce, second.numLines - k);
-        std::copy(second.Mag[k], second.Mag[k] + 3 * size_t(rows), data.Mag[data.numLines + k]);
-        releasePages(second.Mag[k], 3 * size_t(rows) * sizeof(double));
-    }
-    data.numLines = total;
-    data.linesRead += second.linesRead;
-}
-
 // A fault of the second half, at its line, numbered after the first half's.
 void takeFault(RawData &data, const RawData &second)
 {
@@ -436,7 +431,7 @@ HalvesRead readHalvesFrom(int fd, qint64 start, qint64 size, LineSink &sink, Raw
         takeFault(data, secondData);
         return HalvesRead::Done;
     }
-    appendHalf(data, secondData);
+    sink.append(secondData);
     sink.finish();
     return HalvesRead::Done;
 }

@@ -57,6 +57,10 @@ public:
     /// Makes the table, still empty, hold this many points before it grows.
     void reserve(qint64 points);
 
+    /// Takes over the points and lines of later, read after this one's;
+    /// later's table goes back to the system as it is copied.
+    void append(RawData &later);
+
     /// Says that this sink's lines begin in the middle of the input, where
     /// a byte-order mark is no mark.
     void startsMidInput() { atStart = false; }
@@ -86,7 +90,7 @@ protected:
     RawData &data;
 
 private:
-    void grow();
+    void growTo(int rows);
 
     bool atStart = true;
     bool splitAtCr;

@@ -30,6 +30,20 @@ static void watch(const char *path, int fd)
 
 #include "open_wrappers.h"
 
+/* Shortens a read of count bytes at position at of the failing file so that
+ * it stops at $TAVRIN_FAIL_AFTER; 0, with errno EIO, once it starts there. */
+static int allowed(long long at, size_t *count)
+{
+    const long long after = atoll(getenv("TAVRIN_FAIL_AFTER"));
+    if (at >= after) {
+        errno = EIO;
+        return 0;
+    }
+    if ((long long)*count > after - at)
+        *count = (size_t)(after - at);
+    return 1;
+}
+
 ssize_t read(int fd, void *buffer, size_t count)
 {
     typedef ssize_t (*real_t)(int, void *, size_t);
@@ -37,15 +51,8 @@ ssize_t read(int fd, void *buffer, size_t count)
     ssize_t got;
     if (!real)
         real = (real_t)dlsym(RTLD_NEXT, "read");
-    if (fd == failing_fd) {
-        const long long after = atoll(getenv("TAVRIN_FAIL_AFTER"));
-        if (bytes_read >= after) {
-            errno = EIO;
-            return -1;
-        }
-        if ((long long)count > after - bytes_read)
-            count = (size_t)(after - bytes_read);
-    }
+    if (fd == failing_fd && !allowed(bytes_read, &count))
+        return -1;
     got = real(fd, buffer, count);
     if (fd == failing_fd && got > 0)
         bytes_read += got;
@@ -60,15 +67,8 @@ ssize_t pread64(int fd, void *buffer, size_t count, off_t offset)
     static real_t real;
     if (!real)
         real = (real_t)dlsym(RTLD_NEXT, "pread64");
-    if (fd == failing_fd) {
-        const long long after = atoll(getenv("TAVRIN_FAIL_AFTER"));
-        if (offset >= after) {
-            errno = EIO;
-            return -1;
-        }
-        if ((long long)(offset + (off_t)count) > after)
-            count = (size_t)(after - offset);
-    }
+    if (fd == failing_fd && !allowed((long long)offset, &count))
+        return -1;
     return real(fd, buffer, count, offset);
 }
 
