@@ -117,7 +117,8 @@ CalibrationRun CalibrateFile(double Hm, const QString &filename)
     return CalibrateRawData(Hm, ReadRawData(filename));
 }
 
-CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const WorkControl &control)
+CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const WorkControl &control,
+                                BesideFit beside)
 {
     CalibrationRun run;
     run.raw = std::move(raw);
@@ -133,7 +134,25 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const Wo
     }
     if (model != FitModel::Exact)
         return fitRobustly(std::move(run), Hm, model, control);
-    std::optional<EllipsoidFit> fit = FitEllipsoid(run.raw.points(), nullptr, control);
+    const Points points = run.raw.points();
+    std::optional<EllipsoidFit> fit;
+    const bool outlineBeside = beside == BesideFit::Outline && control.threads() > 1;
+    // The outline needs no fit: the robust centre and the coverage about it
+    // on one thread, the fit and then the plane on the other, which about
+    // evens them out. A coverage about the bias, for points that fit no
+    // sphere, is left to the judgement.
+    control.inParallel(outlineBeside ? 2 : 1, [&](int worker, int workers) {
+        if (worker == 1) {
+            const std::optional<std::array<double, 3>> &centre =
+                run.outline.sphereCentre(points, Hm, control.quiet().withThreads(1));
+            if (centre)
+                run.outline.coverage(points, centre->data());
+            return;
+        }
+        fit = FitEllipsoid(points, nullptr, control.withThreads(control.threads() - (workers - 1)));
+        if (fit && workers > 1)
+            run.outline.plane(points);
+    });
     if (!fit) {
         run.error = CalibrationError::NumericalFailure;
         return run;

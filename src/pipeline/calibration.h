@@ -68,11 +68,22 @@ struct CalibrationRun {
 /// Hm: the norm of the Earth's field in the unit of the measurements, not 0.
 CalibrationRun CalibrateFile(double Hm, const QString &filename);
 
+/// What CalibrateRawData does beside the exact fit.
+enum class BesideFit {
+    Nothing,
+    /// Finds what AssessCalibration needs of the points alone, the robust
+    /// centre, the coverage about it and the plane, into the run's outline:
+    /// on a second thread when the budget has one, the fit keeping the
+    /// other, so that the judgement that follows finds them ready.
+    Outline,
+};
+
 /// The same on measurements already read, by any reader, with any fit: the
 /// exact fit is the algebraic one; any other is robust, and Auto chooses.
 /// A fit that control cancels ends in the error Cancelled.
 CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model = FitModel::Exact,
-                                const WorkControl &control = WorkControl());
+                                const WorkControl &control = WorkControl(),
+                                BesideFit beside = BesideFit::Nothing);
 
 /// Judges a calibrated run for the field norm Hm: its coverage counts the
 /// directions about CoverageCentre, as auto's choice does, and a planar
