@@ -1,6 +1,7 @@
 // Times each part of judging the exact fit of 500000 points, one thread each,
-// and the whole judgement on the machine's threads: where the assessment's
-// time goes, measured apart from reading and fitting.
+// the whole judgement on the machine's threads, and the fit with the outline
+// found beside it and the judgement that follows: where the time of fitting
+// and judging goes, measured apart from reading.
 //   assess_bench [runs]     medians of runs (default 11)
 #include "calibration.h"
 #include "hmunit.h"
@@ -28,6 +29,8 @@ int main(int argc, char **argv)
     const CalibrationParameters &p = run.parameters;
     const double bias[3] = {p.Bias[0][0], p.Bias[1][0], p.Bias[2][0]};
     const WorkControl oneThread = WorkControl().withThreads(1);
+    const CalibrationRun beside =
+        CalibrateRawData(Hm, run.raw, FitModel::Exact, WorkControl(), BesideFit::Judgement);
 
     struct Part {
         const char *name;
@@ -42,6 +45,9 @@ int main(int argc, char **argv)
         {"CalibratedErrorsOf", [&] { CalibratedErrorsOf(points, p, Hm); }},
         {"CheckHmUnit", [&] { CheckHmUnit(points, p, Hm); }},
         {"AssessCalibration", [&] { AssessCalibration(run, Hm); }},
+        {"fit, judgement beside",
+         [&] { CalibrateRawData(Hm, run.raw, FitModel::Exact, WorkControl(), BesideFit::Judgement); }},
+        {"judgement after it", [&] { AssessCalibration(beside, Hm); }},
     };
     std::printf("%d points; of %d runs, the median and the least\n", points.size(), runs);
     for (const Part &part : parts) {
