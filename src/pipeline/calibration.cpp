@@ -85,15 +85,28 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
 {
     const Points points = run.raw.points();
     const bool judgement = beside == BesideFit::Judgement;
-    // What the judgement needs of the points alone comes beside the fit: the
-    // robust centre and the coverage about it on the second thread; the fit,
-    // its derivation and the checks of it on the first. The plane goes to
-    // whichever thread is free first. A coverage about the bias, for points
-    // that fit no sphere, is left to the judgement.
-    std::atomic<bool> planeTaken{false};
-    const auto takePlane = [&] {
-        if (!planeTaken.exchange(true))
-            run.outline.plane(points);
+    // What the judgement needs comes beside the fit. The second thread finds
+    // the robust centre and the coverage about it while the first fits and
+    // derives. Then each takes in turn what is left and can be done: the
+    // plane at once, the norm errors and Hm's unit once the calibration
+    // stands; the first thread, the one sure to find it standing, the
+    // errors first. A coverage about the bias, for points that fit no
+    // sphere, is left to the judgement.
+    CalibrationChecks checks;
+    checks.hm = Hm;
+    std::atomic<bool> calibrated{false};
+    struct Chore {
+        bool needsCalibration;
+        std::function<void()> work;
+        std::atomic<bool> taken{false};
+    };
+    Chore chores[] = {{true, [&] { checks.errors = CalibratedErrorsOf(points, run.parameters, Hm); }},
+                      {true, [&] { checks.hmUnit = CheckHmUnit(points, run.parameters, Hm); }},
+                      {false, [&] { run.outline.plane(points); }}};
+    const auto takeChores = [&](std::initializer_list<int> order) {
+        for (const int c : order)
+            if ((!chores[c].needsCalibration || calibrated) && !chores[c].taken.exchange(true))
+                chores[c].work();
     };
     std::optional<EllipsoidFit> fit;
     std::optional<CalibrationParameters> parameters;
@@ -103,26 +116,29 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
                 run.outline.sphereCentre(points, Hm, control.quiet().withThreads(1));
             if (centre)
                 run.outline.coverage(points, centre->data());
-            takePlane();
+            takeChores({2, 1, 0});
             return;
         }
         fit = FitEllipsoid(points, nullptr, control.withThreads(control.threads() - (workers - 1)));
         if (fit)
             parameters = DeriveCalibration(*fit, Hm);
-        if (!parameters || !judgement)
+        if (!judgement)
             return;
-        run.parameters = *parameters;
-        run.checks = checksOf(run, Hm, Hm);
-        takePlane();
+        if (parameters) {
+            run.parameters = *parameters;
+            calibrated = true;
+        }
+        takeChores({0, 1, 2});
     });
     if (fit)
         run.fit = *fit;
     if (!parameters) {
         run.error = CalibrationError::NumericalFailure;
-        run.checks.reset();
         return run;
     }
     run.parameters = *parameters;
+    if (judgement)
+        run.checks = checks;
     return run;
 }
 
