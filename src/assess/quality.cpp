@@ -174,18 +174,28 @@ CalibratedErrors CalibratedErrorsOf(Points points, const CalibrationParameters &
     const double robustSigma = 1.4826 * medianOf(magnitudes);
     q.farLimit = std::max(QualityLimits::FarSigmas * robustSigma, QualityLimits::FarShareOfHm * std::abs(Hm));
 
+    // The norms of a block first, then their sums in the points' order: the
+    // square roots of one point need not wait on the sums of the one before.
     NormErrorSums before, after, core;
-    for (int k = 0; k < n; k++) {
-        const double *h = points[k];
-        before.add(calibrate.biasFreeNorm(h) - Hm);
-        const double e = calibrate.calibratedNorm(h) - Hm;
-        if (std::abs(e) > after.max)
-            q.worstPoint = k;
-        after.add(e);
-        if (std::abs(e) > q.farLimit)
-            q.farPoints++;
-        else
-            core.add(e);
+    constexpr int Block = 256;
+    double biasFree[Block], calibrated[Block];
+    for (int from = 0; from < n; from += Block) {
+        const int count = std::min(Block, n - from);
+        for (int j = 0; j < count; j++) {
+            biasFree[j] = calibrate.biasFreeNorm(points[from + j]);
+            calibrated[j] = calibrate.calibratedNorm(points[from + j]);
+        }
+        for (int j = 0; j < count; j++) {
+            before.add(biasFree[j] - Hm);
+            const double e = calibrated[j] - Hm;
+            if (std::abs(e) > after.max)
+                q.worstPoint = from + j;
+            after.add(e);
+            if (std::abs(e) > q.farLimit)
+                q.farPoints++;
+            else
+                core.add(e);
+        }
     }
     q.before = before.over(n);
     q.after = after.over(n);
