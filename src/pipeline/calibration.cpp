@@ -42,9 +42,33 @@ std::optional<CalibrationError> readError(RawDataStatus status)
     return CalibrationError::BadFormat;
 }
 
-CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const WorkControl &control)
+// The robust centre of the points and the coverage about it, into the run's
+// outline, quietly on one thread: the part of a judgement that runs beside
+// a fit. A coverage about the bias, for points that fit no sphere, is left
+// to the judgement.
+void findCoverage(CalibrationRun &run, double Hm, const WorkControl &control)
+{
+    const Points points = run.raw.points();
+    const std::optional<std::array<double, 3>> &centre =
+        run.outline.sphereCentre(points, Hm, control.quiet().withThreads(1));
+    if (centre)
+        run.outline.coverage(points, centre->data());
+}
+
+CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const WorkControl &control,
+                           BesideFit beside)
 {
     run.requested = model;
+    // Auto's choice and the fits start from the spread and the plane of the
+    // points; the judgement needs those, the robust centre and the coverage
+    // as well, which two threads find at once before the fit.
+    if (beside == BesideFit::Judgement && control.threads() > 1)
+        control.inParallel(2, [&](int worker, int) {
+            if (worker == 0)
+                run.outline.plane(run.raw.points());
+            else
+                findCoverage(run, Hm, control);
+        });
     FitChoice choice;
     if (model == FitModel::Auto) {
         choice = ChooseFit(run.raw.points(), Hm, control, &run.outline);
@@ -90,8 +114,7 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
     // derives. Then each takes in turn what is left and can be done: the
     // plane at once, the norm errors and Hm's unit once the calibration
     // stands; the first thread, the one sure to find it standing, the
-    // errors first. A coverage about the bias, for points that fit no
-    // sphere, is left to the judgement.
+    // errors first.
     CalibrationChecks checks;
     checks.hm = Hm;
     std::atomic<bool> calibrated{false};
@@ -112,10 +135,7 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
     std::optional<CalibrationParameters> parameters;
     control.inParallel(judgement ? 2 : 1, [&](int worker, int workers) {
         if (worker == 1) {
-            const std::optional<std::array<double, 3>> &centre =
-                run.outline.sphereCentre(points, Hm, control.quiet().withThreads(1));
-            if (centre)
-                run.outline.coverage(points, centre->data());
+            findCoverage(run, Hm, control);
             takeChores({2, 1, 0});
             return;
         }
@@ -206,7 +226,7 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const Wo
         return run;
     }
     if (model != FitModel::Exact)
-        return fitRobustly(std::move(run), Hm, model, control);
+        return fitRobustly(std::move(run), Hm, model, control, beside);
     return fitExactly(std::move(run), Hm, control, beside);
 }
 

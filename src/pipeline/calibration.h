@@ -76,14 +76,16 @@ struct CalibrationRun {
 /// Hm: the norm of the Earth's field in the unit of the measurements, not 0.
 CalibrationRun CalibrateFile(double Hm, const QString &filename);
 
-/// What CalibrateRawData does beside the exact fit.
+/// What CalibrateRawData does beside the fit.
 enum class BesideFit {
     Nothing,
-    /// Finds all that AssessCalibration for the same Hm needs: the outline
-    /// of the points (the robust centre, the coverage about it, the plane)
-    /// on a second thread when the budget has one, and the checks of the
-    /// calibration after the fit on the first, so that the judgement that
-    /// follows only puts them together.
+    /// Finds, on a second thread when the budget has one, what
+    /// AssessCalibration for the same Hm needs. Beside the exact fit: the
+    /// outline of the points (the robust centre, the coverage about it, the
+    /// plane) and, once the calibration stands, its checks, so that the
+    /// judgement only puts them together. Before a robust fit, which starts
+    /// from the plane: the outline, the plane on one thread while the
+    /// other finds the centre and the coverage.
     Judgement,
 };
 
