@@ -155,12 +155,12 @@ TEST(Assessment, SharedAndThreadedPartsChangeNoFigure)
                 const WorkControl control(nullptr, threads, {});
                 expectSame(AssessCalibration(run, 48.0, control), alone, what + " shared");
                 expectSame(AssessCalibration(afresh, 48.0, control), alone, what + " afresh");
-                if (model != FitModel::Exact)
-                    continue;
                 const CalibrationRun beside =
                     CalibrateRawData(48.0, raw, model, control, BesideFit::Judgement);
                 ASSERT_FALSE(beside.error) << qPrintable(what);
                 EXPECT_EQ(beside.parameters.values(), run.parameters.values()) << qPrintable(what);
+                EXPECT_EQ(beside.model, run.model) << qPrintable(what);
+                EXPECT_EQ(beside.fitReason, run.fitReason) << qPrintable(what);
                 expectSame(AssessCalibration(beside, 48.0, control), alone, what + " judged beside the fit");
             }
         }
