@@ -113,8 +113,9 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
     // the robust centre and the coverage about it while the first fits and
     // derives. Then each takes in turn what is left and can be done: the
     // plane at once, the norm errors and Hm's unit once the calibration
-    // stands; the first thread, the one sure to find it standing, the
-    // errors first.
+    // stands. The first thread takes the plane, the longest, first; the
+    // second, the checks first, or the plane when it comes before the
+    // calibration stands.
     CalibrationChecks checks;
     checks.hm = Hm;
     std::atomic<bool> calibrated{false};
@@ -136,7 +137,7 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
     control.inParallel(judgement ? 2 : 1, [&](int worker, int workers) {
         if (worker == 1) {
             findCoverage(run, Hm, control);
-            takeChores({2, 1, 0});
+            takeChores({0, 1, 2});
             return;
         }
         fit = FitEllipsoid(points, nullptr, control.withThreads(control.threads() - (workers - 1)));
@@ -148,7 +149,7 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
             run.parameters = *parameters;
             calibrated = true;
         }
-        takeChores({0, 1, 2});
+        takeChores({2, 0, 1});
     });
     if (fit)
         run.fit = *fit;
