@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <type_traits>
+#include <utility>
 
 namespace tavrin {
 
@@ -165,48 +166,57 @@ template <class F> auto withShape(Shape s, F f)
     return f(std::integral_constant<Shape, Shape::Full>());
 }
 
-// Two doubles that go through each operation together: two points through
-// the residual for about the cost of one. Each lane is rounded as a double
-// alone would be, so that a point's residual and gradient are the same to
-// the last bit whichever lane, or no lane, computes them.
-struct Pair {
-    typedef double Lanes __attribute__((vector_size(16)));
-    Lanes v;
+// Several doubles that go through each operation together: four points
+// through the residual, their chains of divisions and roots overlapping, for
+// little more than the cost of one. Each lane is rounded as a double alone
+// would be, so that a point's residual and gradient are the same to the last
+// bit whichever lane, or no lane, computes them.
+constexpr int LaneCount = 4;
 
-    Pair() = default;
-    Pair(Lanes lanes) : v(lanes) {}
-    Pair(double x) : v{x, x} {}
-    Pair(double a, double b) : v{a, b} {}
+// Held as pairs, which fit the registers that every x86-64 processor has.
+struct Lanes {
+    typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+    Pair pairs[LaneCount / 2];
+
+    Lanes() = default;
+    Lanes(double x) : pairs{Pair{x, x}, Pair{x, x}} {}
+    Lanes(double a, double b, double c, double d) : pairs{Pair{a, b}, Pair{c, d}} {}
+
+    double operator[](int lane) const { return pairs[lane / 2][lane % 2]; }
+    void set(int lane, double x) { pairs[lane / 2][lane % 2] = x; }
 };
 
-inline Pair operator+(Pair a, Pair b)
+// Inlined whatever the compiler would choose: a call per operation would
+// cost more than the operation.
+#define TAVRIN_LANEWISE(op)                                                                                     \
+    __attribute__((always_inline)) inline Lanes operator op(Lanes a, Lanes b)                                  \
+    {                                                                                                          \
+        for (int k = 0; k < LaneCount / 2; k++)                                                                \
+            a.pairs[k] = a.pairs[k] op b.pairs[k];                                                             \
+        return a;                                                                                              \
+    }
+TAVRIN_LANEWISE(+)
+TAVRIN_LANEWISE(-)
+TAVRIN_LANEWISE(*)
+TAVRIN_LANEWISE(/)
+#undef TAVRIN_LANEWISE
+
+__attribute__((always_inline)) inline Lanes operator-(Lanes a)
 {
-    return a.v + b.v;
-}
-inline Pair operator-(Pair a, Pair b)
-{
-    return a.v - b.v;
-}
-inline Pair operator*(Pair a, Pair b)
-{
-    return a.v * b.v;
-}
-inline Pair operator/(Pair a, Pair b)
-{
-    return a.v / b.v;
-}
-inline Pair operator-(Pair a)
-{
-    return -a.v;
+    for (int k = 0; k < LaneCount / 2; k++)
+        a.pairs[k] = -a.pairs[k];
+    return a;
 }
 
 inline double root(double x)
 {
     return std::sqrt(x);
 }
-inline Pair root(Pair x)
+__attribute__((always_inline)) inline Lanes root(Lanes x)
 {
-    return Pair(std::sqrt(x.v[0]), std::sqrt(x.v[1]));
+    for (int lane = 0; lane < LaneCount; lane++)
+        x.set(lane, std::sqrt(x[lane]));
+    return x;
 }
 
 // The gradient of a point at the centre, which has no direction and pulls
@@ -216,21 +226,21 @@ template <int N> void zeroAtCentre(double rho, double *gradient)
     if (!(rho > 0))
         std::fill(gradient, gradient + N, 0.0);
 }
-template <int N> void zeroAtCentre(Pair rho, Pair *gradient)
+template <int N> void zeroAtCentre(Lanes rho, Lanes *gradient)
 {
-    for (int lane = 0; lane < 2; lane++)
-        if (!(rho.v[lane] > 0))
+    for (int lane = 0; lane < LaneCount; lane++)
+        if (!(rho[lane] > 0))
             for (int i = 0; i < N; i++)
-                gradient[i].v[lane] = 0.0;
+                gradient[i].set(lane, 0.0);
 }
 
 // The distance of p to the surface |G (p - b)| = target, to first order,
 // and, when gradient is given, its gradient; a template, so that the loops
-// over the parameters unroll, and for one point (double) or two (Pair). Measured in the points' own units, it
+// over the parameters unroll, and for one point (double) or several (Lanes). Measured in the points' own units, it
 // cannot be made small by a gain that shrinks: |G (p - b)| - target alone can, by a gain towards zero and a
 // bias far away, on points that cover a cap.
 template <Shape S, class T>
-inline T residualAs(const Parameters &t, const double G[3][3], double target, const T p[3], T *gradient)
+__attribute__((always_inline)) inline T residualAs(const Parameters &t, const double G[3][3], double target, const T p[3], T *gradient)
 {
     constexpr int nb = biasCount(S);
     const T d[3] = {p[0] - t.v[0], p[1] - t.v[1], nb == 3 ? p[2] - t.v[2] : T(0.0)};
@@ -285,7 +295,7 @@ struct Weighed {
     double loss, weight;
 };
 
-Weighed weigh(Loss loss, double r, double c)
+inline Weighed weigh(Loss loss, double r, double c)
 {
     const double a = std::abs(r);
     if (loss == Loss::Huber)
@@ -313,63 +323,96 @@ struct Normal {
 // points of weight zero, which the fit rejects.
 enum class Pass { Normal, CostOnly, NormalAndRejected };
 
+// Adds the terms of row i of J^T W J and J^T W r, for the points of
+// gradients and residual terms[l] and weight weights[l] in their order: the
+// row's sums stay in registers over the points, each summed in their order.
+template <int N, int I>
+__attribute__((always_inline)) inline void addRow(const double (*terms)[N + 1], const double *weights, int count,
+                                                  double *H, double *g)
+{
+    constexpr int at = I * N - I * (I - 1) / 2;
+    double sums[N + 1 - I];
+#pragma GCC unroll 10
+    for (int j = I; j < N; j++)
+        sums[j - I] = H[at + j - I];
+    sums[N - I] = g[I];
+    for (int l = 0; l < count; l++) {
+        const double wj = weights[l] * terms[l][I];
+#pragma GCC unroll 10
+        for (int j = I; j <= N; j++)
+            sums[j - I] += wj * terms[l][j];
+    }
+#pragma GCC unroll 10
+    for (int j = I; j < N; j++)
+        H[at + j - I] = sums[j - I];
+    g[I] = sums[N - I];
+}
+
+template <int N, int... I>
+__attribute__((always_inline)) inline void addRows(const double (*terms)[N + 1], const double *weights, int count,
+                                                   double *H, double *g, std::integer_sequence<int, I...>)
+{
+    (addRow<N, I>(terms, weights, count, H, g), ...);
+}
+
 // The sums over the sample's points first to end - 1; for
 // Pass::NormalAndRejected, also the points beyond Tukey's limit among all
 // that the caller counts, left or not, added to rejected in their order.
+// The cost is that of the robust scale costSigma, the normal equations and
+// the rejected points those of sigma.
 template <Shape S, Pass P>
-Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, int first,
-                  int end, std::vector<int> *rejected)
+Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
+                  double costSigma, int first, int end, std::vector<int> *rejected)
 {
     constexpr int np = parameterCount(S);
-    constexpr bool judging = P == Pass::NormalAndRejected;
-    const double c = tuning(loss, sigma);
+    constexpr bool judging = P == Pass::NormalAndRejected, normal = P != Pass::CostOnly;
+    const double c = tuning(loss, sigma), costC = tuning(loss, costSigma);
     double G[3][3];
     gainMatrix(S, t.v.data() + biasCount(S), G);
     // Local sums, which the compiler keeps out of memory better than a
     // struct's: the upper triangle of J^T W J row by row, and J^T W r.
     double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
-    const auto add = [&](int k, double r, const double *J) {
-        const int w = s.count(k);
-        if (judging && s.countGiven(k) > 0 && std::abs(r) >= c)
-            rejected->push_back(k);
-        if (w == 0)
-            return;
-        const Weighed e = weigh(loss, r, c);
-        cost += w * e.loss;
-        if (P == Pass::CostOnly || e.weight == 0)
-            return;
-        const double ww = w * e.weight;
-        for (int i = 0, at = 0; i < np; i++) {
-            const double wj = ww * J[i];
-            g[i] += wj * r;
-            for (int j = i; j < np; j++)
-                H[at++] += wj * J[j];
-        }
-    };
-    // Two points at a time through the residual, then added to the sums
-    // one after the other, in their order.
-    int batch[2], batched = 0;
+    // LaneCount points at a time through the residual, then added to the
+    // sums one after the other, in their order.
+    int batch[LaneCount], batched = 0;
     const auto flush = [&] {
-        double p0[3], p1[3];
-        s.map(batch[0], p0);
-        s.map(batch[batched - 1], p1);
-        const Pair p[3] = {{p0[0], p1[0]}, {p0[1], p1[1]}, {p0[2], p1[2]}};
-        Pair J[np];
-        const Pair r = residualAs<S, Pair>(t, G, m.target, p, P == Pass::CostOnly ? nullptr : J);
+        double q[LaneCount][3];
+        for (int lane = 0; lane < LaneCount; lane++)
+            s.map(batch[std::min(lane, batched - 1)], q[lane]);
+        Lanes p[3];
+        for (int i = 0; i < 3; i++)
+            p[i] = Lanes(q[0][i], q[1][i], q[2][i], q[3][i]);
+        Lanes J[np];
+        const Lanes r = residualAs<S, Lanes>(t, G, m.target, p, normal ? J : nullptr);
+        // The gradient and residual of each point that weighs, and its weight.
+        double terms[LaneCount][np + 1], weights[LaneCount];
+        int weighing = 0;
         for (int lane = 0; lane < batched; lane++) {
-            double Jl[np] = {};
-            if (P != Pass::CostOnly)
-                for (int i = 0; i < np; i++)
-                    Jl[i] = J[i].v[lane];
-            add(batch[lane], r.v[lane], Jl);
+            const int k = batch[lane], w = s.count(k);
+            const double rl = r[lane];
+            if (judging && s.countGiven(k) > 0 && std::abs(rl) >= c)
+                rejected->push_back(k);
+            if (w == 0)
+                continue;
+            const Weighed e = weigh(loss, rl, c);
+            cost += w * (costC == c ? e.loss : weigh(loss, rl, costC).loss);
+            if (!normal || e.weight == 0)
+                continue;
+            weights[weighing] = w * e.weight;
+            for (int i = 0; i < np; i++)
+                terms[weighing][i] = J[i][lane];
+            terms[weighing][np] = rl;
+            weighing++;
         }
+        if (normal)
+            addRows<np>(terms, weights, weighing, H, g, std::make_integer_sequence<int, np>());
         batched = 0;
     };
     for (int k = first; k < end; k += s.stride) {
         if (s.count(k) == 0 && !(judging && s.countGiven(k) > 0))
             continue;
         batch[batched++] = k;
-        if (batched == 2)
+        if (batched == LaneCount)
             flush();
     }
     if (batched > 0)
@@ -390,13 +433,14 @@ Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss 
     return withShape(m.shape, [&](auto S) {
         switch (pass) {
         case Pass::CostOnly:
-            return evaluateAs<S.value, Pass::CostOnly>(s, m, t, loss, sigma, first, end, rejected);
+            return evaluateAs<S.value, Pass::CostOnly>(s, m, t, loss, sigma, sigma, first, end, rejected);
         case Pass::NormalAndRejected:
-            return evaluateAs<S.value, Pass::NormalAndRejected>(s, m, t, loss, sigma, first, end, rejected);
+            return evaluateAs<S.value, Pass::NormalAndRejected>(s, m, t, loss, sigma, sigma, first, end,
+                                                                rejected);
         case Pass::Normal:
             break;
         }
-        return evaluateAs<S.value, Pass::Normal>(s, m, t, loss, sigma, first, end, rejected);
+        return evaluateAs<S.value, Pass::Normal>(s, m, t, loss, sigma, sigma, first, end, rejected);
     });
 }
 
