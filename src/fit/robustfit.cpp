@@ -428,19 +428,19 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
 }
 
 Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, Pass pass,
-                     int first, int end, std::vector<int> *rejected)
+                     int first, int end, std::vector<int> *rejected, double costSigma)
 {
     return withShape(m.shape, [&](auto S) {
         switch (pass) {
         case Pass::CostOnly:
-            return evaluateAs<S.value, Pass::CostOnly>(s, m, t, loss, sigma, sigma, first, end, rejected);
+            return evaluateAs<S.value, Pass::CostOnly>(s, m, t, loss, sigma, costSigma, first, end, rejected);
         case Pass::NormalAndRejected:
-            return evaluateAs<S.value, Pass::NormalAndRejected>(s, m, t, loss, sigma, sigma, first, end,
+            return evaluateAs<S.value, Pass::NormalAndRejected>(s, m, t, loss, sigma, costSigma, first, end,
                                                                 rejected);
         case Pass::Normal:
             break;
         }
-        return evaluateAs<S.value, Pass::Normal>(s, m, t, loss, sigma, sigma, first, end, rejected);
+        return evaluateAs<S.value, Pass::Normal>(s, m, t, loss, sigma, costSigma, first, end, rejected);
     });
 }
 
@@ -450,20 +450,23 @@ bool cancelled(const Sample &s)
 }
 
 // A pass over many points shares its work with a second thread when the
-// run's budget has one. rejected: for Pass::NormalAndRejected.
+// run's budget has one. rejected: for Pass::NormalAndRejected. The cost is
+// that of the robust scale costSigma when given, of sigma otherwise.
 Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
-                Pass pass = Pass::Normal, std::vector<int> *rejected = nullptr)
+                Pass pass = Pass::Normal, std::vector<int> *rejected = nullptr,
+                std::optional<double> costSigma = std::nullopt)
 {
+    const double scaleOfCost = costSigma.value_or(sigma);
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
     if (n / s.stride < threadedFrom || !s.control || s.control->threads() < 2)
-        return evaluateRange(s, m, t, loss, sigma, pass, 0, n, rejected);
+        return evaluateRange(s, m, t, loss, sigma, pass, 0, n, rejected, scaleOfCost);
     const int middle = n / 2 - (n / 2) % s.stride;
     Normal halves[2];
     std::vector<int> secondRejected;
     s.control->inParallel(2, [&](int half, int) {
         halves[half] = evaluateRange(s, m, t, loss, sigma, pass, half == 0 ? 0 : middle,
-                                     half == 0 ? middle : n, half == 0 ? rejected : &secondRejected);
+                                     half == 0 ? middle : n, half == 0 ? rejected : &secondRejected, scaleOfCost);
     });
     if (rejected)
         rejected->insert(rejected->end(), secondRejected.begin(), secondRejected.end());
@@ -598,20 +601,17 @@ double robustSigma(const Sample &s, const Model &m, const Parameters &t)
 }
 
 // Huber's loss first, which is convex and forgives a rough start, then
-// Tukey's, which gives gross outliers no weight; sigma follows the fit. A
-// fit converged on an even sample of the points is a step of Tukey's loss
-// from the fit of all of them. Points that leave a direction undetermined,
-// as a sphere's centre along the axis of a flat turn, would have the steps
-// crawl along it: each loss has a budget of passes.
-double refine(const Sample &s, const Model &m, Parameters &t, bool polishOnly)
+// Tukey's, which gives gross outliers no weight; sigma follows the fit.
+// Points that leave a direction undetermined, as a sphere's centre along the
+// axis of a flat turn, would have the steps crawl along it: each loss has a
+// budget of passes.
+double refine(const Sample &s, const Model &m, Parameters &t)
 {
     constexpr int passes = 150;
     double sigma = robustSigma(s, m, t);
     for (const Loss loss : {Loss::Huber, Loss::Tukey}) {
-        if (polishOnly && loss == Loss::Huber)
-            continue;
-        for (int left = polishOnly ? 1 : passes; left > 0;) {
-            left -= minimise(s, m, t, loss, sigma, polishOnly ? 1 : std::min(left, 50));
+        for (int left = passes; left > 0;) {
+            left -= minimise(s, m, t, loss, sigma, std::min(left, 50));
             const double next = robustSigma(s, m, t);
             const bool settled = std::abs(next - sigma) <= 1e-5 * sigma;
             sigma = next;
@@ -750,13 +750,59 @@ struct Solution {
     double sigma = std::numeric_limits<double>::infinity();
 };
 
+// A solution, the normal equations J^T W J, J^T W r of Tukey's loss at it,
+// and the 0-based indices of the points of weight zero there among all the
+// caller counts, the gross points included, in their order.
+struct Judged {
+    Solution fit;
+    Normal normal;
+    std::vector<int> rejected;
+};
+
+Judged judge(const Sample &s, const Model &m, const Solution &fit)
+{
+    Judged j{fit, {}, {}};
+    j.normal = evaluate(s, m, fit.t, Loss::Tukey, fit.sigma, Pass::NormalAndRejected, &j.rejected);
+    return j;
+}
+
+// A fit converged on an even sample of the points is a step of Tukey's loss
+// from the fit of all of them: Levenberg-Marquardt's first step on all the
+// points, kept when it lowers the cost at the start's robust scale. The
+// pass at the start judges it, and the pass that tries the step judges the
+// step at the robust scale there as it sums the cost: whichever the step
+// leaves is judged without a third pass over the points.
+std::optional<Judged> polish(const Sample &all, const Model &m, const Parameters &start)
+{
+    const int np = parameterCount(m.shape);
+    Judged before = judge(all, m, {start, robustSigma(all, m, start)});
+    double x[MaxParameters];
+    std::optional<Judged> after;
+    if (!cancelled(all) && dampedStep(before.normal, np, 1e-3, x)) {
+        Solution trial{start};
+        for (int i = 0; i < np; i++)
+            trial.t.v[size_t(i)] += x[i];
+        trial.sigma = robustSigma(all, m, trial.t);
+        after = Judged{trial, {}, {}};
+        // Its cost is that of the start's scale, which decides.
+        after->normal = evaluate(all, m, trial.t, Loss::Tukey, trial.sigma, Pass::NormalAndRejected,
+                                 &after->rejected, before.fit.sigma);
+    }
+    Judged &kept = after && after->normal.cost <= before.normal.cost ? *after : before;
+    const Parameters unsigned_ = kept.fit.t;
+    if (!allFinite(kept.fit.t) || !makePositiveDefinite(m.shape, kept.fit.t))
+        return std::nullopt;
+    // A gain of the other sign moves no residual but turns the gradient.
+    if (kept.fit.t.v != unsigned_.v)
+        return judge(all, m, kept.fit);
+    return std::move(kept);
+}
+
 // From the start given, or from the algebraic fit (but for a plane) and
 // from a sphere, on an even sample of a large set first; the solution of
-// least robust scale, polished on every point.
-std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
-                              const CalibrationParameters *start)
-{
-    Sample sample = all;
+// least robust scale, polished on every point, and judged there.
+std::optional<Judged> solve(const Sample &all, const Model &m, double Hm, const CalibrationParameters *start)
+{    Sample sample = all;
     sample.stride = std::max(1, all.points.size() / SubsampleSize);
     std::vector<std::optional<Parameters>> starts;
     if (start) {
@@ -773,7 +819,7 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
         for (size_t k = size_t(worker); k < starts.size(); k += size_t(workers))
             if (starts[k]) {
                 Solution s{*starts[k]};
-                s.sigma = refine(sample, m, s.t, false);
+                s.sigma = refine(sample, m, s.t);
                 refined[k] = s;
             }
     };
@@ -786,21 +832,11 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
         if (s && allFinite(s->t) && std::isfinite(s->sigma) && makePositiveDefinite(m.shape, s->t) &&
             (!best || s->sigma < best->sigma))
             best = s;
-    if (best && sample.stride > 1) {
-        best->sigma = refine(all, m, best->t, true);
-        if (!allFinite(best->t) || !makePositiveDefinite(m.shape, best->t))
-            return std::nullopt;
-    }
-    return best;
-}
-
-// The factor of the normal matrix at a fit's solution, in its frame; and,
-// in the same pass, the 0-based indices of the points of weight zero there
-// among all the caller counts, the gross points included.
-bool factorAt(const Sample &s, const Model &m, const Solution &fit, Factor L, std::vector<int> &rejected)
-{
-    const Normal n = evaluate(s, m, fit.t, Loss::Tukey, fit.sigma, Pass::NormalAndRejected, &rejected);
-    return factorNormal(n, parameterCount(m.shape), L);
+    if (!best)
+        return std::nullopt;
+    if (sample.stride > 1)
+        return polish(all, m, best->t);
+    return judge(all, m, *best);
 }
 
 // unit (J^T W J)^-1 restricted to the bias, from the factor L: L^-T L^-1,
@@ -936,11 +972,13 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
     const Shape shape = shapeOf(model);
     const Sample s = fittedFrame(points, weights, shape, spread, nullptr, gross, control);
     const Model m{shape, Hm * s.L[0][0]};
-    const std::optional<Solution> fit = solve(s, m, Hm, start);
+    std::optional<Judged> judged = solve(s, m, Hm, start);
     Factor L = {};
-    RobustFit r;
-    if (!fit || !factorAt(s, m, *fit, L, r.rejected))
+    if (!judged || !factorNormal(judged->normal, parameterCount(shape), L))
         return std::nullopt;
+    const Solution *fit = &judged->fit;
+    RobustFit r;
+    r.rejected = std::move(judged->rejected);
     r.model = model;
     r.parameters = spaceParameters(s.o, s.L[0][0], shape, *fit);
     r.scale = fit->sigma / s.L[0][0];
@@ -978,12 +1016,14 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
             return r;
         const Sample s = fittedFrame(points, weights, Shape::Plane, spread, n->data(), gross, control);
         const Model m{Shape::Plane, 1.0};
-        const std::optional<Solution> fit = solve(s, m, 1.0, nullptr);
-        if (!fit)
+        std::optional<Judged> judged = solve(s, m, 1.0, nullptr);
+        if (!judged)
             return r;
+        const Solution *fit = &judged->fit;
         Factor L = {};
         r = RobustFit();
-        if (!factorAt(s, m, *fit, L, r->rejected))
+        r->rejected = std::move(judged->rejected);
+        if (!factorNormal(judged->normal, parameterCount(Shape::Plane), L))
             return std::nullopt;
         r->model = FitModel::Planar;
         r->parameters = planeParameters(s, *fit, n->data());
