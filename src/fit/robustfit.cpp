@@ -80,7 +80,8 @@ int gainsOf(Shape s, const double G[3][3], double *g)
 
 // c^T (dG/dg_k) d for each gain g_k: with c = G d, the derivative of |c|
 // times |c|.
-template <class T> void gainGradient(Shape s, const T c[3], const T d[3], T *out)
+template <class T>
+__attribute__((always_inline)) inline void gainGradient(Shape s, const T c[3], const T d[3], T *out)
 {
     switch (s) {
     case Shape::Full:
@@ -171,7 +172,7 @@ template <class F> auto withShape(Shape s, F f)
 // little more than the cost of one. Each lane is rounded as a double alone
 // would be, so that a point's residual and gradient are the same to the last
 // bit whichever lane, or no lane, computes them.
-constexpr int LaneCount = 4;
+constexpr int LaneCount = 8;
 
 // Held as pairs, which fit the registers that every x86-64 processor has.
 struct Lanes {
@@ -179,8 +180,17 @@ struct Lanes {
     Pair pairs[LaneCount / 2];
 
     Lanes() = default;
-    Lanes(double x) : pairs{Pair{x, x}, Pair{x, x}} {}
-    Lanes(double a, double b, double c, double d) : pairs{Pair{a, b}, Pair{c, d}} {}
+    Lanes(double x)
+    {
+        for (Pair &p : pairs)
+            p = Pair{x, x};
+    }
+    /// Lane l of x[l][i].
+    Lanes(const double (*x)[3], int i)
+    {
+        for (int k = 0; k < LaneCount / 2; k++)
+            pairs[k] = Pair{x[2 * k][i], x[2 * k + 1][i]};
+    }
 
     double operator[](int lane) const { return pairs[lane / 2][lane % 2]; }
     void set(int lane, double x) { pairs[lane / 2][lane % 2] = x; }
@@ -188,12 +198,12 @@ struct Lanes {
 
 // Inlined whatever the compiler would choose: a call per operation would
 // cost more than the operation.
-#define TAVRIN_LANEWISE(op)                                                                                     \
-    __attribute__((always_inline)) inline Lanes operator op(Lanes a, Lanes b)                                  \
-    {                                                                                                          \
-        for (int k = 0; k < LaneCount / 2; k++)                                                                \
-            a.pairs[k] = a.pairs[k] op b.pairs[k];                                                             \
-        return a;                                                                                              \
+#define TAVRIN_LANEWISE(op)                                                                                  \
+    __attribute__((always_inline)) inline Lanes operator op(Lanes a, Lanes b)                                \
+    {                                                                                                        \
+        for (int k = 0; k < LaneCount / 2; k++)                                                              \
+            a.pairs[k] = a.pairs[k] op b.pairs[k];                                                           \
+        return a;                                                                                            \
     }
 TAVRIN_LANEWISE(+)
 TAVRIN_LANEWISE(-)
@@ -234,25 +244,36 @@ template <int N> void zeroAtCentre(Lanes rho, Lanes *gradient)
                 gradient[i].set(lane, 0.0);
 }
 
+// G x. A diagonal gain scales x entry by entry: the products by its zeros
+// would add nothing but the sign of a zero, which no sum over the points
+// keeps, or, for an x not finite, turn a residual NaN that is NaN anyway.
+template <Shape S, class T>
+__attribute__((always_inline)) inline void gainTimes(const double G[3][3], const T x[3], T out[3])
+{
+    for (int i = 0; i < 3; i++)
+        out[i] = S == Shape::Sphere || S == Shape::Diagonal
+                     ? G[i][i] * x[i]
+                     : G[i][0] * x[0] + G[i][1] * x[1] + G[i][2] * x[2];
+}
+
 // The distance of p to the surface |G (p - b)| = target, to first order,
 // and, when gradient is given, its gradient; a template, so that the loops
-// over the parameters unroll, and for one point (double) or several (Lanes). Measured in the points' own units, it
-// cannot be made small by a gain that shrinks: |G (p - b)| - target alone can, by a gain towards zero and a
-// bias far away, on points that cover a cap.
+// over the parameters unroll, and for one point (double) or several (Lanes). Measured in the points' own
+// units, it cannot be made small by a gain that shrinks: |G (p - b)| - target alone can, by a gain towards
+// zero and a bias far away, on points that cover a cap.
 template <Shape S, class T>
-__attribute__((always_inline)) inline T residualAs(const Parameters &t, const double G[3][3], double target, const T p[3], T *gradient)
+__attribute__((always_inline)) inline T residualAs(const Parameters &t, const double G[3][3], double target,
+                                                   const T p[3], T *gradient)
 {
     constexpr int nb = biasCount(S);
     const T d[3] = {p[0] - t.v[0], p[1] - t.v[1], nb == 3 ? p[2] - t.v[2] : T(0.0)};
     T c[3];
-    for (int i = 0; i < 3; i++)
-        c[i] = G[i][0] * d[0] + G[i][1] * d[1] + G[i][2] * d[2];
+    gainTimes<S>(G, d, c);
     const T rho = root(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
     // q = G c is rho times the gradient of rho in h: e = rho - target over
     // |q| / rho is the point's distance to the surface, to first order.
     T q[3];
-    for (int i = 0; i < 3; i++)
-        q[i] = G[i][0] * c[0] + G[i][1] * c[1] + G[i][2] * c[2];
+    gainTimes<S>(G, c, q);
     const T qn = root(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);
     const T e = rho - target, r = e * rho / qn;
     if (gradient) {
@@ -260,10 +281,8 @@ __attribute__((always_inline)) inline T residualAs(const Parameters &t, const do
         // with drho = c^T dc / rho and d|q| = qhat^T (dG c + G dc).
         const T qhat[3] = {q[0] / qn, q[1] / qn, q[2] / qn};
         T p[3], Gp[3];
-        for (int i = 0; i < 3; i++)
-            p[i] = G[i][0] * qhat[0] + G[i][1] * qhat[1] + G[i][2] * qhat[2];
-        for (int i = 0; i < 3; i++)
-            Gp[i] = G[i][0] * p[0] + G[i][1] * p[1] + G[i][2] * p[2];
+        gainTimes<S>(G, qhat, p);
+        gainTimes<S>(G, p, Gp);
         const T alongRho = (rho + e) / (qn * rho), alongQ = e * rho / (qn * qn);
         for (int i = 0; i < nb; i++)
             gradient[i] = -q[i] * alongRho + Gp[i] * alongQ;
@@ -327,8 +346,8 @@ enum class Pass { Normal, CostOnly, NormalAndRejected };
 // gradients and residual terms[l] and weight weights[l] in their order: the
 // row's sums stay in registers over the points, each summed in their order.
 template <int N, int I>
-__attribute__((always_inline)) inline void addRow(const double (*terms)[N + 1], const double *weights, int count,
-                                                  double *H, double *g)
+__attribute__((always_inline)) inline void addRow(const double (*terms)[N + 1], const double *weights,
+                                                  int count, double *H, double *g)
 {
     constexpr int at = I * N - I * (I - 1) / 2;
     double sums[N + 1 - I];
@@ -349,8 +368,9 @@ __attribute__((always_inline)) inline void addRow(const double (*terms)[N + 1], 
 }
 
 template <int N, int... I>
-__attribute__((always_inline)) inline void addRows(const double (*terms)[N + 1], const double *weights, int count,
-                                                   double *H, double *g, std::integer_sequence<int, I...>)
+__attribute__((always_inline)) inline void addRows(const double (*terms)[N + 1], const double *weights,
+                                                   int count, double *H, double *g,
+                                                   std::integer_sequence<int, I...>)
 {
     (addRow<N, I>(terms, weights, count, H, g), ...);
 }
@@ -381,7 +401,7 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
             s.map(batch[std::min(lane, batched - 1)], q[lane]);
         Lanes p[3];
         for (int i = 0; i < 3; i++)
-            p[i] = Lanes(q[0][i], q[1][i], q[2][i], q[3][i]);
+            p[i] = Lanes(q, i);
         Lanes J[np];
         const Lanes r = residualAs<S, Lanes>(t, G, m.target, p, normal ? J : nullptr);
         // The gradient and residual of each point that weighs, and its weight.
@@ -465,8 +485,9 @@ Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss,
     Normal halves[2];
     std::vector<int> secondRejected;
     s.control->inParallel(2, [&](int half, int) {
-        halves[half] = evaluateRange(s, m, t, loss, sigma, pass, half == 0 ? 0 : middle,
-                                     half == 0 ? middle : n, half == 0 ? rejected : &secondRejected, scaleOfCost);
+        halves[half] =
+            evaluateRange(s, m, t, loss, sigma, pass, half == 0 ? 0 : middle, half == 0 ? middle : n,
+                          half == 0 ? rejected : &secondRejected, scaleOfCost);
     });
     if (rejected)
         rejected->insert(rejected->end(), secondRejected.begin(), secondRejected.end());
@@ -802,7 +823,8 @@ std::optional<Judged> polish(const Sample &all, const Model &m, const Parameters
 // from a sphere, on an even sample of a large set first; the solution of
 // least robust scale, polished on every point, and judged there.
 std::optional<Judged> solve(const Sample &all, const Model &m, double Hm, const CalibrationParameters *start)
-{    Sample sample = all;
+{
+    Sample sample = all;
     sample.stride = std::max(1, all.points.size() / SubsampleSize);
     std::vector<std::optional<Parameters>> starts;
     if (start) {
