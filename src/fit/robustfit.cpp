@@ -167,62 +167,62 @@ template <class F> auto withShape(Shape s, F f)
     return f(std::integral_constant<Shape, Shape::Full>());
 }
 
-// Several doubles that go through each operation together: four points
+// Several doubles that go through each operation together: eight points
 // through the residual, their chains of divisions and roots overlapping, for
 // little more than the cost of one. Each lane is rounded as a double alone
 // would be, so that a point's residual and gradient are the same to the last
-// bit whichever lane, or no lane, computes them.
+// bit whichever lane, or no lane, computes them, and whatever vectors of the
+// processor hold them: V, pairs on every x86-64 processor, or wider ones.
 constexpr int LaneCount = 8;
 
-// Held as pairs, which fit the registers that every x86-64 processor has.
-struct Lanes {
-    typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
-    Pair pairs[LaneCount / 2];
+template <class V> struct LanesOf {
+    static constexpr int width = sizeof(V) / sizeof(double);
+    V parts[LaneCount / width];
 
-    Lanes() = default;
-    Lanes(double x)
+    LanesOf() = default;
+    __attribute__((always_inline)) LanesOf(double x)
     {
-        for (Pair &p : pairs)
-            p = Pair{x, x};
+        for (V &part : parts)
+            part = V{} + x;
     }
     /// Lane l of x[l][i].
-    Lanes(const double (*x)[3], int i)
+    __attribute__((always_inline)) LanesOf(const double (*x)[3], int i)
     {
-        for (int k = 0; k < LaneCount / 2; k++)
-            pairs[k] = Pair{x[2 * k][i], x[2 * k + 1][i]};
+        for (int lane = 0; lane < LaneCount; lane++)
+            parts[lane / width][lane % width] = x[lane][i];
     }
 
-    double operator[](int lane) const { return pairs[lane / 2][lane % 2]; }
-    void set(int lane, double x) { pairs[lane / 2][lane % 2] = x; }
-};
+    double operator[](int lane) const { return parts[lane / width][lane % width]; }
+    void set(int lane, double x) { parts[lane / width][lane % width] = x; }
 
-// Inlined whatever the compiler would choose: a call per operation would
-// cost more than the operation.
+    // Inlined whatever the compiler would choose: a call per operation
+    // would cost more than the operation.
 #define TAVRIN_LANEWISE(op)                                                                                  \
-    __attribute__((always_inline)) inline Lanes operator op(Lanes a, Lanes b)                                \
+    __attribute__((always_inline)) friend LanesOf operator op(LanesOf a, LanesOf b)                          \
     {                                                                                                        \
-        for (int k = 0; k < LaneCount / 2; k++)                                                              \
-            a.pairs[k] = a.pairs[k] op b.pairs[k];                                                           \
+        for (int k = 0; k < LaneCount / width; k++)                                                          \
+            a.parts[k] = a.parts[k] op b.parts[k];                                                           \
         return a;                                                                                            \
     }
-TAVRIN_LANEWISE(+)
-TAVRIN_LANEWISE(-)
-TAVRIN_LANEWISE(*)
-TAVRIN_LANEWISE(/)
+    TAVRIN_LANEWISE(+)
+    TAVRIN_LANEWISE(-)
+    TAVRIN_LANEWISE(*)
+    TAVRIN_LANEWISE(/)
 #undef TAVRIN_LANEWISE
 
-__attribute__((always_inline)) inline Lanes operator-(Lanes a)
-{
-    for (int k = 0; k < LaneCount / 2; k++)
-        a.pairs[k] = -a.pairs[k];
-    return a;
-}
+    __attribute__((always_inline)) friend LanesOf operator-(LanesOf a)
+    {
+        for (V &part : a.parts)
+            part = -part;
+        return a;
+    }
+};
 
 inline double root(double x)
 {
     return std::sqrt(x);
 }
-__attribute__((always_inline)) inline Lanes root(Lanes x)
+template <class V> __attribute__((always_inline)) inline LanesOf<V> root(LanesOf<V> x)
 {
     for (int lane = 0; lane < LaneCount; lane++)
         x.set(lane, std::sqrt(x[lane]));
@@ -236,7 +236,8 @@ template <int N> void zeroAtCentre(double rho, double *gradient)
     if (!(rho > 0))
         std::fill(gradient, gradient + N, 0.0);
 }
-template <int N> void zeroAtCentre(Lanes rho, Lanes *gradient)
+template <int N, class V>
+__attribute__((always_inline)) inline void zeroAtCentre(LanesOf<V> rho, LanesOf<V> *gradient)
 {
     for (int lane = 0; lane < LaneCount; lane++)
         if (!(rho[lane] > 0))
@@ -380,10 +381,12 @@ __attribute__((always_inline)) inline void addRows(const double (*terms)[N + 1],
 // that the caller counts, left or not, added to rejected in their order.
 // The cost is that of the robust scale costSigma, the normal equations and
 // the rejected points those of sigma.
-template <Shape S, Pass P>
-Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
-                  double costSigma, int first, int end, std::vector<int> *rejected)
+template <Shape S, Pass P, class V>
+__attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t,
+                                                        Loss loss, double sigma, double costSigma, int first,
+                                                        int end, std::vector<int> *rejected)
 {
+    using Lanes = LanesOf<V>;
     constexpr int np = parameterCount(S);
     constexpr bool judging = P == Pass::NormalAndRejected, normal = P != Pass::CostOnly;
     const double c = tuning(loss, sigma), costC = tuning(loss, costSigma);
@@ -395,7 +398,8 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
     // LaneCount points at a time through the residual, then added to the
     // sums one after the other, in their order.
     int batch[LaneCount], batched = 0;
-    const auto flush = [&] {
+    const auto flush = [&]() __attribute__((always_inline))
+    {
         double q[LaneCount][3];
         for (int lane = 0; lane < LaneCount; lane++)
             s.map(batch[std::min(lane, batched - 1)], q[lane]);
@@ -447,20 +451,47 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
     return n;
 }
 
+// The pass in pairs, which every x86-64 processor has, and, where the
+// processor has them, in vectors of four: the same operations on each lane,
+// in about half the instructions.
+typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
+
+template <Shape S, Pass P>
+Normal evaluateInPairs(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
+                       double costSigma, int first, int end, std::vector<int> *rejected)
+{
+    return evaluateAs<S, P, Pair>(s, m, t, loss, sigma, costSigma, first, end, rejected);
+}
+
+template <Shape S, Pass P>
+__attribute__((target("avx2"))) Normal evaluateInQuads(const Sample &s, const Model &m, const Parameters &t,
+                                                       Loss loss, double sigma, double costSigma, int first,
+                                                       int end, std::vector<int> *rejected)
+{
+    return evaluateAs<S, P, Quad>(s, m, t, loss, sigma, costSigma, first, end, rejected);
+}
+
 Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, Pass pass,
                      int first, int end, std::vector<int> *rejected, double costSigma)
 {
+    static const bool quads = __builtin_cpu_supports("avx2");
     return withShape(m.shape, [&](auto S) {
+        const auto as = [&](auto P) {
+            return quads ? evaluateInQuads<S.value, P.value>(s, m, t, loss, sigma, costSigma, first, end,
+                                                             rejected)
+                         : evaluateInPairs<S.value, P.value>(s, m, t, loss, sigma, costSigma, first, end,
+                                                             rejected);
+        };
         switch (pass) {
         case Pass::CostOnly:
-            return evaluateAs<S.value, Pass::CostOnly>(s, m, t, loss, sigma, costSigma, first, end, rejected);
+            return as(std::integral_constant<Pass, Pass::CostOnly>());
         case Pass::NormalAndRejected:
-            return evaluateAs<S.value, Pass::NormalAndRejected>(s, m, t, loss, sigma, costSigma, first, end,
-                                                                rejected);
+            return as(std::integral_constant<Pass, Pass::NormalAndRejected>());
         case Pass::Normal:
             break;
         }
-        return evaluateAs<S.value, Pass::Normal>(s, m, t, loss, sigma, costSigma, first, end, rejected);
+        return as(std::integral_constant<Pass, Pass::Normal>());
     });
 }
 
