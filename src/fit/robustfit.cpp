@@ -301,12 +301,6 @@ __attribute__((always_inline)) inline T residualAs(const Parameters &t, const do
 struct Model {
     Shape shape;
     double target; ///< the calibrated norm, in the frame's units
-
-    double residual(const Parameters &t, const double G[3][3], const double p[3]) const
-    {
-        return withShape(shape,
-                         [&](auto S) { return residualAs<S.value, double>(t, G, target, p, nullptr); });
-    }
 };
 
 // The loss of a residual r for the tuning constant c, and the weight
@@ -340,8 +334,21 @@ struct Normal {
 
 // What a pass sums: the cost and the normal equations; the cost alone, all
 // that decides whether a step is taken; or the normal equations and the
-// points of weight zero, which the fit rejects.
-enum class Pass { Normal, CostOnly, NormalAndRejected };
+// points of weight zero, which the fit rejects. Or what it lists: the
+// magnitude of each point's residual, as often as the point counts.
+enum class Pass { Normal, CostOnly, NormalAndRejected, Magnitudes };
+
+// What a pass is asked beside its kind: the loss and the robust scales, the
+// points first to end - 1 that it takes, every stride-th, and where the
+// rejected points (Pass::NormalAndRejected) or the magnitudes
+// (Pass::Magnitudes) go.
+struct Request {
+    Loss loss;
+    double sigma, costSigma;
+    int first, end, stride;
+    std::vector<int> *rejected;
+    std::vector<double> *magnitudes;
+};
 
 // Adds the terms of row i of J^T W J and J^T W r, for the points of
 // gradients and residual terms[l] and weight weights[l] in their order: the
@@ -376,20 +383,20 @@ __attribute__((always_inline)) inline void addRows(const double (*terms)[N + 1],
     (addRow<N, I>(terms, weights, count, H, g), ...);
 }
 
-// The sums over the sample's points first to end - 1; for
-// Pass::NormalAndRejected, also the points beyond Tukey's limit among all
-// that the caller counts, left or not, added to rejected in their order.
-// The cost is that of the robust scale costSigma, the normal equations and
-// the rejected points those of sigma.
+// The sums over the points asked for; for Pass::NormalAndRejected, also the
+// points beyond Tukey's limit among all that the caller counts, left or not,
+// added to rejected in their order. The cost is that of the robust scale
+// costSigma, the normal equations and the rejected points those of sigma.
 template <Shape S, Pass P, class V>
 __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t,
-                                                        Loss loss, double sigma, double costSigma, int first,
-                                                        int end, std::vector<int> *rejected)
+                                                        const Request &ask)
 {
     using Lanes = LanesOf<V>;
     constexpr int np = parameterCount(S);
-    constexpr bool judging = P == Pass::NormalAndRejected, normal = P != Pass::CostOnly;
-    const double c = tuning(loss, sigma), costC = tuning(loss, costSigma);
+    constexpr bool judging = P == Pass::NormalAndRejected, listing = P == Pass::Magnitudes,
+                   normal = P == Pass::Normal || judging;
+    const Loss loss = ask.loss;
+    const double c = tuning(loss, ask.sigma), costC = tuning(loss, ask.costSigma);
     double G[3][3];
     gainMatrix(S, t.v.data() + biasCount(S), G);
     // Local sums, which the compiler keeps out of memory better than a
@@ -415,8 +422,10 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
             const int k = batch[lane], w = s.count(k);
             const double rl = r[lane];
             if (judging && s.countGiven(k) > 0 && std::abs(rl) >= c)
-                rejected->push_back(k);
-            if (w == 0)
+                ask.rejected->push_back(k);
+            if (listing)
+                ask.magnitudes->insert(ask.magnitudes->end(), size_t(w), std::abs(rl));
+            if (w == 0 || listing)
                 continue;
             const Weighed e = weigh(loss, rl, c);
             cost += w * (costC == c ? e.loss : weigh(loss, rl, costC).loss);
@@ -432,7 +441,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
             addRows<np>(terms, weights, weighing, H, g, std::make_integer_sequence<int, np>());
         batched = 0;
     };
-    for (int k = first; k < end; k += s.stride) {
+    for (int k = ask.first; k < ask.end; k += ask.stride) {
         if (s.count(k) == 0 && !(judging && s.countGiven(k) > 0))
             continue;
         batch[batched++] = k;
@@ -458,36 +467,33 @@ typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
 typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
 
 template <Shape S, Pass P>
-Normal evaluateInPairs(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
-                       double costSigma, int first, int end, std::vector<int> *rejected)
+Normal evaluateInPairs(const Sample &s, const Model &m, const Parameters &t, const Request &ask)
 {
-    return evaluateAs<S, P, Pair>(s, m, t, loss, sigma, costSigma, first, end, rejected);
+    return evaluateAs<S, P, Pair>(s, m, t, ask);
 }
 
 template <Shape S, Pass P>
 __attribute__((target("avx2"))) Normal evaluateInQuads(const Sample &s, const Model &m, const Parameters &t,
-                                                       Loss loss, double sigma, double costSigma, int first,
-                                                       int end, std::vector<int> *rejected)
+                                                       const Request &ask)
 {
-    return evaluateAs<S, P, Quad>(s, m, t, loss, sigma, costSigma, first, end, rejected);
+    return evaluateAs<S, P, Quad>(s, m, t, ask);
 }
 
-Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, Pass pass,
-                     int first, int end, std::vector<int> *rejected, double costSigma)
+Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Pass pass, const Request &ask)
 {
     static const bool quads = __builtin_cpu_supports("avx2");
     return withShape(m.shape, [&](auto S) {
         const auto as = [&](auto P) {
-            return quads ? evaluateInQuads<S.value, P.value>(s, m, t, loss, sigma, costSigma, first, end,
-                                                             rejected)
-                         : evaluateInPairs<S.value, P.value>(s, m, t, loss, sigma, costSigma, first, end,
-                                                             rejected);
+            return quads ? evaluateInQuads<S.value, P.value>(s, m, t, ask)
+                         : evaluateInPairs<S.value, P.value>(s, m, t, ask);
         };
         switch (pass) {
         case Pass::CostOnly:
             return as(std::integral_constant<Pass, Pass::CostOnly>());
         case Pass::NormalAndRejected:
             return as(std::integral_constant<Pass, Pass::NormalAndRejected>());
+        case Pass::Magnitudes:
+            return as(std::integral_constant<Pass, Pass::Magnitudes>());
         case Pass::Normal:
             break;
         }
@@ -507,18 +513,20 @@ Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss,
                 Pass pass = Pass::Normal, std::vector<int> *rejected = nullptr,
                 std::optional<double> costSigma = std::nullopt)
 {
-    const double scaleOfCost = costSigma.value_or(sigma);
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
+    const Request all{loss, sigma, costSigma.value_or(sigma), 0, n, s.stride, rejected, nullptr};
     if (n / s.stride < threadedFrom || !s.control || s.control->threads() < 2)
-        return evaluateRange(s, m, t, loss, sigma, pass, 0, n, rejected, scaleOfCost);
+        return evaluateRange(s, m, t, pass, all);
     const int middle = n / 2 - (n / 2) % s.stride;
     Normal halves[2];
     std::vector<int> secondRejected;
     s.control->inParallel(2, [&](int half, int) {
-        halves[half] =
-            evaluateRange(s, m, t, loss, sigma, pass, half == 0 ? 0 : middle, half == 0 ? middle : n,
-                          half == 0 ? rejected : &secondRejected, scaleOfCost);
+        Request part = all;
+        part.first = half == 0 ? 0 : middle;
+        part.end = half == 0 ? middle : n;
+        part.rejected = half == 0 ? rejected : &secondRejected;
+        halves[half] = evaluateRange(s, m, t, pass, part);
     });
     if (rejected)
         rejected->insert(rejected->end(), secondRejected.begin(), secondRejected.end());
@@ -637,15 +645,10 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
 // the model to the last digits keep their weight.
 double robustSigma(const Sample &s, const Model &m, const Parameters &t)
 {
-    double G[3][3];
-    gainMatrix(m.shape, t.v.data() + biasCount(m.shape), G);
-    const int stride = std::max(s.stride, s.points.size() / 20000);
     std::vector<double> magnitudes;
-    for (int k = 0; k < s.points.size(); k += stride) {
-        double p[3];
-        s.map(k, p);
-        magnitudes.insert(magnitudes.end(), size_t(s.count(k)), std::abs(m.residual(t, G, p)));
-    }
+    const int stride = std::max(s.stride, s.points.size() / 20000);
+    evaluateRange(s, m, t, Pass::Magnitudes,
+                  {Loss::Tukey, 0.0, 0.0, 0, s.points.size(), stride, nullptr, &magnitudes});
     if (magnitudes.empty())
         return 0.0;
     std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
