@@ -129,6 +129,7 @@ struct Sample {
     int stride = 1;
     const WorkControl *control = nullptr; ///< none: one thread, never cancelled
     const std::vector<bool> *left = nullptr;
+    bool turned = false; ///< L turns as it scales: for a plane; otherwise L is diagonal
 
     int count(int k) const { return left && (*left)[size_t(k)] ? 0 : countGiven(k); }
 
@@ -138,8 +139,10 @@ struct Sample {
     void map(int k, double p[3]) const
     {
         const double d[3] = {points[k][0] - o[0], points[k][1] - o[1], points[k][2] - o[2]};
+        // A diagonal L scales: its zeros would add nothing to p but the sign
+        // of a zero, which no sum over the points keeps.
         for (int i = 0; i < 3; i++)
-            p[i] = L[i][0] * d[0] + L[i][1] * d[1] + L[i][2] * d[2];
+            p[i] = turned ? L[i][0] * d[0] + L[i][1] * d[1] + L[i][2] * d[2] : L[i][i] * d[i];
     }
 };
 
@@ -404,7 +407,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
     double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
     // LaneCount points at a time through the residual, then added to the
     // sums one after the other, in their order.
-    int batch[LaneCount], batched = 0;
+    int batch[LaneCount], counts[LaneCount], batched = 0;
     const auto flush = [&]() __attribute__((always_inline))
     {
         double q[LaneCount][3];
@@ -415,17 +418,21 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
             p[i] = Lanes(q, i);
         Lanes J[np];
         const Lanes r = residualAs<S, Lanes>(t, G, m.target, p, normal ? J : nullptr);
+        if (listing) {
+            for (int lane = 0; lane < batched; lane++)
+                ask.magnitudes->insert(ask.magnitudes->end(), size_t(counts[lane]), std::abs(r[lane]));
+            batched = 0;
+            return;
+        }
         // The gradient and residual of each point that weighs, and its weight.
         double terms[LaneCount][np + 1], weights[LaneCount];
         int weighing = 0;
         for (int lane = 0; lane < batched; lane++) {
-            const int k = batch[lane], w = s.count(k);
+            const int k = batch[lane], w = counts[lane];
             const double rl = r[lane];
             if (judging && s.countGiven(k) > 0 && std::abs(rl) >= c)
                 ask.rejected->push_back(k);
-            if (listing)
-                ask.magnitudes->insert(ask.magnitudes->end(), size_t(w), std::abs(rl));
-            if (w == 0 || listing)
+            if (w == 0)
                 continue;
             const Weighed e = weigh(loss, rl, c);
             cost += w * (costC == c ? e.loss : weigh(loss, rl, costC).loss);
@@ -441,15 +448,19 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
             addRows<np>(terms, weights, weighing, H, g, std::make_integer_sequence<int, np>());
         batched = 0;
     };
-    for (int k = ask.first; k < ask.end; k += ask.stride) {
-        if (s.count(k) == 0 && !(judging && s.countGiven(k) > 0))
-            continue;
-        batch[batched++] = k;
-        if (batched == LaneCount)
+    // One place that flushes, the last batch's too: the code of a flush is
+    // long, and one copy of it stays in the processor's caches.
+    for (int k = ask.first; k < ask.end;) {
+        for (; k < ask.end && batched < LaneCount; k += ask.stride) {
+            const int w = s.count(k);
+            if (w == 0 && !(judging && s.countGiven(k) > 0))
+                continue;
+            batch[batched] = k;
+            counts[batched++] = w;
+        }
+        if (batched > 0)
             flush();
     }
-    if (batched > 0)
-        flush();
     Normal n;
     n.cost = cost;
     for (int i = 0, at = 0; i < np; i++) {
@@ -696,6 +707,7 @@ Sample frameOf(Points points, const int *weights, Shape shape, const PointSpread
     }
     double e1[3], e2[3];
     PlaneBasis(normal, e1, e2);
+    s.turned = true;
     for (int j = 0; j < 3; j++) {
         s.L[0][j] = scale * e1[j];
         s.L[1][j] = scale * e2[j];
