@@ -186,7 +186,8 @@ template <class V> struct LanesOf {
     __attribute__((always_inline)) LanesOf(double x)
     {
         for (V &part : parts)
-            part = V{} + x;
+            for (int lane = 0; lane < width; lane++)
+                part[lane] = x;
     }
     /// Lane l of x[l][i].
     __attribute__((always_inline)) LanesOf(const double (*x)[3], int i)

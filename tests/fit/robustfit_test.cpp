@@ -363,9 +363,9 @@ TEST(RobustFit, RejectsThePointsBeyondTukeysLimitOnAnyThreads)
     }
 }
 
-// The passes take the points two at a time, each in a lane of its own: a
+// The passes take the points eight at a time, each in a lane of its own: a
 // point's residual and gradient must not depend on its lane. A point
-// counted zero times in the middle moves every later point to the other
+// counted zero times in the middle moves every later point to another
 // lane and changes nothing else: the fits are the same to the last bit,
 // and the rejected points the same, those after it one further on.
 TEST(RobustFit, APointsLaneChangesNoFigure)
