@@ -338,14 +338,15 @@ struct Normal {
 
 // What a pass sums: the cost and the normal equations; the cost alone, all
 // that decides whether a step is taken; or the normal equations and the
-// points of weight zero, which the fit rejects. Or what it lists: the
-// magnitude of each point's residual, as often as the point counts.
+// points of weight zero, which the fit rejects. Or only what any pass lists
+// when asked: the magnitude of each point's residual, as often as the point
+// counts.
 enum class Pass { Normal, CostOnly, NormalAndRejected, Magnitudes };
 
 // What a pass is asked beside its kind: the loss and the robust scales, the
 // points first to end - 1 that it takes, every stride-th, and where the
-// rejected points (Pass::NormalAndRejected) or the magnitudes
-// (Pass::Magnitudes) go.
+// rejected points (Pass::NormalAndRejected) and the magnitudes, when asked
+// for, go.
 struct Request {
     Loss loss;
     double sigma, costSigma;
@@ -397,7 +398,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
 {
     using Lanes = LanesOf<V>;
     constexpr int np = parameterCount(S);
-    constexpr bool judging = P == Pass::NormalAndRejected, listing = P == Pass::Magnitudes,
+    constexpr bool judging = P == Pass::NormalAndRejected, listingOnly = P == Pass::Magnitudes,
                    normal = P == Pass::Normal || judging;
     const Loss loss = ask.loss;
     const double c = tuning(loss, ask.sigma), costC = tuning(loss, ask.costSigma);
@@ -419,9 +420,11 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
             p[i] = Lanes(q, i);
         Lanes J[np];
         const Lanes r = residualAs<S, Lanes>(t, G, m.target, p, normal ? J : nullptr);
-        if (listing) {
+        if (ask.magnitudes)
             for (int lane = 0; lane < batched; lane++)
-                ask.magnitudes->insert(ask.magnitudes->end(), size_t(counts[lane]), std::abs(r[lane]));
+                for (int copy = 0; copy < counts[lane]; copy++)
+                    ask.magnitudes->push_back(std::abs(r[lane]));
+        if (listingOnly) {
             batched = 0;
             return;
         }
@@ -521,27 +524,34 @@ bool cancelled(const Sample &s)
 // A pass over many points shares its work with a second thread when the
 // run's budget has one. rejected: for Pass::NormalAndRejected. The cost is
 // that of the robust scale costSigma when given, of sigma otherwise.
+// magnitudes, when given, gets the magnitudes of the residuals.
 Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
                 Pass pass = Pass::Normal, std::vector<int> *rejected = nullptr,
-                std::optional<double> costSigma = std::nullopt)
+                std::optional<double> costSigma = std::nullopt, std::vector<double> *magnitudes = nullptr)
 {
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
-    const Request all{loss, sigma, costSigma.value_or(sigma), 0, n, s.stride, rejected, nullptr};
+    const Request all{loss, sigma, costSigma.value_or(sigma), 0, n, s.stride, rejected, magnitudes};
     if (n / s.stride < threadedFrom || !s.control || s.control->threads() < 2)
         return evaluateRange(s, m, t, pass, all);
     const int middle = n / 2 - (n / 2) % s.stride;
     Normal halves[2];
     std::vector<int> secondRejected;
+    std::vector<double> secondMagnitudes;
     s.control->inParallel(2, [&](int half, int) {
         Request part = all;
         part.first = half == 0 ? 0 : middle;
         part.end = half == 0 ? middle : n;
-        part.rejected = half == 0 ? rejected : &secondRejected;
+        if (half == 1) {
+            part.rejected = rejected ? &secondRejected : nullptr;
+            part.magnitudes = magnitudes ? &secondMagnitudes : nullptr;
+        }
         halves[half] = evaluateRange(s, m, t, pass, part);
     });
     if (rejected)
         rejected->insert(rejected->end(), secondRejected.begin(), secondRejected.end());
+    if (magnitudes)
+        magnitudes->insert(magnitudes->end(), secondMagnitudes.begin(), secondMagnitudes.end());
     Normal &n1 = halves[0];
     const Normal &second = halves[1];
     n1.cost += second.cost;
@@ -613,11 +623,15 @@ bool dampedStep(const Normal &n, int np, double lambda, double *x)
 }
 
 // Levenberg-Marquardt on the robust cost for a fixed sigma, one pass over
-// the sample per step tried; returns the steps tried.
-int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double sigma, int mostSteps)
+// the sample per step tried; returns the steps tried, and the magnitudes of
+// the residuals at the t it leaves, in the order of the points.
+int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double sigma, int mostSteps,
+             std::vector<double> &magnitudes)
 {
     const int np = parameterCount(m.shape);
-    Normal current = evaluate(s, m, t, loss, sigma);
+    magnitudes.clear();
+    Normal current = evaluate(s, m, t, loss, sigma, Pass::Normal, nullptr, std::nullopt, &magnitudes);
+    std::vector<double> tried;
     double lambda = 1e-3;
     int iteration = 0;
     for (; iteration < mostSteps && lambda < 1e12 && !cancelled(s); iteration++) {
@@ -636,7 +650,9 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
         // The last step tried ends the pass whether it is taken or not:
         // its normal equations would go unused.
         const bool last = iteration + 1 == mostSteps;
-        const Normal next = evaluate(s, m, trial, loss, sigma, last ? Pass::CostOnly : Pass::Normal);
+        tried.clear();
+        const Normal next = evaluate(s, m, trial, loss, sigma, last ? Pass::CostOnly : Pass::Normal, nullptr,
+                                     std::nullopt, &tried);
         if (!(next.cost <= current.cost)) {
             lambda *= 10;
             continue;
@@ -644,6 +660,7 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
         const bool settled = current.cost - next.cost <= 1e-12 * current.cost || step <= 1e-20 * (1 + size);
         t = trial;
         current = next;
+        magnitudes.swap(tried);
         lambda = std::max(lambda / 10, 1e-12);
         if (settled)
             break;
@@ -653,18 +670,29 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
 
 // 1.4826 times the median |r|: the standard deviation of Gaussian residuals,
 // which a few gross ones barely move. An even subsample of about 20000
-// points pins it to about 1 %. It never falls to zero, so that points on
-// the model to the last digits keep their weight.
-double robustSigma(const Sample &s, const Model &m, const Parameters &t)
+// points pins it to about 1 %, every sigmaStride-th of the sample's. It
+// never falls to zero, so that points on the model to the last digits keep
+// their weight.
+int sigmaStride(const Sample &s)
 {
-    std::vector<double> magnitudes;
-    const int stride = std::max(s.stride, s.points.size() / 20000);
-    evaluateRange(s, m, t, Pass::Magnitudes,
-                  {Loss::Tukey, 0.0, 0.0, 0, s.points.size(), stride, nullptr, &magnitudes});
+    return std::max(s.stride, s.points.size() / 20000);
+}
+
+// The robust scale of the magnitudes |r| of those points' residuals.
+double scaleOf(const Model &m, std::vector<double> &magnitudes)
+{
     if (magnitudes.empty())
         return 0.0;
     std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
     return std::max(1.4826 * magnitudes[magnitudes.size() / 2], 1e-9 * m.target);
+}
+
+double robustSigma(const Sample &s, const Model &m, const Parameters &t)
+{
+    std::vector<double> magnitudes;
+    evaluateRange(s, m, t, Pass::Magnitudes,
+                  {Loss::Tukey, 0.0, 0.0, 0, s.points.size(), sigmaStride(s), nullptr, &magnitudes});
+    return scaleOf(m, magnitudes);
 }
 
 // Huber's loss first, which is convex and forgives a rough start, then
@@ -676,10 +704,13 @@ double refine(const Sample &s, const Model &m, Parameters &t)
 {
     constexpr int passes = 150;
     double sigma = robustSigma(s, m, t);
+    std::vector<double> magnitudes;
     for (const Loss loss : {Loss::Huber, Loss::Tukey}) {
         for (int left = passes; left > 0;) {
-            left -= minimise(s, m, t, loss, sigma, std::min(left, 50));
-            const double next = robustSigma(s, m, t);
+            left -= minimise(s, m, t, loss, sigma, std::min(left, 50), magnitudes);
+            // A pass over the sample at t listed the magnitudes that
+            // robustSigma would, where it takes the same points.
+            const double next = sigmaStride(s) == s.stride ? scaleOf(m, magnitudes) : robustSigma(s, m, t);
             const bool settled = std::abs(next - sigma) <= 1e-5 * sigma;
             sigma = next;
             if (settled || cancelled(s))
