@@ -226,11 +226,12 @@ inline double root(double x)
 {
     return std::sqrt(x);
 }
-template <class V> __attribute__((always_inline)) inline LanesOf<V> root(LanesOf<V> x)
+template <class V> __attribute__((always_inline)) inline LanesOf<V> root(const LanesOf<V> &x)
 {
+    LanesOf<V> y;
     for (int lane = 0; lane < LaneCount; lane++)
-        x.set(lane, std::sqrt(x[lane]));
-    return x;
+        y.set(lane, std::sqrt(x[lane]));
+    return y;
 }
 
 // The gradient of a point at the centre, which has no direction and pulls
@@ -241,7 +242,7 @@ template <int N> void zeroAtCentre(double rho, double *gradient)
         std::fill(gradient, gradient + N, 0.0);
 }
 template <int N, class V>
-__attribute__((always_inline)) inline void zeroAtCentre(LanesOf<V> rho, LanesOf<V> *gradient)
+__attribute__((always_inline)) inline void zeroAtCentre(const LanesOf<V> &rho, LanesOf<V> *gradient)
 {
     for (int lane = 0; lane < LaneCount; lane++)
         if (!(rho[lane] > 0))
@@ -307,21 +308,33 @@ struct Model {
     double target; ///< the calibrated norm, in the frame's units
 };
 
-// The loss of a residual r for the tuning constant c, and the weight
-// psi(r) / r of iteratively reweighted least squares.
-struct Weighed {
-    double loss, weight;
+// The loss of each lane's residual r for the tuning constant c, and its
+// weight psi(r) / r of iteratively reweighted least squares, chosen lane by
+// lane without a branch: each lane's the same as one residual's alone.
+template <class V> struct WeighedLanes {
+    LanesOf<V> loss, weight;
 };
 
-inline Weighed weigh(Loss loss, double r, double c)
+template <class V>
+__attribute__((always_inline)) inline WeighedLanes<V> weigh(Loss loss, const LanesOf<V> &r, double c)
 {
-    const double a = std::abs(r);
-    if (loss == Loss::Huber)
-        return a <= c ? Weighed{0.5 * r * r, 1.0} : Weighed{c * a - 0.5 * c * c, c / a};
-    if (a >= c)
-        return {c * c / 6, 0.0};
-    const double u = 1 - (r / c) * (r / c);
-    return {c * c / 6 * (1 - u * u * u), u * u};
+    typedef long long Mask __attribute__((vector_size(sizeof(V))));
+    WeighedLanes<V> e;
+    for (int k = 0; k < LaneCount / LanesOf<V>::width; k++) {
+        const V x = r.parts[k], cs = LanesOf<V>(c).parts[0];
+        const V a = V(Mask(x) & ~Mask(LanesOf<V>(-0.0).parts[0]));
+        if (loss == Loss::Huber) {
+            const Mask inside = a <= cs;
+            e.loss.parts[k] = V((Mask(0.5 * x * x) & inside) | (Mask(cs * a - 0.5 * cs * cs) & ~inside));
+            e.weight.parts[k] = V((Mask(LanesOf<V>(1.0).parts[0]) & inside) | (Mask(cs / a) & ~inside));
+            continue;
+        }
+        const V u = 1 - (x / cs) * (x / cs);
+        const Mask beyond = a >= cs;
+        e.loss.parts[k] = V((Mask(cs * cs / 6) & beyond) | (Mask(cs * cs / 6 * (1 - u * u * u)) & ~beyond));
+        e.weight.parts[k] = V(Mask(u * u) & ~beyond);
+    }
+    return e;
 }
 
 double tuning(Loss loss, double sigma)
@@ -428,6 +441,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
             batched = 0;
             return;
         }
+        const WeighedLanes<V> e = weigh(loss, r, c), costE = costC == c ? e : weigh(loss, r, costC);
         // The gradient and residual of each point that weighs, and its weight.
         double terms[LaneCount][np + 1], weights[LaneCount];
         int weighing = 0;
@@ -438,11 +452,10 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
                 ask.rejected->push_back(k);
             if (w == 0)
                 continue;
-            const Weighed e = weigh(loss, rl, c);
-            cost += w * (costC == c ? e.loss : weigh(loss, rl, costC).loss);
-            if (!normal || e.weight == 0)
+            cost += w * (costC == c ? e.loss : costE.loss)[lane];
+            if (!normal || e.weight[lane] == 0)
                 continue;
-            weights[weighing] = w * e.weight;
+            weights[weighing] = w * e.weight[lane];
             for (int i = 0; i < np; i++)
                 terms[weighing][i] = J[i][lane];
             terms[weighing][np] = rl;
