@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <type_traits>
+#include <utility>
 
 namespace tavrin {
 
@@ -79,7 +80,8 @@ int gainsOf(Shape s, const double G[3][3], double *g)
 
 // c^T (dG/dg_k) d for each gain g_k: with c = G d, the derivative of |c|
 // times |c|.
-template <class T> void gainGradient(Shape s, const T c[3], const T d[3], T *out)
+template <class T>
+__attribute__((always_inline)) inline void gainGradient(Shape s, const T c[3], const T d[3], T *out)
 {
     switch (s) {
     case Shape::Full:
@@ -127,6 +129,7 @@ struct Sample {
     int stride = 1;
     const WorkControl *control = nullptr; ///< none: one thread, never cancelled
     const std::vector<bool> *left = nullptr;
+    bool turned = false; ///< L turns as it scales: for a plane; otherwise L is diagonal
 
     int count(int k) const { return left && (*left)[size_t(k)] ? 0 : countGiven(k); }
 
@@ -136,8 +139,10 @@ struct Sample {
     void map(int k, double p[3]) const
     {
         const double d[3] = {points[k][0] - o[0], points[k][1] - o[1], points[k][2] - o[2]};
+        // A diagonal L scales: its zeros would add nothing to p but the sign
+        // of a zero, which no sum over the points keeps.
         for (int i = 0; i < 3; i++)
-            p[i] = L[i][0] * d[0] + L[i][1] * d[1] + L[i][2] * d[2];
+            p[i] = turned ? L[i][0] * d[0] + L[i][1] * d[1] + L[i][2] * d[2] : L[i][i] * d[i];
     }
 };
 
@@ -165,48 +170,68 @@ template <class F> auto withShape(Shape s, F f)
     return f(std::integral_constant<Shape, Shape::Full>());
 }
 
-// Two doubles that go through each operation together: two points through
-// the residual for about the cost of one. Each lane is rounded as a double
-// alone would be, so that a point's residual and gradient are the same to
-// the last bit whichever lane, or no lane, computes them.
-struct Pair {
-    typedef double Lanes __attribute__((vector_size(16)));
-    Lanes v;
+// Several doubles that go through each operation together: eight points
+// through the residual, their chains of divisions and roots overlapping, for
+// little more than the cost of one. Each lane is rounded as a double alone
+// would be, so that a point's residual and gradient are the same to the last
+// bit whichever lane, or no lane, computes them, and whatever vectors of the
+// processor hold them: V, pairs on every x86-64 processor, or wider ones.
+constexpr int LaneCount = 8;
 
-    Pair() = default;
-    Pair(Lanes lanes) : v(lanes) {}
-    Pair(double x) : v{x, x} {}
-    Pair(double a, double b) : v{a, b} {}
+template <class V> struct LanesOf {
+    static constexpr int width = sizeof(V) / sizeof(double);
+    V parts[LaneCount / width];
+
+    LanesOf() = default;
+    __attribute__((always_inline)) LanesOf(double x)
+    {
+        for (V &part : parts)
+            for (int lane = 0; lane < width; lane++)
+                part[lane] = x;
+    }
+    /// Lane l of x[l][i].
+    __attribute__((always_inline)) LanesOf(const double (*x)[3], int i)
+    {
+        for (int lane = 0; lane < LaneCount; lane++)
+            parts[lane / width][lane % width] = x[lane][i];
+    }
+
+    double operator[](int lane) const { return parts[lane / width][lane % width]; }
+    void set(int lane, double x) { parts[lane / width][lane % width] = x; }
+
+    // Inlined whatever the compiler would choose: a call per operation
+    // would cost more than the operation.
+#define TAVRIN_LANEWISE(op)                                                                                  \
+    __attribute__((always_inline)) friend LanesOf operator op(LanesOf a, LanesOf b)                          \
+    {                                                                                                        \
+        for (int k = 0; k < LaneCount / width; k++)                                                          \
+            a.parts[k] = a.parts[k] op b.parts[k];                                                           \
+        return a;                                                                                            \
+    }
+    TAVRIN_LANEWISE(+)
+    TAVRIN_LANEWISE(-)
+    TAVRIN_LANEWISE(*)
+    TAVRIN_LANEWISE(/)
+#undef TAVRIN_LANEWISE
+
+    __attribute__((always_inline)) friend LanesOf operator-(LanesOf a)
+    {
+        for (V &part : a.parts)
+            part = -part;
+        return a;
+    }
 };
-
-inline Pair operator+(Pair a, Pair b)
-{
-    return a.v + b.v;
-}
-inline Pair operator-(Pair a, Pair b)
-{
-    return a.v - b.v;
-}
-inline Pair operator*(Pair a, Pair b)
-{
-    return a.v * b.v;
-}
-inline Pair operator/(Pair a, Pair b)
-{
-    return a.v / b.v;
-}
-inline Pair operator-(Pair a)
-{
-    return -a.v;
-}
 
 inline double root(double x)
 {
     return std::sqrt(x);
 }
-inline Pair root(Pair x)
+template <class V> __attribute__((always_inline)) inline LanesOf<V> root(const LanesOf<V> &x)
 {
-    return Pair(std::sqrt(x.v[0]), std::sqrt(x.v[1]));
+    LanesOf<V> y;
+    for (int lane = 0; lane < LaneCount; lane++)
+        y.set(lane, std::sqrt(x[lane]));
+    return y;
 }
 
 // The gradient of a point at the centre, which has no direction and pulls
@@ -216,33 +241,45 @@ template <int N> void zeroAtCentre(double rho, double *gradient)
     if (!(rho > 0))
         std::fill(gradient, gradient + N, 0.0);
 }
-template <int N> void zeroAtCentre(Pair rho, Pair *gradient)
+template <int N, class V>
+__attribute__((always_inline)) inline void zeroAtCentre(const LanesOf<V> &rho, LanesOf<V> *gradient)
 {
-    for (int lane = 0; lane < 2; lane++)
-        if (!(rho.v[lane] > 0))
+    for (int lane = 0; lane < LaneCount; lane++)
+        if (!(rho[lane] > 0))
             for (int i = 0; i < N; i++)
-                gradient[i].v[lane] = 0.0;
+                gradient[i].set(lane, 0.0);
+}
+
+// G x. A diagonal gain scales x entry by entry: the products by its zeros
+// would add nothing but the sign of a zero, which no sum over the points
+// keeps, or, for an x not finite, turn a residual NaN that is NaN anyway.
+template <Shape S, class T>
+__attribute__((always_inline)) inline void gainTimes(const double G[3][3], const T x[3], T out[3])
+{
+    for (int i = 0; i < 3; i++)
+        out[i] = S == Shape::Sphere || S == Shape::Diagonal
+                     ? G[i][i] * x[i]
+                     : G[i][0] * x[0] + G[i][1] * x[1] + G[i][2] * x[2];
 }
 
 // The distance of p to the surface |G (p - b)| = target, to first order,
 // and, when gradient is given, its gradient; a template, so that the loops
-// over the parameters unroll, and for one point (double) or two (Pair). Measured in the points' own units, it
-// cannot be made small by a gain that shrinks: |G (p - b)| - target alone can, by a gain towards zero and a
-// bias far away, on points that cover a cap.
+// over the parameters unroll, and for one point (double) or several (Lanes). Measured in the points' own
+// units, it cannot be made small by a gain that shrinks: |G (p - b)| - target alone can, by a gain towards
+// zero and a bias far away, on points that cover a cap.
 template <Shape S, class T>
-inline T residualAs(const Parameters &t, const double G[3][3], double target, const T p[3], T *gradient)
+__attribute__((always_inline)) inline T residualAs(const Parameters &t, const double G[3][3], double target,
+                                                   const T p[3], T *gradient)
 {
     constexpr int nb = biasCount(S);
     const T d[3] = {p[0] - t.v[0], p[1] - t.v[1], nb == 3 ? p[2] - t.v[2] : T(0.0)};
     T c[3];
-    for (int i = 0; i < 3; i++)
-        c[i] = G[i][0] * d[0] + G[i][1] * d[1] + G[i][2] * d[2];
+    gainTimes<S>(G, d, c);
     const T rho = root(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
     // q = G c is rho times the gradient of rho in h: e = rho - target over
     // |q| / rho is the point's distance to the surface, to first order.
     T q[3];
-    for (int i = 0; i < 3; i++)
-        q[i] = G[i][0] * c[0] + G[i][1] * c[1] + G[i][2] * c[2];
+    gainTimes<S>(G, c, q);
     const T qn = root(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]);
     const T e = rho - target, r = e * rho / qn;
     if (gradient) {
@@ -250,10 +287,8 @@ inline T residualAs(const Parameters &t, const double G[3][3], double target, co
         // with drho = c^T dc / rho and d|q| = qhat^T (dG c + G dc).
         const T qhat[3] = {q[0] / qn, q[1] / qn, q[2] / qn};
         T p[3], Gp[3];
-        for (int i = 0; i < 3; i++)
-            p[i] = G[i][0] * qhat[0] + G[i][1] * qhat[1] + G[i][2] * qhat[2];
-        for (int i = 0; i < 3; i++)
-            Gp[i] = G[i][0] * p[0] + G[i][1] * p[1] + G[i][2] * p[2];
+        gainTimes<S>(G, qhat, p);
+        gainTimes<S>(G, p, Gp);
         const T alongRho = (rho + e) / (qn * rho), alongQ = e * rho / (qn * qn);
         for (int i = 0; i < nb; i++)
             gradient[i] = -q[i] * alongRho + Gp[i] * alongQ;
@@ -271,29 +306,35 @@ inline T residualAs(const Parameters &t, const double G[3][3], double target, co
 struct Model {
     Shape shape;
     double target; ///< the calibrated norm, in the frame's units
-
-    double residual(const Parameters &t, const double G[3][3], const double p[3]) const
-    {
-        return withShape(shape,
-                         [&](auto S) { return residualAs<S.value, double>(t, G, target, p, nullptr); });
-    }
 };
 
-// The loss of a residual r for the tuning constant c, and the weight
-// psi(r) / r of iteratively reweighted least squares.
-struct Weighed {
-    double loss, weight;
+// The loss of each lane's residual r for the tuning constant c, and its
+// weight psi(r) / r of iteratively reweighted least squares, chosen lane by
+// lane without a branch: each lane's the same as one residual's alone.
+template <class V> struct WeighedLanes {
+    LanesOf<V> loss, weight;
 };
 
-Weighed weigh(Loss loss, double r, double c)
+template <class V>
+__attribute__((always_inline)) inline WeighedLanes<V> weigh(Loss loss, const LanesOf<V> &r, double c)
 {
-    const double a = std::abs(r);
-    if (loss == Loss::Huber)
-        return a <= c ? Weighed{0.5 * r * r, 1.0} : Weighed{c * a - 0.5 * c * c, c / a};
-    if (a >= c)
-        return {c * c / 6, 0.0};
-    const double u = 1 - (r / c) * (r / c);
-    return {c * c / 6 * (1 - u * u * u), u * u};
+    typedef long long Mask __attribute__((vector_size(sizeof(V))));
+    WeighedLanes<V> e;
+    for (int k = 0; k < LaneCount / LanesOf<V>::width; k++) {
+        const V x = r.parts[k], cs = LanesOf<V>(c).parts[0];
+        const V a = V(Mask(x) & ~Mask(LanesOf<V>(-0.0).parts[0]));
+        if (loss == Loss::Huber) {
+            const Mask inside = a <= cs;
+            e.loss.parts[k] = V((Mask(0.5 * x * x) & inside) | (Mask(cs * a - 0.5 * cs * cs) & ~inside));
+            e.weight.parts[k] = V((Mask(LanesOf<V>(1.0).parts[0]) & inside) | (Mask(cs / a) & ~inside));
+            continue;
+        }
+        const V u = 1 - (x / cs) * (x / cs);
+        const Mask beyond = a >= cs;
+        e.loss.parts[k] = V((Mask(cs * cs / 6) & beyond) | (Mask(cs * cs / 6 * (1 - u * u * u)) & ~beyond));
+        e.weight.parts[k] = V(Mask(u * u) & ~beyond);
+    }
+    return e;
 }
 
 double tuning(Loss loss, double sigma)
@@ -310,70 +351,133 @@ struct Normal {
 
 // What a pass sums: the cost and the normal equations; the cost alone, all
 // that decides whether a step is taken; or the normal equations and the
-// points of weight zero, which the fit rejects.
-enum class Pass { Normal, CostOnly, NormalAndRejected };
+// points of weight zero, which the fit rejects. Or only what any pass lists
+// when asked: the magnitude of each point's residual, as often as the point
+// counts.
+enum class Pass { Normal, CostOnly, NormalAndRejected, Magnitudes };
 
-// The sums over the sample's points first to end - 1; for
-// Pass::NormalAndRejected, also the points beyond Tukey's limit among all
-// that the caller counts, left or not, added to rejected in their order.
-template <Shape S, Pass P>
-Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, int first,
-                  int end, std::vector<int> *rejected)
+// What a pass is asked beside its kind: the loss and the robust scales, the
+// points first to end - 1 that it takes, every stride-th, and where the
+// rejected points (Pass::NormalAndRejected) and the magnitudes, when asked
+// for, go.
+struct Request {
+    Loss loss;
+    double sigma, costSigma;
+    int first, end, stride;
+    std::vector<int> *rejected;
+    std::vector<double> *magnitudes;
+};
+
+// Adds the terms of row i of J^T W J and J^T W r, for the points of
+// gradients and residual terms[l] and weight weights[l] in their order: the
+// row's sums stay in registers over the points, each summed in their order.
+template <int N, int I>
+__attribute__((always_inline)) inline void addRow(const double (*terms)[N + 1], const double *weights,
+                                                  int count, double *H, double *g)
 {
+    constexpr int at = I * N - I * (I - 1) / 2;
+    double sums[N + 1 - I];
+#pragma GCC unroll 10
+    for (int j = I; j < N; j++)
+        sums[j - I] = H[at + j - I];
+    sums[N - I] = g[I];
+    for (int l = 0; l < count; l++) {
+        const double wj = weights[l] * terms[l][I];
+#pragma GCC unroll 10
+        for (int j = I; j <= N; j++)
+            sums[j - I] += wj * terms[l][j];
+    }
+#pragma GCC unroll 10
+    for (int j = I; j < N; j++)
+        H[at + j - I] = sums[j - I];
+    g[I] = sums[N - I];
+}
+
+template <int N, int... I>
+__attribute__((always_inline)) inline void addRows(const double (*terms)[N + 1], const double *weights,
+                                                   int count, double *H, double *g,
+                                                   std::integer_sequence<int, I...>)
+{
+    (addRow<N, I>(terms, weights, count, H, g), ...);
+}
+
+// The sums over the points asked for; for Pass::NormalAndRejected, also the
+// points beyond Tukey's limit among all that the caller counts, left or not,
+// added to rejected in their order. The cost is that of the robust scale
+// costSigma, the normal equations and the rejected points those of sigma.
+template <Shape S, Pass P, class V>
+__attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t,
+                                                        const Request &ask)
+{
+    using Lanes = LanesOf<V>;
     constexpr int np = parameterCount(S);
-    constexpr bool judging = P == Pass::NormalAndRejected;
-    const double c = tuning(loss, sigma);
+    constexpr bool judging = P == Pass::NormalAndRejected, listingOnly = P == Pass::Magnitudes,
+                   normal = P == Pass::Normal || judging;
+    const Loss loss = ask.loss;
+    const double c = tuning(loss, ask.sigma), costC = tuning(loss, ask.costSigma);
     double G[3][3];
     gainMatrix(S, t.v.data() + biasCount(S), G);
     // Local sums, which the compiler keeps out of memory better than a
     // struct's: the upper triangle of J^T W J row by row, and J^T W r.
     double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
-    const auto add = [&](int k, double r, const double *J) {
-        const int w = s.count(k);
-        if (judging && s.countGiven(k) > 0 && std::abs(r) >= c)
-            rejected->push_back(k);
-        if (w == 0)
+    // LaneCount points at a time through the residual, then added to the
+    // sums one after the other, in their order.
+    int batch[LaneCount], counts[LaneCount], batched = 0;
+    const auto flush = [&]() __attribute__((always_inline))
+    {
+        double q[LaneCount][3];
+        for (int lane = 0; lane < LaneCount; lane++)
+            s.map(batch[std::min(lane, batched - 1)], q[lane]);
+        Lanes p[3];
+        for (int i = 0; i < 3; i++)
+            p[i] = Lanes(q, i);
+        Lanes J[np];
+        const Lanes r = residualAs<S, Lanes>(t, G, m.target, p, normal ? J : nullptr);
+        if (ask.magnitudes)
+            for (int lane = 0; lane < batched; lane++)
+                for (int copy = 0; copy < counts[lane]; copy++)
+                    ask.magnitudes->push_back(std::abs(r[lane]));
+        if (listingOnly) {
+            batched = 0;
             return;
-        const Weighed e = weigh(loss, r, c);
-        cost += w * e.loss;
-        if (P == Pass::CostOnly || e.weight == 0)
-            return;
-        const double ww = w * e.weight;
-        for (int i = 0, at = 0; i < np; i++) {
-            const double wj = ww * J[i];
-            g[i] += wj * r;
-            for (int j = i; j < np; j++)
-                H[at++] += wj * J[j];
         }
-    };
-    // Two points at a time through the residual, then added to the sums
-    // one after the other, in their order.
-    int batch[2], batched = 0;
-    const auto flush = [&] {
-        double p0[3], p1[3];
-        s.map(batch[0], p0);
-        s.map(batch[batched - 1], p1);
-        const Pair p[3] = {{p0[0], p1[0]}, {p0[1], p1[1]}, {p0[2], p1[2]}};
-        Pair J[np];
-        const Pair r = residualAs<S, Pair>(t, G, m.target, p, P == Pass::CostOnly ? nullptr : J);
+        const WeighedLanes<V> e = weigh(loss, r, c), costE = costC == c ? e : weigh(loss, r, costC);
+        // The gradient and residual of each point that weighs, and its weight.
+        double terms[LaneCount][np + 1], weights[LaneCount];
+        int weighing = 0;
         for (int lane = 0; lane < batched; lane++) {
-            double Jl[np] = {};
-            if (P != Pass::CostOnly)
-                for (int i = 0; i < np; i++)
-                    Jl[i] = J[i].v[lane];
-            add(batch[lane], r.v[lane], Jl);
+            const int k = batch[lane], w = counts[lane];
+            const double rl = r[lane];
+            if (judging && s.countGiven(k) > 0 && std::abs(rl) >= c)
+                ask.rejected->push_back(k);
+            if (w == 0)
+                continue;
+            cost += w * (costC == c ? e.loss : costE.loss)[lane];
+            if (!normal || e.weight[lane] == 0)
+                continue;
+            weights[weighing] = w * e.weight[lane];
+            for (int i = 0; i < np; i++)
+                terms[weighing][i] = J[i][lane];
+            terms[weighing][np] = rl;
+            weighing++;
         }
+        if (normal)
+            addRows<np>(terms, weights, weighing, H, g, std::make_integer_sequence<int, np>());
         batched = 0;
     };
-    for (int k = first; k < end; k += s.stride) {
-        if (s.count(k) == 0 && !(judging && s.countGiven(k) > 0))
-            continue;
-        batch[batched++] = k;
-        if (batched == 2)
+    // One place that flushes, the last batch's too: the code of a flush is
+    // long, and one copy of it stays in the processor's caches.
+    for (int k = ask.first; k < ask.end;) {
+        for (; k < ask.end && batched < LaneCount; k += ask.stride) {
+            const int w = s.count(k);
+            if (w == 0 && !(judging && s.countGiven(k) > 0))
+                continue;
+            batch[batched] = k;
+            counts[batched++] = w;
+        }
+        if (batched > 0)
             flush();
     }
-    if (batched > 0)
-        flush();
     Normal n;
     n.cost = cost;
     for (int i = 0, at = 0; i < np; i++) {
@@ -384,19 +488,44 @@ Normal evaluateAs(const Sample &s, const Model &m, const Parameters &t, Loss los
     return n;
 }
 
-Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma, Pass pass,
-                     int first, int end, std::vector<int> *rejected)
+// The pass in pairs, which every x86-64 processor has, and, where the
+// processor has them, in vectors of four: the same operations on each lane,
+// in about half the instructions.
+typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
+
+template <Shape S, Pass P>
+Normal evaluateInPairs(const Sample &s, const Model &m, const Parameters &t, const Request &ask)
 {
+    return evaluateAs<S, P, Pair>(s, m, t, ask);
+}
+
+template <Shape S, Pass P>
+__attribute__((target("avx2"))) Normal evaluateInQuads(const Sample &s, const Model &m, const Parameters &t,
+                                                       const Request &ask)
+{
+    return evaluateAs<S, P, Quad>(s, m, t, ask);
+}
+
+Normal evaluateRange(const Sample &s, const Model &m, const Parameters &t, Pass pass, const Request &ask)
+{
+    static const bool quads = __builtin_cpu_supports("avx2");
     return withShape(m.shape, [&](auto S) {
+        const auto as = [&](auto P) {
+            return quads ? evaluateInQuads<S.value, P.value>(s, m, t, ask)
+                         : evaluateInPairs<S.value, P.value>(s, m, t, ask);
+        };
         switch (pass) {
         case Pass::CostOnly:
-            return evaluateAs<S.value, Pass::CostOnly>(s, m, t, loss, sigma, first, end, rejected);
+            return as(std::integral_constant<Pass, Pass::CostOnly>());
         case Pass::NormalAndRejected:
-            return evaluateAs<S.value, Pass::NormalAndRejected>(s, m, t, loss, sigma, first, end, rejected);
+            return as(std::integral_constant<Pass, Pass::NormalAndRejected>());
+        case Pass::Magnitudes:
+            return as(std::integral_constant<Pass, Pass::Magnitudes>());
         case Pass::Normal:
             break;
         }
-        return evaluateAs<S.value, Pass::Normal>(s, m, t, loss, sigma, first, end, rejected);
+        return as(std::integral_constant<Pass, Pass::Normal>());
     });
 }
 
@@ -406,23 +535,36 @@ bool cancelled(const Sample &s)
 }
 
 // A pass over many points shares its work with a second thread when the
-// run's budget has one. rejected: for Pass::NormalAndRejected.
+// run's budget has one. rejected: for Pass::NormalAndRejected. The cost is
+// that of the robust scale costSigma when given, of sigma otherwise.
+// magnitudes, when given, gets the magnitudes of the residuals.
 Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
-                Pass pass = Pass::Normal, std::vector<int> *rejected = nullptr)
+                Pass pass = Pass::Normal, std::vector<int> *rejected = nullptr,
+                std::optional<double> costSigma = std::nullopt, std::vector<double> *magnitudes = nullptr)
 {
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
+    const Request all{loss, sigma, costSigma.value_or(sigma), 0, n, s.stride, rejected, magnitudes};
     if (n / s.stride < threadedFrom || !s.control || s.control->threads() < 2)
-        return evaluateRange(s, m, t, loss, sigma, pass, 0, n, rejected);
+        return evaluateRange(s, m, t, pass, all);
     const int middle = n / 2 - (n / 2) % s.stride;
     Normal halves[2];
     std::vector<int> secondRejected;
+    std::vector<double> secondMagnitudes;
     s.control->inParallel(2, [&](int half, int) {
-        halves[half] = evaluateRange(s, m, t, loss, sigma, pass, half == 0 ? 0 : middle,
-                                     half == 0 ? middle : n, half == 0 ? rejected : &secondRejected);
+        Request part = all;
+        part.first = half == 0 ? 0 : middle;
+        part.end = half == 0 ? middle : n;
+        if (half == 1) {
+            part.rejected = rejected ? &secondRejected : nullptr;
+            part.magnitudes = magnitudes ? &secondMagnitudes : nullptr;
+        }
+        halves[half] = evaluateRange(s, m, t, pass, part);
     });
     if (rejected)
         rejected->insert(rejected->end(), secondRejected.begin(), secondRejected.end());
+    if (magnitudes)
+        magnitudes->insert(magnitudes->end(), secondMagnitudes.begin(), secondMagnitudes.end());
     Normal &n1 = halves[0];
     const Normal &second = halves[1];
     n1.cost += second.cost;
@@ -494,11 +636,15 @@ bool dampedStep(const Normal &n, int np, double lambda, double *x)
 }
 
 // Levenberg-Marquardt on the robust cost for a fixed sigma, one pass over
-// the sample per step tried; returns the steps tried.
-int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double sigma, int mostSteps)
+// the sample per step tried; returns the steps tried, and the magnitudes of
+// the residuals at the t it leaves, in the order of the points.
+int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double sigma, int mostSteps,
+             std::vector<double> &magnitudes)
 {
     const int np = parameterCount(m.shape);
-    Normal current = evaluate(s, m, t, loss, sigma);
+    magnitudes.clear();
+    Normal current = evaluate(s, m, t, loss, sigma, Pass::Normal, nullptr, std::nullopt, &magnitudes);
+    std::vector<double> tried;
     double lambda = 1e-3;
     int iteration = 0;
     for (; iteration < mostSteps && lambda < 1e12 && !cancelled(s); iteration++) {
@@ -517,7 +663,9 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
         // The last step tried ends the pass whether it is taken or not:
         // its normal equations would go unused.
         const bool last = iteration + 1 == mostSteps;
-        const Normal next = evaluate(s, m, trial, loss, sigma, last ? Pass::CostOnly : Pass::Normal);
+        tried.clear();
+        const Normal next = evaluate(s, m, trial, loss, sigma, last ? Pass::CostOnly : Pass::Normal, nullptr,
+                                     std::nullopt, &tried);
         if (!(next.cost <= current.cost)) {
             lambda *= 10;
             continue;
@@ -525,6 +673,7 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
         const bool settled = current.cost - next.cost <= 1e-12 * current.cost || step <= 1e-20 * (1 + size);
         t = trial;
         current = next;
+        magnitudes.swap(tried);
         lambda = std::max(lambda / 10, 1e-12);
         if (settled)
             break;
@@ -534,41 +683,47 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
 
 // 1.4826 times the median |r|: the standard deviation of Gaussian residuals,
 // which a few gross ones barely move. An even subsample of about 20000
-// points pins it to about 1 %. It never falls to zero, so that points on
-// the model to the last digits keep their weight.
-double robustSigma(const Sample &s, const Model &m, const Parameters &t)
+// points pins it to about 1 %, every sigmaStride-th of the sample's. It
+// never falls to zero, so that points on the model to the last digits keep
+// their weight.
+int sigmaStride(const Sample &s)
 {
-    double G[3][3];
-    gainMatrix(m.shape, t.v.data() + biasCount(m.shape), G);
-    const int stride = std::max(s.stride, s.points.size() / 20000);
-    std::vector<double> magnitudes;
-    for (int k = 0; k < s.points.size(); k += stride) {
-        double p[3];
-        s.map(k, p);
-        magnitudes.insert(magnitudes.end(), size_t(s.count(k)), std::abs(m.residual(t, G, p)));
-    }
+    return std::max(s.stride, s.points.size() / 20000);
+}
+
+// The robust scale of the magnitudes |r| of those points' residuals.
+double scaleOf(const Model &m, std::vector<double> &magnitudes)
+{
     if (magnitudes.empty())
         return 0.0;
     std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2, magnitudes.end());
     return std::max(1.4826 * magnitudes[magnitudes.size() / 2], 1e-9 * m.target);
 }
 
+double robustSigma(const Sample &s, const Model &m, const Parameters &t)
+{
+    std::vector<double> magnitudes;
+    evaluateRange(s, m, t, Pass::Magnitudes,
+                  {Loss::Tukey, 0.0, 0.0, 0, s.points.size(), sigmaStride(s), nullptr, &magnitudes});
+    return scaleOf(m, magnitudes);
+}
+
 // Huber's loss first, which is convex and forgives a rough start, then
-// Tukey's, which gives gross outliers no weight; sigma follows the fit. A
-// fit converged on an even sample of the points is a step of Tukey's loss
-// from the fit of all of them. Points that leave a direction undetermined,
-// as a sphere's centre along the axis of a flat turn, would have the steps
-// crawl along it: each loss has a budget of passes.
-double refine(const Sample &s, const Model &m, Parameters &t, bool polishOnly)
+// Tukey's, which gives gross outliers no weight; sigma follows the fit.
+// Points that leave a direction undetermined, as a sphere's centre along the
+// axis of a flat turn, would have the steps crawl along it: each loss has a
+// budget of passes.
+double refine(const Sample &s, const Model &m, Parameters &t)
 {
     constexpr int passes = 150;
     double sigma = robustSigma(s, m, t);
+    std::vector<double> magnitudes;
     for (const Loss loss : {Loss::Huber, Loss::Tukey}) {
-        if (polishOnly && loss == Loss::Huber)
-            continue;
-        for (int left = polishOnly ? 1 : passes; left > 0;) {
-            left -= minimise(s, m, t, loss, sigma, polishOnly ? 1 : std::min(left, 50));
-            const double next = robustSigma(s, m, t);
+        for (int left = passes; left > 0;) {
+            left -= minimise(s, m, t, loss, sigma, std::min(left, 50), magnitudes);
+            // A pass over the sample at t listed the magnitudes that
+            // robustSigma would, where it takes the same points.
+            const double next = sigmaStride(s) == s.stride ? scaleOf(m, magnitudes) : robustSigma(s, m, t);
             const bool settled = std::abs(next - sigma) <= 1e-5 * sigma;
             sigma = next;
             if (settled || cancelled(s))
@@ -597,6 +752,7 @@ Sample frameOf(Points points, const int *weights, Shape shape, const PointSpread
     }
     double e1[3], e2[3];
     PlaneBasis(normal, e1, e2);
+    s.turned = true;
     for (int j = 0; j < 3; j++) {
         s.L[0][j] = scale * e1[j];
         s.L[1][j] = scale * e2[j];
@@ -706,11 +862,58 @@ struct Solution {
     double sigma = std::numeric_limits<double>::infinity();
 };
 
+// A solution, the normal equations J^T W J, J^T W r of Tukey's loss at it,
+// and the 0-based indices of the points of weight zero there among all the
+// caller counts, the gross points included, in their order.
+struct Judged {
+    Solution fit;
+    Normal normal;
+    std::vector<int> rejected;
+};
+
+Judged judge(const Sample &s, const Model &m, const Solution &fit)
+{
+    Judged j{fit, {}, {}};
+    j.normal = evaluate(s, m, fit.t, Loss::Tukey, fit.sigma, Pass::NormalAndRejected, &j.rejected);
+    return j;
+}
+
+// A fit converged on an even sample of the points is a step of Tukey's loss
+// from the fit of all of them: Levenberg-Marquardt's first step on all the
+// points, kept when it lowers the cost at the start's robust scale. The
+// pass at the start judges it, and the pass that tries the step judges the
+// step at the robust scale there as it sums the cost: whichever the step
+// leaves is judged without a third pass over the points.
+std::optional<Judged> polish(const Sample &all, const Model &m, const Parameters &start)
+{
+    const int np = parameterCount(m.shape);
+    Judged before = judge(all, m, {start, robustSigma(all, m, start)});
+    double x[MaxParameters];
+    std::optional<Judged> after;
+    if (!cancelled(all) && dampedStep(before.normal, np, 1e-3, x)) {
+        Solution trial{start};
+        for (int i = 0; i < np; i++)
+            trial.t.v[size_t(i)] += x[i];
+        trial.sigma = robustSigma(all, m, trial.t);
+        after = Judged{trial, {}, {}};
+        // Its cost is that of the start's scale, which decides.
+        after->normal = evaluate(all, m, trial.t, Loss::Tukey, trial.sigma, Pass::NormalAndRejected,
+                                 &after->rejected, before.fit.sigma);
+    }
+    Judged &kept = after && after->normal.cost <= before.normal.cost ? *after : before;
+    const Parameters unsigned_ = kept.fit.t;
+    if (!allFinite(kept.fit.t) || !makePositiveDefinite(m.shape, kept.fit.t))
+        return std::nullopt;
+    // A gain of the other sign moves no residual but turns the gradient.
+    if (kept.fit.t.v != unsigned_.v)
+        return judge(all, m, kept.fit);
+    return std::move(kept);
+}
+
 // From the start given, or from the algebraic fit (but for a plane) and
 // from a sphere, on an even sample of a large set first; the solution of
-// least robust scale, polished on every point.
-std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
-                              const CalibrationParameters *start)
+// least robust scale, polished on every point, and judged there.
+std::optional<Judged> solve(const Sample &all, const Model &m, double Hm, const CalibrationParameters *start)
 {
     Sample sample = all;
     sample.stride = std::max(1, all.points.size() / SubsampleSize);
@@ -729,7 +932,7 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
         for (size_t k = size_t(worker); k < starts.size(); k += size_t(workers))
             if (starts[k]) {
                 Solution s{*starts[k]};
-                s.sigma = refine(sample, m, s.t, false);
+                s.sigma = refine(sample, m, s.t);
                 refined[k] = s;
             }
     };
@@ -742,21 +945,11 @@ std::optional<Solution> solve(const Sample &all, const Model &m, double Hm,
         if (s && allFinite(s->t) && std::isfinite(s->sigma) && makePositiveDefinite(m.shape, s->t) &&
             (!best || s->sigma < best->sigma))
             best = s;
-    if (best && sample.stride > 1) {
-        best->sigma = refine(all, m, best->t, true);
-        if (!allFinite(best->t) || !makePositiveDefinite(m.shape, best->t))
-            return std::nullopt;
-    }
-    return best;
-}
-
-// The factor of the normal matrix at a fit's solution, in its frame; and,
-// in the same pass, the 0-based indices of the points of weight zero there
-// among all the caller counts, the gross points included.
-bool factorAt(const Sample &s, const Model &m, const Solution &fit, Factor L, std::vector<int> &rejected)
-{
-    const Normal n = evaluate(s, m, fit.t, Loss::Tukey, fit.sigma, Pass::NormalAndRejected, &rejected);
-    return factorNormal(n, parameterCount(m.shape), L);
+    if (!best)
+        return std::nullopt;
+    if (sample.stride > 1)
+        return polish(all, m, best->t);
+    return judge(all, m, *best);
 }
 
 // unit (J^T W J)^-1 restricted to the bias, from the factor L: L^-T L^-1,
@@ -892,11 +1085,13 @@ std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, cons
     const Shape shape = shapeOf(model);
     const Sample s = fittedFrame(points, weights, shape, spread, nullptr, gross, control);
     const Model m{shape, Hm * s.L[0][0]};
-    const std::optional<Solution> fit = solve(s, m, Hm, start);
+    std::optional<Judged> judged = solve(s, m, Hm, start);
     Factor L = {};
-    RobustFit r;
-    if (!fit || !factorAt(s, m, *fit, L, r.rejected))
+    if (!judged || !factorNormal(judged->normal, parameterCount(shape), L))
         return std::nullopt;
+    const Solution *fit = &judged->fit;
+    RobustFit r;
+    r.rejected = std::move(judged->rejected);
     r.model = model;
     r.parameters = spaceParameters(s.o, s.L[0][0], shape, *fit);
     r.scale = fit->sigma / s.L[0][0];
@@ -934,12 +1129,14 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
             return r;
         const Sample s = fittedFrame(points, weights, Shape::Plane, spread, n->data(), gross, control);
         const Model m{Shape::Plane, 1.0};
-        const std::optional<Solution> fit = solve(s, m, 1.0, nullptr);
-        if (!fit)
+        std::optional<Judged> judged = solve(s, m, 1.0, nullptr);
+        if (!judged)
             return r;
+        const Solution *fit = &judged->fit;
         Factor L = {};
         r = RobustFit();
-        if (!factorAt(s, m, *fit, L, r->rejected))
+        r->rejected = std::move(judged->rejected);
+        if (!factorNormal(judged->normal, parameterCount(Shape::Plane), L))
             return std::nullopt;
         r->model = FitModel::Planar;
         r->parameters = planeParameters(s, *fit, n->data());

@@ -363,25 +363,32 @@ TEST(RobustFit, RejectsThePointsBeyondTukeysLimitOnAnyThreads)
     }
 }
 
-// The passes take the points two at a time, each in a lane of its own: a
+// The passes take the points eight at a time, each in a lane of its own: a
 // point's residual and gradient must not depend on its lane. A point
-// counted zero times in the middle moves every later point to the other
+// counted zero times in the middle moves every later point to another
 // lane and changes nothing else: the fits are the same to the last bit,
 // and the rejected points the same, those after it one further on.
 TEST(RobustFit, APointsLaneChangesNoFigure)
 {
     const Doub Hm = 48.0;
-    Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
-    r.sigma = 0.3, r.n = 3001, r.spikeShare = 0.02;
-    const MatDoub points = record(r).points;
-    const int middle = 1500;
-    MatDoub shifted(points.nrows() + 1, 3);
-    for (int k = 0; k < points.nrows(); k++)
-        std::copy(points[k], points[k] + 3, shifted[k < middle ? k : k + 1]);
-    shifted[middle][0] = 300.0, shifted[middle][1] = -200.0, shifted[middle][2] = 100.0;
-    std::vector<int> counts(size_t(shifted.nrows()), 1);
-    counts[middle] = 0;
-    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
+    Recording ellipsoid{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
+    Recording turn = flatTurn(0.3, 0.0, 7);
+    for (Recording *r : {&ellipsoid, &turn})
+        r->sigma = 0.3, r->n = 3001, r->spikeShare = 0.02;
+    // The plane's frame turns as it scales, and its gain is a 2x2 block.
+    const std::pair<const Recording *, FitModel> cases[] = {{&ellipsoid, FitModel::Full},
+                                                            {&ellipsoid, FitModel::Diagonal},
+                                                            {&ellipsoid, FitModel::Sphere},
+                                                            {&turn, FitModel::Planar}};
+    for (const auto &[recording, model] : cases) {
+        const MatDoub points = record(*recording).points;
+        const int middle = 1500;
+        MatDoub shifted(points.nrows() + 1, 3);
+        for (int k = 0; k < points.nrows(); k++)
+            std::copy(points[k], points[k] + 3, shifted[k < middle ? k : k + 1]);
+        shifted[middle][0] = 300.0, shifted[middle][1] = -200.0, shifted[middle][2] = 100.0;
+        std::vector<int> counts(size_t(shifted.nrows()), 1);
+        counts[middle] = 0;
         const std::optional<RobustFit> fit = FitRobust(points, Hm, model);
         const std::optional<RobustFit> moved = FitRobust(shifted, Hm, model, counts.data());
         ASSERT_TRUE(fit && moved) << fitModelName(model);
