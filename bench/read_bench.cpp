@@ -1,6 +1,7 @@
 // The strict reader alone on one file, with one thread and with two, in
 // interleaved rounds: medians of the wall time, of the process's processor
-// time and of the page faults of one read.
+// time and of the page faults of one read. The first read with two threads
+// is that of a fresh process: with one round, what a run of tavrin-cli sees.
 //   read_bench FILE [rounds]
 #include "rawdata.h"
 #include "timing.h"
@@ -51,7 +52,7 @@ int main(int argc, char *argv[])
         return 64;
     const QString path = QString::fromLocal8Bit(argv[1]);
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 21;
-    std::vector<Series> series{{1, {}, {}, {}}, {2, {}, {}, {}}};
+    std::vector<Series> series{{2, {}, {}, {}}, {1, {}, {}, {}}};
     int points = 0;
     for (int r = 0; r < rounds; r++)
         for (Series &s : series) {

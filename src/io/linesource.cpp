@@ -432,7 +432,10 @@ HalvesRead readHalvesFrom(int fd, qint64 start, qint64 size, LineSink &sink, Raw
         return HalvesRead::Done;
 
     RawData secondData;
-    const qint64 middle = splitPoint(fd, afterFirst + (size - afterFirst) / 2, size, sink.crEndsLine());
+    // The second thread counts the first half's line ends before it reads its
+    // own half, at about a tenth of the cost of reading them: its half is the
+    // smaller.
+    const qint64 middle = splitPoint(fd, afterFirst + (size - afterFirst) * 5 / 9, size, sink.crEndsLine());
     const std::unique_ptr<LineSink> second = middle > 0 ? sink.continuation(secondData) : nullptr;
     if (!second) {
         if (!ended(readStretch(fd, afterFirst, size, true, first, done, reportProgress, control), data))
