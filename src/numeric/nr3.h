@@ -1,6 +1,6 @@
 // Containers, scalar helpers and the error report of the numerical library.
-// Plain, header-only and free of Qt: matrices are row-major blocks whose
-// rows are found by their length, indexing is unchecked.
+// Plain, header-only and free of Qt: matrices are row-major blocks reached
+// through row pointers, indexing is unchecked.
 #ifndef TAVRIN_NR3_H
 #define TAVRIN_NR3_H
 
@@ -111,7 +111,7 @@ template <class T> class NRmatrix {
 public:
     Int nn;
     Int mm;
-    T *v;
+    T **v;
 
     NRmatrix() : nn(0), mm(0), v(nullptr) {}
     NRmatrix(Int n, Int m) : nn(n), mm(m), v(nullptr) { allocate(); }
@@ -119,7 +119,7 @@ public:
     {
         for (Int i = 0; i < nn; i++)
             for (Int j = 0; j < mm; j++)
-                (*this)[i][j] = a;
+                v[i][j] = a;
     }
     NRmatrix(const NRmatrix &rhs) : NRmatrix(rhs.nn, rhs.mm) { copyfrom(rhs); }
     NRmatrix(NRmatrix &&rhs) noexcept : nn(rhs.nn), mm(rhs.mm), v(rhs.v)
@@ -149,8 +149,8 @@ public:
     }
     ~NRmatrix() { release(); }
 
-    T *operator[](Int i) { return v + (long long)i * mm; }
-    const T *operator[](Int i) const { return v + (long long)i * mm; }
+    T *operator[](Int i) { return v[i]; }
+    const T *operator[](Int i) const { return v[i]; }
     Int nrows() const { return nn; }
     Int ncols() const { return mm; }
 
@@ -166,8 +166,8 @@ public:
             for (Int j = 0; j < mat.mm; j++) {
                 T sum = 0.0;
                 for (Int k = 0; k < mm; k++)
-                    sum += (*this)[i][k] * mat[k][j];
-                res[i][j] = sum;
+                    sum += v[i][k] * mat.v[k][j];
+                res.v[i][j] = sum;
             }
         return res;
     }
@@ -177,7 +177,7 @@ public:
         NRmatrix res(mat.nn, mat.mm);
         for (Int i = 0; i < mat.nn; i++)
             for (Int j = 0; j < mat.mm; j++)
-                res[i][j] = (*this)[i][j] - mat[i][j];
+                res.v[i][j] = v[i][j] - mat.v[i][j];
         return res;
     }
 
@@ -186,7 +186,7 @@ public:
         NRmatrix res(mm, nn);
         for (Int i = 0; i < nn; i++)
             for (Int j = 0; j < mm; j++)
-                res[j][i] = (*this)[i][j];
+                res.v[j][i] = v[i][j];
         return res;
     }
 
@@ -197,28 +197,36 @@ public:
         NRmatrix res(nl, nc, 0.0);
         for (Int i = 0; i < nl; i++)
             for (Int j = 0; j < nc; j++)
-                res[i][j] = (*this)[numLine1 + i][numColum1 + j];
+                res.v[i][j] = v[numLine1 + i][numColum1 + j];
         return res;
     }
 
 private:
-    // One row-major block; none without elements (n*m <= 0), and then every
-    // row is null.
+    // Two allocations at most: the row pointers and one row-major block.
+    // Without a block (n*m <= 0) every row pointer stays null.
     void allocate()
     {
+        if (nn <= 0)
+            return;
+        v = new T *[nn];
         long long count = (long long)nn * mm;
-        v = nn > 0 && count > 0 ? new T[count] : nullptr;
+        v[0] = count > 0 ? new T[count] : nullptr;
+        for (Int i = 1; i < nn; i++)
+            v[i] = v[0] ? v[i - 1] + mm : nullptr;
     }
     void release()
     {
-        delete[] v;
-        v = nullptr;
+        if (v) {
+            delete[] v[0];
+            delete[] v;
+            v = nullptr;
+        }
     }
     void copyfrom(const NRmatrix &rhs)
     {
         for (Int i = 0; i < nn; i++)
             for (Int j = 0; j < mm; j++)
-                (*this)[i][j] = rhs[i][j];
+                v[i][j] = rhs.v[i][j];
     }
 };
 

