@@ -117,19 +117,44 @@ Coverage CoverageAbout(Points points, const double centre[3])
 
     // The empty cap, which the search measured against the sample, is
     // measured here against every point: no point can be farther from its
-    // centre than the sample.
+    // centre than the sample. A block of points is first sifted, without a
+    // branch, for those not surely outside the cap as it stood; a point
+    // outside it then is outside any larger one, and only those sifted out
+    // are measured, in their order. Should a measure shrink the cap's
+    // cosine, the sifting starts again after that point.
     const Direction &u = q.largestEmptyCap.centre;
+    const auto along = [&](const double c[3]) { return c[0] * u[0] + c[1] * u[1] + c[2] * u[2]; };
     double nearest = std::cos(q.largestEmptyCap.radius);
-    for (int k = 0; k < n; k++) {
-        double c[3];
-        direction(points[k], c);
-        const double along = c[0] * u[0] + c[1] * u[1] + c[2] * u[2];
-        if (SurelyOutsideCap(c, along, nearest))
-            continue;
-        const double r = std::hypot(c[0], c[1], c[2]);
-        // The cosine of the angle to the centre is above nearest; r = 0 never is.
-        if (along > nearest * r)
-            nearest = along / r;
+    constexpr int Block = 1024;
+    int inDoubt[Block];
+    for (int from = 0; from < n;) {
+        const int end = std::min(n, from + Block);
+        const double sifted = nearest;
+        int count = 0;
+        for (int k = from; k < end; k++) {
+            double c[3];
+            direction(points[k], c);
+            inDoubt[count] = k;
+            count += !SurelyOutsideCap(c, along(c), sifted);
+        }
+        from = end;
+        for (int j = 0; j < count; j++) {
+            const int k = inDoubt[j];
+            double c[3];
+            direction(points[k], c);
+            const double a = along(c);
+            if (SurelyOutsideCap(c, a, nearest))
+                continue;
+            const double r = std::hypot(c[0], c[1], c[2]);
+            // The cosine of the angle to the centre is above nearest; r = 0 never is.
+            if (a > nearest * r) {
+                nearest = a / r;
+                if (nearest < sifted) {
+                    from = k + 1;
+                    break;
+                }
+            }
+        }
     }
     q.largestEmptyCap.radius = std::acos(std::clamp(nearest, -1.0, 1.0));
     return q;
@@ -149,18 +174,28 @@ CalibratedErrors CalibratedErrorsOf(Points points, const CalibrationParameters &
     const double robustSigma = 1.4826 * medianOf(magnitudes);
     q.farLimit = std::max(QualityLimits::FarSigmas * robustSigma, QualityLimits::FarShareOfHm * std::abs(Hm));
 
+    // The norms of a block first, then their sums in the points' order: the
+    // square roots of one point need not wait on the sums of the one before.
     NormErrorSums before, after, core;
-    for (int k = 0; k < n; k++) {
-        const double *h = points[k];
-        before.add(calibrate.biasFreeNorm(h) - Hm);
-        const double e = calibrate.calibratedNorm(h) - Hm;
-        if (std::abs(e) > after.max)
-            q.worstPoint = k;
-        after.add(e);
-        if (std::abs(e) > q.farLimit)
-            q.farPoints++;
-        else
-            core.add(e);
+    constexpr int Block = 256;
+    double biasFree[Block], calibrated[Block];
+    for (int from = 0; from < n; from += Block) {
+        const int count = std::min(Block, n - from);
+        for (int j = 0; j < count; j++) {
+            biasFree[j] = calibrate.biasFreeNorm(points[from + j]);
+            calibrated[j] = calibrate.calibratedNorm(points[from + j]);
+        }
+        for (int j = 0; j < count; j++) {
+            before.add(biasFree[j] - Hm);
+            const double e = calibrated[j] - Hm;
+            if (std::abs(e) > after.max)
+                q.worstPoint = from + j;
+            after.add(e);
+            if (std::abs(e) > q.farLimit)
+                q.farPoints++;
+            else
+                core.add(e);
+        }
     }
     q.before = before.over(n);
     q.after = after.over(n);

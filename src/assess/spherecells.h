@@ -99,15 +99,16 @@ EmptyCap largestEmptyCapOfSample(const std::vector<Direction> &sample);
 /// the pass over every point.
 inline bool SurelyOutsideCap(const double c[3], double along, double nearest)
 {
-    if (nearest >= 0 && along <= 0)
-        return true;
-    if (!(nearest >= 1e-3 && along > 0))
-        return false;
+    // Both tests whole, joined without a branch: points come on either side
+    // of the cap's plane in no order, which a branch would mispredict.
+    const bool behind = (nearest >= 0) & (along <= 0);
     // along^2 against nearest^2 |c|^2, with a margin of 1e-9 far beyond the
     // few roundings of either side, within ranges where no square overflows
     // or falls to where it loses precision.
     const double squared = c[0] * c[0] + c[1] * c[1] + c[2] * c[2];
-    return squared > 1e-200 && squared < 1e200 && along * along < nearest * nearest * squared * (1 - 1e-9);
+    const bool beside = (nearest >= 1e-3) & (along > 0) & (squared > 1e-200) & (squared < 1e200) &
+                        (along * along < nearest * nearest * squared * (1 - 1e-9));
+    return behind | beside;
 }
 
 } // namespace tavrin

@@ -52,6 +52,13 @@ WorkControl WorkControl::withThreads(int threads) const
     return w;
 }
 
+WorkControl WorkControl::quiet() const
+{
+    WorkControl w = *this;
+    w.report = nullptr;
+    return w;
+}
+
 void WorkControl::inParallel(int wanted, const std::function<void(int, int)> &work) const
 {
     const int workers = std::max(1, std::min(budget, wanted));

@@ -37,6 +37,10 @@ public:
     /// The same work on at most threads threads (at least 1).
     WorkControl withThreads(int threads) const;
 
+    /// The same work reporting no progress: for a part that runs beside
+    /// the one that reports, on another thread.
+    WorkControl quiet() const;
+
     /// Runs work(worker, workers) for every worker from 0 to workers - 1,
     /// workers = min(threads(), wanted), and returns when all have ended.
     /// Worker 0 runs on the calling thread: with one worker no thread starts;

@@ -69,6 +69,79 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
     return run;
 }
 
+// The calibration's checks, the part of its judgement that needs it.
+CalibrationChecks checksOf(const CalibrationRun &run, double Hm, double judgedNorm)
+{
+    CalibrationChecks checks;
+    checks.hm = Hm;
+    checks.errors = CalibratedErrorsOf(run.raw.points(), run.parameters, judgedNorm);
+    // A planar fit does not scale by Hm, whose unit then changes nothing.
+    if (run.model != FitModel::Planar)
+        checks.hmUnit = CheckHmUnit(run.raw.points(), run.parameters, Hm);
+    return checks;
+}
+
+CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &control, BesideFit beside)
+{
+    const Points points = run.raw.points();
+    const bool judgement = beside == BesideFit::Judgement;
+    // What the judgement needs comes beside the fit. The second thread finds
+    // the robust centre and the coverage about it while the first fits and
+    // derives. Then each takes in turn what is left and can be done: the
+    // plane at once, the norm errors and Hm's unit once the calibration
+    // stands; the first thread, the one sure to find it standing, the
+    // errors first. A coverage about the bias, for points that fit no
+    // sphere, is left to the judgement.
+    CalibrationChecks checks;
+    checks.hm = Hm;
+    std::atomic<bool> calibrated{false};
+    struct Chore {
+        bool needsCalibration;
+        std::function<void()> work;
+        std::atomic<bool> taken{false};
+    };
+    Chore chores[] = {{true, [&] { checks.errors = CalibratedErrorsOf(points, run.parameters, Hm); }},
+                      {true, [&] { checks.hmUnit = CheckHmUnit(points, run.parameters, Hm); }},
+                      {false, [&] { run.outline.plane(points); }}};
+    const auto takeChores = [&](std::initializer_list<int> order) {
+        for (const int c : order)
+            if ((!chores[c].needsCalibration || calibrated) && !chores[c].taken.exchange(true))
+                chores[c].work();
+    };
+    std::optional<EllipsoidFit> fit;
+    std::optional<CalibrationParameters> parameters;
+    control.inParallel(judgement ? 2 : 1, [&](int worker, int workers) {
+        if (worker == 1) {
+            const std::optional<std::array<double, 3>> &centre =
+                run.outline.sphereCentre(points, Hm, control.quiet().withThreads(1));
+            if (centre)
+                run.outline.coverage(points, centre->data());
+            takeChores({2, 1, 0});
+            return;
+        }
+        fit = FitEllipsoid(points, nullptr, control.withThreads(control.threads() - (workers - 1)));
+        if (fit)
+            parameters = DeriveCalibration(*fit, Hm);
+        if (!judgement)
+            return;
+        if (parameters) {
+            run.parameters = *parameters;
+            calibrated = true;
+        }
+        takeChores({0, 1, 2});
+    });
+    if (fit)
+        run.fit = *fit;
+    if (!parameters) {
+        run.error = CalibrationError::NumericalFailure;
+        return run;
+    }
+    run.parameters = *parameters;
+    if (judgement)
+        run.checks = checks;
+    return run;
+}
+
 } // namespace
 
 const ErrorDescription &describe(CalibrationError error)
@@ -117,7 +190,8 @@ CalibrationRun CalibrateFile(double Hm, const QString &filename)
     return CalibrateRawData(Hm, ReadRawData(filename));
 }
 
-CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const WorkControl &control)
+CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const WorkControl &control,
+                                BesideFit beside)
 {
     CalibrationRun run;
     run.raw = std::move(raw);
@@ -133,19 +207,7 @@ CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const Wo
     }
     if (model != FitModel::Exact)
         return fitRobustly(std::move(run), Hm, model, control);
-    std::optional<EllipsoidFit> fit = FitEllipsoid(run.raw.points(), nullptr, control);
-    if (!fit) {
-        run.error = CalibrationError::NumericalFailure;
-        return run;
-    }
-    run.fit = *fit;
-    std::optional<CalibrationParameters> parameters = DeriveCalibration(run.fit, Hm);
-    if (!parameters) {
-        run.error = CalibrationError::NumericalFailure;
-        return run;
-    }
-    run.parameters = *parameters;
-    return run;
+    return fitExactly(std::move(run), Hm, control, beside);
 }
 
 QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const WorkControl &control)
@@ -154,14 +216,15 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const Work
     const RobustFit *robust = run.robustFit();
     const double judgedNorm = robust ? robust->calibratedNorm : Hm;
     PointsOutline outline = run.outline;
-    // Three parts that share no sum, each adding in its own order, taken in
+    // Two parts that share no sum, each adding in its own order, taken in
     // turn by as many threads as the budget gives: the coverage, which
-    // needs the robust centre, the norm errors and the plane, and the unit
-    // of Hm. The robust centre's fit takes no thread of its own.
+    // needs the robust centre, and the plane; the checks of the calibration
+    // on their own, unless the fit found them already. The robust centre's
+    // fit takes no thread of its own.
     Coverage coverage;
     PlaneSpread plane;
-    CalibratedErrors errors;
-    HmUnitCheck hmUnit;
+    CalibrationChecks checks;
+    const bool checked = run.checks && run.checks->hm == Hm;
     const std::function<void()> parts[] = {
         [&] {
             const std::optional<std::array<double, 3>> &sphere =
@@ -170,22 +233,15 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const Work
                                     run.parameters.Bias[2][0]};
             coverage = outline.coverage(points, sphere ? sphere->data() : bias);
         },
-        [&] {
-            plane = outline.plane(points);
-            errors = CalibratedErrorsOf(points, run.parameters, judgedNorm);
-        },
-        [&] {
-            // A planar fit does not scale by Hm, whose unit then changes nothing.
-            if (run.model != FitModel::Planar)
-                hmUnit = CheckHmUnit(points, run.parameters, Hm);
-        }};
+        [&] { plane = outline.plane(points); },
+        [&] { checks = checked ? *run.checks : checksOf(run, Hm, judgedNorm); }};
     std::atomic<int> next{0};
     control.inParallel(2, [&](int, int) {
         for (int part; (part = next++) < 3;)
             parts[part]();
     });
-    QualityReport q = JudgeQuality(points.size(), run.fit, judgedNorm, plane, coverage, errors);
-    q.hmUnit = hmUnit;
+    QualityReport q = JudgeQuality(points.size(), run.fit, judgedNorm, plane, coverage, checks.errors);
+    q.hmUnit = checks.hmUnit;
     return q;
 }
 

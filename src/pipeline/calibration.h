@@ -45,6 +45,13 @@ QString errorMessage(CalibrationError error);
 /// The warning shown when the fitted shape fails the ellipsoid test.
 QString outlierWarningMessage();
 
+/// The checks of a calibration that its judgement makes, for one Hm.
+struct CalibrationChecks {
+    double hm = 0.0;
+    CalibratedErrors errors;
+    HmUnitCheck hmUnit;
+};
+
 struct CalibrationRun {
     std::optional<CalibrationError> error;
     RawData raw;
@@ -56,6 +63,7 @@ struct CalibrationRun {
     std::optional<RobustFit> robust;              ///< every fit but the exact one
     Undetermined undetermined = Undetermined::No; ///< why a robust fit refused the points
     PointsOutline outline; ///< what the robust fit and Auto's choice found of the points, for their judgement
+    std::optional<CalibrationChecks> checks; ///< found beside the exact fit, when asked, for its judgement
 
     /// The robust fit, or nullptr for the exact one.
     const RobustFit *robustFit() const { return robust ? &*robust : nullptr; }
@@ -68,11 +76,23 @@ struct CalibrationRun {
 /// Hm: the norm of the Earth's field in the unit of the measurements, not 0.
 CalibrationRun CalibrateFile(double Hm, const QString &filename);
 
+/// What CalibrateRawData does beside the exact fit.
+enum class BesideFit {
+    Nothing,
+    /// Finds all that AssessCalibration for the same Hm needs: the outline
+    /// of the points (the robust centre, the coverage about it, the plane)
+    /// on a second thread when the budget has one, and the checks of the
+    /// calibration after the fit on the first, so that the judgement that
+    /// follows only puts them together.
+    Judgement,
+};
+
 /// The same on measurements already read, by any reader, with any fit: the
 /// exact fit is the algebraic one; any other is robust, and Auto chooses.
 /// A fit that control cancels ends in the error Cancelled.
 CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model = FitModel::Exact,
-                                const WorkControl &control = WorkControl());
+                                const WorkControl &control = WorkControl(),
+                                BesideFit beside = BesideFit::Nothing);
 
 /// Judges a calibrated run for the field norm Hm: its coverage counts the
 /// directions about CoverageCentre, as auto's choice does, and a planar

@@ -134,7 +134,8 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
         return cancelled();
 
     work = run.begin(RunPhase::Fitting);
-    result.run = CalibrateRawData(options.hm, std::move(raw), options.fit, work);
+    result.run = CalibrateRawData(options.hm, std::move(raw), options.fit, work,
+                                  options.assess ? BesideFit::Judgement : BesideFit::Nothing);
     if (run.cancelled())
         return cancelled();
     // Said before a failure of the derivation too: the shape was seen first.

@@ -312,3 +312,49 @@ TEST(EmptyCap, TheQuickTestNeverOverrulesTheExactOne)
     // It does spare most of them the hypot.
     EXPECT_GT(quick, 30000);
 }
+
+// The pass over every point sifts a block against the cap as it stood at the
+// block's start and measures only the points in doubt: sound only if a point
+// surely outside a cap is surely outside every cap of a larger cosine.
+TEST(EmptyCap, APointSurelyOutsideACapIsSurelyOutsideEverySmallerOne)
+{
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> cosine(-1.0, 1.0), step(0.0, 1e-3);
+    int outside = 0;
+    for (int trial = 0; trial < 100000; trial++) {
+        const Direction u = randomDirection(rng), v = randomDirection(rng);
+        const double length = std::pow(10.0, (trial % 7) - 3);
+        const double c[3] = {length * v[0], length * v[1], length * v[2]};
+        const double along = c[0] * u[0] + c[1] * u[1] + c[2] * u[2];
+        const double r = std::hypot(c[0], c[1], c[2]);
+        const double wider = trial % 2 == 0 ? cosine(rng) : along / r;
+        const double narrower = trial % 3 == 0 ? std::nextafter(wider, 2.0) : wider + step(rng);
+        if (!SurelyOutsideCap(c, along, wider))
+            continue;
+        outside++;
+        EXPECT_TRUE(SurelyOutsideCap(c, along, narrower)) << along << " " << wider << " " << narrower;
+    }
+    EXPECT_GT(outside, 15000);
+}
+
+// Over tens of thousands of points, across many blocks of the pass and a last
+// one cut short, the cap's radius is the angle from its centre to the nearest
+// point, whatever the points' order: one nearest to the centre late in the
+// file, another early.
+TEST(Quality, TheEmptyCapIsMeasuredAgainstEveryPoint)
+{
+    for (const unsigned seed : {3u, 4u}) {
+        const std::vector<Direction> d = directionsOutside({0, 0, 1}, 20 * Degree, 30001, seed);
+        MatDoub points(Int(d.size()), 3);
+        const double centre[3] = {1.0, -2.0, 0.5};
+        for (Int k = 0; k < points.nrows(); k++)
+            for (Int i = 0; i < 3; i++)
+                points[k][i] = centre[i] + 48.0 * d[size_t(k)][size_t(i)];
+        const Coverage q = CoverageAbout(points, centre);
+        Doub nearest = Pi;
+        for (const Direction &u : d)
+            nearest = std::min(nearest, angle(q.largestEmptyCap.centre, u));
+        EXPECT_NEAR(q.largestEmptyCap.radius, nearest, 1e-12) << seed;
+        EXPECT_NEAR(q.largestEmptyCap.radius, 20 * Degree, 2 * Degree) << seed;
+    }
+}

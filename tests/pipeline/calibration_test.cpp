@@ -103,9 +103,10 @@ TEST(SampleData, CalibratesToTheGeneratorsTruth)
 }
 
 // The judgement of a run is the same, to the last bit, whether it finds
-// everything itself on one thread or on two, or takes what the fit and
-// Auto's choice found of the points: each of its parts as AssessQuality,
-// about CoverageCentre, and CheckHmUnit find them on their own.
+// everything itself on one thread or on two, or takes what the robust fit,
+// Auto's choice or the work beside the exact fit found: each
+// of its parts as AssessQuality, about CoverageCentre, and CheckHmUnit find
+// them on their own.
 TEST(Assessment, SharedAndThreadedPartsChangeNoFigure)
 {
     const auto expectSame = [](const QualityReport &a, const QualityReport &b, const QString &what) {
@@ -154,6 +155,13 @@ TEST(Assessment, SharedAndThreadedPartsChangeNoFigure)
                 const WorkControl control(nullptr, threads, {});
                 expectSame(AssessCalibration(run, 48.0, control), alone, what + " shared");
                 expectSame(AssessCalibration(afresh, 48.0, control), alone, what + " afresh");
+                if (model != FitModel::Exact)
+                    continue;
+                const CalibrationRun beside =
+                    CalibrateRawData(48.0, raw, model, control, BesideFit::Judgement);
+                ASSERT_FALSE(beside.error) << qPrintable(what);
+                EXPECT_EQ(beside.parameters.values(), run.parameters.values()) << qPrintable(what);
+                expectSame(AssessCalibration(beside, 48.0, control), alone, what + " judged beside the fit");
             }
         }
 }
