@@ -82,9 +82,12 @@ inline std::int64_t countLineEnds(const char *p, const char *end, bool crEndsLin
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
             __m128i ends = _mm_cmpeq_epi8(bytes, feeds);
             if (crEndsLine) {
-                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
-                ends = _mm_or_si128(
-                    ends, _mm_andnot_si128(_mm_cmpeq_epi8(next, feeds), _mm_cmpeq_epi8(bytes, returns)));
+                // Most inputs hold no carriage return: the byte after one is looked at only beside one.
+                const __m128i crs = _mm_cmpeq_epi8(bytes, returns);
+                if (_mm_movemask_epi8(crs) != 0) {
+                    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
+                    ends = _mm_or_si128(ends, _mm_andnot_si128(_mm_cmpeq_epi8(next, feeds), crs));
+                }
             }
             lanes = _mm_sub_epi8(lanes, ends);
         }

@@ -90,9 +90,16 @@ LineSink::LineSink(RawData &data, qint64 size, bool crEndsLine) : data(data), sp
     reserve(size / 6 + 1);
 }
 
+// Rows of the table beyond the most points it is to hold. A read in halves
+// lends the second half the rows after as many as the first half has line
+// ends, blank lines and comments among them: without these, a file of the
+// most points with a few such lines would leave the second half short of
+// rows, to fill a table of its own and copy it.
+constexpr int rowsForLineEnds = 4096;
+
 void LineSink::reserve(qint64 points)
 {
-    data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, points)), 3);
+    data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, points)) + rowsForLineEnds, 3);
     table = data.Mag[0];
     tableRows = data.Mag.nrows();
     lent = false;

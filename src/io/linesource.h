@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -96,7 +97,7 @@ protected:
 
     /// The lines and points that plainLines may add without a check.
     qint64 plainLineRoom() const { return RawData::MaxLines - data.linesRead; }
-    int plainPointRoom() const { return tableRows - data.numLines; }
+    int plainPointRoom() const { return std::min(tableRows, int(RawData::Capacity)) - data.numLines; }
 
     /// Where the next point goes.
     double *nextRow() const { return table + 3 * size_t(data.numLines); }

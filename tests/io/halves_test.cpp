@@ -175,6 +175,35 @@ TEST_F(TwoHalves, ASecondHalfBeyondTheRowsLentToItGrowsATableOfItsOwn)
     expectSameRead(two, one);
 }
 
+TEST_F(TwoHalves, TheMostPointsWithBlankLinesAndCommentsInTheFirstHalf)
+{
+    // The second half's rows follow the first half's line ends, blank and
+    // comment lines among them: the table has rows to spare for them.
+    const MatDoub p = ellipsoidPoints(sphereTruth(1.0, 12, -7, 20), 50.0, RawData::Capacity, 0.2, 5);
+    QByteArray strict, log = "time,mx,my,mz\n";
+    for (int k = 0; k < RawData::Capacity; k++) {
+        if (k < RawData::Capacity / 3 && k % 1000 == 7) {
+            strict += "\n";
+            log += "# a note\n";
+        }
+        strict += plainLine(p, k);
+        log += QByteArray::number(k) + "," + plainLine(p, k, ",");
+    }
+    LogFormat format;
+    format.columns = {"mx", "my", "mz"};
+    const LogFormat *const formats[] = {nullptr, &format};
+    for (const LogFormat *f : formats) {
+        SCOPED_TRACE(f ? "log" : "strict");
+        const QString path = write(f ? log : strict);
+        const Read two = readFile(path, 2, f), one = readFile(path, 1, f);
+        ASSERT_EQ(one.data.status, RawDataStatus::Loaded);
+        ASSERT_EQ(one.data.numLines, RawData::Capacity);
+        EXPECT_EQ(two.threads, 2);
+        expectSameRead(two, one);
+        EXPECT_EQ(two.log.commentLines, one.log.commentLines);
+    }
+}
+
 TEST(LineEnds, AreCountedNoFewerThanTheLinesTheyEnd)
 {
     // Each pair: the text, then its line ends with and without lone carriage returns.
