@@ -1,5 +1,6 @@
 #include "linesource.h"
 
+#include "fieldscan.h"
 #include "plainnumber.h"
 
 #include <QFile>
@@ -40,11 +41,18 @@ void advise(const double *block, size_t bytes, std::uintptr_t page, int advice)
 
 // The table is a run's biggest allocation, 12 MB for 500000 points. Asked
 // before its first touch, transparent huge pages spare a fresh process about
-// 3000 page faults of 4 KiB, each of which costs microseconds.
+// 3000 page faults of 4 KiB, each of which costs microseconds. A table that
+// large has a mapping of its own, which starts on a huge page and holds a
+// header before the table: the advice takes in the huge pages that the
+// table only begins or ends in, else read in 4 KiB pages, about 500 of them.
 void preferHugePages(const double *block, size_t bytes)
 {
 #ifdef __linux__
-    advise(block, bytes, std::uintptr_t(2) << 20, MADV_HUGEPAGE);
+    constexpr std::uintptr_t huge = std::uintptr_t(2) << 20;
+    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(block) & ~(huge - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes + huge - 1) & ~(huge - 1);
+    if (bytes >= 2 * huge)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 #else
     (void)block;
     (void)bytes;
@@ -82,10 +90,27 @@ LineSink::LineSink(RawData &data, qint64 size, bool crEndsLine) : data(data), sp
     reserve(size / 6 + 1);
 }
 
+// Rows of the table beyond the most points it is to hold. A read in halves
+// lends the second half the rows after as many as the first half has line
+// ends, blank lines and comments among them: without these, a file of the
+// most points with a few such lines would leave the second half short of
+// rows, to fill a table of its own and copy it.
+constexpr int rowsForLineEnds = 4096;
+
 void LineSink::reserve(qint64 points)
 {
-    data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, points)), 3);
-    preferHugePages(data.Mag[0], size_t(data.Mag.nrows()) * 3 * sizeof(double));
+    data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, points)) + rowsForLineEnds, 3);
+    table = data.Mag[0];
+    tableRows = data.Mag.nrows();
+    lent = false;
+    preferHugePages(table, size_t(tableRows) * 3 * sizeof(double));
+}
+
+void LineSink::fillLent(Rows rows)
+{
+    table = rows.first;
+    tableRows = rows.count;
+    lent = true;
 }
 
 bool LineSink::lines(const char *begin, const char *end)
@@ -154,38 +179,44 @@ bool LineSink::store(const double point[3], const char *begin, const char *end, 
 {
     if (data.numLines == RawData::Capacity)
         return fail(RawDataStatus::TooManyLines, begin, end, lineNumber);
-    if (data.numLines == data.Mag.nrows())
-        growTo(std::min(RawData::Capacity, std::max(4096, 2 * data.Mag.nrows())));
-    for (int c = 0; c < 3; ++c)
-        data.Mag[data.numLines][c] = point[c];
+    if (data.numLines == tableRows)
+        growTo(std::min(RawData::Capacity, std::max(4096, 2 * tableRows)));
+    std::copy(point, point + 3, nextRow());
     ++data.numLines;
     return true;
 }
 
 // Only for inputs whose size was not known in advance (pipes, special
-// files), and for halves that together outgrow the table.
+// files), and for a second half that outgrows the rows lent to it.
 void LineSink::growTo(int rows)
 {
     MatDoub bigger(rows, 3);
-    for (int k = 0; k < data.numLines; ++k)
-        for (int c = 0; c < 3; ++c)
-            bigger[k][c] = data.Mag[k][c];
+    std::copy(table, table + 3 * size_t(data.numLines), bigger[0]);
     data.Mag = std::move(bigger);
+    table = data.Mag[0];
+    tableRows = rows;
+    lent = false;
 }
 
-void LineSink::append(RawData &later)
+void LineSink::append(LineSink &later)
 {
-    const int total = data.numLines + later.numLines;
-    if (total > data.Mag.nrows())
-        growTo(total);
-    constexpr int rowsAtOnce = 1 << 15;
-    for (int k = 0; k < later.numLines; k += rowsAtOnce) {
-        const int rows = std::min(rowsAtOnce, later.numLines - k);
-        std::copy(later.Mag[k], later.Mag[k] + 3 * size_t(rows), data.Mag[data.numLines + k]);
-        releasePages(later.Mag[k], 3 * size_t(rows) * sizeof(double));
+    const int total = data.numLines + later.data.numLines;
+    const size_t values = 3 * size_t(later.data.numLines);
+    if (later.lent) {
+        // Lent rows lie after this one's last point: the gap, if any, closes.
+        std::memmove(nextRow(), later.table, values * sizeof(double));
+    } else {
+        if (total > tableRows)
+            growTo(total);
+        constexpr size_t valuesAtOnce = 3 << 15;
+        for (size_t k = 0; k < values; k += valuesAtOnce) {
+            const size_t count = std::min(valuesAtOnce, values - k);
+            std::copy(later.table + k, later.table + k + count, nextRow() + k);
+            releasePages(later.table + k, count * sizeof(double));
+        }
     }
     data.numLines = total;
-    data.linesRead += later.linesRead;
+    data.linesRead += later.data.linesRead;
 }
 
 bool openInput(const QString &filename, QFile &file, RawData &data)
@@ -291,6 +322,21 @@ StretchRead readStretch(int fd, qint64 from, qint64 to, bool endsInput, BlockLin
     return {!endsInput || lines.finish() ? Outcome::Read : Outcome::Refused, {}};
 }
 
+// The line ends in bytes [from, to) of the file, read by blocks into
+// buffer; -1 when they cannot be read.
+qint64 lineEndsIn(int fd, qint64 from, qint64 to, bool crEndsLine, char *buffer)
+{
+    qint64 count = 0;
+    for (qint64 at = from; at < to;) {
+        const ssize_t got = pread(fd, buffer, size_t(std::min(blockSize, to - at)), off_t(at));
+        if (got <= 0)
+            return -1;
+        count += countLineEnds(buffer, buffer + got, crEndsLine);
+        at += got;
+    }
+    return count;
+}
+
 // Where the second half of a file may begin: just after the first line end
 // at or after middle, so that no line is cut. 0 when none is close by.
 qint64 splitPoint(int fd, qint64 middle, qint64 size, bool crEndsLine)
@@ -393,7 +439,10 @@ HalvesRead readHalvesFrom(int fd, qint64 start, qint64 size, LineSink &sink, Raw
         return HalvesRead::Done;
 
     RawData secondData;
-    const qint64 middle = splitPoint(fd, afterFirst + (size - afterFirst) / 2, size, sink.crEndsLine());
+    // The second thread counts the first half's line ends before it reads its
+    // own half, at about a tenth of the cost of reading them: its half is the
+    // smaller.
+    const qint64 middle = splitPoint(fd, afterFirst + (size - afterFirst) * 5 / 9, size, sink.crEndsLine());
     const std::unique_ptr<LineSink> second = middle > 0 ? sink.continuation(secondData) : nullptr;
     if (!second) {
         if (!ended(readStretch(fd, afterFirst, size, true, first, done, reportProgress, control), data))
@@ -401,9 +450,13 @@ HalvesRead readHalvesFrom(int fd, qint64 start, qint64 size, LineSink &sink, Raw
         return HalvesRead::Done;
     }
     second->startsMidInput();
-    // The second half is sized by the first block's lines, with room to spare:
-    // by the size alone, its table would be up to four times too large.
-    second->reserve((size - middle) * data.numLines / blockSize * 9 / 8 + 4096);
+    // Each point of the first half ends a line there: the second half's
+    // points go after as many rows of the table as the first half has line
+    // ends, and stay there, filled by the thread that reads them. The first
+    // half's table never grows: it holds a point per six bytes of the file.
+    const LineSink::Rows spare = sink.spareRows();
+    const int firstPoints = data.numLines;
+    qint64 lentAfter = -1;
     StretchRead firstRead, secondRead;
     std::atomic<bool> firstStopped{false};
     control.inParallel(2, [&](int worker, int) {
@@ -412,6 +465,15 @@ HalvesRead readHalvesFrom(int fd, qint64 start, qint64 size, LineSink &sink, Raw
             firstStopped = firstRead.outcome != Outcome::Read;
         } else {
             BlockLines lines(*second);
+            const qint64 lineEnds = lineEndsIn(fd, afterFirst, middle, sink.crEndsLine(), lines.room());
+            if (lineEnds >= 0 && lineEnds < spare.count) {
+                lentAfter = lineEnds;
+                second->fillLent({spare.first + 3 * lineEnds, spare.count - int(lineEnds)});
+            } else {
+                // Sized by the first block's lines, with room to spare: by the
+                // size alone, the table would be up to four times too large.
+                second->reserve((size - middle) * firstPoints / blockSize * 9 / 8 + 4096);
+            }
             secondRead = readStretch(
                 fd, middle, size, true, lines, done, [&] { return !firstStopped.load(); }, control);
         }
@@ -421,17 +483,20 @@ HalvesRead readHalvesFrom(int fd, qint64 start, qint64 size, LineSink &sink, Raw
         return HalvesRead::Done;
     if (secondRead.outcome != Outcome::Refused && ended(secondRead, data))
         return HalvesRead::Done;
+    // More points in the first half than line ends counted there (a file
+    // rewritten while it was read) may have overwritten the second's.
+    const bool overlapped = lentAfter >= 0 && data.numLines - firstPoints > lentAfter;
     const bool tooMany = data.linesRead + secondData.linesRead > RawData::MaxLines ||
                          qint64(data.numLines) + secondData.numLines > RawData::Capacity ||
                          secondData.status == RawDataStatus::TooManyLines;
-    if (tooMany)
+    if (tooMany || overlapped)
         return HalvesRead::Again;
     sink.addCounts(*second, data.linesRead);
     if (secondRead.outcome == Outcome::Refused) {
         takeFault(data, secondData);
         return HalvesRead::Done;
     }
-    sink.append(secondData);
+    sink.append(*second);
     sink.finish();
     return HalvesRead::Done;
 }

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -57,9 +58,23 @@ public:
     /// Makes the table, still empty, hold this many points before it grows.
     void reserve(qint64 points);
 
-    /// Takes over the points and lines of later, read after this one's;
-    /// later's table goes back to the system as it is copied.
-    void append(RawData &later);
+    /// The rows of the table after the last point.
+    struct Rows {
+        double *first;
+        int count;
+    };
+    Rows spareRows() const { return {nextRow(), tableRows - data.numLines}; }
+
+    /// Fills, while still empty, rows of another sink's table, where its
+    /// points stay once that sink appends them; beyond them, it grows a
+    /// table of its own.
+    void fillLent(Rows rows);
+
+    /// Takes over the points and lines of later, read after this one's:
+    /// moved down in this one's table when later filled rows of it lent
+    /// after this one's last point, or copied from later's own table, whose
+    /// pages go back to the system as they are copied.
+    void append(LineSink &later);
 
     /// Says that this sink's lines begin in the middle of the input, where
     /// a byte-order mark is no mark.
@@ -82,7 +97,10 @@ protected:
 
     /// The lines and points that plainLines may add without a check.
     qint64 plainLineRoom() const { return RawData::MaxLines - data.linesRead; }
-    int plainPointRoom() const { return data.Mag.nrows() - data.numLines; }
+    int plainPointRoom() const { return std::min(tableRows, int(RawData::Capacity)) - data.numLines; }
+
+    /// Where the next point goes.
+    double *nextRow() const { return table + 3 * size_t(data.numLines); }
 
     /// Appends a point; refuses the input past the table's capacity.
     bool store(const double point[3], const char *begin, const char *end, qint64 lineNumber);
@@ -91,6 +109,11 @@ protected:
 
 private:
     void growTo(int rows);
+
+    // data.Mag, or rows of another sink's table lent to this one.
+    double *table = nullptr;
+    int tableRows = 0;
+    bool lent = false;
 
     bool atStart = true;
     bool splitAtCr;

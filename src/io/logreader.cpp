@@ -266,7 +266,7 @@ protected:
         const char separator = delimiterChar(input.delimiter);
         const qint64 lines = std::min<qint64>(plainLineRoom(), plainPointRoom());
         const qint64 lastRow = format.lastRow > 0 ? format.lastRow : std::numeric_limits<qint64>::max();
-        double *row = lines > 0 ? data.Mag[data.numLines] : nullptr;
+        double *row = nextRow();
         qint64 taken = 0;
         const char *p = begin;
         for (; taken < lines && p != lastEnd && rowNumber + taken + 1 >= format.firstRow &&

@@ -61,7 +61,7 @@ protected:
         while (lastEnd != begin && lastEnd[-1] != '\n')
             --lastEnd;
         const qint64 lines = std::min<qint64>(plainLineRoom(), plainPointRoom());
-        double *row = lines > 0 ? data.Mag[data.numLines] : nullptr;
+        double *row = nextRow();
         qint64 taken = 0;
         const char *p = begin;
         for (; taken < lines && p != lastEnd; ++taken, row += 3) {

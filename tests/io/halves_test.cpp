@@ -1,6 +1,7 @@
 // A large file is read by two threads at once, each from its own half. What
 // comes out must be what one thread reads: the same points, line counts and
 // log counts, and a fault on its own line in either half.
+#include "fieldscan.h"
 #include "linesource.h"
 #include "logreader.h"
 #include "rawdata.h"
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <tuple>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -147,6 +149,79 @@ TEST_F(TwoHalves, TheLinePastTheLimitIsFoundAcrossTheHalves)
     EXPECT_EQ(two.data.badLineNumber, RawData::Capacity + 1);
     EXPECT_EQ(two.data.badLine, "4 5 6");
     EXPECT_EQ(two.data.numLines, 0);
+}
+
+TEST_F(TwoHalves, ASecondHalfBeyondTheRowsLentToItGrowsATableOfItsOwn)
+{
+    // Lines of six bytes size the table to the points; the blank lines of
+    // the first half count as line ends there, so the rows left to the
+    // second half are fewer than its points. The values repeat only every
+    // 1001 lines, so that points out of place show.
+    QByteArray text;
+    for (int k = 0; k < 600000; k++) {
+        if (k < 400000 && k % 4 == 0) {
+            text += '\n';
+            continue;
+        }
+        const char line[] = {char('0' + k % 7),       ' ', char('0' + k % 11 % 10), '\t',
+                             char('0' + k % 13 % 10), '\n'};
+        text.append(line, sizeof line);
+    }
+    const QString path = write(text);
+    const Read two = readFile(path, 2), one = readFile(path, 1);
+    ASSERT_EQ(one.data.status, RawDataStatus::Loaded);
+    ASSERT_EQ(one.data.numLines, 500000);
+    EXPECT_EQ(two.threads, 2);
+    expectSameRead(two, one);
+}
+
+TEST_F(TwoHalves, TheMostPointsWithBlankLinesAndCommentsInTheFirstHalf)
+{
+    // The second half's rows follow the first half's line ends, blank and
+    // comment lines among them: the table has rows to spare for them.
+    const MatDoub p = ellipsoidPoints(sphereTruth(1.0, 12, -7, 20), 50.0, RawData::Capacity, 0.2, 5);
+    QByteArray strict, log = "time,mx,my,mz\n";
+    for (int k = 0; k < RawData::Capacity; k++) {
+        if (k < RawData::Capacity / 3 && k % 1000 == 7) {
+            strict += "\n";
+            log += "# a note\n";
+        }
+        strict += plainLine(p, k);
+        log += QByteArray::number(k) + "," + plainLine(p, k, ",");
+    }
+    LogFormat format;
+    format.columns = {"mx", "my", "mz"};
+    const LogFormat *const formats[] = {nullptr, &format};
+    for (const LogFormat *f : formats) {
+        SCOPED_TRACE(f ? "log" : "strict");
+        const QString path = write(f ? log : strict);
+        const Read two = readFile(path, 2, f), one = readFile(path, 1, f);
+        ASSERT_EQ(one.data.status, RawDataStatus::Loaded);
+        ASSERT_EQ(one.data.numLines, RawData::Capacity);
+        EXPECT_EQ(two.threads, 2);
+        expectSameRead(two, one);
+        EXPECT_EQ(two.log.commentLines, one.log.commentLines);
+    }
+}
+
+TEST(LineEnds, AreCountedNoFewerThanTheLinesTheyEnd)
+{
+    // Each pair: the text, then its line ends with and without lone carriage returns.
+    std::vector<std::tuple<QByteArray, qint64, qint64>> texts = {
+        {"", 0, 0},
+        {"\n", 1, 1},
+        {"\r", 0, 1},
+        {"a\r\nb\rc\n\r", 2, 4},
+        {QByteArray(15, 'x') + "\r\n" + QByteArray(14, 'y') + "\r", 1, 2},
+        {QByteArray(16, 'x') + "\r" + QByteArray(15, 'y') + "\r\n\n", 2, 3},
+        {QByteArray("1 2 3\r\n").repeated(5000) + QByteArray("\r").repeated(4097), 5000, 9097},
+    };
+    for (const auto &[text, feeds, ends] : texts) {
+        SCOPED_TRACE(text.left(40).toStdString());
+        const char *begin = text.constData(), *end = begin + text.size();
+        EXPECT_EQ(countLineEnds(begin, end, false), feeds);
+        EXPECT_EQ(countLineEnds(begin, end, true), ends);
+    }
 }
 
 TEST_F(TwoHalves, StandardInputIsReadFromWhereItStandsToItsEnd)
