@@ -909,11 +909,11 @@ std::optional<Judged> polish(const Sample &all, const Model &m, const Parameters
                                  &after->rejected, before.fit.sigma);
     }
     Judged &kept = after && after->normal.cost <= before.normal.cost ? *after : before;
-    const Parameters unsigned_ = kept.fit.t;
+    const Parameters asFound = kept.fit.t;
     if (!allFinite(kept.fit.t) || !makePositiveDefinite(m.shape, kept.fit.t))
         return std::nullopt;
     // A gain of the other sign moves no residual but turns the gradient.
-    if (kept.fit.t.v != unsigned_.v)
+    if (kept.fit.t.v != asFound.v)
         return judge(all, m, kept.fit);
     return std::move(kept);
 }
