@@ -171,8 +171,8 @@ template <class F> auto withShape(Shape s, F f)
 }
 
 // Several doubles that go through each operation together: eight points
-// through the residual, their chains of divisions and roots overlapping, for
-// little more than the cost of one. Each lane is rounded as a double alone
+// through the residual at once, their chains of divisions and roots
+// overlapping. Each lane is rounded as a double alone
 // would be, so that a point's residual and gradient are the same to the last
 // bit whichever lane, or no lane, computes them, and whatever vectors of the
 // processor hold them: V, pairs on every x86-64 processor, or wider ones.
@@ -186,8 +186,7 @@ template <class V> struct LanesOf {
     __attribute__((always_inline)) LanesOf(double x)
     {
         for (V &part : parts)
-            for (int lane = 0; lane < width; lane++)
-                part[lane] = x;
+            part = filled(x);
     }
     /// Lane l of x[l][i].
     __attribute__((always_inline)) LanesOf(const double (*x)[3], int i)
@@ -198,6 +197,15 @@ template <class V> struct LanesOf {
 
     double operator[](int lane) const { return parts[lane / width][lane % width]; }
     void set(int lane, double x) { parts[lane / width][lane % width] = x; }
+
+    /// x in every lane of one vector.
+    __attribute__((always_inline)) static V filled(double x)
+    {
+        V v;
+        for (int lane = 0; lane < width; lane++)
+            v[lane] = x;
+        return v;
+    }
 
     // Inlined whatever the compiler would choose: a call per operation
     // would cost more than the operation.
@@ -321,12 +329,12 @@ __attribute__((always_inline)) inline WeighedLanes<V> weigh(Loss loss, const Lan
     typedef long long Mask __attribute__((vector_size(sizeof(V))));
     WeighedLanes<V> e;
     for (int k = 0; k < LaneCount / LanesOf<V>::width; k++) {
-        const V x = r.parts[k], cs = LanesOf<V>(c).parts[0];
-        const V a = V(Mask(x) & ~Mask(LanesOf<V>(-0.0).parts[0]));
+        const V x = r.parts[k], cs = LanesOf<V>::filled(c);
+        const V a = V(Mask(x) & ~Mask(LanesOf<V>::filled(-0.0)));
         if (loss == Loss::Huber) {
             const Mask inside = a <= cs;
             e.loss.parts[k] = V((Mask(0.5 * x * x) & inside) | (Mask(cs * a - 0.5 * cs * cs) & ~inside));
-            e.weight.parts[k] = V((Mask(LanesOf<V>(1.0).parts[0]) & inside) | (Mask(cs / a) & ~inside));
+            e.weight.parts[k] = V((Mask(LanesOf<V>::filled(1.0)) & inside) | (Mask(cs / a) & ~inside));
             continue;
         }
         const V u = 1 - (x / cs) * (x / cs);
@@ -490,7 +498,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
 
 // The pass in pairs, which every x86-64 processor has, and, where the
 // processor has them, in vectors of four: the same operations on each lane,
-// in about half the instructions.
+// in fewer instructions.
 typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
 typedef double Quad __attribute__((vector_size(4 * sizeof(double))));
 
@@ -901,11 +909,11 @@ std::optional<Judged> polish(const Sample &all, const Model &m, const Parameters
                                  &after->rejected, before.fit.sigma);
     }
     Judged &kept = after && after->normal.cost <= before.normal.cost ? *after : before;
-    const Parameters unsigned_ = kept.fit.t;
+    const Parameters asFound = kept.fit.t;
     if (!allFinite(kept.fit.t) || !makePositiveDefinite(m.shape, kept.fit.t))
         return std::nullopt;
     // A gain of the other sign moves no residual but turns the gradient.
-    if (kept.fit.t.v != unsigned_.v)
+    if (kept.fit.t.v != asFound.v)
         return judge(all, m, kept.fit);
     return std::move(kept);
 }
