@@ -93,18 +93,6 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
     return run;
 }
 
-// The calibration's checks, the part of its judgement that needs it.
-CalibrationChecks checksOf(const CalibrationRun &run, double Hm, double judgedNorm)
-{
-    CalibrationChecks checks;
-    checks.hm = Hm;
-    checks.errors = CalibratedErrorsOf(run.raw.points(), run.parameters, judgedNorm);
-    // A planar fit does not scale by Hm, whose unit then changes nothing.
-    if (run.model != FitModel::Planar)
-        checks.hmUnit = CheckHmUnit(run.raw.points(), run.parameters, Hm);
-    return checks;
-}
-
 CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &control, BesideFit beside)
 {
     const Points points = run.raw.points();
@@ -237,15 +225,15 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const Work
     const RobustFit *robust = run.robustFit();
     const double judgedNorm = robust ? robust->calibratedNorm : Hm;
     PointsOutline outline = run.outline;
-    // Two parts that share no sum, each adding in its own order, taken in
+    // Four parts that share no sum, each adding in its own order, taken in
     // turn by as many threads as the budget gives: the coverage, which
-    // needs the robust centre, and the plane; the checks of the calibration
-    // on their own, unless the fit found them already. The robust centre's
-    // fit takes no thread of its own.
+    // needs the robust centre, the plane, the norm errors and the unit of
+    // Hm, the last two unless the fit found them already. The robust
+    // centre's fit takes no thread of its own.
     Coverage coverage;
     PlaneSpread plane;
-    CalibrationChecks checks;
     const bool checked = run.checks && run.checks->hm == Hm;
+    CalibrationChecks checks = checked ? *run.checks : CalibrationChecks();
     const std::function<void()> parts[] = {
         [&] {
             const std::optional<std::array<double, 3>> &sphere =
@@ -255,10 +243,18 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const Work
             coverage = outline.coverage(points, sphere ? sphere->data() : bias);
         },
         [&] { plane = outline.plane(points); },
-        [&] { checks = checked ? *run.checks : checksOf(run, Hm, judgedNorm); }};
+        [&] {
+            if (!checked)
+                checks.errors = CalibratedErrorsOf(points, run.parameters, judgedNorm);
+        },
+        [&] {
+            // A planar fit does not scale by Hm, whose unit then changes nothing.
+            if (!checked && run.model != FitModel::Planar)
+                checks.hmUnit = CheckHmUnit(points, run.parameters, Hm);
+        }};
     std::atomic<int> next{0};
     control.inParallel(2, [&](int, int) {
-        for (int part; (part = next++) < 3;)
+        for (int part; (part = next++) < 4;)
             parts[part]();
     });
     QualityReport q = JudgeQuality(points.size(), run.fit, judgedNorm, plane, coverage, checks.errors);
