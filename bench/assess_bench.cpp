@@ -1,7 +1,8 @@
 // Times each part of judging the exact fit of 500000 points, one thread each,
-// the whole judgement on the machine's threads, and the fit with the outline
-// found beside it and the judgement that follows: where the time of fitting
-// and judging goes, measured apart from reading.
+// the whole judgement on the machine's threads, and the fit and its
+// judgement one after the other against the judgement found beside the fit
+// (and what is left of it then): where the time of fitting and judging goes,
+// measured apart from reading.
 //   assess_bench [runs]     medians of runs (default 11)
 #include "calibration.h"
 #include "hmunit.h"
@@ -45,6 +46,11 @@ int main(int argc, char **argv)
         {"CalibratedErrorsOf", [&] { CalibratedErrorsOf(points, p, Hm); }},
         {"CheckHmUnit", [&] { CheckHmUnit(points, p, Hm); }},
         {"AssessCalibration", [&] { AssessCalibration(run, Hm); }},
+        {"fit, then judgement",
+         [&] {
+             const CalibrationRun fitted = CalibrateRawData(Hm, run.raw);
+             AssessCalibration(fitted, Hm);
+         }},
         {"fit, judgement beside",
          [&] { CalibrateRawData(Hm, run.raw, FitModel::Exact, WorkControl(), BesideFit::Judgement); }},
         {"judgement after it", [&] { AssessCalibration(beside, Hm); }},
