@@ -131,13 +131,12 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
         fit = FitEllipsoid(points, nullptr, control.withThreads(control.threads() - (workers - 1)));
         if (fit)
             parameters = DeriveCalibration(*fit, Hm);
-        if (!judgement)
-            return;
         if (parameters) {
             run.parameters = *parameters;
             calibrated = true;
         }
-        takeChores({2, 0, 1});
+        if (judgement)
+            takeChores({2, 0, 1});
     });
     if (fit)
         run.fit = *fit;
@@ -145,7 +144,6 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
         run.error = CalibrationError::NumericalFailure;
         return run;
     }
-    run.parameters = *parameters;
     if (judgement)
         run.checks = checks;
     return run;
