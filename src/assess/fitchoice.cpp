@@ -145,7 +145,8 @@ std::vector<double> PredictedErrors(const std::vector<Candidate> &candidates)
     return errors;
 }
 
-FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, PointsOutline *outline)
+FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, PointsOutline *outline,
+                    const SampledStart *sampled)
 {
     FitChoice choice;
     const auto cancelled = [&] { return control.cancelled(); };
@@ -188,7 +189,7 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, Points
     std::vector<std::optional<RobustFit>> fits(models.size());
     const auto fitOfModel = [&](size_t k) -> std::optional<RobustFit> & {
         if (!fits[k] && !cancelled())
-            fits[k] = FitRobust(points, Hm, models[k], nullptr, nullptr, nullptr, control, &beside);
+            fits[k] = FitRobust(points, Hm, models[k], nullptr, nullptr, nullptr, control, &beside, sampled);
         return fits[k];
     };
     if (covered) {

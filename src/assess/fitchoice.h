@@ -80,9 +80,10 @@ struct FitChoice {
 /// A fit that Implausibility refuses gives way to the next, and the reason
 /// says so. A cancel by control stops the choice early with failed set.
 /// outline, when given, keeps what the choice finds of the points, for
-/// their judgement, or gives what was found before.
+/// their judgement, or gives what was found before; sampled, a start
+/// converged ahead for one model, spares that model's fit its starts.
 FitChoice ChooseFit(Points points, double Hm, const WorkControl &control = WorkControl(),
-                    PointsOutline *outline = nullptr);
+                    PointsOutline *outline = nullptr, const SampledStart *sampled = nullptr);
 
 } // namespace tavrin
 

@@ -689,6 +689,12 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
     return iteration + 1;
 }
 
+// The step between the points of the even sample that a large set converges on first.
+int sampleStride(Points points)
+{
+    return std::max(1, points.size() / SubsampleSize);
+}
+
 // 1.4826 times the median |r|: the standard deviation of Gaussian residuals,
 // which a few gross ones barely move. An even subsample of about 20000
 // points pins it to about 1 %, every sigmaStride-th of the sample's. It
@@ -919,12 +925,13 @@ std::optional<Judged> polish(const Sample &all, const Model &m, const Parameters
 }
 
 // From the start given, or from the algebraic fit (but for a plane) and
-// from a sphere, on an even sample of a large set first; the solution of
-// least robust scale, polished on every point, and judged there.
-std::optional<Judged> solve(const Sample &all, const Model &m, double Hm, const CalibrationParameters *start)
+// from a sphere, converged on an even sample of a large set: the solution of
+// least robust scale, on the sample. Empty when none converges.
+std::optional<Solution> convergedStart(const Sample &all, const Model &m, double Hm,
+                                       const CalibrationParameters *start)
 {
     Sample sample = all;
-    sample.stride = std::max(1, all.points.size() / SubsampleSize);
+    sample.stride = sampleStride(all.points);
     std::vector<std::optional<Parameters>> starts;
     if (start) {
         starts.push_back(inFrame(sample, m, *start));
@@ -953,9 +960,26 @@ std::optional<Judged> solve(const Sample &all, const Model &m, double Hm, const 
         if (s && allFinite(s->t) && std::isfinite(s->sigma) && makePositiveDefinite(m.shape, s->t) &&
             (!best || s->sigma < best->sigma))
             best = s;
+    return best;
+}
+
+// The solution of the converged starts, or of sampled when they converged
+// ahead: polished on every point when they converged on a sample of them,
+// and judged there.
+std::optional<Judged> solve(const Sample &all, const Model &m, double Hm, const CalibrationParameters *start,
+                            const SampledStart *sampled)
+{
+    if (sampled) {
+        if (!sampled->converged)
+            return std::nullopt;
+        Parameters t;
+        std::copy(std::begin(sampled->parameters), std::end(sampled->parameters), t.v.begin());
+        return polish(all, m, t);
+    }
+    const std::optional<Solution> best = convergedStart(all, m, Hm, start);
     if (!best)
         return std::nullopt;
-    if (sample.stride > 1)
+    if (sampleStride(all.points) > 1)
         return polish(all, m, best->t);
     return judge(all, m, *best);
 }
@@ -1086,14 +1110,22 @@ Shape shapeOf(FitModel model)
                                          : Shape::Full;
 }
 
-std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights,
-                                  const CalibrationParameters *start, const std::vector<bool> &gross,
-                                  const PointSpread &spread, const WorkControl &control)
+// The frame and the model of a Full, Diagonal or Sphere fit.
+std::pair<Sample, Model> spaceFrame(Points points, double Hm, FitModel model, const int *weights,
+                                    const SpreadBesideGross &known, const WorkControl &control)
 {
     const Shape shape = shapeOf(model);
-    const Sample s = fittedFrame(points, weights, shape, spread, nullptr, gross, control);
-    const Model m{shape, Hm * s.L[0][0]};
-    std::optional<Judged> judged = solve(s, m, Hm, start);
+    const Sample s = fittedFrame(points, weights, shape, known.spread, nullptr, known.gross, control);
+    return {s, Model{shape, Hm * s.L[0][0]}};
+}
+
+std::optional<RobustFit> fitSpace(Points points, double Hm, FitModel model, const int *weights,
+                                  const CalibrationParameters *start, const SpreadBesideGross &known,
+                                  const WorkControl &control, const SampledStart *sampled)
+{
+    const Shape shape = shapeOf(model);
+    const auto [s, m] = spaceFrame(points, Hm, model, weights, known, control);
+    std::optional<Judged> judged = solve(s, m, Hm, start, sampled);
     Factor L = {};
     if (!judged || !factorNormal(judged->normal, parameterCount(shape), L))
         return std::nullopt;
@@ -1137,7 +1169,7 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
             return r;
         const Sample s = fittedFrame(points, weights, Shape::Plane, spread, n->data(), gross, control);
         const Model m{Shape::Plane, 1.0};
-        std::optional<Judged> judged = solve(s, m, 1.0, nullptr);
+        std::optional<Judged> judged = solve(s, m, 1.0, nullptr, nullptr);
         if (!judged)
             return r;
         const Solution *fit = &judged->fit;
@@ -1258,9 +1290,59 @@ std::optional<RobustFit> RobustSteps::step(const int *counts) const
     return r;
 }
 
+namespace {
+
+// Why points of that spread, their gross ones left out, determine no fit of
+// model; Undetermined::No when they may.
+Undetermined undeterminedBySpread(FitModel model, const PointSpread &spread)
+{
+    const std::optional<std::array<double, 3>> normal = LeastDirection(spread.covariance);
+    if (!(spread.radius > 0) || !normal)
+        return Undetermined::Singular;
+    // The covariance is in units of the RMS radius, its trace one: the sum
+    // of its principal 2x2 minors is about the second variance share, n^T C
+    // n the third.
+    const double(&C)[3][3] = spread.covariance;
+    const double minors = C[0][0] * C[1][1] - C[0][1] * C[1][0] + C[0][0] * C[2][2] - C[0][2] * C[2][0] +
+                          C[1][1] * C[2][2] - C[1][2] * C[2][1];
+    double across = 0.0;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            across += (*normal)[size_t(i)] * C[i][j] * (*normal)[size_t(j)];
+    const double least = MinSpreadShare * MinSpreadShare;
+    if (!(minors > least))
+        return Undetermined::Line;
+    if (model != FitModel::Planar && !(across > least))
+        return Undetermined::Plane;
+    return Undetermined::No;
+}
+
+} // namespace
+
+static_assert(std::size(SampledStart().parameters) == MaxParameters);
+
+std::optional<SampledStart> ConvergeOnSample(Points points, double Hm, FitModel model,
+                                             const SpreadBesideGross &known, const WorkControl &control)
+{
+    if (model == FitModel::Planar || sampleStride(points) == 1 ||
+        distinctPoints(points, nullptr, MinimumPoints) < MinimumPoints ||
+        undeterminedBySpread(model, known.spread) != Undetermined::No)
+        return std::nullopt;
+    const auto [s, m] = spaceFrame(points, Hm, model, nullptr, known, control);
+    SampledStart sampled;
+    sampled.model = model;
+    sampled.Hm = Hm;
+    if (const std::optional<Solution> best = convergedStart(s, m, Hm, nullptr)) {
+        sampled.converged = true;
+        std::copy(best->t.v.begin(), best->t.v.end(), sampled.parameters);
+    }
+    return sampled;
+}
+
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights,
                                    const CalibrationParameters *start, Undetermined *why,
-                                   const WorkControl &control, const SpreadBesideGross *known)
+                                   const WorkControl &control, const SpreadBesideGross *known,
+                                   const SampledStart *sampled)
 {
     const auto refuse = [&](Undetermined reason) {
         if (why)
@@ -1274,29 +1356,14 @@ std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, con
     std::optional<SpreadBesideGross> found;
     if (!known)
         known = &found.emplace(SpreadWithoutGross(points, weights));
-    const std::vector<bool> &gross = known->gross;
-    const PointSpread &spread = known->spread;
-    const std::optional<std::array<double, 3>> normal = LeastDirection(spread.covariance);
-    if (!(spread.radius > 0) || !normal)
-        return refuse(Undetermined::Singular);
-    // The covariance is in units of the RMS radius, its trace one: the sum
-    // of its principal 2x2 minors is about the second variance share, n^T C
-    // n the third.
-    const double(&C)[3][3] = spread.covariance;
-    const double minors = C[0][0] * C[1][1] - C[0][1] * C[1][0] + C[0][0] * C[2][2] - C[0][2] * C[2][0] +
-                          C[1][1] * C[2][2] - C[1][2] * C[2][1];
-    double across = 0.0;
-    for (int i = 0; i < 3; i++)
-        for (int j = 0; j < 3; j++)
-            across += (*normal)[size_t(i)] * C[i][j] * (*normal)[size_t(j)];
-    const double least = MinSpreadShare * MinSpreadShare;
-    if (!(minors > least))
-        return refuse(Undetermined::Line);
-    if (model != FitModel::Planar && !(across > least))
-        return refuse(Undetermined::Plane);
+    if (const Undetermined reason = undeterminedBySpread(model, known->spread); reason != Undetermined::No)
+        return refuse(reason);
+    // A start converged ahead serves the fit it was converged for alone.
+    if (sampled && (weights || start || sampled->model != model || sampled->Hm != Hm))
+        sampled = nullptr;
     std::optional<RobustFit> r = model == FitModel::Planar
-                                     ? fitPlane(points, weights, gross, control)
-                                     : fitSpace(points, Hm, model, weights, start, gross, spread, control);
+                                     ? fitPlane(points, weights, known->gross, control)
+                                     : fitSpace(points, Hm, model, weights, start, *known, control, sampled);
     if (control.cancelled())
         return std::nullopt;
     if (!r || !r->parameters.finite())

@@ -59,6 +59,25 @@ struct RobustFit {
     double biasCovariance[3][3] = {};
 };
 
+/// Where a robust fit of many points starts its passes over all of them:
+/// its starts converged on an even sample of the points, which is most of
+/// the fit's work but for two passes. ConvergeOnSample finds it apart from
+/// the fit, so that it can run beside other work.
+struct SampledStart {
+    FitModel model = FitModel::Full;
+    double Hm = 0.0;
+    bool converged = false;    ///< false when no start converged: the fit then fails
+    double parameters[9] = {}; ///< the best start's, in the fit's frame
+};
+
+/// The start FitRobust converges on an even sample of the points for a
+/// Full, Diagonal or Sphere fit, their gross points and spread known; empty
+/// for Planar, for points few enough to be fitted without a sample, and for
+/// points that determine no such fit. Its starts converge on as many threads
+/// as control gives.
+std::optional<SampledStart> ConvergeOnSample(Points points, double Hm, FitModel model,
+                                             const SpreadBesideGross &known, const WorkControl &control);
+
 /// Fits one of Full, Diagonal, Sphere or Planar to the points for the field
 /// norm Hm, point k counted weights[k] times when weights are given. It
 /// starts from the algebraic fit, when that is an ellipsoid, and from a
@@ -69,11 +88,14 @@ struct RobustFit {
 /// such fit (see RobustLimits), or when control cancels it; a pass over
 /// many points takes a second thread when control's budget has one. known,
 /// when given, is SpreadWithoutGross of these points and weights, which the
-/// caller found already.
+/// caller found already; sampled, ConvergeOnSample of these points and
+/// known for the model and Hm, which spares the fit its starts. Both leave
+/// the fit exactly as it would be without them.
 std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, const int *weights = nullptr,
                                    const CalibrationParameters *start = nullptr, Undetermined *why = nullptr,
                                    const WorkControl &control = WorkControl(),
-                                   const SpreadBesideGross *known = nullptr);
+                                   const SpreadBesideGross *known = nullptr,
+                                   const SampledStart *sampled = nullptr);
 
 /// A Full, Diagonal or Sphere fit, ready to be refitted on resamples of runs
 /// of consecutive points: the normal equations J^T W J and J^T W r at the

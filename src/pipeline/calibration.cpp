@@ -59,19 +59,29 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
                            BesideFit beside)
 {
     run.requested = model;
+    const Points points = run.raw.points();
     // Auto's choice and the fits start from the spread and the plane of the
     // points; the judgement needs those, the robust centre and the coverage
-    // as well, which two threads find at once before the fit.
+    // as well, which two threads find at once before the fit. The plane
+    // comes first, and its thread then converges the fit's starts on a
+    // sample of the points: Auto's full fit's, which it needs but for points
+    // that lie flat.
+    std::optional<SampledStart> sampled;
     if (beside == BesideFit::Judgement && control.threads() > 1)
         control.inParallel(2, [&](int worker, int) {
-            if (worker == 0)
-                run.outline.plane(run.raw.points());
-            else
+            if (worker == 1) {
                 findCoverage(run, Hm, control);
+                return;
+            }
+            const bool flat = run.outline.plane(points).flatness() < QualityLimits::MaxFlatness;
+            if (model != FitModel::Auto || !flat)
+                sampled = ConvergeOnSample(points, Hm, model == FitModel::Auto ? FitModel::Full : model,
+                                           run.outline.spread(points), control.quiet().withThreads(1));
         });
+    const SampledStart *ahead = sampled ? &*sampled : nullptr;
     FitChoice choice;
     if (model == FitModel::Auto) {
-        choice = ChooseFit(run.raw.points(), Hm, control, &run.outline);
+        choice = ChooseFit(points, Hm, control, &run.outline, ahead);
         run.fitReason = choice.reason;
     } else {
         choice.model = model;
@@ -82,8 +92,8 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
         return run;
     }
     run.robust = choice.fit ? choice.fit
-                            : FitRobust(run.raw.points(), Hm, choice.model, nullptr, nullptr,
-                                        &run.undetermined, control, &run.outline.spread(run.raw.points()));
+                            : FitRobust(points, Hm, choice.model, nullptr, nullptr, &run.undetermined,
+                                        control, &run.outline.spread(points), ahead);
     if (!run.robust) {
         run.error = control.cancelled() ? CalibrationError::Cancelled : CalibrationError::NumericalFailure;
         return run;
