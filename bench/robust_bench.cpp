@@ -1,7 +1,9 @@
 // Times the robust fits apart from reading: the sphere whose centre the
 // assessment counts directions about (an even sample of about 4096 points),
-// the full robust fit of every point, and Auto's whole choice, on the
-// benchmarks' 500000-point file or the one given. Medians of wall-clock and
+// the full robust fit of every point, its starts converged on a sample
+// apart from the rest of it, as a judged run converges them beside the
+// coverage, and Auto's whole choice, on the benchmarks' 500000-point file or
+// the one given. Medians of wall-clock and
 // process CPU time (all threads) over the runs.
 //   robust_bench [runs] [FILE]
 #include "fitchoice.h"
@@ -15,6 +17,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 using namespace tavrin;
 
@@ -55,6 +58,13 @@ int main(int argc, char *argv[])
     const SpreadBesideGross spread = SpreadWithoutGross(points);
     report("FitRobust full, spread known", runs, [&] {
         FitRobust(points, 48.0, FitModel::Full, nullptr, nullptr, nullptr, WorkControl(), &spread);
+    });
+    std::optional<SampledStart> sampled;
+    report("ConvergeOnSample full, one thread", runs, [&] {
+        sampled = ConvergeOnSample(points, 48.0, FitModel::Full, spread, WorkControl().withThreads(1));
+    });
+    report("FitRobust full from that start", runs, [&] {
+        FitRobust(points, 48.0, FitModel::Full, nullptr, nullptr, nullptr, WorkControl(), &spread, &*sampled);
     });
     report("ChooseFit, nothing known", runs, [&] { ChooseFit(points, 48.0); });
     return 0;
