@@ -39,51 +39,24 @@ void advise(const double *block, size_t bytes, std::uintptr_t page, int advice)
 }
 #endif
 
-// The table is a run's biggest allocation: for 500000 points, 12 MB of
-// elements and 4 MB of row pointers. Transparent huge pages spare a fresh
-// process about 4000 page faults of 4 KiB, each of which costs over a
-// microsecond, if asked for before the first touch. The allocator's header
-// sits in the first page of each mapping, touched at once: that huge page
-// is collapsed into one straight after the advice.
-void preferHugePages(const void *block, size_t bytes)
+// The table is a run's biggest allocation, 12 MB for 500000 points. Asked
+// before its first touch, transparent huge pages spare a fresh process about
+// 3000 page faults of 4 KiB, each of which costs microseconds. A table that
+// large has a mapping of its own, which starts on a huge page and holds a
+// header before the table: the advice takes in the huge pages that the
+// table only begins or ends in, else read in 4 KiB pages, about 500 of them.
+void preferHugePages(const double *block, size_t bytes)
 {
 #ifdef __linux__
     constexpr std::uintptr_t huge = std::uintptr_t(2) << 20;
-    constexpr int collapse = 25; // MADV_COLLAPSE, since Linux 6.1; older kernels refuse it
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(block) & ~(huge - 1);
     const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes + huge - 1) & ~(huge - 1);
-    if (bytes >= huge) {
+    if (bytes >= 2 * huge)
         madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-        madvise(reinterpret_cast<void *>(begin), huge, collapse);
-    }
 #else
     (void)block;
     (void)bytes;
 #endif
-}
-
-// A table of at least rows rows and three columns, laid out as
-// NRmatrix(rows, 3) lays it out, but advised between its allocation and its
-// first touch, which NRmatrix's constructor leaves no room for. A table of
-// huge pages has more rows: as many as make its row pointers, with the
-// allocator's header of 24 bytes, fill whole huge pages, and its elements
-// then too, so that the system starts both mappings on a huge page.
-MatDoub pointTable(int rows)
-{
-    constexpr qint64 huge = qint64(2) << 20, header = 24;
-    const qint64 pointerBytes = qint64(rows) * qint64(sizeof(double *)) + header;
-    if (3 * pointerBytes >= huge)
-        rows = int(((pointerBytes + huge - 1) / huge * huge - header) / qint64(sizeof(double *)));
-    MatDoub table;
-    table.v = new double *[size_t(rows)];
-    preferHugePages(table.v, size_t(rows) * sizeof(double *));
-    table.v[0] = new double[size_t(rows) * 3];
-    preferHugePages(table.v[0], size_t(rows) * 3 * sizeof(double));
-    for (int i = 1; i < rows; i++)
-        table.v[i] = table.v[i - 1] + 3;
-    table.nn = rows;
-    table.mm = 3;
-    return table;
 }
 
 // Pages of a table that is read no more go back to the system at once,
@@ -126,10 +99,11 @@ constexpr int rowsForLineEnds = 4096;
 
 void LineSink::reserve(qint64 points)
 {
-    data.Mag = pointTable(int(std::min<qint64>(RawData::Capacity, points)) + rowsForLineEnds);
+    data.Mag = MatDoub(int(std::min<qint64>(RawData::Capacity, points)) + rowsForLineEnds, 3);
     table = data.Mag[0];
     tableRows = data.Mag.nrows();
     lent = false;
+    preferHugePages(table, size_t(tableRows) * 3 * sizeof(double));
 }
 
 void LineSink::fillLent(Rows rows)
