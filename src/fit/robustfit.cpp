@@ -1358,8 +1358,10 @@ std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, con
         known = &found.emplace(SpreadWithoutGross(points, weights));
     if (const Undetermined reason = undeterminedBySpread(model, known->spread); reason != Undetermined::No)
         return refuse(reason);
-    // A start converged ahead serves the fit it was converged for alone.
-    if (sampled && (weights || start || sampled->model != model || sampled->Hm != Hm))
+    // A start converged ahead serves the fit it was converged for alone:
+    // of a set large enough to converge on a sample.
+    if (sampled &&
+        (weights || start || sampled->model != model || sampled->Hm != Hm || sampleStride(points) == 1))
         sampled = nullptr;
     std::optional<RobustFit> r = model == FitModel::Planar
                                      ? fitPlane(points, weights, known->gross, control)

@@ -442,9 +442,13 @@ TEST(RobustFit, AStartConvergedAheadChangesNoFigure)
             expectSame(fitFrom(model, sphere), plain, name + " from a sphere's start");
     }
     // A plane's frame turns with the plane its fit finds; a small set
-    // converges on all its points.
+    // converges on all its points, and leaves a sample's start aside.
     EXPECT_FALSE(ConvergeOnSample(points, Hm, FitModel::Planar, known, control));
     MatDoub few(2 * RobustLimits::SubsampleSize - 1, 3);
     std::copy(points[0], points[0] + 3 * few.nrows(), few[0]);
-    EXPECT_FALSE(ConvergeOnSample(few, Hm, FitModel::Full, SpreadWithoutGross(few), control));
+    const SpreadBesideGross fewKnown = SpreadWithoutGross(few);
+    EXPECT_FALSE(ConvergeOnSample(few, Hm, FitModel::Full, fewKnown, control));
+    const std::optional<SampledStart> full = ConvergeOnSample(points, Hm, FitModel::Full, known, control);
+    expectSame(FitRobust(few, Hm, FitModel::Full, nullptr, nullptr, nullptr, control, &fewKnown, &*full),
+               FitRobust(few, Hm, FitModel::Full), "a small set from a large one's start");
 }
