@@ -33,6 +33,12 @@ std::array<double, 3> symmetricEigenvalues(const MatDoub &m)
     return {largest, 3 * q - largest - smallest, smallest};
 }
 
+// A turn about one axis, which only the planar fit calibrates.
+bool liesFlat(const PlaneSpread &plane)
+{
+    return plane.flatness() < QualityLimits::MaxFlatness;
+}
+
 QString percentOfHm(double squared, double Hm)
 {
     return QString::number(100 * std::sqrt(std::max(squared, 0.0)) / std::abs(Hm), 'f', 2);
@@ -168,7 +174,7 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, Points
         return leftOut.isEmpty() ? reason
                                  : reason + QStringLiteral("; ") + leftOut.join(QStringLiteral("; "));
     };
-    if (plane.flatness() < QualityLimits::MaxFlatness) {
+    if (liesFlat(plane)) {
         choice.model = FitModel::Planar;
         choice.fit = FitRobust(points, Hm, FitModel::Planar, nullptr, nullptr, nullptr, control, &beside);
         choice.reason = QStringLiteral("planar: the points spread across their plane by %1 % of their radius "
@@ -239,6 +245,15 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, Points
                       .arg(name, coverage, predicted.join(QStringLiteral(", ")));
     choice.reason = withLeftOut(choice.reason);
     return choice;
+}
+
+std::optional<FitModel> SurelyFittedModel(FitModel model, const PlaneSpread &plane)
+{
+    if (model != FitModel::Auto)
+        return model;
+    if (liesFlat(plane))
+        return std::nullopt;
+    return FitModel::Full;
 }
 
 } // namespace tavrin

@@ -85,6 +85,12 @@ struct FitChoice {
 FitChoice ChooseFit(Points points, double Hm, const WorkControl &control = WorkControl(),
                     PointsOutline *outline = nullptr, const SampledStart *sampled = nullptr);
 
+/// The robust model whose fit a run asking for model surely makes, on points
+/// whose plane is plane: the model asked for, or for Auto the full one, which
+/// ChooseFit fits for all points but those that lie flat; none for Auto on
+/// those.
+std::optional<FitModel> SurelyFittedModel(FitModel model, const PlaneSpread &plane);
+
 } // namespace tavrin
 
 #endif

@@ -702,7 +702,7 @@ int sampleStride(Points points)
 // their weight.
 int sigmaStride(const Sample &s)
 {
-    return std::max(s.stride, s.points.size() / 20000);
+    return evenSampleStride(s.points.size(), s.stride);
 }
 
 // The robust scale of the magnitudes |r| of those points' residuals.

@@ -32,8 +32,8 @@ struct RawData {
     static constexpr int ShownLineLength = 80;
 
     RawDataStatus status = RawDataStatus::Loaded;
-    MatDoub Mag{
-        0, 3}; ///< rows 0 to numLines - 1 hold the points; a few thousand rows more than Capacity at most
+    /// Rows 0 to numLines - 1 hold the points; a few thousand rows more than Capacity at most.
+    MatDoub Mag{0, 3};
     int numLines = 0;         ///< points loaded (blank lines are no points)
     qint64 linesRead = 0;     ///< lines of the file read before the end or the offending line
     qint64 badLineNumber = 0; ///< 1-based line of a BadFormat or TooManyLines outcome

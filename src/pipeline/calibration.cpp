@@ -63,9 +63,8 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
     // Auto's choice and the fits start from the spread and the plane of the
     // points; the judgement needs those, the robust centre and the coverage
     // as well, which two threads find at once before the fit. The plane
-    // comes first, and its thread then converges the fit's starts on a
-    // sample of the points: Auto's full fit's, which it needs but for points
-    // that lie flat.
+    // comes first, and its thread then converges on a sample of the points
+    // the starts of the fit that the run is sure to make.
     std::optional<SampledStart> sampled;
     if (beside == BesideFit::Judgement && control.threads() > 1)
         control.inParallel(2, [&](int worker, int) {
@@ -73,10 +72,9 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
                 findCoverage(run, Hm, control);
                 return;
             }
-            const bool flat = run.outline.plane(points).flatness() < QualityLimits::MaxFlatness;
-            if (model != FitModel::Auto || !flat)
-                sampled = ConvergeOnSample(points, Hm, model == FitModel::Auto ? FitModel::Full : model,
-                                           run.outline.spread(points), control.quiet().withThreads(1));
+            if (const std::optional<FitModel> ahead = SurelyFittedModel(model, run.outline.plane(points)))
+                sampled = ConvergeOnSample(points, Hm, *ahead, run.outline.spread(points),
+                                           control.quiet().withThreads(1));
         });
     const SampledStart *ahead = sampled ? &*sampled : nullptr;
     FitChoice choice;

@@ -85,7 +85,8 @@ enum class BesideFit {
     /// plane) and, once the calibration stands, its checks, so that the
     /// judgement only puts them together. Before a robust fit, which starts
     /// from the plane: the outline, the plane on one thread while the
-    /// other finds the centre and the coverage.
+    /// other finds the centre and the coverage; then, on the first, the
+    /// fit's starts converged on a sample of the points (ConvergeOnSample).
     Judgement,
 };
 
