@@ -4,7 +4,26 @@
 // part is said in one line and changes nothing.
 #include "clitest.h"
 
+#include <link.h>
+
 namespace {
+
+// The file names of the shared libraries this test program has loaded: the
+// system's Qt, C++ and C libraries that the tool needs too.
+int addLoadedName(dl_phdr_info *info, size_t, void *names)
+{
+    const QString name = QFileInfo(QFile::decodeName(info->dlpi_name)).fileName();
+    if (name.contains(".so"))
+        static_cast<QStringList *>(names)->append(name);
+    return 0;
+}
+
+QStringList loadedLibraryNames()
+{
+    QStringList names;
+    dl_iterate_phdr(addLoadedName, &names);
+    return names;
+}
 
 class PartsTest : public CliTest {
 protected:
@@ -131,4 +150,21 @@ TEST_F(PartsTest, PartsAreFoundWhereAnInstallPutsThemEvenThroughALink)
         runCopy({"--hm", "48", "--port", "-", "--format", "xyz", "--record", "rec.txt"}, input);
     EXPECT_EQ(captured.status, 0) << captured.err.constData();
     EXPECT_EQ(readAll(dir.filePath("rec.txt")).count('\n'), readAll(sample).count('\n'));
+}
+
+TEST_F(PartsTest, NoLibraryIsTakenFromTheWorkingFolder)
+{
+    const QString sample = CliTest::sample();
+    const Outcome plain = cli({"--hm", "48", "--plot", "plain.svg", sample});
+    ASSERT_EQ(plain.status, 0) << plain.err.constData();
+    const QStringList names = loadedLibraryNames();
+    ASSERT_TRUE(names.contains("libQt6Core.so.6")) << names.join(' ').toStdString();
+    for (const QString &name : names)
+        ASSERT_TRUE(QFile::copy(TAVRIN_STAND_IN_LIBRARY, dir.filePath(name))) << name.toStdString();
+
+    const Outcome among = cli({"--hm", "48", "--plot", "among.svg", sample});
+    EXPECT_EQ(among.status, 0) << among.err.constData();
+    EXPECT_EQ(among.out, plain.out);
+    EXPECT_EQ(among.err, "");
+    EXPECT_EQ(readAll(dir.filePath("among.svg")), readAll(dir.filePath("plain.svg")));
 }
