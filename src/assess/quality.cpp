@@ -48,7 +48,7 @@ void judge(QualityReport &q, const EllipsoidFit &fit, double Hm)
 std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm, const WorkControl &control)
 {
     // A centre for counting directions needs no more than an even sample.
-    const int stride = std::max(1, points.size() / RobustLimits::SubsampleSize);
+    const int stride = subsampleStride(points.size());
     MatDoub sample((points.size() + stride - 1) / stride, 3);
     for (int k = 0; k < sample.nrows(); k++)
         std::copy(points[k * stride], points[k * stride] + 3, sample[k]);

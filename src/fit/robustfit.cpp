@@ -689,12 +689,6 @@ int minimise(const Sample &s, const Model &m, Parameters &t, Loss loss, double s
     return iteration + 1;
 }
 
-// The step between the points of the even sample that a large set converges on first.
-int sampleStride(Points points)
-{
-    return std::max(1, points.size() / SubsampleSize);
-}
-
 // 1.4826 times the median |r|: the standard deviation of Gaussian residuals,
 // which a few gross ones barely move. An even subsample of about 20000
 // points pins it to about 1 %, every sigmaStride-th of the sample's. It
@@ -931,7 +925,7 @@ std::optional<Solution> convergedStart(const Sample &all, const Model &m, double
                                        const CalibrationParameters *start)
 {
     Sample sample = all;
-    sample.stride = sampleStride(all.points);
+    sample.stride = subsampleStride(all.points.size());
     std::vector<std::optional<Parameters>> starts;
     if (start) {
         starts.push_back(inFrame(sample, m, *start));
@@ -979,7 +973,7 @@ std::optional<Judged> solve(const Sample &all, const Model &m, double Hm, const 
     const std::optional<Solution> best = convergedStart(all, m, Hm, start);
     if (!best)
         return std::nullopt;
-    if (sampleStride(all.points) > 1)
+    if (subsampleStride(all.points.size()) > 1)
         return polish(all, m, best->t);
     return judge(all, m, *best);
 }
@@ -1324,7 +1318,7 @@ static_assert(std::size(SampledStart().parameters) == MaxParameters);
 std::optional<SampledStart> ConvergeOnSample(Points points, double Hm, FitModel model,
                                              const SpreadBesideGross &known, const WorkControl &control)
 {
-    if (model == FitModel::Planar || sampleStride(points) == 1 ||
+    if (model == FitModel::Planar || subsampleStride(points.size()) == 1 ||
         distinctPoints(points, nullptr, MinimumPoints) < MinimumPoints ||
         undeterminedBySpread(model, known.spread) != Undetermined::No)
         return std::nullopt;
@@ -1360,8 +1354,8 @@ std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, con
         return refuse(reason);
     // A start converged ahead serves the fit it was converged for alone:
     // of a set large enough to converge on a sample.
-    if (sampled &&
-        (weights || start || sampled->model != model || sampled->Hm != Hm || sampleStride(points) == 1))
+    if (sampled && (weights || start || sampled->model != model || sampled->Hm != Hm ||
+                    subsampleStride(points.size()) == 1))
         sampled = nullptr;
     std::optional<RobustFit> r = model == FitModel::Planar
                                      ? fitPlane(points, weights, known->gross, control)

@@ -12,6 +12,7 @@
 #include "pointspread.h"
 #include "workcontrol.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -44,6 +45,14 @@ constexpr double MinSpreadShare = 1e-3;
 /// sphere leave an ellipsoid.
 constexpr double SingularPivot = 1e-12;
 } // namespace RobustLimits
+
+/// The step between the points of the even sample, of about
+/// RobustLimits::SubsampleSize, that a set of n points converges on first:
+/// 1 for a set small enough to converge on all its points.
+inline int subsampleStride(int n)
+{
+    return std::max(1, n / RobustLimits::SubsampleSize);
+}
 
 struct RobustFit {
     FitModel model = FitModel::Full;

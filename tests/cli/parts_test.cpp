@@ -1,7 +1,8 @@
 // tavrin-cli's drawing and capture parts, modules that only the runs using
 // them load: copies of the tool show that a plain run needs neither, that the
-// parts are found where an install puts them, and that a missing or broken
-// part is said in one line and changes nothing.
+// parts are found where an install puts them, that a missing or broken
+// part is said in one line and changes nothing, and that no library is taken
+// from the folder the tool runs in.
 #include "clitest.h"
 
 #include <link.h>
