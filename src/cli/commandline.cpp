@@ -151,11 +151,10 @@ const QCommandLineOption checkExport(
     "check-export",
     QStringLiteral(
         "Read FILE, written in FORMAT by Tavrin or another tool, apply it to the raw measurements DATA as "
-        "the "
-        "firmware does and print the RMS norm error and how far the corrected field's direction strays from "
-        "Tavrin's calibration of DATA (with --fit, that fit's): --check-export FORMAT FILE DATA with --hm or "
-        "--hm-at, and --units for a format in physical units. Exit status 1 when the file cannot be applied "
-        "or its directions stray more than %1 degrees.")
+        "the firmware does and print the RMS norm error and how far the corrected field's direction strays "
+        "from Tavrin's calibration of DATA (with --fit, that fit's): --check-export FORMAT FILE DATA with "
+        "--hm or --hm-at, and --units for a format in physical units. Exit status 1 when the file cannot be "
+        "applied or its directions stray more than %1 degrees.")
         .arg(DirectionTolerance),
     "FORMAT");
 const QCommandLineOption uncertainty(

@@ -57,28 +57,15 @@ double unitFactor(const ExportFormat &format, double unitInNt)
     return factorTo(format.unitInNt, unitInNt);
 }
 
-ExportCheck NormErrors(const FirmwareCorrection &c, double k, Points points, double expectedNorm)
-{
-    ExportCheck check;
-    check.expectedNorm = expectedNorm;
-    double sum = 0.0;
-    for (Int n = 0; n < points.size(); n++) {
-        double d[3], squared = 0.0;
-        for (int i = 0; i < 3; i++)
-            d[i] = k * points[n][i] - c.offset[i];
-        for (int i = 0; i < 3; i++) {
-            const double h = c.matrix[i][0] * d[0] + c.matrix[i][1] * d[1] + c.matrix[i][2] * d[2];
-            squared += h * h;
-        }
-        const double e = std::fabs(std::sqrt(squared) - expectedNorm);
-        sum += e * e;
-        check.worst = std::max(check.worst, e);
-    }
-    check.rms = points.size() > 0 ? std::sqrt(sum / double(points.size())) : 0.0;
-    return check;
-}
-
 namespace {
+
+// A reading h in the measurements' unit as the firmware corrects it, with factor k to its unit.
+void applied(const FirmwareCorrection &c, double k, const Doub *h, double out[3])
+{
+    const double d[3] = {k * h[0] - c.offset[0], k * h[1] - c.offset[1], k * h[2] - c.offset[2]};
+    for (int i = 0; i < 3; i++)
+        out[i] = c.matrix[i][0] * d[0] + c.matrix[i][1] * d[1] + c.matrix[i][2] * d[2];
+}
 
 // Byte-order mark that editors on Windows put before UTF-8 text.
 const QByteArray Utf8Bom = "\xEF\xBB\xBF";
@@ -101,17 +88,12 @@ void measureDirections(ExportCheck &check, const FirmwareCorrection &c, double k
                        const CalibrationParameters &reference)
 {
     constexpr double Degrees = 180.0 / 3.14159265358979323846;
+    const Calibrator calibrated(reference);
     double sum = 0.0;
     for (Int n = 0; n < points.size(); n++) {
-        double d[3], r[3], u[3], v[3];
-        for (int i = 0; i < 3; i++) {
-            d[i] = k * points[n][i] - c.offset[i];
-            r[i] = points[n][i] - reference.Bias[i][0];
-        }
-        for (int i = 0; i < 3; i++) {
-            u[i] = c.matrix[i][0] * d[0] + c.matrix[i][1] * d[1] + c.matrix[i][2] * d[2];
-            v[i] = reference.Ainv[i][0] * r[0] + reference.Ainv[i][1] * r[1] + reference.Ainv[i][2] * r[2];
-        }
+        double u[3], v[3];
+        applied(c, k, points[n], u);
+        calibrated(points[n], v);
         const double cross =
             std::hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]);
         const double dot = u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
@@ -124,6 +106,22 @@ void measureDirections(ExportCheck &check, const FirmwareCorrection &c, double k
 }
 
 } // namespace
+
+ExportCheck NormErrors(const FirmwareCorrection &c, double k, Points points, double expectedNorm)
+{
+    ExportCheck check;
+    check.expectedNorm = expectedNorm;
+    double sum = 0.0;
+    for (Int n = 0; n < points.size(); n++) {
+        double h[3];
+        applied(c, k, points[n], h);
+        const double e = std::fabs(std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]) - expectedNorm);
+        sum += e * e;
+        check.worst = std::max(check.worst, e);
+    }
+    check.rms = points.size() > 0 ? std::sqrt(sum / double(points.size())) : 0.0;
+    return check;
+}
 
 ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Points points, double hm,
                         double unitInNt, int compass, const CalibrationParameters *reference)

@@ -194,6 +194,12 @@ TEST_F(CliTest, CheckExportSaysWhatTheFirmwareIgnoresAndRefusesWhatItCannotHold)
     EXPECT_EQ(scaled.err, "scaled.param: COMPASS_SCALE is 2, outside the 0.666667 to 1.5 that ArduPilot "
                           "applies: the firmware ignores it and scales by 1.\n");
 
+    // The directions are compared with the fit --fit names.
+    const Outcome robust = cli({"--hm", "48", "--units", "uT", "--fit", "full", "--check-export", "ardupilot",
+                                "good.param", "sample.txt"});
+    EXPECT_EQ(robust.status, 0);
+    EXPECT_EQ(robust.out, "good.param " + fit);
+
     // A byte-order mark before the first line.
     file("marked.param", "\xEF\xBB\xBF" + good);
     const Outcome marked = cli(check + QStringList{"marked.param", "sample.txt"});
