@@ -1,13 +1,45 @@
 // Arbitrary bytes through the readers alone, so that they run at full speed:
 // the strict raw data reader, the log reader with columns by number and
-// by name, with and without its options, and a live capture's lines in
-// pieces, their format found from them.
+// by name, with and without its options, a live capture's lines in
+// pieces, their format found from them, and every export format's reader
+// applied to a few points with their directions compared.
+#include "exportformat.h"
 #include "linesplitter.h"
 #include "logreader.h"
 #include "rawdata.h"
 #include "readingparser.h"
 
 using namespace tavrin;
+
+namespace {
+
+// Six readings about a bias, and the calibration that centres them.
+struct Reference {
+    MatDoub points{6, 3};
+    CalibrationParameters parameters{MatDoub(3, 1), MatDoub(3, 3), MatDoub(3, 3)};
+    Reference()
+    {
+        for (Int n = 0; n < 6; n++)
+            for (int i = 0; i < 3; i++)
+                points[n][i] = (i == n / 2 ? (n % 2 ? -48.0 : 48.0) : 0.0) + 10.0 * (i + 1);
+        for (int i = 0; i < 3; i++) {
+            parameters.Bias[i][0] = 10.0 * (i + 1);
+            for (int j = 0; j < 3; j++)
+                parameters.A[i][j] = parameters.Ainv[i][j] = i == j ? 1.0 : 0.0;
+        }
+    }
+};
+
+void checkExports(const QByteArray &bytes, size_t size)
+{
+    static const Reference reference;
+    for (const ExportFormat &format : exportFormats())
+        if (format.read)
+            CheckExport(format, bytes, reference.points, 48.0, 1000.0, int(size % 4) + 1,
+                        &reference.parameters);
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -32,5 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QByteArray &line : lines)
         parser.take(line, readings);
     parser.finish(readings);
+    checkExports(bytes, size);
     return 0;
 }

@@ -104,16 +104,21 @@ std::optional<LineReading> readXyz(const QByteArray &line)
 }
 
 // Labels x, y and z, in any case and once each, each followed by ':' or '='
-// and a number; the first unit word anywhere names the unit.
+// and a number. A unit word names the unit only as the first word after one
+// of those numbers, with no other number between: the G of "Range 8.1G"
+// belongs to the range, not to the readings.
 std::optional<LineReading> readLabelled(const QByteArray &line)
 {
     const char *const begin = line.constData();
     const char *const end = begin + line.size();
     LineReading reading{{}, 0.0};
     bool found[3] = {false, false, false};
+    bool afterReading = false;
     const char *p = begin;
     while (p != end) {
         if (!isWordByte(*p)) {
+            if (std::isdigit(uchar(*p)))
+                afterReading = false;
             ++p;
             continue;
         }
@@ -136,12 +141,14 @@ std::optional<LineReading> readLabelled(const QByteArray &line)
                 if (found[axis] || !parseNumber(number, q, reading.field[size_t(axis)]))
                     return std::nullopt;
                 found[axis] = true;
+                afterReading = true;
                 p = q;
                 continue;
             }
         }
-        if (reading.unitInNt == 0.0)
+        if (afterReading && reading.unitInNt == 0.0)
             reading.unitInNt = unitWordInNt(text);
+        afterReading = false;
     }
     if (!found[0] || !found[1] || !found[2])
         return std::nullopt;

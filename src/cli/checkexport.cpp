@@ -1,6 +1,7 @@
 #include "checkexport.h"
 
 #include "calibration.h"
+#include "clierrors.h"
 #include "clifield.h"
 #include "clirun.h"
 #include "exportfile.h"
@@ -35,15 +36,31 @@ int checkExportFile(const CliOptions &given, Stream &out, Stream &err)
         say(failureMessage(dataPath, CalibrateRawData(o.hm, std::move(data))));
         return Refused;
     }
+    // The directions the file gives are compared with the calibration Tavrin makes of the same points.
+    const CalibrationRun run = CalibrateRawData(o.hm, std::move(data), o.fit);
     const ExportFormat &format = *o.exportFormat;
-    const ExportCheck check =
-        CheckExport(format, *text, data.points(), o.hm, fieldUnitInNt(o.units), o.compass);
+    const ExportCheck check = CheckExport(format, *text, run.raw.points(), o.hm, fieldUnitInNt(o.units),
+                                          o.compass, run.error ? nullptr : &run.parameters);
     if (!check.error.isEmpty()) {
         say(printable(displayName(exportPath)) + QStringLiteral(": ") + check.error);
         return Refused;
     }
-    out.write(ExportCheckLine(exportPath, format, data.numLines, dataPath, check,
+    for (const QString &note : check.notes)
+        say(printable(displayName(exportPath)) + QStringLiteral(": ") + note);
+    out.write(ExportCheckLine(exportPath, format, run.raw.numLines, dataPath, check,
                               *format.unitName ? QString::fromLatin1(format.unitName) : o.units));
+    if (run.error) {
+        say(failureMessage(dataPath, run) + QStringLiteral(" The directions could not be checked."));
+        return exitStatusOf(*run.error);
+    }
+    if (!check.directionsAgree()) {
+        say(printable(displayName(exportPath)) +
+            QStringLiteral(": the field the file corrects points up to %1 degrees away from Tavrin's "
+                           "calibration of the measurements, beyond the %2 degrees allowed.")
+                .arg(check.worstAngle, 0, 'f', 1)
+                .arg(DirectionTolerance));
+        return Refused;
+    }
     return Calibrated;
 }
 

@@ -149,9 +149,13 @@ const QCommandLineOption
             "N");
 const QCommandLineOption checkExport(
     "check-export",
-    "Read FILE, written in FORMAT by Tavrin or another tool, apply it to the raw measurements DATA as the "
-    "firmware does and print the RMS norm error: --check-export FORMAT FILE DATA with --hm or --hm-at, and "
-    "--units for a format in physical units.",
+    QStringLiteral(
+        "Read FILE, written in FORMAT by Tavrin or another tool, apply it to the raw measurements DATA as "
+        "the firmware does and print the RMS norm error and how far the corrected field's direction strays "
+        "from Tavrin's calibration of DATA (with --fit, that fit's): --check-export FORMAT FILE DATA with "
+        "--hm or --hm-at, and --units for a format in physical units. Exit status 1 when the file cannot be "
+        "applied or its directions stray more than %1 degrees.")
+        .arg(DirectionTolerance),
     "FORMAT");
 const QCommandLineOption uncertainty(
     "uncertainty",
@@ -596,7 +600,7 @@ std::optional<QString> checkExportWrong(const QCommandLineParser &parser, const 
     if (o.files.size() != 2)
         return QStringLiteral("--check-export takes the exported FILE and the raw measurements DATA.");
     for (const QCommandLineOption *other :
-         {&option::output, &option::apply, &option::plot, &option::uncertainty, &option::fit, &option::json})
+         {&option::output, &option::apply, &option::plot, &option::uncertainty, &option::json})
         if (parser.isSet(*other))
             return QStringLiteral("--check-export prints one line, and takes no --%1.")
                 .arg(other->names().last());

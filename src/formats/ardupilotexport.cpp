@@ -19,6 +19,9 @@ namespace {
 constexpr double MaxOffsetLength = 1800.0;
 constexpr double MinField = 185.0;
 constexpr double MaxField = 875.0;
+// The COMPASS_SCALE that ArduPilot applies; it takes any other for 1.
+constexpr double MaxScale = 1.5;
+constexpr double MinScale = 1.0 / MaxScale;
 const char Axes[] = "XYZ";
 
 QByteArray parameter(const char *group, int compass, int axis)
@@ -110,19 +113,26 @@ ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
     if (compass < 1 || compass > ArduPilotCompasses)
         return readFailure(compassRange());
     // Mission Planner writes NAME,VALUE; ArduPilot's own files also NAME VALUE,
-    // and QGroundControl its five tab-separated fields.
+    // and QGroundControl its five tab-separated fields, led by the vehicle's id.
     QHash<QByteArray, double> values;
+    std::optional<long long> vehicle;
     for (const Line &line : splitLines(text)) {
         const QByteArray trimmed = line.text.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith('#'))
             continue;
         QList<QByteArray> fields =
             trimmed.contains(',') ? trimmed.split(',') : trimmed.simplified().split(' ');
-        if (fields.size() == 5)
-            fields = fields.mid(2, 2);
+        std::optional<long long> id;
+        if (fields.size() == 5) {
+            id = integerNumber(fields[0]);
+            fields = id ? fields.mid(2, 2) : QList<QByteArray>();
+        }
         const std::optional<double> value = fields.size() == 2 ? finiteNumber(fields[1]) : std::nullopt;
         if (!value)
             return readFailure(lineError(line.number, QStringLiteral("a parameter line is NAME,VALUE.")));
+        if (id)
+            if (const std::optional<QString> other = otherVehicle(line.number, *id, vehicle))
+                return readFailure(*other);
         values.insert(fields[0].trimmed(), *value);
     }
     double offsets[3], diagonal[3], off[3];
@@ -137,12 +147,23 @@ ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
                 return readFailure(QStringLiteral("The file does not set %1.").arg(QLatin1String(name)));
             g.into[i] = values.value(name);
         }
-    // Diagonals of zero and a scale of zero are ArduPilot's "not set": no matrix, no scaling.
+    // Diagonals of zero are ArduPilot's "not set": no matrix. A scale of zero,
+    // its "not set" too, lies outside the scales it applies like any other,
+    // and goes without a note.
     if (diagonal[0] == 0.0 && diagonal[1] == 0.0 && diagonal[2] == 0.0)
         diagonal[0] = diagonal[1] = diagonal[2] = 1.0;
+    QStringList notes;
     double scale = values.value(scaleParameter(compass), 1.0);
-    if (scale == 0.0)
+    if (scale < MinScale || scale > MaxScale) {
+        if (scale != 0.0)
+            notes << QStringLiteral("%1 is %2, outside the %3 to %4 that ArduPilot applies: the firmware "
+                                    "ignores it and scales by 1.")
+                         .arg(QLatin1String(scaleParameter(compass)))
+                         .arg(scale, 0, 'g', 6)
+                         .arg(MinScale, 0, 'g', 6)
+                         .arg(MaxScale);
         scale = 1.0;
+    }
     FirmwareCorrection c;
     symmetricMatrix(diagonal, off, c.matrix);
     for (int i = 0; i < 3; i++) {
@@ -150,7 +171,7 @@ ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
         for (int j = 0; j < 3; j++)
             c.matrix[i][j] *= scale;
     }
-    return {c, {}};
+    return {c, {}, notes};
 }
 
 } // namespace tavrin

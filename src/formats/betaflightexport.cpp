@@ -33,6 +33,10 @@ ExportResult WriteBetaflight(const ExportInput &in)
                                    "The offset %1 lies outside the 16-bit integers that Betaflight stores.")
                                    .arg(offsets[i]);
     }
+    if (offsets[0] == 0 && offsets[1] == 0 && offsets[2] == 0)
+        result.warnings << QStringLiteral(
+            "The offsets round to 0,0,0 in the whole counts that Betaflight stores: the file corrects "
+            "nothing, and Betaflight takes it for an uncalibrated compass.");
     const ExportCheck loss = NormErrors(correction(offsets), 1.0, in.points, in.hm);
     result.bytes = commentLines(
         "#", QStringList{QStringLiteral("Betaflight magnetometer calibration, made by Tavrin from %1.")
@@ -71,7 +75,7 @@ ReadCorrection ReadBetaflight(const QByteArray &text, int)
     }
     if (!found)
         return readFailure(QStringLiteral("The file does not set mag_calibration."));
-    return {found, {}};
+    return {found, {}, {}};
 }
 
 } // namespace tavrin

@@ -43,13 +43,21 @@ QByteArray ExportCheckLine(const QString &exportPath, const ExportFormat &format
                            const QString &dataPath, const ExportCheck &check, const QString &unit)
 {
     const QString inUnit = unit.isEmpty() ? QString() : ' ' + unit;
+    const QString directions =
+        check.directionsChecked
+            ? QStringLiteral("; direction off the calibration's by %1 degrees RMS, %2 worst")
+                  .arg(check.rmsAngle, 0, 'f', 3)
+                  .arg(check.worstAngle, 0, 'f', 3)
+            : QString();
     return QStringLiteral("%1 applied as %2 applies it to the %3 points of %4: RMS norm error %5%6, %7 % "
-                          "of the norm %8%6; worst %9%6\n")
-        .arg(printable(displayName(exportPath)), QLatin1String(format.name))
-        .arg(points)
-        .arg(printable(displayName(dataPath)), number(check.rms), inUnit,
-             number(100.0 * check.rms / check.expectedNorm), number(check.expectedNorm), number(check.worst))
-        .toUtf8();
+                          "of the norm %8%6; worst %9%6")
+               .arg(printable(displayName(exportPath)), QLatin1String(format.name))
+               .arg(points)
+               .arg(printable(displayName(dataPath)), number(check.rms), inUnit,
+                    number(100.0 * check.rms / check.expectedNorm), number(check.expectedNorm),
+                    number(check.worst))
+               .toUtf8() +
+           directions.toUtf8() + '\n';
 }
 
 } // namespace tavrin

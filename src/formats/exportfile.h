@@ -18,7 +18,8 @@ std::optional<QByteArray> ReadExportFile(const QString &path, QString *why);
 
 /// One line: how the export at exportPath, applied as format applies it to
 /// the points of dataPath, matches the norm: RMS, share and worst error, in
-/// unit when not empty.
+/// unit when not empty; and, when they were checked, the RMS and the largest
+/// angle in degrees between its corrected field and the calibration's.
 QByteArray ExportCheckLine(const QString &exportPath, const ExportFormat &format, int points,
                            const QString &dataPath, const ExportCheck &check, const QString &unit);
 

@@ -4,6 +4,7 @@
 #include "firmwareexports.h"
 
 #include <cmath>
+#include <limits>
 
 namespace tavrin {
 
@@ -56,20 +57,65 @@ double unitFactor(const ExportFormat &format, double unitInNt)
     return factorTo(format.unitInNt, unitInNt);
 }
 
+namespace {
+
+// A reading h in the measurements' unit as the firmware corrects it, with factor k to its unit.
+void applied(const FirmwareCorrection &c, double k, const Doub *h, double out[3])
+{
+    const double d[3] = {k * h[0] - c.offset[0], k * h[1] - c.offset[1], k * h[2] - c.offset[2]};
+    for (int i = 0; i < 3; i++)
+        out[i] = c.matrix[i][0] * d[0] + c.matrix[i][1] * d[1] + c.matrix[i][2] * d[2];
+}
+
+// Byte-order mark that editors on Windows put before UTF-8 text.
+const QByteArray Utf8Bom = "\xEF\xBB\xBF";
+
+// ArduPilot and PX4 store their parameters as 32-bit floats; the other
+// formats' firmware and tools hold no more.
+std::optional<double> beyondFloat(const FirmwareCorrection &c)
+{
+    const double *values[] = {c.offset, c.matrix[0], c.matrix[1], c.matrix[2]};
+    for (const double *row : values)
+        for (int i = 0; i < 3; i++)
+            if (std::fabs(row[i]) > double(std::numeric_limits<float>::max()))
+                return row[i];
+    return std::nullopt;
+}
+
+// The angle between what the file makes of each point and A^-1 (h - b), in
+// degrees; a corrected reading of zero has no direction and counts as 90.
+void measureDirections(ExportCheck &check, const FirmwareCorrection &c, double k, Points points,
+                       const CalibrationParameters &reference)
+{
+    constexpr double Degrees = 180.0 / 3.14159265358979323846;
+    const Calibrator calibrated(reference);
+    double sum = 0.0;
+    for (Int n = 0; n < points.size(); n++) {
+        double u[3], v[3];
+        applied(c, k, points[n], u);
+        calibrated(points[n], v);
+        const double cross =
+            std::hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]);
+        const double dot = u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+        const double angle = cross == 0.0 && dot == 0.0 ? 90.0 : Degrees * std::atan2(cross, dot);
+        sum += angle * angle;
+        check.worstAngle = std::max(check.worstAngle, angle);
+    }
+    check.rmsAngle = std::sqrt(sum / double(points.size()));
+    check.directionsChecked = true;
+}
+
+} // namespace
+
 ExportCheck NormErrors(const FirmwareCorrection &c, double k, Points points, double expectedNorm)
 {
     ExportCheck check;
     check.expectedNorm = expectedNorm;
     double sum = 0.0;
     for (Int n = 0; n < points.size(); n++) {
-        double d[3], squared = 0.0;
-        for (int i = 0; i < 3; i++)
-            d[i] = k * points[n][i] - c.offset[i];
-        for (int i = 0; i < 3; i++) {
-            const double h = c.matrix[i][0] * d[0] + c.matrix[i][1] * d[1] + c.matrix[i][2] * d[2];
-            squared += h * h;
-        }
-        const double e = std::fabs(std::sqrt(squared) - expectedNorm);
+        double h[3];
+        applied(c, k, points[n], h);
+        const double e = std::fabs(std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]) - expectedNorm);
         sum += e * e;
         check.worst = std::max(check.worst, e);
     }
@@ -78,7 +124,7 @@ ExportCheck NormErrors(const FirmwareCorrection &c, double k, Points points, dou
 }
 
 ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Points points, double hm,
-                        double unitInNt, int compass)
+                        double unitInNt, int compass, const CalibrationParameters *reference)
 {
     ExportCheck check;
     const double k = unitFactor(format, unitInNt);
@@ -91,13 +137,26 @@ ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Poin
         check.error = QStringLiteral("The measurements hold no point.");
     if (!check.error.isEmpty())
         return check;
-    const ReadCorrection read = format.read(text, compass);
+    const ReadCorrection read =
+        format.read(text.startsWith(Utf8Bom) ? text.mid(Utf8Bom.size()) : text, compass);
     if (!read.correction) {
         check.error = read.error;
         return check;
     }
-    return NormErrors(*read.correction, k, points,
-                      format.calibratedNorm > 0.0 ? format.calibratedNorm : k * hm);
+    if (const std::optional<double> value = beyondFloat(*read.correction)) {
+        check.error = QStringLiteral("The file holds %1, beyond what the 32-bit floats of a firmware hold.")
+                          .arg(*value, 0, 'g', 6);
+        return check;
+    }
+    check =
+        NormErrors(*read.correction, k, points, format.calibratedNorm > 0.0 ? format.calibratedNorm : k * hm);
+    check.notes = read.notes;
+    if (reference)
+        measureDirections(check, *read.correction, k, points, *reference);
+    if (!std::isfinite(check.rms) || !std::isfinite(check.rmsAngle))
+        check.error =
+            QStringLiteral("Applied to the measurements, the file gives values beyond what a double holds.");
+    return check;
 }
 
 } // namespace tavrin

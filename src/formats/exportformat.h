@@ -42,6 +42,7 @@ struct FirmwareCorrection {
 struct ReadCorrection {
     std::optional<FirmwareCorrection> correction;
     QString error;
+    QStringList notes; ///< values the firmware takes otherwise than the file writes them
 };
 
 struct ExportFormat {
@@ -68,18 +69,34 @@ const ExportFormat *exportFormatNamed(const QString &name);
 /// keeps the measurements' unit, 0 when it needs a unit that is not known.
 double unitFactor(const ExportFormat &format, double unitInNt);
 
+/// The largest angle, in degrees, by which a file's corrected field may
+/// point away from the calibration's own A^-1 (h - b).
+constexpr double DirectionTolerance = 5.0;
+
 /// How well an exported file calibrates measurements.
 struct ExportCheck {
     QString error;      ///< why the file could not be applied; empty when it was
+    QStringList notes;  ///< values the firmware takes otherwise than the file writes them
     double rms = 0.0;   ///< RMS of |h_fw| - expectedNorm, in the firmware's unit
     double worst = 0.0; ///< the largest | |h_fw| - expectedNorm |
     double expectedNorm = 0.0;
+    bool directionsChecked = false; ///< whether a calibration was given to compare directions with
+    double rmsAngle = 0.0;          ///< RMS of the angle between h_fw and A^-1 (h - b), in degrees
+    double worstAngle = 0.0;        ///< the largest such angle
+
+    /// Whether the directions were compared and stay within DirectionTolerance.
+    bool directionsAgree() const { return directionsChecked && worstAngle <= DirectionTolerance; }
 };
 
 /// Reads text as the format's file for one compass and applies it to the raw
-/// points as the firmware does. Hm is in the measurements' unit, unitInNt as in ExportInput.
+/// points as the firmware does. Hm is in the measurements' unit, unitInNt as in
+/// ExportInput. With a reference, the calibration made from the same points,
+/// the direction of every corrected reading is compared with A^-1 (h - b).
+/// A file may begin with a UTF-8 byte-order mark. Values beyond a 32-bit
+/// float, which the firmware cannot store, and corrections that give values
+/// beyond a double are errors.
 ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Points points, double hm,
-                        double unitInNt, int compass);
+                        double unitInNt, int compass, const CalibrationParameters *reference = nullptr);
 
 /// | |h_fw| - expectedNorm | over the points, for a correction applied with factor k.
 ExportCheck NormErrors(const FirmwareCorrection &correction, double k, Points points, double expectedNorm);

@@ -137,6 +137,18 @@ std::optional<long long> integerNumber(const QByteArray &text)
     return value;
 }
 
+std::optional<QString> otherVehicle(int line, long long id, std::optional<long long> &vehicle)
+{
+    if (!vehicle)
+        vehicle = id;
+    if (id == *vehicle)
+        return std::nullopt;
+    return lineError(line, QStringLiteral("a parameter of vehicle %1 in a file of vehicle %2's: the file "
+                                          "must hold the parameters of one vehicle.")
+                               .arg(id)
+                               .arg(*vehicle));
+}
+
 QString lineError(int line, const QString &what)
 {
     return QStringLiteral("line %1: %2").arg(line).arg(what);
@@ -144,7 +156,7 @@ QString lineError(int line, const QString &what)
 
 ReadCorrection readFailure(const QString &why)
 {
-    return {std::nullopt, why};
+    return {std::nullopt, why, {}};
 }
 
 } // namespace tavrin::exportsupport

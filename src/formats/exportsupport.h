@@ -90,6 +90,12 @@ std::optional<double> finiteNumber(const QByteArray &text);
 /// An integer written in decimal, blanks around it allowed.
 std::optional<long long> integerNumber(const QByteArray &text);
 
+/// A ground station's parameter line names its vehicle in its first field,
+/// and a file is read for the vehicle of its first such line: the error of
+/// a line of another vehicle, whose values must not pass for that one's.
+/// vehicle holds the file's vehicle once a line gave it.
+std::optional<QString> otherVehicle(int line, long long id, std::optional<long long> &vehicle);
+
 /// "line N: what".
 QString lineError(int line, const QString &what);
 

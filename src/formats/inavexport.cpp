@@ -81,12 +81,13 @@ ExportResult WriteInav(const ExportInput &in)
 
 ReadCorrection ReadInav(const QByteArray &text, int)
 {
-    // A diff holds many other settings and leaves out those at their defaults.
-    const QRegularExpression setting(QStringLiteral("^\\s*set\\s+(\\w+)\\s*=(.*)$"));
+    // A diff holds many other settings, mag_hardware and align_mag among
+    // them, and leaves out those at their defaults.
+    const QRegularExpression setting(QStringLiteral("^\\s*set\\s+(mag(?:zero|gain)_[xyz])\\s*=(.*)$"));
     QHash<QString, long long> values;
     for (const Line &line : splitLines(text)) {
         const QRegularExpressionMatch m = setting.match(QString::fromUtf8(line.text));
-        if (!m.hasMatch() || !m.captured(1).startsWith(QLatin1String("mag")))
+        if (!m.hasMatch())
             continue;
         const std::optional<long long> value = integerNumber(m.captured(2).toLatin1());
         if (!value)
@@ -107,7 +108,7 @@ ReadCorrection ReadInav(const QByteArray &text, int)
     }
     if (!any)
         return readFailure(QStringLiteral("The file sets no magzero or maggain."));
-    return {correction(zero, gain), {}};
+    return {correction(zero, gain), {}, {}};
 }
 
 } // namespace tavrin

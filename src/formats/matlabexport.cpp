@@ -33,13 +33,34 @@ std::optional<std::vector<std::vector<double>>> matrixRows(const QString &litera
     return rows;
 }
 
-// The literal assigned to name: "name = [ ... ]".
-QString assigned(const QString &script, const char *name)
+// The literal of the last assignment to name, "name = [ ... ]", as MATLAB
+// keeps the last value; an error when that assignment is not a literal alone,
+// or sets elements by index.
+struct Assigned {
+    QString literal;
+    QString error;
+};
+Assigned assigned(const QString &script, const char *name)
 {
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("(?:^|[\\s;,])%1\\s*=\\s*\\[([^\\]]*)\\]").arg(QLatin1String(name)))
-            .match(script);
-    return m.hasMatch() ? m.captured(1) : QString();
+    const QLatin1String n(name);
+    QRegularExpressionMatchIterator all =
+        QRegularExpression(QStringLiteral("(?:^|[\\s;,])%1\\s*(\\([^)]*\\))?\\s*=(?!=)").arg(n))
+            .globalMatch(script);
+    QRegularExpressionMatch last;
+    while (all.hasNext())
+        last = all.next();
+    if (!last.hasMatch())
+        return {};
+    if (!last.captured(1).isEmpty())
+        return {{},
+                QStringLiteral("The script sets elements of %1; it must assign %1 = [...] whole.").arg(n)};
+    const QRegularExpressionMatch literal =
+        QRegularExpression(QStringLiteral("\\s*\\[([^\\]]*)\\][ \\t]*(?:[;,\\n]|$)"))
+            .match(script, last.capturedEnd(), QRegularExpression::NormalMatch,
+                   QRegularExpression::AnchorAtOffsetMatchOption);
+    if (!literal.hasMatch())
+        return {{}, QStringLiteral("The script's last assignment to %1 is no matrix [...] alone.").arg(n)};
+    return {literal.captured(1), {}};
 }
 
 } // namespace
@@ -78,8 +99,12 @@ ReadCorrection ReadMatlab(const QByteArray &text, int)
         const qsizetype comment = line.text.indexOf('%');
         script += QString::fromUtf8(comment < 0 ? line.text : line.text.left(comment)) + '\n';
     }
-    const std::optional<std::vector<std::vector<double>>> b = matrixRows(assigned(script, "b"));
-    const std::optional<std::vector<std::vector<double>>> a = matrixRows(assigned(script, "A"));
+    const Assigned bText = assigned(script, "b"), aText = assigned(script, "A");
+    for (const Assigned &text : {bText, aText})
+        if (!text.error.isEmpty())
+            return readFailure(text.error);
+    const std::optional<std::vector<std::vector<double>>> b = matrixRows(bText.literal);
+    const std::optional<std::vector<std::vector<double>>> a = matrixRows(aText.literal);
     if (!b || b->size() != 1 || (*b)[0].size() != 3)
         return readFailure(QStringLiteral("The script does not set b = [bx by bz]."));
     if (!a || a->size() != 3 || (*a)[0].size() != 3 || (*a)[1].size() != 3 || (*a)[2].size() != 3)
@@ -91,7 +116,7 @@ ReadCorrection ReadMatlab(const QByteArray &text, int)
         for (int j = 0; j < 3; j++)
             c.matrix[i][j] = (*a)[size_t(j)][size_t(i)];
     }
-    return {c, {}};
+    return {c, {}, {}};
 }
 
 } // namespace tavrin

@@ -88,16 +88,20 @@ ReadCorrection ReadPx4(const QByteArray &text, int compass)
     if (compass < 1 || compass > Px4Compasses)
         return readFailure(compassRange());
     QHash<QByteArray, double> values;
+    std::optional<long long> vehicle;
     for (const Line &line : splitLines(text)) {
         if (line.text.trimmed().isEmpty() || line.text.startsWith('#'))
             continue;
         const QList<QByteArray> fields = line.text.split('\t');
-        const std::optional<double> value = fields.size() == 5 ? finiteNumber(fields[3]) : std::nullopt;
+        const std::optional<long long> id = fields.size() == 5 ? integerNumber(fields[0]) : std::nullopt;
+        const std::optional<double> value = id ? finiteNumber(fields[3]) : std::nullopt;
         if (!value)
             return readFailure(
                 lineError(line.number,
                           QStringLiteral("a parameter line is five tab-separated fields: vehicle, component, "
                                          "name, value, type.")));
+        if (const std::optional<QString> other = otherVehicle(line.number, *id, vehicle))
+            return readFailure(*other);
         values.insert(fields[2].trimmed(), *value);
     }
     double offsets[3], scales[3], off[3];
@@ -116,7 +120,7 @@ ReadCorrection ReadPx4(const QByteArray &text, int compass)
     symmetricMatrix(scales, off, c.matrix);
     for (int i = 0; i < 3; i++)
         c.offset[i] = offsets[i];
-    return {c, {}};
+    return {c, {}, {}};
 }
 
 } // namespace tavrin

@@ -70,7 +70,7 @@ ReadCorrection ReadSensorJson(const QByteArray &text, int)
         for (int j = 0; j < 3; j++)
             c.matrix[i][j] = (*softIron)[size_t(3 * i + j)];
     }
-    return {c, {}};
+    return {c, {}, {}};
 }
 
 } // namespace tavrin

@@ -62,6 +62,12 @@ TEST(LineFormat, LabelledTakesLabelsInAnyCaseAndItsUnitWord)
     expectReading(LineFormat::Labelled, "X: 1 Y: 2 Z: 3 uTesla", {1, 2, 3}, 1000.0);
     // The first unit word names the unit; "Mag" and "Gauss" are no units.
     expectReading(LineFormat::Labelled, "Mag (Gauss) X: 1 Y: 2 Z: 3", {1, 2, 3}, 0.0);
+    // A unit word belongs to the number before it: that of a reading, or another.
+    expectReading(LineFormat::Labelled, "X: 1 uT, Y: 2 uT, Z: 3 uT", {1, 2, 3}, 1000.0);
+    expectReading(LineFormat::Labelled, "x=1 y=2 z=3 (mG)", {1, 2, 3}, 100.0);
+    expectReading(LineFormat::Labelled, "Range 8.1G X: 31.3 Y: -4.2 Z: 12.0", {31.3, -4.2, 12.0}, 0.0);
+    expectReading(LineFormat::Labelled, "X: 31.3 Y: -4.2 Z: 12.0 Range 8.1G", {31.3, -4.2, 12.0}, 0.0);
+    expectReading(LineFormat::Labelled, "X: 31.3 Y: -4.2 Z: 12.0 range 8 G", {31.3, -4.2, 12.0}, 0.0);
     expectNone(LineFormat::Labelled, "X: 1 Y: 2");
     expectNone(LineFormat::Labelled, "X: 1 Y: 2 Z: 3 X: 4");
     expectNone(LineFormat::Labelled, "X: 1 Y: two Z: 3");

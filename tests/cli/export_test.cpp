@@ -141,10 +141,11 @@ TEST_F(CliTest, CheckExportMeasuresAGoodFileAndAWrongOne)
         cli({"--hm", "48", "--units", "uT", "--check-export", "ardupilot", "good.param", "sample.txt"});
     EXPECT_EQ(good.status, 0);
     EXPECT_EQ(good.err, "");
-    // The same as the calibration's own RMS norm error on the sample, 0.2441534 uT.
+    // The same as the calibration's own RMS norm error on the sample, 0.2441534 uT, and its directions.
     EXPECT_EQ(good.out,
               "good.param applied as ardupilot applies it to the 2000 points of sample.txt: RMS norm "
-              "error 2.44153 mG, 0.508653 % of the norm 480 mG; worst 9.33754 mG\n");
+              "error 2.44153 mG, 0.508653 % of the norm 480 mG; worst 9.33754 mG; direction off the "
+              "calibration's by 0.000 degrees RMS, 0.000 worst\n");
 
     // Offsets with the sign of b, as if ArduPilot subtracted them.
     QByteArray wrong = readAll(dir.filePath("good.param"));
@@ -153,10 +154,13 @@ TEST_F(CliTest, CheckExportMeasuresAGoodFileAndAWrongOne)
     file("wrong.param", wrong);
     const Outcome bad =
         cli({"--hm", "48", "--units", "uT", "--check-export", "ardupilot", "wrong.param", "sample.txt"});
-    EXPECT_EQ(bad.status, 0);
+    EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.out,
               "wrong.param applied as ardupilot applies it to the 2000 points of sample.txt: RMS norm "
-              "error 291.985 mG, 60.8303 % of the norm 480 mG; worst 518.926 mG\n");
+              "error 291.985 mG, 60.8303 % of the norm 480 mG; worst 518.926 mG; direction off the "
+              "calibration's by 52.744 degrees RMS, 134.245 worst\n");
+    EXPECT_EQ(bad.err, "wrong.param: the field the file corrects points up to 134.2 degrees away from "
+                       "Tavrin's calibration of the measurements, beyond the 5 degrees allowed.\n");
 
     // A file that is no such export, and one that is missing.
     file("notes.param", "COMPASS_OFS_X is -124\n");
@@ -168,4 +172,74 @@ TEST_F(CliTest, CheckExportMeasuresAGoodFileAndAWrongOne)
         cli({"--hm", "48", "--units", "uT", "--check-export", "ardupilot", "good.param", "missing.txt"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "missing.txt: The file does not exists! (No such file or directory)\n");
+}
+
+TEST_F(CliTest, CheckExportSaysWhatTheFirmwareIgnoresAndRefusesWhatItCannotHold)
+{
+    sample();
+    ASSERT_EQ(cli({"--hm", "48", "--units", "uT", "--export", "ardupilot", "-o", "good.param", "sample.txt"})
+                  .status,
+              0);
+    const QByteArray good = readAll(dir.filePath("good.param"));
+    const QStringList check = {"--hm", "48", "--units", "uT", "--check-export", "ardupilot"};
+    const QByteArray fit = "applied as ardupilot applies it to the 2000 points of sample.txt: RMS norm error "
+                           "2.44153 mG, 0.508653 % of the norm 480 mG; worst 9.33754 mG; direction off the "
+                           "calibration's by 0.000 degrees RMS, 0.000 worst\n";
+
+    // A scale ArduPilot ignores is said, and the file is applied without it.
+    file("scaled.param", QByteArray(good).replace("COMPASS_SCALE,1.0", "COMPASS_SCALE,2.0"));
+    const Outcome scaled = cli(check + QStringList{"scaled.param", "sample.txt"});
+    EXPECT_EQ(scaled.status, 0);
+    EXPECT_EQ(scaled.out, "scaled.param " + fit);
+    EXPECT_EQ(scaled.err, "scaled.param: COMPASS_SCALE is 2, outside the 0.666667 to 1.5 that ArduPilot "
+                          "applies: the firmware ignores it and scales by 1.\n");
+
+    // The directions are compared with the fit --fit names.
+    const Outcome robust = cli({"--hm", "48", "--units", "uT", "--fit", "full", "--check-export", "ardupilot",
+                                "good.param", "sample.txt"});
+    EXPECT_EQ(robust.status, 0);
+    EXPECT_EQ(robust.out, "good.param " + fit);
+
+    // A byte-order mark before the first line.
+    file("marked.param", "\xEF\xBB\xBF" + good);
+    const Outcome marked = cli(check + QStringList{"marked.param", "sample.txt"});
+    EXPECT_EQ(marked.status, 0);
+    EXPECT_EQ(marked.out, "marked.param " + fit);
+
+    // Measurements Tavrin cannot calibrate, a circle in a plane: the norms
+    // without the directions, and the calibration's failure.
+    QByteArray circle;
+    for (int k = 0; k < 40; k++)
+        circle += QByteArray::number(12.0 + 48.0 * std::cos(k * M_PI / 20.0)) + ' ' +
+                  QByteArray::number(-7.0 + 48.0 * std::sin(k * M_PI / 20.0)) + " 20\n";
+    file("circle.txt", circle);
+    const Outcome flat = cli(check + QStringList{"good.param", "circle.txt"});
+    EXPECT_EQ(flat.status, 2);
+    EXPECT_TRUE(
+        flat.out.startsWith("good.param applied as ardupilot applies it to the 40 points of circle.txt"));
+    EXPECT_FALSE(flat.out.contains("direction")) << flat.out.constData();
+    EXPECT_TRUE(flat.err.endsWith(" The directions could not be checked.\n")) << flat.err.constData();
+
+    // An offset no float holds.
+    file("huge.param", QByteArray(good).replace("COMPASS_OFS_X,-124.972088\n", "COMPASS_OFS_X,-1e308\n"));
+    const Outcome huge = cli(check + QStringList{"huge.param", "sample.txt"});
+    EXPECT_EQ(huge.status, 1);
+    EXPECT_EQ(huge.out, "");
+    EXPECT_EQ(huge.err,
+              "huge.param: The file holds 1e+308, beyond what the 32-bit floats of a firmware hold.\n");
+}
+
+TEST_F(CliTest, ABetaflightExportOfNoOffsetWarnsOnStandardError)
+{
+    Truth centred = sampleTruth;
+    centred.b0[0] = 0.2;
+    centred.b0[1] = -0.3;
+    centred.b0[2] = 0.1;
+    file("centred.txt", asFileText(ellipsoidPoints(centred, 1090.0, 400, 0.0, 5)));
+    const Outcome o = cli({"--hm", "1090", "--export", "betaflight", "centred.txt"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(o.out.contains("\nset mag_calibration = 0,0,0\n")) << o.out.constData();
+    EXPECT_EQ(o.err,
+              "centred.txt: The offsets round to 0,0,0 in the whole counts that Betaflight stores: the "
+              "file corrects nothing, and Betaflight takes it for an uncalibrated compass.\n");
 }

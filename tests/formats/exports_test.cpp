@@ -285,6 +285,9 @@ TEST(Exports, CountsWarnBeyondSixteenBitsAndOfAZeroGain)
     EXPECT_TRUE(warnings("betaflight", sphereTruth(1.0, 32767.0, -32768.0, 0.0), 1000.0, 0.0).isEmpty());
     EXPECT_EQ(warnings("betaflight", sphereTruth(1.0, 0.0, -32769.0, 0.0), 1000.0, 0.0),
               QStringList{"The offset -32769 lies outside the 16-bit integers that Betaflight stores."});
+    EXPECT_EQ(warnings("betaflight", sphereTruth(1.0, 0.3, -0.4, 0.49), 1000.0, 0.0),
+              QStringList{"The offsets round to 0,0,0 in the whole counts that Betaflight stores: the file "
+                          "corrects nothing, and Betaflight takes it for an uncalibrated compass."});
 }
 
 TEST(Exports, CheckFindsAGoodFileGoodAndAWrongOneWrong)
@@ -371,4 +374,229 @@ TEST(Exports, TheTablesCHeaderIsTheHeaderNamedAfterItsFile)
     const ExportResult refused = exportFormatNamed("c")->write({p, Hm, 0.0, 1, none, "run.txt"});
     EXPECT_TRUE(refused.bytes.isEmpty());
     EXPECT_EQ(refused.refusal, floatOverflowMessage());
+}
+
+namespace {
+
+// Hard iron alone, in uT: ArduPilot's offsets -350, 420, -510 mG with a
+// matrix of diagonal `diagonal`, and its scale line when one is given.
+const Truth hardIron = sphereTruth(1.0, 35.0, -42.0, 51.0);
+
+QByteArray ardupilotFile(double diagonal, const QByteArray &scaleLine, int compass = 1)
+{
+    const QByteArray n = compass > 1 ? QByteArray::number(compass) : QByteArray();
+    QByteArray text =
+        "COMPASS_OFS" + n + "_X,-350\nCOMPASS_OFS" + n + "_Y,420\nCOMPASS_OFS" + n + "_Z,-510\n";
+    for (const char axis : {'X', 'Y', 'Z'})
+        text += "COMPASS_DIA" + n + '_' + axis + ',' + QByteArray::number(diagonal, 'g', 17) +
+                "\nCOMPASS_ODI" + n + '_' + axis + ",0\n";
+    return text + scaleLine;
+}
+
+ExportCheck check(const char *format, const QByteArray &text, const Truth &t = hardIron, int compass = 1)
+{
+    const MatDoub points = ellipsoidPoints(t, Hm, 100, 0.0, 3);
+    const CalibrationParameters reference = parametersOf(t);
+    return CheckExport(*exportFormatNamed(format), text, points, Hm, Microtesla, compass, &reference);
+}
+
+} // namespace
+
+TEST(Exports, CheckAppliesArduPilotsScaleOnlyInsideItsWindow)
+{
+    const QString ignored =
+        "COMPASS_SCALE%1 is %2, outside the 0.666667 to 1.5 that ArduPilot applies: the firmware ignores it "
+        "and scales by 1.";
+    // Inside [1/1.5, 1.5] the scale multiplies the matrix.
+    for (const double scale : {1.25, 1.5, 1.0 / 1.5}) {
+        const ExportCheck inside = check(
+            "ardupilot", ardupilotFile(1.0 / scale, "COMPASS_SCALE," + QByteArray::number(scale, 'g', 17)));
+        EXPECT_TRUE(inside.error.isEmpty()) << qPrintable(inside.error);
+        EXPECT_LT(inside.rms, 1e-9) << scale;
+        EXPECT_TRUE(inside.notes.isEmpty());
+    }
+    // Outside it the firmware scales by 1: a halved matrix with a scale of 2 is half the field,
+    const ExportCheck halved = check("ardupilot", ardupilotFile(0.5, "COMPASS_SCALE,2.0\n"));
+    EXPECT_NEAR(halved.rms, 240.0, 1e-9);
+    EXPECT_EQ(halved.notes, QStringList{ignored.arg("", "2")});
+    // and a good matrix with that scale is good; so for a later compass.
+    const ExportCheck good = check("ardupilot", ardupilotFile(1.0, "COMPASS_SCALE2,0.5\n", 2), hardIron, 2);
+    EXPECT_LT(good.rms, 1e-9);
+    EXPECT_EQ(good.notes, QStringList{ignored.arg("2", "0.5")});
+    EXPECT_TRUE(good.directionsAgree());
+    // A scale of 0 is ArduPilot's "not set", taken for 1 without a note.
+    const ExportCheck unset = check("ardupilot", ardupilotFile(1.0, "COMPASS_SCALE,0\n"));
+    EXPECT_LT(unset.rms, 1e-9);
+    EXPECT_TRUE(unset.notes.isEmpty());
+}
+
+TEST(Exports, CheckReadsTheLastAssignmentOfAMatlabScript)
+{
+    const QByteArray right = "b = [35 -42 51];\nA = [1 0 0; 0 1 0; 0 0 1];\n";
+    const QByteArray wrong = "b = [-35 42 -51];\n";
+    EXPECT_LT(check("matlab", wrong + right).rms, 1e-9);
+    const ExportCheck overwritten = check("matlab", right + wrong);
+    EXPECT_TRUE(overwritten.error.isEmpty());
+    EXPECT_GT(overwritten.rms, 40.0) << "MATLAB keeps the last b";
+    // On one line, after a comment that sets nothing.
+    EXPECT_LT(
+        check("matlab", "A = [1 0 0; 0 1 0; 0 0 1]; b = [0 0 0]; b = [35 -42 51]; % b = [1 2 3];\n").rms,
+        1e-9);
+    const struct {
+        QByteArray text;
+        const char *error;
+    } refused[] = {
+        {right + "b(2) = 7;\n", "The script sets elements of b; it must assign b = [...] whole."},
+        {right + "A = [1 0 0; 0 0 1; 0 1 0]';\n",
+         "The script's last assignment to A is no matrix [...] alone."},
+        {right + "b = b * 2;\n", "The script's last assignment to b is no matrix [...] alone."},
+    };
+    for (const auto &r : refused)
+        EXPECT_EQ(check("matlab", r.text).error, r.error) << r.text.constData();
+}
+
+TEST(Exports, CheckReadsTheParametersOfOneVehicle)
+{
+    const Written w = write("px4", skewed);
+    const ExportCheck own = check("px4", w.result.bytes, skewed);
+    EXPECT_LT(own.rms, 1e-7 * own.expectedNorm) << qPrintable(own.error);
+    // A second vehicle's offsets after the first's must not replace them.
+    const QByteArray mixed = w.result.bytes + "2\t1\tCAL_MAG0_XOFF\t0.9\t9\n";
+    EXPECT_EQ(check("px4", mixed, skewed).error,
+              "line 17: a parameter of vehicle 2 in a file of vehicle 1's: the file must hold the parameters "
+              "of one vehicle.");
+    // Any one vehicle will do.
+    EXPECT_LT(check("px4", QByteArray(w.result.bytes).replace("\n1\t1\t", "\n3\t1\t"), skewed).rms,
+              1e-7 * own.expectedNorm);
+    // QGroundControl's file of an ArduPilot vehicle, and its vehicle id read as a number.
+    QByteArray qgc;
+    for (const QByteArray &line : ardupilotFile(1.0, "").split('\n'))
+        if (!line.isEmpty())
+            qgc += "1\t1\t" + QByteArray(line).replace(',', '\t') + "\t9\n";
+    EXPECT_LT(check("ardupilot", qgc).rms, 1e-9);
+    EXPECT_EQ(check("ardupilot", qgc + "7\t1\tCOMPASS_OFS_X\t350\t9\n").error,
+              "line 10: a parameter of vehicle 7 in a file of vehicle 1's: the file must hold the parameters "
+              "of one vehicle.");
+    EXPECT_EQ(check("ardupilot", "one\t1\tCOMPASS_OFS_X\t350\t9\n").error,
+              "line 1: a parameter line is NAME,VALUE.");
+}
+
+TEST(Exports, CheckComparesEachDirectionWithTheCalibration)
+{
+    const Written w = write("sensor-json", skewed);
+    const ExportCheck good = check("sensor-json", w.result.bytes, skewed);
+    ASSERT_TRUE(good.error.isEmpty()) << qPrintable(good.error);
+    EXPECT_TRUE(good.directionsAgree());
+    EXPECT_LT(good.worstAngle, 1e-6);
+    // The soft-iron matrix negated, or its first two rows swapped, keeps every
+    // norm but turns the field.
+    QJsonObject o = QJsonDocument::fromJson(w.result.bytes).object();
+    QJsonArray soft = o["mag_softiron"].toArray(), negated, swapped;
+    for (const QJsonValue v : soft)
+        negated.append(-v.toDouble());
+    for (const int k : {3, 4, 5, 0, 1, 2, 6, 7, 8})
+        swapped.append(soft[k]);
+    for (const auto &[matrix, worst] : {std::pair{negated, 179.0}, std::pair{swapped, 60.0}}) {
+        o["mag_softiron"] = matrix;
+        const ExportCheck turned = check("sensor-json", QJsonDocument(o).toJson(), skewed);
+        EXPECT_LT(turned.rms, 1e-7 * turned.expectedNorm);
+        EXPECT_FALSE(turned.directionsAgree());
+        EXPECT_GT(turned.worstAngle, worst);
+        EXPECT_GT(turned.rmsAngle, DirectionTolerance);
+    }
+    // A file of half a degree's turn about z is within the tolerance; six degrees are not.
+    for (const auto &[degrees, agree] : {std::pair{0.5, true}, std::pair{6.0, false}}) {
+        const double a = degrees * 3.14159265358979323846 / 180.0;
+        const ExportCheck turned =
+            check("sensor-json",
+                  QStringLiteral(
+                      "{\"mag_hardiron\": [35, -42, 51], \"mag_softiron\": [%1, %2, 0, %3, %1, 0, 0, 0, 1]}")
+                      .arg(std::cos(a), 0, 'g', 17)
+                      .arg(-std::sin(a), 0, 'g', 17)
+                      .arg(std::sin(a), 0, 'g', 17)
+                      .toUtf8());
+        // The points nearest the plane of the turn turn by nearly all of it.
+        EXPECT_LE(turned.worstAngle, degrees + 1e-9);
+        EXPECT_GT(turned.worstAngle, 0.95 * degrees);
+        EXPECT_EQ(turned.directionsAgree(), agree) << degrees;
+    }
+    // Without a calibration nothing is said of the directions.
+    const MatDoub points = ellipsoidPoints(skewed, Hm, 100, 0.0, 3);
+    EXPECT_FALSE(CheckExport(*exportFormatNamed("sensor-json"), w.result.bytes, points, Hm, Microtesla, 1)
+                     .directionsChecked);
+}
+
+TEST(Exports, CheckRefusesValuesBeyondWhatTheFirmwareHolds)
+{
+    EXPECT_EQ(check("ardupilot", ardupilotFile(1.0, "").replace("_X,-350", "_X,-1e308")).error,
+              "The file holds 1e+308, beyond what the 32-bit floats of a firmware hold.");
+    EXPECT_EQ(check("sensor-json",
+                    "{\"mag_hardiron\": [0, 0, 0], \"mag_softiron\": [4e38, 0, 0, 0, 1, 0, 0, 0, 1]}")
+                  .error,
+              "The file holds 4e+38, beyond what the 32-bit floats of a firmware hold.");
+    // Values a float holds, on readings whose corrected norm a double does not.
+    const MatDoub huge = ellipsoidPoints(sphereTruth(1e150, 0.0, 0.0, 0.0), Hm, 20, 0.0, 3);
+    EXPECT_EQ(CheckExport(*exportFormatNamed("matlab"), "b = [0 0 0];\nA = [3e38 0 0; 0 1 0; 0 0 1];\n", huge,
+                          Hm, Microtesla, 1)
+                  .error,
+              "Applied to the measurements, the file gives values beyond what a double holds.");
+}
+
+TEST(Exports, CheckSkipsAByteOrderMark)
+{
+    for (const char *format : {"ardupilot", "px4", "matlab", "sensor-json"}) {
+        const Written w = write(format, skewed);
+        const ExportCheck marked = check(format, "\xEF\xBB\xBF" + w.result.bytes, skewed);
+        EXPECT_TRUE(marked.error.isEmpty()) << format << ": " << qPrintable(marked.error);
+        EXPECT_LT(marked.rms, 1e-7 * marked.expectedNorm) << format;
+    }
+    EXPECT_LT(check("ardupilot", "\xEF\xBB\xBF" + ardupilotFile(1.0, "COMPASS_SCALE 1\n")).rms, 1e-9);
+}
+
+TEST(Exports, CheckReadsAnInavDiffWithItsOtherSettings)
+{
+    // What "diff" prints on an iNav board with a compass: the settings that
+    // differ from the defaults, text settings among them.
+    const QByteArray diff = "# diff\n"
+                            "\n"
+                            "# version\n"
+                            "# INAV/SPEEDYBEEF405V3 7.1.2 Jun  1 2024 / 12:00:00 (a1b2c3d4)\n"
+                            "# GCC-10.3.1 20210824 (release)\n"
+                            "\n"
+                            "# start the command batch\n"
+                            "batch start\n"
+                            "\n"
+                            "# resources\n"
+                            "\n"
+                            "# feature\n"
+                            "feature GPS\n"
+                            "\n"
+                            "# master\n"
+                            "set gyro_main_lpf_hz = 90\n"
+                            "set align_mag = CW270FLIP\n"
+                            "set mag_hardware = QMC5883\n"
+                            "set magzero_x = 230\n"
+                            "set magzero_y = -310\n"
+                            "set magzero_z = 175\n"
+                            "set maggain_x = 1363\n"
+                            "set maggain_y = 894\n"
+                            "set maggain_z = 1166\n"
+                            "set mag_declination = 250\n"
+                            "set name = QUAD\n"
+                            "\n"
+                            "# end the command batch\n"
+                            "batch end\n";
+    const Truth diagonal = {{{1.25, 0, 0}, {0, 0.82, 0}, {0, 0, 1.07}}, {230.0, -310.0, 175.0}};
+    const MatDoub points = ellipsoidPoints(diagonal, 1090.0, 100, 0.0, 3);
+    const CalibrationParameters reference = parametersOf(diagonal);
+    const ExportCheck read =
+        CheckExport(*exportFormatNamed("inav"), diff, points, 1090.0, 0.0, 1, &reference);
+    ASSERT_TRUE(read.error.isEmpty()) << qPrintable(read.error);
+    EXPECT_LT(read.rms, 1.5e-3 * 1024.0);
+    EXPECT_TRUE(read.directionsAgree());
+    // A setting that is read still takes an integer.
+    EXPECT_EQ(CheckExport(*exportFormatNamed("inav"), QByteArray(diff).replace("= 1363", "= 136.3"), points,
+                          1090.0, 0.0, 1)
+                  .error,
+              "line 22: maggain_x takes an integer.");
 }
