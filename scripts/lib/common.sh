@@ -16,7 +16,7 @@ TAVRIN_PACKAGES=(
 # Debian packages for making the .deb and checking it (scripts/package,
 # scripts/check-package).
 TAVRIN_PACKAGING_PACKAGES=(
-    dpkg-dev file fakeroot lintian
+    dpkg-dev file lintian
     appstream desktop-file-utils man-db groff-base
 )
 
