@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # docs-in-step.sh PROGRAM PAGE COMPLETION: checks that the manual page and the
 # bash completion say what PROGRAM --help says. Every option listed in --help
-# heads an entry of PAGE; the completion offers exactly those options; the
-# words it offers for --fit, --units, --format, --delimiter and --export are
-# the ones --help names, and the page names every fit and export format in
-# bold. Prints each difference and ends with 1 when there is one.
+# is named in the tag of an entry of PAGE; the completion offers exactly those
+# options; the words it offers for --fit, --units, --format, --delimiter and
+# --export are the ones --help names, and the page names every fit and export
+# format in bold. Prints each difference and ends with 1 when there is one.
 set -uo pipefail
 
 program=$1 page=$2 completion=$3
@@ -29,7 +29,8 @@ mapfile -t options < <(grep -E '^  -' <<<"$help" | sed -E 's/^  (-[a-zA-Z], )?(-
 
 # The page as text: roff's \- is a hyphen, and font changes are dropped.
 text=$(sed -E 's/\\-/-/g; s/\\f[BIRP]//g; s/\\f\(..//g' "$page")
-headings=$(grep -E '^\.(B|BI|BR|IP|TP)( |$)' <<<"$text")
+# An entry is a .TP paragraph: its tag is the line after the .TP.
+headings=$(awk 'tag { print } { tag = ($0 ~ /^\.TP/) }' <<<"$text")
 for option in "${options[@]}"; do
     grep -qE -- "(^|[^a-z-])${option}([^a-z-]|$)" <<<"$headings" || fault "$option has no entry in $page"
 done
