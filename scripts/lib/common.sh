@@ -13,6 +13,13 @@ TAVRIN_PACKAGES=(
     fonts-dejavu-core
 )
 
+# Debian packages for making the .deb and checking it (scripts/package,
+# scripts/check-package).
+TAVRIN_PACKAGING_PACKAGES=(
+    dpkg-dev file lintian
+    appstream desktop-file-utils man-db groff-base
+)
+
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
