@@ -320,7 +320,12 @@ QString MainWindow::saveTo(const QString &path)
         return tr("This is the file of measurements; choose another name so that it is not overwritten.");
     // The fingerprint is taken on the worker after the results show.
     if (shown->fingerprint.isEmpty())
-        return tr("The input is still being read for its fingerprint; save again once the comparison shows.");
+        return work.busy()
+                   ? tr("The input's fingerprint is still being taken; save again once the comparison "
+                        "shows.")
+                   : tr("%1 has no fingerprint: its calibration was cancelled, or it could not be read "
+                        "again; calibrate it again (F5) before saving.")
+                         .arg(printable(shown->input.path));
     SavedWork w;
     w.input = QFileInfo(shown->input.path).absoluteFilePath();
     w.log = shown->input.log;
@@ -455,6 +460,11 @@ void MainWindow::calibrate()
 {
     if (inputPath.isEmpty()) {
         say(tr("Open a file of measurements first."));
+        return;
+    }
+    // The input may have been replaced since it was opened.
+    if (const std::optional<QString> problem = notARegularFile(inputPath)) {
+        complain(tr("Open"), *problem);
         return;
     }
     QString problem;

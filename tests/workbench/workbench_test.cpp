@@ -432,7 +432,8 @@ private slots:
         saved.input = pipe;
         writeFile(namesPipe, savedWorkBytes(saved));
 
-        PipeWatchdog watchdog({pipe, savedPipe});
+        const QString swapped = dir.filePath("swapped.txt");
+        PipeWatchdog watchdog({pipe, savedPipe, swapped});
         MainWindow window;
         window.setHmSource(hmValue(48));
         window.open(QStringLiteral(TAVRIN_SAMPLE));
@@ -470,6 +471,19 @@ private slots:
         QCOMPARE(window.calibration()->result->path, QStringLiteral(TAVRIN_SAMPLE));
         QCOMPARE(window.hmSource().value, 48.0);
         QCOMPARE(window.findChild<QLabel *>("labelFile")->text(), QStringLiteral(TAVRIN_SAMPLE));
+
+        // An input replaced by a pipe after it was opened is refused when it
+        // is calibrated again.
+        QVERIFY(QFile::copy(QStringLiteral(TAVRIN_SAMPLE), swapped));
+        window.open(swapped);
+        QVERIFY(waitForRun(window));
+        QVERIFY(QFile::remove(swapped));
+        QVERIFY(::mkfifo(QFile::encodeName(swapped).constData(), 0600) == 0);
+        refused.clear();
+        window.calibrate();
+        QCOMPARE(refused.size(), 1);
+        QVERIFY(refused.front().front().toString().startsWith(swapped + " is a named pipe (FIFO)"));
+        QVERIFY(!window.runner().busy());
         QVERIFY(!watchdog.fired());
     }
 
@@ -491,16 +505,15 @@ private slots:
         window.open(path);
         QVERIFY(window.runner().busy());
         const auto unchanged = [&] {
-            QCOMPARE(window.hmSource().value, 48.0);
-            QCOMPARE(window.fit(), FitModel::Auto);
-            QCOMPARE(file->text(), QStringLiteral(TAVRIN_SAMPLE));
-            QCOMPARE(window.calibration()->result->path, QStringLiteral(TAVRIN_SAMPLE));
+            return window.hmSource().value == 48.0 && window.fit() == FitModel::Auto &&
+                   file->text() == QStringLiteral(TAVRIN_SAMPLE) &&
+                   window.calibration()->result->path == QStringLiteral(TAVRIN_SAMPLE);
         };
-        unchanged();
+        QVERIFY(unchanged());
         window.runner().cancel();
         window.runner().waitForAll();
         QTest::qWait(200);
-        unchanged();
+        QVERIFY(unchanged());
 
         QSignalSpy refused(&window, &MainWindow::refused);
         window.open(path);
