@@ -219,6 +219,8 @@ void MainWindow::openDialog(bool asLog)
         open(path);
         return;
     }
+    if (refusedAsNoRegularFile(path))
+        return;
     ColumnPicker picker(path, std::nullopt, this);
     if (picker.exec() == QDialog::Accepted)
         open(path, picker.format());
@@ -226,11 +228,8 @@ void MainWindow::openDialog(bool asLog)
 
 void MainWindow::open(const QString &path, std::optional<LogFormat> log)
 {
-    // A named pipe or a device would hold the window until it is written to.
-    if (const std::optional<QString> problem = notARegularFile(path)) {
-        complain(tr("Open"), *problem);
+    if (refusedAsNoRegularFile(path))
         return;
-    }
     if (path.endsWith(QLatin1String(".tavrin"))) {
         openSaved(path);
         return;
@@ -244,6 +243,16 @@ void MainWindow::open(const QString &path, std::optional<LogFormat> log)
     showInput(path, log);
     addRecent(path);
     calibrate();
+}
+
+// A named pipe or a device would hold the window, or the worker and so the
+// program's end, until someone writes to it: it is refused before any read.
+bool MainWindow::refusedAsNoRegularFile(const QString &path)
+{
+    const std::optional<QString> problem = notARegularFile(path);
+    if (problem)
+        complain(tr("Open"), *problem);
+    return bool(problem);
 }
 
 void MainWindow::showInput(const QString &path, const std::optional<LogFormat> &log)
@@ -386,6 +395,8 @@ void MainWindow::complain(const QString &title, const QString &message)
 
 void MainWindow::pickColumns()
 {
+    if (refusedAsNoRegularFile(inputPath))
+        return;
     ColumnPicker picker(inputPath, logFormat, this);
     if (picker.exec() == QDialog::Accepted) {
         logFormat = picker.format();
@@ -463,10 +474,8 @@ void MainWindow::calibrate()
         return;
     }
     // The input may have been replaced since it was opened.
-    if (const std::optional<QString> problem = notARegularFile(inputPath)) {
-        complain(tr("Open"), *problem);
+    if (refusedAsNoRegularFile(inputPath))
         return;
-    }
     QString problem;
     const std::optional<double> hm = hmOf(hmSource(), &problem);
     if (!hm) {
