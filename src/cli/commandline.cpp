@@ -3,6 +3,7 @@
 #include "bootstrap.h"
 #include "clifield.h"
 #include "coverage.h"
+#include "optionchecks.h"
 #include "printable.h"
 #include "quality.h"
 #include "sourcename.h"
@@ -21,7 +22,6 @@ namespace tavrin {
 
 namespace {
 
-constexpr double MaximumHm = 999999.999;
 constexpr int MaximumResamples = 100000;
 
 // The formats of --export, from their table.
@@ -57,15 +57,6 @@ QString fitsText()
             text += QString(12, ' ') + line + '\n';
     }
     return text + '\n';
-}
-
-// The names of the fits joined by ", " and, before the last, by last.
-QString fitNames(const QString &last)
-{
-    QStringList names;
-    for (const FitModelInfo &m : FitModels())
-        names << QString::fromLatin1(m.name);
-    return names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + last + names.last();
 }
 
 // The names of the formats, "a, b and c".
@@ -287,43 +278,20 @@ Expected<double> parseHm(const QCommandLineParser &parser)
     if (!parser.isSet(option::hm))
         return Expected<double>::failure(
             QStringLiteral("The field norm is missing: give it with --hm, or from the model with --hm-at."));
-    bool number = false;
-    const double hm = parser.value(option::hm).toDouble(&number);
-    if (!number || !std::isfinite(hm) || hm <= 0.0 || hm > MaximumHm)
-        return Expected<double>::failure(
-            QStringLiteral("--hm takes the field norm, a number above 0 and up to %1, not \"%2\".")
-                .arg(MaximumHm, 0, 'f', 3)
-                .arg(printable(parser.value(option::hm))));
+    double hm = 0.0;
+    if (const OptionProblem why = checkHm(parser.value(option::hm), hm))
+        return Expected<double>::failure(*why);
     return hm;
 }
 
 // LAT,LON[,HEIGHT]: degrees on the WGS84 ellipsoid, metres above it.
 Expected<Place> parsePlace(const QCommandLineParser &parser, const QCommandLineOption &option)
 {
-    const QString text = parser.value(option);
-    const QStringList parts = text.split(',');
-    double values[3] = {0.0, 0.0, 0.0};
-    bool numbers = parts.size() == 2 || parts.size() == 3;
-    for (int k = 0; numbers && k < parts.size(); k++) {
-        values[k] = parts[k].trimmed().toDouble(&numbers);
-        numbers = numbers && std::isfinite(values[k]);
-    }
-    const QString name = QStringLiteral("--") + option.names().first();
-    if (!numbers)
-        return Expected<Place>::failure(
-            QStringLiteral("%1 takes LAT,LON[,HEIGHT] in degrees and metres, not \"%2\".")
-                .arg(name, printable(text)));
-    if (values[0] < -90.0 || values[0] > 90.0)
-        return Expected<Place>::failure(
-            QStringLiteral("The latitude of %1 lies from -90 to 90 degrees, not %2.")
-                .arg(name)
-                .arg(values[0]));
-    if (values[1] < -180.0 || values[1] > 360.0)
-        return Expected<Place>::failure(
-            QStringLiteral("The longitude of %1 lies from -180 to 360 degrees, not %2.")
-                .arg(name)
-                .arg(values[1]));
-    return Place{values[0], values[1], values[2]};
+    Place place;
+    if (const OptionProblem why =
+            checkPlace(QStringLiteral("--") + option.names().first(), parser.value(option), place))
+        return Expected<Place>::failure(*why);
+    return place;
 }
 
 // YYYY-MM-DD or a decimal year; today (UTC) when not given.
@@ -331,20 +299,10 @@ Expected<double> parseYear(const QCommandLineParser &parser)
 {
     if (!parser.isSet(option::date))
         return decimalYear(QDateTime::currentDateTimeUtc().date());
-    const QString text = parser.value(option::date);
-    if (QRegularExpression(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$")).match(text).hasMatch()) {
-        const QDate date = QDate::fromString(text, Qt::ISODate);
-        if (date.isValid())
-            return decimalYear(date);
-    } else {
-        bool number = false;
-        const double year = text.toDouble(&number);
-        if (number && std::isfinite(year))
-            return year;
-    }
-    return Expected<double>::failure(
-        QStringLiteral("--date takes YYYY-MM-DD or a decimal year such as 2027.5, not \"%1\".")
-            .arg(printable(text)));
+    double year = 0.0;
+    if (const OptionProblem why = checkDate(parser.value(option::date), year))
+        return Expected<double>::failure(*why);
+    return year;
 }
 
 // What the World Magnetic Model is asked for: a place, a date, a unit.
@@ -365,8 +323,9 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
         return QStringLiteral("--date goes with --field-at or --hm-at, and --units with --hm-at, --export, "
                               "--check-export or --port.");
     o.units = parser.value(option::units);
-    if (parser.isSet(option::units) && fieldUnitInNt(o.units) == 0.0)
-        return QStringLiteral("--units takes nT, uT, mG or G, not \"%1\".").arg(printable(o.units));
+    if (parser.isSet(option::units))
+        if (const OptionProblem why = checkUnits(o.units))
+            return why;
     const Expected<double> year = parseYear(parser);
     if (!year)
         return year.error();
@@ -374,9 +333,9 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
     o.date = parser.value(option::date);
     if (o.hmAt) {
         if (parser.isSet(option::hm))
-            return QStringLiteral("--hm and --hm-at both give Hm; choose one.");
+            return hmTwiceProblem();
         if (!parser.isSet(option::units))
-            return QStringLiteral("--hm-at needs the unit of the measurements: --units nT, uT, mG or G.");
+            return hmAtWithoutUnitsProblem();
         o.hmSource.units = o.units;
     }
     return std::nullopt;
@@ -389,28 +348,12 @@ std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptio
         for (const QCommandLineOption *logOnly :
              {&option::delimiter, &option::decimalComma, &option::skipBadLines, &option::rows})
             if (parser.isSet(*logOnly))
-                return QStringLiteral("--%1 goes with --columns.").arg(logOnly->names().first());
+                return withoutColumnsProblem(QStringLiteral("--") + logOnly->names().first());
         return std::nullopt;
     }
     LogFormat f;
-    const QString given = parser.value(option::columns);
-    const QStringList selectors = given.split(',');
-    bool fine = selectors.size() == 3;
-    for (int c = 0; fine && c < 3; c++) {
-        f.columns[size_t(c)] = selectors[c].trimmed();
-        fine = !f.columns[size_t(c)].isEmpty() && ColumnNumber(f.columns[size_t(c)]) >= 0;
-    }
-    if (!fine)
-        return QStringLiteral(
-                   "--columns takes three columns X,Y,Z, numbers from 1 or header names, not \"%1\".")
-            .arg(printable(given));
-    for (int c = 0; c < 3; c++)
-        for (int d = 0; d < c; d++)
-            if (f.columns[size_t(c)].compare(f.columns[size_t(d)], Qt::CaseInsensitive) == 0 ||
-                (ColumnNumber(f.columns[size_t(c)]) > 0 &&
-                 ColumnNumber(f.columns[size_t(c)]) == ColumnNumber(f.columns[size_t(d)])))
-                return QStringLiteral("--columns takes three different columns, not \"%1\".")
-                    .arg(printable(given));
+    if (const OptionProblem why = checkColumns(parser.value(option::columns), f.columns))
+        return why;
     if (parser.isSet(option::delimiter)) {
         const QString name = parser.value(option::delimiter);
         for (const Delimiter d : {Delimiter::Comma, Delimiter::Semicolon, Delimiter::Tab, Delimiter::Space})
@@ -488,12 +431,10 @@ std::optional<QString> parseCapture(const QCommandLineParser &parser, CliOptions
     }
     CaptureRequest c;
     c.source = parser.value(option::port);
-    if (c.source.isEmpty() || (isTcpSource(c.source) && !tcpAddress(c.source)))
-        return QStringLiteral(
-                   "--port takes a serial port such as /dev/ttyUSB0, - or tcp://HOST:PORT, not \"%1\".")
-            .arg(printable(c.source));
+    if (const OptionProblem why = checkPort(c.source))
+        return why;
     if (!o.files.isEmpty() || o.fieldAt)
-        return QStringLiteral("--port reads the measurements in place of a FILE; give no FILE.");
+        return portWithFileProblem();
     c.baud = DefaultBaud;
     if (parser.isSet(option::baud))
         if (const std::optional<QString> why =
@@ -664,11 +605,8 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
         return wrong(resamples.error());
     o.resamples = *resamples;
     if (parser.isSet(option::fit)) {
-        const std::optional<FitModel> model = fitModelNamed(parser.value(option::fit).toUtf8().constData());
-        if (!model)
-            return wrong(QStringLiteral("Unknown fit \"%1\"; the fits are %2.")
-                             .arg(printable(parser.value(option::fit)), fitNames(QStringLiteral(" and "))));
-        o.fit = *model;
+        if (const OptionProblem why = checkFit(parser.value(option::fit), o.fit))
+            return wrong(*why);
     }
     o.output = parser.value(option::output);
     o.apply = parser.value(option::apply);

@@ -76,4 +76,13 @@ double decimalYear(const QDate &date)
     return date.year() + double(date.dayOfYear() - 1) / date.daysInYear();
 }
 
+QDate dayOfDecimalYear(double year)
+{
+    const double whole = std::floor(year);
+    const QDate first(int(whole), 1, 1);
+    // A year that decimalYear gave falls a hair short of its day's start.
+    constexpr double Hair = 1e-9;
+    return first.addDays(qint64(std::floor((year - whole) * first.daysInYear() + Hair)));
+}
+
 } // namespace tavrin

@@ -15,10 +15,15 @@ class MagneticModel;
 
 namespace tavrin {
 
+/// The degrees a place is given in: latitudes from the south pole to the
+/// north, longitudes east from -180 and up to a whole turn east of Greenwich.
+constexpr double LowestLatitude = -90.0, HighestLatitude = 90.0;
+constexpr double LowestLongitude = -180.0, HighestLongitude = 360.0;
+
 /// A place on the WGS84 ellipsoid.
 struct Place {
-    double latitude = 0.0;  ///< degrees north, -90..90
-    double longitude = 0.0; ///< degrees east, -180..360
+    double latitude = 0.0;  ///< degrees north, LowestLatitude..HighestLatitude
+    double longitude = 0.0; ///< degrees east, LowestLongitude..HighestLongitude
     double height = 0.0;    ///< metres above the ellipsoid
 };
 
@@ -60,6 +65,10 @@ private:
 
 /// The decimal year at the start of a day: 2028-07-02 is 2028.5.
 double decimalYear(const QDate &date);
+
+/// The day a decimal year falls in: 2028.5 is 2028-07-02. The year must lie
+/// within the model's years.
+QDate dayOfDecimalYear(double year);
 
 } // namespace tavrin
 

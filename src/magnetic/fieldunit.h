@@ -10,6 +10,10 @@ namespace tavrin {
 /// 1 G = 1000 mG = 100 uT = 100000 nT.
 double fieldUnitInNt(const QString &units);
 
+/// The largest Hm taken, in the unit of the measurements: the widest value
+/// a parameters file's columns are laid out for.
+constexpr double MaximumHm = 999999.999;
+
 } // namespace tavrin
 
 #endif

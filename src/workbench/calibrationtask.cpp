@@ -1,5 +1,6 @@
 #include "calibrationtask.h"
 #include "fitchoice.h"
+#include "savedwork.h"
 #include "viewdata.h"
 
 #include <algorithm>
@@ -9,8 +10,9 @@ namespace tavrin {
 
 namespace {
 
-// The shares of the task each step takes: the run, the comparison, the bootstrap.
-constexpr double RunShare = 0.3, ComparisonShare = 0.3;
+// The shares of the task each step takes: the run, the input's fingerprint,
+// the comparison, the bootstrap.
+constexpr double RunShare = 0.3, FingerprintShare = 0.05, ComparisonShare = 0.25;
 
 // The fits auto weighs, weighed as it weighs them, from the fewest
 // parameters to the most, as PredictedErrors wants them.
@@ -50,7 +52,7 @@ const std::vector<FitModel> &comparedModels()
 }
 
 void calibrateInSteps(const Input &input, const CalibrationOptions &options, const QString &unit,
-                      TaskControl &control)
+                      TaskControl &control, const QByteArray &fingerprint)
 {
     CalibrationOptions first = options;
     first.resamples = 0;
@@ -58,6 +60,7 @@ void calibrateInSteps(const Input &input, const CalibrationOptions &options, con
     calibration->input = input;
     calibration->options = options;
     calibration->unit = unit;
+    calibration->fingerprint = fingerprint;
     calibration->result = std::make_shared<const CalibrationResult>(
         runCalibration(input, first, control.runControl(0, RunShare)));
     if (calibration->result->status == RunStatus::Cancelled)
@@ -68,15 +71,25 @@ void calibrateInSteps(const Input &input, const CalibrationOptions &options, con
     if (!calibration->result->calibrated())
         return;
 
+    // The input's fingerprint, for saved work, after the results show: a
+    // large input takes a while to hash.
+    auto compared = std::make_shared<Calibration>(*calibration);
+    if (compared->fingerprint.isEmpty() && !input.measurements) {
+        compared->fingerprint =
+            fingerprintOf(input.path, control.runControl(RunShare, RunShare + FingerprintShare));
+        if (control.cancel.load())
+            return;
+    }
+
     // The same points for every model: read once, never again.
     const CalibrationResult &run = *calibration->result;
     const Input same = Input::points(run.run.raw, run.path);
-    auto compared = std::make_shared<Calibration>(*calibration);
     const std::vector<FitModel> &models = comparedModels();
+    const double comparisonFrom = RunShare + FingerprintShare;
     for (size_t m = 0; m < models.size(); m++) {
         CalibrationOptions o = first;
         o.fit = models[m];
-        const double from = RunShare + ComparisonShare * double(m) / double(models.size());
+        const double from = comparisonFrom + ComparisonShare * double(m) / double(models.size());
         compared->comparison.push_back(runCalibration(
             same, o, control.runControl(from, from + ComparisonShare / double(models.size()))));
         if (compared->comparison.back().status == RunStatus::Cancelled)
@@ -88,7 +101,7 @@ void calibrateInSteps(const Input &input, const CalibrationOptions &options, con
     if (options.resamples <= 0)
         return;
     const CalibrationResult bootstrapped =
-        runCalibration(same, options, control.runControl(RunShare + ComparisonShare, 1.0));
+        runCalibration(same, options, control.runControl(comparisonFrom + ComparisonShare, 1.0));
     if (bootstrapped.status == RunStatus::Cancelled)
         return;
     auto whole = std::make_shared<Calibration>(*compared);

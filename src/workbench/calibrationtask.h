@@ -12,9 +12,10 @@ namespace tavrin {
 const std::vector<FitModel> &comparedModels();
 
 /// Runs the calibration of input with options, publishing the run, then the
-/// run with the comparison, then with the uncertainty too.
+/// run with the comparison and the input file's fingerprint, then with the
+/// uncertainty too. A fingerprint already taken is not taken again.
 void calibrateInSteps(const Input &input, const CalibrationOptions &options, const QString &unit,
-                      TaskControl &control);
+                      TaskControl &control, const QByteArray &fingerprint = QByteArray());
 
 } // namespace tavrin
 

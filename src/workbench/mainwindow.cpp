@@ -5,6 +5,7 @@
 #include "comparedialog.h"
 #include "exportdialog.h"
 #include "exports.h"
+#include "fieldunit.h"
 #include "jsonreport.h"
 #include "printable.h"
 #include "resultstext.h"
@@ -58,6 +59,16 @@ QString refusalMessage(const CalibrationResult &result)
     return message;
 }
 
+// The options of a calibration the window starts, Hm found.
+CalibrationOptions calibrationOptions(double hm, FitModel fit)
+{
+    CalibrationOptions options;
+    options.hm = hm;
+    options.fit = fit;
+    options.resamples = DefaultResamples;
+    return options;
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
@@ -87,6 +98,9 @@ void MainWindow::setUpChoices()
         ui->fitModel->setItemData(
             k, QString::fromStdString(fitModelInfo(FitModel(ui->fitModel->itemData(k).toInt())).description),
             Qt::ToolTipRole);
+    ui->hmValue->setMaximum(MaximumHm);
+    ui->latitude->setRange(LowestLatitude, HighestLatitude);
+    ui->longitude->setRange(LowestLongitude, HighestLongitude);
     ui->date->setDate(QDate::currentDate());
     ui->resultsText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The input's panel is as wide as its contents at the font in use; it
@@ -205,6 +219,8 @@ void MainWindow::openDialog(bool asLog)
         open(path);
         return;
     }
+    if (refusedAsNoRegularFile(path))
+        return;
     ColumnPicker picker(path, std::nullopt, this);
     if (picker.exec() == QDialog::Accepted)
         open(path, picker.format());
@@ -212,6 +228,8 @@ void MainWindow::openDialog(bool asLog)
 
 void MainWindow::open(const QString &path, std::optional<LogFormat> log)
 {
+    if (refusedAsNoRegularFile(path))
+        return;
     if (path.endsWith(QLatin1String(".tavrin"))) {
         openSaved(path);
         return;
@@ -222,39 +240,66 @@ void MainWindow::open(const QString &path, std::optional<LogFormat> log)
             return;
         log = picker.format();
     }
-    inputPath = path;
-    logFormat = log;
-    ui->labelFile->setText(printable(QDir::toNativeSeparators(path)));
-    ui->buttonColumns->setEnabled(true);
+    showInput(path, log);
     addRecent(path);
     calibrate();
 }
 
+// A named pipe or a device would hold the window, or the worker and so the
+// program's end, until someone writes to it: it is refused before any read.
+bool MainWindow::refusedAsNoRegularFile(const QString &path)
+{
+    const std::optional<QString> problem = notARegularFile(path);
+    if (problem)
+        complain(tr("Open"), *problem);
+    return bool(problem);
+}
+
+void MainWindow::showInput(const QString &path, const std::optional<LogFormat> &log)
+{
+    inputPath = path;
+    logFormat = log;
+    ui->labelFile->setText(printable(QDir::toNativeSeparators(path)));
+    ui->buttonColumns->setEnabled(true);
+}
+
+// Saved work is read, checked and its input hashed on the worker; only once
+// all of it holds does the window take it, so that a refusal or a Cancel
+// leaves the window as it was. The calibration follows in the same task.
 void MainWindow::openSaved(const QString &path)
 {
-    QFile file(path);
-    QString problem;
-    const std::optional<SavedWork> saved =
-        file.open(QIODevice::ReadOnly) ? readSavedWork(file.readAll(), &problem) : std::nullopt;
-    if (!saved) {
-        if (problem.isEmpty())
-            problem = tr("It cannot be read (%1).").arg(file.errorString());
-        complain(tr("Saved work"), printable(path) + QStringLiteral(": ") + problem);
-        return;
-    }
-    HmSource hm = saved->hm;
-    setHmSource(hm);
-    setFit(saved->fit);
-    inputPath = saved->input;
-    logFormat = saved->log;
-    ui->labelFile->setText(printable(QDir::toNativeSeparators(inputPath)));
-    ui->buttonColumns->setEnabled(true);
-    addRecent(path);
-    calibrate();
-    if (fingerprintOf(inputPath) != saved->fingerprint)
-        complain(tr("Saved work"),
-                 tr("%1 has changed since this work was saved; it is calibrated as it is now.")
-                     .arg(printable(inputPath)));
+    work.start(tr("Opening %1").arg(QFileInfo(path).fileName()), [this, path](TaskControl &control) {
+        const auto refuse = [this, &control](const QString &message) {
+            control.onWindow([this, message] { complain(tr("Saved work"), message); });
+        };
+        QString problem;
+        const std::optional<SavedWork> saved = readSavedWorkFile(path, &problem);
+        if (!saved)
+            return refuse(problem);
+        if (const std::optional<QString> input = notARegularFile(saved->input))
+            return refuse(printable(path) + QStringLiteral(": ") + *input);
+        const std::optional<double> hm = hmOf(saved->hm, &problem);
+        if (!hm)
+            return refuse(printable(path) + QStringLiteral(": ") + problem);
+        constexpr double FingerprintShare = 0.2;
+        const QByteArray fingerprint = fingerprintOf(saved->input, control.runControl(0, FingerprintShare));
+        if (control.cancel.load())
+            return;
+        const bool changed = fingerprint != saved->fingerprint;
+        control.onWindow([this, path, opened = *saved, changed] {
+            setHmSource(opened.hm);
+            setFit(opened.fit);
+            showInput(opened.input, opened.log);
+            addRecent(path);
+            if (changed)
+                complain(tr("Saved work"),
+                         tr("%1 has changed since this work was saved; it is calibrated as it is now.")
+                             .arg(printable(opened.input)));
+        });
+        control.spanFrom = FingerprintShare;
+        calibrateInSteps(Input::file(saved->input, saved->log), calibrationOptions(*hm, saved->fit),
+                         saved->hm.unit, control, fingerprint);
+    });
 }
 
 void MainWindow::save()
@@ -282,13 +327,21 @@ QString MainWindow::saveTo(const QString &path)
         return tr("Nothing is calibrated yet.");
     if (IsSameFile(path, shown->result->path))
         return tr("This is the file of measurements; choose another name so that it is not overwritten.");
+    // The fingerprint is taken on the worker after the results show.
+    if (shown->fingerprint.isEmpty())
+        return work.busy()
+                   ? tr("The input's fingerprint is still being taken; save again once the comparison "
+                        "shows.")
+                   : tr("%1 has no fingerprint: its calibration was cancelled, or it could not be read "
+                        "again; calibrate it again (F5) before saving.")
+                         .arg(printable(shown->input.path));
     SavedWork w;
     w.input = QFileInfo(shown->input.path).absoluteFilePath();
     w.log = shown->input.log;
     w.hm = hmSource();
     w.hmValue = shown->options.hm;
     w.fit = shown->options.fit;
-    w.fingerprint = fingerprintOf(w.input);
+    w.fingerprint = shown->fingerprint;
     w.result = JsonResult(*shown->result, shown->options.hm, workbenchWords());
     QString reason;
     if (!WriteFileAtomically(path, savedWorkBytes(w), &reason))
@@ -310,17 +363,17 @@ void MainWindow::compareWith()
 
 CompareDialog *MainWindow::compareWith(const QString &path)
 {
-    QFile file(path);
     QString problem;
-    const std::optional<SavedWork> saved =
-        file.open(QIODevice::ReadOnly) ? readSavedWork(file.readAll(), &problem) : std::nullopt;
+    const std::optional<SavedWork> saved = readSavedWorkFile(path, &problem);
     const std::optional<CalibrationParameters> parameters =
         saved ? parametersOf(saved->result) : std::nullopt;
-    if (!parameters) {
-        if (problem.isEmpty())
-            problem = saved ? tr("It holds no calibration.")
-                            : tr("It cannot be read (%1).").arg(file.errorString());
-        complain(tr("Compare"), printable(path) + QStringLiteral(": ") + problem);
+    if (saved && !parameters)
+        problem = printable(path) + QStringLiteral(": ") + tr("It holds no calibration.");
+    // Its input is calibrated beside this one: never a named pipe or a device.
+    if (const std::optional<QString> input = saved ? notARegularFile(saved->input) : std::nullopt)
+        problem = printable(path) + QStringLiteral(": ") + *input;
+    if (!problem.isEmpty()) {
+        complain(tr("Compare"), problem);
         return nullptr;
     }
     auto *dialog = new CompareDialog(shown, *saved, *parameters, this);
@@ -342,6 +395,8 @@ void MainWindow::complain(const QString &title, const QString &message)
 
 void MainWindow::pickColumns()
 {
+    if (refusedAsNoRegularFile(inputPath))
+        return;
     ColumnPicker picker(inputPath, logFormat, this);
     if (picker.exec() == QDialog::Accepted) {
         logFormat = picker.format();
@@ -418,6 +473,9 @@ void MainWindow::calibrate()
         say(tr("Open a file of measurements first."));
         return;
     }
+    // The input may have been replaced since it was opened.
+    if (refusedAsNoRegularFile(inputPath))
+        return;
     QString problem;
     const std::optional<double> hm = hmOf(hmSource(), &problem);
     if (!hm) {
@@ -425,10 +483,7 @@ void MainWindow::calibrate()
         return;
     }
     const Input input = Input::file(inputPath, logFormat);
-    CalibrationOptions options;
-    options.hm = *hm;
-    options.fit = fit();
-    options.resamples = DefaultResamples;
+    const CalibrationOptions options = calibrationOptions(*hm, fit());
     const QString unit = hmSource().unit;
     work.start(
         tr("Calibrating %1").arg(QFileInfo(inputPath).fileName()),

@@ -70,6 +70,10 @@ private:
     void openDialog(bool asLog);
     void pickColumns();
     void openSaved(const QString &path);
+    /// Says why path is refused when it is no regular file; true then.
+    bool refusedAsNoRegularFile(const QString &path);
+    /// Makes path, read as log says, the input calibrated from now on.
+    void showInput(const QString &path, const std::optional<LogFormat> &log);
     void save();
     void compareWith();
     /// Says a problem in the status bar and a box, and to the refused signal.

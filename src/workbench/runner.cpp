@@ -18,8 +18,9 @@ RunControl TaskControl::runControl(double from, double to)
     RunControl c;
     c.cancel = &cancel;
     c.threads = workerThreads();
-    c.progress = [this, from, to](double fraction, RunPhase) {
-        permille.store(int(1000 * (from + (to - from) * fraction)));
+    const double first = spanFrom + (spanTo - spanFrom) * from, last = spanFrom + (spanTo - spanFrom) * to;
+    c.progress = [this, first, last](double fraction, RunPhase) {
+        permille.store(int(1000 * (first + (last - first) * fraction)));
     };
     return c;
 }
@@ -68,14 +69,17 @@ void Runner::start(const QString &description, Task task)
     // results are dropped on arrival. The task is held weakly here, as it
     // holds this function itself.
     const std::weak_ptr<TaskControl> weak = running;
-    running->publish = [this, weak](std::shared_ptr<const Calibration> calibration) {
+    running->onWindow = [this, weak](std::function<void()> step) {
         QMetaObject::invokeMethod(
             this,
-            [this, weak, calibration] {
+            [this, weak, step] {
                 if (const std::shared_ptr<TaskControl> alive = weak.lock(); alive && control == alive)
-                    emit published(calibration);
+                    step();
             },
             Qt::QueuedConnection);
+    };
+    running->publish = [this, onWindow = running->onWindow](std::shared_ptr<const Calibration> calibration) {
+        onWindow([this, calibration] { emit published(calibration); });
     };
     connect(mine, &QFutureWatcherBase::finished, this, [this, mine, running] {
         mine->deleteLater();

@@ -31,6 +31,9 @@ struct Calibration {
     std::vector<std::optional<double>> predictedBiasError;
     std::optional<Uncertainty> uncertainty;
     std::shared_ptr<const struct ViewData> views; ///< when calibrated
+    /// SHA-256 of the input file's bytes, taken as it was calibrated; empty
+    /// for points in memory, and until it has been taken.
+    QByteArray fingerprint;
 };
 
 /// How a task tells its progress and learns of its cancellation.
@@ -39,6 +42,12 @@ struct TaskControl {
     std::atomic<int> permille{0};
     /// Hands a result, interim or final, to the window's thread.
     std::function<void(std::shared_ptr<const Calibration>)> publish;
+    /// Runs step on the window's thread, unless the task has been cancelled
+    /// or replaced by then.
+    std::function<void(std::function<void()>)> onWindow;
+    /// The span of the task's progress that runControl's [from, to] are
+    /// fractions of: a task made of steps gives each its part.
+    double spanFrom = 0.0, spanTo = 1.0;
 
     /// The pipeline's control for a step that spans [from, to] of the task.
     RunControl runControl(double from, double to);

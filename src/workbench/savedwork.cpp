@@ -1,4 +1,7 @@
 #include "savedwork.h"
+#include "fieldunit.h"
+#include "printable.h"
+#include "regularfile.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -6,12 +9,95 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
+#include <cmath>
+
 namespace tavrin {
 
 namespace {
 
 constexpr int Version = 1;
 const char *const Kind = "tavrin-workbench";
+// Saved work holds a few kilobytes; what is far larger is no saved work and
+// is not read whole.
+constexpr qint64 LargestSavedWork = 64 << 20;
+// Rows are counted in JSON's numbers, whole up to this one.
+constexpr double LastWholeNumber = 9007199254740992.0;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("SavedWork", text);
+}
+
+// A value of the file as its JSON reads.
+QString jsonText(const QJsonValue &value)
+{
+    if (value.isUndefined())
+        return tr("nothing");
+    if (value.isDouble())
+        return QString::number(value.toDouble(), 'g', 17);
+    if (value.isString())
+        return QLatin1Char('"') + printable(value.toString()) + QLatin1Char('"');
+    if (value.isArray()) {
+        QStringList items;
+        for (const QJsonValue &item : value.toArray())
+            items << jsonText(item);
+        return QLatin1Char('[') + items.join(QStringLiteral(", ")) + QLatin1Char(']');
+    }
+    if (value.isBool())
+        return QLatin1String(value.toBool() ? "true" : "false");
+    return value.isNull() ? QStringLiteral("null") : tr("an object");
+}
+
+// The words for a field of the file whose value lies outside what it takes.
+QString outside(const char *field, const QJsonValue &value, const QString &range)
+{
+    return tr("This file of saved work has %1 %2; it must be %3.")
+        .arg(QLatin1String(field), jsonText(value), range);
+}
+
+// A number of o at key from least to most, whole when asked, or why not.
+std::optional<QString> numberIn(const QJsonObject &o, const char *key, const char *field, double least,
+                                double most, const QString &range, double &number, bool whole = false)
+{
+    const QJsonValue value = o[QLatin1String(key)];
+    number = value.toDouble(NAN);
+    if (value.isDouble() && number >= least && number <= most && (!whole || number == std::floor(number)))
+        return std::nullopt;
+    return outside(field, value, range);
+}
+
+// What a path that is no regular file is, in words; nothing for a regular
+// file, or one that cannot be looked at.
+std::optional<QString> notRegular(const QString &path, FileKind kind)
+{
+    QString what;
+    switch (kind) {
+    case FileKind::Regular:
+    case FileKind::Unknown:
+        return std::nullopt;
+    case FileKind::Directory:
+        what = tr("a folder");
+        break;
+    case FileKind::Fifo:
+        what = tr("a named pipe (FIFO)");
+        break;
+    case FileKind::CharacterDevice:
+        what = tr("a character device");
+        break;
+    case FileKind::BlockDevice:
+        what = tr("a block device");
+        break;
+    case FileKind::Socket:
+        what = tr("a socket");
+        break;
+    case FileKind::Other:
+        what = tr("a special file");
+        break;
+    }
+    return tr("%1 is %2, not a regular file; the workbench opens files of measurements and saved work only.")
+        .arg(printable(path), what);
+}
 
 QJsonObject logObject(const LogFormat &f)
 {
@@ -22,21 +108,79 @@ QJsonObject logObject(const LogFormat &f)
             {"lastRow", double(f.lastRow)}};
 }
 
-std::optional<LogFormat> logFormat(const QJsonObject &o)
+std::optional<LogFormat> logFormat(const QJsonObject &o, QString *problem)
 {
     const QJsonArray columns = o["columns"].toArray();
-    if (columns.size() != 3)
-        return std::nullopt;
     LogFormat f;
-    for (int i = 0; i < 3; i++)
+    for (int i = 0; i < 3 && columns.size() == 3; i++)
         f.columns[size_t(i)] = columns[i].toString();
+    if (columns.size() != 3 || std::any_of(f.columns.begin(), f.columns.end(), [](const QString &c) {
+            return c.trimmed().isEmpty() || ColumnNumber(c) < 0;
+        })) {
+        *problem = outside("log.columns", o["columns"],
+                           tr("three columns, numbers from 1 to %1 or header names").arg(MostColumns));
+        return std::nullopt;
+    }
     f.decimalComma = o["decimalComma"].toBool();
     f.skipBadLines = o["skipBadLines"].toBool();
-    f.firstRow = qint64(o["firstRow"].toDouble(1));
-    f.lastRow = qint64(o["lastRow"].toDouble(0));
-    if (f.firstRow < 1 || f.lastRow < 0)
+    const QString rows = tr("a whole number from %1 to %2");
+    double first = 1, last = 0;
+    std::optional<QString> why;
+    if (o.contains("firstRow"))
+        why = numberIn(o, "firstRow", "log.firstRow", 1, LastWholeNumber,
+                       rows.arg(1).arg(LastWholeNumber, 0, 'f', 0), first, true);
+    if (!why && o.contains("lastRow"))
+        why = numberIn(o, "lastRow", "log.lastRow", 0, LastWholeNumber,
+                       rows.arg(0).arg(LastWholeNumber, 0, 'f', 0), last, true);
+    if (!why && last != 0 && last < first)
+        why = outside("log.lastRow", o["lastRow"],
+                      tr("0 for the last row, or log.firstRow (%1) or more").arg(first, 0, 'f', 0));
+    if (why) {
+        *problem = *why;
         return std::nullopt;
+    }
+    f.firstRow = qint64(first);
+    f.lastRow = qint64(last);
     return f;
+}
+
+// Hm and where it came from, each number within its range. The model's
+// own range of heights and years is the model's to judge when it is asked.
+std::optional<QString> readHm(const QJsonObject &hm, SavedWork &w)
+{
+    const QString hmRange = tr("above 0 and up to %1").arg(MaximumHm, 0, 'f', 3);
+    if (const std::optional<QString> why =
+            numberIn(hm, "value", "hm.value", 0, MaximumHm, hmRange, w.hmValue))
+        return why;
+    if (w.hmValue <= 0)
+        return outside("hm.value", hm["value"], hmRange);
+    w.hm.value = w.hmValue;
+    w.hm.unit = hm["unit"].toString();
+    if (!fieldUnits().contains(w.hm.unit))
+        return outside("hm.unit", hm["unit"], tr("nT, uT, mG, G or empty"));
+    const QString source = hm["source"].toString();
+    if (source == QLatin1String("value"))
+        return std::nullopt;
+    if (source != QLatin1String("model"))
+        return outside("hm.source", hm["source"], tr("\"value\" or \"model\""));
+    Place place;
+    const QString degrees = tr("from %1 to %2 degrees");
+    if (const std::optional<QString> why =
+            numberIn(hm, "latitude", "hm.latitude", LowestLatitude, HighestLatitude,
+                     degrees.arg(LowestLatitude).arg(HighestLatitude), place.latitude))
+        return why;
+    if (const std::optional<QString> why =
+            numberIn(hm, "longitude", "hm.longitude", LowestLongitude, HighestLongitude,
+                     degrees.arg(LowestLongitude).arg(HighestLongitude), place.longitude))
+        return why;
+    if (const std::optional<QString> why =
+            numberIn(hm, "height", "hm.height", -HUGE_VAL, HUGE_VAL, tr("a number of metres"), place.height))
+        return why;
+    w.hm.place = place;
+    w.hm.date = QDate::fromString(hm["date"].toString(), Qt::ISODate);
+    if (!w.hm.date.isValid())
+        return outside("hm.date", hm["date"], tr("a date as YYYY-MM-DD"));
+    return std::nullopt;
 }
 
 QJsonObject hmObject(const SavedWork &w)
@@ -56,12 +200,36 @@ QJsonObject hmObject(const SavedWork &w)
 
 } // namespace
 
-QByteArray fingerprintOf(const QString &path)
+std::optional<QString> notARegularFile(const QString &path)
 {
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+    return notRegular(path, fileKindOf(path));
+}
+
+QByteArray fingerprintOf(const QString &path, const RunControl &control)
+{
+    QFile file;
+    FileKind kind;
+    QString reason;
+    if (!openRegularFile(file, path, &kind, &reason))
         return QByteArray();
+    constexpr qint64 Block = 1 << 20;
+    const double size = double(std::max<qint64>(1, file.size()));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray block(Block, Qt::Uninitialized);
+    qint64 done = 0;
+    for (;;) {
+        if (control.cancel && control.cancel->load())
+            return QByteArray();
+        const qint64 got = file.read(block.data(), Block);
+        if (got < 0)
+            return QByteArray();
+        if (got == 0)
+            break;
+        hash.addData(QByteArrayView(block.constData(), got));
+        done += got;
+        if (control.progress)
+            control.progress(std::min(1.0, double(done) / size), RunPhase::Reading);
+    }
     return hash.result().toHex();
 }
 
@@ -81,43 +249,66 @@ QByteArray savedWorkBytes(const SavedWork &w)
 
 std::optional<SavedWork> readSavedWork(const QByteArray &bytes, QString *problem)
 {
-    const auto fail = [problem](const char *why) {
-        *problem = QCoreApplication::translate("SavedWork", why);
+    const auto fail = [problem](const QString &why) {
+        *problem = why;
         return std::nullopt;
     };
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     const QJsonObject o = document.object();
     if (error.error != QJsonParseError::NoError || o["kind"].toString() != QLatin1String(Kind))
-        return fail("This is not a file of saved work from Tavrin Workbench.");
+        return fail(tr("This is not a file of saved work from Tavrin Workbench."));
     if (o["version"].toInt() != Version)
-        return fail("This file of saved work is of a version this workbench does not read.");
+        return fail(tr("This file of saved work is of a version this workbench does not read."));
     SavedWork w;
     w.input = o["input"].toString();
     if (w.input.isEmpty())
-        return fail("This file of saved work names no input.");
+        return fail(tr("This file of saved work names no input."));
     if (o.contains("log")) {
-        w.log = logFormat(o["log"].toObject());
+        QString why;
+        w.log = logFormat(o["log"].toObject(), &why);
         if (!w.log)
-            return fail("This file of saved work has a log format that cannot be read.");
+            return fail(why);
     }
-    const QJsonObject hm = o["hm"].toObject();
-    w.hmValue = hm["value"].toDouble();
-    w.hm.value = w.hmValue;
-    w.hm.unit = hm["unit"].toString();
-    if (!fieldUnits().contains(w.hm.unit) || !(w.hmValue > 0))
-        return fail("This file of saved work has an Hm that cannot be used.");
-    if (hm["source"].toString() == QLatin1String("model")) {
-        w.hm.place = Place{hm["latitude"].toDouble(), hm["longitude"].toDouble(), hm["height"].toDouble()};
-        w.hm.date = QDate::fromString(hm["date"].toString(), Qt::ISODate);
-    }
+    if (const std::optional<QString> why = readHm(o["hm"].toObject(), w))
+        return fail(*why);
     const std::optional<FitModel> fit = fitModelNamed(o["fit"].toString().toLatin1().constData());
     if (!fit)
-        return fail("This file of saved work names a fit this workbench does not know.");
+        return fail(tr("This file of saved work names a fit this workbench does not know."));
     w.fit = *fit;
     w.fingerprint = o["inputSha256"].toString().toLatin1();
     w.result = o["result"].toObject();
     return w;
+}
+
+std::optional<SavedWork> readSavedWorkFile(const QString &path, QString *message)
+{
+    const auto fail = [&](const QString &why) {
+        *message = printable(path) + QStringLiteral(": ") + why;
+        return std::nullopt;
+    };
+    QFile file;
+    FileKind kind;
+    QString reason;
+    if (!openRegularFile(file, path, &kind, &reason)) {
+        if (const std::optional<QString> what = notRegular(path, kind)) {
+            *message = *what;
+            return std::nullopt;
+        }
+        return fail(tr("It cannot be read (%1).").arg(reason));
+    }
+    if (file.size() > LargestSavedWork)
+        return fail(tr("It holds %1 bytes, more than saved work ever does (%2 at most).")
+                        .arg(file.size())
+                        .arg(LargestSavedWork));
+    QString problem;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(tr("It cannot be read (%1).").arg(file.errorString()));
+    std::optional<SavedWork> saved = readSavedWork(bytes, &problem);
+    if (!saved)
+        return fail(problem);
+    return saved;
 }
 
 } // namespace tavrin

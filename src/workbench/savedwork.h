@@ -7,6 +7,7 @@
 
 #include "hmsource.h"
 #include "logreader.h"
+#include "pipeline.h"
 #include "robustfit.h"
 
 #include <QByteArray>
@@ -27,13 +28,26 @@ struct SavedWork {
     QJsonObject result;
 };
 
-/// SHA-256 of a file's bytes in hexadecimal; empty when it cannot be read.
-QByteArray fingerprintOf(const QString &path);
+/// Why the workbench does not open path, the message naming what it is,
+/// when it is no regular file (a named pipe, a folder, a device); nothing
+/// when it is one, or cannot be looked at (opening it then says why). Only
+/// looks: never opens.
+std::optional<QString> notARegularFile(const QString &path);
+
+/// SHA-256 of a regular file's bytes in hexadecimal, read in blocks with
+/// control's progress told and its cancel heeded; empty when it cannot be
+/// read or the reading was cancelled.
+QByteArray fingerprintOf(const QString &path, const RunControl &control = {});
 
 QByteArray savedWorkBytes(const SavedWork &work);
 
-/// Reads a .tavrin file's bytes; empty with the problem when they are not one.
+/// Reads a .tavrin file's bytes; empty with the problem when they are not
+/// one, or hold a value out of its range.
 std::optional<SavedWork> readSavedWork(const QByteArray &bytes, QString *problem);
+
+/// Reads the .tavrin file at path; empty with the message, which names the
+/// file, when it is no regular file, cannot be read or is refused.
+std::optional<SavedWork> readSavedWorkFile(const QString &path, QString *message);
 
 } // namespace tavrin
 

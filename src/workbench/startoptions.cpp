@@ -1,5 +1,7 @@
 #include "startoptions.h"
-#include "fieldunit.h"
+#include "optionchecks.h"
+#include "printable.h"
+#include "worldmodel.h"
 
 #include <QCoreApplication>
 
@@ -12,25 +14,15 @@ QString tr(const char *text)
     return QCoreApplication::translate("StartOptions", text);
 }
 
-std::optional<double> number(const QString &text)
+// The model holds at the place and in the year asked for, as tavrin-cli
+// says, when names the year as given ("today" when not).
+OptionProblem checkModel(const Place &place, double year, const QString &when)
 {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
-}
-
-std::optional<Place> place(const QString &text)
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() < 2 || parts.size() > 3)
-        return std::nullopt;
-    Place p;
-    const std::optional<double> latitude = number(parts[0]), longitude = number(parts[1]),
-                                height = parts.size() == 3 ? number(parts[2]) : std::optional<double>(0.0);
-    if (!latitude || !longitude || !height || std::abs(*latitude) > 90 || *longitude < -180 ||
-        *longitude > 360)
-        return std::nullopt;
-    return Place{*latitude, *longitude, *height};
+    QString problem;
+    const std::unique_ptr<FieldModel> model = LoadWorldModel(&problem);
+    if (!model)
+        return problem;
+    return OutsideModel(*model, place, year, when);
 }
 
 } // namespace
@@ -46,7 +38,8 @@ QString startHelp()
               "  --hm VALUE          Hm, the Earth field norm, in the unit of the measurements.\n"
               "  --units U           The unit of the measurements: nT, uT, mG or G.\n"
               "  --hm-at LAT,LON[,H] Hm from the World Magnetic Model at a place (degrees, metres).\n"
-              "  --date D            The date for the model, YYYY-MM-DD; today by default.\n"
+              "  --date D            The date for the model, YYYY-MM-DD or a decimal year such as\n"
+              "                      2027.5 (the day it falls in); today by default.\n"
               "  --columns X,Y,Z     Read FILE as a log: the x, y and z columns, numbers or names.\n"
               "  --decimal-comma     The log writes 1,5 for 1.5.\n"
               "  --skip-bad-lines    Skip the log's bad lines instead of refusing it.\n"
@@ -63,8 +56,9 @@ std::optional<StartOptions> parseStartOptions(const QStringList &arguments, QStr
     std::optional<double> hm;
     std::optional<Place> hmAt;
     QString units, date;
+    double year = 0.0;
     bool hasUnits = false;
-    std::optional<QStringList> columns;
+    std::optional<std::array<QString, 3>> columns;
     bool decimalComma = false, skipBadLines = false;
     const auto fail = [problem](const QString &why) {
         *problem = why;
@@ -78,35 +72,43 @@ std::optional<StartOptions> parseStartOptions(const QStringList &arguments, QStr
             *into = arguments[++k];
             return true;
         };
+        const bool takesValue = a == QLatin1String("--hm") || a == QLatin1String("--units") ||
+                                a == QLatin1String("--hm-at") || a == QLatin1String("--date") ||
+                                a == QLatin1String("--columns") || a == QLatin1String("--fit") ||
+                                a == QLatin1String("--port");
         QString v;
+        if (takesValue && !value(&v))
+            return fail(tr("Missing value after '%1'.").arg(a));
+        OptionProblem why;
         if (a == QLatin1String("--hm")) {
-            if (!value(&v) || !(hm = number(v)) || *hm <= 0)
-                return fail(tr("--hm wants a number above zero, e.g. --hm 48."));
+            double given = 0.0;
+            why = checkHm(v, given);
+            hm = given;
         } else if (a == QLatin1String("--units")) {
-            if (!value(&units) || fieldUnitInNt(units) == 0.0)
-                return fail(tr("--units wants nT, uT, mG or G."));
+            why = checkUnits(v);
+            units = v;
             hasUnits = true;
         } else if (a == QLatin1String("--hm-at")) {
-            if (!value(&v) || !(hmAt = place(v)))
-                return fail(tr("--hm-at wants LAT,LON or LAT,LON,H, e.g. --hm-at 48.85,2.35,35."));
+            Place place;
+            why = checkPlace(a, v, place);
+            hmAt = place;
         } else if (a == QLatin1String("--date")) {
-            if (!value(&date) || !QDate::fromString(date, Qt::ISODate).isValid())
-                return fail(tr("--date wants a date as YYYY-MM-DD."));
+            why = checkDate(v, year);
+            date = v;
         } else if (a == QLatin1String("--columns")) {
-            if (!value(&v) || v.split(QLatin1Char(',')).size() != 3)
-                return fail(tr("--columns wants three columns, e.g. --columns 2,3,4 or --columns mx,my,mz."));
-            columns = v.split(QLatin1Char(','));
+            columns.emplace();
+            why = checkColumns(v, *columns);
         } else if (a == QLatin1String("--decimal-comma")) {
             decimalComma = true;
         } else if (a == QLatin1String("--skip-bad-lines")) {
             skipBadLines = true;
         } else if (a == QLatin1String("--fit")) {
-            if (!value(&v) || !(o.fit = fitModelNamed(v.toLatin1().constData())))
-                return fail(tr("--fit wants exact, full, diagonal, sphere, planar or auto."));
+            FitModel model = FitModel::Auto;
+            why = checkFit(v, model);
+            o.fit = model;
         } else if (a == QLatin1String("--port")) {
-            if (!value(&o.port) || o.port.isEmpty())
-                return fail(
-                    tr("--port wants a serial port, tcp://host:port or -, e.g. --port /dev/ttyUSB0."));
+            why = checkPort(v);
+            o.port = v;
         } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
             return fail(tr("Unknown option %1; tavrin-workbench --help lists them.").arg(a));
         } else if (o.file.isEmpty()) {
@@ -114,27 +116,37 @@ std::optional<StartOptions> parseStartOptions(const QStringList &arguments, QStr
         } else {
             return fail(tr("The workbench opens one file at a time."));
         }
+        if (why)
+            return fail(*why);
     }
     if (!o.port.isEmpty() && !o.file.isEmpty())
-        return fail(tr("Give either a file or --port, not both."));
+        return fail(portWithFileProblem());
     if (hm && hmAt)
-        return fail(tr("Give either --hm or --hm-at, not both."));
+        return fail(hmTwiceProblem());
     if (hmAt && !hasUnits)
-        return fail(tr("--hm-at needs --units: the unit of the measurements."));
+        return fail(hmAtWithoutUnitsProblem());
     if ((decimalComma || skipBadLines) && !columns)
-        return fail(tr("--decimal-comma and --skip-bad-lines read a log: give --columns too."));
+        return fail(withoutColumnsProblem(decimalComma ? QStringLiteral("--decimal-comma")
+                                                       : QStringLiteral("--skip-bad-lines")));
+    if (hmAt || !date.isEmpty()) {
+        const bool today = date.isEmpty();
+        if (const OptionProblem why =
+                checkModel(hmAt.value_or(Place{}), today ? decimalYear(QDate::currentDate()) : year,
+                           today ? QStringLiteral("today") : printable(date)))
+            return fail(*why);
+    }
     if (hm || hmAt) {
         HmSource s;
         s.value = hm.value_or(0.0);
         s.unit = units;
         s.place = hmAt;
-        s.date = QDate::fromString(date, Qt::ISODate);
+        // A decimal year is taken at the day it falls in, as the date box shows it.
+        s.date = date.isEmpty() ? QDate() : dayOfDecimalYear(year);
         o.hm = s;
     }
     if (columns) {
         LogFormat f;
-        for (int i = 0; i < 3; i++)
-            f.columns[size_t(i)] = (*columns)[i].trimmed();
+        f.columns = *columns;
         f.decimalComma = decimalComma;
         f.skipBadLines = skipBadLines;
         o.log = f;

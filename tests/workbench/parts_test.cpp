@@ -11,6 +11,7 @@
 #include "turnadvice.h"
 
 #include <QClipboard>
+#include <QCryptographicHash>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QProcess>
@@ -185,6 +186,71 @@ private slots:
         QVERIFY(refused("hm", QJsonObject{{"value", 48}, {"unit", "furlongs"}}));
         QVERIFY(refused("log", QJsonObject{{"columns", QJsonArray{"1", "2"}}}));
         QVERIFY(refused("log", QJsonObject{{"columns", QJsonArray{"1", "2", "3"}}, {"firstRow", 0}}));
+
+        // Every number of the file out of its range is refused by its field,
+        // its value and the range, never clamped or replaced.
+        const auto problemWith = [&](const char *key, const QJsonObject &value) {
+            QJsonObject changed = o;
+            changed[key] = value;
+            QString why;
+            return readSavedWork(QJsonDocument(changed).toJson(), &why) ? QString() : why;
+        };
+        const QJsonObject hm = o["hm"].toObject(), logFormat = o["log"].toObject();
+        const auto hmWith = [&](const char *key, const QJsonValue &value) {
+            QJsonObject h = hm;
+            h[key] = value;
+            return problemWith("hm", h);
+        };
+        const auto logWith = [&](const char *key, const QJsonValue &value) {
+            QJsonObject l = logFormat;
+            l[key] = value;
+            return problemWith("log", l);
+        };
+        const QString has = QStringLiteral("This file of saved work has ");
+        QCOMPARE(hmWith("value", 1e308), has + "hm.value 1e+308; it must be above 0 and up to 999999.999.");
+        QCOMPARE(hmWith("value", 0), has + "hm.value 0; it must be above 0 and up to 999999.999.");
+        QCOMPARE(hmWith("value", "48"), has + "hm.value \"48\"; it must be above 0 and up to 999999.999.");
+        QCOMPARE(hmWith("latitude", -90.5), has + "hm.latitude -90.5; it must be from -90 to 90 degrees.");
+        QCOMPARE(hmWith("longitude", 1e308),
+                 has + "hm.longitude 1e+308; it must be from -180 to 360 degrees.");
+        QCOMPARE(hmWith("height", "high"), has + "hm.height \"high\"; it must be a number of metres.");
+        QCOMPARE(hmWith("date", "9999-99-99"),
+                 has + "hm.date \"9999-99-99\"; it must be a date as YYYY-MM-DD.");
+        QCOMPARE(hmWith("source", "guess"), has + "hm.source \"guess\"; it must be \"value\" or \"model\".");
+        QCOMPARE(logWith("firstRow", 1e308),
+                 has + "log.firstRow 1e+308; it must be a whole number from 1 to 9007199254740992.");
+        QCOMPARE(logWith("firstRow", 2.5),
+                 has + "log.firstRow 2.5; it must be a whole number from 1 to 9007199254740992.");
+        QCOMPARE(logWith("lastRow", -1),
+                 has + "log.lastRow -1; it must be a whole number from 0 to 9007199254740992.");
+        QCOMPARE(logWith("lastRow", 5),
+                 has + "log.lastRow 5; it must be 0 for the last row, or log.firstRow (10) or more.");
+        QCOMPARE(
+            logWith("columns", QJsonArray{"mx", "0", "mz"}),
+            has + "log.columns [\"mx\", \"0\", \"mz\"]; it must be three columns, numbers from 1 to 1000 or "
+                  "header names.");
+    }
+
+    // The input's fingerprint is read in blocks, told as it goes and given
+    // up when cancelled.
+    void fingerprintsInBlocksAndCancels()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("three-megabytes.txt");
+        QByteArray bytes(3 << 20, 'x');
+        bytes[12345] = 'y';
+        writeFile(path, bytes);
+        std::vector<double> told;
+        std::atomic<bool> cancel{false};
+        RunControl control;
+        control.cancel = &cancel;
+        control.progress = [&told](double fraction, RunPhase) { told.push_back(fraction); };
+        QCOMPARE(fingerprintOf(path, control),
+                 QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        QCOMPARE(told, (std::vector<double>{1.0 / 3, 2.0 / 3, 1.0}));
+        cancel.store(true);
+        QVERIFY(fingerprintOf(path, control).isEmpty());
+        QVERIFY(fingerprintOf(dir.path()).isEmpty());
     }
 
     // b, A and A^-1 come back from a result object whole, or not at all.

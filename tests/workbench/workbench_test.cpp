@@ -24,7 +24,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace tavrin;
 
@@ -56,6 +65,82 @@ HmSource hmValue(double value)
     HmSource s;
     s.value = value;
     return s;
+}
+
+// Should a reader wait on one of these named pipes after a grace period,
+// opens each pipe's other end, again and again until it ends, so that the
+// reader sees the pipe's end: a fault that comes back fails the test
+// (fired()) instead of hanging it.
+class PipeWatchdog {
+public:
+    explicit PipeWatchdog(const QStringList &pipes)
+        : guard([this, pipes] {
+              std::unique_lock<std::mutex> lock(mutex);
+              if (woken.wait_for(lock, std::chrono::seconds(20), [this] { return stopped; }))
+                  return;
+              while (!stopped) {
+                  for (const QString &pipe : pipes)
+                      if (const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+                          fd >= 0) {
+                          released = true;
+                          ::close(fd);
+                      }
+                  woken.wait_for(lock, std::chrono::milliseconds(100), [this] { return stopped; });
+              }
+          })
+    {
+    }
+    ~PipeWatchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopped = true;
+        }
+        woken.notify_all();
+        guard.join();
+    }
+    bool fired()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return released;
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable woken;
+    bool stopped = false, released = false;
+    std::thread guard;
+};
+
+// The object of tavrin-cli --json for the sample with Hm 48.
+QJsonObject sampleResult()
+{
+    return QJsonDocument::fromJson(cli({"--hm", "48", "--fit", "auto", "--json", TAVRIN_SAMPLE}))
+        .object()["files"]
+        .toArray()[0]
+        .toObject();
+}
+
+SavedWork savedSample(const QString &input, double hm)
+{
+    SavedWork saved;
+    saved.input = input;
+    saved.hm.value = hm;
+    saved.hmValue = hm;
+    saved.fit = FitModel::Planar;
+    saved.fingerprint = fingerprintOf(input);
+    saved.result = sampleResult();
+    return saved;
+}
+
+// What tavrin-cli says of these arguments, without its prefix and advice.
+QString cliRefusal(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(TAVRIN_CLI), arguments + QStringList{TAVRIN_SAMPLE});
+    process.waitForFinished(60000);
+    const QString line = QString::fromUtf8(process.readAllStandardError()).section('\n', 0, 0);
+    return line.mid(line.indexOf(QLatin1String(": ")) + 2);
 }
 
 } // namespace
@@ -321,11 +406,182 @@ private slots:
         // What is not saved work is refused, and nothing changes.
         writeFile(path, "{\"kind\": \"something else\"}");
         window.open(path);
+        QVERIFY(refused.wait(20000));
         QCOMPARE(refused.size(), 2);
         QCOMPARE(window.calibration()->result->path, copy);
         QString problem;
         QVERIFY(!readSavedWork("not json", &problem));
         QVERIFY(!problem.isEmpty());
+    }
+
+    // A named pipe, a folder or a device, opened as measurements, as saved
+    // work, as saved work's input or to compare with, is refused at once by
+    // what it is, and the window keeps what it had.
+    void refusesWhatIsNoRegularFile()
+    {
+        QTemporaryDir dir;
+        const QString pipe = dir.filePath("pipe.txt"), savedPipe = dir.filePath("pipe.tavrin"),
+                      device = dir.filePath("device.txt"), folder = dir.filePath("folder.tavrin");
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(savedPipe).constData(), 0600) == 0);
+        // A device node of this test's own, never one of the machine's.
+        QVERIFY(::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0);
+        QVERIFY(QDir(dir.path()).mkdir("folder.tavrin"));
+        const QString namesPipe = dir.filePath("names-pipe.tavrin");
+        SavedWork saved = savedSample(QStringLiteral(TAVRIN_SAMPLE), 50);
+        saved.input = pipe;
+        writeFile(namesPipe, savedWorkBytes(saved));
+
+        const QString swapped = dir.filePath("swapped.txt");
+        PipeWatchdog watchdog({pipe, savedPipe, swapped});
+        MainWindow window;
+        window.setHmSource(hmValue(48));
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        QSignalSpy refused(&window, &MainWindow::refused);
+        const struct {
+            QString path, what;
+        } cases[] = {{pipe, "is a named pipe (FIFO), not a regular file"},
+                     {savedPipe, "is a named pipe (FIFO), not a regular file"},
+                     {device, "is a character device, not a regular file"},
+                     {folder, "is a folder, not a regular file"}};
+        for (const auto &c : cases) {
+            refused.clear();
+            window.open(c.path);
+            QCOMPARE(refused.size(), 1);
+            QCOMPARE(refused.front().front().toString().left(c.path.size() + 1 + c.what.size()),
+                     c.path + ' ' + c.what);
+            QVERIFY(!window.runner().busy());
+        }
+        refused.clear();
+        window.open(namesPipe);
+        QVERIFY(refused.wait(20000));
+        QCOMPARE(refused.front().front().toString(),
+                 namesPipe + ": " + pipe +
+                     " is a named pipe (FIFO), not a regular file; the workbench opens files of "
+                     "measurements and saved work only.");
+        for (const QString &path : {savedPipe, namesPipe}) {
+            refused.clear();
+            QVERIFY(!window.compareWith(path));
+            QCOMPARE(refused.size(), 1);
+            QVERIFY(
+                refused.front().front().toString().contains(" is a named pipe (FIFO), not a regular file"));
+        }
+        window.runner().waitForAll();
+        QCOMPARE(window.calibration()->result->path, QStringLiteral(TAVRIN_SAMPLE));
+        QCOMPARE(window.hmSource().value, 48.0);
+        QCOMPARE(window.findChild<QLabel *>("labelFile")->text(), QStringLiteral(TAVRIN_SAMPLE));
+
+        // An input replaced by a pipe after it was opened is refused when it
+        // is calibrated again.
+        QVERIFY(QFile::copy(QStringLiteral(TAVRIN_SAMPLE), swapped));
+        window.open(swapped);
+        QVERIFY(waitForRun(window));
+        QVERIFY(QFile::remove(swapped));
+        QVERIFY(::mkfifo(QFile::encodeName(swapped).constData(), 0600) == 0);
+        refused.clear();
+        window.calibrate();
+        QCOMPARE(refused.size(), 1);
+        QVERIFY(refused.front().front().toString().startsWith(swapped + " is a named pipe (FIFO)"));
+        QVERIFY(!window.runner().busy());
+        QVERIFY(!watchdog.fired());
+    }
+
+    // Saved work is read and its input hashed on the worker: the window has
+    // taken nothing of it when open returns, nothing at all when it is
+    // cancelled, and all of it once it has run.
+    void opensSavedWorkOnTheWorker()
+    {
+        QTemporaryDir dir;
+        const QString copy = dir.filePath("copy.txt"), path = dir.filePath("copy.tavrin");
+        QVERIFY(QFile::copy(QStringLiteral(TAVRIN_SAMPLE), copy));
+        writeFile(path, savedWorkBytes(savedSample(copy, 50)));
+        MainWindow window;
+        window.setHmSource(hmValue(48));
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        const QLabel *file = window.findChild<QLabel *>("labelFile");
+
+        window.open(path);
+        QVERIFY(window.runner().busy());
+        const auto unchanged = [&] {
+            return window.hmSource().value == 48.0 && window.fit() == FitModel::Auto &&
+                   file->text() == QStringLiteral(TAVRIN_SAMPLE) &&
+                   window.calibration()->result->path == QStringLiteral(TAVRIN_SAMPLE);
+        };
+        QVERIFY(unchanged());
+        window.runner().cancel();
+        window.runner().waitForAll();
+        QTest::qWait(200);
+        QVERIFY(unchanged());
+
+        QSignalSpy refused(&window, &MainWindow::refused);
+        window.open(path);
+        QVERIFY(waitForRun(window));
+        QCOMPARE(window.hmSource().value, 50.0);
+        QCOMPARE(window.fit(), FitModel::Planar);
+        QCOMPARE(file->text(), copy);
+        QCOMPARE(window.calibration()->result->path, copy);
+        QCOMPARE(window.calibration()->options.hm, 50.0);
+        QCOMPARE(window.calibration()->fingerprint, fingerprintOf(copy));
+        QCOMPARE(refused.size(), 0);
+    }
+
+    // Saved work with a value out of its range is refused by the field, the
+    // value and the range, and the window keeps what it had.
+    void refusesSavedWorkOutOfRange()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("wrong.tavrin");
+        const QJsonObject good =
+            QJsonDocument::fromJson(savedWorkBytes(savedSample(TAVRIN_SAMPLE, 48))).object();
+        const auto withHm = [&](const QJsonObject &hm) {
+            QJsonObject o = good;
+            o["hm"] = hm;
+            return QJsonDocument(o).toJson();
+        };
+        const QJsonObject place{{"value", 48},         {"unit", "uT"},      {"source", "model"},
+                                {"latitude", 48.85},   {"longitude", 2.35}, {"height", 35},
+                                {"date", "2027-03-01"}};
+        const auto changed = [&](const char *key, const QJsonValue &value) {
+            QJsonObject hm = place;
+            hm[key] = value;
+            return withHm(hm);
+        };
+        const struct {
+            QByteArray bytes;
+            QString message;
+        } cases[] = {
+            {withHm({{"value", 1e308}, {"unit", ""}, {"source", "value"}}),
+             "This file of saved work has hm.value 1e+308; it must be above 0 and up to 999999.999."},
+            {changed("latitude", 1e308),
+             "This file of saved work has hm.latitude 1e+308; it must be from -90 to 90 degrees."},
+            {changed("longitude", -181), "This file of saved work has hm.longitude -181; it must be from "
+                                         "-180 to 360 degrees."},
+            {changed("date", "9999-99-99"),
+             "This file of saved work has hm.date \"9999-99-99\"; it must be a date as YYYY-MM-DD."},
+            {changed("height", 1e308),
+             "WMM2025 holds from -1000 to 850000 m above the WGS84 ellipsoid, not at "
+             "1e+308 m."},
+            {changed("date", "2099-01-01"),
+             "WMM2025 is valid from 2025-01-01 to 2029-12-31, and 2099-01-01 is not in it."},
+        };
+        MainWindow window;
+        window.setHmSource(hmValue(48));
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        QSignalSpy refused(&window, &MainWindow::refused);
+        for (const auto &c : cases) {
+            refused.clear();
+            writeFile(path, c.bytes);
+            window.open(path);
+            QVERIFY(refused.wait(20000));
+            QCOMPARE(refused.front().front().toString(), path + ": " + c.message);
+            window.runner().waitForAll();
+            QCOMPARE(window.hmSource().value, 48.0);
+            QVERIFY(!window.hmSource().place);
+            QCOMPARE(window.calibration()->result->path, QStringLiteral(TAVRIN_SAMPLE));
+        }
     }
 
     // At 1024 x 700, with a font half again as large and a dark palette,
@@ -412,6 +668,31 @@ private slots:
             QVERIFY2(!parseStartOptions(arguments, &problem), qPrintable(arguments.join(' ')));
             QVERIFY(!problem.isEmpty());
         }
+
+        // Out of range, refused in tavrin-cli's own words, never clamped.
+        const QStringList outside[] = {{"--hm", "1e308"},
+                                       {"--hm", "1000000"},
+                                       {"--hm-at", "1e308,2", "--units", "uT"},
+                                       {"--hm-at", "1,1e308", "--units", "uT"},
+                                       {"--hm-at", "1,2,1e308", "--units", "uT"},
+                                       {"--hm-at", "1,2", "--units", "uT", "--date", "9999-99-99"},
+                                       {"--hm-at", "1,2", "--units", "uT", "--date", "9999-12-31"},
+                                       {"--hm", "48", "--columns", "0,2,3"},
+                                       {"--hm", "48", "--columns", "2,2,3"},
+                                       {"--hm", "48", "--fit", "round"},
+                                       {"--hm-at", "1,2", "--units", "furlongs"}};
+        for (const QStringList &arguments : outside) {
+            problem.clear();
+            QVERIFY2(!parseStartOptions(QStringList{"tavrin-workbench"} + arguments, &problem),
+                     qPrintable(arguments.join(' ')));
+            const QString theirs = cliRefusal(arguments);
+            QVERIFY2(!theirs.isEmpty(), qPrintable(arguments.join(' ')));
+            QCOMPARE(problem, theirs);
+        }
+        // A decimal year is the day it falls in.
+        o = parseStartOptions({"w", "--hm-at", "48.85,2.35", "--units", "uT", "--date", "2028.5"}, &problem);
+        QVERIFY2(o, qPrintable(problem));
+        QCOMPARE(o->hm->date, QDate(2028, 7, 2));
     }
 
     // --help and --version answer without a window; no display, or one that
