@@ -34,6 +34,11 @@ CaptureSession::CaptureSession(CaptureSettings settings, QObject *parent)
     connect(&noiseTimer, &QTimer::timeout, this, &CaptureSession::onNoiseTimeout);
     reconnectTimer.setInterval(ReconnectInterval);
     connect(&reconnectTimer, &QTimer::timeout, this, &CaptureSession::reopen);
+    flushTimer.setInterval(Recorder::FlushInterval);
+    connect(&flushTimer, &QTimer::timeout, this, [this] {
+        if (!recorder.flush())
+            recordingFailed();
+    });
 }
 
 CaptureSession::~CaptureSession()
@@ -60,6 +65,7 @@ bool CaptureSession::start(QString &error)
     connect(source.get(), &ByteSource::ended, this, &CaptureSession::onEnded);
     clock.start();
     noiseTimer.start();
+    flushTimer.start();
     source->open();
     return true;
 }
@@ -82,6 +88,7 @@ void CaptureSession::end()
     connected = false;
     noiseTimer.stop();
     reconnectTimer.stop();
+    flushTimer.stop();
     if (source)
         source->close();
     // The last readings are written now; that may fail too, and must be said.
@@ -142,8 +149,8 @@ void CaptureSession::takeLines(const std::vector<ReceivedLine> &complete)
             parser.take(line.bytes, fresh);
     }
     keep(fresh);
-    // Handed to the system at once: a program killed outright loses only the block it was reading.
-    if (!over && !recorder.flush()) {
+    // A program killed outright loses only the readings still waiting.
+    if (!over && recorder.waiting() >= Recorder::MostWaiting && !recorder.flush()) {
         recordingFailed();
         return;
     }

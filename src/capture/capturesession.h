@@ -115,7 +115,7 @@ private:
     ReadingParser parser;
     Recorder recorder;
     CoverageTracker coverage;
-    QTimer noiseTimer, reconnectTimer;
+    QTimer noiseTimer, reconnectTimer, flushTimer;
     QElapsedTimer clock;
     std::deque<std::pair<qint64, int>> recent; ///< milliseconds and readings, for the rate
     std::vector<qint64> arrivals;              ///< the millisecond each reading arrived

@@ -48,6 +48,7 @@ void Recorder::append(const Reading &reading)
         *p++ = k < 2 ? '\t' : '\n';
     }
     pendingReadings.append(text, p - text);
+    ++waitingReadings;
     readingEnds.push_back((readingEnds.empty() ? 0 : readingEnds.back()) + (p - text));
 }
 
@@ -66,8 +67,10 @@ bool Recorder::flush()
 {
     if (!writeError.isEmpty())
         return false;
-    return writeOut(recording, recordingSize, pendingReadings) &&
-           (!lineLog.isOpen() || writeOut(lineLog, lineLogSize, pendingLines));
+    if (!writeOut(recording, recordingSize, pendingReadings))
+        return false;
+    waitingReadings = 0;
+    return !lineLog.isOpen() || writeOut(lineLog, lineLogSize, pendingLines);
 }
 
 bool Recorder::writeOut(QFile &file, qint64 &size, QByteArray &pending)

@@ -1,8 +1,6 @@
 // Every accepted reading appended to a raw file in the strict format, and
-// optionally every received line with its time of arrival. What is taken is
-// handed to the system at once, so that a killed program loses only what it
-// was still working on; a write that fails leaves files that end in a whole
-// line.
+// optionally every received line with its time of arrival. A write that
+// fails leaves files that end in a whole line.
 #ifndef TAVRIN_CAPTURE_RECORDER_H
 #define TAVRIN_CAPTURE_RECORDER_H
 
@@ -18,6 +16,12 @@ namespace tavrin {
 
 class Recorder {
 public:
+    /// Readings that may wait in memory, lost if the program is killed
+    /// outright: each is one write to the system less.
+    static constexpr int MostWaiting = 20;
+    /// Milliseconds fewer readings may wait.
+    static constexpr int FlushInterval = 100;
+
     Recorder() = default;
     ~Recorder();
     Recorder(const Recorder &) = delete;
@@ -44,6 +48,8 @@ public:
 
     /// Readings that the recording holds whole, or will once flushed.
     qsizetype readings() const { return qsizetype(readingEnds.size()); }
+    /// Readings appended since the last flush.
+    qsizetype waiting() const { return waitingReadings; }
 
     QString error() const { return writeError; }
 
@@ -55,6 +61,7 @@ private:
     qint64 recordingSize = 0, lineLogSize = 0; ///< the bytes written, whole lines
     QByteArray pendingReadings, pendingLines;
     std::vector<qint64> readingEnds; ///< the recording's size after each reading
+    qsizetype waitingReadings = 0;
     QString writeError;
 };
 
