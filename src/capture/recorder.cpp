@@ -52,14 +52,14 @@ void Recorder::append(const Reading &reading)
     readingEnds.push_back((readingEnds.empty() ? 0 : readingEnds.back()) + (p - text));
 }
 
-void Recorder::appendLine(const QByteArray &line, const QDateTime &arrival, qint64 cutFrom)
+void Recorder::appendLine(const QByteArray &line, const QDateTime &arrival, qint64 wholeSize)
 {
     if (!lineLog.isOpen())
         return;
     // Escaped as messages show lines: noise and control bytes cannot garble a terminal that shows the log.
     QString shown = printable(QString::fromUtf8(line));
-    if (cutFrom > 0)
-        shown += QStringLiteral("%1 (%2 bytes)").arg(QChar(0x2026)).arg(cutFrom);
+    if (wholeSize > 0)
+        shown += QStringLiteral("%1 (%2 bytes)").arg(QChar(0x2026)).arg(wholeSize);
     pendingLines += arrival.toUTC().toString(Qt::ISODateWithMs).toLatin1() + '\t' + shown.toUtf8() + '\n';
 }
 

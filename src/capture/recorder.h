@@ -33,8 +33,8 @@ public:
     bool open(const QString &path, const QString &linesPath, QString &error);
 
     void append(const Reading &reading);
-    /// cutFrom: the size of a line that was longer than the line received, 0 for a whole one.
-    void appendLine(const QByteArray &line, const QDateTime &arrival, qint64 cutFrom = 0);
+    /// wholeSize: when line holds only the start of a longer line, that line's size in bytes; else 0.
+    void appendLine(const QByteArray &line, const QDateTime &arrival, qint64 wholeSize = 0);
 
     /// Writes what waits; false, with the file and the system's reason in
     /// error(), when writing fails. The file is then cut back to its last
