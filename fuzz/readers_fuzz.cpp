@@ -1,13 +1,17 @@
 // Arbitrary bytes through the readers alone, so that they run at full speed:
 // the strict raw data reader, the log reader with columns by number and
 // by name, with and without its options, a live capture's lines in
-// pieces, their format found from them, and every export format's reader
-// applied to a few points with their directions compared.
+// pieces, their format found from them or chosen, converted to a unit, and
+// every export format's reader applied to a few points with their
+// directions compared.
 #include "exportformat.h"
 #include "linesplitter.h"
 #include "logreader.h"
 #include "rawdata.h"
 #include "readingparser.h"
+
+#include <cmath>
+#include <cstdlib>
 
 using namespace tavrin;
 
@@ -55,15 +59,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     ParseRawData(bytes);
     LineSplitter splitter;
-    ReadingParser parser(LineFormat::Auto, 1000.0);
-    std::vector<QByteArray> lines;
-    std::vector<Reading> readings;
+    std::vector<ReceivedLine> lines;
     for (qsizetype at = 0; at < bytes.size(); at += 7)
         splitter.feed(bytes.mid(at, 7), lines);
-    lines.push_back(splitter.rest());
-    for (const QByteArray &line : lines)
-        parser.take(line, readings);
-    parser.finish(readings);
+    const QByteArray rest = splitter.rest();
+    lines.push_back({rest, rest.size()});
+    // Whatever a line holds and whatever the unit, a kept reading is finite
+    // in it: the recording must stay a file that can be read back.
+    constexpr double unitsInNt[] = {1.0, 1000.0, 100000.0};
+    for (const LineFormat format : {LineFormat::Auto, LineFormat::Uni, LineFormat::Labelled}) {
+        ReadingParser parser(format, unitsInNt[size % 3]);
+        std::vector<Reading> readings;
+        for (const ReceivedLine &line : lines) {
+            if (line.bytes.size() > LineSplitter::LongestLine)
+                std::abort();
+            if (line.cut())
+                parser.ignore(line.bytes);
+            else
+                parser.take(line.bytes, readings);
+        }
+        parser.finish(readings);
+        for (const Reading &reading : readings)
+            if (!std::isfinite(reading[0]) || !std::isfinite(reading[1]) || !std::isfinite(reading[2]))
+                std::abort();
+    }
     checkExports(bytes, size);
     return 0;
 }

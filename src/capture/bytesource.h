@@ -28,7 +28,8 @@ signals:
     void received(const QByteArray &bytes);
     /// It could not be opened, or it went away (FaultKind::Unplugged); it is closed.
     void failed(const tavrin::CaptureFault &fault);
-    /// The input ended as it should: standard input at its end, a connection closed by its host.
+    /// Standard input ended, as a file does. A connection closed by its host
+    /// is failed(): it may cut a line, and a board does not close it on purpose.
     void ended();
 };
 

@@ -1,6 +1,7 @@
 #include "capturefault.h"
 
 #include "printable.h"
+#include "sourcename.h"
 
 namespace tavrin {
 
@@ -26,12 +27,16 @@ QString CaptureFault::message() const
         return QStringLiteral("%1: no such port. Check that the board is plugged in and the name of its "
                               "port%2.")
             .arg(where, detail.isEmpty() ? QString() : QStringLiteral("; the ports now are %1").arg(detail));
+    case FaultKind::NotSerial:
+        return QStringLiteral("%1: not a serial device. Name the board's port, such as /dev/ttyUSB0.")
+            .arg(where);
     case FaultKind::CannotOpen:
         return QStringLiteral("%1: cannot open%2.").arg(where, reason);
     case FaultKind::Unplugged:
-        return QStringLiteral("%1: the port went away%2: the capture stopped and keeps every reading "
-                              "received.")
-            .arg(where, reason);
+        return QStringLiteral("%1: the %2%3: the capture stopped and keeps every reading received.")
+            .arg(where,
+                 isTcpSource(source) ? QStringLiteral("connection ended") : QStringLiteral("port went away"),
+                 reason);
     case FaultKind::NoReadableLines:
         return QStringLiteral("%1: no readable lines: check the baud rate.").arg(where);
     case FaultKind::NoReadings:

@@ -11,12 +11,14 @@ enum class FaultKind {
     PermissionDenied, ///< the port may not be opened by this user
     Busy,             ///< another program holds the port
     Missing,          ///< no such port
+    NotSerial,        ///< the path names a file, a folder or another thing that is no serial device
     CannotOpen,       ///< the port or connection failed otherwise
-    Unplugged,        ///< the port hung up or failed to read: the capture stops, its readings kept
-    NoReadableLines,  ///< only noise since the start: a wrong baud rate
-    NoReadings,       ///< readable lines, but none with a reading
-    BadLog,           ///< the log's rows cannot hold the columns
-    CannotRecord,     ///< the recording cannot be written; the detail names the file
+    Unplugged, ///< the port hung up, failed to read or its connection ended: the capture stops, its readings
+               ///< kept
+    NoReadableLines, ///< only noise since the start: a wrong baud rate
+    NoReadings,      ///< readable lines, but none with a reading
+    BadLog,          ///< the log's rows cannot hold the columns
+    CannotRecord,    ///< the recording cannot be written; the detail names the file
 };
 
 struct CaptureFault {

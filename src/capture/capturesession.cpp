@@ -34,7 +34,11 @@ CaptureSession::CaptureSession(CaptureSettings settings, QObject *parent)
     connect(&noiseTimer, &QTimer::timeout, this, &CaptureSession::onNoiseTimeout);
     reconnectTimer.setInterval(ReconnectInterval);
     connect(&reconnectTimer, &QTimer::timeout, this, &CaptureSession::reopen);
-    connect(&recorder, &Recorder::failed, this, &CaptureSession::recordingFailed);
+    flushTimer.setInterval(Recorder::FlushInterval);
+    connect(&flushTimer, &QTimer::timeout, this, [this] {
+        if (!recorder.flush())
+            recordingFailed();
+    });
 }
 
 CaptureSession::~CaptureSession()
@@ -61,6 +65,7 @@ bool CaptureSession::start(QString &error)
     connect(source.get(), &ByteSource::ended, this, &CaptureSession::onEnded);
     clock.start();
     noiseTimer.start();
+    flushTimer.start();
     source->open();
     return true;
 }
@@ -83,6 +88,7 @@ void CaptureSession::end()
     connected = false;
     noiseTimer.stop();
     reconnectTimer.stop();
+    flushTimer.stop();
     if (source)
         source->close();
     // The last readings are written now; that may fail too, and must be said.
@@ -99,7 +105,8 @@ CaptureCounters CaptureSession::counters() const
 {
     CaptureCounters c;
     c.lines = lines;
-    c.ignored = parser.ignored() + splitter.overlong();
+    c.ignored = parser.ignored();
+    c.notFinite = parser.notFinite();
     c.lastIgnored = parser.lastIgnored();
     c.lastLine = lastLine;
     c.format = parser.format();
@@ -122,23 +129,31 @@ void CaptureSession::onReceived(const QByteArray &bytes)
     if (over)
         return;
     receivedAny = true;
-    std::vector<QByteArray> complete;
+    std::vector<ReceivedLine> complete;
     splitter.feed(bytes, complete);
     takeLines(complete);
 }
 
-void CaptureSession::takeLines(const std::vector<QByteArray> &complete)
+void CaptureSession::takeLines(const std::vector<ReceivedLine> &complete)
 {
     const QDateTime arrival = QDateTime::currentDateTimeUtc();
     std::vector<Reading> fresh;
-    for (const QByteArray &line : complete) {
+    for (const ReceivedLine &line : complete) {
         ++lines;
-        lastLine = line;
-        recorder.appendLine(line, arrival);
-        readableLine = readableLine || isReadable(line);
-        parser.take(line, fresh);
+        lastLine = line.bytes;
+        recorder.appendLine(line.bytes, arrival, line.cut() ? line.length : 0);
+        readableLine = readableLine || isReadable(line.bytes);
+        if (line.cut())
+            parser.ignore(line.bytes);
+        else
+            parser.take(line.bytes, fresh);
     }
     keep(fresh);
+    // A program killed outright loses only the readings still waiting.
+    if (!over && recorder.waiting() >= Recorder::MostWaiting && !recorder.flush()) {
+        recordingFailed();
+        return;
+    }
     if (!over && !parser.problem().isEmpty()) {
         emit fault({FaultKind::BadLog, config.source, parser.problem()});
         end();
@@ -225,9 +240,10 @@ void CaptureSession::reopen()
 
 void CaptureSession::onEnded()
 {
+    // Standard input ends as a file does: its last line needs no line end.
     const QByteArray last = splitter.rest();
     if (!last.isEmpty())
-        takeLines({last});
+        takeLines({{last, last.size()}});
     stop();
 }
 

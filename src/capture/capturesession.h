@@ -37,6 +37,7 @@ struct CaptureSettings {
 struct CaptureCounters {
     qint64 lines = 0;                     ///< lines received
     qint64 ignored = 0;                   ///< lines without a reading, overlong ones included
+    qint64 notFinite = 0;                 ///< of them, readings too large for the capture's unit
     QByteArray lastIgnored;               ///< the last of them
     QByteArray lastLine;                  ///< the last line received
     LineFormat format = LineFormat::Auto; ///< chosen or found; Auto while still searching
@@ -81,6 +82,9 @@ public:
     CoverageState coverageState() const { return coverage.state(); }
     CaptureCounters counters() const;
 
+    /// Readings the recording holds: fewer than readings() when it could not be written.
+    qsizetype recordedReadings() const { return recorder.readings(); }
+
 signals:
     /// Readings were appended to readings(), from index first on.
     void readingsAdded(int first, int count);
@@ -99,7 +103,7 @@ private:
     void onFailed(const CaptureFault &fault);
     void onEnded();
     void onNoiseTimeout();
-    void takeLines(const std::vector<QByteArray> &lines);
+    void takeLines(const std::vector<ReceivedLine> &lines);
     void keep(const std::vector<Reading> &fresh);
     void end();
     void recordingFailed();
@@ -111,7 +115,7 @@ private:
     ReadingParser parser;
     Recorder recorder;
     CoverageTracker coverage;
-    QTimer noiseTimer, reconnectTimer;
+    QTimer noiseTimer, reconnectTimer, flushTimer;
     QElapsedTimer clock;
     std::deque<std::pair<qint64, int>> recent; ///< milliseconds and readings, for the rate
     std::vector<qint64> arrivals;              ///< the millisecond each reading arrived

@@ -13,7 +13,7 @@ bool endsLine(char c)
 
 } // namespace
 
-void LineSplitter::feed(const QByteArray &bytes, std::vector<QByteArray> &lines)
+void LineSplitter::feed(const QByteArray &bytes, std::vector<ReceivedLine> &lines)
 {
     const char *p = bytes.constData();
     const char *const end = p + bytes.size();
@@ -22,11 +22,10 @@ void LineSplitter::feed(const QByteArray &bytes, std::vector<QByteArray> &lines)
         take(p, lineEnd);
         if (lineEnd == end)
             break;
-        if (skipping)
-            skipping = false;
-        else if (!partial.isEmpty())
-            lines.push_back(partial);
+        if (length > 0)
+            lines.push_back({partial, length});
         partial.clear();
+        length = 0;
         p = lineEnd + 1;
     }
 }
@@ -34,22 +33,18 @@ void LineSplitter::feed(const QByteArray &bytes, std::vector<QByteArray> &lines)
 // Bytes of the current line, which may go on in the next piece.
 void LineSplitter::take(const char *begin, const char *end)
 {
-    if (skipping || begin == end)
-        return;
-    if (partial.size() + (end - begin) > LongestLine) {
-        partial.clear();
-        skipping = true;
-        ++dropped;
-        return;
-    }
-    partial.append(begin, end - begin);
+    const qint64 kept = std::min<qint64>(end - begin, std::max<qint64>(0, LongestLine - length));
+    if (length <= LongestLine && length + (end - begin) > LongestLine)
+        ++cutLines;
+    partial.append(begin, qsizetype(kept));
+    length += end - begin;
 }
 
 QByteArray LineSplitter::rest()
 {
-    QByteArray last = skipping ? QByteArray() : partial;
+    QByteArray last = length > LongestLine ? QByteArray() : partial;
     partial.clear();
-    skipping = false;
+    length = 0;
     return last;
 }
 

@@ -3,6 +3,7 @@
 #include "linesource.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavrin {
 
@@ -39,7 +40,7 @@ void ReadingParser::take(const QByteArray &line, std::vector<Reading> &out)
         break;
     }
     if (const std::optional<LineReading> reading = readLine(chosen, line))
-        out.push_back(converted(*reading));
+        give(*reading, line, out);
     else
         ignore(line);
 }
@@ -91,7 +92,7 @@ void ReadingParser::settle(LineFormat found, std::vector<Reading> &out)
     chosen = found;
     for (const Waiting &w : waiting)
         if (w.format == found)
-            out.push_back(converted(w.reading));
+            give(w.reading, w.line, out);
         else
             ignore(w.line);
     waiting.clear();
@@ -141,13 +142,23 @@ void ReadingParser::ignore(const QByteArray &line)
     lastIgnoredLine = line;
 }
 
-Reading ReadingParser::converted(const LineReading &reading) const
+// The reading in the capture's unit. A reading already in it keeps the
+// double it was read as; another is converted with one rounding only: 618
+// counts of 0.1 uT are 61.8 uT, not 61.800000000000004.
+void ReadingParser::give(const LineReading &reading, const QByteArray &line, std::vector<Reading> &out)
 {
-    if (reading.unitInNt == 0.0)
-        return reading.field;
-    // One rounding only: 618 counts of 0.1 uT are 61.8 uT, not 61.800000000000004.
+    if (reading.unitInNt == 0.0 || reading.unitInNt == unitInNt) {
+        out.push_back(reading.field);
+        return;
+    }
     const auto inUnit = [&](double v) { return v * reading.unitInNt / unitInNt; };
-    return {inUnit(reading.field[0]), inUnit(reading.field[1]), inUnit(reading.field[2])};
+    const Reading field{inUnit(reading.field[0]), inUnit(reading.field[1]), inUnit(reading.field[2])};
+    if (std::all_of(field.begin(), field.end(), [](double v) { return std::isfinite(v); })) {
+        out.push_back(field);
+        return;
+    }
+    ++notFiniteLines;
+    ignore(line);
 }
 
 } // namespace tavrin

@@ -45,9 +45,16 @@ public:
     /// The format chosen or found; Auto while it is not known.
     LineFormat format() const { return chosen; }
 
+    /// Counts a line that is no reading for sure, such as one too long to read.
+    void ignore(const QByteArray &line);
+
     /// Lines that held no reading, and the last of them.
     qint64 ignored() const { return ignoredLines; }
     const QByteArray &lastIgnored() const { return lastIgnoredLine; }
+
+    /// Of the ignored lines, those whose reading is no finite number in the
+    /// capture's unit, such as 1e307 uT in nT: they would spoil the recording.
+    qint64 notFinite() const { return notFiniteLines; }
 
     /// Why the log's rows cannot be read at all; empty while they can.
     const QString &problem() const { return logProblem; }
@@ -59,8 +66,7 @@ private:
     void drainLog(std::vector<Reading> &out);
     /// Header, comment and bad lines of the log so far.
     qint64 logLinesNotRows() const;
-    void ignore(const QByteArray &line);
-    Reading converted(const LineReading &reading) const;
+    void give(const LineReading &reading, const QByteArray &line, std::vector<Reading> &out);
 
     struct Waiting {
         LineFormat format;
@@ -72,6 +78,7 @@ private:
     double unitInNt;
     std::vector<Waiting> waiting;
     qint64 ignoredLines = 0;
+    qint64 notFiniteLines = 0;
     QByteArray lastIgnoredLine;
 
     std::optional<LogFormat> logFormat;

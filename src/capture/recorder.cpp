@@ -1,6 +1,10 @@
 #include "recorder.h"
 
+#include "atomicfile.h"
+#include "printable.h"
+
 #include <charconv>
+#include <cstring>
 
 namespace tavrin {
 
@@ -9,35 +13,14 @@ namespace {
 bool openNew(QFile &file, const QString &path, QString &error)
 {
     file.setFileName(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return true;
     error = QStringLiteral("%1: %2").arg(path, file.exists() ? QStringLiteral("the file exists already")
                                                              : file.errorString());
     return false;
 }
 
-bool writeAll(QFile &file, QByteArray &pending, QString &error)
-{
-    if (pending.isEmpty())
-        return true;
-    if (file.write(pending) != pending.size() || !file.flush()) {
-        error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
-        return false;
-    }
-    pending.clear();
-    return true;
-}
-
 } // namespace
-
-Recorder::Recorder(QObject *parent) : QObject(parent)
-{
-    flushTimer.setInterval(FlushInterval);
-    connect(&flushTimer, &QTimer::timeout, this, [this] {
-        if (!flush())
-            emit failed();
-    });
-}
 
 Recorder::~Recorder()
 {
@@ -52,7 +35,6 @@ bool Recorder::open(const QString &path, const QString &linesPath, QString &erro
         recording.remove();
         return false;
     }
-    flushTimer.start();
     return true;
 }
 
@@ -66,25 +48,54 @@ void Recorder::append(const Reading &reading)
         *p++ = k < 2 ? '\t' : '\n';
     }
     pendingReadings.append(text, p - text);
+    ++waitingReadings;
     readingEnds.push_back((readingEnds.empty() ? 0 : readingEnds.back()) + (p - text));
 }
 
-void Recorder::appendLine(const QByteArray &line, const QDateTime &arrival)
+void Recorder::appendLine(const QByteArray &line, const QDateTime &arrival, qint64 wholeSize)
 {
     if (!lineLog.isOpen())
         return;
-    pendingLines += arrival.toUTC().toString(Qt::ISODateWithMs).toLatin1() + '\t' + line + '\n';
+    // Escaped as messages show lines: noise and control bytes cannot garble a terminal that shows the log.
+    QString shown = printable(QString::fromUtf8(line));
+    if (wholeSize > 0)
+        shown += QStringLiteral("%1 (%2 bytes)").arg(QChar(0x2026)).arg(wholeSize);
+    pendingLines += arrival.toUTC().toString(Qt::ISODateWithMs).toLatin1() + '\t' + shown.toUtf8() + '\n';
 }
 
 bool Recorder::flush()
 {
     if (!writeError.isEmpty())
         return false;
-    const bool written = writeAll(recording, pendingReadings, writeError) &&
-                         (!lineLog.isOpen() || writeAll(lineLog, pendingLines, writeError));
-    if (!written)
-        flushTimer.stop();
-    return written;
+    if (!writeOut(recording, recordingSize, pendingReadings))
+        return false;
+    waitingReadings = 0;
+    return !lineLog.isOpen() || writeOut(lineLog, lineLogSize, pendingLines);
+}
+
+bool Recorder::writeOut(QFile &file, qint64 &size, QByteArray &pending)
+{
+    qint64 written = 0;
+    const int error = WriteAll(file.handle(), pending, &written);
+    if (error == 0) {
+        size += pending.size();
+        pending.clear();
+        return true;
+    }
+    // A full disk takes part of a line: the file ends with the last line that
+    // went out whole, and stays a file that can be read.
+    size += written > 0 ? pending.lastIndexOf('\n', written - 1) + 1 : 0;
+    pending.clear();
+    while (!readingEnds.empty() && readingEnds.back() > recordingSize)
+        readingEnds.pop_back();
+    file.resize(size);
+    return fail(file, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+bool Recorder::fail(const QFile &file, const QString &reason)
+{
+    writeError = QStringLiteral("%1: %2").arg(file.fileName(), reason);
+    return false;
 }
 
 bool Recorder::truncate(qsizetype readings)
@@ -94,10 +105,9 @@ bool Recorder::truncate(qsizetype readings)
     if (!flush())
         return false;
     readingEnds.resize(size_t(readings));
-    if (!this->recording.resize(readingEnds.empty() ? 0 : readingEnds.back())) {
-        writeError = QStringLiteral("%1: %2").arg(this->recording.fileName(), this->recording.errorString());
-        return false;
-    }
+    recordingSize = readingEnds.empty() ? 0 : readingEnds.back();
+    if (!recording.resize(recordingSize))
+        return fail(recording, recording.errorString());
     return true;
 }
 
@@ -106,7 +116,6 @@ void Recorder::close()
     if (!recording.isOpen())
         return;
     flush();
-    flushTimer.stop();
     recording.close();
     lineLog.close();
 }

@@ -1,6 +1,6 @@
 // Every accepted reading appended to a raw file in the strict format, and
-// optionally every received line with its time of arrival, flushed often
-// enough that a crash or an unplugged board loses at most the last moment.
+// optionally every received line with its time of arrival. A write that
+// fails leaves files that end in a whole line.
 #ifndef TAVRIN_CAPTURE_RECORDER_H
 #define TAVRIN_CAPTURE_RECORDER_H
 
@@ -9,21 +9,23 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QFile>
-#include <QObject>
-#include <QTimer>
 
 #include <vector>
 
 namespace tavrin {
 
-class Recorder : public QObject {
-    Q_OBJECT
+class Recorder {
 public:
-    /// Milliseconds between flushes.
-    static constexpr int FlushInterval = 500;
+    /// Readings that may wait in memory, lost if the program is killed
+    /// outright: each is one write to the system less.
+    static constexpr int MostWaiting = 20;
+    /// Milliseconds fewer readings may wait.
+    static constexpr int FlushInterval = 100;
 
-    explicit Recorder(QObject *parent = nullptr);
-    ~Recorder() override;
+    Recorder() = default;
+    ~Recorder();
+    Recorder(const Recorder &) = delete;
+    Recorder &operator=(const Recorder &) = delete;
 
     /// Makes the recording at path, which must not exist yet, and the line
     /// log at linesPath when it is not empty. On failure the reason goes to
@@ -31,9 +33,12 @@ public:
     bool open(const QString &path, const QString &linesPath, QString &error);
 
     void append(const Reading &reading);
-    void appendLine(const QByteArray &line, const QDateTime &arrival);
+    /// wholeSize: when line holds only the start of a longer line, that line's size in bytes; else 0.
+    void appendLine(const QByteArray &line, const QDateTime &arrival, qint64 wholeSize = 0);
 
-    /// Writes what waits; false, with the file and the system's reason in error(), when writing fails.
+    /// Writes what waits; false, with the file and the system's reason in
+    /// error(), when writing fails. The file is then cut back to its last
+    /// whole line, and nothing more is written.
     bool flush();
 
     /// Keeps only the first readings appended; false, with the reason in error(), when the file cannot be
@@ -41,17 +46,22 @@ public:
     bool truncate(qsizetype readings);
     void close();
 
+    /// Readings that the recording holds whole, or will once flushed.
+    qsizetype readings() const { return qsizetype(readingEnds.size()); }
+    /// Readings appended since the last flush.
+    qsizetype waiting() const { return waitingReadings; }
+
     QString error() const { return writeError; }
 
-signals:
-    /// A timed flush failed; error() says why.
-    void failed();
-
 private:
+    bool writeOut(QFile &file, qint64 &size, QByteArray &pending);
+    bool fail(const QFile &file, const QString &reason);
+
     QFile recording, lineLog;
+    qint64 recordingSize = 0, lineLogSize = 0; ///< the bytes written, whole lines
     QByteArray pendingReadings, pendingLines;
     std::vector<qint64> readingEnds; ///< the recording's size after each reading
-    QTimer flushTimer;
+    qsizetype waitingReadings = 0;
     QString writeError;
 };
 

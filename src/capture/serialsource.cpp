@@ -2,8 +2,9 @@
 
 #include "portwatcher.h"
 
-#include <QFileInfo>
+#include <QFile>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavrin {
@@ -22,8 +23,14 @@ SerialSource::SerialSource(const QString &path, int baud) : path(path)
 
 void SerialSource::open()
 {
-    if (!QFileInfo::exists(path)) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
         emit failed({FaultKind::Missing, path, availablePorts().join(QStringLiteral(", "))});
+        return;
+    }
+    // A file given by mistake is never opened as a port.
+    if (!S_ISCHR(status.st_mode)) {
+        emit failed({FaultKind::NotSerial, path, {}});
         return;
     }
     if (!port.open(QIODevice::ReadOnly)) {

@@ -28,17 +28,13 @@ void TcpSource::close()
     socket.abort();
 }
 
-void TcpSource::onError(QAbstractSocket::SocketError error)
+void TcpSource::onError()
 {
     const bool wasConnected = connected;
     connected = false;
-    if (error == QAbstractSocket::RemoteHostClosedError && wasConnected) {
-        // What the host sent before closing is still to be read.
-        if (socket.bytesAvailable() > 0)
-            emit received(socket.readAll());
-        emit ended();
-        return;
-    }
+    // What the host sent before it closed or reset the connection is still to be read.
+    if (wasConnected && socket.bytesAvailable() > 0)
+        emit received(socket.readAll());
     const QString reason = socket.errorString();
     socket.abort();
     emit failed({wasConnected ? FaultKind::Unplugged : FaultKind::CannotOpen, source, reason});

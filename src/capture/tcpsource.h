@@ -18,7 +18,7 @@ public:
     void close() override;
 
 private:
-    void onError(QAbstractSocket::SocketError error);
+    void onError();
 
     QString source;
     QTcpSocket socket;

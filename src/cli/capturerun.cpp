@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -19,32 +20,41 @@ namespace tavrin {
 
 namespace {
 
-std::atomic<bool> interrupted{false};
+/// The signal that ended the capture; 0 while none came.
+std::atomic<int> interruptedBy{0};
 
-extern "C" void onInterrupt(int)
+extern "C" void onInterrupt(int signal)
 {
-    interrupted = true;
+    interruptedBy = signal;
 }
 
 // The first Ctrl-C ends the capture and lets the recording be calibrated; a
-// second one, during the calibration, ends the program as usual.
+// second one, during the calibration, ends the program as usual. A kill or a
+// closed terminal ends it the same way: neither may lose the last readings.
 class InterruptCatcher {
 public:
+    static constexpr int Caught[] = {SIGINT, SIGTERM, SIGHUP};
+
     InterruptCatcher()
     {
-        interrupted = false;
+        interruptedBy = 0;
         struct sigaction action {};
         action.sa_handler = onInterrupt;
         action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous);
+        for (size_t k = 0; k < std::size(Caught); k++)
+            sigaction(Caught[k], &action, &previous[k]);
     }
-    ~InterruptCatcher() { sigaction(SIGINT, &previous, nullptr); }
+    ~InterruptCatcher()
+    {
+        for (size_t k = 0; k < std::size(Caught); k++)
+            sigaction(Caught[k], &previous[k], nullptr);
+    }
     InterruptCatcher(const InterruptCatcher &) = delete;
     InterruptCatcher &operator=(const InterruptCatcher &) = delete;
 
 private:
-    struct sigaction previous {};
+    struct sigaction previous[std::size(Caught)]{};
 };
 
 class CaptureDriver {
@@ -70,7 +80,7 @@ public:
         QObject::connect(&progress, &QTimer::timeout, &loop, [this] { showProgress(); });
         QTimer interruptPoll;
         QObject::connect(&interruptPoll, &QTimer::timeout, &loop, [this] {
-            if (interrupted)
+            if (interruptedBy != 0)
                 session.stop();
         });
         QTimer deadline;
@@ -134,8 +144,10 @@ private:
             session.stop();
         }
         if (c.ignored > 0)
-            line += QStringLiteral(", %1 ignored, the last \"%2\"")
+            line += QStringLiteral(", %1 ignored%2, the last \"%3\"")
                         .arg(c.ignored)
+                        .arg(c.notFinite > 0 ? QStringLiteral(" (%1 too large for the unit)").arg(c.notFinite)
+                                             : QString())
                         .arg(printable(shownLine(c.lastIgnored.constData(),
                                                  c.lastIgnored.constData() + c.lastIgnored.size())));
         err.write(line.toUtf8() + (terminal ? "\x1b[K\r" : "\n"));
@@ -149,21 +161,51 @@ private:
         progressOpen = false;
     }
 
+    // What ended the capture, when it was no fault and not the end of the input.
+    QString why(qsizetype count) const
+    {
+        switch (interruptedBy) {
+        case SIGINT:
+            return QStringLiteral(", interrupted");
+        case SIGTERM:
+            return QStringLiteral(", stopped by SIGTERM");
+        case SIGHUP:
+            return QStringLiteral(", stopped by SIGHUP");
+        default:
+            break;
+        }
+        if (covered)
+            return QStringLiteral(", covered enough");
+        if (count == RawData::Capacity && request.points != RawData::Capacity)
+            return QStringLiteral(", the most a calibration takes");
+        return {};
+    }
+
     int conclude()
     {
         const qsizetype count = qsizetype(session.readings().size());
         // What reached the file is not all that was read: no calibration pretends it is.
-        if (stoppedBy == FaultKind::CannotRecord)
-            return Refused;
-        if (count == 0 && stoppedBy) {
-            // Nothing was read: no empty recording is left behind.
-            QFile::remove(request.record);
+        if (stoppedBy == FaultKind::CannotRecord) {
+            if (session.recordedReadings() == 0)
+                QFile::remove(request.record);
+            else
+                say(QStringLiteral("%1 keeps the first %2 readings, not calibrated: the others could not be "
+                                   "written.")
+                        .arg(printable(request.record))
+                        .arg(session.recordedReadings()));
             return Refused;
         }
-        const QString why = interrupted ? QStringLiteral(", interrupted")
-                            : covered   ? QStringLiteral(", covered enough")
-                                        : QString();
-        say(QStringLiteral("%1 readings recorded to %2%3").arg(count).arg(printable(request.record), why));
+        if (count == 0) {
+            // Nothing was read: no empty recording is left behind.
+            QFile::remove(request.record);
+            if (!stoppedBy)
+                say(QStringLiteral("no reading came from %1; no recording is kept.")
+                        .arg(printable(request.source)));
+            return Refused;
+        }
+        say(QStringLiteral("%1 readings recorded to %2%3")
+                .arg(count)
+                .arg(printable(request.record), why(count)));
         return Calibrated;
     }
 

@@ -23,6 +23,8 @@ namespace tavrin {
 namespace {
 
 constexpr int MaximumResamples = 100000;
+// A week: longer than any capture by hand, and well within the timer that ends it.
+constexpr int MostCaptureSeconds = 7 * 24 * 3600;
 
 // The formats of --export, from their table.
 QString exportFormatsText()
@@ -224,7 +226,8 @@ const QCommandLineOption
            "labelled (X: 1.5 Y: 2.5 Z: 3.5 uT). --columns reads rows of a log instead.",
            "FORMAT");
 const QCommandLineOption points("points", "With --port: stop after N readings.", "N");
-const QCommandLineOption seconds("seconds", "With --port: stop after S seconds.", "S");
+const QCommandLineOption seconds("seconds", "With --port: stop after S seconds, at most 604800 (a week).",
+                                 "S");
 const QCommandLineOption untilCovered(
     "until-covered",
     QStringLiteral("With --port: stop when the directions about the centre of a fitted sphere hit "
@@ -240,7 +243,8 @@ const QCommandLineOption record("record",
 const QCommandLineOption
     recordLines("record-lines",
                 "With --port: also record every line received, after its time of arrival "
-                "(UTC) and a tab, to FILE, which must not exist.",
+                "(UTC) and a tab, to FILE, which must not exist; control characters are "
+                "escaped as in messages.",
                 "FILE");
 const QCommandLineOption plot("plot",
                               "Draw the calibration, its coverage of orientations and its norm errors into "
@@ -410,8 +414,12 @@ std::optional<QString> parseStoppingRule(const QCommandLineParser &parser, Captu
     if (parser.isSet(option::seconds)) {
         bool number = false;
         c.seconds = parser.value(option::seconds).toDouble(&number);
-        if (!number || !std::isfinite(c.seconds) || c.seconds <= 0.0 || c.seconds > 1e7)
+        if (!number || !std::isfinite(c.seconds) || c.seconds <= 0.0)
             return QStringLiteral("--seconds takes a duration in seconds above 0, not \"%1\".")
+                .arg(printable(parser.value(option::seconds)));
+        if (c.seconds > MostCaptureSeconds)
+            return QStringLiteral("--seconds takes at most %1, a week, not \"%2\".")
+                .arg(MostCaptureSeconds)
                 .arg(printable(parser.value(option::seconds)));
     }
     c.untilCovered = parser.isSet(option::untilCovered);

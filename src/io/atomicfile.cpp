@@ -28,33 +28,13 @@ bool failed(QString *reason, int error)
     return false;
 }
 
-// Every byte, or the errno of the write that failed; a write that takes
-// nothing (a full disk on some systems) is a full disk.
-int writeAll(int fd, const QByteArray &bytes)
-{
-    const char *p = bytes.constData();
-    qint64 left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, p, size_t(left));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return errno;
-        if (written == 0)
-            return ENOSPC;
-        p += written;
-        left -= written;
-    }
-    return 0;
-}
-
 // Devices and pipes take the bytes where they are.
 bool writeInPlace(const QByteArray &target, const QByteArray &bytes, QString *reason)
 {
     const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return failed(reason, errno);
-    const int error = writeAll(fd, bytes);
+    const int error = WriteAll(fd, bytes);
     if (::close(fd) != 0 && error == 0)
         return failed(reason, errno);
     return error == 0 || failed(reason, error);
@@ -82,7 +62,7 @@ int completeFile(int fd, const QByteArray &target, const QByteArray &bytes)
     struct stat old;
     if (::stat(target.constData(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0)
         return errno;
-    if (const int error = writeAll(fd, bytes))
+    if (const int error = WriteAll(fd, bytes))
         return error;
     // A file system may tell only now that the bytes do not fit.
     return ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS ? 0 : errno;
@@ -107,6 +87,28 @@ bool replace(const QByteArray &target, const QByteArray &bytes, QString *reason)
 }
 
 } // namespace
+
+// A write that takes nothing (a full disk on some systems) is a full disk.
+int WriteAll(int fd, const QByteArray &bytes, qint64 *written)
+{
+    const char *p = bytes.constData();
+    qint64 left = bytes.size();
+    int error = 0;
+    while (left > 0 && error == 0) {
+        const ssize_t taken = ::write(fd, p, size_t(left));
+        if (taken < 0 && errno == EINTR)
+            continue;
+        if (taken <= 0) {
+            error = taken < 0 ? errno : ENOSPC;
+            break;
+        }
+        p += taken;
+        left -= taken;
+    }
+    if (written)
+        *written = p - bytes.constData();
+    return error;
+}
 
 bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *reason)
 {

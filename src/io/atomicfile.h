@@ -18,6 +18,10 @@ namespace tavrin {
 /// place, which keeps the permissions of the file it replaces.
 bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *reason = nullptr);
 
+/// Writes every byte to fd: 0, or the errno of the write that failed; the
+/// bytes that went out before it go to *written when given.
+int WriteAll(int fd, const QByteArray &bytes, qint64 *written = nullptr);
+
 } // namespace tavrin
 
 #endif

@@ -4,6 +4,7 @@
 #include "livenormwidget.h"
 #include "panelwidgets.h"
 #include "portwatcher.h"
+#include "printable.h"
 #include "viewdata.h"
 
 #include <QComboBox>
@@ -350,7 +351,7 @@ void LivePanel::refresh()
                                .arg(c.ignored)
                                .arg(c.format == LineFormat::Auto ? tr("searching") : lineFormatName(c.format))
                                .arg(c.connected ? QString() : tr(", not connected")));
-    lastLineLabel->setText(tr("Last line: %1").arg(QString::fromUtf8(c.lastLine.left(120))));
+    lastLineLabel->setText(tr("Last line: %1").arg(printable(QString::fromUtf8(c.lastLine.left(120)))));
     if (!fresh)
         return;
     fresh = false;

@@ -110,20 +110,53 @@ TEST_F(CaptureSessionTest, NoiseBrokenAndOverlongLinesNeverStopACapture)
     const auto session = start(s);
     board.write(QByteArray("\xFF\x00\x81garbage\r\n", 12) + xyzLine(0) + xyzLine(1));
     board.write(xyzLine(2).left(4));
-    board.write(xyzLine(2).mid(4) + QByteArray(5000, '7') + "\n" + "1, 2\n" + xyzLine(3) + "\r" + xyzLine(4));
+    board.write(xyzLine(2).mid(4) + QByteArray(5000, '7') + "\n");
+    ASSERT_TRUE(waitFor([&] { return session->counters().ignored == 2; }));
+    EXPECT_EQ(session->counters().lastIgnored, QByteArray(LineSplitter::LongestLine, '7'));
+    board.write("\x1b[2J\x07\xE2\x80\xAEok\n1, 2\n" + xyzLine(3) + "\r" + xyzLine(4));
     ASSERT_TRUE(waitFor([&] { return session->readings().size() == 5; }));
     session->stop();
     EXPECT_EQ(fileBytes(s.recordPath), recorded(0, 5));
     const CaptureCounters c = session->counters();
-    EXPECT_EQ(c.ignored, 3); // the noise, the overlong line and the broken one
+    EXPECT_EQ(c.ignored, 4); // the noise, the overlong line, the escapes and the broken one
     EXPECT_EQ(c.lastIgnored, "1, 2");
     EXPECT_EQ(c.lastLine, "4, 4.5, -4");
-    // The line log holds every line received but the overlong one, each after its time of arrival.
+    // The line log holds every line received, each after its time of arrival,
+    // escaped as messages show lines; of the overlong one its start and its size.
     const QList<QByteArray> logged = fileBytes(s.linesPath).split('\n');
-    ASSERT_EQ(logged.size(), 7 + 1);
-    EXPECT_TRUE(logged[1].endsWith("\t0, 0.5, 0"));
+    ASSERT_EQ(logged.size(), 9 + 1);
+    QList<QByteArray> lines;
+    for (const QByteArray &entry : logged.mid(0, 9)) {
+        const qsizetype tab = entry.indexOf('\t');
+        EXPECT_TRUE(QDateTime::fromString(QString::fromLatin1(entry.left(tab)), Qt::ISODateWithMs).isValid());
+        lines << entry.mid(tab + 1);
+    }
+    EXPECT_EQ(lines[0], "\xEF\xBF\xBD\\x00\xEF\xBF\xBDgarbage");
+    EXPECT_EQ(lines[1], "0, 0.5, 0");
+    EXPECT_EQ(lines[4], QByteArray(LineSplitter::LongestLine, '7') + "\xE2\x80\xA6 (5000 bytes)");
+    EXPECT_EQ(lines[5], "\\x1b[2J\\x07\\u202eok");
+    EXPECT_EQ(lines[6], "1, 2");
+}
+
+TEST_F(CaptureSessionTest, FewReadingsWaitBeforeTheyAreHandedToTheSystem)
+{
+    // What the system holds outlives a program killed outright.
+    PseudoTerminal board;
+    const auto session = start(settings(board.path));
+    const QString recording = dir.filePath("capture.txt");
+    int total = 0;
+    for (const int block : {5, 30, 7, 60}) {
+        QByteArray lines;
+        for (int k = total; k < total + block; k++)
+            lines += xyzLine(k);
+        board.write(lines);
+        total += block;
+        ASSERT_TRUE(waitFor([&] { return int(session->readings().size()) == total; }));
+        EXPECT_GE(fileBytes(recording).count('\n'), total - Recorder::MostWaiting + 1);
+    }
+    // The last few follow within a moment.
     EXPECT_TRUE(
-        QDateTime::fromString(QString::fromLatin1(logged[1].split('\t')[0]), Qt::ISODateWithMs).isValid());
+        waitFor([&] { return fileBytes(recording) == recorded(0, total); }, 3 * Recorder::FlushInterval));
 }
 
 TEST_F(CaptureSessionTest, AnUnplugStopsTheCaptureWithEveryReadingBeforeItRecorded)
@@ -253,21 +286,36 @@ TEST_F(CaptureSessionTest, StopsAtItsMostReadings)
     EXPECT_EQ(fileBytes(s.recordPath), recorded(0, 10));
 }
 
-TEST_F(CaptureSessionTest, ReadsATcpSourceToItsEnd)
+TEST_F(CaptureSessionTest, AConnectionClosedMidLineKeepsTheWholeLinesAndSaysSo)
 {
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
-    CaptureSettings s = settings(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()));
-    s.format = LineFormat::Labelled;
-    const auto session = start(s);
-    ASSERT_TRUE(waitFor([&] { return server.hasPendingConnections(); }));
-    QTcpSocket *board = server.nextPendingConnection();
-    board->write("X: 1 Y: 2 Z: 3 mG\nX: 4 Y: 5 Z: 6 mG");
-    board->flush();
-    board->disconnectFromHost();
-    ASSERT_TRUE(waitFor([&] { return session->isOver(); }));
-    EXPECT_EQ(fileBytes(s.recordPath), "0.1\t0.2\t0.3\n0.4\t0.5\t0.6\n");
-    EXPECT_TRUE(faults.empty());
+    for (const bool reset : {false, true}) {
+        faults.clear();
+        QTemporaryDir here;
+        QTcpServer server;
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+        const QString source = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+        CaptureSettings s = settings(source);
+        s.recordPath = here.filePath("capture.txt");
+        s.format = LineFormat::Labelled;
+        const auto session = start(s);
+        ASSERT_TRUE(waitFor([&] { return server.hasPendingConnections(); }));
+        QTcpSocket *board = server.nextPendingConnection();
+        // The line after the last line end was cut by the close: it is no reading.
+        board->write("X: 1 Y: 2 Z: 3 mG\nX: 4 Y: 5 Z: 6 mG\nX: 7 Y: 8 Z: 9");
+        board->flush();
+        ASSERT_TRUE(waitFor([&] { return session->readings().size() == 2; }));
+        if (reset)
+            board->abort();
+        else
+            board->disconnectFromHost();
+        ASSERT_TRUE(waitFor([&] { return session->isOver(); }));
+        EXPECT_EQ(fileBytes(s.recordPath), "0.1\t0.2\t0.3\n0.4\t0.5\t0.6\n");
+        ASSERT_EQ(faults.size(), 1u);
+        EXPECT_EQ(faults[0].kind, FaultKind::Unplugged);
+        EXPECT_EQ(faults[0].message(),
+                  source + ": the connection ended (The remote host closed the connection): the capture "
+                           "stopped and keeps every reading received.");
+    }
 }
 
 TEST_F(CaptureSessionTest, AClosedTcpPortSaysSo)
@@ -346,4 +394,7 @@ TEST_F(CaptureSessionTest, ARecordingThatCannotBeWrittenStopsTheCaptureAndSaysWh
                                                dir.filePath("capture.txt") + ": "))
         << faults[0].message().toStdString();
     EXPECT_TRUE(faults[0].message().endsWith("); the capture stopped."));
+    // The limit fell in the middle of a line: the file ends with the last whole reading.
+    EXPECT_GT(session->recordedReadings(), 0);
+    EXPECT_EQ(fileBytes(dir.filePath("capture.txt")), recorded(0, int(session->recordedReadings())));
 }

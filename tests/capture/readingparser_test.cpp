@@ -111,3 +111,32 @@ TEST(ReadingParser, ALogWithoutTheColumnsIsAProblem)
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(parser.problem(), "line 1 has 3 fields; column 6 is beyond them");
 }
+
+TEST(ReadingParser, AReadingInTheCapturesUnitKeepsTheDoubleItWasReadAs)
+{
+    // Multiplied by 1000 and divided again, -34.0942 came out as -34.094199999999994.
+    ReadingParser microtesla(LineFormat::Uni, Microtesla);
+    EXPECT_EQ(takeAll(microtesla, {"Uni:0,0,0,0,0,0,-34.0942,12.3457,0.1"}),
+              (std::vector<Reading>{{-34.0942, 12.3457, 0.1}}));
+    ReadingParser gauss(LineFormat::Labelled, 100000.0);
+    EXPECT_EQ(takeAll(gauss, {"X: 0.4813 Y: -0.0071 Z: 0.3333 G"}),
+              (std::vector<Reading>{{0.4813, -0.0071, 0.3333}}));
+}
+
+TEST(ReadingParser, AReadingThatIsNoFiniteNumberInTheUnitIsDroppedAndCounted)
+{
+    ReadingParser nanotesla(LineFormat::Uni, 1.0);
+    EXPECT_EQ(takeAll(nanotesla, {"Uni:0,0,0,0,0,0,1e307,1,1", "Uni:0,0,0,0,0,0,1,2,3",
+                                  "Uni:0,0,0,0,0,0,-1,-1e307,1", "Raw:1,2,3,4,5,6,7,8,9"}),
+              (std::vector<Reading>{{1000, 2000, 3000}}));
+    EXPECT_EQ(nanotesla.notFinite(), 2);
+    EXPECT_EQ(nanotesla.ignored(), 3);
+
+    // Found while the format is still being looked for, too.
+    ReadingParser found(LineFormat::Auto, Microtesla);
+    EXPECT_EQ(takeAll(found, {"X: 1e306 Y: 0 Z: 0 G", "X: 1 Y: 2 Z: 3 G", "X: 4 Y: 5 Z: 6 G"}),
+              (std::vector<Reading>{{100, 200, 300}, {400, 500, 600}}));
+    EXPECT_EQ(found.format(), LineFormat::Labelled);
+    EXPECT_EQ(found.notFinite(), 1);
+    EXPECT_EQ(found.lastIgnored(), "X: 1e306 Y: 0 Z: 0 G");
+}

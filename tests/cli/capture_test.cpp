@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <csignal>
 
 #include <sys/resource.h>
@@ -146,6 +147,8 @@ TEST_F(CaptureCliTest, WrongCaptureOptionsAreRefusedBeforeAnythingIsOpened)
          "--points, --seconds and --until-covered each end a capture; choose one."},
         {{"--port", "-", "--points", "0"}, "--points takes a whole number from 1 to 500000, not \"0\"."},
         {{"--port", "-", "--seconds", "-1"}, "--seconds takes a duration in seconds above 0, not \"-1\"."},
+        {{"--port", "-", "--seconds", "2147484"}, "--seconds takes at most 604800, a week, not \"2147484\"."},
+        {{"--port", "-", "--seconds", "1e12"}, "--seconds takes at most 604800, a week, not \"1e12\"."},
         {{"--port", "-", "--baud", "300"}, "--baud takes a whole number from 9600 to 921600, not \"300\"."},
         {{"--port", "-", "--format", "csv"}, "--format takes auto, raw, uni, xyz or labelled, not \"csv\"."},
         {{"--port", "-", "--format", "xyz", "--columns", "1,2,3"},
@@ -191,29 +194,42 @@ TEST_F(CaptureCliTest, OnlyNoiseEndsTheCaptureWithoutARecording)
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("rec.txt")));
 }
 
-TEST_F(CaptureCliTest, CtrlCEndsTheCaptureAndTheRecordingIsCalibrated)
+TEST_F(CaptureCliTest, CtrlCAKillOrAHangUpEndsTheCaptureAndTheRecordingIsCalibrated)
 {
-    const QString port = board({"--rate", "500"});
-    ASSERT_FALSE(port.isEmpty());
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.setReadChannel(QProcess::StandardError);
-    p.start(TAVRIN_CLI, {"--hm", "48", "--port", port, "--record", "rec.txt"});
-    QByteArray err;
-    while (!err.contains("capture: ") && p.waitForReadyRead(5000))
+    const struct {
+        int signal;
+        const char *why;
+    } cases[] = {{SIGINT, "interrupted"}, {SIGTERM, "stopped by SIGTERM"}, {SIGHUP, "stopped by SIGHUP"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.why);
+        const QString port = board({"--rate", "500"});
+        ASSERT_FALSE(port.isEmpty());
+        QFile::remove(dir.filePath("rec.txt"));
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.setReadChannel(QProcess::StandardError);
+        p.start(TAVRIN_CLI, {"--hm", "48", "--port", port, "--record", "rec.txt"});
+        QByteArray err;
+        while (!err.contains("capture: ") && p.waitForReadyRead(5000))
+            err += p.readAllStandardError();
+        ASSERT_TRUE(err.startsWith("tavrin-cli: recording to rec.txt\n")) << err.constData();
+        ::kill(pid_t(p.processId()), c.signal);
+        ASSERT_TRUE(p.waitForFinished(5000));
         err += p.readAllStandardError();
-    ASSERT_TRUE(err.startsWith("tavrin-cli: recording to rec.txt\n")) << err.constData();
-    ::kill(pid_t(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(5000));
-    err += p.readAllStandardError();
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 0) << err.constData();
-    const qsizetype points = recordedLines("rec.txt");
-    EXPECT_GT(points, 0);
-    EXPECT_TRUE(err.contains(
-        QStringLiteral("tavrin-cli: %1 readings recorded to rec.txt, interrupted\n").arg(points).toUtf8()))
-        << err.constData();
-    EXPECT_TRUE(p.readAllStandardOutput().contains(QStringLiteral("Points%1").arg(points, 20).toUtf8()));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 0) << err.constData();
+        // Every reading read is in the recording, and calibrated.
+        const qsizetype points = recordedLines("rec.txt");
+        EXPECT_GT(points, 0);
+        EXPECT_TRUE(err.contains(QStringLiteral("tavrin-cli: %1 readings recorded to rec.txt, %2\n")
+                                     .arg(points)
+                                     .arg(c.why)
+                                     .toUtf8()))
+            << err.constData();
+        EXPECT_TRUE(p.readAllStandardOutput().contains(QStringLiteral("Points%1").arg(points, 20).toUtf8()));
+        simulator.kill();
+        simulator.waitForFinished();
+    }
 }
 
 TEST_F(CaptureCliTest, ARecordingThatCannotBeWrittenIsNotCalibrated)
@@ -234,4 +250,103 @@ TEST_F(CaptureCliTest, ARecordingThatCannotBeWrittenIsNotCalibrated)
     EXPECT_TRUE(err.contains("tavrin-cli: -: the recording cannot be written (rec.txt: ")) << err.constData();
     EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("params.txt")));
+}
+
+TEST_F(CaptureCliTest, AFullDiskKeepsTheWholeReadingsAndNamesTheReason)
+{
+    // The disk fills up in the middle of a line.
+    const Outcome o = cli({"--hm", "48", "--port", "-", "--record", "rec.txt", "--format", "xyz"},
+                          {{"LD_PRELOAD=" TAVRIN_FAILING_WRITE, "TAVRIN_FAIL_WRITE=rec.txt",
+                            "TAVRIN_FAIL_ERRNO=" + QString::number(ENOSPC), "TAVRIN_FAIL_AFTER=30001",
+                            "ASAN_OPTIONS=verify_asan_link_order=0"},
+                           {},
+                           -1,
+                           CliTest::sample()});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.out.isEmpty());
+    const QByteArray kept = readAll(dir.filePath("rec.txt"));
+    ASSERT_TRUE(kept.endsWith('\n'));
+    EXPECT_LE(kept.size(), 30001);
+    EXPECT_GT(kept.size(), 30001 - 30);
+    const qsizetype readings = kept.count('\n');
+    EXPECT_TRUE(o.err.contains("tavrin-cli: -: the recording cannot be written (rec.txt: No space left on "
+                               "device); the capture stopped.\n"))
+        << o.err.constData();
+    EXPECT_TRUE(
+        o.err.endsWith(QStringLiteral("tavrin-cli: rec.txt keeps the first %1 readings, not calibrated: "
+                                      "the others could not be written.\n")
+                           .arg(readings)
+                           .toUtf8()))
+        << o.err.constData();
+    // What it keeps is a recording like any other.
+    const Outcome later = cli({"--hm", "48", "rec.txt"});
+    EXPECT_EQ(later.status, 0) << later.err.constData();
+    EXPECT_TRUE(later.out.contains(QStringLiteral("Points%1").arg(readings, 20).toUtf8()))
+        << later.out.constData();
+}
+
+TEST_F(CaptureCliTest, ReadingsInTheUnitAreRecordedAsReceivedAndThoseTooLargeAreDropped)
+{
+    // The sample as a board prints it in uT.
+    QByteArray uni;
+    for (const QByteArray &line : readAll(CliTest::sample()).split('\n'))
+        if (!line.isEmpty())
+            uni += "Uni:0.1,0.2,9.8,0,0,0," + line.split('\t').join(',') + "\n";
+    const Outcome plain = cli({"--hm", "48", "--port", "-", "--record", "plain.txt", "--format", "xyz"},
+                              {{}, {}, -1, sample()});
+    ASSERT_EQ(plain.status, 0) << plain.err.constData();
+    const Outcome o =
+        cli({"--hm", "48", "--port", "-", "--record", "rec.txt"}, {{}, {}, -1, file("uni.txt", uni)});
+    EXPECT_EQ(o.status, 0) << o.err.constData();
+    // The numbers as the board printed them: the same file as from the plain numbers.
+    EXPECT_EQ(readAll(dir.filePath("rec.txt")), readAll(dir.filePath("plain.txt")));
+
+    // In nT, two readings that no double holds are left out, and said.
+    uni += "Uni:0,0,0,0,0,0,1e307,1,1\nUni:0,0,0,0,0,0,1,-1e307,1\n";
+    const Outcome nanotesla = cli({"--hm", "48000", "--units", "nT", "--port", "-", "--record", "nt.txt"},
+                                  {{}, {}, -1, file("uni.txt", uni)});
+    EXPECT_EQ(nanotesla.status, 0) << nanotesla.err.constData();
+    EXPECT_TRUE(nanotesla.err.contains(
+        ", 2 ignored (2 too large for the unit), the last \"Uni:0,0,0,0,0,0,1,-1e307,1\"\n"))
+        << nanotesla.err.constData();
+    EXPECT_EQ(recordedLines("nt.txt"), recordedLines("plain.txt"));
+    EXPECT_FALSE(readAll(dir.filePath("nt.txt")).contains("inf"));
+}
+
+TEST_F(CaptureCliTest, AnInputWithoutReadingsLeavesNoRecording)
+{
+    for (const QByteArray &input : {QByteArray(), QByteArray("no reading here\n")}) {
+        const Outcome o = cli({"--hm", "48", "--port", "-", "--record", "rec.txt", "--format", "xyz"},
+                              {{}, {}, -1, file("input.txt", input)});
+        EXPECT_EQ(o.status, 1);
+        EXPECT_TRUE(o.err.endsWith("tavrin-cli: no reading came from -; no recording is kept.\n"))
+            << o.err.constData();
+        EXPECT_TRUE(o.out.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath("rec.txt")));
+    }
+}
+
+TEST_F(CaptureCliTest, APlainFileIsNoPort)
+{
+    const QString plain = file("plain.txt", "1 2 3\n");
+    const Outcome o = cli({"--hm", "48", "--port", "plain.txt", "--record", "rec.txt"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err,
+              "tavrin-cli: plain.txt: not a serial device. Name the board's port, such as /dev/ttyUSB0.\n");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("rec.txt")));
+    EXPECT_EQ(readAll(plain), "1 2 3\n");
+}
+
+TEST_F(CaptureCliTest, ACaptureThatReachesTheMostReadingsSaysSo)
+{
+    const QByteArray sampleBytes = readAll(CliTest::sample());
+    const int copies = 500000 / int(sampleBytes.count('\n')) + 1;
+    const QString input = file("many.txt", sampleBytes.repeated(copies));
+    const Outcome o =
+        cli({"--hm", "48", "--port", "-", "--record", "rec.txt", "--format", "xyz"}, {{}, {}, -1, input});
+    EXPECT_EQ(o.status, 0) << o.err.constData();
+    EXPECT_TRUE(
+        o.err.endsWith("tavrin-cli: 500000 readings recorded to rec.txt, the most a calibration takes\n"))
+        << o.err.right(300).constData();
+    EXPECT_EQ(recordedLines("rec.txt"), 500000);
 }

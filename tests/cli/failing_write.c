@@ -1,7 +1,9 @@
 /* Preloaded into tavrin-cli by the tests: writing to a file whose path holds
  * $TAVRIN_FAIL_WRITE fails with the errno $TAVRIN_FAIL_ERRNO, in write() or,
  * when $TAVRIN_FAIL_IN is "fsync", only when the bytes are flushed to the
- * disk, as a full disk or a network share may tell. */
+ * disk, as a full disk or a network share may tell. With $TAVRIN_FAIL_AFTER,
+ * the file first takes that many bytes, the last write in part, as a disk
+ * that fills up does. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -41,8 +43,17 @@ ssize_t write(int fd, const void *buffer, size_t count)
     static real_t real;
     if (!real)
         real = (real_t)dlsym(RTLD_NEXT, "write");
-    if (fd == failing_fd && fails_in("write"))
-        return failure();
+    if (fd == failing_fd && fails_in("write")) {
+        static long long room = -1;
+        const char *after = getenv("TAVRIN_FAIL_AFTER");
+        if (room < 0)
+            room = after ? atoll(after) : 0;
+        if (room == 0)
+            return failure();
+        if ((size_t)room < count)
+            count = (size_t)room;
+        room -= (long long)count;
+    }
     return real(fd, buffer, count);
 }
 
