@@ -157,6 +157,25 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
     return run;
 }
 
+// The gross points of a fit that folded the sphere, which are what usually
+// pulls it there, and the one farthest from the centre of the coverage.
+void nameGrossPoints(Points points, const std::vector<bool> &gross, QualityReport &q)
+{
+    double farthest = -1.0;
+    for (int k = 0; k < points.size(); k++) {
+        if (!gross[size_t(k)])
+            continue;
+        q.grossPoints++;
+        const double distance =
+            std::hypot(points[k][0] - q.centre[0], points[k][1] - q.centre[1], points[k][2] - q.centre[2]);
+        if (!(distance <= farthest)) {
+            farthest = distance;
+            q.farthestGross = k;
+            std::copy(points[k], points[k] + 3, q.farthestValue);
+        }
+    }
+}
+
 } // namespace
 
 const ErrorDescription &describe(CalibrationError error)
@@ -265,6 +284,8 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const Work
     });
     QualityReport q = JudgeQuality(points.size(), run.fit, judgedNorm, plane, coverage, checks.errors);
     q.hmUnit = checks.hmUnit;
+    if (q.findings.folded)
+        nameGrossPoints(points, outline.spread(points).gross, q);
     return q;
 }
 
@@ -277,7 +298,7 @@ std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityR
         return FitModel::Planar;
     if (f.emptyCap || f.fewCells)
         return FitModel::Auto;
-    if (f.residual || f.farPoints)
+    if (f.residual || f.folded || f.farPoints)
         return FitModel::Full;
     return std::nullopt;
 }

@@ -108,7 +108,7 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm,
 
 /// For the exact fit, the fit that would serve the data better by the
 /// findings of q: Planar for flat points, Auto for poor coverage, Full for a
-/// poor fit or outliers; empty when there is none, and for any other fit.
+/// poor fit, one that folds the sphere, or outliers; empty when there is none, and for any other fit.
 std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityReport &q);
 
 /// The twelve values as the result fields show them, in the order Bias_1 to
