@@ -50,6 +50,15 @@ struct EllipsoidFit {
     std::optional<InFrame> frame;
 };
 
+/// What the fits support: readings of magnitude (their largest coordinate)
+/// from Smallest to Largest, and Hm in the same unit; the robust fits leave
+/// gross readings beyond out. Squares of the readings and of Hm stay far
+/// from underflow and overflow.
+namespace FitRange {
+constexpr Doub Smallest = 1e-100;
+constexpr Doub Largest = 1e100;
+} // namespace FitRange
+
 /// Points whose mean lies farther from the origin than this many times their
 /// RMS distance from it are calibrated in the frame of their mean: nearer,
 /// the derivation in the measurements' coordinates keeps nine digits and its

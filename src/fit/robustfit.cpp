@@ -456,7 +456,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
         for (int lane = 0; lane < batched; lane++) {
             const int k = batch[lane], w = counts[lane];
             const double rl = r[lane];
-            if (judging && s.countGiven(k) > 0 && std::abs(rl) >= c)
+            if (judging && s.countGiven(k) > 0 && !(std::abs(rl) < c))
                 ask.rejected->push_back(k);
             if (w == 0)
                 continue;
@@ -1219,7 +1219,7 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
 
 const char *undeterminedName(Undetermined why)
 {
-    const char *names[] = {"", "few-points", "line", "plane", "singular"};
+    const char *names[] = {"", "few-points", "line", "plane", "singular", "reading", "scale"};
     return names[int(why)];
 }
 
