@@ -254,3 +254,25 @@ TEST_F(CliTest, OneGrossReadingThatFoldsTheExactFitIsNamed)
             EXPECT_NEAR(full["bias"][i].toDouble(), sampleTruth.b0[i], 0.1) << spike;
     }
 }
+
+// A reading of 1e308 is a gross point the robust fits reject; the exact fit
+// fails naming it, in the text and in the JSON.
+TEST_F(CliTest, AnOverflowingReadingIsRejectedOrNamed)
+{
+    QByteArray text = asFileText(ellipsoidPoints(sampleTruth, Hm, 300, 0.25, 44));
+    text += "1e308 1e308 1e308\n";
+    file("overflow.txt", text);
+    const Outcome full = cli({"--hm", "48", "--fit", "full", "--json", "overflow.txt"});
+    EXPECT_EQ(full.status, 0) << full.err.toStdString();
+    EXPECT_EQ(firstFile(full)["rejected"].toArray(), QJsonArray({301}));
+
+    const Outcome exact = cli({"--hm", "48", "overflow.txt"});
+    EXPECT_EQ(exact.status, 2);
+    EXPECT_TRUE(
+        exact.err.contains("overflow.txt: The calibration failed: the measurements do not determine an "
+                           "ellipsoid. Reading 301 (1e+308, 1e+308, 1e+308) lies beyond 1e+100"))
+        << exact.err.toStdString();
+    const QJsonObject error = firstFile(cli({"--hm", "48", "--json", "overflow.txt"}))["error"].toObject();
+    EXPECT_EQ(error["undetermined"].toString(), "reading");
+    EXPECT_TRUE(error["detail"].toString().startsWith("Reading 301 (1e+308"));
+}
