@@ -55,6 +55,8 @@ QString refusalDetails(const CalibrationRun &run)
         return QCoreApplication::translate("Fen_Tavrin", "Line %1: \"%2\"")
             .arg(run.raw.badLineNumber)
             .arg(printable(run.raw.badLine));
+    if (const QString detail = failureDetail(run); !detail.isEmpty())
+        return detail;
     return run.raw.reason;
 }
 

@@ -26,19 +26,20 @@ bool finite(const double c[3])
     return std::isfinite(c[0]) && std::isfinite(c[1]) && std::isfinite(c[2]);
 }
 
-void judge(QualityReport &q, const EllipsoidFit &fit, double Hm)
+void judge(QualityReport &q, const EllipsoidFit &fit, double Hm, int sampled)
 {
     using namespace QualityLimits;
     QualityReport::Findings &f = q.findings;
     f.flat = q.plane.flatness() < MaxFlatness;
     f.residual = q.coreRms > MaxRmsShareOfHm * std::abs(Hm);
+    f.folded = q.calibratedCellsHit < MinCellShare * std::min(q.cellsHit, sampled);
     f.shape = fit.outlierWarning;
     f.farPoints = q.farPoints > MaxFarShare * q.points;
     f.emptyCap = q.largestEmptyCap.radiusDegrees() > MaxEmptyCapDegrees;
     f.fewCells = q.cellsHit < MinCellShare * std::min(Cells, q.points);
     q.verdict = f.flat                     ? Verdict::FlatRotation
                 : f.emptyCap || f.fewCells ? Verdict::PoorCoverage
-                : f.residual               ? Verdict::PoorFit
+                : f.residual || f.folded   ? Verdict::PoorFit
                 : f.farPoints              ? Verdict::LikelyOutliers
                                            : Verdict::Good;
 }
@@ -166,11 +167,25 @@ CalibratedErrors CalibratedErrorsOf(Points points, const CalibrationParameters &
     const Calibrator calibrate(p);
     CalibratedErrors q;
     // A robust sigma of e from the median of |e| over an even subsample: a
-    // few outliers barely move it.
+    // few outliers barely move it. The calibrated directions of the sample
+    // must cover the sphere as the points do: a fit pulled through a gross
+    // point can map every other point near one direction, each at the norm Hm.
     const int stride = evenSampleStride(n);
     std::vector<double> magnitudes;
-    for (int k = 0; k < n; k += stride)
-        magnitudes.push_back(std::abs(calibrate.calibratedNorm(points[k]) - Hm));
+    const EqualAreaCells cells(QualityLimits::Cells);
+    std::vector<bool> hit(size_t(cells.size()), false);
+    for (int k = 0; k < n; k += stride) {
+        double c[3];
+        calibrate(points[k], c);
+        const double r = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+        magnitudes.push_back(std::abs(r - Hm));
+        if (r > 0 && std::isfinite(r)) {
+            const int cell = cells.cellOf(c[0] / r, c[1] / r, c[2] / r);
+            q.calibratedCellsHit += !hit[size_t(cell)];
+            hit[size_t(cell)] = true;
+        }
+    }
+    q.sampled = int(magnitudes.size());
     const double robustSigma = 1.4826 * medianOf(magnitudes);
     q.farLimit = std::max(QualityLimits::FarSigmas * robustSigma, QualityLimits::FarShareOfHm * std::abs(Hm));
 
@@ -221,7 +236,8 @@ QualityReport JudgeQuality(int points, const EllipsoidFit &fit, double Hm, const
     q.farPoints = errors.farPoints;
     q.worstPoint = errors.worstPoint;
     q.coreRms = errors.coreRms;
-    judge(q, fit, Hm);
+    q.calibratedCellsHit = errors.calibratedCellsHit;
+    judge(q, fit, Hm, errors.sampled);
     return q;
 }
 

@@ -50,14 +50,20 @@ struct QualityReport {
     EmptyCap largestEmptyCap{};
     double farLimit = 0.0; ///< |e| after calibration beyond which a point is far
     int farPoints = 0;
-    int worstPoint = -1;    ///< 0-based index of the point with the largest |e| after calibration
-    double testValue = 0.0; ///< the ellipsoid test of the fit
-    PlaneSpread plane;      ///< how flat the points lie
-    double centre[3] = {};  ///< the centre about which the coverage counts directions
-    double coreRms = 0.0;   ///< RMS of e after calibration over the points that are not far
+    int worstPoint = -1;          ///< 0-based index of the point with the largest |e| after calibration
+    double testValue = 0.0;       ///< the ellipsoid test of the fit
+    PlaneSpread plane;            ///< how flat the points lie
+    double centre[3] = {};        ///< the centre about which the coverage counts directions
+    double coreRms = 0.0;         ///< RMS of e after calibration over the points that are not far
+    int calibratedCellsHit = 0;   ///< cells hit by the calibrated directions of CalibratedErrors' sample
+    int grossPoints = 0;          ///< the points GrossPoints names; set by AssessCalibration on a folded fit
+    int farthestGross = -1;       ///< 0-based index of the gross point farthest from the centre, or -1
+    double farthestValue[3] = {}; ///< that point's reading
     struct Findings {
         bool flat = false;      ///< flatness of the points below QualityLimits::MaxFlatness
         bool residual = false;  ///< coreRms beyond QualityLimits::MaxRmsShareOfHm
+        bool folded = false;    ///< the calibrated directions hit fewer than QualityLimits::MinCellShare
+                                ///< of the cells the directions about the centre hit
         bool shape = false;     ///< the fit's outlier warning, which alone names no outliers
         bool farPoints = false; ///< more far points than QualityLimits::MaxFarShare
         bool emptyCap = false;  ///< largest empty cap wider than QualityLimits::MaxEmptyCapDegrees
@@ -90,6 +96,8 @@ struct CalibratedErrors {
     int farPoints = 0;
     int worstPoint = -1;
     double coreRms = 0.0;
+    int sampled = 0;            ///< the points of the even sample the robust sigma is taken on
+    int calibratedCellsHit = 0; ///< cells hit by the directions of A^-1 (h - b) over that sample
 };
 
 CalibratedErrors CalibratedErrorsOf(Points points, const CalibrationParameters &p, double Hm);

@@ -45,6 +45,8 @@ QString failureMessage(const QString &path, const CalibrationRun &run)
         message += QStringLiteral(" (line: \"%1\")").arg(printable(run.raw.badLine));
     if (run.undetermined == Undetermined::Plane)
         message += QStringLiteral(" The points lie in a plane: try --fit planar.");
+    else if (const QString detail = failureDetail(run); !detail.isEmpty())
+        message += ' ' + detail;
     else if (!run.fitReason.isEmpty())
         message += QStringLiteral(" (%1)").arg(run.fitReason);
     return message;

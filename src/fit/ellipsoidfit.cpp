@@ -296,7 +296,10 @@ EllipsoidFit quadricFromFrame(const MatDoub &v1f, const MatDoub &v2f, const Fram
     for (Int i = 0; i < 3; i++)
         v2[i][0] = a[i] / norm;
     v2[3][0] = d / norm;
-    return quadricOf(v1, v2);
+    EllipsoidFit fit = quadricOf(v1, v2);
+    if (std::hypot(o[0], o[1], o[2]) > FarFrame * s)
+        fit.frame = EllipsoidFit::InFrame{{o[0], o[1], o[2]}, s, q.M, q.a, q.d};
+    return fit;
 }
 
 // The fit in the frame f, carried back to the measurements' coordinates.
@@ -474,7 +477,18 @@ EllipsoidFit QuadricOf(const CalibrationParameters &p, Doub Hm)
 std::optional<CalibrationParameters> DeriveCalibration(const EllipsoidFit &fit, Doub Hm)
 {
     try {
-        CalibrationParameters p = calibrationOf(fit, Hm);
+        CalibrationParameters p;
+        if (fit.frame) {
+            // h = o + s h' on |A^-1 (h' - b')| = Hm / s: b = o + s b', A = A'.
+            const EllipsoidFit::InFrame &f = *fit.frame;
+            EllipsoidFit inFrame;
+            inFrame.M = f.M, inFrame.a = f.a, inFrame.d = f.d;
+            p = calibrationOf(inFrame, Hm / f.scale);
+            for (Int i = 0; i < 3; i++)
+                p.Bias[i][0] = f.origin[i] + f.scale * p.Bias[i][0];
+        } else {
+            p = calibrationOf(fit, Hm);
+        }
         if (p.finite())
             return p;
     } catch (Int) {

@@ -36,7 +36,34 @@ struct EllipsoidFit {
     Doub d = 0.0;
     Doub TestEllip = 0.0;        ///< 4J - I^2: 1 for a sphere, lower the flatter
     Bool outlierWarning = false; ///< |TestEllip - 1| > 0.1
+
+    /// The same quadric in the frame h' = (h - origin) / scale that the fit
+    /// was found in, kept when that frame lies farther from the origin than
+    /// FarFrame times its scale: there the coefficients above cancel most
+    /// of their digits in the calibration, which is derived in the frame.
+    struct InFrame {
+        Doub origin[3] = {};
+        Doub scale = 1.0;
+        MatDoub M, a;
+        Doub d = 0.0;
+    };
+    std::optional<InFrame> frame;
 };
+
+/// What the fits support: readings of magnitude (their largest coordinate)
+/// from Smallest to Largest, and Hm in the same unit; the robust fits leave
+/// gross readings beyond out. Squares of the readings and of Hm stay far
+/// from underflow and overflow.
+namespace FitRange {
+constexpr Doub Smallest = 1e-100;
+constexpr Doub Largest = 1e100;
+} // namespace FitRange
+
+/// Points whose mean lies farther from the origin than this many times their
+/// RMS distance from it are calibrated in the frame of their mean: nearer,
+/// the derivation in the measurements' coordinates keeps nine digits and its
+/// results stay as they have always been.
+constexpr Doub FarFrame = 1e3;
 
 struct CalibrationParameters {
     MatDoub Bias; ///< 3x1

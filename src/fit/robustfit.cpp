@@ -456,7 +456,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
         for (int lane = 0; lane < batched; lane++) {
             const int k = batch[lane], w = counts[lane];
             const double rl = r[lane];
-            if (judging && s.countGiven(k) > 0 && std::abs(rl) >= c)
+            if (judging && s.countGiven(k) > 0 && !(std::abs(rl) < c))
                 ask.rejected->push_back(k);
             if (w == 0)
                 continue;
@@ -886,36 +886,67 @@ Judged judge(const Sample &s, const Model &m, const Solution &fit)
     return j;
 }
 
-// A fit converged on an even sample of the points is a step of Tukey's loss
-// from the fit of all of them: Levenberg-Marquardt's first step on all the
-// points, kept when it lowers the cost at the start's robust scale. The
-// pass at the start judges it, and the pass that tries the step judges the
-// step at the robust scale there as it sums the cost: whichever the step
-// leaves is judged without a third pass over the points.
+// How far a polishing step may still move the fit, in standard errors of
+// its parameters, for the fit to count as converged on every point. The
+// errors shrink as one over the root of the number of points, while a fit
+// converged on an even sample lies about the root of the points' share in
+// it from the fit of all of them: one step does not always close that gap.
+// The steps shrink about sixfold each, so that the last one taken leaves
+// the fit a few hundredths of a standard error from where it converges.
+constexpr double PolishedShare = 0.2;
+constexpr int MostPolishingSteps = 20;
+
+// The squared length of the step x in standard errors of the fit: x^T H x
+// over sigma^2, as the covariance sigma^2 H^-1 measures it; H holds its
+// upper triangle.
+double squaredStandardErrors(const Normal &n, int np, const double *x, double sigma)
+{
+    double sum = 0.0;
+    for (int i = 0; i < np; i++) {
+        sum += n.H[i][i] * x[i] * x[i];
+        for (int j = i + 1; j < np; j++)
+            sum += 2 * n.H[i][j] * x[i] * x[j];
+    }
+    return sum / (sigma * sigma);
+}
+
+// A fit converged on an even sample of the points, polished on all of them
+// by steps of Tukey's loss: Levenberg-Marquardt's steps, each kept when it
+// lowers the cost at the start's robust scale, until one moves the fit by
+// less than PolishedShare of its standard errors. The pass at the start
+// judges it, and each pass that tries a step judges the step at the robust
+// scale there as it sums the cost: whichever the last step leaves is judged
+// without another pass over the points.
 std::optional<Judged> polish(const Sample &all, const Model &m, const Parameters &start)
 {
     const int np = parameterCount(m.shape);
-    Judged before = judge(all, m, {start, robustSigma(all, m, start)});
-    double x[MaxParameters];
-    std::optional<Judged> after;
-    if (!cancelled(all) && dampedStep(before.normal, np, 1e-3, x)) {
-        Solution trial{start};
+    Judged kept = judge(all, m, {start, robustSigma(all, m, start)});
+    const double costSigma = kept.fit.sigma;
+    for (int step = 0; step < MostPolishingSteps && !cancelled(all); step++) {
+        double x[MaxParameters];
+        if (!dampedStep(kept.normal, np, 1e-3, x))
+            break;
+        Judged trial{{kept.fit.t}, {}, {}};
         for (int i = 0; i < np; i++)
-            trial.t.v[size_t(i)] += x[i];
-        trial.sigma = robustSigma(all, m, trial.t);
-        after = Judged{trial, {}, {}};
+            trial.fit.t.v[size_t(i)] += x[i];
+        trial.fit.sigma = robustSigma(all, m, trial.fit.t);
         // Its cost is that of the start's scale, which decides.
-        after->normal = evaluate(all, m, trial.t, Loss::Tukey, trial.sigma, Pass::NormalAndRejected,
-                                 &after->rejected, before.fit.sigma);
+        trial.normal = evaluate(all, m, trial.fit.t, Loss::Tukey, trial.fit.sigma, Pass::NormalAndRejected,
+                                &trial.rejected, costSigma);
+        if (!(trial.normal.cost <= kept.normal.cost))
+            break;
+        const double moved = squaredStandardErrors(kept.normal, np, x, kept.fit.sigma);
+        kept = std::move(trial);
+        if (moved <= SQR(PolishedShare))
+            break;
     }
-    Judged &kept = after && after->normal.cost <= before.normal.cost ? *after : before;
     const Parameters asFound = kept.fit.t;
     if (!allFinite(kept.fit.t) || !makePositiveDefinite(m.shape, kept.fit.t))
         return std::nullopt;
     // A gain of the other sign moves no residual but turns the gradient.
     if (kept.fit.t.v != asFound.v)
         return judge(all, m, kept.fit);
-    return std::move(kept);
+    return kept;
 }
 
 // From the start given, or from the algebraic fit (but for a plane) and
@@ -1190,7 +1221,7 @@ std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::
 
 const char *undeterminedName(Undetermined why)
 {
-    const char *names[] = {"", "few-points", "line", "plane", "singular"};
+    const char *names[] = {"", "few-points", "line", "plane", "singular", "reading", "scale"};
     return names[int(why)];
 }
 

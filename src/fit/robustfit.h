@@ -25,9 +25,12 @@ enum class Undetermined {
     Line,      ///< points on a line
     Plane,     ///< points in a plane, for any model but Planar
     Singular,  ///< the fit's normal matrix is singular, or the fit failed
+    Reading,   ///< a reading beyond FitRange::Largest, which the exact fit cannot leave out
+    Scale,     ///< readings whose median magnitude lies outside FitRange
 };
 
-/// "few-points", "line", "plane" or "singular"; empty for Undetermined::No.
+/// "few-points", "line", "plane", "singular", "reading" or "scale"; empty
+/// for Undetermined::No.
 const char *undeterminedName(Undetermined why);
 
 namespace RobustLimits {

@@ -143,6 +143,8 @@ QJsonObject JsonFailure(const QString &path, const CalibrationRun &run, const QS
         error.insert("text", run.raw.badLine);
     if (run.undetermined != Undetermined::No)
         error.insert("undetermined", undeterminedName(run.undetermined));
+    if (const QString detail = failureDetail(run); !detail.isEmpty())
+        error.insert("detail", detail);
     if (!run.fitReason.isEmpty())
         error.insert("fitReason", run.fitReason);
     return {{"path", path}, {"error", error}};

@@ -144,6 +144,18 @@ QString VerdictReason(const QualityReport &q, const Uncertainty *u)
     if (q.findings.residual)
         reasons << QStringLiteral("RMS norm error %1 % of Hm")
                        .arg(100.0 * q.after.rms / std::abs(q.hm), 0, 'f', 1);
+    if (q.findings.folded) {
+        reasons << QStringLiteral("calibrated directions hit %1 of %2 cells")
+                       .arg(q.calibratedCellsHit)
+                       .arg(q.cellHit.size());
+        if (q.farthestGross >= 0)
+            reasons << QStringLiteral("%1 gross point%2, the farthest point %3 (%4, %5, %6)")
+                           .arg(q.grossPoints)
+                           .arg(q.grossPoints == 1 ? "" : "s")
+                           .arg(q.farthestGross + 1)
+                           .arg(number(q.farthestValue[0]), number(q.farthestValue[1]),
+                                number(q.farthestValue[2]));
+    }
     if (q.findings.emptyCap)
         reasons << QStringLiteral("largest empty cap %1 degrees")
                        .arg(q.largestEmptyCap.radiusDegrees(), 0, 'f', 1);

@@ -42,6 +42,34 @@ std::optional<CalibrationError> readError(RawDataStatus status)
     return CalibrationError::BadFormat;
 }
 
+// Why a fit failed, when the points lie outside the range the fits support:
+// found only after the failure, so that it costs the fits nothing. Their
+// scale is the median of the readings' largest coordinates, which a few
+// gross readings cannot move. The exact fit takes every reading, so one
+// beyond the range is named; a robust fit leaves such readings out.
+void explainFailure(CalibrationRun &run, bool exact)
+{
+    const Points points = run.raw.points();
+    const auto magnitude = [&](int k) {
+        return std::max({std::abs(points[k][0]), std::abs(points[k][1]), std::abs(points[k][2])});
+    };
+    std::vector<double> magnitudes;
+    for (int k = 0; k < points.size(); k += evenSampleStride(points.size()))
+        magnitudes.push_back(magnitude(k));
+    const double scale = medianOf(magnitudes);
+    if (!(scale >= FitRange::Smallest && scale <= FitRange::Largest)) {
+        run.undetermined = Undetermined::Scale;
+        run.outOfRangeScale = scale;
+        return;
+    }
+    for (int k = 0; exact && k < points.size(); k++)
+        if (!(magnitude(k) <= FitRange::Largest)) {
+            run.undetermined = Undetermined::Reading;
+            run.outOfRange = k;
+            return;
+        }
+}
+
 // The robust centre of the points and the coverage about it, into the run's
 // outline, quietly on one thread: the part of a judgement that runs beside
 // a fit. A coverage about the bias, for points that fit no sphere, is left
@@ -87,6 +115,8 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
     run.model = choice.model;
     if (choice.failed) {
         run.error = CalibrationError::NumericalFailure;
+        if (!control.cancelled())
+            explainFailure(run, false);
         return run;
     }
     run.robust = choice.fit ? choice.fit
@@ -94,6 +124,8 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
                                         control, &run.outline.spread(points), ahead);
     if (!run.robust) {
         run.error = control.cancelled() ? CalibrationError::Cancelled : CalibrationError::NumericalFailure;
+        if (!control.cancelled())
+            explainFailure(run, false);
         return run;
     }
     run.parameters = run.robust->parameters;
@@ -150,11 +182,31 @@ CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &cont
         run.fit = *fit;
     if (!parameters) {
         run.error = CalibrationError::NumericalFailure;
+        explainFailure(run, true);
         return run;
     }
     if (judgement)
         run.checks = checks;
     return run;
+}
+
+// The gross points of a fit that folded the sphere, which are what usually
+// pulls it there, and the one farthest from the centre of the coverage.
+void nameGrossPoints(Points points, const std::vector<bool> &gross, QualityReport &q)
+{
+    double farthest = -1.0;
+    for (int k = 0; k < points.size(); k++) {
+        if (!gross[size_t(k)])
+            continue;
+        q.grossPoints++;
+        const double distance =
+            std::hypot(points[k][0] - q.centre[0], points[k][1] - q.centre[1], points[k][2] - q.centre[2]);
+        if (!(distance <= farthest)) {
+            farthest = distance;
+            q.farthestGross = k;
+            std::copy(points[k], points[k] + 3, q.farthestValue);
+        }
+    }
 }
 
 } // namespace
@@ -188,6 +240,23 @@ const ErrorDescription &describe(CalibrationError error)
 QString errorMessage(CalibrationError error)
 {
     return tr(describe(error).message);
+}
+
+QString failureDetail(const CalibrationRun &run)
+{
+    const auto number = [](double v) { return QString::number(v, 'g', 6); };
+    if (run.undetermined == Undetermined::Reading) {
+        const double *h = run.raw.points()[run.outOfRange];
+        return tr("Reading %1 (%2, %3, %4) lies beyond %5, outside the range the exact fit supports: "
+                  "it takes every reading, where a robust fit leaves such a one out.")
+            .arg(run.outOfRange + 1)
+            .arg(number(h[0]), number(h[1]), number(h[2]), number(FitRange::Largest));
+    }
+    if (run.undetermined == Undetermined::Scale)
+        return tr("The readings lie at a scale of %1 (the median of their largest coordinates), outside "
+                  "the range from %2 to %3 that the fits support.")
+            .arg(number(run.outOfRangeScale), number(FitRange::Smallest), number(FitRange::Largest));
+    return QString();
 }
 
 QString outlierWarningMessage()
@@ -265,6 +334,8 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const Work
     });
     QualityReport q = JudgeQuality(points.size(), run.fit, judgedNorm, plane, coverage, checks.errors);
     q.hmUnit = checks.hmUnit;
+    if (q.findings.folded)
+        nameGrossPoints(points, outline.spread(points).gross, q);
     return q;
 }
 
@@ -277,7 +348,7 @@ std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityR
         return FitModel::Planar;
     if (f.emptyCap || f.fewCells)
         return FitModel::Auto;
-    if (f.residual || f.farPoints)
+    if (f.residual || f.folded || f.farPoints)
         return FitModel::Full;
     return std::nullopt;
 }

@@ -61,13 +61,19 @@ struct CalibrationRun {
     FitModel model = FitModel::Exact;             ///< the fit that gave the parameters: Auto's choice
     QString fitReason;                            ///< for Auto: why it chose the model
     std::optional<RobustFit> robust;              ///< every fit but the exact one
-    Undetermined undetermined = Undetermined::No; ///< why a robust fit refused the points
+    Undetermined undetermined = Undetermined::No; ///< why a fit refused the points, when known
+    int outOfRange = -1;                          ///< 0-based index of the reading of Undetermined::Reading
+    double outOfRangeScale = 0.0;                 ///< the scale of the readings of Undetermined::Scale
     PointsOutline outline; ///< what the robust fit and Auto's choice found of the points, for their judgement
     std::optional<CalibrationChecks> checks; ///< found beside the exact fit, when asked, for its judgement
 
     /// The robust fit, or nullptr for the exact one.
     const RobustFit *robustFit() const { return robust ? &*robust : nullptr; }
 };
+
+/// What a failed run's error message cannot say: the reading or the scale
+/// that lies outside the range the fits support; empty otherwise.
+QString failureDetail(const CalibrationRun &run);
 
 /// Runs a whole calibration with the exact fit: refuses Hm = 0 before
 /// touching the file, reads it, refuses too few points, fits and derives b
@@ -108,7 +114,7 @@ QualityReport AssessCalibration(const CalibrationRun &run, double Hm,
 
 /// For the exact fit, the fit that would serve the data better by the
 /// findings of q: Planar for flat points, Auto for poor coverage, Full for a
-/// poor fit or outliers; empty when there is none, and for any other fit.
+/// poor fit, one that folds the sphere, or outliers; empty when there is none, and for any other fit.
 std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityReport &q);
 
 /// The twelve values as the result fields show them, in the order Bias_1 to

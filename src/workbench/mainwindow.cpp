@@ -56,6 +56,8 @@ QString refusalMessage(const CalibrationResult &result)
         message += QStringLiteral(" (%1)").arg(printable(run.raw.reason));
     if (error == CalibrationError::BadFormat)
         message += QStringLiteral(" (line: \"%1\")").arg(printable(run.raw.badLine));
+    if (const QString detail = failureDetail(run); !detail.isEmpty())
+        message += ' ' + detail;
     return message;
 }
 

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 namespace {
 
@@ -210,4 +211,68 @@ TEST_F(CliTest, TheVerdictSaysWhenTheDataDoNotDetermineTheBias)
                           "Hm, "));
     EXPECT_TRUE(
         text.out.contains(QStringLiteral(", runs of %1 readings").arg(u["runLength"].toInt()).toUtf8()));
+}
+
+// One gross reading can pull the exact fit through itself: the ellipsoid
+// becomes a cigar that maps every other point near one direction at the
+// norm Hm, so the norm errors and the coverage about the robust centre look
+// good. The calibrated directions show it; the verdict names the point and
+// the robust fit, which leaves it out, calibrates.
+TEST_F(CliTest, OneGrossReadingThatFoldsTheExactFitIsNamed)
+{
+    const MatDoub clean = ellipsoidPoints(sampleTruth, Hm, 2000, 0.25, 43);
+    const QByteArray cleanText = asFileText(clean);
+    file("clean.txt", cleanText);
+    const QJsonObject good = firstFile(cli({"--hm", "48", "--json", "clean.txt"}));
+    EXPECT_EQ(good["verdict"].toString(), "good");
+    EXPECT_FALSE(good["verdictReason"].toString().contains("calibrated directions"));
+
+    const char *spikes[] = {"32767 -32768 32767", "4096 4096 4096", "100000 100000 100000"};
+    for (const char *spike : spikes) {
+        // The spike is the 1001st reading of 2001.
+        int middle = 0;
+        for (int line = 0; line < 1000; line++)
+            middle = cleanText.indexOf('\n', middle) + 1;
+        QByteArray text = cleanText;
+        text.insert(middle, QByteArray(spike) + '\n');
+        ASSERT_EQ(text.left(middle).count('\n'), 1000);
+        file("spike.txt", text);
+        const Outcome o = cli({"--hm", "48", "--json", "spike.txt"});
+        EXPECT_EQ(o.status, 0) << o.err.toStdString();
+        const QJsonObject f = firstFile(o);
+        EXPECT_EQ(f["verdict"].toString(), "poor fit") << spike;
+        const QString reason = f["verdictReason"].toString();
+        EXPECT_TRUE(reason.contains("1 gross point, the farthest point 1001 (")) << reason.toStdString();
+        EXPECT_TRUE(reason.contains(QRegularExpression("calibrated directions hit \\d of 100 cells")))
+            << reason.toStdString();
+        EXPECT_EQ(f["recommendation"].toString(), "try --fit full") << spike;
+
+        const QJsonObject full = firstFile(cli({"--hm", "48", "--fit", "full", "--json", "spike.txt"}));
+        EXPECT_EQ(full["verdict"].toString(), "good") << spike;
+        EXPECT_EQ(full["rejected"].toArray().first().toInt(), 1001) << spike;
+        for (int i = 0; i < 3; i++)
+            EXPECT_NEAR(full["bias"][i].toDouble(), sampleTruth.b0[i], 0.1) << spike;
+    }
+}
+
+// A reading of 1e308 is a gross point the robust fits reject; the exact fit
+// fails naming it, in the text and in the JSON.
+TEST_F(CliTest, AnOverflowingReadingIsRejectedOrNamed)
+{
+    QByteArray text = asFileText(ellipsoidPoints(sampleTruth, Hm, 300, 0.25, 44));
+    text += "1e308 1e308 1e308\n";
+    file("overflow.txt", text);
+    const Outcome full = cli({"--hm", "48", "--fit", "full", "--json", "overflow.txt"});
+    EXPECT_EQ(full.status, 0) << full.err.toStdString();
+    EXPECT_EQ(firstFile(full)["rejected"].toArray(), QJsonArray({301}));
+
+    const Outcome exact = cli({"--hm", "48", "overflow.txt"});
+    EXPECT_EQ(exact.status, 2);
+    EXPECT_TRUE(
+        exact.err.contains("overflow.txt: The calibration failed: the measurements do not determine an "
+                           "ellipsoid. Reading 301 (1e+308, 1e+308, 1e+308) lies beyond 1e+100"))
+        << exact.err.toStdString();
+    const QJsonObject error = firstFile(cli({"--hm", "48", "--json", "overflow.txt"}))["error"].toObject();
+    EXPECT_EQ(error["undetermined"].toString(), "reading");
+    EXPECT_TRUE(error["detail"].toString().startsWith("Reading 301 (1e+308"));
 }

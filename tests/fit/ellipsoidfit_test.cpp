@@ -299,3 +299,32 @@ TEST(EllipsoidFit, LargeOffsetDoesNotAmplifyRounding)
         }
     }
 }
+
+// Shifted by 2^40, the points of a sensor keep 0.25 mT of resolution, but
+// the quadric's constant term in the measurements' own coordinates cancels
+// all the digits of Hm^2: the calibration was pure rounding. Derived in the
+// frame of the points it is the unshifted one, moved by the shift; a frame
+// near the origin leaves the derivation, and so its digits, as they were.
+TEST(EllipsoidFit, FarFromTheOriginTheCalibrationIsDerivedInThePointsFrame)
+{
+    const Doub Hm = 48.0;
+    const MatDoub p = ellipsoidPoints(sampleTruth, Hm, 2000, 0.25, 9);
+    EllipsoidFit near;
+    const CalibrationParameters own = calibrate(p, Hm, &near);
+    EXPECT_FALSE(near.frame);
+    for (const Doub shift : {std::ldexp(1.0, 20), std::ldexp(1.0, 40)}) {
+        SCOPED_TRACE(shift);
+        MatDoub shifted = p;
+        for (Int k = 0; k < p.nrows(); k++)
+            for (Int i = 0; i < 3; i++)
+                shifted[k][i] += shift;
+        EllipsoidFit far;
+        const CalibrationParameters c = calibrate(shifted, Hm, &far);
+        ASSERT_TRUE(far.frame);
+        for (Int i = 0; i < 3; i++) {
+            EXPECT_NEAR(c.Bias[i][0] - shift, own.Bias[i][0], 1e-3);
+            for (Int j = 0; j < 3; j++)
+                EXPECT_NEAR(c.A[i][j], own.A[i][j], 1e-5);
+        }
+    }
+}

@@ -259,6 +259,28 @@ TEST(RobustFit, LargeSetsEndOnAPassOverEveryPoint)
     }
 }
 
+// A large set converges on an even sample first, whose fit lies several
+// of the set's standard errors from the set's own. The fit returned must be
+// converged on every point: one more Gauss-Newton step over all of them, at
+// the fit's weights, moves its bias by a small share of its standard error.
+TEST(RobustFit, LargeSetsConvergeWithinTheirOwnStandardErrors)
+{
+    const Doub Hm = 48.0;
+    const MatDoub points = ellipsoidPoints(sampleTruth, Hm, 300000, 0.2, 14);
+    const std::optional<RobustFit> fit = FitRobust(points, Hm, FitModel::Full);
+    ASSERT_TRUE(fit);
+    const RobustSteps steps(points, Hm, *fit, 1000);
+    const std::vector<int> once(size_t(steps.runs()), 1);
+    const std::optional<RobustFit> again = steps.step(once.data());
+    ASSERT_TRUE(again);
+    for (Int i = 0; i < 3; i++) {
+        const Doub standardError = std::sqrt(fit->biasCovariance[i][i]);
+        EXPECT_GT(standardError, 1e-4) << i;
+        EXPECT_LT(std::abs(again->parameters.Bias[i][0] - fit->parameters.Bias[i][0]), 0.1 * standardError)
+            << i;
+    }
+}
+
 // A last pass over more points than one thread takes shares them between
 // two threads. Two sets, each repeated 13 times, make a set that big whose
 // halves differ; the same points counted 13 times each take one thread. The

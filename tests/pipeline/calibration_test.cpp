@@ -169,3 +169,66 @@ TEST(Assessment, SharedAndThreadedPartsChangeNoFigure)
             }
         }
 }
+
+namespace {
+
+RawData scaledRaw(const MatDoub &points, Doub scale)
+{
+    RawData raw;
+    raw.Mag = points;
+    for (Int k = 0; k < points.nrows(); k++)
+        for (Int i = 0; i < 3; i++)
+            raw.Mag[k][i] *= scale;
+    raw.numLines = raw.Mag.nrows();
+    return raw;
+}
+
+} // namespace
+
+// Every fit calibrates points at any scale from 1e-100 to 1e100, Hm in the
+// same unit; beyond, the failure says that the scale is out of range, where
+// it said only that the points determine no ellipsoid.
+TEST(CalibrateRawData, ScalesOutsideTheFitsRangeAreNamed)
+{
+    const MatDoub points = ellipsoidPoints(sampleTruth, 48.0, 500, 0.25, 5);
+    for (const FitModel model : {FitModel::Exact, FitModel::Full, FitModel::Auto}) {
+        for (const Doub scale : {1e-100, 1e100}) {
+            const CalibrationRun run = CalibrateRawData(48.0 * scale, scaledRaw(points, scale), model);
+            ASSERT_FALSE(run.error) << fitModelName(model) << scale;
+            EXPECT_NEAR(run.parameters.Bias[0][0] / scale, sampleTruth.b0[0], 0.1) << fitModelName(model);
+            EXPECT_NEAR(run.parameters.A[1][1], sampleTruth.A0[1][1], 0.01) << fitModelName(model);
+        }
+        for (const Doub scale : {1e-300, 1e300}) {
+            const CalibrationRun run = CalibrateRawData(48.0, scaledRaw(points, scale), model);
+            EXPECT_EQ(run.error, CalibrationError::NumericalFailure) << fitModelName(model) << scale;
+            EXPECT_EQ(run.undetermined, Undetermined::Scale) << fitModelName(model) << scale;
+            EXPECT_TRUE(failureDetail(run).endsWith(
+                "(the median of their largest coordinates), outside the range from 1e-100 to 1e+100 that "
+                "the fits support."))
+                << failureDetail(run).toStdString();
+        }
+    }
+}
+
+// A reading whose squares overflow is a gross point: the robust fits leave
+// it out and reject it; the exact fit, which takes every reading, fails
+// naming it, where it said only that the points determine no ellipsoid.
+TEST(CalibrateRawData, AReadingBeyondTheRangeIsRejectedOrNamed)
+{
+    RawData raw = scaledRaw(ellipsoidPoints(sampleTruth, 48.0, 501, 0.25, 6), 1.0);
+    for (Int i = 0; i < 3; i++)
+        raw.Mag[250][i] = 1e308;
+    for (const FitModel model : {FitModel::Full, FitModel::Auto}) {
+        const CalibrationRun run = CalibrateRawData(48.0, raw, model);
+        ASSERT_FALSE(run.error) << fitModelName(model);
+        EXPECT_EQ(run.robust->rejected, std::vector<int>{250}) << fitModelName(model);
+        for (Int i = 0; i < 3; i++)
+            EXPECT_NEAR(run.parameters.Bias[i][0], sampleTruth.b0[i], 0.2) << fitModelName(model);
+    }
+    const CalibrationRun exact = CalibrateRawData(48.0, raw);
+    EXPECT_EQ(exact.error, CalibrationError::NumericalFailure);
+    EXPECT_EQ(exact.undetermined, Undetermined::Reading);
+    EXPECT_EQ(failureDetail(exact), "Reading 251 (1e+308, 1e+308, 1e+308) lies beyond 1e+100, outside the "
+                                    "range the exact fit supports: it takes every reading, where a robust "
+                                    "fit leaves such a one out.");
+}
