@@ -103,6 +103,33 @@ std::optional<LineReading> readXyz(const QByteArray &line)
     return reading;
 }
 
+enum class Label { None, Read, Refused };
+
+// The number after the label x, y or z that ends at p, when ':' or '='
+// follows it, into its axis of the reading; p moves past the number.
+Label readLabel(const QByteArray &word, const char *&p, const char *end, LineReading &reading, bool found[3])
+{
+    if (word.size() != 1 || !std::strchr("xyzXYZ", word[0]))
+        return Label::None;
+    const char *q = p;
+    while (q != end && isBlank(*q))
+        ++q;
+    if (q == end || (*q != ':' && *q != '='))
+        return Label::None;
+    ++q;
+    while (q != end && isBlank(*q))
+        ++q;
+    const char *number = q;
+    while (q != end && !isBlank(*q) && *q != '|' && *q != ',' && *q != ';')
+        ++q;
+    const int axis = std::tolower(uchar(word[0])) - 'x';
+    if (found[axis] || !parseNumber(number, q, reading.field[size_t(axis)]))
+        return Label::Refused;
+    found[axis] = true;
+    p = q;
+    return Label::Read;
+}
+
 // Labels x, y and z, in any case and once each, each followed by ':' or '='
 // and a number. A unit word names the unit only as the first word after one
 // of those numbers, with no other number between: the G of "Range 8.1G"
@@ -126,29 +153,12 @@ std::optional<LineReading> readLabelled(const QByteArray &line)
         while (p != end && isWordByte(*p))
             ++p;
         const QByteArray text(word, p - word);
-        if (text.size() == 1 && std::strchr("xyzXYZ", text[0])) {
-            const char *q = p;
-            while (q != end && isBlank(*q))
-                ++q;
-            if (q != end && (*q == ':' || *q == '=')) {
-                ++q;
-                while (q != end && isBlank(*q))
-                    ++q;
-                const char *number = q;
-                while (q != end && !isBlank(*q) && *q != '|' && *q != ',' && *q != ';')
-                    ++q;
-                const int axis = std::tolower(uchar(text[0])) - 'x';
-                if (found[axis] || !parseNumber(number, q, reading.field[size_t(axis)]))
-                    return std::nullopt;
-                found[axis] = true;
-                afterReading = true;
-                p = q;
-                continue;
-            }
-        }
-        if (afterReading && reading.unitInNt == 0.0)
+        const Label label = readLabel(text, p, end, reading, found);
+        if (label == Label::Refused)
+            return std::nullopt;
+        if (label == Label::None && afterReading && reading.unitInNt == 0.0)
             reading.unitInNt = unitWordInNt(text);
-        afterReading = false;
+        afterReading = label == Label::Read;
     }
     if (!found[0] || !found[1] || !found[2])
         return std::nullopt;
