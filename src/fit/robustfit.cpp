@@ -543,7 +543,9 @@ bool cancelled(const Sample &s)
 }
 
 // A pass over many points shares its work with a second thread when the
-// run's budget has one. rejected: for Pass::NormalAndRejected. The cost is
+// run's budget has one; without one it sums the same halves in turn, so
+// that the budget does not move the result in its last bits. rejected: for
+// Pass::NormalAndRejected. The cost is
 // that of the robust scale costSigma when given, of sigma otherwise.
 // magnitudes, when given, gets the magnitudes of the residuals.
 Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
@@ -553,13 +555,13 @@ Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss,
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
     const Request all{loss, sigma, costSigma.value_or(sigma), 0, n, s.stride, rejected, magnitudes};
-    if (n / s.stride < threadedFrom || !s.control || s.control->threads() < 2)
+    if (n / s.stride < threadedFrom)
         return evaluateRange(s, m, t, pass, all);
     const int middle = n / 2 - (n / 2) % s.stride;
     Normal halves[2];
     std::vector<int> secondRejected;
     std::vector<double> secondMagnitudes;
-    s.control->inParallel(2, [&](int half, int) {
+    const auto sumHalf = [&](int half, int) {
         Request part = all;
         part.first = half == 0 ? 0 : middle;
         part.end = half == 0 ? middle : n;
@@ -568,7 +570,13 @@ Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss,
             part.magnitudes = magnitudes ? &secondMagnitudes : nullptr;
         }
         halves[half] = evaluateRange(s, m, t, pass, part);
-    });
+    };
+    if (s.control && s.control->threads() > 1) {
+        s.control->inParallel(2, sumHalf);
+    } else {
+        sumHalf(0, 1);
+        sumHalf(1, 1);
+    }
     if (rejected)
         rejected->insert(rejected->end(), secondRejected.begin(), secondRejected.end());
     if (magnitudes)

@@ -385,6 +385,29 @@ TEST(RobustFit, RejectsThePointsBeyondTukeysLimitOnAnyThreads)
     }
 }
 
+// A pass over many points sums the same two halves on one thread as on
+// two, so that the thread budget moves no fit of a large set, not even in
+// its last bits: a resample's bootstrap step starts from that fit.
+TEST(RobustFit, TheThreadBudgetLeavesLargeFitsToTheLastBit)
+{
+    const Doub Hm = 48.0;
+    const MatDoub points = ellipsoidPoints(sampleTruth, Hm, 120000, 0.2, 11);
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
+        std::vector<RobustFit> fits;
+        for (const int threads : {1, 2, 3}) {
+            const std::optional<RobustFit> fit =
+                FitRobust(points, Hm, model, nullptr, nullptr, nullptr, WorkControl(nullptr, threads, {}));
+            ASSERT_TRUE(fit) << fitModelName(model);
+            fits.push_back(*fit);
+        }
+        for (size_t k = 1; k < fits.size(); k++) {
+            EXPECT_EQ(fits[k].parameters.values(), fits[0].parameters.values()) << fitModelName(model) << k;
+            EXPECT_EQ(fits[k].scale, fits[0].scale) << fitModelName(model) << k;
+            EXPECT_EQ(fits[k].rejected, fits[0].rejected) << fitModelName(model) << k;
+        }
+    }
+}
+
 // The passes take the points eight at a time, each in a lane of its own: a
 // point's residual and gradient must not depend on its lane. A point
 // counted zero times in the middle moves every later point to another
