@@ -716,11 +716,18 @@ double scaleOf(const Model &m, std::vector<double> &magnitudes)
     return std::max(1.4826 * magnitudes[magnitudes.size() / 2], 1e-9 * m.target);
 }
 
-double robustSigma(const Sample &s, const Model &m, const Parameters &t)
+// The magnitudes |r| at t of the points robustSigma takes.
+std::vector<double> magnitudesForSigma(const Sample &s, const Model &m, const Parameters &t)
 {
     std::vector<double> magnitudes;
     evaluateRange(s, m, t, Pass::Magnitudes,
                   {Loss::Tukey, 0.0, 0.0, 0, s.points.size(), sigmaStride(s), nullptr, &magnitudes});
+    return magnitudes;
+}
+
+double robustSigma(const Sample &s, const Model &m, const Parameters &t)
+{
+    std::vector<double> magnitudes = magnitudesForSigma(s, m, t);
     return scaleOf(m, magnitudes);
 }
 
@@ -899,8 +906,9 @@ Judged judge(const Sample &s, const Model &m, const Solution &fit)
 // errors shrink as one over the root of the number of points, while a fit
 // converged on an even sample lies about the root of the points' share in
 // it from the fit of all of them: one step does not always close that gap.
-// The steps shrink about sixfold each, so that the last one taken leaves
-// the fit a few hundredths of a standard error from where it converges.
+// Lengthened to the loss's curvature, the steps shrink some tens of times
+// each, so that the last one taken leaves the fit a small fraction of a
+// standard error from where it converges.
 constexpr double PolishedShare = 0.2;
 constexpr int MostPolishingSteps = 20;
 
@@ -918,31 +926,62 @@ double squaredStandardErrors(const Normal &n, int np, const double *x, double si
     return sum / (sigma * sigma);
 }
 
+// How much longer than the step of J^T W J the step to the minimum of
+// Tukey's loss is. Its curvature in a residual, psi' = (1 - u^2)(1 - 5 u^2)
+// with u = r / c, is less than the weight (1 - u^2)^2, so that the weighted
+// steps stop short by the share 1 - sum psi' / sum w of the way: about a
+// sixth for Gaussian residuals, hence steps that shrink sixfold. Residuals
+// crowded near the limit, where psi' turns negative, would have a step of
+// that ratio overshoot: it is at most doubled.
+double stepLengthening(const std::vector<double> &magnitudes, double sigma)
+{
+    const double c = tuning(Loss::Tukey, sigma);
+    double curvature = 0.0, weight = 0.0;
+    for (const double r : magnitudes) {
+        const double u2 = SQR(r / c);
+        if (u2 >= 1)
+            continue;
+        curvature += (1 - u2) * (1 - 5 * u2);
+        weight += SQR(1 - u2);
+    }
+    return curvature > 0.5 * weight ? weight / curvature : weight > 0 ? 2.0 : 1.0;
+}
+
 // A fit converged on an even sample of the points, polished on all of them
-// by steps of Tukey's loss: Levenberg-Marquardt's steps, each kept when it
-// lowers the cost at the start's robust scale, until one moves the fit by
-// less than PolishedShare of its standard errors. The pass at the start
-// judges it, and each pass that tries a step judges the step at the robust
-// scale there as it sums the cost: whichever the last step leaves is judged
-// without another pass over the points.
+// by steps of Tukey's loss: Levenberg-Marquardt's steps lengthened to the
+// loss's curvature, each kept when it lowers the cost at the start's robust
+// scale, until one moves the fit by less than PolishedShare of its standard
+// errors. A lengthened step that does not lower the cost is tried again
+// unlengthened. The pass at the start judges it, and each pass that tries
+// a step judges the step at the robust scale there as it sums the cost:
+// whichever the last step leaves is judged without another pass over the
+// points.
 std::optional<Judged> polish(const Sample &all, const Model &m, const Parameters &start)
 {
     const int np = parameterCount(m.shape);
-    Judged kept = judge(all, m, {start, robustSigma(all, m, start)});
-    const double costSigma = kept.fit.sigma;
+    std::vector<double> magnitudes = magnitudesForSigma(all, m, start);
+    const double costSigma = scaleOf(m, magnitudes);
+    double lengthening = stepLengthening(magnitudes, costSigma);
+    Judged kept = judge(all, m, {start, costSigma});
     for (int step = 0; step < MostPolishingSteps && !cancelled(all); step++) {
         double x[MaxParameters];
         if (!dampedStep(kept.normal, np, 1e-3, x))
             break;
         Judged trial{{kept.fit.t}, {}, {}};
-        for (int i = 0; i < np; i++)
+        for (int i = 0; i < np; i++) {
+            x[i] *= lengthening;
             trial.fit.t.v[size_t(i)] += x[i];
+        }
         trial.fit.sigma = robustSigma(all, m, trial.fit.t);
         // Its cost is that of the start's scale, which decides.
         trial.normal = evaluate(all, m, trial.fit.t, Loss::Tukey, trial.fit.sigma, Pass::NormalAndRejected,
                                 &trial.rejected, costSigma);
-        if (!(trial.normal.cost <= kept.normal.cost))
-            break;
+        if (!(trial.normal.cost <= kept.normal.cost)) {
+            if (lengthening == 1.0)
+                break;
+            lengthening = 1.0;
+            continue;
+        }
         const double moved = squaredStandardErrors(kept.normal, np, x, kept.fit.sigma);
         kept = std::move(trial);
         if (moved <= SQR(PolishedShare))
