@@ -350,9 +350,11 @@ double tuning(Loss loss, double sigma)
     return (loss == Loss::Huber ? HuberK : TukeyC) * sigma;
 }
 
-// The robust cost and the normal equations J^T W J, J^T W r at t, in one pass.
+// The robust cost and the normal equations J^T W J, J^T W r at t, in one
+// pass; the cost at the scale of the normal equations too, where the cost
+// is asked at another.
 struct Normal {
-    double cost = 0.0;
+    double cost = 0.0, ownCost = 0.0;
     double H[MaxParameters][MaxParameters] = {};
     double g[MaxParameters] = {};
 };
@@ -427,7 +429,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
     gainMatrix(S, t.v.data() + biasCount(S), G);
     // Local sums, which the compiler keeps out of memory better than a
     // struct's: the upper triangle of J^T W J row by row, and J^T W r.
-    double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
+    double cost = 0.0, ownCost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
     // LaneCount points at a time through the residual, then added to the
     // sums one after the other, in their order.
     int batch[LaneCount], counts[LaneCount], batched = 0;
@@ -461,6 +463,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
             if (w == 0)
                 continue;
             cost += w * (costC == c ? e.loss : costE.loss)[lane];
+            ownCost += w * e.loss[lane];
             if (!normal || e.weight[lane] == 0)
                 continue;
             weights[weighing] = w * e.weight[lane];
@@ -488,6 +491,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
     }
     Normal n;
     n.cost = cost;
+    n.ownCost = ownCost;
     for (int i = 0, at = 0; i < np; i++) {
         n.g[i] = g[i];
         for (int j = i; j < np; j++)
@@ -584,6 +588,7 @@ Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss,
     Normal &n1 = halves[0];
     const Normal &second = halves[1];
     n1.cost += second.cost;
+    n1.ownCost += second.ownCost;
     for (int i = 0; i < MaxParameters; i++) {
         n1.g[i] += second.g[i];
         for (int j = 0; j < MaxParameters; j++)
@@ -901,15 +906,14 @@ Judged judge(const Sample &s, const Model &m, const Solution &fit)
     return j;
 }
 
-// How far a polishing step may still move the fit, in standard errors of
-// its parameters, for the fit to count as converged on every point. The
-// errors shrink as one over the root of the number of points, while a fit
-// converged on an even sample lies about the root of the points' share in
-// it from the fit of all of them: one step does not always close that gap.
-// Lengthened to the loss's curvature, the steps shrink some tens of times
-// each, so that the last one taken leaves the fit a small fraction of a
-// standard error from where it converges.
-constexpr double PolishedShare = 0.2;
+// How far the next polishing step may still move the fit, in standard
+// errors of its parameters, for the fit to count as converged on every
+// point. The errors shrink as one over the root of the number of points,
+// while a fit converged on an even sample lies about the root of the
+// points' share in it from the fit of all of them: one step does not always
+// close that gap. Lengthened to the loss's curvature, the step foresees
+// where the fit converges, so that a short one need not be taken.
+constexpr double PolishedShare = 0.1;
 constexpr int MostPolishingSteps = 20;
 
 // The squared length of the step x in standard errors of the fit: x^T H x
@@ -949,43 +953,43 @@ double stepLengthening(const std::vector<double> &magnitudes, double sigma)
 
 // A fit converged on an even sample of the points, polished on all of them
 // by steps of Tukey's loss: Levenberg-Marquardt's steps lengthened to the
-// loss's curvature, each kept when it lowers the cost at the start's robust
-// scale, until one moves the fit by less than PolishedShare of its standard
-// errors. A lengthened step that does not lower the cost is tried again
-// unlengthened. The pass at the start judges it, and each pass that tries
-// a step judges the step at the robust scale there as it sums the cost:
-// whichever the last step leaves is judged without another pass over the
-// points.
+// loss's curvature, each kept when it lowers the cost at the robust scale
+// it was taken at, until the next would move the fit by less than
+// PolishedShare of its standard errors. A lengthened step that does not
+// lower the cost is tried again unlengthened. The pass at the start judges
+// it, and each pass that tries a step judges the step at the robust scale
+// there as it sums the cost: whichever the last step leaves is judged
+// without another pass over the points.
 std::optional<Judged> polish(const Sample &all, const Model &m, const Parameters &start)
 {
     const int np = parameterCount(m.shape);
     std::vector<double> magnitudes = magnitudesForSigma(all, m, start);
-    const double costSigma = scaleOf(m, magnitudes);
-    double lengthening = stepLengthening(magnitudes, costSigma);
-    Judged kept = judge(all, m, {start, costSigma});
+    const double sigma = scaleOf(m, magnitudes);
+    double lengthening = stepLengthening(magnitudes, sigma);
+    Judged kept = judge(all, m, {start, sigma});
     for (int step = 0; step < MostPolishingSteps && !cancelled(all); step++) {
         double x[MaxParameters];
         if (!dampedStep(kept.normal, np, 1e-3, x))
             break;
-        Judged trial{{kept.fit.t}, {}, {}};
-        for (int i = 0; i < np; i++) {
+        for (int i = 0; i < np; i++)
             x[i] *= lengthening;
+        if (squaredStandardErrors(kept.normal, np, x, kept.fit.sigma) <= SQR(PolishedShare))
+            break;
+        Judged trial{{kept.fit.t}, {}, {}};
+        for (int i = 0; i < np; i++)
             trial.fit.t.v[size_t(i)] += x[i];
-        }
         trial.fit.sigma = robustSigma(all, m, trial.fit.t);
-        // Its cost is that of the start's scale, which decides.
+        // Its cost is that of the scale the step was taken at, which
+        // decides: the scale moves with the fit.
         trial.normal = evaluate(all, m, trial.fit.t, Loss::Tukey, trial.fit.sigma, Pass::NormalAndRejected,
-                                &trial.rejected, costSigma);
-        if (!(trial.normal.cost <= kept.normal.cost)) {
+                                &trial.rejected, kept.fit.sigma);
+        if (!(trial.normal.cost <= kept.normal.ownCost)) {
             if (lengthening == 1.0)
                 break;
             lengthening = 1.0;
             continue;
         }
-        const double moved = squaredStandardErrors(kept.normal, np, x, kept.fit.sigma);
         kept = std::move(trial);
-        if (moved <= SQR(PolishedShare))
-            break;
     }
     const Parameters asFound = kept.fit.t;
     if (!allFinite(kept.fit.t) || !makePositiveDefinite(m.shape, kept.fit.t))
