@@ -549,9 +549,9 @@ bool cancelled(const Sample &s)
 // A pass over many points shares its work with a second thread when the
 // run's budget has one; without one it sums the same halves in turn, so
 // that the budget does not move the result in its last bits. rejected: for
-// Pass::NormalAndRejected. The cost is
-// that of the robust scale costSigma when given, of sigma otherwise.
-// magnitudes, when given, gets the magnitudes of the residuals.
+// Pass::NormalAndRejected. The cost is that of the robust scale costSigma
+// when given, of sigma otherwise. magnitudes, when given, gets the
+// magnitudes of the residuals.
 Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
                 Pass pass = Pass::Normal, std::vector<int> *rejected = nullptr,
                 std::optional<double> costSigma = std::nullopt, std::vector<double> *magnitudes = nullptr)
