@@ -350,9 +350,11 @@ double tuning(Loss loss, double sigma)
     return (loss == Loss::Huber ? HuberK : TukeyC) * sigma;
 }
 
-// The robust cost and the normal equations J^T W J, J^T W r at t, in one pass.
+// The robust cost and the normal equations J^T W J, J^T W r at t, in one
+// pass; the cost at the scale of the normal equations too, where the cost
+// is asked at another.
 struct Normal {
-    double cost = 0.0;
+    double cost = 0.0, ownCost = 0.0;
     double H[MaxParameters][MaxParameters] = {};
     double g[MaxParameters] = {};
 };
@@ -427,7 +429,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
     gainMatrix(S, t.v.data() + biasCount(S), G);
     // Local sums, which the compiler keeps out of memory better than a
     // struct's: the upper triangle of J^T W J row by row, and J^T W r.
-    double cost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
+    double cost = 0.0, ownCost = 0.0, H[np * (np + 1) / 2] = {}, g[np] = {};
     // LaneCount points at a time through the residual, then added to the
     // sums one after the other, in their order.
     int batch[LaneCount], counts[LaneCount], batched = 0;
@@ -461,6 +463,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
             if (w == 0)
                 continue;
             cost += w * (costC == c ? e.loss : costE.loss)[lane];
+            ownCost += w * e.loss[lane];
             if (!normal || e.weight[lane] == 0)
                 continue;
             weights[weighing] = w * e.weight[lane];
@@ -488,6 +491,7 @@ __attribute__((always_inline)) inline Normal evaluateAs(const Sample &s, const M
     }
     Normal n;
     n.cost = cost;
+    n.ownCost = ownCost;
     for (int i = 0, at = 0; i < np; i++) {
         n.g[i] = g[i];
         for (int j = i; j < np; j++)
@@ -543,9 +547,11 @@ bool cancelled(const Sample &s)
 }
 
 // A pass over many points shares its work with a second thread when the
-// run's budget has one. rejected: for Pass::NormalAndRejected. The cost is
-// that of the robust scale costSigma when given, of sigma otherwise.
-// magnitudes, when given, gets the magnitudes of the residuals.
+// run's budget has one; without one it sums the same halves in turn, so
+// that the budget does not move the result in its last bits. rejected: for
+// Pass::NormalAndRejected. The cost is that of the robust scale costSigma
+// when given, of sigma otherwise. magnitudes, when given, gets the
+// magnitudes of the residuals.
 Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss, double sigma,
                 Pass pass = Pass::Normal, std::vector<int> *rejected = nullptr,
                 std::optional<double> costSigma = std::nullopt, std::vector<double> *magnitudes = nullptr)
@@ -553,13 +559,13 @@ Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss,
     constexpr int threadedFrom = 100000;
     const int n = s.points.size();
     const Request all{loss, sigma, costSigma.value_or(sigma), 0, n, s.stride, rejected, magnitudes};
-    if (n / s.stride < threadedFrom || !s.control || s.control->threads() < 2)
+    if (n / s.stride < threadedFrom)
         return evaluateRange(s, m, t, pass, all);
     const int middle = n / 2 - (n / 2) % s.stride;
     Normal halves[2];
     std::vector<int> secondRejected;
     std::vector<double> secondMagnitudes;
-    s.control->inParallel(2, [&](int half, int) {
+    const auto sumHalf = [&](int half, int) {
         Request part = all;
         part.first = half == 0 ? 0 : middle;
         part.end = half == 0 ? middle : n;
@@ -568,7 +574,13 @@ Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss,
             part.magnitudes = magnitudes ? &secondMagnitudes : nullptr;
         }
         halves[half] = evaluateRange(s, m, t, pass, part);
-    });
+    };
+    if (s.control && s.control->threads() > 1) {
+        s.control->inParallel(2, sumHalf);
+    } else {
+        sumHalf(0, 1);
+        sumHalf(1, 1);
+    }
     if (rejected)
         rejected->insert(rejected->end(), secondRejected.begin(), secondRejected.end());
     if (magnitudes)
@@ -576,6 +588,7 @@ Normal evaluate(const Sample &s, const Model &m, const Parameters &t, Loss loss,
     Normal &n1 = halves[0];
     const Normal &second = halves[1];
     n1.cost += second.cost;
+    n1.ownCost += second.ownCost;
     for (int i = 0; i < MaxParameters; i++) {
         n1.g[i] += second.g[i];
         for (int j = 0; j < MaxParameters; j++)
@@ -708,11 +721,18 @@ double scaleOf(const Model &m, std::vector<double> &magnitudes)
     return std::max(1.4826 * magnitudes[magnitudes.size() / 2], 1e-9 * m.target);
 }
 
-double robustSigma(const Sample &s, const Model &m, const Parameters &t)
+// The magnitudes |r| at t of the points robustSigma takes.
+std::vector<double> magnitudesForSigma(const Sample &s, const Model &m, const Parameters &t)
 {
     std::vector<double> magnitudes;
     evaluateRange(s, m, t, Pass::Magnitudes,
                   {Loss::Tukey, 0.0, 0.0, 0, s.points.size(), sigmaStride(s), nullptr, &magnitudes});
+    return magnitudes;
+}
+
+double robustSigma(const Sample &s, const Model &m, const Parameters &t)
+{
+    std::vector<double> magnitudes = magnitudesForSigma(s, m, t);
     return scaleOf(m, magnitudes);
 }
 
@@ -886,14 +906,14 @@ Judged judge(const Sample &s, const Model &m, const Solution &fit)
     return j;
 }
 
-// How far a polishing step may still move the fit, in standard errors of
-// its parameters, for the fit to count as converged on every point. The
-// errors shrink as one over the root of the number of points, while a fit
-// converged on an even sample lies about the root of the points' share in
-// it from the fit of all of them: one step does not always close that gap.
-// The steps shrink about sixfold each, so that the last one taken leaves
-// the fit a few hundredths of a standard error from where it converges.
-constexpr double PolishedShare = 0.2;
+// How far the next polishing step may still move the fit, in standard
+// errors of its parameters, for the fit to count as converged on every
+// point. The errors shrink as one over the root of the number of points,
+// while a fit converged on an even sample lies about the root of the
+// points' share in it from the fit of all of them: one step does not always
+// close that gap. Lengthened to the loss's curvature, the step foresees
+// where the fit converges, so that a short one need not be taken.
+constexpr double PolishedShare = 0.1;
 constexpr int MostPolishingSteps = 20;
 
 // The squared length of the step x in standard errors of the fit: x^T H x
@@ -910,35 +930,66 @@ double squaredStandardErrors(const Normal &n, int np, const double *x, double si
     return sum / (sigma * sigma);
 }
 
+// How much longer than the step of J^T W J the step to the minimum of
+// Tukey's loss is. Its curvature in a residual, psi' = (1 - u^2)(1 - 5 u^2)
+// with u = r / c, is less than the weight (1 - u^2)^2, so that the weighted
+// steps stop short by the share 1 - sum psi' / sum w of the way: about a
+// sixth for Gaussian residuals, hence steps that shrink sixfold. Residuals
+// crowded near the limit, where psi' turns negative, would have a step of
+// that ratio overshoot: it is at most doubled.
+double stepLengthening(const std::vector<double> &magnitudes, double sigma)
+{
+    const double c = tuning(Loss::Tukey, sigma);
+    double curvature = 0.0, weight = 0.0;
+    for (const double r : magnitudes) {
+        const double u2 = SQR(r / c);
+        if (u2 >= 1)
+            continue;
+        curvature += (1 - u2) * (1 - 5 * u2);
+        weight += SQR(1 - u2);
+    }
+    return curvature > 0.5 * weight ? weight / curvature : weight > 0 ? 2.0 : 1.0;
+}
+
 // A fit converged on an even sample of the points, polished on all of them
-// by steps of Tukey's loss: Levenberg-Marquardt's steps, each kept when it
-// lowers the cost at the start's robust scale, until one moves the fit by
-// less than PolishedShare of its standard errors. The pass at the start
-// judges it, and each pass that tries a step judges the step at the robust
-// scale there as it sums the cost: whichever the last step leaves is judged
+// by steps of Tukey's loss: Levenberg-Marquardt's steps lengthened to the
+// loss's curvature, each kept when it lowers the cost at the robust scale
+// it was taken at, until the next would move the fit by less than
+// PolishedShare of its standard errors. A lengthened step that does not
+// lower the cost is tried again unlengthened. The pass at the start judges
+// it, and each pass that tries a step judges the step at the robust scale
+// there as it sums the cost: whichever the last step leaves is judged
 // without another pass over the points.
 std::optional<Judged> polish(const Sample &all, const Model &m, const Parameters &start)
 {
     const int np = parameterCount(m.shape);
-    Judged kept = judge(all, m, {start, robustSigma(all, m, start)});
-    const double costSigma = kept.fit.sigma;
+    std::vector<double> magnitudes = magnitudesForSigma(all, m, start);
+    const double sigma = scaleOf(m, magnitudes);
+    double lengthening = stepLengthening(magnitudes, sigma);
+    Judged kept = judge(all, m, {start, sigma});
     for (int step = 0; step < MostPolishingSteps && !cancelled(all); step++) {
         double x[MaxParameters];
         if (!dampedStep(kept.normal, np, 1e-3, x))
+            break;
+        for (int i = 0; i < np; i++)
+            x[i] *= lengthening;
+        if (squaredStandardErrors(kept.normal, np, x, kept.fit.sigma) <= SQR(PolishedShare))
             break;
         Judged trial{{kept.fit.t}, {}, {}};
         for (int i = 0; i < np; i++)
             trial.fit.t.v[size_t(i)] += x[i];
         trial.fit.sigma = robustSigma(all, m, trial.fit.t);
-        // Its cost is that of the start's scale, which decides.
+        // Its cost is that of the scale the step was taken at, which
+        // decides: the scale moves with the fit.
         trial.normal = evaluate(all, m, trial.fit.t, Loss::Tukey, trial.fit.sigma, Pass::NormalAndRejected,
-                                &trial.rejected, costSigma);
-        if (!(trial.normal.cost <= kept.normal.cost))
-            break;
-        const double moved = squaredStandardErrors(kept.normal, np, x, kept.fit.sigma);
+                                &trial.rejected, kept.fit.sigma);
+        if (!(trial.normal.cost <= kept.normal.ownCost)) {
+            if (lengthening == 1.0)
+                break;
+            lengthening = 1.0;
+            continue;
+        }
         kept = std::move(trial);
-        if (moved <= SQR(PolishedShare))
-            break;
     }
     const Parameters asFound = kept.fit.t;
     if (!allFinite(kept.fit.t) || !makePositiveDefinite(m.shape, kept.fit.t))

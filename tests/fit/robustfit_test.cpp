@@ -281,6 +281,28 @@ TEST(RobustFit, LargeSetsConvergeWithinTheirOwnStandardErrors)
     }
 }
 
+// A model that misses the surface has a robust scale that moves with the
+// fit as it is polished: each step must be judged at the scale it was
+// taken at, or the cost at the start's scale stops the steps a fifth of a
+// standard error short.
+TEST(RobustFit, LargeSetsOfAPoorModelConvergeWithinTheirOwnStandardErrors)
+{
+    const Doub Hm = 48.0;
+    const MatDoub points = ellipsoidPoints(sampleTruth, Hm, 1000000, 0.2, 15);
+    for (const FitModel model : {FitModel::Diagonal, FitModel::Sphere}) {
+        const std::optional<RobustFit> fit = FitRobust(points, Hm, model);
+        ASSERT_TRUE(fit) << fitModelName(model);
+        const RobustSteps steps(points, Hm, *fit, 1000);
+        const std::vector<int> once(size_t(steps.runs()), 1);
+        const std::optional<RobustFit> again = steps.step(once.data());
+        ASSERT_TRUE(again) << fitModelName(model);
+        for (Int i = 0; i < 3; i++)
+            EXPECT_LT(std::abs(again->parameters.Bias[i][0] - fit->parameters.Bias[i][0]),
+                      0.1 * std::sqrt(fit->biasCovariance[i][i]))
+                << fitModelName(model) << " " << i;
+    }
+}
+
 // A last pass over more points than one thread takes shares them between
 // two threads. Two sets, each repeated 13 times, make a set that big whose
 // halves differ; the same points counted 13 times each take one thread. The
@@ -381,6 +403,29 @@ TEST(RobustFit, RejectsThePointsBeyondTukeysLimitOnAnyThreads)
                 << fitModelName(model) << " " << threads;
             EXPECT_GE(fit->rejected.size(), size_t(r.n / 200)) << fitModelName(model);
             EXPECT_LE(fit->rejected.size(), size_t(r.n / 50)) << fitModelName(model);
+        }
+    }
+}
+
+// A pass over many points sums the same two halves on one thread as on
+// two, so that the thread budget moves no fit of a large set, not even in
+// its last bits: a resample's bootstrap step starts from that fit.
+TEST(RobustFit, TheThreadBudgetLeavesLargeFitsToTheLastBit)
+{
+    const Doub Hm = 48.0;
+    const MatDoub points = ellipsoidPoints(sampleTruth, Hm, 120000, 0.2, 11);
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
+        std::vector<RobustFit> fits;
+        for (const int threads : {1, 2, 3}) {
+            const std::optional<RobustFit> fit =
+                FitRobust(points, Hm, model, nullptr, nullptr, nullptr, WorkControl(nullptr, threads, {}));
+            ASSERT_TRUE(fit) << fitModelName(model);
+            fits.push_back(*fit);
+        }
+        for (size_t k = 1; k < fits.size(); k++) {
+            EXPECT_EQ(fits[k].parameters.values(), fits[0].parameters.values()) << fitModelName(model) << k;
+            EXPECT_EQ(fits[k].scale, fits[0].scale) << fitModelName(model) << k;
+            EXPECT_EQ(fits[k].rejected, fits[0].rejected) << fitModelName(model) << k;
         }
     }
 }
