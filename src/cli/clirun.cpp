@@ -127,8 +127,8 @@ private:
     {
         if (!o.exportFormat || o.exportC())
             return std::nullopt;
-        return o.exportFormat->write(
-            {run.parameters, o.hm, fieldUnitInNt(o.units), o.compass, run.raw.points(), displayName(path)});
+        return o.exportFormat->write({run.parameters, o.hm, fieldUnitInNt(o.units), o.compass,
+                                      run.raw.points(), displayName(path), o.ids});
     }
 
     // Writes the files asked for; says and returns those that failed.

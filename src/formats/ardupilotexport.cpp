@@ -30,9 +30,20 @@ QByteArray parameter(const char *group, int compass, int axis)
            Axes[axis];
 }
 
+// A parameter that the second and third compasses number at its end.
+QByteArray numbered(const char *name, int compass)
+{
+    return name + (compass > 1 ? QByteArray::number(compass) : QByteArray());
+}
+
 QByteArray scaleParameter(int compass)
 {
-    return "COMPASS_SCALE" + (compass > 1 ? QByteArray::number(compass) : QByteArray());
+    return numbered("COMPASS_SCALE", compass);
+}
+
+QByteArray deviceParameter(int compass)
+{
+    return numbered("COMPASS_DEV_ID", compass);
 }
 
 QStringList limitWarnings(const QByteArray offsetTexts[3], const double offsets[3], double field)
@@ -88,6 +99,13 @@ ExportResult WriteArduPilot(const ExportInput &in)
         offsetTexts[i] = decimalText(offsets[i], offsetScale);
     ExportResult result;
     result.warnings = limitWarnings(offsetTexts, offsets, v.hm);
+    const QString device = QString::fromLatin1(deviceParameter(in.compass));
+    if (!in.ids.device)
+        result.warnings << QStringLiteral(
+                               "No device id was given, so %1 is not written: ArduPilot counts a compass as "
+                               "calibrated only when %1 matches it, and may keep one never calibrated on "
+                               "board \"not calibrated\". The id is %1 in the vehicle's parameter list.")
+                               .arg(device);
     QStringList comments = {
         QStringLiteral("ArduPilot compass %1 calibration, made by Tavrin from %2.")
             .arg(in.compass)
@@ -105,6 +123,8 @@ ExportResult WriteArduPilot(const ExportInput &in)
     for (int i = 0; i < 3; i++)
         result.bytes += parameter("ODI", in.compass, i) + ',' + decimalText(off[i], matrixScale) + '\n';
     result.bytes += scaleParameter(in.compass) + ",1.0\n";
+    if (in.ids.device)
+        result.bytes += deviceParameter(in.compass) + ',' + QByteArray::number(*in.ids.device) + '\n';
     return result;
 }
 
@@ -171,7 +191,10 @@ ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
         for (int j = 0; j < 3; j++)
             c.matrix[i][j] *= scale;
     }
-    return {c, {}, notes};
+    ReadCorrection read{c, {}, notes};
+    if (const std::optional<QString> why = readDeviceId(values, deviceParameter(compass), read.ids.device))
+        return readFailure(*why);
+    return read;
 }
 
 } // namespace tavrin

@@ -53,11 +53,15 @@ struct Written {
     ExportResult result;
 };
 
+// A compass's device id as ArduPilot and PX4 make them: bus type, bus, address and type in its bytes.
+constexpr long long TestDevice = 0x0d0a09;
+
 Written write(const char *format, const Truth &t, double hm = Hm, double unitInNt = Microtesla,
-              int compass = 1)
+              int compass = 1, const ExportIds &ids = {})
 {
     Written w{parametersOf(t), ellipsoidPoints(t, hm, 400, 0.0, 7), {}};
-    w.result = exportFormatNamed(format)->write({w.parameters, hm, unitInNt, compass, w.points, "run 1.txt"});
+    w.result =
+        exportFormatNamed(format)->write({w.parameters, hm, unitInNt, compass, w.points, "run 1.txt", ids});
     EXPECT_TRUE(w.result.refusal.isEmpty()) << qPrintable(w.result.refusal);
     return w;
 }
@@ -88,7 +92,33 @@ TEST(Exports, ArduPilotAddsOffsetsAndMultipliesInMilligauss)
             w, ardupilot(w.result.bytes, "COMPASS_OFS", "COMPASS_DIA", "COMPASS_ODI", "COMPASS_SCALE"), 10.0,
             1e-7);
         EXPECT_TRUE(w.result.bytes.contains("\nCOMPASS_OFS_X,-350.0\n")) << "offsets are -b";
-        EXPECT_TRUE(w.result.warnings.isEmpty());
+    }
+}
+
+TEST(Exports, ArduPilotWritesTheDeviceIdOrWarnsThatTheCompassMayStayUncalibrated)
+{
+    for (const int compass : {1, 3}) {
+        const QByteArray n = compass > 1 ? QByteArray::number(compass) : QByteArray();
+        const Written with = write("ardupilot", skewed, Hm, Microtesla, compass, {TestDevice, {}, {}});
+        long long device = 0;
+        expectCalibrates(with,
+                         ardupilot(with.result.bytes, "COMPASS_OFS" + n, "COMPASS_DIA" + n, "COMPASS_ODI" + n,
+                                   "COMPASS_SCALE" + n, "COMPASS_DEV_ID" + n, &device),
+                         10.0, 1e-7);
+        EXPECT_EQ(device, TestDevice);
+        EXPECT_TRUE(with.result.warnings.isEmpty());
+
+        const Written without = write("ardupilot", skewed, Hm, Microtesla, compass);
+        EXPECT_FALSE(without.result.bytes.contains("DEV_ID" + n + ','));
+        const QString warning =
+            QStringLiteral(
+                "No device id was given, so COMPASS_DEV_ID%1 is not written: ArduPilot counts a "
+                "compass as calibrated only when COMPASS_DEV_ID%1 matches it, and may keep one never "
+                "calibrated on board \"not calibrated\". The id is COMPASS_DEV_ID%1 in the "
+                "vehicle's parameter list.")
+                .arg(QString::fromLatin1(n));
+        EXPECT_EQ(without.result.warnings, QStringList{warning});
+        EXPECT_TRUE(without.result.bytes.contains("# Warning: " + warning.toUtf8() + '\n'));
     }
 }
 
@@ -117,6 +147,26 @@ TEST(Exports, Px4SubtractsOffsetsInGauss)
     }
     const Written third = write("px4", skewed, Hm, Microtesla, 3);
     expectCalibrates(third, px4(third.result.bytes, "CAL_MAG2_"), 0.01, 1e-7);
+}
+
+TEST(Exports, Px4WritesTheVehicleItIsForAndTheSensorsDeviceId)
+{
+    const Written plain = write("px4", skewed);
+    EXPECT_TRUE(
+        plain.result.bytes.contains("# The lines are for system id 1 (the default) and component id 1 "
+                                    "(the default): QGroundControl refuses a file of another "
+                                    "vehicle's.\n"));
+    EXPECT_TRUE(
+        plain.result.bytes.contains("# PX4 gives CAL_MAG0 to the sensor whose device id is CAL_MAG0_ID: "
+                                    "it must be the slot whose CAL_MAG0_ID, in the vehicle's "
+                                    "parameter list, matches the sensor.\n"));
+
+    const Written given = write("px4", skewed, Hm, Microtesla, 2, {TestDevice, 42, 190});
+    long long device = 0;
+    expectCalibrates(given, px4(given.result.bytes, "CAL_MAG1_", "42", "190", &device), 0.01, 1e-7);
+    EXPECT_EQ(device, TestDevice);
+    EXPECT_TRUE(given.result.bytes.contains("# The lines are for system id 42 and component id 190: "));
+    EXPECT_TRUE(given.result.bytes.contains("# CAL_MAG1_PRIO and CAL_MAG1_ROT are not written"));
 }
 
 TEST(Exports, MatlabMultipliesRowsOnTheRightInTheMeasurementsUnit)
@@ -224,9 +274,10 @@ TEST(Exports, PhysicalUnitsAreRefusedWithoutTheMeasurementsUnit)
 
 namespace {
 
+// With the device id, whose absence ArduPilot's export warns of.
 QStringList warnings(const char *format, const Truth &t, double hm, double unitInNt = Microtesla)
 {
-    const Written w = write(format, t, hm, unitInNt);
+    const Written w = write(format, t, hm, unitInNt, 1, {TestDevice, {}, {}});
     // Each warning is also a comment of the file.
     for (const QString &warning : w.result.warnings)
         EXPECT_TRUE(w.result.bytes.contains("# Warning: " + warning.toUtf8() + '\n')) << qPrintable(warning);
@@ -363,6 +414,47 @@ TEST(Exports, CheckReadsOtherToolsFilesAndSaysWhatIsWrong)
               "The unit of the measurements is needed to apply a px4 file.");
 }
 
+TEST(Exports, CheckRefusesAFileWhoseIdsAreNotThoseGiven)
+{
+    const Written px4File = write("px4", skewed, Hm, Microtesla, 1, {TestDevice, 42, 190});
+    const Written ardupilotFile = write("ardupilot", skewed, Hm, Microtesla, 2, {TestDevice, {}, {}});
+    const auto checked = [&](const char *format, const QByteArray &text, const ExportIds &ids,
+                             int compass = 1) {
+        return CheckExport(*exportFormatNamed(format), text, px4File.points, Hm, Microtesla, compass, nullptr,
+                           ids)
+            .error;
+    };
+    EXPECT_EQ(checked("px4", px4File.result.bytes, {TestDevice, 42, 190}), "");
+    EXPECT_EQ(checked("px4", px4File.result.bytes, {}), "") << "ids not given are not compared";
+    EXPECT_EQ(checked("px4", px4File.result.bytes, {TestDevice + 1, {}, {}}),
+              "The file's device id is 854537, not the 854538 given.");
+    EXPECT_EQ(checked("px4", px4File.result.bytes, {{}, 1, {}}),
+              "The file's system id is 42, not the 1 given.");
+    EXPECT_EQ(checked("px4", px4File.result.bytes, {{}, 42, 1}),
+              "The file's component id is 190, not the 1 given.");
+    EXPECT_EQ(checked("px4", write("px4", skewed).result.bytes, {TestDevice, {}, {}}),
+              "The file holds no device id; 854537 was given.");
+    EXPECT_EQ(checked("ardupilot", ardupilotFile.result.bytes, {TestDevice, {}, {}}, 2), "");
+    EXPECT_EQ(checked("ardupilot", ardupilotFile.result.bytes, {7, {}, {}}, 2),
+              "The file's device id is 854537, not the 7 given.");
+    // Compass 1's id is another parameter than compass 2's.
+    EXPECT_EQ(checked("ardupilot",
+                      QByteArray(ardupilotFile.result.bytes)
+                          .replace("OFS2_", "OFS_")
+                          .replace("DIA2_", "DIA_")
+                          .replace("ODI2_", "ODI_"),
+                      {TestDevice, {}, {}}),
+              "The file holds no device id; 854537 was given.");
+
+    // An id that is no whole number from 1 up is no id at all.
+    EXPECT_EQ(checked("ardupilot", ardupilotFile.result.bytes + "COMPASS_DEV_ID2,-3\n", {}, 2),
+              "COMPASS_DEV_ID2 is -3, not a device id: a whole number from 1 to 2147483647.");
+    EXPECT_EQ(checked("px4", px4File.result.bytes + "42\t190\tCAL_MAG0_ID\t12.5\t6\n", {}),
+              "CAL_MAG0_ID is 12.5, not a device id: a whole number from 1 to 2147483647.");
+    EXPECT_EQ(checked("px4", px4File.result.bytes + "42\t190\tCAL_MAG0_ID\t4294967296\t6\n", {}),
+              "CAL_MAG0_ID is 4294967296, not a device id: a whole number from 1 to 2147483647.");
+}
+
 TEST(Exports, TheTablesCHeaderIsTheHeaderNamedAfterItsFile)
 {
     CalibrationParameters p = parametersOf(skewed);
@@ -463,7 +555,7 @@ TEST(Exports, CheckReadsTheParametersOfOneVehicle)
     // A second vehicle's offsets after the first's must not replace them.
     const QByteArray mixed = w.result.bytes + "2\t1\tCAL_MAG0_XOFF\t0.9\t9\n";
     EXPECT_EQ(check("px4", mixed, skewed).error,
-              "line 17: a parameter of vehicle 2 in a file of vehicle 1's: the file must hold the parameters "
+              "line 19: a parameter of vehicle 2 in a file of vehicle 1's: the file must hold the parameters "
               "of one vehicle.");
     // Any one vehicle will do.
     EXPECT_LT(check("px4", QByteArray(w.result.bytes).replace("\n1\t1\t", "\n3\t1\t"), skewed).rms,
