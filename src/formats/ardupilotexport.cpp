@@ -48,6 +48,7 @@ QByteArray deviceParameter(int compass)
 
 QStringList limitWarnings(const QByteArray offsetTexts[3], const double offsets[3], double field)
 {
+    // Each limit is one of ArduPilot's arming checks, in its code.
     QStringList warnings;
     const double length =
         std::sqrt(offsets[0] * offsets[0] + offsets[1] * offsets[1] + offsets[2] * offsets[2]);
@@ -67,6 +68,8 @@ QStringList limitWarnings(const QByteArray offsetTexts[3], const double offsets[
                         .arg(field, 0, 'f', 1)
                         .arg(MinField)
                         .arg(MaxField);
+    for (QString &w : warnings)
+        w = ruled(w, Rule::FirmwareCode, QStringLiteral("ArduPilot"));
     return warnings;
 }
 
@@ -101,18 +104,21 @@ ExportResult WriteArduPilot(const ExportInput &in)
     result.warnings = limitWarnings(offsetTexts, offsets, v.hm);
     const QString device = QString::fromLatin1(deviceParameter(in.compass));
     if (!in.ids.device)
-        result.warnings << QStringLiteral(
-                               "No device id was given, so %1 is not written: ArduPilot counts a compass as "
-                               "calibrated only when %1 matches it, and may keep one never calibrated on "
-                               "board \"not calibrated\". The id is %1 in the vehicle's parameter list.")
-                               .arg(device);
+        result.warnings << ruled(
+            QStringLiteral("No device id was given, so %1 is not written: ArduPilot counts a compass as "
+                           "calibrated only when %1 matches it, and may keep one never calibrated on "
+                           "board \"not calibrated\". The id is %1 in the vehicle's parameter list.")
+                .arg(device),
+            Rule::FirmwareCode, QStringLiteral("ArduPilot"));
     QStringList comments = {
         QStringLiteral("ArduPilot compass %1 calibration, made by Tavrin from %2.")
             .arg(in.compass)
             .arg(sourceName(in.sourceFile)),
         QStringLiteral("ArduPilot applies h = M (COMPASS_SCALE (h_raw + COMPASS_OFS)) in milligauss, with"),
         QStringLiteral("M = [[DIA_X, ODI_X, ODI_Y], [ODI_X, DIA_Y, ODI_Z], [ODI_Y, ODI_Z, DIA_Z]]."),
-        QStringLiteral("The measurements must be in the frame where ArduPilot corrects the field."),
+        QStringLiteral(
+            "ArduPilot corrects the field in the body frame, after COMPASS_ORIENT: the measurements "
+            "must be in that frame."),
         QStringLiteral("The corrected field's norm is Hm = %1 mG.")
             .arg(QString::fromLatin1(decimalText(v.hm, v.hm)))};
     result.bytes = commentLines("#", comments + warningLines(result.warnings));

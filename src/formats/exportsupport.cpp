@@ -164,6 +164,19 @@ std::optional<QString> readDeviceId(const QHash<QByteArray, double> &values, con
     return std::nullopt;
 }
 
+QString ruled(const QString &warning, Rule rule, const QString &firmware)
+{
+    switch (rule) {
+    case Rule::FirmwareCode:
+        return warning + QStringLiteral(" Rule: %1's code.").arg(firmware);
+    case Rule::FirmwareDocumentation:
+        return warning + QStringLiteral(" Rule: %1's documentation.").arg(firmware);
+    case Rule::TavrinJudgement:
+        break;
+    }
+    return warning + QStringLiteral(" Rule: Tavrin's own judgement.");
+}
+
 QString lineError(int line, const QString &what)
 {
     return QStringLiteral("line %1: %2").arg(line).arg(what);

@@ -102,6 +102,12 @@ std::optional<QString> otherVehicle(int line, long long id, std::optional<long l
 std::optional<QString> readDeviceId(const QHash<QByteArray, double> &values, const QByteArray &name,
                                     std::optional<long long> &device);
 
+/// Whose rule a warning on a limit follows.
+enum class Rule { FirmwareCode, FirmwareDocumentation, TavrinJudgement };
+
+/// The warning with whose rule it is, for firmware: "what. Rule: ArduPilot's code."
+QString ruled(const QString &warning, Rule rule, const QString &firmware);
+
 /// "line N: what".
 QString lineError(int line, const QString &what);
 

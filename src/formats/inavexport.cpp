@@ -33,13 +33,16 @@ QStringList limitWarnings(const long long zero[3], const long long gain[3], cons
     for (int i = 0; i < 3; i++) {
         for (const auto &[name, value] : {std::pair{ZeroNames[i], zero[i]}, std::pair{GainNames[i], gain[i]}})
             if (value < Int16Min || value > Int16Max)
-                warnings << QStringLiteral("%1 = %2 lies outside the 16-bit integers that iNav stores.")
-                                .arg(QLatin1String(name))
-                                .arg(value);
+                warnings << ruled(QStringLiteral("%1 = %2 lies outside the 16-bit integers that iNav stores.")
+                                      .arg(QLatin1String(name))
+                                      .arg(value),
+                                  Rule::FirmwareCode, QStringLiteral("iNav"));
         if (gainWasZero[i])
-            warnings << QStringLiteral("%1 rounds to 0, by which iNav cannot divide; 1 is written: Hm is too "
-                                       "small for raw counts.")
-                            .arg(QLatin1String(GainNames[i]));
+            warnings << ruled(
+                QStringLiteral("%1 rounds to 0, by which iNav cannot divide; 1 is written: Hm is "
+                               "too small for raw counts.")
+                    .arg(QLatin1String(GainNames[i])),
+                Rule::FirmwareCode, QStringLiteral("iNav"));
     }
     return warnings;
 }
@@ -66,8 +69,9 @@ ExportResult WriteInav(const ExportInput &in)
                         .arg(sourceName(in.sourceFile)),
                     QStringLiteral("iNav applies out = (raw - magzero) * 1024 / maggain per axis, in raw "
                                    "counts:"),
-                    QStringLiteral("the measurements must be iNav's raw counts, in the frame where it "
-                                   "applies magzero."),
+                    QStringLiteral("iNav applies magzero in the driver's raw frame, before align_mag and "
+                                   "the board alignment:"),
+                    QStringLiteral("the measurements must be iNav's raw counts in that frame."),
                     QStringLiteral("iNav has no cross-axis terms: with these values ") +
                         lossText(in.points, loss.worst, InavNorm, QStringLiteral("1024")) + '.'} +
             warningLines(result.warnings));

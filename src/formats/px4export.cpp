@@ -13,7 +13,7 @@ using namespace exportsupport;
 
 namespace {
 
-// The scales PX4 accepts from a calibration.
+// The scales Tavrin takes for a plausible calibration; PX4 itself takes any positive one.
 constexpr double MinScale = 0.1;
 constexpr double MaxScale = 3.0;
 // A ground station's vehicle and component when none is given: a vehicle's
@@ -53,11 +53,14 @@ ExportResult WritePx4(const ExportInput &in)
     ExportResult result;
     for (int i = 0; i < 3; i++)
         if (scales[i] < MinScale || scales[i] > MaxScale)
-            result.warnings << QStringLiteral("%1 is %2, outside the %3 to %4 that PX4 accepts.")
-                                   .arg(QLatin1String(parameter(in.compass, ScaleNames[i])))
-                                   .arg(scales[i], 0, 'g', 6)
-                                   .arg(MinScale)
-                                   .arg(MaxScale);
+            result.warnings << ruled(QStringLiteral("%1 is %2, outside the %3 to %4 of a plausible sensor: "
+                                                    "PX4 accepts any positive scale, but so large a "
+                                                    "correction suggests wrong measurements.")
+                                         .arg(QLatin1String(parameter(in.compass, ScaleNames[i])))
+                                         .arg(scales[i], 0, 'g', 6)
+                                         .arg(MinScale)
+                                         .arg(MaxScale),
+                                     Rule::TavrinJudgement, QStringLiteral("PX4"));
     const QString prefix = QString::fromLatin1(parameter(in.compass, ""));
     const int system = in.ids.system.value_or(DefaultVehicleId);
     const int component = in.ids.component.value_or(DefaultVehicleId);
@@ -66,8 +69,9 @@ ExportResult WritePx4(const ExportInput &in)
             .arg(prefix.chopped(1), sourceName(in.sourceFile)),
         QStringLiteral("PX4 applies h = S (h_raw - OFF) in gauss, with"),
         QStringLiteral("S = [[XSCALE, XODIAG, YODIAG], [XODIAG, YSCALE, ZODIAG], [YODIAG, ZODIAG, ZSCALE]]."),
-        QStringLiteral(
-            "The measurements must be in the sensor's frame, where PX4 corrects before it rotates."),
+        QStringLiteral("PX4 corrects in the sensor frame, before %1ROT rotates the field: the measurements "
+                       "must be in that frame.")
+            .arg(prefix),
         in.ids.device
             ? QStringLiteral("%1PRIO and %1ROT are not written: the board keeps its own.").arg(prefix)
             : QStringLiteral("%1ID, %1PRIO and %1ROT are not written: the board keeps its own.").arg(prefix),

@@ -14,7 +14,7 @@ const QByteArray help = "\nTry 'tavrin-cli --help'.\n";
 // The sample's field norm of 48 taken as milligauss: too weak for ArduPilot.
 const QByteArray weakField =
     "The corrected field, 48.0 mG, lies outside the 185 to 875 mG that ArduPilot's arming "
-    "check accepts: are the measurements in the unit given?";
+    "check accepts: are the measurements in the unit given? Rule: ArduPilot's code.";
 
 } // namespace
 
@@ -272,7 +272,8 @@ TEST_F(CliTest, ABetaflightExportOfNoOffsetWarnsOnStandardError)
     EXPECT_TRUE(o.out.contains("\nset mag_calibration = 0,0,0\n")) << o.out.constData();
     EXPECT_EQ(o.err,
               "centred.txt: The offsets round to 0,0,0 in the whole counts that Betaflight stores: the "
-              "file corrects nothing, and Betaflight takes it for an uncalibrated compass.\n");
+              "file corrects nothing, and Betaflight takes it for an uncalibrated compass. Rule: "
+              "Betaflight's code.\n");
 }
 
 TEST_F(CliTest, ExportIdsAreWrittenAndACheckRefusesOtherIds)

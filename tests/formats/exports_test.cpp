@@ -115,7 +115,7 @@ TEST(Exports, ArduPilotWritesTheDeviceIdOrWarnsThatTheCompassMayStayUncalibrated
                 "No device id was given, so COMPASS_DEV_ID%1 is not written: ArduPilot counts a "
                 "compass as calibrated only when COMPASS_DEV_ID%1 matches it, and may keep one never "
                 "calibrated on board \"not calibrated\". The id is COMPASS_DEV_ID%1 in the "
-                "vehicle's parameter list.")
+                "vehicle's parameter list. Rule: ArduPilot's code.")
                 .arg(QString::fromLatin1(n));
         EXPECT_EQ(without.result.warnings, QStringList{warning});
         EXPECT_TRUE(without.result.bytes.contains("# Warning: " + warning.toUtf8() + '\n'));
@@ -294,9 +294,11 @@ TEST(Exports, ArduPilotWarnsWhereItsArmingChecksWouldRefuse)
     ASSERT_EQ(longOffsets.size(), 1);
     EXPECT_EQ(longOffsets[0],
               "The offsets are 1801.0 mG long, beyond the 1800 mG that ArduPilot's arming check "
-              "accepts by default (COMPASS_OFFS_MAX).");
-    EXPECT_EQ(warnings("ardupilot", sphereTruth(1.0, 0.0, 0.0, 0.0), Hm),
-              QStringList{"The offsets are all zero, which ArduPilot takes for an uncalibrated compass."});
+              "accepts by default (COMPASS_OFFS_MAX). Rule: ArduPilot's code.");
+    EXPECT_EQ(
+        warnings("ardupilot", sphereTruth(1.0, 0.0, 0.0, 0.0), Hm),
+        QStringList{"The offsets are all zero, which ArduPilot takes for an uncalibrated compass. Rule: "
+                    "ArduPilot's code."});
     // The corrected field: 185 and 875 mG pass, beyond them it is refused.
     EXPECT_TRUE(warnings("ardupilot", skewed, 18.5).isEmpty());
     EXPECT_TRUE(warnings("ardupilot", skewed, 87.5).isEmpty());
@@ -305,7 +307,7 @@ TEST(Exports, ArduPilotWarnsWhereItsArmingChecksWouldRefuse)
             warnings("ardupilot", skewed, hm),
             QStringList{QStringLiteral("The corrected field, %1 mG, lies outside the 185 to 875 mG that "
                                        "ArduPilot's arming check accepts: are the measurements in the unit "
-                                       "given?")
+                                       "given? Rule: ArduPilot's code.")
                             .arg(10.0 * hm, 0, 'f', 1)});
 }
 
@@ -314,31 +316,40 @@ TEST(Exports, Px4WarnsOfScalesItRefuses)
     // A^-1's diagonal is the inverse of A0's.
     EXPECT_TRUE(
         warnings("px4", {{{1 / 2.9, 0, 0}, {0, 1 / 0.11, 0}, {0, 0, 1}}, {35, -42, 51}}, Hm).isEmpty());
-    EXPECT_EQ(warnings("px4", {{{1 / 3.1, 0, 0}, {0, 1 / 0.09, 0}, {0, 0, 1}}, {35, -42, 51}}, Hm),
-              (QStringList{"CAL_MAG0_XSCALE is 3.1, outside the 0.1 to 3 that PX4 accepts.",
-                           "CAL_MAG0_YSCALE is 0.09, outside the 0.1 to 3 that PX4 accepts."}));
+    EXPECT_EQ(
+        warnings("px4", {{{1 / 3.1, 0, 0}, {0, 1 / 0.09, 0}, {0, 0, 1}}, {35, -42, 51}}, Hm),
+        (QStringList{"CAL_MAG0_XSCALE is 3.1, outside the 0.1 to 3 of a plausible sensor: PX4 accepts any "
+                     "positive scale, but so large a correction suggests wrong measurements. Rule: Tavrin's "
+                     "own judgement.",
+                     "CAL_MAG0_YSCALE is 0.09, outside the 0.1 to 3 of a plausible sensor: PX4 accepts any "
+                     "positive scale, but so large a correction suggests wrong measurements. Rule: Tavrin's "
+                     "own judgement."}));
 }
 
 TEST(Exports, CountsWarnBeyondSixteenBitsAndOfAZeroGain)
 {
     EXPECT_TRUE(warnings("inav", sphereTruth(1.0, 32767.0, -32768.0, 0.0), 1000.0, 0.0).isEmpty());
     EXPECT_EQ(warnings("inav", sphereTruth(1.0, 32768.0, -32769.0, 0.0), 1000.0, 0.0),
-              (QStringList{"magzero_x = 32768 lies outside the 16-bit integers that iNav stores.",
-                           "magzero_y = -32769 lies outside the 16-bit integers that iNav stores."}));
+              (QStringList{
+                  "magzero_x = 32768 lies outside the 16-bit integers that iNav stores. Rule: iNav's code.",
+                  "magzero_y = -32769 lies outside the 16-bit integers that iNav stores. Rule: iNav's "
+                  "code."}));
     EXPECT_EQ(warnings("inav", sphereTruth(100.0, 0.0, 0.0, 0.0), 40000.0, 0.0).size(), 3)
         << "gains of 4000000";
     const Written zeroGain = write("inav", sphereTruth(1.0, 5.0, 5.0, 5.0), 0.4, 0.0);
-    EXPECT_EQ(
-        zeroGain.result.warnings.value(0),
-        "maggain_x rounds to 0, by which iNav cannot divide; 1 is written: Hm is too small for raw counts.");
+    EXPECT_EQ(zeroGain.result.warnings.value(0), "maggain_x rounds to 0, by which iNav cannot divide; 1 is "
+                                                 "written: Hm is too small for raw counts. Rule: "
+                                                 "iNav's code.");
     EXPECT_TRUE(zeroGain.result.bytes.contains("\nset maggain_x = 1\n"));
 
     EXPECT_TRUE(warnings("betaflight", sphereTruth(1.0, 32767.0, -32768.0, 0.0), 1000.0, 0.0).isEmpty());
     EXPECT_EQ(warnings("betaflight", sphereTruth(1.0, 0.0, -32769.0, 0.0), 1000.0, 0.0),
-              QStringList{"The offset -32769 lies outside the 16-bit integers that Betaflight stores."});
+              QStringList{"The offset -32769 lies outside the 16-bit integers that Betaflight stores. Rule: "
+                          "Betaflight's code."});
     EXPECT_EQ(warnings("betaflight", sphereTruth(1.0, 0.3, -0.4, 0.49), 1000.0, 0.0),
               QStringList{"The offsets round to 0,0,0 in the whole counts that Betaflight stores: the file "
-                          "corrects nothing, and Betaflight takes it for an uncalibrated compass."});
+                          "corrects nothing, and Betaflight takes it for an uncalibrated compass. Rule: "
+                          "Betaflight's code."});
 }
 
 TEST(Exports, CheckFindsAGoodFileGoodAndAWrongOneWrong)
@@ -412,6 +423,38 @@ TEST(Exports, CheckReadsOtherToolsFilesAndSaysWhatIsWrong)
             << w.format;
     EXPECT_EQ(CheckExport(*exportFormatNamed("px4"), "", points, Hm, 0.0, 1).error,
               "The unit of the measurements is needed to apply a px4 file.");
+}
+
+TEST(Exports, EachFirmwaresCommentAndDescriptionNameTheFrameInItsOwnTerms)
+{
+    const struct {
+        const char *format;
+        QByteArray comment;
+        const char *description;
+    } frames[] = {
+        {"ardupilot",
+         "# ArduPilot corrects the field in the body frame, after COMPASS_ORIENT: the measurements must be "
+         "in that "
+         "frame.\n",
+         "in the body frame after COMPASS_ORIENT"},
+        {"px4",
+         "# PX4 corrects in the sensor frame, before CAL_MAG0_ROT rotates the field: the measurements must "
+         "be in "
+         "that frame.\n",
+         "in the sensor frame before CAL_MAGn_ROT"},
+        {"inav",
+         "# iNav applies magzero in the driver's raw frame, before align_mag and the board alignment:\n"
+         "# the measurements must be iNav's raw counts in that frame.\n",
+         "in the driver's raw frame before align_mag and the board alignment"},
+        {"betaflight",
+         "# Betaflight applies out = raw - mag_calibration, in raw counts, after align_mag and the board "
+         "alignment:\n# the measurements must be Betaflight's raw counts in the board frame.\n",
+         "in the board frame after align_mag and the board alignment"},
+    };
+    for (const auto &f : frames) {
+        EXPECT_TRUE(write(f.format, skewed).result.bytes.contains(f.comment)) << f.format;
+        EXPECT_TRUE(QByteArray(exportFormatNamed(f.format)->description).contains(f.description)) << f.format;
+    }
 }
 
 TEST(Exports, CheckRefusesAFileWhoseIdsAreNotThoseGiven)
