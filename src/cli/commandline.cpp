@@ -160,6 +160,14 @@ const QCommandLineOption componentId("component-id",
                                      "With --export or --check-export px4: the autopilot's MAVLink component "
                                      "id, 1 to 255, in the file's second column (1 by default).",
                                      "N");
+const QCommandLineOption
+    merge("merge",
+          "With --export sensor-json: read FILE, the board's own calibration file of the "
+          "library, and write it with only the magnetometer's fields (mag_hardiron, "
+          "mag_softiron, mag_field) replaced, every other field kept as it is and where it "
+          "is. Without it, accel_zerog and gyro_zerorate are written as zeros, which reset "
+          "the board's.",
+          "FILE");
 const QCommandLineOption checkExport(
     "check-export",
     QStringLiteral(
@@ -283,7 +291,8 @@ void declare(QCommandLineParser &parser)
                        option::seconds,      option::untilCovered, option::record,       option::recordLines,
                        option::fit,          option::output,       option::apply,        option::json,
                        option::exportFormat, option::compass,      option::deviceId,     option::systemId,
-                       option::componentId,  option::checkExport,  option::uncertainty,  option::plot});
+                       option::componentId,  option::merge,        option::checkExport,  option::uncertainty,
+                       option::plot});
     parser.addPositionalArgument(
         "FILE",
         "Raw measurements: three numbers per line, separated by a tab or a space; with "
@@ -567,7 +576,7 @@ std::optional<QString> parseExport(const QCommandLineParser &parser, CliOptions 
     const bool check = parser.isSet(option::checkExport);
     if (!check && !parser.isSet(option::exportFormat)) {
         for (const QCommandLineOption *given :
-             {&option::compass, &option::deviceId, &option::systemId, &option::componentId})
+             {&option::compass, &option::deviceId, &option::systemId, &option::componentId, &option::merge})
             if (parser.isSet(*given))
                 return QStringLiteral("--%1 goes with --export or --check-export.")
                     .arg(given->names().first());
@@ -594,6 +603,15 @@ std::optional<QString> parseExport(const QCommandLineParser &parser, CliOptions 
                              : QStringLiteral("--compass takes 1 to %1 for %2, not \"%3\".")
                                    .arg(most)
                                    .arg(name, printable(parser.value(option::compass)));
+    }
+    if (parser.isSet(option::merge)) {
+        if (check || name != QLatin1String("sensor-json"))
+            return QStringLiteral("--merge goes with --export sensor-json.");
+        o.merge = parser.value(option::merge);
+        if (o.merge.isEmpty())
+            return QStringLiteral("--merge takes the board's calibration file.");
+        if (o.merge == QLatin1String("-") && o.files.contains(o.merge))
+            return QStringLiteral("Standard input, -, can be read once.");
     }
     return parseIds(parser, name, o);
 }

@@ -37,6 +37,9 @@ struct ExportInput {
     Points points;      ///< the raw measurements, for the norm error a format's losses cost
     QString sourceFile; ///< the measurements' file, named in the export
     ExportIds ids = {}; ///< for the formats that use them (ExportFormat::ids)
+    /// sensor-json: a file of the library whose magnetometer fields are
+    /// replaced, every other field kept as it is; none for a new file.
+    std::optional<QByteArray> merge = std::nullopt;
 };
 
 struct ExportResult {

@@ -151,6 +151,10 @@ TEST_F(CliTest, ExportRefusalsSayWhatIsMissing)
          "tavrin-cli: --device-id goes with ardupilot or px4, not inav."},
         {{"--hm", "48", "--device-id", "2", "sample.txt"},
          "tavrin-cli: --device-id goes with --export or --check-export."},
+        {{"--hm", "48", "--units", "uT", "--export", "px4", "--merge", "board.json", "sample.txt"},
+         "tavrin-cli: --merge goes with --export sensor-json."},
+        {{"--hm", "48", "--units", "uT", "--export", "sensor-json", "--merge", "-", "-"},
+         "tavrin-cli: Standard input, -, can be read once."},
         {{"--check-export", "matlab", "a.m", "sample.txt"},
          "tavrin-cli: The field norm is missing: give it with --hm, or from the model with --hm-at."},
     };
@@ -314,4 +318,26 @@ TEST_F(CliTest, ExportIdsAreWrittenAndACheckRefusesOtherIds)
                                                   "--device-id", "97539", "a.param", "sample.txt"});
     EXPECT_EQ(noId.status, 1);
     EXPECT_EQ(noId.err, "a.param: The file holds no device id; 97539 was given.\n");
+}
+
+TEST_F(CliTest, SensorJsonMergesIntoTheBoardsFileOrRefusesWhatIsNone)
+{
+    sample();
+    file("board.json", "{\"accel_zerog\": [0.5, -0.25, 9.5], \"mag_field\": 50, \"note\": \"kept\"}\n");
+    const Outcome merged = cli({"--hm", "48", "--units", "uT", "--export", "sensor-json", "--merge",
+                                "board.json", "-o", "board.json", "sample.txt"});
+    EXPECT_EQ(merged.status, 0);
+    EXPECT_EQ(merged.err, "");
+    const QByteArray text = readAll(dir.filePath("board.json"));
+    EXPECT_TRUE(text.startsWith("{\"accel_zerog\": [0.5, -0.25, 9.5], \"mag_field\": 48, \"note\": \"kept\", "
+                                "\"mag_hardiron\": [12.49720877"))
+        << text.constData();
+
+    file("notes.json", "mag_field: 50\n");
+    const Outcome refused = cli({"--hm", "48", "--units", "uT", "--export", "sensor-json", "--merge",
+                                 "notes.json", "-o", "out.json", "sample.txt"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains("The file to merge into is not JSON: illegal value at byte 1.\n"))
+        << refused.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("out.json")));
 }

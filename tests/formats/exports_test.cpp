@@ -57,11 +57,11 @@ struct Written {
 constexpr long long TestDevice = 0x0d0a09;
 
 Written write(const char *format, const Truth &t, double hm = Hm, double unitInNt = Microtesla,
-              int compass = 1, const ExportIds &ids = {})
+              int compass = 1, const ExportIds &ids = {}, const std::optional<QByteArray> &merge = {})
 {
     Written w{parametersOf(t), ellipsoidPoints(t, hm, 400, 0.0, 7), {}};
-    w.result =
-        exportFormatNamed(format)->write({w.parameters, hm, unitInNt, compass, w.points, "run 1.txt", ids});
+    w.result = exportFormatNamed(format)->write(
+        {w.parameters, hm, unitInNt, compass, w.points, "run 1.txt", ids, merge});
     EXPECT_TRUE(w.result.refusal.isEmpty()) << qPrintable(w.result.refusal);
     return w;
 }
@@ -199,6 +199,69 @@ TEST(Exports, SensorJsonHoldsMicrotesla)
         for (int i = 0; i < 3; i++)
             ASSERT_NEAR(got[size_t(i)], want[i] / 1000.0, 1e-9 * Hm);
         ASSERT_NEAR(norm(got), Hm, 1e-9 * Hm);
+    }
+}
+
+TEST(Exports, SensorJsonWritesTheOtherSensorsDefaultsAndWarnsThatTheyReset)
+{
+    const Written w = write("sensor-json", skewed);
+    const QJsonObject o = QJsonDocument::fromJson(w.result.bytes).object();
+    EXPECT_EQ(o["accel_zerog"].toArray(), (QJsonArray{0, 0, 0}));
+    EXPECT_EQ(o["gyro_zerorate"].toArray(), (QJsonArray{0, 0, 0}));
+    EXPECT_EQ(w.result.warnings,
+              QStringList{
+                  "accel_zerog and gyro_zerorate are written as the library's defaults, zeros: loading the "
+                  "file resets the board's accelerometer and gyroscope calibration. Merged into the board's "
+                  "own file, the calibration keeps them."});
+}
+
+TEST(Exports, SensorJsonMergedIntoABoardsFileReplacesOnlyTheMagnetometer)
+{
+    // Fields the library does not know, strings holding braces, nesting, and
+    // an order no sorting gives: all kept byte for byte.
+    const QByteArray board =
+        "{\n  \"gyro_zerorate\": [0.1, 0.2, 0.3],\n  \"board\": \"fe\\\"ather}\",\n"
+        "  \"mag_field\": 10,\n  \"accel_zerog\": [1,2,3],\n  \"mag_hardiron\" : [0,0,0],\n"
+        "  \"zz\": {\"a\": \"}]\", \"b\": [1,{\"c\":2}]}\n}\n";
+    const Written w = write("sensor-json", skewed, Hm, Microtesla, 1, {}, board);
+    const QByteArray &out = w.result.bytes;
+    EXPECT_TRUE(w.result.warnings.isEmpty());
+    double field = 0.0;
+    expectCalibrates(w, sensorJson(out, &field), 1.0, 1e-9);
+    EXPECT_EQ(field, Hm);
+    // Every field where it was, the missing one added last on a line of its own.
+    QStringList order;
+    for (const QRegularExpressionMatch &m :
+         QRegularExpression("^  \"(\\w+)\"", QRegularExpression::MultilineOption)
+             .globalMatch(QString::fromUtf8(out)))
+        order << m.captured(1);
+    EXPECT_EQ(order, (QStringList{"gyro_zerorate", "board", "mag_field", "accel_zerog", "mag_hardiron", "zz",
+                                  "mag_softiron"}));
+    EXPECT_TRUE(out.startsWith(
+        "{\n  \"gyro_zerorate\": [0.1, 0.2, 0.3],\n  \"board\": \"fe\\\"ather}\",\n"
+        "  \"mag_field\": 48,\n  \"accel_zerog\": [1,2,3],\n  \"mag_hardiron\" : [35,-42,51],\n"
+        "  \"zz\": {\"a\": \"}]\", \"b\": [1,{\"c\":2}]},\n  \"mag_softiron\": ["))
+        << out.constData();
+    EXPECT_TRUE(out.endsWith("]\n}\n"));
+
+    // What is no such file is refused, and nothing is written.
+    const CalibrationParameters p = parametersOf(skewed);
+    const MatDoub none(0, 3);
+    const struct {
+        QByteArray text;
+        const char *refusal;
+    } refused[] = {
+        {"mag_field = 10\n", "The file to merge into is not JSON: illegal value at byte 1."},
+        {"[1, 2]", "The file to merge into is no JSON object."},
+        {"{\"name\": \"board\"}",
+         "The file to merge into is no sensor calibration: it holds none of accel_zerog, "
+         "gyro_zerorate, mag_hardiron, mag_softiron, mag_field."},
+    };
+    for (const auto &r : refused) {
+        const ExportResult result =
+            exportFormatNamed("sensor-json")->write({p, Hm, Microtesla, 1, none, "run.txt", {}, r.text});
+        EXPECT_EQ(result.refusal, r.refusal);
+        EXPECT_TRUE(result.bytes.isEmpty());
     }
 }
 
