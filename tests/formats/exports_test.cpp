@@ -47,6 +47,29 @@ const Truth skewed = rotatedEllipsoid(1.25, 0.82, 1.07, 0.6, -0.4, 0.9, 35.0, -4
 const Truth nearlyRound = rotatedEllipsoid(1.0, 1.00002, 0.99997, 0.3, 0.2, 0.1, 35.0, -42.0, 51.0);
 constexpr double Hm = 48.0;
 
+// The points and, after them, the ellipsoid's highest and lowest point on
+// each axis, b_i +- Hm |row i of A0|, which a recording in every orientation reaches.
+MatDoub withAxisExtremes(const Truth &t, double hm, const MatDoub &points)
+{
+    MatDoub out(points.nrows() + 6, 3);
+    for (Int n = 0; n < points.nrows(); n++)
+        for (int i = 0; i < 3; i++)
+            out[n][i] = points[n][i];
+    for (int i = 0; i < 3; i++) {
+        const double length =
+            std::sqrt(t.A0[i][0] * t.A0[i][0] + t.A0[i][1] * t.A0[i][1] + t.A0[i][2] * t.A0[i][2]);
+        for (const double sign : {1.0, -1.0}) {
+            const Int n = points.nrows() + 2 * i + (sign > 0 ? 0 : 1);
+            for (int j = 0; j < 3; j++)
+                out[n][j] = t.b0[j] + sign * hm *
+                                          (t.A0[j][0] * t.A0[i][0] + t.A0[j][1] * t.A0[i][1] +
+                                           t.A0[j][2] * t.A0[i][2]) /
+                                          length;
+        }
+    }
+    return out;
+}
+
 struct Written {
     CalibrationParameters parameters;
     MatDoub points;
@@ -59,7 +82,7 @@ constexpr long long TestDevice = 0x0d0a09;
 Written write(const char *format, const Truth &t, double hm = Hm, double unitInNt = Microtesla,
               int compass = 1, const ExportIds &ids = {}, const std::optional<QByteArray> &merge = {})
 {
-    Written w{parametersOf(t), ellipsoidPoints(t, hm, 400, 0.0, 7), {}};
+    Written w{parametersOf(t), withAxisExtremes(t, hm, ellipsoidPoints(t, hm, 400, 0.0, 7)), {}};
     w.result = exportFormatNamed(format)->write(
         {w.parameters, hm, unitInNt, compass, w.points, "run 1.txt", ids, merge});
     EXPECT_TRUE(w.result.refusal.isEmpty()) << qPrintable(w.result.refusal);
@@ -275,16 +298,21 @@ TEST(Exports, InavScalesEachAxisTo1024AndStatesWhatItsLossCosts)
     double worst = 0.0;
     for (int i = 0; i < 3; i++) {
         EXPECT_EQ(zero[i], std::llround(counts.b0[i]));
-        EXPECT_EQ(gain[i], std::llround(1090.0 / w.parameters.Ainv[i][i]));
+        // iNav's half range: the largest count, at u = row i of A0 over its length, less magzero.
+        const double length =
+            std::sqrt(counts.A0[i][0] * counts.A0[i][0] + counts.A0[i][1] * counts.A0[i][1] +
+                      counts.A0[i][2] * counts.A0[i][2]);
+        EXPECT_EQ(gain[i], std::llround(counts.b0[i] + 1090.0 * length - double(zero[i])));
     }
     for (Int n = 0; n < w.points.nrows(); n++)
         worst = std::max(
             worst, std::fabs(norm(firmware({w.points[n][0], w.points[n][1], w.points[n][2]})) - 1024.0));
     const QByteArray stated =
-        "worst norm error on the 400 points is " + QByteArray::number(100.0 * worst / 1024.0, 'f', 2) + " %";
+        "worst norm error on the 406 points is " + QByteArray::number(100.0 * worst / 1024.0, 'f', 2) + " %";
     EXPECT_TRUE(w.result.bytes.contains(stated)) << w.result.bytes.constData();
 
-    // Without cross-axis terms the firmware lands on 1024 to the gains' rounding.
+    // Without cross-axis terms, on data that reach each axis's extremes, the
+    // firmware lands on 1024 to the gains' rounding.
     const Truth diagonal = {{{1.25, 0, 0}, {0, 0.82, 0}, {0, 0, 1.07}}, {230.0, -310.0, 175.0}};
     const Written d = write("inav", diagonal, 1090.0, 0.0);
     const Firmware exact = inav(d.result.bytes, zero, gain);
@@ -400,9 +428,10 @@ TEST(Exports, CountsWarnBeyondSixteenBitsAndOfAZeroGain)
     EXPECT_EQ(warnings("inav", sphereTruth(100.0, 0.0, 0.0, 0.0), 40000.0, 0.0).size(), 3)
         << "gains of 4000000";
     const Written zeroGain = write("inav", sphereTruth(1.0, 5.0, 5.0, 5.0), 0.4, 0.0);
-    EXPECT_EQ(zeroGain.result.warnings.value(0), "maggain_x rounds to 0, by which iNav cannot divide; 1 is "
-                                                 "written: Hm is too small for raw counts. Rule: "
-                                                 "iNav's code.");
+    EXPECT_EQ(
+        zeroGain.result.warnings.value(0),
+        "maggain_x comes to 0, by which iNav cannot scale; 1 is written: the measurements reach no further "
+        "than magzero on that axis. Rule: iNav's code.");
     EXPECT_TRUE(zeroGain.result.bytes.contains("\nset maggain_x = 1\n"));
 
     EXPECT_TRUE(warnings("betaflight", sphereTruth(1.0, 32767.0, -32768.0, 0.0), 1000.0, 0.0).isEmpty());
