@@ -19,7 +19,7 @@ _tavrin_values()
 _tavrin_cli_options="-h --help -v --version --hm --hm-at --units --date --field-at
     --columns --delimiter --decimal-comma --skip-bad-lines --rows
     --port --baud --format --points --seconds --until-covered --record --record-lines
-    --fit -o --output --apply --json --export --compass --check-export --uncertainty --plot"
+    --fit -o --output --apply --json --export --compass --device-id --system-id --component-id --merge --check-export --uncertainty --plot"
 _tavrin_workbench_options="-h --help -v --version --hm --units --hm-at --date
     --columns --decimal-comma --skip-bad-lines --fit --port"
 

@@ -40,7 +40,7 @@ int checkExportFile(const CliOptions &given, Stream &out, Stream &err)
     const CalibrationRun run = CalibrateRawData(o.hm, std::move(data), o.fit);
     const ExportFormat &format = *o.exportFormat;
     const ExportCheck check = CheckExport(format, *text, run.raw.points(), o.hm, fieldUnitInNt(o.units),
-                                          o.compass, run.error ? nullptr : &run.parameters);
+                                          o.compass, run.error ? nullptr : &run.parameters, o.ids);
     if (!check.error.isEmpty()) {
         say(printable(displayName(exportPath)) + QStringLiteral(": ") + check.error);
         return Refused;

@@ -8,6 +8,7 @@
 #include "clierrors.h"
 #include "clifield.h"
 #include "commandline.h"
+#include "exportfile.h"
 #include "outputpaths.h"
 #include "outputs.h"
 #include "parametersfile.h"
@@ -127,8 +128,18 @@ private:
     {
         if (!o.exportFormat || o.exportC())
             return std::nullopt;
-        return o.exportFormat->write(
-            {run.parameters, o.hm, fieldUnitInNt(o.units), o.compass, run.raw.points(), displayName(path)});
+        std::optional<QByteArray> merge;
+        if (!o.merge.isEmpty()) {
+            QString why;
+            merge = ReadExportFile(o.merge, &why);
+            if (!merge)
+                return ExportResult{{},
+                                    {},
+                                    QStringLiteral("The file to merge into, %1: %2")
+                                        .arg(printable(displayName(o.merge)), why)};
+        }
+        return o.exportFormat->write({run.parameters, o.hm, fieldUnitInNt(o.units), o.compass,
+                                      run.raw.points(), displayName(path), o.ids, merge});
     }
 
     // Writes the files asked for; says and returns those that failed.

@@ -143,6 +143,31 @@ const QCommandLineOption
             "With --export or --check-export: the firmware's compass N, from 1 (ardupilot "
             "has 3, px4 4); 1 by default.",
             "N");
+const QCommandLineOption deviceId(
+    "device-id",
+    "With --export or --check-export ardupilot or px4: the compass's device id, as COMPASS_DEV_ID "
+    "(ardupilot) or "
+    "CAL_MAGn_ID (px4) shows it in the vehicle's parameter list; written as that parameter, so that the "
+    "firmware takes the calibration for that compass's.",
+    "N");
+const QCommandLineOption
+    systemId("system-id",
+             "With --export or --check-export px4: the vehicle's MAVLink system id, 1 to "
+             "255, in the file's first column (1 by default); QGroundControl loads a file "
+             "only on the vehicle of its id.",
+             "N");
+const QCommandLineOption componentId("component-id",
+                                     "With --export or --check-export px4: the autopilot's MAVLink component "
+                                     "id, 1 to 255, in the file's second column (1 by default).",
+                                     "N");
+const QCommandLineOption
+    merge("merge",
+          "With --export sensor-json: read FILE, the board's own calibration file of the "
+          "library, and write it with only the magnetometer's fields (mag_hardiron, "
+          "mag_softiron, mag_field) replaced, every other field kept as it is and where it "
+          "is. Without it, accel_zerog and gyro_zerorate are written as zeros, which reset "
+          "the board's.",
+          "FILE");
 const QCommandLineOption checkExport(
     "check-export",
     QStringLiteral(
@@ -265,7 +290,8 @@ void declare(QCommandLineParser &parser)
                        option::port,         option::baud,         option::format,       option::points,
                        option::seconds,      option::untilCovered, option::record,       option::recordLines,
                        option::fit,          option::output,       option::apply,        option::json,
-                       option::exportFormat, option::compass,      option::checkExport,  option::uncertainty,
+                       option::exportFormat, option::compass,      option::deviceId,     option::systemId,
+                       option::componentId,  option::merge,        option::checkExport,  option::uncertainty,
                        option::plot});
     parser.addPositionalArgument(
         "FILE",
@@ -513,14 +539,49 @@ std::optional<QString> outputsWrong(const QCommandLineParser &parser, const CliO
     return std::nullopt;
 }
 
+// The ids given for a format that uses them.
+std::optional<QString> parseIds(const QCommandLineParser &parser, const QString &name, CliOptions &o)
+{
+    const int uses = o.exportFormat->ids;
+    if (parser.isSet(option::deviceId)) {
+        if (!(uses & DeviceId))
+            return QStringLiteral("--device-id goes with ardupilot or px4, not %1.").arg(name);
+        long long id = 0;
+        if (const OptionProblem why = checkDeviceId(parser.value(option::deviceId), id))
+            return why;
+        o.ids.device = id;
+    }
+    const struct {
+        const QCommandLineOption &option;
+        std::optional<long long> &into;
+    } vehicleIds[] = {{option::systemId, o.ids.system}, {option::componentId, o.ids.component}};
+    for (const auto &v : vehicleIds) {
+        if (!parser.isSet(v.option))
+            continue;
+        const QString optionName = QStringLiteral("--") + v.option.names().first();
+        if (!(uses & VehicleIds))
+            return QStringLiteral("%1 goes with px4, whose file names its vehicle, not %2.")
+                .arg(optionName, name);
+        long long id = 0;
+        if (const OptionProblem why = checkVehicleId(optionName, parser.value(v.option), id))
+            return why;
+        v.into = id;
+    }
+    return std::nullopt;
+}
+
 // --export or --check-export, the format's compass and its unit.
 std::optional<QString> parseExport(const QCommandLineParser &parser, CliOptions &o)
 {
     const bool check = parser.isSet(option::checkExport);
-    if (!check && !parser.isSet(option::exportFormat))
-        return parser.isSet(option::compass)
-                   ? std::optional(QStringLiteral("--compass goes with --export or --check-export."))
-                   : std::nullopt;
+    if (!check && !parser.isSet(option::exportFormat)) {
+        for (const QCommandLineOption *given :
+             {&option::compass, &option::deviceId, &option::systemId, &option::componentId, &option::merge})
+            if (parser.isSet(*given))
+                return QStringLiteral("--%1 goes with --export or --check-export.")
+                    .arg(given->names().first());
+        return std::nullopt;
+    }
     if (check && parser.isSet(option::exportFormat))
         return QStringLiteral("--export writes a file and --check-export reads one; choose one.");
     const QString option = check ? QStringLiteral("--check-export") : QStringLiteral("--export");
@@ -543,7 +604,16 @@ std::optional<QString> parseExport(const QCommandLineParser &parser, CliOptions 
                                    .arg(most)
                                    .arg(name, printable(parser.value(option::compass)));
     }
-    return std::nullopt;
+    if (parser.isSet(option::merge)) {
+        if (check || name != QLatin1String("sensor-json"))
+            return QStringLiteral("--merge goes with --export sensor-json.");
+        o.merge = parser.value(option::merge);
+        if (o.merge.isEmpty())
+            return QStringLiteral("--merge takes the board's calibration file.");
+        if (o.merge == QLatin1String("-") && o.files.contains(o.merge))
+            return QStringLiteral("Standard input, -, can be read once.");
+    }
+    return parseIds(parser, name, o);
 }
 
 // --check-export FORMAT FILE DATA prints one line.

@@ -44,6 +44,8 @@ struct CliOptions {
     bool json = false;
     const ExportFormat *exportFormat = nullptr; ///< --export or --check-export; nullptr for none
     int compass = 1;                            ///< --compass: the firmware's compass, from 1
+    ExportIds ids;                              ///< --device-id, --system-id, --component-id: those given
+    QString merge;                              ///< --merge: the board's sensor-json file; empty for none
     QString units;     ///< --units: the unit of the measurements; empty when not given
     int resamples = 0; ///< bootstrap resamples for --uncertainty; 0 for none
     FitModel fit = FitModel::Exact;

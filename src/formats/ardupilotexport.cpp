@@ -30,13 +30,25 @@ QByteArray parameter(const char *group, int compass, int axis)
            Axes[axis];
 }
 
+// A parameter that the second and third compasses number at its end.
+QByteArray numbered(const char *name, int compass)
+{
+    return name + (compass > 1 ? QByteArray::number(compass) : QByteArray());
+}
+
 QByteArray scaleParameter(int compass)
 {
-    return "COMPASS_SCALE" + (compass > 1 ? QByteArray::number(compass) : QByteArray());
+    return numbered("COMPASS_SCALE", compass);
+}
+
+QByteArray deviceParameter(int compass)
+{
+    return numbered("COMPASS_DEV_ID", compass);
 }
 
 QStringList limitWarnings(const QByteArray offsetTexts[3], const double offsets[3], double field)
 {
+    // Each limit is one of ArduPilot's arming checks, in its code.
     QStringList warnings;
     const double length =
         std::sqrt(offsets[0] * offsets[0] + offsets[1] * offsets[1] + offsets[2] * offsets[2]);
@@ -56,6 +68,8 @@ QStringList limitWarnings(const QByteArray offsetTexts[3], const double offsets[
                         .arg(field, 0, 'f', 1)
                         .arg(MinField)
                         .arg(MaxField);
+    for (QString &w : warnings)
+        w = ruled(w, Rule::FirmwareCode, QStringLiteral("ArduPilot"));
     return warnings;
 }
 
@@ -88,13 +102,23 @@ ExportResult WriteArduPilot(const ExportInput &in)
         offsetTexts[i] = decimalText(offsets[i], offsetScale);
     ExportResult result;
     result.warnings = limitWarnings(offsetTexts, offsets, v.hm);
+    const QString device = QString::fromLatin1(deviceParameter(in.compass));
+    if (!in.ids.device)
+        result.warnings << ruled(
+            QStringLiteral("No device id was given, so %1 is not written: ArduPilot counts a compass as "
+                           "calibrated only when %1 matches it, and may keep one never calibrated on "
+                           "board \"not calibrated\". The id is %1 in the vehicle's parameter list.")
+                .arg(device),
+            Rule::FirmwareCode, QStringLiteral("ArduPilot"));
     QStringList comments = {
         QStringLiteral("ArduPilot compass %1 calibration, made by Tavrin from %2.")
             .arg(in.compass)
             .arg(sourceName(in.sourceFile)),
         QStringLiteral("ArduPilot applies h = M (COMPASS_SCALE (h_raw + COMPASS_OFS)) in milligauss, with"),
         QStringLiteral("M = [[DIA_X, ODI_X, ODI_Y], [ODI_X, DIA_Y, ODI_Z], [ODI_Y, ODI_Z, DIA_Z]]."),
-        QStringLiteral("The measurements must be in the frame where ArduPilot corrects the field."),
+        QStringLiteral(
+            "ArduPilot corrects the field in the body frame, after COMPASS_ORIENT: the measurements "
+            "must be in that frame."),
         QStringLiteral("The corrected field's norm is Hm = %1 mG.")
             .arg(QString::fromLatin1(decimalText(v.hm, v.hm)))};
     result.bytes = commentLines("#", comments + warningLines(result.warnings));
@@ -105,6 +129,8 @@ ExportResult WriteArduPilot(const ExportInput &in)
     for (int i = 0; i < 3; i++)
         result.bytes += parameter("ODI", in.compass, i) + ',' + decimalText(off[i], matrixScale) + '\n';
     result.bytes += scaleParameter(in.compass) + ",1.0\n";
+    if (in.ids.device)
+        result.bytes += deviceParameter(in.compass) + ',' + QByteArray::number(*in.ids.device) + '\n';
     return result;
 }
 
@@ -171,7 +197,10 @@ ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
         for (int j = 0; j < 3; j++)
             c.matrix[i][j] *= scale;
     }
-    return {c, {}, notes};
+    ReadCorrection read{c, {}, notes};
+    if (const std::optional<QString> why = readDeviceId(values, deviceParameter(compass), read.ids.device))
+        return readFailure(*why);
+    return read;
 }
 
 } // namespace tavrin

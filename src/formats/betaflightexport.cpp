@@ -29,25 +29,27 @@ ExportResult WriteBetaflight(const ExportInput &in)
     for (int i = 0; i < 3; i++) {
         offsets[i] = roundedCount(in.parameters.Bias[i][0]);
         if (offsets[i] < Int16Min || offsets[i] > Int16Max)
-            result.warnings << QStringLiteral(
-                                   "The offset %1 lies outside the 16-bit integers that Betaflight stores.")
-                                   .arg(offsets[i]);
+            result.warnings << ruled(
+                QStringLiteral("The offset %1 lies outside the 16-bit integers that Betaflight stores.")
+                    .arg(offsets[i]),
+                Rule::FirmwareCode, QStringLiteral("Betaflight"));
     }
     if (offsets[0] == 0 && offsets[1] == 0 && offsets[2] == 0)
-        result.warnings << QStringLiteral(
-            "The offsets round to 0,0,0 in the whole counts that Betaflight stores: the file corrects "
-            "nothing, and Betaflight takes it for an uncalibrated compass.");
+        result.warnings << ruled(
+            QStringLiteral("The offsets round to 0,0,0 in the whole counts that Betaflight stores: the file "
+                           "corrects nothing, and Betaflight takes it for an uncalibrated compass."),
+            Rule::FirmwareCode, QStringLiteral("Betaflight"));
     const ExportCheck loss = NormErrors(correction(offsets), 1.0, in.points, in.hm);
     result.bytes = commentLines(
-        "#", QStringList{QStringLiteral("Betaflight magnetometer calibration, made by Tavrin from %1.")
-                             .arg(sourceName(in.sourceFile)),
-                         QStringLiteral("Betaflight applies out = raw - mag_calibration, in raw counts: the "
-                                        "measurements must be"),
-                         QStringLiteral("Betaflight's raw counts, in the frame where it subtracts "
-                                        "mag_calibration."),
-                         QStringLiteral("Betaflight has no scale or cross-axis terms: with offsets only ") +
-                             lossText(in.points, loss.worst, in.hm, QStringLiteral("Hm")) + '.'} +
-                 warningLines(result.warnings));
+        "#",
+        QStringList{QStringLiteral("Betaflight magnetometer calibration, made by Tavrin from %1.")
+                        .arg(sourceName(in.sourceFile)),
+                    QStringLiteral("Betaflight applies out = raw - mag_calibration, in raw counts, after "
+                                   "align_mag and the board alignment:"),
+                    QStringLiteral("the measurements must be Betaflight's raw counts in the board frame."),
+                    QStringLiteral("Betaflight has no scale or cross-axis terms: with offsets only ") +
+                        lossText(in.points, loss.worst, in.hm, QStringLiteral("Hm")) + '.'} +
+            warningLines(result.warnings));
     result.bytes += "set mag_calibration = " + QByteArray::number(offsets[0]) + ',' +
                     QByteArray::number(offsets[1]) + ',' + QByteArray::number(offsets[2]) + "\nsave\n";
     return result;

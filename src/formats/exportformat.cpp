@@ -16,30 +16,32 @@ const std::vector<ExportFormat> &exportFormats()
         {"c",
          "a C header: b and A^-1 as float arrays and a function h_cal = A^-1 (h - b), in the measurements' "
          "unit",
-         ".h", false, 0.0, "", 0.0, 1, WriteCHeader, nullptr},
+         ".h", false, 0.0, "", 0.0, 1, NoIds, WriteCHeader, nullptr},
         {"ardupilot",
          "ArduPilot parameters, NAME,VALUE: h = M (COMPASS_SCALE (h + COMPASS_OFS)), OFS = -b, M = A^-1 from "
-         "DIA and ODI, in mG",
-         ".param", true, MilligaussInNt, "mG", 0.0, ArduPilotCompasses, WriteArduPilot, ReadArduPilot},
+         "DIA and ODI, in mG, in the body frame after COMPASS_ORIENT",
+         ".param", true, MilligaussInNt, "mG", 0.0, ArduPilotCompasses, DeviceId, WriteArduPilot,
+         ReadArduPilot},
         {"px4",
          "PX4 parameters for a ground station, tab-separated: h = S (h - CAL_MAGn_OFF), OFF = b, S = A^-1 "
-         "from "
-         "SCALE and ODIAG, in G",
-         ".params", true, GaussInNt, "G", 0.0, Px4Compasses, WritePx4, ReadPx4},
+         "from SCALE and ODIAG, in G, in the sensor frame before CAL_MAGn_ROT",
+         ".params", true, GaussInNt, "G", 0.0, Px4Compasses, DeviceId | VehicleIds, WritePx4, ReadPx4},
         {"matlab",
          "a MATLAB script in magcal's convention: C = (D - b) A, b a row, A = A^-1, expmfs = Hm, in "
          "the measurements' unit",
-         ".m", false, 0.0, "", 0.0, 1, WriteMatlab, ReadMatlab},
+         ".m", false, 0.0, "", 0.0, 1, NoIds, WriteMatlab, ReadMatlab},
         {"inav",
-         "iNav CLI: out = (raw - magzero) 1024 / maggain per axis, in raw counts; the cross-axis terms are "
-         "lost",
-         ".inav.txt", false, 0.0, "counts", InavNorm, 1, WriteInav, ReadInav},
-        {"betaflight", "Betaflight CLI: out = raw - mag_calibration, in raw counts; offsets only",
-         ".betaflight.txt", false, 0.0, "counts", 0.0, 1, WriteBetaflight, ReadBetaflight},
+         "iNav CLI: out = (raw - magzero) 1024 / maggain per axis, in raw counts in the driver's raw frame "
+         "before align_mag and the board alignment; the cross-axis terms are lost",
+         ".inav.txt", false, 0.0, "counts", InavNorm, 1, NoIds, WriteInav, ReadInav},
+        {"betaflight",
+         "Betaflight CLI: out = raw - mag_calibration, in raw counts in the board frame after align_mag "
+         "and the board alignment; offsets only",
+         ".betaflight.txt", false, 0.0, "counts", 0.0, 1, NoIds, WriteBetaflight, ReadBetaflight},
         {"sensor-json",
          "JSON of Arduino sensor-calibration libraries: m = mag_softiron (h - mag_hardiron), hardiron = b, "
          "softiron = A^-1 by rows, mag_field = Hm, in uT",
-         ".json", true, MicroteslaInNt, "uT", 0.0, 1, WriteSensorJson, ReadSensorJson},
+         ".json", true, MicroteslaInNt, "uT", 0.0, 1, NoIds, WriteSensorJson, ReadSensorJson},
     };
     return formats;
 }
@@ -105,6 +107,30 @@ void measureDirections(ExportCheck &check, const FirmwareCorrection &c, double k
     check.directionsChecked = true;
 }
 
+// Why the ids a file holds are not those given, if they are not.
+std::optional<QString> otherIds(const ExportIds &held, const ExportIds &given)
+{
+    const struct {
+        const char *what;
+        std::optional<long long> held, given;
+    } ids[] = {{"device id", held.device, given.device},
+               {"system id", held.system, given.system},
+               {"component id", held.component, given.component}};
+    for (const auto &id : ids) {
+        if (!id.given || id.held == id.given)
+            continue;
+        if (!id.held)
+            return QStringLiteral("The file holds no %1; %2 was given.")
+                .arg(QLatin1String(id.what))
+                .arg(*id.given);
+        return QStringLiteral("The file's %1 is %2, not the %3 given.")
+            .arg(QLatin1String(id.what))
+            .arg(*id.held)
+            .arg(*id.given);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 ExportCheck NormErrors(const FirmwareCorrection &c, double k, Points points, double expectedNorm)
@@ -124,7 +150,8 @@ ExportCheck NormErrors(const FirmwareCorrection &c, double k, Points points, dou
 }
 
 ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Points points, double hm,
-                        double unitInNt, int compass, const CalibrationParameters *reference)
+                        double unitInNt, int compass, const CalibrationParameters *reference,
+                        const ExportIds &ids)
 {
     ExportCheck check;
     const double k = unitFactor(format, unitInNt);
@@ -141,6 +168,10 @@ ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Poin
         format.read(text.startsWith(Utf8Bom) ? text.mid(Utf8Bom.size()) : text, compass);
     if (!read.correction) {
         check.error = read.error;
+        return check;
+    }
+    if (const std::optional<QString> why = otherIds(read.ids, ids)) {
+        check.error = *why;
         return check;
     }
     if (const std::optional<double> value = beyondFloat(*read.correction)) {

@@ -15,6 +15,19 @@
 
 namespace tavrin {
 
+/// The highest device id: ArduPilot and PX4 keep it in a 32-bit signed parameter.
+constexpr long long MaximumDeviceId = 2147483647;
+/// MAVLink's system and component ids.
+constexpr int MaximumVehicleId = 255;
+
+/// The ids by which a firmware or its ground station places a calibration
+/// on a vehicle and a sensor; each is left out when not known.
+struct ExportIds {
+    std::optional<long long> device;    ///< the sensor's id, as the vehicle's parameter list shows it
+    std::optional<long long> system;    ///< the vehicle's MAVLink system id
+    std::optional<long long> component; ///< the autopilot's MAVLink component id
+};
+
 /// What an exporter is given. Hm and b are in the unit of the measurements.
 struct ExportInput {
     const CalibrationParameters &parameters;
@@ -23,6 +36,10 @@ struct ExportInput {
     int compass;        ///< 1-based, for firmware that numbers its compasses
     Points points;      ///< the raw measurements, for the norm error a format's losses cost
     QString sourceFile; ///< the measurements' file, named in the export
+    ExportIds ids = {}; ///< for the formats that use them (ExportFormat::ids)
+    /// sensor-json: a file of the library whose magnetometer fields are
+    /// replaced, every other field kept as it is; none for a new file.
+    std::optional<QByteArray> merge = std::nullopt;
 };
 
 struct ExportResult {
@@ -42,8 +59,12 @@ struct FirmwareCorrection {
 struct ReadCorrection {
     std::optional<FirmwareCorrection> correction;
     QString error;
-    QStringList notes; ///< values the firmware takes otherwise than the file writes them
+    QStringList notes;  ///< values the firmware takes otherwise than the file writes them
+    ExportIds ids = {}; ///< the ids the file holds
 };
+
+/// The ids a format uses, as flags.
+enum ExportIdUse : int { NoIds = 0, DeviceId = 1, VehicleIds = 2 };
 
 struct ExportFormat {
     const char *name;        ///< e.g. "ardupilot"
@@ -54,6 +75,7 @@ struct ExportFormat {
     const char *unitName;    ///< "mG", "G", "uT"; "" for the measurements' own
     double calibratedNorm;   ///< the norm the corrected field is given; 0 for Hm in the firmware's unit
     int compasses;           ///< the compasses the firmware numbers, 1 to compasses
+    int ids;                 ///< the ExportIdUse flags of the ids its files hold
     ExportResult (*write)(const ExportInput &input);
     /// Reads a file of this format for one compass; nullptr when the format cannot be read back.
     ReadCorrection (*read)(const QByteArray &text, int compass);
@@ -92,11 +114,13 @@ struct ExportCheck {
 /// points as the firmware does. Hm is in the measurements' unit, unitInNt as in
 /// ExportInput. With a reference, the calibration made from the same points,
 /// the direction of every corrected reading is compared with A^-1 (h - b).
+/// Each id given must be the one the file holds.
 /// A file may begin with a UTF-8 byte-order mark. Values beyond a 32-bit
 /// float, which the firmware cannot store, and corrections that give values
 /// beyond a double are errors.
 ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Points points, double hm,
-                        double unitInNt, int compass, const CalibrationParameters *reference = nullptr);
+                        double unitInNt, int compass, const CalibrationParameters *reference = nullptr,
+                        const ExportIds &ids = {});
 
 /// | |h_fw| - expectedNorm | over the points, for a correction applied with factor k.
 ExportCheck NormErrors(const FirmwareCorrection &correction, double k, Points points, double expectedNorm);

@@ -149,6 +149,34 @@ std::optional<QString> otherVehicle(int line, long long id, std::optional<long l
                                .arg(*vehicle));
 }
 
+std::optional<QString> readDeviceId(const QHash<QByteArray, double> &values, const QByteArray &name,
+                                    std::optional<long long> &device)
+{
+    if (!values.contains(name))
+        return std::nullopt;
+    const double value = values.value(name);
+    if (value < 1.0 || value > double(MaximumDeviceId) || value != std::floor(value))
+        return QStringLiteral("%1 is %2, not a device id: a whole number from 1 to %3.")
+            .arg(QLatin1String(name))
+            .arg(value, 0, 'g', 17)
+            .arg(MaximumDeviceId);
+    device = static_cast<long long>(value);
+    return std::nullopt;
+}
+
+QString ruled(const QString &warning, Rule rule, const QString &firmware)
+{
+    switch (rule) {
+    case Rule::FirmwareCode:
+        return warning + QStringLiteral(" Rule: %1's code.").arg(firmware);
+    case Rule::FirmwareDocumentation:
+        return warning + QStringLiteral(" Rule: %1's documentation.").arg(firmware);
+    case Rule::TavrinJudgement:
+        break;
+    }
+    return warning + QStringLiteral(" Rule: Tavrin's own judgement.");
+}
+
 QString lineError(int line, const QString &what)
 {
     return QStringLiteral("line %1: %2").arg(line).arg(what);

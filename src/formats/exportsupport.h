@@ -7,6 +7,7 @@
 #include "exportformat.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -95,6 +96,17 @@ std::optional<long long> integerNumber(const QByteArray &text);
 /// a line of another vehicle, whose values must not pass for that one's.
 /// vehicle holds the file's vehicle once a line gave it.
 std::optional<QString> otherVehicle(int line, long long id, std::optional<long long> &vehicle);
+
+/// Reads the device id that parameter name sets, if the file sets it, into
+/// device: the error when it is no whole number from 1 to MaximumDeviceId.
+std::optional<QString> readDeviceId(const QHash<QByteArray, double> &values, const QByteArray &name,
+                                    std::optional<long long> &device);
+
+/// Whose rule a warning on a limit follows.
+enum class Rule { FirmwareCode, FirmwareDocumentation, TavrinJudgement };
+
+/// The warning with whose rule it is, for firmware: "what. Rule: ArduPilot's code."
+QString ruled(const QString &warning, Rule rule, const QString &firmware);
 
 /// "line N: what".
 QString lineError(int line, const QString &what);

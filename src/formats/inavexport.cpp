@@ -1,11 +1,16 @@
 // iNav's CLI settings: per axis, out = (raw - magzero) * 1024 / maggain, in
 // the raw counts of its sensor. Integers only, and no cross-axis terms: the
-// comment says what their loss costs on the data.
+// comment says what their loss costs on the data. The gain is the half range
+// that iNav's own calibration stores, the measurements' largest count less
+// magzero: on generated sensors with cross-axis terms it costs less than
+// Hm / A^-1 ii, which is exact only without them.
 #include "exportsupport.h"
 #include "firmwareexports.h"
 
 #include <QHash>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace tavrin {
 
@@ -27,19 +32,24 @@ FirmwareCorrection correction(const long long zero[3], const long long gain[3])
     return c;
 }
 
-QStringList limitWarnings(const long long zero[3], const long long gain[3], const bool gainWasZero[3])
+// computedGain: the gains before one below 1 became 1.
+QStringList limitWarnings(const long long zero[3], const long long gain[3], const long long computedGain[3])
 {
     QStringList warnings;
     for (int i = 0; i < 3; i++) {
         for (const auto &[name, value] : {std::pair{ZeroNames[i], zero[i]}, std::pair{GainNames[i], gain[i]}})
             if (value < Int16Min || value > Int16Max)
-                warnings << QStringLiteral("%1 = %2 lies outside the 16-bit integers that iNav stores.")
-                                .arg(QLatin1String(name))
-                                .arg(value);
-        if (gainWasZero[i])
-            warnings << QStringLiteral("%1 rounds to 0, by which iNav cannot divide; 1 is written: Hm is too "
-                                       "small for raw counts.")
-                            .arg(QLatin1String(GainNames[i]));
+                warnings << ruled(QStringLiteral("%1 = %2 lies outside the 16-bit integers that iNav stores.")
+                                      .arg(QLatin1String(name))
+                                      .arg(value),
+                                  Rule::FirmwareCode, QStringLiteral("iNav"));
+        if (computedGain[i] < 1)
+            warnings << ruled(
+                QStringLiteral("%1 comes to %2, by which iNav cannot scale; 1 is written: the measurements "
+                               "reach no further than magzero on that axis.")
+                    .arg(QLatin1String(GainNames[i]))
+                    .arg(computedGain[i]),
+                Rule::FirmwareCode, QStringLiteral("iNav"));
     }
     return warnings;
 }
@@ -48,17 +58,19 @@ QStringList limitWarnings(const long long zero[3], const long long gain[3], cons
 
 ExportResult WriteInav(const ExportInput &in)
 {
-    long long zero[3], gain[3];
-    bool gainWasZero[3];
+    long long zero[3], gain[3], computedGain[3];
     for (int i = 0; i < 3; i++) {
         zero[i] = roundedCount(in.parameters.Bias[i][0]);
-        gain[i] = roundedCount(in.hm / in.parameters.Ainv[i][i]);
-        gainWasZero[i] = gain[i] == 0;
-        if (gainWasZero[i])
-            gain[i] = 1;
+        // Without measurements there is no range: the fitted axis's reach stands in for it.
+        double highest = in.points.size() > 0 ? in.points[0][i]
+                                              : in.parameters.Bias[i][0] + in.hm / in.parameters.Ainv[i][i];
+        for (Int n = 1; n < in.points.size(); n++)
+            highest = std::max(highest, in.points[n][i]);
+        computedGain[i] = roundedCount(highest - double(zero[i]));
+        gain[i] = std::max(computedGain[i], 1LL);
     }
     ExportResult result;
-    result.warnings = limitWarnings(zero, gain, gainWasZero);
+    result.warnings = limitWarnings(zero, gain, computedGain);
     const ExportCheck loss = NormErrors(correction(zero, gain), 1.0, in.points, InavNorm);
     result.bytes = commentLines(
         "#",
@@ -66,8 +78,9 @@ ExportResult WriteInav(const ExportInput &in)
                         .arg(sourceName(in.sourceFile)),
                     QStringLiteral("iNav applies out = (raw - magzero) * 1024 / maggain per axis, in raw "
                                    "counts:"),
-                    QStringLiteral("the measurements must be iNav's raw counts, in the frame where it "
-                                   "applies magzero."),
+                    QStringLiteral("iNav applies magzero in the driver's raw frame, before align_mag and "
+                                   "the board alignment:"),
+                    QStringLiteral("the measurements must be iNav's raw counts in that frame."),
                     QStringLiteral("iNav has no cross-axis terms: with these values ") +
                         lossText(in.points, loss.worst, InavNorm, QStringLiteral("1024")) + '.'} +
             warningLines(result.warnings));

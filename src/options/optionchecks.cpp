@@ -22,6 +22,40 @@ OptionProblem checkHm(const QString &text, double &hm)
         .arg(printable(text));
 }
 
+namespace {
+
+// A whole number of ASCII digits from lowest to highest.
+bool wholeNumberIn(const QString &text, long long lowest, long long highest, long long &value)
+{
+    if (!QRegularExpression(QStringLiteral("^[0-9]{1,18}$")).match(text).hasMatch())
+        return false;
+    value = text.toLongLong();
+    return value >= lowest && value <= highest;
+}
+
+} // namespace
+
+OptionProblem checkDeviceId(const QString &text, long long &id)
+{
+    if (wholeNumberIn(text, 1, MaximumDeviceId, id))
+        return std::nullopt;
+    return QStringLiteral(
+               "--device-id takes the sensor's id from the vehicle's parameter list, a whole number "
+               "from 1 to %1, not \"%2\".")
+        .arg(MaximumDeviceId)
+        .arg(printable(text));
+}
+
+OptionProblem checkVehicleId(const QString &option, const QString &text, long long &id)
+{
+    if (wholeNumberIn(text, 1, MaximumVehicleId, id))
+        return std::nullopt;
+    return QStringLiteral("%1 takes a MAVLink id from 1 to %2, not \"%3\".")
+        .arg(option)
+        .arg(MaximumVehicleId)
+        .arg(printable(text));
+}
+
 OptionProblem checkPlace(const QString &option, const QString &text, Place &place)
 {
     const QStringList parts = text.split(',');

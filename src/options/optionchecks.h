@@ -5,6 +5,7 @@
 #ifndef TAVRIN_OPTIONCHECKS_H
 #define TAVRIN_OPTIONCHECKS_H
 
+#include "exportformat.h"
 #include "fieldmodel.h"
 #include "fitmodels.h"
 
@@ -41,6 +42,14 @@ OptionProblem checkColumns(const QString &text, std::array<QString, 3> &columns)
 
 /// --port: a serial port, - or a well-formed tcp://HOST:PORT.
 OptionProblem checkPort(const QString &text);
+
+/// --device-id: a sensor's id, as the vehicle's parameter list shows it: a
+/// whole number from 1 to MaximumDeviceId, the firmware's 0 being "none".
+OptionProblem checkDeviceId(const QString &text, long long &id);
+
+/// --system-id and --component-id (option): a MAVLink id from 1 to
+/// MaximumVehicleId; 0 addresses every vehicle or component, and holds no parameter.
+OptionProblem checkVehicleId(const QString &option, const QString &text, long long &id);
 
 /// The names of the fits joined by ", " and, before the last, by last.
 QString fitNames(const QString &last);

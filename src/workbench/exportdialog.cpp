@@ -1,4 +1,5 @@
 #include "exportdialog.h"
+#include "optionchecks.h"
 
 #include <QClipboard>
 #include <QDialogButtonBox>
@@ -6,6 +7,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -38,6 +40,35 @@ ExportDialog::ExportDialog(std::shared_ptr<const Calibration> shown, QWidget *pa
     preview->setLineWrapMode(QPlainTextEdit::NoWrap);
     preview->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(splitter, 1);
+    // The ids of the formats whose firmware matches them, for the shown one.
+    idsRow = new QWidget(this);
+    auto *ids = new QHBoxLayout(idsRow);
+    ids->setContentsMargins(0, 0, 0, 0);
+    const auto idField = [this, ids](const QString &label, const QString &name, const QString &tip,
+                                     QLabel *&labelWidget) {
+        labelWidget = new QLabel(label, idsRow);
+        auto *edit = new QLineEdit(idsRow);
+        edit->setObjectName(name);
+        edit->setToolTip(tip);
+        edit->setPlaceholderText(tr("not given"));
+        labelWidget->setBuddy(edit);
+        ids->addWidget(labelWidget);
+        ids->addWidget(edit);
+        connect(edit, &QLineEdit::editingFinished, this, &ExportDialog::takeIds);
+        return edit;
+    };
+    deviceId =
+        idField(tr("&Device id:"), QStringLiteral("deviceId"),
+                tr("The compass's id, as COMPASS_DEV_ID or CAL_MAGn_ID shows it in the vehicle's parameter "
+                   "list"),
+                deviceLabel);
+    systemId = idField(tr("S&ystem id:"), QStringLiteral("systemId"),
+                       tr("The vehicle's MAVLink system id, 1 to 255; 1 when not given"), systemLabel);
+    componentId =
+        idField(tr("Co&mponent id:"), QStringLiteral("componentId"),
+                tr("The autopilot's MAVLink component id, 1 to 255; 1 when not given"), componentLabel);
+    ids->addStretch(1);
+    layout->addWidget(idsRow);
     problem = new QLabel(this);
     problem->setWordWrap(true);
     layout->addWidget(problem);
@@ -62,7 +93,29 @@ void ExportDialog::select(int row)
         return;
     if (formats->currentRow() != row)
         formats->setCurrentCell(row, 0);
-    const WorkbenchExport &format = workbenchExports()[size_t(row)];
+    const ExportFormat *firmware = exportFormatNamed(workbenchExports()[size_t(row)].name);
+    const int uses = firmware ? firmware->ids : NoIds;
+    const ExportIds remembered = firmware ? rememberedIds(QLatin1String(firmware->name)) : ExportIds{};
+    const struct {
+        QLineEdit *edit;
+        QLabel *label;
+        bool used;
+        std::optional<long long> value;
+    } fields[] = {{deviceId, deviceLabel, bool(uses & DeviceId), remembered.device},
+                  {systemId, systemLabel, bool(uses & VehicleIds), remembered.system},
+                  {componentId, componentLabel, bool(uses & VehicleIds), remembered.component}};
+    for (const auto &f : fields) {
+        f.edit->setVisible(f.used);
+        f.label->setVisible(f.used);
+        f.edit->setText(f.value ? QString::number(*f.value) : QString());
+    }
+    idsRow->setVisible(uses != NoIds);
+    showText();
+}
+
+void ExportDialog::showText()
+{
+    const WorkbenchExport &format = workbenchExports()[size_t(formats->currentRow())];
     QString reason;
     const std::optional<QByteArray> text = format.text ? format.text(*calibration, &reason) : std::nullopt;
     preview->setPlainText(text ? QString::fromUtf8(*text) : QString());
@@ -70,6 +123,34 @@ void ExportDialog::select(int row)
                      : text       ? QString()
                                   : tr("Not possible for this calibration: %1").arg(reason));
     copy->setEnabled(bool(text));
+}
+
+void ExportDialog::takeIds()
+{
+    const WorkbenchExport &format = workbenchExports()[size_t(formats->currentRow())];
+    ExportIds ids;
+    const struct {
+        QLineEdit *edit;
+        std::optional<long long> &into;
+        QString option;
+    } fields[] = {{deviceId, ids.device, QString()},
+                  {systemId, ids.system, tr("The system id")},
+                  {componentId, ids.component, tr("The component id")}};
+    for (const auto &f : fields) {
+        const QString text = f.edit->text().trimmed();
+        if (f.edit->isHidden() || text.isEmpty())
+            continue;
+        long long value = 0;
+        const OptionProblem why =
+            f.edit == deviceId ? checkDeviceId(text, value) : checkVehicleId(f.option, text, value);
+        if (why) {
+            problem->setText(*why);
+            return;
+        }
+        f.into = value;
+    }
+    rememberIds(format.name, ids);
+    showText();
 }
 
 QString ExportDialog::shownText() const

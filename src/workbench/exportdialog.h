@@ -10,6 +10,7 @@
 #include <memory>
 
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
@@ -25,6 +26,11 @@ public:
     void select(int row);
     QString shownText() const;
 
+private slots:
+    /// Takes the ids typed for the shown format: remembers them and shows
+    /// the text with them, or says why they are refused.
+    void takeIds();
+
 signals:
     /// Save was pressed for this format.
     void saveAsked(const WorkbenchExport &format);
@@ -35,6 +41,11 @@ private:
     QPlainTextEdit *preview;
     QLabel *problem;
     QPushButton *copy, *save;
+    QWidget *idsRow;
+    QLineEdit *deviceId, *systemId, *componentId;
+    QLabel *deviceLabel, *systemLabel, *componentLabel;
+
+    void showText();
 };
 
 } // namespace tavrin

@@ -4,11 +4,13 @@
 #include "exportformat.h"
 #include "fieldunit.h"
 #include "jsonreport.h"
+#include "optionchecks.h"
 #include "parametersfile.h"
 #include "samefile.h"
 #include "viewdata.h"
 
 #include <QCoreApplication>
+#include <QSettings>
 
 namespace tavrin {
 
@@ -51,8 +53,16 @@ WorkbenchExport figureExport(QString name, QString title, QString filter, QStrin
             }};
 }
 
+// The settings' key of one of a format's ids.
+QString idKey(const QString &format, const char *id)
+{
+    return QStringLiteral("exportIds/%1/%2").arg(format, QLatin1String(id));
+}
+
+const char *const IdNames[] = {"device", "system", "component"};
+
 // A firmware format of the formats library, as tavrin-cli --export writes
-// it, for the first compass.
+// it, for the first compass, with the ids last given for it.
 WorkbenchExport firmwareExport(const ExportFormat &format)
 {
     return textExport(QLatin1String(format.name), QStringLiteral("%1…").arg(QLatin1String(format.name)),
@@ -60,9 +70,9 @@ WorkbenchExport firmwareExport(const ExportFormat &format)
                       QString::fromLatin1(format.suffix).mid(1), QLatin1String(format.description),
                       [&format](const Calibration &c, QString *reason) -> std::optional<QByteArray> {
                           const CalibrationRun &run = c.result->run;
-                          const ExportResult result =
-                              format.write({run.parameters, c.options.hm, fieldUnitInNt(c.unit), 1,
-                                            run.raw.points(), c.result->path});
+                          const ExportResult result = format.write(
+                              {run.parameters, c.options.hm, fieldUnitInNt(c.unit), 1, run.raw.points(),
+                               c.result->path, rememberedIds(QLatin1String(format.name))});
                           if (!result.refusal.isEmpty()) {
                               *reason = result.refusal;
                               return std::nullopt;
@@ -111,6 +121,34 @@ ReportWords workbenchWords()
     ReportWords words;
     words.tryFit = QCoreApplication::translate("MainWindow", "choose the %1 fit");
     return words;
+}
+
+ExportIds rememberedIds(const QString &format)
+{
+    const QSettings settings;
+    ExportIds ids;
+    std::optional<long long> *values[] = {&ids.device, &ids.system, &ids.component};
+    for (int k = 0; k < 3; k++) {
+        // Settings edited by hand are held to the ranges the dialog keeps to.
+        const QString text = settings.value(idKey(format, IdNames[k])).toString();
+        long long value = 0;
+        if (!text.isEmpty() &&
+            !(k == 0 ? checkDeviceId(text, value) : checkVehicleId(QString(), text, value)))
+            *values[k] = value;
+    }
+    return ids;
+}
+
+void rememberIds(const QString &format, const ExportIds &ids)
+{
+    QSettings settings;
+    const std::optional<long long> *values[] = {&ids.device, &ids.system, &ids.component};
+    for (int k = 0; k < 3; k++) {
+        if (*values[k])
+            settings.setValue(idKey(format, IdNames[k]), **values[k]);
+        else
+            settings.remove(idKey(format, IdNames[k]));
+    }
 }
 
 const std::vector<WorkbenchExport> &workbenchExports()

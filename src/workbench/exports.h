@@ -3,6 +3,7 @@
 #ifndef TAVRIN_WORKBENCH_EXPORTS_H
 #define TAVRIN_WORKBENCH_EXPORTS_H
 
+#include "exportformat.h"
 #include "reportwords.h"
 #include "runner.h"
 
@@ -37,6 +38,11 @@ const std::vector<WorkbenchExport> &workbenchExports();
 
 /// The format of that name; nullptr for none.
 const WorkbenchExport *workbenchExportNamed(const QString &name);
+
+/// The ids last given in the export dialog for a firmware format, which
+/// its text and file carry; kept between runs in the settings.
+ExportIds rememberedIds(const QString &format);
+void rememberIds(const QString &format, const ExportIds &ids);
 
 /// Why a calibration must not be written to path: it would overwrite its
 /// input. Empty when it may.

@@ -14,14 +14,15 @@ const QByteArray help = "\nTry 'tavrin-cli --help'.\n";
 // The sample's field norm of 48 taken as milligauss: too weak for ArduPilot.
 const QByteArray weakField =
     "The corrected field, 48.0 mG, lies outside the 185 to 875 mG that ArduPilot's arming "
-    "check accepts: are the measurements in the unit given?";
+    "check accepts: are the measurements in the unit given? Rule: ArduPilot's code.";
 
 } // namespace
 
 TEST_F(CliTest, ExportPrintsTheFormatOrWritesItInPlaceOfTheParameters)
 {
     sample();
-    const Outcome printed = cli({"--hm", "48", "--units", "uT", "--export", "ardupilot", "sample.txt"});
+    const Outcome printed =
+        cli({"--hm", "48", "--units", "uT", "--export", "ardupilot", "--device-id", "97539", "sample.txt"});
     EXPECT_EQ(printed.status, 0);
     EXPECT_EQ(printed.err, "");
     EXPECT_TRUE(
@@ -29,8 +30,8 @@ TEST_F(CliTest, ExportPrintsTheFormatOrWritesItInPlaceOfTheParameters)
     EXPECT_TRUE(printed.out.contains("\nCOMPASS_OFS_X,-124.97"));
 
     // With -o the file gets the export and standard output the report.
-    const Outcome written =
-        cli({"--hm", "48", "--units", "uT", "--export", "ardupilot", "-o", "a.param", "sample.txt"});
+    const Outcome written = cli({"--hm", "48", "--units", "uT", "--export", "ardupilot", "--device-id",
+                                 "97539", "-o", "a.param", "sample.txt"});
     EXPECT_EQ(written.status, 0);
     EXPECT_EQ(readAll(dir.filePath("a.param")), printed.out);
     EXPECT_TRUE(written.out.startsWith("sample.txt\n  Bias b"));
@@ -66,8 +67,8 @@ TEST_F(CliTest, HmFromTheModelLeavesAnExportOnStandardOutputAlone)
 TEST_F(CliTest, ExportWarningsGoToStandardErrorTheFileAndJson)
 {
     sample();
-    const Outcome o = cli(
-        {"--hm", "48", "--units", "mG", "--export", "ardupilot", "-o", "a.param", "--json", "sample.txt"});
+    const Outcome o = cli({"--hm", "48", "--units", "mG", "--export", "ardupilot", "--device-id", "97539",
+                           "-o", "a.param", "--json", "sample.txt"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.err, "sample.txt: " + weakField + "\n");
     EXPECT_TRUE(readAll(dir.filePath("a.param")).contains("\n# Warning: " + weakField + "\n"));
@@ -75,8 +76,8 @@ TEST_F(CliTest, ExportWarningsGoToStandardErrorTheFileAndJson)
     EXPECT_EQ(result["warnings"].toArray(), QJsonArray{QString::fromUtf8(weakField)});
 
     // Without a warning the array is there, empty.
-    const Outcome quiet = cli(
-        {"--hm", "48", "--units", "uT", "--export", "ardupilot", "-o", "b.param", "--json", "sample.txt"});
+    const Outcome quiet = cli({"--hm", "48", "--units", "uT", "--export", "ardupilot", "--device-id", "97539",
+                               "-o", "b.param", "--json", "sample.txt"});
     EXPECT_EQ(quiet.err, "");
     EXPECT_EQ(
         QJsonDocument::fromJson(quiet.out).object()["files"].toArray()[0].toObject()["warnings"].toArray(),
@@ -120,6 +121,40 @@ TEST_F(CliTest, ExportRefusalsSayWhatIsMissing)
          "tavrin-cli: --check-export takes the exported FILE and the raw measurements DATA."},
         {{"--hm", "48", "--check-export", "matlab", "a.m", "sample.txt", "--apply", "c.txt"},
          "tavrin-cli: --check-export prints one line, and takes no --apply."},
+        {{"--hm", "48", "--units", "uT", "--export", "ardupilot", "--device-id", "-5", "sample.txt"},
+         "tavrin-cli: --device-id takes the sensor's id from the vehicle's parameter list, a whole number "
+         "from 1 "
+         "to 2147483647, not \"-5\"."},
+        {{"--hm", "48", "--units", "uT", "--export", "px4", "--device-id", "0x10", "sample.txt"},
+         "tavrin-cli: --device-id takes the sensor's id from the vehicle's parameter list, a whole number "
+         "from 1 "
+         "to 2147483647, not \"0x10\"."},
+        {{"--hm", "48", "--units", "uT", "--check-export", "px4", "--device-id", "2147483648", "a.params",
+          "sample.txt"},
+         "tavrin-cli: --device-id takes the sensor's id from the vehicle's parameter list, a whole number "
+         "from 1 "
+         "to 2147483647, not \"2147483648\"."},
+        {{"--hm", "48", "--units", "uT", "--export", "px4", "--device-id", "99999999999999999999",
+          "sample.txt"},
+         "tavrin-cli: --device-id takes the sensor's id from the vehicle's parameter list, a whole number "
+         "from 1 "
+         "to 2147483647, not \"99999999999999999999\"."},
+        {{"--hm", "48", "--units", "uT", "--export", "px4", "--system-id", "256", "sample.txt"},
+         "tavrin-cli: --system-id takes a MAVLink id from 1 to 255, not \"256\"."},
+        {{"--hm", "48", "--units", "uT", "--export", "px4", "--system-id", "one", "sample.txt"},
+         "tavrin-cli: --system-id takes a MAVLink id from 1 to 255, not \"one\"."},
+        {{"--hm", "48", "--units", "uT", "--export", "px4", "--component-id", "0", "sample.txt"},
+         "tavrin-cli: --component-id takes a MAVLink id from 1 to 255, not \"0\"."},
+        {{"--hm", "48", "--units", "uT", "--export", "ardupilot", "--system-id", "2", "sample.txt"},
+         "tavrin-cli: --system-id goes with px4, whose file names its vehicle, not ardupilot."},
+        {{"--hm", "48", "--export", "inav", "--device-id", "2", "sample.txt"},
+         "tavrin-cli: --device-id goes with ardupilot or px4, not inav."},
+        {{"--hm", "48", "--device-id", "2", "sample.txt"},
+         "tavrin-cli: --device-id goes with --export or --check-export."},
+        {{"--hm", "48", "--units", "uT", "--export", "px4", "--merge", "board.json", "sample.txt"},
+         "tavrin-cli: --merge goes with --export sensor-json."},
+        {{"--hm", "48", "--units", "uT", "--export", "sensor-json", "--merge", "-", "-"},
+         "tavrin-cli: Standard input, -, can be read once."},
         {{"--check-export", "matlab", "a.m", "sample.txt"},
          "tavrin-cli: The field norm is missing: give it with --hm, or from the model with --hm-at."},
     };
@@ -241,5 +276,68 @@ TEST_F(CliTest, ABetaflightExportOfNoOffsetWarnsOnStandardError)
     EXPECT_TRUE(o.out.contains("\nset mag_calibration = 0,0,0\n")) << o.out.constData();
     EXPECT_EQ(o.err,
               "centred.txt: The offsets round to 0,0,0 in the whole counts that Betaflight stores: the "
-              "file corrects nothing, and Betaflight takes it for an uncalibrated compass.\n");
+              "file corrects nothing, and Betaflight takes it for an uncalibrated compass. Rule: "
+              "Betaflight's code.\n");
+}
+
+TEST_F(CliTest, ExportIdsAreWrittenAndACheckRefusesOtherIds)
+{
+    sample();
+    const QStringList common = {"--hm", "48", "--units", "uT"};
+    const Outcome px4 =
+        cli(common + QStringList{"--export", "px4", "--compass", "2", "--device-id", "97539", "--system-id",
+                                 "7", "--component-id", "190", "-o", "a.params", "sample.txt"});
+    EXPECT_EQ(px4.status, 0);
+    EXPECT_EQ(px4.err, "");
+    const QByteArray text = readAll(dir.filePath("a.params"));
+    EXPECT_TRUE(text.contains("\n7\t190\tCAL_MAG1_XOFF\t")) << text.constData();
+    EXPECT_TRUE(text.endsWith("\n7\t190\tCAL_MAG1_ID\t97539\t6\n")) << text.constData();
+
+    const QStringList check = common + QStringList{"--check-export", "px4", "--compass", "2"};
+    const QStringList files = {"a.params", "sample.txt"};
+    EXPECT_EQ(
+        cli(check + QStringList{"--device-id", "97539", "--system-id", "7", "--component-id", "190"} + files)
+            .status,
+        0);
+    const Outcome otherVehicle = cli(check + QStringList{"--system-id", "1"} + files);
+    EXPECT_EQ(otherVehicle.status, 1);
+    EXPECT_EQ(otherVehicle.out, "");
+    EXPECT_EQ(otherVehicle.err, "a.params: The file's system id is 7, not the 1 given.\n");
+    const Outcome otherDevice = cli(check + QStringList{"--device-id", "97540"} + files);
+    EXPECT_EQ(otherDevice.status, 1);
+    EXPECT_EQ(otherDevice.err, "a.params: The file's device id is 97539, not the 97540 given.\n");
+
+    // ArduPilot's file without the id says so, and a check that asks for one refuses it.
+    const Outcome ardupilot =
+        cli(common + QStringList{"--export", "ardupilot", "--compass", "3", "-o", "a.param", "sample.txt"});
+    EXPECT_EQ(ardupilot.status, 0);
+    EXPECT_TRUE(
+        ardupilot.err.startsWith("sample.txt: No device id was given, so COMPASS_DEV_ID3 is not written"))
+        << ardupilot.err.constData();
+    const Outcome noId = cli(common + QStringList{"--check-export", "ardupilot", "--compass", "3",
+                                                  "--device-id", "97539", "a.param", "sample.txt"});
+    EXPECT_EQ(noId.status, 1);
+    EXPECT_EQ(noId.err, "a.param: The file holds no device id; 97539 was given.\n");
+}
+
+TEST_F(CliTest, SensorJsonMergesIntoTheBoardsFileOrRefusesWhatIsNone)
+{
+    sample();
+    file("board.json", "{\"accel_zerog\": [0.5, -0.25, 9.5], \"mag_field\": 50, \"note\": \"kept\"}\n");
+    const Outcome merged = cli({"--hm", "48", "--units", "uT", "--export", "sensor-json", "--merge",
+                                "board.json", "-o", "board.json", "sample.txt"});
+    EXPECT_EQ(merged.status, 0);
+    EXPECT_EQ(merged.err, "");
+    const QByteArray text = readAll(dir.filePath("board.json"));
+    EXPECT_TRUE(text.startsWith("{\"accel_zerog\": [0.5, -0.25, 9.5], \"mag_field\": 48, \"note\": \"kept\", "
+                                "\"mag_hardiron\": [12.49720877"))
+        << text.constData();
+
+    file("notes.json", "mag_field: 50\n");
+    const Outcome refused = cli({"--hm", "48", "--units", "uT", "--export", "sensor-json", "--merge",
+                                 "notes.json", "-o", "out.json", "sample.txt"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains("The file to merge into is not JSON: illegal value at byte 1.\n"))
+        << refused.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("out.json")));
 }

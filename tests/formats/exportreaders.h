@@ -60,8 +60,10 @@ inline long long integer(const QByteArray &text)
 }
 
 /// NAME,VALUE lines and whole-line # comments; h = M (s (h + OFS)), in mG.
+/// The device id parameter, when the file sets it, is an integer, put in *device.
 inline Firmware ardupilot(const QByteArray &text, const QByteArray &ofs, const QByteArray &dia,
-                          const QByteArray &odi, const QByteArray &scale)
+                          const QByteArray &odi, const QByteArray &scale, const QByteArray &deviceName = {},
+                          long long *device = nullptr)
 {
     QMap<QByteArray, double> p;
     for (const QByteArray &line : lines(text)) {
@@ -70,7 +72,10 @@ inline Firmware ardupilot(const QByteArray &text, const QByteArray &ofs, const Q
         const QList<QByteArray> fields = line.split(',');
         EXPECT_EQ(fields.size(), 2) << line.constData();
         EXPECT_FALSE(fields[0].startsWith("COMPASS2_") || fields[0].startsWith("COMPASS3_"));
-        p[fields[0]] = number(fields.value(1));
+        if (fields[0] == deviceName && device)
+            *device = integer(fields.value(1));
+        else
+            p[fields[0]] = number(fields.value(1));
     }
     EXPECT_EQ(p.size(), 10);
     const double M[3][3] = {{p[dia + "_X"], p[odi + "_X"], p[odi + "_Y"]},
@@ -85,9 +90,11 @@ inline Firmware ardupilot(const QByteArray &text, const QByteArray &ofs, const Q
     };
 }
 
-/// A comment line, then vehicle, component, NAME, VALUE, type 9 separated by
-/// tabs; h = S (h - OFF), in G.
-inline Firmware px4(const QByteArray &text, const QByteArray &prefix)
+/// A comment line, then vehicle, component, NAME, VALUE, type separated by
+/// tabs: type 9, a 32-bit float, but for prefix + "ID", an integer of type 6
+/// put in *device; h = S (h - OFF), in G.
+inline Firmware px4(const QByteArray &text, const QByteArray &prefix, const QByteArray &vehicle = "1",
+                    const QByteArray &component = "1", long long *device = nullptr)
 {
     QMap<QByteArray, double> p;
     const QList<QByteArray> all = lines(text);
@@ -97,8 +104,13 @@ inline Firmware px4(const QByteArray &text, const QByteArray &prefix)
             continue;
         const QList<QByteArray> fields = line.split('\t');
         EXPECT_EQ(fields.size(), 5) << line.constData();
-        EXPECT_EQ(fields.value(0), "1");
-        EXPECT_EQ(fields.value(1), "1");
+        EXPECT_EQ(fields.value(0), vehicle);
+        EXPECT_EQ(fields.value(1), component);
+        if (device && fields.value(2) == prefix + "ID") {
+            EXPECT_EQ(fields.value(4), "6");
+            *device = integer(fields.value(3));
+            continue;
+        }
         EXPECT_EQ(fields.value(4), "9");
         p[fields.value(2)] = number(fields.value(3));
     }

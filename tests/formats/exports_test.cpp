@@ -47,17 +47,44 @@ const Truth skewed = rotatedEllipsoid(1.25, 0.82, 1.07, 0.6, -0.4, 0.9, 35.0, -4
 const Truth nearlyRound = rotatedEllipsoid(1.0, 1.00002, 0.99997, 0.3, 0.2, 0.1, 35.0, -42.0, 51.0);
 constexpr double Hm = 48.0;
 
+// The points and, after them, the ellipsoid's highest and lowest point on
+// each axis, b_i +- Hm |row i of A0|, which a recording in every orientation reaches.
+MatDoub withAxisExtremes(const Truth &t, double hm, const MatDoub &points)
+{
+    MatDoub out(points.nrows() + 6, 3);
+    for (Int n = 0; n < points.nrows(); n++)
+        for (int i = 0; i < 3; i++)
+            out[n][i] = points[n][i];
+    for (int i = 0; i < 3; i++) {
+        const double length =
+            std::sqrt(t.A0[i][0] * t.A0[i][0] + t.A0[i][1] * t.A0[i][1] + t.A0[i][2] * t.A0[i][2]);
+        for (const double sign : {1.0, -1.0}) {
+            const Int n = points.nrows() + 2 * i + (sign > 0 ? 0 : 1);
+            for (int j = 0; j < 3; j++)
+                out[n][j] = t.b0[j] + sign * hm *
+                                          (t.A0[j][0] * t.A0[i][0] + t.A0[j][1] * t.A0[i][1] +
+                                           t.A0[j][2] * t.A0[i][2]) /
+                                          length;
+        }
+    }
+    return out;
+}
+
 struct Written {
     CalibrationParameters parameters;
     MatDoub points;
     ExportResult result;
 };
 
+// A compass's device id as ArduPilot and PX4 make them: bus type, bus, address and type in its bytes.
+constexpr long long TestDevice = 0x0d0a09;
+
 Written write(const char *format, const Truth &t, double hm = Hm, double unitInNt = Microtesla,
-              int compass = 1)
+              int compass = 1, const ExportIds &ids = {}, const std::optional<QByteArray> &merge = {})
 {
-    Written w{parametersOf(t), ellipsoidPoints(t, hm, 400, 0.0, 7), {}};
-    w.result = exportFormatNamed(format)->write({w.parameters, hm, unitInNt, compass, w.points, "run 1.txt"});
+    Written w{parametersOf(t), withAxisExtremes(t, hm, ellipsoidPoints(t, hm, 400, 0.0, 7)), {}};
+    w.result = exportFormatNamed(format)->write(
+        {w.parameters, hm, unitInNt, compass, w.points, "run 1.txt", ids, merge});
     EXPECT_TRUE(w.result.refusal.isEmpty()) << qPrintable(w.result.refusal);
     return w;
 }
@@ -88,7 +115,33 @@ TEST(Exports, ArduPilotAddsOffsetsAndMultipliesInMilligauss)
             w, ardupilot(w.result.bytes, "COMPASS_OFS", "COMPASS_DIA", "COMPASS_ODI", "COMPASS_SCALE"), 10.0,
             1e-7);
         EXPECT_TRUE(w.result.bytes.contains("\nCOMPASS_OFS_X,-350.0\n")) << "offsets are -b";
-        EXPECT_TRUE(w.result.warnings.isEmpty());
+    }
+}
+
+TEST(Exports, ArduPilotWritesTheDeviceIdOrWarnsThatTheCompassMayStayUncalibrated)
+{
+    for (const int compass : {1, 3}) {
+        const QByteArray n = compass > 1 ? QByteArray::number(compass) : QByteArray();
+        const Written with = write("ardupilot", skewed, Hm, Microtesla, compass, {TestDevice, {}, {}});
+        long long device = 0;
+        expectCalibrates(with,
+                         ardupilot(with.result.bytes, "COMPASS_OFS" + n, "COMPASS_DIA" + n, "COMPASS_ODI" + n,
+                                   "COMPASS_SCALE" + n, "COMPASS_DEV_ID" + n, &device),
+                         10.0, 1e-7);
+        EXPECT_EQ(device, TestDevice);
+        EXPECT_TRUE(with.result.warnings.isEmpty());
+
+        const Written without = write("ardupilot", skewed, Hm, Microtesla, compass);
+        EXPECT_FALSE(without.result.bytes.contains("DEV_ID" + n + ','));
+        const QString warning =
+            QStringLiteral(
+                "No device id was given, so COMPASS_DEV_ID%1 is not written: ArduPilot counts a "
+                "compass as calibrated only when COMPASS_DEV_ID%1 matches it, and may keep one never "
+                "calibrated on board \"not calibrated\". The id is COMPASS_DEV_ID%1 in the "
+                "vehicle's parameter list. Rule: ArduPilot's code.")
+                .arg(QString::fromLatin1(n));
+        EXPECT_EQ(without.result.warnings, QStringList{warning});
+        EXPECT_TRUE(without.result.bytes.contains("# Warning: " + warning.toUtf8() + '\n'));
     }
 }
 
@@ -117,6 +170,26 @@ TEST(Exports, Px4SubtractsOffsetsInGauss)
     }
     const Written third = write("px4", skewed, Hm, Microtesla, 3);
     expectCalibrates(third, px4(third.result.bytes, "CAL_MAG2_"), 0.01, 1e-7);
+}
+
+TEST(Exports, Px4WritesTheVehicleItIsForAndTheSensorsDeviceId)
+{
+    const Written plain = write("px4", skewed);
+    EXPECT_TRUE(
+        plain.result.bytes.contains("# The lines are for system id 1 (the default) and component id 1 "
+                                    "(the default): QGroundControl refuses a file of another "
+                                    "vehicle's.\n"));
+    EXPECT_TRUE(
+        plain.result.bytes.contains("# PX4 gives CAL_MAG0 to the sensor whose device id is CAL_MAG0_ID: "
+                                    "it must be the slot whose CAL_MAG0_ID, in the vehicle's "
+                                    "parameter list, matches the sensor.\n"));
+
+    const Written given = write("px4", skewed, Hm, Microtesla, 2, {TestDevice, 42, 190});
+    long long device = 0;
+    expectCalibrates(given, px4(given.result.bytes, "CAL_MAG1_", "42", "190", &device), 0.01, 1e-7);
+    EXPECT_EQ(device, TestDevice);
+    EXPECT_TRUE(given.result.bytes.contains("# The lines are for system id 42 and component id 190: "));
+    EXPECT_TRUE(given.result.bytes.contains("# CAL_MAG1_PRIO and CAL_MAG1_ROT are not written"));
 }
 
 TEST(Exports, MatlabMultipliesRowsOnTheRightInTheMeasurementsUnit)
@@ -152,6 +225,69 @@ TEST(Exports, SensorJsonHoldsMicrotesla)
     }
 }
 
+TEST(Exports, SensorJsonWritesTheOtherSensorsDefaultsAndWarnsThatTheyReset)
+{
+    const Written w = write("sensor-json", skewed);
+    const QJsonObject o = QJsonDocument::fromJson(w.result.bytes).object();
+    EXPECT_EQ(o["accel_zerog"].toArray(), (QJsonArray{0, 0, 0}));
+    EXPECT_EQ(o["gyro_zerorate"].toArray(), (QJsonArray{0, 0, 0}));
+    EXPECT_EQ(w.result.warnings,
+              QStringList{
+                  "accel_zerog and gyro_zerorate are written as the library's defaults, zeros: loading the "
+                  "file resets the board's accelerometer and gyroscope calibration. Merged into the board's "
+                  "own file, the calibration keeps them."});
+}
+
+TEST(Exports, SensorJsonMergedIntoABoardsFileReplacesOnlyTheMagnetometer)
+{
+    // Fields the library does not know, strings holding braces, nesting, and
+    // an order no sorting gives: all kept byte for byte.
+    const QByteArray board =
+        "{\n  \"gyro_zerorate\": [0.1, 0.2, 0.3],\n  \"board\": \"fe\\\"ather}\",\n"
+        "  \"mag_field\": 10,\n  \"accel_zerog\": [1,2,3],\n  \"mag_hardiron\" : [0,0,0],\n"
+        "  \"zz\": {\"a\": \"}]\", \"b\": [1,{\"c\":2}]}\n}\n";
+    const Written w = write("sensor-json", skewed, Hm, Microtesla, 1, {}, board);
+    const QByteArray &out = w.result.bytes;
+    EXPECT_TRUE(w.result.warnings.isEmpty());
+    double field = 0.0;
+    expectCalibrates(w, sensorJson(out, &field), 1.0, 1e-9);
+    EXPECT_EQ(field, Hm);
+    // Every field where it was, the missing one added last on a line of its own.
+    QStringList order;
+    for (const QRegularExpressionMatch &m :
+         QRegularExpression("^  \"(\\w+)\"", QRegularExpression::MultilineOption)
+             .globalMatch(QString::fromUtf8(out)))
+        order << m.captured(1);
+    EXPECT_EQ(order, (QStringList{"gyro_zerorate", "board", "mag_field", "accel_zerog", "mag_hardiron", "zz",
+                                  "mag_softiron"}));
+    EXPECT_TRUE(out.startsWith(
+        "{\n  \"gyro_zerorate\": [0.1, 0.2, 0.3],\n  \"board\": \"fe\\\"ather}\",\n"
+        "  \"mag_field\": 48,\n  \"accel_zerog\": [1,2,3],\n  \"mag_hardiron\" : [35,-42,51],\n"
+        "  \"zz\": {\"a\": \"}]\", \"b\": [1,{\"c\":2}]},\n  \"mag_softiron\": ["))
+        << out.constData();
+    EXPECT_TRUE(out.endsWith("]\n}\n"));
+
+    // What is no such file is refused, and nothing is written.
+    const CalibrationParameters p = parametersOf(skewed);
+    const MatDoub none(0, 3);
+    const struct {
+        QByteArray text;
+        const char *refusal;
+    } refused[] = {
+        {"mag_field = 10\n", "The file to merge into is not JSON: illegal value at byte 1."},
+        {"[1, 2]", "The file to merge into is no JSON object."},
+        {"{\"name\": \"board\"}",
+         "The file to merge into is no sensor calibration: it holds none of accel_zerog, "
+         "gyro_zerorate, mag_hardiron, mag_softiron, mag_field."},
+    };
+    for (const auto &r : refused) {
+        const ExportResult result =
+            exportFormatNamed("sensor-json")->write({p, Hm, Microtesla, 1, none, "run.txt", {}, r.text});
+        EXPECT_EQ(result.refusal, r.refusal);
+        EXPECT_TRUE(result.bytes.isEmpty());
+    }
+}
+
 TEST(Exports, InavScalesEachAxisTo1024AndStatesWhatItsLossCosts)
 {
     // Raw counts: Hm of 1090 counts, a bias of hundreds.
@@ -162,16 +298,21 @@ TEST(Exports, InavScalesEachAxisTo1024AndStatesWhatItsLossCosts)
     double worst = 0.0;
     for (int i = 0; i < 3; i++) {
         EXPECT_EQ(zero[i], std::llround(counts.b0[i]));
-        EXPECT_EQ(gain[i], std::llround(1090.0 / w.parameters.Ainv[i][i]));
+        // iNav's half range: the largest count, at u = row i of A0 over its length, less magzero.
+        const double length =
+            std::sqrt(counts.A0[i][0] * counts.A0[i][0] + counts.A0[i][1] * counts.A0[i][1] +
+                      counts.A0[i][2] * counts.A0[i][2]);
+        EXPECT_EQ(gain[i], std::llround(counts.b0[i] + 1090.0 * length - double(zero[i])));
     }
     for (Int n = 0; n < w.points.nrows(); n++)
         worst = std::max(
             worst, std::fabs(norm(firmware({w.points[n][0], w.points[n][1], w.points[n][2]})) - 1024.0));
     const QByteArray stated =
-        "worst norm error on the 400 points is " + QByteArray::number(100.0 * worst / 1024.0, 'f', 2) + " %";
+        "worst norm error on the 406 points is " + QByteArray::number(100.0 * worst / 1024.0, 'f', 2) + " %";
     EXPECT_TRUE(w.result.bytes.contains(stated)) << w.result.bytes.constData();
 
-    // Without cross-axis terms the firmware lands on 1024 to the gains' rounding.
+    // Without cross-axis terms, on data that reach each axis's extremes, the
+    // firmware lands on 1024 to the gains' rounding.
     const Truth diagonal = {{{1.25, 0, 0}, {0, 0.82, 0}, {0, 0, 1.07}}, {230.0, -310.0, 175.0}};
     const Written d = write("inav", diagonal, 1090.0, 0.0);
     const Firmware exact = inav(d.result.bytes, zero, gain);
@@ -224,9 +365,10 @@ TEST(Exports, PhysicalUnitsAreRefusedWithoutTheMeasurementsUnit)
 
 namespace {
 
+// With the device id, whose absence ArduPilot's export warns of.
 QStringList warnings(const char *format, const Truth &t, double hm, double unitInNt = Microtesla)
 {
-    const Written w = write(format, t, hm, unitInNt);
+    const Written w = write(format, t, hm, unitInNt, 1, {TestDevice, {}, {}});
     // Each warning is also a comment of the file.
     for (const QString &warning : w.result.warnings)
         EXPECT_TRUE(w.result.bytes.contains("# Warning: " + warning.toUtf8() + '\n')) << qPrintable(warning);
@@ -243,9 +385,11 @@ TEST(Exports, ArduPilotWarnsWhereItsArmingChecksWouldRefuse)
     ASSERT_EQ(longOffsets.size(), 1);
     EXPECT_EQ(longOffsets[0],
               "The offsets are 1801.0 mG long, beyond the 1800 mG that ArduPilot's arming check "
-              "accepts by default (COMPASS_OFFS_MAX).");
-    EXPECT_EQ(warnings("ardupilot", sphereTruth(1.0, 0.0, 0.0, 0.0), Hm),
-              QStringList{"The offsets are all zero, which ArduPilot takes for an uncalibrated compass."});
+              "accepts by default (COMPASS_OFFS_MAX). Rule: ArduPilot's code.");
+    EXPECT_EQ(
+        warnings("ardupilot", sphereTruth(1.0, 0.0, 0.0, 0.0), Hm),
+        QStringList{"The offsets are all zero, which ArduPilot takes for an uncalibrated compass. Rule: "
+                    "ArduPilot's code."});
     // The corrected field: 185 and 875 mG pass, beyond them it is refused.
     EXPECT_TRUE(warnings("ardupilot", skewed, 18.5).isEmpty());
     EXPECT_TRUE(warnings("ardupilot", skewed, 87.5).isEmpty());
@@ -254,7 +398,7 @@ TEST(Exports, ArduPilotWarnsWhereItsArmingChecksWouldRefuse)
             warnings("ardupilot", skewed, hm),
             QStringList{QStringLiteral("The corrected field, %1 mG, lies outside the 185 to 875 mG that "
                                        "ArduPilot's arming check accepts: are the measurements in the unit "
-                                       "given?")
+                                       "given? Rule: ArduPilot's code.")
                             .arg(10.0 * hm, 0, 'f', 1)});
 }
 
@@ -263,31 +407,41 @@ TEST(Exports, Px4WarnsOfScalesItRefuses)
     // A^-1's diagonal is the inverse of A0's.
     EXPECT_TRUE(
         warnings("px4", {{{1 / 2.9, 0, 0}, {0, 1 / 0.11, 0}, {0, 0, 1}}, {35, -42, 51}}, Hm).isEmpty());
-    EXPECT_EQ(warnings("px4", {{{1 / 3.1, 0, 0}, {0, 1 / 0.09, 0}, {0, 0, 1}}, {35, -42, 51}}, Hm),
-              (QStringList{"CAL_MAG0_XSCALE is 3.1, outside the 0.1 to 3 that PX4 accepts.",
-                           "CAL_MAG0_YSCALE is 0.09, outside the 0.1 to 3 that PX4 accepts."}));
+    EXPECT_EQ(
+        warnings("px4", {{{1 / 3.1, 0, 0}, {0, 1 / 0.09, 0}, {0, 0, 1}}, {35, -42, 51}}, Hm),
+        (QStringList{"CAL_MAG0_XSCALE is 3.1, outside the 0.1 to 3 of a plausible sensor: PX4 accepts any "
+                     "positive scale, but so large a correction suggests wrong measurements. Rule: Tavrin's "
+                     "own judgement.",
+                     "CAL_MAG0_YSCALE is 0.09, outside the 0.1 to 3 of a plausible sensor: PX4 accepts any "
+                     "positive scale, but so large a correction suggests wrong measurements. Rule: Tavrin's "
+                     "own judgement."}));
 }
 
 TEST(Exports, CountsWarnBeyondSixteenBitsAndOfAZeroGain)
 {
     EXPECT_TRUE(warnings("inav", sphereTruth(1.0, 32767.0, -32768.0, 0.0), 1000.0, 0.0).isEmpty());
     EXPECT_EQ(warnings("inav", sphereTruth(1.0, 32768.0, -32769.0, 0.0), 1000.0, 0.0),
-              (QStringList{"magzero_x = 32768 lies outside the 16-bit integers that iNav stores.",
-                           "magzero_y = -32769 lies outside the 16-bit integers that iNav stores."}));
+              (QStringList{
+                  "magzero_x = 32768 lies outside the 16-bit integers that iNav stores. Rule: iNav's code.",
+                  "magzero_y = -32769 lies outside the 16-bit integers that iNav stores. Rule: iNav's "
+                  "code."}));
     EXPECT_EQ(warnings("inav", sphereTruth(100.0, 0.0, 0.0, 0.0), 40000.0, 0.0).size(), 3)
         << "gains of 4000000";
     const Written zeroGain = write("inav", sphereTruth(1.0, 5.0, 5.0, 5.0), 0.4, 0.0);
     EXPECT_EQ(
         zeroGain.result.warnings.value(0),
-        "maggain_x rounds to 0, by which iNav cannot divide; 1 is written: Hm is too small for raw counts.");
+        "maggain_x comes to 0, by which iNav cannot scale; 1 is written: the measurements reach no further "
+        "than magzero on that axis. Rule: iNav's code.");
     EXPECT_TRUE(zeroGain.result.bytes.contains("\nset maggain_x = 1\n"));
 
     EXPECT_TRUE(warnings("betaflight", sphereTruth(1.0, 32767.0, -32768.0, 0.0), 1000.0, 0.0).isEmpty());
     EXPECT_EQ(warnings("betaflight", sphereTruth(1.0, 0.0, -32769.0, 0.0), 1000.0, 0.0),
-              QStringList{"The offset -32769 lies outside the 16-bit integers that Betaflight stores."});
+              QStringList{"The offset -32769 lies outside the 16-bit integers that Betaflight stores. Rule: "
+                          "Betaflight's code."});
     EXPECT_EQ(warnings("betaflight", sphereTruth(1.0, 0.3, -0.4, 0.49), 1000.0, 0.0),
               QStringList{"The offsets round to 0,0,0 in the whole counts that Betaflight stores: the file "
-                          "corrects nothing, and Betaflight takes it for an uncalibrated compass."});
+                          "corrects nothing, and Betaflight takes it for an uncalibrated compass. Rule: "
+                          "Betaflight's code."});
 }
 
 TEST(Exports, CheckFindsAGoodFileGoodAndAWrongOneWrong)
@@ -361,6 +515,79 @@ TEST(Exports, CheckReadsOtherToolsFilesAndSaysWhatIsWrong)
             << w.format;
     EXPECT_EQ(CheckExport(*exportFormatNamed("px4"), "", points, Hm, 0.0, 1).error,
               "The unit of the measurements is needed to apply a px4 file.");
+}
+
+TEST(Exports, EachFirmwaresCommentAndDescriptionNameTheFrameInItsOwnTerms)
+{
+    const struct {
+        const char *format;
+        QByteArray comment;
+        const char *description;
+    } frames[] = {
+        {"ardupilot",
+         "# ArduPilot corrects the field in the body frame, after COMPASS_ORIENT: the measurements must be "
+         "in that "
+         "frame.\n",
+         "in the body frame after COMPASS_ORIENT"},
+        {"px4",
+         "# PX4 corrects in the sensor frame, before CAL_MAG0_ROT rotates the field: the measurements must "
+         "be in "
+         "that frame.\n",
+         "in the sensor frame before CAL_MAGn_ROT"},
+        {"inav",
+         "# iNav applies magzero in the driver's raw frame, before align_mag and the board alignment:\n"
+         "# the measurements must be iNav's raw counts in that frame.\n",
+         "in the driver's raw frame before align_mag and the board alignment"},
+        {"betaflight",
+         "# Betaflight applies out = raw - mag_calibration, in raw counts, after align_mag and the board "
+         "alignment:\n# the measurements must be Betaflight's raw counts in the board frame.\n",
+         "in the board frame after align_mag and the board alignment"},
+    };
+    for (const auto &f : frames) {
+        EXPECT_TRUE(write(f.format, skewed).result.bytes.contains(f.comment)) << f.format;
+        EXPECT_TRUE(QByteArray(exportFormatNamed(f.format)->description).contains(f.description)) << f.format;
+    }
+}
+
+TEST(Exports, CheckRefusesAFileWhoseIdsAreNotThoseGiven)
+{
+    const Written px4File = write("px4", skewed, Hm, Microtesla, 1, {TestDevice, 42, 190});
+    const Written ardupilotFile = write("ardupilot", skewed, Hm, Microtesla, 2, {TestDevice, {}, {}});
+    const auto checked = [&](const char *format, const QByteArray &text, const ExportIds &ids,
+                             int compass = 1) {
+        return CheckExport(*exportFormatNamed(format), text, px4File.points, Hm, Microtesla, compass, nullptr,
+                           ids)
+            .error;
+    };
+    EXPECT_EQ(checked("px4", px4File.result.bytes, {TestDevice, 42, 190}), "");
+    EXPECT_EQ(checked("px4", px4File.result.bytes, {}), "") << "ids not given are not compared";
+    EXPECT_EQ(checked("px4", px4File.result.bytes, {TestDevice + 1, {}, {}}),
+              "The file's device id is 854537, not the 854538 given.");
+    EXPECT_EQ(checked("px4", px4File.result.bytes, {{}, 1, {}}),
+              "The file's system id is 42, not the 1 given.");
+    EXPECT_EQ(checked("px4", px4File.result.bytes, {{}, 42, 1}),
+              "The file's component id is 190, not the 1 given.");
+    EXPECT_EQ(checked("px4", write("px4", skewed).result.bytes, {TestDevice, {}, {}}),
+              "The file holds no device id; 854537 was given.");
+    EXPECT_EQ(checked("ardupilot", ardupilotFile.result.bytes, {TestDevice, {}, {}}, 2), "");
+    EXPECT_EQ(checked("ardupilot", ardupilotFile.result.bytes, {7, {}, {}}, 2),
+              "The file's device id is 854537, not the 7 given.");
+    // Compass 1's id is another parameter than compass 2's.
+    EXPECT_EQ(checked("ardupilot",
+                      QByteArray(ardupilotFile.result.bytes)
+                          .replace("OFS2_", "OFS_")
+                          .replace("DIA2_", "DIA_")
+                          .replace("ODI2_", "ODI_"),
+                      {TestDevice, {}, {}}),
+              "The file holds no device id; 854537 was given.");
+
+    // An id that is no whole number from 1 up is no id at all.
+    EXPECT_EQ(checked("ardupilot", ardupilotFile.result.bytes + "COMPASS_DEV_ID2,-3\n", {}, 2),
+              "COMPASS_DEV_ID2 is -3, not a device id: a whole number from 1 to 2147483647.");
+    EXPECT_EQ(checked("px4", px4File.result.bytes + "42\t190\tCAL_MAG0_ID\t12.5\t6\n", {}),
+              "CAL_MAG0_ID is 12.5, not a device id: a whole number from 1 to 2147483647.");
+    EXPECT_EQ(checked("px4", px4File.result.bytes + "42\t190\tCAL_MAG0_ID\t4294967296\t6\n", {}),
+              "CAL_MAG0_ID is 4294967296, not a device id: a whole number from 1 to 2147483647.");
 }
 
 TEST(Exports, TheTablesCHeaderIsTheHeaderNamedAfterItsFile)
@@ -463,7 +690,7 @@ TEST(Exports, CheckReadsTheParametersOfOneVehicle)
     // A second vehicle's offsets after the first's must not replace them.
     const QByteArray mixed = w.result.bytes + "2\t1\tCAL_MAG0_XOFF\t0.9\t9\n";
     EXPECT_EQ(check("px4", mixed, skewed).error,
-              "line 17: a parameter of vehicle 2 in a file of vehicle 1's: the file must hold the parameters "
+              "line 19: a parameter of vehicle 2 in a file of vehicle 1's: the file must hold the parameters "
               "of one vehicle.");
     // Any one vehicle will do.
     EXPECT_LT(check("px4", QByteArray(w.result.bytes).replace("\n1\t1\t", "\n3\t1\t"), skewed).rms,

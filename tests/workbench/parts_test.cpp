@@ -14,9 +14,13 @@
 #include <QCryptographicHash>
 #include <QGuiApplication>
 #include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -51,6 +55,14 @@ class PartsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The ids the export dialog remembers go into the firmware texts: the
+    // tests' settings are their own, and empty.
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
+
     // Every firmware format's text is what tavrin-cli --export prints.
     void firmwareExportsAreTheCommandLines()
     {
@@ -137,6 +149,60 @@ private slots:
         copy->click();
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  QString::fromUtf8(*workbenchExports().front().text(*c, &reason)));
+    }
+
+    // The dialog asks for the ids a format uses, puts them in its text and
+    // file, and remembers them per format; a bad id is refused and not kept.
+    void theExportDialogAsksForIdsAndRemembersThemPerFormat()
+    {
+        const std::shared_ptr<const Calibration> c = calibrateSample(QStringLiteral("uT"));
+        const auto rowOf = [](const char *name) {
+            for (int row = 0; row < int(workbenchExports().size()); row++)
+                if (workbenchExports()[size_t(row)].name == QLatin1String(name))
+                    return row;
+            return -1;
+        };
+        const auto type = [](QLineEdit *edit, const QString &text) {
+            edit->setText(text);
+            emit edit->editingFinished();
+        };
+        {
+            ExportDialog dialog(c);
+            dialog.show();
+            auto *device = dialog.findChild<QLineEdit *>(QStringLiteral("deviceId"));
+            auto *system = dialog.findChild<QLineEdit *>(QStringLiteral("systemId"));
+            QVERIFY(device && system);
+            dialog.select(rowOf("matlab"));
+            QVERIFY(!device->isVisible() && !system->isVisible());
+            dialog.select(rowOf("ardupilot"));
+            QVERIFY(device->isVisible() && !system->isVisible());
+            type(device, QStringLiteral("97539"));
+            QVERIFY(dialog.shownText().endsWith(QStringLiteral("\nCOMPASS_DEV_ID,97539\n")));
+            dialog.select(rowOf("px4"));
+            QVERIFY(device->isVisible() && system->isVisible());
+            QCOMPARE(device->text(), QString());
+            type(system, QStringLiteral("7"));
+            QVERIFY(dialog.shownText().contains(QStringLiteral("\n7\t1\tCAL_MAG0_XOFF\t")));
+            type(system, QStringLiteral("300"));
+            QVERIFY(dialog.shownText().contains(QStringLiteral("\n7\t1\tCAL_MAG0_XOFF\t")));
+            bool said = false;
+            for (const QLabel *label : dialog.findChildren<QLabel *>())
+                said = said ||
+                       label->text() ==
+                           QStringLiteral("The system id takes a MAVLink id from 1 to 255, not \"300\".");
+            QVERIFY(said);
+        }
+        // Another dialog, as after a restart: each format's ids as they were left.
+        ExportDialog again(c);
+        again.select(rowOf("ardupilot"));
+        QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("deviceId"))->text(), QStringLiteral("97539"));
+        again.select(rowOf("px4"));
+        QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("systemId"))->text(), QStringLiteral("7"));
+        QString reason;
+        QVERIFY(workbenchExportNamed(QStringLiteral("px4"))
+                    ->text(*c, &reason)
+                    ->contains("\n7\t1\tCAL_MAG0_XOFF\t"));
+        QSettings().clear();
     }
 
     // A saved work reads back as it was written; what is not one is refused.
