@@ -169,8 +169,6 @@ QString ruled(const QString &warning, Rule rule, const QString &firmware)
     switch (rule) {
     case Rule::FirmwareCode:
         return warning + QStringLiteral(" Rule: %1's code.").arg(firmware);
-    case Rule::FirmwareDocumentation:
-        return warning + QStringLiteral(" Rule: %1's documentation.").arg(firmware);
     case Rule::TavrinJudgement:
         break;
     }

@@ -103,7 +103,7 @@ std::optional<QString> readDeviceId(const QHash<QByteArray, double> &values, con
                                     std::optional<long long> &device);
 
 /// Whose rule a warning on a limit follows.
-enum class Rule { FirmwareCode, FirmwareDocumentation, TavrinJudgement };
+enum class Rule { FirmwareCode, TavrinJudgement };
 
 /// The warning with whose rule it is, for firmware: "what. Rule: ArduPilot's code."
 QString ruled(const QString &warning, Rule rule, const QString &firmware);
