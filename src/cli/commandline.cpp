@@ -570,6 +570,20 @@ std::optional<QString> parseIds(const QCommandLineParser &parser, const QString 
     return std::nullopt;
 }
 
+// --merge FILE: the board's sensor-json file that the export is merged into.
+std::optional<QString> parseMerge(const QCommandLineParser &parser, bool check, const QString &format,
+                                  CliOptions &o)
+{
+    if (check || format != QLatin1String("sensor-json"))
+        return QStringLiteral("--merge goes with --export sensor-json.");
+    o.merge = parser.value(option::merge);
+    if (o.merge.isEmpty())
+        return QStringLiteral("--merge takes the board's calibration file.");
+    if (o.merge == QLatin1String("-") && o.files.contains(o.merge))
+        return QStringLiteral("Standard input, -, can be read once.");
+    return std::nullopt;
+}
+
 // --export or --check-export, the format's compass and its unit.
 std::optional<QString> parseExport(const QCommandLineParser &parser, CliOptions &o)
 {
@@ -604,15 +618,9 @@ std::optional<QString> parseExport(const QCommandLineParser &parser, CliOptions 
                                    .arg(most)
                                    .arg(name, printable(parser.value(option::compass)));
     }
-    if (parser.isSet(option::merge)) {
-        if (check || name != QLatin1String("sensor-json"))
-            return QStringLiteral("--merge goes with --export sensor-json.");
-        o.merge = parser.value(option::merge);
-        if (o.merge.isEmpty())
-            return QStringLiteral("--merge takes the board's calibration file.");
-        if (o.merge == QLatin1String("-") && o.files.contains(o.merge))
-            return QStringLiteral("Standard input, -, can be read once.");
-    }
+    if (parser.isSet(option::merge))
+        if (const std::optional<QString> wrong = parseMerge(parser, check, name, o))
+            return wrong;
     return parseIds(parser, name, o);
 }
 
