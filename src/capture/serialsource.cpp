@@ -1,10 +1,10 @@
 #include "serialsource.h"
 
 #include "portwatcher.h"
+#include "regularfile.h"
 
 #include <QFile>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavrin {
@@ -23,13 +23,13 @@ SerialSource::SerialSource(const QString &path, int baud) : path(path)
 
 void SerialSource::open()
 {
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+    const FileKind kind = fileKindOf(path);
+    if (kind == FileKind::Unknown) {
         emit failed({FaultKind::Missing, path, availablePorts().join(QStringLiteral(", "))});
         return;
     }
     // A file given by mistake is never opened as a port.
-    if (!S_ISCHR(status.st_mode)) {
+    if (kind != FileKind::CharacterDevice) {
         emit failed({FaultKind::NotSerial, path, {}});
         return;
     }

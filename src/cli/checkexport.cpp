@@ -30,14 +30,14 @@ int checkExportFile(const CliOptions &given, Stream &out, Stream &err)
         return Refused;
     }
     std::optional<LogInput> input;
-    RawData data = readMeasurements(Input::file(dataPath, o.log), input);
-    if (data.status != RawDataStatus::Loaded) {
-        // The calibration refuses unread data at once, with the error its message is made from.
-        say(failureMessage(dataPath, CalibrateRawData(o.hm, std::move(data))));
+    // The directions the file gives are compared with the calibration Tavrin makes of the same
+    // points; the calibration refuses unread data at once, with the error its message is made from.
+    const CalibrationRun run =
+        CalibrateRawData(o.hm, readMeasurements(Input::file(dataPath, o.log), input), o.fit);
+    if (run.raw.status != RawDataStatus::Loaded) {
+        say(failureMessage(dataPath, run));
         return Refused;
     }
-    // The directions the file gives are compared with the calibration Tavrin makes of the same points.
-    const CalibrationRun run = CalibrateRawData(o.hm, std::move(data), o.fit);
     const ExportFormat &format = *o.exportFormat;
     const ExportCheck check = CheckExport(format, *text, run.raw.points(), o.hm, fieldUnitInNt(o.units),
                                           o.compass, run.error ? nullptr : &run.parameters, o.ids);

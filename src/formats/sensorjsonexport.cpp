@@ -194,10 +194,13 @@ ExportResult WriteSensorJson(const ExportInput &in)
         for (int j = 0; j < 3; j++)
             softIron.append(p.Ainv[i][j]);
     }
+    const std::vector<std::pair<QString, QJsonValue>> magnetometer = {
+        {"mag_hardiron", hardIron}, {"mag_softiron", softIron}, {"mag_field", k * in.hm}};
     if (in.merge)
-        return merged(*in.merge,
-                      {{"mag_hardiron", hardIron}, {"mag_softiron", softIron}, {"mag_field", k * in.hm}});
-    QJsonObject object{{"mag_hardiron", hardIron}, {"mag_softiron", softIron}, {"mag_field", k * in.hm}};
+        return merged(*in.merge, magnetometer);
+    QJsonObject object;
+    for (const auto &[key, value] : magnetometer)
+        object.insert(key, value);
     for (const char *field : OtherSensorFields)
         object.insert(QLatin1String(field), QJsonArray{0.0, 0.0, 0.0});
     return {QJsonDocument(object).toJson(QJsonDocument::Indented),

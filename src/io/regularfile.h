@@ -1,4 +1,4 @@
-// Files that must be regular files: a named pipe or a device would block the
+// What a path names. Files that must be regular files: a named pipe or a device would block the
 // reader or never end, and a folder holds no bytes, so they are told apart
 // before anything is read from them.
 #ifndef TAVRIN_REGULARFILE_H
