@@ -63,9 +63,9 @@ CompareDialog::CompareDialog(std::shared_ptr<const Calibration> shown, const Sav
     const std::array<double, 12> mine = current->result->run.parameters.values(),
                                  theirs = otherParameters.values();
     for (int row = 0; row < 12; row++) {
-        values->setItem(row, 0, new QTableWidgetItem(fullPrecision(mine[size_t(row)])));
-        values->setItem(row, 1, new QTableWidgetItem(fullPrecision(theirs[size_t(row)])));
-        values->setItem(row, 2, new QTableWidgetItem(fullPrecision(theirs[size_t(row)] - mine[size_t(row)])));
+        values->setItem(row, 0, new QTableWidgetItem(shownNumber(mine[size_t(row)])));
+        values->setItem(row, 1, new QTableWidgetItem(shownNumber(theirs[size_t(row)])));
+        values->setItem(row, 2, new QTableWidgetItem(shownNumber(theirs[size_t(row)] - mine[size_t(row)])));
     }
     values->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     layout->addWidget(values, 1);
@@ -106,14 +106,14 @@ void CompareDialog::showCross(const CalibrationResult &otherData)
     const CalibrationResult &mine = *current->result;
     const double hm = current->options.hm;
     QString text = tr("Norm error RMS on the shown data: shown calibration %1, saved calibration %2.")
-                       .arg(fullPrecision(rmsNormError(mine.run.raw.points(), mine.run.parameters, hm)),
-                            fullPrecision(rmsNormError(mine.run.raw.points(), otherParameters, hm)));
+                       .arg(shownNumber(rmsNormError(mine.run.raw.points(), mine.run.parameters, hm)),
+                            shownNumber(rmsNormError(mine.run.raw.points(), otherParameters, hm)));
     if (otherData.run.raw.numLines > 0)
         text +=
             QLatin1Char('\n') +
             tr("Norm error RMS on the saved calibration's data: saved calibration %1, shown calibration %2.")
-                .arg(fullPrecision(rmsNormError(otherData.run.raw.points(), otherParameters, other.hmValue)),
-                     fullPrecision(
+                .arg(shownNumber(rmsNormError(otherData.run.raw.points(), otherParameters, other.hmValue)),
+                     shownNumber(
                          rmsNormError(otherData.run.raw.points(), mine.run.parameters, other.hmValue)));
     else
         text += QLatin1Char('\n') + tr("The saved calibration's data could not be read again.");
