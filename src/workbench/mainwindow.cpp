@@ -23,7 +23,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
@@ -123,8 +122,12 @@ void MainWindow::setUpChoices()
     ui->date->setDate(QDate::currentDate());
     ui->resultsTable->setColumnCount(5);
     ui->resultsTable->setHorizontalHeaderLabels(
-        {tr("Quantity"), tr("Value"), tr("\u00b1 1 \u03c3"), tr("95 % interval"), tr("Unit")});
+        {tr("Quantity"), tr("Value"), tr("Unit"), tr("\u00b1 1 \u03c3"), tr("95 % interval")});
     ui->resultsTable->verticalHeader()->hide();
+    ui->resultsTable->horizontalHeaderItem(0)->setToolTip(
+        tr("e is the norm error: |h - b| - Hm before the calibration, |A^-1 (h - b)| - Hm after it"));
+    ui->resultsTable->verticalHeader()->setDefaultSectionSize(ui->resultsTable->fontMetrics().height() + 6);
+    ui->resultsTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     // The input's panel is as wide as its contents at the font in use; it
     // scrolls only when the window is too low for it.
     ui->inputScroll->setMinimumWidth(ui->inputContents->minimumSizeHint().width() +
@@ -648,10 +651,10 @@ void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
     ui->resultsTable->setRowCount(int(rows.size()));
     for (int row = 0; row < int(rows.size()); row++) {
         const ResultRow &r = rows[size_t(row)];
-        const QString cells[] = {r.name, r.value, r.spread, r.interval, r.unit};
+        const QString cells[] = {r.name, r.value, r.unit, r.spread, r.interval};
         for (int column = 0; column < 5; column++) {
             auto *item = new QTableWidgetItem(cells[column]);
-            if (column > 0 && column < 4)
+            if (column == 1 || column == 3)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (column == 1 && !r.full.isEmpty())
                 item->setToolTip(r.full);

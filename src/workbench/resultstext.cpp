@@ -89,7 +89,12 @@ ResultRow valueRow(const QString &name, double value, const Spread *spread, cons
 
 ResultRow errorRow(const QString &name, double e, double hm, const QString &unit)
 {
-    return {name, shownNumber(e), QString(), percentOfHm(e, hm) + tr(" % of Hm"), unit, fullPrecision(e)};
+    return {name,
+            shownNumber(e),
+            QString(),
+            QString(),
+            tr("%1, %2 % of Hm").arg(unit, percentOfHm(e, hm)),
+            fullPrecision(e)};
 }
 
 } // namespace
@@ -180,9 +185,9 @@ std::vector<ResultRow> resultRows(const Calibration &c)
         const NormError &e;
     } errors[] = {{"before", q.before}, {"after", q.after}};
     for (const auto &e : errors) {
-        rows.push_back(errorRow(tr("Norm error %1, mean").arg(QLatin1String(e.name)), e.e.mean, hm, unit));
-        rows.push_back(errorRow(tr("Norm error %1, RMS").arg(QLatin1String(e.name)), e.e.rms, hm, unit));
-        rows.push_back(errorRow(tr("Norm error %1, max").arg(QLatin1String(e.name)), e.e.max, hm, unit));
+        rows.push_back(errorRow(tr("|e| %1, mean").arg(QLatin1String(e.name)), e.e.mean, hm, unit));
+        rows.push_back(errorRow(tr("|e| %1, RMS").arg(QLatin1String(e.name)), e.e.rms, hm, unit));
+        rows.push_back(errorRow(tr("|e| %1, max").arg(QLatin1String(e.name)), e.e.max, hm, unit));
     }
     rows.push_back({tr("Cells hit"), QStringLiteral("%1 of %2").arg(q.cellsHit).arg(q.cellHit.size()),
                     QString(), QString(), QString(), QString()});

@@ -35,7 +35,7 @@ struct ResultRow {
     QString value;    ///< rounded to its uncertainty
     QString spread;   ///< "± s" once the bootstrap has run
     QString interval; ///< the 95 % interval, to the value's decimals
-    QString unit;     ///< of the value; "% of Hm" beside norm errors
+    QString unit;     ///< of the value, and its share of Hm for a norm error
     QString full;     ///< the value at full precision, for its tool tip
 };
 
