@@ -248,12 +248,12 @@ void MainWindow::watchSettings()
 {
     connect(ui->hmValue, &QDoubleSpinBox::valueChanged, this, [this](double value) {
         if (!ui->radioHmPlace->isChecked())
-            markStale(tr("Hm changed to %1").arg(shownNumber(value)));
+            markStale(tr("Hm changed to"), shownNumber(value));
     });
     connect(ui->hmUnit, &QComboBox::currentIndexChanged, this,
-            [this] { markStale(tr("the unit of Hm changed to %1").arg(ui->hmUnit->currentText())); });
+            [this] { markStale(tr("the unit of Hm changed to"), ui->hmUnit->currentText()); });
     connect(ui->radioHmPlace, &QRadioButton::toggled, this, [this](bool place) {
-        markStale(place ? tr("Hm now comes from a place") : tr("Hm is now a value"));
+        markStale(tr("Hm is now"), place ? tr("taken from a place") : tr("a value"));
     });
     const auto placeChanged = [this] {
         if (ui->radioHmPlace->isChecked())
@@ -263,16 +263,19 @@ void MainWindow::watchSettings()
         connect(box, &QDoubleSpinBox::valueChanged, this, placeChanged);
     connect(ui->date, &QDateEdit::dateChanged, this, placeChanged);
     connect(ui->fitModel, &QComboBox::currentIndexChanged, this,
-            [this] { markStale(tr("the fit changed to %1").arg(ui->fitModel->currentText())); });
+            [this] { markStale(tr("the fit changed to"), ui->fitModel->currentText()); });
 }
 
-void MainWindow::markStale(const QString &reason)
+void MainWindow::markStale(const QString &what, const QString &value)
 {
     settingsCount++;
     if (!shown)
         return;
-    if (!stale.contains(reason))
-        stale = stale.isEmpty() ? reason : stale + QStringLiteral("; ") + reason;
+    // A setting changed twice is named once, with its latest value.
+    stale.erase(std::remove_if(stale.begin(), stale.end(),
+                               [&what](const QString &reason) { return reason.startsWith(what); }),
+                stale.end());
+    stale << (value.isEmpty() ? what : what + QLatin1Char(' ') + value);
     showStaleness();
 }
 
@@ -301,7 +304,7 @@ void MainWindow::showStaleness()
     const bool current = shown && stale.isEmpty();
     for (ViewWidget *view : std::initializer_list<ViewWidget *>{ui->cloud, ui->projections, ui->coverage,
                                                                 ui->series, ui->histogram})
-        view->setStale(shown ? stale : QString());
+        view->setStale(shown ? staleReason() : QString());
     ui->resultsTable->setEnabled(current);
     ui->fitsTable->setEnabled(current);
     ui->labelWarnings->setEnabled(current);
@@ -316,7 +319,7 @@ void MainWindow::showBanner()
 {
     if (!stale.isEmpty()) {
         ui->labelVerdict->setText(
-            tr("Out of date: %1. Calibrate again (F5) for results of the new settings.").arg(stale));
+            tr("Out of date: %1. Calibrate again (F5) for results of the new settings.").arg(staleReason()));
         ui->labelVerdict->setStyleSheet(
             QStringLiteral("QLabel { color: white; background: #6E6E6E; padding: 6px; font-weight: bold; }"));
         return;
@@ -390,8 +393,10 @@ bool MainWindow::refusedAsNoRegularFile(const QString &path)
 
 void MainWindow::showInput(const QString &path, const std::optional<LogFormat> &log)
 {
-    markStale(path == inputPath ? tr("the columns or the reading options changed")
-                                : tr("the input is now %1").arg(printable(QFileInfo(path).fileName())));
+    if (path == inputPath)
+        markStale(tr("the columns or the reading options changed"));
+    else
+        markStale(tr("the input is now"), printable(QFileInfo(path).fileName()));
     inputPath = path;
     logFormat = log;
     ui->labelFile->setText(printable(QDir::toNativeSeparators(path)));
@@ -462,7 +467,8 @@ QString MainWindow::saveTo(const QString &path)
     if (!shown)
         return tr("Nothing is calibrated yet.");
     if (!stale.isEmpty())
-        return tr("The results are out of date (%1); calibrate again (F5) before saving them.").arg(stale);
+        return tr("The results are out of date (%1); calibrate again (F5) before saving them.")
+            .arg(staleReason());
     if (IsSameFile(path, shown->result->path))
         return tr("This is the file of measurements; choose another name so that it is not overwritten.");
     // The fingerprint is taken on the worker after the results show.
@@ -740,7 +746,8 @@ QString MainWindow::exportTo(const WorkbenchExport &format, const QString &path)
     if (!shown)
         return tr("Nothing is calibrated yet.");
     if (!stale.isEmpty())
-        return tr("The results are out of date (%1); calibrate again (F5) before exporting them.").arg(stale);
+        return tr("The results are out of date (%1); calibrate again (F5) before exporting them.")
+            .arg(staleReason());
     if (const QString problem = overwriteProblem(path, *shown); !problem.isEmpty())
         return problem;
     const QStringList fileWarnings = format.warnings ? format.warnings(*shown) : QStringList();

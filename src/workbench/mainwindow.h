@@ -55,7 +55,7 @@ public:
     QString exportTo(const struct WorkbenchExport &format, const QString &path);
     /// Why the results shown no longer belong to the input, its reading, Hm
     /// and the fit; empty while they do.
-    QString staleReason() const { return stale; }
+    QString staleReason() const { return stale.join(QStringLiteral("; ")); }
     /// Asks a question before a write that carries warnings; true to go on.
     using Confirmer = std::function<bool(const QString &title, const QString &question)>;
     void setConfirmer(Confirmer ask) { confirm = std::move(ask); }
@@ -100,7 +100,7 @@ private:
     void say(const QString &message);
     /// The results no longer match what the window would calibrate: greyed,
     /// with the reason in the banner, until a run of the new settings shows.
-    void markStale(const QString &reason);
+    void markStale(const QString &what, const QString &value = QString());
     /// Empties the results: their input was refused.
     void clearResults(const QString &why);
     /// Greys or restores the results, and allows Save and Export only for
@@ -121,7 +121,7 @@ private:
     QPushButton *cancelButton = nullptr;
     QString lastFolder;
     class LivePanel *live = nullptr;
-    QString stale;
+    QStringList stale; ///< the changes since the results' run, each named once
     /// Counts the changes of the settings; a run is current when it was
     /// started with the count the window still has.
     int settingsCount = 0, runCount = 0;

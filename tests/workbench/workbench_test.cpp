@@ -356,7 +356,7 @@ private slots:
         } triggers[] = {
             {"Hm changed to 50", [&] { hm->setValue(50); }},
             {"the unit of Hm changed to uT", [&] { unit->setCurrentIndex(unit->findData("uT")); }},
-            {"Hm now comes from a place", [&] { fromPlace->setChecked(true); }},
+            {"Hm is now taken from a place", [&] { fromPlace->setChecked(true); }},
             {"the place or the date of Hm changed", [&] { latitude->setValue(48.85); }},
             {"the place or the date of Hm changed", [&] { date->setDate(QDate(2027, 3, 1)); }},
             {"Hm is now a value", [&] { asValue->setChecked(true); }},
@@ -394,11 +394,14 @@ private slots:
         current();
 
         // A change while a run is under way leaves its results out of date.
+        // A setting changed twice is named once, with its latest value.
         window.calibrate();
+        hm->setValue(51);
         hm->setValue(52);
         QVERIFY(waitForRun(window));
         QCOMPARE(window.calibration()->options.hm, 50.0);
         outOfDate("Hm changed to 52");
+        QCOMPARE(window.staleReason(), QStringLiteral("Hm changed to 52"));
 
         // A refused input empties the results.
         const QString bad = dir.filePath("bad.txt");
