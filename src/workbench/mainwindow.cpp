@@ -751,7 +751,9 @@ QString MainWindow::exportTo(const WorkbenchExport &format, const QString &path)
     if (const QString problem = overwriteProblem(path, *shown); !problem.isEmpty())
         return problem;
     const QStringList fileWarnings = format.warnings ? format.warnings(*shown) : QStringList();
-    const QStringList warnings = fileWarnings + resultWarnings(*shown);
+    QStringList warnings = fileWarnings + resultWarnings(*shown);
+    if (const Banner banner = bannerOf(*shown); banner.grade != Banner::Good)
+        warnings.prepend(banner.words);
     if (!warnings.isEmpty() &&
         !confirm(tr("Export"),
                  tr("%1 would be written from results with these warnings:\n\n%2\n\nWrite it anyway?")

@@ -242,11 +242,7 @@ QStringList marginalNotes(const QualityReport &q)
 QStringList resultWarnings(const Calibration &c)
 {
     const CalibrationResult &r = *c.result;
-    QStringList warnings;
-    if (const QString reason = VerdictReason(r.quality, c.uncertainty ? &*c.uncertainty : nullptr);
-        !reason.isEmpty())
-        warnings << tr("Verdict %1: %2").arg(QLatin1String(verdictName(r.quality.verdict)), reason);
-    warnings << r.warnings;
+    QStringList warnings = r.warnings;
     if (const RobustFit *fit = r.run.robustFit(); fit && fit->model == FitModel::Planar)
         warnings << tr("Undetermined: %1.").arg(UndeterminedText(*fit));
     return warnings;

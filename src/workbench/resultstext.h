@@ -51,9 +51,9 @@ QString verdictLine(const QualityReport &quality);
 /// the limit: "marginal", so that the banner is amber rather than green.
 QStringList marginalNotes(const QualityReport &quality);
 
-/// What qualifies a result beside its verdict: the verdict's reasons, the
-/// run's warnings, and the reading along the normal that a planar fit leaves
-/// as measured.
+/// The warnings of a result, beside the verdict's reasons that the banner
+/// gives: the run's, and the reading along the normal that a planar fit
+/// leaves as measured.
 QStringList resultWarnings(const Calibration &calibration);
 
 /// The banner: red for a verdict other than good, amber for a good verdict
