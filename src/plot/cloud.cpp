@@ -171,20 +171,11 @@ void drawRejected(QPainter &painter, const CloudCamera &camera, const CloudPoint
         }
 }
 
-// The plane of a planar fit where the calibrated points lie: it leaves the
-// component along its normal as it is, so the circle is drawn at the
-// points' mean height along the normal, with their mean radius in it.
+// The plane of a planar fit where the calibrated points lie.
 void drawPlane(QPainter &painter, const CloudCamera &camera, const CloudPoints &points, const RobustFit &fit)
 {
     const double *n = fit.normal;
-    double height = 0.0, radius = 0.0;
-    for (int k = 0; k < points.size(); k++) {
-        const double *v = points.at(k);
-        const double along = v[0] * n[0] + v[1] * n[1] + v[2] * n[2];
-        height += along / points.size();
-        radius +=
-            std::sqrt(std::max(0.0, v[0] * v[0] + v[1] * v[1] + v[2] * v[2] - along * along)) / points.size();
-    }
+    const PlaneCircle c = planeCircleOf(n, points.size() > 0 ? points.at(0) : nullptr, points.size());
     double e1[3], e2[3];
     PlaneBasis(n, e1, e2);
     QPolygonF circle;
@@ -192,7 +183,7 @@ void drawPlane(QPainter &painter, const CloudCamera &camera, const CloudPoints &
         const double t = 2 * Pi * s / CircleSteps;
         double p[3];
         for (int i = 0; i < 3; i++)
-            p[i] = height * n[i] + radius * (std::cos(t) * e1[i] + std::sin(t) * e2[i]);
+            p[i] = c.height * n[i] + c.radius * (std::cos(t) * e1[i] + std::sin(t) * e2[i]);
         circle << camera.map(p);
     }
     painter.setPen(QPen(Palette::plane, 2.5, Qt::DashDotLine));
@@ -200,6 +191,18 @@ void drawPlane(QPainter &painter, const CloudCamera &camera, const CloudPoints &
 }
 
 } // namespace
+
+PlaneCircle planeCircleOf(const double n[3], const double *xyz, int count)
+{
+    PlaneCircle c;
+    for (int k = 0; k < count; k++) {
+        const double *v = xyz + 3 * size_t(k);
+        const double along = v[0] * n[0] + v[1] * n[1] + v[2] * n[2];
+        c.height += along / count;
+        c.radius += std::sqrt(std::max(0.0, v[0] * v[0] + v[1] * v[1] + v[2] * v[2] - along * along)) / count;
+    }
+    return c;
+}
 
 QRectF cloudArea(const QRectF &box)
 {
@@ -215,10 +218,14 @@ void drawCloud(QPainter &painter, const QRectF &box, const FigureData &d, const 
     painter.setClipRect(box);
     painter.setRenderHint(QPainter::Antialiasing);
     const CloudCamera camera(cloudArea(box), points.range(), view);
-    drawWireSphere(painter, camera, std::abs(d.hm));
+    // A planar fit's calibrated points keep the reading along the normal as
+    // measured: they lie on the plane's circle, not on the sphere of radius Hm.
+    const bool planar = d.robust && d.robust->model == FitModel::Planar && set == CloudSet::Calibrated;
+    if (!planar)
+        drawWireSphere(painter, camera, std::abs(d.hm));
     drawAxesTriad(painter, camera, AxisLength * std::abs(d.hm));
     drawPoints(painter, camera, points, set);
-    if (d.robust && d.robust->model == FitModel::Planar && set == CloudSet::Calibrated)
+    if (planar)
         drawPlane(painter, camera, points, *d.robust);
     if (d.robust)
         drawRejected(painter, camera, points, *d.robust);
@@ -226,7 +233,9 @@ void drawCloud(QPainter &painter, const QRectF &box, const FigureData &d, const 
     painter.setFont(figureFont(14));
     painter.drawText(box.adjusted(8, 6, -8, -6), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                      set == CloudSet::Raw ? QStringLiteral("Raw points about their centre, scaled to Hm")
-                                          : QStringLiteral("Calibrated points and the sphere of radius Hm"));
+                     : planar ? QStringLiteral("Calibrated points and the circle of their plane; the reading "
+                                               "along its normal is left as measured")
+                              : QStringLiteral("Calibrated points and the sphere of radius Hm"));
     if (points.size() < d.points.size())
         painter.drawText(box.adjusted(8, 6, -8, -6), Qt::AlignLeft | Qt::AlignBottom,
                          QStringLiteral("%1 of %2 points shown").arg(points.size()).arg(d.points.size()));

@@ -65,6 +65,17 @@ private:
     double scale;
 };
 
+/// Where the calibrated points of a planar fit lie: a planar fit leaves the
+/// reading along the plane's normal as measured, so its points make a circle
+/// at their mean height along the normal, of their mean radius about it,
+/// rather than a sphere of radius Hm.
+struct PlaneCircle {
+    double height = 0.0, radius = 0.0;
+};
+
+/// The circle of count points, x, y, z each, about the unit normal.
+PlaneCircle planeCircleOf(const double normal[3], const double *xyz, int count);
+
 /// Where the cloud itself goes in a box that also holds its title.
 QRectF cloudArea(const QRectF &box);
 

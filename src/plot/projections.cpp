@@ -1,4 +1,5 @@
 #include "axes.h"
+#include "cloud.h"
 #include "palette.h"
 #include "panels.h"
 #include "rawview.h"
@@ -158,12 +159,17 @@ void drawRejected(QPainter &painter, const Frame (&frames)[3], const FigureData 
     }
 }
 
-// The circle of radius Hm in the plane of a planar fit: edge-on, the plane
-// is a line.
-void drawPlane(QPainter &painter, const Frame (&frames)[3], const FigureData &d)
+// The circle in the plane of a planar fit where its calibrated points lie:
+// edge-on, the plane is a line.
+void drawPlane(QPainter &painter, const Frame (&frames)[3], const FigureData &d, const Calibrator &calibrate)
 {
+    std::vector<double> xyz(3 * size_t(d.points.size()));
+    for (int k = 0; k < d.points.size(); k++)
+        calibrate(d.points[k], &xyz[3 * size_t(k)]);
+    const double *n = d.robust->normal;
+    const PlaneCircle c = planeCircleOf(n, xyz.data(), d.points.size());
     double e1[3], e2[3];
-    PlaneBasis(d.robust->normal, e1, e2);
+    PlaneBasis(n, e1, e2);
     painter.setPen(QPen(Palette::plane, 2.5, Qt::DashDotLine));
     for (int panel = 0; panel < 3; panel++) {
         QPolygonF circle;
@@ -171,7 +177,7 @@ void drawPlane(QPainter &painter, const Frame (&frames)[3], const FigureData &d)
             const double t = 2 * M_PI * step / 96;
             double p[3];
             for (int i = 0; i < 3; i++)
-                p[i] = d.hm * (std::cos(t) * e1[i] + std::sin(t) * e2[i]);
+                p[i] = c.height * n[i] + c.radius * (std::cos(t) * e1[i] + std::sin(t) * e2[i]);
             circle << frames[panel].map(p[Axes[panel][0]], p[Axes[panel][1]]);
         }
         painter.drawPolyline(circle);
@@ -205,13 +211,14 @@ void drawProjections(QPainter &painter, const FigureLayout &layout, const Figure
         drawDensities(painter, frames, d, raw, calibrate, range);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(Palette::ink, 1.5, Qt::DashLine));
-    for (const Frame &frame : frames) {
-        const QPointF centre = frame.map(0, 0);
-        const double radius = frame.map(d.hm, 0).x() - centre.x();
-        painter.drawEllipse(centre, radius, radius);
-    }
     if (d.robust && d.robust->model == FitModel::Planar)
-        drawPlane(painter, frames, d);
+        drawPlane(painter, frames, d, calibrate);
+    else
+        for (const Frame &frame : frames) {
+            const QPointF centre = frame.map(0, 0);
+            const double radius = frame.map(d.hm, 0).x() - centre.x();
+            painter.drawEllipse(centre, radius, radius);
+        }
     if (d.robust)
         drawRejected(painter, frames, d, raw, calibrate, range);
     painter.restore();

@@ -62,10 +62,15 @@ CompareDialog::CompareDialog(std::shared_ptr<const Calibration> shown, const Sav
     values->setVerticalHeaderLabels(names);
     const std::array<double, 12> mine = current->result->run.parameters.values(),
                                  theirs = otherParameters.values();
+    // Six significant digits to read, every digit in the tool tip.
     for (int row = 0; row < 12; row++) {
-        values->setItem(row, 0, new QTableWidgetItem(fullPrecision(mine[size_t(row)])));
-        values->setItem(row, 1, new QTableWidgetItem(fullPrecision(theirs[size_t(row)])));
-        values->setItem(row, 2, new QTableWidgetItem(fullPrecision(theirs[size_t(row)] - mine[size_t(row)])));
+        const double cells[] = {mine[size_t(row)], theirs[size_t(row)],
+                                theirs[size_t(row)] - mine[size_t(row)]};
+        for (int column = 0; column < 3; column++) {
+            auto *item = new QTableWidgetItem(shownNumber(cells[column]));
+            item->setToolTip(fullPrecision(cells[column]));
+            values->setItem(row, column, item);
+        }
     }
     values->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     layout->addWidget(values, 1);
@@ -105,16 +110,19 @@ void CompareDialog::showCross(const CalibrationResult &otherData)
 {
     const CalibrationResult &mine = *current->result;
     const double hm = current->options.hm;
-    QString text = tr("Norm error RMS on the shown data: shown calibration %1, saved calibration %2.")
-                       .arg(fullPrecision(rmsNormError(mine.run.raw.points(), mine.run.parameters, hm)),
-                            fullPrecision(rmsNormError(mine.run.raw.points(), otherParameters, hm)));
+    const QString unit = unitName(*current);
+    QString text = tr("Norm error RMS on the shown data: shown calibration %1 %3, saved calibration %2 %3.")
+                       .arg(shownNumber(rmsNormError(mine.run.raw.points(), mine.run.parameters, hm)),
+                            shownNumber(rmsNormError(mine.run.raw.points(), otherParameters, hm)), unit);
     if (otherData.run.raw.numLines > 0)
         text +=
             QLatin1Char('\n') +
-            tr("Norm error RMS on the saved calibration's data: saved calibration %1, shown calibration %2.")
-                .arg(fullPrecision(rmsNormError(otherData.run.raw.points(), otherParameters, other.hmValue)),
-                     fullPrecision(
-                         rmsNormError(otherData.run.raw.points(), mine.run.parameters, other.hmValue)));
+            tr("Norm error RMS on the saved calibration's data: saved calibration %1 %3, shown calibration "
+               "%2 %3.")
+                .arg(
+                    shownNumber(rmsNormError(otherData.run.raw.points(), otherParameters, other.hmValue)),
+                    shownNumber(rmsNormError(otherData.run.raw.points(), mine.run.parameters, other.hmValue)),
+                    unit);
     else
         text += QLatin1Char('\n') + tr("The saved calibration's data could not be read again.");
     cross->setText(text);

@@ -63,22 +63,29 @@ const char *const IdNames[] = {"device", "system", "component"};
 
 // A firmware format of the formats library, as tavrin-cli --export writes
 // it, for the first compass, with the ids last given for it.
+ExportResult firmwareResult(const ExportFormat &format, const Calibration &c)
+{
+    const CalibrationRun &run = c.result->run;
+    return format.write({run.parameters, c.options.hm, fieldUnitInNt(c.unit), 1, run.raw.points(),
+                         c.result->path, rememberedIds(QLatin1String(format.name))});
+}
+
 WorkbenchExport firmwareExport(const ExportFormat &format)
 {
-    return textExport(QLatin1String(format.name), QStringLiteral("%1…").arg(QLatin1String(format.name)),
-                      tr("%1 (*%2)").arg(QLatin1String(format.name), QLatin1String(format.suffix)),
-                      QString::fromLatin1(format.suffix).mid(1), QLatin1String(format.description),
-                      [&format](const Calibration &c, QString *reason) -> std::optional<QByteArray> {
-                          const CalibrationRun &run = c.result->run;
-                          const ExportResult result = format.write(
-                              {run.parameters, c.options.hm, fieldUnitInNt(c.unit), 1, run.raw.points(),
-                               c.result->path, rememberedIds(QLatin1String(format.name))});
-                          if (!result.refusal.isEmpty()) {
-                              *reason = result.refusal;
-                              return std::nullopt;
-                          }
-                          return result.bytes;
-                      });
+    WorkbenchExport e =
+        textExport(QLatin1String(format.name), QStringLiteral("%1…").arg(QLatin1String(format.name)),
+                   tr("%1 (*%2)").arg(QLatin1String(format.name), QLatin1String(format.suffix)),
+                   QString::fromLatin1(format.suffix).mid(1), QLatin1String(format.description),
+                   [&format](const Calibration &c, QString *reason) -> std::optional<QByteArray> {
+                       const ExportResult result = firmwareResult(format, c);
+                       if (!result.refusal.isEmpty()) {
+                           *reason = result.refusal;
+                           return std::nullopt;
+                       }
+                       return result.bytes;
+                   });
+    e.warnings = [&format](const Calibration &c) { return firmwareResult(format, c).warnings; };
+    return e;
 }
 
 std::vector<WorkbenchExport> allExports()

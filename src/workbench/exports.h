@@ -27,6 +27,9 @@ struct WorkbenchExport {
     std::function<std::optional<QByteArray>(const Calibration &calibration, QString *reason)> text;
     /// Writes the file atomically; false with the reason when it cannot.
     std::function<bool(const QString &path, const Calibration &calibration, QString *reason)> write;
+    /// What the file warns of, in its own "Warning:" lines; not set for the
+    /// formats that never warn.
+    std::function<QStringList(const Calibration &calibration)> warnings = nullptr;
 };
 
 /// How the workbench's reports ask for another fit: by the Fit list.

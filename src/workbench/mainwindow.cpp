@@ -23,7 +23,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
@@ -61,6 +60,12 @@ QString refusalMessage(const CalibrationResult &result)
     return message;
 }
 
+// What an export says when the user declined to write it.
+QString notWritten(const QString &path)
+{
+    return QCoreApplication::translate("MainWindow", "%1 was not written.").arg(printable(path));
+}
+
 // The options of a calibration the window starts, Hm found.
 CalibrationOptions calibrationOptions(double hm, FitModel fit)
 {
@@ -83,6 +88,17 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connectActions();
     readSettings();
     showField();
+    watchSettings();
+    // A window nobody sees cannot be asked: it writes nothing that warns.
+    confirm = [this](const QString &title, const QString &question) {
+        if (!isVisible())
+            return false;
+        QMessageBox box(QMessageBox::Warning, title, question, QMessageBox::Yes | QMessageBox::No, this);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    };
+    showStaleness();
 }
 
 MainWindow::~MainWindow() = default;
@@ -104,7 +120,14 @@ void MainWindow::setUpChoices()
     ui->latitude->setRange(LowestLatitude, HighestLatitude);
     ui->longitude->setRange(LowestLongitude, HighestLongitude);
     ui->date->setDate(QDate::currentDate());
-    ui->resultsText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    ui->resultsTable->setColumnCount(5);
+    ui->resultsTable->setHorizontalHeaderLabels(
+        {tr("Quantity"), tr("Value"), tr("Unit"), tr("\u00b1 1 \u03c3"), tr("95 % interval")});
+    ui->resultsTable->verticalHeader()->hide();
+    ui->resultsTable->horizontalHeaderItem(0)->setToolTip(
+        tr("e is the norm error: |h - b| - Hm before the calibration, |A^-1 (h - b)| - Hm after it"));
+    ui->resultsTable->verticalHeader()->setDefaultSectionSize(ui->resultsTable->fontMetrics().height() + 6);
+    ui->resultsTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     // The input's panel is as wide as its contents at the font in use; it
     // scrolls only when the window is too low for it.
     ui->inputScroll->setMinimumWidth(ui->inputContents->minimumSizeHint().width() +
@@ -159,11 +182,26 @@ void MainWindow::connectActions()
     connect(ui->actionCalibrate, &QAction::triggered, this, &MainWindow::calibrate);
     connect(ui->buttonCalibrate, &QPushButton::clicked, this, &MainWindow::calibrate);
     connect(ui->actionCancel, &QAction::triggered, &work, &Runner::cancel);
+    // The values at full precision: the selected rows, or all the results
+    // with their warnings.
     const auto copy = [this] {
-        QString selected = ui->resultsText->textCursor().selectedText();
-        QGuiApplication::clipboard()->setText(selected.isEmpty()
-                                                  ? ui->resultsText->toPlainText()
-                                                  : selected.replace(QChar::ParagraphSeparator, '\n'));
+        if (!shown)
+            return;
+        const std::vector<ResultRow> rows = resultRows(*shown);
+        QStringList lines;
+        for (int row = 0; row < int(rows.size()); row++)
+            if (ui->resultsTable->selectionModel()->rowIntersectsSelection(row)) {
+                const ResultRow &r = rows[size_t(row)];
+                lines << QStringList{r.name, r.full.isEmpty() ? r.value : r.full, r.spread, r.interval,
+                                     r.unit}
+                             .join(QLatin1Char('\t'))
+                             .trimmed();
+            }
+        QString text =
+            lines.isEmpty() ? resultsText(*shown) : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+        if (lines.isEmpty() && !ui->labelWarnings->text().isEmpty())
+            text += QLatin1Char('\n') + ui->labelWarnings->text() + QLatin1Char('\n');
+        QGuiApplication::clipboard()->setText(text);
     };
     connect(ui->actionCopyResults, &QAction::triggered, this, copy);
     connect(ui->buttonCopy, &QPushButton::clicked, this, copy);
@@ -202,6 +240,102 @@ void MainWindow::connectActions()
         say(tr("Cancelled."));
     });
     connect(&work, &Runner::published, this, &MainWindow::showCalibration);
+}
+
+// Every setting a run reads marks the results of an earlier run out of date
+// as it changes; the place and the date count only while Hm comes from them.
+void MainWindow::watchSettings()
+{
+    connect(ui->hmValue, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+        if (!ui->radioHmPlace->isChecked())
+            markStale(tr("Hm changed to"), shownNumber(value));
+    });
+    connect(ui->hmUnit, &QComboBox::currentIndexChanged, this,
+            [this] { markStale(tr("the unit of Hm changed to"), ui->hmUnit->currentText()); });
+    connect(ui->radioHmPlace, &QRadioButton::toggled, this, [this](bool place) {
+        markStale(tr("Hm is now"), place ? tr("taken from a place") : tr("a value"));
+    });
+    const auto placeChanged = [this] {
+        if (ui->radioHmPlace->isChecked())
+            markStale(tr("the place or the date of Hm changed"));
+    };
+    for (QDoubleSpinBox *box : {ui->latitude, ui->longitude, ui->height})
+        connect(box, &QDoubleSpinBox::valueChanged, this, placeChanged);
+    connect(ui->date, &QDateEdit::dateChanged, this, placeChanged);
+    connect(ui->fitModel, &QComboBox::currentIndexChanged, this,
+            [this] { markStale(tr("the fit changed to"), ui->fitModel->currentText()); });
+}
+
+void MainWindow::markStale(const QString &what, const QString &value)
+{
+    settingsCount++;
+    if (!shown)
+        return;
+    // A setting changed twice is named once, with its latest value.
+    stale.erase(std::remove_if(stale.begin(), stale.end(),
+                               [&what](const QString &reason) { return reason.startsWith(what); }),
+                stale.end());
+    stale << (value.isEmpty() ? what : what + QLatin1Char(' ') + value);
+    showStaleness();
+}
+
+void MainWindow::clearResults(const QString &why)
+{
+    shown.reset();
+    stale.clear();
+    exportWarnings.clear();
+    for (ViewWidget *view : std::initializer_list<ViewWidget *>{ui->cloud, ui->projections, ui->coverage,
+                                                                ui->series, ui->histogram})
+        view->show(nullptr);
+    ui->resultsTable->setRowCount(0);
+    ui->fitsTable->setRowCount(0);
+    ui->labelFitChoice->clear();
+    ui->labelDataNorm->clear();
+    ui->labelWarnings->clear();
+    ui->labelWarnings->hide();
+    ui->labelVerdict->setText(tr("No results: %1").arg(why));
+    ui->labelVerdict->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: #C01F1F; padding: 6px; font-weight: bold; }"));
+    showStaleness();
+}
+
+void MainWindow::showStaleness()
+{
+    const bool current = shown && stale.isEmpty();
+    for (ViewWidget *view : std::initializer_list<ViewWidget *>{ui->cloud, ui->projections, ui->coverage,
+                                                                ui->series, ui->histogram})
+        view->setStale(shown ? staleReason() : QString());
+    ui->resultsTable->setEnabled(current);
+    ui->fitsTable->setEnabled(current);
+    ui->labelWarnings->setEnabled(current);
+    ui->actionSave->setEnabled(current);
+    ui->actionExportParameters->setEnabled(current);
+    ui->menuExport->setEnabled(current);
+    if (shown)
+        showBanner();
+}
+
+void MainWindow::showBanner()
+{
+    if (!stale.isEmpty()) {
+        ui->labelVerdict->setText(
+            tr("Out of date: %1. Calibrate again (F5) for results of the new settings.").arg(staleReason()));
+        ui->labelVerdict->setStyleSheet(
+            QStringLiteral("QLabel { color: white; background: #6E6E6E; padding: 6px; font-weight: bold; }"));
+        return;
+    }
+    const Banner banner = bannerOf(*shown);
+    ui->labelVerdict->setText(banner.words);
+    ui->labelVerdict->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: %1; padding: 6px; font-weight: bold; }")
+            .arg(banner.colour.name()));
+}
+
+void MainWindow::showWarnings()
+{
+    const QStringList all = resultWarnings(*shown) + exportWarnings;
+    ui->labelWarnings->setText(all.join(QLatin1Char('\n')));
+    ui->labelWarnings->setVisible(!all.isEmpty());
 }
 
 void MainWindow::say(const QString &message)
@@ -259,6 +393,10 @@ bool MainWindow::refusedAsNoRegularFile(const QString &path)
 
 void MainWindow::showInput(const QString &path, const std::optional<LogFormat> &log)
 {
+    if (path == inputPath)
+        markStale(tr("the columns or the reading options changed"));
+    else
+        markStale(tr("the input is now"), printable(QFileInfo(path).fileName()));
     inputPath = path;
     logFormat = log;
     ui->labelFile->setText(printable(QDir::toNativeSeparators(path)));
@@ -292,6 +430,7 @@ void MainWindow::openSaved(const QString &path)
             setHmSource(opened.hm);
             setFit(opened.fit);
             showInput(opened.input, opened.log);
+            runCount = settingsCount;
             addRecent(path);
             if (changed)
                 complain(tr("Saved work"),
@@ -327,6 +466,9 @@ QString MainWindow::saveTo(const QString &path)
 {
     if (!shown)
         return tr("Nothing is calibrated yet.");
+    if (!stale.isEmpty())
+        return tr("The results are out of date (%1); calibrate again (F5) before saving them.")
+            .arg(staleReason());
     if (IsSameFile(path, shown->result->path))
         return tr("This is the file of measurements; choose another name so that it is not overwritten.");
     // The fingerprint is taken on the worker after the results show.
@@ -401,7 +543,7 @@ void MainWindow::pickColumns()
         return;
     ColumnPicker picker(inputPath, logFormat, this);
     if (picker.exec() == QDialog::Accepted) {
-        logFormat = picker.format();
+        showInput(inputPath, picker.format());
         calibrate();
     }
 }
@@ -463,7 +605,7 @@ void MainWindow::showField()
                        .arg(f.I, 0, 'f', 2);
     QString problem;
     if (const std::optional<double> hm = hmOf(s, &problem))
-        text += tr("\nHm = %1 %2").arg(fullPrecision(*hm), s.unit);
+        text += tr("\nHm = %1 %2").arg(shownNumber(*hm), s.unit);
     else
         text += QLatin1Char('\n') + problem;
     ui->labelField->setText(text);
@@ -476,8 +618,10 @@ void MainWindow::calibrate()
         return;
     }
     // The input may have been replaced since it was opened.
-    if (refusedAsNoRegularFile(inputPath))
+    if (refusedAsNoRegularFile(inputPath)) {
+        clearResults(tr("%1 was refused").arg(printable(QFileInfo(inputPath).fileName())));
         return;
+    }
     QString problem;
     const std::optional<double> hm = hmOf(hmSource(), &problem);
     if (!hm) {
@@ -487,6 +631,7 @@ void MainWindow::calibrate()
     const Input input = Input::file(inputPath, logFormat);
     const CalibrationOptions options = calibrationOptions(*hm, fit());
     const QString unit = hmSource().unit;
+    runCount = settingsCount;
     work.start(
         tr("Calibrating %1").arg(QFileInfo(inputPath).fileName()),
         [input, options, unit](TaskControl &control) { calibrateInSteps(input, options, unit, control); });
@@ -499,39 +644,46 @@ void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
         showRefusal(result);
         return;
     }
+    if (!shown || shown->result != calibration->result)
+        exportWarnings.clear();
     shown = calibration;
+    if (runCount == settingsCount)
+        stale.clear();
     for (ViewWidget *view : std::initializer_list<ViewWidget *>{ui->cloud, ui->projections, ui->coverage,
                                                                 ui->series, ui->histogram})
         view->show(calibration);
-    const QualityReport &q = result.quality;
-    QString verdict = verdictLine(q);
-    if (const QString reason =
-            VerdictReason(q, calibration->uncertainty ? &*calibration->uncertainty : nullptr);
-        !reason.isEmpty())
-        verdict += QStringLiteral(": ") + reason;
-    if (const QString advice = Recommendation(result.run, q, workbenchWords()); !advice.isEmpty())
-        verdict += QStringLiteral("; ") + advice;
-    ui->labelVerdict->setText(verdict);
-    ui->labelVerdict->setStyleSheet(
-        QStringLiteral("QLabel { color: white; background: %1; padding: 6px; font-weight: bold; }")
-            .arg(verdictColour(q).name()));
-    QString text = resultsText(*calibration);
-    if (!result.warnings.isEmpty())
-        text += QLatin1Char('\n') + result.warnings.join(QLatin1Char('\n')) + QLatin1Char('\n');
-    const int scroll = ui->resultsText->verticalScrollBar()->value();
-    ui->resultsText->setPlainText(text);
-    ui->resultsText->verticalScrollBar()->setValue(scroll);
+    const std::vector<ResultRow> rows = resultRows(*calibration);
+    const int scroll = ui->resultsTable->verticalScrollBar()->value();
+    ui->resultsTable->setRowCount(int(rows.size()));
+    for (int row = 0; row < int(rows.size()); row++) {
+        const ResultRow &r = rows[size_t(row)];
+        const QString cells[] = {r.name, r.value, r.unit, r.spread, r.interval};
+        for (int column = 0; column < 5; column++) {
+            auto *item = new QTableWidgetItem(cells[column]);
+            if (column == 1 || column == 3)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (column == 1 && !r.full.isEmpty())
+                item->setToolTip(r.full);
+            ui->resultsTable->setItem(row, column, item);
+        }
+    }
+    ui->resultsTable->resizeColumnsToContents();
+    ui->resultsTable->verticalScrollBar()->setValue(scroll);
     ui->labelFitChoice->setText(result.run.fitReason.isEmpty()
                                     ? tr("Fit: %1").arg(QLatin1String(fitModelName(result.run.model)))
                                     : tr("Auto chose %1").arg(result.run.fitReason));
     showHmCheck(*calibration);
     showFitTable(*calibration);
+    showWarnings();
+    showStaleness();
     say(calibration->uncertainty ? tr("Calibrated, with the uncertainty.") : tr("Calibrated."));
 }
 
 void MainWindow::showRefusal(const CalibrationResult &result)
 {
-    complain(tr("File refused"), refusalMessage(result));
+    const QString message = refusalMessage(result);
+    clearResults(message);
+    complain(tr("File refused"), message);
 }
 
 // Beside Hm, the data's own norm: a unit mixed up shows at once.
@@ -552,6 +704,10 @@ void MainWindow::showHmCheck(const Calibration &c)
 void MainWindow::showFitTable(const Calibration &c)
 {
     const std::vector<FitModel> &models = comparedModels();
+    const QString unit = unitName(c);
+    ui->fitsTable->setHorizontalHeaderLabels(
+        {tr("Model"), tr("b (%1)").arg(unit), tr("Diagonal of A"), tr("RMS after (%1)").arg(unit),
+         tr("Rejected"), tr("Predicted bias error (%1)").arg(unit), tr("Verdict"), tr("Chosen")});
     ui->fitsTable->setRowCount(int(c.comparison.size()));
     for (int row = 0; row < int(c.comparison.size()); row++) {
         const CalibrationResult &r = c.comparison[size_t(row)];
@@ -559,14 +715,15 @@ void MainWindow::showFitTable(const Calibration &c)
         if (r.calibrated()) {
             const CalibrationParameters &p = r.run.parameters;
             cells << QStringLiteral("%1, %2, %3")
-                         .arg(fullPrecision(p.Bias[0][0]), fullPrecision(p.Bias[1][0]),
-                              fullPrecision(p.Bias[2][0]))
+                         .arg(shownNumber(p.Bias[0][0]), shownNumber(p.Bias[1][0]), shownNumber(p.Bias[2][0]))
                   << QStringLiteral("%1, %2, %3")
-                         .arg(fullPrecision(p.A[0][0]), fullPrecision(p.A[1][1]), fullPrecision(p.A[2][2]))
-                  << QString::number(r.quality.after.rms, 'g', 6)
+                         .arg(shownNumber(p.A[0][0]), shownNumber(p.A[1][1]), shownNumber(p.A[2][2]))
+                  << tr("%1 (%2 % of Hm)")
+                         .arg(shownNumber(r.quality.after.rms))
+                         .arg(100.0 * r.quality.after.rms / std::abs(c.options.hm), 0, 'f', 2)
                   << QString::number(r.run.robustFit() ? int(r.run.robustFit()->rejected.size()) : 0)
                   << (size_t(row) < c.predictedBiasError.size() && c.predictedBiasError[size_t(row)]
-                          ? QString::number(*c.predictedBiasError[size_t(row)], 'g', 3)
+                          ? shownNumber(*c.predictedBiasError[size_t(row)])
                           : QString())
                   << QLatin1String(verdictName(r.quality.verdict));
         } else {
@@ -588,12 +745,31 @@ QString MainWindow::exportTo(const WorkbenchExport &format, const QString &path)
 {
     if (!shown)
         return tr("Nothing is calibrated yet.");
+    if (!stale.isEmpty())
+        return tr("The results are out of date (%1); calibrate again (F5) before exporting them.")
+            .arg(staleReason());
     if (const QString problem = overwriteProblem(path, *shown); !problem.isEmpty())
         return problem;
+    const QStringList fileWarnings = format.warnings ? format.warnings(*shown) : QStringList();
+    QStringList warnings = fileWarnings + resultWarnings(*shown);
+    if (const Banner banner = bannerOf(*shown); banner.grade != Banner::Good)
+        warnings.prepend(banner.words);
+    if (!warnings.isEmpty() &&
+        !confirm(tr("Export"),
+                 tr("%1 would be written from results with these warnings:\n\n%2\n\nWrite it anyway?")
+                     .arg(printable(path), warnings.join(QLatin1Char('\n')))))
+        return notWritten(path);
     QString reason;
     if (!format.write(path, *shown, &reason))
         return tr("%1 could not be written%2.")
             .arg(printable(path), reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason));
+    for (const QString &warning : fileWarnings)
+        exportWarnings << tr("%1 warns: %2").arg(printable(QFileInfo(path).fileName()), warning);
+    showWarnings();
+    say(fileWarnings.isEmpty() ? tr("Wrote %1.").arg(printable(path))
+                               : tr("Wrote %1, with %2 warning(s) in the file; they show under Results.")
+                                     .arg(printable(path))
+                                     .arg(fileWarnings.size()));
     return QString();
 }
 
@@ -613,10 +789,9 @@ void MainWindow::exportDialog(const WorkbenchExport &format)
         return;
     const QString path = dialog.selectedFiles().front();
     lastFolder = QFileInfo(path).absolutePath();
-    const QString problem = exportTo(format, path);
-    if (problem.isEmpty())
-        say(tr("Wrote %1").arg(printable(path)));
-    else
+    if (const QString problem = exportTo(format, path); problem == notWritten(path))
+        say(problem);
+    else if (!problem.isEmpty())
         QMessageBox::warning(this, tr("Export"), problem);
 }
 

@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -50,7 +51,14 @@ public:
     /// Writes the work as a .tavrin file; the message, empty on success.
     QString saveTo(const QString &path);
     /// Writes an export of the calibration shown; the message, empty on success.
+    /// An export that carries a warning is written only once the confirmer agrees.
     QString exportTo(const struct WorkbenchExport &format, const QString &path);
+    /// Why the results shown no longer belong to the input, its reading, Hm
+    /// and the fit; empty while they do.
+    QString staleReason() const { return stale.join(QStringLiteral("; ")); }
+    /// Asks a question before a write that carries warnings; true to go on.
+    using Confirmer = std::function<bool(const QString &title, const QString &question)>;
+    void setConfirmer(Confirmer ask) { confirm = std::move(ask); }
 
 signals:
     /// A file was refused, with the message shown.
@@ -90,6 +98,19 @@ private:
     void readSettings();
     void writeSettings() const;
     void say(const QString &message);
+    /// The results no longer match what the window would calibrate: greyed,
+    /// with the reason in the banner, until a run of the new settings shows.
+    void markStale(const QString &what, const QString &value = QString());
+    /// Empties the results: their input was refused.
+    void clearResults(const QString &why);
+    /// Greys or restores the results, and allows Save and Export only for
+    /// results that are current.
+    void showStaleness();
+    void showBanner();
+    /// The run's warnings and the exports', where the user looks.
+    void showWarnings();
+    /// The current settings changed: marks the results out of date.
+    void watchSettings();
 
     std::unique_ptr<Ui::MainWindow> ui;
     Runner work;
@@ -100,6 +121,12 @@ private:
     QPushButton *cancelButton = nullptr;
     QString lastFolder;
     class LivePanel *live = nullptr;
+    QStringList stale; ///< the changes since the results' run, each named once
+    /// Counts the changes of the settings; a run is current when it was
+    /// started with the count the window still has.
+    int settingsCount = 0, runCount = 0;
+    QStringList exportWarnings; ///< of the exports of the results shown
+    Confirmer confirm;
 };
 
 } // namespace tavrin

@@ -31,6 +31,20 @@ void ViewWidget::paintEvent(QPaintEvent *)
         return;
     }
     draw(painter, *figure());
+    if (stale.isEmpty())
+        return;
+    painter.fillRect(rect(), QColor(255, 255, 255, 170));
+    painter.setPen(QColor(0x40, 0x40, 0x40));
+    painter.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap,
+                     tr("Out of date: %1").arg(stale));
+}
+
+void ViewWidget::setStale(const QString &reason)
+{
+    if (reason == stale)
+        return;
+    stale = reason;
+    update();
 }
 
 } // namespace tavrin

@@ -22,6 +22,10 @@ public:
     void show(std::shared_ptr<const Calibration> calibration);
     const ViewData *views() const { return calibration ? calibration->views.get() : nullptr; }
     const FigureData *figure() const { return views() ? &views()->figure : nullptr; }
+    /// Veils the drawing, with why, while the calibration is out of date;
+    /// an empty reason lifts the veil.
+    void setStale(const QString &reason);
+    QString staleReason() const { return stale; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -30,6 +34,7 @@ protected:
 
 private:
     std::shared_ptr<const Calibration> calibration;
+    QString stale;
 };
 
 } // namespace tavrin

@@ -25,6 +25,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 
 using namespace tavrin;
 
@@ -363,6 +364,115 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("\u00b1 0.010  [12.480, 12.520]")), qPrintable(text));
         QVERIFY(text.contains("200 bootstrap resamples"));
         QCOMPARE(verdictLine(c->result->quality), QStringLiteral("Verdict: good"));
+    }
+
+    // Green only for a good verdict that nothing qualifies; amber for a good
+    // one with a reason, a warning or a limit passed by less than a tenth of
+    // it; red for any other verdict. The words say which limit and why.
+    void theBannerGradesTheVerdict()
+    {
+        const std::shared_ptr<const Calibration> sample = calibrateSample(QStringLiteral("uT"));
+        const Banner good = bannerOf(*sample);
+        QCOMPARE(good.grade, Banner::Good);
+        QCOMPARE(good.words, QStringLiteral("Verdict: good, every limit passed with a margin"));
+        QVERIFY(marginalNotes(sample->result->quality).isEmpty());
+        QVERIFY(resultWarnings(*sample).isEmpty());
+
+        const auto changed = [&](const std::function<void(CalibrationResult &)> &change) {
+            auto c = std::make_shared<Calibration>(*sample);
+            auto r = std::make_shared<CalibrationResult>(*sample->result);
+            change(*r);
+            c->result = r;
+            return bannerOf(*c);
+        };
+        const struct {
+            std::function<void(CalibrationResult &)> change;
+            QString words;
+        } qualified[] = {
+            {[](CalibrationResult &r) { r.quality.cellsHit = 72; },
+             "72 of 100 cells hit, near the 70 needed"},
+            {[](CalibrationResult &r) { r.quality.cellsHit = 70; },
+             "70 of 100 cells hit, near the 70 needed"},
+            {[](CalibrationResult &r) { r.quality.largestEmptyCap.radius = 44.5 * Pi / 180; },
+             "largest empty cap 44.5 degrees, near the 45 allowed"},
+            {[](CalibrationResult &r) {
+                 r.quality.before.rms = 2.57;
+                 r.quality.after.rms = 2.39;
+             },
+             "RMS after 2.39 barely below 2.57 before"},
+            {[](CalibrationResult &r) { r.quality.coreRms = 0.047 * 48; },
+             "RMS norm error 4.7 % of Hm, near the 5 % allowed"},
+            {[](CalibrationResult &r) {
+                 r.quality.hmUnit.hm = 48000;
+                 r.quality.hmUnit.medianDistance = 48;
+                 r.quality.hmUnit.scaleDiffers = true;
+             },
+             "Hm in another unit"},
+            {[](CalibrationResult &r) { r.warnings << QStringLiteral("Data may contain outliers"); },
+             "1 warning below"},
+        };
+        for (const auto &q : qualified) {
+            const Banner banner = changed(q.change);
+            QCOMPARE(banner.grade, Banner::Qualified);
+            QVERIFY2(banner.words.startsWith("Verdict: good, with reservations: ") &&
+                         banner.words.contains(q.words),
+                     qPrintable(banner.words));
+            QVERIFY(banner.colour != good.colour);
+        }
+        // Before calibration an RMS within 1 % of Hm is not worth improving.
+        QCOMPARE(changed([](CalibrationResult &r) {
+                     r.quality.before.rms = 0.4;
+                     r.quality.after.rms = 0.39;
+                 }).grade,
+                 Banner::Good);
+        const Banner failed = changed([](CalibrationResult &r) {
+            r.quality.verdict = Verdict::PoorCoverage;
+            r.quality.findings.fewCells = true;
+            r.quality.cellsHit = 60;
+        });
+        QCOMPARE(failed.grade, Banner::Failed);
+        QVERIFY2(failed.words.startsWith("Verdict: poor coverage: 60 of 100 cells hit"),
+                 qPrintable(failed.words));
+        QVERIFY(!failed.words.contains("near the"));
+    }
+
+    // The table rounds each value to two digits of its uncertainty and says
+    // its unit; norm errors stand beside their share of Hm.
+    void theResultRowsAreRoundedToTheirUncertainty()
+    {
+        auto c = std::make_shared<Calibration>(*calibrateSample(QStringLiteral("uT")));
+        Uncertainty u;
+        u.known = true;
+        u.resamples = 200;
+        u.bias[0] = {0.0104, 12.48, 12.52};
+        u.A[0][0] = {0.00123, 1.078, 1.083};
+        c->uncertainty = u;
+        const std::vector<ResultRow> rows = resultRows(*c);
+        const CalibrationParameters &p = c->result->run.parameters;
+        QCOMPARE(rows[0].name, QStringLiteral("b1"));
+        QCOMPARE(rows[0].value, QString::number(p.Bias[0][0], 'f', 3));
+        QCOMPARE(rows[0].spread, QStringLiteral("\u00b1 0.010"));
+        QCOMPARE(rows[0].interval, QStringLiteral("[12.480, 12.520]"));
+        QCOMPARE(rows[0].unit, QStringLiteral("uT"));
+        QCOMPARE(rows[0].full, fullPrecision(p.Bias[0][0]));
+        QCOMPARE(rows[3].name, QStringLiteral("A11"));
+        QCOMPARE(rows[3].value, QString::number(p.A[0][0], 'f', 4));
+        QCOMPARE(rows[3].unit, QString());
+        QCOMPARE(roundedTo(12.49712, 0.0104), QStringLiteral("12.497"));
+        QCOMPARE(roundedTo(-7.3, 0.25), QStringLiteral("-7.30"));
+        QCOMPARE(shownNumber(0.123456789012345), QStringLiteral("0.123457"));
+        const QualityReport &q = c->result->quality;
+        int errors = 0;
+        for (const ResultRow &row : rows)
+            if (row.name.startsWith("|e| ")) {
+                errors++;
+                QVERIFY2(row.unit.startsWith("uT, ") && row.unit.endsWith(" % of Hm"), qPrintable(row.unit));
+            }
+        QCOMPARE(errors, 6);
+        QVERIFY(resultsText(*c).contains(
+            QStringLiteral("(%1 %, ").arg(QString::number(100 * q.after.mean / 48, 'f', 2))));
+        // Without a unit the values are in the data's own.
+        QCOMPARE(resultRows(*calibrateSample(QString()))[0].unit, QStringLiteral("units of the data"));
     }
 
     void theAdviceNamesTheAxesOfTheCap()

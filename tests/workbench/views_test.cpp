@@ -5,6 +5,7 @@
 #include "panels.h"
 #include "panelwidgets.h"
 #include "pipeline.h"
+#include "pointspread.h"
 #include "serieswidget.h"
 #include "synthetic.h"
 #include "turnadvice.h"
@@ -173,6 +174,70 @@ private slots:
         QCOMPARE(widget.pointAt(spike), 600);
         QVERIFY(std::abs(spike.x() - (frame.pixels.left() + 600 * frame.pixels.width() / 999)) < 1e-9);
         QCOMPARE(widget.pointAt(QPointF(frame.pixels.left() + 10, frame.pixels.top() + 2)), -1);
+    }
+
+    // A planar fit leaves the reading along the normal as measured: its
+    // calibrated points lie on their plane's circle, far from the sphere of
+    // radius Hm, which the cloud then leaves out and the circle replaces.
+    void aPlanarCloudShowsItsCircleNotTheSphere()
+    {
+        const double hm = 48, height = 300;
+        MatDoub points(720, 3);
+        for (int k = 0; k < 720; k++) {
+            const double t = 2 * Pi * k / 720;
+            points[k][0] = 5 + 1.2 * hm * std::cos(t);
+            points[k][1] = -3 + 0.9 * hm * std::sin(t);
+            points[k][2] = height + 0.5 * std::sin(7 * t);
+        }
+        const std::shared_ptr<const Calibration> c = calibrate(points, hm, FitModel::Planar);
+        QVERIFY(c->result->calibrated());
+        const FigureData &planar = c->views->figure;
+        QVERIFY(planar.robust && planar.robust->model == FitModel::Planar);
+        FigureData spherical = planar;
+        spherical.robust = nullptr;
+        const CloudPoints &cloud = c->views->calibrated;
+        const QRectF box(0, 0, 640, 640);
+        const CloudView view;
+        const auto draw = [&](const FigureData &d) {
+            QImage image(box.size().toSize(), QImage::Format_RGB32);
+            QPainter painter(&image);
+            drawCloud(painter, box, d, cloud, CloudSet::Calibrated, view);
+            return image;
+        };
+        const QImage withPlane = draw(planar), withSphere = draw(spherical);
+        const CloudCamera camera(cloudArea(box), cloud.range(), view);
+        // The darkest pixel about a point of the cloud's space.
+        const auto darkest = [&](const QImage &image, const double v[3]) {
+            const QPoint at = camera.map(v).toPoint();
+            int least = 255;
+            for (int dx = -1; dx <= 1; dx++)
+                for (int dy = -1; dy <= 1; dy++)
+                    least = std::min(least, qGray(image.pixel(at + QPoint(dx, dy))));
+            return least;
+        };
+        for (const double degrees : {45.0, 135.0, 225.0, 315.0}) {
+            const double equator[3] = {hm * std::cos(degrees * Pi / 180), hm * std::sin(degrees * Pi / 180),
+                                       0};
+            QVERIFY2(darkest(withSphere, equator) < 245, qPrintable(QString::number(degrees)));
+            QCOMPARE(darkest(withPlane, equator), 255);
+        }
+        // The circle lies where the points do: their mean height along the
+        // normal, their mean radius about it.
+        const double *n = planar.robust->normal;
+        const PlaneCircle circle = planeCircleOf(n, cloud.at(0), cloud.size());
+        QVERIFY(std::abs(circle.height - height) < 0.05 * height);
+        QVERIFY(std::abs(circle.radius - hm) < 0.05 * hm);
+        double e1[3], e2[3];
+        PlaneBasis(n, e1, e2);
+        const double onCircle[3] = {circle.height * n[0] + circle.radius * e1[0],
+                                    circle.height * n[1] + circle.radius * e1[1],
+                                    circle.height * n[2] + circle.radius * e1[2]};
+        const QPoint at = camera.map(onCircle).toPoint();
+        bool planeDrawn = false;
+        for (int dx = -1; dx <= 1; dx++)
+            for (int dy = -1; dy <= 1; dy++)
+                planeDrawn = planeDrawn || near(withPlane.pixel(at + QPoint(dx, dy)), Palette::plane, 60);
+        QVERIFY(planeDrawn);
     }
 
     // Every view draws a failed run as nothing, and a run at any size.

@@ -3,6 +3,7 @@
 #include "comparedialog.h"
 #include "exports.h"
 #include "mainwindow.h"
+#include "resultstext.h"
 #include "savedwork.h"
 #include "startoptions.h"
 #include "synthetic.h"
@@ -10,23 +11,31 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -301,6 +310,243 @@ private slots:
         QVERIFY(check->text().contains("49.25"));
     }
 
+    // Every change of what a run reads marks the results out of date at
+    // once: greyed, the reason in the banner, Save and Export refused, until
+    // a run of the new settings shows; a run started before the change stays
+    // out of date when it ends.
+    void changesMarkTheResultsOutOfDate()
+    {
+        QTemporaryDir dir;
+        const QString copy = dir.filePath("copy.txt"), out = dir.filePath("out.txt"),
+                      work = dir.filePath("work.tavrin");
+        QVERIFY(QFile::copy(QStringLiteral(TAVRIN_SAMPLE), copy));
+        MainWindow window;
+        window.setHmSource(hmValue(48));
+        window.setFit(FitModel::Auto);
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        auto *hm = window.findChild<QDoubleSpinBox *>("hmValue");
+        auto *unit = window.findChild<QComboBox *>("hmUnit");
+        auto *fromPlace = window.findChild<QRadioButton *>("radioHmPlace");
+        auto *asValue = window.findChild<QRadioButton *>("radioHmValue");
+        auto *latitude = window.findChild<QDoubleSpinBox *>("latitude");
+        auto *date = window.findChild<QDateEdit *>("date");
+        const QLabel *banner = window.findChild<QLabel *>("labelVerdict");
+        const QWidget *results = window.findChild<QWidget *>("resultsTable");
+        const QAction *save = window.findChild<QAction *>("actionSave");
+        const QAction *exportParameters = window.findChild<QAction *>("actionExportParameters");
+        const auto outOfDate = [&](const QString &reason) {
+            QVERIFY2(window.staleReason().contains(reason), qPrintable(window.staleReason()));
+            QVERIFY2(banner->text().startsWith("Out of date: ") && banner->text().contains(reason),
+                     qPrintable(banner->text()));
+            QVERIFY(!results->isEnabled());
+            QVERIFY(!save->isEnabled() && !exportParameters->isEnabled());
+            QVERIFY(window.exportTo(*workbenchExportNamed("parameters"), out).contains("out of date"));
+            QVERIFY(window.saveTo(work).contains("out of date"));
+            QVERIFY(!QFile::exists(out) && !QFile::exists(work));
+        };
+        const auto current = [&] {
+            QVERIFY2(window.staleReason().isEmpty(), qPrintable(window.staleReason()));
+            QVERIFY(!banner->text().startsWith("Out of date"));
+            QVERIFY(results->isEnabled() && save->isEnabled() && exportParameters->isEnabled());
+        };
+        const struct {
+            QString reason;
+            std::function<void()> change;
+        } triggers[] = {
+            {"Hm changed to 50", [&] { hm->setValue(50); }},
+            {"the unit of Hm changed to uT", [&] { unit->setCurrentIndex(unit->findData("uT")); }},
+            {"Hm is now taken from a place", [&] { fromPlace->setChecked(true); }},
+            {"the place or the date of Hm changed", [&] { latitude->setValue(48.85); }},
+            {"the place or the date of Hm changed", [&] { date->setDate(QDate(2027, 3, 1)); }},
+            {"Hm is now a value", [&] { asValue->setChecked(true); }},
+            {"the fit changed to sphere", [&] { window.setFit(FitModel::Sphere); }},
+        };
+        for (const auto &trigger : triggers) {
+            current();
+            trigger.change();
+            outOfDate(trigger.reason);
+            if (QTest::currentTestFailed())
+                return;
+            window.calibrate();
+            QVERIFY(waitForRun(window));
+            current();
+        }
+        QCOMPARE(window.calibration()->options.hm, 50.0);
+        QCOMPARE(window.calibration()->unit, QStringLiteral("uT"));
+        QCOMPARE(window.calibration()->options.fit, FitModel::Sphere);
+        // The place counts only while Hm comes from it.
+        latitude->setValue(10);
+        current();
+
+        // Another input, or the same read another way, is out of date until
+        // its run shows.
+        window.open(copy);
+        outOfDate("the input is now copy.txt");
+        QVERIFY(waitForRun(window));
+        current();
+        QCOMPARE(window.calibration()->result->path, copy);
+        LogFormat columns;
+        columns.columns = {"1", "2", "3"};
+        window.open(copy, columns);
+        outOfDate("the columns or the reading options changed");
+        QVERIFY(waitForRun(window));
+        current();
+
+        // A change while a run is under way leaves its results out of date.
+        // A setting changed twice is named once, with its latest value.
+        window.calibrate();
+        hm->setValue(51);
+        hm->setValue(52);
+        QVERIFY(waitForRun(window));
+        QCOMPARE(window.calibration()->options.hm, 50.0);
+        outOfDate("Hm changed to 52");
+        QCOMPARE(window.staleReason(), QStringLiteral("Hm changed to 52"));
+
+        // A refused input empties the results.
+        const QString bad = dir.filePath("bad.txt");
+        writeFile(bad, "1 2 3\nnot a number\n");
+        QSignalSpy refused(&window, &MainWindow::refused);
+        window.open(bad);
+        QVERIFY(refused.wait(20000));
+        QVERIFY(!window.calibration());
+        QCOMPARE(window.findChild<QTableWidget *>("resultsTable")->rowCount(), 0);
+        QCOMPARE(window.findChild<QTableWidget *>("fitsTable")->rowCount(), 0);
+        QVERIFY2(banner->text().startsWith("No results: " + bad + ":2: "), qPrintable(banner->text()));
+        QVERIFY(!save->isEnabled() && !exportParameters->isEnabled());
+        QCOMPARE(window.exportTo(*workbenchExportNamed("parameters"), out),
+                 QStringLiteral("Nothing is calibrated yet."));
+    }
+
+    // The run's warnings and the export's show in the window; an export
+    // that carries a warning asks first, and says what it wrote.
+    void warningsShowAndAnExportThatWarnsAsks()
+    {
+        QTemporaryDir dir;
+        MainWindow window;
+        QStringList asked;
+        bool answer = false;
+        window.setConfirmer([&](const QString &, const QString &question) {
+            asked << question;
+            return answer;
+        });
+        HmSource source = hmValue(48);
+        source.unit = QStringLiteral("uT");
+        window.setHmSource(source);
+        window.setFit(FitModel::Exact);
+        window.open(QStringLiteral(TAVRIN_DATA "/recordings/flat.txt"));
+        QVERIFY(waitForRun(window));
+        const QLabel *banner = window.findChild<QLabel *>("labelVerdict");
+        const QLabel *warnings = window.findChild<QLabel *>("labelWarnings");
+        QVERIFY2(banner->text().startsWith("Verdict: flat rotation: "), qPrintable(banner->text()));
+        QVERIFY(banner->styleSheet().contains("#c01f1f"));
+        QVERIFY(!window.calibration()->result->warnings.isEmpty());
+        for (const QString &w : window.calibration()->result->warnings)
+            QVERIFY2(warnings->text().contains(w), qPrintable(warnings->text()));
+        QVERIFY(!warnings->isHidden());
+
+        const WorkbenchExport &ardupilot = *workbenchExportNamed("ardupilot");
+        const QStringList fileWarnings = ardupilot.warnings(*window.calibration());
+        QVERIFY(!fileWarnings.isEmpty());
+        const QString path = dir.filePath("flat.param");
+        QCOMPARE(window.exportTo(ardupilot, path), path + " was not written.");
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(asked.size(), 1);
+        for (const QString &w : fileWarnings + window.calibration()->result->warnings +
+                                    QStringList{"Verdict: flat rotation: spread across the plane"})
+            QVERIFY2(asked.front().contains(w), qPrintable(w));
+        answer = true;
+        QCOMPARE(window.exportTo(ardupilot, path), QString());
+        QCOMPARE(asked.size(), 2);
+        const QByteArray written = readAll(path);
+        for (const QString &w : fileWarnings) {
+            QVERIFY(written.contains("# Warning: " + w.toUtf8()));
+            QVERIFY2(warnings->text().contains("flat.param warns: " + w), qPrintable(warnings->text()));
+        }
+        QVERIFY(window.statusBar()->currentMessage().startsWith(
+            QStringLiteral("Wrote %1, with %2 warning(s) in the file").arg(path).arg(fileWarnings.size())));
+
+        // A planar fit says that it leaves the reading along the normal as measured.
+        window.setFit(FitModel::Planar);
+        window.calibrate();
+        QVERIFY(waitForRun(window));
+        QVERIFY(warnings->text().contains("the calibration leaves it as measured"));
+        QVERIFY(banner->text().contains("the reading along the plane's normal is left as measured"));
+        QVERIFY(!warnings->text().contains("flat.param warns"));
+
+        // A clean result and a format without warnings: no question.
+        window.setFit(FitModel::Auto);
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        QVERIFY(warnings->isHidden());
+        QCOMPARE(window.exportTo(*workbenchExportNamed("parameters"), dir.filePath("sample.txt")), QString());
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(window.statusBar()->currentMessage(), "Wrote " + dir.filePath("sample.txt") + '.');
+    }
+
+    // Results, the fits compared and Compare show numbers a person reads:
+    // no more digits than they are worth, every one with its unit.
+    void numbersAreRoundedAndHaveUnits()
+    {
+        QTemporaryDir dir;
+        MainWindow window;
+        HmSource source = hmValue(48);
+        source.unit = QStringLiteral("uT");
+        window.setHmSource(source);
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(waitForRun(window));
+        const QRegularExpression long_(QStringLiteral("\\d{9,}"));
+        const auto shortNumbers = [&](const QTableWidget *table) {
+            QVERIFY(table->rowCount() > 0);
+            for (int row = 0; row < table->rowCount(); row++)
+                for (int column = 0; column < table->columnCount(); column++)
+                    if (const QTableWidgetItem *item = table->item(row, column))
+                        QVERIFY2(!long_.match(item->text()).hasMatch(), qPrintable(item->text()));
+        };
+        const auto *results = window.findChild<QTableWidget *>("resultsTable");
+        const auto *fits = window.findChild<QTableWidget *>("fitsTable");
+        shortNumbers(results);
+        shortNumbers(fits);
+        QCOMPARE(fits->horizontalHeaderItem(5)->text(), QStringLiteral("Predicted bias error (uT)"));
+        QCOMPARE(fits->horizontalHeaderItem(3)->text(), QStringLiteral("RMS after (uT)"));
+        QVERIFY(fits->item(0, 3)->text().endsWith(" % of Hm)"));
+        // b1 to the decimals of its uncertainty, in its unit; its tool tip
+        // and Copy keep every digit.
+        const std::optional<Uncertainty> &u = window.calibration()->uncertainty;
+        QVERIFY(u && u->known);
+        const double b1 = window.calibration()->result->run.parameters.Bias[0][0];
+        QCOMPARE(results->item(0, 0)->text(), QStringLiteral("b1"));
+        QCOMPARE(results->item(0, 1)->text(),
+                 QString::number(b1, 'f', 1 - int(std::floor(std::log10(u->bias[0].std)))));
+        QCOMPARE(results->item(0, 1)->toolTip(), fullPrecision(b1));
+        QCOMPARE(results->item(0, 2)->text(), QStringLiteral("uT"));
+        QCOMPARE(results->item(0, 3)->text(),
+                 QStringLiteral("\u00b1 ") +
+                     QString::number(u->bias[0].std, 'f', 1 - int(std::floor(std::log10(u->bias[0].std)))));
+        window.findChild<QAction *>("actionCopyResults")->trigger();
+        QVERIFY(QGuiApplication::clipboard()->text().contains("b1 = " + fullPrecision(b1)));
+        const QualityReport &q = window.calibration()->result->quality;
+        bool rms = false;
+        for (int row = 0; row < results->rowCount(); row++)
+            if (results->item(row, 0)->text() == "|e| after, RMS") {
+                rms = true;
+                QCOMPARE(results->item(row, 2)->text(),
+                         "uT, " + QString::number(100 * q.after.rms / 48, 'f', 2) + " % of Hm");
+            }
+        QVERIFY(rms);
+
+        const QString saved = dir.filePath("sample.tavrin");
+        writeFile(saved, savedWorkBytes(savedSample(TAVRIN_SAMPLE, 48)));
+        CompareDialog *compare = window.compareWith(saved);
+        QVERIFY(compare);
+        compare->waitForData();
+        QTest::qWait(50);
+        shortNumbers(compare->findChild<QTableWidget *>());
+        for (const QLabel *label : compare->findChildren<QLabel *>())
+            QVERIFY2(!long_.match(label->text()).hasMatch(), qPrintable(label->text()));
+        compare->close();
+    }
+
     // A log read through the picker gives the points of its columns.
     void readsALogThroughTheColumnPicker()
     {
@@ -524,6 +770,8 @@ private slots:
         window.calibrate();
         QCOMPARE(refused.size(), 1);
         QVERIFY(refused.front().front().toString().startsWith(swapped + " is a named pipe (FIFO)"));
+        // The refused input takes its results with it.
+        QVERIFY(!window.calibration());
         QVERIFY(!window.runner().busy());
         QVERIFY(!watchdog.fired());
     }
