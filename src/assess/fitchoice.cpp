@@ -281,6 +281,24 @@ std::vector<double> PredictedErrors(const std::vector<Candidate> &candidates)
     return errors;
 }
 
+std::vector<Candidate> WeighedCandidates(Points points, double Hm, const std::vector<const RobustFit *> &fits,
+                                         const WorkControl &control)
+{
+    std::vector<Candidate> candidates;
+    if (fits.empty())
+        return candidates;
+    // The covariances assume independent readings; the residuals of the
+    // most general fit tell how many readings count as one.
+    const RobustFit &general = *fits.back();
+    const double time = CorrelationTime(points, general);
+    for (const RobustFit *fit : fits) {
+        candidates.push_back(CandidateOf(*fit, time));
+        candidates.back().subsetVariance = SubsetVariance(points, Hm, *fit, control);
+        candidates.back().misfit = Misfits(*fit, general, points.size() / time);
+    }
+    return candidates;
+}
+
 FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, PointsOutline *outline,
                     const SampledStart *sampled)
 {
@@ -342,15 +360,10 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, Points
     for (size_t k = 0; k < fits.size() && !covered; k++)
         if (fitOfModel(k))
             fitOf.push_back(k);
-    // The covariances assume independent readings; the residuals of the
-    // most general fit tell how many readings count as one.
-    const double time = fitOf.empty() ? 1.0 : CorrelationTime(points, *fits[fitOf.back()]);
-    std::vector<Candidate> candidates;
-    for (const size_t k : fitOf) {
-        candidates.push_back(CandidateOf(*fits[k], time));
-        candidates.back().subsetVariance = SubsetVariance(points, Hm, *fits[k], control);
-        candidates.back().misfit = Misfits(*fits[k], *fits[fitOf.back()], points.size() / time);
-    }
+    std::vector<const RobustFit *> weighed;
+    for (const size_t k : fitOf)
+        weighed.push_back(&*fits[k]);
+    const std::vector<Candidate> candidates = WeighedCandidates(points, Hm, weighed, control);
     const std::vector<double> errors = PredictedErrors(candidates);
     std::vector<size_t> order(candidates.size());
     for (size_t k = 0; k < order.size(); k++)

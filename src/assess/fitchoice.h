@@ -118,6 +118,13 @@ bool Misfits(const RobustFit &fit, const RobustFit &general, double independentR
 /// their residuals show that they misfit.
 std::vector<double> PredictedErrors(const std::vector<Candidate> &candidates);
 
+/// The fits, from the fewest parameters to the most, as the choice weighs
+/// them: their covariances scaled by the correlation time of the most
+/// general one's residuals, their subset variances, and whether each
+/// misfits against the most general one.
+std::vector<Candidate> WeighedCandidates(Points points, double Hm, const std::vector<const RobustFit *> &fits,
+                                         const WorkControl &control = WorkControl());
+
 struct FitChoice {
     FitModel model = FitModel::Full;
     QString reason;               ///< one line: what in the data chose the model
