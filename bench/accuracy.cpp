@@ -362,51 +362,55 @@ void rests()
 
 // A robot turning on a level floor, resting between its turns: the exact
 // fit's verdict, auto's choice, and how far planar and auto move from their
-// fit of the turning readings alone.
+// fit of the turning readings alone; a long recording of many rests, and a
+// short one of two.
 void floorTurns()
 {
     std::printf(
         "\nA floor robot's turns with rests between them (1:1.5 sensors, inclination 60 degrees, noise "
-        "0.5 %% of Hm, 2000 turning readings): median over %d seeds of |b - b(without rests)|, %% "
-        "of Hm\n\n",
+        "0.5 %% of Hm): median over %d seeds of |b - b(without rests)|, %% of Hm\n",
         Seeds);
-    std::map<FitModel, double> breaks;
-    for (const double share : {0.0, 0.3, 0.5, 0.7, 0.9}) {
-        std::map<FitModel, std::vector<double>> moved;
-        std::map<std::string, int> verdicts, chosen;
-        for (int seed = 1; seed <= Seeds; seed++) {
-            const unsigned s = unsigned(900 + seed);
-            HandRecording r = floorRobot(handSensor(1.5, Hm, s), share, s);
-            r.Hm = Hm, r.sigma = 0.005 * Hm;
-            const HandRecorded recorded = recordHand(r);
-            const MatDoub turning = rowsOf(recorded.points, recorded.resting);
-            const CalibrationRun exact = calibrate(recorded.points, FitModel::Exact);
-            verdicts[exact.error ? "failed" : verdictName(AssessCalibration(exact, Hm).verdict)]++;
-            for (const FitModel f : {FitModel::Planar, FitModel::Auto}) {
-                const CalibrationRun run = calibrate(recorded.points, f);
-                moved[f].push_back(100 * biasApart(run, calibrate(turning, f)) / Hm);
-                if (f == FitModel::Auto)
-                    chosen[run.error ? "failed" : fitModelName(run.model)]++;
+    for (const auto &[turning, rests] : {std::pair<int, int>{2000, 8}, {300, 2}}) {
+        std::printf("\n  %d turning readings, %d rests\n", turning, rests);
+        std::map<FitModel, double> breaks;
+        for (const double share : {0.0, 0.3, 0.5, 0.7, 0.9}) {
+            std::map<FitModel, std::vector<double>> moved;
+            std::map<std::string, int> verdicts, chosen;
+            for (int seed = 1; seed <= Seeds; seed++) {
+                const unsigned s = unsigned(900 + seed);
+                HandRecording r = floorRobot(handSensor(1.5, Hm, s), share, s);
+                r.Hm = Hm, r.sigma = 0.005 * Hm, r.n = turning, r.rests = rests;
+                const HandRecorded recorded = recordHand(r);
+                const MatDoub alone = rowsOf(recorded.points, recorded.resting);
+                const CalibrationRun exact = calibrate(recorded.points, FitModel::Exact);
+                verdicts[exact.error ? "failed" : verdictName(AssessCalibration(exact, Hm).verdict)]++;
+                for (const FitModel f : {FitModel::Planar, FitModel::Auto}) {
+                    const CalibrationRun run = calibrate(recorded.points, f);
+                    moved[f].push_back(100 * biasApart(run, calibrate(alone, f)) / Hm);
+                    if (f == FitModel::Auto)
+                        chosen[run.error ? "failed" : fitModelName(run.model)]++;
+                }
             }
+            std::printf("  rest %3.0f %%: planar %8.3f   auto %8.3f   exact's verdict", 100 * share,
+                        median(moved[FitModel::Planar]), median(moved[FitModel::Auto]));
+            for (const auto &[name, count] : verdicts)
+                std::printf(" %s %d", name.c_str(), count);
+            std::printf("   auto chose");
+            for (const auto &[name, count] : chosen)
+                std::printf(" %s %d", name.c_str(), count);
+            std::printf("\n");
+            std::fflush(stdout);
+            for (const FitModel f : {FitModel::Planar, FitModel::Auto})
+                if (!(median(moved[f]) <= 100 * BrokenShare) && !breaks.count(f))
+                    breaks[f] = share;
         }
-        std::printf("  rest %3.0f %%: planar %8.3f   auto %8.3f   exact's verdict", 100 * share,
-                    median(moved[FitModel::Planar]), median(moved[FitModel::Auto]));
-        for (const auto &[name, count] : verdicts)
-            std::printf(" %s %d", name.c_str(), count);
-        std::printf("   auto chose");
-        for (const auto &[name, count] : chosen)
-            std::printf(" %s %d", name.c_str(), count);
-        std::printf("\n");
-        std::fflush(stdout);
+        std::printf("  breaks at:");
         for (const FitModel f : {FitModel::Planar, FitModel::Auto})
-            if (!(median(moved[f]) <= 100 * BrokenShare) && !breaks.count(f))
-                breaks[f] = share;
+            std::printf(" %s %s", fitModelName(f),
+                        breaks.count(f) ? (std::to_string(int(100 * breaks[f] + 0.5)) + " %").c_str()
+                                        : "never");
+        std::printf("\n");
     }
-    std::printf("  breaks at:");
-    for (const FitModel f : {FitModel::Planar, FitModel::Auto})
-        std::printf(" %s %s", fitModelName(f),
-                    breaks.count(f) ? (std::to_string(int(100 * breaks[f] + 0.5)) + " %").c_str() : "never");
-    std::printf("\n");
 }
 
 } // namespace
