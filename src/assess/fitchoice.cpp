@@ -5,7 +5,9 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <utility>
 
 namespace tavrin {
 
@@ -41,7 +43,70 @@ bool liesFlat(const PlaneSpread &plane)
 
 QString percentOfHm(double squared, double Hm)
 {
+    if (!std::isfinite(squared))
+        return QStringLiteral("beyond measure");
     return QString::number(100 * std::sqrt(std::max(squared, 0.0)) / std::abs(Hm), 'f', 2);
+}
+
+// A unit vector to two decimals, with no sign on a zero.
+QString axisText(const double v[3])
+{
+    QStringList components;
+    for (int i = 0; i < 3; i++)
+        components << QString::number(std::abs(v[i]) < 0.005 ? 0.0 : v[i], 'f', 2);
+    return components.join(QStringLiteral(", "));
+}
+
+// The centre about which the choice counts directions: the robust sphere's,
+// or without one the origin.
+std::array<double, 3> directionsCentre(Points points, double Hm, PointsOutline &found,
+                                       const WorkControl &control)
+{
+    const std::optional<std::array<double, 3>> &sphere = found.sphereCentre(points, Hm, control);
+    return sphere ? *sphere : std::array<double, 3>{0.0, 0.0, 0.0};
+}
+
+// Why no model gave a plausible calibration, in what the user can change:
+// a rest that holds most readings, a turn about one axis, or directions the
+// turns left out; what was found, then what to do. coverage names the cells
+// that the directions about the robust sphere's centre hit, as the verdict
+// counts them; where no sphere found the centre, the readings' mean tells
+// whether they went every way.
+QString refusalCause(Points points, double Hm, PointsOutline &found, const PlaneSpread &plane, bool covered,
+                     const QString &coverage, const WorkControl &control)
+{
+    const double resting = RestingShare(points);
+    if (resting >= ChoiceLimits::MostAtOneAttitude)
+        return QStringLiteral("most readings (%1 %) sit at one attitude (%2): turn the sensor through more "
+                              "directions")
+            .arg(100 * resting, 0, 'f', 0)
+            .arg(coverage);
+    if (liesFlat(plane))
+        return QStringLiteral(
+                   "the sensor turned about its axis (%1) alone (%2): turn it about its other axes "
+                   "too, upside down as well as level")
+            .arg(axisText(plane.normal), coverage);
+    const QString misfit =
+        QStringLiteral(", yet no model fits them as a sensor's: check that the three columns "
+                       "are one sensor's axes, read at one gain, and that nothing magnetic "
+                       "moved with the sensor");
+    if (covered)
+        return QStringLiteral("the directions cover the sphere (%1)").arg(coverage) + misfit;
+    // A cap leaves the side towards its centre empty about its mean too.
+    const Coverage aboutMean = CoverageAbout(points, found.spread(points).spread.mean);
+    const QualityReport q =
+        JudgeQuality(points.size(), EllipsoidFit(), Hm, PlaneSpread(), aboutMean, CalibratedErrors());
+    if (!q.findings.emptyCap && !q.findings.fewCells)
+        return QStringLiteral("the readings surround their mean (%1 of %2 cells hit about it)")
+                   .arg(q.cellsHit)
+                   .arg(q.cellHit.size()) +
+               misfit;
+    // The cells are of equal area: their share is the sphere's.
+    const Coverage &c = found.coverage(points, directionsCentre(points, Hm, found, control).data());
+    return QStringLiteral("the directions cover about %1 % of the sphere (%2): turn the sensor about each of "
+                          "its axes, upside down as well as level, so that its readings point every way")
+        .arg(100 * c.cellsHit / std::max<size_t>(1, c.cellHit.size()))
+        .arg(coverage);
 }
 
 } // namespace
@@ -51,12 +116,9 @@ bool CoverTheSphere(Points points, double Hm, QString *coverage, PointsOutline *
 {
     PointsOutline own;
     PointsOutline &found = outline ? *outline : own;
-    // Without a sphere, the directions are counted about the origin.
-    const double origin[3] = {0.0, 0.0, 0.0};
-    const std::optional<std::array<double, 3>> &sphere = found.sphereCentre(points, Hm, control);
-    const QualityReport q =
-        JudgeQuality(points.size(), EllipsoidFit(), Hm, PlaneSpread(),
-                     found.coverage(points, sphere ? sphere->data() : origin), CalibratedErrors());
+    const std::array<double, 3> centre = directionsCentre(points, Hm, found, control);
+    const QualityReport q = JudgeQuality(points.size(), EllipsoidFit(), Hm, PlaneSpread(),
+                                         found.coverage(points, centre.data()), CalibratedErrors());
     if (coverage)
         *coverage = QStringLiteral("%1 of %2 cells hit, largest empty cap %3 degrees")
                         .arg(q.cellsHit)
@@ -100,6 +162,36 @@ double CorrelationTime(Points points, const RobustFit &fit)
     return time;
 }
 
+// Where a rest holds half the readings or more, their coordinate-wise
+// median lies in it and the 99th percentile of the distances among the
+// turns; elsewhere few readings lie so near the median. No centre enters,
+// as none can be trusted when every fit has failed.
+double RestingShare(Points points)
+{
+    const int n = points.size(), stride = evenSampleStride(n);
+    if (n == 0)
+        return 0.0;
+    double median[3];
+    for (int i = 0; i < 3; i++) {
+        std::vector<double> values;
+        for (int k = 0; k < n; k += stride)
+            values.push_back(points[k][i]);
+        median[i] = medianOf(values);
+    }
+    std::vector<double> distances(static_cast<size_t>(n));
+    for (int k = 0; k < n; k++)
+        distances[size_t(k)] =
+            std::hypot(points[k][0] - median[0], points[k][1] - median[1], points[k][2] - median[2]);
+    std::vector<double> sample;
+    for (int k = 0; k < n; k += stride)
+        sample.push_back(distances[size_t(k)]);
+    const size_t high = size_t(0.99 * double(sample.size() - 1));
+    std::nth_element(sample.begin(), sample.begin() + long(high), sample.end());
+    const double width = ChoiceLimits::AttitudeWidth * sample[high];
+    return double(std::count_if(distances.begin(), distances.end(), [&](double d) { return d <= width; })) /
+           n;
+}
+
 Candidate CandidateOf(const RobustFit &fit, double correlationTime)
 {
     Candidate c;
@@ -133,22 +225,79 @@ QString Implausibility(const CalibrationParameters &p, const PointSpread &spread
     return QString();
 }
 
+double SubsetVariance(Points points, double Hm, const RobustFit &fit, const WorkControl &control)
+{
+    const int n = points.size(), runs = ChoiceLimits::SubsetRuns;
+    if (n > ChoiceLimits::MostSubsetPoints)
+        return 0.0;
+    std::vector<int> weights(static_cast<size_t>(n));
+    std::array<std::array<double, 3>, ChoiceLimits::SubsetRuns> biases;
+    std::array<double, 3> mean = {};
+    for (int r = 0; r < runs; r++) {
+        for (int k = 0; k < n; k++)
+            weights[size_t(k)] = k * runs / n != r;
+        const std::optional<RobustFit> refit =
+            FitRobust(points, Hm, fit.model, weights.data(), &fit.parameters, nullptr, control);
+        if (!refit)
+            return control.cancelled() ? 0.0 : INFINITY;
+        for (int i = 0; i < 3; i++) {
+            biases[size_t(r)][size_t(i)] = refit->parameters.Bias[i][0];
+            mean[size_t(i)] += refit->parameters.Bias[i][0] / runs;
+        }
+    }
+    double squares = 0.0;
+    for (const std::array<double, 3> &b : biases)
+        for (int i = 0; i < 3; i++)
+            squares += SQR(b[size_t(i)] - mean[size_t(i)]);
+    return double(runs - 1) / runs * squares;
+}
+
+bool Misfits(const RobustFit &fit, const RobustFit &general, double independentReadings)
+{
+    const int lacking = fitModelInfo(general.model).parameters - fitModelInfo(fit.model).parameters;
+    if (lacking <= 0 || !(general.scale > 0))
+        return false;
+    const double excess = independentReadings * (SQR(fit.scale / general.scale) - 1) / lacking;
+    return excess > ChoiceLimits::MisfitExcess;
+}
+
 std::vector<double> PredictedErrors(const std::vector<Candidate> &candidates)
 {
     std::vector<double> errors;
     if (candidates.empty())
         return errors;
     const Candidate &general = candidates.back();
-    const auto trace = [](const Candidate &c) {
-        return c.covariance[0][0] + c.covariance[1][1] + c.covariance[2][2];
+    const auto variance = [](const Candidate &c) {
+        return std::max(c.covariance[0][0] + c.covariance[1][1] + c.covariance[2][2], c.subsetVariance);
     };
     for (const Candidate &c : candidates) {
         double apart = 0.0;
         for (int i = 0; i < 3; i++)
             apart += SQR(c.bias[i] - general.bias[i]);
-        errors.push_back(trace(c) + (&c == &general ? 0.0 : std::max(0.0, apart - trace(general))));
+        const double modelError = &c == &general ? 0.0
+                                  : c.misfit     ? apart
+                                                 : std::max(0.0, apart - variance(general));
+        errors.push_back(variance(c) + modelError);
     }
     return errors;
+}
+
+std::vector<Candidate> WeighedCandidates(Points points, double Hm, const std::vector<const RobustFit *> &fits,
+                                         const WorkControl &control)
+{
+    std::vector<Candidate> candidates;
+    if (fits.empty())
+        return candidates;
+    // The covariances assume independent readings; the residuals of the
+    // most general fit tell how many readings count as one.
+    const RobustFit &general = *fits.back();
+    const double time = CorrelationTime(points, general);
+    for (const RobustFit *fit : fits) {
+        candidates.push_back(CandidateOf(*fit, time));
+        candidates.back().subsetVariance = SubsetVariance(points, Hm, *fit, control);
+        candidates.back().misfit = Misfits(*fit, general, points.size() / time);
+    }
+    return candidates;
 }
 
 FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, PointsOutline *outline,
@@ -183,6 +332,8 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, Points
                             .arg(100 * QualityLimits::MaxFlatness, 0, 'f', 0);
         if (plausible(choice.fit))
             return choice;
+        // An implausible plane is no answer, even when nothing else is.
+        choice.fit.reset();
     }
     QString coverage;
     const bool covered = CoverTheSphere(points, Hm, &coverage, &found, control);
@@ -210,21 +361,23 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, Points
     for (size_t k = 0; k < fits.size() && !covered; k++)
         if (fitOfModel(k))
             fitOf.push_back(k);
-    // The covariances assume independent readings; the residuals of the
-    // most general fit tell how many readings count as one.
-    const double time = fitOf.empty() ? 1.0 : CorrelationTime(points, *fits[fitOf.back()]);
-    std::vector<Candidate> candidates;
+    std::vector<const RobustFit *> weighed;
     for (const size_t k : fitOf)
-        candidates.push_back(CandidateOf(*fits[k], time));
+        weighed.push_back(&*fits[k]);
+    const std::vector<Candidate> candidates = WeighedCandidates(points, Hm, weighed, control);
     const std::vector<double> errors = PredictedErrors(candidates);
     std::vector<size_t> order(candidates.size());
     for (size_t k = 0; k < order.size(); k++)
         order[k] = k;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return errors[a] < errors[b]; });
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return std::make_pair(candidates[a].misfit, errors[a]) <
+               std::make_pair(candidates[b].misfit, errors[b]);
+    });
     QStringList predicted;
     for (size_t k = 0; k < candidates.size(); k++)
-        predicted << QStringLiteral("%1 %2").arg(QLatin1String(fitModelName(candidates[k].model)),
-                                                 percentOfHm(errors[k], Hm));
+        predicted << QStringLiteral("%1 %2%3").arg(
+            QLatin1String(fitModelName(candidates[k].model)), percentOfHm(errors[k], Hm),
+            candidates[k].misfit ? QStringLiteral(" (misfits)") : QString());
     for (const size_t k : order)
         if (plausible(fits[fitOf[k]])) {
             choice.model = candidates[k].model;
@@ -233,8 +386,10 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, Points
         }
     if (!choice.fit) {
         choice.failed = true;
-        choice.reason =
-            withLeftOut(QStringLiteral("no model gives a plausible calibration (%1)").arg(coverage));
+        if (cancelled())
+            return choice;
+        choice.reason = withLeftOut(QStringLiteral("no model gives a plausible calibration: ") +
+                                    refusalCause(points, Hm, found, plane, covered, coverage, control));
         return choice;
     }
     const QString name = QLatin1String(fitModelName(choice.model));

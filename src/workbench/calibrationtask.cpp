@@ -16,20 +16,21 @@ constexpr double RunShare = 0.3, FingerprintShare = 0.05, ComparisonShare = 0.25
 
 // The fits auto weighs, weighed as it weighs them, from the fewest
 // parameters to the most, as PredictedErrors wants them.
-std::vector<std::optional<double>> predictedBiasErrors(Points points,
+std::vector<std::optional<double>> predictedBiasErrors(Points points, double Hm,
                                                        const std::vector<CalibrationResult> &fits)
 {
     const std::vector<FitModel> &models = comparedModels();
-    std::vector<Candidate> candidates;
+    std::vector<const RobustFit *> weighed;
     std::vector<size_t> rows;
     for (const FitModel model : autoCandidateModels()) {
         const size_t row = size_t(std::find(models.begin(), models.end(), model) - models.begin());
         const RobustFit *fit = fits[row].calibrated() ? fits[row].run.robustFit() : nullptr;
         if (!fit)
             continue;
-        candidates.push_back(CandidateOf(*fit, CorrelationTime(points, *fit)));
+        weighed.push_back(fit);
         rows.push_back(row);
     }
+    const std::vector<Candidate> candidates = WeighedCandidates(points, Hm, weighed);
     std::vector<std::optional<double>> errors(fits.size());
     const std::vector<double> squared = PredictedErrors(candidates);
     for (size_t k = 0; k < rows.size() && k < squared.size(); k++)
@@ -95,7 +96,7 @@ void calibrateInSteps(const Input &input, const CalibrationOptions &options, con
         if (compared->comparison.back().status == RunStatus::Cancelled)
             return;
     }
-    compared->predictedBiasError = predictedBiasErrors(run.run.raw.points(), compared->comparison);
+    compared->predictedBiasError = predictedBiasErrors(run.run.raw.points(), first.hm, compared->comparison);
     control.publish(compared);
 
     if (options.resamples <= 0)

@@ -1,7 +1,10 @@
 #include "calibration.h"
 #include "fitchoice.h"
+#include "handpath.h"
 #include "quality.h"
 #include "synthetic.h"
+
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -281,6 +284,175 @@ TEST(FitChoice, AutoLeavesOutImplausibleFits)
 
     const CalibrationRun refused = calibrated(stretched(0.5, 2.5), FitModel::Auto);
     EXPECT_EQ(refused.error, CalibrationError::NumericalFailure);
-    EXPECT_TRUE(refused.fitReason.startsWith("no model gives a plausible calibration ("));
+    // No sphere finds the centre of axes so far apart, but the readings
+    // surround their mean: nothing in the turns is to blame.
+    EXPECT_TRUE(refused.fitReason.startsWith(
+        "no model gives a plausible calibration: the readings surround their mean (99 of 100 cells hit "
+        "about "
+        "it), yet no model fits them as a sensor's: check that the three columns are one sensor's axes, read "
+        "at one gain, and that nothing magnetic moved with the sensor; "))
+        << refused.fitReason.toStdString();
     EXPECT_TRUE(refused.fitReason.contains("full left out: its axes differ by 1 : 5.0, beyond 1 : 4"));
+}
+
+// A refusal says what in the readings left every model implausible and
+// what to turn: a turn about one axis, or a cap, with the share of the
+// sphere it covers; a plane that the data make implausible is no answer.
+TEST(FitChoice, ARefusalSaysWhatToTurn)
+{
+    const auto refusal = [](const MatDoub &points) {
+        const CalibrationRun run = calibrated(points, FitModel::Auto);
+        EXPECT_EQ(run.error, CalibrationError::NumericalFailure);
+        return run.fitReason.toStdString();
+    };
+    HandRecording cap{handSensor(1.5, Hm, 6)};
+    cap.n = 40, cap.rate = 2.0, cap.capShare = 0.05, cap.sigma = 0.01 * Hm, cap.seed = 6;
+    EXPECT_EQ(
+        refusal(recordHand(cap).points),
+        "no model gives a plausible calibration: the directions cover about 8 % of the sphere (8 of 100 "
+        "cells hit, largest empty cap 121.0 degrees): turn the sensor about each of its axes, upside "
+        "down as well as level, so that its readings point every way; sphere left out: its bias lies "
+        "10.8 radii of the points from their mean, beyond 10; full left out: its bias lies 34.2 radii "
+        "of the points from their mean, beyond 10");
+
+    // A level turn of a sensor whose axes in the plane differ by 1 : 5.
+    Recording flat{rotatedEllipsoid(0.5, 2.5, 1.0, 0.0, 0.0, 0.0, 5, -3, 8)};
+    flat.flat = true, flat.sigma = 0.005 * Hm, flat.seed = 3;
+    const std::string flatRefusal = refusal(record(flat).points);
+    EXPECT_EQ(flatRefusal.substr(0, 201),
+              "no model gives a plausible calibration: the sensor turned about its "
+              "axis (0.00, 0.00, 1.00) alone (1 of 100 cells hit, largest empty "
+              "cap 173.4 degrees): turn it about its other axes too, upside down as");
+    EXPECT_NE(flatRefusal.find("planar left out: its axes differ by 1 : 5.0, beyond 1 : 4"),
+              std::string::npos);
+}
+
+// Readings at one attitude, whatever their share, and readings that turn
+// all the time, whatever their spread.
+TEST(FitChoice, RestingShareCountsTheReadingsOfARest)
+{
+    for (const Doub rest : {0.5, 0.7, 0.95}) {
+        HandRecording r{sampleTruth};
+        r.n = 1000, r.sigma = 0.005 * Hm, r.restShare = rest, r.seed = 12;
+        EXPECT_NEAR(RestingShare(recordHand(r).points), rest, 0.01) << rest;
+    }
+    HandRecording turning{sampleTruth};
+    turning.sigma = 0.005 * Hm;
+    EXPECT_LT(RestingShare(recordHand(turning).points), 0.01);
+    turning.capShare = 0.05;
+    EXPECT_LT(RestingShare(recordHand(turning).points), 0.2);
+}
+
+namespace {
+
+// A cap of 15 % of the sphere, n readings over 40 seconds of a hand's turns:
+// a recording of the accuracy bench.
+HandRecording smallCap(Doub ratio, Int n, unsigned seed)
+{
+    HandRecording r{handSensor(ratio, Hm, seed)};
+    r.n = n, r.rate = n / 40.0, r.capShare = 0.15, r.sigma = 0.01 * Hm, r.seed = seed;
+    return r;
+}
+
+Doub biasErrorShare(const CalibrationParameters &p, const Truth &truth)
+{
+    return std::sqrt(SQR(p.Bias[0][0] - truth.b0[0]) + SQR(p.Bias[1][0] - truth.b0[1]) +
+                     SQR(p.Bias[2][0] - truth.b0[2])) /
+           Hm;
+}
+
+Candidate candidate(FitModel model, Doub bx, Doub variance, Doub subsetVariance = 0.0, bool misfit = false)
+{
+    Candidate c;
+    c.model = model;
+    c.bias[0] = bx;
+    for (Int i = 0; i < 3; i++)
+        c.covariance[i][i] = variance / 3;
+    c.subsetVariance = subsetVariance;
+    c.misfit = misfit;
+    return c;
+}
+
+} // namespace
+
+// The predicted error takes the larger of a fit's covariance and the spread
+// of its bias over subsets; the general model's own variance discounts how
+// far the others lie from it, but not for a model whose residuals misfit.
+TEST(FitChoice, PredictedErrorsTakeTheLargerVariance)
+{
+    std::vector<Candidate> c = {candidate(FitModel::Sphere, 5.0, 1.0), candidate(FitModel::Full, 0.0, 4.0)};
+    std::vector<Doub> e = PredictedErrors(c);
+    EXPECT_DOUBLE_EQ(e[0], 1.0 + 25.0 - 4.0);
+    EXPECT_DOUBLE_EQ(e[1], 4.0);
+    // The full fit's bias strays over subsets far beyond its covariance.
+    c[1].subsetVariance = 100.0;
+    e = PredictedErrors(c);
+    EXPECT_DOUBLE_EQ(e[0], 1.0);
+    EXPECT_DOUBLE_EQ(e[1], 100.0);
+    c[0].subsetVariance = 9.0;
+    EXPECT_DOUBLE_EQ(PredictedErrors(c)[0], 9.0);
+    c[0].misfit = true;
+    EXPECT_DOUBLE_EQ(PredictedErrors(c)[0], 9.0 + 25.0);
+    // A subset that determines no fit leaves its error beyond measure.
+    c[1].subsetVariance = INFINITY;
+    EXPECT_EQ(PredictedErrors(c)[1], INFINITY);
+}
+
+TEST(FitChoice, SubsetsShowWhatTheCovarianceHides)
+{
+    // 78 readings of a round sensor: the full fit's covariance promises a
+    // fifth of Hm, its bias lies a third away, and its spread over subsets
+    // says so.
+    const HandRecording r = smallCap(1.0, 78, 7792);
+    const MatDoub points = recordHand(r).points;
+    const std::optional<RobustFit> full = FitRobust(points, Hm, FitModel::Full);
+    ASSERT_TRUE(full.has_value());
+    const Candidate c = CandidateOf(*full, CorrelationTime(points, *full));
+    const Doub promised = std::sqrt(c.covariance[0][0] + c.covariance[1][1] + c.covariance[2][2]) / Hm;
+    const Doub spread = std::sqrt(SubsetVariance(points, Hm, *full)) / Hm;
+    const Doub error = biasErrorShare(full->parameters, r.truth);
+    EXPECT_NEAR(promised, 0.21, 0.01);
+    EXPECT_NEAR(error, 0.35, 0.01);
+    EXPECT_NEAR(spread, 0.63, 0.01);
+    // On many points the covariance holds, and no subset is fitted.
+    Recording many{sampleTruth};
+    many.n = ChoiceLimits::MostSubsetPoints + 1;
+    EXPECT_EQ(SubsetVariance(record(many).points, Hm, *full), 0.0);
+}
+
+// On few readings of a round sensor a sphere wins over a full fit that the
+// data cannot pin down; on a sensor of 1 : 1.5 the sphere's residuals show
+// the shape it lacks, and the full fit wins however uncertain it is.
+TEST(FitChoice, ASimplerModelWinsUnlessTheDataAskForMore)
+{
+    for (const unsigned seed : {7792u, 7814u}) {
+        const HandRecording r = smallCap(1.0, 78, seed);
+        const FitChoice c = ChooseFit(recordHand(r).points, Hm);
+        ASSERT_TRUE(c.fit.has_value()) << c.reason.toStdString();
+        EXPECT_EQ(c.model, FitModel::Sphere) << seed << " " << c.reason.toStdString();
+        EXPECT_LT(biasErrorShare(c.fit->parameters, r.truth), 0.03) << seed;
+    }
+    for (const auto &[n, seed] : {std::pair<Int, unsigned>{300, 10013u}, {500, 12011u}}) {
+        const HandRecording r = smallCap(1.5, n, seed);
+        const MatDoub points = recordHand(r).points;
+        const std::optional<RobustFit> sphere = FitRobust(points, Hm, FitModel::Sphere);
+        const std::optional<RobustFit> full = FitRobust(points, Hm, FitModel::Full);
+        ASSERT_TRUE(sphere && full);
+        const Doub independent = points.nrows() / CorrelationTime(points, *full);
+        EXPECT_TRUE(Misfits(*sphere, *full, independent)) << seed;
+        EXPECT_FALSE(Misfits(*full, *full, independent));
+        EXPECT_GT(biasErrorShare(sphere->parameters, r.truth), 0.3) << seed;
+        const FitChoice c = ChooseFit(points, Hm);
+        ASSERT_TRUE(c.fit.has_value()) << c.reason.toStdString();
+        EXPECT_EQ(c.model, FitModel::Full) << seed << " " << c.reason.toStdString();
+        EXPECT_TRUE(c.reason.contains(QRegularExpression("sphere [0-9.]+ \\(misfits\\)")))
+            << c.reason.toStdString();
+        EXPECT_LT(biasErrorShare(c.fit->parameters, r.truth), 0.08) << seed;
+    }
+    // A round sensor's sphere fits as well as the full model.
+    const MatDoub round = recordHand(smallCap(1.0, 500, 12002)).points;
+    const std::optional<RobustFit> sphere = FitRobust(round, Hm, FitModel::Sphere);
+    const std::optional<RobustFit> full = FitRobust(round, Hm, FitModel::Full);
+    ASSERT_TRUE(sphere && full);
+    EXPECT_FALSE(Misfits(*sphere, *full, round.nrows() / CorrelationTime(round, *full)));
 }
