@@ -80,6 +80,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setUpStatusBar();
     setUpMenus();
     setUpCapture();
+    setUpLayout();
     connectActions();
     readSettings();
     showField();
@@ -672,7 +673,7 @@ void MainWindow::readSettings()
     if (!restoreGeometry(s.value(QStringLiteral("window/geometry")).toByteArray()))
         if (const QScreen *screen = QGuiApplication::primaryScreen())
             resize(size().boundedTo(screen->availableGeometry().size()));
-    restoreState(s.value(QStringLiteral("window/state")).toByteArray());
+    layoutRestored = restoreState(s.value(QStringLiteral("window/state")).toByteArray());
     fillRecent();
 }
 

@@ -34,6 +34,7 @@ public:
     void setHmSource(const HmSource &source);
     HmSource hmSource() const;
     void setFit(FitModel model);
+    void setVisible(bool visible) override;
     FitModel fit() const;
     /// Calibrates the open file again with the current Hm and fit.
     void calibrate();
@@ -58,6 +59,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -66,6 +68,9 @@ private:
     void setUpStatusBar();
     void setUpMenus();
     void setUpCapture();
+    void setUpLayout();
+    /// Sizes the docks for the window's width when no saved layout did.
+    void arrangeDocks();
     void connectActions();
     void openDialog(bool asLog);
     void pickColumns();
@@ -100,6 +105,8 @@ private:
     QPushButton *cancelButton = nullptr;
     QString lastFolder;
     class LivePanel *live = nullptr;
+    bool layoutRestored = false;
+    bool docksArranged = false;
 };
 
 } // namespace tavrin

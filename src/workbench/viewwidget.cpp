@@ -23,6 +23,7 @@ void ViewWidget::show(std::shared_ptr<const Calibration> shown)
 void ViewWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    drawnLabels.clear();
     if (!figure()) {
         painter.fillRect(rect(), palette().base());
         painter.setPen(palette().placeholderText().color());

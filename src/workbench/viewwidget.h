@@ -4,6 +4,7 @@
 #ifndef TAVRIN_WORKBENCH_VIEWWIDGET_H
 #define TAVRIN_WORKBENCH_VIEWWIDGET_H
 
+#include "labels.h"
 #include "runner.h"
 #include "viewdata.h"
 
@@ -22,11 +23,16 @@ public:
     void show(std::shared_ptr<const Calibration> calibration);
     const ViewData *views() const { return calibration ? calibration->views.get() : nullptr; }
     const FigureData *figure() const { return views() ? &views()->figure : nullptr; }
+    /// The labels drawn by the last paint, where they landed.
+    const LabelLog &labels() const { return drawnLabels; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     /// Draws the figure in the widget's rectangle.
     virtual void draw(QPainter &painter, const FigureData &figure) = 0;
+
+    /// Where draw logs its labels.
+    LabelLog drawnLabels;
 
 private:
     std::shared_ptr<const Calibration> calibration;
