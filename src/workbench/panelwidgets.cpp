@@ -16,7 +16,7 @@ namespace {
 // Between the panels and the widget's edges.
 constexpr int Edge = 8;
 
-constexpr int SmallestPanel = 60;
+constexpr int SmallestPanel = 30;
 
 QFont adviceFont()
 {

@@ -6,7 +6,7 @@ namespace tavrin {
 
 ViewWidget::ViewWidget(QWidget *parent) : QWidget(parent)
 {
-    setMinimumSize(200, 160);
+    setMinimumSize(160, 90);
     setMouseTracking(true);
 }
 

@@ -1,10 +1,14 @@
 // The window at real sizes: at 100 % and at 150 % of 1280 x 800 and
 // 1366 x 768 (the same screens in logical pixels), every view keeps its
 // labels whole, inside its panel and apart from one another.
+#include "livepanel.h"
 #include "mainwindow.h"
 #include "panelwidgets.h"
 #include "serieswidget.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -112,6 +116,19 @@ private slots:
                      qPrintable(at));
             QCOMPARE(window.size(), screen);
             const QTabBar *bar = window.findChild<QTabWidget *>("views")->tabBar();
+            // With the live capture's panel shown too, the window still
+            // fits, and each of the panel's controls keeps its height.
+            window.livePanel()->parentWidget()->show();
+            QTest::qWait(20);
+            QVERIFY2(window.minimumSizeHint().height() <= screen.height(), qPrintable(at));
+            window.resize(screen);
+            QTest::qWait(20);
+            QCOMPARE(window.size(), screen);
+            for (QWidget *control : window.livePanel()->findChildren<QWidget *>())
+                if (qobject_cast<QComboBox *>(control) || qobject_cast<QPushButton *>(control) ||
+                    (qobject_cast<QLineEdit *>(control) && !qobject_cast<QComboBox *>(control->parent())))
+                    QVERIFY2(control->height() >= control->minimumSizeHint().height(),
+                             qPrintable(at + ": " + control->metaObject()->className()));
             for (int tab = 0; tab < bar->count(); tab++)
                 QVERIFY2(bar->rect().contains(bar->tabRect(tab)) &&
                              bar->tabRect(tab).width() >=
