@@ -156,6 +156,32 @@ TEST(Figure, RejectedPointsKeepTheFigureSmall)
         EXPECT_GT(pixelsOf(image, panel, Palette::rejected), 2000);
 }
 
+// Every label of the figure lies whole on the canvas, apart from the
+// others, with the legend of a robust planar fit and of half a million points.
+TEST(Figure, LabelsStayOnTheCanvasAndApart)
+{
+    Calibrated c = calibrated(ellipsoidPoints(sampleTruth, 48.0, 200000, 0.25, 4), "a rather long name.txt");
+    RobustFit fit;
+    fit.parameters = c.figure.parameters;
+    fit.model = FitModel::Planar;
+    fit.rejected = {1, 2, 3};
+    c.figure.robust = &fit;
+    QImage image(FigureLayout::width, FigureLayout::height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    LabelLog labels;
+    DrawFigure(painter, c.figure, &labels);
+    EXPECT_GT(labels.size(), 50u);
+    const QRectF canvas(0, 0, FigureLayout::width, FigureLayout::height);
+    for (size_t i = 0; i < labels.size(); i++) {
+        EXPECT_TRUE(canvas.contains(labels[i].rect)) << labels[i].text.toStdString();
+        for (size_t j = i + 1; j < labels.size(); j++) {
+            const QRectF both = labels[i].rect.intersected(labels[j].rect);
+            EXPECT_FALSE(both.width() > 0.5 && both.height() > 0.5)
+                << labels[i].text.toStdString() << " over " << labels[j].text.toStdString();
+        }
+    }
+}
+
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
