@@ -71,6 +71,8 @@ private:
     void setUpLayout();
     /// Sizes the docks for the window's width when no saved layout did.
     void arrangeDocks();
+    /// Whether the results are docked beside the views.
+    bool resultsBeside() const;
     void connectActions();
     void openDialog(bool asLog);
     void pickColumns();
@@ -107,6 +109,9 @@ private:
     class LivePanel *live = nullptr;
     bool layoutRestored = false;
     bool docksArranged = false;
+    /// The results' share of the window's width, taken at shareWidth.
+    double resultsShare = 0;
+    int shareWidth = 0;
 };
 
 } // namespace tavrin

@@ -8,6 +8,7 @@
 #include <QTabBar>
 
 #include <algorithm>
+#include <functional>
 
 namespace tavrin {
 
@@ -17,10 +18,37 @@ namespace {
 // character: a line of b with its uncertainty.
 constexpr int ResultsCharacters = 36;
 
+// Calls back on every resize of the widget it watches.
+class ResizeWatch : public QObject {
+public:
+    ResizeWatch(QWidget *watched, std::function<void()> resized)
+        : QObject(watched), resized(std::move(resized))
+    {
+        watched->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize)
+            resized();
+        return false;
+    }
+
+private:
+    std::function<void()> resized;
+};
+
 } // namespace
 
 void MainWindow::setUpLayout()
 {
+    // The results' share is the user's while the window keeps its width: a
+    // dragged separator sets it. While the window is resized the layout
+    // moves the results first, and resizeEvent puts them back to their share.
+    new ResizeWatch(ui->dockResults, [this] {
+        if (width() == shareWidth && resultsBeside())
+            resultsShare = double(ui->dockResults->width()) / width();
+    });
     // A tab's title is never cut; when the window is narrower than the
     // tabs, the bar scrolls.
     ui->views->setElideMode(Qt::ElideNone);
@@ -61,15 +89,21 @@ void MainWindow::setVisible(bool visible)
     QMainWindow::setVisible(visible);
 }
 
+bool MainWindow::resultsBeside() const
+{
+    return !ui->dockResults->isFloating() && !ui->dockResults->isHidden() &&
+           dockWidgetArea(ui->dockResults) == Qt::RightDockWidgetArea;
+}
+
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     // Maximised or made smaller, the results beside the views keep their
     // share of the window's width.
-    const int before = event->oldSize().width();
-    if (docksArranged && before > 0 && before != width() && !ui->dockResults->isFloating() &&
-        ui->dockResults->isVisible() && dockWidgetArea(ui->dockResults) == Qt::RightDockWidgetArea)
-        resizeDocks({ui->dockResults}, {ui->dockResults->width() * width() / before}, Qt::Horizontal);
+    const int before = shareWidth;
+    shareWidth = width();
+    if (before > 0 && before != width() && resultsShare > 0 && resultsBeside())
+        resizeDocks({ui->dockResults}, {int(resultsShare * width())}, Qt::Horizontal);
 }
 
 } // namespace tavrin

@@ -136,6 +136,26 @@ private slots:
                          qPrintable(at + ": " + bar->tabText(tab)));
         }
     }
+
+    // Maximised, the results beside the views widen in step with the window.
+    void theResultsWidenWithTheWindow()
+    {
+        MainWindow window;
+        window.resize(1280, 800);
+        window.show();
+        QTest::qWait(20);
+        const QWidget *results = window.findChild<QWidget *>("dockResults");
+        const int before = results->width();
+        QVERIFY(results->x() > window.width() / 2);
+        window.resize(1920, 1080);
+        QTest::qWait(20);
+        QVERIFY2(std::abs(results->width() - before * 3 / 2) <= 4,
+                 qPrintable(QString::number(results->width())));
+        window.resize(1280, 800);
+        QTest::qWait(20);
+        QVERIFY2(std::abs(results->width() - before) <= 4,
+                 qPrintable(QStringLiteral("%1 %2").arg(results->width()).arg(before)));
+    }
 };
 
 QTEST_MAIN(LayoutTest)
