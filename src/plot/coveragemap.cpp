@@ -151,9 +151,12 @@ void drawDirectionLabels(QPainter &painter, const QRectF &box, const Hammer &map
         drawLabel(painter, QRectF(left, at.y() - h / 2, 80, h), align | Qt::AlignVCenter, text, log);
     };
     const QString minusX = QStringLiteral("\u2212x");
-    label(map.at(0, 0), QStringLiteral("+x"), Qt::AlignHCenter);
-    label(map.at(Pi / 2, 0), QStringLiteral("+y"), Qt::AlignHCenter);
-    label(map.at(-Pi / 2, 0), QStringLiteral("\u2212y"), Qt::AlignHCenter);
+    // Inside, a small map has room for its cells only.
+    if (box.width() >= 12 * metrics.horizontalAdvance(minusX)) {
+        label(map.at(0, 0), QStringLiteral("+x"), Qt::AlignHCenter);
+        label(map.at(Pi / 2, 0), QStringLiteral("+y"), Qt::AlignHCenter);
+        label(map.at(-Pi / 2, 0), QStringLiteral("\u2212y"), Qt::AlignHCenter);
+    }
     label(QPointF(box.right() + Gap, box.center().y()), minusX, Qt::AlignLeft);
     label(QPointF(box.left() - Gap, box.center().y()), minusX, Qt::AlignRight);
     label(QPointF(box.center().x(), box.top() - Gap - h / 2), QStringLiteral("+z"), Qt::AlignHCenter);

@@ -130,6 +130,7 @@ void LivePanel::buildControls()
     buttons->addWidget(stopButton, 1, 1);
 
     countersLabel = new QLabel;
+    countersLabel->setWordWrap(true);
     lastLineLabel = new QLabel;
     lastLineLabel->setTextFormat(Qt::PlainText);
     lastLineLabel->setWordWrap(true);
@@ -161,6 +162,8 @@ void LivePanel::buildControls()
     controlsScroll->setWidgetResizable(true);
     controlsScroll->setFrameShape(QFrame::NoFrame);
     controlsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Measured with the style's own sizes, which polishing sets.
+    controls->ensurePolished();
     controlsScroll->setFixedWidth(
         std::max(controls->minimumSizeHint().width(), ControlCharacters * fontMetrics().averageCharWidth()) +
         controlsScroll->verticalScrollBar()->sizeHint().width());

@@ -18,6 +18,11 @@ constexpr int Edge = 8;
 
 constexpr int SmallestPanel = 30;
 
+// The narrowest map drawn: its cells and the labels about it still read.
+constexpr double SmallestMap = 80;
+
+constexpr int AdviceFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
+
 QFont adviceFont()
 {
     return figureFont(15);
@@ -67,35 +72,54 @@ void ProjectionsWidget::draw(QPainter &painter, const FigureData &figure)
 }
 
 // The advice under the map, wrapped to the widget's width.
-QRectF CoverageWidget::adviceBox() const
+// The map, twice as wide as it is high with its labels around it, and the
+// advice under it, or beside it when that leaves the map larger, as in a low view.
+CoverageWidget::Arrangement CoverageWidget::arrangement() const
 {
-    const QRectF across = QRectF(rect()).adjusted(Edge, 0, -Edge, 0);
+    const QRectF room = QRectF(rect()).adjusted(Edge, Edge, -Edge, -Edge);
     const QString advice = figure() ? turnAdvice(figure()->quality) : QString();
-    const double high =
-        QFontMetricsF(adviceFont())
-            .boundingRect(QRectF(0, 0, across.width(), 1e6), Qt::AlignHCenter | Qt::TextWordWrap, advice)
-            .height();
-    return {across.left(), across.bottom() - Edge - high, across.width(), high};
+    const QFontMetricsF metrics(adviceFont());
+    const auto adviceHeight = [&](double width) {
+        return metrics.boundingRect(QRectF(0, 0, width, 1e6), AdviceFlags, advice).height();
+    };
+    const auto fitted = [](const QRectF &space) {
+        const QRectF map = space - coverageMapMargins();
+        const double w = std::max(0.0, std::min(map.width(), 2 * map.height()));
+        return QRectF(map.center().x() - w / 2, map.center().y() - w / 4, w, w / 2);
+    };
+    const double under = adviceHeight(room.width());
+    const Arrangement below{fitted(room.adjusted(0, 0, 0, -under - Edge)),
+                            QRectF(room.left(), room.bottom() - under, room.width(), under)};
+    const double side = 0.4 * room.width(), besideHigh = adviceHeight(side);
+    const Arrangement beside{
+        fitted(room.adjusted(0, 0, -side - Edge, 0)),
+        QRectF(room.right() - side, room.center().y() - besideHigh / 2, side, besideHigh)};
+    const Arrangement &best =
+        beside.map.width() > below.map.width() && besideHigh <= room.height() ? beside : below;
+    if (best.map.width() >= SmallestMap)
+        return best;
+    // Too small for both: the map alone, or else the words alone.
+    if (const QRectF alone = fitted(room); alone.width() >= SmallestMap)
+        return {alone, QRectF()};
+    return {QRectF(), room};
 }
 
 QRectF CoverageWidget::mapBox() const
 {
-    // The map is twice as wide as it is high; its labels around it, the advice under it.
-    const QRectF room = QRectF(rect()).adjusted(Edge, Edge, -Edge, 0);
-    const QRectF map = QRectF(room.left(), room.top(), room.width(), adviceBox().top() - Edge - room.top()) -
-                       coverageMapMargins();
-    const double w = std::max(0.0, std::min(map.width(), 2 * map.height()));
-    return {map.center().x() - w / 2, map.top(), w, w / 2};
+    return arrangement().map;
 }
 
 void CoverageWidget::draw(QPainter &painter, const FigureData &figure)
 {
     painter.fillRect(rect(), Qt::white);
-    drawCoverageMap(painter, mapBox(), figure.quality, &drawnLabels);
+    const Arrangement parts = arrangement();
+    if (!parts.map.isEmpty())
+        drawCoverageMap(painter, parts.map, figure.quality, &drawnLabels);
+    if (parts.advice.isEmpty())
+        return;
     painter.setPen(Palette::ink);
     painter.setFont(adviceFont());
-    drawLabel(painter, adviceBox(), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-              turnAdvice(figure.quality), &drawnLabels);
+    drawLabel(painter, parts.advice, AdviceFlags, turnAdvice(figure.quality), &drawnLabels);
 }
 
 void HistogramWidget::draw(QPainter &painter, const FigureData &figure)

@@ -35,7 +35,10 @@ protected:
     void draw(QPainter &painter, const FigureData &figure) override;
 
 private:
-    QRectF adviceBox() const;
+    struct Arrangement {
+        QRectF map, advice;
+    };
+    Arrangement arrangement() const;
 };
 
 class HistogramWidget : public ViewWidget {

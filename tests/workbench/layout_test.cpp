@@ -88,6 +88,15 @@ private slots:
                 QVERIFY2(view->labels().size() >= 6, qPrintable(at + name));
                 QVERIFY2(labelFaults(*view).isEmpty(), qPrintable(at + name + ": " + labelFaults(*view)));
             }
+            // The live capture's small coverage view too, at the size its dock
+            // gets: the map with its advice, or what of them fits.
+            window.livePanel()->parentWidget()->show();
+            QTest::qWait(20);
+            auto *small = window.livePanel()->findChild<CoverageWidget *>();
+            small->show(window.calibration());
+            small->grab();
+            QVERIFY2(!small->labels().empty(), qPrintable(at));
+            QVERIFY2(labelFaults(*small).isEmpty(), qPrintable(at + "live coverage: " + labelFaults(*small)));
             // Each projection keeps its title and both axes' names, and
             // ticks enough to read the scale.
             const QStringList drawn = texts(window.findChild<ViewWidget *>("projections")->labels());
