@@ -87,9 +87,13 @@ CoverageWidget::Arrangement CoverageWidget::arrangement() const
         const double w = std::max(0.0, std::min(map.width(), 2 * map.height()));
         return QRectF(map.center().x() - w / 2, map.center().y() - w / 4, w, w / 2);
     };
+    // Below, the map and the advice as one block in the middle of the room.
     const double under = adviceHeight(room.width());
-    const Arrangement below{fitted(room.adjusted(0, 0, 0, -under - Edge)),
-                            QRectF(room.left(), room.bottom() - under, room.width(), under)};
+    const QMarginsF around = coverageMapMargins();
+    Arrangement below{fitted(room.adjusted(0, 0, 0, -under - Edge)), QRectF()};
+    const double block = around.top() + below.map.height() + around.bottom() + Edge + under;
+    below.map.moveTop(room.top() + (room.height() - block) / 2 + around.top());
+    below.advice = QRectF(room.left(), below.map.bottom() + around.bottom() + Edge, room.width(), under);
     const double side = 0.4 * room.width(), besideHigh = adviceHeight(side);
     const Arrangement beside{
         fitted(room.adjusted(0, 0, -side - Edge, 0)),
