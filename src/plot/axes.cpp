@@ -105,11 +105,21 @@ void drawAxes(QPainter &painter, const Frame &frame, std::initializer_list<QStri
                   Qt::AlignHCenter | Qt::AlignTop, tickText(x, tickStep(xs)), log);
     }
     const double yTicksWidth = widestTick(tick, niceTicks(frame.yLow, frame.yHigh, 6));
+    // Where the first x tick's label lies: a y tick's label in the corner
+    // that would touch it is left out.
+    QRectF firstX;
+    if (!xs.empty()) {
+        const double w = tick.horizontalAdvance(tickText(xs.front(), tickStep(xs)));
+        firstX = QRectF(frame.map(xs.front(), 0).x() - w / 2, r.bottom() + Gap, w, tick.height());
+    }
     for (double y : ys) {
         const double py = frame.map(0, y).y();
         painter.setPen(QPen(y == 0 ? Palette::ink.lighter(300) : Palette::grid, 1));
         painter.drawLine(QPointF(r.left(), py), QPointF(r.right(), py));
         painter.setPen(Palette::ink);
+        const double w = tick.horizontalAdvance(tickText(y, tickStep(ys)));
+        if (firstX.intersects(QRectF(r.left() - Gap - w, py - tick.height() / 2, w, tick.height())))
+            continue;
         drawLabel(painter,
                   QRectF(r.left() - Gap - yTicksWidth, py - tick.height() / 2, yTicksWidth, tick.height()),
                   Qt::AlignRight | Qt::AlignVCenter, tickText(y, tickStep(ys)), log);
