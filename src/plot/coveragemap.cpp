@@ -2,6 +2,7 @@
 #include "palette.h"
 #include "panels.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -10,6 +11,9 @@
 namespace tavrin {
 
 namespace {
+
+// Between the map and its direction labels, and those and the title.
+constexpr double Gap = 4;
 
 // The Hammer projection: equal-area, the whole sphere inside an ellipse
 // whose centre looks along +x.
@@ -124,25 +128,51 @@ void drawCap(QPainter &painter, const Hammer &map, const EmptyCap &cap)
     painter.drawLine(centre - QPointF(6, -6), centre + QPointF(6, -6));
 }
 
-void drawDirectionLabels(QPainter &painter, const Hammer &map)
+QFont directionFont()
+{
+    return figureFont(14, true);
+}
+
+QFont titleFont()
+{
+    return figureFont(16, true);
+}
+
+// The axes' ends on the map: +x, +y and -y inside, -x at both ends of the
+// equator, +z above the top and -z below the bottom.
+void drawDirectionLabels(QPainter &painter, const QRectF &box, const Hammer &map, LabelLog *log)
 {
     painter.setPen(Palette::ink);
-    painter.setFont(figureFont(14, true));
+    painter.setFont(directionFont());
+    const QFontMetricsF metrics(directionFont());
+    const double h = metrics.height();
     const auto label = [&](QPointF at, const QString &text, Qt::Alignment align) {
-        painter.drawText(QRectF(at.x() - 40, at.y() - 20, 80, 40), align, text);
+        const double left = at.x() - (align & Qt::AlignRight ? 80 : align & Qt::AlignLeft ? 0 : 40);
+        drawLabel(painter, QRectF(left, at.y() - h / 2, 80, h), align | Qt::AlignVCenter, text, log);
     };
-    label(map.at(0, 0), QStringLiteral("+x"), Qt::AlignCenter);
-    label(map.at(Pi / 2, 0), QStringLiteral("+y"), Qt::AlignCenter);
-    label(map.at(-Pi / 2, 0), QStringLiteral("\u2212y"), Qt::AlignCenter);
-    label(map.at(Pi, 0) + QPointF(26, 0), QStringLiteral("\u2212x"), Qt::AlignCenter);
-    label(map.at(-Pi, 0) - QPointF(26, 0), QStringLiteral("\u2212x"), Qt::AlignCenter);
-    label(map.at(0, Pi / 2) - QPointF(0, 14), QStringLiteral("+z"), Qt::AlignCenter);
-    label(map.at(0, -Pi / 2) + QPointF(0, 14), QStringLiteral("\u2212z"), Qt::AlignCenter);
+    const QString minusX = QStringLiteral("\u2212x");
+    // Inside, a small map has room for its cells only.
+    if (box.width() >= 12 * metrics.horizontalAdvance(minusX)) {
+        label(map.at(0, 0), QStringLiteral("+x"), Qt::AlignHCenter);
+        label(map.at(Pi / 2, 0), QStringLiteral("+y"), Qt::AlignHCenter);
+        label(map.at(-Pi / 2, 0), QStringLiteral("\u2212y"), Qt::AlignHCenter);
+    }
+    label(QPointF(box.right() + Gap, box.center().y()), minusX, Qt::AlignLeft);
+    label(QPointF(box.left() - Gap, box.center().y()), minusX, Qt::AlignRight);
+    label(QPointF(box.center().x(), box.top() - Gap - h / 2), QStringLiteral("+z"), Qt::AlignHCenter);
+    label(QPointF(box.center().x(), box.bottom() + Gap + h / 2), QStringLiteral("\u2212z"), Qt::AlignHCenter);
 }
 
 } // namespace
 
-void drawCoverageMap(QPainter &painter, const QRect &box, const QualityReport &q)
+QMarginsF coverageMapMargins()
+{
+    const QFontMetricsF direction(directionFont()), title(titleFont());
+    const double side = Gap + direction.horizontalAdvance(QStringLiteral("\u2212x"));
+    return {side, 2 * Gap + direction.height() + title.height(), side, Gap + direction.height()};
+}
+
+void drawCoverageMap(QPainter &painter, const QRectF &box, const QualityReport &q, LabelLog *log)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -151,12 +181,18 @@ void drawCoverageMap(QPainter &painter, const QRect &box, const QualityReport &q
     drawGraticule(painter, map);
     if (q.largestEmptyCap.radius < Pi)
         drawCap(painter, map, q.largestEmptyCap);
-    drawDirectionLabels(painter, map);
-    painter.setFont(figureFont(16, true));
-    painter.drawText(box.adjusted(0, -60, 0, 0), Qt::AlignHCenter | Qt::AlignTop,
-                     QStringLiteral("Orientations covered: %1 of %2 equal-area cells hit")
-                         .arg(q.cellsHit)
-                         .arg(q.cellHit.size()));
+    drawDirectionLabels(painter, box, map, log);
+    painter.setFont(titleFont());
+    const QFontMetricsF title(titleFont());
+    const QRectF room = box + coverageMapMargins();
+    const QString hit = QStringLiteral("%1 of %2").arg(q.cellsHit).arg(q.cellHit.size());
+    drawLabel(painter, QRectF(room.left(), room.top(), room.width(), title.height()),
+              Qt::AlignHCenter | Qt::AlignTop,
+              fittingText(title,
+                          {QStringLiteral("Orientations covered: %1 equal-area cells hit").arg(hit),
+                           QStringLiteral("Covered: %1 cells").arg(hit), hit},
+                          room.width()),
+              log);
     painter.restore();
 }
 

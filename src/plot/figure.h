@@ -5,6 +5,7 @@
 #define TAVRIN_PLOT_FIGURE_H
 
 #include "figuredata.h"
+#include "labels.h"
 
 #include <QRect>
 #include <QString>
@@ -18,7 +19,7 @@ struct FigureLayout {
     static constexpr int width = 1800, height = 1200;
     QRect projections[3]; ///< XY, YZ, ZX
     QRect coverageMap;    ///< the bounding box of the equal-area map's ellipse
-    QRect histogram;
+    QRect histogram;      ///< the histogram with its title, legend and axes
 
     FigureLayout();
 };
@@ -28,8 +29,9 @@ struct FigureLayout {
 /// shaded by the density of the points.
 constexpr int MostPointsDrawn = 5000;
 
-/// Draws the figure on a painter whose device is FigureLayout's size.
-void DrawFigure(QPainter &painter, const FigureData &data);
+/// Draws the figure on a painter whose device is FigureLayout's size; adds
+/// every label it draws to log when there is one.
+void DrawFigure(QPainter &painter, const FigureData &data, LabelLog *log = nullptr);
 
 /// The FigureWriter: PNG or SVG by the suffix of path, written atomically.
 bool WriteFigure(const QString &path, const FigureData &data, QString *reason = nullptr);

@@ -3,6 +3,7 @@
 #include "palette.h"
 #include "panels.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPolygonF>
 
@@ -15,6 +16,8 @@ namespace tavrin {
 namespace {
 
 constexpr int Bins = 60;
+// Between the title, the legend and the axes.
+constexpr double Gap = 6;
 
 std::vector<int> histogram(const std::vector<double> &values, double reach)
 {
@@ -26,16 +29,23 @@ std::vector<int> histogram(const std::vector<double> &values, double reach)
 
 } // namespace
 
-void drawNormErrorHistogram(QPainter &painter, const QRect &box, const FigureData &d)
+void drawNormErrorHistogram(QPainter &painter, const QRectF &box, const FigureData &d, LabelLog *log)
 {
     const PointErrors e = normErrors(d);
     const double limit = std::max({reach(e.before), reach(e.after), 1e-9 * d.hm}) * 1.1;
     const std::vector<int> counts[2] = {histogram(e.before, limit), histogram(e.after, limit)};
     const int top = std::max(*std::max_element(counts[0].begin(), counts[0].end()),
                              *std::max_element(counts[1].begin(), counts[1].end()));
-    const Frame frame{QRectF(box), -limit, limit, 0.0, 1.08 * top};
-    drawAxes(painter, frame, QStringLiteral("norm error e (input units); the end bins hold the tails"),
-             QStringLiteral("points"));
+    // The title, then a line for each set, above the axes.
+    const QFont titleFont = figureFont(16, true), legendFont = figureFont(14);
+    const QFontMetricsF title(titleFont), legend(legendFont);
+    const double above = title.height() + Gap + 2 * legend.height() + Gap;
+    const QRectF plot = box.adjusted(0, above, 0, 0) - axesMargins(-limit, limit, 0.0, 1.08 * top);
+    const Frame frame{plot, -limit, limit, 0.0, 1.08 * top};
+    drawAxes(painter, frame,
+             {QStringLiteral("norm error e (input units); the end bins hold the tails"),
+              QStringLiteral("norm error e (input units)"), QStringLiteral("norm error e")},
+             {QStringLiteral("points")}, log);
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -53,22 +63,29 @@ void drawNormErrorHistogram(QPainter &painter, const QRect &box, const FigureDat
         painter.setBrush(colour);
         painter.drawPolygon(outline);
     }
-    painter.setFont(figureFont(16, true));
+    painter.setFont(titleFont);
     painter.setPen(Palette::ink);
-    painter.drawText(box.adjusted(0, -110, 0, 0), Qt::AlignHCenter | Qt::AlignTop,
-                     QStringLiteral("Norm error before and after"));
+    drawLabel(painter, QRectF(box.left(), box.top(), box.width(), title.height()),
+              Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Norm error before and after"), log);
     const QualityReport &q = d.quality;
-    painter.setFont(figureFont(14));
-    const auto legendLine = [&](int row, const QColor &colour, const QString &text) {
-        const QPointF at(box.left(), box.top() - 58 + 22 * row);
-        painter.fillRect(QRectF(at.x(), at.y() - 6, 14, 12), colour);
-        painter.drawText(at + QPointF(20, 5), text);
+    painter.setFont(legendFont);
+    const QString lines[2] = {
+        QStringLiteral("before: |h \u2212 b| \u2212 Hm, RMS %1").arg(q.before.rms, 0, 'g', 3),
+        QStringLiteral("after: |A\u207B\u00B9(h \u2212 b)| \u2212 Hm, RMS %1").arg(q.after.rms, 0, 'g', 3)};
+    const double swatch = legend.ascent() * 0.8;
+    // Under the frame's left edge, or further left when that leaves too little room.
+    const double widest =
+        swatch + Gap + std::max(legend.horizontalAdvance(lines[0]), legend.horizontalAdvance(lines[1]));
+    const double left = std::max(box.left(), std::min(plot.left(), box.right() - widest));
+    const auto legendLine = [&](int row, const QColor &colour) {
+        const QRectF line(left, box.top() + title.height() + Gap + row * legend.height(), box.right() - left,
+                          legend.height());
+        painter.fillRect(QRectF(line.left(), line.center().y() - swatch / 2, swatch, swatch), colour);
+        drawLabel(painter, line.adjusted(swatch + Gap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, lines[row],
+                  log);
     };
-    legendLine(0, Palette::raw,
-               QStringLiteral("before: |h \u2212 b| \u2212 Hm, RMS %1").arg(q.before.rms, 0, 'g', 3));
-    legendLine(
-        1, Palette::calibrated,
-        QStringLiteral("after: |A\u207B\u00B9(h \u2212 b)| \u2212 Hm, RMS %1").arg(q.after.rms, 0, 'g', 3));
+    legendLine(0, Palette::raw);
+    legendLine(1, Palette::calibrated);
     painter.restore();
 }
 

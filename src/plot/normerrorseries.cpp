@@ -1,6 +1,7 @@
 #include "normerrorseries.h"
 #include "palette.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPolygonF>
 
@@ -10,6 +11,9 @@
 namespace tavrin {
 
 namespace {
+
+// Between the legend, the axes and the edges.
+constexpr double Gap = 8;
 
 // Each pixel column spans the errors of its points from least to most: a
 // series of 500000 points reads, and draws, as fast as one of 500.
@@ -40,11 +44,46 @@ void drawEnvelope(QPainter &painter, const Frame &frame, const std::vector<doubl
     }
 }
 
+QFont legendFont()
+{
+    return figureFont(14);
+}
+
+std::vector<QString> legendTexts(bool rejected)
+{
+    std::vector<QString> texts{QStringLiteral("before: |h - b| - Hm"),
+                               QStringLiteral("after: |A^-1 (h - b)| - Hm")};
+    if (rejected)
+        texts.push_back(QStringLiteral("x rejected"));
+    return texts;
+}
+
+// The legend's entries in a row along the top of box, wrapped onto another
+// row when one does not fit.
+std::vector<QRectF> legendRects(const QRectF &box, const std::vector<QString> &texts)
+{
+    const QFontMetricsF metrics(legendFont());
+    const double spacing = 2 * metrics.height();
+    std::vector<QRectF> rects;
+    QPointF at(box.left() + Gap, box.top() + Gap);
+    for (const QString &text : texts) {
+        const double width = metrics.horizontalAdvance(text);
+        if (!rects.empty() && at.x() + width > box.right() - Gap)
+            at = QPointF(box.left() + Gap, at.y() + metrics.height());
+        rects.emplace_back(at, QSizeF(width, metrics.height()));
+        at.rx() += width + spacing;
+    }
+    return rects;
+}
+
 } // namespace
 
-QRectF normErrorSeriesPlotArea(const QRectF &box)
+QRectF normErrorSeriesPlotArea(const QRectF &box, const PointErrors &e)
 {
-    return box.adjusted(90, 40, -24, -64);
+    const Frame ranges = normErrorSeriesFrame(box, e);
+    const QRectF legend = legendRects(box, legendTexts(true)).back();
+    return box.adjusted(0, legend.bottom() - box.top() + Gap, -Gap, -Gap) -
+           axesMargins(ranges.xLow, ranges.xHigh, ranges.yLow, ranges.yHigh);
 }
 
 Frame normErrorSeriesFrame(const QRectF &plotArea, const PointErrors &e)
@@ -54,14 +93,15 @@ Frame normErrorSeriesFrame(const QRectF &plotArea, const PointErrors &e)
     return {plotArea, 0.0, last, -limit, limit};
 }
 
-void drawNormErrorSeries(QPainter &painter, const QRectF &box, const PointErrors &e, const RobustFit *robust)
+void drawNormErrorSeries(QPainter &painter, const QRectF &box, const PointErrors &e, const RobustFit *robust,
+                         LabelLog *log)
 {
     painter.save();
     painter.fillRect(box, Qt::white);
-    const QRectF plotArea = normErrorSeriesPlotArea(box);
+    const QRectF plotArea = normErrorSeriesPlotArea(box, e);
     const Frame frame = normErrorSeriesFrame(plotArea, e);
-    drawAxes(painter, frame, QStringLiteral("reading index (0-based)"),
-             QStringLiteral("norm error e (input units)"));
+    drawAxes(painter, frame, {QStringLiteral("reading index (0-based)"), QStringLiteral("reading index")},
+             {QStringLiteral("norm error e (input units)"), QStringLiteral("norm error e")}, log);
     painter.setClipRect(plotArea);
     drawEnvelope(painter, frame, e.before, Palette::raw);
     drawEnvelope(painter, frame, e.after, Palette::calibrated);
@@ -75,15 +115,13 @@ void drawNormErrorSeries(QPainter &painter, const QRectF &box, const PointErrors
         }
     }
     painter.setClipping(false);
-    painter.setFont(figureFont(14));
-    painter.setPen(Palette::raw.darker(130));
-    painter.drawText(QPointF(plotArea.left(), box.top() + 24), QStringLiteral("before: |h - b| - Hm"));
-    painter.setPen(Palette::calibrated);
-    painter.drawText(QPointF(plotArea.left() + 200, box.top() + 24),
-                     QStringLiteral("after: |A^-1 (h - b)| - Hm"));
-    if (robust) {
-        painter.setPen(Palette::rejected);
-        painter.drawText(QPointF(plotArea.left() + 440, box.top() + 24), QStringLiteral("x rejected"));
+    painter.setFont(legendFont());
+    const std::vector<QString> texts = legendTexts(robust != nullptr);
+    const std::vector<QRectF> rects = legendRects(box, texts);
+    const QColor colours[3] = {Palette::raw.darker(130), Palette::calibrated, Palette::rejected};
+    for (size_t k = 0; k < texts.size(); k++) {
+        painter.setPen(colours[k]);
+        drawLabel(painter, rects[k], Qt::AlignLeft | Qt::AlignVCenter, texts[k], log);
     }
     painter.restore();
 }

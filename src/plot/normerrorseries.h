@@ -14,7 +14,7 @@ class QPainter;
 namespace tavrin {
 
 /// Where the series goes in a box that also holds its axes and legend.
-QRectF normErrorSeriesPlotArea(const QRectF &box);
+QRectF normErrorSeriesPlotArea(const QRectF &box, const PointErrors &errors);
 
 /// The frame of the series in its plot area: the indices across, the errors up to a
 /// little beyond their reach; values beyond it are drawn at its edge.
@@ -22,7 +22,7 @@ Frame normErrorSeriesFrame(const QRectF &plotArea, const PointErrors &errors);
 
 /// Draws the series in box, on white.
 void drawNormErrorSeries(QPainter &painter, const QRectF &box, const PointErrors &errors,
-                         const RobustFit *robust);
+                         const RobustFit *robust, LabelLog *log = nullptr);
 
 /// The 0-based index of the point whose error, before or after, is nearest
 /// to pixel within radius pixels; -1 for none.

@@ -4,6 +4,7 @@
 #include "panels.h"
 #include "rawview.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPolygonF>
@@ -18,6 +19,10 @@ namespace tavrin {
 namespace {
 
 constexpr int Axes[3][2] = {{0, 1}, {1, 2}, {2, 0}};
+
+constexpr int TitlePixels = 16;
+// Between a panel's title and its tick labels.
+constexpr double Gap = 6;
 
 // One square range around the origin that holds every raw and calibrated
 // coordinate and the circle of radius Hm, so that all panels share a scale.
@@ -186,22 +191,36 @@ void drawPlane(QPainter &painter, const Frame (&frames)[3], const FigureData &d,
 
 } // namespace
 
-void drawProjections(QPainter &painter, const FigureLayout &layout, const FigureData &d)
+QMarginsF projectionMargins(const FigureData &d)
+{
+    const double range = commonRange(d, RawView(d.points, d.hm), Calibrator(d.parameters));
+    const QMarginsF axes = axesMargins(-range, range, -range, range);
+    return axes + QMarginsF(0, Gap + QFontMetricsF(figureFont(TitlePixels, true)).height(), 0, 0);
+}
+
+void drawProjections(QPainter &painter, const FigureLayout &layout, const FigureData &d, LabelLog *log)
 {
     const Calibrator calibrate(d.parameters);
     const RawView raw(d.points, d.hm);
     const double range = commonRange(d, raw, calibrate);
+    const QMarginsF axes = axesMargins(-range, range, -range, range);
+    const QFont titleFont = figureFont(TitlePixels, true);
+    const QFontMetricsF title(titleFont);
     const QString names[3] = {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
     Frame frames[3];
     for (int panel = 0; panel < 3; panel++) {
         frames[panel] = {QRectF(layout.projections[panel]), -range, range, -range, range};
         const QString &a = names[Axes[panel][0]], &b = names[Axes[panel][1]];
-        drawAxes(painter, frames[panel], a + QStringLiteral(" (units of Hm)"),
-                 b + QStringLiteral(" (units of Hm)"));
-        painter.setFont(figureFont(16, true));
+        drawAxes(painter, frames[panel], {a + QStringLiteral(" (units of Hm)"), a},
+                 {b + QStringLiteral(" (units of Hm)"), b}, log);
+        painter.setFont(titleFont);
         painter.setPen(Palette::ink);
-        painter.drawText(layout.projections[panel].adjusted(0, -26, 0, 0), Qt::AlignHCenter | Qt::AlignTop,
-                         QStringLiteral("%1%2 projection").arg(a.toUpper(), b.toUpper()));
+        const QRectF room = QRectF(layout.projections[panel]) + axes;
+        const QString pair = a.toUpper() + b.toUpper();
+        drawLabel(painter,
+                  QRectF(room.left(), room.top() - Gap - title.height(), room.width(), title.height()),
+                  Qt::AlignHCenter | Qt::AlignTop,
+                  fittingText(title, {QStringLiteral("%1 projection").arg(pair), pair}, room.width()), log);
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);

@@ -1,7 +1,10 @@
 // The window's side of live capture: the Capture menu and tool-bar action,
 // the panel's dock, and the recording taken in as an ordinary input.
+#include "cloudwidget.h"
 #include "livepanel.h"
 #include "mainwindow.h"
+#include "panelwidgets.h"
+#include "serieswidget.h"
 #include "ui_mainwindow.h"
 
 #include <QDockWidget>
@@ -42,6 +45,13 @@ void MainWindow::setUpCapture()
 
     connect(live, &LivePanel::said, this, &MainWindow::say);
     connect(live, &LivePanel::recorded, this, [this](const QString &path) { open(path); });
+    // While capturing, the large views show the live fit; a capture that
+    // stops with nothing to calibrate gives them back what they showed.
+    connect(live, &LivePanel::liveFitChanged, this, [this](std::shared_ptr<const Calibration> fit) {
+        for (ViewWidget *view : std::initializer_list<ViewWidget *>{ui->cloud, ui->projections, ui->coverage,
+                                                                    ui->series, ui->histogram})
+            view->show(fit ? fit : shown);
+    });
 }
 
 void MainWindow::startCapture(const QString &source)

@@ -18,7 +18,7 @@ constexpr int MostDrawn = 2000;
 
 LiveNormWidget::LiveNormWidget(QWidget *parent) : QWidget(parent)
 {
-    setMinimumSize(200, 90);
+    setMinimumSize(200, 48);
 }
 
 void LiveNormWidget::show(const std::vector<std::array<double, 3>> &readings, double fieldNorm,

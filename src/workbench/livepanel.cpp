@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QVBoxLayout>
@@ -27,6 +29,10 @@ namespace {
 const int Bauds[] = {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
 const LineFormat Formats[] = {LineFormat::Auto, LineFormat::Raw, LineFormat::Uni, LineFormat::Xyz,
                               LineFormat::Labelled};
+
+// The control column's width in average characters: a port's path and the
+// counters' line.
+constexpr int ControlCharacters = 34;
 
 // The size of the Hm unit in nT, which the capture records readings that
 // carry a unit in; without a unit, uT as boards print.
@@ -124,6 +130,7 @@ void LivePanel::buildControls()
     buttons->addWidget(stopButton, 1, 1);
 
     countersLabel = new QLabel;
+    countersLabel->setWordWrap(true);
     lastLineLabel = new QLabel;
     lastLineLabel->setTextFormat(Qt::PlainText);
     lastLineLabel->setWordWrap(true);
@@ -148,7 +155,18 @@ void LivePanel::buildControls()
     column->addWidget(enoughLabel);
     column->addWidget(statusLabel);
     column->addStretch();
-    controls->setMaximumWidth(380);
+    // The column keeps its width and each row its height however low the
+    // dock is made: what does not fit scrolls.
+    auto *controlsScroll = new QScrollArea;
+    controlsScroll->setWidget(controls);
+    controlsScroll->setWidgetResizable(true);
+    controlsScroll->setFrameShape(QFrame::NoFrame);
+    controlsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Measured with the style's own sizes, which polishing sets.
+    controls->ensurePolished();
+    controlsScroll->setFixedWidth(
+        std::max(controls->minimumSizeHint().width(), ControlCharacters * fontMetrics().averageCharWidth()) +
+        controlsScroll->verticalScrollBar()->sizeHint().width());
 
     cloud = new CloudWidget;
     cloud->setSet(CloudSet::Raw);
@@ -162,7 +180,7 @@ void LivePanel::buildControls()
     views->setRowStretch(1, 1);
 
     auto *whole = new QHBoxLayout(this);
-    whole->addWidget(controls);
+    whole->addWidget(controlsScroll);
     whole->addLayout(views, 1);
 }
 
@@ -285,6 +303,7 @@ void LivePanel::stop()
     session.reset();
     showButtons();
     if (!kept) {
+        emit liveFitChanged(nullptr);
         say(tr("Stopped: no readings were kept."));
         return;
     }
@@ -393,6 +412,7 @@ void LivePanel::showFit(std::shared_ptr<const Calibration> calibration)
     fitShown = calibration;
     cloud->show(calibration);
     coverageMap->show(calibration);
+    emit liveFitChanged(calibration);
 }
 
 } // namespace tavrin

@@ -77,6 +77,8 @@ signals:
     void recorded(const QString &path);
     /// Something for the status bar.
     void said(const QString &message);
+    /// A new live fit, or nullptr when the capture stopped with none to hand on.
+    void liveFitChanged(std::shared_ptr<const Calibration> calibration);
 
 private:
     void buildControls();

@@ -85,6 +85,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setUpStatusBar();
     setUpMenus();
     setUpCapture();
+    setUpLayout();
     connectActions();
     readSettings();
     showField();
@@ -847,7 +848,7 @@ void MainWindow::readSettings()
     if (!restoreGeometry(s.value(QStringLiteral("window/geometry")).toByteArray()))
         if (const QScreen *screen = QGuiApplication::primaryScreen())
             resize(size().boundedTo(screen->availableGeometry().size()));
-    restoreState(s.value(QStringLiteral("window/state")).toByteArray());
+    layoutRestored = restoreState(s.value(QStringLiteral("window/state")).toByteArray());
     fillRecent();
 }
 

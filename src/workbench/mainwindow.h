@@ -35,6 +35,7 @@ public:
     void setHmSource(const HmSource &source);
     HmSource hmSource() const;
     void setFit(FitModel model);
+    void setVisible(bool visible) override;
     FitModel fit() const;
     /// Calibrates the open file again with the current Hm and fit.
     void calibrate();
@@ -66,6 +67,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -74,6 +76,11 @@ private:
     void setUpStatusBar();
     void setUpMenus();
     void setUpCapture();
+    void setUpLayout();
+    /// Sizes the docks for the window's width when no saved layout did.
+    void arrangeDocks();
+    /// Whether the results are docked beside the views.
+    bool resultsBeside() const;
     void connectActions();
     void openDialog(bool asLog);
     void pickColumns();
@@ -127,6 +134,11 @@ private:
     int settingsCount = 0, runCount = 0;
     QStringList exportWarnings; ///< of the exports of the results shown
     Confirmer confirm;
+    bool layoutRestored = false;
+    bool docksArranged = false;
+    /// The results' share of the window's width, taken at shareWidth.
+    double resultsShare = 0;
+    int shareWidth = 0;
 };
 
 } // namespace tavrin

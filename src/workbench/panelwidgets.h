@@ -17,6 +17,10 @@ public:
 
 protected:
     void draw(QPainter &painter, const FigureData &figure) override;
+
+private:
+    /// The room about each panel: its title and axes, and a little more.
+    QMarginsF margins() const;
 };
 
 class CoverageWidget : public ViewWidget {
@@ -29,6 +33,12 @@ public:
 
 protected:
     void draw(QPainter &painter, const FigureData &figure) override;
+
+private:
+    struct Arrangement {
+        QRectF map, advice;
+    };
+    Arrangement arrangement() const;
 };
 
 class HistogramWidget : public ViewWidget {

@@ -8,7 +8,7 @@ namespace tavrin {
 
 QRectF SeriesWidget::plotArea() const
 {
-    return normErrorSeriesPlotArea(QRectF(rect()));
+    return normErrorSeriesPlotArea(QRectF(rect()), views()->errors);
 }
 
 Frame SeriesWidget::frame() const
@@ -23,7 +23,7 @@ int SeriesWidget::pointAt(const QPointF &pixel) const
 
 void SeriesWidget::draw(QPainter &painter, const FigureData &figure)
 {
-    drawNormErrorSeries(painter, QRectF(rect()), views()->errors, figure.robust);
+    drawNormErrorSeries(painter, QRectF(rect()), views()->errors, figure.robust, &drawnLabels);
 }
 
 void SeriesWidget::mouseMoveEvent(QMouseEvent *event)

@@ -6,7 +6,7 @@ namespace tavrin {
 
 ViewWidget::ViewWidget(QWidget *parent) : QWidget(parent)
 {
-    setMinimumSize(200, 160);
+    setMinimumSize(160, 90);
     setMouseTracking(true);
 }
 
@@ -23,6 +23,7 @@ void ViewWidget::show(std::shared_ptr<const Calibration> shown)
 void ViewWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    drawnLabels.clear();
     if (!figure()) {
         painter.fillRect(rect(), palette().base());
         painter.setPen(palette().placeholderText().color());

@@ -4,6 +4,7 @@
 #ifndef TAVRIN_WORKBENCH_VIEWWIDGET_H
 #define TAVRIN_WORKBENCH_VIEWWIDGET_H
 
+#include "labels.h"
 #include "runner.h"
 #include "viewdata.h"
 
@@ -26,11 +27,16 @@ public:
     /// an empty reason lifts the veil.
     void setStale(const QString &reason);
     QString staleReason() const { return stale; }
+    /// The labels drawn by the last paint, where they landed.
+    const LabelLog &labels() const { return drawnLabels; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     /// Draws the figure in the widget's rectangle.
     virtual void draw(QPainter &painter, const FigureData &figure) = 0;
+
+    /// Where draw logs its labels.
+    LabelLog drawnLabels;
 
 private:
     std::shared_ptr<const Calibration> calibration;

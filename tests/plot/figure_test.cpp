@@ -1,5 +1,6 @@
 // The calibration figure, drawn offscreen: valid PNG and SVG files of the
 // stated size, and a coverage map that shows what the data cover.
+#include "axes.h"
 #include "figure.h"
 #include "palette.h"
 #include "synthetic.h"
@@ -154,6 +155,60 @@ TEST(Figure, RejectedPointsKeepTheFigureSmall)
     const QImage image = drawn(c.figure);
     for (const QRect &panel : FigureLayout().projections)
         EXPECT_GT(pixelsOf(image, panel, Palette::rejected), 2000);
+}
+
+// However narrow the frame, its ticks keep apart and at least two show on
+// each axis; the axis names shorten to fit and never run past the frame.
+TEST(Figure, AxesFitTheirTicksAndNamesToTheRoom)
+{
+    QImage image(900, 900, QImage::Format_RGB32);
+    QPainter painter(&image);
+    for (const double side : {50.0, 90.0, 160.0, 440.0}) {
+        const QMarginsF room = axesMargins(-52.5, 52.5, -52.5, 52.5);
+        const Frame frame{QRectF(room.left() + 10, room.top() + 10, side, side), -52.5, 52.5, -52.5, 52.5};
+        LabelLog labels;
+        drawAxes(painter, frame, {"x (units of Hm)", "x"}, {"y (units of Hm)", "y"}, &labels);
+        int ticks = 0;
+        for (size_t i = 0; i < labels.size(); i++) {
+            ticks += labels[i].text.toInt() != 0 || labels[i].text == "0";
+            EXPECT_TRUE((frame.pixels + room).contains(labels[i].rect))
+                << side << labels[i].text.toStdString();
+            for (size_t j = i + 1; j < labels.size(); j++) {
+                const QRectF both = labels[i].rect.intersected(labels[j].rect);
+                EXPECT_FALSE(both.width() > 0.5 && both.height() > 0.5)
+                    << side << ": " << labels[i].text.toStdString() << " over "
+                    << labels[j].text.toStdString();
+            }
+        }
+        EXPECT_GE(ticks, side < 100 ? 4 : 8) << side;
+        EXPECT_EQ(labels.back().text, side < 160 ? "y" : "y (units of Hm)") << side;
+    }
+}
+
+// Every label of the figure lies whole on the canvas, apart from the
+// others, with the legend of a robust planar fit and of half a million points.
+TEST(Figure, LabelsStayOnTheCanvasAndApart)
+{
+    Calibrated c = calibrated(ellipsoidPoints(sampleTruth, 48.0, 200000, 0.25, 4), "a rather long name.txt");
+    RobustFit fit;
+    fit.parameters = c.figure.parameters;
+    fit.model = FitModel::Planar;
+    fit.rejected = {1, 2, 3};
+    c.figure.robust = &fit;
+    QImage image(FigureLayout::width, FigureLayout::height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    LabelLog labels;
+    DrawFigure(painter, c.figure, &labels);
+    EXPECT_GT(labels.size(), 50u);
+    const QRectF canvas(0, 0, FigureLayout::width, FigureLayout::height);
+    for (size_t i = 0; i < labels.size(); i++) {
+        EXPECT_TRUE(canvas.contains(labels[i].rect)) << labels[i].text.toStdString();
+        for (size_t j = i + 1; j < labels.size(); j++) {
+            const QRectF both = labels[i].rect.intersected(labels[j].rect);
+            EXPECT_FALSE(both.width() > 0.5 && both.height() > 0.5)
+                << labels[i].text.toStdString() << " over " << labels[j].text.toStdString();
+        }
+    }
 }
 
 int main(int argc, char **argv)

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "pseudoterminal.h"
 #include "startoptions.h"
+#include "viewwidget.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -101,6 +102,9 @@ private slots:
         const CalibrationParameters &live = panel->liveFit()->result->run.parameters;
         for (int axis = 0; axis < 3; axis++)
             QCOMPARE_LT(std::abs(live.Bias[axis][0] - Bias[axis]), 0.01);
+        // The window's large views show the live fit too.
+        for (const char *view : {"cloud", "projections", "coverage", "series", "histogram"})
+            QCOMPARE(window->findChild<ViewWidget *>(view)->views(), panel->liveFit()->views.get());
 
         QSignalSpy done(&window->runner(), &Runner::finished);
         panel->stop();
