@@ -123,10 +123,12 @@ void MainWindow::setUpChoices()
     ui->date->setDate(QDate::currentDate());
     ui->resultsTable->setColumnCount(5);
     ui->resultsTable->setHorizontalHeaderLabels(
-        {tr("Quantity"), tr("Value"), tr("Unit"), tr("\u00b1 1 \u03c3"), tr("95 % interval")});
+        {tr("Quantity"), tr("Value"), tr("\u00b1 1 \u03c3"), tr("95 % interval"), tr("Unit")});
     ui->resultsTable->verticalHeader()->hide();
     ui->resultsTable->horizontalHeaderItem(0)->setToolTip(
         tr("e is the norm error: |h - b| - Hm before the calibration, |A^-1 (h - b)| - Hm after it"));
+    ui->resultsTable->horizontalHeaderItem(4)->setToolTip(tr(
+        "Blank where the data are in no named unit: b, Hm and the norm errors are then in the data's own"));
     ui->resultsTable->verticalHeader()->setDefaultSectionSize(ui->resultsTable->fontMetrics().height() + 6);
     ui->resultsTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     // The input's panel is as wide as its contents at the font in use; it
@@ -658,10 +660,10 @@ void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
     ui->resultsTable->setRowCount(int(rows.size()));
     for (int row = 0; row < int(rows.size()); row++) {
         const ResultRow &r = rows[size_t(row)];
-        const QString cells[] = {r.name, r.value, r.unit, r.spread, r.interval};
+        const QString cells[] = {r.name, r.value, r.spread, r.interval, r.unit};
         for (int column = 0; column < 5; column++) {
             auto *item = new QTableWidgetItem(cells[column]);
-            if (column == 1 || column == 3)
+            if (column == 1 || column == 2)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (column == 1 && !r.full.isEmpty())
                 item->setToolTip(r.full);

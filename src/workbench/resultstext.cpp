@@ -89,11 +89,12 @@ ResultRow valueRow(const QString &name, double value, const Spread *spread, cons
 
 ResultRow errorRow(const QString &name, double e, double hm, const QString &unit)
 {
+    const QString share = tr("%1 % of Hm").arg(percentOfHm(e, hm));
     return {name,
             shownNumber(e),
             QString(),
             QString(),
-            tr("%1, %2 % of Hm").arg(unit, percentOfHm(e, hm)),
+            unit.isEmpty() ? share : tr("%1, %2").arg(unit, share),
             fullPrecision(e)};
 }
 
@@ -163,7 +164,9 @@ std::vector<ResultRow> resultRows(const Calibration &c)
     const CalibrationResult &r = *c.result;
     const CalibrationParameters &p = r.run.parameters;
     const Uncertainty *u = c.uncertainty && c.uncertainty->known ? &*c.uncertainty : nullptr;
-    const QString unit = unitName(c);
+    // Data of no named unit leave the column blank rather than repeat "units
+    // of the data" on every row; the column's tool tip says so.
+    const QString unit = c.unit;
     std::vector<ResultRow> rows;
     for (int i = 0; i < 3; i++)
         rows.push_back(

@@ -471,8 +471,13 @@ private slots:
         QCOMPARE(errors, 6);
         QVERIFY(resultsText(*c).contains(
             QStringLiteral("(%1 %, ").arg(QString::number(100 * q.after.mean / 48, 'f', 2))));
-        // Without a unit the values are in the data's own.
-        QCOMPARE(resultRows(*calibrateSample(QString()))[0].unit, QStringLiteral("units of the data"));
+        // Without a unit the values are in the data's own: no unit is named,
+        // and a norm error still gives its share of Hm.
+        const std::vector<ResultRow> plain = resultRows(*calibrateSample(QString()));
+        QCOMPARE(plain[0].unit, QString());
+        for (const ResultRow &row : plain)
+            if (row.name == "|e| after, RMS")
+                QCOMPARE(row.unit, QString::number(100 * q.after.rms / 48, 'f', 2) + " % of Hm");
     }
 
     void theAdviceNamesTheAxesOfTheCap()
