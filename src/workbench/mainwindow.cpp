@@ -121,13 +121,16 @@ void MainWindow::setUpChoices()
     ui->latitude->setRange(LowestLatitude, HighestLatitude);
     ui->longitude->setRange(LowestLongitude, HighestLongitude);
     ui->date->setDate(QDate::currentDate());
-    ui->resultsTable->setColumnCount(5);
+    ui->resultsTable->setColumnCount(4);
     ui->resultsTable->setHorizontalHeaderLabels(
-        {tr("Quantity"), tr("Value"), tr("\u00b1 1 \u03c3"), tr("95 % interval"), tr("Unit")});
+        {tr("Quantity"), tr("Value"), tr("\u00b1 1 \u03c3"), tr("Unit")});
+    ui->resultsTable->horizontalHeaderItem(2)->setToolTip(
+        tr("One standard deviation; the 95 % interval is in "
+           "each value's tool tip and in Copy"));
     ui->resultsTable->verticalHeader()->hide();
     ui->resultsTable->horizontalHeaderItem(0)->setToolTip(
         tr("e is the norm error: |h - b| - Hm before the calibration, |A^-1 (h - b)| - Hm after it"));
-    ui->resultsTable->horizontalHeaderItem(4)->setToolTip(tr(
+    ui->resultsTable->horizontalHeaderItem(3)->setToolTip(tr(
         "Blank where the data are in no named unit: b, Hm and the norm errors are then in the data's own"));
     ui->resultsTable->verticalHeader()->setDefaultSectionSize(ui->resultsTable->fontMetrics().height() + 6);
     ui->resultsTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -660,13 +663,18 @@ void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
     ui->resultsTable->setRowCount(int(rows.size()));
     for (int row = 0; row < int(rows.size()); row++) {
         const ResultRow &r = rows[size_t(row)];
-        const QString cells[] = {r.name, r.value, r.spread, r.interval, r.unit};
-        for (int column = 0; column < 5; column++) {
+        // The 95 % interval rides in the tool tips, so that the table fits
+        // the dock beside the views without scrolling sideways.
+        const QString cells[] = {r.name, r.value, r.spread, r.unit};
+        for (int column = 0; column < 4; column++) {
             auto *item = new QTableWidgetItem(cells[column]);
             if (column == 1 || column == 2)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             if (column == 1 && !r.full.isEmpty())
-                item->setToolTip(r.full);
+                item->setToolTip(r.interval.isEmpty() ? r.full
+                                                      : tr("%1, 95 % interval %2").arg(r.full, r.interval));
+            if (column == 2 && !r.interval.isEmpty())
+                item->setToolTip(tr("95 % interval %1").arg(r.interval));
             ui->resultsTable->setItem(row, column, item);
         }
     }
