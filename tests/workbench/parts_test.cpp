@@ -417,6 +417,25 @@ private slots:
         QCOMPARE(preview.rows[1][3], QStringLiteral("8"));
         QVERIFY(previewLog(dir.filePath("missing.csv"), false).rows.isEmpty());
     }
+
+    // The picker opens on the columns the header names, or on the last three
+    // when none is named: never a time or an attribute, as tavrin-cli advises.
+    void thePickerProposesTheColumnsTheHeaderNames()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("log.csv");
+        const auto proposed = [&](const QByteArray &text) {
+            writeFile(path, text);
+            return ColumnPicker(path, std::nullopt).format().columns;
+        };
+        using Columns = std::array<QString, 3>;
+        QCOMPARE(proposed("Attribute,Time stamp,x,y,z\nMagnetometer,203994,7.95,-152.24,-96.60\n"),
+                 (Columns{"3", "4", "5"}));
+        QCOMPARE(proposed("1603186415.6,12.5,-3.25,40.0\n1603186415.7,12.6,-3.5,40.5\n"),
+                 (Columns{"2", "3", "4"}));
+        QCOMPARE(proposed("time;mag_z;mag_y;mag_x;temp\n1;2;3;4;5\n"), (Columns{"4", "3", "2"}));
+        QCOMPARE(GuessLog(path)->columns, (std::array<int, 3>{4, 3, 2}));
+    }
 };
 
 QTEST_MAIN(PartsTest)
