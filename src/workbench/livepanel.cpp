@@ -126,10 +126,10 @@ void LivePanel::buildControls()
     countersLabel = new QLabel;
     lastLineLabel = new QLabel;
     lastLineLabel->setTextFormat(Qt::PlainText);
-    lastLineLabel->setWordWrap(true);
     cellsBar = new QProgressBar;
-    cellsBar->setRange(0, CoverageTracker::EnoughCells);
-    cellsBar->setFormat(tr("%v of %1 cells").arg(CoverageTracker::EnoughCells));
+    cellsBar->setRange(0, CoverageTracker::Cells);
+    cellsBar->setFormat(
+        tr("%v of %1 cells, enough from %2").arg(CoverageTracker::Cells).arg(CoverageTracker::EnoughCells));
     enoughLabel = new QLabel;
     enoughLabel->setWordWrap(true);
     statusLabel = new QLabel;
@@ -137,6 +137,23 @@ void LivePanel::buildControls()
     statusLabel->setTextFormat(Qt::PlainText);
     for (QLabel *label : {countersLabel, lastLineLabel, enoughLabel, statusLabel})
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Texts that change with every refresh keep their room, so that nothing
+    // in the column, the buttons least of all, moves under the user's hand.
+    const int line = fontMetrics().lineSpacing();
+    countersLabel->setWordWrap(true);
+    countersLabel->setFixedHeight(3 * line + 2);
+    countersLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lastLineLabel->setFixedHeight(line + 2);
+    for (QLabel *label : {countersLabel, lastLineLabel})
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    enoughLabel->setFixedHeight(4 * line + 2);
+    enoughLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusLabel->setMinimumHeight(4 * line + 2);
+    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    for (QPushButton *button : {startButton, pauseButton, discardButton, stopButton})
+        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    pauseButton->setMinimumWidth(std::max(QPushButton(tr("&Pause")).sizeHint().width(),
+                                          QPushButton(tr("&Resume")).sizeHint().width()));
 
     auto *controls = new QWidget;
     auto *column = new QVBoxLayout(controls);
@@ -245,6 +262,7 @@ bool LivePanel::start()
     readingsFitted = -1;
     cloud->show(nullptr);
     coverageMap->show(nullptr);
+    coverageMap->setEnough(false);
     pauseButton->setChecked(false);
     refreshTimer.start();
     fitTimer.start();
@@ -356,8 +374,9 @@ void LivePanel::refresh()
         return;
     fresh = false;
     const CoverageState s = session->coverageState();
+    coverageMap->setEnough(s.enough);
     const double scale = fitSettings.options.hm > 0 ? fitSettings.options.hm : s.radius;
-    cellsBar->setValue(std::min(s.cellsHit, CoverageTracker::EnoughCells));
+    cellsBar->setValue(s.cellsHit);
     const QString bias = s.biasError < 0 || scale <= 0
                              ? tr("bias error not known yet")
                              : tr("bias error %1 % of Hm (enough under %2 %)")

@@ -67,7 +67,22 @@ void CoverageWidget::draw(QPainter &painter, const FigureData &figure)
     painter.setPen(Palette::ink);
     painter.setFont(figureFont(15));
     painter.drawText(QRectF(16, box.bottom() + 12, width() - 32, height() - box.bottom() - 16),
-                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, turnAdvice(figure.quality));
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, advice());
+}
+
+void CoverageWidget::setEnough(std::optional<bool> rule)
+{
+    if (rule == enough)
+        return;
+    enough = rule;
+    update();
+}
+
+QString CoverageWidget::advice() const
+{
+    if (!figure())
+        return {};
+    return enough ? turnAdvice(figure()->quality, *enough) : turnAdvice(figure()->quality);
 }
 
 void HistogramWidget::draw(QPainter &painter, const FigureData &figure)
