@@ -103,15 +103,15 @@ void LivePanel::buildControls()
     recordEdit = new QLineEdit;
 
     auto *form = new QFormLayout;
-    form->addRow(tr("&Port:"), sourceBox);
+    form->addRow(tr("Po&rt:"), sourceBox);
     form->addRow(tr("&Baud:"), baudBox);
-    form->addRow(tr("&Format:"), formatBox);
-    form->addRow(tr("&Record to:"), recordEdit);
+    form->addRow(tr("For&mat:"), formatBox);
+    form->addRow(tr("Recor&d to:"), recordEdit);
 
     startButton = new QPushButton(tr("&Start"));
-    pauseButton = new QPushButton(tr("&Pause"));
+    pauseButton = new QPushButton(tr("Pa&use"));
     pauseButton->setCheckable(true);
-    discardButton = new QPushButton(tr("&Discard Last %1 s").arg(DiscardSeconds));
+    discardButton = new QPushButton(tr("Discard Last &%1 s").arg(DiscardSeconds));
     stopButton = new QPushButton(tr("S&top"));
     connect(startButton, &QPushButton::clicked, this, &LivePanel::start);
     connect(pauseButton, &QPushButton::toggled, this, &LivePanel::setPaused);
@@ -152,8 +152,8 @@ void LivePanel::buildControls()
     statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     for (QPushButton *button : {startButton, pauseButton, discardButton, stopButton})
         button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    pauseButton->setMinimumWidth(std::max(QPushButton(tr("&Pause")).sizeHint().width(),
-                                          QPushButton(tr("&Resume")).sizeHint().width()));
+    pauseButton->setMinimumWidth(std::max(QPushButton(tr("Pa&use")).sizeHint().width(),
+                                          QPushButton(tr("Res&ume")).sizeHint().width()));
 
     auto *controls = new QWidget;
     auto *column = new QVBoxLayout(controls);
@@ -276,7 +276,7 @@ void LivePanel::setPaused(bool paused)
     if (!session || session->isOver())
         return;
     session->setPaused(paused);
-    pauseButton->setText(paused ? tr("&Resume") : tr("&Pause"));
+    pauseButton->setText(paused ? tr("Res&ume") : tr("Pa&use"));
     say(paused ? tr("Paused: readings are dropped until Resume.") : tr("Capturing again."));
 }
 

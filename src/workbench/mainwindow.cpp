@@ -80,6 +80,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setUpStatusBar();
     setUpMenus();
     setUpCapture();
+    setUpKeyboard();
     connectActions();
     readSettings();
     showField();
@@ -121,7 +122,7 @@ void MainWindow::setUpStatusBar()
     progress->setRange(0, 1000);
     progress->setMaximumWidth(240);
     progress->hide();
-    cancelButton = new QPushButton(tr("Ca&ncel"), this);
+    cancelButton = new QPushButton(tr("Cancel"), this);
     cancelButton->hide();
     statusBar()->addPermanentWidget(progress);
     statusBar()->addPermanentWidget(cancelButton);

@@ -8,7 +8,9 @@
 #include "runner.h"
 
 #include <QMainWindow>
+#include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -52,11 +54,21 @@ public:
     /// Writes an export of the calibration shown; the message, empty on success.
     QString exportTo(const struct WorkbenchExport &format, const QString &path);
 
+    /// What opens the README's sections of the Help menu; the desktop's
+    /// default program unless replaced.
+    void setLinkOpener(std::function<bool(const QUrl &)> opener);
+    /// The README, installed or in the source tree, at a section's anchor;
+    /// empty when it is not found.
+    static QUrl readmeSection(const QString &anchor);
+    /// The keys of the Help menu's keyboard list, one "keys<TAB>what" a line.
+    QString keyboardText() const;
+
 signals:
     /// A file was refused, with the message shown.
     void refused(const QString &message);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -66,6 +78,7 @@ private:
     void setUpStatusBar();
     void setUpMenus();
     void setUpCapture();
+    void setUpKeyboard();
     void connectActions();
     void openDialog(bool asLog);
     void pickColumns();
@@ -100,6 +113,8 @@ private:
     QPushButton *cancelButton = nullptr;
     QString lastFolder;
     class LivePanel *live = nullptr;
+    QList<QAction *> windowShortcuts; ///< the menus' shortcuts, which any field of the window passes on
+    std::function<bool(const QUrl &)> linkOpener;
 };
 
 } // namespace tavrin
