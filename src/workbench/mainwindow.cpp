@@ -83,6 +83,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setUpKeyboard();
     connectActions();
     readSettings();
+    keepSettingsAsTheyChange();
     showField();
 }
 
@@ -218,6 +219,7 @@ void MainWindow::openDialog(bool asLog)
     if (path.isEmpty())
         return;
     lastFolder = QFileInfo(path).absolutePath();
+    writeSettings();
     if (!asLog) {
         open(path);
         return;
@@ -305,23 +307,26 @@ void MainWindow::openSaved(const QString &path)
     });
 }
 
-void MainWindow::save()
+bool MainWindow::save()
 {
     if (!shown) {
         say(tr("Nothing is calibrated yet."));
-        return;
+        return false;
     }
     const QString base = QFileInfo(shown->result->path).completeBaseName();
     const QString path = QFileDialog::getSaveFileName(
         this, tr("Save work"), QDir(lastFolder).filePath(base + QStringLiteral(".tavrin")),
         tr("Saved work (*.tavrin)"));
     if (path.isEmpty())
-        return;
+        return false;
     lastFolder = QFileInfo(path).absolutePath();
-    if (const QString problem = saveTo(path); !problem.isEmpty())
+    writeSettings();
+    if (const QString problem = saveTo(path); !problem.isEmpty()) {
         complain(tr("Save"), problem);
-    else
-        say(tr("Saved %1").arg(printable(path)));
+        return false;
+    }
+    say(tr("Saved %1").arg(printable(path)));
+    return true;
 }
 
 QString MainWindow::saveTo(const QString &path)
@@ -349,6 +354,7 @@ QString MainWindow::saveTo(const QString &path)
     QString reason;
     if (!WriteFileAtomically(path, savedWorkBytes(w), &reason))
         return tr("%1 could not be written (%2).").arg(printable(path), reason);
+    kept = shown->views;
     return QString();
 }
 
@@ -595,6 +601,7 @@ QString MainWindow::exportTo(const WorkbenchExport &format, const QString &path)
     if (!format.write(path, *shown, &reason))
         return tr("%1 could not be written%2.")
             .arg(printable(path), reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason));
+    kept = shown->views;
     return QString();
 }
 
@@ -614,6 +621,7 @@ void MainWindow::exportDialog(const WorkbenchExport &format)
         return;
     const QString path = dialog.selectedFiles().front();
     lastFolder = QFileInfo(path).absolutePath();
+    writeSettings();
     const QString problem = exportTo(format, path);
     if (problem.isEmpty())
         say(tr("Wrote %1").arg(printable(path)));
@@ -677,6 +685,16 @@ void MainWindow::readSettings()
     fillRecent();
 }
 
+void MainWindow::keepSettingsAsTheyChange()
+{
+    const auto write = [this] { writeSettings(); };
+    for (QDoubleSpinBox *box : {ui->hmValue, ui->latitude, ui->longitude, ui->height})
+        connect(box, &QDoubleSpinBox::valueChanged, this, write);
+    connect(ui->hmUnit, &QComboBox::currentIndexChanged, this, write);
+    connect(ui->radioHmPlace, &QRadioButton::toggled, this, write);
+    connect(ui->fitModel, &QComboBox::currentIndexChanged, this, write);
+}
+
 void MainWindow::writeSettings() const
 {
     QSettings s;
@@ -695,8 +713,34 @@ void MainWindow::writeSettings() const
     s.setValue(QStringLiteral("window/state"), saveState());
 }
 
+bool MainWindow::hasUnsavedWork() const
+{
+    return shown && shown->views && kept.lock() != shown->views;
+}
+
+void MainWindow::setUnsavedConfirmer(std::function<UnsavedChoice()> confirmer)
+{
+    unsavedConfirmer = std::move(confirmer);
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (hasUnsavedWork()) {
+        const UnsavedChoice choice = unsavedConfirmer ? unsavedConfirmer() : [this] {
+            const QMessageBox::StandardButton pressed = QMessageBox::question(
+                this, tr("Unsaved work"),
+                tr("The calibration of %1 is neither saved nor exported. Save it before quitting?")
+                    .arg(printable(QFileInfo(shown->result->path).fileName())),
+                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+            return pressed == QMessageBox::Save      ? UnsavedChoice::Save
+                   : pressed == QMessageBox::Discard ? UnsavedChoice::Discard
+                                                     : UnsavedChoice::Cancel;
+        }();
+        if (choice == UnsavedChoice::Cancel || (choice == UnsavedChoice::Save && !save())) {
+            event->ignore();
+            return;
+        }
+    }
     work.cancel();
     writeSettings();
     event->accept();

@@ -6,6 +6,7 @@
 
 #include "hmsource.h"
 #include "runner.h"
+#include "viewdata.h"
 
 #include <QMainWindow>
 #include <QUrl>
@@ -63,6 +64,13 @@ public:
     /// The keys of the Help menu's keyboard list, one "keys<TAB>what" a line.
     QString keyboardText() const;
 
+    /// What Quit and closing the window do with work neither saved nor exported.
+    enum class UnsavedChoice { Save, Discard, Cancel };
+    /// What asks the user; a box unless replaced.
+    void setUnsavedConfirmer(std::function<UnsavedChoice()> confirmer);
+    /// Whether the calibration shown has been neither saved nor exported.
+    bool hasUnsavedWork() const;
+
 signals:
     /// A file was refused, with the message shown.
     void refused(const QString &message);
@@ -87,7 +95,8 @@ private:
     bool refusedAsNoRegularFile(const QString &path);
     /// Makes path, read as log says, the input calibrated from now on.
     void showInput(const QString &path, const std::optional<LogFormat> &log);
-    void save();
+    /// Asks where and saves; false when it was not saved.
+    bool save();
     void compareWith();
     /// Says a problem in the status bar and a box, and to the refused signal.
     void complain(const QString &title, const QString &message);
@@ -102,6 +111,9 @@ private:
     void fillRecent();
     void readSettings();
     void writeSettings() const;
+    /// Writes the settings whenever Hm, its place or the fit change, so that
+    /// a crash or a killed session keeps them.
+    void keepSettingsAsTheyChange();
     void say(const QString &message);
 
     std::unique_ptr<Ui::MainWindow> ui;
@@ -115,6 +127,8 @@ private:
     class LivePanel *live = nullptr;
     QList<QAction *> windowShortcuts; ///< the menus' shortcuts, which any field of the window passes on
     std::function<bool(const QUrl &)> linkOpener;
+    std::function<UnsavedChoice()> unsavedConfirmer;
+    std::weak_ptr<const ViewData> kept; ///< the calibration last saved or exported
 };
 
 } // namespace tavrin

@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -136,6 +137,9 @@ class KeyboardTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The window writes its settings as they change: the tests' own.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     // Ctrl+E, Ctrl+S and Ctrl+O reach the window from the Hm value, the
     // date and the live panel's port, fields that keep such keys for
     // themselves otherwise.

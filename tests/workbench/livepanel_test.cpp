@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -71,6 +72,8 @@ private:
 private slots:
     void init()
     {
+        // The window writes its settings as they change: the tests' own.
+        QStandardPaths::setTestModeEnabled(true);
         window = std::make_unique<MainWindow>();
         HmSource s;
         s.value = Hm;
