@@ -110,8 +110,15 @@ void MainWindow::setUpKeyboard()
     QAction *keys = new QAction(tr("&Keyboard…"), this);
     keys->setShortcut(QKeySequence::HelpContents);
     connect(keys, &QAction::triggered, this, [this] {
-        QMessageBox box(QMessageBox::NoIcon, tr("Keyboard"), keyboardText(), QMessageBox::Close, this);
-        box.setTextFormat(Qt::PlainText);
+        QString rows;
+        for (const QString &line : keyboardText().split(QLatin1Char('\n')))
+            rows += QStringLiteral("<tr><td>%1</td><td>%2</td></tr>")
+                        .arg(line.section(QLatin1Char('\t'), 0, 0).toHtmlEscaped(),
+                             line.section(QLatin1Char('\t'), 1).toHtmlEscaped());
+        QMessageBox box(QMessageBox::NoIcon, tr("Keyboard"),
+                        QStringLiteral("<table cellspacing=\"4\">%1</table>").arg(rows), QMessageBox::Close,
+                        this);
+        box.setTextFormat(Qt::RichText);
         box.exec();
     });
     help->insertAction(about, keys);
