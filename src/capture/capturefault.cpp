@@ -7,7 +7,7 @@ namespace tavrin {
 
 bool CaptureFault::stops() const
 {
-    return kind != FaultKind::NoReadableLines && kind != FaultKind::NoReadings;
+    return kind != FaultKind::NoReadableLines && kind != FaultKind::NoReadings && !awaitsReturn;
 }
 
 QString CaptureFault::message() const
@@ -32,11 +32,16 @@ QString CaptureFault::message() const
             .arg(where);
     case FaultKind::CannotOpen:
         return QStringLiteral("%1: cannot open%2.").arg(where, reason);
-    case FaultKind::Unplugged:
+    case FaultKind::Unplugged: {
+        const QString what =
+            isTcpSource(source) ? QStringLiteral("connection ended") : QStringLiteral("port went away");
+        if (awaitsReturn)
+            return QStringLiteral("%1: the %2%3: waiting for it to return, to go on capturing; every reading "
+                                  "received is kept, and Stop calibrates them.")
+                .arg(where, what, reason);
         return QStringLiteral("%1: the %2%3: the capture stopped and keeps every reading received.")
-            .arg(where,
-                 isTcpSource(source) ? QStringLiteral("connection ended") : QStringLiteral("port went away"),
-                 reason);
+            .arg(where, what, reason);
+    }
     case FaultKind::NoReadableLines:
         return QStringLiteral("%1: no readable lines: check the baud rate.").arg(where);
     case FaultKind::NoReadings:

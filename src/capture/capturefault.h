@@ -14,7 +14,7 @@ enum class FaultKind {
     NotSerial,        ///< the path names a file, a folder or another thing that is no serial device
     CannotOpen,       ///< the port or connection failed otherwise
     Unplugged, ///< the port hung up, failed to read or its connection ended: the capture stops, its readings
-               ///< kept
+               ///< kept, or waits for the port to return
     NoReadableLines, ///< only noise since the start: a wrong baud rate
     NoReadings,      ///< readable lines, but none with a reading
     BadLog,          ///< the log's rows cannot hold the columns
@@ -23,8 +23,9 @@ enum class FaultKind {
 
 struct CaptureFault {
     FaultKind kind;
-    QString source; ///< the port, "tcp://host:port" or "-"
-    QString detail; ///< the system's reason, the last line received, ...
+    QString source;            ///< the port, "tcp://host:port" or "-"
+    QString detail;            ///< the system's reason, the last line received, ...
+    bool awaitsReturn = false; ///< an unplugged port that the capture waits for, to go on when it returns
 
     /// Whether the capture ends with it.
     bool stops() const;

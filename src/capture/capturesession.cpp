@@ -198,7 +198,11 @@ void CaptureSession::setPaused(bool pause)
 
 int CaptureSession::discardLast(double seconds)
 {
-    const qint64 since = clock.elapsed() - qint64(seconds * 1000);
+    if (arrivals.empty())
+        return 0;
+    // Counted back from the last reading kept, not from now: after a pause
+    // or a silence, the knock is still the readings that came just before.
+    const qint64 since = arrivals.back() - qint64(seconds * 1000);
     const int kept = int(std::lower_bound(arrivals.begin(), arrivals.end(), since) - arrivals.begin());
     const int dropped = int(arrivals.size()) - kept;
     if (dropped == 0)
@@ -225,11 +229,14 @@ void CaptureSession::onFailed(const CaptureFault &failure)
         recordingFailed();
         return;
     }
-    emit fault(failure);
     if (failure.kind == FaultKind::Unplugged && wasConnected && config.reconnect) {
+        CaptureFault waiting = failure;
+        waiting.awaitsReturn = true;
+        emit fault(waiting);
         reconnectTimer.start();
         return;
     }
+    emit fault(failure);
     end();
 }
 

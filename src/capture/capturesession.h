@@ -71,8 +71,9 @@ public:
     /// put down or picked up without spoiling the recording.
     void setPaused(bool paused);
 
-    /// Drops the readings received in the last seconds (a knock on the
-    /// table) from readings() and the recording; how many were dropped.
+    /// Drops the readings received in the seconds up to the last one kept (a
+    /// knock on the table), paused or not, from readings() and the
+    /// recording; how many were dropped.
     int discardLast(double seconds);
 
     /// Whether the capture is over; finished() has been emitted.

@@ -141,12 +141,12 @@ bool LineSink::lines(const char *begin, const char *end)
         ++data.linesRead;
         if (!lineEnd)
             break;
-        begin = lineEnd + 1;
-        if (*lineEnd == '\r') {
-            if (begin == end)
-                afterCr = true;
-            else if (*begin == '\n')
-                ++begin;
+        // Where the chunk ends too soon to tell, a carriage return ends a
+        // line alone, and a line feed that opens the next chunk is its own.
+        begin = afterLineEnd(lineEnd, end);
+        if (!begin) {
+            begin = lineEnd + 1;
+            afterCr = begin == end;
         }
     }
     return true;
@@ -260,8 +260,13 @@ public:
         char *const start = buffer.data();
         filled += got;
         const auto endsLine = [this](char c) { return c == '\n' || (c == '\r' && sink.crEndsLine()); };
-        const auto fromEnd = std::find_if(std::make_reverse_iterator(start + filled),
-                                          std::make_reverse_iterator(start), endsLine);
+        // Carriage returns at the end may begin CR LF or CR CR LF: the line
+        // they end waits for the bytes after them.
+        char *scanned = start + filled;
+        for (int k = 0; k < 2 && sink.crEndsLine() && scanned != start && scanned[-1] == '\r'; k++)
+            --scanned;
+        const auto fromEnd =
+            std::find_if(std::make_reverse_iterator(scanned), std::make_reverse_iterator(start), endsLine);
         if (fromEnd.base() != start) {
             const char *lastEnd = fromEnd.base() - 1;
             if (!sink.lines(start, lastEnd + 1))
@@ -337,25 +342,18 @@ qint64 lineEndsIn(int fd, qint64 from, qint64 to, bool crEndsLine, char *buffer)
     return count;
 }
 
-// Where the second half of a file may begin: just after the first line end
-// at or after middle, so that no line is cut. 0 when none is close by.
-qint64 splitPoint(int fd, qint64 middle, qint64 size, bool crEndsLine)
+// Where the second half of a file may begin: just after the first line feed
+// at or after middle, so that no line is cut, and the first half, ending in a
+// line feed, holds back no carriage return for the bytes after it. 0 when
+// none is close by.
+qint64 splitPoint(int fd, qint64 middle, qint64 size)
 {
     constexpr qint64 window = 64 << 10;
     QByteArray bytes(int(std::min(window, size - middle)), Qt::Uninitialized);
     if (pread(fd, bytes.data(), size_t(bytes.size()), off_t(middle)) != bytes.size())
         return 0;
-    for (qint64 k = 0; k < bytes.size(); k++) {
-        if (bytes[k] == '\n')
-            return middle + k + 1;
-        if (bytes[k] == '\r' && crEndsLine) {
-            // A carriage return and a line feed after it end one line.
-            if (k + 1 == bytes.size())
-                return 0;
-            return middle + k + 1 + (bytes[k + 1] == '\n');
-        }
-    }
-    return 0;
+    const qsizetype feed = bytes.indexOf('\n');
+    return feed < 0 ? 0 : middle + feed + 1;
 }
 
 // A fault of the second half, at its line, numbered after the first half's.
@@ -442,7 +440,7 @@ HalvesRead readHalvesFrom(int fd, qint64 start, qint64 size, LineSink &sink, Raw
     // The second thread counts the first half's line ends before it reads its
     // own half, at about a tenth of the cost of reading them: its half is the
     // smaller.
-    const qint64 middle = splitPoint(fd, afterFirst + (size - afterFirst) * 5 / 9, size, sink.crEndsLine());
+    const qint64 middle = splitPoint(fd, afterFirst + (size - afterFirst) * 5 / 9, size);
     const std::unique_ptr<LineSink> second = middle > 0 ? sink.continuation(secondData) : nullptr;
     if (!second) {
         if (!ended(readStretch(fd, afterFirst, size, true, first, done, reportProgress, control), data))

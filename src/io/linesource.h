@@ -25,6 +25,25 @@ bool parseNumber(const char *begin, const char *end, double &value);
 /// characters with "…" where it goes on.
 QString shownLine(const char *begin, const char *end);
 
+/// Where the line after the line end at p ('\n', or '\r' where it ends a
+/// line) begins, or nullptr when the bytes before end cannot tell yet. A
+/// line feed ends a line, with the carriage return before it; CR CR LF, a
+/// CR LF that a text-mode file wrote once more, ends one line too, as an
+/// editor that reads the file as a DOS one shows it; any other carriage
+/// return ends a line alone.
+inline const char *afterLineEnd(const char *p, const char *end)
+{
+    if (*p++ == '\n')
+        return p;
+    if (p == end)
+        return nullptr;
+    if (*p != '\r')
+        return p + (*p == '\n');
+    if (p + 1 == end)
+        return nullptr;
+    return p[1] == '\n' ? p + 2 : p;
+}
+
 /// Receives the lines of one input, in order, each without its terminator.
 class LineSink {
 public:

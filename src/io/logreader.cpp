@@ -312,13 +312,7 @@ private:
         }
         if (!endsLine(*p))
             p = lineEndFrom(p, end);
-        // A carriage return and a line feed end one line.
-        if (*p == '\r') {
-            if (++p == end)
-                return nullptr;
-            return *p == '\n' ? p + 1 : p;
-        }
-        return p + 1;
+        return afterLineEnd(p, end);
     }
 
     static bool endsLine(char c) { return c == '\n' || c == '\r'; }
@@ -667,7 +661,81 @@ QList<QByteArray> firstLines(const QString &filename, int count)
     return lines;
 }
 
+// A header name as an axis: its prefix, its axis (0 to 2) and how much the
+// prefix says it is a magnetometer's (0 best, 3 for another sensor's).
+struct AxisName {
+    QString prefix;
+    int axis = -1;
+    int rank = 3;
+};
+
+AxisName axisName(const QString &name)
+{
+    static const QRegularExpression unit(QStringLiteral("\\s*[\\(\\[\\{].*$"));
+    static const QRegularExpression separators(QStringLiteral("[\\s_.:/-]+$"));
+    static const QRegularExpression magnetometer(
+        QStringLiteral("(^|[^a-z])(m|mag|magn|magnetic|magnetometer|compass|b|h|field)$"));
+    static const QRegularExpression otherSensor(
+        QStringLiteral("(^|[^a-z])(a|g|w|acc|accel|accelerometer|gyr|gyro|gyroscope|omega|lin|linear|grav|"
+                       "gravity|euler|angle|rot|rotation|pos|position|vel|velocity)$"));
+    AxisName found;
+    QString text = name.toLower().remove(unit).trimmed();
+    if (text.isEmpty() || !QStringLiteral("xyz").contains(text.back()))
+        return found;
+    found.axis = int(text.back().unicode() - 'x');
+    found.prefix = text.chopped(1).remove(separators);
+    found.rank = found.prefix.isEmpty()                        ? 1
+                 : magnetometer.match(found.prefix).hasMatch() ? 0
+                 : otherSensor.match(found.prefix).hasMatch()  ? 3
+                                                               : 2;
+    return found;
+}
+
+bool namesTimeOrCount(const QString &name)
+{
+    static const QRegularExpression word(
+        QStringLiteral("^(t|ts|time|timestamp|time ?stamp|date|datetime|epoch|clock|ms|millis|us|micros|"
+                       "index|idx|i|n|no|nr|number|sample|samples|seq|sequence|count|counter|id|line|row|"
+                       "frame|tick|ticks)([\\s_.-]?\\(.*\\)|[\\s_.-]?\\[.*\\]|[\\s_.-]?(s|ms|us|ns))?$"));
+    const QString text = name.toLower().trimmed();
+    return word.match(text).hasMatch() || text.startsWith(QLatin1String("time")) ||
+           text.startsWith(QLatin1String("date"));
+}
+
 } // namespace
+
+std::array<int, 3> ProposedColumns(const QStringList &header, int fieldCount)
+{
+    // The best rank wins; among equals, the last prefix named with all three
+    // axes. Another sensor's axes are never proposed.
+    std::array<int, 3> best{0, 0, 0};
+    int bestRank = 2;
+    for (int k = 0; k < header.size() && k < fieldCount; k++) {
+        const AxisName first = axisName(header[k]);
+        if (first.axis != 0 || first.rank > bestRank)
+            continue;
+        std::array<int, 3> columns{k + 1, 0, 0};
+        for (int j = 0; j < header.size() && j < fieldCount; j++) {
+            const AxisName other = axisName(header[j]);
+            if (other.axis > 0 && other.prefix == first.prefix && columns[size_t(other.axis)] == 0)
+                columns[size_t(other.axis)] = j + 1;
+        }
+        if (columns[1] > 0 && columns[2] > 0) {
+            best = columns;
+            bestRank = first.rank;
+        }
+    }
+    if (best[0] > 0)
+        return best;
+    std::array<int, 3> last{0, 0, 0};
+    int found = 0;
+    for (int k = fieldCount - 1; k >= 0 && found < 3; k--)
+        if (k >= header.size() || !namesTimeOrCount(header[k]))
+            last[size_t(2 - found++)] = k + 1;
+    if (found < 3)
+        return {std::max(1, fieldCount - 2), std::max(2, fieldCount - 1), std::max(3, fieldCount)};
+    return last;
+}
 
 std::optional<LogGuess> GuessLog(const QString &filename)
 {
@@ -697,26 +765,16 @@ std::optional<LogGuess> GuessLog(const QString &filename)
     fieldsOf(lines[dataLine]);
     if (fields.size() < 3)
         return std::nullopt;
-    // The example takes the last three columns, or the last three header
-    // names that end in x, y and z ("mx", "X (uT)").
-    size_t first = fields.size() - 3;
+    const int fieldCount = int(fields.size());
     LogGuess guess;
+    QStringList header;
     if (dataLine > 0) {
         fieldsOf(lines[dataLine - 1]);
-        QStringList header, axes;
-        for (const Field &f : fields) {
+        for (const Field &f : fields)
             header << nameText(f);
-            axes << header.last()
-                        .section(QRegularExpression(QStringLiteral("[ (\\[]")), 0, 0)
-                        .right(1)
-                        .toLower();
-        }
-        for (int k = 0; k + 2 < axes.size(); k++)
-            if (axes[k] == "x" && axes[k + 1] == "y" && axes[k + 2] == "z")
-                first = size_t(k);
         guess.fields = listFields(header);
     }
-    guess.columns = {int(first) + 1, int(first) + 2, int(first) + 3};
+    guess.columns = ProposedColumns(header, fieldCount);
     return guess;
 }
 

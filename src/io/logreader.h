@@ -85,11 +85,21 @@ RawData ParseLog(const QByteArray &bytes, const LogFormat &format, LogInput &inp
 /// source read live; its points go to data.
 std::unique_ptr<LineSink> makeLogSink(RawData &data, const LogFormat &format, LogInput &input);
 
+/// The x, y and z columns (1-based) to propose for a log of fieldCount
+/// fields under header (empty without one). By name first, case aside, a
+/// name being an axis letter after a prefix, with separators and a unit in
+/// brackets around it ("mag_x", "MX", "Bz [uT]"): the last three named x, y
+/// and z after a magnetometer word (m, mag, magnetometer, compass, b, h,
+/// field), else three named x, y and z alone, else after any prefix but an
+/// accelerometer's or a gyroscope's. Without such names, the last three
+/// columns that no name marks as a time, a date, an index or a count.
+std::array<int, 3> ProposedColumns(const QStringList &header, int fieldCount);
+
 /// What the first lines of a file that the strict reader refused say of it
 /// when it looks like a log.
 struct LogGuess {
     QString fields;                      ///< its header's fields, "1 time, 2 mx, ..."; empty without a header
-    std::array<int, 3> columns{1, 2, 3}; ///< 1-based: the x, y and z columns to try
+    std::array<int, 3> columns{1, 2, 3}; ///< 1-based: the x, y and z columns to try, ProposedColumns
 };
 
 /// The guess for a file that looks like a log; empty for any other.

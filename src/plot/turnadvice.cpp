@@ -26,11 +26,16 @@ QString capAxes(const Direction &centre)
 
 QString turnAdvice(const QualityReport &q)
 {
+    return turnAdvice(q, q.largestEmptyCap.radiusDegrees() <= QualityLimits::MaxEmptyCapDegrees);
+}
+
+QString turnAdvice(const QualityReport &q, bool enough)
+{
     const EmptyCap &cap = q.largestEmptyCap;
     const QString where = QStringLiteral("The largest empty cap is %1 degrees wide around %2.")
                               .arg(cap.radiusDegrees(), 0, 'f', 0)
                               .arg(capAxes(cap.centre));
-    if (cap.radiusDegrees() <= QualityLimits::MaxEmptyCapDegrees)
+    if (enough)
         return where + QStringLiteral(" The directions cover the sphere well enough.");
     return where + QStringLiteral(" Turn the sensor until its %1 side points along the Earth's field "
                                   "(north and down in the northern hemisphere), and record there.")

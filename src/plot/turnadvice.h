@@ -16,6 +16,10 @@ QString capAxes(const Direction &centre);
 /// sphere is covered when the cap is no wider than the verdict allows.
 QString turnAdvice(const QualityReport &quality);
 
+/// The same where another rule says whether the directions are enough (a
+/// live capture's), so that the advice never contradicts it.
+QString turnAdvice(const QualityReport &quality, bool enough);
+
 } // namespace tavrin
 
 #endif

@@ -36,7 +36,7 @@ CloudWidget::CloudWidget(QWidget *parent) : ViewWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::OpenHandCursor);
-    setToolTip(tr("Drag to turn, wheel or +/- to zoom, arrows to turn by steps"));
+    setToolTip(tr("Drag to turn, wheel or +/- to zoom, arrows to turn by steps, Home for the first view"));
 }
 
 void CloudWidget::setSet(CloudSet set)
@@ -66,6 +66,24 @@ int CloudWidget::pointAt(const QPointF &pixel) const
 void CloudWidget::draw(QPainter &painter, const FigureData &figure)
 {
     drawCloud(painter, QRectF(rect()), figure, views()->cloud(shown), shown, looking);
+    // Reached by Tab, the cloud shows that the arrow keys now turn it.
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().highlight(), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+}
+
+void CloudWidget::focusInEvent(QFocusEvent *event)
+{
+    ViewWidget::focusInEvent(event);
+    update();
+}
+
+void CloudWidget::focusOutEvent(QFocusEvent *event)
+{
+    ViewWidget::focusOutEvent(event);
+    update();
 }
 
 void CloudWidget::mousePressEvent(QMouseEvent *event)
@@ -122,6 +140,9 @@ void CloudWidget::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_Minus:
         moved.zoom /= 1.2;
+        break;
+    case Qt::Key_Home:
+        moved = CloudView();
         break;
     default:
         ViewWidget::keyPressEvent(event);

@@ -71,6 +71,7 @@ LogPreview previewLog(const QString &path, bool decimalComma)
         p.columnNames << (c < p.found.header.size()
                               ? QStringLiteral("%1: %2").arg(c + 1).arg(printable(p.found.header[c]))
                               : QString::number(c + 1));
+    p.proposed = ProposedColumns(p.found.header, columns);
     return p;
 }
 
@@ -145,9 +146,10 @@ void ColumnPicker::fill()
         const int was = axes[size_t(a)]->currentIndex();
         axes[size_t(a)]->clear();
         axes[size_t(a)]->addItems(preview.columnNames);
-        axes[size_t(a)]->setCurrentIndex(was >= 0 && was < preview.columnNames.size()
-                                             ? was
-                                             : std::min(a, int(preview.columnNames.size()) - 1));
+        axes[size_t(a)]->setCurrentIndex(
+            was >= 0 && was < preview.columnNames.size()
+                ? was
+                : std::min(preview.proposed[size_t(a)] - 1, int(preview.columnNames.size()) - 1));
     }
 }
 

@@ -23,6 +23,7 @@ struct LogPreview {
     LogInput found;          ///< the delimiter and header the reader finds
     QStringList columnNames; ///< "1: mx" or "1" per column
     QList<QStringList> rows;
+    std::array<int, 3> proposed{1, 2, 3}; ///< 1-based: the x, y and z columns ProposedColumns finds
 };
 
 /// Reads the start of the file; an empty preview when nothing could be read.

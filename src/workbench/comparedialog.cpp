@@ -50,6 +50,20 @@ CompareDialog::CompareDialog(std::shared_ptr<const Calibration> shown, const Sav
 {
     setWindowTitle(tr("Compare with %1").arg(printable(other.input)));
     auto *layout = new QVBoxLayout(this);
+    // Which calibration is which: each side's file and the model that fitted it.
+    const CalibrationRun &run = current->result->run;
+    const QString savedModel = other.result.value(QStringLiteral("fitChosen")).toString();
+    auto *sides = new QLabel(
+        tr("Shown: %1, %2 fit.\nSaved: %3, %4 fit.")
+            .arg(printable(current->result->path), QLatin1String(fitModelName(run.model)),
+                 printable(other.input),
+                 savedModel.isEmpty() ? QLatin1String(fitModelName(other.fit)) : printable(savedModel)),
+        this);
+    sides->setObjectName(QStringLiteral("sides"));
+    sides->setWordWrap(true);
+    sides->setTextFormat(Qt::PlainText);
+    sides->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(sides);
     values = new QTableWidget(12, 3, this);
     values->setHorizontalHeaderLabels({tr("Shown"), tr("Saved"), tr("Saved - shown")});
     values->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -60,8 +74,7 @@ CompareDialog::CompareDialog(std::shared_ptr<const Calibration> shown, const Sav
         for (int j = 1; j <= 3; j++)
             names << QStringLiteral("A%1%2").arg(i).arg(j);
     values->setVerticalHeaderLabels(names);
-    const std::array<double, 12> mine = current->result->run.parameters.values(),
-                                 theirs = otherParameters.values();
+    const std::array<double, 12> mine = run.parameters.values(), theirs = otherParameters.values();
     // Six significant digits to read, every digit in the tool tip.
     for (int row = 0; row < 12; row++) {
         const double cells[] = {mine[size_t(row)], theirs[size_t(row)],

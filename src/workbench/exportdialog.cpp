@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -31,7 +33,7 @@ ExportDialog::ExportDialog(std::shared_ptr<const Calibration> shown, QWidget *pa
     formats->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < int(workbenchExports().size()); row++) {
         const WorkbenchExport &format = workbenchExports()[size_t(row)];
-        formats->setItem(row, 0, new QTableWidgetItem(format.name));
+        formats->setItem(row, 0, new QTableWidgetItem(plainTitle(format.title)));
         formats->setItem(row, 1, new QTableWidgetItem(format.note));
     }
     formats->resizeColumnToContents(0);
@@ -67,6 +69,20 @@ ExportDialog::ExportDialog(std::shared_ptr<const Calibration> shown, QWidget *pa
     componentId =
         idField(tr("Co&mponent id:"), QStringLiteral("componentId"),
                 tr("The autopilot's MAVLink component id, 1 to 255; 1 when not given"), componentLabel);
+    // The compass of the formats that number several, such as COMPASS_OFS2_X.
+    compassLabel = new QLabel(tr("Compass n&umber:"), idsRow);
+    compass = new QSpinBox(idsRow);
+    compass->setObjectName(QStringLiteral("compass"));
+    compassLabel->setBuddy(compass);
+    ids->addWidget(compassLabel);
+    ids->addWidget(compass);
+    connect(compass, &QSpinBox::valueChanged, this, [this](int number) {
+        const WorkbenchExport &format = workbenchExports()[size_t(formats->currentRow())];
+        if (compass->isHidden() || number == rememberedCompass(format.name))
+            return;
+        rememberCompass(format.name, number);
+        showText();
+    });
     ids->addStretch(1);
     layout->addWidget(idsRow);
     problem = new QLabel(this);
@@ -109,7 +125,15 @@ void ExportDialog::select(int row)
         f.label->setVisible(f.used);
         f.edit->setText(f.value ? QString::number(*f.value) : QString());
     }
-    idsRow->setVisible(uses != NoIds);
+    const int compasses = firmware ? firmware->compasses : 1;
+    compass->setVisible(compasses > 1);
+    compassLabel->setVisible(compasses > 1);
+    {
+        const QSignalBlocker quiet(compass);
+        compass->setRange(1, compasses);
+        compass->setValue(firmware ? rememberedCompass(QLatin1String(firmware->name)) : 1);
+    }
+    idsRow->setVisible(uses != NoIds || compasses > 1);
     showText();
 }
 

@@ -1,5 +1,6 @@
 // Every export at a glance: each format with its note, the text it would
-// write, a Copy button for pasting it into a firmware's console, and Save.
+// write for the compass chosen, a Copy button for pasting it into a
+// firmware's console, and Save.
 #ifndef TAVRIN_WORKBENCH_EXPORTDIALOG_H
 #define TAVRIN_WORKBENCH_EXPORTDIALOG_H
 
@@ -13,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 namespace tavrin {
@@ -44,6 +46,8 @@ private:
     QWidget *idsRow;
     QLineEdit *deviceId, *systemId, *componentId;
     QLabel *deviceLabel, *systemLabel, *componentLabel;
+    QSpinBox *compass;
+    QLabel *compassLabel;
 
     void showText();
 };

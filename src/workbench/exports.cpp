@@ -12,6 +12,9 @@
 #include <QCoreApplication>
 #include <QSettings>
 
+#include <algorithm>
+#include <cstring>
+
 namespace tavrin {
 
 namespace {
@@ -61,20 +64,41 @@ QString idKey(const QString &format, const char *id)
 
 const char *const IdNames[] = {"device", "system", "component"};
 
+// A firmware format's name in the menu, with its access key: tavrin-cli's
+// name of it ("sensor-json") means little to someone who flies.
+QString firmwareTitle(const char *name)
+{
+    static const char *const titles[][2] = {
+        {"c", QT_TRANSLATE_NOOP("Exports", "&C Header…")},
+        {"ardupilot", QT_TRANSLATE_NOOP("Exports", "Ard&uPilot Parameters…")},
+        {"px4", QT_TRANSLATE_NOOP("Exports", "PX&4 Parameters…")},
+        {"matlab", QT_TRANSLATE_NOOP("Exports", "&MATLAB Script…")},
+        {"inav", QT_TRANSLATE_NOOP("Exports", "&iNav CLI…")},
+        {"betaflight", QT_TRANSLATE_NOOP("Exports", "&Betaflight CLI…")},
+        {"sensor-json", QT_TRANSLATE_NOOP("Exports", "Arduino Sensor &Library JSON…")},
+    };
+    for (const auto &title : titles)
+        if (std::strcmp(title[0], name) == 0)
+            return tr(title[1]);
+    return QStringLiteral("%1…").arg(QLatin1String(name));
+}
+
 // A firmware format of the formats library, as tavrin-cli --export writes
-// it, for the first compass, with the ids last given for it.
+// it, for the compass and with the ids last given for it.
 ExportResult firmwareResult(const ExportFormat &format, const Calibration &c)
 {
     const CalibrationRun &run = c.result->run;
-    return format.write({run.parameters, c.options.hm, fieldUnitInNt(c.unit), 1, run.raw.points(),
-                         c.result->path, rememberedIds(QLatin1String(format.name))});
+    const QString name = QLatin1String(format.name);
+    return format.write({run.parameters, c.options.hm, fieldUnitInNt(c.unit), rememberedCompass(name),
+                         run.raw.points(), c.result->path, rememberedIds(name)});
 }
 
 WorkbenchExport firmwareExport(const ExportFormat &format)
 {
+    const QString title = firmwareTitle(format.name);
     WorkbenchExport e =
-        textExport(QLatin1String(format.name), QStringLiteral("%1…").arg(QLatin1String(format.name)),
-                   tr("%1 (*%2)").arg(QLatin1String(format.name), QLatin1String(format.suffix)),
+        textExport(QLatin1String(format.name), title,
+                   tr("%1 (*%2)").arg(plainTitle(title), QLatin1String(format.suffix)),
                    QString::fromLatin1(format.suffix).mid(1), QLatin1String(format.description),
                    [&format](const Calibration &c, QString *reason) -> std::optional<QByteArray> {
                        const ExportResult result = firmwareResult(format, c);
@@ -144,6 +168,23 @@ ExportIds rememberedIds(const QString &format)
             *values[k] = value;
     }
     return ids;
+}
+
+QString plainTitle(QString title)
+{
+    return title.remove(QLatin1Char('&')).remove(QChar(0x2026));
+}
+
+int rememberedCompass(const QString &format)
+{
+    const ExportFormat *firmware = exportFormatNamed(format);
+    const int compass = QSettings().value(QStringLiteral("exportCompass/%1").arg(format), 1).toInt();
+    return firmware ? std::clamp(compass, 1, firmware->compasses) : 1;
+}
+
+void rememberCompass(const QString &format, int compass)
+{
+    QSettings().setValue(QStringLiteral("exportCompass/%1").arg(format), compass);
 }
 
 void rememberIds(const QString &format, const ExportIds &ids)

@@ -47,6 +47,14 @@ const WorkbenchExport *workbenchExportNamed(const QString &name);
 ExportIds rememberedIds(const QString &format);
 void rememberIds(const QString &format, const ExportIds &ids);
 
+/// The compass, 1 to the format's compasses, that a firmware format's text
+/// and file are for: the one last chosen in the export dialog, or the first.
+int rememberedCompass(const QString &format);
+void rememberCompass(const QString &format, int compass);
+
+/// A menu's title as a name: without its access key and its "…".
+QString plainTitle(QString title);
+
 /// Why a calibration must not be written to path: it would overwrite its
 /// input. Empty when it may.
 QString overwriteProblem(const QString &path, const Calibration &calibration);

@@ -109,15 +109,15 @@ void LivePanel::buildControls()
     recordEdit = new QLineEdit;
 
     auto *form = new QFormLayout;
-    form->addRow(tr("&Port:"), sourceBox);
+    form->addRow(tr("Po&rt:"), sourceBox);
     form->addRow(tr("&Baud:"), baudBox);
-    form->addRow(tr("&Format:"), formatBox);
-    form->addRow(tr("&Record to:"), recordEdit);
+    form->addRow(tr("For&mat:"), formatBox);
+    form->addRow(tr("Recor&d to:"), recordEdit);
 
     startButton = new QPushButton(tr("&Start"));
-    pauseButton = new QPushButton(tr("&Pause"));
+    pauseButton = new QPushButton(tr("Pa&use"));
     pauseButton->setCheckable(true);
-    discardButton = new QPushButton(tr("&Discard Last %1 s").arg(DiscardSeconds));
+    discardButton = new QPushButton(tr("Discard Last &%1 s").arg(DiscardSeconds));
     stopButton = new QPushButton(tr("S&top"));
     connect(startButton, &QPushButton::clicked, this, &LivePanel::start);
     connect(pauseButton, &QPushButton::toggled, this, &LivePanel::setPaused);
@@ -133,10 +133,10 @@ void LivePanel::buildControls()
     countersLabel->setWordWrap(true);
     lastLineLabel = new QLabel;
     lastLineLabel->setTextFormat(Qt::PlainText);
-    lastLineLabel->setWordWrap(true);
     cellsBar = new QProgressBar;
-    cellsBar->setRange(0, CoverageTracker::EnoughCells);
-    cellsBar->setFormat(tr("%v of %1 cells").arg(CoverageTracker::EnoughCells));
+    cellsBar->setRange(0, CoverageTracker::Cells);
+    cellsBar->setFormat(
+        tr("%v of %1 cells, enough from %2").arg(CoverageTracker::Cells).arg(CoverageTracker::EnoughCells));
     enoughLabel = new QLabel;
     enoughLabel->setWordWrap(true);
     statusLabel = new QLabel;
@@ -144,6 +144,23 @@ void LivePanel::buildControls()
     statusLabel->setTextFormat(Qt::PlainText);
     for (QLabel *label : {countersLabel, lastLineLabel, enoughLabel, statusLabel})
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Texts that change with every refresh keep their room, so that nothing
+    // in the column, the buttons least of all, moves under the user's hand.
+    const int line = fontMetrics().lineSpacing();
+    countersLabel->setWordWrap(true);
+    countersLabel->setFixedHeight(3 * line + 2);
+    countersLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lastLineLabel->setFixedHeight(line + 2);
+    for (QLabel *label : {countersLabel, lastLineLabel})
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    enoughLabel->setFixedHeight(4 * line + 2);
+    enoughLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    statusLabel->setMinimumHeight(4 * line + 2);
+    statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    for (QPushButton *button : {startButton, pauseButton, discardButton, stopButton})
+        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    pauseButton->setMinimumWidth(std::max(QPushButton(tr("Pa&use")).sizeHint().width(),
+                                          QPushButton(tr("Res&ume")).sizeHint().width()));
 
     auto *controls = new QWidget;
     auto *column = new QVBoxLayout(controls);
@@ -263,6 +280,7 @@ bool LivePanel::start()
     readingsFitted = -1;
     cloud->show(nullptr);
     coverageMap->show(nullptr);
+    coverageMap->setEnough(false);
     pauseButton->setChecked(false);
     refreshTimer.start();
     fitTimer.start();
@@ -276,7 +294,7 @@ void LivePanel::setPaused(bool paused)
     if (!session || session->isOver())
         return;
     session->setPaused(paused);
-    pauseButton->setText(paused ? tr("&Resume") : tr("&Pause"));
+    pauseButton->setText(paused ? tr("Res&ume") : tr("Pa&use"));
     say(paused ? tr("Paused: readings are dropped until Resume.") : tr("Capturing again."));
 }
 
@@ -375,8 +393,9 @@ void LivePanel::refresh()
         return;
     fresh = false;
     const CoverageState s = session->coverageState();
+    coverageMap->setEnough(s.enough);
     const double scale = fitSettings.options.hm > 0 ? fitSettings.options.hm : s.radius;
-    cellsBar->setValue(std::min(s.cellsHit, CoverageTracker::EnoughCells));
+    cellsBar->setValue(s.cellsHit);
     const QString bias = s.biasError < 0 || scale <= 0
                              ? tr("bias error not known yet")
                              : tr("bias error %1 % of Hm (enough under %2 %)")

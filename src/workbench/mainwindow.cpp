@@ -86,8 +86,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setUpMenus();
     setUpCapture();
     setUpLayout();
+    setUpKeyboard();
     connectActions();
     readSettings();
+    keepSettingsAsTheyChange();
     showField();
     watchSettings();
     // A window nobody sees cannot be asked: it writes nothing that warns.
@@ -150,7 +152,7 @@ void MainWindow::setUpStatusBar()
     progress->setRange(0, 1000);
     progress->setMaximumWidth(240);
     progress->hide();
-    cancelButton = new QPushButton(tr("Ca&ncel"), this);
+    cancelButton = new QPushButton(tr("Cancel"), this);
     cancelButton->hide();
     statusBar()->addPermanentWidget(progress);
     statusBar()->addPermanentWidget(cancelButton);
@@ -314,6 +316,8 @@ void MainWindow::showStaleness()
     ui->resultsTable->setEnabled(current);
     ui->fitsTable->setEnabled(current);
     ui->labelWarnings->setEnabled(current);
+    ui->buttonCopy->setEnabled(current);
+    ui->actionCopyResults->setEnabled(current);
     ui->actionSave->setEnabled(current);
     ui->actionExportParameters->setEnabled(current);
     ui->menuExport->setEnabled(current);
@@ -357,6 +361,7 @@ void MainWindow::openDialog(bool asLog)
     if (path.isEmpty())
         return;
     lastFolder = QFileInfo(path).absolutePath();
+    writeSettings();
     if (!asLog) {
         open(path);
         return;
@@ -449,23 +454,26 @@ void MainWindow::openSaved(const QString &path)
     });
 }
 
-void MainWindow::save()
+bool MainWindow::save()
 {
     if (!shown) {
         say(tr("Nothing is calibrated yet."));
-        return;
+        return false;
     }
     const QString base = QFileInfo(shown->result->path).completeBaseName();
     const QString path = QFileDialog::getSaveFileName(
         this, tr("Save work"), QDir(lastFolder).filePath(base + QStringLiteral(".tavrin")),
         tr("Saved work (*.tavrin)"));
     if (path.isEmpty())
-        return;
+        return false;
     lastFolder = QFileInfo(path).absolutePath();
-    if (const QString problem = saveTo(path); !problem.isEmpty())
+    writeSettings();
+    if (const QString problem = saveTo(path); !problem.isEmpty()) {
         complain(tr("Save"), problem);
-    else
-        say(tr("Saved %1").arg(printable(path)));
+        return false;
+    }
+    say(tr("Saved %1").arg(printable(path)));
+    return true;
 }
 
 QString MainWindow::saveTo(const QString &path)
@@ -496,6 +504,7 @@ QString MainWindow::saveTo(const QString &path)
     QString reason;
     if (!WriteFileAtomically(path, savedWorkBytes(w), &reason))
         return tr("%1 could not be written (%2).").arg(printable(path), reason);
+    kept = shown->views;
     return QString();
 }
 
@@ -781,6 +790,7 @@ QString MainWindow::exportTo(const WorkbenchExport &format, const QString &path)
                                : tr("Wrote %1, with %2 warning(s) in the file; they show under Results.")
                                      .arg(printable(path))
                                      .arg(fileWarnings.size()));
+    kept = shown->views;
     return QString();
 }
 
@@ -800,6 +810,7 @@ void MainWindow::exportDialog(const WorkbenchExport &format)
         return;
     const QString path = dialog.selectedFiles().front();
     lastFolder = QFileInfo(path).absolutePath();
+    writeSettings();
     if (const QString problem = exportTo(format, path); problem == notWritten(path))
         say(problem);
     else if (!problem.isEmpty())
@@ -862,6 +873,16 @@ void MainWindow::readSettings()
     fillRecent();
 }
 
+void MainWindow::keepSettingsAsTheyChange()
+{
+    const auto write = [this] { writeSettings(); };
+    for (QDoubleSpinBox *box : {ui->hmValue, ui->latitude, ui->longitude, ui->height})
+        connect(box, &QDoubleSpinBox::valueChanged, this, write);
+    connect(ui->hmUnit, &QComboBox::currentIndexChanged, this, write);
+    connect(ui->radioHmPlace, &QRadioButton::toggled, this, write);
+    connect(ui->fitModel, &QComboBox::currentIndexChanged, this, write);
+}
+
 void MainWindow::writeSettings() const
 {
     QSettings s;
@@ -880,8 +901,34 @@ void MainWindow::writeSettings() const
     s.setValue(QStringLiteral("window/state"), saveState());
 }
 
+bool MainWindow::hasUnsavedWork() const
+{
+    return shown && shown->views && kept.lock() != shown->views;
+}
+
+void MainWindow::setUnsavedConfirmer(std::function<UnsavedChoice()> confirmer)
+{
+    unsavedConfirmer = std::move(confirmer);
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (hasUnsavedWork()) {
+        const UnsavedChoice choice = unsavedConfirmer ? unsavedConfirmer() : [this] {
+            const QMessageBox::StandardButton pressed = QMessageBox::question(
+                this, tr("Unsaved work"),
+                tr("The calibration of %1 is neither saved nor exported. Save it before quitting?")
+                    .arg(printable(QFileInfo(shown->result->path).fileName())),
+                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+            return pressed == QMessageBox::Save      ? UnsavedChoice::Save
+                   : pressed == QMessageBox::Discard ? UnsavedChoice::Discard
+                                                     : UnsavedChoice::Cancel;
+        }();
+        if (choice == UnsavedChoice::Cancel || (choice == UnsavedChoice::Save && !save())) {
+            event->ignore();
+            return;
+        }
+    }
     work.cancel();
     writeSettings();
     event->accept();

@@ -6,8 +6,10 @@
 
 #include "hmsource.h"
 #include "runner.h"
+#include "viewdata.h"
 
 #include <QMainWindow>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -61,11 +63,28 @@ public:
     using Confirmer = std::function<bool(const QString &title, const QString &question)>;
     void setConfirmer(Confirmer ask) { confirm = std::move(ask); }
 
+    /// What opens the README's sections of the Help menu; the desktop's
+    /// default program unless replaced.
+    void setLinkOpener(std::function<bool(const QUrl &)> opener);
+    /// The README, installed or in the source tree, at a section's anchor;
+    /// empty when it is not found.
+    static QUrl readmeSection(const QString &anchor);
+    /// The keys of the Help menu's keyboard list, one "keys<TAB>what" a line.
+    QString keyboardText() const;
+
+    /// What Quit and closing the window do with work neither saved nor exported.
+    enum class UnsavedChoice { Save, Discard, Cancel };
+    /// What asks the user; a box unless replaced.
+    void setUnsavedConfirmer(std::function<UnsavedChoice()> confirmer);
+    /// Whether the calibration shown has been neither saved nor exported.
+    bool hasUnsavedWork() const;
+
 signals:
     /// A file was refused, with the message shown.
     void refused(const QString &message);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -81,6 +100,7 @@ private:
     void arrangeDocks();
     /// Whether the results are docked beside the views.
     bool resultsBeside() const;
+    void setUpKeyboard();
     void connectActions();
     void openDialog(bool asLog);
     void pickColumns();
@@ -89,7 +109,8 @@ private:
     bool refusedAsNoRegularFile(const QString &path);
     /// Makes path, read as log says, the input calibrated from now on.
     void showInput(const QString &path, const std::optional<LogFormat> &log);
-    void save();
+    /// Asks where and saves; false when it was not saved.
+    bool save();
     void compareWith();
     /// Says a problem in the status bar and a box, and to the refused signal.
     void complain(const QString &title, const QString &message);
@@ -104,6 +125,9 @@ private:
     void fillRecent();
     void readSettings();
     void writeSettings() const;
+    /// Writes the settings whenever Hm, its place or the fit change, so that
+    /// a crash or a killed session keeps them.
+    void keepSettingsAsTheyChange();
     void say(const QString &message);
     /// The results no longer match what the window would calibrate: greyed,
     /// with the reason in the banner, until a run of the new settings shows.
@@ -139,6 +163,10 @@ private:
     /// The results' share of the window's width, taken at shareWidth.
     double resultsShare = 0;
     int shareWidth = 0;
+    QList<QAction *> windowShortcuts; ///< the menus' shortcuts, which any field of the window passes on
+    std::function<bool(const QUrl &)> linkOpener;
+    std::function<UnsavedChoice()> unsavedConfirmer;
+    std::weak_ptr<const ViewData> kept; ///< the calibration last saved or exported
 };
 
 } // namespace tavrin

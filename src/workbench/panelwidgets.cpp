@@ -77,7 +77,7 @@ void ProjectionsWidget::draw(QPainter &painter, const FigureData &figure)
 CoverageWidget::Arrangement CoverageWidget::arrangement() const
 {
     const QRectF room = QRectF(rect()).adjusted(Edge, Edge, -Edge, -Edge);
-    const QString advice = figure() ? turnAdvice(figure()->quality) : QString();
+    const QString advice = this->advice();
     const QFontMetricsF metrics(adviceFont());
     const auto adviceHeight = [&](double width) {
         return metrics.boundingRect(QRectF(0, 0, width, 1e6), AdviceFlags, advice).height();
@@ -123,7 +123,22 @@ void CoverageWidget::draw(QPainter &painter, const FigureData &figure)
         return;
     painter.setPen(Palette::ink);
     painter.setFont(adviceFont());
-    drawLabel(painter, parts.advice, AdviceFlags, turnAdvice(figure.quality), &drawnLabels);
+    drawLabel(painter, parts.advice, AdviceFlags, advice(), &drawnLabels);
+}
+
+void CoverageWidget::setEnough(std::optional<bool> rule)
+{
+    if (rule == enough)
+        return;
+    enough = rule;
+    update();
+}
+
+QString CoverageWidget::advice() const
+{
+    if (!figure())
+        return {};
+    return enough ? turnAdvice(figure()->quality, *enough) : turnAdvice(figure()->quality);
 }
 
 void HistogramWidget::draw(QPainter &painter, const FigureData &figure)

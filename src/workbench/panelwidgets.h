@@ -5,6 +5,8 @@
 
 #include "viewwidget.h"
 
+#include <optional>
+
 namespace tavrin {
 
 class ProjectionsWidget : public ViewWidget {
@@ -31,6 +33,11 @@ public:
     /// The box of the map's ellipse at the current size.
     QRectF mapBox() const;
 
+    /// Whether the directions are enough by a rule of the caller's (a live
+    /// capture's), which the advice then follows; empty for the fit's own.
+    void setEnough(std::optional<bool> enough);
+    QString advice() const;
+
 protected:
     void draw(QPainter &painter, const FigureData &figure) override;
 
@@ -39,6 +46,7 @@ private:
         QRectF map, advice;
     };
     Arrangement arrangement() const;
+    std::optional<bool> enough;
 };
 
 class HistogramWidget : public ViewWidget {

@@ -199,6 +199,11 @@ TEST_F(CaptureSessionTest, ReconnectsWhenTheSamePortReturns)
     EXPECT_EQ(faults[0].kind, FaultKind::Unplugged);
     EXPECT_FALSE(session->counters().connected);
     EXPECT_FALSE(finished);
+    // It says what happens next, not that the capture stopped.
+    EXPECT_FALSE(faults[0].stops());
+    EXPECT_TRUE(faults[0].message().startsWith(port + ": the port went away"));
+    EXPECT_TRUE(faults[0].message().endsWith(": waiting for it to return, to go on capturing; every reading "
+                                             "received is kept, and Stop calibrates them."));
 
     board = std::make_unique<PseudoTerminal>();
     QFile::remove(port);
@@ -360,6 +365,17 @@ TEST_F(CaptureSessionTest, PausedReadingsAreDroppedAndAKnockCanBeDiscarded)
     EXPECT_EQ(discardedTo, 50);
     EXPECT_EQ(session->readings().size(), 50u);
     EXPECT_EQ(session->readings().back(), (Reading{49, 49.5, -49}));
+
+    // Paused after a knock, half a second on: Discard still drops the knock,
+    // the readings up to the last one kept, not the quiet since.
+    for (int k = 60; k < 65; k++)
+        board.write(xyzLine(k));
+    ASSERT_TRUE(waitFor([&] { return session->readings().size() == 55; }));
+    session->setPaused(true);
+    waitFor([] { return false; }, 500);
+    EXPECT_EQ(session->discardLast(0.2), 5);
+    EXPECT_EQ(session->readings().size(), 50u);
+    session->setPaused(false);
 
     // The recording holds what is kept, and goes on after it.
     board.write(xyzLine(60));

@@ -292,6 +292,34 @@ TEST_F(TwoHalves, LogCountsAddUpAndSkippedRowsKeepTheirLines)
     EXPECT_EQ(refused.log.remedy, LogInput::Remedy::SkipBadLines);
 }
 
+// Windows loggers that write CR LF through a text-mode file end each line
+// with CR CR LF: one line end, wherever the blocks and the halves are cut.
+TEST_F(TwoHalves, ALogsLinesEndedByCrCrLfAreNumberedAsAnEditorNumbersThem)
+{
+    LogFormat format;
+    format.columns = {"mx", "my", "mz"};
+    const QByteArray text = "time,mx,my,mz\r\r\n" + fileOf([](const MatDoub &p, int k) {
+                                const QByteArray row = k == Lines - 10 ? QByteArray("1,2,x,4")
+                                                                       : QByteArray::number(k) + "," +
+                                                                             plainLine(p, k, ",").chopped(1);
+                                return row + "\r\r\n";
+                            });
+    const QString path = write(text);
+    for (int threads : {1, 2}) {
+        SCOPED_TRACE(threads);
+        const Read refused = readFile(path, threads, &format);
+        EXPECT_EQ(refused.threads, threads);
+        EXPECT_EQ(refused.data.status, RawDataStatus::BadFormat);
+        EXPECT_EQ(refused.data.badLineNumber, 1 + Lines - 10 + 1);
+        EXPECT_EQ(refused.data.badLine, "1,2,x,4");
+    }
+    const QString whole = write(QByteArray(text).replace("1,2,x,4", "1,2,3,4"));
+    const Read two = readFile(whole, 2, &format), one = readFile(whole, 1, &format);
+    ASSERT_EQ(one.data.status, RawDataStatus::Loaded);
+    EXPECT_EQ(one.data.linesRead, 1 + Lines);
+    expectSameRead(two, one);
+}
+
 TEST(PlainNumbers, AreReadExactlyAsFromCharsReadsThem)
 {
     std::mt19937 rng(11);

@@ -228,6 +228,10 @@ TEST(LogReader, AGuessNamesTheFieldsAndTheColumnsOfALog)
     ASSERT_TRUE(guess);
     EXPECT_EQ(guess->fields, "1 t, 2 ax, 3 ay, 4 az, 5 mx, 6 my, 7 mz");
     EXPECT_EQ(guess->columns, (std::array<int, 3>{5, 6, 7}));
+    writeFile(csv, "1603186415.6,12.5,-3.25,40.0\n1603186415.7,12.6,-3.5,40.5\n");
+    guess = GuessLog(csv);
+    ASSERT_TRUE(guess);
+    EXPECT_EQ(guess->columns, (std::array<int, 3>{2, 3, 4}));
     writeFile(csv, "1;2;3;4\n5;6;7;8\n");
     guess = GuessLog(csv);
     ASSERT_TRUE(guess);
@@ -245,6 +249,53 @@ TEST(LogReader, AGuessNamesTheFieldsAndTheColumnsOfALog)
 
 // ASCII digits from 1 to MostColumns number a column; other digits are none,
 // anything else is a name. No selector costs more than its text.
+TEST(LogReader, ColumnsAreProposedByTheirNamesNeverATimeOrAnIndex)
+{
+    const auto proposed = [](const char *header, int fields) {
+        return ProposedColumns(header[0] ? QString(header).split(',') : QStringList(), fields);
+    };
+    using Columns = std::array<int, 3>;
+    EXPECT_EQ(proposed("Attribute,Time stamp,x,y,z", 5), (Columns{3, 4, 5}));
+    EXPECT_EQ(proposed("time,X,Y,Z,temp", 5), (Columns{2, 3, 4}));
+    EXPECT_EQ(proposed("time,mx,my,mz,ax,ay,az", 7), (Columns{2, 3, 4}));
+    EXPECT_EQ(proposed("t,acc_x,acc_y,acc_z,MAG_X,MAG_Y,MAG_Z,gyro_x,gyro_y,gyro_z", 10), (Columns{5, 6, 7}));
+    EXPECT_EQ(proposed("ms,Bz [uT],Bx [uT],By [uT]", 4), (Columns{3, 4, 2}));
+    EXPECT_EQ(proposed("stamp,imu.magnetometer.x,imu.magnetometer.y,imu.magnetometer.z,x,y,z", 7),
+              (Columns{2, 3, 4}));
+    EXPECT_EQ(proposed("index,sensor1 x,sensor1 y,sensor1 z,flag", 5), (Columns{2, 3, 4}));
+    // Only another sensor's axes, or none named: the last columns that are no time or count.
+    EXPECT_EQ(proposed("a,b,c,d,timestamp", 5), (Columns{2, 3, 4}));
+    EXPECT_EQ(proposed("ax,ay,az,Time (s)", 4), (Columns{1, 2, 3}));
+    EXPECT_EQ(proposed("", 4), (Columns{2, 3, 4}));
+    EXPECT_EQ(proposed("x,y", 3), (Columns{1, 2, 3}));
+}
+
+TEST(LogReader, LineNumbersCountCrCrLfAsOneLineEndAsAnEditorDoes)
+{
+    struct Case {
+        const char *name;
+        QByteArray text;
+        qint64 badLine;
+    };
+    const Case cases[] = {
+        {"CR CR LF", "x,y,z\r\r\n1,2,3\r\r\n4,5,bad\r\r\n", 3},
+        {"CR LF", "x,y,z\r\n1,2,3\r\n4,5,bad\r\n", 3},
+        {"lone CRs before CR CR LF", "x,y,z\r1,2,3\r\r\r\n4,5,bad\n", 4},
+        {"CR CR and no line feed", "x,y,z\r\r1,2,3\r4,5,bad", 4},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LogInput in;
+        const RawData refused = ParseLog(c.text, columns("x", "y", "z"), in);
+        EXPECT_EQ(refused.status, RawDataStatus::BadFormat);
+        EXPECT_EQ(refused.badLineNumber, c.badLine);
+        EXPECT_EQ(refused.badLine, "4,5,bad");
+        const RawData read = ParseLog(QByteArray(c.text).replace("bad", "6"), columns("x", "y", "z"), in);
+        ASSERT_EQ(read.numLines, 2);
+        EXPECT_EQ(read.Mag[1][2], 6.0);
+    }
+}
+
 TEST(LogReader, OneRuleTellsNumbersFromNames)
 {
     EXPECT_EQ(ColumnNumber("1"), 1);

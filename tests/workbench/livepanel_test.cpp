@@ -3,11 +3,15 @@
 // unplug that keeps every reading, and Stop calibrating the recording.
 #include "livepanel.h"
 #include "mainwindow.h"
+#include "panelwidgets.h"
 #include "pseudoterminal.h"
 #include "startoptions.h"
 #include "viewwidget.h"
 
+#include <QApplication>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -69,6 +73,8 @@ private:
 private slots:
     void init()
     {
+        // The window writes its settings as they change: the tests' own.
+        QStandardPaths::setTestModeEnabled(true);
         window = std::make_unique<MainWindow>();
         HmSource s;
         s.value = Hm;
@@ -155,7 +161,10 @@ private slots:
         QSignalSpy said(panel, &LivePanel::said);
         port.unplug();
         QVERIFY(waitFor([&] { return panel->statusText().contains(QLatin1String("the port went away")); }));
-        QVERIFY(panel->statusText().contains(QLatin1String("keeps every reading received")));
+        // What happens next, and nothing of a capture that stopped.
+        QVERIFY(panel->statusText().contains(QLatin1String("waiting for it to return")));
+        QVERIFY(panel->statusText().contains(QLatin1String("every reading received is kept")));
+        QVERIFY(!panel->statusText().contains(QLatin1String("stopped")));
         QVERIFY(!said.isEmpty());
         QCOMPARE(readingCount(*panel), 400);
         QCOMPARE(lineCount(path), 400);
@@ -164,6 +173,59 @@ private slots:
         QVERIFY(done.wait(120000));
         QVERIFY(window->calibration() && window->calibration()->result);
         QCOMPARE(window->calibration()->result->run.raw.numLines, 400);
+    }
+
+    // The coverage map's advice follows the capture's rule of enough: 60
+    // readings spread evenly leave no wide empty cap, but hit fewer cells
+    // than enough; 600 are enough by both.
+    void theMapAndTheCountersShareOneRuleOfEnough()
+    {
+        PseudoTerminal port;
+        QVERIFY(!startOn(port, QStringLiteral("enough.txt")).isEmpty());
+        const auto *map = panel->findChild<CoverageWidget *>();
+        QVERIFY(port.write(sphereLines(0, 60, 60)));
+        QVERIFY(waitFor([&] { return panel->liveFit() && !map->advice().isEmpty(); }, 20000));
+        QVERIFY(waitFor([&] { return panel->enoughText().startsWith(QLatin1String("Not enough yet")); }));
+        QVERIFY(panel->liveFit()->result->quality.largestEmptyCap.radiusDegrees() <
+                QualityLimits::MaxEmptyCapDegrees);
+        QVERIFY2(map->advice().contains(QLatin1String("Turn the sensor")), qPrintable(map->advice()));
+        QVERIFY(!map->advice().contains(QLatin1String("enough")));
+
+        // In parts that the terminal's buffer holds.
+        for (int first = 0; first < 600; first += 150) {
+            QVERIFY(port.write(sphereLines(first, 150, 600)));
+            QVERIFY(waitFor([&] { return readingCount(*panel) == 60 + first + 150; }));
+        }
+        QVERIFY(waitFor([&] { return panel->enoughText().startsWith(QLatin1String("<b>Enough</b>")); }));
+        QVERIFY(waitFor([&] { return map->advice().contains(QLatin1String("well enough")); }, 20000));
+        panel->stop();
+    }
+
+    // Nothing in the control column moves while the texts around the
+    // buttons change: counters, a long last line, the verdict, Pause and
+    // Resume, a long message.
+    void theButtonsStayWhereTheyAreWhileTheTextsChange()
+    {
+        window->resize(1200, 640);
+        window->show();
+        window->startCapture(QString());
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        PseudoTerminal port;
+        QVERIFY(!startOn(port, QStringLiteral("steady.txt")).isEmpty());
+        const auto *discard = panel->findChildren<QPushButton *>().at(2);
+        QVERIFY(discard->text().contains(QLatin1String("Discard")));
+        QVERIFY(waitFor([&] { return panel->countersText().startsWith(QLatin1String("0 points")); }));
+        QApplication::processEvents();
+        const QRect before(discard->mapTo(window.get(), QPoint()), discard->size());
+        QVERIFY(
+            port.write("a line of text long enough to wrap in any column: " + QByteArray(200, 'w') + "\n"));
+        QVERIFY(port.write(sphereLines(0, 150, 600)));
+        QVERIFY(waitFor([&] { return panel->enoughText().startsWith(QLatin1String("Not enough yet")); }));
+        panel->setPaused(true);
+        QVERIFY(waitFor([&] { return panel->countersText().startsWith(QLatin1String("150 points")); }));
+        QApplication::processEvents();
+        QCOMPARE(QRect(discard->mapTo(window.get(), QPoint()), discard->size()), before);
+        panel->stop();
     }
 
     // What cannot start says why and leaves things as they were: a recording

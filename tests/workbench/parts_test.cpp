@@ -20,7 +20,9 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -531,6 +533,105 @@ private slots:
         QCOMPARE(preview.rows.size(), 2);
         QCOMPARE(preview.rows[1][3], QStringLiteral("8"));
         QVERIFY(previewLog(dir.filePath("missing.csv"), false).rows.isEmpty());
+    }
+
+    // The export menu names the firmware formats as their users know them;
+    // the dialog shows the compass of the formats that number several, and
+    // the text and file follow it.
+    void exportsAreNamedForPeopleAndFollowTheCompassChosen()
+    {
+        QCOMPARE(workbenchExportNamed("ardupilot")->title, QStringLiteral("Ard&uPilot Parameters…"));
+        QCOMPARE(workbenchExportNamed("sensor-json")->title, QStringLiteral("Arduino Sensor &Library JSON…"));
+        QCOMPARE(workbenchExportNamed("c")->filter, QStringLiteral("C Header (*.h)"));
+        for (const ExportFormat &format : exportFormats())
+            QVERIFY(!workbenchExportNamed(format.name)->title.startsWith(QLatin1String(format.name) + "…"));
+
+        const std::shared_ptr<const Calibration> c = calibrateSample(QStringLiteral("uT"));
+        ExportDialog dialog(c);
+        auto *compass = dialog.findChild<QSpinBox *>("compass");
+        QVERIFY(compass);
+        int row = 0;
+        while (workbenchExports()[size_t(row)].name != QLatin1String("ardupilot"))
+            row++;
+        dialog.select(row);
+        QVERIFY(!compass->isHidden());
+        QCOMPARE(compass->value(), 1);
+        QCOMPARE(compass->maximum(), exportFormatNamed("ardupilot")->compasses);
+        QVERIFY(dialog.shownText().contains("COMPASS_OFS_X,"));
+        compass->setValue(2);
+        QVERIFY(dialog.shownText().contains("COMPASS_OFS2_X,"));
+        QVERIFY(!dialog.shownText().contains("COMPASS_OFS_X,"));
+        QString reason;
+        QVERIFY(workbenchExportNamed("ardupilot")->text(*c, &reason)->contains("COMPASS_OFS2_X,"));
+        QCOMPARE(dialog.findChildren<QTableWidget *>().front()->item(row, 0)->text(),
+                 QStringLiteral("ArduPilot Parameters"));
+        dialog.select(0);
+        QVERIFY(compass->isHidden());
+        rememberCompass("ardupilot", 1);
+    }
+
+    // Quit and the window's close ask before unsaved work is lost: Cancel
+    // keeps the window, Discard closes it; saved work is not asked about.
+    // The settings are written as they change, not only at the end.
+    void quitAsksToSaveUnsavedWorkAndSettingsAreKeptAsTheyChange()
+    {
+        MainWindow window;
+        window.setConfirmer([](const QString &, const QString &) { return true; });
+        int asked = 0;
+        MainWindow::UnsavedChoice answer = MainWindow::UnsavedChoice::Cancel;
+        window.setUnsavedConfirmer([&] {
+            asked++;
+            return answer;
+        });
+        QVERIFY(window.close());
+        QCOMPARE(asked, 0);
+
+        HmSource hm;
+        hm.value = 480;
+        hm.unit = QStringLiteral("mG");
+        window.setHmSource(hm);
+        window.setFit(FitModel::Full);
+        QCOMPARE(QSettings().value("hm/value").toDouble(), 480.0);
+        QCOMPARE(QSettings().value("hm/unit").toString(), QStringLiteral("mG"));
+        QCOMPARE(QSettings().value("fit").toString(), QStringLiteral("full"));
+
+        QSignalSpy done(&window.runner(), &Runner::finished);
+        window.open(QStringLiteral(TAVRIN_SAMPLE));
+        QVERIFY(done.wait(120000));
+        QVERIFY(window.hasUnsavedWork());
+        QVERIFY(!window.close());
+        QCOMPARE(asked, 1);
+        QTemporaryDir dir;
+        QCOMPARE(window.exportTo(*workbenchExportNamed("parameters"), dir.filePath("p.txt")), QString());
+        QVERIFY(!window.hasUnsavedWork());
+        QVERIFY(window.close());
+        QCOMPARE(asked, 1);
+
+        window.calibrate();
+        QVERIFY(done.wait(120000));
+        QVERIFY(window.hasUnsavedWork());
+        answer = MainWindow::UnsavedChoice::Discard;
+        QVERIFY(window.close());
+        QCOMPARE(asked, 2);
+    }
+
+    // The picker opens on the columns the header names, or on the last three
+    // when none is named: never a time or an attribute, as tavrin-cli advises.
+    void thePickerProposesTheColumnsTheHeaderNames()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("log.csv");
+        const auto proposed = [&](const QByteArray &text) {
+            writeFile(path, text);
+            return ColumnPicker(path, std::nullopt).format().columns;
+        };
+        using Columns = std::array<QString, 3>;
+        QCOMPARE(proposed("Attribute,Time stamp,x,y,z\nMagnetometer,203994,7.95,-152.24,-96.60\n"),
+                 (Columns{"3", "4", "5"}));
+        QCOMPARE(proposed("1603186415.6,12.5,-3.25,40.0\n1603186415.7,12.6,-3.5,40.5\n"),
+                 (Columns{"2", "3", "4"}));
+        QCOMPARE(proposed("time;mag_z;mag_y;mag_x;temp\n1;2;3;4;5\n"), (Columns{"4", "3", "2"}));
+        QCOMPARE(GuessLog(path)->columns, (std::array<int, 3>{4, 3, 2}));
     }
 };
 

@@ -661,6 +661,13 @@ private slots:
         QVERIFY(checked.wait(60000));
         for (int row = 0; row < 12; row++)
             QCOMPARE(dialog->table()->item(row, 2)->text(), QStringLiteral("0"));
+        // Each side named with its file and the model that fitted it.
+        const QString model = QLatin1String(fitModelName(window.calibration()->result->run.model));
+        QCOMPARE(saved.result["fitChosen"].toString(), model);
+        QCOMPARE(dialog->findChild<QLabel *>("sides")->text(),
+                 QStringLiteral("Shown: %1, %2 fit.\nSaved: %3, %2 fit.")
+                     .arg(QStringLiteral(TAVRIN_SAMPLE), model,
+                          QFileInfo(QStringLiteral(TAVRIN_SAMPLE)).absoluteFilePath()));
         const double own = rmsNormError(window.calibration()->result->run.raw.points(),
                                         window.calibration()->result->run.parameters, 48);
         QVERIFY(own > 0.1 && own < 0.5);
