@@ -104,7 +104,69 @@ std::optional<GrossTest> grossTest(Points points, const int *weights)
     return test;
 }
 
+// The noise sigma of the readings on each axis, from the second differences
+// of neighbouring readings of an even sample: their lower quartile, which
+// a rest of a quarter of the readings or more sets alone.
+double noiseSigma(Points points)
+{
+    const int n = points.size(), stride = evenSampleStride(n);
+    std::vector<double> bends;
+    for (int k = 1; k + 1 < n; k += stride)
+        bends.push_back(SQR(points[k - 1][0] - 2 * points[k][0] + points[k + 1][0]) +
+                        SQR(points[k - 1][1] - 2 * points[k][1] + points[k + 1][1]) +
+                        SQR(points[k - 1][2] - 2 * points[k][2] + points[k + 1][2]));
+    std::nth_element(bends.begin(), bends.begin() + bends.size() / 4, bends.end());
+    return std::sqrt(bends[bends.size() / 4]) / (std::sqrt(6.0) * 1.1011);
+}
+
 } // namespace
+
+std::vector<int> RestCounts(Points points, const int *weights)
+{
+    const int n = points.size();
+    if (n <= RestReadings + 1)
+        return {};
+    const double reach = RestSigmas * noiseSigma(points), reach2 = reach * reach;
+    std::vector<int> counts;
+    // A run of first..end - 1 thins to RestReadings readings, evenly
+    // spaced, when it is longer.
+    int first = 0;
+    double sum[3] = {};
+    const auto close = [&](int end) {
+        const int length = end - first;
+        if (length <= RestReadings)
+            return;
+        if (counts.empty()) {
+            counts.assign(size_t(n), 1);
+            if (weights)
+                std::copy(weights, weights + n, counts.begin());
+        }
+        for (int j = 0; j < length; j++)
+            if (int((static_cast<long long>(j) * RestReadings) % length) >= RestReadings)
+                counts[size_t(first + j)] = 0;
+    };
+    for (int k = 0; k < n; k++) {
+        const double m = 1.0 / (k - first);
+        if (k > first && !(SQR(points[k][0] - sum[0] * m) + SQR(points[k][1] - sum[1] * m) +
+                               SQR(points[k][2] - sum[2] * m) <=
+                           reach2)) {
+            close(k);
+            first = k;
+            sum[0] = sum[1] = sum[2] = 0.0;
+        }
+        for (int i = 0; i < 3; i++)
+            sum[i] += points[k][i];
+    }
+    close(n);
+    if (counts.empty())
+        return counts;
+    // Runs as wide as the readings' own spread are no rests: the readings
+    // come in no order.
+    const std::optional<GrossTest> spread = grossTest(points, counts.data());
+    if (!spread || !(reach <= RestShare * spread->limit / GrossDistances))
+        return {};
+    return counts;
+}
 
 PointSpread SpreadOf(Points points, const int *weights, const std::vector<bool> *left)
 {
@@ -164,7 +226,8 @@ void PlaneBasis(const double n[3], double e1[3], double e2[3])
 std::vector<bool> GrossPoints(Points points, const int *weights)
 {
     std::vector<bool> gross(size_t(points.size()), false);
-    if (const std::optional<GrossTest> test = grossTest(points, weights))
+    const std::vector<int> counts = RestCounts(points, weights);
+    if (const std::optional<GrossTest> test = grossTest(points, counts.empty() ? weights : counts.data()))
         for (int k = 0; k < points.size(); k++)
             gross[size_t(k)] = test->gross(points[k]);
     return gross;
@@ -174,6 +237,8 @@ SpreadBesideGross SpreadWithoutGross(Points points, const int *weights)
 {
     SpreadBesideGross r;
     r.gross.assign(size_t(points.size()), false);
+    r.counts = RestCounts(points, weights);
+    weights = r.counted(weights);
     const std::optional<GrossTest> test = grossTest(points, weights);
     r.spread = spreadCounted(
         points, [&](int k) { return r.gross[size_t(k)] ? 0.0
@@ -189,7 +254,11 @@ SpreadBesideGross SpreadWithoutGross(Points points, const int *weights)
 PlaneSpread SpreadAboutPlane(Points points, const SpreadBesideGross *known)
 {
     PlaneSpread plane;
-    const PointSpread spread = known ? known->spread : SpreadWithoutGross(points).spread;
+    std::optional<SpreadBesideGross> found;
+    if (!known)
+        known = &found.emplace(SpreadWithoutGross(points));
+    const PointSpread &spread = known->spread;
+    const int *counts = known->counted(nullptr);
     if (!(spread.radius > 0))
         return plane;
     const std::optional<std::array<double, 3>> direction = LeastDirection(spread.covariance);
@@ -200,6 +269,8 @@ PlaneSpread SpreadAboutPlane(Points points, const SpreadBesideGross *known)
     const int stride = evenSampleStride(points.size());
     std::vector<double> across, within;
     for (int k = 0; k < points.size(); k += stride) {
+        if (counts && counts[k] == 0)
+            continue;
         double d[3];
         for (int i = 0; i < 3; i++)
             d[i] = points[k][i] - spread.mean[i];
@@ -207,6 +278,8 @@ PlaneSpread SpreadAboutPlane(Points points, const SpreadBesideGross *known)
         across.push_back(a);
         within.push_back(std::sqrt(std::max(0.0, d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - a * a)));
     }
+    if (across.empty())
+        return plane;
     const double middle = medianOf(across);
     for (double &a : across)
         a = std::abs(a - middle);

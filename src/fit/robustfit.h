@@ -116,8 +116,10 @@ std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, con
 /// scale: the one-step bootstrap, which costs the runs, not the points.
 class RobustSteps {
 public:
-    /// Runs of runLength points, the last one shorter when it must be.
-    RobustSteps(Points points, double Hm, const RobustFit &fit, int runLength);
+    /// Runs of runLength points, the last one shorter when it must be;
+    /// point k counted counts[k] times when counts are given, as
+    /// SpreadBesideGross::counts thins a rest.
+    RobustSteps(Points points, double Hm, const RobustFit &fit, int runLength, const int *counts = nullptr);
 
     int runs() const { return runCount; }
 

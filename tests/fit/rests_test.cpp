@@ -1,0 +1,131 @@
+#include "rests.h"
+#include "robustfit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+using namespace tavrin;
+
+namespace {
+
+constexpr Doub Hm = 48.0;
+
+// Like data/sample.txt: 2000 readings in no order, noise 0.25.
+MatDoub sampleLike()
+{
+    Recording r{sampleTruth};
+    r.sigma = 0.25;
+    return record(r).points;
+}
+
+Doub biasDistance(const CalibrationParameters &a, const CalibrationParameters &b)
+{
+    return std::sqrt(SQR(a.Bias[0][0] - b.Bias[0][0]) + SQR(a.Bias[1][0] - b.Bias[1][0]) +
+                     SQR(a.Bias[2][0] - b.Bias[2][0]));
+}
+
+// The largest heading error of a planar calibration, its constant offset aside, in degrees.
+Doub headingError(const RobotRecorded &robot, const CalibrationParameters &p)
+{
+    const Calibrator calibrate(p);
+    std::vector<Doub> offsets;
+    for (Int k = 0; k < robot.points.nrows(); k++) {
+        Doub c[3];
+        calibrate(robot.points[k], c);
+        offsets.push_back(std::remainder(std::atan2(-c[1], c[0]) - robot.heading[size_t(k)], 2 * M_PI));
+    }
+    const Doub mean = std::accumulate(offsets.begin(), offsets.end(), 0.0) / Doub(offsets.size());
+    Doub worst = 0.0;
+    for (const Doub o : offsets)
+        worst = std::max(worst, std::abs(std::remainder(o - mean, 2 * M_PI)));
+    return worst * 180 / M_PI;
+}
+
+} // namespace
+
+TEST(Rests, ThinToAFewReadingsOnlyWhereTheSensorRests)
+{
+    const MatDoub clean = sampleLike();
+    // Readings in no order hold no rest, however their neighbours lie.
+    EXPECT_TRUE(RestCounts(clean).empty());
+    const MatDoub rested = withRest(clean, 700, 1500, 0.25, 2);
+    const std::vector<int> counts = RestCounts(rested);
+    ASSERT_EQ(counts.size(), size_t(rested.nrows()));
+    const int inRest = std::accumulate(counts.begin() + 700, counts.begin() + 2200, 0);
+    EXPECT_GE(inRest, RestReadings);
+    EXPECT_LE(inRest, 3 * RestReadings);
+    EXPECT_EQ(std::count(counts.begin(), counts.begin() + 700, 1), 700);
+    EXPECT_EQ(std::count(counts.begin() + 2200, counts.end(), 1), 1300);
+    // Weights given count as they are but for a rest's thinning.
+    const std::vector<int> twice(size_t(rested.nrows()), 2);
+    const std::vector<int> doubled = RestCounts(rested, twice.data());
+    for (size_t k = 0; k < counts.size(); k++)
+        ASSERT_EQ(doubled[k], 2 * counts[k]) << k;
+}
+
+// Before the rests were thinned, a rest of half the readings made every
+// turning reading gross, and the fits followed the rest.
+TEST(Rests, NoShareOfRestMovesTheRobustFits)
+{
+    const MatDoub clean = sampleLike();
+    for (const FitModel model : {FitModel::Full, FitModel::Sphere}) {
+        const std::optional<RobustFit> reference = FitRobust(clean, Hm, model);
+        ASSERT_TRUE(reference);
+        for (const Doub share : {0.5, 0.7, 0.9, 0.95}) {
+            SCOPED_TRACE(testing::Message() << fitModelName(model) << " " << share);
+            const Int rest = restFor(share, clean.nrows()), at = 1000;
+            const MatDoub points = withRest(clean, at, rest, 0.25, 5);
+            const std::vector<bool> gross = GrossPoints(points);
+            EXPECT_EQ(std::count(gross.begin(), gross.end(), true), 0);
+            const std::optional<RobustFit> fit = FitRobust(points, Hm, model);
+            ASSERT_TRUE(fit);
+            EXPECT_LT(biasDistance(fit->parameters, reference->parameters), 1e-3 * Hm);
+            EXPECT_LE(fit->rejected.size(), reference->rejected.size() + 2);
+            EXPECT_TRUE(std::none_of(fit->rejected.begin(), fit->rejected.end(),
+                                     [&](int k) { return k >= at && k < at + rest; }));
+        }
+    }
+}
+
+TEST(Rests, SpikesBesideARestAreStillGross)
+{
+    const MatDoub clean = sampleLike();
+    const std::optional<RobustFit> reference = FitRobust(clean, Hm, FitModel::Full);
+    MatDoub points = withRest(clean, 0, restFor(0.9, clean.nrows()), 0.25, 9);
+    const Int last = points.nrows() - 1, middle = points.nrows() - 1000;
+    for (Int i = 0; i < 3; i++) {
+        points[last][i] += 60 * Hm;
+        points[middle][i] = 1e6;
+    }
+    const std::vector<bool> gross = GrossPoints(points);
+    EXPECT_EQ(std::count(gross.begin(), gross.end(), true), 2);
+    EXPECT_TRUE(gross[size_t(last)] && gross[size_t(middle)]);
+    const std::optional<RobustFit> fit = FitRobust(points, Hm, FitModel::Full);
+    ASSERT_TRUE(reference && fit);
+    EXPECT_LT(biasDistance(fit->parameters, reference->parameters), 1e-3 * Hm);
+    EXPECT_TRUE(std::count(fit->rejected.begin(), fit->rejected.end(), int(last)) &&
+                std::count(fit->rejected.begin(), fit->rejected.end(), int(middle)));
+}
+
+// A floor robot that rests at its first heading for most of the recording:
+// the gross rule named the turning readings, and the planar fit put b 30
+// units away.
+TEST(Rests, AFloorRobotsRestsLeaveItsPlanarFit)
+{
+    for (const Int firstRest : {0, 190, 2000}) {
+        SCOPED_TRACE(firstRest);
+        const RobotRecorded robot = recordRobot(robotTruth(), Hm, firstRest, 6, 8, 10.0, 0.4, 8);
+        EXPECT_LT(SpreadAboutPlane(robot.points).flatness(), 0.05);
+        const std::vector<bool> gross = GrossPoints(robot.points);
+        EXPECT_EQ(std::count(gross.begin(), gross.end(), true), 0);
+        const std::optional<RobustFit> fit = FitRobust(robot.points, Hm, FitModel::Planar);
+        ASSERT_TRUE(fit);
+        EXPECT_NEAR(fit->parameters.Bias[0][0], 14.0, 0.5);
+        EXPECT_NEAR(fit->parameters.Bias[1][0], -9.0, 0.5);
+        EXPECT_LT(headingError(robot, fit->parameters), 0.1);
+        EXPECT_TRUE(fit->rejected.empty());
+    }
+}
