@@ -130,12 +130,13 @@ std::vector<int> RestCounts(Points points, const int *weights)
     std::vector<int> counts;
     // A run of first..end - 1 thins to RestReadings readings, evenly
     // spaced, when it is longer.
-    int first = 0;
+    int first = 0, resting = 0;
     double sum[3] = {};
     const auto close = [&](int end) {
         const int length = end - first;
         if (length <= RestReadings)
             return;
+        resting += length;
         if (counts.empty()) {
             counts.assign(size_t(n), 1);
             if (weights)
@@ -158,10 +159,10 @@ std::vector<int> RestCounts(Points points, const int *weights)
             sum[i] += points[k][i];
     }
     close(n);
-    if (counts.empty())
-        return counts;
-    // Runs as wide as the readings' own spread are no rests: the readings
-    // come in no order.
+    // Runs that leave too few readings turning, or as wide as the readings'
+    // own spread, are no rests: the readings come in no order.
+    if (counts.empty() || n - resting < RestReadings)
+        return {};
     const std::optional<GrossTest> spread = grossTest(points, counts.data());
     if (!spread || !(reach <= RestShare * spread->limit / GrossDistances))
         return {};

@@ -115,11 +115,12 @@ TEST(HmUnit, AFailedFitIsNoOtherUnit)
     EXPECT_TRUE(unit.scaleDiffers);
     EXPECT_FALSE(unit.fitFails);
     EXPECT_NEAR(unit.medianNormError, 0.0, 1e-9);
-    // b on one of the points: most of them lie near 96 from it.
-    CalibrationParameters failed = sphereParameters(0.1);
+    // b on one of the points, A the identity: the readings calibrate to
+    // about 68, far from an Hm of 4.8, which they should have been scaled to.
+    CalibrationParameters failed = sphereParameters(1);
     for (int i = 0; i < 3; i++)
         failed.Bias[i][0] = points[0][i];
-    const HmUnitCheck check = CheckHmUnit(points, failed, 48);
+    const HmUnitCheck check = CheckHmUnit(points, failed, 4.8);
     EXPECT_FALSE(check.scaleDiffers);
     EXPECT_FALSE(check.warns());
     EXPECT_TRUE(check.fitFails);

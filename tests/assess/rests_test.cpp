@@ -13,11 +13,18 @@ namespace {
 
 constexpr Doub Hm = 48.0;
 
-MatDoub sampleLike()
+MatDoub sampleLike(Doub sigma = 0.25)
 {
     Recording r{sampleTruth};
-    r.sigma = 0.25;
+    r.sigma = sigma;
     return record(r).points;
+}
+
+// A rest of count readings of noise 0.25 before reading at of sampleLike,
+// at that reading's attitude.
+MatDoub restedSample(Int at, Int count, unsigned seed)
+{
+    return withRest(sampleLike(), at, count, sampleLike(0.0)[at], 0.25, seed);
 }
 
 } // namespace
@@ -31,7 +38,7 @@ TEST(RestsJudged, AutoChoosesAndFitsAsWithoutTheRest)
     ASSERT_TRUE(reference.fit);
     for (const Doub share : {0.5, 0.95}) {
         SCOPED_TRACE(share);
-        const FitChoice c = ChooseFit(withRest(clean, 2000, restFor(share, 2000), 0.25, 3), Hm);
+        const FitChoice c = ChooseFit(restedSample(1999, restFor(share, 2000), 3), Hm);
         ASSERT_FALSE(c.failed) << c.reason.toStdString();
         EXPECT_EQ(c.model, reference.model);
         ASSERT_TRUE(c.fit);
@@ -63,7 +70,7 @@ TEST(RestsJudged, ARestNarrowsNoInterval)
 {
     const MatDoub clean = sampleLike();
     const std::optional<RobustFit> plain = FitRobust(clean, Hm, FitModel::Full);
-    const MatDoub rested = withRest(clean, 1000, restFor(0.9, 2000), 0.25, 4);
+    const MatDoub rested = restedSample(1000, restFor(0.9, 2000), 4);
     const std::optional<RobustFit> fit = FitRobust(rested, Hm, FitModel::Full);
     ASSERT_TRUE(plain && fit);
     const Uncertainty a = BootstrapCalibration(clean, Hm, 200, BootstrapSeed, &*plain);

@@ -10,16 +10,18 @@
 #include <random>
 #include <vector>
 
-/// points with count readings at the attitude of points[at] put before it.
-inline MatDoub withRest(const MatDoub &points, Int at, Int count, Doub sigma, unsigned seed)
+/// points with count readings at centre, each with noise of sigma on every
+/// axis, put before points[at].
+inline MatDoub withRest(const MatDoub &points, Int at, Int count, const Doub centre[3], Doub sigma,
+                        unsigned seed)
 {
     std::mt19937 rng(seed);
     std::normal_distribution<Doub> gauss(0.0, sigma);
     MatDoub out(points.nrows() + count, 3);
     for (Int k = 0; k < out.nrows(); k++) {
-        const Int from = k < at ? k : k < at + count ? at : k - count;
+        const bool resting = k >= at && k < at + count;
         for (Int i = 0; i < 3; i++)
-            out[k][i] = points[from][i] + (k >= at && k < at + count ? gauss(rng) : 0.0);
+            out[k][i] = resting ? centre[i] + gauss(rng) : points[k < at ? k : k - count][i];
     }
     return out;
 }
@@ -43,7 +45,7 @@ inline RobotRecorded recordRobot(const Truth &truth, Doub Hm, Int firstRest, Int
                                  Doub stepDegrees, Doub sigma, unsigned seed)
 {
     std::mt19937 rng(seed);
-    std::normal_distribution<Doub> gauss(0.0, sigma);
+    std::normal_distribution<Doub> gauss(0.0, 1.0);
     std::uniform_real_distribution<Doub> turn(50.0, 70.0);
     std::vector<Doub> headings;
     std::vector<bool> resting;
@@ -67,7 +69,7 @@ inline RobotRecorded recordRobot(const Truth &truth, Doub Hm, Int firstRest, Int
         const Doub u[3] = {std::cos(psi) * std::cos(inclination), -std::sin(psi) * std::cos(inclination),
                            std::sin(inclination)};
         for (Int i = 0; i < 3; i++) {
-            Doub h = truth.b0[i] + gauss(rng);
+            Doub h = truth.b0[i] + sigma * gauss(rng);
             for (Int j = 0; j < 3; j++)
                 h += truth.A0[i][j] * Hm * u[j];
             out.points[k][i] = h;
