@@ -81,18 +81,24 @@ constexpr double RestShare = 0.25;
 std::vector<int> RestCounts(Points points, const int *weights = nullptr);
 
 /// How far from the bulk a point must lie to be left out of a start or a
-/// frame: beyond this many times the median distance of the counted readings
-/// from their coordinate-wise median, each rest counted as RestReadings
-/// readings (RestCounts). Points on a sphere, or on a cap of it, lie within
-/// about two such distances; a gross spike lies far beyond.
+/// frame: beyond this many times the median distance of the counted
+/// readings (each rest counted as RestCounts counts it) of an even sample
+/// from their coordinate-wise median. Points on a sphere, or on a cap of
+/// it, lie within about two such distances; a gross spike lies far beyond.
+/// When readings at one attitude hold half the sample, though not in one
+/// run, the medians are those of the distinct attitudes instead: one reading
+/// to each cell of a grid of step DistinctShare of the widest range between
+/// the 1st and 99th percentiles of an axis, in which the noise of the
+/// readings at one attitude fills a few cells.
 ///
-/// The scale is thus that of the recording's distinct attitudes, which a rest
-/// cannot shrink however long it is. It breaks down when half the counted
-/// readings are gross, or lie at one attitude without being a rest (the
-/// sensor brought back to one attitude again and again, or readings in no
-/// order): then the median distance is that of the cluster, and the
-/// turning readings beyond five of it are named gross.
+/// The scale is thus that of the recording's distinct attitudes, which
+/// readings at one attitude cannot shrink however many there are, in one
+/// rest or brought back to it again and again. It breaks down when half the
+/// distinct attitudes are gross, or when one attitude holds more than 98 %
+/// of the counted readings, so that the percentiles, and the grid, are its
+/// noise's.
 constexpr double GrossDistances = 5.0;
+constexpr double DistinctShare = 0.02;
 
 /// The points, point k counted weights[k] times when weights are given and
 /// rests thinned as RestCounts thins them, that lie beyond GrossDistances
@@ -110,6 +116,10 @@ struct SpreadBesideGross {
     PointSpread spread;
     /// RestCounts of the points and weights; empty when they hold no rest.
     std::vector<int> counts;
+    /// The distinct attitudes of GrossDistances when readings at one attitude
+    /// hold half the even sample; the plane's medians take them. Empty
+    /// otherwise.
+    std::vector<int> clustered;
 
     /// How much each point counts: counts, or the weights given when the
     /// points hold no rest.
@@ -121,8 +131,9 @@ struct SpreadBesideGross {
 SpreadBesideGross SpreadWithoutGross(Points points, const int *weights = nullptr);
 
 /// The plane spread of the points but those GrossPoints names, each rest
-/// counted as RestCounts counts it; of the points of known when it is
-/// given, which spares finding them again.
+/// counted as RestCounts counts it, and of their distinct attitudes alone
+/// when readings at one attitude hold half of them; of the points of known
+/// when it is given, which spares finding them again.
 PlaneSpread SpreadAboutPlane(Points points, const SpreadBesideGross *known = nullptr);
 
 /// An orthonormal basis e1, e2 of the plane of unit normal n, with

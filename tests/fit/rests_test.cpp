@@ -139,3 +139,31 @@ TEST(Rests, AFloorRobotsRestsLeaveItsPlanarFit)
         EXPECT_TRUE(fit->rejected.empty());
     }
 }
+
+// Readings brought back to one attitude again and again, never for long
+// enough to be a rest: nine of every ten readings, and still no turning
+// reading is gross.
+TEST(Rests, AnAttitudeReturnedToIsNoCluster)
+{
+    const MatDoub clean = sampleLike(), truth = sampleLike(0.0);
+    const std::optional<RobustFit> reference = FitRobust(clean, Hm, FitModel::Full);
+    const MatDoub cluster = withRest(clean, 0, 9 * clean.nrows(), truth[0], 0.25, 6);
+    MatDoub points(10 * clean.nrows(), 3);
+    for (Int k = 0; k < points.nrows(); k++) {
+        const Doub *from = k % 10 ? cluster[k - k / 10 - 1] : clean[k / 10];
+        std::copy(from, from + 3, points[k]);
+    }
+    // A turning reading near the attitude may join two visits into a rest;
+    // no more.
+    const std::vector<int> counts = RestCounts(points);
+    EXPECT_GE(counts.empty() ? points.nrows() : std::accumulate(counts.begin(), counts.end(), 0),
+              points.nrows() - 100);
+    const std::vector<bool> gross = GrossPoints(points);
+    EXPECT_EQ(std::count(gross.begin(), gross.end(), true), 0);
+    // Far from flat, as the readings without the cluster (0.72): the
+    // cluster's medians alone measured 0.03.
+    EXPECT_GT(SpreadAboutPlane(points).flatness(), 0.5);
+    const std::optional<RobustFit> fit = FitRobust(points, Hm, FitModel::Full);
+    ASSERT_TRUE(reference && fit);
+    EXPECT_LT(biasDistance(fit->parameters, reference->parameters), 1e-3 * Hm);
+}
