@@ -195,14 +195,16 @@ Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64
             fitted = int(fits.size());
         fits.push_back(std::move(*fit));
     }
+    // A rest's readings count as the fits counted them: drawn again and
+    // again, a long rest would narrow the intervals along its one direction.
+    const SpreadBesideGross known = SpreadWithoutGross(points);
+    const PointSpread &spread = known.spread;
     std::vector<RobustSteps> steps;
     for (const RobustFit &f : fits)
-        steps.emplace_back(points, Hm, f, runLength);
+        steps.emplace_back(points, Hm, f, runLength, known.counted(nullptr));
     // The covariances the steps give assume independent readings.
     const double time = CorrelationTime(points, fits.back());
     const bool covered = chooseAgain && CoverTheSphere(points, Hm, nullptr, nullptr, control);
-    const std::vector<bool> gross = GrossPoints(points);
-    const PointSpread spread = SpreadOf(points, nullptr, &gross);
     std::vector<std::optional<Values>> results;
     runResamples(
         resamples, steps.front().runs(), control,

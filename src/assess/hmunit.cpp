@@ -78,6 +78,19 @@ double medianDistance(Points points, const double b[3])
     return std::sqrt(*m);
 }
 
+// The median of | |h_cal| - Hm | / |Hm| over an even sample of the points,
+// each rest counted as RestCounts counts it.
+double medianNormError(Points points, const CalibrationParameters &p, double Hm)
+{
+    const Calibrator calibrate(p);
+    const std::vector<int> counts = RestCounts(points);
+    std::vector<double> errors;
+    for (int k = 0; k < points.size(); k += evenSampleStride(points.size()))
+        if (counts.empty() || counts[size_t(k)] > 0)
+            errors.push_back(std::abs(calibrate.calibratedNorm(points[k]) - std::abs(Hm)) / std::abs(Hm));
+    return errors.empty() ? 0.0 : medianOf(errors);
+}
+
 } // namespace
 
 HmUnitCheck CheckHmUnit(Points points, const CalibrationParameters &p, double Hm, const QStringList &shown)
@@ -87,8 +100,11 @@ HmUnitCheck CheckHmUnit(Points points, const CalibrationParameters &p, double Hm
     const double b[3] = {p.Bias[0][0], p.Bias[1][0], p.Bias[2][0]};
     check.medianDistance = medianDistance(points, b);
     const double hm = std::abs(Hm);
-    check.scaleDiffers =
-        check.medianDistance > MaxHmScaleFactor * hm || check.medianDistance * MaxHmScaleFactor < hm;
+    if (check.medianDistance > MaxHmScaleFactor * hm || check.medianDistance * MaxHmScaleFactor < hm) {
+        check.medianNormError = medianNormError(points, p, Hm);
+        check.fitFails = !(check.medianNormError <= MaxUnitNormError);
+        check.scaleDiffers = !check.fitFails;
+    }
     const std::array<Doub, 12> values = p.values();
     double largestOfA = 0.0;
     for (size_t k = 3; k < 12; k++)

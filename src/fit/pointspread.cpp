@@ -4,10 +4,25 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <unordered_map>
 
 namespace tavrin {
 
 namespace {
+
+// A grid cell's key over a table's buckets: each coordinate times a prime of
+// its own.
+struct CellHash {
+    size_t operator()(const std::array<long long, 3> &c) const
+    {
+        const auto part = [&](int i, unsigned long long prime) {
+            return static_cast<unsigned long long>(c[i]) * prime;
+        };
+        return std::hash<unsigned long long>()(part(0, 73856093ULL) ^ part(1, 19349663ULL) ^
+                                               part(2, 83492791ULL));
+    }
+};
 
 // The sums of SpreadOf, point k counted counted(k) times; seen(k) comes
 // first for each point, in the pass of the mean.
@@ -78,25 +93,86 @@ struct GrossTest {
     }
 };
 
-// Empty when no point is gross: no point counted, or a median distance of zero.
-std::optional<GrossTest> grossTest(Points points, const int *weights)
+// The readings of the sample (indices, in their order) at distinct
+// attitudes, when readings at one attitude hold half of it: one of each
+// cell of a grid whose step is DistinctShare of the widest range between
+// the 1st and 99th percentiles of an axis. The noise of readings at one
+// attitude, a small share of that range, fills a few cells however many
+// readings there are, each with more than a twentieth of the sample (and
+// more than RestReadings readings); the percentiles hold while a cluster
+// holds at most 98 % of the readings, and no few spikes stretch them.
+// Readings too far out for the grid's keys each count as distinct. Empty
+// when the cells so full hold less than half the sample: the sample is its
+// own distinct attitudes, and the rule stands as it was.
+std::vector<int> distinctAttitudes(Points points, const std::vector<int> &sample)
+{
+    std::vector<double> values(sample.size());
+    double widest = 0.0;
+    for (int i = 0; i < 3; i++) {
+        for (size_t j = 0; j < sample.size(); j++)
+            values[j] = points[sample[j]][i];
+        const size_t low = values.size() / 100, high = values.size() - 1 - low;
+        std::nth_element(values.begin(), values.begin() + ptrdiff_t(low), values.end());
+        const double bottom = values[low];
+        std::nth_element(values.begin(), values.begin() + ptrdiff_t(high), values.end());
+        widest = std::max(widest, values[high] - bottom);
+    }
+    const double step = DistinctShare * widest;
+    if (!(step > 0) || !std::isfinite(step))
+        return {};
+    std::vector<int> distinct, held;
+    std::unordered_map<std::array<long long, 3>, size_t, CellHash> cells;
+    for (const int k : sample) {
+        std::array<long long, 3> cell;
+        bool keyed = true;
+        for (int i = 0; i < 3; i++) {
+            const double c = std::floor(points[k][i] / step);
+            keyed = keyed && std::abs(c) < 1e15;
+            cell[size_t(i)] = keyed ? static_cast<long long>(c) : 0;
+        }
+        if (keyed) {
+            const auto found = cells.try_emplace(cell, distinct.size());
+            if (!found.second) {
+                held[found.first->second]++;
+                continue;
+            }
+        }
+        distinct.push_back(k);
+        held.push_back(1);
+    }
+    const int full = std::max<int>(RestReadings, int(sample.size() / 20));
+    size_t clustered = 0;
+    for (const int h : held)
+        if (h > full)
+            clustered += size_t(h);
+    return 2 * clustered >= sample.size() ? distinct : std::vector<int>();
+}
+
+// Empty when no point is gross: no point counted, or a median distance of
+// zero. Centre and distances are those of the distinct attitudes, which go
+// to clustered when readings at one attitude hold half the sample.
+std::optional<GrossTest> grossTest(Points points, const int *weights, std::vector<int> *clustered = nullptr)
 {
     const int n = points.size(), stride = evenSampleStride(n);
-    GrossTest test;
-    std::vector<double> values;
-    for (int i = 0; i < 3; i++) {
-        values.clear();
-        for (int k = 0; k < n; k += stride)
-            if (!weights || weights[k] > 0)
-                values.push_back(points[k][i]);
-        if (values.empty())
-            return std::nullopt;
-        test.centre[i] = medianOf(values);
-    }
-    values.clear();
+    std::vector<int> sample;
     for (int k = 0; k < n; k += stride)
         if (!weights || weights[k] > 0)
-            values.push_back(test.distance(points[k]));
+            sample.push_back(k);
+    if (sample.empty())
+        return std::nullopt;
+    std::vector<int> attitudes = distinctAttitudes(points, sample);
+    const std::vector<int> &distinct = attitudes.empty() ? sample : attitudes;
+    if (clustered)
+        *clustered = attitudes;
+    GrossTest test;
+    std::vector<double> values(distinct.size());
+    for (int i = 0; i < 3; i++) {
+        for (size_t j = 0; j < distinct.size(); j++)
+            values[j] = points[distinct[j]][i];
+        test.centre[i] = medianOf(values);
+    }
+    for (size_t j = 0; j < distinct.size(); j++)
+        values[j] = test.distance(points[distinct[j]]);
     test.limit = GrossDistances * medianOf(values);
     if (!(test.limit > 0))
         return std::nullopt;
@@ -104,7 +180,70 @@ std::optional<GrossTest> grossTest(Points points, const int *weights)
     return test;
 }
 
+// The noise sigma of the readings on each axis, from the second differences
+// of neighbouring readings of an even sample: their lower quartile, which
+// a rest of a quarter of the readings or more sets alone.
+double noiseSigma(Points points)
+{
+    const int n = points.size(), stride = evenSampleStride(n);
+    std::vector<double> bends;
+    for (int k = 1; k + 1 < n; k += stride)
+        bends.push_back(SQR(points[k - 1][0] - 2 * points[k][0] + points[k + 1][0]) +
+                        SQR(points[k - 1][1] - 2 * points[k][1] + points[k + 1][1]) +
+                        SQR(points[k - 1][2] - 2 * points[k][2] + points[k + 1][2]));
+    std::nth_element(bends.begin(), bends.begin() + bends.size() / 4, bends.end());
+    return std::sqrt(bends[bends.size() / 4]) / (std::sqrt(6.0) * 1.1011);
+}
+
 } // namespace
+
+std::vector<int> RestCounts(Points points, const int *weights)
+{
+    const int n = points.size();
+    if (n <= RestReadings + 1)
+        return {};
+    const double reach = RestSigmas * noiseSigma(points), reach2 = reach * reach;
+    std::vector<int> counts;
+    // A run of first..end - 1 thins to RestReadings readings, evenly
+    // spaced, when it is longer.
+    int first = 0, resting = 0;
+    double sum[3] = {};
+    const auto close = [&](int end) {
+        const int length = end - first;
+        if (length <= RestReadings)
+            return;
+        resting += length;
+        if (counts.empty()) {
+            counts.assign(size_t(n), 1);
+            if (weights)
+                std::copy(weights, weights + n, counts.begin());
+        }
+        for (int j = 0; j < length; j++)
+            if (int((static_cast<long long>(j) * RestReadings) % length) >= RestReadings)
+                counts[size_t(first + j)] = 0;
+    };
+    for (int k = 0; k < n; k++) {
+        const double m = 1.0 / (k - first);
+        if (k > first && !(SQR(points[k][0] - sum[0] * m) + SQR(points[k][1] - sum[1] * m) +
+                               SQR(points[k][2] - sum[2] * m) <=
+                           reach2)) {
+            close(k);
+            first = k;
+            sum[0] = sum[1] = sum[2] = 0.0;
+        }
+        for (int i = 0; i < 3; i++)
+            sum[i] += points[k][i];
+    }
+    close(n);
+    // Runs that leave too few readings turning, or as wide as the readings'
+    // own spread, are no rests: the readings come in no order.
+    if (counts.empty() || n - resting < RestReadings)
+        return {};
+    const std::optional<GrossTest> spread = grossTest(points, counts.data());
+    if (!spread || !(reach <= RestShare * spread->limit / GrossDistances))
+        return {};
+    return counts;
+}
 
 PointSpread SpreadOf(Points points, const int *weights, const std::vector<bool> *left)
 {
@@ -164,7 +303,8 @@ void PlaneBasis(const double n[3], double e1[3], double e2[3])
 std::vector<bool> GrossPoints(Points points, const int *weights)
 {
     std::vector<bool> gross(size_t(points.size()), false);
-    if (const std::optional<GrossTest> test = grossTest(points, weights))
+    const std::vector<int> counts = RestCounts(points, weights);
+    if (const std::optional<GrossTest> test = grossTest(points, counts.empty() ? weights : counts.data()))
         for (int k = 0; k < points.size(); k++)
             gross[size_t(k)] = test->gross(points[k]);
     return gross;
@@ -174,7 +314,9 @@ SpreadBesideGross SpreadWithoutGross(Points points, const int *weights)
 {
     SpreadBesideGross r;
     r.gross.assign(size_t(points.size()), false);
-    const std::optional<GrossTest> test = grossTest(points, weights);
+    r.counts = RestCounts(points, weights);
+    weights = r.counted(weights);
+    const std::optional<GrossTest> test = grossTest(points, weights, &r.clustered);
     r.spread = spreadCounted(
         points, [&](int k) { return r.gross[size_t(k)] ? 0.0
                                     : weights          ? weights[k]
@@ -189,7 +331,11 @@ SpreadBesideGross SpreadWithoutGross(Points points, const int *weights)
 PlaneSpread SpreadAboutPlane(Points points, const SpreadBesideGross *known)
 {
     PlaneSpread plane;
-    const PointSpread spread = known ? known->spread : SpreadWithoutGross(points).spread;
+    std::optional<SpreadBesideGross> found;
+    if (!known)
+        known = &found.emplace(SpreadWithoutGross(points));
+    const PointSpread &spread = known->spread;
+    const int *counts = known->counted(nullptr);
     if (!(spread.radius > 0))
         return plane;
     const std::optional<std::array<double, 3>> direction = LeastDirection(spread.covariance);
@@ -198,8 +344,13 @@ PlaneSpread SpreadAboutPlane(Points points, const SpreadBesideGross *known)
     const std::array<double, 3> &n = *direction;
     std::copy(n.begin(), n.end(), plane.normal);
     const int stride = evenSampleStride(points.size());
+    std::vector<int> taken = known->clustered;
+    if (taken.empty())
+        for (int k = 0; k < points.size(); k += stride)
+            if (!counts || counts[k] > 0)
+                taken.push_back(k);
     std::vector<double> across, within;
-    for (int k = 0; k < points.size(); k += stride) {
+    for (const int k : taken) {
         double d[3];
         for (int i = 0; i < 3; i++)
             d[i] = points[k][i] - spread.mean[i];
@@ -207,6 +358,8 @@ PlaneSpread SpreadAboutPlane(Points points, const SpreadBesideGross *known)
         across.push_back(a);
         within.push_back(std::sqrt(std::max(0.0, d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - a * a)));
     }
+    if (across.empty())
+        return plane;
     const double middle = medianOf(across);
     for (double &a : across)
         a = std::abs(a - middle);

@@ -57,33 +57,83 @@ struct PlaneSpread {
     double flatness() const { return radius > 0 ? across / radius : 1.0; }
 };
 
-/// How far from the bulk a point must lie to be left out of a start or a
-/// frame: beyond this many times the median distance from the points'
-/// coordinate-wise median. Points on a sphere, or on a cap of it, lie within
-/// about two such distances; a gross spike lies far beyond.
-constexpr double GrossDistances = 5.0;
+/// How long a rest counts: a run of consecutive readings that stay within
+/// RestSigmas noise sigmas of their mean for more than RestReadings readings
+/// counts as RestReadings of them, spread evenly along it. A thousand
+/// readings at one attitude say little more than ten about the surface, and
+/// counted in full they would outweigh every turning reading.
+constexpr int RestReadings = 10;
+constexpr double RestSigmas = 6.0;
+/// A rest's reach, RestSigmas noise sigmas, must be below this share of the
+/// median distance of the counted readings from their coordinate-wise
+/// median: readings in no order (each attitude drawn anew), whose
+/// neighbours differ as much as any two, hold no rest.
+constexpr double RestShare = 0.25;
 
-/// The points, point k counted weights[k] times when weights are given,
-/// that lie beyond GrossDistances median distances from the coordinate-wise
-/// median: true for each such point. Medians are taken on an even sample of
-/// about 20000 points, so that a few gross points cannot move them. None
-/// when the median distance is zero.
+/// How much each reading counts once rests are thinned: weights[k] (1 when
+/// none are given), or 0 for the readings of a rest beyond the RestReadings
+/// kept. The noise sigma is that of the second differences of neighbouring
+/// readings, which a smooth turn barely adds to: the lower quartile of their
+/// lengths over sqrt(6) times 1.1011, the quartile of a chi of three
+/// degrees; a rest of a quarter of the readings or more sets it. One pass over
+/// the readings beside an even sample; empty when they hold no rest, so that
+/// the weights given stand as they are.
+std::vector<int> RestCounts(Points points, const int *weights = nullptr);
+
+/// How far from the bulk a point must lie to be left out of a start or a
+/// frame: beyond this many times the median distance of the counted
+/// readings (each rest counted as RestCounts counts it) of an even sample
+/// from their coordinate-wise median. Points on a sphere, or on a cap of
+/// it, lie within about two such distances; a gross spike lies far beyond.
+/// When readings at one attitude hold half the sample, though not in one
+/// run, the medians are those of the distinct attitudes instead: one reading
+/// to each cell of a grid of step DistinctShare of the widest range between
+/// the 1st and 99th percentiles of an axis, in which the noise of the
+/// readings at one attitude fills a few cells.
+///
+/// The scale is thus that of the recording's distinct attitudes, which
+/// readings at one attitude cannot shrink however many there are, in one
+/// rest or brought back to it again and again. It breaks down when half the
+/// distinct attitudes are gross, or when one attitude holds more than 98 %
+/// of the counted readings, so that the percentiles, and the grid, are its
+/// noise's.
+constexpr double GrossDistances = 5.0;
+constexpr double DistinctShare = 0.02;
+
+/// The points, point k counted weights[k] times when weights are given and
+/// rests thinned as RestCounts thins them, that lie beyond GrossDistances
+/// median distances from the coordinate-wise median: true for each such
+/// point. Medians are taken on an even sample of about 20000 points, so
+/// that a few gross points cannot move them. None when the median distance
+/// is zero.
 std::vector<bool> GrossPoints(Points points, const int *weights = nullptr);
 
 /// The points GrossPoints names and the spread of the others, each point
-/// counted weights[k] times when weights are given: what the starts of a
-/// fit, the plane of the points and the plausibility of a fit all rest on.
+/// counted as RestCounts counts it: what the starts of a fit, the plane of
+/// the points and the plausibility of a fit all rest on.
 struct SpreadBesideGross {
     std::vector<bool> gross;
     PointSpread spread;
+    /// RestCounts of the points and weights; empty when they hold no rest.
+    std::vector<int> counts;
+    /// The distinct attitudes of GrossDistances when readings at one attitude
+    /// hold half the even sample; the plane's medians take them. Empty
+    /// otherwise.
+    std::vector<int> clustered;
+
+    /// How much each point counts: counts, or the weights given when the
+    /// points hold no rest.
+    const int *counted(const int *given) const { return counts.empty() ? given : counts.data(); }
 };
 
 /// GrossPoints and SpreadOf the others at once: one pass fewer over the
 /// points, with the same sums in the same order.
 SpreadBesideGross SpreadWithoutGross(Points points, const int *weights = nullptr);
 
-/// The plane spread of the points but those GrossPoints names; of the
-/// points of known when it is given, which spares finding them again.
+/// The plane spread of the points but those GrossPoints names, each rest
+/// counted as RestCounts counts it, and of their distinct attitudes alone
+/// when readings at one attitude hold half of them; of the points of known
+/// when it is given, which spares finding them again.
 PlaneSpread SpreadAboutPlane(Points points, const SpreadBesideGross *known = nullptr);
 
 /// An orthonormal basis e1, e2 of the plane of unit normal n, with

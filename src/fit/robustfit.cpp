@@ -130,11 +130,19 @@ struct Sample {
     const WorkControl *control = nullptr; ///< none: one thread, never cancelled
     const std::vector<bool> *left = nullptr;
     bool turned = false; ///< L turns as it scales: for a plane; otherwise L is diagonal
+    /// The caller's counts, when weights thin its rests: a rest's readings
+    /// that count for nothing are still judged.
+    bool thinned = false;
+    const int *given = nullptr;
 
-    int count(int k) const { return left && (*left)[size_t(k)] ? 0 : countGiven(k); }
+    int count(int k) const { return left && (*left)[size_t(k)] ? 0 : weights ? weights[k] : 1; }
 
     /// The count the caller gave, left or not.
-    int countGiven(int k) const { return weights ? weights[k] : 1; }
+    int countGiven(int k) const
+    {
+        const int *counts = thinned ? given : weights;
+        return counts ? counts[k] : 1;
+    }
 
     void map(int k, double p[3]) const
     {
@@ -1170,12 +1178,16 @@ CalibrationParameters planeParameters(const Sample &s, const Solution &fit, cons
 // The frame of a fit, with the gross points left out: least-squares
 // starts, which one gross point can pull anywhere, and even Huber's loss,
 // whose gradient in the gains grows with the point's distance, leave them
-// out; the rejected points are still judged among all.
-Sample fittedFrame(Points points, const int *weights, Shape shape, const PointSpread &spread,
-                   const double normal[3], const std::vector<bool> &gross, const WorkControl &control)
+// out; the rejected points are still judged among all that given counts,
+// the readings a rest's thinning (counted) leaves out too.
+Sample fittedFrame(Points points, const int *counted, const int *given, Shape shape,
+                   const PointSpread &spread, const double normal[3], const std::vector<bool> &gross,
+                   const WorkControl &control)
 {
-    Sample s = frameOf(points, weights, shape, spread, normal, control);
+    Sample s = frameOf(points, counted, shape, spread, normal, control);
     s.left = &gross;
+    s.thinned = counted != given;
+    s.given = given;
     return s;
 }
 
@@ -1191,7 +1203,8 @@ std::pair<Sample, Model> spaceFrame(Points points, double Hm, FitModel model, co
                                     const SpreadBesideGross &known, const WorkControl &control)
 {
     const Shape shape = shapeOf(model);
-    const Sample s = fittedFrame(points, weights, shape, known.spread, nullptr, known.gross, control);
+    const Sample s = fittedFrame(points, known.counted(weights), weights, shape, known.spread, nullptr,
+                                 known.gross, control);
     return {s, Model{shape, Hm * s.L[0][0]}};
 }
 
@@ -1231,19 +1244,22 @@ double medianNorm(Points points, const CalibrationParameters &p)
 
 // The plane is found twice: from all points, then from those the first
 // fit kept, so that spikes off the plane cannot tilt it.
-std::optional<RobustFit> fitPlane(Points points, const int *weights, const std::vector<bool> &gross,
+std::optional<RobustFit> fitPlane(Points points, const int *weights, const SpreadBesideGross &known,
                                   const WorkControl &control)
 {
+    const std::vector<bool> &gross = known.gross;
+    const int *counted = known.counted(weights);
     std::vector<bool> left = gross;
     std::optional<RobustFit> r;
     for (int pass = 0; pass < 2; pass++) {
-        const PointSpread spread = SpreadOf(points, weights, &left);
+        const PointSpread spread = SpreadOf(points, counted, &left);
         if (!(spread.radius > 0))
             return r;
         const std::optional<std::array<double, 3>> n = LeastDirection(spread.covariance);
         if (!n)
             return r;
-        const Sample s = fittedFrame(points, weights, Shape::Plane, spread, n->data(), gross, control);
+        const Sample s =
+            fittedFrame(points, counted, weights, Shape::Plane, spread, n->data(), gross, control);
         const Model m{Shape::Plane, 1.0};
         std::optional<Judged> judged = solve(s, m, 1.0, nullptr, nullptr);
         if (!judged)
@@ -1290,13 +1306,15 @@ Sample stepFrame(Points points, const double origin[3], double scale)
 
 template <Shape S>
 void sumRuns(const Sample &s, const Model &m, const Parameters &t, double sigma, int runLength,
-             std::vector<double> &sums)
+             const int *counts, std::vector<double> &sums)
 {
     constexpr int np = parameterCount(S), width = np * (np + 1) / 2 + np;
     const double c = tuning(Loss::Tukey, sigma);
     double G[3][3];
     gainMatrix(S, t.v.data() + biasCount(S), G);
     for (int k = 0; k < s.points.size(); k++) {
+        if (counts && counts[k] == 0)
+            continue;
         double p[3], J[np];
         s.map(k, p);
         const double r = residualAs<S>(t, G, m.target, p, J);
@@ -1305,7 +1323,8 @@ void sumRuns(const Sample &s, const Model &m, const Parameters &t, double sigma,
         // The Newton step of Tukey's estimator weighs J J^T by psi'(r),
         // not by the weight psi(r) / r: with the weight, the steps would
         // spread about a fifth less than the estimator does.
-        const double u = 1 - SQR(r / c), w = u * u, slope = u * (1 - 5 * SQR(r / c));
+        const double count = counts ? counts[k] : 1.0, u = 1 - SQR(r / c), w = count * (u * u),
+                     slope = count * (u * (1 - 5 * SQR(r / c)));
         double *run = sums.data() + size_t(k / runLength) * width;
         for (int i = 0, at = 0; i < np; i++) {
             run[np * (np + 1) / 2 + i] += w * J[i] * r;
@@ -1317,7 +1336,7 @@ void sumRuns(const Sample &s, const Model &m, const Parameters &t, double sigma,
 
 } // namespace
 
-RobustSteps::RobustSteps(Points points, double Hm, const RobustFit &fit, int runLength)
+RobustSteps::RobustSteps(Points points, double Hm, const RobustFit &fit, int runLength, const int *counts)
     : model(fit.model), Hm(Hm), scale(1.0 / std::abs(Hm)), sigma(fit.scale / std::abs(Hm)),
       np(parameterCount(shapeOf(fit.model))), runCount((points.size() + runLength - 1) / runLength)
 {
@@ -1328,7 +1347,7 @@ RobustSteps::RobustSteps(Points points, double Hm, const RobustFit &fit, int run
     const Parameters t = inFrame(s, m, fit.parameters);
     std::copy(t.v.begin(), t.v.begin() + np, at);
     sums.assign(size_t(runCount) * size_t(np * (np + 1) / 2 + np), 0.0);
-    withShape(m.shape, [&](auto S) { sumRuns<S.value>(s, m, t, sigma, runLength, sums); });
+    withShape(m.shape, [&](auto S) { sumRuns<S.value>(s, m, t, sigma, runLength, counts, sums); });
 }
 
 std::optional<RobustFit> RobustSteps::step(const int *counts) const
@@ -1440,7 +1459,7 @@ std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, con
                     subsampleStride(points.size()) == 1))
         sampled = nullptr;
     std::optional<RobustFit> r = model == FitModel::Planar
-                                     ? fitPlane(points, weights, known->gross, control)
+                                     ? fitPlane(points, weights, *known, control)
                                      : fitSpace(points, Hm, model, weights, start, *known, control, sampled);
     if (control.cancelled())
         return std::nullopt;

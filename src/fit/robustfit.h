@@ -91,7 +91,9 @@ std::optional<SampledStart> ConvergeOnSample(Points points, double Hm, FitModel 
                                              const SpreadBesideGross &known, const WorkControl &control);
 
 /// Fits one of Full, Diagonal, Sphere or Planar to the points for the field
-/// norm Hm, point k counted weights[k] times when weights are given. It
+/// norm Hm, point k counted weights[k] times when weights are given, and
+/// each rest counted as RestCounts counts it; a rest's readings that count
+/// for nothing are still judged, and rejected when the fit misses them. It
 /// starts from the algebraic fit, when that is an ellipsoid, and from a
 /// sphere, and keeps the one of smaller robust scale; or, but for Planar,
 /// from start alone, when given: a fit of nearly the same points, as a
@@ -116,8 +118,10 @@ std::optional<RobustFit> FitRobust(Points points, double Hm, FitModel model, con
 /// scale: the one-step bootstrap, which costs the runs, not the points.
 class RobustSteps {
 public:
-    /// Runs of runLength points, the last one shorter when it must be.
-    RobustSteps(Points points, double Hm, const RobustFit &fit, int runLength);
+    /// Runs of runLength points, the last one shorter when it must be;
+    /// point k counted counts[k] times when counts are given, as
+    /// SpreadBesideGross::counts thins a rest.
+    RobustSteps(Points points, double Hm, const RobustFit &fit, int runLength, const int *counts = nullptr);
 
     int runs() const { return runCount; }
 

@@ -164,6 +164,11 @@ QString VerdictReason(const QualityReport &q, const Uncertainty *u)
     if (q.hmUnit.warns())
         reasons << QStringLiteral("median |h - b| %1 against Hm %2: Hm in another unit")
                        .arg(number(q.hmUnit.medianDistance), number(q.hmUnit.hm));
+    else if (q.hmUnit.fitFails)
+        reasons << QStringLiteral("median |h - b| %1 against Hm %2, the calibrated norms a median %3 % of Hm "
+                                  "from it: the fit failed")
+                       .arg(number(q.hmUnit.medianDistance), number(q.hmUnit.hm))
+                       .arg(100.0 * q.hmUnit.medianNormError, 0, 'f', 1);
     return reasons.join(QStringLiteral(", "));
 }
 

@@ -105,3 +105,24 @@ TEST(HmUnit, TheMedianDistanceOfALargeSetIsExact)
     centred.Bias[1][0] = centred.Bias[2][0] = 0;
     EXPECT_NEAR(CheckHmUnit(equal, centred, 48).medianDistance, 48.0, 1e-12);
 }
+
+// A fit far from the points puts their median |h - b| far from Hm too: the
+// unit may be right, and the check says the fit failed instead.
+TEST(HmUnit, AFailedFitIsNoOtherUnit)
+{
+    const MatDoub points = ellipsoidPoints(sphereTruth(1, 5, -3, 8), 48.0, 1001, 0.0, 7);
+    const HmUnitCheck unit = CheckHmUnit(points, sphereParameters(0.001), 48000);
+    EXPECT_TRUE(unit.scaleDiffers);
+    EXPECT_FALSE(unit.fitFails);
+    EXPECT_NEAR(unit.medianNormError, 0.0, 1e-9);
+    // b on one of the points, A the identity: the readings calibrate to
+    // about 68, far from an Hm of 4.8, which they should have been scaled to.
+    CalibrationParameters failed = sphereParameters(1);
+    for (int i = 0; i < 3; i++)
+        failed.Bias[i][0] = points[0][i];
+    const HmUnitCheck check = CheckHmUnit(points, failed, 4.8);
+    EXPECT_FALSE(check.scaleDiffers);
+    EXPECT_FALSE(check.warns());
+    EXPECT_TRUE(check.fitFails);
+    EXPECT_GT(check.medianNormError, 10.0);
+}

@@ -111,3 +111,24 @@ TEST(Outputs, FourDecimalsCanHideAValue)
     p.Bias[1][0] = -0.00006;
     EXPECT_FALSE(ShowsValuesAsZero(p));
 }
+
+// A fit that failed put the readings' median |h - b| far from Hm, and the
+// reason blamed Hm's unit.
+TEST(Reports, OnlyAnotherUnitIsCalledOne)
+{
+    QualityReport q;
+    q.hm = 48.0;
+    q.hmUnit.hm = 48.0;
+    q.hmUnit.medianDistance = 0.5;
+    q.hmUnit.fitFails = true;
+    q.hmUnit.medianNormError = 0.97;
+    EXPECT_EQ(VerdictReason(q),
+              QStringLiteral("median |h - b| 0.500000 against Hm 48.0000, the calibrated norms a "
+                             "median 97.0 % of Hm from it: the fit failed"));
+    q.hmUnit.fitFails = false;
+    q.hmUnit.scaleDiffers = true;
+    q.hmUnit.hm = 48000.0;
+    q.hmUnit.medianDistance = 48.0;
+    EXPECT_EQ(VerdictReason(q),
+              QStringLiteral("median |h - b| 48.0000 against Hm 48000.0000: Hm in another unit"));
+}
