@@ -378,8 +378,25 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, Points
         predicted << QStringLiteral("%1 %2%3").arg(
             QLatin1String(fitModelName(candidates[k].model)), percentOfHm(errors[k], Hm),
             candidates[k].misfit ? QStringLiteral(" (misfits)") : QString());
+    // A model that fits the readings but whose bias error is predicted beyond
+    // Hm, or beyond measure, leaves the bias undetermined: no calibration,
+    // however plausible its bias looks. (A misfit's error is its distance
+    // from the full model, which says how wrong its shape is, not how loose.)
+    const auto determined = [&](size_t k) {
+        if (candidates[k].misfit || errors[k] <= Hm * Hm)
+            return true;
+        const QString model = QLatin1String(fitModelName(candidates[k].model));
+        leftOut << (std::isfinite(errors[k])
+                        ? QStringLiteral("%1 left out: its predicted bias error, %2 % of Hm, exceeds Hm: the "
+                                         "readings leave its bias undetermined")
+                              .arg(model, percentOfHm(errors[k], Hm))
+                        : QStringLiteral("%1 left out: its bias error is beyond measure: the readings leave "
+                                         "its bias undetermined")
+                              .arg(model));
+        return false;
+    };
     for (const size_t k : order)
-        if (plausible(fits[fitOf[k]])) {
+        if (determined(k) && plausible(fits[fitOf[k]])) {
             choice.model = candidates[k].model;
             choice.fit = std::move(fits[fitOf[k]]);
             break;
