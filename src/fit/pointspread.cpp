@@ -181,18 +181,28 @@ std::optional<GrossTest> grossTest(Points points, const int *weights, std::vecto
 }
 
 // The noise sigma of the readings on each axis, from the second differences
-// of neighbouring readings of an even sample: their lower quartile, which
-// a rest of a quarter of the readings or more sets alone.
+// of readings BendLag apart, on an even sample: their lowest tenth, which
+// a rest of a tenth of the readings or more sets alone, and which a turn
+// without rests keeps small, so that its slow moments are no rest. Real sensors'
+// noise follows itself from one reading to the next (filters, slow drift):
+// neighbours' differences would then see a fraction of it, a rest's band
+// would be too narrow, and its readings would fall out of it every few
+// readings. Four readings apart, noise that keeps 0.8 of itself from one
+// reading to the next shows 71 % of its sigma, white noise all of it.
+constexpr int BendLag = 4;
+
 double noiseSigma(Points points)
 {
     const int n = points.size(), stride = evenSampleStride(n);
     std::vector<double> bends;
-    for (int k = 1; k + 1 < n; k += stride)
-        bends.push_back(SQR(points[k - 1][0] - 2 * points[k][0] + points[k + 1][0]) +
-                        SQR(points[k - 1][1] - 2 * points[k][1] + points[k + 1][1]) +
-                        SQR(points[k - 1][2] - 2 * points[k][2] + points[k + 1][2]));
-    std::nth_element(bends.begin(), bends.begin() + bends.size() / 4, bends.end());
-    return std::sqrt(bends[bends.size() / 4]) / (std::sqrt(6.0) * 1.1011);
+    for (int k = BendLag; k + BendLag < n; k += stride)
+        bends.push_back(SQR(points[k - BendLag][0] - 2 * points[k][0] + points[k + BendLag][0]) +
+                        SQR(points[k - BendLag][1] - 2 * points[k][1] + points[k + BendLag][1]) +
+                        SQR(points[k - BendLag][2] - 2 * points[k][2] + points[k + BendLag][2]));
+    if (bends.empty())
+        return 0.0;
+    std::nth_element(bends.begin(), bends.begin() + bends.size() / 10, bends.end());
+    return std::sqrt(bends[bends.size() / 10]) / (std::sqrt(6.0) * 0.7644);
 }
 
 } // namespace
@@ -200,7 +210,7 @@ double noiseSigma(Points points)
 std::vector<int> RestCounts(Points points, const int *weights)
 {
     const int n = points.size();
-    if (n <= RestReadings + 1)
+    if (n <= RestLength + 1)
         return {};
     const double reach = RestSigmas * noiseSigma(points), reach2 = reach * reach;
     std::vector<int> counts;
@@ -210,7 +220,7 @@ std::vector<int> RestCounts(Points points, const int *weights)
     double sum[3] = {};
     const auto close = [&](int end) {
         const int length = end - first;
-        if (length <= RestReadings)
+        if (length <= RestLength)
             return;
         resting += length;
         if (counts.empty()) {

@@ -58,11 +58,13 @@ struct PlaneSpread {
 };
 
 /// How long a rest counts: a run of consecutive readings that stay within
-/// RestSigmas noise sigmas of their mean for more than RestReadings readings
-/// counts as RestReadings of them, spread evenly along it. A thousand
+/// RestSigmas noise sigmas of their mean for more than RestLength readings
+/// counts as RestReadings of them, spread evenly along it. Shorter runs are
+/// the slow moments of a hand's turn, which count in full. A thousand
 /// readings at one attitude say little more than ten about the surface, and
 /// counted in full they would outweigh every turning reading.
 constexpr int RestReadings = 10;
+constexpr int RestLength = 5 * RestReadings;
 constexpr double RestSigmas = 6.0;
 /// A rest's reach, RestSigmas noise sigmas, must be below this share of the
 /// median distance of the counted readings from their coordinate-wise
@@ -72,10 +74,10 @@ constexpr double RestShare = 0.25;
 
 /// How much each reading counts once rests are thinned: weights[k] (1 when
 /// none are given), or 0 for the readings of a rest beyond the RestReadings
-/// kept. The noise sigma is that of the second differences of neighbouring
-/// readings, which a smooth turn barely adds to: the lower quartile of their
-/// lengths over sqrt(6) times 1.1011, the quartile of a chi of three
-/// degrees; a rest of a quarter of the readings or more sets it. One pass over
+/// kept. The noise sigma is that of the second differences of readings four
+/// apart, which a smooth turn barely adds to: the lowest tenth of their
+/// lengths over sqrt(6) times 0.7644, the tenth of a chi of three degrees;
+/// a rest of a tenth of the readings or more sets it. One pass over
 /// the readings beside an even sample; empty when they hold no rest, so that
 /// the weights given stand as they are.
 std::vector<int> RestCounts(Points points, const int *weights = nullptr);
