@@ -387,6 +387,43 @@ TEST_F(CaptureCliTest, ARecordingWithTheAccelerometerIsALogThatCalibratesAsThePl
         EXPECT_NEAR(bias[axis].toDouble() * 10, countsBias[axis].toDouble(), 1e-6);
 }
 
+TEST_F(CaptureCliTest, TheSimulatorsMountAndAccelerometerReachTheRecording)
+{
+    // A board without errors whose magnetometer is mounted a quarter turn
+    // about z from its accelerometer: the accelerometer's x lies along the
+    // magnetometer's -y, its y along x.
+    const QString port = board({"--rate", "1000", "--count", "500", "--speed", "10", "--format", "uni",
+                                "--noise", "0", "--matrix", "1,1,1", "--bias", "0,0,0", "--mount", "-y,x,z"});
+    ASSERT_FALSE(port.isEmpty());
+    const Outcome o = cli({"--hm", "48", "--port", port, "--record", "rec.csv"});
+    ASSERT_EQ(o.status, 0) << o.err.constData();
+    QList<QByteArray> rows = readAll(dir.filePath("rec.csv")).split('\n');
+    ASSERT_EQ(rows.size(), 502);
+    EXPECT_EQ(rows.takeFirst(), "mx,my,mz,ax,ay,az,gx,gy,gz");
+    rows.removeLast();
+    const auto degrees = [](const double a[3], const double b[3]) {
+        const double cosine =
+            (a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) /
+            std::sqrt((a[0] * a[0] + a[1] * a[1] + a[2] * a[2]) * (b[0] * b[0] + b[1] * b[1] + b[2] * b[2]));
+        return std::acos(cosine) * 180 / M_PI;
+    };
+    double least = 180, most = 0;
+    for (const QByteArray &row : rows) {
+        const QList<QByteArray> v = row.split(',');
+        ASSERT_EQ(v.size(), 9) << row.constData();
+        const double m[3] = {v[0].toDouble(), v[1].toDouble(), v[2].toDouble()};
+        const double a[3] = {v[3].toDouble(), v[4].toDouble(), v[5].toDouble()};
+        // +1 g up, |a| = 9.81 m/s^2, against a field that dips 60 degrees.
+        EXPECT_NEAR(std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]), 9.80665, 0.02) << row.constData();
+        const double inAccelerometerAxes[3] = {-m[1], m[0], m[2]};
+        EXPECT_NEAR(degrees(a, inAccelerometerAxes), 150.0, 0.2) << row.constData();
+        least = std::min(least, degrees(a, m));
+        most = std::max(most, degrees(a, m));
+    }
+    // Taken as logged, the angle wanders as the board turns.
+    EXPECT_GT(most - least, 10.0);
+}
+
 TEST_F(CaptureCliTest, AnInputWithoutReadingsLeavesNoRecording)
 {
     for (const QByteArray &input : {QByteArray(), QByteArray("no reading here\n")}) {
