@@ -35,15 +35,6 @@ struct Mount {
         return m;
     }
 
-    /// A vector given in the magnetometer's axes, in the accelerometer's.
-    Vector3 toAccelerometer(const Vector3 &m) const
-    {
-        Vector3 v{};
-        for (size_t i = 0; i < 3; i++)
-            v[i] = sign[i] * m[size_t(axis[i])];
-        return v;
-    }
-
     /// Whether it mirrors, its determinant -1: no turn of the board undoes it.
     bool mirror() const
     {

@@ -24,6 +24,16 @@ double degreesBetween(const Vector3 &a, const Vector3 &b)
     return std::acos(std::clamp(dot(a, b) / (norm(a) * norm(b)), -1.0, 1.0)) * 180 / M_PI;
 }
 
+// A reading of the magnetometer in the accelerometer's axes: along each
+// accelerometer axis, the magnetometer axis the mount names, with its sign.
+Vector3 inAccelerometerAxes(const Mount &mount, const Vector3 &m)
+{
+    Vector3 v{};
+    for (size_t i = 0; i < 3; i++)
+        v[i] = mount.sign[i] * m[size_t(mount.axis[i])];
+    return v;
+}
+
 // A board without errors or noise, so that the magnetometer reads the field itself.
 SensorModel idealBoard(const std::string &mount)
 {
@@ -45,15 +55,15 @@ TEST(HandMotion, AMountNamesForEachAccelerometerAxisTheMagnetometerAxisAlongIt)
         const char *name;
         Vector3 inMagnetometer; ///< of (1, 2, 3) in the accelerometer's axes
         bool mirror;
-    } cases[] = {{"x,y,z", {1, 2, 3}, false},        {"x,-y,z", {1, -2, 3}, true},
-                 {"-y,x,z", {2, -1, 3}, false},      {"y,x,-z", {2, 1, -3}, false},
-                 {"z,x,y", {2, 3, 1}, false},        {"-x,-y,-z", {-1, -2, -3}, true},
+    } cases[] = {{"x,y,z", {1, 2, 3}, false},       {"x,-y,z", {1, -2, 3}, true},
+                 {"-y,x,z", {2, -1, 3}, false},     {"y,x,-z", {2, 1, -3}, false},
+                 {"z,x,y", {2, 3, 1}, false},       {"-x,-y,-z", {-1, -2, -3}, true},
                  {" +y , -z , x", {3, 1, -2}, true}};
     for (const auto &c : cases) {
         const std::optional<Mount> m = mountNamed(c.name);
         ASSERT_TRUE(m.has_value()) << c.name;
         EXPECT_EQ(m->toMagnetometer({1, 2, 3}), c.inMagnetometer) << c.name;
-        EXPECT_EQ(m->toAccelerometer(c.inMagnetometer), (Vector3{1, 2, 3})) << c.name;
+        EXPECT_EQ(inAccelerometerAxes(*m, c.inMagnetometer), (Vector3{1, 2, 3})) << c.name;
         EXPECT_EQ(m->mirror(), c.mirror) << c.name;
     }
     for (const char *bad : {"", "x,y", "x,y,z,x", "x,x,z", "x,-x,z", "a,b,c", "xy,z,x", "--x,y,z", "x;y;z"})
@@ -116,7 +126,7 @@ TEST(HandMotion, AtRestTheAccelerometerMeasuresOneGUpAndKeepsItsAngleToTheField)
         EXPECT_EQ(board.gyroscope(), (Vector3{0, 0, 0}));
         // Up against a field that dips 60 degrees down: 150 degrees apart,
         // once the magnetometer's reading is taken to the accelerometer's axes.
-        EXPECT_NEAR(degreesBetween(a, model.mount.toAccelerometer(h)), 150.0, 1e-9);
+        EXPECT_NEAR(degreesBetween(a, inAccelerometerAxes(model.mount, h)), 150.0, 1e-9);
         leastAsLogged = std::min(leastAsLogged, degreesBetween(a, h));
         mostAsLogged = std::max(mostAsLogged, degreesBetween(a, h));
     }
