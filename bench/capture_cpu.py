@@ -39,8 +39,9 @@ def one_run(build, rate, seconds, folder, index):
         simulator.wait()
     if cli.returncode != 0:
         sys.exit(f"tavrin-cli ended with status {cli.returncode}")
+    # A recording of Raw: lines is a CSV log: its header is no reading.
     with open(record) as f:
-        readings = sum(1 for _ in f)
+        readings = sum(1 for line in f if not line.startswith("mx,"))
     cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
     return cpu, wall, readings
 

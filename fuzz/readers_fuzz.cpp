@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     constexpr double unitsInNt[] = {1.0, 1000.0, 100000.0};
     for (const LineFormat format : {LineFormat::Auto, LineFormat::Uni, LineFormat::Labelled}) {
         ReadingParser parser(format, unitsInNt[size % 3]);
-        std::vector<Reading> readings;
+        Readings readings;
         for (const ReceivedLine &line : lines) {
             if (line.bytes.size() > LineSplitter::LongestLine)
                 std::abort();
@@ -79,9 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 parser.take(line.bytes, readings);
         }
         parser.finish(readings);
-        for (const Reading &reading : readings)
+        for (const Reading &reading : readings.fields)
             if (!std::isfinite(reading[0]) || !std::isfinite(reading[1]) || !std::isfinite(reading[2]))
                 std::abort();
+        // The accelerometer and gyroscope go with every reading or none.
+        if (!readings.inertial.empty() && readings.inertial.size() != readings.size())
+            std::abort();
     }
     checkExports(bytes, size);
     return 0;

@@ -1,6 +1,8 @@
 // A magnetometer board without the board: opens a pseudo-terminal, prints its
 // path, and writes readings of a sensor turned by hand in one of the formats
-// boards print, at a chosen rate, as a serial port would carry them.
+// boards print, at a chosen rate, as a serial port would carry them. Its
+// magnetometer can be mounted with other axes than its accelerometer, and
+// the hand can shake the board and rest it.
 #include "handmotion.h"
 
 #include <QCommandLineParser>
@@ -57,8 +59,8 @@ QByteArray line(const QString &format, HandMotion &motion)
     if (format == QLatin1String("raw"))
         // 8192 counts per g, 16.4 counts per degree per second, 0.1 uT per count.
         std::snprintf(text, sizeof text, "Raw:%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld,%ld\r\n",
-                      std::lround(a[0] / 9.80665 * 8192), std::lround(a[1] / 9.80665 * 8192),
-                      std::lround(a[2] / 9.80665 * 8192), std::lround(g[0] * 180 / M_PI * 16.4),
+                      std::lround(a[0] / StandardGravity * 8192), std::lround(a[1] / StandardGravity * 8192),
+                      std::lround(a[2] / StandardGravity * 8192), std::lround(g[0] * 180 / M_PI * 16.4),
                       std::lround(g[1] * 180 / M_PI * 16.4), std::lround(g[2] * 180 / M_PI * 16.4),
                       std::lround(h[0] * 10), std::lround(h[1] * 10), std::lround(h[2] * 10));
     else if (format == QLatin1String("uni"))
@@ -183,7 +185,25 @@ int main(int argc, char *argv[])
         "With --unplug-after and --link: open a new terminal MS milliseconds later, "
         "under the same link, and go on.",
         "MS", "-1");
-    parser.addOptions({format, rate, speed, count, hm, bias, matrix, noise, seed, link, unplug, replug});
+    const QCommandLineOption mount(
+        "mount",
+        "How the magnetometer is mounted against the accelerometer: for the accelerometer's x, y and z "
+        "axes, the magnetometer axis, with its sign, that lies along each. -y,x,z is a quarter turn, "
+        "x,-y,z a mirror (default x,y,z).",
+        "MAP", "x,y,z");
+    const QCommandLineOption shake("shake",
+                                   "The hand's accelerations beside gravity, up to about A m/s^2 on each "
+                                   "axis (default 0).",
+                                   "A", "0");
+    const QCommandLineOption rests("rests",
+                                   "Turn for MOVE seconds, then hold the board still for STILL seconds, "
+                                   "in turn (default: no rests).",
+                                   "MOVE,STILL");
+    const QCommandLineOption accelDown("accel-down",
+                                       "The accelerometer reports gravity's direction, -1 g on the axis that "
+                                       "points up at rest, instead of +1 g.");
+    parser.addOptions({format, rate, speed, count, hm, bias, matrix, noise, seed, link, unplug, replug, mount,
+                       shake, rests, accelDown});
     parser.process(app);
 
     Settings s;
@@ -226,6 +246,20 @@ int main(int argc, char *argv[])
             for (int j = 0; j < 3; j++)
                 s.model.A[i][j] = a->size() == 9 ? (*a)[size_t(3 * i + j)] : i == j ? (*a)[size_t(i)] : 0.0;
     }
+    const std::optional<Mount> mounted = mountNamed(parser.value(mount).toStdString());
+    check(mounted.has_value(), "--mount");
+    s.model.mount = mounted.value_or(Mount{});
+    s.model.shake = parser.value(shake).toDouble(&number);
+    check(number && s.model.shake >= 0 && s.model.shake <= 100, "--shake");
+    if (parser.isSet(rests)) {
+        const auto r = numbers(parser.value(rests), {2});
+        check(r && (*r)[0] > 0 && (*r)[1] > 0, "--rests");
+        if (r) {
+            s.model.moveSeconds = (*r)[0];
+            s.model.restSeconds = (*r)[1];
+        }
+    }
+    s.model.accelDown = parser.isSet(accelDown);
     if (!ok)
         return 64;
     return run(s);

@@ -74,7 +74,7 @@ void CaptureSession::stop()
 {
     if (over || !source)
         return;
-    std::vector<Reading> fresh;
+    Readings fresh;
     parser.finish(fresh);
     keep(fresh);
     end();
@@ -137,7 +137,7 @@ void CaptureSession::onReceived(const QByteArray &bytes)
 void CaptureSession::takeLines(const std::vector<ReceivedLine> &complete)
 {
     const QDateTime arrival = QDateTime::currentDateTimeUtc();
-    std::vector<Reading> fresh;
+    Readings fresh;
     for (const ReceivedLine &line : complete) {
         ++lines;
         lastLine = line.bytes;
@@ -160,7 +160,7 @@ void CaptureSession::takeLines(const std::vector<ReceivedLine> &complete)
     }
 }
 
-void CaptureSession::keep(const std::vector<Reading> &fresh)
+void CaptureSession::keep(const Readings &fresh)
 {
     if (paused) {
         pausedReadings += qint64(fresh.size());
@@ -170,10 +170,16 @@ void CaptureSession::keep(const std::vector<Reading> &fresh)
     const int count = std::min(int(fresh.size()), config.mostReadings - first);
     if (count <= 0)
         return;
-    for (int k = 0; k < count; k++) {
-        coverage.add(fresh[size_t(k)]);
-        recorder.append(fresh[size_t(k)]);
-    }
+    for (int k = 0; k < count; k++)
+        coverage.add(fresh.fields[size_t(k)]);
+    if (fresh.inertial.empty())
+        for (int k = 0; k < count; k++)
+            recorder.append(fresh.fields[size_t(k)]);
+    else
+        for (int k = 0; k < count; k++) {
+            recorder.append(fresh.fields[size_t(k)], fresh.inertial[size_t(k)]);
+            inertialKept.push_back(fresh.inertial[size_t(k)]);
+        }
     const qint64 now = clock.elapsed();
     arrivals.insert(arrivals.end(), size_t(count), now);
     recent.emplace_back(now, count);
@@ -209,6 +215,8 @@ int CaptureSession::discardLast(double seconds)
         return 0;
     arrivals.resize(size_t(kept));
     coverage.truncate(kept);
+    if (!inertialKept.empty())
+        inertialKept.resize(size_t(kept));
     recent.clear();
     if (!recorder.truncate(kept))
         recordingFailed();

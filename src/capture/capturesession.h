@@ -80,11 +80,17 @@ public:
     bool isOver() const { return over; }
 
     const std::vector<Reading> &readings() const { return coverage.readings(); }
+    /// The accelerometer and gyroscope of each of readings(), for the formats
+    /// that carry them (Raw:, Uni:); empty for the others.
+    const std::vector<Inertial> &inertial() const { return inertialKept; }
     CoverageState coverageState() const { return coverage.state(); }
     CaptureCounters counters() const;
 
     /// Readings the recording holds: fewer than readings() when it could not be written.
     qsizetype recordedReadings() const { return recorder.readings(); }
+    /// How the recording reads back: the log's columns when it holds the
+    /// accelerometer and gyroscope; empty for the strict format.
+    std::optional<LogFormat> recordingLog() const { return recorder.logFormat(); }
 
 signals:
     /// Readings were appended to readings(), from index first on.
@@ -105,7 +111,7 @@ private:
     void onEnded();
     void onNoiseTimeout();
     void takeLines(const std::vector<ReceivedLine> &lines);
-    void keep(const std::vector<Reading> &fresh);
+    void keep(const Readings &fresh);
     void end();
     void recordingFailed();
     void reopen();
@@ -120,6 +126,7 @@ private:
     QElapsedTimer clock;
     std::deque<std::pair<qint64, int>> recent; ///< milliseconds and readings, for the rate
     std::vector<qint64> arrivals;              ///< the millisecond each reading arrived
+    std::vector<Inertial> inertialKept;
     qint64 lines = 0;
     bool readableLine = false;
     bool receivedAny = false;

@@ -54,7 +54,7 @@ bool isInteger(const char *begin, const char *end)
     return begin != end && std::all_of(begin, end, [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// "Raw:" or "Uni:" and nine numbers, the magnetometer the last three.
+// "Raw:" or "Uni:" and nine numbers: accelerometer, gyroscope and magnetometer.
 std::optional<LineReading> readNine(const QByteArray &line, const char *prefix, bool integers,
                                     double unitInNt)
 {
@@ -64,16 +64,14 @@ std::optional<LineReading> readNine(const QByteArray &line, const char *prefix, 
     const char *begin = line.constData() + std::strlen(prefix);
     if (splitCommas(begin, line.constData() + line.size(), fields, 9) != 9)
         return std::nullopt;
-    LineReading reading{{}, unitInNt};
-    for (int k = 0; k < 9; k++) {
-        double value = 0.0;
+    double values[9];
+    for (int k = 0; k < 9; k++)
         if ((integers && !isInteger(fields[k][0], fields[k][1])) ||
-            !parseNumber(fields[k][0], fields[k][1], value))
+            !parseNumber(fields[k][0], fields[k][1], values[k]))
             return std::nullopt;
-        if (k >= 6)
-            reading.field[size_t(k - 6)] = value;
-    }
-    return reading;
+    return LineReading{{values[6], values[7], values[8]},
+                       unitInNt,
+                       Inertial{{values[0], values[1], values[2]}, {values[3], values[4], values[5]}}};
 }
 
 // Three numbers; between two of them blanks, or one comma with blanks around it.
@@ -81,7 +79,7 @@ std::optional<LineReading> readXyz(const QByteArray &line)
 {
     const char *p = line.constData();
     const char *const end = p + line.size();
-    LineReading reading{{}, 0.0};
+    LineReading reading{};
     for (int k = 0; k < 3; k++) {
         while (p != end && isBlank(*p))
             ++p;
@@ -138,7 +136,7 @@ std::optional<LineReading> readLabelled(const QByteArray &line)
 {
     const char *const begin = line.constData();
     const char *const end = begin + line.size();
-    LineReading reading{{}, 0.0};
+    LineReading reading{};
     bool found[3] = {false, false, false};
     bool afterReading = false;
     const char *p = begin;

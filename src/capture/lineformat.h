@@ -26,10 +26,19 @@ QString lineFormatName(LineFormat format);
 /// The format of a name that lineFormatName gives, but "log", which goes with columns.
 std::optional<LineFormat> lineFormatNamed(const QString &name);
 
+/// The accelerometer and gyroscope that Raw: and Uni: lines carry beside the
+/// magnetometer, in the line's own units: Raw: the sensor's counts, whose
+/// size the line does not say; Uni: m/s^2 and rad/s.
+struct Inertial {
+    std::array<double, 3> accel;
+    std::array<double, 3> gyro;
+};
+
 /// One magnetometer reading as a line gives it.
 struct LineReading {
     std::array<double, 3> field;
-    double unitInNt = 0.0; ///< the size of its unit in nT; 0 for plain numbers, which have none
+    double unitInNt = 0.0;            ///< the size of its unit in nT; 0 for plain numbers, which have none
+    std::optional<Inertial> inertial; ///< for the formats that carry them
 };
 
 /// Reads a line of one of the formats but Auto and Log; empty when it is no

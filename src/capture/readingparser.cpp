@@ -27,7 +27,7 @@ ReadingParser::ReadingParser(LineFormat format, double unitInNt, std::optional<L
 
 ReadingParser::~ReadingParser() = default;
 
-void ReadingParser::take(const QByteArray &line, std::vector<Reading> &out)
+void ReadingParser::take(const QByteArray &line, Readings &out)
 {
     switch (chosen) {
     case LineFormat::Auto:
@@ -45,7 +45,7 @@ void ReadingParser::take(const QByteArray &line, std::vector<Reading> &out)
         ignore(line);
 }
 
-void ReadingParser::detect(const QByteArray &line, std::vector<Reading> &out)
+void ReadingParser::detect(const QByteArray &line, Readings &out)
 {
     for (const LineFormat f : Detected) {
         const std::optional<LineReading> reading = readLine(f, line);
@@ -60,7 +60,7 @@ void ReadingParser::detect(const QByteArray &line, std::vector<Reading> &out)
     ignore(line);
 }
 
-void ReadingParser::finish(std::vector<Reading> &out)
+void ReadingParser::finish(Readings &out)
 {
     if (chosen == LineFormat::Log && logSink && logProblem.isEmpty()) {
         // The last lines may have waited for the delimiter until now.
@@ -87,7 +87,7 @@ void ReadingParser::finish(std::vector<Reading> &out)
 }
 
 // The lines that waited in that format give their readings; the others were no readings.
-void ReadingParser::settle(LineFormat found, std::vector<Reading> &out)
+void ReadingParser::settle(LineFormat found, Readings &out)
 {
     chosen = found;
     for (const Waiting &w : waiting)
@@ -98,7 +98,7 @@ void ReadingParser::settle(LineFormat found, std::vector<Reading> &out)
     waiting.clear();
 }
 
-void ReadingParser::takeLogRow(const QByteArray &line, std::vector<Reading> &out)
+void ReadingParser::takeLogRow(const QByteArray &line, Readings &out)
 {
     if (!logProblem.isEmpty()) {
         ignore(line);
@@ -129,10 +129,10 @@ qint64 ReadingParser::logLinesNotRows() const
 }
 
 // The log reader fills its table; the rows move out and the table is reused.
-void ReadingParser::drainLog(std::vector<Reading> &out)
+void ReadingParser::drainLog(Readings &out)
 {
     for (int k = 0; k < logData.numLines; k++)
-        out.push_back({logData.Mag[k][0], logData.Mag[k][1], logData.Mag[k][2]});
+        out.fields.push_back({logData.Mag[k][0], logData.Mag[k][1], logData.Mag[k][2]});
     logData.numLines = 0;
 }
 
@@ -144,21 +144,23 @@ void ReadingParser::ignore(const QByteArray &line)
 
 // The reading in the capture's unit. A reading already in it keeps the
 // double it was read as; another is converted with one rounding only: 618
-// counts of 0.1 uT are 61.8 uT, not 61.800000000000004.
-void ReadingParser::give(const LineReading &reading, const QByteArray &line, std::vector<Reading> &out)
+// counts of 0.1 uT are 61.8 uT, not 61.800000000000004. The accelerometer
+// and gyroscope keep the line's units.
+void ReadingParser::give(const LineReading &reading, const QByteArray &line, Readings &out)
 {
-    if (reading.unitInNt == 0.0 || reading.unitInNt == unitInNt) {
-        out.push_back(reading.field);
-        return;
+    Reading field = reading.field;
+    if (reading.unitInNt != 0.0 && reading.unitInNt != unitInNt) {
+        const auto inUnit = [&](double v) { return v * reading.unitInNt / unitInNt; };
+        field = {inUnit(field[0]), inUnit(field[1]), inUnit(field[2])};
+        if (!std::all_of(field.begin(), field.end(), [](double v) { return std::isfinite(v); })) {
+            ++notFiniteLines;
+            ignore(line);
+            return;
+        }
     }
-    const auto inUnit = [&](double v) { return v * reading.unitInNt / unitInNt; };
-    const Reading field{inUnit(reading.field[0]), inUnit(reading.field[1]), inUnit(reading.field[2])};
-    if (std::all_of(field.begin(), field.end(), [](double v) { return std::isfinite(v); })) {
-        out.push_back(field);
-        return;
-    }
-    ++notFiniteLines;
-    ignore(line);
+    out.fields.push_back(field);
+    if (reading.inertial)
+        out.inertial.push_back(*reading.inertial);
 }
 
 } // namespace tavrin

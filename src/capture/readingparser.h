@@ -19,7 +19,19 @@ namespace tavrin {
 
 class LineSink;
 
+/// A magnetometer reading in the capture's unit.
 using Reading = std::array<double, 3>;
+
+/// Readings as lines give them: the magnetometer of each, and, when the
+/// format carries them, the accelerometer and gyroscope of each at the same
+/// index. Formats of the magnetometer alone leave inertial empty.
+struct Readings {
+    std::vector<Reading> fields;
+    std::vector<Inertial> inertial;
+
+    size_t size() const { return fields.size(); }
+    bool empty() const { return fields.empty(); }
+};
 
 class ReadingParser {
 public:
@@ -36,11 +48,11 @@ public:
 
     /// Reads one line. Its reading goes to out; while the format is being
     /// found, readings wait, and go out in their order once it is.
-    void take(const QByteArray &line, std::vector<Reading> &out);
+    void take(const QByteArray &line, Readings &out);
 
     /// At the end of the input: an undecided search settles on the format of
     /// most lines, and the log's last rows come out.
-    void finish(std::vector<Reading> &out);
+    void finish(Readings &out);
 
     /// The format chosen or found; Auto while it is not known.
     LineFormat format() const { return chosen; }
@@ -60,13 +72,13 @@ public:
     const QString &problem() const { return logProblem; }
 
 private:
-    void detect(const QByteArray &line, std::vector<Reading> &out);
-    void settle(LineFormat found, std::vector<Reading> &out);
-    void takeLogRow(const QByteArray &line, std::vector<Reading> &out);
-    void drainLog(std::vector<Reading> &out);
+    void detect(const QByteArray &line, Readings &out);
+    void settle(LineFormat found, Readings &out);
+    void takeLogRow(const QByteArray &line, Readings &out);
+    void drainLog(Readings &out);
     /// Header, comment and bad lines of the log so far.
     qint64 logLinesNotRows() const;
-    void give(const LineReading &reading, const QByteArray &line, std::vector<Reading> &out);
+    void give(const LineReading &reading, const QByteArray &line, Readings &out);
 
     struct Waiting {
         LineFormat format;

@@ -20,6 +20,17 @@ bool openNew(QFile &file, const QString &path, QString &error)
     return false;
 }
 
+// The shortest text that reads back as the same double: a number keeps its
+// digits. Each is followed by its separator, the last by a line end.
+char *writeNumbers(char *p, char *end, const double *values, int count, char separator)
+{
+    for (int k = 0; k < count; k++) {
+        p = std::to_chars(p, end, values[k]).ptr;
+        *p++ = k < count - 1 ? separator : '\n';
+    }
+    return p;
+}
+
 } // namespace
 
 Recorder::~Recorder()
@@ -40,16 +51,38 @@ bool Recorder::open(const QString &path, const QString &linesPath, QString &erro
 
 void Recorder::append(const Reading &reading)
 {
-    // The shortest text that reads back as the same double: a number keeps its digits.
     char text[3 * 32];
-    char *p = text;
-    for (int k = 0; k < 3; k++) {
-        p = std::to_chars(p, text + sizeof text, reading[size_t(k)]).ptr;
-        *p++ = k < 2 ? '\t' : '\n';
+    appendText(text, writeNumbers(text, text + sizeof text, reading.data(), 3, '\t') - text);
+}
+
+void Recorder::append(const Reading &reading, const Inertial &inertial)
+{
+    if (headerSize == 0) {
+        headerSize = qint64(sizeof InertialHeader); // with its line end in place of the terminator
+        pendingReadings.append(InertialHeader).append('\n');
     }
-    pendingReadings.append(text, p - text);
+    const double values[9] = {reading[0],        reading[1],        reading[2],
+                              inertial.accel[0], inertial.accel[1], inertial.accel[2],
+                              inertial.gyro[0],  inertial.gyro[1],  inertial.gyro[2]};
+    char text[9 * 32];
+    appendText(text, writeNumbers(text, text + sizeof text, values, 9, ',') - text);
+}
+
+void Recorder::appendText(const char *text, qsizetype size)
+{
+    pendingReadings.append(text, size);
     ++waitingReadings;
-    readingEnds.push_back((readingEnds.empty() ? 0 : readingEnds.back()) + (p - text));
+    readingEnds.push_back((readingEnds.empty() ? headerSize : readingEnds.back()) + size);
+}
+
+std::optional<LogFormat> Recorder::logFormat() const
+{
+    if (headerSize == 0)
+        return std::nullopt;
+    LogFormat f;
+    f.columns = {QStringLiteral("mx"), QStringLiteral("my"), QStringLiteral("mz")};
+    f.delimiter = Delimiter::Comma;
+    return f;
 }
 
 void Recorder::appendLine(const QByteArray &line, const QDateTime &arrival, qint64 wholeSize)
@@ -105,7 +138,7 @@ bool Recorder::truncate(qsizetype readings)
     if (!flush())
         return false;
     readingEnds.resize(size_t(readings));
-    recordingSize = readingEnds.empty() ? 0 : readingEnds.back();
+    recordingSize = readingEnds.empty() ? headerSize : readingEnds.back();
     if (!recording.resize(recordingSize))
         return fail(recording, recording.errorString());
     return true;

@@ -57,6 +57,12 @@ private:
     struct sigaction previous[std::size(Caught)]{};
 };
 
+// What the recording is when it is no strict raw file, for the line that names it.
+QString recordingForm(const std::optional<LogFormat> &log)
+{
+    return log ? QStringLiteral(" (CSV, header %1)").arg(QLatin1String(Recorder::InertialHeader)) : QString();
+}
+
 class CaptureDriver {
 public:
     CaptureDriver(const CaptureRequest &request, double hm, Stream &err)
@@ -105,6 +111,8 @@ public:
         }
         return conclude();
     }
+
+    std::optional<LogFormat> recordingLog() const { return session.recordingLog(); }
 
 private:
     static constexpr int ProgressInterval = 1000;     ///< milliseconds
@@ -203,9 +211,9 @@ private:
                         .arg(printable(request.source)));
             return Refused;
         }
-        say(QStringLiteral("%1 readings recorded to %2%3")
+        say(QStringLiteral("%1 readings recorded to %2%3%4")
                 .arg(count)
-                .arg(printable(request.record), why(count)));
+                .arg(printable(request.record), recordingForm(session.recordingLog()), why(count)));
         return Calibrated;
     }
 
@@ -220,9 +228,13 @@ private:
 
 } // namespace
 
-int captureToRecording(const CaptureRequest &request, double hm, Stream &err)
+int captureToRecording(const CaptureRequest &request, double hm, Stream &err,
+                       std::optional<LogFormat> &recordingLog)
 {
-    return CaptureDriver(request, hm, err).run();
+    CaptureDriver driver(request, hm, err);
+    const int status = driver.run();
+    recordingLog = driver.recordingLog();
+    return status;
 }
 
 } // namespace tavrin

@@ -11,7 +11,9 @@ namespace tavrin {
 /// Captures into request.record until a stopping rule, the end of the
 /// input, an unplugged port or Ctrl-C. Returns 0 when there is a recording
 /// to calibrate, else the exit status; hm in the recording's unit.
-int captureToRecording(const CaptureRequest &request, double hm, Stream &err);
+/// recordingLog: the log's columns when the recording is a CSV log.
+int captureToRecording(const CaptureRequest &request, double hm, Stream &err,
+                       std::optional<LogFormat> &recordingLog);
 
 } // namespace tavrin
 

@@ -196,8 +196,10 @@ int calibrateAll(CliOptions options, const Parts &parts, Stream &out, Stream &er
         err.write(program + problem->toUtf8() + '\n');
         return Refused;
     }
+    // A recording with the accelerometer and gyroscope is a log, read by its columns.
     if (options.capture)
-        if (const int status = parts.capture->captureToRecording(*options.capture, options.hm, err);
+        if (const int status =
+                parts.capture->captureToRecording(*options.capture, options.hm, err, options.log);
             status != Calibrated)
             return status;
     return Batch(options, *paths, parts.drawing ? parts.drawing->writeFigure : nullptr, out, err).run();

@@ -266,7 +266,8 @@ const QCommandLineOption untilCovered(
         .arg(CoverageTracker::EnoughBiasShare * 100));
 const QCommandLineOption record("record",
                                 "With --port: record the readings to FILE, which must not exist (default "
-                                "capture-YYYYMMDD-HHMMSS.txt in the current folder).",
+                                "capture-YYYYMMDD-HHMMSS.txt in the current folder); for Raw: and Uni: "
+                                "lines a CSV log with the accelerometer and gyroscope.",
                                 "FILE");
 const QCommandLineOption
     recordLines("record-lines",

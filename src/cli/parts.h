@@ -26,8 +26,11 @@ struct DrawingPart {
 struct CapturePart {
     /// Captures into request.record until a stopping rule, the end of the
     /// input, an unplugged port or Ctrl-C. Returns 0 when there is a
-    /// recording to calibrate, else the exit status; hm in the recording's unit.
-    int (*captureToRecording)(const CaptureRequest &request, double hm, Stream &err);
+    /// recording to calibrate, else the exit status; hm in the recording's
+    /// unit. recordingLog: how the recording reads back, the log's columns
+    /// when it holds the accelerometer and gyroscope; empty for the strict format.
+    int (*captureToRecording)(const CaptureRequest &request, double hm, Stream &err,
+                              std::optional<LogFormat> &recordingLog);
 };
 
 /// The parts a run loaded; nullptr for those it needs not. Each module has

@@ -44,7 +44,8 @@ void MainWindow::setUpCapture()
     ui->menuView->addAction(dock->toggleViewAction());
 
     connect(live, &LivePanel::said, this, &MainWindow::say);
-    connect(live, &LivePanel::recorded, this, [this](const QString &path) { open(path); });
+    connect(live, &LivePanel::recorded, this,
+            [this](const QString &path, const std::optional<LogFormat> &log) { open(path, log); });
     // While capturing, the large views show the live fit; a capture that
     // stops with nothing to calibrate gives them back what they showed.
     connect(live, &LivePanel::liveFitChanged, this, [this](std::shared_ptr<const Calibration> fit) {

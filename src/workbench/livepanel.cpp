@@ -318,6 +318,7 @@ void LivePanel::stop()
     fits.cancel();
     const bool kept = !session->readings().empty();
     const QString path = recordPath();
+    const std::optional<LogFormat> log = session->recordingLog();
     session.reset();
     showButtons();
     if (!kept) {
@@ -325,8 +326,10 @@ void LivePanel::stop()
         say(tr("Stopped: no readings were kept."));
         return;
     }
-    say(tr("Stopped: calibrating %1.").arg(QDir::toNativeSeparators(path)));
-    emit recorded(path);
+    say(log ? tr("Stopped: calibrating %1 (CSV, header %2).")
+                  .arg(QDir::toNativeSeparators(path), QLatin1String(Recorder::InertialHeader))
+            : tr("Stopped: calibrating %1.").arg(QDir::toNativeSeparators(path)));
+    emit recorded(path, log);
 }
 
 void LivePanel::onFault(const CaptureFault &fault)

@@ -73,8 +73,9 @@ public:
     std::shared_ptr<const Calibration> liveFit() const { return fitShown; }
 
 signals:
-    /// The capture ended with readings kept in this file.
-    void recorded(const QString &path);
+    /// The capture ended with readings kept in this file; log: its columns
+    /// when it is a log with the accelerometer and gyroscope, else empty.
+    void recorded(const QString &path, const std::optional<tavrin::LogFormat> &log);
     /// Something for the status bar.
     void said(const QString &message);
     /// A new live fit, or nullptr when the capture stopped with none to hand on.

@@ -44,6 +44,21 @@ QByteArray xyzLine(int k)
            "\r\n";
 }
 
+// A "Raw:" line whose magnetometer reads k, 0.5 and -k uT, and whose
+// accelerometer and gyroscope tell the lines apart.
+QByteArray rawLine(int k)
+{
+    return "Raw:" + QByteArray::number(k) + ',' + QByteArray::number(-k) + ",8192,1,2,-3," +
+           QByteArray::number(10 * k) + ",5," + QByteArray::number(-10 * k) + "\r\n";
+}
+
+// Its row in the recording, k > 0: the magnetometer in uT, the others as printed.
+QByteArray rawRow(int k)
+{
+    const QByteArray n = QByteArray::number(k);
+    return n + ",0.5,-" + n + ',' + n + ",-" + n + ",8192,1,2,-3\n";
+}
+
 class CaptureSessionTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -413,4 +428,58 @@ TEST_F(CaptureSessionTest, ARecordingThatCannotBeWrittenStopsTheCaptureAndSaysWh
     // The limit fell in the middle of a line: the file ends with the last whole reading.
     EXPECT_GT(session->recordedReadings(), 0);
     EXPECT_EQ(fileBytes(dir.filePath("capture.txt")), recorded(0, int(session->recordedReadings())));
+}
+
+TEST_F(CaptureSessionTest, NineNumberReadingsKeepTheirAccelerometerAndGyroscopeAndAreRecordedAsALog)
+{
+    PseudoTerminal board;
+    const auto session = start(settings(board.path));
+    QByteArray lines;
+    for (int k = 0; k < 30; k++)
+        lines += rawLine(k);
+    board.write(lines);
+    ASSERT_TRUE(waitFor([&] { return session->readings().size() == 30; }));
+    ASSERT_EQ(session->inertial().size(), 30u);
+    EXPECT_EQ(session->readings()[7], (Reading{7, 0.5, -7}));
+    EXPECT_EQ(session->inertial()[7].accel, (std::array<double, 3>{7, -7, 8192}));
+    EXPECT_EQ(session->inertial()[7].gyro, (std::array<double, 3>{1, 2, -3}));
+
+    // Every reading discarded: the header stays, and the rows go on after it.
+    EXPECT_EQ(session->discardLast(3600), 30);
+    EXPECT_TRUE(session->inertial().empty());
+    lines.clear();
+    for (int k = 30; k < 35; k++)
+        lines += rawLine(k);
+    board.write(lines);
+    ASSERT_TRUE(waitFor([&] { return session->readings().size() == 5; }));
+    session->stop();
+    EXPECT_EQ(session->inertial().size(), 5u);
+    QByteArray expected = "mx,my,mz,ax,ay,az,gx,gy,gz\n";
+    for (int k = 30; k < 35; k++)
+        expected += rawRow(k);
+    EXPECT_EQ(fileBytes(dir.filePath("capture.txt")), expected);
+
+    // Read back by its columns, it gives the readings the capture kept.
+    const std::optional<LogFormat> log = session->recordingLog();
+    ASSERT_TRUE(log.has_value());
+    LogInput input;
+    const RawData back = ReadLog(dir.filePath("capture.txt"), *log, input);
+    ASSERT_EQ(back.status, RawDataStatus::Loaded) << back.reason.toStdString();
+    ASSERT_EQ(back.numLines, 5);
+    EXPECT_EQ(input.headerLines, 1);
+    for (int k = 0; k < 5; k++)
+        EXPECT_EQ((Reading{back.Mag[k][0], back.Mag[k][1], back.Mag[k][2]}), session->readings()[size_t(k)]);
+    EXPECT_TRUE(faults.empty());
+}
+
+TEST_F(CaptureSessionTest, ReadingsOfTheMagnetometerAloneKeepTheStrictRecording)
+{
+    PseudoTerminal board;
+    const auto session = start(settings(board.path));
+    board.write(xyzLine(0) + xyzLine(1) + xyzLine(2));
+    ASSERT_TRUE(waitFor([&] { return session->readings().size() == 3; }));
+    session->stop();
+    EXPECT_EQ(fileBytes(dir.filePath("capture.txt")), recorded(0, 3));
+    EXPECT_TRUE(session->inertial().empty());
+    EXPECT_FALSE(session->recordingLog().has_value());
 }

@@ -12,6 +12,16 @@ void expectReading(LineFormat f, const QByteArray &line, std::array<double, 3> f
     ASSERT_TRUE(r.has_value()) << line.constData();
     EXPECT_EQ(r->field, field) << line.constData();
     EXPECT_EQ(r->unitInNt, unitInNt) << line.constData();
+    EXPECT_EQ(r->inertial.has_value(), f == LineFormat::Raw || f == LineFormat::Uni) << line.constData();
+}
+
+void expectInertial(LineFormat f, const QByteArray &line, std::array<double, 3> accel,
+                    std::array<double, 3> gyro)
+{
+    const std::optional<LineReading> r = readLine(f, line);
+    ASSERT_TRUE(r.has_value() && r->inertial.has_value()) << line.constData();
+    EXPECT_EQ(r->inertial->accel, accel) << line.constData();
+    EXPECT_EQ(r->inertial->gyro, gyro) << line.constData();
 }
 
 void expectNone(LineFormat f, const QByteArray &line)
@@ -25,6 +35,8 @@ TEST(LineFormat, RawTakesTheLastThreeOfNineIntegersInTenthsOfMicrotesla)
 {
     expectReading(LineFormat::Raw, "Raw:-12,4,8190,3,-2,1,371,-40,620", {371, -40, 620}, 100.0);
     expectReading(LineFormat::Raw, "Raw: 1, 2, 3, 4, 5, 6, 7, 8, 9 ", {7, 8, 9}, 100.0);
+    // The accelerometer and gyroscope before it are kept as they are printed.
+    expectInertial(LineFormat::Raw, "Raw:-12,4,8190,3,-2,1,371,-40,620", {-12, 4, 8190}, {3, -2, 1});
     expectNone(LineFormat::Raw, "Raw:1,2,3,4,5,6,7,8");
     expectNone(LineFormat::Raw, "Raw:1,2,3,4,5,6,7,8,9,10");
     expectNone(LineFormat::Raw, "Raw:1,2,3,4,5,6,7,8,9.5");
@@ -37,6 +49,8 @@ TEST(LineFormat, UniTakesTheLastThreeOfNineDecimalsInMicrotesla)
 {
     expectReading(LineFormat::Uni, "Uni:0.12,-9.79,0.30,0.0012,-0.0040,0.0100,37.10,-4.00,62.05",
                   {37.1, -4.0, 62.05}, 1000.0);
+    expectInertial(LineFormat::Uni, "Uni:0.12,-9.79,0.30,0.0012,-0.0040,0.0100,37.10,-4.00,62.05",
+                   {0.12, -9.79, 0.30}, {0.0012, -0.0040, 0.01});
     expectNone(LineFormat::Uni, "Uni:0.1,0.2,0.3,0.4,0.5,0.6,37.1,-4.0");
     expectNone(LineFormat::Uni, "Uni:0.1,0.2,0.3,0.4,0.5,0.6,37.1,-4.0,nan");
     expectNone(LineFormat::Uni, "Ori:12.5,3.1,-0.2");

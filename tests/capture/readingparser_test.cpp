@@ -8,14 +8,19 @@ namespace {
 
 constexpr double Microtesla = 1000.0;
 
-std::vector<Reading> takeAll(ReadingParser &parser, const QList<QByteArray> &lines, bool finish = true)
+Readings takeEvery(ReadingParser &parser, const QList<QByteArray> &lines, bool finish = true)
 {
-    std::vector<Reading> out;
+    Readings out;
     for (const QByteArray &line : lines)
         parser.take(line, out);
     if (finish)
         parser.finish(out);
     return out;
+}
+
+std::vector<Reading> takeAll(ReadingParser &parser, const QList<QByteArray> &lines, bool finish = true)
+{
+    return takeEvery(parser, lines, finish).fields;
 }
 
 } // namespace
@@ -29,7 +34,7 @@ TEST(ReadingParser, FindsTheFormatFromTheFirstLinesAndKeepsTheirReadings)
         lines << QByteArray("Raw:0,0,8192,0,0,0,") + QByteArray::number(100 + k) + ",-50,300"
               << "Uni:0.00,0.00,9.81,0.0,0.0,0.0,10.0,-5.0,30.0"
               << "Ori:1.0,2.0,3.0";
-    std::vector<Reading> out;
+    Readings out;
     for (int k = 0; k < 7; k++) {
         parser.take(lines[k], out);
         EXPECT_EQ(parser.format(), LineFormat::Auto);
@@ -40,9 +45,9 @@ TEST(ReadingParser, FindsTheFormatFromTheFirstLinesAndKeepsTheirReadings)
     ASSERT_EQ(out.size(), 3u);
     const double x[] = {10.0, 10.1, 10.2};
     for (int k = 0; k < 3; k++) {
-        EXPECT_DOUBLE_EQ(out[size_t(k)][0], x[k]);
-        EXPECT_EQ(out[size_t(k)][1], -5.0);
-        EXPECT_EQ(out[size_t(k)][2], 30.0);
+        EXPECT_DOUBLE_EQ(out.fields[size_t(k)][0], x[k]);
+        EXPECT_EQ(out.fields[size_t(k)][1], -5.0);
+        EXPECT_EQ(out.fields[size_t(k)][2], 30.0);
     }
     for (int k = 8; k < lines.size(); k++)
         parser.take(lines[k], out);
@@ -139,4 +144,40 @@ TEST(ReadingParser, AReadingThatIsNoFiniteNumberInTheUnitIsDroppedAndCounted)
     EXPECT_EQ(found.format(), LineFormat::Labelled);
     EXPECT_EQ(found.notFinite(), 1);
     EXPECT_EQ(found.lastIgnored(), "X: 1e306 Y: 0 Z: 0 G");
+}
+
+TEST(ReadingParser, NineNumberLinesKeepTheAccelerometerAndGyroscopeInTheLinesUnits)
+{
+    // Found from the first lines, the readings that waited keep theirs too;
+    // the magnetometer goes to the capture's unit, the others stay as printed.
+    ReadingParser raw(LineFormat::Auto, Microtesla);
+    const Readings r = takeEvery(raw, {"Raw:-12,4,8190,3,-2,1,371,-40,620", "banner",
+                                       "Raw:0,0,-8192,0,0,0,1,2,3", "Raw:1,2,3,4,5,6,7,8,9"});
+    EXPECT_EQ(raw.format(), LineFormat::Raw);
+    ASSERT_EQ(r.size(), 3u);
+    ASSERT_EQ(r.inertial.size(), 3u);
+    EXPECT_EQ(r.fields[0], (Reading{37.1, -4, 62}));
+    EXPECT_EQ(r.inertial[0].accel, (std::array<double, 3>{-12, 4, 8190}));
+    EXPECT_EQ(r.inertial[0].gyro, (std::array<double, 3>{3, -2, 1}));
+    EXPECT_EQ(r.inertial[1].accel, (std::array<double, 3>{0, 0, -8192}));
+    EXPECT_EQ(r.inertial[2].gyro, (std::array<double, 3>{4, 5, 6}));
+
+    // A reading dropped as too large for the unit takes its others along:
+    // each stays beside its own magnetometer.
+    ReadingParser nanotesla(LineFormat::Uni, 1.0);
+    const Readings u = takeEvery(
+        nanotesla, {"Uni:0.1,0.2,9.8,0,0,0,1e307,1,1", "Uni:0.12,-9.79,0.30,0.0012,-0.0040,0.01,1,2,3"});
+    ASSERT_EQ(u.size(), 1u);
+    ASSERT_EQ(u.inertial.size(), 1u);
+    EXPECT_EQ(u.fields[0], (Reading{1000, 2000, 3000}));
+    EXPECT_EQ(u.inertial[0].accel, (std::array<double, 3>{0.12, -9.79, 0.30}));
+    EXPECT_EQ(u.inertial[0].gyro, (std::array<double, 3>{0.0012, -0.0040, 0.01}));
+
+    // Formats of the magnetometer alone have none.
+    for (const LineFormat f : {LineFormat::Xyz, LineFormat::Labelled}) {
+        ReadingParser plain(f, Microtesla);
+        const Readings p = takeEvery(plain, {"1 2 3", "X: 1 Y: 2 Z: 3"});
+        EXPECT_EQ(p.size(), 1u);
+        EXPECT_TRUE(p.inertial.empty());
+    }
 }

@@ -2,9 +2,13 @@
 #include "clitest.h"
 #include "pseudoterminal.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 
 #include <sys/resource.h>
@@ -44,6 +48,16 @@ protected:
 
     qsizetype recordedLines(const QString &name) { return readAll(dir.filePath(name)).count('\n'); }
 
+    // The readings of a recording: its lines, but the header of one with the
+    // accelerometer and gyroscope.
+    qsizetype recordedReadings(const QString &name)
+    {
+        const QByteArray bytes = readAll(dir.filePath(name));
+        return bytes.count('\n') - (bytes.startsWith(InertialHeader) ? 1 : 0);
+    }
+
+    static constexpr char InertialHeader[] = "mx,my,mz,ax,ay,az,gx,gy,gz\n";
+
     QProcess simulator;
 };
 
@@ -74,7 +88,8 @@ TEST_F(CaptureCliTest, StopsAfterItsPoints)
     ASSERT_FALSE(port.isEmpty());
     const Outcome o = cli({"--hm", "48", "--port", port, "--points", "300", "--record", "rec.txt"});
     EXPECT_EQ(o.status, 0) << o.err.constData();
-    EXPECT_EQ(recordedLines("rec.txt"), 300);
+    EXPECT_TRUE(readAll(dir.filePath("rec.txt")).startsWith(InertialHeader));
+    EXPECT_EQ(recordedReadings("rec.txt"), 300);
     EXPECT_TRUE(o.out.contains("Points                 300")) << o.out.constData();
 }
 
@@ -87,7 +102,7 @@ TEST_F(CaptureCliTest, StopsAfterItsSeconds)
     EXPECT_EQ(o.status, 0) << o.err.constData();
     // The simulator goes on without end: only the rule stopped the capture.
     EXPECT_EQ(simulator.state(), QProcess::Running);
-    EXPECT_GT(recordedLines("rec.txt"), 100);
+    EXPECT_GT(recordedReadings("rec.txt"), 100);
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("p.txt")));
 }
 
@@ -114,7 +129,8 @@ TEST_F(CaptureCliTest, AnUnplugEndsTheCaptureAndTheRecordingIsCalibrated)
     const Outcome o = cli({"--hm", "48", "--port", port, "--record", "rec.txt"});
     EXPECT_EQ(o.status, 0) << o.err.constData();
     EXPECT_TRUE(o.err.contains(port.toUtf8() + ": the port went away")) << o.err.constData();
-    EXPECT_EQ(recordedLines("rec.txt"), 800);
+    EXPECT_TRUE(readAll(dir.filePath("rec.txt")).startsWith(InertialHeader));
+    EXPECT_EQ(recordedReadings("rec.txt"), 800);
     EXPECT_TRUE(o.out.contains("Points                 800")) << o.out.constData();
 }
 
@@ -219,9 +235,10 @@ TEST_F(CaptureCliTest, CtrlCAKillOrAHangUpEndsTheCaptureAndTheRecordingIsCalibra
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), 0) << err.constData();
         // Every reading read is in the recording, and calibrated.
-        const qsizetype points = recordedLines("rec.txt");
+        const qsizetype points = recordedReadings("rec.txt");
         EXPECT_GT(points, 0);
-        EXPECT_TRUE(err.contains(QStringLiteral("tavrin-cli: %1 readings recorded to rec.txt, %2\n")
+        EXPECT_TRUE(err.contains(QStringLiteral("tavrin-cli: %1 readings recorded to rec.txt (CSV, header "
+                                                "mx,my,mz,ax,ay,az,gx,gy,gz), %2\n")
                                      .arg(points)
                                      .arg(c.why)
                                      .toUtf8()))
@@ -298,8 +315,13 @@ TEST_F(CaptureCliTest, ReadingsInTheUnitAreRecordedAsReceivedAndThoseTooLargeAre
     const Outcome o =
         cli({"--hm", "48", "--port", "-", "--record", "rec.txt"}, {{}, {}, -1, file("uni.txt", uni)});
     EXPECT_EQ(o.status, 0) << o.err.constData();
-    // The numbers as the board printed them: the same file as from the plain numbers.
-    EXPECT_EQ(readAll(dir.filePath("rec.txt")), readAll(dir.filePath("plain.txt")));
+    // The numbers as the board printed them: the rows hold those of the
+    // plain numbers' recording, then the accelerometer and gyroscope.
+    QByteArray rows = InertialHeader;
+    for (const QByteArray &line : readAll(dir.filePath("plain.txt")).split('\n'))
+        if (!line.isEmpty())
+            rows += line.split('\t').join(',') + ",0.1,0.2,9.8,0,0,0\n";
+    EXPECT_EQ(readAll(dir.filePath("rec.txt")), rows);
 
     // In nT, two readings that no double holds are left out, and said.
     uni += "Uni:0,0,0,0,0,0,1e307,1,1\nUni:0,0,0,0,0,0,1,-1e307,1\n";
@@ -309,8 +331,97 @@ TEST_F(CaptureCliTest, ReadingsInTheUnitAreRecordedAsReceivedAndThoseTooLargeAre
     EXPECT_TRUE(nanotesla.err.contains(
         ", 2 ignored (2 too large for the unit), the last \"Uni:0,0,0,0,0,0,1,-1e307,1\"\n"))
         << nanotesla.err.constData();
-    EXPECT_EQ(recordedLines("nt.txt"), recordedLines("plain.txt"));
+    EXPECT_EQ(recordedReadings("nt.txt"), recordedLines("plain.txt"));
     EXPECT_FALSE(readAll(dir.filePath("nt.txt")).contains("inf"));
+}
+
+TEST_F(CaptureCliTest, ARecordingWithTheAccelerometerIsALogThatCalibratesAsThePlainNumbersDo)
+{
+    // The sample as a board prints it in Raw: lines, counts of 0.1 uT.
+    QByteArray raw, counts;
+    int k = 0;
+    for (const QByteArray &line : readAll(CliTest::sample()).split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QList<QByteArray> mag;
+        for (const QByteArray &v : line.split('\t'))
+            mag << QByteArray::number(std::lround(v.toDouble() * 10));
+        raw += "Raw:" + QByteArray::number(k) + ",-8192,3," + QByteArray::number(-k) + ",0,7," +
+               mag.join(',') + "\n";
+        counts += mag.join(' ') + "\n";
+        ++k;
+    }
+    const Outcome o = cli({"--hm", "48", "--port", "-", "--record", "rec.csv", "--json"},
+                          {{}, {}, -1, file("raw.txt", raw)});
+    ASSERT_EQ(o.status, 0) << o.err.constData();
+    EXPECT_TRUE(o.err.endsWith(QStringLiteral("tavrin-cli: %1 readings recorded to rec.csv (CSV, header "
+                                              "mx,my,mz,ax,ay,az,gx,gy,gz)\n")
+                                   .arg(k)
+                                   .toUtf8()))
+        << o.err.constData();
+    const QList<QByteArray> rows = readAll(dir.filePath("rec.csv")).split('\n');
+    ASSERT_EQ(rows.size(), k + 2);
+    EXPECT_EQ(rows[0], "mx,my,mz,ax,ay,az,gx,gy,gz");
+    const QList<QByteArray> first = rows[1].split(',');
+    ASSERT_EQ(first.size(), 9);
+    EXPECT_EQ(first.mid(3), (QList<QByteArray>{"0", "-8192", "3", "0", "0", "7"}));
+    EXPECT_EQ(rows[k].split(',').mid(3, 3), (QList<QByteArray>{QByteArray::number(k - 1), "-8192", "3"}));
+    EXPECT_TRUE(rows[k + 1].isEmpty());
+
+    // The capture calibrated it by its columns, and so does a later run: the
+    // same magnetometer readings, in uT, as the counts give.
+    const Outcome later = cli({"--hm", "48", "--json", "--columns", "mx,my,mz", "rec.csv"});
+    ASSERT_EQ(later.status, 0) << later.err.constData();
+    EXPECT_EQ(later.out, o.out);
+    const Outcome plain = cli({"--hm", "480", "--json", file("counts.txt", counts)});
+    ASSERT_EQ(plain.status, 0) << plain.err.constData();
+    const auto fileOf = [](const QByteArray &json) {
+        return QJsonDocument::fromJson(json).object()["files"].toArray()[0].toObject();
+    };
+    const QJsonObject fromLog = fileOf(later.out), fromCounts = fileOf(plain.out);
+    ASSERT_FALSE(fromLog.isEmpty());
+    EXPECT_EQ(fromLog["points"], fromCounts["points"]);
+    const QJsonArray bias = fromLog["bias"].toArray(), countsBias = fromCounts["bias"].toArray();
+    ASSERT_EQ(bias.size(), 3);
+    for (int axis = 0; axis < 3; axis++)
+        EXPECT_NEAR(bias[axis].toDouble() * 10, countsBias[axis].toDouble(), 1e-6);
+}
+
+TEST_F(CaptureCliTest, TheSimulatorsMountAndAccelerometerReachTheRecording)
+{
+    // A board without errors whose magnetometer is mounted a quarter turn
+    // about z from its accelerometer: the accelerometer's x lies along the
+    // magnetometer's -y, its y along x.
+    const QString port = board({"--rate", "1000", "--count", "500", "--speed", "10", "--format", "uni",
+                                "--noise", "0", "--matrix", "1,1,1", "--bias", "0,0,0", "--mount", "-y,x,z"});
+    ASSERT_FALSE(port.isEmpty());
+    const Outcome o = cli({"--hm", "48", "--port", port, "--record", "rec.csv"});
+    ASSERT_EQ(o.status, 0) << o.err.constData();
+    QList<QByteArray> rows = readAll(dir.filePath("rec.csv")).split('\n');
+    ASSERT_EQ(rows.size(), 502);
+    EXPECT_EQ(rows.takeFirst(), "mx,my,mz,ax,ay,az,gx,gy,gz");
+    rows.removeLast();
+    const auto degrees = [](const double a[3], const double b[3]) {
+        const double cosine =
+            (a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) /
+            std::sqrt((a[0] * a[0] + a[1] * a[1] + a[2] * a[2]) * (b[0] * b[0] + b[1] * b[1] + b[2] * b[2]));
+        return std::acos(cosine) * 180 / M_PI;
+    };
+    double least = 180, most = 0;
+    for (const QByteArray &row : rows) {
+        const QList<QByteArray> v = row.split(',');
+        ASSERT_EQ(v.size(), 9) << row.constData();
+        const double m[3] = {v[0].toDouble(), v[1].toDouble(), v[2].toDouble()};
+        const double a[3] = {v[3].toDouble(), v[4].toDouble(), v[5].toDouble()};
+        // +1 g up, |a| = 9.81 m/s^2, against a field that dips 60 degrees.
+        EXPECT_NEAR(std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]), 9.80665, 0.02) << row.constData();
+        const double inAccelerometerAxes[3] = {-m[1], m[0], m[2]};
+        EXPECT_NEAR(degrees(a, inAccelerometerAxes), 150.0, 0.2) << row.constData();
+        least = std::min(least, degrees(a, m));
+        most = std::max(most, degrees(a, m));
+    }
+    // Taken as logged, the angle wanders as the board turns.
+    EXPECT_GT(most - least, 10.0);
 }
 
 TEST_F(CaptureCliTest, AnInputWithoutReadingsLeavesNoRecording)

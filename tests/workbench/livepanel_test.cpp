@@ -40,6 +40,16 @@ QByteArray sphereLines(int first, int count, int total)
     return text;
 }
 
+// The same readings as a board with an accelerometer prints them, in Uni: lines.
+QByteArray uniLines(int first, int count, int total)
+{
+    QByteArray text;
+    for (const QByteArray &xyz : sphereLines(first, count, total).split('\n'))
+        if (!xyz.isEmpty())
+            text += "Uni:0.12,-9.79,0.30,0.0012,-0.0040,0.0100," + xyz + "\r\n";
+    return text;
+}
+
 int lineCount(const QString &path)
 {
     QFile file(path);
@@ -121,6 +131,43 @@ private slots:
         QVERIFY(c && c->result);
         QCOMPARE(c->input.path, path);
         QCOMPARE(c->result->run.raw.numLines, 600);
+        for (int axis = 0; axis < 3; axis++)
+            QCOMPARE_LT(std::abs(c->result->run.parameters.Bias[axis][0] - Bias[axis]), 0.01);
+    }
+
+    // A board that prints its accelerometer and gyroscope too: the recording
+    // is a CSV log, and Stop opens it by its columns, without asking.
+    void aRecordingWithTheAccelerometerOpensAsALog()
+    {
+        PseudoTerminal port;
+        const QString path = startOn(port, QStringLiteral("inertial.csv"));
+        QVERIFY(!path.isEmpty());
+        // A hundred lines at a time, which the terminal's buffer holds.
+        for (int first = 0; first < 400; first += 100) {
+            QVERIFY(port.write(uniLines(first, 100, 400)));
+            QVERIFY(waitFor([&] { return readingCount(*panel) == first + 100; }));
+        }
+        QCOMPARE(panel->captureSession()->inertial().size(), size_t(400));
+        QCOMPARE(panel->captureSession()->inertial()[0].accel, (std::array<double, 3>{0.12, -9.79, 0.30}));
+        QSignalSpy done(&window->runner(), &Runner::finished);
+        panel->stop();
+        QCOMPARE(panel->statusText(), QStringLiteral("Stopped: calibrating %1 (CSV, header "
+                                                     "mx,my,mz,ax,ay,az,gx,gy,gz).")
+                                          .arg(QDir::toNativeSeparators(path)));
+        QVERIFY(done.wait(120000));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> rows = file.readAll().split('\n');
+        QCOMPARE(rows.size(), 402);
+        QCOMPARE(rows[0], QByteArray("mx,my,mz,ax,ay,az,gx,gy,gz"));
+        QVERIFY(rows[1].endsWith(",0.12,-9.79,0.3,0.0012,-0.004,0.01"));
+        const std::shared_ptr<const Calibration> c = window->calibration();
+        QVERIFY(c && c->result);
+        QCOMPARE(c->input.path, path);
+        QVERIFY(c->input.log.has_value());
+        QCOMPARE(c->input.log->columns[0], QStringLiteral("mx"));
+        QCOMPARE(c->input.log->columns[2], QStringLiteral("mz"));
+        QCOMPARE(c->result->run.raw.numLines, 400);
         for (int axis = 0; axis < 3; axis++)
             QCOMPARE_LT(std::abs(c->result->run.parameters.Bias[axis][0] - Bias[axis]), 0.01);
     }
