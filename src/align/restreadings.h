@@ -15,8 +15,8 @@ namespace tavrin::align {
 /// are shares, so the accelerometer's unit does not matter.
 struct RestRule {
     double normShare = 0.05;
-    double stepShare = 0.03;
-    int reach = 2;
+    double stepShare = 0.02;
+    int reach = 5;
 };
 
 /// Per reading: taken at rest. Readings that are not finite never are, nor

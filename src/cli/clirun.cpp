@@ -82,8 +82,11 @@ private:
     {
         const QString &path = o.files[k];
         const QString name = printable(displayName(path));
-        const CalibrationResult result =
-            runCalibration(Input::file(path, o.log), {o.hm, o.fit, o.resamples, BootstrapSeed});
+        CalibrationOptions options{o.hm, o.fit, o.resamples, BootstrapSeed};
+        options.accel = o.accelDown ? align::AccelConvention::Down : align::AccelConvention::Up;
+        if (o.hmAt)
+            options.placeInclinationDegrees = o.hmSource.inclinationDegrees;
+        const CalibrationResult result = runCalibration(Input::file(path, o.log), options);
         const CalibrationRun &run = result.run;
         if (result.log) {
             for (const LogInput::Skipped &s : result.log->firstSkipped)

@@ -215,6 +215,17 @@ const QCommandLineOption columns(
         "that is no letter or digit.")
         .arg(MostColumns),
     "X,Y,Z");
+const QCommandLineOption accelColumns(
+    "accel-columns",
+    "With --columns: also take the accelerometer's x, y and z from these columns, numbers or header names as "
+    "for --columns, in any unit, and check the magnetometer's axes against it in the readings at rest.",
+    "AX,AY,AZ");
+const QCommandLineOption accelUp("accel-up",
+                                 "With --accel-columns: at rest the accelerometer reads +1 g on the "
+                                 "axis pointing up, as most do (the default).");
+const QCommandLineOption accelDown("accel-down",
+                                   "With --accel-columns: at rest the accelerometer reads -1 g on "
+                                   "the axis pointing up, gravity's own direction.");
 const QCommandLineOption
     delimiter("delimiter",
               "With --columns: the field delimiter, comma, semicolon, tab or space (runs of "
@@ -284,15 +295,15 @@ const QCommandLineOption plot("plot",
 void declare(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(description());
-    parser.addOptions({option::help,         option::version,      option::hm,           option::hmAt,
-                       option::units,        option::date,         option::fieldAt,      option::columns,
-                       option::delimiter,    option::decimalComma, option::skipBadLines, option::rows,
-                       option::port,         option::baud,         option::format,       option::points,
-                       option::seconds,      option::untilCovered, option::record,       option::recordLines,
-                       option::fit,          option::output,       option::apply,        option::json,
-                       option::exportFormat, option::compass,      option::deviceId,     option::systemId,
-                       option::componentId,  option::merge,        option::checkExport,  option::uncertainty,
-                       option::plot});
+    parser.addOptions({option::help,         option::version,      option::hm,          option::hmAt,
+                       option::units,        option::date,         option::fieldAt,     option::columns,
+                       option::accelColumns, option::accelUp,      option::accelDown,   option::delimiter,
+                       option::decimalComma, option::skipBadLines, option::rows,        option::port,
+                       option::baud,         option::format,       option::points,      option::seconds,
+                       option::untilCovered, option::record,       option::recordLines, option::fit,
+                       option::output,       option::apply,        option::json,        option::exportFormat,
+                       option::compass,      option::deviceId,     option::systemId,    option::componentId,
+                       option::merge,        option::checkExport,  option::uncertainty, option::plot});
     parser.addPositionalArgument(
         "FILE",
         "Raw measurements: three numbers per line, separated by a tab or a space; with "
@@ -377,9 +388,17 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
 // --columns and the options that shape how a log is read.
 std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptions &o)
 {
+    if (!parser.isSet(option::accelColumns))
+        for (const QCommandLineOption *accelOnly : {&option::accelUp, &option::accelDown})
+            if (parser.isSet(*accelOnly))
+                return QStringLiteral("--%1 goes with --accel-columns.").arg(accelOnly->names().first());
+    if (parser.isSet(option::accelUp) && parser.isSet(option::accelDown))
+        return QStringLiteral("--accel-up and --accel-down say opposite things; choose one.");
+    o.accelDown = parser.isSet(option::accelDown);
     if (!parser.isSet(option::columns)) {
         for (const QCommandLineOption *logOnly :
-             {&option::delimiter, &option::decimalComma, &option::skipBadLines, &option::rows})
+             {&option::accelColumns, &option::delimiter, &option::decimalComma, &option::skipBadLines,
+              &option::rows})
             if (parser.isSet(*logOnly))
                 return withoutColumnsProblem(QStringLiteral("--") + logOnly->names().first());
         return std::nullopt;
@@ -387,6 +406,11 @@ std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptio
     LogFormat f;
     if (const OptionProblem why = checkColumns(parser.value(option::columns), f.columns))
         return why;
+    if (parser.isSet(option::accelColumns))
+        if (const OptionProblem why =
+                checkColumns(parser.value(option::accelColumns), f.accelColumns,
+                             QStringLiteral("--accel-columns"), QStringLiteral("AX,AY,AZ")))
+            return why;
     if (parser.isSet(option::delimiter)) {
         const QString name = parser.value(option::delimiter);
         for (const Delimiter d : {Delimiter::Comma, Delimiter::Semicolon, Delimiter::Tab, Delimiter::Space})

@@ -154,6 +154,20 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
             result.warnings << hmUnitWarningMessage(result.quality.hmUnit);
     }
 
+    if (const RawData &raw = result.run.raw; raw.Accel.nrows() > 0 && raw.Accel.nrows() == raw.numLines) {
+        align::AlignmentInput in;
+        in.convention = options.accel;
+        in.placeInclinationDegrees = options.placeInclinationDegrees;
+        const Calibrator calibrate(result.run.parameters);
+        for (int k = 0; k < raw.numLines; k++) {
+            align::Vec3 h;
+            calibrate(raw.Mag[k], h.data());
+            in.field.push_back(h);
+            in.accel.push_back({raw.Accel[k][0], raw.Accel[k][1], raw.Accel[k][2]});
+        }
+        result.alignment = align::alignAxes(in);
+    }
+
     if (options.resamples > 0) {
         work = run.begin(RunPhase::Uncertainty);
         result.uncertainty =

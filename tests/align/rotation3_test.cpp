@@ -84,14 +84,18 @@ TEST(RestReadings, GravityAloneAndStillOnly)
     a[3] = {0.0, 0.0, 10.9};  // pushed: 11 % over the median norm
     a[8] = {0.0, 0.6, 9.79};  // the norm is right, but it turned from its neighbours
     a[10] = {NAN, 0.0, 9.81}; // not a reading
-    const std::vector<bool> rest = readingsAtRest(a);
+    // Every reading lies within the default reach of five of a disturbance.
+    EXPECT_EQ(readingsAtRest(a), std::vector<bool>(12, false));
+    RestRule rule;
+    rule.reach = 2;
+    rule.stepShare = 0.03;
+    const std::vector<bool> rest = readingsAtRest(a, rule);
     const std::vector<bool> expected = {true,  false, false, false, false, false,
                                         false, false, false, false, false, false};
     EXPECT_EQ(rest, expected);
     // The neighbours' reach decides how far a disturbance spoils the rest.
-    RestRule near;
-    near.reach = 0;
-    const std::vector<bool> alone = readingsAtRest(a, near);
+    rule.reach = 0;
+    const std::vector<bool> alone = readingsAtRest(a, rule);
     EXPECT_EQ(alone,
               (std::vector<bool>{true, true, true, false, true, true, true, true, true, true, false, true}));
     EXPECT_EQ(readingsAtRest(std::vector<Vec3>(5, Vec3{0, 0, 0})), std::vector<bool>(5, false));
