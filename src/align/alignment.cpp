@@ -246,10 +246,10 @@ AlignmentResult alignAxes(const AlignmentInput &input)
         widest = std::max(widest, std::acos(std::clamp(dot(p.g, gMean), -1.0, 1.0)) / Degree);
     if (widest < MinimumAttitudeDegrees) {
         result.reason =
-            format("the readings at rest hold the accelerometer within %.0f degrees of one direction, "
+            format("the readings at rest hold the accelerometer within %.1f degrees of one direction, "
                    "as turns about the vertical alone do: rotation about the vertical cannot be "
                    "observed; rest the sensor on other sides too",
-                   std::ceil(widest));
+                   widest);
         return result;
     }
 

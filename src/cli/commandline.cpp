@@ -226,6 +226,12 @@ const QCommandLineOption accelUp("accel-up",
 const QCommandLineOption accelDown("accel-down",
                                    "With --accel-columns: at rest the accelerometer reads -1 g on "
                                    "the axis pointing up, gravity's own direction.");
+const QCommandLineOption align(
+    "align",
+    "With --accel-columns: turn the calibrated magnetometer into the accelerometer's axes by the rotation R "
+    "found: --apply writes R A^-1 (h - b), and A in the reports, the parameters file, the C header and the "
+    "matlab and sensor-json exports is that of the combined calibration, A R^T. Nothing is written when "
+    "the axes are not determined.");
 const QCommandLineOption
     delimiter("delimiter",
               "With --columns: the field delimiter, comma, semicolon, tab or space (runs of "
@@ -295,15 +301,16 @@ const QCommandLineOption plot("plot",
 void declare(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(description());
-    parser.addOptions({option::help,         option::version,      option::hm,          option::hmAt,
-                       option::units,        option::date,         option::fieldAt,     option::columns,
-                       option::accelColumns, option::accelUp,      option::accelDown,   option::delimiter,
-                       option::decimalComma, option::skipBadLines, option::rows,        option::port,
-                       option::baud,         option::format,       option::points,      option::seconds,
-                       option::untilCovered, option::record,       option::recordLines, option::fit,
-                       option::output,       option::apply,        option::json,        option::exportFormat,
-                       option::compass,      option::deviceId,     option::systemId,    option::componentId,
-                       option::merge,        option::checkExport,  option::uncertainty, option::plot});
+    parser.addOptions({option::help,         option::version,      option::hm,           option::hmAt,
+                       option::units,        option::date,         option::fieldAt,      option::columns,
+                       option::accelColumns, option::accelUp,      option::accelDown,    option::align,
+                       option::delimiter,    option::decimalComma, option::skipBadLines, option::rows,
+                       option::port,         option::baud,         option::format,       option::points,
+                       option::seconds,      option::untilCovered, option::record,       option::recordLines,
+                       option::fit,          option::output,       option::apply,        option::json,
+                       option::exportFormat, option::compass,      option::deviceId,     option::systemId,
+                       option::componentId,  option::merge,        option::checkExport,  option::uncertainty,
+                       option::plot});
     parser.addPositionalArgument(
         "FILE",
         "Raw measurements: three numbers per line, separated by a tab or a space; with "
@@ -389,12 +396,13 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
 std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptions &o)
 {
     if (!parser.isSet(option::accelColumns))
-        for (const QCommandLineOption *accelOnly : {&option::accelUp, &option::accelDown})
+        for (const QCommandLineOption *accelOnly : {&option::accelUp, &option::accelDown, &option::align})
             if (parser.isSet(*accelOnly))
                 return QStringLiteral("--%1 goes with --accel-columns.").arg(accelOnly->names().first());
     if (parser.isSet(option::accelUp) && parser.isSet(option::accelDown))
         return QStringLiteral("--accel-up and --accel-down say opposite things; choose one.");
     o.accelDown = parser.isSet(option::accelDown);
+    o.align = parser.isSet(option::align);
     if (!parser.isSet(option::columns)) {
         for (const QCommandLineOption *logOnly :
              {&option::accelColumns, &option::delimiter, &option::decimalComma, &option::skipBadLines,
@@ -707,6 +715,13 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     }
     if (const std::optional<QString> why = parseExport(parser, o))
         return wrong(*why);
+    // The other exports hold a symmetric A, and their firmware takes the
+    // orientation as a parameter of its own.
+    if (o.align && o.exportFormat && !o.exportC() && qstrcmp(o.exportFormat->name, "matlab") != 0 &&
+        qstrcmp(o.exportFormat->name, "sensor-json") != 0)
+        return wrong(QStringLiteral("--align goes with --export c, matlab or sensor-json; %1 takes the "
+                                    "orientation number that the report gives instead.")
+                         .arg(QLatin1String(o.exportFormat->name)));
     if (parser.isSet(option::checkExport)) {
         if (const std::optional<QString> why = checkExportWrong(parser, o))
             return wrong(*why);

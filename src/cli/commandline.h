@@ -39,6 +39,7 @@ struct CliOptions {
     HmFromModel hmSource;         ///< with --hm-at
     std::optional<LogFormat> log; ///< --columns: the files are logs; --accel-columns: with an accelerometer
     bool accelDown = false;       ///< --accel-down: the accelerometer reads -1 g on the axis pointing up
+    bool align = false; ///< --align: every output of the calibration turned into the accelerometer's axes
     QStringList files;
     QString output; ///< parameters file, or folder with several files; empty for none
     QString apply;  ///< calibrated measurements file, or folder; empty for none

@@ -113,6 +113,21 @@ Input Input::points(const PointSnapshot &snapshot, const QString &name)
     return points(snapshot.rawData(), name);
 }
 
+CalibrationParameters rotatedCalibration(const CalibrationParameters &p, const align::Mat3 &r)
+{
+    CalibrationParameters out = p;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            out.Ainv[i][j] = 0.0;
+            out.A[i][j] = 0.0;
+            for (int k = 0; k < 3; k++) {
+                out.Ainv[i][j] += r[i][k] * p.Ainv[k][j];
+                out.A[i][j] += p.A[i][k] * r[j][k];
+            }
+        }
+    return out;
+}
+
 CalibrationResult runCalibration(const Input &input, const CalibrationOptions &options,
                                  const RunControl &control)
 {

@@ -88,6 +88,10 @@ struct CalibrationResult {
     bool calibrated() const { return status == RunStatus::Calibrated; }
 };
 
+/// The calibration followed by the rotation r: A^-1 becomes r A^-1 and A
+/// becomes A r^T, the bias stays.
+CalibrationParameters rotatedCalibration(const CalibrationParameters &p, const align::Mat3 &r);
+
 /// Reads the measurements of input, as runCalibration does: log tells how
 /// a log was read.
 RawData readMeasurements(const Input &input, std::optional<LogInput> &log,

@@ -134,3 +134,84 @@ TEST_F(AxesTest, BadOptionsAreRefusedAndReadNothing)
     EXPECT_TRUE(shared.err.contains("y and the accelerometer's y are both column 3"))
         << shared.err.toStdString();
 }
+
+TEST_F(AxesTest, AlignTurnsTheCalibratedReadingsIntoTheAccelerometersAxes)
+{
+    const QString path = board("yaw90.csv", yaw90);
+    const QStringList read = {"--hm",     "48",       "--columns", "mx,my,mz", "--accel-columns",
+                              "ax,ay,az", "yaw90.csv"};
+    const QJsonObject plain = json(QStringList(read) << "--json");
+    const Outcome o = cli(QStringList(read) << "--align"
+                                            << "--apply"
+                                            << "aligned.txt");
+    ASSERT_EQ(o.status, 0) << o.err.toStdString();
+    const QJsonArray rotation = plain["alignment"]["rotation"].toArray();
+    const QJsonArray ainv = plain["Ainv"].toArray(), bias = plain["bias"].toArray();
+    const QList<QByteArray> lines = readAll(dir.filePath("aligned.txt")).split('\n');
+    const QList<QByteArray> rows = readAll(path).split('\n');
+    ASSERT_GE(lines.size(), 100);
+    for (int k = 0; k < 100; k++) {
+        const QList<QByteArray> fields = rows[k + 1].split(',');
+        double d[3], c[3] = {0, 0, 0};
+        for (int i = 0; i < 3; i++)
+            d[i] = fields[1 + i].toDouble() - bias[i].toDouble();
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++)
+                for (int m = 0; m < 3; m++)
+                    c[i] += rotation[i].toArray()[j].toDouble() * ainv[j].toArray()[m].toDouble() * d[m];
+        const QList<QByteArray> written = lines[k].split('\t');
+        ASSERT_EQ(written.size(), 3) << lines[k].toStdString();
+        for (int i = 0; i < 3; i++)
+            EXPECT_NEAR(written[i].toDouble(), c[i], 1e-5) << k << " " << i;
+    }
+
+    // The JSON's A is the combined calibration's, A R^T.
+    const QJsonObject aligned = json(QStringList(read) << "--align"
+                                                       << "--json");
+    const QJsonArray A = plain["A"].toArray(), combined = aligned["A"].toArray();
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            double expected = 0;
+            for (int m = 0; m < 3; m++)
+                expected += A[i].toArray()[m].toDouble() * rotation[j].toArray()[m].toDouble();
+            EXPECT_NEAR(combined[i].toArray()[j].toDouble(), expected, 1e-12);
+        }
+}
+
+TEST_F(AxesTest, AlignRefusesWhatItCannotDoAndWritesNothing)
+{
+    board("b.csv", identity);
+    const QStringList read = {"--hm",     "48",     "--columns", "mx,my,mz", "--accel-columns",
+                              "ax,ay,az", "--align"};
+    const Outcome ardupilot = cli(QStringList(read) << "--units"
+                                                    << "uT"
+                                                    << "--export"
+                                                    << "ardupilot"
+                                                    << "b.csv");
+    EXPECT_EQ(ardupilot.status, 64);
+    EXPECT_TRUE(
+        ardupilot.err.contains("--align goes with --export c, matlab or sensor-json; ardupilot takes the "
+                               "orientation number that the report gives instead."))
+        << ardupilot.err.toStdString();
+    const Outcome alone = cli({"--hm", "48", "--columns", "mx,my,mz", "--align", "b.csv"});
+    EXPECT_EQ(alone.status, 64);
+    EXPECT_TRUE(alone.err.contains("--align goes with --accel-columns."));
+
+    // Three rests at one attitude cannot fix the axes.
+    QByteArray still = "t,mx,my,mz,ax,ay,az\n";
+    const MatDoub p = ellipsoidPoints(sampleTruth, 48.0, 400, 0.25, 5);
+    for (Int k = 0; k < p.nrows(); k++)
+        still += QByteArray::number(k) + ',' + QByteArray::number(p[k][0]) + ',' +
+                 QByteArray::number(p[k][1]) + ',' + QByteArray::number(p[k][2]) + ",0.01,0.02,9.81\n";
+    file("still.csv", still);
+    const Outcome o = cli(QStringList(read) << "--apply"
+                                            << "out.txt"
+                                            << "still.csv");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(
+        o.err.contains("still.csv: --align: the axes are not determined (the readings at rest hold the "
+                       "accelerometer within 0."))
+        << o.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("out.txt")));
+    EXPECT_TRUE(o.out.contains("  Axes            not determined: "));
+}
