@@ -519,6 +519,10 @@ std::optional<QString> parseCapture(const QCommandLineParser &parser, CliOptions
     if (o.log) {
         if (parser.isSet(option::format))
             return QStringLiteral("--format and --columns both say how lines are read; choose one.");
+        // A capture records the magnetometer alone: its accelerometer would be lost.
+        if (!o.log->accelColumns[0].isEmpty())
+            return QStringLiteral("--accel-columns reads a log FILE; a capture with --port does not keep the "
+                                  "accelerometer.");
         c.format = LineFormat::Log;
         c.log = std::exchange(o.log, std::nullopt);
     }

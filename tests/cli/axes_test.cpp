@@ -124,6 +124,11 @@ TEST_F(AxesTest, BadOptionsAreRefusedAndReadNothing)
         EXPECT_TRUE(o.err.contains(c.message)) << o.err.toStdString();
         EXPECT_TRUE(o.out.isEmpty());
     }
+    const Outcome port = cli({"--hm", "48", "--columns", "2,3,4", "--accel-columns", "5,6,7", "--port", "-"});
+    EXPECT_EQ(port.status, 64);
+    EXPECT_TRUE(port.err.contains("--accel-columns reads a log FILE; a capture with --port does not keep the "
+                                  "accelerometer."))
+        << port.err.toStdString();
     const Outcome missing =
         cli({"--hm", "48", "--columns", "mx,my,mz", "--accel-columns", "ax,aq,az", "b.csv"});
     EXPECT_NE(missing.status, 0);
