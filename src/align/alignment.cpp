@@ -293,6 +293,7 @@ AlignmentResult alignAxes(const AlignmentInput &input)
             rotationDegrees(times(small.rotation, transposed(p))))
             p = candidate;
     result.mapping = p;
+    result.mappingFound = true;
     result.mirror = determinant(p) < 0;
     if (result.mirror) {
         result.reversedAxis = reversedAxisOf(p);

@@ -56,6 +56,7 @@ struct AlignmentResult {
     std::string reason; ///< why not, when not determined
     int readingsAtRest = 0;
 
+    bool mappingFound = false;   ///< the data told the axes apart, even if the rotation stays uncertain
     Mat3 mapping = identity3();  ///< the signed permutation found
     Mat3 rotation = identity3(); ///< R: calibrated magnetometer to accelerometer axes, mapping included
     bool mirror = false;

@@ -59,12 +59,14 @@ QJsonObject JsonAlignment(const align::AlignmentResult &a)
     for (const align::Vec3 &row : a.rotation)
         rotation.append(QJsonArray{row[0], row[1], row[2]});
     const QJsonValue orientation = a.orientation ? QJsonValue(*a.orientation) : QJsonValue();
-    QJsonObject out{{"mapping", QString::fromStdString(a.mappingText())},
-                    {"mirror", a.mirror},
+    // What the data did not fix is null, never a default that looks found.
+    const auto found = [](bool known, const QJsonValue &value) { return known ? value : QJsonValue(); };
+    QJsonObject out{{"mapping", found(a.mappingFound, QString::fromStdString(a.mappingText()))},
+                    {"mirror", found(a.mappingFound, a.mirror)},
                     {"determined", a.determined},
-                    {"rotation", rotation},
-                    {"rotationDegrees", a.rotationDegrees},
-                    {"rotationUncertaintyDegrees", a.rotationUncertaintyDegrees},
+                    {"rotation", found(a.determined, rotation)},
+                    {"rotationDegrees", found(a.determined, a.rotationDegrees)},
+                    {"rotationUncertaintyDegrees", found(a.determined, a.rotationUncertaintyDegrees)},
                     {"dipDegrees", orNull(a.dipDegrees)},
                     {"dipSpreadBeforeDegrees", orNull(a.dipSpreadBeforeDegrees)},
                     {"dipSpreadAfterDegrees", orNull(a.dipSpreadAfterDegrees)},

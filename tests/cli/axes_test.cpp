@@ -219,4 +219,16 @@ TEST_F(AxesTest, AlignRefusesWhatItCannotDoAndWritesNothing)
         << o.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("out.txt")));
     EXPECT_TRUE(o.out.contains("  Axes            not determined: "));
+
+    // The JSON leaves null what the data did not fix.
+    const QJsonObject a = json({"--hm", "48", "--json", "--columns", "mx,my,mz", "--accel-columns",
+                                "ax,ay,az", "still.csv"})["alignment"]
+                              .toObject();
+    EXPECT_FALSE(a["determined"].toBool());
+    EXPECT_TRUE(a["reason"].toString().startsWith("the readings at rest hold the accelerometer within 0."));
+    EXPECT_EQ(a["readingsAtRest"].toInt(), 400);
+    for (const char *unknown : {"mapping", "mirror", "rotation", "rotationDegrees", "dipDegrees",
+                                "dipSpreadAfterDegrees", "ardupilotOrientation", "px4Rotation"})
+        EXPECT_TRUE(a[unknown].isNull()) << unknown;
+    EXPECT_TRUE(a["dipSpreadBeforeDegrees"].isDouble());
 }
