@@ -204,7 +204,7 @@ public:
             return false;
         if (!dataStarted && byName && !named)
             return columnsNotFound();
-        if (selectors() == 6 && data.status == RawDataStatus::Loaded) {
+        if (selectors() == 6 && data.status == RawDataStatus::Loaded && data.numLines > 0) {
             data.Accel = MatDoub(data.numLines, 3);
             std::copy(accel.begin(), accel.begin() + 3 * long(data.numLines), data.Accel[0]);
         }

@@ -456,4 +456,8 @@ TEST(LogReader, AccelerometerColumnsAreReadBesideTheMagnetometer)
     EXPECT_EQ(skipped.Mag[1][0], 7.0);
     EXPECT_EQ(skipped.Accel[1][0], 0.7);
     EXPECT_EQ(in.skippedLines, 1);
+    // A header and no rows: no points, and no readings beside them.
+    const RawData none = ParseLog(head, byName, in);
+    EXPECT_EQ(none.numLines, 0);
+    EXPECT_EQ(none.Accel.nrows(), 0);
 }

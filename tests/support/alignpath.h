@@ -58,8 +58,8 @@ inline AlignedRecorded recordAligned(const AlignedRecording &r)
         for (Doub &p : push)
             p = moving ? keep * p + kick * gauss(rng) : 0.0;
         for (Int i = 0; i < 3; i++) {
-            const Doub specific = (r.readsDown ? -1.0 : 1.0) * r.gravity * path.up[k][i] + push[i];
-            out.accel[k][i] = r.accelScale[i] * specific + r.accelOffset[i] + r.accelSigma * gauss(rng);
+            const Doub force = (r.readsDown ? -1.0 : 1.0) * r.gravity * path.up[k][i] + push[i];
+            out.accel[k][i] = r.accelScale[i] * force + r.accelOffset[i] + r.accelSigma * gauss(rng);
         }
     }
     return out;
