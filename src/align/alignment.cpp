@@ -280,6 +280,12 @@ AlignmentResult alignAxes(const AlignmentInput &input)
     }
     SmallRotation small = ends[0].second;
     const double meanAngle = angleSpread(pairs, small.rotation).mean;
+    if (std::abs(meanAngle - 90.0) < std::max(MinimumDipDegrees, 3 * best)) {
+        result.reason = format("the angle between the accelerometer and the field lies %.1f degrees from 90: "
+                               "so near the magnetic equator a mapping and its mirror cannot be told apart",
+                               std::abs(meanAngle - 90.0));
+        return result;
+    }
     // Up: the angle between the accelerometer and the field is 90 degrees
     // plus the dip; the wanted side of 90 follows from the dip's sign.
     const double wanted = (up ? 1.0 : -1.0) * inclinationSign;
@@ -304,9 +310,7 @@ AlignmentResult alignAxes(const AlignmentInput &input)
             "driver, no orientation parameter can undo a mirror");
         result.notes.push_back(
             std::string("the angle lies on the wrong side of 90 degrees for a rotation: either ") +
-            (up ? "the accelerometer reports gravity downward"
-                : "the accelerometer reports "
-                  "gravity upward") +
+            (up ? "the accelerometer reports gravity downward" : "the accelerometer reports gravity upward") +
             " or the magnetometer's " + axis + " axis is reversed" +
             (placeKnown ? "" : ", unless the place is south of the magnetic equator"));
     }

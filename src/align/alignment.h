@@ -45,6 +45,10 @@ constexpr double MinimumAttitudeDegrees = 15.0;
 /// own and MappingGapDegrees more.
 constexpr double MappingRatio = 2.0;
 constexpr double MappingGapDegrees = 1.0;
+/// The dip must lie at least this many degrees, and three times the
+/// angle's spread, from zero: the angle's side of 90 degrees tells a
+/// mapping from its mirror.
+constexpr double MinimumDipDegrees = 2.0;
 /// The small rotation is reported when its standard uncertainty about every
 /// axis is at most this many degrees.
 constexpr double MaximumRotationUncertaintyDegrees = 1.0;

@@ -179,6 +179,19 @@ TEST(Alignment, TheSignFollowsTheConventionAndThePlace)
     EXPECT_TRUE(placed.notes.empty());
 }
 
+TEST(Alignment, AtTheMagneticEquatorTheMirrorIsNotGuessed)
+{
+    const AlignmentResult result = alignedOf(handTurned(identity3(), 0.5, 13));
+    EXPECT_FALSE(result.determined);
+    EXPECT_FALSE(result.mappingFound);
+    EXPECT_NE(result.reason.find("a mapping and its mirror cannot be told apart"), std::string::npos)
+        << result.reason;
+    // Four degrees of dip with the angle this steady are enough.
+    const AlignmentResult four = alignedOf(handTurned(identity3(), 4.0, 13));
+    ASSERT_TRUE(four.determined) << four.reason;
+    EXPECT_EQ(four.mappingText(), "x,y,z");
+}
+
 TEST(Alignment, FlatTurnsCannotShowTheRotationAboutTheVertical)
 {
     AlignedRecording r = handTurned(identity3(), 60.0, 10);
