@@ -56,6 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         format.decimalComma = size % 3 == 1;
         LogInput input;
         ParseLog(bytes, format, input);
+        // With the accelerometer beside it, every point keeps its reading.
+        format.accelColumns = {"4", "ay", "6"};
+        const RawData both = ParseLog(bytes, format, input);
+        if (both.status == RawDataStatus::Loaded && both.Accel.nrows() != both.numLines)
+            std::abort();
     }
     ParseRawData(bytes);
     LineSplitter splitter;

@@ -17,7 +17,7 @@ _tavrin_values()
 }
 
 _tavrin_cli_options="-h --help -v --version --hm --hm-at --units --date --field-at
-    --columns --delimiter --decimal-comma --skip-bad-lines --rows
+    --columns --accel-columns --accel-up --accel-down --align --delimiter --decimal-comma --skip-bad-lines --rows
     --port --baud --format --points --seconds --until-covered --record --record-lines
     --fit -o --output --apply --json --export --compass --device-id --system-id --component-id --merge --check-export --uncertainty --plot"
 _tavrin_workbench_options="-h --help -v --version --hm --units --hm-at --date
@@ -71,8 +71,8 @@ _tavrin_complete()
 
 _tavrin_cli()
 {
-    _tavrin_complete "$_tavrin_cli_options" "-h --help -v --version --decimal-comma --skip-bad-lines
-        --until-covered --json --uncertainty"
+    _tavrin_complete "$_tavrin_cli_options" "-h --help -v --version --accel-up --accel-down --align --decimal-comma
+        --skip-bad-lines --until-covered --json --uncertainty"
 }
 
 _tavrin_workbench()

@@ -52,7 +52,9 @@ std::optional<ModelProblem> takeHmFromModel(CliOptions &o)
     if (l.problem)
         return l.problem;
     o.hmSource.model = l.model->name();
-    o.hmSource.fieldNt = l.model->at(*o.hmAt, o.year).F;
+    const Field field = l.model->at(*o.hmAt, o.year);
+    o.hmSource.fieldNt = field.F;
+    o.hmSource.inclinationDegrees = field.I;
     o.hm = o.hmSource.fieldNt / fieldUnitInNt(o.hmSource.units);
     return std::nullopt;
 }

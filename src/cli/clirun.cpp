@@ -82,8 +82,11 @@ private:
     {
         const QString &path = o.files[k];
         const QString name = printable(displayName(path));
-        const CalibrationResult result =
-            runCalibration(Input::file(path, o.log), {o.hm, o.fit, o.resamples, BootstrapSeed});
+        CalibrationOptions options{o.hm, o.fit, o.resamples, BootstrapSeed};
+        options.accel = o.accelDown ? align::AccelConvention::Down : align::AccelConvention::Up;
+        if (o.hmAt)
+            options.placeInclinationDegrees = o.hmSource.inclinationDegrees;
+        const CalibrationResult result = runCalibration(Input::file(path, o.log), options);
         const CalibrationRun &run = result.run;
         if (result.log) {
             for (const LogInput::Skipped &s : result.log->firstSkipped)
@@ -111,6 +114,30 @@ private:
         }
         for (const QString &warning : result.warnings)
             say(name + QStringLiteral(": ") + warning);
+        if (o.align && (!result.alignment || !result.alignment->determined)) {
+            say(name + QStringLiteral(": --align: the axes are not determined (%1); nothing was written.")
+                           .arg(result.alignment ? QString::fromStdString(result.alignment->reason)
+                                                 : QStringLiteral("no accelerometer was read")));
+            raiseStatus(Refused);
+            if (!o.exportsToStandardOutput())
+                reporter->calibrated({result, QJsonArray(), nullptr});
+            return;
+        }
+        if (o.align) {
+            CalibrationResult aligned = result;
+            aligned.run.parameters = rotatedCalibration(run.parameters, result.alignment->rotation);
+            report(k, aligned);
+        } else {
+            report(k, result);
+        }
+    }
+
+    // The exports, the files and the report of a calibrated file.
+    void report(int k, const CalibrationResult &result)
+    {
+        const QString &path = o.files[k];
+        const QString name = printable(displayName(path));
+        const CalibrationRun &run = result.run;
         const std::optional<ExportResult> exported = exportCalibration(path, run);
         if (exported)
             for (const QString &warning : exported->warnings)

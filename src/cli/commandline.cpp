@@ -215,6 +215,23 @@ const QCommandLineOption columns(
         "that is no letter or digit.")
         .arg(MostColumns),
     "X,Y,Z");
+const QCommandLineOption accelColumns(
+    "accel-columns",
+    "With --columns: also take the accelerometer's x, y and z from these columns, numbers or header names as "
+    "for --columns, in any unit, and check the magnetometer's axes against it in the readings at rest.",
+    "AX,AY,AZ");
+const QCommandLineOption accelUp("accel-up",
+                                 "With --accel-columns: at rest the accelerometer reads +1 g on the "
+                                 "axis pointing up, as most do (the default).");
+const QCommandLineOption accelDown("accel-down",
+                                   "With --accel-columns: at rest the accelerometer reads -1 g on "
+                                   "the axis pointing up, gravity's own direction.");
+const QCommandLineOption align(
+    "align",
+    "With --accel-columns: turn the calibrated magnetometer into the accelerometer's axes by the rotation R "
+    "found: --apply writes R A^-1 (h - b), and A in the reports, the parameters file, the C header and the "
+    "matlab and sensor-json exports is that of the combined calibration, A R^T. Nothing is written when "
+    "the axes are not determined.");
 const QCommandLineOption
     delimiter("delimiter",
               "With --columns: the field delimiter, comma, semicolon, tab or space (runs of "
@@ -287,6 +304,7 @@ void declare(QCommandLineParser &parser)
     parser.setApplicationDescription(description());
     parser.addOptions({option::help,         option::version,      option::hm,           option::hmAt,
                        option::units,        option::date,         option::fieldAt,      option::columns,
+                       option::accelColumns, option::accelUp,      option::accelDown,    option::align,
                        option::delimiter,    option::decimalComma, option::skipBadLines, option::rows,
                        option::port,         option::baud,         option::format,       option::points,
                        option::seconds,      option::untilCovered, option::record,       option::recordLines,
@@ -378,9 +396,18 @@ std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOpti
 // --columns and the options that shape how a log is read.
 std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptions &o)
 {
+    if (!parser.isSet(option::accelColumns))
+        for (const QCommandLineOption *accelOnly : {&option::accelUp, &option::accelDown, &option::align})
+            if (parser.isSet(*accelOnly))
+                return QStringLiteral("--%1 goes with --accel-columns.").arg(accelOnly->names().first());
+    if (parser.isSet(option::accelUp) && parser.isSet(option::accelDown))
+        return QStringLiteral("--accel-up and --accel-down say opposite things; choose one.");
+    o.accelDown = parser.isSet(option::accelDown);
+    o.align = parser.isSet(option::align);
     if (!parser.isSet(option::columns)) {
         for (const QCommandLineOption *logOnly :
-             {&option::delimiter, &option::decimalComma, &option::skipBadLines, &option::rows})
+             {&option::accelColumns, &option::delimiter, &option::decimalComma, &option::skipBadLines,
+              &option::rows})
             if (parser.isSet(*logOnly))
                 return withoutColumnsProblem(QStringLiteral("--") + logOnly->names().first());
         return std::nullopt;
@@ -388,6 +415,11 @@ std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptio
     LogFormat f;
     if (const OptionProblem why = checkColumns(parser.value(option::columns), f.columns))
         return why;
+    if (parser.isSet(option::accelColumns))
+        if (const OptionProblem why =
+                checkColumns(parser.value(option::accelColumns), f.accelColumns,
+                             QStringLiteral("--accel-columns"), QStringLiteral("AX,AY,AZ")))
+            return why;
     if (parser.isSet(option::delimiter)) {
         const QString name = parser.value(option::delimiter);
         for (const Delimiter d : {Delimiter::Comma, Delimiter::Semicolon, Delimiter::Tab, Delimiter::Space})
@@ -488,6 +520,10 @@ std::optional<QString> parseCapture(const QCommandLineParser &parser, CliOptions
     if (o.log) {
         if (parser.isSet(option::format))
             return QStringLiteral("--format and --columns both say how lines are read; choose one.");
+        // A capture records the magnetometer alone: its accelerometer would be lost.
+        if (!o.log->accelColumns[0].isEmpty())
+            return QStringLiteral("--accel-columns reads a log FILE; a capture with --port does not keep the "
+                                  "accelerometer.");
         c.format = LineFormat::Log;
         c.log = std::exchange(o.log, std::nullopt);
     }
@@ -684,6 +720,13 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
     }
     if (const std::optional<QString> why = parseExport(parser, o))
         return wrong(*why);
+    // The other exports hold a symmetric A, and their firmware takes the
+    // orientation as a parameter of its own.
+    if (o.align && o.exportFormat && !o.exportC() && qstrcmp(o.exportFormat->name, "matlab") != 0 &&
+        qstrcmp(o.exportFormat->name, "sensor-json") != 0)
+        return wrong(QStringLiteral("--align goes with --export c, matlab or sensor-json; %1 takes the "
+                                    "orientation number that the report gives instead.")
+                         .arg(QLatin1String(o.exportFormat->name)));
     if (parser.isSet(option::checkExport)) {
         if (const std::optional<QString> why = checkExportWrong(parser, o))
             return wrong(*why);

@@ -37,7 +37,9 @@ struct CliOptions {
     double year = 0.0;            ///< the decimal year for the model
     QString date;                 ///< --date as given; empty for today
     HmFromModel hmSource;         ///< with --hm-at
-    std::optional<LogFormat> log; ///< --columns: the files are logs
+    std::optional<LogFormat> log; ///< --columns: the files are logs; --accel-columns: with an accelerometer
+    bool accelDown = false;       ///< --accel-down: the accelerometer reads -1 g on the axis pointing up
+    bool align = false; ///< --align: every output of the calibration turned into the accelerometer's axes
     QStringList files;
     QString output; ///< parameters file, or folder with several files; empty for none
     QString apply;  ///< calibrated measurements file, or folder; empty for none

@@ -38,7 +38,52 @@ QJsonObject spread(const Spread &s)
     return {{"std", s.std}, {"low", s.low}, {"high", s.high}};
 }
 
+QJsonValue orNull(const std::optional<double> &value)
+{
+    return value ? QJsonValue(*value) : QJsonValue();
+}
+
+QJsonArray strings(const std::vector<std::string> &texts)
+{
+    QJsonArray out;
+    for (const std::string &text : texts)
+        out.append(QString::fromStdString(text));
+    return out;
+}
+
 } // namespace
+
+QJsonObject JsonAlignment(const align::AlignmentResult &a)
+{
+    QJsonArray rotation;
+    for (const align::Vec3 &row : a.rotation)
+        rotation.append(QJsonArray{row[0], row[1], row[2]});
+    const QJsonValue orientation = a.orientation ? QJsonValue(*a.orientation) : QJsonValue();
+    // What the data did not fix is null, never a default that looks found.
+    const auto found = [](bool known, const QJsonValue &value) { return known ? value : QJsonValue(); };
+    QJsonObject out{{"mapping", found(a.mappingFound, QString::fromStdString(a.mappingText()))},
+                    {"mirror", found(a.mappingFound, a.mirror)},
+                    {"determined", a.determined},
+                    {"rotation", found(a.determined, rotation)},
+                    {"rotationDegrees", found(a.determined, a.rotationDegrees)},
+                    {"rotationUncertaintyDegrees", found(a.determined, a.rotationUncertaintyDegrees)},
+                    {"dipDegrees", orNull(a.dipDegrees)},
+                    {"dipSpreadBeforeDegrees", orNull(a.dipSpreadBeforeDegrees)},
+                    {"dipSpreadAfterDegrees", orNull(a.dipSpreadAfterDegrees)},
+                    {"headingErrorDegrees", orNull(a.headingErrorDegrees)},
+                    {"placeInclinationDegrees", orNull(a.placeInclinationDegrees)},
+                    {"readingsAtRest", a.readingsAtRest},
+                    {"assumptions", strings(a.assumptions)},
+                    {"notes", strings(a.notes)},
+                    {"ardupilotOrientation", orientation},
+                    {"px4Rotation", orientation}};
+    if (!a.determined)
+        out.insert("reason", QString::fromStdString(a.reason));
+    if (a.determined && !a.mirror && !a.orientation)
+        out.insert("rollPitchYawDegrees",
+                   QJsonArray{a.rollPitchYawDegrees[0], a.rollPitchYawDegrees[1], a.rollPitchYawDegrees[2]});
+    return out;
+}
 
 QJsonObject JsonUncertainty(const Uncertainty &u)
 {
@@ -96,7 +141,8 @@ QJsonObject JsonResult(const CalibrationResult &calibrated, double hm, const Rep
         {"outlierWarning", run.fit.outlierWarning},
         {"quality", quality},
         {"verdict", verdictName(q.verdict)},
-        {"verdictReason", VerdictReason(q, calibrated.uncertainty ? &*calibrated.uncertainty : nullptr)},
+        {"verdictReason", VerdictReason(q, calibrated.uncertainty ? &*calibrated.uncertainty : nullptr,
+                                        calibrated.alignment ? &*calibrated.alignment : nullptr)},
         {"warnings", QJsonArray::fromStringList(calibrated.warnings)}};
     if (run.requested == FitModel::Auto)
         result.insert("fitReason", run.fitReason);
@@ -120,15 +166,24 @@ QJsonObject JsonResult(const CalibrationResult &calibrated, double hm, const Rep
         QJsonArray columns;
         for (size_t c = 0; c < 3; c++)
             columns.append(QJsonObject{{"number", in.columns[c]}, {"name", in.names[c]}});
-        result.insert("input", QJsonObject{{"delimiter", delimiterName(in.delimiter)},
-                                           {"columns", columns},
-                                           {"headerLines", in.headerLines},
-                                           {"commentLines", in.commentLines},
-                                           {"skippedLines", in.skippedLines},
-                                           {"rows", in.rows}});
+        QJsonObject input{{"delimiter", delimiterName(in.delimiter)},
+                          {"columns", columns},
+                          {"headerLines", in.headerLines},
+                          {"commentLines", in.commentLines},
+                          {"skippedLines", in.skippedLines},
+                          {"rows", in.rows}};
+        if (in.columns[3] > 0) {
+            QJsonArray accel;
+            for (size_t c = 3; c < 6; c++)
+                accel.append(QJsonObject{{"number", in.columns[c]}, {"name", in.names[c]}});
+            input.insert("accelColumns", accel);
+        }
+        result.insert("input", input);
     }
     if (calibrated.uncertainty)
         result.insert("uncertainty", JsonUncertainty(*calibrated.uncertainty));
+    if (calibrated.alignment)
+        result.insert("alignment", JsonAlignment(*calibrated.alignment));
     return result;
 }
 

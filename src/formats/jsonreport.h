@@ -21,6 +21,9 @@ namespace tavrin {
 /// judged against, in the unit of the measurements, not 0.
 QJsonObject JsonResult(const CalibrationResult &result, double hm, const ReportWords &words);
 
+/// The magnetometer's axes against the accelerometer's, as the README lists its fields.
+QJsonObject JsonAlignment(const align::AlignmentResult &a);
+
 /// The bootstrap's spread of b and A.
 QJsonObject JsonUncertainty(const Uncertainty &u);
 

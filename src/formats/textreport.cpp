@@ -1,5 +1,7 @@
 #include "textreport.h"
 
+#include "orientation.h"
+
 #include "calibration.h"
 #include "printable.h"
 #include "rawdata.h"
@@ -126,7 +128,7 @@ QByteArray InputLine(const LogInput &in)
         .toUtf8();
 }
 
-QString VerdictReason(const QualityReport &q, const Uncertainty *u)
+QString VerdictReason(const QualityReport &q, const Uncertainty *u, const align::AlignmentResult *alignment)
 {
     QStringList reasons;
     if (u && BiasUndetermined(*u, q.hm))
@@ -169,11 +171,17 @@ QString VerdictReason(const QualityReport &q, const Uncertainty *u)
                                   "from it: the fit failed")
                        .arg(number(q.hmUnit.medianDistance), number(q.hmUnit.hm))
                        .arg(100.0 * q.hmUnit.medianNormError, 0, 'f', 1);
+    if (alignment && alignment->determined) {
+        if (alignment->needed())
+            reasons << QStringLiteral("the axes disagree with the accelerometer");
+        reasons << QStringLiteral("heading error about %1 degrees from the angle to the accelerometer")
+                       .arg(*alignment->headingErrorDegrees, 0, 'f', 1);
+    }
     return reasons.join(QStringLiteral(", "));
 }
 
 QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm,
-                      const Uncertainty *u)
+                      const Uncertainty *u, const align::AlignmentResult *alignment)
 {
     QStringList texts;
     for (const double value : p.values())
@@ -196,9 +204,60 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
                .arg(q.farPoints)
                .arg(number(q.farLimit))
                .arg(q.worstPoint + 1);
-    const QString reason = VerdictReason(q, u);
+    const QString reason = VerdictReason(q, u, alignment);
     out += label(QStringLiteral("Verdict")) + verdictName(q.verdict) +
            (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)) + '\n';
+    return out.toUtf8();
+}
+
+QByteArray AlignmentLines(const align::AlignmentResult &a)
+{
+    const auto degrees = [](double value, int decimals = 2) {
+        return QStringLiteral("%1 degrees").arg(value, 0, 'f', decimals);
+    };
+    QString out = label(QStringLiteral("At rest")) + QString::number(a.readingsAtRest) + '\n';
+    if (a.dipSpreadBeforeDegrees)
+        out += label(QStringLiteral("Angle spread")) + degrees(*a.dipSpreadBeforeDegrees) +
+               QStringLiteral(" as logged") +
+               (a.dipSpreadAfterDegrees ? QStringLiteral(", ") + degrees(*a.dipSpreadAfterDegrees) +
+                                              QStringLiteral(" after the rotation")
+                                        : QString()) +
+               '\n';
+    if (!a.determined) {
+        out += label(QStringLiteral("Axes")) + QStringLiteral("not determined: ") +
+               QString::fromStdString(a.reason) + '\n';
+    } else {
+        out += label(QStringLiteral("Axes")) + QString::fromStdString(a.mappingText()) +
+               (a.mirror     ? QStringLiteral(", a mirror")
+                : a.needed() ? QString()
+                             : QStringLiteral(", as logged")) +
+               '\n';
+        out += label(QStringLiteral("Rotation")) + degrees(a.rotationDegrees) +
+               QStringLiteral(" beyond the mapping, uncertain by %1\n")
+                   .arg(degrees(a.rotationUncertaintyDegrees));
+        if (a.orientation)
+            out += label(QStringLiteral("Orientation")) +
+                   QStringLiteral("%1 (%2): ArduPilot's COMPASS_ORIENT, PX4's CAL_MAGn_ROT\n")
+                       .arg(*a.orientation)
+                       .arg(QLatin1String(align::orientations()[*a.orientation].name));
+        else if (!a.mirror)
+            out += label(QStringLiteral("Orientation")) +
+                   QStringLiteral("none listed: a custom rotation of roll %1, pitch %2, yaw %3\n")
+                       .arg(degrees(a.rollPitchYawDegrees[0], 1), degrees(a.rollPitchYawDegrees[1], 1),
+                            degrees(a.rollPitchYawDegrees[2], 1));
+        else
+            out += label(QStringLiteral("Orientation")) +
+                   QStringLiteral("none: no orientation undoes a mirror\n");
+        out += label(QStringLiteral("Dip")) + degrees(*a.dipDegrees) +
+               (a.placeInclinationDegrees ? QStringLiteral(", the World Magnetic Model's %1 at the place")
+                                                .arg(degrees(*a.placeInclinationDegrees))
+                                          : QString()) +
+               QStringLiteral("; heading error about %1\n").arg(degrees(*a.headingErrorDegrees, 1));
+    }
+    for (const std::string &assumption : a.assumptions)
+        out += label(QStringLiteral("Assumed")) + QString::fromStdString(assumption) + '\n';
+    for (const std::string &note : a.notes)
+        out += label(QStringLiteral("Note")) + QString::fromStdString(note) + '\n';
     return out.toUtf8();
 }
 
@@ -239,8 +298,11 @@ QByteArray FitLines(const CalibrationRun &run)
 QByteArray CalibrationReport(const CalibrationResult &result, double hm, const ReportWords &words)
 {
     const CalibrationRun &run = result.run;
+    const align::AlignmentResult *alignment = result.alignment ? &*result.alignment : nullptr;
     QByteArray report = TextReport(printable(displayName(result.path)), run.parameters, result.quality, hm,
-                                   result.uncertainty ? &*result.uncertainty : nullptr);
+                                   result.uncertainty ? &*result.uncertainty : nullptr, alignment);
+    if (alignment)
+        report += AlignmentLines(*alignment);
     // The lines after the name say how a log was read and how it was fitted.
     const int nameEnd = report.indexOf('\n') + 1;
     report.insert(nameEnd, (result.log ? InputLine(*result.log) : QByteArray()) + FitLines(run));

@@ -26,7 +26,12 @@ QByteArray CalibrationReport(const CalibrationResult &result, double hm, const R
 /// at least six significant digits, then the quality report and the verdict
 /// with its reason.
 QByteArray TextReport(const QString &name, const CalibrationParameters &p, const QualityReport &q, double hm,
-                      const Uncertainty *u = nullptr);
+                      const Uncertainty *u = nullptr, const align::AlignmentResult *alignment = nullptr);
+
+/// The magnetometer's axes against the accelerometer's: the mapping, the
+/// readings at rest, the rotation and its orientation number, the dip and
+/// its spread, the assumptions and what the data suggest.
+QByteArray AlignmentLines(const align::AlignmentResult &a);
 
 /// The bootstrap's spread of b and A beside their values, with enough
 /// decimals to show two digits of each standard deviation.
@@ -35,8 +40,11 @@ QByteArray UncertaintyReport(const Uncertainty &u, const CalibrationParameters &
 /// How a log was read: delimiter, columns, header, comment and skipped lines, rows.
 QByteArray InputLine(const LogInput &input);
 
-/// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees".
-QString VerdictReason(const QualityReport &q, const Uncertainty *u = nullptr);
+/// Why the verdict is what it is, e.g. "largest empty cap 88.2 degrees";
+/// with an accelerometer, also whether the axes disagree with it and the
+/// heading error the angle's spread implies.
+QString VerdictReason(const QualityReport &q, const Uncertainty *u = nullptr,
+                      const align::AlignmentResult *alignment = nullptr);
 
 /// For a robust fit's uncertainty: which other models' biases joined the intervals of b.
 QString AlikeText(const Uncertainty &u);

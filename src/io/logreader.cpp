@@ -182,13 +182,13 @@ public:
     {
         input = LogInput();
         input.delimiter = format.delimiter;
-        for (int c = 0; c < 3; c++) {
-            input.columns[c] = ColumnNumber(format.columns[c]);
+        for (int c = 0; c < selectors(); c++) {
+            input.columns[c] = ColumnNumber(wanted(c));
             byName = byName || input.columns[c] == 0;
             if (input.columns[c] < 0)
                 refusal = QStringLiteral("columns are numbered from 1 to %1, and \"%2\" is none of them")
                               .arg(MostColumns)
-                              .arg(printable(format.columns[c]));
+                              .arg(printable(wanted(c)));
         }
         if (!refusal)
             refusal = repeatedColumn();
@@ -204,6 +204,10 @@ public:
             return false;
         if (!dataStarted && byName && !named)
             return columnsNotFound();
+        if (selectors() == 6 && data.status == RawDataStatus::Loaded && data.numLines > 0) {
+            data.Accel = MatDoub(data.numLines, 3);
+            std::copy(accel.begin(), accel.begin() + 3 * long(data.numLines), data.Accel[0]);
+        }
         return true;
     }
 
@@ -212,7 +216,7 @@ public:
     std::unique_ptr<LineSink> continuation(RawData &into) const override
     {
         if (!dataStarted || refusal || input.delimiter == Delimiter::Detect || format.firstRow != 1 ||
-            format.lastRow != 0)
+            format.lastRow != 0 || selectors() == 6)
             return nullptr;
         return std::unique_ptr<LineSink>(new LogSink(*this, into));
     }
@@ -258,7 +262,7 @@ protected:
     // Up to the chunk's last line end, a number surely ends before the chunk.
     const char *plainLines(const char *begin, const char *end) override
     {
-        if (!dataStarted || input.delimiter == Delimiter::Space || format.decimalComma)
+        if (!dataStarted || input.delimiter == Delimiter::Space || format.decimalComma || selectors() == 6)
             return begin;
         const char *lastEnd = end;
         while (lastEnd != begin && !endsLine(lastEnd[-1]))
@@ -350,7 +354,7 @@ private:
                 continue;
             const qint64 rows = std::count_if(waiting.begin(), waiting.end(), [&](const Waiting &w) {
                 split(w.text.constData(), w.text.constData() + w.text.size(), d, size_t(-1), fields);
-                double point[3];
+                double point[6];
                 return byName ? numberFields() >= 3 : selected(point);
             });
             if (rows > mostRows) {
@@ -381,7 +385,7 @@ private:
             return header(begin, end, lineNumber);
         }
         const bool columnsKnown = !byName || named;
-        double point[3];
+        double point[6];
         if (columnsKnown && selected(point)) {
             dataStarted = true;
             return row(begin, end, lineNumber);
@@ -438,13 +442,13 @@ private:
         QStringList header;
         for (const Field &f : fields)
             header << nameText(f);
-        std::array<int, 3> columns = input.columns;
-        for (int c = 0; c < 3; c++)
-            if (ColumnNumber(format.columns[c]) == 0 &&
-                findName(unquoted(format.columns[c]), header, columns[c]) != Match::Found)
+        std::array<int, 6> columns = input.columns;
+        for (int c = 0; c < selectors(); c++)
+            if (ColumnNumber(wanted(c)) == 0 &&
+                findName(unquoted(wanted(c)), header, columns[c]) != Match::Found)
                 return false;
         input.columns = columns;
-        for (int c = 0; c < 3; c++)
+        for (int c = 0; c < selectors(); c++)
             input.names[c] = header.value(columns[c] - 1);
         named = true;
         mapAxes();
@@ -454,9 +458,10 @@ private:
     // Two axes read from one column would make them equal.
     std::optional<QString> repeatedColumn() const
     {
-        const char axis[] = "xyz";
-        for (int c = 0; c < 3; c++)
-            for (int d = c + 1; d < 3; d++)
+        static const char *const axis[] = {
+            "x", "y", "z", "the accelerometer's x", "the accelerometer's y", "the accelerometer's z"};
+        for (int c = 0; c < selectors(); c++)
+            for (int d = c + 1; d < selectors(); d++)
                 if (input.columns[c] > 0 && input.columns[c] == input.columns[d])
                     return QStringLiteral("%1 and %2 are both column %3")
                         .arg(axis[c])
@@ -500,15 +505,15 @@ private:
     bool columnsNotFound()
     {
         QStringList problems;
-        for (int c = 0; c < 3; c++) {
-            if (ColumnNumber(format.columns[c]) != 0)
+        for (int c = 0; c < selectors(); c++) {
+            if (ColumnNumber(wanted(c)) != 0)
                 continue;
             int column = 0;
-            const Match m = findName(unquoted(format.columns[c]), input.header, column);
+            const Match m = findName(unquoted(wanted(c)), input.header, column);
             if (m == Match::None)
-                problems << QStringLiteral("\"%1\" names no field").arg(printable(format.columns[c]));
+                problems << QStringLiteral("\"%1\" names no field").arg(printable(wanted(c)));
             else if (m == Match::Several)
-                problems << QStringLiteral("\"%1\" names several fields").arg(printable(format.columns[c]));
+                problems << QStringLiteral("\"%1\" names several fields").arg(printable(wanted(c)));
         }
         data.status = RawDataStatus::ColumnsNotFound;
         data.reason =
@@ -535,9 +540,9 @@ private:
 
     // The selected fields of the line in fields, as numbers; read with
     // decimal commas when the format says so or when asked.
-    bool selected(double point[3], bool decimalComma = false) const
+    bool selected(double point[6], bool decimalComma = false) const
     {
-        for (int c = 0; c < 3; c++)
+        for (int c = 0; c < selectors(); c++)
             if (size_t(input.columns[c]) > fields.size() ||
                 !number(fields[size_t(input.columns[c] - 1)], point[c], decimalComma || format.decimalComma))
                 return false;
@@ -549,7 +554,7 @@ private:
         ++rowNumber;
         if (rowNumber < format.firstRow || (format.lastRow > 0 && rowNumber > format.lastRow))
             return true;
-        double point[3];
+        double point[6];
         const Quick quick = quickRow(begin, end, point);
         if (quick == Quick::Unsure)
             split(begin, end, input.delimiter, mostColumns, fields);
@@ -564,7 +569,11 @@ private:
             return true;
         }
         ++input.rows;
-        return store(point, begin, end, lineNumber);
+        if (!store(point, begin, end, lineNumber))
+            return false;
+        if (selectors() == 6)
+            accel.insert(accel.end(), point + 3, point + 6);
+        return true;
     }
 
     enum class Quick { Point, Bad, Unsure };
@@ -573,13 +582,13 @@ private:
     // character. Their selected fields are read where they start, and the
     // others only skipped, with no list of fields: the log reader takes about
     // 1.5 instead of 1.7 times the strict reader's time (bench/log_bench).
-    Quick quickRow(const char *begin, const char *end, double point[3])
+    Quick quickRow(const char *begin, const char *end, double point[6])
     {
         if (input.delimiter == Delimiter::Space || format.decimalComma)
             return Quick::Unsure;
         const char separator = delimiterChar(input.delimiter);
         const char *p = begin;
-        for (size_t column = 1, found = 0; found < 3; column++) {
+        for (size_t column = 1, found = 0; found < size_t(selectors()); column++) {
             if (p > end)
                 return Quick::Bad; // too few fields
             // A field that opens with a quote may hold the separator: the full split knows.
@@ -603,8 +612,8 @@ private:
     {
         mostColumns = size_t(*std::max_element(input.columns.begin(), input.columns.end()));
         axes.assign(mostColumns + 1, -1);
-        for (size_t c = 0; c < 3; c++)
-            axes[size_t(input.columns[c])] = int(c);
+        for (int c = 0; c < selectors(); c++)
+            axes[size_t(input.columns[c])] = c;
         plan.clear();
         int skip = 0;
         for (size_t column = 1; column <= mostColumns; column++) {
@@ -621,6 +630,10 @@ private:
         QByteArray text;
         qint64 line;
     };
+
+    // The magnetometer's three selectors, then the accelerometer's when it is read.
+    int selectors() const { return format.accelColumns[0].isEmpty() ? 3 : 6; }
+    const QString &wanted(int c) const { return c < 3 ? format.columns[c] : format.accelColumns[c - 3]; }
 
     const LogFormat &format;
     std::unique_ptr<LogInput> ownInput; ///< a continuation's counts
@@ -641,6 +654,7 @@ private:
     qint64 rowNumber = 0;
     std::vector<Field> fields;
     std::vector<Waiting> waiting;
+    std::vector<double> accel; ///< the accelerometer's readings of the points stored, three by three
 };
 
 // The first lines of a file that are neither blank nor comments.

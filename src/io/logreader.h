@@ -36,6 +36,9 @@ int ColumnNumber(const QString &selector);
 struct LogFormat {
     /// The x, y and z columns: selectors as ColumnNumber reads them.
     std::array<QString, 3> columns;
+    /// The accelerometer's x, y and z columns, the same way; empty when the
+    /// log is read for the magnetometer alone.
+    std::array<QString, 3> accelColumns;
     Delimiter delimiter = Delimiter::Detect;
     bool decimalComma = false; ///< "1,5" is 1.5; the delimiter is then no comma
     bool skipBadLines = false; ///< skip and count bad data rows instead of refusing the file
@@ -54,9 +57,10 @@ struct LogInput {
 
     Delimiter delimiter = Delimiter::Detect;
     Remedy remedy = Remedy::None;
-    std::array<int, 3> columns = {0, 0, 0}; ///< 1-based
-    std::array<QString, 3> names;           ///< their header fields; empty without a header
-    QStringList header;                     ///< the fields of the last header line
+    /// 1-based: the magnetometer's x, y and z, then the accelerometer's (0 when not read).
+    std::array<int, 6> columns = {0, 0, 0, 0, 0, 0};
+    std::array<QString, 6> names; ///< their header fields; empty without a header
+    QStringList header;           ///< the fields of the last header line
     int headerLines = 0;
     qint64 commentLines = 0;
     qint64 skippedLines = 0;

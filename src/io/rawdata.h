@@ -34,6 +34,9 @@ struct RawData {
     RawDataStatus status = RawDataStatus::Loaded;
     /// Rows 0 to numLines - 1 hold the points; a few thousand rows more than Capacity at most.
     MatDoub Mag{0, 3};
+    /// A log read with accelerometer columns: its readings, row k beside the
+    /// point of row k, rows 0 to numLines - 1; no rows otherwise.
+    MatDoub Accel{0, 3};
     int numLines = 0;         ///< points loaded (blank lines are no points)
     qint64 linesRead = 0;     ///< lines of the file read before the end or the offending line
     qint64 badLineNumber = 0; ///< 1-based line of a BadFormat or TooManyLines outcome

@@ -36,9 +36,10 @@ struct Field {
 
 /// Where Hm comes from when the model gives it.
 struct HmFromModel {
-    QString model;      ///< e.g. "WMM2025", once the model is loaded
-    double fieldNt = 0; ///< the model's total intensity F there, nT
-    QString units;      ///< the unit of the measurements: nT, uT, mG or G
+    QString model;                   ///< e.g. "WMM2025", once the model is loaded
+    double fieldNt = 0;              ///< the model's total intensity F there, nT
+    QString units;                   ///< the unit of the measurements: nT, uT, mG or G
+    double inclinationDegrees = 0.0; ///< the model's inclination I there, degrees, positive below the horizon
 };
 
 class FieldModel {

@@ -127,7 +127,8 @@ OptionProblem checkFit(const QString &text, FitModel &fit)
         .arg(printable(text), fitNames(QStringLiteral(" and ")));
 }
 
-OptionProblem checkColumns(const QString &text, std::array<QString, 3> &columns)
+OptionProblem checkColumns(const QString &text, std::array<QString, 3> &columns, const QString &option,
+                           const QString &form)
 {
     const QStringList selectors = text.split(',');
     bool fine = selectors.size() == 3;
@@ -136,16 +137,15 @@ OptionProblem checkColumns(const QString &text, std::array<QString, 3> &columns)
         fine = !columns[size_t(c)].isEmpty() && ColumnNumber(columns[size_t(c)]) >= 0;
     }
     if (!fine)
-        return QStringLiteral(
-                   "--columns takes three columns X,Y,Z, numbers from 1 or header names, not \"%1\".")
-            .arg(printable(text));
+        return QStringLiteral("%1 takes three columns %2, numbers from 1 or header names, not \"%3\".")
+            .arg(option, form, printable(text));
     for (int c = 0; c < 3; c++)
         for (int d = 0; d < c; d++)
             if (columns[size_t(c)].compare(columns[size_t(d)], Qt::CaseInsensitive) == 0 ||
                 (ColumnNumber(columns[size_t(c)]) > 0 &&
                  ColumnNumber(columns[size_t(c)]) == ColumnNumber(columns[size_t(d)])))
-                return QStringLiteral("--columns takes three different columns, not \"%1\".")
-                    .arg(printable(text));
+                return QStringLiteral("%1 takes three different columns, not \"%2\".")
+                    .arg(option, printable(text));
     return std::nullopt;
 }
 

@@ -37,8 +37,12 @@ OptionProblem checkUnits(const QString &text);
 /// --fit: one of the fits' names.
 OptionProblem checkFit(const QString &text, FitModel &fit);
 
-/// --columns: three different column selectors, as ColumnNumber reads them.
-OptionProblem checkColumns(const QString &text, std::array<QString, 3> &columns);
+/// --columns: three different column selectors, as ColumnNumber reads them;
+/// option and form name another option that takes three columns alike
+/// (--accel-columns, AX,AY,AZ) in the refusal.
+OptionProblem checkColumns(const QString &text, std::array<QString, 3> &columns,
+                           const QString &option = QStringLiteral("--columns"),
+                           const QString &form = QStringLiteral("X,Y,Z"));
 
 /// --port: a serial port, - or a well-formed tcp://HOST:PORT.
 OptionProblem checkPort(const QString &text);

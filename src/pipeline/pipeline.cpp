@@ -113,6 +113,21 @@ Input Input::points(const PointSnapshot &snapshot, const QString &name)
     return points(snapshot.rawData(), name);
 }
 
+CalibrationParameters rotatedCalibration(const CalibrationParameters &p, const align::Mat3 &r)
+{
+    CalibrationParameters out = p;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) {
+            out.Ainv[i][j] = 0.0;
+            out.A[i][j] = 0.0;
+            for (int k = 0; k < 3; k++) {
+                out.Ainv[i][j] += r[i][k] * p.Ainv[k][j];
+                out.A[i][j] += p.A[i][k] * r[j][k];
+            }
+        }
+    return out;
+}
+
 CalibrationResult runCalibration(const Input &input, const CalibrationOptions &options,
                                  const RunControl &control)
 {
@@ -152,6 +167,20 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
             return cancelled();
         if (result.quality.hmUnit.warns())
             result.warnings << hmUnitWarningMessage(result.quality.hmUnit);
+    }
+
+    if (const RawData &raw = result.run.raw; raw.Accel.nrows() > 0 && raw.Accel.nrows() == raw.numLines) {
+        align::AlignmentInput in;
+        in.convention = options.accel;
+        in.placeInclinationDegrees = options.placeInclinationDegrees;
+        const Calibrator calibrate(result.run.parameters);
+        for (int k = 0; k < raw.numLines; k++) {
+            align::Vec3 h;
+            calibrate(raw.Mag[k], h.data());
+            in.field.push_back(h);
+            in.accel.push_back({raw.Accel[k][0], raw.Accel[k][1], raw.Accel[k][2]});
+        }
+        result.alignment = align::alignAxes(in);
     }
 
     if (options.resamples > 0) {

@@ -6,6 +6,7 @@
 #ifndef TAVRIN_PIPELINE_H
 #define TAVRIN_PIPELINE_H
 
+#include "alignment.h"
 #include "bootstrap.h"
 #include "calibration.h"
 #include "logreader.h"
@@ -44,6 +45,10 @@ struct CalibrationOptions {
     int resamples = 0;              ///< bootstrap resamples for the uncertainty; 0 for none
     std::uint64_t seed = BootstrapSeed;
     bool assess = true; ///< judge the fit; a front end that shows b and A alone need not
+    /// For a log read with the accelerometer's columns: what it reads at rest,
+    /// and the inclination at the place in degrees when the place is known.
+    align::AccelConvention accel = align::AccelConvention::Up;
+    std::optional<double> placeInclinationDegrees = std::nullopt;
 };
 
 /// The steps of a run, in their order.
@@ -76,10 +81,16 @@ struct CalibrationResult {
     QualityReport quality;                  ///< when calibrated
     std::optional<Uncertainty> uncertainty; ///< when calibrated and resamples were asked for
     QStringList warnings;                   ///< what a person should know of a result that stands
+    /// The magnetometer's axes against the accelerometer's, when one was read beside it.
+    std::optional<align::AlignmentResult> alignment;
     int threadsUsed = 1; ///< the most threads that worked at once, the calling one included: 1 to the budget
 
     bool calibrated() const { return status == RunStatus::Calibrated; }
 };
+
+/// The calibration followed by the rotation r: A^-1 becomes r A^-1 and A
+/// becomes A r^T, the bias stays.
+CalibrationParameters rotatedCalibration(const CalibrationParameters &p, const align::Mat3 &r);
 
 /// Reads the measurements of input, as runCalibration does: log tells how
 /// a log was read.

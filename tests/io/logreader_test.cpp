@@ -87,7 +87,7 @@ TEST(LogReader, NamesSelectFieldsAsTheyAreMeant)
     });
     LogInput in;
     expectSamePoints(ParseLog(text, columns("x", "Y", "\"z\""), in), points);
-    EXPECT_EQ(in.columns, (std::array<int, 3>{2, 3, 4}));
+    EXPECT_EQ(in.columns, (std::array<int, 6>{2, 3, 4, 0, 0, 0}));
     EXPECT_EQ(in.names[0], "X (uT)");
     EXPECT_EQ(in.names[1], "y");
     // An exact name wins over a prefix: "mx" is the field mx, not none or several.
@@ -116,7 +116,7 @@ TEST(LogReader, ColumnsInAnyOrderTuplesAndCommentsMeanTheSamePoints)
         });
     expectSamePoints(ParseLog(zyx, columns("mx", "my", "mz"), in), points);
     EXPECT_EQ(in.commentLines, 2);
-    EXPECT_EQ(in.columns, (std::array<int, 3>{3, 2, 1}));
+    EXPECT_EQ(in.columns, (std::array<int, 6>{3, 2, 1, 0, 0, 0}));
 
     const QByteArray tuples = log("", points, [](const double *h, int) {
         return "((0.1, -9.81, 0.2), (" + number(h[0]) + ", " + number(h[1]) + ", " + number(h[2]) + "))\n";
@@ -314,7 +314,7 @@ TEST(LogReader, OneRuleTellsNumbersFromNames)
     const QByteArray wide = "t,\xef\xbc\x94,y,z\n" + QByteArray("0,1,2,3\n").repeated(12);
     const RawData named = ParseLog(wide, columns(QString::fromUtf8("\xef\xbc\x94"), "y", "z"), in);
     EXPECT_EQ(named.numLines, 12);
-    EXPECT_EQ(in.columns, (std::array<int, 3>{2, 3, 4}));
+    EXPECT_EQ(in.columns, (std::array<int, 6>{2, 3, 4, 0, 0, 0}));
     for (const QString &beyond : {QString("99999999999"), QString("0")}) {
         const RawData none = ParseLog(wide, columns("2", "3", beyond), in);
         EXPECT_EQ(none.status, RawDataStatus::ColumnsNotFound);
@@ -454,4 +454,61 @@ TEST(LogReader, RowsBesidePlainRowsAreReadInFull)
     expectSamePoints(ParseLog(text, columns("mx", "my", "mz"), in), expected);
     EXPECT_EQ(in.commentLines, points.nrows() / 4);
     EXPECT_EQ(in.rows, points.nrows());
+}
+
+TEST(LogReader, AccelerometerColumnsAreReadBesideTheMagnetometer)
+{
+    const QByteArray head = "t,mx,my,mz,ax,ay,az,gx,gy,gz\n";
+    const QByteArray text = log(head, points, [](const double *h, int k) {
+        return QByteArray::number(k) + "," + number(h[0]) + "," + number(h[1]) + "," + number(h[2]) + "," +
+               number(0.1 * k) + "," + number(-0.2 * k) + "," + number(9.81) + ",0,0,0\n";
+    });
+    const auto expectAccel = [](const RawData &d) {
+        ASSERT_EQ(d.Accel.nrows(), points.nrows());
+        for (Int k = 0; k < points.nrows(); k++) {
+            EXPECT_EQ(d.Accel[k][0], 0.1 * k);
+            EXPECT_EQ(d.Accel[k][1], -0.2 * k);
+            EXPECT_EQ(d.Accel[k][2], 9.81);
+        }
+    };
+    LogFormat byName = columns("mx", "my", "mz");
+    byName.accelColumns = {"ax", "ay", "az"};
+    LogInput in;
+    const RawData named = ParseLog(text, byName, in);
+    expectSamePoints(named, points);
+    expectAccel(named);
+    EXPECT_EQ(in.columns, (std::array<int, 6>{2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(in.names[4], "ay");
+    LogFormat byNumber = columns("2", "3", "4");
+    byNumber.accelColumns = {"5", "6", "7"};
+    expectAccel(ParseLog(text, byNumber, in));
+    // The magnetometer alone reads no accelerometer.
+    EXPECT_EQ(ParseLog(text, columns("2", "3", "4"), in).Accel.nrows(), 0);
+
+    LogFormat twice = columns("mx", "my", "mz");
+    twice.accelColumns = {"ax", "3", "az"};
+    const RawData repeated = ParseLog(text, twice, in);
+    EXPECT_EQ(repeated.status, RawDataStatus::ColumnsNotFound);
+    EXPECT_EQ(repeated.reason, "y and the accelerometer's y are both column 3");
+    LogFormat missing = columns("mx", "my", "mz");
+    missing.accelColumns = {"ax", "aq", "az"};
+    EXPECT_TRUE(
+        ParseLog(text, missing, in).reason.startsWith("\"aq\" names no field of the header: 1 t, 2 mx"));
+
+    // A row whose accelerometer is no number is a bad row: skipped, it
+    // leaves no point, so every reading stays beside its own.
+    const QByteArray spoilt =
+        head + "0,1,2,3,0.5,0.6,9.8,0,0,0\n1,4,5,6,x,0.6,9.8,0,0,0\n2,7,8,9,0.7,0.8,9.7,0,0,0\n";
+    EXPECT_EQ(ParseLog(spoilt, byName, in).status, RawDataStatus::BadFormat);
+    byName.skipBadLines = true;
+    const RawData skipped = ParseLog(spoilt, byName, in);
+    ASSERT_EQ(skipped.numLines, 2);
+    ASSERT_EQ(skipped.Accel.nrows(), 2);
+    EXPECT_EQ(skipped.Mag[1][0], 7.0);
+    EXPECT_EQ(skipped.Accel[1][0], 0.7);
+    EXPECT_EQ(in.skippedLines, 1);
+    // A header and no rows: no points, and no readings beside them.
+    const RawData none = ParseLog(head, byName, in);
+    EXPECT_EQ(none.numLines, 0);
+    EXPECT_EQ(none.Accel.nrows(), 0);
 }

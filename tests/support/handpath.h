@@ -66,6 +66,7 @@ struct HandRecorded {
     MatDoub points;
     std::vector<Int> transient; ///< 0-based readings that a transient moved by more than 5 % of Hm
     std::vector<bool> resting;  ///< per reading: taken at rest
+    MatDoub up;                 ///< per reading: the direction away from the Earth, in the sensor's axes
 };
 
 /// Which of the readings of r are taken at rest: restShare of them, placed
@@ -108,12 +109,30 @@ inline HandRecorded recordHand(const HandRecording &r)
     };
     // The field's direction seen from the sensor, and its angular velocity.
     Doub u[3] = {axis[0], axis[1], axis[2]}, w[3] = {};
+    // Up lies 90 degrees plus the inclination from the field; the hand
+    // turns it with the field, and it is set back on that cone after each
+    // step so that the dip holds exactly.
+    const Doub sinI = std::sin(r.inclination), cosI = std::cos(r.inclination);
+    const auto onCone = [&](Doub v[3]) {
+        const Doub along = v[0] * u[0] + v[1] * u[1] + v[2] * u[2];
+        for (Int i = 0; i < 3; i++)
+            v[i] -= along * u[i];
+        normalise(v);
+        for (Int i = 0; i < 3; i++)
+            v[i] = -sinI * u[i] + cosI * v[i];
+    };
+    // Any start off the field's line does; across its smallest coordinate is one.
+    const Int across = std::abs(u[0]) <= std::min(std::abs(u[1]), std::abs(u[2])) ? 0
+                       : std::abs(u[1]) <= std::abs(u[2])                         ? 1
+                                                                                  : 2;
+    Doub upward[3] = {across == 0 ? 1.0 : 0.0, across == 1 ? 1.0 : 0.0, across == 2 ? 1.0 : 0.0};
+    onCone(upward);
     Doub heading = 0.0, turn = 0.0, tilt[2] = {0.0, 0.0}, tiltRate[2] = {0.0, 0.0};
     Doub noise[3] = {gauss(rng) * r.sigma, gauss(rng) * r.sigma, gauss(rng) * r.sigma};
     const Doub fresh = r.sigma * std::sqrt(1 - r.noiseMemory * r.noiseMemory);
     const std::vector<bool> resting = restingReadings(r);
     const Int total = Int(resting.size());
-    HandRecorded out{MatDoub(total, 3), {}, resting};
+    HandRecorded out{MatDoub(total, 3), {}, resting, MatDoub(total, 3)};
     for (Int k = 0; k < total; k++) {
         Doub f[3];
         const bool moving = !resting[size_t(k)];
@@ -136,13 +155,19 @@ inline HandRecorded recordHand(const HandRecording &r)
                     tilt[a] += tiltRate[a] * dt;
                 }
             }
+            // North, east and down: the field dips below north, up is -z.
+            const auto sensorAxes = [&](const Doub n[3], Doub seen[3]) {
+                const Doub v[3] = {std::cos(heading) * n[0], -std::sin(heading) * n[0], n[2]};
+                const Doub vx[3] = {v[0], std::cos(tilt[0]) * v[1] - std::sin(tilt[0]) * v[2],
+                                    std::sin(tilt[0]) * v[1] + std::cos(tilt[0]) * v[2]};
+                seen[0] = std::cos(tilt[1]) * vx[0] + std::sin(tilt[1]) * vx[2];
+                seen[1] = vx[1];
+                seen[2] = -std::sin(tilt[1]) * vx[0] + std::cos(tilt[1]) * vx[2];
+            };
             const Doub g[3] = {std::cos(r.inclination), 0.0, std::sin(r.inclination)};
-            const Doub v[3] = {std::cos(heading) * g[0], -std::sin(heading) * g[0], g[2]};
-            const Doub vx[3] = {v[0], std::cos(tilt[0]) * v[1] - std::sin(tilt[0]) * v[2],
-                                std::sin(tilt[0]) * v[1] + std::cos(tilt[0]) * v[2]};
-            f[0] = std::cos(tilt[1]) * vx[0] + std::sin(tilt[1]) * vx[2];
-            f[1] = vx[1];
-            f[2] = -std::sin(tilt[1]) * vx[0] + std::cos(tilt[1]) * vx[2];
+            const Doub vertical[3] = {0.0, 0.0, -1.0};
+            sensorAxes(g, f);
+            sensorAxes(vertical, upward);
         } else {
             // The direction turns by w x u; w forgets itself over turnMemory.
             if (moving) {
@@ -158,11 +183,17 @@ inline HandRecorded recordHand(const HandRecording &r)
                     for (Doub &c : w)
                         c = -c;
                 } else {
+                    Doub turned[3] = {upward[0] + (w[1] * upward[2] - w[2] * upward[1]) * dt,
+                                      upward[1] + (w[2] * upward[0] - w[0] * upward[2]) * dt,
+                                      upward[2] + (w[0] * upward[1] - w[1] * upward[0]) * dt};
                     std::copy(next, next + 3, u);
+                    onCone(turned);
+                    std::copy(turned, turned + 3, upward);
                 }
             }
             std::copy(u, u + 3, f);
         }
+        std::copy(upward, upward + 3, out.up[k]);
         for (Int i = 0; i < 3; i++) {
             noise[i] = r.noiseMemory * noise[i] + fresh * gauss(rng);
             Doub h = r.truth.b0[i] + noise[i];
