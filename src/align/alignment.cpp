@@ -218,8 +218,8 @@ AlignmentResult alignAxes(const AlignmentInput &input)
                        : "the field points above the horizon at the place (inclination %.1f degrees)",
                    *input.placeInclinationDegrees));
     else
-        result.assumptions.push_back(
-            "the place is north of the magnetic equator, the field pointing below the horizon (assumed)");
+        result.assumptions.push_back("the place is north of the magnetic equator, the field pointing below "
+                                     "the horizon, as no place was given");
 
     const size_t count = std::min(input.field.size(), input.accel.size());
     const std::vector<Vec3> accel(input.accel.begin(), input.accel.begin() + long(count));

@@ -168,8 +168,8 @@ TEST(Alignment, TheSignFollowsTheConventionAndThePlace)
     const AlignedRecording south = handTurned(identity3(), -40.0, 9);
     const AlignmentResult assumedNorth = alignedOf(south);
     EXPECT_EQ(assumedNorth.mappingText(), "-x,-y,-z");
-    EXPECT_EQ(assumedNorth.assumptions[1],
-              "the place is north of the magnetic equator, the field pointing below the horizon (assumed)");
+    EXPECT_EQ(assumedNorth.assumptions[1], "the place is north of the magnetic equator, the field pointing "
+                                           "below the horizon, as no place was given");
     const AlignmentResult placed = alignedOf(south, AccelConvention::Up, -40.3);
     ASSERT_TRUE(placed.determined) << placed.reason;
     EXPECT_EQ(placed.mappingText(), "x,y,z");

@@ -13,20 +13,6 @@ namespace {
 
 constexpr Doub Hm = 48.0;
 
-MatDoub sampleLike(Doub sigma = 0.25)
-{
-    Recording r{sampleTruth};
-    r.sigma = sigma;
-    return record(r).points;
-}
-
-// A rest of count readings of noise 0.25 before reading at of sampleLike,
-// at that reading's attitude.
-MatDoub restedSample(Int at, Int count, unsigned seed)
-{
-    return withRest(sampleLike(), at, count, sampleLike(0.0)[at], 0.25, seed);
-}
-
 } // namespace
 
 // Auto chose full for data/sample.txt after a rest of half its readings,

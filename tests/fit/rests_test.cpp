@@ -13,21 +13,6 @@ namespace {
 
 constexpr Doub Hm = 48.0;
 
-// Like data/sample.txt: 2000 readings in no order, of noise sigma.
-MatDoub sampleLike(Doub sigma = 0.25)
-{
-    Recording r{sampleTruth};
-    r.sigma = sigma;
-    return record(r).points;
-}
-
-// A rest of count readings of noise 0.25 before reading at of sampleLike,
-// at that reading's attitude.
-MatDoub restedSample(Int at, Int count, unsigned seed)
-{
-    return withRest(sampleLike(), at, count, sampleLike(0.0)[at], 0.25, seed);
-}
-
 Doub biasDistance(const CalibrationParameters &a, const CalibrationParameters &b)
 {
     return std::sqrt(SQR(a.Bias[0][0] - b.Bias[0][0]) + SQR(a.Bias[1][0] - b.Bias[1][0]) +

@@ -26,6 +26,21 @@ inline MatDoub withRest(const MatDoub &points, Int at, Int count, const Doub cen
     return out;
 }
 
+/// Like data/sample.txt: 2000 readings in no order, of noise sigma.
+inline MatDoub sampleLike(Doub sigma = 0.25)
+{
+    Recording r{sampleTruth};
+    r.sigma = sigma;
+    return record(r).points;
+}
+
+/// A rest of count readings of noise 0.25 before reading at of sampleLike,
+/// at that reading's attitude.
+inline MatDoub restedSample(Int at, Int count, unsigned seed)
+{
+    return withRest(sampleLike(), at, count, sampleLike(0.0)[at], 0.25, seed);
+}
+
 /// The share of readings at rest that count readings put into n make.
 inline Int restFor(Doub share, Int n)
 {
