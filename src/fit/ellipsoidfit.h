@@ -5,6 +5,7 @@
 #define TAVRIN_ELLIPSOIDFIT_H
 
 #include "nr3.h"
+#include "points.h"
 #include "workcontrol.h"
 
 #include <array>
@@ -13,21 +14,6 @@
 #include <optional>
 
 namespace tavrin {
-
-/// The points read: rows 0 to size() - 1 of a table of x, y, z, which
-/// stays where it is. A whole table converts to the view of all its rows.
-class Points {
-public:
-    Points(const MatDoub &table) : table(&table), count(table.nrows()) {}
-    Points(const MatDoub &table, Int count) : table(&table), count(count) {}
-
-    Int size() const { return count; }
-    const Doub *operator[](Int k) const { return (*table)[k]; }
-
-private:
-    const MatDoub *table;
-    Int count;
-};
 
 /// The fitted quadric h^T M h + 2 a^T h + d = 0 and its ellipsoid test.
 struct EllipsoidFit {

@@ -3,7 +3,7 @@
 #ifndef TAVRIN_RAWDATA_H
 #define TAVRIN_RAWDATA_H
 
-#include "ellipsoidfit.h"
+#include "points.h"
 #include "workcontrol.h"
 
 #include <QByteArray>

@@ -1,5 +1,7 @@
 #include "pointstore.h"
 
+#include "ellipsoidfit.h"
+
 #include <cmath>
 
 namespace tavrin {

@@ -1,6 +1,7 @@
-// A value, or the words that say why there is none.
-#ifndef TAVRIN_CLI_EXPECTED_H
-#define TAVRIN_CLI_EXPECTED_H
+// A value, or the words that say why there is none: how the Qt side of the
+// core and its front ends say that something failed.
+#ifndef TAVRIN_EXPECTED_H
+#define TAVRIN_EXPECTED_H
 
 #include <QString>
 
