@@ -2,8 +2,10 @@
 // the same file, `wc -l`: the exact fit, --fit auto, and a CSV log beside the
 // strict file of its numbers, in interleaved rounds so that paired runs see
 // the same machine load. Prints the medians, the median of the paired ratios
-// with their targets, and the exact run's peak memory.
-//   speed_bench TAVRIN_CLI [rounds]
+// with their targets, and the exact run's peak memory. Given another build of
+// tavrin-cli, its exact and auto runs join the rounds, each paired with this
+// build's: how two builds compare on one machine at the same load.
+//   speed_bench TAVRIN_CLI [rounds [OTHER_TAVRIN_CLI]]
 #include "logfile.h"
 #include "rawdata.h"
 #include "samplefile.h"
@@ -94,6 +96,7 @@ int main(int argc, char *argv[])
         return 64;
     const QString cli = args[1];
     const int rounds = args.size() > 2 ? args[2].toInt() : 21;
+    const QString other = args.size() > 3 ? args[3] : QString();
     const QString wc = QStandardPaths::findExecutable(QStringLiteral("wc"));
     if (wc.isEmpty() || rounds < 1)
         return 64;
@@ -124,6 +127,11 @@ int main(int argc, char *argv[])
          hm + QStringList{"--columns", "mx,my,mz", log},
          {},
          {}}};
+    if (!other.isEmpty()) {
+        series.push_back({"OTHER --hm 48 FILE", other, hm + QStringList{raw}, {}, {}});
+        series.push_back(
+            {"OTHER --hm 48 --fit auto FILE", other, hm + QStringList{"--fit", "auto", raw}, {}, {}});
+    }
     for (int r = 0; r < rounds; r++)
         for (Series &s : series) {
             const ChildRun run = runChild(s.program, s.arguments, out);
@@ -140,6 +148,10 @@ int main(int argc, char *argv[])
     std::printf("  exact / wc -l     %5.2f  (target <= 10)\n", pairedRatio(exact, floor));
     std::printf("  auto / exact      %5.2f  (target <= 1.5)\n", pairedRatio(automatic, exact));
     std::printf("  log / strict      %5.2f  (target <= 1.3)\n", pairedRatio(logRun, strictRun));
+    if (!other.isEmpty()) {
+        std::printf("  exact / OTHER's   %5.2f\n", pairedRatio(exact, series[5]));
+        std::printf("  auto / OTHER's    %5.2f\n", pairedRatio(automatic, series[6]));
+    }
     struct rusage own {};
     getrusage(RUSAGE_SELF, &own);
     std::printf(
