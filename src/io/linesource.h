@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace tavrin {
@@ -67,6 +68,41 @@ public:
 
     bool crEndsLine() const { return splitAtCr; }
 
+    /// A sink in this one's state that reads, into its own data, lines that
+    /// come later in the input, whatever lies between: possible once lines
+    /// no longer change how the next ones are read (a log's header and
+    /// delimiter are known). Empty until then.
+    virtual std::unique_ptr<LineSink> continuation(RawData &) const { return nullptr; }
+
+    /// Makes the table, still empty, hold this many points before it grows.
+    void reserve(qint64 points);
+
+    /// The rows of the table after the last point.
+    struct Rows {
+        double *first;
+        int count;
+    };
+    Rows spareRows() const { return {nextRow(), tableRows - data.numLines}; }
+
+    /// Fills, while still empty, rows of another sink's table, where its
+    /// points stay once that sink appends them; beyond them, it grows a
+    /// table of its own.
+    void fillLent(Rows rows);
+
+    /// Takes over the points and lines of later, read after this one's:
+    /// moved down in this one's table when later filled rows of it lent
+    /// after this one's last point, or copied from later's own table, whose
+    /// pages go back to the system as they are copied.
+    void append(LineSink &later);
+
+    /// Says that this sink's lines begin in the middle of the input, where
+    /// a byte-order mark is no mark.
+    void startsMidInput() { atStart = false; }
+
+    /// Adds what a continuation (the first argument) counted beyond points
+    /// and lines; its line numbers follow this many lines of this one's.
+    virtual void addCounts(const LineSink &, qint64) {}
+
 protected:
     /// One line; false to stop reading (after fail).
     virtual bool line(const char *begin, const char *end, qint64 lineNumber) = 0;
@@ -93,8 +129,10 @@ protected:
 private:
     void growTo(int rows);
 
-    double *table = nullptr; ///< data.Mag's first row
+    // data.Mag, or rows of another sink's table lent to this one.
+    double *table = nullptr;
     int tableRows = 0;
+    bool lent = false;
 
     bool atStart = true;
     bool splitAtCr;
@@ -106,8 +144,13 @@ private:
 bool openInput(const QString &filename, QFile &file, RawData &data);
 
 /// Reads the open file of size bytes (0 when not known) to its end into
-/// sink; a read error is ReadError, a cancel by control Cancelled.
-void readInto(QFile &file, qint64 size, LineSink &sink, RawData &data, const WorkControl &control);
+/// sink; a read error is ReadError, a cancel by control Cancelled. A file of
+/// known size beyond a few blocks is read by two of control's threads when
+/// it has two: the outcome is the same, down to the line of a fault.
+/// makeSink makes a sink into data, emptied; a second one when the file
+/// must be read again from its start.
+void readInto(QFile &file, qint64 size, const std::function<std::unique_ptr<LineSink>()> &makeSink,
+              RawData &data, const WorkControl &control);
 
 /// Reads filename ("-": standard input) through the sink that
 /// makeSink(data, size) makes, size 0 when not known in advance.
@@ -119,8 +162,13 @@ RawData readInput(const QString &filename, MakeSink makeSink, const WorkControl 
     if (!openInput(filename, file, data))
         return data;
     const qint64 size = file.isSequential() ? 0 : file.size();
-    const std::unique_ptr<LineSink> sink = makeSink(data, size);
-    readInto(file, size, *sink, data, control);
+    readInto(
+        file, size,
+        [&] {
+            data = RawData();
+            return makeSink(data, size);
+        },
+        data, control);
     return data;
 }
 

@@ -210,6 +210,30 @@ public:
         return true;
     }
 
+    // Once the data have started, every row is read alike, wherever it lies,
+    // but for the window of rows kept, which counts them from the first.
+    std::unique_ptr<LineSink> continuation(RawData &into) const override
+    {
+        if (!dataStarted || refusedColumns() || input.delimiter == Delimiter::Detect ||
+            format.firstRow != 1 || format.lastRow != 0 || selectors() == 6)
+            return nullptr;
+        return std::unique_ptr<LineSink>(new LogSink(*this, into));
+    }
+
+    void addCounts(const LineSink &later, qint64 lineOffset) override
+    {
+        const LogInput &more = static_cast<const LogSink &>(later).input;
+        input.rows += more.rows;
+        input.commentLines += more.commentLines;
+        input.skippedLines += more.skippedLines;
+        for (const LogInput::Skipped &s : more.firstSkipped)
+            if (input.firstSkipped.size() < LogInput::ShownSkippedLines)
+                input.firstSkipped.append({lineOffset + s.line, s.text});
+        if (more.remedy != LogInput::Remedy::None)
+            input.remedy = more.remedy;
+        rowNumber += static_cast<const LogSink &>(later).rowNumber;
+    }
+
 protected:
     bool line(const char *begin, const char *end, qint64 lineNumber) override
     {
@@ -295,6 +319,16 @@ private:
     }
 
     static bool endsLine(char c) { return c == '\n' || c == '\r'; }
+
+    // A continuation of from, with counts of its own.
+    LogSink(const LogSink &from, RawData &into)
+        : LineSink(into, 0, true), format(from.format), ownInput(std::make_unique<LogInput>()),
+          input(*ownInput), byName(from.byName), named(from.named), dataStarted(true),
+          mostColumns(from.mostColumns), axes(from.axes), plan(from.plan)
+    {
+        input.delimiter = from.input.delimiter;
+        input.columns = from.input.columns;
+    }
 
     bool decide()
     {
@@ -601,6 +635,7 @@ private:
     const QString &wanted(int c) const { return c < 3 ? format.columns[c] : format.accelColumns[c - 3]; }
 
     const LogFormat &format;
+    std::unique_ptr<LogInput> ownInput; ///< a continuation's counts
     LogInput &input;
     bool byName = false;
     bool named = false;

@@ -44,6 +44,12 @@ class StrictSink : public LineSink {
 public:
     StrictSink(RawData &data, qint64 size) : LineSink(data, size, false) {}
 
+    // Every line is read alike, wherever it lies.
+    std::unique_ptr<LineSink> continuation(RawData &into) const override
+    {
+        return std::make_unique<StrictSink>(into, 0);
+    }
+
 protected:
     // Three plain numbers with a separator between them and at most one
     // after them, before "\n" or "\r\n": read without looking for the line's

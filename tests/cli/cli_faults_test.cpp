@@ -271,7 +271,7 @@ TEST_F(CliFaults, ReadErrorIsNoEndOfFile)
     EXPECT_FALSE(QFile::exists(dir.filePath("cal.txt")));
     EXPECT_FALSE(QFile::exists(dir.filePath("p.txt")));
 
-    // A fault late in a large file is as fatal.
+    // A large file is read in two halves at once: a fault in the second is as fatal.
     file("large.txt", readAll(TAVRIN_SAMPLE).repeated(40));
     const QStringList failingLate{"LD_PRELOAD=" TAVRIN_FAILING_READ, "TAVRIN_FAIL_PATH=large.txt",
                                   "TAVRIN_FAIL_AFTER=1500000", "ASAN_OPTIONS=verify_asan_link_order=0"};
