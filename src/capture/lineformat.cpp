@@ -72,6 +72,7 @@ struct FieldPlaces {
 struct FormatRow {
     LineFormat format;
     const char *name;
+    bool byName;        ///< chosen by its name alone: a log goes with its columns
     ReadLine read;      ///< null for the formats that read no line alone
     bool detected;      ///< tried by a search for the format, in the table's order
     const char *prefix; ///< what a line of fixed fields opens with
@@ -204,31 +205,34 @@ constexpr FieldPlaces NineFields{9, 6, 0, 3};
 // them: those with a prefix or labels first, so that plain numbers are the
 // last guess.
 constexpr FormatRow Formats[] = {
-    {LineFormat::Auto, "auto", nullptr, false, "", false, 0.0, NoFields},
-    {LineFormat::Raw, "raw", readFixedFields, true, "Raw:", true, RawCountInNt, NineFields},
-    {LineFormat::Uni, "uni", readFixedFields, true, "Uni:", false, MicroteslaInNt, NineFields},
-    {LineFormat::Labelled, "labelled", readLabelled, true, "", false, 0.0, NoFields},
-    {LineFormat::Xyz, "xyz", readXyz, true, "", false, 0.0, NoFields},
-    {LineFormat::Log, "log", nullptr, false, "", false, 0.0, NoFields},
+    {LineFormat::Auto, "auto", true, nullptr, false, "", false, 0.0, NoFields},
+    {LineFormat::Raw, "raw", true, readFixedFields, true, "Raw:", true, RawCountInNt, NineFields},
+    {LineFormat::Uni, "uni", true, readFixedFields, true, "Uni:", false, MicroteslaInNt, NineFields},
+    {LineFormat::Labelled, "labelled", true, readLabelled, true, "", false, 0.0, NoFields},
+    {LineFormat::Xyz, "xyz", true, readXyz, true, "", false, 0.0, NoFields},
+    {LineFormat::Log, "log", false, nullptr, false, "", false, 0.0, NoFields},
 };
 
-const FormatRow &rowOf(LineFormat format)
+// Null for a value that names no format.
+const FormatRow *rowOf(LineFormat format)
 {
-    return *std::find_if(std::begin(Formats), std::end(Formats),
-                         [format](const FormatRow &row) { return row.format == format; });
+    const auto row = std::find_if(std::begin(Formats), std::end(Formats),
+                                  [format](const FormatRow &r) { return r.format == format; });
+    return row == std::end(Formats) ? nullptr : row;
 }
 
 } // namespace
 
 QString lineFormatName(LineFormat format)
 {
-    return QString::fromLatin1(rowOf(format).name);
+    const FormatRow *row = rowOf(format);
+    return row ? QString::fromLatin1(row->name) : QString();
 }
 
 std::optional<LineFormat> lineFormatNamed(const QString &name)
 {
     for (const FormatRow &row : Formats)
-        if (row.format != LineFormat::Log && name == QLatin1String(row.name))
+        if (row.byName && name == QLatin1String(row.name))
             return row.format;
     return std::nullopt;
 }
@@ -260,8 +264,8 @@ double unitWordInNt(const QByteArray &word)
 
 std::optional<LineReading> readLine(LineFormat format, const QByteArray &line)
 {
-    const FormatRow &row = rowOf(format);
-    return row.read ? row.read(row, line) : std::nullopt;
+    const FormatRow *row = rowOf(format);
+    return row && row->read ? row->read(*row, line) : std::nullopt;
 }
 
 } // namespace tavrin

@@ -109,4 +109,7 @@ TEST(LineFormat, TheSearchTriesPrefixesAndLabelsBeforePlainNumbers)
     // Nine numbers without their prefix are no Raw: line.
     expectNone(LineFormat::Raw, "1,2,3,4,5,6,7,8,9");
     expectNone(LineFormat::Uni, "Uni1,2,3,4,5,6,7,8,9");
+    // A value that names no format, as a stored setting might hold, has no name and reads nothing.
+    EXPECT_EQ(lineFormatName(LineFormat(99)), "");
+    expectNone(LineFormat(99), "1 2 3");
 }
