@@ -2,8 +2,10 @@
 // the same file, `wc -l`: the exact fit, --fit auto, and a CSV log beside the
 // strict file of its numbers, in interleaved rounds so that paired runs see
 // the same machine load. Prints the medians, the median of the paired ratios
-// with their targets, and the exact run's peak memory.
-//   speed_bench TAVRIN_CLI [rounds]
+// with their targets, and the exact run's peak memory. Given another build of
+// tavrin-cli, its exact and auto runs join the rounds, each paired with this
+// build's: how two builds compare on one machine at the same load.
+//   speed_bench TAVRIN_CLI [rounds [OTHER_TAVRIN_CLI]]
 #include "logfile.h"
 #include "rawdata.h"
 #include "samplefile.h"
@@ -32,6 +34,7 @@ namespace {
 
 struct ChildRun {
     double ms = 0.0;
+    double cpuMs = 0.0;   ///< the child's processor time, user and system: what a loaded machine slows least
     double peakMiB = 0.0; ///< the child's maximum resident set
 };
 
@@ -65,6 +68,8 @@ ChildRun runChild(const QString &program, const QStringList &arguments, const QS
         std::exit(1);
     }
     run.peakMiB = usage.ru_maxrss / 1024.0; // kibibytes on Linux
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    run.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
     return run;
 }
 
@@ -72,15 +77,16 @@ struct Series {
     const char *name;
     QString program;
     QStringList arguments;
-    std::vector<double> ms, peakMiB;
+    std::vector<double> ms, cpuMs, peakMiB;
 };
 
-// The median over the rounds of a / b, each round's pair taken together.
-double pairedRatio(const Series &a, const Series &b)
+// The median over the rounds of a / b, each round's pair taken together:
+// wall times, or the times given.
+double pairedRatio(const Series &a, const Series &b, std::vector<double> Series::*times = &Series::ms)
 {
     std::vector<double> ratios;
-    for (size_t r = 0; r < a.ms.size(); r++)
-        ratios.push_back(a.ms[r] / b.ms[r]);
+    for (size_t r = 0; r < (a.*times).size(); r++)
+        ratios.push_back((a.*times)[r] / (b.*times)[r]);
     return median(ratios);
 }
 
@@ -94,6 +100,7 @@ int main(int argc, char *argv[])
         return 64;
     const QString cli = args[1];
     const int rounds = args.size() > 2 ? args[2].toInt() : 21;
+    const QString other = args.size() > 3 ? args[3] : QString();
     const QString wc = QStandardPaths::findExecutable(QStringLiteral("wc"));
     if (wc.isEmpty() || rounds < 1)
         return 64;
@@ -115,19 +122,26 @@ int main(int argc, char *argv[])
 
     const QStringList hm{"--hm", "48"};
     std::vector<Series> series{
-        {"wc -l FILE", wc, {"-l", raw}, {}, {}},
-        {"tavrin-cli --hm 48 FILE", cli, hm + QStringList{raw}, {}, {}},
-        {"tavrin-cli --hm 48 --fit auto FILE", cli, hm + QStringList{"--fit", "auto", raw}, {}, {}},
-        {"tavrin-cli --hm 48 STRICT", cli, hm + QStringList{strict}, {}, {}},
+        {"wc -l FILE", wc, {"-l", raw}, {}, {}, {}},
+        {"tavrin-cli --hm 48 FILE", cli, hm + QStringList{raw}, {}, {}, {}},
+        {"tavrin-cli --hm 48 --fit auto FILE", cli, hm + QStringList{"--fit", "auto", raw}, {}, {}, {}},
+        {"tavrin-cli --hm 48 STRICT", cli, hm + QStringList{strict}, {}, {}, {}},
         {"tavrin-cli --hm 48 --columns mx,my,mz LOG",
          cli,
          hm + QStringList{"--columns", "mx,my,mz", log},
          {},
+         {},
          {}}};
+    if (!other.isEmpty()) {
+        series.push_back({"OTHER --hm 48 FILE", other, hm + QStringList{raw}, {}, {}, {}});
+        series.push_back(
+            {"OTHER --hm 48 --fit auto FILE", other, hm + QStringList{"--fit", "auto", raw}, {}, {}, {}});
+    }
     for (int r = 0; r < rounds; r++)
         for (Series &s : series) {
             const ChildRun run = runChild(s.program, s.arguments, out);
             s.ms.push_back(run.ms);
+            s.cpuMs.push_back(run.cpuMs);
             s.peakMiB.push_back(run.peakMiB);
         }
     const Series &floor = series[0], &exact = series[1], &automatic = series[2], &strictRun = series[3],
@@ -135,11 +149,18 @@ int main(int argc, char *argv[])
 
     std::printf("500000 points; medians of %d interleaved rounds\n", rounds);
     for (const Series &s : series)
-        std::printf("  %-42s %7.1f ms  peak %5.1f MiB\n", s.name, median(s.ms), median(s.peakMiB));
+        std::printf("  %-42s %7.1f ms  cpu %7.1f ms  peak %5.1f MiB\n", s.name, median(s.ms), median(s.cpuMs),
+                    median(s.peakMiB));
     std::printf("paired ratios (median of the rounds' ratios):\n");
     std::printf("  exact / wc -l     %5.2f  (target <= 10)\n", pairedRatio(exact, floor));
     std::printf("  auto / exact      %5.2f  (target <= 1.5)\n", pairedRatio(automatic, exact));
     std::printf("  log / strict      %5.2f  (target <= 1.3)\n", pairedRatio(logRun, strictRun));
+    if (!other.isEmpty()) {
+        std::printf("  exact / OTHER's   %5.2f  (cpu %5.2f)\n", pairedRatio(exact, series[5]),
+                    pairedRatio(exact, series[5], &Series::cpuMs));
+        std::printf("  auto / OTHER's    %5.2f  (cpu %5.2f)\n", pairedRatio(automatic, series[6]),
+                    pairedRatio(automatic, series[6], &Series::cpuMs));
+    }
     struct rusage own {};
     getrusage(RUSAGE_SELF, &own);
     std::printf(

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 
 namespace tavrin {
 
@@ -54,28 +55,61 @@ bool isInteger(const char *begin, const char *end)
     return begin != end && std::all_of(begin, end, [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// "Raw:" or "Uni:" and nine numbers: accelerometer, gyroscope and magnetometer.
-std::optional<LineReading> readNine(const QByteArray &line, const char *prefix, bool integers,
-                                    double unitInNt)
+struct FormatRow;
+
+// A line as one format reads it; empty when it is no line of that format.
+using ReadLine = std::optional<LineReading> (*)(const FormatRow &, const QByteArray &);
+
+// Where the readings lie among the numbers of a line of fixed fields: the
+// first of each three, -1 for none.
+struct FieldPlaces {
+    int count;
+    int field, accel, gyro;
+};
+
+// One line format: its name, how a line of it is recognised and read, and
+// what that line holds.
+struct FormatRow {
+    LineFormat format;
+    const char *name;
+    bool byName;        ///< chosen by its name alone: a log goes with its columns
+    ReadLine read;      ///< null for the formats that read no line alone
+    bool detected;      ///< tried by a search for the format, in the table's order
+    const char *prefix; ///< what a line of fixed fields opens with
+    bool integers;      ///< whether its numbers are whole numbers
+    double unitInNt;    ///< the unit of its readings; 0 when the line names it, or has none
+    FieldPlaces places;
+};
+
+std::array<double, 3> threeAt(const double *values, int first)
 {
-    if (!line.startsWith(prefix))
+    return {values[first], values[first + 1], values[first + 2]};
+}
+
+// A prefix such as "Raw:", then comma-separated numbers in fixed places.
+std::optional<LineReading> readFixedFields(const FormatRow &row, const QByteArray &line)
+{
+    constexpr int mostFields = 9;
+    const FieldPlaces &places = row.places;
+    if (!line.startsWith(row.prefix) || places.count > mostFields)
         return std::nullopt;
-    const char *fields[10][2];
-    const char *begin = line.constData() + std::strlen(prefix);
-    if (splitCommas(begin, line.constData() + line.size(), fields, 9) != 9)
+    const char *fields[mostFields + 1][2];
+    const char *begin = line.constData() + std::strlen(row.prefix);
+    if (splitCommas(begin, line.constData() + line.size(), fields, places.count) != places.count)
         return std::nullopt;
-    double values[9];
-    for (int k = 0; k < 9; k++)
-        if ((integers && !isInteger(fields[k][0], fields[k][1])) ||
+    double values[mostFields];
+    for (int k = 0; k < places.count; k++)
+        if ((row.integers && !isInteger(fields[k][0], fields[k][1])) ||
             !parseNumber(fields[k][0], fields[k][1], values[k]))
             return std::nullopt;
-    return LineReading{{values[6], values[7], values[8]},
-                       unitInNt,
-                       Inertial{{values[0], values[1], values[2]}, {values[3], values[4], values[5]}}};
+    LineReading reading{threeAt(values, places.field), row.unitInNt, std::nullopt};
+    if (places.accel >= 0 && places.gyro >= 0)
+        reading.inertial = Inertial{threeAt(values, places.accel), threeAt(values, places.gyro)};
+    return reading;
 }
 
 // Three numbers; between two of them blanks, or one comma with blanks around it.
-std::optional<LineReading> readXyz(const QByteArray &line)
+std::optional<LineReading> readXyz(const FormatRow &, const QByteArray &line)
 {
     const char *p = line.constData();
     const char *const end = p + line.size();
@@ -132,7 +166,7 @@ Label readLabel(const QByteArray &word, const char *&p, const char *end, LineRea
 // and a number. A unit word names the unit only as the first word after one
 // of those numbers, with no other number between: the G of "Range 8.1G"
 // belongs to the range, not to the readings.
-std::optional<LineReading> readLabelled(const QByteArray &line)
+std::optional<LineReading> readLabelled(const FormatRow &, const QByteArray &line)
 {
     const char *const begin = line.constData();
     const char *const end = begin + line.size();
@@ -163,34 +197,56 @@ std::optional<LineReading> readLabelled(const QByteArray &line)
     return reading;
 }
 
+constexpr FieldPlaces NoFields{0, -1, -1, -1};
+// Accelerometer, gyroscope, magnetometer.
+constexpr FieldPlaces NineFields{9, 6, 0, 3};
+
+// Every format, those searched for in the order a line is tried against
+// them: those with a prefix or labels first, so that plain numbers are the
+// last guess.
+constexpr FormatRow Formats[] = {
+    {LineFormat::Auto, "auto", true, nullptr, false, "", false, 0.0, NoFields},
+    {LineFormat::Raw, "raw", true, readFixedFields, true, "Raw:", true, RawCountInNt, NineFields},
+    {LineFormat::Uni, "uni", true, readFixedFields, true, "Uni:", false, MicroteslaInNt, NineFields},
+    {LineFormat::Labelled, "labelled", true, readLabelled, true, "", false, 0.0, NoFields},
+    {LineFormat::Xyz, "xyz", true, readXyz, true, "", false, 0.0, NoFields},
+    {LineFormat::Log, "log", false, nullptr, false, "", false, 0.0, NoFields},
+};
+
+// Null for a value that names no format.
+const FormatRow *rowOf(LineFormat format)
+{
+    const auto row = std::find_if(std::begin(Formats), std::end(Formats),
+                                  [format](const FormatRow &r) { return r.format == format; });
+    return row == std::end(Formats) ? nullptr : row;
+}
+
 } // namespace
 
 QString lineFormatName(LineFormat format)
 {
-    switch (format) {
-    case LineFormat::Auto:
-        return QStringLiteral("auto");
-    case LineFormat::Raw:
-        return QStringLiteral("raw");
-    case LineFormat::Uni:
-        return QStringLiteral("uni");
-    case LineFormat::Xyz:
-        return QStringLiteral("xyz");
-    case LineFormat::Labelled:
-        return QStringLiteral("labelled");
-    case LineFormat::Log:
-        return QStringLiteral("log");
-    }
-    return {};
+    const FormatRow *row = rowOf(format);
+    return row ? QString::fromLatin1(row->name) : QString();
 }
 
 std::optional<LineFormat> lineFormatNamed(const QString &name)
 {
-    for (const LineFormat f :
-         {LineFormat::Auto, LineFormat::Raw, LineFormat::Uni, LineFormat::Xyz, LineFormat::Labelled})
-        if (name == lineFormatName(f))
-            return f;
+    for (const FormatRow &row : Formats)
+        if (row.byName && name == QLatin1String(row.name))
+            return row.format;
     return std::nullopt;
+}
+
+const std::vector<LineFormat> &detectedLineFormats()
+{
+    static const std::vector<LineFormat> detected = [] {
+        std::vector<LineFormat> formats;
+        for (const FormatRow &row : Formats)
+            if (row.detected)
+                formats.push_back(row.format);
+        return formats;
+    }();
+    return detected;
 }
 
 double unitWordInNt(const QByteArray &word)
@@ -208,20 +264,8 @@ double unitWordInNt(const QByteArray &word)
 
 std::optional<LineReading> readLine(LineFormat format, const QByteArray &line)
 {
-    switch (format) {
-    case LineFormat::Raw:
-        return readNine(line, "Raw:", true, RawCountInNt);
-    case LineFormat::Uni:
-        return readNine(line, "Uni:", false, MicroteslaInNt);
-    case LineFormat::Xyz:
-        return readXyz(line);
-    case LineFormat::Labelled:
-        return readLabelled(line);
-    case LineFormat::Auto:
-    case LineFormat::Log:
-        break;
-    }
-    return std::nullopt;
+    const FormatRow *row = rowOf(format);
+    return row && row->read ? row->read(*row, line) : std::nullopt;
 }
 
 } // namespace tavrin

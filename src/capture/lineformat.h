@@ -8,6 +8,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace tavrin {
 
@@ -25,6 +26,10 @@ QString lineFormatName(LineFormat format);
 
 /// The format of a name that lineFormatName gives, but "log", which goes with columns.
 std::optional<LineFormat> lineFormatNamed(const QString &name);
+
+/// The formats a search for the format tries, in the order a line is tried
+/// against them.
+const std::vector<LineFormat> &detectedLineFormats();
 
 /// The accelerometer and gyroscope that Raw: and Uni: lines carry beside the
 /// magnetometer, in the line's own units: Raw: the sensor's counts, whose

@@ -7,14 +7,6 @@
 
 namespace tavrin {
 
-namespace {
-
-// The formats in the order a line is tried against them: those with a prefix or
-// labels first, so that plain numbers are the last guess.
-constexpr LineFormat Detected[] = {LineFormat::Raw, LineFormat::Uni, LineFormat::Labelled, LineFormat::Xyz};
-
-} // namespace
-
 ReadingParser::ReadingParser(LineFormat format, double unitInNt, std::optional<LogFormat> log)
     : chosen(format), unitInNt(unitInNt), logFormat(std::move(log))
 {
@@ -47,7 +39,7 @@ void ReadingParser::take(const QByteArray &line, Readings &out)
 
 void ReadingParser::detect(const QByteArray &line, Readings &out)
 {
-    for (const LineFormat f : Detected) {
+    for (const LineFormat f : detectedLineFormats()) {
         const std::optional<LineReading> reading = readLine(f, line);
         if (!reading)
             continue;
@@ -75,7 +67,7 @@ void ReadingParser::finish(Readings &out)
         return;
     LineFormat most = waiting.front().format;
     long mostLines = 0;
-    for (const LineFormat f : Detected) {
+    for (const LineFormat f : detectedLineFormats()) {
         const long lines =
             std::count_if(waiting.begin(), waiting.end(), [f](const Waiting &w) { return w.format == f; });
         if (lines > mostLines) {

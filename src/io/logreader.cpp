@@ -186,20 +186,19 @@ public:
             input.columns[c] = ColumnNumber(wanted(c));
             byName = byName || input.columns[c] == 0;
             if (input.columns[c] < 0)
-                refusal = QStringLiteral("columns are numbered from 1 to %1, and \"%2\" is none of them")
-                              .arg(MostColumns)
-                              .arg(printable(wanted(c)));
+                refuse(QStringLiteral("columns are numbered from 1 to %1, and \"%2\" is none of them")
+                           .arg(MostColumns)
+                           .arg(printable(wanted(c))));
         }
-        if (!refusal)
-            refusal = repeatedColumn();
-        if (!byName && !refusal)
+        // Columns refused here refuse the input before any line is read.
+        if (!refusedColumns() && distinctColumns() && !byName)
             mapAxes();
     }
 
     bool finish() override
     {
-        if (refusal)
-            return refuse(*refusal);
+        if (refusedColumns())
+            return false;
         if (input.delimiter == Delimiter::Detect && !decide())
             return false;
         if (!dataStarted && byName && !named)
@@ -215,8 +214,8 @@ public:
     // but for the window of rows kept, which counts them from the first.
     std::unique_ptr<LineSink> continuation(RawData &into) const override
     {
-        if (!dataStarted || refusal || input.delimiter == Delimiter::Detect || format.firstRow != 1 ||
-            format.lastRow != 0 || selectors() == 6)
+        if (!dataStarted || refusedColumns() || input.delimiter == Delimiter::Detect ||
+            format.firstRow != 1 || format.lastRow != 0 || selectors() == 6)
             return nullptr;
         return std::unique_ptr<LineSink>(new LogSink(*this, into));
     }
@@ -238,8 +237,8 @@ public:
 protected:
     bool line(const char *begin, const char *end, qint64 lineNumber) override
     {
-        if (refusal)
-            return refuse(*refusal);
+        if (refusedColumns())
+            return false;
         trimBlanks(begin, end);
         if (begin == end)
             return true;
@@ -379,11 +378,8 @@ private:
         split(begin, end, input.delimiter, size_t(-1), fields);
         if (input.headerLines == 0 && indexHeader())
             return header(begin, end, lineNumber);
-        if (byName && nameColumns()) {
-            if (const std::optional<QString> twice = repeatedColumn())
-                return refuse(*twice);
-            return header(begin, end, lineNumber);
-        }
+        if (byName && nameColumns())
+            return distinctColumns() && header(begin, end, lineNumber);
         const bool columnsKnown = !byName || named;
         double point[6];
         if (columnsKnown && selected(point)) {
@@ -455,20 +451,23 @@ private:
         return true;
     }
 
-    // Two axes read from one column would make them equal.
-    std::optional<QString> repeatedColumn() const
+    // Two axes read from one column would make them equal: such columns
+    // refuse the input.
+    bool distinctColumns()
     {
         static const char *const axis[] = {
             "x", "y", "z", "the accelerometer's x", "the accelerometer's y", "the accelerometer's z"};
         for (int c = 0; c < selectors(); c++)
             for (int d = c + 1; d < selectors(); d++)
                 if (input.columns[c] > 0 && input.columns[c] == input.columns[d])
-                    return QStringLiteral("%1 and %2 are both column %3")
-                        .arg(axis[c])
-                        .arg(axis[d])
-                        .arg(input.columns[c]);
-        return std::nullopt;
+                    return refuse(QStringLiteral("%1 and %2 are both column %3")
+                                      .arg(axis[c])
+                                      .arg(axis[d])
+                                      .arg(input.columns[c]));
+        return true;
     }
+
+    bool refusedColumns() const { return data.status == RawDataStatus::ColumnsNotFound; }
 
     bool refuse(const QString &reason)
     {
@@ -649,8 +648,7 @@ private:
         int axis;
     };
     std::vector<Step> plan;
-    std::optional<QString> refusal; ///< what is wrong with the columns before any line is read
-    size_t numbersLineFields = 0;   ///< the fields of the line above the data when it held three numbers
+    size_t numbersLineFields = 0; ///< the fields of the line above the data when it held three numbers
     qint64 rowNumber = 0;
     std::vector<Field> fields;
     std::vector<Waiting> waiting;

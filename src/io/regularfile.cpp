@@ -36,29 +36,29 @@ FileKind fileKindOf(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? kindOf(st.st_mode) : FileKind::Unknown;
 }
 
-bool openRegularFile(QFile &file, const QString &path, FileKind *kind, QString *reason)
+FileOpening openRegularFile(QFile &file, const QString &path)
 {
     // Without O_NONBLOCK, opening a named pipe waits for a writer; the kind
     // is then taken from what was opened, so that a path swapped after a
     // look is no danger either.
+    FileOpening opening;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        *kind = FileKind::Unknown;
-        *reason = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
+        opening.reason = QString::fromLocal8Bit(std::strerror(errno));
+        return opening;
     }
     struct stat st;
-    *kind = ::fstat(fd, &st) == 0 ? kindOf(st.st_mode) : FileKind::Unknown;
-    if (*kind != FileKind::Regular || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        *reason = *kind == FileKind::Regular ? QString::fromLocal8Bit(std::strerror(errno)) : QString();
+    opening.kind = ::fstat(fd, &st) == 0 ? kindOf(st.st_mode) : FileKind::Unknown;
+    if (opening.kind != FileKind::Regular || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        if (opening.kind == FileKind::Regular)
+            opening.reason = QString::fromLocal8Bit(std::strerror(errno));
         ::close(fd);
-        return false;
+        return opening;
     }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
+    opening.opened = file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    if (!opening.opened)
+        opening.reason = file.errorString();
+    return opening;
 }
 
 } // namespace tavrin

@@ -16,10 +16,17 @@ enum class FileKind { Regular, Directory, Fifo, CharacterDevice, BlockDevice, So
 /// cannot be looked at (missing, or not allowed); opening it then says why.
 FileKind fileKindOf(const QString &path);
 
+/// How opening a path went: what it names and, when it could not be
+/// opened, the system's words.
+struct FileOpening {
+    bool opened = false;
+    FileKind kind = FileKind::Unknown;
+    QString reason; ///< empty when opened, or when the path names no regular file
+};
+
 /// Opens file on path read-only when path names a regular file, never
-/// waiting for a named pipe's writer or a device; *kind says what it names.
-/// False with *reason, the system's words, when it cannot be opened.
-bool openRegularFile(QFile &file, const QString &path, FileKind *kind, QString *reason);
+/// waiting for a named pipe's writer or a device.
+FileOpening openRegularFile(QFile &file, const QString &path);
 
 } // namespace tavrin
 

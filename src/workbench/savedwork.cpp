@@ -208,9 +208,7 @@ std::optional<QString> notARegularFile(const QString &path)
 QByteArray fingerprintOf(const QString &path, const RunControl &control)
 {
     QFile file;
-    FileKind kind;
-    QString reason;
-    if (!openRegularFile(file, path, &kind, &reason))
+    if (!openRegularFile(file, path).opened)
         return QByteArray();
     constexpr qint64 Block = 1 << 20;
     const double size = double(std::max<qint64>(1, file.size()));
@@ -288,14 +286,12 @@ std::optional<SavedWork> readSavedWorkFile(const QString &path, QString *message
         return std::nullopt;
     };
     QFile file;
-    FileKind kind;
-    QString reason;
-    if (!openRegularFile(file, path, &kind, &reason)) {
-        if (const std::optional<QString> what = notRegular(path, kind)) {
+    if (const FileOpening opening = openRegularFile(file, path); !opening.opened) {
+        if (const std::optional<QString> what = notRegular(path, opening.kind)) {
             *message = *what;
             return std::nullopt;
         }
-        return fail(tr("It cannot be read (%1).").arg(reason));
+        return fail(tr("It cannot be read (%1).").arg(opening.reason));
     }
     if (file.size() > LargestSavedWork)
         return fail(tr("It holds %1 bytes, more than saved work ever does (%2 at most).")

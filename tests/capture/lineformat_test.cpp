@@ -96,3 +96,20 @@ TEST(LineFormat, NamesGoBothWays)
     EXPECT_FALSE(lineFormatNamed("log").has_value());
     EXPECT_FALSE(lineFormatNamed("RAW").has_value());
 }
+
+// A search tries the formats with a prefix or labels before plain numbers,
+// and the formats that read no line alone are never tried.
+TEST(LineFormat, TheSearchTriesPrefixesAndLabelsBeforePlainNumbers)
+{
+    EXPECT_EQ(detectedLineFormats(), (std::vector<LineFormat>{LineFormat::Raw, LineFormat::Uni,
+                                                              LineFormat::Labelled, LineFormat::Xyz}));
+    EXPECT_EQ(lineFormatName(LineFormat::Log), "log");
+    for (const LineFormat f : {LineFormat::Auto, LineFormat::Log})
+        expectNone(f, "1 2 3");
+    // Nine numbers without their prefix are no Raw: line.
+    expectNone(LineFormat::Raw, "1,2,3,4,5,6,7,8,9");
+    expectNone(LineFormat::Uni, "Uni1,2,3,4,5,6,7,8,9");
+    // A value that names no format, as a stored setting might hold, has no name and reads nothing.
+    EXPECT_EQ(lineFormatName(LineFormat(99)), "");
+    expectNone(LineFormat(99), "1 2 3");
+}
