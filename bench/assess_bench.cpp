@@ -30,8 +30,6 @@ int main(int argc, char **argv)
     const CalibrationParameters &p = run.parameters;
     const double bias[3] = {p.Bias[0][0], p.Bias[1][0], p.Bias[2][0]};
     const WorkControl oneThread = WorkControl().withThreads(1);
-    const CalibrationRun beside =
-        CalibrateRawData(Hm, run.raw, FitModel::Exact, WorkControl(), BesideFit::Judgement);
 
     struct Part {
         const char *name;
@@ -51,9 +49,6 @@ int main(int argc, char **argv)
              const CalibrationRun fitted = CalibrateRawData(Hm, run.raw);
              AssessCalibration(fitted, Hm);
          }},
-        {"fit, judgement beside",
-         [&] { CalibrateRawData(Hm, run.raw, FitModel::Exact, WorkControl(), BesideFit::Judgement); }},
-        {"judgement after it", [&] { AssessCalibration(beside, Hm); }},
     };
     std::printf("%d points; of %d runs, the median and the least\n", points.size(), runs);
     for (const Part &part : parts) {

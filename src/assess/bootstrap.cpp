@@ -175,36 +175,68 @@ Uncertainty planarBootstrap(Points points, double Hm, int resamples, std::uint64
     return u;
 }
 
-Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64_t seed,
-                            const RobustFit &robust, bool chooseAgain, const WorkControl &control)
+// Every model the choice weighs, from the fewest parameters to the most,
+// the fitted one as it is; fitted gets that one's place. False when
+// cancelled.
+bool fitCandidates(Points points, double Hm, const RobustFit &robust, const WorkControl &control,
+                   std::vector<RobustFit> &fits, int &fitted)
 {
-    const int runLength = runLengthOf(points, robust);
-    if (robust.model == FitModel::Planar)
-        return planarBootstrap(points, Hm, resamples, seed, runLength, control);
-    // Every model the choice weighs, from the fewest parameters to the most.
-    std::vector<RobustFit> fits;
-    int fitted = -1;
     for (const FitModel m : autoCandidateModels()) {
         std::optional<RobustFit> fit =
             m == robust.model ? robust : FitRobust(points, Hm, m, nullptr, nullptr, nullptr, control);
         if (control.cancelled())
-            return summarise({}, resamples, seed);
+            return false;
         if (!fit)
             continue;
         if (m == robust.model)
             fitted = int(fits.size());
         fits.push_back(std::move(*fit));
     }
+    return true;
+}
+
+// What a cap hides: the models whose predicted error is near that of the
+// fitted one are as likely, and their biases join the intervals.
+void widenByAlikeModels(Uncertainty &u, const std::vector<RobustFit> &fits, int fitted,
+                        const PointSpread &spread, double correlationTime)
+{
+    std::vector<Candidate> candidates;
+    for (const RobustFit &f : fits)
+        candidates.push_back(CandidateOf(f, correlationTime));
+    const std::vector<double> errors = PredictedErrors(candidates);
+    const double alike = SQR(BootstrapLimits::AlikeErrorRatio) * errors[size_t(fitted)];
+    for (size_t k = 0; k < fits.size(); k++) {
+        if (int(k) == fitted || !(errors[k] <= alike) ||
+            !Implausibility(fits[k].parameters, spread).isEmpty())
+            continue;
+        u.alike.push_back(fits[k].model);
+        for (int i = 0; i < 3; i++) {
+            u.bias[i].low = std::min(u.bias[i].low, candidates[k].bias[i]);
+            u.bias[i].high = std::max(u.bias[i].high, candidates[k].bias[i]);
+        }
+    }
+}
+
+Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64_t seed,
+                            const RobustFit &robust, bool chooseAgain, const WorkControl &control)
+{
+    const int runLength = runLengthOf(points, robust);
+    if (robust.model == FitModel::Planar)
+        return planarBootstrap(points, Hm, resamples, seed, runLength, control);
+    std::vector<RobustFit> fits;
+    int fitted = -1;
+    if (!fitCandidates(points, Hm, robust, control, fits, fitted))
+        return summarise({}, resamples, seed);
     // A rest's readings count as the fits counted them: drawn again and
     // again, a long rest would narrow the intervals along its one direction.
-    const SpreadBesideGross known = SpreadWithoutGross(points);
-    const PointSpread &spread = known.spread;
+    PointsOutline outline(points);
+    const SpreadBesideGross &known = outline.spread();
     std::vector<RobustSteps> steps;
     for (const RobustFit &f : fits)
         steps.emplace_back(points, Hm, f, runLength, known.counted(nullptr));
     // The covariances the steps give assume independent readings.
     const double time = CorrelationTime(points, fits.back());
-    const bool covered = chooseAgain && CoverTheSphere(points, Hm, nullptr, nullptr, control);
+    const bool covered = chooseAgain && CoverTheSphere(outline, Hm, nullptr, control);
     std::vector<std::optional<Values>> results;
     runResamples(
         resamples, steps.front().runs(), control,
@@ -219,32 +251,15 @@ Uncertainty robustBootstrap(Points points, double Hm, int resamples, std::uint64
             for (const RobustSteps &s : steps)
                 if (std::optional<RobustFit> f = s.step(counts.data()))
                     refits.push_back(std::move(*f));
-            const int chosen = chosenOf(refits, spread, time, covered);
+            const int chosen = chosenOf(refits, known.spread, time, covered);
             return chosen < 0 ? std::nullopt : std::optional(refits[size_t(chosen)].parameters.values());
         },
         results);
     Uncertainty u = summarise(results, resamples, seed);
     u.runLength = runLength;
     u.alike = {robust.model};
-    if (!u.known)
-        return u;
-    // What a cap hides: the models whose predicted error is near that of
-    // the fitted one are as likely, and their biases join the intervals.
-    std::vector<Candidate> candidates;
-    for (const RobustFit &f : fits)
-        candidates.push_back(CandidateOf(f, time));
-    const std::vector<double> errors = PredictedErrors(candidates);
-    const double alike = SQR(BootstrapLimits::AlikeErrorRatio) * errors[size_t(fitted)];
-    for (size_t k = 0; k < fits.size(); k++) {
-        if (int(k) == fitted || !(errors[k] <= alike) ||
-            !Implausibility(fits[k].parameters, spread).isEmpty())
-            continue;
-        u.alike.push_back(fits[k].model);
-        for (int i = 0; i < 3; i++) {
-            u.bias[i].low = std::min(u.bias[i].low, candidates[k].bias[i]);
-            u.bias[i].high = std::max(u.bias[i].high, candidates[k].bias[i]);
-        }
-    }
+    if (u.known)
+        widenByAlikeModels(u, fits, fitted, known.spread, time);
     return u;
 }
 

@@ -59,66 +59,19 @@ QString axisText(const double v[3])
 
 // The centre about which the choice counts directions: the robust sphere's,
 // or without one the origin.
-std::array<double, 3> directionsCentre(Points points, double Hm, PointsOutline &found,
-                                       const WorkControl &control)
+std::array<double, 3> directionsCentre(PointsOutline &outline, double Hm, const WorkControl &control)
 {
-    const std::optional<std::array<double, 3>> &sphere = found.sphereCentre(points, Hm, control);
+    const std::optional<std::array<double, 3>> sphere = outline.sphereCentre(Hm, control);
     return sphere ? *sphere : std::array<double, 3>{0.0, 0.0, 0.0};
-}
-
-// Why no model gave a plausible calibration, in what the user can change:
-// a rest that holds most readings, a turn about one axis, or directions the
-// turns left out; what was found, then what to do. coverage names the cells
-// that the directions about the robust sphere's centre hit, as the verdict
-// counts them; where no sphere found the centre, the readings' mean tells
-// whether they went every way.
-QString refusalCause(Points points, double Hm, PointsOutline &found, const PlaneSpread &plane, bool covered,
-                     const QString &coverage, const WorkControl &control)
-{
-    const double resting = RestingShare(points);
-    if (resting >= ChoiceLimits::MostAtOneAttitude)
-        return QStringLiteral("most readings (%1 %) sit at one attitude (%2): turn the sensor through more "
-                              "directions")
-            .arg(100 * resting, 0, 'f', 0)
-            .arg(coverage);
-    if (liesFlat(plane))
-        return QStringLiteral(
-                   "the sensor turned about its axis (%1) alone (%2): turn it about its other axes "
-                   "too, upside down as well as level")
-            .arg(axisText(plane.normal), coverage);
-    const QString misfit =
-        QStringLiteral(", yet no model fits them as a sensor's: check that the three columns "
-                       "are one sensor's axes, read at one gain, and that nothing magnetic "
-                       "moved with the sensor");
-    if (covered)
-        return QStringLiteral("the directions cover the sphere (%1)").arg(coverage) + misfit;
-    // A cap leaves the side towards its centre empty about its mean too.
-    const Coverage aboutMean = CoverageAbout(points, found.spread(points).spread.mean);
-    const QualityReport q =
-        JudgeQuality(points.size(), EllipsoidFit(), Hm, PlaneSpread(), aboutMean, CalibratedErrors());
-    if (!q.findings.emptyCap && !q.findings.fewCells)
-        return QStringLiteral("the readings surround their mean (%1 of %2 cells hit about it)")
-                   .arg(q.cellsHit)
-                   .arg(q.cellHit.size()) +
-               misfit;
-    // The cells are of equal area: their share is the sphere's.
-    const Coverage &c = found.coverage(points, directionsCentre(points, Hm, found, control).data());
-    return QStringLiteral("the directions cover about %1 % of the sphere (%2): turn the sensor about each of "
-                          "its axes, upside down as well as level, so that its readings point every way")
-        .arg(100 * c.cellsHit / std::max<size_t>(1, c.cellHit.size()))
-        .arg(coverage);
 }
 
 } // namespace
 
-bool CoverTheSphere(Points points, double Hm, QString *coverage, PointsOutline *outline,
-                    const WorkControl &control)
+bool CoverTheSphere(PointsOutline &outline, double Hm, QString *coverage, const WorkControl &control)
 {
-    PointsOutline own;
-    PointsOutline &found = outline ? *outline : own;
-    const std::array<double, 3> centre = directionsCentre(points, Hm, found, control);
-    const QualityReport q = JudgeQuality(points.size(), EllipsoidFit(), Hm, PlaneSpread(),
-                                         found.coverage(points, centre.data()), CalibratedErrors());
+    const std::array<double, 3> centre = directionsCentre(outline, Hm, control);
+    const QualityReport q = JudgeQuality(outline.points().size(), EllipsoidFit(), Hm, PlaneSpread(),
+                                         outline.coverage(centre.data()), CalibratedErrors());
     if (coverage)
         *coverage = QStringLiteral("%1 of %2 cells hit, largest empty cap %3 degrees")
                         .arg(q.cellsHit)
@@ -300,70 +253,100 @@ std::vector<Candidate> WeighedCandidates(Points points, double Hm, const std::ve
     return candidates;
 }
 
-FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, PointsOutline *outline,
-                    const SampledStart *sampled)
-{
-    FitChoice choice;
-    const auto cancelled = [&] { return control.cancelled(); };
-    PointsOutline own;
-    PointsOutline &found = outline ? *outline : own;
-    const PlaneSpread plane = found.plane(points);
-    const SpreadBesideGross &beside = found.spread(points);
-    const PointSpread &spread = beside.spread;
-    QStringList leftOut;
-    const auto plausible = [&](const std::optional<RobustFit> &fit) {
-        if (!fit)
-            return false;
-        const QString why = Implausibility(fit->parameters, spread);
-        if (!why.isEmpty())
-            leftOut << QStringLiteral("%1 left out: %2").arg(QLatin1String(fitModelName(fit->model)), why);
-        return why.isEmpty();
-    };
-    const auto withLeftOut = [&](const QString &reason) {
-        return leftOut.isEmpty() ? reason
-                                 : reason + QStringLiteral("; ") + leftOut.join(QStringLiteral("; "));
-    };
-    if (liesFlat(plane)) {
-        choice.model = FitModel::Planar;
-        choice.fit = FitRobust(points, Hm, FitModel::Planar, nullptr, nullptr, nullptr, control, &beside);
-        choice.reason = QStringLiteral("planar: the points spread across their plane by %1 % of their radius "
-                                       "in it, less than %2 %: a turn about one axis")
-                            .arg(100 * plane.flatness(), 0, 'f', 1)
-                            .arg(100 * QualityLimits::MaxFlatness, 0, 'f', 0);
-        if (plausible(choice.fit))
-            return choice;
-        // An implausible plane is no answer, even when nothing else is.
-        choice.fit.reset();
-    }
-    QString coverage;
-    const bool covered = CoverTheSphere(points, Hm, &coverage, &found, control);
+namespace {
 
+// One choice of a fit, in its steps: the plane of a turn about one axis;
+// for directions that cover the sphere, the most general plausible fit;
+// elsewhere the least predicted bias error; or the refusal that says why
+// no model serves. Each fit is made once, when a step first asks for it,
+// and what the steps leave out is said after the reason.
+class Choice {
+public:
+    Choice(PointsOutline &outline, double Hm, const WorkControl &control)
+        : outline(outline), points(outline.points()), Hm(Hm), control(control), beside(outline.spread()),
+          models(autoCandidateModels()), fits(models.size())
+    {
+    }
+
+    FitChoice choose();
+
+private:
+    bool choosePlanar(const PlaneSpread &plane);
+    QString chooseMostGeneral(const QString &coverage);
+    QString chooseLeastError(const QString &coverage);
+    void refuse(const PlaneSpread &plane, bool covered, const QString &coverage);
+    QString refusalCause(const PlaneSpread &plane, bool covered, const QString &coverage);
+    std::optional<RobustFit> &fitOfModel(size_t k);
+    bool plausible(const std::optional<RobustFit> &fit);
+    bool determined(const Candidate &candidate, double error);
+    QString withLeftOut(const QString &reason) const;
+
+    PointsOutline &outline;
+    const Points points;
+    const double Hm;
+    const WorkControl &control;
+    const SpreadBesideGross &beside;
+    const std::vector<FitModel> models;
+    std::vector<std::optional<RobustFit>> fits;
+    QStringList leftOut;
+    FitChoice choice;
+};
+
+FitChoice Choice::choose()
+{
+    const PlaneSpread plane = outline.plane();
+    if (liesFlat(plane) && choosePlanar(plane))
+        return choice;
+    QString coverage;
+    const bool covered = CoverTheSphere(outline, Hm, &coverage, control);
     // Where the directions cover the sphere, every model but the full one
     // errs by its own shape: full leads, and the others follow only when it
     // is implausible. Elsewhere each candidate is weighed by the bias error
     // it predicts, which needs them all.
-    const std::vector<FitModel> models = autoCandidateModels();
-    std::vector<std::optional<RobustFit>> fits(models.size());
-    const auto fitOfModel = [&](size_t k) -> std::optional<RobustFit> & {
-        if (!fits[k] && !cancelled())
-            fits[k] = FitRobust(points, Hm, models[k], nullptr, nullptr, nullptr, control, &beside, sampled);
-        return fits[k];
-    };
-    if (covered) {
-        for (size_t k = models.size(); k-- > 0;)
-            if (plausible(fitOfModel(k))) {
-                choice.model = models[k];
-                choice.fit = std::move(fits[k]);
-                break;
-            }
-    }
+    const QString reason = covered ? chooseMostGeneral(coverage) : chooseLeastError(coverage);
+    if (!choice.fit)
+        refuse(plane, covered, coverage);
+    else
+        choice.reason = withLeftOut(reason);
+    return choice;
+}
+
+bool Choice::choosePlanar(const PlaneSpread &plane)
+{
+    choice.model = FitModel::Planar;
+    choice.fit = FitRobust(points, Hm, FitModel::Planar, nullptr, nullptr, nullptr, control, &beside);
+    choice.reason = QStringLiteral("planar: the points spread across their plane by %1 % of their radius "
+                                   "in it, less than %2 %: a turn about one axis")
+                        .arg(100 * plane.flatness(), 0, 'f', 1)
+                        .arg(100 * QualityLimits::MaxFlatness, 0, 'f', 0);
+    if (plausible(choice.fit))
+        return true;
+    // An implausible plane is no answer, even when nothing else is.
+    choice.fit.reset();
+    return false;
+}
+
+QString Choice::chooseMostGeneral(const QString &coverage)
+{
+    for (size_t k = models.size(); k-- > 0;)
+        if (plausible(fitOfModel(k))) {
+            choice.model = models[k];
+            choice.fit = std::move(fits[k]);
+            return QStringLiteral("%1: the directions cover the sphere (%2)")
+                .arg(QLatin1String(fitModelName(choice.model)), coverage);
+        }
+    return QString();
+}
+
+QString Choice::chooseLeastError(const QString &coverage)
+{
     std::vector<size_t> fitOf;
-    for (size_t k = 0; k < fits.size() && !covered; k++)
-        if (fitOfModel(k))
-            fitOf.push_back(k);
     std::vector<const RobustFit *> weighed;
-    for (const size_t k : fitOf)
-        weighed.push_back(&*fits[k]);
+    for (size_t k = 0; k < fits.size(); k++)
+        if (fitOfModel(k)) {
+            fitOf.push_back(k);
+            weighed.push_back(&*fits[k]);
+        }
     const std::vector<Candidate> candidates = WeighedCandidates(points, Hm, weighed, control);
     const std::vector<double> errors = PredictedErrors(candidates);
     std::vector<size_t> order(candidates.size());
@@ -378,54 +361,120 @@ FitChoice ChooseFit(Points points, double Hm, const WorkControl &control, Points
         predicted << QStringLiteral("%1 %2%3").arg(
             QLatin1String(fitModelName(candidates[k].model)), percentOfHm(errors[k], Hm),
             candidates[k].misfit ? QStringLiteral(" (misfits)") : QString());
-    // A model that fits the readings but whose bias error is predicted beyond
-    // Hm, or beyond measure, leaves the bias undetermined: no calibration,
-    // however plausible its bias looks. (A misfit's error is its distance
-    // from the full model, which says how wrong its shape is, not how loose.)
-    const auto determined = [&](size_t k) {
-        if (candidates[k].misfit || errors[k] <= Hm * Hm)
-            return true;
-        const QString model = QLatin1String(fitModelName(candidates[k].model));
-        leftOut << (std::isfinite(errors[k])
-                        ? QStringLiteral("%1 left out: its predicted bias error, %2 % of Hm, exceeds Hm: the "
-                                         "readings leave its bias undetermined")
-                              .arg(model, percentOfHm(errors[k], Hm))
-                        : QStringLiteral("%1 left out: its bias error is beyond measure: the readings leave "
-                                         "its bias undetermined")
-                              .arg(model));
-        return false;
-    };
     for (const size_t k : order)
-        if (determined(k) && plausible(fits[fitOf[k]])) {
+        if (determined(candidates[k], errors[k]) && plausible(fits[fitOf[k]])) {
             choice.model = candidates[k].model;
             choice.fit = std::move(fits[fitOf[k]]);
-            break;
+            return QStringLiteral("%1: poor coverage (%2); of the fits it leaves, the least predicted bias "
+                                  "error (%3 % of Hm)")
+                .arg(QLatin1String(fitModelName(choice.model)), coverage,
+                     predicted.join(QStringLiteral(", ")));
         }
-    if (!choice.fit) {
-        choice.failed = true;
-        if (cancelled())
-            return choice;
-        choice.reason = withLeftOut(QStringLiteral("no model gives a plausible calibration: ") +
-                                    refusalCause(points, Hm, found, plane, covered, coverage, control));
-        return choice;
-    }
-    const QString name = QLatin1String(fitModelName(choice.model));
-    choice.reason =
-        covered ? QStringLiteral("%1: the directions cover the sphere (%2)").arg(name, coverage)
-                : QStringLiteral("%1: poor coverage (%2); of the fits it leaves, the least predicted bias "
-                                 "error (%3 % of Hm)")
-                      .arg(name, coverage, predicted.join(QStringLiteral(", ")));
-    choice.reason = withLeftOut(choice.reason);
-    return choice;
+    return QString();
 }
 
-std::optional<FitModel> SurelyFittedModel(FitModel model, const PlaneSpread &plane)
+void Choice::refuse(const PlaneSpread &plane, bool covered, const QString &coverage)
 {
-    if (model != FitModel::Auto)
-        return model;
-    if (liesFlat(plane))
-        return std::nullopt;
-    return FitModel::Full;
+    choice.failed = true;
+    if (control.cancelled())
+        return;
+    choice.reason = withLeftOut(QStringLiteral("no model gives a plausible calibration: ") +
+                                refusalCause(plane, covered, coverage));
 }
 
+// Why no model gave a plausible calibration, in what the user can change:
+// a rest that holds most readings, a turn about one axis, or directions the
+// turns left out; what was found, then what to do. coverage names the cells
+// that the directions about the robust sphere's centre hit, as the verdict
+// counts them; where no sphere found the centre, the readings' mean tells
+// whether they went every way.
+QString Choice::refusalCause(const PlaneSpread &plane, bool covered, const QString &coverage)
+{
+    const double resting = RestingShare(points);
+    if (resting >= ChoiceLimits::MostAtOneAttitude)
+        return QStringLiteral("most readings (%1 %) sit at one attitude (%2): turn the sensor through more "
+                              "directions")
+            .arg(100 * resting, 0, 'f', 0)
+            .arg(coverage);
+    if (liesFlat(plane))
+        return QStringLiteral(
+                   "the sensor turned about its axis (%1) alone (%2): turn it about its other axes "
+                   "too, upside down as well as level")
+            .arg(axisText(plane.normal), coverage);
+    const QString misfit =
+        QStringLiteral(", yet no model fits them as a sensor's: check that the three columns "
+                       "are one sensor's axes, read at one gain, and that nothing magnetic "
+                       "moved with the sensor");
+    if (covered)
+        return QStringLiteral("the directions cover the sphere (%1)").arg(coverage) + misfit;
+    // A cap leaves the side towards its centre empty about its mean too.
+    const Coverage aboutMean = CoverageAbout(points, beside.spread.mean);
+    const QualityReport q =
+        JudgeQuality(points.size(), EllipsoidFit(), Hm, PlaneSpread(), aboutMean, CalibratedErrors());
+    if (!q.findings.emptyCap && !q.findings.fewCells)
+        return QStringLiteral("the readings surround their mean (%1 of %2 cells hit about it)")
+                   .arg(q.cellsHit)
+                   .arg(q.cellHit.size()) +
+               misfit;
+    // The cells are of equal area: their share is the sphere's.
+    const Coverage c = outline.coverage(directionsCentre(outline, Hm, control).data());
+    return QStringLiteral("the directions cover about %1 % of the sphere (%2): turn the sensor about each of "
+                          "its axes, upside down as well as level, so that its readings point every way")
+        .arg(100 * c.cellsHit / std::max<size_t>(1, c.cellHit.size()))
+        .arg(coverage);
+}
+
+std::optional<RobustFit> &Choice::fitOfModel(size_t k)
+{
+    if (!fits[k] && !control.cancelled())
+        fits[k] = FitRobust(points, Hm, models[k], nullptr, nullptr, nullptr, control, &beside);
+    return fits[k];
+}
+
+bool Choice::plausible(const std::optional<RobustFit> &fit)
+{
+    if (!fit)
+        return false;
+    const QString why = Implausibility(fit->parameters, beside.spread);
+    if (!why.isEmpty())
+        leftOut << QStringLiteral("%1 left out: %2").arg(QLatin1String(fitModelName(fit->model)), why);
+    return why.isEmpty();
+}
+
+// A model that fits the readings but whose bias error is predicted beyond
+// Hm, or beyond measure, leaves the bias undetermined: no calibration,
+// however plausible its bias looks. (A misfit's error is its distance from
+// the full model, which says how wrong its shape is, not how loose.)
+bool Choice::determined(const Candidate &candidate, double error)
+{
+    if (candidate.misfit || error <= Hm * Hm)
+        return true;
+    const QString model = QLatin1String(fitModelName(candidate.model));
+    leftOut << (std::isfinite(error)
+                    ? QStringLiteral("%1 left out: its predicted bias error, %2 % of Hm, exceeds Hm: the "
+                                     "readings leave its bias undetermined")
+                          .arg(model, percentOfHm(error, Hm))
+                    : QStringLiteral("%1 left out: its bias error is beyond measure: the readings leave "
+                                     "its bias undetermined")
+                          .arg(model));
+    return false;
+}
+
+QString Choice::withLeftOut(const QString &reason) const
+{
+    return leftOut.isEmpty() ? reason : reason + QStringLiteral("; ") + leftOut.join(QStringLiteral("; "));
+}
+
+} // namespace
+
+FitChoice ChooseFit(PointsOutline &outline, double Hm, const WorkControl &control)
+{
+    return Choice(outline, Hm, control).choose();
+}
+
+FitChoice ChooseFit(Points points, double Hm, const WorkControl &control)
+{
+    PointsOutline outline(points);
+    return ChooseFit(outline, Hm, control);
+}
 } // namespace tavrin

@@ -51,10 +51,10 @@ constexpr double MostAtOneAttitude = 0.5;
 constexpr double AttitudeWidth = 0.05;
 } // namespace ChoiceLimits
 
-/// Whether the directions of the points about CoverageCentre cover the
-/// sphere, as the verdict counts them; coverage, when given, gets the count.
-/// outline, when given, keeps what it finds of the points, or gives it.
-bool CoverTheSphere(Points points, double Hm, QString *coverage = nullptr, PointsOutline *outline = nullptr,
+/// Whether the directions of the outline's points about its robust sphere's
+/// centre cover the sphere, as the verdict counts them; coverage, when
+/// given, gets the count.
+bool CoverTheSphere(PointsOutline &outline, double Hm, QString *coverage = nullptr,
                     const WorkControl &control = WorkControl());
 
 /// The integrated autocorrelation time of the fit's norm residuals in the
@@ -134,25 +134,20 @@ struct FitChoice {
     bool failed = false;
 };
 
-/// Chooses among Planar, Sphere, Diagonal and Full for the points:
+/// Chooses among Planar, Sphere, Diagonal and Full for the outline's points:
 /// - points flatter than QualityLimits::MaxFlatness: Planar;
-/// - directions about CoverageCentre that cover the sphere: Full;
+/// - directions about the robust sphere's centre that cover the sphere: Full;
 /// - otherwise, of Sphere, Diagonal and Full, the one of least predicted
 ///   bias error (PredictedErrors), a model that misfits only when none
 ///   that fits is plausible.
 /// A fit that Implausibility refuses gives way to the next, and the reason
 /// says so. A cancel by control stops the choice early with failed set.
-/// outline, when given, keeps what the choice finds of the points, for
-/// their judgement, or gives what was found before; sampled, a start
-/// converged ahead for one model, spares that model's fit its starts.
-FitChoice ChooseFit(Points points, double Hm, const WorkControl &control = WorkControl(),
-                    PointsOutline *outline = nullptr, const SampledStart *sampled = nullptr);
+/// The outline keeps what the choice finds of the points, for their
+/// judgement.
+FitChoice ChooseFit(PointsOutline &outline, double Hm, const WorkControl &control = WorkControl());
 
-/// The robust model whose fit a run asking for model surely makes, on points
-/// whose plane is plane: the model asked for, or for Auto the full one, which
-/// ChooseFit fits for all points but those that lie flat; none for Auto on
-/// those.
-std::optional<FitModel> SurelyFittedModel(FitModel model, const PlaneSpread &plane);
+/// The same for points that nothing else outlines.
+FitChoice ChooseFit(Points points, double Hm, const WorkControl &control = WorkControl());
 
 } // namespace tavrin
 

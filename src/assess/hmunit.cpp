@@ -120,12 +120,12 @@ HmUnitCheck CheckHmUnit(Points points, const CalibrationParameters &p, double Hm
 QString hmUnitWarningMessage(const HmUnitCheck &check)
 {
     QString message = QCoreApplication::translate(
-                          "Fen_Tavrin", "Hm is %1, and the measurements lie at a median distance of "
-                                        "%2 from the bias b: Hm must be in the unit of the "
-                                        "measurements.")
+                          "HmUnitCheck", "Hm is %1, and the measurements lie at a median distance of "
+                                         "%2 from the bias b: Hm must be in the unit of the "
+                                         "measurements.")
                           .arg(shortNumber(check.hm), shortNumber(check.medianDistance));
     if (check.valuesVanish)
-        message += ' ' + QCoreApplication::translate("Fen_Tavrin",
+        message += ' ' + QCoreApplication::translate("HmUnitCheck",
                                                      "Some results are not zero but show as zero with four "
                                                      "decimals.");
     return message;

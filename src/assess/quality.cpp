@@ -61,13 +61,6 @@ std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm
                                  sphere->parameters.Bias[2][0]};
 }
 
-void CoverageCentre(Points points, double Hm, const CalibrationParameters &fallback, double centre[3])
-{
-    const std::optional<std::array<double, 3>> sphere = RobustSphereCentre(points, Hm);
-    for (int i = 0; i < 3; i++)
-        centre[i] = sphere ? (*sphere)[size_t(i)] : fallback.Bias[i][0];
-}
-
 const char *verdictName(Verdict verdict)
 {
     switch (verdict) {
@@ -241,33 +234,36 @@ QualityReport JudgeQuality(int points, const EllipsoidFit &fit, double Hm, const
     return q;
 }
 
-const SpreadBesideGross &PointsOutline::spread(Points points)
+const SpreadBesideGross &PointsOutline::spread()
 {
+    const std::lock_guard<std::mutex> hold(spreadLock);
     if (!spreadFound)
-        spreadFound = SpreadWithoutGross(points);
+        spreadFound = SpreadWithoutGross(outlined);
     return *spreadFound;
 }
 
-const PlaneSpread &PointsOutline::plane(Points points)
+const PlaneSpread &PointsOutline::plane()
 {
+    const std::lock_guard<std::mutex> hold(planeLock);
     if (!planeFound)
-        planeFound = SpreadAboutPlane(points, &spread(points));
+        planeFound = SpreadAboutPlane(outlined, &spread());
     return *planeFound;
 }
 
-const std::optional<std::array<double, 3>> &PointsOutline::sphereCentre(Points points, double Hm,
-                                                                        const WorkControl &control)
+std::optional<std::array<double, 3>> PointsOutline::sphereCentre(double Hm, const WorkControl &control)
 {
+    const std::lock_guard<std::mutex> hold(sphereLock);
     if (!sphereFound || sphereHm != Hm)
-        sphereFound = RobustSphereCentre(points, Hm, control);
+        sphereFound = RobustSphereCentre(outlined, Hm, control);
     sphereHm = Hm;
     return *sphereFound;
 }
 
-const Coverage &PointsOutline::coverage(Points points, const double centre[3])
+Coverage PointsOutline::coverage(const double centre[3])
 {
+    const std::lock_guard<std::mutex> hold(coverageLock);
     if (!coverageFound || !std::equal(centre, centre + 3, coverageFound->centre))
-        coverageFound = CoverageAbout(points, centre);
+        coverageFound = CoverageAbout(outlined, centre);
     return *coverageFound;
 }
 

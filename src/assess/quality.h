@@ -10,6 +10,7 @@
 #include "spherecells.h"
 
 #include <array>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -107,37 +108,39 @@ CalibratedErrors CalibratedErrorsOf(Points points, const CalibrationParameters &
 QualityReport JudgeQuality(int points, const EllipsoidFit &fit, double Hm, const PlaneSpread &plane,
                            const Coverage &coverage, const CalibratedErrors &errors);
 
-/// The centre of the robust sphere that CoverageCentre fits, or empty when
-/// no sphere fits; its starts converge on as many threads as control gives.
+/// The centre of a robust sphere fitted to an even sample of the points,
+/// which gross points cannot move and a fit gone wrong cannot either, or
+/// empty when no sphere fits: the one centre about which every judgement
+/// of the points counts their directions. Its starts converge on as many
+/// threads as control gives.
 std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm,
                                                         const WorkControl &control = WorkControl());
-
-/// The one centre about which every judgement of the points counts their
-/// directions: that of a robust sphere fitted to an even sample of them,
-/// which gross points cannot move and a fit gone wrong cannot either;
-/// fallback's bias when no sphere fits.
-void CoverageCentre(Points points, double Hm, const CalibrationParameters &fallback, double centre[3]);
 
 /// What the judgements of one set of points find about the points alone,
 /// whatever their calibration: each part found when first asked for, then
 /// kept, so that the choice of a fit and the judgement of its calibration
-/// find it once; the sphere is fitted again for another Hm. Every call
-/// passes the same points, which the caller holds. The spread and the
-/// plane, and the sphere and the coverage, may be asked for on two threads
-/// at once, each pair on one.
+/// find it once. The points are held by the caller for the outline's life.
+/// Each part is found under its own lock: any part may be asked for on any
+/// thread.
 class PointsOutline {
 public:
+    explicit PointsOutline(Points points) : outlined(points) {}
+    PointsOutline(const PointsOutline &) = delete;
+    PointsOutline &operator=(const PointsOutline &) = delete;
+
+    Points points() const { return outlined; }
     /// SpreadWithoutGross of the points.
-    const SpreadBesideGross &spread(Points points);
+    const SpreadBesideGross &spread();
     /// SpreadAboutPlane of the points.
-    const PlaneSpread &plane(Points points);
-    /// RobustSphereCentre of the points.
-    const std::optional<std::array<double, 3>> &sphereCentre(Points points, double Hm,
-                                                             const WorkControl &control);
+    const PlaneSpread &plane();
+    /// RobustSphereCentre of the points, fitted again for another Hm.
+    std::optional<std::array<double, 3>> sphereCentre(double Hm, const WorkControl &control);
     /// CoverageAbout the centre; kept for the last centre asked for.
-    const Coverage &coverage(Points points, const double centre[3]);
+    Coverage coverage(const double centre[3]);
 
 private:
+    const Points outlined;
+    std::mutex spreadLock, planeLock, sphereLock, coverageLock;
     std::optional<SpreadBesideGross> spreadFound;
     std::optional<PlaneSpread> planeFound;
     std::optional<std::optional<std::array<double, 3>>> sphereFound;
@@ -146,9 +149,11 @@ private:
 };
 
 /// Judges the calibration of the points (at least one) for the field norm
-/// Hm. The coverage counts the directions of the points about centre, a
-/// robust one, so that a fit gone wrong cannot make a turn about one axis
-/// look as if it covered the sphere; without it, about the fit's bias.
+/// Hm, each part found on its own: the test oracle of AssessCalibration,
+/// which no program calls. The coverage counts the directions of the points
+/// about centre, a robust one, so that a fit gone wrong cannot make a turn
+/// about one axis look as if it covered the sphere; without it, about the
+/// fit's bias.
 QualityReport AssessQuality(Points points, const EllipsoidFit &fit, const CalibrationParameters &p, double Hm,
                             const double *centre = nullptr);
 

@@ -5,9 +5,6 @@
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <atomic>
-#include <functional>
-
 #include <utility>
 
 namespace tavrin {
@@ -16,7 +13,7 @@ namespace {
 
 QString tr(const char *text)
 {
-    return QCoreApplication::translate("Fen_Tavrin", text);
+    return QCoreApplication::translate("Calibration", text);
 }
 
 std::optional<CalibrationError> readError(RawDataStatus status)
@@ -70,44 +67,13 @@ void explainFailure(CalibrationRun &run, bool exact)
         }
 }
 
-// The robust centre of the points and the coverage about it, into the run's
-// outline, quietly on one thread: the part of a judgement that runs beside
-// a fit. A coverage about the bias, for points that fit no sphere, is left
-// to the judgement.
-void findCoverage(CalibrationRun &run, double Hm, const WorkControl &control)
+void fitRobustly(CalibrationRun &run, double Hm, FitModel model, PointsOutline &outline,
+                 const WorkControl &control)
 {
-    const Points points = run.raw.points();
-    const std::optional<std::array<double, 3>> &centre =
-        run.outline.sphereCentre(points, Hm, control.quiet().withThreads(1));
-    if (centre)
-        run.outline.coverage(points, centre->data());
-}
-
-CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const WorkControl &control,
-                           BesideFit beside)
-{
-    run.requested = model;
-    const Points points = run.raw.points();
-    // Auto's choice and the fits start from the spread and the plane of the
-    // points; the judgement needs those, the robust centre and the coverage
-    // as well, which two threads find at once before the fit. The plane
-    // comes first, and its thread then converges on a sample of the points
-    // the starts of the fit that the run is sure to make.
-    std::optional<SampledStart> sampled;
-    if (beside == BesideFit::Judgement && control.threads() > 1)
-        control.inParallel(2, [&](int worker, int) {
-            if (worker == 1) {
-                findCoverage(run, Hm, control);
-                return;
-            }
-            if (const std::optional<FitModel> ahead = SurelyFittedModel(model, run.outline.plane(points)))
-                sampled = ConvergeOnSample(points, Hm, *ahead, run.outline.spread(points),
-                                           control.quiet().withThreads(1));
-        });
-    const SampledStart *ahead = sampled ? &*sampled : nullptr;
+    const Points points = outline.points();
     FitChoice choice;
     if (model == FitModel::Auto) {
-        choice = ChooseFit(points, Hm, control, &run.outline, ahead);
+        choice = ChooseFit(outline, Hm, control);
         run.fitReason = choice.reason;
     } else {
         choice.model = model;
@@ -117,96 +83,33 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
         run.error = CalibrationError::NumericalFailure;
         if (!control.cancelled())
             explainFailure(run, false);
-        return run;
+        return;
     }
     run.robust = choice.fit ? choice.fit
                             : FitRobust(points, Hm, choice.model, nullptr, nullptr, &run.undetermined,
-                                        control, &run.outline.spread(points), ahead);
+                                        control, &outline.spread());
     if (!run.robust) {
         run.error = control.cancelled() ? CalibrationError::Cancelled : CalibrationError::NumericalFailure;
         if (!control.cancelled())
             explainFailure(run, false);
-        return run;
+        return;
     }
     run.parameters = run.robust->parameters;
     run.fit = QuadricOf(run.parameters, Hm);
-    return run;
 }
 
-CalibrationRun fitExactly(CalibrationRun run, double Hm, const WorkControl &control, BesideFit beside)
+void fitExactly(CalibrationRun &run, double Hm, const WorkControl &control)
 {
-    const Points points = run.raw.points();
-    const bool judgement = beside == BesideFit::Judgement;
-    // What the judgement needs comes beside the fit. The second thread finds
-    // the robust centre and the coverage about it while the first fits and
-    // derives. Then each takes in turn what is left and can be done: the
-    // plane at once, the norm errors and Hm's unit once the calibration
-    // stands. The first thread takes the plane, the longest, first; the
-    // second, the checks first, or the plane when it comes before the
-    // calibration stands.
-    CalibrationChecks checks;
-    checks.hm = Hm;
-    std::atomic<bool> calibrated{false};
-    struct Chore {
-        bool needsCalibration;
-        std::function<void()> work;
-        std::atomic<bool> taken{false};
-    };
-    Chore chores[] = {{true, [&] { checks.errors = CalibratedErrorsOf(points, run.parameters, Hm); }},
-                      {true, [&] { checks.hmUnit = CheckHmUnit(points, run.parameters, Hm); }},
-                      {false, [&] { run.outline.plane(points); }}};
-    const auto takeChores = [&](std::initializer_list<int> order) {
-        for (const int c : order)
-            if ((!chores[c].needsCalibration || calibrated) && !chores[c].taken.exchange(true))
-                chores[c].work();
-    };
-    std::optional<EllipsoidFit> fit;
-    std::optional<CalibrationParameters> parameters;
-    control.inParallel(judgement ? 2 : 1, [&](int worker, int workers) {
-        if (worker == 1) {
-            findCoverage(run, Hm, control);
-            takeChores({0, 1, 2});
-            return;
-        }
-        fit = FitEllipsoid(points, nullptr, control.withThreads(control.threads() - (workers - 1)));
-        if (fit)
-            parameters = DeriveCalibration(*fit, Hm);
-        if (parameters) {
-            run.parameters = *parameters;
-            calibrated = true;
-        }
-        if (judgement)
-            takeChores({2, 0, 1});
-    });
+    const std::optional<EllipsoidFit> fit = FitEllipsoid(run.raw.points(), nullptr, control);
+    const std::optional<CalibrationParameters> parameters = fit ? DeriveCalibration(*fit, Hm) : std::nullopt;
     if (fit)
         run.fit = *fit;
     if (!parameters) {
         run.error = CalibrationError::NumericalFailure;
         explainFailure(run, true);
-        return run;
+        return;
     }
-    if (judgement)
-        run.checks = checks;
-    return run;
-}
-
-// The gross points of a fit that folded the sphere, which are what usually
-// pulls it there, and the one farthest from the centre of the coverage.
-void nameGrossPoints(Points points, const std::vector<bool> &gross, QualityReport &q)
-{
-    double farthest = -1.0;
-    for (int k = 0; k < points.size(); k++) {
-        if (!gross[size_t(k)])
-            continue;
-        q.grossPoints++;
-        const double distance =
-            std::hypot(points[k][0] - q.centre[0], points[k][1] - q.centre[1], points[k][2] - q.centre[2]);
-        if (!(distance <= farthest)) {
-            farthest = distance;
-            q.farthestGross = k;
-            std::copy(points[k], points[k] + 3, q.farthestValue);
-        }
-    }
+    run.parameters = *parameters;
 }
 
 } // namespace
@@ -215,24 +118,24 @@ const ErrorDescription &describe(CalibrationError error)
 {
     // In the order of CalibrationError.
     static const ErrorDescription table[] = {
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The value of Hm must be non zero!"), "hm-is-zero"},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The file does not exists!"), "cannot-open"},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The file could not be read to its end."), "read-error"},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "Please, check the format of the raw data file."), "bad-format"},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin",
+        {QT_TRANSLATE_NOOP("Calibration", "The value of Hm must be non zero!"), "hm-is-zero"},
+        {QT_TRANSLATE_NOOP("Calibration", "The file does not exists!"), "cannot-open"},
+        {QT_TRANSLATE_NOOP("Calibration", "The file could not be read to its end."), "read-error"},
+        {QT_TRANSLATE_NOOP("Calibration", "Please, check the format of the raw data file."), "bad-format"},
+        {QT_TRANSLATE_NOOP("Calibration",
                            "The file holds more than 500000 measurements or 100 million lines."),
          "too-many-lines"},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "At least 10 measurements are needed for a calibration."),
+        {QT_TRANSLATE_NOOP("Calibration", "At least 10 measurements are needed for a calibration."),
          "too-few-points"},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin",
+        {QT_TRANSLATE_NOOP("Calibration",
                            "The calibration failed: the measurements do not determine an ellipsoid."),
          "numerical-failure"},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The calibration parameters could not be saved."), "cannot-save"},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The columns named for x, y and z are not in the header."),
+        {QT_TRANSLATE_NOOP("Calibration", "The calibration parameters could not be saved."), "cannot-save"},
+        {QT_TRANSLATE_NOOP("Calibration", "The columns named for x, y and z are not in the header."),
          "columns-not-found"},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The log has more than 100 header lines before its data."),
+        {QT_TRANSLATE_NOOP("Calibration", "The log has more than 100 header lines before its data."),
          "too-many-header-lines"},
-        {QT_TRANSLATE_NOOP("Fen_Tavrin", "The calibration was cancelled."), "cancelled"},
+        {QT_TRANSLATE_NOOP("Calibration", "The calibration was cancelled."), "cancelled"},
     };
     return table[int(error)];
 }
@@ -266,77 +169,49 @@ QString outlierWarningMessage()
 
 CalibrationRun CalibrateFile(double Hm, const QString &filename)
 {
-    if (Hm == 0.0) {
-        CalibrationRun run;
-        run.error = CalibrationError::HmIsZero;
-        return run;
-    }
-    return CalibrateRawData(Hm, ReadRawData(filename));
+    return CalibrateRawData(Hm, Hm == 0.0 ? RawData() : ReadRawData(filename));
 }
 
-CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const WorkControl &control,
-                                BesideFit beside)
+CalibrationRun admitMeasurements(double Hm, RawData raw)
 {
     CalibrationRun run;
     run.raw = std::move(raw);
-    if (Hm == 0.0) {
+    if (Hm == 0.0)
         run.error = CalibrationError::HmIsZero;
-        return run;
-    }
-    if ((run.error = readError(run.raw.status)))
-        return run;
-    if (run.raw.numLines < MinimumPoints) {
+    else if (!(run.error = readError(run.raw.status)) && run.raw.numLines < MinimumPoints)
         run.error = CalibrationError::TooFewPoints;
-        return run;
+    return run;
+}
+
+void fitMeasurements(CalibrationRun &run, double Hm, FitModel model, PointsOutline &outline,
+                     const WorkControl &control)
+{
+    run.requested = model;
+    if (model == FitModel::Exact)
+        fitExactly(run, Hm, control);
+    else
+        fitRobustly(run, Hm, model, outline, control);
+}
+
+CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model, const WorkControl &control)
+{
+    CalibrationRun run = admitMeasurements(Hm, std::move(raw));
+    if (!run.error) {
+        PointsOutline outline(run.raw.points());
+        fitMeasurements(run, Hm, model, outline, control);
     }
-    if (model != FitModel::Exact)
-        return fitRobustly(std::move(run), Hm, model, control, beside);
-    return fitExactly(std::move(run), Hm, control, beside);
+    return run;
+}
+
+JudgedFit judgedFitOf(const CalibrationRun &run)
+{
+    return {run.fit, run.parameters, run.model, run.robustFit()};
 }
 
 QualityReport AssessCalibration(const CalibrationRun &run, double Hm, const WorkControl &control)
 {
-    const Points points = run.raw.points();
-    const RobustFit *robust = run.robustFit();
-    const double judgedNorm = robust ? robust->calibratedNorm : Hm;
-    PointsOutline outline = run.outline;
-    // Four parts that share no sum, each adding in its own order, taken in
-    // turn by as many threads as the budget gives: the coverage, which
-    // needs the robust centre, the plane, the norm errors and the unit of
-    // Hm, the last two unless the fit found them already. The robust
-    // centre's fit takes no thread of its own.
-    Coverage coverage;
-    PlaneSpread plane;
-    const bool checked = run.checks && run.checks->hm == Hm;
-    CalibrationChecks checks = checked ? *run.checks : CalibrationChecks();
-    const std::function<void()> parts[] = {
-        [&] {
-            const std::optional<std::array<double, 3>> &sphere =
-                outline.sphereCentre(points, Hm, control.withThreads(1));
-            const double bias[3] = {run.parameters.Bias[0][0], run.parameters.Bias[1][0],
-                                    run.parameters.Bias[2][0]};
-            coverage = outline.coverage(points, sphere ? sphere->data() : bias);
-        },
-        [&] { plane = outline.plane(points); },
-        [&] {
-            if (!checked)
-                checks.errors = CalibratedErrorsOf(points, run.parameters, judgedNorm);
-        },
-        [&] {
-            // A planar fit does not scale by Hm, whose unit then changes nothing.
-            if (!checked && run.model != FitModel::Planar)
-                checks.hmUnit = CheckHmUnit(points, run.parameters, Hm);
-        }};
-    std::atomic<int> next{0};
-    control.inParallel(2, [&](int, int) {
-        for (int part; (part = next++) < 4;)
-            parts[part]();
-    });
-    QualityReport q = JudgeQuality(points.size(), run.fit, judgedNorm, plane, coverage, checks.errors);
-    q.hmUnit = checks.hmUnit;
-    if (q.findings.folded)
-        nameGrossPoints(points, outline.spread(points).gross, q);
-    return q;
+    PointsOutline outline(run.raw.points());
+    return AssessCalibration(outline, judgedFitOf(run), Hm, control);
 }
 
 std::optional<FitModel> RecommendedFit(const CalibrationRun &run, const QualityReport &q)

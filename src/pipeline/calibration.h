@@ -4,6 +4,7 @@
 #define TAVRIN_CALIBRATION_H
 
 #include "ellipsoidfit.h"
+#include "judgement.h"
 #include "quality.h"
 #include "rawdata.h"
 #include "robustfit.h"
@@ -45,13 +46,6 @@ QString errorMessage(CalibrationError error);
 /// The warning shown when the fitted shape fails the ellipsoid test.
 QString outlierWarningMessage();
 
-/// The checks of a calibration that its judgement makes, for one Hm.
-struct CalibrationChecks {
-    double hm = 0.0;
-    CalibratedErrors errors;
-    HmUnitCheck hmUnit;
-};
-
 struct CalibrationRun {
     std::optional<CalibrationError> error;
     RawData raw;
@@ -64,8 +58,6 @@ struct CalibrationRun {
     Undetermined undetermined = Undetermined::No; ///< why a fit refused the points, when known
     int outOfRange = -1;                          ///< 0-based index of the reading of Undetermined::Reading
     double outOfRangeScale = 0.0;                 ///< the scale of the readings of Undetermined::Scale
-    PointsOutline outline; ///< what the robust fit and Auto's choice found of the points, for their judgement
-    std::optional<CalibrationChecks> checks; ///< found beside the exact fit, when asked, for its judgement
 
     /// The robust fit, or nullptr for the exact one.
     const RobustFit *robustFit() const { return robust ? &*robust : nullptr; }
@@ -75,40 +67,32 @@ struct CalibrationRun {
 /// that lies outside the range the fits support; empty otherwise.
 QString failureDetail(const CalibrationRun &run);
 
-/// Runs a whole calibration with the exact fit: refuses Hm = 0 before
-/// touching the file, reads it, refuses too few points, fits and derives b
-/// and A. The fit's outlierWarning says whether the shape failed the
-/// ellipsoid test; run.fit holds it even when the derivation then fails.
+/// The refusals that come before a fit, in their order: Hm = 0, a reading
+/// that failed, too few points. A run they leave without an error holds
+/// the points, ready for fitMeasurements.
+CalibrationRun admitMeasurements(double Hm, RawData raw);
+
+/// Fits the points of an admitted run: the exact fit is the algebraic one;
+/// any other is robust, and Auto chooses. outline is the outline of
+/// run.raw's points, which keeps what the robust fits and the choice find
+/// of them for their judgement. A fit that control cancels ends in the
+/// error Cancelled.
+void fitMeasurements(CalibrationRun &run, double Hm, FitModel model, PointsOutline &outline,
+                     const WorkControl &control = WorkControl());
+
+/// admitMeasurements, then fitMeasurements, for measurements already read.
+CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model = FitModel::Exact,
+                                const WorkControl &control = WorkControl());
+
+/// The test oracle of a whole run with the exact fit, which no program
+/// calls: reads the file and calibrates it as CalibrateRawData does.
 /// Hm: the norm of the Earth's field in the unit of the measurements, not 0.
 CalibrationRun CalibrateFile(double Hm, const QString &filename);
 
-/// What CalibrateRawData does beside the fit.
-enum class BesideFit {
-    Nothing,
-    /// Finds, on a second thread when the budget has one, what
-    /// AssessCalibration for the same Hm needs. Beside the exact fit: the
-    /// outline of the points (the robust centre, the coverage about it, the
-    /// plane) and, once the calibration stands, its checks, so that the
-    /// judgement only puts them together. Before a robust fit, which starts
-    /// from the plane: the outline, the plane on one thread while the
-    /// other finds the centre and the coverage; then, on the first, the
-    /// fit's starts converged on a sample of the points (ConvergeOnSample).
-    Judgement,
-};
+/// The fit of a run as its judgement sees it, a view of the run.
+JudgedFit judgedFitOf(const CalibrationRun &run);
 
-/// The same on measurements already read, by any reader, with any fit: the
-/// exact fit is the algebraic one; any other is robust, and Auto chooses.
-/// A fit that control cancels ends in the error Cancelled.
-CalibrationRun CalibrateRawData(double Hm, RawData raw, FitModel model = FitModel::Exact,
-                                const WorkControl &control = WorkControl(),
-                                BesideFit beside = BesideFit::Nothing);
-
-/// Judges a calibrated run for the field norm Hm: its coverage counts the
-/// directions about CoverageCentre, as auto's choice does, and a planar
-/// fit's points are judged against the norm they have. Hm itself is checked
-/// against the scale of the points. What the fit found of the points is not
-/// found again; the coverage is measured on a second thread when control's
-/// budget has one.
+/// AssessCalibration of a run's points, outlined afresh.
 QualityReport AssessCalibration(const CalibrationRun &run, double Hm,
                                 const WorkControl &control = WorkControl());
 

@@ -65,6 +65,23 @@ private:
     double reached = 0.0;
 };
 
+// The magnetometer's axes against the accelerometer read beside it.
+align::AlignmentResult alignmentOf(const RawData &raw, const CalibrationParameters &p,
+                                   const CalibrationOptions &options)
+{
+    align::AlignmentInput in;
+    in.convention = options.accel;
+    in.placeInclinationDegrees = options.placeInclinationDegrees;
+    const Calibrator calibrate(p);
+    for (int k = 0; k < raw.numLines; k++) {
+        align::Vec3 h;
+        calibrate(raw.Mag[k], h.data());
+        in.field.push_back(h);
+        in.accel.push_back({raw.Accel[k][0], raw.Accel[k][1], raw.Accel[k][2]});
+    }
+    return align::alignAxes(in);
+}
+
 } // namespace
 
 const char *runPhaseName(RunPhase phase)
@@ -108,11 +125,6 @@ RawData readMeasurements(const Input &input, std::optional<LogInput> &log, const
     return ReadLog(input.path, *input.log, *log, control);
 }
 
-Input Input::points(const PointSnapshot &snapshot, const QString &name)
-{
-    return points(snapshot.rawData(), name);
-}
-
 CalibrationParameters rotatedCalibration(const CalibrationParameters &p, const align::Mat3 &r)
 {
     CalibrationParameters out = p;
@@ -149,8 +161,11 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
         return cancelled();
 
     work = run.begin(RunPhase::Fitting);
-    result.run = CalibrateRawData(options.hm, std::move(raw), options.fit, work,
-                                  options.assess ? BesideFit::Judgement : BesideFit::Nothing);
+    result.run = admitMeasurements(options.hm, std::move(raw));
+    // What the fit finds of the points alone, the judgement takes as found.
+    PointsOutline outline(result.run.raw.points());
+    if (!result.run.error)
+        fitMeasurements(result.run, options.hm, options.fit, outline, work);
     if (run.cancelled())
         return cancelled();
     // Said before a failure of the derivation too: the shape was seen first.
@@ -162,26 +177,15 @@ CalibrationResult runCalibration(const Input &input, const CalibrationOptions &o
 
     if (options.assess) {
         work = run.begin(RunPhase::Assessing);
-        result.quality = AssessCalibration(result.run, options.hm, work);
+        result.quality = AssessCalibration(outline, judgedFitOf(result.run), options.hm, work);
         if (run.cancelled())
             return cancelled();
         if (result.quality.hmUnit.warns())
             result.warnings << hmUnitWarningMessage(result.quality.hmUnit);
     }
 
-    if (const RawData &raw = result.run.raw; raw.Accel.nrows() > 0 && raw.Accel.nrows() == raw.numLines) {
-        align::AlignmentInput in;
-        in.convention = options.accel;
-        in.placeInclinationDegrees = options.placeInclinationDegrees;
-        const Calibrator calibrate(result.run.parameters);
-        for (int k = 0; k < raw.numLines; k++) {
-            align::Vec3 h;
-            calibrate(raw.Mag[k], h.data());
-            in.field.push_back(h);
-            in.accel.push_back({raw.Accel[k][0], raw.Accel[k][1], raw.Accel[k][2]});
-        }
-        result.alignment = align::alignAxes(in);
-    }
+    if (const RawData &raw = result.run.raw; raw.Accel.nrows() > 0 && raw.Accel.nrows() == raw.numLines)
+        result.alignment = alignmentOf(raw, result.run.parameters, options);
 
     if (options.resamples > 0) {
         work = run.begin(RunPhase::Uncertainty);

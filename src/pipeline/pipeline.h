@@ -10,7 +10,6 @@
 #include "bootstrap.h"
 #include "calibration.h"
 #include "logreader.h"
-#include "pointstore.h"
 #include "quality.h"
 #include "rawdata.h"
 #include "robustfit.h"
@@ -35,8 +34,6 @@ struct Input {
 
     static Input file(const QString &path, std::optional<LogFormat> log = std::nullopt);
     static Input points(RawData measurements, const QString &name);
-    /// The points of a live store as they were at the snapshot.
-    static Input points(const PointSnapshot &snapshot, const QString &name);
 };
 
 struct CalibrationOptions {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <random>
+#include <thread>
 
 using namespace tavrin;
 
@@ -357,4 +358,41 @@ TEST(Quality, TheEmptyCapIsMeasuredAgainstEveryPoint)
         EXPECT_NEAR(q.largestEmptyCap.radius, nearest, 1e-12) << seed;
         EXPECT_NEAR(q.largestEmptyCap.radius, 20 * Degree, 2 * Degree) << seed;
     }
+}
+
+// Asked for on two threads at once, each part of an outline is what it is
+// found alone; the sphere is fitted again for another Hm, and the coverage
+// kept for the last centre asked for.
+TEST(PointsOutline, ItsPartsOnTwoThreadsAtOnceAreThoseFoundAlone)
+{
+    Truth truth = sphereTruth(1.0, 5, 6, 7);
+    truth.A0[2][2] = 1.1;
+    const MatDoub points = ellipsoidPoints(truth, 48.0, 20000, 0.3, 4);
+    const SpreadBesideGross spread = SpreadWithoutGross(points);
+    const PlaneSpread plane = SpreadAboutPlane(points);
+    const std::optional<std::array<double, 3>> sphere = RobustSphereCentre(points, 48.0);
+    const std::optional<std::array<double, 3>> smaller = RobustSphereCentre(points, 24.0);
+    ASSERT_TRUE(sphere && smaller);
+    const Coverage coverage = CoverageAbout(points, sphere->data());
+    const double origin[3] = {0.0, 0.0, 0.0};
+    const Coverage aboutOrigin = CoverageAbout(points, origin);
+
+    PointsOutline outline(points);
+    const auto expectAlone = [&] {
+        EXPECT_EQ(outline.spread().gross, spread.gross);
+        EXPECT_EQ(outline.spread().spread.radius, spread.spread.radius);
+        EXPECT_EQ(outline.plane().across, plane.across);
+        EXPECT_EQ(outline.plane().radius, plane.radius);
+        EXPECT_EQ(outline.sphereCentre(48.0, WorkControl().withThreads(1)), sphere);
+        const Coverage c = outline.coverage(sphere->data());
+        EXPECT_EQ(c.cellHit, coverage.cellHit);
+        EXPECT_EQ(c.largestEmptyCap.radius, coverage.largestEmptyCap.radius);
+    };
+    std::thread other(expectAlone);
+    expectAlone();
+    other.join();
+    EXPECT_EQ(outline.points().size(), points.nrows());
+    EXPECT_EQ(outline.sphereCentre(24.0, WorkControl()), smaller);
+    EXPECT_EQ(outline.coverage(origin).cellHit, aboutOrigin.cellHit);
+    EXPECT_EQ(outline.coverage(origin).largestEmptyCap.radius, aboutOrigin.largestEmptyCap.radius);
 }

@@ -1,4 +1,5 @@
 #include "calibration.h"
+#include "pipeline.h"
 #include "synthetic.h"
 
 #include <gtest/gtest.h>
@@ -103,11 +104,10 @@ TEST(SampleData, CalibratesToTheGeneratorsTruth)
 }
 
 // The judgement of a run is the same, to the last bit, whether it finds
-// everything itself on one thread or on two, or takes what the robust fit,
-// Auto's choice or the work beside the exact fit found: each
-// of its parts as AssessQuality, about CoverageCentre, and CheckHmUnit find
-// them on their own. A robust fit whose starts converged beside the
-// judgement is the fit found without it.
+// everything itself on one thread or on two, or takes what the robust fit
+// and Auto's choice found of the points in a whole run: each of its parts
+// as AssessQuality, about the robust sphere's centre, and CheckHmUnit find
+// them on their own.
 TEST(Assessment, SharedAndThreadedPartsChangeNoFigure)
 {
     const auto expectSame = [](const QualityReport &a, const QualityReport &b, const QString &what) {
@@ -133,8 +133,7 @@ TEST(Assessment, SharedAndThreadedPartsChangeNoFigure)
         flat{sphereTruth(1.0, 5, 6, 7)};
     cap.capShare = 0.3, cap.sigma = 0.5;
     spiky.spikeShare = 0.02, spiky.sigma = 0.3;
-    // Large enough for the robust fits' starts to converge on a sample,
-    // which two threads find beside the judgement.
+    // Large enough for the robust fits' starts to converge on a sample.
     cap.n = spiky.n = 3 * RobustLimits::SubsampleSize;
     flat.flat = true, flat.sigma = 0.2;
     for (const auto &[name, recording] : {std::pair{"cap", cap}, {"spiky", spiky}, {"flat", flat}})
@@ -147,25 +146,28 @@ TEST(Assessment, SharedAndThreadedPartsChangeNoFigure)
             const QString what = QString("%1 %2").arg(name, fitModelName(model));
             const Points points = run.raw.points();
             const RobustFit *robust = run.robustFit();
-            double centre[3];
-            CoverageCentre(points, 48.0, run.parameters, centre);
-            QualityReport alone = AssessQuality(points, run.fit, run.parameters,
-                                                robust ? robust->calibratedNorm : 48.0, centre);
+            const std::optional<std::array<double, 3>> sphere = RobustSphereCentre(points, 48.0);
+            const double bias[3] = {run.parameters.Bias[0][0], run.parameters.Bias[1][0],
+                                    run.parameters.Bias[2][0]};
+            QualityReport alone =
+                AssessQuality(points, run.fit, run.parameters, robust ? robust->calibratedNorm : 48.0,
+                              sphere ? sphere->data() : bias);
             if (run.model != FitModel::Planar)
                 alone.hmUnit = CheckHmUnit(points, run.parameters, 48.0);
-            CalibrationRun afresh = run;
-            afresh.outline = PointsOutline();
             for (const int threads : {1, 2}) {
                 const WorkControl control(nullptr, threads, {});
-                expectSame(AssessCalibration(run, 48.0, control), alone, what + " shared");
-                expectSame(AssessCalibration(afresh, 48.0, control), alone, what + " afresh");
-                const CalibrationRun beside =
-                    CalibrateRawData(48.0, raw, model, control, BesideFit::Judgement);
-                ASSERT_FALSE(beside.error) << qPrintable(what);
-                EXPECT_EQ(beside.parameters.values(), run.parameters.values()) << qPrintable(what);
-                EXPECT_EQ(beside.model, run.model) << qPrintable(what);
-                EXPECT_EQ(beside.fitReason, run.fitReason) << qPrintable(what);
-                expectSame(AssessCalibration(beside, 48.0, control), alone, what + " judged beside the fit");
+                expectSame(AssessCalibration(run, 48.0, control), alone, what + " afresh");
+                CalibrationOptions options;
+                options.hm = 48.0;
+                options.fit = model;
+                RunControl runControl;
+                runControl.threads = threads;
+                const CalibrationResult whole = runCalibration(Input::points(raw, name), options, runControl);
+                ASSERT_TRUE(whole.calibrated()) << qPrintable(what);
+                EXPECT_EQ(whole.run.parameters.values(), run.parameters.values()) << qPrintable(what);
+                EXPECT_EQ(whole.run.model, run.model) << qPrintable(what);
+                EXPECT_EQ(whole.run.fitReason, run.fitReason) << qPrintable(what);
+                expectSame(whole.quality, alone, what + " in a whole run");
             }
         }
 }

@@ -122,6 +122,31 @@ TEST_F(PipelineTest, ACancelFromAnotherThreadEndsALongRun)
     EXPECT_EQ(result.run.raw.numLines, 0);
 }
 
+// On one thread every resample reports its progress: a cancel set once a
+// hundredth of them are done ends the run with no resample more, where the
+// run would otherwise make a thousand.
+TEST_F(PipelineTest, ACancelStopsALargeRunWithinAHundredthOfItsWork)
+{
+    constexpr int Resamples = 1000;
+    std::atomic<bool> cancel{false};
+    int resampled = 0;
+    RunControl control;
+    control.cancel = &cancel;
+    control.threads = 1;
+    control.progress = [&](double, RunPhase phase) {
+        if (phase != RunPhase::Uncertainty)
+            return;
+        // The phase's first report comes as it begins, before any resample.
+        if (++resampled == 1 + Resamples / 100)
+            cancel = true;
+    };
+    const CalibrationResult result =
+        runCalibration(Input::file(path), options(FitModel::Auto, Resamples), control);
+    EXPECT_EQ(result.status, RunStatus::Cancelled);
+    EXPECT_FALSE(result.uncertainty.has_value());
+    EXPECT_EQ(resampled, 1 + Resamples / 100);
+}
+
 TEST_F(PipelineTest, TheThreadBudgetBoundsTheThreadsAndNotTheResult)
 {
     std::vector<CalibrationResult> results;
