@@ -10,6 +10,7 @@
 #include "quality.h"
 #include "rawdata.h"
 #include "samplefile.h"
+#include "samplestart.h"
 #include "timing.h"
 
 #include <QCoreApplication>
@@ -56,15 +57,14 @@ int main(int argc, char *argv[])
     std::printf("%d points; medians of %d runs\n", points.size(), runs);
     report("RobustSphereCentre", runs, [&] { RobustSphereCentre(points, 48.0); });
     const SpreadBesideGross spread = SpreadWithoutGross(points);
-    report("FitRobust full, spread known", runs, [&] {
-        FitRobust(points, 48.0, FitModel::Full, nullptr, nullptr, nullptr, WorkControl(), &spread);
-    });
+    report("FitRobust full, spread known", runs,
+           [&] { FitRobust(points, 48.0, FitModel::Full, RobustFitOptions().knowing(&spread)); });
     std::optional<SampledStart> sampled;
     report("ConvergeOnSample full, one thread", runs, [&] {
         sampled = ConvergeOnSample(points, 48.0, FitModel::Full, spread, WorkControl().withThreads(1));
     });
     report("FitRobust full from that start", runs, [&] {
-        FitRobust(points, 48.0, FitModel::Full, nullptr, nullptr, nullptr, WorkControl(), &spread, &*sampled);
+        FitRobust(points, 48.0, FitModel::Full, RobustFitOptions().knowing(&spread).sampledAhead(&*sampled));
     });
     report("ChooseFit, nothing known", runs, [&] { ChooseFit(points, 48.0); });
     return 0;

@@ -1,6 +1,7 @@
 #include "calibration.h"
 
 #include "fitchoice.h"
+#include "samplestart.h"
 
 #include <QCoreApplication>
 
@@ -120,8 +121,12 @@ CalibrationRun fitRobustly(CalibrationRun run, double Hm, FitModel model, const 
         return run;
     }
     run.robust = choice.fit ? choice.fit
-                            : FitRobust(points, Hm, choice.model, nullptr, nullptr, &run.undetermined,
-                                        control, &run.outline.spread(points), ahead);
+                            : FitRobust(points, Hm, choice.model,
+                                        RobustFitOptions()
+                                            .controlledBy(control)
+                                            .knowing(&run.outline.spread(points))
+                                            .sampledAhead(ahead),
+                                        &run.undetermined);
     if (!run.robust) {
         run.error = control.cancelled() ? CalibrationError::Cancelled : CalibrationError::NumericalFailure;
         if (!control.cancelled())

@@ -1,4 +1,5 @@
 #include "robustfit.h"
+#include "samplestart.h"
 #include "synthetic.h"
 
 #include <gtest/gtest.h>
@@ -118,7 +119,8 @@ TEST(RobustFit, CountsWeighPointsAsRepeatedRows)
     for (size_t k = 0; k < rows.size(); k++)
         std::copy(rows[k].begin(), rows[k].end(), repeated[Int(k)]);
     for (const FitModel model : {FitModel::Full, FitModel::Planar}) {
-        const std::optional<RobustFit> weighted = FitRobust(points, Hm, model, counts.data());
+        const std::optional<RobustFit> weighted =
+            FitRobust(points, Hm, model, RobustFitOptions().weighted(counts.data()));
         const std::optional<RobustFit> plain = FitRobust(repeated, Hm, model);
         ASSERT_TRUE(weighted && plain);
         const std::array<Doub, 12> a = weighted->parameters.values(), b = plain->parameters.values();
@@ -164,7 +166,7 @@ TEST(RobustFit, RefusesWhatTheDataCannotDetermine)
                 repeated[k][i] = sphere[k % distinct][i];
         for (const FitModel model : all) {
             Undetermined why = Undetermined::No;
-            EXPECT_FALSE(FitRobust(repeated, Hm, model, nullptr, nullptr, &why).has_value())
+            EXPECT_FALSE(FitRobust(repeated, Hm, model, RobustFitOptions(), &why).has_value())
                 << distinct << " " << fitModelName(model);
             EXPECT_EQ(why, Undetermined::FewPoints);
         }
@@ -175,7 +177,7 @@ TEST(RobustFit, RefusesWhatTheDataCannotDetermine)
             line[k][i] = 10.0 * (i + 1) + 0.7 * k * (i == 1 ? -1.0 : 1.0);
     for (const FitModel model : all) {
         Undetermined why = Undetermined::No;
-        EXPECT_FALSE(FitRobust(line, Hm, model, nullptr, nullptr, &why).has_value()) << fitModelName(model);
+        EXPECT_FALSE(FitRobust(line, Hm, model, RobustFitOptions(), &why).has_value()) << fitModelName(model);
         EXPECT_EQ(why, Undetermined::Line) << fitModelName(model);
     }
     // A tilted circle: a plane to every model but the planar one, which
@@ -188,7 +190,8 @@ TEST(RobustFit, RefusesWhatTheDataCannotDetermine)
     }
     for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
         Undetermined why = Undetermined::No;
-        EXPECT_FALSE(FitRobust(tilted, Hm, model, nullptr, nullptr, &why).has_value()) << fitModelName(model);
+        EXPECT_FALSE(FitRobust(tilted, Hm, model, RobustFitOptions(), &why).has_value())
+            << fitModelName(model);
         EXPECT_EQ(why, Undetermined::Plane) << fitModelName(model);
     }
     const std::optional<RobustFit> planar = FitRobust(tilted, Hm, FitModel::Planar);
@@ -206,7 +209,7 @@ TEST(RobustFit, RefusesWhatTheDataCannotDetermine)
         rings[k][2] = 7 + Hm * z;
     }
     Undetermined why = Undetermined::No;
-    EXPECT_FALSE(FitRobust(rings, Hm, FitModel::Full, nullptr, nullptr, &why).has_value());
+    EXPECT_FALSE(FitRobust(rings, Hm, FitModel::Full, RobustFitOptions(), &why).has_value());
     EXPECT_EQ(why, Undetermined::Singular);
     const std::optional<RobustFit> round = FitRobust(rings, Hm, FitModel::Sphere);
     ASSERT_TRUE(round.has_value());
@@ -320,7 +323,8 @@ TEST(RobustFit, TwoThreadsPassOverAllThePointsAsOneDoes)
     ASSERT_GE(repeated.nrows(), 100000);
     const std::vector<int> counts(size_t(points.nrows()), copies);
     for (const FitModel model : {FitModel::Full, FitModel::Sphere}) {
-        const std::optional<RobustFit> counted = FitRobust(points, Hm, model, counts.data());
+        const std::optional<RobustFit> counted =
+            FitRobust(points, Hm, model, RobustFitOptions().weighted(counts.data()));
         const std::optional<RobustFit> threaded = FitRobust(repeated, Hm, model);
         ASSERT_TRUE(counted && threaded);
         const std::array<Doub, 12> x = threaded->parameters.values(), y = counted->parameters.values();
@@ -374,8 +378,8 @@ TEST(RobustFit, RejectsThePointsBeyondTukeysLimitOnAnyThreads)
     const MatDoub points = record(r).points;
     for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
         for (const int threads : {1, 2}) {
-            const std::optional<RobustFit> fit =
-                FitRobust(points, Hm, model, nullptr, nullptr, nullptr, WorkControl(nullptr, threads, {}));
+            const std::optional<RobustFit> fit = FitRobust(
+                points, Hm, model, RobustFitOptions().controlledBy(WorkControl(nullptr, threads, {})));
             ASSERT_TRUE(fit) << fitModelName(model);
             const Calibrator calibrate(fit->parameters);
             // Each point's distance to the surface, to first order, as the
@@ -417,8 +421,8 @@ TEST(RobustFit, TheThreadBudgetLeavesLargeFitsToTheLastBit)
     for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
         std::vector<RobustFit> fits;
         for (const int threads : {1, 2, 3}) {
-            const std::optional<RobustFit> fit =
-                FitRobust(points, Hm, model, nullptr, nullptr, nullptr, WorkControl(nullptr, threads, {}));
+            const std::optional<RobustFit> fit = FitRobust(
+                points, Hm, model, RobustFitOptions().controlledBy(WorkControl(nullptr, threads, {})));
             ASSERT_TRUE(fit) << fitModelName(model);
             fits.push_back(*fit);
         }
@@ -457,7 +461,8 @@ TEST(RobustFit, APointsLaneChangesNoFigure)
         std::vector<int> counts(size_t(shifted.nrows()), 1);
         counts[middle] = 0;
         const std::optional<RobustFit> fit = FitRobust(points, Hm, model);
-        const std::optional<RobustFit> moved = FitRobust(shifted, Hm, model, counts.data());
+        const std::optional<RobustFit> moved =
+            FitRobust(shifted, Hm, model, RobustFitOptions().weighted(counts.data()));
         ASSERT_TRUE(fit && moved) << fitModelName(model);
         const std::array<Doub, 12> x = fit->parameters.values(), y = moved->parameters.values();
         for (size_t k = 0; k < 12; k++)
@@ -494,7 +499,8 @@ TEST(RobustFit, AStartConvergedAheadChangesNoFigure)
                 EXPECT_EQ(a->biasCovariance[i][j], b->biasCovariance[i][j]) << what;
     };
     const auto fitFrom = [&](FitModel model, const std::optional<SampledStart> &sampled) {
-        return FitRobust(points, Hm, model, nullptr, nullptr, nullptr, control, &known, &*sampled);
+        return FitRobust(points, Hm, model,
+                         RobustFitOptions().controlledBy(control).knowing(&known).sampledAhead(&*sampled));
     };
     const std::optional<SampledStart> sphere = ConvergeOnSample(points, Hm, FitModel::Sphere, known, control);
     for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
@@ -516,6 +522,7 @@ TEST(RobustFit, AStartConvergedAheadChangesNoFigure)
     const SpreadBesideGross fewKnown = SpreadWithoutGross(few);
     EXPECT_FALSE(ConvergeOnSample(few, Hm, FitModel::Full, fewKnown, control));
     const std::optional<SampledStart> full = ConvergeOnSample(points, Hm, FitModel::Full, known, control);
-    expectSame(FitRobust(few, Hm, FitModel::Full, nullptr, nullptr, nullptr, control, &fewKnown, &*full),
+    expectSame(FitRobust(few, Hm, FitModel::Full,
+                         RobustFitOptions().controlledBy(control).knowing(&fewKnown).sampledAhead(&*full)),
                FitRobust(few, Hm, FitModel::Full), "a small set from a large one's start");
 }
