@@ -195,9 +195,10 @@ TAVRIN_INLINE LanesOf<V> choose(const ChosenLanes<V> &where, const LanesOf<V> &x
     return out;
 }
 
-/// Calls f with a LanesOf<V>() of the width asked: f's body, inlined,
-/// runs with the instructions of that width's vectors.
-template <class F> TAVRIN_INLINE auto inSingles(F f)
+/// Calls f with a LanesOf<V>() of the width asked. f, a lambda marked
+/// always_inline, runs inlined here, with the instructions of that width's
+/// vectors: AVX2's for quads.
+template <class F> auto inSingles(F f)
 {
     return f(LanesOf<Single>());
 }
