@@ -69,31 +69,24 @@ TAVRIN_INLINE void listRejected(const Sample &s, const Batch &batch, const Lanes
             rejected.push_back(batch.index[lane]);
 }
 
-template <class Lanes>
-TAVRIN_INLINE void addCosts(const Batch &batch, const Lanes &loss, const Lanes &ownLoss, double &cost,
-                            double &ownCost)
-{
-    for (int lane = 0; lane < batch.size; lane++) {
-        const int w = batch.count[lane];
-        if (w == 0)
-            continue;
-        cost += w * loss[lane];
-        ownCost += w * ownLoss[lane];
-    }
-}
-
-// The gradient and residual of each point that weighs, and its weight;
-// returns how many weigh.
-template <int N, class Lanes>
-TAVRIN_INLINE int weighingTerms(const Batch &batch, const Lanes &r, const Lanes *J, const Lanes &weight,
-                                double (*terms)[N + 1], double *weights)
+// Adds each counted point's loss (at the cost's scale, and at its own) to
+// the costs and, for the normal equations, lists the gradient and residual
+// of each point that weighs, and its weight; returns how many weigh.
+template <int N, bool Normal, class Lanes>
+TAVRIN_INLINE int weighBatch(const Batch &batch, const Lanes &r, const Lanes *J, const Weighed<Lanes> &e,
+                             const Lanes &costLoss, double &cost, double &ownCost, double (*terms)[N + 1],
+                             double *weights)
 {
     int weighing = 0;
     for (int lane = 0; lane < batch.size; lane++) {
         const int w = batch.count[lane];
-        if (w == 0 || weight[lane] == 0)
+        if (w == 0)
             continue;
-        weights[weighing] = w * weight[lane];
+        cost += w * costLoss[lane];
+        ownCost += w * e.loss[lane];
+        if (!Normal || e.weight[lane] == 0)
+            continue;
+        weights[weighing] = w * e.weight[lane];
         for (int i = 0; i < N; i++)
             terms[weighing][i] = J[i][lane];
         terms[weighing][N] = r[lane];
@@ -141,7 +134,11 @@ TAVRIN_INLINE Normal evaluateAs(const Sample &s, const Model &m, const Parameter
 {
     constexpr int np = parameterCount(S);
     constexpr bool judging = P == Pass::NormalAndRejected, normal = P == Pass::Normal || judging;
-    const double c = tuning(ask.loss, ask.sigma), costC = tuning(ask.loss, ask.costSigma);
+    // The request's fields as locals, which no call in the loop can move.
+    const Loss loss = ask.loss;
+    std::vector<int> *const rejected = ask.rejected;
+    std::vector<double> *const magnitudes = ask.magnitudes;
+    const double c = tuning(loss, ask.sigma), costC = tuning(loss, ask.costSigma);
     double G[3][3];
     gainMatrix(S, t.v.data() + biasCount(S), G);
     // Local sums, which the compiler keeps out of memory better than a
@@ -152,18 +149,19 @@ TAVRIN_INLINE Normal evaluateAs(const Sample &s, const Model &m, const Parameter
             Lanes p[3], J[np];
             lanePoints(s, batch, p);
             const Lanes r = residualAs<S, Lanes>(t, G, m.target, p, normal ? J : nullptr);
-            if (ask.magnitudes)
-                listMagnitudes(batch, r, *ask.magnitudes);
+            if (magnitudes)
+                listMagnitudes(batch, r, *magnitudes);
             if (P == Pass::Magnitudes)
                 return;
             if (judging)
-                listRejected(s, batch, r, c, *ask.rejected);
-            const Weighed<Lanes> e = weigh(ask.loss, r, c);
-            addCosts(batch, costC == c ? e.loss : weigh(ask.loss, r, costC).loss, e.loss, cost, ownCost);
+                listRejected(s, batch, r, c, *rejected);
+            const Weighed<Lanes> e = weigh(loss, r, c);
+            double terms[LaneCount][np + 1], weights[LaneCount];
+            const int weighing =
+                weighBatch<np, normal>(batch, r, J, e, costC == c ? e.loss : weigh(loss, r, costC).loss, cost,
+                                       ownCost, terms, weights);
             if (!normal)
                 return;
-            double terms[LaneCount][np + 1], weights[LaneCount];
-            const int weighing = weighingTerms<np>(batch, r, J, e.weight, terms, weights);
             addRows<np>(terms, weights, weighing, H, g, std::make_integer_sequence<int, np>());
         });
     Normal n;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace tavrin {
 namespace robust {
@@ -14,27 +13,6 @@ Shape shapeOf(FitModel model)
     return model == FitModel::Sphere     ? Shape::Sphere
            : model == FitModel::Diagonal ? Shape::Diagonal
                                          : Shape::Full;
-}
-
-void gainMatrix(Shape s, const double *g, double G[3][3])
-{
-    std::memset(G, 0, sizeof(double[3][3]));
-    switch (s) {
-    case Shape::Full:
-        G[0][0] = g[0], G[1][1] = g[1], G[2][2] = g[2];
-        G[0][1] = G[1][0] = g[3], G[0][2] = G[2][0] = g[4], G[1][2] = G[2][1] = g[5];
-        break;
-    case Shape::Diagonal:
-        G[0][0] = g[0], G[1][1] = g[1], G[2][2] = g[2];
-        break;
-    case Shape::Sphere:
-        G[0][0] = G[1][1] = G[2][2] = g[0];
-        break;
-    case Shape::Plane:
-        G[0][0] = g[0], G[1][1] = g[1];
-        G[0][1] = G[1][0] = g[2];
-        break;
-    }
 }
 
 int gainsOf(Shape s, const double G[3][3], double *g)

@@ -8,6 +8,7 @@
 #include "lanes.h"
 
 #include <array>
+#include <cstring>
 #include <type_traits>
 
 namespace tavrin {
@@ -45,7 +46,27 @@ struct Model {
     double target;
 };
 
-void gainMatrix(Shape s, const double *g, double G[3][3]);
+// Inline, so that a pass over the points keeps G where the compiler put it.
+inline void gainMatrix(Shape s, const double *g, double G[3][3])
+{
+    std::memset(G, 0, sizeof(double[3][3]));
+    switch (s) {
+    case Shape::Full:
+        G[0][0] = g[0], G[1][1] = g[1], G[2][2] = g[2];
+        G[0][1] = G[1][0] = g[3], G[0][2] = G[2][0] = g[4], G[1][2] = G[2][1] = g[5];
+        break;
+    case Shape::Diagonal:
+        G[0][0] = g[0], G[1][1] = g[1], G[2][2] = g[2];
+        break;
+    case Shape::Sphere:
+        G[0][0] = G[1][1] = G[2][2] = g[0];
+        break;
+    case Shape::Plane:
+        G[0][0] = g[0], G[1][1] = g[1];
+        G[0][1] = G[1][0] = g[2];
+        break;
+    }
+}
 
 /// The gains of a symmetric G in the shape's order, the inverse of
 /// gainMatrix where G has the shape, its projection onto the shape
