@@ -206,7 +206,7 @@ template <class F> auto inPairs(F f)
 {
     return f(LanesOf<Pair>());
 }
-template <class F> __attribute__((target("avx2"))) auto inQuads(F f)
+template <class F> [[gnu::target("avx2")]] auto inQuads(F f)
 {
     return f(LanesOf<Quad>());
 }
