@@ -56,16 +56,8 @@ int main(int argc, char *argv[])
     std::printf("%d points; medians of %d runs\n", points.size(), runs);
     report("RobustSphereCentre", runs, [&] { RobustSphereCentre(points, 48.0); });
     const SpreadBesideGross spread = SpreadWithoutGross(points);
-    report("FitRobust full, spread known", runs, [&] {
-        FitRobust(points, 48.0, FitModel::Full, nullptr, nullptr, nullptr, WorkControl(), &spread);
-    });
-    std::optional<SampledStart> sampled;
-    report("ConvergeOnSample full, one thread", runs, [&] {
-        sampled = ConvergeOnSample(points, 48.0, FitModel::Full, spread, WorkControl().withThreads(1));
-    });
-    report("FitRobust full from that start", runs, [&] {
-        FitRobust(points, 48.0, FitModel::Full, nullptr, nullptr, nullptr, WorkControl(), &spread, &*sampled);
-    });
+    report("FitRobust full, spread known", runs,
+           [&] { FitRobust(points, 48.0, FitModel::Full, RobustFitOptions().knowing(&spread)); });
     report("ChooseFit, nothing known", runs, [&] { ChooseFit(points, 48.0); });
     return 0;
 }

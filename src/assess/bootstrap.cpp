@@ -165,7 +165,8 @@ Uncertainty planarBootstrap(Points points, double Hm, int resamples, std::uint64
             for (int k = 0; k < n; k++)
                 weights[size_t(k)] = counts[size_t(k / runLength)];
             const std::optional<RobustFit> fit =
-                FitRobust(points, Hm, FitModel::Planar, weights.data(), nullptr, nullptr, oneThread);
+                FitRobust(points, Hm, FitModel::Planar,
+                          RobustFitOptions().weighted(weights.data()).controlledBy(oneThread));
             return fit ? std::optional(fit->parameters.values()) : std::nullopt;
         },
         results);
@@ -183,7 +184,7 @@ bool fitCandidates(Points points, double Hm, const RobustFit &robust, const Work
 {
     for (const FitModel m : autoCandidateModels()) {
         std::optional<RobustFit> fit =
-            m == robust.model ? robust : FitRobust(points, Hm, m, nullptr, nullptr, nullptr, control);
+            m == robust.model ? robust : FitRobust(points, Hm, m, RobustFitOptions().controlledBy(control));
         if (control.cancelled())
             return false;
         if (!fit)

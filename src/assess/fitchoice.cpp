@@ -189,8 +189,9 @@ double SubsetVariance(Points points, double Hm, const RobustFit &fit, const Work
     for (int r = 0; r < runs; r++) {
         for (int k = 0; k < n; k++)
             weights[size_t(k)] = k * runs / n != r;
-        const std::optional<RobustFit> refit =
-            FitRobust(points, Hm, fit.model, weights.data(), &fit.parameters, nullptr, control);
+        const std::optional<RobustFit> refit = FitRobust(
+            points, Hm, fit.model,
+            RobustFitOptions().weighted(weights.data()).startingFrom(&fit.parameters).controlledBy(control));
         if (!refit)
             return control.cancelled() ? 0.0 : INFINITY;
         for (int i = 0; i < 3; i++) {
@@ -314,7 +315,8 @@ FitChoice Choice::choose()
 bool Choice::choosePlanar(const PlaneSpread &plane)
 {
     choice.model = FitModel::Planar;
-    choice.fit = FitRobust(points, Hm, FitModel::Planar, nullptr, nullptr, nullptr, control, &beside);
+    choice.fit =
+        FitRobust(points, Hm, FitModel::Planar, RobustFitOptions().controlledBy(control).knowing(&beside));
     choice.reason = QStringLiteral("planar: the points spread across their plane by %1 % of their radius "
                                    "in it, less than %2 %: a turn about one axis")
                         .arg(100 * plane.flatness(), 0, 'f', 1)
@@ -427,7 +429,7 @@ QString Choice::refusalCause(const PlaneSpread &plane, bool covered, const QStri
 std::optional<RobustFit> &Choice::fitOfModel(size_t k)
 {
     if (!fits[k] && !control.cancelled())
-        fits[k] = FitRobust(points, Hm, models[k], nullptr, nullptr, nullptr, control, &beside);
+        fits[k] = FitRobust(points, Hm, models[k], RobustFitOptions().controlledBy(control).knowing(&beside));
     return fits[k];
 }
 

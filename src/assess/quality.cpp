@@ -54,7 +54,7 @@ std::optional<std::array<double, 3>> RobustSphereCentre(Points points, double Hm
     for (int k = 0; k < sample.nrows(); k++)
         std::copy(points[k * stride], points[k * stride] + 3, sample[k]);
     const std::optional<RobustFit> sphere =
-        FitRobust(sample, Hm, FitModel::Sphere, nullptr, nullptr, nullptr, control);
+        FitRobust(sample, Hm, FitModel::Sphere, RobustFitOptions().controlledBy(control));
     if (!sphere)
         return std::nullopt;
     return std::array<double, 3>{sphere->parameters.Bias[0][0], sphere->parameters.Bias[1][0],

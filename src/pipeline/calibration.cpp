@@ -86,8 +86,9 @@ void fitRobustly(CalibrationRun &run, double Hm, FitModel model, PointsOutline &
         return;
     }
     run.robust = choice.fit ? choice.fit
-                            : FitRobust(points, Hm, choice.model, nullptr, nullptr, &run.undetermined,
-                                        control, &outline.spread());
+                            : FitRobust(points, Hm, choice.model,
+                                        RobustFitOptions().controlledBy(control).knowing(&outline.spread()),
+                                        &run.undetermined);
     if (!run.robust) {
         run.error = control.cancelled() ? CalibrationError::Cancelled : CalibrationError::NumericalFailure;
         if (!control.cancelled())

@@ -118,7 +118,8 @@ TEST(RobustFit, CountsWeighPointsAsRepeatedRows)
     for (size_t k = 0; k < rows.size(); k++)
         std::copy(rows[k].begin(), rows[k].end(), repeated[Int(k)]);
     for (const FitModel model : {FitModel::Full, FitModel::Planar}) {
-        const std::optional<RobustFit> weighted = FitRobust(points, Hm, model, counts.data());
+        const std::optional<RobustFit> weighted =
+            FitRobust(points, Hm, model, RobustFitOptions().weighted(counts.data()));
         const std::optional<RobustFit> plain = FitRobust(repeated, Hm, model);
         ASSERT_TRUE(weighted && plain);
         const std::array<Doub, 12> a = weighted->parameters.values(), b = plain->parameters.values();
@@ -164,7 +165,7 @@ TEST(RobustFit, RefusesWhatTheDataCannotDetermine)
                 repeated[k][i] = sphere[k % distinct][i];
         for (const FitModel model : all) {
             Undetermined why = Undetermined::No;
-            EXPECT_FALSE(FitRobust(repeated, Hm, model, nullptr, nullptr, &why).has_value())
+            EXPECT_FALSE(FitRobust(repeated, Hm, model, RobustFitOptions(), &why).has_value())
                 << distinct << " " << fitModelName(model);
             EXPECT_EQ(why, Undetermined::FewPoints);
         }
@@ -175,7 +176,7 @@ TEST(RobustFit, RefusesWhatTheDataCannotDetermine)
             line[k][i] = 10.0 * (i + 1) + 0.7 * k * (i == 1 ? -1.0 : 1.0);
     for (const FitModel model : all) {
         Undetermined why = Undetermined::No;
-        EXPECT_FALSE(FitRobust(line, Hm, model, nullptr, nullptr, &why).has_value()) << fitModelName(model);
+        EXPECT_FALSE(FitRobust(line, Hm, model, RobustFitOptions(), &why).has_value()) << fitModelName(model);
         EXPECT_EQ(why, Undetermined::Line) << fitModelName(model);
     }
     // A tilted circle: a plane to every model but the planar one, which
@@ -188,7 +189,8 @@ TEST(RobustFit, RefusesWhatTheDataCannotDetermine)
     }
     for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
         Undetermined why = Undetermined::No;
-        EXPECT_FALSE(FitRobust(tilted, Hm, model, nullptr, nullptr, &why).has_value()) << fitModelName(model);
+        EXPECT_FALSE(FitRobust(tilted, Hm, model, RobustFitOptions(), &why).has_value())
+            << fitModelName(model);
         EXPECT_EQ(why, Undetermined::Plane) << fitModelName(model);
     }
     const std::optional<RobustFit> planar = FitRobust(tilted, Hm, FitModel::Planar);
@@ -206,7 +208,7 @@ TEST(RobustFit, RefusesWhatTheDataCannotDetermine)
         rings[k][2] = 7 + Hm * z;
     }
     Undetermined why = Undetermined::No;
-    EXPECT_FALSE(FitRobust(rings, Hm, FitModel::Full, nullptr, nullptr, &why).has_value());
+    EXPECT_FALSE(FitRobust(rings, Hm, FitModel::Full, RobustFitOptions(), &why).has_value());
     EXPECT_EQ(why, Undetermined::Singular);
     const std::optional<RobustFit> round = FitRobust(rings, Hm, FitModel::Sphere);
     ASSERT_TRUE(round.has_value());
@@ -320,7 +322,8 @@ TEST(RobustFit, TwoThreadsPassOverAllThePointsAsOneDoes)
     ASSERT_GE(repeated.nrows(), 100000);
     const std::vector<int> counts(size_t(points.nrows()), copies);
     for (const FitModel model : {FitModel::Full, FitModel::Sphere}) {
-        const std::optional<RobustFit> counted = FitRobust(points, Hm, model, counts.data());
+        const std::optional<RobustFit> counted =
+            FitRobust(points, Hm, model, RobustFitOptions().weighted(counts.data()));
         const std::optional<RobustFit> threaded = FitRobust(repeated, Hm, model);
         ASSERT_TRUE(counted && threaded);
         const std::array<Doub, 12> x = threaded->parameters.values(), y = counted->parameters.values();
@@ -374,8 +377,8 @@ TEST(RobustFit, RejectsThePointsBeyondTukeysLimitOnAnyThreads)
     const MatDoub points = record(r).points;
     for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
         for (const int threads : {1, 2}) {
-            const std::optional<RobustFit> fit =
-                FitRobust(points, Hm, model, nullptr, nullptr, nullptr, WorkControl(nullptr, threads, {}));
+            const std::optional<RobustFit> fit = FitRobust(
+                points, Hm, model, RobustFitOptions().controlledBy(WorkControl(nullptr, threads, {})));
             ASSERT_TRUE(fit) << fitModelName(model);
             const Calibrator calibrate(fit->parameters);
             // Each point's distance to the surface, to first order, as the
@@ -417,8 +420,8 @@ TEST(RobustFit, TheThreadBudgetLeavesLargeFitsToTheLastBit)
     for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
         std::vector<RobustFit> fits;
         for (const int threads : {1, 2, 3}) {
-            const std::optional<RobustFit> fit =
-                FitRobust(points, Hm, model, nullptr, nullptr, nullptr, WorkControl(nullptr, threads, {}));
+            const std::optional<RobustFit> fit = FitRobust(
+                points, Hm, model, RobustFitOptions().controlledBy(WorkControl(nullptr, threads, {})));
             ASSERT_TRUE(fit) << fitModelName(model);
             fits.push_back(*fit);
         }
@@ -457,7 +460,8 @@ TEST(RobustFit, APointsLaneChangesNoFigure)
         std::vector<int> counts(size_t(shifted.nrows()), 1);
         counts[middle] = 0;
         const std::optional<RobustFit> fit = FitRobust(points, Hm, model);
-        const std::optional<RobustFit> moved = FitRobust(shifted, Hm, model, counts.data());
+        const std::optional<RobustFit> moved =
+            FitRobust(shifted, Hm, model, RobustFitOptions().weighted(counts.data()));
         ASSERT_TRUE(fit && moved) << fitModelName(model);
         const std::array<Doub, 12> x = fit->parameters.values(), y = moved->parameters.values();
         for (size_t k = 0; k < 12; k++)
@@ -471,51 +475,28 @@ TEST(RobustFit, APointsLaneChangesNoFigure)
     }
 }
 
-// A large set's starts converge on its even sample; converged ahead, beside
-// other work, they leave every figure of the fit as it is. A start that was
-// converged for another model or another Hm would lead the last passes
-// elsewhere: the fit leaves it aside and converges its own.
-TEST(RobustFit, AStartConvergedAheadChangesNoFigure)
+// The spread that a caller has found already (the pipeline's outline) spares
+// the fit that work alone: every figure stays as the fit finds it by itself.
+TEST(RobustFit, ASpreadFoundAlreadyChangesNoFigure)
 {
     const Doub Hm = 48.0;
     Recording r{rotatedEllipsoid(1.05, 0.97, 1.0, 0.1, 0.2, 0.3, 5.0, 6.0, -7.0)};
     r.sigma = 0.3, r.n = 3 * RobustLimits::SubsampleSize, r.spikeShare = 0.02;
     const MatDoub points = record(r).points;
     const SpreadBesideGross known = SpreadWithoutGross(points);
-    const WorkControl control;
-    const auto expectSame = [](const std::optional<RobustFit> &a, const std::optional<RobustFit> &b,
-                               const std::string &what) {
-        ASSERT_TRUE(a && b) << what;
-        EXPECT_EQ(a->parameters.values(), b->parameters.values()) << what;
-        EXPECT_EQ(a->scale, b->scale) << what;
-        EXPECT_EQ(a->rejected, b->rejected) << what;
-        for (int i = 0; i < 3; i++)
-            for (int j = 0; j < 3; j++)
-                EXPECT_EQ(a->biasCovariance[i][j], b->biasCovariance[i][j]) << what;
-    };
-    const auto fitFrom = [&](FitModel model, const std::optional<SampledStart> &sampled) {
-        return FitRobust(points, Hm, model, nullptr, nullptr, nullptr, control, &known, &*sampled);
-    };
-    const std::optional<SampledStart> sphere = ConvergeOnSample(points, Hm, FitModel::Sphere, known, control);
-    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere}) {
+    for (const FitModel model : {FitModel::Full, FitModel::Diagonal, FitModel::Sphere, FitModel::Planar}) {
         const std::string name = fitModelName(model);
         const std::optional<RobustFit> plain = FitRobust(points, Hm, model);
-        const std::optional<SampledStart> sampled = ConvergeOnSample(points, Hm, model, known, control);
-        ASSERT_TRUE(sampled && sampled->converged) << name;
-        expectSame(fitFrom(model, sampled), plain, name);
-        expectSame(fitFrom(model, ConvergeOnSample(points, 2 * Hm, model, known, control)), plain,
-                   name + " from another Hm's start");
-        if (model != FitModel::Sphere)
-            expectSame(fitFrom(model, sphere), plain, name + " from a sphere's start");
+        const std::optional<RobustFit> given =
+            FitRobust(points, Hm, model, RobustFitOptions().knowing(&known));
+        ASSERT_EQ(plain.has_value(), given.has_value()) << name;
+        if (!plain)
+            continue;
+        EXPECT_EQ(given->parameters.values(), plain->parameters.values()) << name;
+        EXPECT_EQ(given->scale, plain->scale) << name;
+        EXPECT_EQ(given->rejected, plain->rejected) << name;
+        for (int i = 0; i < 3; i++)
+            for (int j = 0; j < 3; j++)
+                EXPECT_EQ(given->biasCovariance[i][j], plain->biasCovariance[i][j]) << name;
     }
-    // A plane's frame turns with the plane its fit finds; a small set
-    // converges on all its points, and leaves a sample's start aside.
-    EXPECT_FALSE(ConvergeOnSample(points, Hm, FitModel::Planar, known, control));
-    MatDoub few(2 * RobustLimits::SubsampleSize - 1, 3);
-    std::copy(points[0], points[0] + 3 * few.nrows(), few[0]);
-    const SpreadBesideGross fewKnown = SpreadWithoutGross(few);
-    EXPECT_FALSE(ConvergeOnSample(few, Hm, FitModel::Full, fewKnown, control));
-    const std::optional<SampledStart> full = ConvergeOnSample(points, Hm, FitModel::Full, known, control);
-    expectSame(FitRobust(few, Hm, FitModel::Full, nullptr, nullptr, nullptr, control, &fewKnown, &*full),
-               FitRobust(few, Hm, FitModel::Full), "a small set from a large one's start");
 }
