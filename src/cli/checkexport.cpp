@@ -29,11 +29,13 @@ int checkExportFile(const CliOptions &given, Stream &out, Stream &err)
         say(printable(displayName(exportPath)) + QStringLiteral(": ") + why);
         return Refused;
     }
-    std::optional<LogInput> input;
     // The directions the file gives are compared with the calibration Tavrin makes of the same
-    // points; the calibration refuses unread data at once, with the error its message is made from.
-    const CalibrationRun run =
-        CalibrateRawData(o.hm, readMeasurements(Input::file(dataPath, o.log), input), o.fit);
+    // points, read and fitted as every calibration is; the verdict is not needed.
+    CalibrationOptions options;
+    options.hm = o.hm;
+    options.fit = o.fit;
+    options.assess = false;
+    const CalibrationRun run = runCalibration(Input::file(dataPath, o.log), options).run;
     if (run.raw.status != RawDataStatus::Loaded) {
         say(failureMessage(dataPath, run));
         return Refused;

@@ -107,8 +107,8 @@ void measureDirections(ExportCheck &check, const FirmwareCorrection &c, double k
     check.directionsChecked = true;
 }
 
-// Why the ids a file holds are not those given, if they are not.
-std::optional<QString> otherIds(const ExportIds &held, const ExportIds &given)
+// The ids a file holds, when they are those given; or why they are not.
+Expected<ExportIds> matchingIds(const ExportIds &held, const ExportIds &given)
 {
     const struct {
         const char *what;
@@ -120,15 +120,15 @@ std::optional<QString> otherIds(const ExportIds &held, const ExportIds &given)
         if (!id.given || id.held == id.given)
             continue;
         if (!id.held)
-            return QStringLiteral("The file holds no %1; %2 was given.")
-                .arg(QLatin1String(id.what))
-                .arg(*id.given);
-        return QStringLiteral("The file's %1 is %2, not the %3 given.")
-            .arg(QLatin1String(id.what))
-            .arg(*id.held)
-            .arg(*id.given);
+            return Expected<ExportIds>::failure(QStringLiteral("The file holds no %1; %2 was given.")
+                                                    .arg(QLatin1String(id.what))
+                                                    .arg(*id.given));
+        return Expected<ExportIds>::failure(QStringLiteral("The file's %1 is %2, not the %3 given.")
+                                                .arg(QLatin1String(id.what))
+                                                .arg(*id.held)
+                                                .arg(*id.given));
     }
-    return std::nullopt;
+    return held;
 }
 
 } // namespace
@@ -170,8 +170,8 @@ ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Poin
         check.error = read.error;
         return check;
     }
-    if (const std::optional<QString> why = otherIds(read.ids, ids)) {
-        check.error = *why;
+    if (const Expected<ExportIds> held = matchingIds(read.ids, ids); !held) {
+        check.error = held.error();
         return check;
     }
     if (const std::optional<double> value = beyondFloat(*read.correction)) {
