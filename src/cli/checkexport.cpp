@@ -23,10 +23,9 @@ int checkExportFile(const CliOptions &given, Stream &out, Stream &err)
         }
     }
     const QString &exportPath = o.files[0], &dataPath = o.files[1];
-    QString why;
-    const std::optional<QByteArray> text = ReadExportFile(exportPath, &why);
+    const Expected<QByteArray> text = readExportFile(exportPath);
     if (!text) {
-        say(printable(displayName(exportPath)) + QStringLiteral(": ") + why);
+        say(printable(displayName(exportPath)) + QStringLiteral(": ") + text.error());
         return Refused;
     }
     // The directions the file gives are compared with the calibration Tavrin makes of the same

@@ -165,13 +165,13 @@ private:
             return std::nullopt;
         std::optional<QByteArray> merge;
         if (!o.merge.isEmpty()) {
-            QString why;
-            merge = ReadExportFile(o.merge, &why);
-            if (!merge)
+            const Expected<QByteArray> board = readExportFile(o.merge);
+            if (!board)
                 return ExportResult{{},
                                     {},
                                     QStringLiteral("The file to merge into, %1: %2")
-                                        .arg(printable(displayName(o.merge)), why)};
+                                        .arg(printable(displayName(o.merge)), board.error())};
+            merge = *board;
         }
         return o.exportFormat->write({run.parameters, o.hm, fieldUnitInNt(o.units), o.compass,
                                       run.raw.points(), displayName(path), o.ids, merge});
