@@ -80,7 +80,7 @@ QString compassRange()
 
 } // namespace
 
-ExportResult WriteArduPilot(const ExportInput &in)
+ExportResult writeArduPilot(const ExportInput &in)
 {
     const double k = factorTo(MilligaussInNt, in.unitInNt);
     if (k == 0.0)
@@ -189,7 +189,7 @@ double appliedScale(const QHash<QByteArray, double> &values, int compass, QStrin
 
 } // namespace
 
-ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
+ReadCorrection readArduPilot(const QByteArray &text, int compass)
 {
     if (compass < 1 || compass > ArduPilotCompasses)
         return readFailure(compassRange());

@@ -16,32 +16,32 @@ const std::vector<ExportFormat> &exportFormats()
         {"c",
          "a C header: b and A^-1 as float arrays and a function h_cal = A^-1 (h - b), in the measurements' "
          "unit",
-         ".h", false, 0.0, "", 0.0, 1, NoIds, WriteCHeader, nullptr},
+         ".h", false, 0.0, "", 0.0, 1, NoIds, writeCHeader, nullptr},
         {"ardupilot",
          "ArduPilot parameters, NAME,VALUE: h = M (COMPASS_SCALE (h + COMPASS_OFS)), OFS = -b, M = A^-1 from "
          "DIA and ODI, in mG, in the body frame after COMPASS_ORIENT",
-         ".param", true, MilligaussInNt, "mG", 0.0, ArduPilotCompasses, DeviceId, WriteArduPilot,
-         ReadArduPilot},
+         ".param", true, MilligaussInNt, "mG", 0.0, ArduPilotCompasses, DeviceId, writeArduPilot,
+         readArduPilot},
         {"px4",
          "PX4 parameters for a ground station, tab-separated: h = S (h - CAL_MAGn_OFF), OFF = b, S = A^-1 "
          "from SCALE and ODIAG, in G, in the sensor frame before CAL_MAGn_ROT",
-         ".params", true, GaussInNt, "G", 0.0, Px4Compasses, DeviceId | VehicleIds, WritePx4, ReadPx4},
+         ".params", true, GaussInNt, "G", 0.0, Px4Compasses, DeviceId | VehicleIds, writePx4, readPx4},
         {"matlab",
          "a MATLAB script in magcal's convention: C = (D - b) A, b a row, A = A^-1, expmfs = Hm, in "
          "the measurements' unit",
-         ".m", false, 0.0, "", 0.0, 1, NoIds, WriteMatlab, ReadMatlab},
+         ".m", false, 0.0, "", 0.0, 1, NoIds, writeMatlab, readMatlab},
         {"inav",
          "iNav CLI: out = (raw - magzero) 1024 / maggain per axis, in raw counts in the driver's raw frame "
          "before align_mag and the board alignment; the cross-axis terms are lost",
-         ".inav.txt", false, 0.0, "counts", InavNorm, 1, NoIds, WriteInav, ReadInav},
+         ".inav.txt", false, 0.0, "counts", InavNorm, 1, NoIds, writeInav, readInav},
         {"betaflight",
          "Betaflight CLI: out = raw - mag_calibration, in raw counts in the board frame after align_mag "
          "and the board alignment; offsets only",
-         ".betaflight.txt", false, 0.0, "counts", 0.0, 1, NoIds, WriteBetaflight, ReadBetaflight},
+         ".betaflight.txt", false, 0.0, "counts", 0.0, 1, NoIds, writeBetaflight, readBetaflight},
         {"sensor-json",
          "JSON of Arduino sensor-calibration libraries: m = mag_softiron (h - mag_hardiron), hardiron = b, "
          "softiron = A^-1 by rows, mag_field = Hm, in uT",
-         ".json", true, MicroteslaInNt, "uT", 0.0, 1, NoIds, WriteSensorJson, ReadSensorJson},
+         ".json", true, MicroteslaInNt, "uT", 0.0, 1, NoIds, writeSensorJson, readSensorJson},
     };
     return formats;
 }

@@ -65,7 +65,7 @@ Assigned assigned(const QString &script, const char *name)
 
 } // namespace
 
-ExportResult WriteMatlab(const ExportInput &in)
+ExportResult writeMatlab(const ExportInput &in)
 {
     const CalibrationParameters &p = in.parameters;
     double bias[3], a[3][3];
@@ -92,7 +92,7 @@ ExportResult WriteMatlab(const ExportInput &in)
     return result;
 }
 
-ReadCorrection ReadMatlab(const QByteArray &text, int)
+ReadCorrection readMatlab(const QByteArray &text, int)
 {
     QString script;
     for (const Line &line : splitLines(text)) {

@@ -38,7 +38,7 @@ QString compassRange()
 
 } // namespace
 
-ExportResult WritePx4(const ExportInput &in)
+ExportResult writePx4(const ExportInput &in)
 {
     const double k = factorTo(GaussInNt, in.unitInNt);
     if (k == 0.0)
@@ -107,7 +107,7 @@ ExportResult WritePx4(const ExportInput &in)
     return result;
 }
 
-ReadCorrection ReadPx4(const QByteArray &text, int compass)
+ReadCorrection readPx4(const QByteArray &text, int compass)
 {
     if (compass < 1 || compass > Px4Compasses)
         return readFailure(compassRange());
