@@ -74,7 +74,7 @@ Expected<ModelOptions> readModelOptions(const QCommandLineParser &parser)
     }
     m.date = parser.value(option::date);
     const Expected<double> year =
-        m.date.isEmpty() ? decimalYear(QDateTime::currentDateTimeUtc().date()) : checkDate(m.date);
+        parser.isSet(option::date) ? checkDate(m.date) : decimalYear(QDateTime::currentDateTimeUtc().date());
     if (!year)
         return Expected<ModelOptions>::failure(year.error());
     m.year = *year;
