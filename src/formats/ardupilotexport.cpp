@@ -189,7 +189,7 @@ double appliedScale(const QHash<QByteArray, double> &values, int compass, QStrin
 
 } // namespace
 
-ReadCorrection readArduPilot(const QByteArray &text, int compass)
+Expected<ReadCorrection> readArduPilot(const QByteArray &text, int compass)
 {
     if (compass < 1 || compass > ArduPilotCompasses)
         return readFailure(compassRange());
@@ -224,7 +224,7 @@ ReadCorrection readArduPilot(const QByteArray &text, int compass)
     const Expected<std::optional<long long>> device = readDeviceId(values, deviceParameter(compass));
     if (!device)
         return readFailure(device.error());
-    ReadCorrection correction{c, {}, notes};
+    ReadCorrection correction{c, notes};
     correction.ids.device = *device;
     return correction;
 }

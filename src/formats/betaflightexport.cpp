@@ -55,7 +55,7 @@ ExportResult writeBetaflight(const ExportInput &in)
     return result;
 }
 
-ReadCorrection readBetaflight(const QByteArray &text, int)
+Expected<ReadCorrection> readBetaflight(const QByteArray &text, int)
 {
     const QRegularExpression setting(QStringLiteral("^\\s*set\\s+mag_calibration\\s*=(.*)$"));
     std::optional<FirmwareCorrection> found;
@@ -77,7 +77,7 @@ ReadCorrection readBetaflight(const QByteArray &text, int)
     }
     if (!found)
         return readFailure(QStringLiteral("The file does not set mag_calibration."));
-    return {found, {}, {}};
+    return ReadCorrection{*found, {}, {}};
 }
 
 } // namespace tavrin

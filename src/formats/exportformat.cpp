@@ -164,26 +164,26 @@ ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Poin
         check.error = QStringLiteral("The measurements hold no point.");
     if (!check.error.isEmpty())
         return check;
-    const ReadCorrection read =
+    const Expected<ReadCorrection> read =
         format.read(text.startsWith(Utf8Bom) ? text.mid(Utf8Bom.size()) : text, compass);
-    if (!read.correction) {
-        check.error = read.error;
+    if (!read) {
+        check.error = read.error();
         return check;
     }
-    if (const Expected<ExportIds> held = matchingIds(read.ids, ids); !held) {
+    if (const Expected<ExportIds> held = matchingIds(read->ids, ids); !held) {
         check.error = held.error();
         return check;
     }
-    if (const std::optional<double> value = beyondFloat(*read.correction)) {
+    if (const std::optional<double> value = beyondFloat(read->correction)) {
         check.error = QStringLiteral("The file holds %1, beyond what the 32-bit floats of a firmware hold.")
                           .arg(*value, 0, 'g', 6);
         return check;
     }
     check =
-        NormErrors(*read.correction, k, points, format.calibratedNorm > 0.0 ? format.calibratedNorm : k * hm);
-    check.notes = read.notes;
+        NormErrors(read->correction, k, points, format.calibratedNorm > 0.0 ? format.calibratedNorm : k * hm);
+    check.notes = read->notes;
     if (reference)
-        measureDirections(check, *read.correction, k, points, *reference);
+        measureDirections(check, read->correction, k, points, *reference);
     if (!std::isfinite(check.rms) || !std::isfinite(check.rmsAngle))
         check.error =
             QStringLiteral("Applied to the measurements, the file gives values beyond what a double holds.");

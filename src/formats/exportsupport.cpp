@@ -180,9 +180,9 @@ QString lineError(int line, const QString &what)
     return QStringLiteral("line %1: %2").arg(line).arg(what);
 }
 
-ReadCorrection readFailure(const QString &why)
+Expected<ReadCorrection> readFailure(const QString &why)
 {
-    return {std::nullopt, why, {}};
+    return Expected<ReadCorrection>::failure(why);
 }
 
 } // namespace tavrin::exportsupport

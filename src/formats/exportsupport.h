@@ -113,7 +113,7 @@ QString ruled(const QString &warning, Rule rule, const QString &firmware);
 QString lineError(int line, const QString &what);
 
 /// A read that failed, with its reason.
-ReadCorrection readFailure(const QString &why);
+Expected<ReadCorrection> readFailure(const QString &why);
 
 } // namespace tavrin::exportsupport
 

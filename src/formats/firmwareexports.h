@@ -9,27 +9,27 @@ namespace tavrin {
 
 /// ArduPilot: COMPASS_OFS = -b, COMPASS_DIA and COMPASS_ODI from A^-1, in mG.
 ExportResult writeArduPilot(const ExportInput &input);
-ReadCorrection readArduPilot(const QByteArray &text, int compass);
+Expected<ReadCorrection> readArduPilot(const QByteArray &text, int compass);
 
 /// PX4: CAL_MAGn_XOFF... = b, the scales and off-diagonals from A^-1, in G.
 ExportResult writePx4(const ExportInput &input);
-ReadCorrection readPx4(const QByteArray &text, int compass);
+Expected<ReadCorrection> readPx4(const QByteArray &text, int compass);
 
 /// MATLAB's magcal convention, C = (D - b) A, in the measurements' unit.
 ExportResult writeMatlab(const ExportInput &input);
-ReadCorrection readMatlab(const QByteArray &text, int compass);
+Expected<ReadCorrection> readMatlab(const QByteArray &text, int compass);
 
 /// iNav: magzero and maggain per axis, in raw counts.
 ExportResult writeInav(const ExportInput &input);
-ReadCorrection readInav(const QByteArray &text, int compass);
+Expected<ReadCorrection> readInav(const QByteArray &text, int compass);
 
 /// Betaflight: mag_calibration offsets, in raw counts.
 ExportResult writeBetaflight(const ExportInput &input);
-ReadCorrection readBetaflight(const QByteArray &text, int compass);
+Expected<ReadCorrection> readBetaflight(const QByteArray &text, int compass);
 
 /// mag_hardiron, mag_softiron and mag_field in uT, as Arduino sensor-calibration libraries store them.
 ExportResult writeSensorJson(const ExportInput &input);
-ReadCorrection readSensorJson(const QByteArray &text, int compass);
+Expected<ReadCorrection> readSensorJson(const QByteArray &text, int compass);
 
 /// The C header of FirmwareHeader, named after the source file.
 ExportResult writeCHeader(const ExportInput &input);

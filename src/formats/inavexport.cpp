@@ -92,7 +92,7 @@ ExportResult writeInav(const ExportInput &in)
     return result;
 }
 
-ReadCorrection readInav(const QByteArray &text, int)
+Expected<ReadCorrection> readInav(const QByteArray &text, int)
 {
     // A diff holds many other settings, mag_hardware and align_mag among
     // them, and leaves out those at their defaults.
@@ -121,7 +121,7 @@ ReadCorrection readInav(const QByteArray &text, int)
     }
     if (!any)
         return readFailure(QStringLiteral("The file sets no magzero or maggain."));
-    return {correction(zero, gain), {}, {}};
+    return ReadCorrection{correction(zero, gain), {}, {}};
 }
 
 } // namespace tavrin

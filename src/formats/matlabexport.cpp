@@ -92,7 +92,7 @@ ExportResult writeMatlab(const ExportInput &in)
     return result;
 }
 
-ReadCorrection readMatlab(const QByteArray &text, int)
+Expected<ReadCorrection> readMatlab(const QByteArray &text, int)
 {
     QString script;
     for (const Line &line : splitLines(text)) {
@@ -116,7 +116,7 @@ ReadCorrection readMatlab(const QByteArray &text, int)
         for (int j = 0; j < 3; j++)
             c.matrix[i][j] = (*a)[size_t(j)][size_t(i)];
     }
-    return {c, {}, {}};
+    return ReadCorrection{c, {}, {}};
 }
 
 } // namespace tavrin

@@ -107,7 +107,7 @@ ExportResult writePx4(const ExportInput &in)
     return result;
 }
 
-ReadCorrection readPx4(const QByteArray &text, int compass)
+Expected<ReadCorrection> readPx4(const QByteArray &text, int compass)
 {
     if (compass < 1 || compass > Px4Compasses)
         return readFailure(compassRange());
@@ -151,7 +151,7 @@ ReadCorrection readPx4(const QByteArray &text, int compass)
     const Expected<std::optional<long long>> device = readDeviceId(values, parameter(compass, "ID"));
     if (!device)
         return readFailure(device.error());
-    ReadCorrection read{c, {}, {}};
+    ReadCorrection read{c, {}};
     read.ids.device = *device;
     // The first line's vehicle and component are the file's.
     read.ids.system = vehicle;

@@ -210,7 +210,7 @@ ExportResult writeSensorJson(const ExportInput &in)
             {}};
 }
 
-ReadCorrection readSensorJson(const QByteArray &text, int)
+Expected<ReadCorrection> readSensorJson(const QByteArray &text, int)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
@@ -229,7 +229,7 @@ ReadCorrection readSensorJson(const QByteArray &text, int)
         for (int j = 0; j < 3; j++)
             c.matrix[i][j] = (*softIron)[size_t(3 * i + j)];
     }
-    return {c, {}, {}};
+    return ReadCorrection{c, {}, {}};
 }
 
 } // namespace tavrin
