@@ -23,17 +23,18 @@ int checkExportFile(const CliOptions &given, Stream &out, Stream &err)
         }
     }
     const QString &exportPath = o.files[0], &dataPath = o.files[1];
-    QString why;
-    const std::optional<QByteArray> text = ReadExportFile(exportPath, &why);
+    const Expected<QByteArray> text = readExportFile(exportPath);
     if (!text) {
-        say(printable(displayName(exportPath)) + QStringLiteral(": ") + why);
+        say(printable(displayName(exportPath)) + QStringLiteral(": ") + text.error());
         return Refused;
     }
-    std::optional<LogInput> input;
     // The directions the file gives are compared with the calibration Tavrin makes of the same
-    // points; the calibration refuses unread data at once, with the error its message is made from.
-    const CalibrationRun run =
-        CalibrateRawData(o.hm, readMeasurements(Input::file(dataPath, o.log), input), o.fit);
+    // points, read and fitted as every calibration is; the verdict is not needed.
+    CalibrationOptions options;
+    options.hm = o.hm;
+    options.fit = o.fit;
+    options.assess = false;
+    const CalibrationRun run = runCalibration(Input::file(dataPath, o.log), options).run;
     if (run.raw.status != RawDataStatus::Loaded) {
         say(failureMessage(dataPath, run));
         return Refused;

@@ -120,7 +120,7 @@ private:
                                                  : QStringLiteral("no accelerometer was read")));
             raiseStatus(Refused);
             if (!o.exportsToStandardOutput())
-                reporter->calibrated({result, QJsonArray(), nullptr});
+                print({result, QJsonArray(), nullptr});
             return;
         }
         if (o.align) {
@@ -143,11 +143,19 @@ private:
             for (const QString &warning : exported->warnings)
                 say(name + QStringLiteral(": ") + warning);
         const QJsonArray writeErrors = writeOutputs(k, result, exported ? &*exported : nullptr);
-        if (const std::optional<QString> problem =
-                reporter->calibrated({result, writeErrors, exported ? &*exported : nullptr})) {
-            say(*problem);
-            raiseStatus(Refused);
+        print({result, writeErrors, exported ? &*exported : nullptr});
+    }
+
+    // The report of a calibrated file, or why it cannot be reported.
+    void print(const CalibratedFile &file)
+    {
+        const Expected<QByteArray> report = reporter->calibrated(file);
+        if (report) {
+            out.write(*report);
+            return;
         }
+        say(report.error());
+        raiseStatus(Refused);
     }
 
     // The export asked for, but for c, which its reporter writes.
@@ -157,13 +165,13 @@ private:
             return std::nullopt;
         std::optional<QByteArray> merge;
         if (!o.merge.isEmpty()) {
-            QString why;
-            merge = ReadExportFile(o.merge, &why);
-            if (!merge)
+            const Expected<QByteArray> board = readExportFile(o.merge);
+            if (!board)
                 return ExportResult{{},
                                     {},
                                     QStringLiteral("The file to merge into, %1: %2")
-                                        .arg(printable(displayName(o.merge)), why)};
+                                        .arg(printable(displayName(o.merge)), board.error())};
+            merge = *board;
         }
         return o.exportFormat->write({run.parameters, o.hm, fieldUnitInNt(o.units), o.compass,
                                       run.raw.points(), displayName(path), o.ids, merge});
@@ -198,7 +206,7 @@ private:
     const FigureWriter writeFigure; ///< nullptr when nothing is drawn
     Stream &err;
     const std::unique_ptr<Reporter> reporter;
-    const Stream &out;
+    Stream &out;
     int status = Calibrated;
 };
 
@@ -219,8 +227,8 @@ int calibrateAll(CliOptions options, const Parts &parts, Stream &out, Stream &er
         err.write(program + paths.error().toUtf8() + '\n');
         return WrongCommandLine;
     }
-    if (const std::optional<QString> problem = makeOutputFolders(options)) {
-        err.write(program + problem->toUtf8() + '\n');
+    if (const Expected<QStringList> folders = makeOutputFolders(options); !folders) {
+        err.write(program + folders.error().toUtf8() + '\n');
         return Refused;
     }
     // A recording with the accelerometer and gyroscope is a log, read by its columns.

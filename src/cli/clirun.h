@@ -5,12 +5,18 @@
 #include "calibration.h"
 #include "commandline.h"
 #include "parts.h"
+#include "sharedoptions.h"
 
 #include <cstdio>
 
 namespace tavrin {
 
-enum ExitStatus { Calibrated = 0, Refused = 1, NumericalFailure = 2, WrongCommandLine = 64 };
+enum ExitStatus {
+    Calibrated = 0,
+    Refused = 1,
+    NumericalFailure = 2,
+    WrongCommandLine = WrongCommandLineStatus
+};
 
 /// Calibrates every file, writes the outputs asked for, prints the reports
 /// on out and every message on err; or prints the help, the version or what

@@ -6,6 +6,7 @@
 #include "optionchecks.h"
 #include "printable.h"
 #include "quality.h"
+#include "sharedoptions.h"
 #include "sourcename.h"
 
 #include <QCommandLineParser>
@@ -111,12 +112,11 @@ QString description()
         .arg(fitsText(), exportFormatsText());
 }
 
-// Every option, declared once.
+} // namespace
+
+// Every option of the command line's own, declared once; those it shares with
+// the workbench are declared beside the workbench's.
 namespace option {
-const QCommandLineOption help({"h", "help"}, "Show this help.");
-const QCommandLineOption version({"v", "version"}, "Show the version.");
-const QCommandLineOption
-    hm("hm", "Norm of the local Earth field, in the unit of the measurements; this or --hm-at.", "HM");
 const QCommandLineOption
     output({"o", "output"},
            "Write the calibration parameters file to PATH. With several files PATH is a "
@@ -129,8 +129,6 @@ const QCommandLineOption
           "to <name>.calibrated.txt in it.",
           "PATH");
 const QCommandLineOption json("json", "Print one JSON document instead of the text report.");
-const QCommandLineOption fit("fit", "The fit: " + fitNames(QStringLiteral(" or ")) + " (see above).",
-                             "MODEL");
 const QCommandLineOption exportFormat(
     "export",
     "Print the calibration as FORMAT (see above) instead of the text report. With -o, write it to PATH "
@@ -191,30 +189,6 @@ const QCommandLineOption
             "intensity F, horizontal H, north X, east Y, down Z in nT, declination D and "
             "inclination I in degrees.",
             "LAT,LON[,HEIGHT]");
-const QCommandLineOption
-    hmAt("hm-at",
-         "Take Hm from the World Magnetic Model: its total intensity at LAT,LON[,HEIGHT], "
-         "in the unit given with --units. Instead of --hm.",
-         "LAT,LON[,HEIGHT]");
-const QCommandLineOption
-    date("date",
-         "The date for --field-at and --hm-at: YYYY-MM-DD, or a decimal year such as 2027.5. "
-         "Today (UTC) by default.",
-         "DATE");
-const QCommandLineOption units("units",
-                               "The unit of the measurements, nT, uT, mG or G: for --hm-at, and for --export "
-                               "and --check-export in physical units. With --port, the unit that readings "
-                               "carrying one are recorded in (uT by default).",
-                               "UNIT");
-const QCommandLineOption columns(
-    "columns",
-    QStringLiteral(
-        "Read each FILE as a log and take x, y and z from these columns: numbers from 1 to %1 "
-        "(ASCII digits) or header names, e.g. 2,3,4 or mx,my,mz. A name selects the header field equal to "
-        "it (ignoring case, blanks and quotes), or else the one field that begins with it and a character "
-        "that is no letter or digit.")
-        .arg(MostColumns),
-    "X,Y,Z");
 const QCommandLineOption accelColumns(
     "accel-columns",
     "With --columns: also take the accelerometer's x, y and z from these columns, numbers or header names as "
@@ -237,24 +211,11 @@ const QCommandLineOption
               "With --columns: the field delimiter, comma, semicolon, tab or space (runs of "
               "blanks); found from the first lines by default.",
               "NAME");
-const QCommandLineOption decimalComma("decimal-comma", "With --columns: numbers are written 1,5 for 1.5.");
-const QCommandLineOption skipBadLines(
-    "skip-bad-lines",
-    "With --columns: skip and count data rows with too few fields or a selected field that is no number, "
-    "instead of refusing the file; the first five are listed.");
 const QCommandLineOption
     rows("rows",
          "With --columns: keep only the data rows FIRST to LAST (1-based, counted after the "
          "header; either end may be left out, as in 100: or :5000).",
          "FIRST:LAST");
-const QCommandLineOption
-    port("port",
-         "Read the measurements live from SOURCE instead of a FILE: a serial port such as "
-         "/dev/ttyUSB0, - for standard input, or tcp://HOST:PORT. Every reading is recorded "
-         "(see --record); the capture stops at the first rule met (--points, --seconds, "
-         "--until-covered), at the end of the input, when the port goes away or on Ctrl-C, "
-         "and the recording is then calibrated with every output asked for.",
-         "SOURCE");
 const QCommandLineOption
     baud("baud",
          QStringLiteral("With --port: the serial port's baud rate, %1 to %2 (default %3); "
@@ -299,6 +260,8 @@ const QCommandLineOption plot("plot",
                               "PATH");
 } // namespace option
 
+namespace {
+
 void declare(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(description());
@@ -321,227 +284,279 @@ void declare(QCommandLineParser &parser)
 
 Expected<CommandLine> wrong(const QString &text)
 {
-    return Expected<CommandLine>::failure(
-        text + QStringLiteral("\nTry '%1 --help'.").arg(QCoreApplication::applicationName()));
+    return Expected<CommandLine>::failure(commandLineRefusal(text));
 }
 
-Expected<double> parseHm(const QCommandLineParser &parser)
-{
-    if (!parser.isSet(option::hm))
-        return Expected<double>::failure(
-            QStringLiteral("The field norm is missing: give it with --hm, or from the model with --hm-at."));
-    double hm = 0.0;
-    if (const OptionProblem why = checkHm(parser.value(option::hm), hm))
-        return Expected<double>::failure(*why);
-    return hm;
-}
+// Each step of the parse takes the options read so far and gives them back
+// with its own, or the words that refuse the command line.
+using Parsed = Expected<CliOptions>;
 
-// LAT,LON[,HEIGHT]: degrees on the WGS84 ellipsoid, metres above it.
-Expected<Place> parsePlace(const QCommandLineParser &parser, const QCommandLineOption &option)
+Parsed refused(const QString &why)
 {
-    Place place;
-    if (const OptionProblem why =
-            checkPlace(QStringLiteral("--") + option.names().first(), parser.value(option), place))
-        return Expected<Place>::failure(*why);
-    return place;
-}
-
-// YYYY-MM-DD or a decimal year; today (UTC) when not given.
-Expected<double> parseYear(const QCommandLineParser &parser)
-{
-    if (!parser.isSet(option::date))
-        return decimalYear(QDateTime::currentDateTimeUtc().date());
-    double year = 0.0;
-    if (const OptionProblem why = checkDate(parser.value(option::date), year))
-        return Expected<double>::failure(*why);
-    return year;
+    return Parsed::failure(why);
 }
 
 // What the World Magnetic Model is asked for: a place, a date, a unit.
-std::optional<QString> parseModelQuery(const QCommandLineParser &parser, CliOptions &o)
+Parsed parseModelQuery(const QCommandLineParser &parser, CliOptions o)
 {
-    for (const QCommandLineOption *placed : {&option::fieldAt, &option::hmAt}) {
-        if (!parser.isSet(*placed))
-            continue;
-        const Expected<Place> place = parsePlace(parser, *placed);
+    if (parser.isSet(option::fieldAt)) {
+        const Expected<Place> place = checkPlace(QStringLiteral("--field-at"), parser.value(option::fieldAt));
         if (!place)
-            return place.error();
-        (placed == &option::fieldAt ? o.fieldAt : o.hmAt) = *place;
+            return refused(place.error());
+        o.fieldAt = *place;
     }
     const bool exporting = parser.isSet(option::exportFormat) || parser.isSet(option::checkExport);
     const bool capturing = parser.isSet(option::port);
-    if (!o.fieldAt && !o.hmAt &&
+    if (!o.fieldAt && !parser.isSet(option::hmAt) &&
         (parser.isSet(option::date) || (parser.isSet(option::units) && !exporting && !capturing)))
-        return QStringLiteral("--date goes with --field-at or --hm-at, and --units with --hm-at, --export, "
-                              "--check-export or --port.");
-    o.units = parser.value(option::units);
-    if (parser.isSet(option::units))
-        if (const OptionProblem why = checkUnits(o.units))
-            return why;
-    const Expected<double> year = parseYear(parser);
-    if (!year)
-        return year.error();
-    o.year = *year;
-    o.date = parser.value(option::date);
-    if (o.hmAt) {
-        if (parser.isSet(option::hm))
-            return hmTwiceProblem();
-        if (!parser.isSet(option::units))
-            return hmAtWithoutUnitsProblem();
+        return refused(
+            QStringLiteral("--date goes with --field-at or --hm-at, and --units with --hm-at, --export, "
+                           "--check-export or --port."));
+    const Expected<ModelOptions> model = readModelOptions(parser);
+    if (!model)
+        return refused(model.error());
+    o.hmAt = model->hmAt;
+    o.units = model->units;
+    o.date = model->date;
+    o.year = model->year;
+    if (o.hmAt)
         o.hmSource.units = o.units;
-    }
-    return std::nullopt;
+    return o;
 }
 
-// --columns and the options that shape how a log is read.
-std::optional<QString> parseLogFormat(const QCommandLineParser &parser, CliOptions &o)
+// --accel-up, --accel-down and --align, which go with --accel-columns.
+Parsed parseAccelOptions(const QCommandLineParser &parser, CliOptions o)
 {
     if (!parser.isSet(option::accelColumns))
         for (const QCommandLineOption *accelOnly : {&option::accelUp, &option::accelDown, &option::align})
             if (parser.isSet(*accelOnly))
-                return QStringLiteral("--%1 goes with --accel-columns.").arg(accelOnly->names().first());
+                return refused(
+                    QStringLiteral("--%1 goes with --accel-columns.").arg(accelOnly->names().first()));
     if (parser.isSet(option::accelUp) && parser.isSet(option::accelDown))
-        return QStringLiteral("--accel-up and --accel-down say opposite things; choose one.");
+        return refused(QStringLiteral("--accel-up and --accel-down say opposite things; choose one."));
     o.accelDown = parser.isSet(option::accelDown);
     o.align = parser.isSet(option::align);
-    if (!parser.isSet(option::columns)) {
-        for (const QCommandLineOption *logOnly :
-             {&option::accelColumns, &option::delimiter, &option::decimalComma, &option::skipBadLines,
-              &option::rows})
-            if (parser.isSet(*logOnly))
-                return withoutColumnsProblem(QStringLiteral("--") + logOnly->names().first());
-        return std::nullopt;
-    }
-    LogFormat f;
-    if (const OptionProblem why = checkColumns(parser.value(option::columns), f.columns))
-        return why;
-    if (parser.isSet(option::accelColumns))
-        if (const OptionProblem why =
-                checkColumns(parser.value(option::accelColumns), f.accelColumns,
-                             QStringLiteral("--accel-columns"), QStringLiteral("AX,AY,AZ")))
-            return why;
+    return o;
+}
+
+// --delimiter, which the decimal comma may not be.
+Expected<LogFormat> withDelimiter(const QCommandLineParser &parser, LogFormat f)
+{
     if (parser.isSet(option::delimiter)) {
         const QString name = parser.value(option::delimiter);
         for (const Delimiter d : {Delimiter::Comma, Delimiter::Semicolon, Delimiter::Tab, Delimiter::Space})
             if (name == delimiterName(d))
                 f.delimiter = d;
         if (f.delimiter == Delimiter::Detect)
-            return QStringLiteral("--delimiter takes comma, semicolon, tab or space, not \"%1\".")
-                .arg(printable(name));
+            return Expected<LogFormat>::failure(
+                QStringLiteral("--delimiter takes comma, semicolon, tab or space, not \"%1\".")
+                    .arg(printable(name)));
     }
-    f.decimalComma = parser.isSet(option::decimalComma);
     if (f.decimalComma && f.delimiter == Delimiter::Comma)
-        return QStringLiteral(
-            "With --decimal-comma the comma is part of the numbers and cannot delimit fields.");
-    f.skipBadLines = parser.isSet(option::skipBadLines);
-    if (parser.isSet(option::rows)) {
-        const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral("^(\\d*):(\\d*)$")).match(parser.value(option::rows));
-        f.firstRow = m.hasMatch() && !m.captured(1).isEmpty() ? m.captured(1).toLongLong() : 1;
-        f.lastRow = m.hasMatch() ? m.captured(2).toLongLong() : 0;
-        if (!m.hasMatch() || f.firstRow < 1 || (!m.captured(2).isEmpty() && f.lastRow < f.firstRow))
-            return QStringLiteral(
-                       "--rows takes FIRST:LAST, rows counted from 1 with FIRST <= LAST, not \"%1\".")
-                .arg(printable(parser.value(option::rows)));
-    }
-    o.log = f;
-    return std::nullopt;
+        return Expected<LogFormat>::failure(QStringLiteral(
+            "With --decimal-comma the comma is part of the numbers and cannot delimit fields."));
+    return f;
 }
 
-// A whole number from least to most, or what is wrong with it.
-std::optional<QString> wholeNumber(const QCommandLineParser &parser, const QCommandLineOption &option,
-                                   int least, int most, int &value)
+// --rows FIRST:LAST, either end left out.
+Expected<LogFormat> withRows(const QCommandLineParser &parser, LogFormat f)
+{
+    if (!parser.isSet(option::rows))
+        return f;
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^(\\d*):(\\d*)$")).match(parser.value(option::rows));
+    f.firstRow = m.hasMatch() && !m.captured(1).isEmpty() ? m.captured(1).toLongLong() : 1;
+    f.lastRow = m.hasMatch() ? m.captured(2).toLongLong() : 0;
+    if (!m.hasMatch() || f.firstRow < 1 || (!m.captured(2).isEmpty() && f.lastRow < f.firstRow))
+        return Expected<LogFormat>::failure(
+            QStringLiteral("--rows takes FIRST:LAST, rows counted from 1 with FIRST <= LAST, not \"%1\".")
+                .arg(printable(parser.value(option::rows))));
+    return f;
+}
+
+// --columns and the options that shape how a log is read.
+Parsed parseLogFormat(const QCommandLineParser &parser, CliOptions o)
+{
+    const Parsed accel = parseAccelOptions(parser, std::move(o));
+    if (!accel)
+        return accel;
+    o = *accel;
+    const Expected<std::optional<LogFormat>> log =
+        readLogFormat(parser, {&option::accelColumns, &option::delimiter, &option::decimalComma,
+                               &option::skipBadLines, &option::rows});
+    if (!log)
+        return refused(log.error());
+    if (!*log)
+        return o;
+    LogFormat f = **log;
+    if (parser.isSet(option::accelColumns)) {
+        const Expected<std::array<QString, 3>> columns =
+            checkColumns(parser.value(option::accelColumns), QStringLiteral("--accel-columns"),
+                         QStringLiteral("AX,AY,AZ"));
+        if (!columns)
+            return refused(columns.error());
+        f.accelColumns = *columns;
+    }
+    Expected<LogFormat> shaped = withDelimiter(parser, f);
+    if (shaped)
+        shaped = withRows(parser, *shaped);
+    if (!shaped)
+        return refused(shaped.error());
+    o.log = *shaped;
+    return o;
+}
+
+// A whole number from least to most.
+Expected<int> wholeNumber(const QCommandLineParser &parser, const QCommandLineOption &option, int least,
+                          int most)
 {
     bool number = false;
-    value = parser.value(option).toInt(&number);
+    const int value = parser.value(option).toInt(&number);
     if (number && value >= least && value <= most)
-        return std::nullopt;
-    return QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\".")
-        .arg(option.names().first())
-        .arg(least)
-        .arg(most)
-        .arg(printable(parser.value(option)));
+        return value;
+    return Expected<int>::failure(QStringLiteral("--%1 takes a whole number from %2 to %3, not \"%4\".")
+                                      .arg(option.names().first())
+                                      .arg(least)
+                                      .arg(most)
+                                      .arg(printable(parser.value(option))));
 }
 
-std::optional<QString> parseStoppingRule(const QCommandLineParser &parser, CaptureRequest &c)
+// --seconds: a duration above 0 and up to a week.
+Expected<double> parseSeconds(const QCommandLineParser &parser)
+{
+    bool number = false;
+    const double seconds = parser.value(option::seconds).toDouble(&number);
+    if (!number || !std::isfinite(seconds) || seconds <= 0.0)
+        return Expected<double>::failure(
+            QStringLiteral("--seconds takes a duration in seconds above 0, not \"%1\".")
+                .arg(printable(parser.value(option::seconds))));
+    if (seconds > MostCaptureSeconds)
+        return Expected<double>::failure(QStringLiteral("--seconds takes at most %1, a week, not \"%2\".")
+                                             .arg(MostCaptureSeconds)
+                                             .arg(printable(parser.value(option::seconds))));
+    return seconds;
+}
+
+Expected<CaptureRequest> parseStoppingRule(const QCommandLineParser &parser, CaptureRequest c)
 {
     if (int(parser.isSet(option::points)) + int(parser.isSet(option::seconds)) +
             int(parser.isSet(option::untilCovered)) >
         1)
-        return QStringLiteral("--points, --seconds and --until-covered each end a capture; choose one.");
-    if (parser.isSet(option::points))
-        if (const std::optional<QString> why =
-                wholeNumber(parser, option::points, 1, RawData::Capacity, c.points))
-            return why;
+        return Expected<CaptureRequest>::failure(
+            QStringLiteral("--points, --seconds and --until-covered each end a capture; choose one."));
+    if (parser.isSet(option::points)) {
+        const Expected<int> points = wholeNumber(parser, option::points, 1, RawData::Capacity);
+        if (!points)
+            return Expected<CaptureRequest>::failure(points.error());
+        c.points = *points;
+    }
     if (parser.isSet(option::seconds)) {
-        bool number = false;
-        c.seconds = parser.value(option::seconds).toDouble(&number);
-        if (!number || !std::isfinite(c.seconds) || c.seconds <= 0.0)
-            return QStringLiteral("--seconds takes a duration in seconds above 0, not \"%1\".")
-                .arg(printable(parser.value(option::seconds)));
-        if (c.seconds > MostCaptureSeconds)
-            return QStringLiteral("--seconds takes at most %1, a week, not \"%2\".")
-                .arg(MostCaptureSeconds)
-                .arg(printable(parser.value(option::seconds)));
+        const Expected<double> seconds = parseSeconds(parser);
+        if (!seconds)
+            return Expected<CaptureRequest>::failure(seconds.error());
+        c.seconds = *seconds;
     }
     c.untilCovered = parser.isSet(option::untilCovered);
-    return std::nullopt;
+    return c;
+}
+
+// How a capture reads its lines: --format, or the log of --columns.
+Expected<CaptureRequest> parseLineFormat(const QCommandLineParser &parser, CaptureRequest c, CliOptions &o)
+{
+    if (parser.isSet(option::baud)) {
+        const Expected<int> baud = wholeNumber(parser, option::baud, MinimumBaud, MaximumBaud);
+        if (!baud)
+            return Expected<CaptureRequest>::failure(baud.error());
+        c.baud = *baud;
+    }
+    if (parser.isSet(option::format)) {
+        const std::optional<LineFormat> f = lineFormatNamed(parser.value(option::format));
+        if (!f)
+            return Expected<CaptureRequest>::failure(
+                QStringLiteral("--format takes auto, raw, uni, xyz or labelled, not \"%1\".")
+                    .arg(printable(parser.value(option::format))));
+        c.format = *f;
+    }
+    if (o.log) {
+        if (parser.isSet(option::format))
+            return Expected<CaptureRequest>::failure(
+                QStringLiteral("--format and --columns both say how lines are read; choose one."));
+        // A capture records the magnetometer alone: its accelerometer would be lost.
+        if (!o.log->accelColumns[0].isEmpty())
+            return Expected<CaptureRequest>::failure(
+                QStringLiteral("--accel-columns reads a log FILE; a capture with --port does not keep the "
+                               "accelerometer."));
+        c.format = LineFormat::Log;
+        c.log = std::exchange(o.log, std::nullopt);
+    }
+    return c;
 }
 
 // --port and the options of a capture; the recording becomes the file to calibrate.
-std::optional<QString> parseCapture(const QCommandLineParser &parser, CliOptions &o)
+Parsed parseCapture(const QCommandLineParser &parser, CliOptions o)
 {
     if (!parser.isSet(option::port)) {
         for (const QCommandLineOption *captureOnly :
              {&option::baud, &option::format, &option::points, &option::seconds, &option::untilCovered,
               &option::record, &option::recordLines})
             if (parser.isSet(*captureOnly))
-                return QStringLiteral("--%1 goes with --port.").arg(captureOnly->names().first());
-        return std::nullopt;
+                return refused(QStringLiteral("--%1 goes with --port.").arg(captureOnly->names().first()));
+        return o;
     }
-    CaptureRequest c;
-    c.source = parser.value(option::port);
-    if (const OptionProblem why = checkPort(c.source))
-        return why;
-    if (!o.files.isEmpty() || o.fieldAt)
-        return portWithFileProblem();
-    c.baud = DefaultBaud;
-    if (parser.isSet(option::baud))
-        if (const std::optional<QString> why =
-                wholeNumber(parser, option::baud, MinimumBaud, MaximumBaud, c.baud))
-            return why;
-    if (parser.isSet(option::format)) {
-        const std::optional<LineFormat> f = lineFormatNamed(parser.value(option::format));
-        if (!f)
-            return QStringLiteral("--format takes auto, raw, uni, xyz or labelled, not \"%1\".")
-                .arg(printable(parser.value(option::format)));
-        c.format = *f;
-    }
-    if (o.log) {
-        if (parser.isSet(option::format))
-            return QStringLiteral("--format and --columns both say how lines are read; choose one.");
-        // A capture records the magnetometer alone: its accelerometer would be lost.
-        if (!o.log->accelColumns[0].isEmpty())
-            return QStringLiteral("--accel-columns reads a log FILE; a capture with --port does not keep the "
-                                  "accelerometer.");
-        c.format = LineFormat::Log;
-        c.log = std::exchange(o.log, std::nullopt);
-    }
+    const Expected<QString> port = readPort(parser, !o.files.isEmpty() || o.fieldAt);
+    if (!port)
+        return refused(port.error());
+    CaptureRequest request;
+    request.source = *port;
+    request.baud = DefaultBaud;
+    Expected<CaptureRequest> c = parseLineFormat(parser, request, o);
+    if (c)
+        c = parseStoppingRule(parser, *c);
+    if (!c)
+        return refused(c.error());
+    CaptureRequest capture = *c;
     if (!o.units.isEmpty())
-        c.unitInNt = fieldUnitInNt(o.units);
-    if (const std::optional<QString> why = parseStoppingRule(parser, c))
-        return why;
-    c.record = parser.isSet(option::record)
-                   ? parser.value(option::record)
-                   : QDateTime::currentDateTime().toString(QStringLiteral("'capture-'yyyyMMdd-HHmmss'.txt'"));
-    c.recordLines = parser.value(option::recordLines);
-    if (c.record.isEmpty() || (parser.isSet(option::recordLines) && c.recordLines.isEmpty()))
-        return QStringLiteral("An output path is empty.");
-    if (QFileInfo(c.record).absoluteFilePath() == QFileInfo(c.recordLines).absoluteFilePath())
-        return QStringLiteral("--record and --record-lines name the same file.");
-    o.files = QStringList{c.record};
-    o.capture = c;
-    return std::nullopt;
+        capture.unitInNt = fieldUnitInNt(o.units);
+    capture.record =
+        parser.isSet(option::record)
+            ? parser.value(option::record)
+            : QDateTime::currentDateTime().toString(QStringLiteral("'capture-'yyyyMMdd-HHmmss'.txt'"));
+    capture.recordLines = parser.value(option::recordLines);
+    if (capture.record.isEmpty() || (parser.isSet(option::recordLines) && capture.recordLines.isEmpty()))
+        return refused(QStringLiteral("An output path is empty."));
+    if (QFileInfo(capture.record).absoluteFilePath() == QFileInfo(capture.recordLines).absoluteFilePath())
+        return refused(QStringLiteral("--record and --record-lines name the same file."));
+    o.files = QStringList{capture.record};
+    o.capture = capture;
+    return o;
+}
+
+// The standard input read once, and --field-at alone.
+Parsed parseInputs(const QCommandLineParser &parser, CliOptions o)
+{
+    if (o.files.count(QStringLiteral("-")) > 1)
+        return refused(QStringLiteral("Standard input, -, can be read once."));
+    o.json = parser.isSet(option::json);
+    if (o.fieldAt && (!o.files.isEmpty() || o.hmAt))
+        return refused(QStringLiteral("--field-at prints the model's field and reads no file."));
+    if (!o.fieldAt && o.files.isEmpty())
+        return refused(QStringLiteral("No raw measurement file given."));
+    return o;
+}
+
+// Hm given as a value, when the model does not give it.
+Parsed parseHm(const QCommandLineParser &parser, CliOptions o)
+{
+    if (o.hmAt)
+        return o;
+    if (!parser.isSet(option::hm))
+        return refused(
+            QStringLiteral("The field norm is missing: give it with --hm, or from the model with --hm-at."));
+    const Expected<std::optional<double>> hm = readHm(parser);
+    if (!hm)
+        return refused(hm.error());
+    o.hm = **hm;
+    return o;
 }
 
 Expected<int> parseResamples(const QCommandLineParser &parser)
@@ -558,35 +573,58 @@ Expected<int> parseResamples(const QCommandLineParser &parser)
     return resamples;
 }
 
-// Where the outputs go, and how the results are printed.
-std::optional<QString> outputsWrong(const QCommandLineParser &parser, const CliOptions &o)
+Parsed parseUncertainty(const QCommandLineParser &parser, CliOptions o)
 {
+    const Expected<int> resamples = parseResamples(parser);
+    if (!resamples)
+        return refused(resamples.error());
+    o.resamples = *resamples;
+    return o;
+}
+
+Parsed parseFit(const QCommandLineParser &parser, CliOptions o)
+{
+    const Expected<std::optional<FitModel>> fit = readFit(parser);
+    if (!fit)
+        return refused(fit.error());
+    o.fit = fit->value_or(FitModel::Exact);
+    return o;
+}
+
+// Where the outputs go, and how the results are printed.
+Parsed parseOutputs(const QCommandLineParser &parser, CliOptions o)
+{
+    o.output = parser.value(option::output);
+    o.apply = parser.value(option::apply);
+    o.plot = parser.value(option::plot);
     for (const QCommandLineOption *path : {&option::output, &option::apply, &option::plot})
         if (parser.isSet(*path) && parser.value(*path).isEmpty())
-            return QStringLiteral("An output path is empty.");
+            return refused(QStringLiteral("An output path is empty."));
     if (!o.plot.isEmpty() && o.files.size() == 1 && !QFileInfo(o.plot).isDir() &&
         !o.plot.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) &&
         !o.plot.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
-        return QStringLiteral("--plot draws a .png or an .svg file, not \"%1\".").arg(printable(o.plot));
+        return refused(
+            QStringLiteral("--plot draws a .png or an .svg file, not \"%1\".").arg(printable(o.plot)));
     if (o.json && o.exportsToStandardOutput())
-        return QStringLiteral("--json and --export both print on standard output; choose one.");
+        return refused(QStringLiteral("--json and --export both print on standard output; choose one."));
     if (o.exportsToStandardOutput() && !o.exportC() && o.files.size() > 1)
-        return QStringLiteral("--export %1 prints one calibration; with several files, give -o a folder.")
-            .arg(QLatin1String(o.exportFormat->name));
-    return std::nullopt;
+        return refused(
+            QStringLiteral("--export %1 prints one calibration; with several files, give -o a folder.")
+                .arg(QLatin1String(o.exportFormat->name)));
+    return o;
 }
 
 // The ids given for a format that uses them.
-std::optional<QString> parseIds(const QCommandLineParser &parser, const QString &name, CliOptions &o)
+Parsed parseIds(const QCommandLineParser &parser, const QString &name, CliOptions o)
 {
     const int uses = o.exportFormat->ids;
     if (parser.isSet(option::deviceId)) {
         if (!(uses & DeviceId))
-            return QStringLiteral("--device-id goes with ardupilot or px4, not %1.").arg(name);
-        long long id = 0;
-        if (const OptionProblem why = checkDeviceId(parser.value(option::deviceId), id))
-            return why;
-        o.ids.device = id;
+            return refused(QStringLiteral("--device-id goes with ardupilot or px4, not %1.").arg(name));
+        const Expected<long long> id = checkDeviceId(parser.value(option::deviceId));
+        if (!id)
+            return refused(id.error());
+        o.ids.device = *id;
     }
     const struct {
         const QCommandLineOption &option;
@@ -597,81 +635,117 @@ std::optional<QString> parseIds(const QCommandLineParser &parser, const QString 
             continue;
         const QString optionName = QStringLiteral("--") + v.option.names().first();
         if (!(uses & VehicleIds))
-            return QStringLiteral("%1 goes with px4, whose file names its vehicle, not %2.")
-                .arg(optionName, name);
-        long long id = 0;
-        if (const OptionProblem why = checkVehicleId(optionName, parser.value(v.option), id))
-            return why;
-        v.into = id;
+            return refused(QStringLiteral("%1 goes with px4, whose file names its vehicle, not %2.")
+                               .arg(optionName, name));
+        const Expected<long long> id = checkVehicleId(optionName, parser.value(v.option));
+        if (!id)
+            return refused(id.error());
+        v.into = *id;
     }
-    return std::nullopt;
+    return o;
 }
 
 // --merge FILE: the board's sensor-json file that the export is merged into.
-std::optional<QString> parseMerge(const QCommandLineParser &parser, bool check, const QString &format,
-                                  CliOptions &o)
+Parsed parseMerge(const QCommandLineParser &parser, bool check, const QString &format, CliOptions o)
 {
+    if (!parser.isSet(option::merge))
+        return o;
     if (check || format != QLatin1String("sensor-json"))
-        return QStringLiteral("--merge goes with --export sensor-json.");
+        return refused(QStringLiteral("--merge goes with --export sensor-json."));
     o.merge = parser.value(option::merge);
     if (o.merge.isEmpty())
-        return QStringLiteral("--merge takes the board's calibration file.");
+        return refused(QStringLiteral("--merge takes the board's calibration file."));
     if (o.merge == QLatin1String("-") && o.files.contains(o.merge))
-        return QStringLiteral("Standard input, -, can be read once.");
-    return std::nullopt;
+        return refused(QStringLiteral("Standard input, -, can be read once."));
+    return o;
+}
+
+// --compass N of a format that has N compasses or more.
+Parsed parseCompass(const QCommandLineParser &parser, const QString &name, CliOptions o)
+{
+    if (!parser.isSet(option::compass))
+        return o;
+    const int most = o.exportFormat->compasses;
+    bool number = false;
+    o.compass = parser.value(option::compass).toInt(&number);
+    if (!number || o.compass < 1 || o.compass > most)
+        return refused(most == 1 ? QStringLiteral("%1 has one compass; --compass does not apply.").arg(name)
+                                 : QStringLiteral("--compass takes 1 to %1 for %2, not \"%3\".")
+                                       .arg(most)
+                                       .arg(name, printable(parser.value(option::compass))));
+    return o;
 }
 
 // --export or --check-export, the format's compass and its unit.
-std::optional<QString> parseExport(const QCommandLineParser &parser, CliOptions &o)
+Parsed parseExport(const QCommandLineParser &parser, CliOptions o)
 {
     const bool check = parser.isSet(option::checkExport);
     if (!check && !parser.isSet(option::exportFormat)) {
         for (const QCommandLineOption *given :
              {&option::compass, &option::deviceId, &option::systemId, &option::componentId, &option::merge})
             if (parser.isSet(*given))
-                return QStringLiteral("--%1 goes with --export or --check-export.")
-                    .arg(given->names().first());
-        return std::nullopt;
+                return refused(
+                    QStringLiteral("--%1 goes with --export or --check-export.").arg(given->names().first()));
+        return o;
     }
     if (check && parser.isSet(option::exportFormat))
-        return QStringLiteral("--export writes a file and --check-export reads one; choose one.");
+        return refused(QStringLiteral("--export writes a file and --check-export reads one; choose one."));
     const QString option = check ? QStringLiteral("--check-export") : QStringLiteral("--export");
     const QString name = parser.value(check ? option::checkExport : option::exportFormat);
     o.exportFormat = exportFormatNamed(name);
     if (!o.exportFormat || (check && !o.exportFormat->read))
-        return QStringLiteral("Unknown %1 format \"%2\"; the formats are %3.")
-            .arg(check ? QStringLiteral("check") : QStringLiteral("export"), printable(name),
-                 formatNames(check));
+        return refused(QStringLiteral("Unknown %1 format \"%2\"; the formats are %3.")
+                           .arg(check ? QStringLiteral("check") : QStringLiteral("export"), printable(name),
+                                formatNames(check)));
     if (o.exportFormat->needsUnits && o.units.isEmpty())
-        return QStringLiteral("%1 %2 needs the unit of the measurements: --units nT, uT, mG or G.")
-            .arg(option, name);
-    if (parser.isSet(option::compass)) {
-        const int most = o.exportFormat->compasses;
-        bool number = false;
-        o.compass = parser.value(option::compass).toInt(&number);
-        if (!number || o.compass < 1 || o.compass > most)
-            return most == 1 ? QStringLiteral("%1 has one compass; --compass does not apply.").arg(name)
-                             : QStringLiteral("--compass takes 1 to %1 for %2, not \"%3\".")
-                                   .arg(most)
-                                   .arg(name, printable(parser.value(option::compass)));
-    }
-    if (parser.isSet(option::merge))
-        if (const std::optional<QString> wrong = parseMerge(parser, check, name, o))
-            return wrong;
-    return parseIds(parser, name, o);
+        return refused(QStringLiteral("%1 %2 needs the unit of the measurements: --units nT, uT, mG or G.")
+                           .arg(option, name));
+    Parsed given = parseCompass(parser, name, std::move(o));
+    if (given)
+        given = parseMerge(parser, check, name, *given);
+    if (given)
+        given = parseIds(parser, name, *given);
+    return given;
+}
+
+// --align turns A; the other exports hold a symmetric A, and their firmware
+// takes the orientation as a parameter of its own.
+Parsed checkAlignedExport(const QCommandLineParser &, CliOptions o)
+{
+    if (o.align && o.exportFormat && !o.exportC() && qstrcmp(o.exportFormat->name, "matlab") != 0 &&
+        qstrcmp(o.exportFormat->name, "sensor-json") != 0)
+        return refused(QStringLiteral("--align goes with --export c, matlab or sensor-json; %1 takes the "
+                                      "orientation number that the report gives instead.")
+                           .arg(QLatin1String(o.exportFormat->name)));
+    return o;
 }
 
 // --check-export FORMAT FILE DATA prints one line.
-std::optional<QString> checkExportWrong(const QCommandLineParser &parser, const CliOptions &o)
+Parsed checkExportOnly(const QCommandLineParser &parser, CliOptions o)
 {
     if (o.files.size() != 2)
-        return QStringLiteral("--check-export takes the exported FILE and the raw measurements DATA.");
+        return refused(
+            QStringLiteral("--check-export takes the exported FILE and the raw measurements DATA."));
     for (const QCommandLineOption *other :
          {&option::output, &option::apply, &option::plot, &option::uncertainty, &option::json})
         if (parser.isSet(*other))
-            return QStringLiteral("--check-export prints one line, and takes no --%1.")
-                .arg(other->names().last());
-    return std::nullopt;
+            return refused(QStringLiteral("--check-export prints one line, and takes no --%1.")
+                               .arg(other->names().last()));
+    return o;
+}
+
+using Step = Parsed (*)(const QCommandLineParser &, CliOptions);
+
+// The steps in their order, until one refuses.
+Parsed parseInSteps(const QCommandLineParser &parser, CliOptions o, std::initializer_list<Step> steps)
+{
+    for (const Step step : steps) {
+        Parsed next = step(parser, std::move(o));
+        if (!next)
+            return next;
+        o = *next;
+    }
+    return o;
 }
 
 } // namespace
@@ -692,60 +766,25 @@ Expected<CommandLine> parseCommandLine(const QStringList &arguments)
         c.action = parser.isSet(option::help) ? CommandLine::Action::Help : CommandLine::Action::Version;
         return c;
     }
-
-    CliOptions &o = c.options;
-    o.files = parser.positionalArguments();
-    if (const std::optional<QString> why = parseModelQuery(parser, o))
-        return wrong(*why);
-    if (const std::optional<QString> why = parseLogFormat(parser, o))
-        return wrong(*why);
-    if (const std::optional<QString> why = parseCapture(parser, o))
-        return wrong(*why);
-    if (o.files.count(QStringLiteral("-")) > 1)
-        return wrong(QStringLiteral("Standard input, -, can be read once."));
-    o.json = parser.isSet(option::json);
-    if (o.fieldAt) {
-        if (!o.files.isEmpty() || o.hmAt)
-            return wrong(QStringLiteral("--field-at prints the model's field and reads no file."));
+    CliOptions given;
+    given.files = parser.positionalArguments();
+    Parsed o = parseInSteps(parser, given, {parseModelQuery, parseLogFormat, parseCapture, parseInputs});
+    if (o && o->fieldAt) {
         c.action = CommandLine::Action::FieldAt;
-        return c;
+    } else if (o) {
+        o = parseInSteps(parser, *o, {parseHm, parseExport, checkAlignedExport});
+        // --check-export compares the file with the fit that --fit names.
+        const bool check = parser.isSet(option::checkExport);
+        if (o && check)
+            o = parseInSteps(parser, *o, {checkExportOnly, parseFit});
+        else if (o)
+            o = parseInSteps(parser, *o, {parseUncertainty, parseFit, parseOutputs});
+        if (check)
+            c.action = CommandLine::Action::CheckExport;
     }
-    if (o.files.isEmpty())
-        return wrong(QStringLiteral("No raw measurement file given."));
-    if (!o.hmAt) {
-        const Expected<double> hm = parseHm(parser);
-        if (!hm)
-            return wrong(hm.error());
-        o.hm = *hm;
-    }
-    if (const std::optional<QString> why = parseExport(parser, o))
-        return wrong(*why);
-    // The other exports hold a symmetric A, and their firmware takes the
-    // orientation as a parameter of its own.
-    if (o.align && o.exportFormat && !o.exportC() && qstrcmp(o.exportFormat->name, "matlab") != 0 &&
-        qstrcmp(o.exportFormat->name, "sensor-json") != 0)
-        return wrong(QStringLiteral("--align goes with --export c, matlab or sensor-json; %1 takes the "
-                                    "orientation number that the report gives instead.")
-                         .arg(QLatin1String(o.exportFormat->name)));
-    if (parser.isSet(option::checkExport)) {
-        if (const std::optional<QString> why = checkExportWrong(parser, o))
-            return wrong(*why);
-        c.action = CommandLine::Action::CheckExport;
-        return c;
-    }
-    const Expected<int> resamples = parseResamples(parser);
-    if (!resamples)
-        return wrong(resamples.error());
-    o.resamples = *resamples;
-    if (parser.isSet(option::fit)) {
-        if (const OptionProblem why = checkFit(parser.value(option::fit), o.fit))
-            return wrong(*why);
-    }
-    o.output = parser.value(option::output);
-    o.apply = parser.value(option::apply);
-    o.plot = parser.value(option::plot);
-    if (const std::optional<QString> why = outputsWrong(parser, o))
-        return wrong(*why);
+    if (!o)
+        return wrong(o.error());
+    c.options = *o;
     return c;
 }
 

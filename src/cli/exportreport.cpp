@@ -4,12 +4,12 @@
 
 namespace tavrin {
 
-std::optional<QString> ExportReporter::calibrated(const CalibratedFile &file)
+Expected<QByteArray> ExportReporter::calibrated(const CalibratedFile &file)
 {
     if (!file.exported->refusal.isEmpty())
-        return printable(displayName(file.result.path)) + QStringLiteral(": ") + file.exported->refusal;
-    out.write(file.exported->bytes);
-    return std::nullopt;
+        return Expected<QByteArray>::failure(printable(displayName(file.result.path)) + QStringLiteral(": ") +
+                                             file.exported->refusal);
+    return file.exported->bytes;
 }
 
 } // namespace tavrin

@@ -9,14 +9,9 @@ namespace tavrin {
 /// Prints the export of the one calibrated file, as its format wrote it.
 class ExportReporter : public Reporter {
 public:
-    explicit ExportReporter(Stream &out) : out(out) {}
-
-    std::optional<QString> calibrated(const CalibratedFile &file) override;
+    Expected<QByteArray> calibrated(const CalibratedFile &file) override;
     void failed(const QString &, const CalibrationRun &) override {}
     void finish(int) override {}
-
-private:
-    Stream &out;
 };
 
 } // namespace tavrin

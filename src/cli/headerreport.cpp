@@ -5,15 +5,15 @@
 
 namespace tavrin {
 
-std::optional<QString> HeaderReporter::calibrated(const CalibratedFile &file)
+Expected<QByteArray> HeaderReporter::calibrated(const CalibratedFile &file)
 {
     const std::optional<QByteArray> header =
         FirmwareHeader(uniqueName(file.result.path), file.result.path, hm, file.result.run.parameters);
     if (!header)
-        return printable(file.result.path) + QStringLiteral(": ") + floatOverflowMessage() +
-               QStringLiteral(" Use --json for its full precision.");
-    out.write(*header);
-    return std::nullopt;
+        return Expected<QByteArray>::failure(printable(file.result.path) + QStringLiteral(": ") +
+                                             floatOverflowMessage() +
+                                             QStringLiteral(" Use --json for its full precision."));
+    return *header;
 }
 
 QByteArray HeaderReporter::uniqueName(const QString &path)

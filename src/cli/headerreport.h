@@ -13,16 +13,15 @@ namespace tavrin {
 /// used once.
 class HeaderReporter : public Reporter {
 public:
-    HeaderReporter(Stream &out, double hm) : out(out), hm(hm) {}
+    explicit HeaderReporter(double hm) : hm(hm) {}
 
-    std::optional<QString> calibrated(const CalibratedFile &file) override;
+    Expected<QByteArray> calibrated(const CalibratedFile &file) override;
     void failed(const QString &, const CalibrationRun &) override {}
     void finish(int) override {}
 
 private:
     QByteArray uniqueName(const QString &path);
 
-    Stream &out;
     double hm;
     QSet<QByteArray> names;
 };

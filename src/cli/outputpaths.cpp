@@ -121,14 +121,19 @@ int makeFolder(const QByteArray &path)
 
 } // namespace
 
-std::optional<QString> makeOutputFolders(const CliOptions &o)
+Expected<QStringList> makeOutputFolders(const CliOptions &o)
 {
-    for (const QString &folder : {o.output, o.apply, o.plot})
-        if (namesFolder(folder, o.files))
-            if (const int error = makeFolder(QFile::encodeName(QDir::cleanPath(folder))))
-                return QStringLiteral("The folder \"%1\" could not be made (%2).")
-                    .arg(printable(folder), QString::fromLocal8Bit(std::strerror(error)));
-    return std::nullopt;
+    QStringList folders;
+    for (const QString &folder : {o.output, o.apply, o.plot}) {
+        if (!namesFolder(folder, o.files))
+            continue;
+        if (const int error = makeFolder(QFile::encodeName(QDir::cleanPath(folder))))
+            return Expected<QStringList>::failure(
+                QStringLiteral("The folder \"%1\" could not be made (%2).")
+                    .arg(printable(folder), QString::fromLocal8Bit(std::strerror(error))));
+        folders << folder;
+    }
+    return folders;
 }
 
 } // namespace tavrin

@@ -25,9 +25,9 @@ struct OutputPaths {
 /// (through any link) or each other are wrong.
 Expected<OutputPaths> planOutputs(const CliOptions &options);
 
-/// Makes the output folders that planOutputs planned, where missing; the
-/// failure names the folder and the system's reason.
-std::optional<QString> makeOutputFolders(const CliOptions &options);
+/// Makes the output folders that planOutputs planned, where missing, and
+/// gives them; the failure names the folder and the system's reason.
+Expected<QStringList> makeOutputFolders(const CliOptions &options);
 
 } // namespace tavrin
 

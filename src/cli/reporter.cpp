@@ -15,14 +15,15 @@ ReportWords cliWords()
     return {QStringLiteral("try --fit %1")};
 }
 
-std::optional<QString> TextReporter::calibrated(const CalibratedFile &file)
+Expected<QByteArray> TextReporter::calibrated(const CalibratedFile &file)
 {
-    out.write((reported ? QByteArray("\n") : QByteArray()) + CalibrationReport(file.result, hm, cliWords()));
+    const QByteArray report =
+        (reported ? QByteArray("\n") : QByteArray()) + CalibrationReport(file.result, hm, cliWords());
     reported = true;
-    return std::nullopt;
+    return report;
 }
 
-std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
+Expected<QByteArray> JsonReporter::calibrated(const CalibratedFile &file)
 {
     QJsonObject result = JsonResult(file.result, options.hm, cliWords());
     if (file.exported)
@@ -30,7 +31,7 @@ std::optional<QString> JsonReporter::calibrated(const CalibratedFile &file)
     if (!file.writeErrors.isEmpty())
         result.insert("writeErrors", file.writeErrors);
     files.append(result);
-    return std::nullopt;
+    return QByteArray();
 }
 
 void JsonReporter::failed(const QString &path, const CalibrationRun &run)
@@ -51,10 +52,10 @@ std::unique_ptr<Reporter> makeReporter(const CliOptions &options, Stream &out)
     if (options.json)
         return std::make_unique<JsonReporter>(out, options);
     if (options.exportC())
-        return std::make_unique<HeaderReporter>(out, options.hm);
+        return std::make_unique<HeaderReporter>(options.hm);
     if (options.exportsToStandardOutput())
-        return std::make_unique<ExportReporter>(out);
-    return std::make_unique<TextReporter>(out, options.hm);
+        return std::make_unique<ExportReporter>();
+    return std::make_unique<TextReporter>(options.hm);
 }
 
 } // namespace tavrin

@@ -33,9 +33,10 @@ class Reporter {
 public:
     virtual ~Reporter() = default;
 
-    /// Reports a calibrated file. What cannot be reported comes back as the
-    /// message to say; the run then ends with status 1.
-    virtual std::optional<QString> calibrated(const CalibratedFile &file) = 0;
+    /// The report of a calibrated file, the bytes to print at once (none
+    /// for a report printed at the end); or, when it cannot be reported, the
+    /// message to say, and the run then ends with status 1.
+    virtual Expected<QByteArray> calibrated(const CalibratedFile &file) = 0;
 
     /// A file that was refused or failed, after its message was said.
     virtual void failed(const QString &path, const CalibrationRun &run) = 0;
@@ -47,14 +48,13 @@ public:
 /// The text reports of the files one after the other, a blank line between two.
 class TextReporter : public Reporter {
 public:
-    TextReporter(Stream &out, double hm) : out(out), hm(hm) {}
+    explicit TextReporter(double hm) : hm(hm) {}
 
-    std::optional<QString> calibrated(const CalibratedFile &file) override;
+    Expected<QByteArray> calibrated(const CalibratedFile &file) override;
     void failed(const QString &, const CalibrationRun &) override {}
     void finish(int) override {}
 
 private:
-    Stream &out;
     double hm;
     bool reported = false;
 };
@@ -64,7 +64,7 @@ class JsonReporter : public Reporter {
 public:
     JsonReporter(Stream &out, const CliOptions &options) : out(out), options(options) {}
 
-    std::optional<QString> calibrated(const CalibratedFile &file) override;
+    Expected<QByteArray> calibrated(const CalibratedFile &file) override;
     void failed(const QString &path, const CalibrationRun &run) override;
     void finish(int exitStatus) override;
 

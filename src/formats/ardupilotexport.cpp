@@ -80,7 +80,7 @@ QString compassRange()
 
 } // namespace
 
-ExportResult WriteArduPilot(const ExportInput &in)
+ExportResult writeArduPilot(const ExportInput &in)
 {
     const double k = factorTo(MilligaussInNt, in.unitInNt);
     if (k == 0.0)
@@ -134,13 +134,15 @@ ExportResult WriteArduPilot(const ExportInput &in)
     return result;
 }
 
-ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
+namespace {
+
+// The parameters a file sets, by name: Mission Planner writes NAME,VALUE;
+// ArduPilot's own files also NAME VALUE, and QGroundControl its five
+// tab-separated fields, led by the vehicle's id.
+Expected<QHash<QByteArray, double>> parameterValues(const QByteArray &text)
 {
-    if (compass < 1 || compass > ArduPilotCompasses)
-        return readFailure(compassRange());
-    // Mission Planner writes NAME,VALUE; ArduPilot's own files also NAME VALUE,
-    // and QGroundControl its five tab-separated fields, led by the vehicle's id.
-    QHash<QByteArray, double> values;
+    using Values = QHash<QByteArray, double>;
+    Values values;
     std::optional<long long> vehicle;
     for (const Line &line : splitLines(text)) {
         const QByteArray trimmed = line.text.trimmed();
@@ -155,12 +157,46 @@ ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
         }
         const std::optional<double> value = fields.size() == 2 ? finiteNumber(fields[1]) : std::nullopt;
         if (!value)
-            return readFailure(lineError(line.number, QStringLiteral("a parameter line is NAME,VALUE.")));
-        if (id)
-            if (const std::optional<QString> other = otherVehicle(line.number, *id, vehicle))
-                return readFailure(*other);
+            return Expected<Values>::failure(
+                lineError(line.number, QStringLiteral("a parameter line is NAME,VALUE.")));
+        if (id) {
+            const Expected<long long> same = fileVehicle(line.number, *id, vehicle);
+            if (!same)
+                return Expected<Values>::failure(same.error());
+            vehicle = *same;
+        }
         values.insert(fields[0].trimmed(), *value);
     }
+    return values;
+}
+
+// The scale ArduPilot applies: a value outside its range, zero its "not set"
+// among them, is taken as 1, with a note unless it is zero.
+double appliedScale(const QHash<QByteArray, double> &values, int compass, QStringList &notes)
+{
+    const double scale = values.value(scaleParameter(compass), 1.0);
+    if (scale >= MinScale && scale <= MaxScale)
+        return scale;
+    if (scale != 0.0)
+        notes << QStringLiteral("%1 is %2, outside the %3 to %4 that ArduPilot applies: the firmware "
+                                "ignores it and scales by 1.")
+                     .arg(QLatin1String(scaleParameter(compass)))
+                     .arg(scale, 0, 'g', 6)
+                     .arg(MinScale, 0, 'g', 6)
+                     .arg(MaxScale);
+    return 1.0;
+}
+
+} // namespace
+
+Expected<ReadCorrection> readArduPilot(const QByteArray &text, int compass)
+{
+    if (compass < 1 || compass > ArduPilotCompasses)
+        return readFailure(compassRange());
+    const Expected<QHash<QByteArray, double>> read = parameterValues(text);
+    if (!read)
+        return readFailure(read.error());
+    const QHash<QByteArray, double> &values = *read;
     double offsets[3], diagonal[3], off[3];
     const struct {
         const char *group;
@@ -173,23 +209,11 @@ ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
                 return readFailure(QStringLiteral("The file does not set %1.").arg(QLatin1String(name)));
             g.into[i] = values.value(name);
         }
-    // Diagonals of zero are ArduPilot's "not set": no matrix. A scale of zero,
-    // its "not set" too, lies outside the scales it applies like any other,
-    // and goes without a note.
+    // Diagonals of zero are ArduPilot's "not set": no matrix.
     if (diagonal[0] == 0.0 && diagonal[1] == 0.0 && diagonal[2] == 0.0)
         diagonal[0] = diagonal[1] = diagonal[2] = 1.0;
     QStringList notes;
-    double scale = values.value(scaleParameter(compass), 1.0);
-    if (scale < MinScale || scale > MaxScale) {
-        if (scale != 0.0)
-            notes << QStringLiteral("%1 is %2, outside the %3 to %4 that ArduPilot applies: the firmware "
-                                    "ignores it and scales by 1.")
-                         .arg(QLatin1String(scaleParameter(compass)))
-                         .arg(scale, 0, 'g', 6)
-                         .arg(MinScale, 0, 'g', 6)
-                         .arg(MaxScale);
-        scale = 1.0;
-    }
+    const double scale = appliedScale(values, compass, notes);
     FirmwareCorrection c;
     symmetricMatrix(diagonal, off, c.matrix);
     for (int i = 0; i < 3; i++) {
@@ -197,10 +221,12 @@ ReadCorrection ReadArduPilot(const QByteArray &text, int compass)
         for (int j = 0; j < 3; j++)
             c.matrix[i][j] *= scale;
     }
-    ReadCorrection read{c, {}, notes};
-    if (const std::optional<QString> why = readDeviceId(values, deviceParameter(compass), read.ids.device))
-        return readFailure(*why);
-    return read;
+    const Expected<std::optional<long long>> device = readDeviceId(values, deviceParameter(compass));
+    if (!device)
+        return readFailure(device.error());
+    ReadCorrection correction{c, notes};
+    correction.ids.device = *device;
+    return correction;
 }
 
 } // namespace tavrin

@@ -22,7 +22,7 @@ FirmwareCorrection correction(const long long offsets[3])
 
 } // namespace
 
-ExportResult WriteBetaflight(const ExportInput &in)
+ExportResult writeBetaflight(const ExportInput &in)
 {
     long long offsets[3];
     ExportResult result;
@@ -55,7 +55,7 @@ ExportResult WriteBetaflight(const ExportInput &in)
     return result;
 }
 
-ReadCorrection ReadBetaflight(const QByteArray &text, int)
+Expected<ReadCorrection> readBetaflight(const QByteArray &text, int)
 {
     const QRegularExpression setting(QStringLiteral("^\\s*set\\s+mag_calibration\\s*=(.*)$"));
     std::optional<FirmwareCorrection> found;
@@ -77,7 +77,7 @@ ReadCorrection ReadBetaflight(const QByteArray &text, int)
     }
     if (!found)
         return readFailure(QStringLiteral("The file does not set mag_calibration."));
-    return {found, {}, {}};
+    return ReadCorrection{*found, {}, {}};
 }
 
 } // namespace tavrin

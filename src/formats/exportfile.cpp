@@ -20,23 +20,21 @@ QString number(double value)
 
 } // namespace
 
-std::optional<QByteArray> ReadExportFile(const QString &path, QString *why)
+Expected<QByteArray> readExportFile(const QString &path)
 {
     QFile file(path);
     const bool opened =
         path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
-    if (!opened) {
-        *why = errorMessage(CalibrationError::CannotOpen) + QStringLiteral(" (%1)").arg(file.errorString());
-        return std::nullopt;
-    }
+    if (!opened)
+        return Expected<QByteArray>::failure(errorMessage(CalibrationError::CannotOpen) +
+                                             QStringLiteral(" (%1)").arg(file.errorString()));
     const QByteArray bytes = file.read(MaxExportBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        *why = errorMessage(CalibrationError::ReadError) + QStringLiteral(" (%1)").arg(file.errorString());
-    else if (bytes.size() > MaxExportBytes)
-        *why = QStringLiteral("An export is far shorter than this file.");
-    else
-        return bytes;
-    return std::nullopt;
+        return Expected<QByteArray>::failure(errorMessage(CalibrationError::ReadError) +
+                                             QStringLiteral(" (%1)").arg(file.errorString()));
+    if (bytes.size() > MaxExportBytes)
+        return Expected<QByteArray>::failure(QStringLiteral("An export is far shorter than this file."));
+    return bytes;
 }
 
 QByteArray ExportCheckLine(const QString &exportPath, const ExportFormat &format, int points,

@@ -3,6 +3,7 @@
 #ifndef TAVRIN_EXPORTFILE_H
 #define TAVRIN_EXPORTFILE_H
 
+#include "expected.h"
 #include "exportformat.h"
 
 #include <QByteArray>
@@ -12,9 +13,9 @@
 
 namespace tavrin {
 
-/// The bytes of an exported file ("-" for standard input); empty, with why
-/// in *why, when it cannot be opened or read or is longer than any export.
-std::optional<QByteArray> ReadExportFile(const QString &path, QString *why);
+/// The bytes of an exported file ("-" for standard input), or why there are
+/// none: it cannot be opened or read, or is longer than any export.
+Expected<QByteArray> readExportFile(const QString &path);
 
 /// One line: how the export at exportPath, applied as format applies it to
 /// the points of dataPath, matches the norm: RMS, share and worst error, in

@@ -16,32 +16,32 @@ const std::vector<ExportFormat> &exportFormats()
         {"c",
          "a C header: b and A^-1 as float arrays and a function h_cal = A^-1 (h - b), in the measurements' "
          "unit",
-         ".h", false, 0.0, "", 0.0, 1, NoIds, WriteCHeader, nullptr},
+         ".h", false, 0.0, "", 0.0, 1, NoIds, writeCHeader, nullptr},
         {"ardupilot",
          "ArduPilot parameters, NAME,VALUE: h = M (COMPASS_SCALE (h + COMPASS_OFS)), OFS = -b, M = A^-1 from "
          "DIA and ODI, in mG, in the body frame after COMPASS_ORIENT",
-         ".param", true, MilligaussInNt, "mG", 0.0, ArduPilotCompasses, DeviceId, WriteArduPilot,
-         ReadArduPilot},
+         ".param", true, MilligaussInNt, "mG", 0.0, ArduPilotCompasses, DeviceId, writeArduPilot,
+         readArduPilot},
         {"px4",
          "PX4 parameters for a ground station, tab-separated: h = S (h - CAL_MAGn_OFF), OFF = b, S = A^-1 "
          "from SCALE and ODIAG, in G, in the sensor frame before CAL_MAGn_ROT",
-         ".params", true, GaussInNt, "G", 0.0, Px4Compasses, DeviceId | VehicleIds, WritePx4, ReadPx4},
+         ".params", true, GaussInNt, "G", 0.0, Px4Compasses, DeviceId | VehicleIds, writePx4, readPx4},
         {"matlab",
          "a MATLAB script in magcal's convention: C = (D - b) A, b a row, A = A^-1, expmfs = Hm, in "
          "the measurements' unit",
-         ".m", false, 0.0, "", 0.0, 1, NoIds, WriteMatlab, ReadMatlab},
+         ".m", false, 0.0, "", 0.0, 1, NoIds, writeMatlab, readMatlab},
         {"inav",
          "iNav CLI: out = (raw - magzero) 1024 / maggain per axis, in raw counts in the driver's raw frame "
          "before align_mag and the board alignment; the cross-axis terms are lost",
-         ".inav.txt", false, 0.0, "counts", InavNorm, 1, NoIds, WriteInav, ReadInav},
+         ".inav.txt", false, 0.0, "counts", InavNorm, 1, NoIds, writeInav, readInav},
         {"betaflight",
          "Betaflight CLI: out = raw - mag_calibration, in raw counts in the board frame after align_mag "
          "and the board alignment; offsets only",
-         ".betaflight.txt", false, 0.0, "counts", 0.0, 1, NoIds, WriteBetaflight, ReadBetaflight},
+         ".betaflight.txt", false, 0.0, "counts", 0.0, 1, NoIds, writeBetaflight, readBetaflight},
         {"sensor-json",
          "JSON of Arduino sensor-calibration libraries: m = mag_softiron (h - mag_hardiron), hardiron = b, "
          "softiron = A^-1 by rows, mag_field = Hm, in uT",
-         ".json", true, MicroteslaInNt, "uT", 0.0, 1, NoIds, WriteSensorJson, ReadSensorJson},
+         ".json", true, MicroteslaInNt, "uT", 0.0, 1, NoIds, writeSensorJson, readSensorJson},
     };
     return formats;
 }
@@ -107,8 +107,8 @@ void measureDirections(ExportCheck &check, const FirmwareCorrection &c, double k
     check.directionsChecked = true;
 }
 
-// Why the ids a file holds are not those given, if they are not.
-std::optional<QString> otherIds(const ExportIds &held, const ExportIds &given)
+// The ids a file holds, when they are those given; or why they are not.
+Expected<ExportIds> matchingIds(const ExportIds &held, const ExportIds &given)
 {
     const struct {
         const char *what;
@@ -120,15 +120,15 @@ std::optional<QString> otherIds(const ExportIds &held, const ExportIds &given)
         if (!id.given || id.held == id.given)
             continue;
         if (!id.held)
-            return QStringLiteral("The file holds no %1; %2 was given.")
-                .arg(QLatin1String(id.what))
-                .arg(*id.given);
-        return QStringLiteral("The file's %1 is %2, not the %3 given.")
-            .arg(QLatin1String(id.what))
-            .arg(*id.held)
-            .arg(*id.given);
+            return Expected<ExportIds>::failure(QStringLiteral("The file holds no %1; %2 was given.")
+                                                    .arg(QLatin1String(id.what))
+                                                    .arg(*id.given));
+        return Expected<ExportIds>::failure(QStringLiteral("The file's %1 is %2, not the %3 given.")
+                                                .arg(QLatin1String(id.what))
+                                                .arg(*id.held)
+                                                .arg(*id.given));
     }
-    return std::nullopt;
+    return held;
 }
 
 } // namespace
@@ -164,26 +164,26 @@ ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Poin
         check.error = QStringLiteral("The measurements hold no point.");
     if (!check.error.isEmpty())
         return check;
-    const ReadCorrection read =
+    const Expected<ReadCorrection> read =
         format.read(text.startsWith(Utf8Bom) ? text.mid(Utf8Bom.size()) : text, compass);
-    if (!read.correction) {
-        check.error = read.error;
+    if (!read) {
+        check.error = read.error();
         return check;
     }
-    if (const std::optional<QString> why = otherIds(read.ids, ids)) {
-        check.error = *why;
+    if (const Expected<ExportIds> held = matchingIds(read->ids, ids); !held) {
+        check.error = held.error();
         return check;
     }
-    if (const std::optional<double> value = beyondFloat(*read.correction)) {
+    if (const std::optional<double> value = beyondFloat(read->correction)) {
         check.error = QStringLiteral("The file holds %1, beyond what the 32-bit floats of a firmware hold.")
                           .arg(*value, 0, 'g', 6);
         return check;
     }
     check =
-        NormErrors(*read.correction, k, points, format.calibratedNorm > 0.0 ? format.calibratedNorm : k * hm);
-    check.notes = read.notes;
+        NormErrors(read->correction, k, points, format.calibratedNorm > 0.0 ? format.calibratedNorm : k * hm);
+    check.notes = read->notes;
     if (reference)
-        measureDirections(check, *read.correction, k, points, *reference);
+        measureDirections(check, read->correction, k, points, *reference);
     if (!std::isfinite(check.rms) || !std::isfinite(check.rmsAngle))
         check.error =
             QStringLiteral("Applied to the measurements, the file gives values beyond what a double holds.");

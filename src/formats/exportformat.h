@@ -5,6 +5,7 @@
 #define TAVRIN_EXPORTFORMAT_H
 
 #include "ellipsoidfit.h"
+#include "expected.h"
 
 #include <QByteArray>
 #include <QString>
@@ -55,10 +56,9 @@ struct FirmwareCorrection {
     double matrix[3][3] = {{1.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, {0.0, 0.0, 1.0}};
 };
 
-/// A correction read back from an exported file, or why there is none.
+/// A correction read back from an exported file.
 struct ReadCorrection {
-    std::optional<FirmwareCorrection> correction;
-    QString error;
+    FirmwareCorrection correction;
     QStringList notes;  ///< values the firmware takes otherwise than the file writes them
     ExportIds ids = {}; ///< the ids the file holds
 };
@@ -78,7 +78,7 @@ struct ExportFormat {
     int ids;                 ///< the ExportIdUse flags of the ids its files hold
     ExportResult (*write)(const ExportInput &input);
     /// Reads a file of this format for one compass; nullptr when the format cannot be read back.
-    ReadCorrection (*read)(const QByteArray &text, int compass);
+    Expected<ReadCorrection> (*read)(const QByteArray &text, int compass);
 };
 
 /// Every export format, in the order they are offered.

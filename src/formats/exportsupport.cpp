@@ -137,31 +137,31 @@ std::optional<long long> integerNumber(const QByteArray &text)
     return value;
 }
 
-std::optional<QString> otherVehicle(int line, long long id, std::optional<long long> &vehicle)
+Expected<long long> fileVehicle(int line, long long id, std::optional<long long> vehicle)
 {
-    if (!vehicle)
-        vehicle = id;
-    if (id == *vehicle)
-        return std::nullopt;
-    return lineError(line, QStringLiteral("a parameter of vehicle %1 in a file of vehicle %2's: the file "
-                                          "must hold the parameters of one vehicle.")
-                               .arg(id)
-                               .arg(*vehicle));
+    if (!vehicle || id == *vehicle)
+        return id;
+    return Expected<long long>::failure(
+        lineError(line, QStringLiteral("a parameter of vehicle %1 in a file of vehicle %2's: the file "
+                                       "must hold the parameters of one vehicle.")
+                            .arg(id)
+                            .arg(*vehicle)));
 }
 
-std::optional<QString> readDeviceId(const QHash<QByteArray, double> &values, const QByteArray &name,
-                                    std::optional<long long> &device)
+Expected<std::optional<long long>> readDeviceId(const QHash<QByteArray, double> &values,
+                                                const QByteArray &name)
 {
+    using Device = std::optional<long long>;
     if (!values.contains(name))
-        return std::nullopt;
+        return Device();
     const double value = values.value(name);
     if (value < 1.0 || value > double(MaximumDeviceId) || value != std::floor(value))
-        return QStringLiteral("%1 is %2, not a device id: a whole number from 1 to %3.")
-            .arg(QLatin1String(name))
-            .arg(value, 0, 'g', 17)
-            .arg(MaximumDeviceId);
-    device = static_cast<long long>(value);
-    return std::nullopt;
+        return Expected<Device>::failure(
+            QStringLiteral("%1 is %2, not a device id: a whole number from 1 to %3.")
+                .arg(QLatin1String(name))
+                .arg(value, 0, 'g', 17)
+                .arg(MaximumDeviceId));
+    return Device(static_cast<long long>(value));
 }
 
 QString ruled(const QString &warning, Rule rule, const QString &firmware)
@@ -180,9 +180,9 @@ QString lineError(int line, const QString &what)
     return QStringLiteral("line %1: %2").arg(line).arg(what);
 }
 
-ReadCorrection readFailure(const QString &why)
+Expected<ReadCorrection> readFailure(const QString &why)
 {
-    return {std::nullopt, why, {}};
+    return Expected<ReadCorrection>::failure(why);
 }
 
 } // namespace tavrin::exportsupport

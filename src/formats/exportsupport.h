@@ -4,6 +4,7 @@
 #ifndef TAVRIN_EXPORTSUPPORT_H
 #define TAVRIN_EXPORTSUPPORT_H
 
+#include "expected.h"
 #include "exportformat.h"
 
 #include <QByteArray>
@@ -92,15 +93,15 @@ std::optional<double> finiteNumber(const QByteArray &text);
 std::optional<long long> integerNumber(const QByteArray &text);
 
 /// A ground station's parameter line names its vehicle in its first field,
-/// and a file is read for the vehicle of its first such line: the error of
+/// and a file is read for the vehicle of its first such line: the file's
+/// vehicle, vehicle once a line gave it and id on the first, or the error of
 /// a line of another vehicle, whose values must not pass for that one's.
-/// vehicle holds the file's vehicle once a line gave it.
-std::optional<QString> otherVehicle(int line, long long id, std::optional<long long> &vehicle);
+Expected<long long> fileVehicle(int line, long long id, std::optional<long long> vehicle);
 
-/// Reads the device id that parameter name sets, if the file sets it, into
-/// device: the error when it is no whole number from 1 to MaximumDeviceId.
-std::optional<QString> readDeviceId(const QHash<QByteArray, double> &values, const QByteArray &name,
-                                    std::optional<long long> &device);
+/// The device id that parameter name sets, nothing when the file does not
+/// set it, or the error when it is no whole number from 1 to MaximumDeviceId.
+Expected<std::optional<long long>> readDeviceId(const QHash<QByteArray, double> &values,
+                                                const QByteArray &name);
 
 /// Whose rule a warning on a limit follows.
 enum class Rule { FirmwareCode, TavrinJudgement };
@@ -112,7 +113,7 @@ QString ruled(const QString &warning, Rule rule, const QString &firmware);
 QString lineError(int line, const QString &what);
 
 /// A read that failed, with its reason.
-ReadCorrection readFailure(const QString &why);
+Expected<ReadCorrection> readFailure(const QString &why);
 
 } // namespace tavrin::exportsupport
 

@@ -117,7 +117,7 @@ QString floatOverflowMessage()
         "The calibration cannot be exported as C floats: a value lies beyond what a float holds.");
 }
 
-ExportResult WriteCHeader(const ExportInput &in)
+ExportResult writeCHeader(const ExportInput &in)
 {
     const QString source = in.sourceFile.isEmpty() ? QStringLiteral("calibration") : in.sourceFile;
     const std::optional<QByteArray> header =

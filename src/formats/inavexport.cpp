@@ -56,7 +56,7 @@ QStringList limitWarnings(const long long zero[3], const long long gain[3], cons
 
 } // namespace
 
-ExportResult WriteInav(const ExportInput &in)
+ExportResult writeInav(const ExportInput &in)
 {
     long long zero[3], gain[3], computedGain[3];
     for (int i = 0; i < 3; i++) {
@@ -92,7 +92,7 @@ ExportResult WriteInav(const ExportInput &in)
     return result;
 }
 
-ReadCorrection ReadInav(const QByteArray &text, int)
+Expected<ReadCorrection> readInav(const QByteArray &text, int)
 {
     // A diff holds many other settings, mag_hardware and align_mag among
     // them, and leaves out those at their defaults.
@@ -121,7 +121,7 @@ ReadCorrection ReadInav(const QByteArray &text, int)
     }
     if (!any)
         return readFailure(QStringLiteral("The file sets no magzero or maggain."));
-    return {correction(zero, gain), {}, {}};
+    return ReadCorrection{correction(zero, gain), {}, {}};
 }
 
 } // namespace tavrin

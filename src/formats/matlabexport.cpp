@@ -65,7 +65,7 @@ Assigned assigned(const QString &script, const char *name)
 
 } // namespace
 
-ExportResult WriteMatlab(const ExportInput &in)
+ExportResult writeMatlab(const ExportInput &in)
 {
     const CalibrationParameters &p = in.parameters;
     double bias[3], a[3][3];
@@ -92,7 +92,7 @@ ExportResult WriteMatlab(const ExportInput &in)
     return result;
 }
 
-ReadCorrection ReadMatlab(const QByteArray &text, int)
+Expected<ReadCorrection> readMatlab(const QByteArray &text, int)
 {
     QString script;
     for (const Line &line : splitLines(text)) {
@@ -116,7 +116,7 @@ ReadCorrection ReadMatlab(const QByteArray &text, int)
         for (int j = 0; j < 3; j++)
             c.matrix[i][j] = (*a)[size_t(j)][size_t(i)];
     }
-    return {c, {}, {}};
+    return ReadCorrection{c, {}, {}};
 }
 
 } // namespace tavrin

@@ -38,7 +38,7 @@ QString compassRange()
 
 } // namespace
 
-ExportResult WritePx4(const ExportInput &in)
+ExportResult writePx4(const ExportInput &in)
 {
     const double k = factorTo(GaussInNt, in.unitInNt);
     if (k == 0.0)
@@ -107,7 +107,7 @@ ExportResult WritePx4(const ExportInput &in)
     return result;
 }
 
-ReadCorrection ReadPx4(const QByteArray &text, int compass)
+Expected<ReadCorrection> readPx4(const QByteArray &text, int compass)
 {
     if (compass < 1 || compass > Px4Compasses)
         return readFailure(compassRange());
@@ -124,8 +124,10 @@ ReadCorrection ReadPx4(const QByteArray &text, int compass)
                 lineError(line.number,
                           QStringLiteral("a parameter line is five tab-separated fields: vehicle, component, "
                                          "name, value, type.")));
-        if (const std::optional<QString> other = otherVehicle(line.number, *id, vehicle))
-            return readFailure(*other);
+        const Expected<long long> same = fileVehicle(line.number, *id, vehicle);
+        if (!same)
+            return readFailure(same.error());
+        vehicle = *same;
         if (!component)
             component = integerNumber(fields[1]);
         values.insert(fields[2].trimmed(), *value);
@@ -146,9 +148,11 @@ ReadCorrection ReadPx4(const QByteArray &text, int compass)
     symmetricMatrix(scales, off, c.matrix);
     for (int i = 0; i < 3; i++)
         c.offset[i] = offsets[i];
-    ReadCorrection read{c, {}, {}};
-    if (const std::optional<QString> why = readDeviceId(values, parameter(compass, "ID"), read.ids.device))
-        return readFailure(*why);
+    const Expected<std::optional<long long>> device = readDeviceId(values, parameter(compass, "ID"));
+    if (!device)
+        return readFailure(device.error());
+    ReadCorrection read{c, {}};
+    read.ids.device = *device;
     // The first line's vehicle and component are the file's.
     read.ids.system = vehicle;
     read.ids.component = component;

@@ -180,7 +180,7 @@ ExportResult merged(const QByteArray &text, const std::vector<std::pair<QString,
 
 } // namespace
 
-ExportResult WriteSensorJson(const ExportInput &in)
+ExportResult writeSensorJson(const ExportInput &in)
 {
     const double k = factorTo(MicroteslaInNt, in.unitInNt);
     if (k == 0.0)
@@ -210,7 +210,7 @@ ExportResult WriteSensorJson(const ExportInput &in)
             {}};
 }
 
-ReadCorrection ReadSensorJson(const QByteArray &text, int)
+Expected<ReadCorrection> readSensorJson(const QByteArray &text, int)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
@@ -229,7 +229,7 @@ ReadCorrection ReadSensorJson(const QByteArray &text, int)
         for (int j = 0; j < 3; j++)
             c.matrix[i][j] = (*softIron)[size_t(3 * i + j)];
     }
-    return {c, {}, {}};
+    return ReadCorrection{c, {}, {}};
 }
 
 } // namespace tavrin

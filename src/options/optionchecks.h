@@ -1,10 +1,11 @@
-// The options that tavrin-cli and the workbench both take. Each check reads
-// an option's text as given and gives its value, or the words that refuse
-// it, the same in both programs; the ranges are those of the libraries the
-// values belong to.
+// The values of the options that tavrin-cli and the workbench both take. Each
+// check reads an option's text as given and gives its value, or the words that
+// refuse it, the same in both programs and in the workbench's dialogs; the
+// ranges are those of the libraries the values belong to.
 #ifndef TAVRIN_OPTIONCHECKS_H
 #define TAVRIN_OPTIONCHECKS_H
 
+#include "expected.h"
 #include "exportformat.h"
 #include "fieldmodel.h"
 #include "fitmodels.h"
@@ -12,48 +13,44 @@
 #include <QString>
 
 #include <array>
-#include <optional>
 
 namespace tavrin {
 
-/// Why an option's text is refused; nothing when it is taken.
-using OptionProblem = std::optional<QString>;
-
 /// --hm: a number above 0 and up to MaximumHm.
-OptionProblem checkHm(const QString &text, double &hm);
+Expected<double> checkHm(const QString &text);
 
 /// LAT,LON[,HEIGHT] of option (such as "--hm-at"), in degrees and metres,
 /// the latitude and longitude within their ranges; the height is the
 /// model's to judge (OutsideModel).
-OptionProblem checkPlace(const QString &option, const QString &text, Place &place);
+Expected<Place> checkPlace(const QString &option, const QString &text);
 
-/// --date: YYYY-MM-DD, or a decimal year such as 2027.5; the model judges
-/// whether it holds then (OutsideModel).
-OptionProblem checkDate(const QString &text, double &year);
+/// --date: YYYY-MM-DD, or a decimal year such as 2027.5, as the decimal
+/// year; the model judges whether it holds then (OutsideModel).
+Expected<double> checkDate(const QString &text);
 
 /// --units: nT, uT, mG or G.
-OptionProblem checkUnits(const QString &text);
+Expected<QString> checkUnits(const QString &text);
 
 /// --fit: one of the fits' names.
-OptionProblem checkFit(const QString &text, FitModel &fit);
+Expected<FitModel> checkFit(const QString &text);
 
 /// --columns: three different column selectors, as ColumnNumber reads them;
 /// option and form name another option that takes three columns alike
 /// (--accel-columns, AX,AY,AZ) in the refusal.
-OptionProblem checkColumns(const QString &text, std::array<QString, 3> &columns,
-                           const QString &option = QStringLiteral("--columns"),
-                           const QString &form = QStringLiteral("X,Y,Z"));
+Expected<std::array<QString, 3>> checkColumns(const QString &text,
+                                              const QString &option = QStringLiteral("--columns"),
+                                              const QString &form = QStringLiteral("X,Y,Z"));
 
 /// --port: a serial port, - or a well-formed tcp://HOST:PORT.
-OptionProblem checkPort(const QString &text);
+Expected<QString> checkPort(const QString &text);
 
 /// --device-id: a sensor's id, as the vehicle's parameter list shows it: a
 /// whole number from 1 to MaximumDeviceId, the firmware's 0 being "none".
-OptionProblem checkDeviceId(const QString &text, long long &id);
+Expected<long long> checkDeviceId(const QString &text);
 
 /// --system-id and --component-id (option): a MAVLink id from 1 to
 /// MaximumVehicleId; 0 addresses every vehicle or component, and holds no parameter.
-OptionProblem checkVehicleId(const QString &option, const QString &text, long long &id);
+Expected<long long> checkVehicleId(const QString &option, const QString &text);
 
 /// The names of the fits joined by ", " and, before the last, by last.
 QString fitNames(const QString &last);

@@ -114,11 +114,6 @@ CompareDialog::~CompareDialog()
     reading.waitForFinished();
 }
 
-void CompareDialog::waitForData()
-{
-    reading.waitForFinished();
-}
-
 void CompareDialog::showCross(const CalibrationResult &otherData)
 {
     const CalibrationResult &mine = *current->result;

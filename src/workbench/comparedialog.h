@@ -33,8 +33,6 @@ public:
     ~CompareDialog() override;
 
     QTableWidget *table() const { return values; }
-    /// Waits for the other's data; for tests.
-    void waitForData();
 
 signals:
     void crossChecked();

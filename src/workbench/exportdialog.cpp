@@ -24,7 +24,35 @@ ExportDialog::ExportDialog(std::shared_ptr<const Calibration> shown, QWidget *pa
     setWindowTitle(tr("Export"));
     auto *layout = new QVBoxLayout(this);
     auto *splitter = new QSplitter(Qt::Vertical, this);
-    formats = new QTableWidget(int(workbenchExports().size()), 2, splitter);
+    makeFormatsTable(splitter);
+    preview = new QPlainTextEdit(splitter);
+    preview->setReadOnly(true);
+    preview->setLineWrapMode(QPlainTextEdit::NoWrap);
+    preview->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(splitter, 1);
+    makeIdsRow();
+    layout->addWidget(idsRow);
+    problem = new QLabel(this);
+    problem->setWordWrap(true);
+    layout->addWidget(problem);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    copy = buttons->addButton(tr("&Copy"), QDialogButtonBox::ActionRole);
+    save = buttons->addButton(tr("&Save As…"), QDialogButtonBox::ActionRole);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(formats, &QTableWidget::currentCellChanged, this, [this](int row) { select(row); });
+    connect(copy, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(preview->toPlainText()); });
+    connect(save, &QPushButton::clicked, this,
+            [this] { emit saveAsked(workbenchExports()[size_t(formats->currentRow())]); });
+    formats->setCurrentCell(0, 0);
+    select(0);
+    resize(820, 620);
+}
+
+void ExportDialog::makeFormatsTable(QWidget *parent)
+{
+    formats = new QTableWidget(int(workbenchExports().size()), 2, parent);
     formats->setHorizontalHeaderLabels({tr("Format"), tr("What it is")});
     formats->setEditTriggers(QAbstractItemView::NoEditTriggers);
     formats->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -37,12 +65,12 @@ ExportDialog::ExportDialog(std::shared_ptr<const Calibration> shown, QWidget *pa
         formats->setItem(row, 1, new QTableWidgetItem(format.note));
     }
     formats->resizeColumnToContents(0);
-    preview = new QPlainTextEdit(splitter);
-    preview->setReadOnly(true);
-    preview->setLineWrapMode(QPlainTextEdit::NoWrap);
-    preview->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    layout->addWidget(splitter, 1);
-    // The ids of the formats whose firmware matches them, for the shown one.
+}
+
+// The ids of the formats whose firmware matches them, for the shown one, and
+// the compass of the formats that number several, such as COMPASS_OFS2_X.
+void ExportDialog::makeIdsRow()
+{
     idsRow = new QWidget(this);
     auto *ids = new QHBoxLayout(idsRow);
     ids->setContentsMargins(0, 0, 0, 0);
@@ -69,7 +97,6 @@ ExportDialog::ExportDialog(std::shared_ptr<const Calibration> shown, QWidget *pa
     componentId =
         idField(tr("Co&mponent id:"), QStringLiteral("componentId"),
                 tr("The autopilot's MAVLink component id, 1 to 255; 1 when not given"), componentLabel);
-    // The compass of the formats that number several, such as COMPASS_OFS2_X.
     compassLabel = new QLabel(tr("Compass n&umber:"), idsRow);
     compass = new QSpinBox(idsRow);
     compass->setObjectName(QStringLiteral("compass"));
@@ -84,23 +111,6 @@ ExportDialog::ExportDialog(std::shared_ptr<const Calibration> shown, QWidget *pa
         showText();
     });
     ids->addStretch(1);
-    layout->addWidget(idsRow);
-    problem = new QLabel(this);
-    problem->setWordWrap(true);
-    layout->addWidget(problem);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    copy = buttons->addButton(tr("&Copy"), QDialogButtonBox::ActionRole);
-    save = buttons->addButton(tr("&Save As…"), QDialogButtonBox::ActionRole);
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(formats, &QTableWidget::currentCellChanged, this, [this](int row) { select(row); });
-    connect(copy, &QPushButton::clicked, this,
-            [this] { QGuiApplication::clipboard()->setText(preview->toPlainText()); });
-    connect(save, &QPushButton::clicked, this,
-            [this] { emit saveAsked(workbenchExports()[size_t(formats->currentRow())]); });
-    formats->setCurrentCell(0, 0);
-    select(0);
-    resize(820, 620);
 }
 
 void ExportDialog::select(int row)
@@ -164,14 +174,13 @@ void ExportDialog::takeIds()
         const QString text = f.edit->text().trimmed();
         if (f.edit->isHidden() || text.isEmpty())
             continue;
-        long long value = 0;
-        const OptionProblem why =
-            f.edit == deviceId ? checkDeviceId(text, value) : checkVehicleId(f.option, text, value);
-        if (why) {
-            problem->setText(*why);
+        const Expected<long long> id =
+            f.edit == deviceId ? checkDeviceId(text) : checkVehicleId(f.option, text);
+        if (!id) {
+            problem->setText(id.error());
             return;
         }
-        f.into = value;
+        f.into = *id;
     }
     rememberIds(format.name, ids);
     showText();

@@ -49,6 +49,8 @@ private:
     QSpinBox *compass;
     QLabel *compassLabel;
 
+    void makeFormatsTable(QWidget *parent);
+    void makeIdsRow();
     void showText();
 };
 

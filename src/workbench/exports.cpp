@@ -162,10 +162,10 @@ ExportIds rememberedIds(const QString &format)
     for (int k = 0; k < 3; k++) {
         // Settings edited by hand are held to the ranges the dialog keeps to.
         const QString text = settings.value(idKey(format, IdNames[k])).toString();
-        long long value = 0;
-        if (!text.isEmpty() &&
-            !(k == 0 ? checkDeviceId(text, value) : checkVehicleId(QString(), text, value)))
-            *values[k] = value;
+        if (text.isEmpty())
+            continue;
+        if (const Expected<long long> id = k == 0 ? checkDeviceId(text) : checkVehicleId(QString(), text))
+            *values[k] = *id;
     }
     return ids;
 }

@@ -1,5 +1,6 @@
 #include "displaycheck.h"
 #include "mainwindow.h"
+#include "sharedoptions.h"
 #include "startarguments.h"
 #include "startoptions.h"
 
@@ -25,11 +26,10 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Tavrin"));
     QApplication::setApplicationName(QStringLiteral("tavrin-workbench"));
     QApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION));
-    QString problem;
-    const std::optional<tavrin::StartOptions> options = tavrin::parseStartOptions(app.arguments(), &problem);
+    const tavrin::Expected<tavrin::StartOptions> options = tavrin::parseStartOptions(app.arguments());
     if (!options) {
-        std::fprintf(stderr, "tavrin-workbench: %s\n", problem.toUtf8().constData());
-        return 2;
+        std::fprintf(stderr, "tavrin-workbench: %s\n", qUtf8Printable(options.error()));
+        return tavrin::WrongCommandLineStatus;
     }
     tavrin::MainWindow window;
     if (options->hm)

@@ -1,8 +1,9 @@
 #include "startoptions.h"
-#include "optionchecks.h"
 #include "printable.h"
+#include "sharedoptions.h"
 #include "worldmodel.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 
 namespace tavrin {
@@ -16,13 +17,28 @@ QString tr(const char *text)
 
 // The model holds at the place and in the year asked for, as tavrin-cli
 // says, when names the year as given ("today" when not).
-OptionProblem checkModel(const Place &place, double year, const QString &when)
+std::optional<QString> outsideModel(const Place &place, double year, const QString &when)
 {
     QString problem;
     const std::unique_ptr<FieldModel> model = LoadWorldModel(&problem);
     if (!model)
         return problem;
     return OutsideModel(*model, place, year, when);
+}
+
+// Hm as the options give it, a value or the model's field at a place, in
+// their unit; nothing when neither is given.
+std::optional<HmSource> hmSource(std::optional<double> hm, const ModelOptions &model)
+{
+    if (!hm && !model.hmAt)
+        return std::nullopt;
+    HmSource s;
+    s.value = hm.value_or(0.0);
+    s.unit = model.units;
+    s.place = model.hmAt;
+    // A decimal year is taken at the day it falls in, as the date box shows it.
+    s.date = model.date.isEmpty() ? QDate() : dayOfDecimalYear(model.year);
+    return s;
 }
 
 } // namespace
@@ -50,107 +66,46 @@ QString startHelp()
               "  -v, --version       Show the version.\n");
 }
 
-std::optional<StartOptions> parseStartOptions(const QStringList &arguments, QString *problem)
+Expected<StartOptions> parseStartOptions(const QStringList &arguments)
 {
+    using Parsed = Expected<StartOptions>;
+    QCommandLineParser parser;
+    parser.addOptions({option::hm, option::units, option::hmAt, option::date, option::columns,
+                       option::decimalComma, option::skipBadLines, option::fit, option::port});
+    const auto refuse = [](const QString &why) { return Parsed::failure(commandLineRefusal(why)); };
+    if (!parser.parse(arguments))
+        return refuse(parser.errorText());
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return refuse(tr("The workbench opens one file at a time."));
+    // In tavrin-cli's order, so that a command line wrong twice is refused for the same fault.
+    const Expected<ModelOptions> model = readModelOptions(parser);
+    if (!model)
+        return refuse(model.error());
+    const Expected<std::optional<LogFormat>> log =
+        readLogFormat(parser, {&option::decimalComma, &option::skipBadLines});
+    if (!log)
+        return refuse(log.error());
+    const Expected<QString> port = readPort(parser, !files.isEmpty());
+    if (!port)
+        return refuse(port.error());
+    const Expected<std::optional<double>> hm = readHm(parser);
+    if (!hm)
+        return refuse(hm.error());
+    const Expected<std::optional<FitModel>> fit = readFit(parser);
+    if (!fit)
+        return refuse(fit.error());
+    if (model->hmAt || !model->date.isEmpty())
+        if (const std::optional<QString> outside =
+                outsideModel(model->hmAt.value_or(Place{}), model->year,
+                             model->date.isEmpty() ? QStringLiteral("today") : printable(model->date)))
+            return Parsed::failure(*outside);
     StartOptions o;
-    std::optional<double> hm;
-    std::optional<Place> hmAt;
-    QString units, date;
-    double year = 0.0;
-    bool hasUnits = false;
-    std::optional<std::array<QString, 3>> columns;
-    bool decimalComma = false, skipBadLines = false;
-    const auto fail = [problem](const QString &why) {
-        *problem = why;
-        return std::nullopt;
-    };
-    for (int k = 1; k < arguments.size(); k++) {
-        const QString &a = arguments[k];
-        const auto value = [&](QString *into) {
-            if (k + 1 >= arguments.size())
-                return false;
-            *into = arguments[++k];
-            return true;
-        };
-        const bool takesValue = a == QLatin1String("--hm") || a == QLatin1String("--units") ||
-                                a == QLatin1String("--hm-at") || a == QLatin1String("--date") ||
-                                a == QLatin1String("--columns") || a == QLatin1String("--fit") ||
-                                a == QLatin1String("--port");
-        QString v;
-        if (takesValue && !value(&v))
-            return fail(tr("Missing value after '%1'.").arg(a));
-        OptionProblem why;
-        if (a == QLatin1String("--hm")) {
-            double given = 0.0;
-            why = checkHm(v, given);
-            hm = given;
-        } else if (a == QLatin1String("--units")) {
-            why = checkUnits(v);
-            units = v;
-            hasUnits = true;
-        } else if (a == QLatin1String("--hm-at")) {
-            Place place;
-            why = checkPlace(a, v, place);
-            hmAt = place;
-        } else if (a == QLatin1String("--date")) {
-            why = checkDate(v, year);
-            date = v;
-        } else if (a == QLatin1String("--columns")) {
-            columns.emplace();
-            why = checkColumns(v, *columns);
-        } else if (a == QLatin1String("--decimal-comma")) {
-            decimalComma = true;
-        } else if (a == QLatin1String("--skip-bad-lines")) {
-            skipBadLines = true;
-        } else if (a == QLatin1String("--fit")) {
-            FitModel model = FitModel::Auto;
-            why = checkFit(v, model);
-            o.fit = model;
-        } else if (a == QLatin1String("--port")) {
-            why = checkPort(v);
-            o.port = v;
-        } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
-            return fail(tr("Unknown option %1; tavrin-workbench --help lists them.").arg(a));
-        } else if (o.file.isEmpty()) {
-            o.file = a;
-        } else {
-            return fail(tr("The workbench opens one file at a time."));
-        }
-        if (why)
-            return fail(*why);
-    }
-    if (!o.port.isEmpty() && !o.file.isEmpty())
-        return fail(portWithFileProblem());
-    if (hm && hmAt)
-        return fail(hmTwiceProblem());
-    if (hmAt && !hasUnits)
-        return fail(hmAtWithoutUnitsProblem());
-    if ((decimalComma || skipBadLines) && !columns)
-        return fail(withoutColumnsProblem(decimalComma ? QStringLiteral("--decimal-comma")
-                                                       : QStringLiteral("--skip-bad-lines")));
-    if (hmAt || !date.isEmpty()) {
-        const bool today = date.isEmpty();
-        if (const OptionProblem why =
-                checkModel(hmAt.value_or(Place{}), today ? decimalYear(QDate::currentDate()) : year,
-                           today ? QStringLiteral("today") : printable(date)))
-            return fail(*why);
-    }
-    if (hm || hmAt) {
-        HmSource s;
-        s.value = hm.value_or(0.0);
-        s.unit = units;
-        s.place = hmAt;
-        // A decimal year is taken at the day it falls in, as the date box shows it.
-        s.date = date.isEmpty() ? QDate() : dayOfDecimalYear(year);
-        o.hm = s;
-    }
-    if (columns) {
-        LogFormat f;
-        f.columns = *columns;
-        f.decimalComma = decimalComma;
-        f.skipBadLines = skipBadLines;
-        o.log = f;
-    }
+    o.file = files.value(0);
+    o.port = *port;
+    o.log = *log;
+    o.fit = *fit;
+    o.hm = hmSource(*hm, *model);
     return o;
 }
 

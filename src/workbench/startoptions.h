@@ -3,6 +3,7 @@
 #ifndef TAVRIN_WORKBENCH_STARTOPTIONS_H
 #define TAVRIN_WORKBENCH_STARTOPTIONS_H
 
+#include "expected.h"
 #include "hmsource.h"
 #include "logreader.h"
 #include "robustfit.h"
@@ -22,9 +23,11 @@ struct StartOptions {
     QString port; ///< capture from this source at once, in place of a file
 };
 
-/// The options of the arguments, program name first; empty with the
-/// problem when they are wrong.
-std::optional<StartOptions> parseStartOptions(const QStringList &arguments, QString *problem);
+/// The options of the arguments, program name first, read as tavrin-cli
+/// reads the options it shares; when they are wrong, the words that refuse
+/// them, as tavrin-cli words them after its name, and exit status
+/// WrongCommandLineStatus.
+Expected<StartOptions> parseStartOptions(const QStringList &arguments);
 
 /// The text of --help.
 QString startHelp();

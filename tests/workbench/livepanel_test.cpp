@@ -307,20 +307,20 @@ private slots:
     // tavrin-workbench --port starts the capture at once, in place of a file.
     void thePortOptionStartsACapture()
     {
-        QString problem;
-        const std::optional<StartOptions> o = parseStartOptions(
+        const Expected<StartOptions> o = parseStartOptions(
             {QStringLiteral("tavrin-workbench"), QStringLiteral("--hm"), QStringLiteral("48"),
-             QStringLiteral("--port"), QStringLiteral("tcp://board.local:2323")},
-            &problem);
-        QVERIFY2(o, qPrintable(problem));
+             QStringLiteral("--port"), QStringLiteral("tcp://board.local:2323")});
+        QVERIFY2(o, qPrintable(o.error()));
         QCOMPARE(o->port, QStringLiteral("tcp://board.local:2323"));
         QVERIFY(o->file.isEmpty());
-        QVERIFY(!parseStartOptions({QStringLiteral("tavrin-workbench"), QStringLiteral("--port")}, &problem));
-        QCOMPARE(problem, QStringLiteral("Missing value after '--port'."));
-        QVERIFY(!parseStartOptions({QStringLiteral("tavrin-workbench"), QStringLiteral("--port"),
-                                    QStringLiteral("board"), QStringLiteral("data.txt")},
-                                   &problem));
-        QCOMPARE(problem, QStringLiteral("--port reads the measurements in place of a FILE; give no FILE."));
+        const Expected<StartOptions> bare =
+            parseStartOptions({QStringLiteral("tavrin-workbench"), QStringLiteral("--port")});
+        QCOMPARE(bare.error().section('\n', 0, 0), QStringLiteral("Missing value after '--port'."));
+        const Expected<StartOptions> withFile =
+            parseStartOptions({QStringLiteral("tavrin-workbench"), QStringLiteral("--port"),
+                               QStringLiteral("board"), QStringLiteral("data.txt")});
+        QCOMPARE(withFile.error().section('\n', 0, 0),
+                 QStringLiteral("--port reads the measurements in place of a FILE; give no FILE."));
 
         PseudoTerminal port;
         panel->setRecordPath(folder.filePath(QStringLiteral("started.txt")));
