@@ -204,6 +204,22 @@ bool AlignmentResult::needed() const
 
 AlignmentResult alignAxes(const AlignmentInput &input)
 {
+    const size_t count = std::min(input.field.size(), input.accel.size());
+    const std::vector<Vec3> accel(input.accel.begin(), input.accel.begin() + long(count));
+    const AccelerometerFit fit = fitAccelerometer(accel, readingsAtRest(accel, input.rest));
+    AlignmentInput corrected;
+    if (fit.fitted) {
+        corrected = input;
+        for (Vec3 &a : corrected.accel)
+            a = fit.corrected(a);
+    }
+    AlignmentResult result = alignAxesAsRead(fit.fitted ? corrected : input);
+    result.accelerometer = fit;
+    return result;
+}
+
+AlignmentResult alignAxesAsRead(const AlignmentInput &input)
+{
     AlignmentResult result;
     result.placeInclinationDegrees = input.placeInclinationDegrees;
     const bool up = input.convention == AccelConvention::Up;
