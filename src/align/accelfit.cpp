@@ -32,9 +32,10 @@ std::vector<Attitude> attitudesAtRest(const std::vector<Vec3> &accel, const std:
     const double near = std::cos(AttitudeDegrees * Degree);
     std::vector<Attitude> all;
     for (size_t k = 0; k < accel.size() && k < resting.size(); k++) {
-        if (!resting[k])
-            continue;
         const Vec3 d = unit(accel[k]);
+        // A reading of no direction is no attitude, whoever called it at rest.
+        if (!resting[k] || !std::isfinite(d[0] + d[1] + d[2]))
+            continue;
         auto at =
             std::find_if(all.begin(), all.end(), [&](const Attitude &a) { return dot(a.first, d) >= near; });
         if (at == all.end())

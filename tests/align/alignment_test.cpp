@@ -351,7 +351,8 @@ TEST(AccelerometerFit, WhatTheAttitudesCannotCarryIsNotFitted)
     EXPECT_EQ(oneSide.reason,
               "the 8 attitudes at rest lie too much to one side to tell the offset from the scale");
 
-    // Readings that are not at rest, and attitudes of fewer than five, count for nothing.
+    // Readings that are not at rest, attitudes of fewer than five and readings
+    // of no direction count for nothing.
     std::vector<Vec3> readings = atRest(sixAxes, perfectScale(), offset);
     std::vector<bool> resting(readings.size(), true);
     for (const Vec3 &lone : std::vector<Vec3>{{0.6, 0.6, 0.6}, {-0.6, 0.6, 0.6}}) {
@@ -360,6 +361,9 @@ TEST(AccelerometerFit, WhatTheAttitudesCannotCarryIsNotFitted)
     }
     readings.insert(readings.end(), 30, {3.0, 1.0, 2.0});
     resting.insert(resting.end(), 30, false);
+    readings.insert(readings.end(), 6, {NAN, 0.0, 9.81});
+    readings.insert(readings.end(), 6, {0.0, 0.0, 0.0});
+    resting.insert(resting.end(), 12, true);
     const AccelerometerFit kept = fitAccelerometer(readings, resting);
     ASSERT_TRUE(kept.fitted) << kept.reason;
     EXPECT_EQ(kept.attitudes, 6);
@@ -407,23 +411,27 @@ TEST(AccelerometerFit, AHandTurnedBoardIsCorrectedBeforeTheAngleIsTaken)
 
 TEST(AccelerometerFit, TooFewAttitudesLeaveTheAlignmentAsItWas)
 {
-    const AlignmentInput input = inputOf(withAccelerometerErrors(glued(5), 15, 4));
-    const AlignmentResult result = alignAxes(input);
-    EXPECT_FALSE(result.accelerometer.fitted);
-    EXPECT_EQ(result.accelerometer.reason, "the readings at rest hold " +
-                                               std::to_string(result.accelerometer.attitudes) +
-                                               " distinct attitudes, at least 6 are needed");
-    EXPECT_LE(result.accelerometer.attitudes, 5);
-    const AlignmentResult asRead = alignAxesAsRead(input);
-    EXPECT_EQ(result.determined, asRead.determined);
-    EXPECT_EQ(result.reason, asRead.reason);
-    EXPECT_EQ(result.readingsAtRest, asRead.readingsAtRest);
-    EXPECT_EQ(result.mapping, asRead.mapping);
-    EXPECT_EQ(result.rotation, asRead.rotation);
-    EXPECT_EQ(result.dipSpreadBeforeDegrees, asRead.dipSpreadBeforeDegrees);
-    EXPECT_EQ(result.dipSpreadAfterDegrees, asRead.dipSpreadAfterDegrees);
-    EXPECT_EQ(result.dipDegrees, asRead.dipDegrees);
-    EXPECT_EQ(result.notes, asRead.notes);
+    // Four rests do not tell the axes apart; these five do.
+    for (const auto &[rests, seed] : {std::pair{4, 15u}, std::pair{5, 18u}}) {
+        const AlignmentInput input = inputOf(withAccelerometerErrors(glued(5), seed, rests));
+        const AlignmentResult result = alignAxes(input);
+        EXPECT_FALSE(result.accelerometer.fitted);
+        EXPECT_EQ(result.accelerometer.attitudes, rests);
+        EXPECT_EQ(result.accelerometer.reason, "the readings at rest hold " + std::to_string(rests) +
+                                                   " distinct attitudes, at least 6 are needed");
+        EXPECT_EQ(result.determined, rests == 5);
+        const AlignmentResult asRead = alignAxesAsRead(input);
+        EXPECT_EQ(result.determined, asRead.determined);
+        EXPECT_EQ(result.reason, asRead.reason);
+        EXPECT_EQ(result.readingsAtRest, asRead.readingsAtRest);
+        EXPECT_EQ(result.mapping, asRead.mapping);
+        EXPECT_EQ(result.rotation, asRead.rotation);
+        EXPECT_EQ(result.dipSpreadBeforeDegrees, asRead.dipSpreadBeforeDegrees);
+        EXPECT_EQ(result.dipSpreadAfterDegrees, asRead.dipSpreadAfterDegrees);
+        EXPECT_EQ(result.dipDegrees, asRead.dipDegrees);
+        EXPECT_EQ(result.orientation, asRead.orientation);
+        EXPECT_EQ(result.notes, asRead.notes);
+    }
 }
 
 TEST(AccelerometerFit, MappingsStayRightWithAccelerometerErrors)
