@@ -1,32 +1,27 @@
 #include "accelfit.h"
 
 #include "gaussj.h"
+#include "numbertext.h"
 #include "robustfit.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace tavrin::align {
 
 namespace {
 
-constexpr double Degree = M_PI / 180.0;
-
-Vec3 unit(const Vec3 &v)
-{
-    const double n = norm(v);
-    return {v[0] / n, v[1] / n, v[2] / n};
-}
-
-/// The readings at rest grouped by attitude: each joins the first attitude
-/// whose first reading lies within AttitudeDegrees of it.
+/// One attitude at rest: the direction of its first reading, the sum of
+/// its readings' directions, and their places.
 struct Attitude {
     Vec3 first;
     Vec3 sum{};
     std::vector<size_t> readings;
 };
 
+/// The readings at rest grouped by attitude: each joins the first attitude
+/// whose first reading lies within AttitudeDegrees of it. Attitudes of
+/// fewer than MinimumAttitudeReadings are left out.
 std::vector<Attitude> attitudesAtRest(const std::vector<Vec3> &accel, const std::vector<bool> &resting)
 {
     const double near = std::cos(AttitudeDegrees * Degree);
@@ -88,13 +83,6 @@ double amplification(FitModel model, const std::vector<Attitude> &attitudes)
     for (int i = 0; i < n; i++)
         largest = std::max(largest, normal[i][i]);
     return std::isfinite(largest) ? std::sqrt(largest) : INFINITY;
-}
-
-std::string format(const char *pattern, double value)
-{
-    char text[300];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
 }
 
 /// The RMS share by which the norms of the readings differ from their mean.
@@ -183,8 +171,8 @@ AccelerometerFit fitAccelerometer(const std::vector<Vec3> &accel, const std::vec
     Undetermined why = Undetermined::No;
     const std::optional<RobustFit> fit = FitRobust(table, g, f.model, nullptr, nullptr, &why);
     if (!fit || !fit->parameters.finite()) {
-        f.reason = std::string("the fit of the readings at rest failed: ") +
-                   (fit ? "not finite" : undeterminedName(why));
+        f.reason = std::string("the fit of the readings at rest failed (") +
+                   (fit ? "not finite" : undeterminedName(why)) + ")";
         return f;
     }
     for (int i = 0; i < 3; i++) {

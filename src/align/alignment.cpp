@@ -1,16 +1,15 @@
 #include "alignment.h"
 
+#include "numbertext.h"
 #include "orientation.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace tavrin::align {
 
 namespace {
 
-constexpr double Degree = M_PI / 180.0;
 /// The longest step of the least-squares search, radians.
 constexpr double MaximumStep = 0.3;
 /// Searches that end within this many degrees of each other found one rotation.
@@ -24,12 +23,6 @@ struct Pair {
 bool usable(const Vec3 &v)
 {
     return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]) && norm(v) > 0;
-}
-
-Vec3 unit(const Vec3 &v)
-{
-    const double n = norm(v);
-    return {v[0] / n, v[1] / n, v[2] / n};
 }
 
 /// The mean and the standard deviation of the angle between g and R m, degrees.
@@ -48,13 +41,6 @@ AngleSpread angleSpread(const std::vector<Pair> &pairs, const Mat3 &r)
     const double n = double(pairs.size());
     const double mean = sum / n;
     return {mean, std::sqrt(std::max(0.0, (sum2 - n * mean * mean) / (n - 1)))};
-}
-
-std::string format(const char *pattern, double value)
-{
-    char text[400];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
 }
 
 const char *axisName(int axis)

@@ -11,8 +11,6 @@ using namespace tavrin::align;
 
 namespace {
 
-constexpr double Degree = M_PI / 180.0;
-
 /// A sensor turned by hand over the whole sphere with eight rests, under a
 /// field of the given inclination, its magnetometer mounted as given.
 AlignedRecording handTurned(const Mat3 &mount, double inclinationDegrees, unsigned seed)
