@@ -5,8 +5,8 @@
 // attitudes at rest can carry; its correction S^-1 (a - b) is applied before
 // the angle between the accelerometer and the field is taken.
 //
-// Which model. To first order a reading's norm at rest is |S| (1 + u^T E u)
-// + u . b, where E is the scale's error: each attitude gives one equation in
+// Which model. With S = g (I + E), to first order a reading's norm at rest
+// is g (1 + u^T E u) + u . b: each attitude gives one equation in
 // the offset (coefficients u) and the scale (u_i^2 for each axis, 2 u_i u_j
 // across axes, or 1 for a sphere's one scale). A model is fitted when
 // - the distinct attitudes number at least its parameters and SpareAttitudes
@@ -40,8 +40,10 @@ constexpr int MinimumAttitudeReadings = 5;
 /// The attitudes must outnumber a model's parameters by this many: a fit
 /// that passes through every attitude shows nothing of how well it fits.
 constexpr int SpareAttitudes = 2;
-/// The most a parameter may be moved, in units of g (offset) or of its
-/// share (scale), by an error of one unit in every attitude's norm.
+/// The largest standard error of a parameter (the offset in g, the scale as
+/// a share) that independent errors of one in each attitude's norm may give,
+/// times the square root of the attitudes' count: five times that of
+/// attitudes spread evenly over the sphere.
 constexpr double MaximumAmplification = 12.0;
 /// The largest offset, in g, and the largest share by which the scale may
 /// differ from its mean along any direction, that a fit may find.
