@@ -74,6 +74,8 @@ double amplification(FitModel model, const std::vector<Attitude> &attitudes)
             for (int j = 0; j < n; j++)
                 normal[i][j] += c[size_t(i)] * c[size_t(j)] / double(attitudes.size());
     }
+    // A singular matrix is an answer here, not a fault to be told of.
+    const NrErrorSink silenced(nullptr);
     try {
         gaussj(normal);
     } catch (Int) {
