@@ -1,16 +1,15 @@
 #include "alignment.h"
 
+#include "numbertext.h"
 #include "orientation.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace tavrin::align {
 
 namespace {
 
-constexpr double Degree = M_PI / 180.0;
 /// The longest step of the least-squares search, radians.
 constexpr double MaximumStep = 0.3;
 /// Searches that end within this many degrees of each other found one rotation.
@@ -24,12 +23,6 @@ struct Pair {
 bool usable(const Vec3 &v)
 {
     return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]) && norm(v) > 0;
-}
-
-Vec3 unit(const Vec3 &v)
-{
-    const double n = norm(v);
-    return {v[0] / n, v[1] / n, v[2] / n};
 }
 
 /// The mean and the standard deviation of the angle between g and R m, degrees.
@@ -48,13 +41,6 @@ AngleSpread angleSpread(const std::vector<Pair> &pairs, const Mat3 &r)
     const double n = double(pairs.size());
     const double mean = sum / n;
     return {mean, std::sqrt(std::max(0.0, (sum2 - n * mean * mean) / (n - 1)))};
-}
-
-std::string format(const char *pattern, double value)
-{
-    char text[400];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
 }
 
 const char *axisName(int axis)
@@ -151,6 +137,138 @@ SmallRotation refine(const std::vector<Pair> &pairs, const Mat3 &start)
     return s;
 }
 
+/// The sign rules used, as assumptions: the accelerometer's convention and
+/// the side of the horizon the field points to.
+void assumeSigns(const AlignmentInput &input, AlignmentResult &result)
+{
+    result.assumptions.push_back(input.convention == AccelConvention::Up
+                                     ? "the accelerometer reads +1 g on the axis pointing up at rest"
+                                     : "the accelerometer reads -1 g on the axis pointing up at rest");
+    if (input.placeInclinationDegrees)
+        result.assumptions.push_back(
+            format(!(*input.placeInclinationDegrees < 0)
+                       ? "the field points below the horizon at the place (inclination %.1f degrees)"
+                       : "the field points above the horizon at the place (inclination %.1f degrees)",
+                   *input.placeInclinationDegrees));
+    else
+        result.assumptions.push_back("the place is north of the magnetic equator, the field pointing below "
+                                     "the horizon, as no place was given");
+}
+
+/// The directions of the magnetometer and of the accelerometer at rest.
+std::vector<Pair> pairsAtRest(const AlignmentInput &input)
+{
+    const size_t count = std::min(input.field.size(), input.accel.size());
+    const std::vector<Vec3> accel(input.accel.begin(), input.accel.begin() + long(count));
+    const std::vector<bool> resting = readingsAtRest(accel, input.rest);
+    std::vector<Pair> pairs;
+    for (size_t k = 0; k < count; k++)
+        if (resting[k] && usable(input.field[k]) && usable(accel[k]))
+            pairs.push_back({unit(input.field[k]), unit(accel[k])});
+    return pairs;
+}
+
+/// How far the gravity directions at rest reach from their mean, degrees.
+double widestAttitude(const std::vector<Pair> &pairs)
+{
+    Vec3 gMean{};
+    for (const Pair &p : pairs)
+        for (int i = 0; i < 3; i++)
+            gMean[i] += p.g[i];
+    gMean = unit(gMean);
+    double widest = 0.0;
+    for (const Pair &p : pairs)
+        widest = std::max(widest, std::acos(std::clamp(dot(p.g, gMean), -1.0, 1.0)) / Degree);
+    return widest;
+}
+
+/// The steadiest end of the searches and its spread, and the spread of the
+/// steadiest end elsewhere, degrees.
+struct Search {
+    SmallRotation steadiest;
+    double best = 0.0;
+    double second = INFINITY;
+};
+
+/// P and -P give the same spread: each of the 24 rotations starts a
+/// least-squares search, and the steadiest end wins. Starts that end at the
+/// same rotation are one answer: the mapping is the signed permutation
+/// nearest to it, so that a board mounted far from any permutation still
+/// finds its rotation.
+Search searchRotations(const std::vector<Pair> &pairs)
+{
+    const std::vector<Mat3> all = signedPermutations();
+    std::vector<std::pair<double, SmallRotation>> ends;
+    for (size_t k = 0; k < 24; k++) {
+        SmallRotation end = refine(pairs, all[k]);
+        ends.push_back({angleSpread(pairs, end.rotation).spread, end});
+    }
+    std::sort(ends.begin(), ends.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    Search search{ends[0].second, ends[0].first};
+    for (size_t k = 1; k < ends.size() && !std::isfinite(search.second); k++)
+        if (rotationDegrees(times(ends[k].second.rotation, transposed(ends[0].second.rotation))) >
+            SameEndDegrees)
+            search.second = ends[k].first;
+    return search;
+}
+
+/// The signed permutation nearest to r.
+Mat3 nearestPermutation(const Mat3 &r)
+{
+    const std::vector<Mat3> all = signedPermutations();
+    Mat3 p = all[0];
+    for (const Mat3 &candidate : all)
+        if (rotationDegrees(times(r, transposed(candidate))) < rotationDegrees(times(r, transposed(p))))
+            p = candidate;
+    return p;
+}
+
+/// A mirror's axis to negate, and the other reading of the data.
+void explainMirror(AlignmentResult &result, bool up, bool placeKnown)
+{
+    result.reversedAxis = reversedAxisOf(result.mapping);
+    const std::string axis = axisName(result.reversedAxis);
+    result.notes.push_back("the magnetometer's " + axis +
+                           " axis is reversed against the accelerometer's: negate it in the wiring or the "
+                           "driver, no orientation parameter can undo a mirror");
+    result.notes.push_back(
+        std::string("the angle lies on the wrong side of 90 degrees for a rotation: either ") +
+        (up ? "the accelerometer reports gravity downward" : "the accelerometer reports gravity upward") +
+        " or the magnetometer's " + axis + " axis is reversed" +
+        (placeKnown ? "" : ", unless the place is south of the magnetic equator"));
+}
+
+/// The small rotation beyond the mapping, when its uncertainty allows, with
+/// the dip, the spread after it and the orientation number.
+void settleRotation(AlignmentResult &result, const std::vector<Pair> &pairs, const SmallRotation &small,
+                    bool up)
+{
+    Vec3 values;
+    Mat3 vectors;
+    symmetricEigen(small.normal, values, vectors);
+    const double weakest = values[0] > 0 ? small.sigma / std::sqrt(values[0]) / Degree : INFINITY;
+    if (!(weakest <= MaximumRotationUncertaintyDegrees)) {
+        result.rotation = result.mapping;
+        result.reason =
+            format("the readings at rest leave the small rotation uncertain by %.1f degrees about one "
+                   "axis; rest the sensor at more attitudes",
+                   weakest);
+        return;
+    }
+    result.determined = true;
+    result.rotation = small.rotation;
+    result.rotationDegrees = rotationDegrees(times(small.rotation, transposed(result.mapping)));
+    result.rotationUncertaintyDegrees = weakest;
+    const AngleSpread after = angleSpread(pairs, small.rotation);
+    result.dipSpreadAfterDegrees = after.spread;
+    result.dipDegrees = up ? after.mean - 90.0 : 90.0 - after.mean;
+    result.headingErrorDegrees = after.spread / std::cos(*result.dipDegrees * Degree);
+    if (!result.mirror) {
+        result.orientation = orientationNumber(small.rotation);
+        result.rollPitchYawDegrees = rollPitchYawOf(small.rotation);
+    }
+}
+
 } // namespace
 
 std::vector<Mat3> signedPermutations()
@@ -204,30 +322,26 @@ bool AlignmentResult::needed() const
 
 AlignmentResult alignAxes(const AlignmentInput &input)
 {
-    AlignmentResult result;
-    result.placeInclinationDegrees = input.placeInclinationDegrees;
-    const bool up = input.convention == AccelConvention::Up;
-    result.assumptions.push_back(up ? "the accelerometer reads +1 g on the axis pointing up at rest"
-                                    : "the accelerometer reads -1 g on the axis pointing up at rest");
-    const bool placeKnown = input.placeInclinationDegrees.has_value();
-    const double inclinationSign = placeKnown && *input.placeInclinationDegrees < 0 ? -1.0 : 1.0;
-    if (placeKnown)
-        result.assumptions.push_back(
-            format(inclinationSign > 0
-                       ? "the field points below the horizon at the place (inclination %.1f degrees)"
-                       : "the field points above the horizon at the place (inclination %.1f degrees)",
-                   *input.placeInclinationDegrees));
-    else
-        result.assumptions.push_back("the place is north of the magnetic equator, the field pointing below "
-                                     "the horizon, as no place was given");
-
     const size_t count = std::min(input.field.size(), input.accel.size());
     const std::vector<Vec3> accel(input.accel.begin(), input.accel.begin() + long(count));
-    const std::vector<bool> resting = readingsAtRest(accel, input.rest);
-    std::vector<Pair> pairs;
-    for (size_t k = 0; k < count; k++)
-        if (resting[k] && usable(input.field[k]) && usable(accel[k]))
-            pairs.push_back({unit(input.field[k]), unit(accel[k])});
+    const AccelerometerFit fit = fitAccelerometer(accel, readingsAtRest(accel, input.rest));
+    AlignmentInput corrected;
+    if (fit.fitted) {
+        corrected = input;
+        for (Vec3 &a : corrected.accel)
+            a = fit.corrected(a);
+    }
+    AlignmentResult result = alignAxesAsRead(fit.fitted ? corrected : input);
+    result.accelerometer = fit;
+    return result;
+}
+
+AlignmentResult alignAxesAsRead(const AlignmentInput &input)
+{
+    AlignmentResult result;
+    result.placeInclinationDegrees = input.placeInclinationDegrees;
+    assumeSigns(input, result);
+    const std::vector<Pair> pairs = pairsAtRest(input);
     result.readingsAtRest = int(pairs.size());
     if (pairs.size() < size_t(MinimumRests)) {
         result.reason = "only " + std::to_string(pairs.size()) + " readings at rest, at least " +
@@ -235,16 +349,7 @@ AlignmentResult alignAxes(const AlignmentInput &input)
         return result;
     }
     result.dipSpreadBeforeDegrees = angleSpread(pairs, identity3()).spread;
-
-    Vec3 gMean{};
-    for (const Pair &p : pairs)
-        for (int i = 0; i < 3; i++)
-            gMean[i] += p.g[i];
-    gMean = unit(gMean);
-    double widest = 0.0;
-    for (const Pair &p : pairs)
-        widest = std::max(widest, std::acos(std::clamp(dot(p.g, gMean), -1.0, 1.0)) / Degree);
-    if (widest < MinimumAttitudeDegrees) {
+    if (const double widest = widestAttitude(pairs); widest < MinimumAttitudeDegrees) {
         result.reason =
             format("the readings at rest hold the accelerometer within %.1f degrees of one direction, "
                    "as turns about the vertical alone do: rotation about the vertical cannot be "
@@ -253,34 +358,17 @@ AlignmentResult alignAxes(const AlignmentInput &input)
         return result;
     }
 
-    // P and -P give the same spread: each of the 24 rotations starts a
-    // least-squares search, and the steadiest end wins. Starts that end at
-    // the same rotation are one answer: the mapping is the signed
-    // permutation nearest to it, so that a board mounted far from any
-    // permutation still finds its rotation.
-    const std::vector<Mat3> all = signedPermutations();
-    std::vector<std::pair<double, SmallRotation>> ends;
-    for (size_t k = 0; k < 24; k++) {
-        SmallRotation end = refine(pairs, all[k]);
-        ends.push_back({angleSpread(pairs, end.rotation).spread, end});
-    }
-    std::sort(ends.begin(), ends.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    const double best = ends[0].first;
-    double second = INFINITY;
-    for (size_t k = 1; k < ends.size() && !std::isfinite(second); k++)
-        if (rotationDegrees(times(ends[k].second.rotation, transposed(ends[0].second.rotation))) >
-            SameEndDegrees)
-            second = ends[k].first;
-    if (second < MappingRatio * best || second - best < MappingGapDegrees) {
+    const Search search = searchRotations(pairs);
+    if (search.second < MappingRatio * search.best || search.second - search.best < MappingGapDegrees) {
         result.reason =
             format("the readings at rest do not tell the axes apart: two mappings leave the angle "
                    "within %.1f degrees of each other's spread; rest the sensor at more attitudes",
-                   second - best);
+                   search.second - search.best);
         return result;
     }
-    SmallRotation small = ends[0].second;
+    SmallRotation small = search.steadiest;
     const double meanAngle = angleSpread(pairs, small.rotation).mean;
-    if (std::abs(meanAngle - 90.0) < std::max(MinimumDipDegrees, 3 * best)) {
+    if (std::abs(meanAngle - 90.0) < std::max(MinimumDipDegrees, 3 * search.best)) {
         result.reason = format("the angle between the accelerometer and the field lies %.1f degrees from 90: "
                                "so near the magnetic equator a mapping and its mirror cannot be told apart",
                                std::abs(meanAngle - 90.0));
@@ -288,57 +376,19 @@ AlignmentResult alignAxes(const AlignmentInput &input)
     }
     // Up: the angle between the accelerometer and the field is 90 degrees
     // plus the dip; the wanted side of 90 follows from the dip's sign.
-    const double wanted = (up ? 1.0 : -1.0) * inclinationSign;
-    if ((meanAngle - 90.0) * wanted < 0)
+    const bool up = input.convention == AccelConvention::Up;
+    const bool placeKnown = input.placeInclinationDegrees.has_value();
+    const double inclinationSign = placeKnown && *input.placeInclinationDegrees < 0 ? -1.0 : 1.0;
+    if ((meanAngle - 90.0) * (up ? 1.0 : -1.0) * inclinationSign < 0)
         for (Vec3 &row : small.rotation)
             for (double &x : row)
                 x = -x;
-    Mat3 p = all[0];
-    for (const Mat3 &candidate : all)
-        if (rotationDegrees(times(small.rotation, transposed(candidate))) <
-            rotationDegrees(times(small.rotation, transposed(p))))
-            p = candidate;
-    result.mapping = p;
+    result.mapping = nearestPermutation(small.rotation);
     result.mappingFound = true;
-    result.mirror = determinant(p) < 0;
-    if (result.mirror) {
-        result.reversedAxis = reversedAxisOf(p);
-        const std::string axis = axisName(result.reversedAxis);
-        result.notes.push_back(
-            "the magnetometer's " + axis +
-            " axis is reversed against the accelerometer's: negate it in the wiring or the "
-            "driver, no orientation parameter can undo a mirror");
-        result.notes.push_back(
-            std::string("the angle lies on the wrong side of 90 degrees for a rotation: either ") +
-            (up ? "the accelerometer reports gravity downward" : "the accelerometer reports gravity upward") +
-            " or the magnetometer's " + axis + " axis is reversed" +
-            (placeKnown ? "" : ", unless the place is south of the magnetic equator"));
-    }
-
-    Vec3 values;
-    Mat3 vectors;
-    symmetricEigen(small.normal, values, vectors);
-    const double weakest = values[0] > 0 ? small.sigma / std::sqrt(values[0]) / Degree : INFINITY;
-    if (!(weakest <= MaximumRotationUncertaintyDegrees)) {
-        result.rotation = p;
-        result.reason =
-            format("the readings at rest leave the small rotation uncertain by %.1f degrees about one "
-                   "axis; rest the sensor at more attitudes",
-                   weakest);
-        return result;
-    }
-    result.determined = true;
-    result.rotation = small.rotation;
-    result.rotationDegrees = rotationDegrees(times(small.rotation, transposed(p)));
-    result.rotationUncertaintyDegrees = weakest;
-    const AngleSpread after = angleSpread(pairs, small.rotation);
-    result.dipSpreadAfterDegrees = after.spread;
-    result.dipDegrees = up ? after.mean - 90.0 : 90.0 - after.mean;
-    result.headingErrorDegrees = after.spread / std::cos(*result.dipDegrees * Degree);
-    if (!result.mirror) {
-        result.orientation = orientationNumber(small.rotation);
-        result.rollPitchYawDegrees = rollPitchYawOf(small.rotation);
-    }
+    result.mirror = determinant(result.mapping) < 0;
+    if (result.mirror)
+        explainMirror(result, up, placeKnown);
+    settleRotation(result, pairs, small, up);
     return result;
 }
 

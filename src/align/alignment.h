@@ -9,6 +9,7 @@
 #ifndef TAVRIN_ALIGN_ALIGNMENT_H
 #define TAVRIN_ALIGN_ALIGNMENT_H
 
+#include "accelfit.h"
 #include "restreadings.h"
 #include "rotation3.h"
 
@@ -80,6 +81,9 @@ struct AlignmentResult {
     std::vector<std::string> assumptions; ///< the sign rules used
     std::vector<std::string> notes;       ///< what the data suggest beyond the numbers
 
+    /// The accelerometer's own fit, applied before the angle was taken when fitted.
+    AccelerometerFit accelerometer;
+
     std::optional<int> orientation; ///< the MAVLink orientation number, none for a mirror or no match
     Vec3 rollPitchYawDegrees{};     ///< R as roll, pitch, yaw, for a custom rotation
 
@@ -89,7 +93,14 @@ struct AlignmentResult {
     bool needed() const;
 };
 
+/// Fits the accelerometer on its readings at rest (fitAccelerometer) and,
+/// when it is fitted, checks the axes with its corrected readings, whose
+/// rests are found again; otherwise as alignAxesAsRead.
 AlignmentResult alignAxes(const AlignmentInput &input);
+
+/// The axes checked with the accelerometer as read; accelerometer is left
+/// not fitted, without a reason.
+AlignmentResult alignAxesAsRead(const AlignmentInput &input);
 
 /// The 48 signed permutations: the 24 rotations first, then their negatives.
 std::vector<Mat3> signedPermutations();

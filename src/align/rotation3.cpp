@@ -6,10 +6,6 @@
 
 namespace tavrin::align {
 
-namespace {
-constexpr double Degree = M_PI / 180.0;
-}
-
 Mat3 identity3()
 {
     return {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
@@ -52,6 +48,12 @@ Vec3 cross(const Vec3 &a, const Vec3 &b)
 double norm(const Vec3 &v)
 {
     return std::sqrt(dot(v, v));
+}
+
+Vec3 unit(const Vec3 &v)
+{
+    const double n = norm(v);
+    return {v[0] / n, v[1] / n, v[2] / n};
 }
 
 double determinant(const Mat3 &m)

@@ -4,11 +4,14 @@
 #define TAVRIN_ALIGN_ROTATION3_H
 
 #include <array>
+#include <cmath>
 
 namespace tavrin::align {
 
 using Vec3 = std::array<double, 3>;
 using Mat3 = std::array<Vec3, 3>;
+
+constexpr double Degree = M_PI / 180.0; ///< one degree in radians
 
 Mat3 identity3();
 Vec3 times(const Mat3 &m, const Vec3 &v);
@@ -17,6 +20,8 @@ Mat3 transposed(const Mat3 &m);
 double dot(const Vec3 &a, const Vec3 &b);
 Vec3 cross(const Vec3 &a, const Vec3 &b);
 double norm(const Vec3 &v);
+/// v / |v|; not finite for v = 0.
+Vec3 unit(const Vec3 &v);
 double determinant(const Mat3 &m);
 
 /// The rotation by |v| radians about v (the identity for v = 0).

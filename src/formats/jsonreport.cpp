@@ -51,6 +51,25 @@ QJsonArray strings(const std::vector<std::string> &texts)
     return out;
 }
 
+QJsonObject JsonAccelerometer(const align::AccelerometerFit &f)
+{
+    QJsonArray scale;
+    for (const align::Vec3 &row : f.scale)
+        scale.append(QJsonArray{row[0], row[1], row[2]});
+    const auto fitted = [&](const QJsonValue &value) { return f.fitted ? value : QJsonValue(); };
+    QJsonObject out{{"fitted", f.fitted},
+                    {"model", fitted(QLatin1String(fitModelName(f.model)))},
+                    {"attitudes", f.attitudes},
+                    {"readings", f.readings},
+                    {"offset", fitted(QJsonArray{f.offset[0], f.offset[1], f.offset[2]})},
+                    {"scale", fitted(scale)},
+                    {"normErrorBefore", fitted(f.normErrorBefore)},
+                    {"normErrorAfter", fitted(f.normErrorAfter)}};
+    if (!f.fitted)
+        out.insert("reason", QString::fromStdString(f.reason));
+    return out;
+}
+
 } // namespace
 
 QJsonObject JsonAlignment(const align::AlignmentResult &a)
@@ -76,7 +95,8 @@ QJsonObject JsonAlignment(const align::AlignmentResult &a)
                     {"assumptions", strings(a.assumptions)},
                     {"notes", strings(a.notes)},
                     {"ardupilotOrientation", orientation},
-                    {"px4Rotation", orientation}};
+                    {"px4Rotation", orientation},
+                    {"accelerometer", JsonAccelerometer(a.accelerometer)}};
     if (!a.determined)
         out.insert("reason", QString::fromStdString(a.reason));
     if (a.determined && !a.mirror && !a.orientation)

@@ -77,6 +77,31 @@ QString spreadRow(const QString &name, double value, const Spread &s)
            field(shown(s.std)) + QStringLiteral("   [%1, %2]\n").arg(shown(s.low), shown(s.high));
 }
 
+// The accelerometer's fit: its model and what it did to the norms at rest,
+// then b and S laid out as the magnetometer's b and A; or why it was not fitted.
+QString AccelerometerLines(const align::AccelerometerFit &f)
+{
+    if (!f.fitted)
+        return label(QStringLiteral("Accelerometer")) + QStringLiteral("not fitted: ") +
+               QString::fromStdString(f.reason) + QStringLiteral("; used as read\n");
+    const auto percent = [](double share) { return QStringLiteral("%1 %").arg(100.0 * share, 0, 'f', 2); };
+    QStringList texts;
+    for (const double value : f.offset)
+        texts << number(value);
+    for (const align::Vec3 &row : f.scale)
+        for (const double value : row)
+            texts << number(value);
+    return label(QStringLiteral("Accelerometer")) +
+           QStringLiteral("fitted, %1, on %2 attitudes at rest; norms at rest spread %3 as read, %4 from 1 g "
+                          "after\n")
+               .arg(QLatin1String(fitModelName(f.model)))
+               .arg(f.attitudes)
+               .arg(percent(f.normErrorBefore), percent(f.normErrorAfter)) +
+           label(QStringLiteral("Accel offset")) + fields(texts, 0, 3) + '\n' +
+           label(QStringLiteral("Accel scale")) + fields(texts, 3, 3) + '\n' + label(QString()) +
+           fields(texts, 6, 3) + '\n' + label(QString()) + fields(texts, 9, 3) + '\n';
+}
+
 } // namespace
 
 QString AlikeText(const Uncertainty &u)
@@ -216,6 +241,7 @@ QByteArray AlignmentLines(const align::AlignmentResult &a)
         return QStringLiteral("%1 degrees").arg(value, 0, 'f', decimals);
     };
     QString out = label(QStringLiteral("At rest")) + QString::number(a.readingsAtRest) + '\n';
+    out += AccelerometerLines(a.accelerometer);
     if (a.dipSpreadBeforeDegrees)
         out += label(QStringLiteral("Angle spread")) + degrees(*a.dipSpreadBeforeDegrees) +
                QStringLiteral(" as logged") +

@@ -29,8 +29,9 @@ QByteArray TextReport(const QString &name, const CalibrationParameters &p, const
                       const Uncertainty *u = nullptr, const align::AlignmentResult *alignment = nullptr);
 
 /// The magnetometer's axes against the accelerometer's: the mapping, the
-/// readings at rest, the rotation and its orientation number, the dip and
-/// its spread, the assumptions and what the data suggest.
+/// readings at rest, the accelerometer's own fit, the rotation and its
+/// orientation number, the dip and its spread, the assumptions and what the
+/// data suggest.
 QByteArray AlignmentLines(const align::AlignmentResult &a);
 
 /// The bootstrap's spread of b and A beside their values, with enough

@@ -11,8 +11,6 @@ using namespace tavrin::align;
 
 namespace {
 
-constexpr double Degree = M_PI / 180.0;
-
 /// A sensor turned by hand over the whole sphere with eight rests, under a
 /// field of the given inclination, its magnetometer mounted as given.
 AlignedRecording handTurned(const Mat3 &mount, double inclinationDegrees, unsigned seed)
@@ -50,10 +48,15 @@ AlignmentInput calibrated(const AlignedRecorded &recorded)
     return input;
 }
 
+AlignmentInput inputOf(const AlignedRecording &r)
+{
+    return calibrated(recordAligned(r));
+}
+
 AlignmentResult alignedOf(const AlignedRecording &r, AccelConvention convention = AccelConvention::Up,
                           std::optional<double> placeInclination = std::nullopt)
 {
-    AlignmentInput input = calibrated(recordAligned(r));
+    AlignmentInput input = inputOf(r);
     input.convention = convention;
     input.placeInclinationDegrees = placeInclination;
     return alignAxes(input);
@@ -223,15 +226,220 @@ TEST(Alignment, TooFewReadingsAtRestGiveNoGuess)
     EXPECT_EQ(alignAxes(empty).reason, "only 0 readings at rest, at least 20 are needed");
 }
 
-TEST(Alignment, AccelerometerErrorsLeaveTheMappingRight)
+namespace {
+
+/// Readings at rest, twenty at each of the gravity directions given, of an
+/// accelerometer that reads scale u + offset for gravity along u, in m/s^2.
+std::vector<Vec3> atRest(const std::vector<Vec3> &directions, const Mat3 &scale, const Vec3 &offset)
 {
-    const Mat3 mount = times(glued(99), signedPermutations()[17]);
-    AlignedRecording r = handTurned(mount, 55.0, 12);
-    r.accelOffset[0] = 0.15;
-    r.accelOffset[2] = -0.1;
-    r.accelScale[1] = 1.02;
-    const AlignmentResult result = alignedOf(r);
-    ASSERT_TRUE(result.determined) << result.reason;
-    EXPECT_EQ(result.mapping, signedPermutations()[17]);
-    EXPECT_LT(rotationDegrees(times(result.rotation, transposed(mount))), 1.5);
+    std::mt19937 rng(3);
+    std::normal_distribution<double> noise(0.0, 0.02);
+    std::vector<Vec3> readings;
+    for (const Vec3 &d : directions) {
+        const double n = norm(d);
+        const Vec3 a = times(scale, Vec3{d[0] / n, d[1] / n, d[2] / n});
+        for (int k = 0; k < 20; k++)
+            readings.push_back({a[0] + offset[0] + noise(rng), a[1] + offset[1] + noise(rng),
+                                a[2] + offset[2] + noise(rng)});
+    }
+    return readings;
+}
+
+AccelerometerFit fitAllAtRest(const std::vector<Vec3> &readings)
+{
+    return fitAccelerometer(readings, std::vector<bool>(readings.size(), true));
+}
+
+Mat3 perfectScale()
+{
+    return {{{9.81, 0, 0}, {0, 9.81, 0}, {0, 0, 9.81}}};
+}
+
+const std::vector<Vec3> sixAxes = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+const std::vector<Vec3> cubeCorners = {{1, 1, 1},  {1, 1, -1},  {1, -1, 1},  {1, -1, -1},
+                                       {-1, 1, 1}, {-1, 1, -1}, {-1, -1, 1}, {-1, -1, -1}};
+
+/// Fourteen attitudes that carry a full scale.
+std::vector<Vec3> sidesAndCorners()
+{
+    std::vector<Vec3> all = sixAxes;
+    all.insert(all.end(), cubeCorners.begin(), cubeCorners.end());
+    return all;
+}
+
+void expectNear(const Vec3 &found, const Vec3 &truth, double tolerance)
+{
+    for (int i = 0; i < 3; i++)
+        EXPECT_NEAR(found[i], truth[i], tolerance) << i;
+}
+
+void expectNear(const Mat3 &found, const Mat3 &truth, double tolerance)
+{
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++)
+            EXPECT_NEAR(found[i][j], truth[i][j], tolerance) << i << " " << j;
+}
+
+/// A hand-turned board with rests at many attitudes and an accelerometer
+/// whose offset and scale are off by as much as cheap ones are.
+AlignedRecording withAccelerometerErrors(const Mat3 &mount, unsigned seed, int rests)
+{
+    AlignedRecording r = handTurned(mount, 60.0, seed);
+    r.hand.rests = rests;
+    const double offset[3] = {0.3, -0.2, 0.15}, scale[3] = {1.03, 0.98, 1.01};
+    std::copy(offset, offset + 3, r.accelOffset);
+    std::copy(scale, scale + 3, r.accelScale);
+    return r;
+}
+
+} // namespace
+
+TEST(AccelerometerFit, TheModelIsTheRichestTheAttitudesCarry)
+{
+    const Vec3 offset = {0.12, -0.08, 0.2};
+    // Six sides: one scale; the three of a diagonal would need eight attitudes.
+    const Mat3 round = {{{9.9, 0, 0}, {0, 9.9, 0}, {0, 0, 9.9}}};
+    const AccelerometerFit six = fitAllAtRest(atRest(sixAxes, round, offset));
+    ASSERT_TRUE(six.fitted) << six.reason;
+    EXPECT_EQ(six.model, FitModel::Sphere);
+    EXPECT_EQ(six.attitudes, 6);
+    EXPECT_EQ(six.readings, 120);
+    expectNear(six.offset, offset, 0.01);
+    expectNear(six.scale, round, 0.01);
+
+    // The eight corners of a cube are enough attitudes for a diagonal scale,
+    // but every corner sees the three axes alike: one scale again.
+    const AccelerometerFit corners = fitAllAtRest(atRest(cubeCorners, round, offset));
+    ASSERT_TRUE(corners.fitted) << corners.reason;
+    EXPECT_EQ(corners.model, FitModel::Sphere);
+    expectNear(corners.offset, offset, 0.01);
+
+    // Sides and corners together carry the full scale, its cross-axis terms too.
+    const Mat3 skewed = {{{10.1, 0.1, -0.05}, {0.1, 9.6, 0.08}, {-0.05, 0.08, 9.85}}};
+    const AccelerometerFit full = fitAllAtRest(atRest(sidesAndCorners(), skewed, offset));
+    ASSERT_TRUE(full.fitted) << full.reason;
+    EXPECT_EQ(full.model, FitModel::Full);
+    EXPECT_EQ(full.attitudes, 14);
+    expectNear(full.offset, offset, 0.01);
+    expectNear(full.scale, skewed, 0.01);
+    expectNear(times(full.inverse, full.scale)[0], {1, 0, 0}, 1e-12);
+    const Vec3 up = full.corrected({10.1 + offset[0], 0.1 + offset[1], -0.05 + offset[2]});
+    expectNear(up, {1, 0, 0}, 0.002);
+    EXPECT_GT(full.normErrorBefore, 0.01);
+    EXPECT_LT(full.normErrorAfter, 0.003);
+}
+
+TEST(AccelerometerFit, WhatTheAttitudesCannotCarryIsNotFitted)
+{
+    const Vec3 offset = {0.1, 0.1, -0.1};
+    const AccelerometerFit three =
+        fitAllAtRest(atRest({{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, perfectScale(), offset));
+    EXPECT_FALSE(three.fitted);
+    EXPECT_EQ(three.reason, "the readings at rest hold 3 distinct attitudes, at least 6 are needed");
+    expectNear(three.corrected({1, 2, 3}), {1, 2, 3}, 0.0);
+
+    // Eight attitudes within 35 degrees of up: an offset along up looks like
+    // a larger scale.
+    std::vector<Vec3> cap;
+    for (int k = 0; k < 8; k++)
+        cap.push_back({0.7 * std::cos(k * M_PI / 4), 0.7 * std::sin(k * M_PI / 4), 1.0 + 0.3 * (k % 2)});
+    const AccelerometerFit oneSide = fitAllAtRest(atRest(cap, perfectScale(), offset));
+    EXPECT_FALSE(oneSide.fitted);
+    EXPECT_EQ(oneSide.attitudes, 8);
+    EXPECT_EQ(oneSide.reason,
+              "the 8 attitudes at rest lie too much to one side to tell the offset from the scale");
+
+    // Readings that are not at rest, attitudes of fewer than five and readings
+    // of no direction count for nothing.
+    std::vector<Vec3> readings = atRest(sixAxes, perfectScale(), offset);
+    std::vector<bool> resting(readings.size(), true);
+    for (const Vec3 &lone : std::vector<Vec3>{{0.6, 0.6, 0.6}, {-0.6, 0.6, 0.6}}) {
+        readings.insert(readings.end(), 4, lone);
+        resting.insert(resting.end(), 4, true);
+    }
+    readings.insert(readings.end(), 30, {3.0, 1.0, 2.0});
+    resting.insert(resting.end(), 30, false);
+    readings.insert(readings.end(), 6, {NAN, 0.0, 9.81});
+    readings.insert(readings.end(), 6, {0.0, 0.0, 0.0});
+    resting.insert(resting.end(), 12, true);
+    const AccelerometerFit kept = fitAccelerometer(readings, resting);
+    ASSERT_TRUE(kept.fitted) << kept.reason;
+    EXPECT_EQ(kept.attitudes, 6);
+    EXPECT_EQ(kept.readings, 120);
+    expectNear(kept.offset, offset, 0.01);
+
+    // An offset of half a g is no accelerometer's error but a fault.
+    const AccelerometerFit far = fitAllAtRest(atRest(sixAxes, perfectScale(), {4.9, 0, 0}));
+    EXPECT_FALSE(far.fitted);
+    EXPECT_EQ(far.reason, "the fit's offset of 0.50 g lies beyond an accelerometer's errors");
+    expectNear(far.offset, {0, 0, 0}, 0.0);
+    const AccelerometerFit stretched =
+        fitAllAtRest(atRest(sidesAndCorners(), {{{13.5, 0, 0}, {0, 9.81, 0}, {0, 0, 9.81}}}, offset));
+    EXPECT_FALSE(stretched.fitted);
+    EXPECT_EQ(stretched.reason,
+              "the fit's scale differs by 24 % along one direction, beyond an accelerometer's errors");
+}
+
+TEST(AccelerometerFit, AHandTurnedBoardIsCorrectedBeforeTheAngleIsTaken)
+{
+    const Mat3 mount = times(glued(41), signedPermutations()[9]);
+    const AlignmentInput input = inputOf(withAccelerometerErrors(mount, 14, 14));
+    const AlignmentResult fitted = alignAxes(input);
+    const AlignmentResult asRead = alignAxesAsRead(input);
+    ASSERT_TRUE(fitted.determined) << fitted.reason;
+    ASSERT_TRUE(asRead.determined) << asRead.reason;
+    const AccelerometerFit &f = fitted.accelerometer;
+    ASSERT_TRUE(f.fitted) << f.reason;
+    EXPECT_GE(f.attitudes, 12);
+    expectNear(f.offset, {0.3, -0.2, 0.15}, 0.03);
+    expectNear(f.scale, {{{9.81 * 1.03, 0, 0}, {0, 9.81 * 0.98, 0}, {0, 0, 9.81 * 1.01}}}, 0.03);
+    EXPECT_FALSE(asRead.accelerometer.fitted);
+    EXPECT_TRUE(asRead.accelerometer.reason.empty());
+
+    const double spreadAsRead = *asRead.dipSpreadAfterDegrees, spreadFitted = *fitted.dipSpreadAfterDegrees;
+    const double errorAsRead = rotationDegrees(times(asRead.rotation, transposed(mount)));
+    const double errorFitted = rotationDegrees(times(fitted.rotation, transposed(mount)));
+    std::printf("angle spread %.3f degrees as read, %.3f fitted; rotation off by %.3f and %.3f degrees\n",
+                spreadAsRead, spreadFitted, errorAsRead, errorFitted);
+    EXPECT_LT(spreadFitted, 0.5 * spreadAsRead);
+    EXPECT_LT(errorFitted, 0.5);
+    EXPECT_LT(errorFitted, errorAsRead);
+    EXPECT_EQ(fitted.mapping, signedPermutations()[9]);
+}
+
+TEST(AccelerometerFit, TooFewAttitudesLeaveTheAlignmentAsItWas)
+{
+    // Four rests do not tell the axes apart; these five do.
+    for (const auto &[rests, seed] : {std::pair{4, 15u}, std::pair{5, 18u}}) {
+        const AlignmentInput input = inputOf(withAccelerometerErrors(glued(5), seed, rests));
+        const AlignmentResult result = alignAxes(input);
+        EXPECT_FALSE(result.accelerometer.fitted);
+        EXPECT_EQ(result.accelerometer.attitudes, rests);
+        EXPECT_EQ(result.accelerometer.reason, "the readings at rest hold " + std::to_string(rests) +
+                                                   " distinct attitudes, at least 6 are needed");
+        EXPECT_EQ(result.determined, rests == 5);
+        const AlignmentResult asRead = alignAxesAsRead(input);
+        EXPECT_EQ(result.determined, asRead.determined);
+        EXPECT_EQ(result.reason, asRead.reason);
+        EXPECT_EQ(result.readingsAtRest, asRead.readingsAtRest);
+        EXPECT_EQ(result.mapping, asRead.mapping);
+        EXPECT_EQ(result.rotation, asRead.rotation);
+        EXPECT_EQ(result.dipSpreadBeforeDegrees, asRead.dipSpreadBeforeDegrees);
+        EXPECT_EQ(result.dipSpreadAfterDegrees, asRead.dipSpreadAfterDegrees);
+        EXPECT_EQ(result.dipDegrees, asRead.dipDegrees);
+        EXPECT_EQ(result.orientation, asRead.orientation);
+        EXPECT_EQ(result.notes, asRead.notes);
+    }
+}
+
+TEST(AccelerometerFit, MappingsStayRightWithAccelerometerErrors)
+{
+    for (const size_t k : {0, 5, 17, 26, 40, 47}) {
+        const Mat3 mount = times(glued(unsigned(60 + k)), signedPermutations()[k]);
+        const AlignmentResult result = alignedOf(withAccelerometerErrors(mount, unsigned(20 + k), 24));
+        ASSERT_TRUE(result.determined) << k << ": " << result.reason;
+        EXPECT_TRUE(result.accelerometer.fitted) << k << ": " << result.accelerometer.reason;
+        EXPECT_EQ(result.mapping, signedPermutations()[k]) << k;
+        EXPECT_LT(rotationDegrees(times(result.rotation, transposed(mount))), 0.5) << k;
+    }
 }

@@ -27,6 +27,12 @@ protected:
         r.hand.seed = 21;
         r.readsDown = readsDown;
         std::copy(&mount[0][0], &mount[0][0] + 9, &r.mount[0][0]);
+        return log(name, r);
+    }
+
+    // The recording as a log with the header t,mx,my,mz,ax,ay,az.
+    QString log(const QString &name, const AlignedRecording &r)
+    {
         const AlignedRecorded recorded = recordAligned(r);
         QByteArray csv = "t,mx,my,mz,ax,ay,az\n";
         for (Int k = 0; k < recorded.mag.nrows(); k++) {
@@ -100,6 +106,49 @@ TEST_F(AxesTest, TheTextReportAndTheAccelerometersConvention)
     EXPECT_TRUE(down.out.contains(
         "  Assumed         the accelerometer reads -1 g on the axis pointing up at rest\n"));
     EXPECT_FALSE(down.out.contains("the axes disagree"));
+}
+
+TEST_F(AxesTest, TheAccelerometersOwnFitIsReported)
+{
+    AlignedRecording r;
+    r.hand.truth = handSensor(0.8, 48.0, 22);
+    r.hand.sigma = 0.2;
+    r.hand.restShare = 0.3;
+    r.hand.restAt = RestPlace::BetweenTurns;
+    r.hand.rests = 24;
+    r.hand.seed = 22;
+    const Doub offset[3] = {0.3, -0.2, 0.15}, scale[3] = {1.03, 0.98, 1.01};
+    std::copy(offset, offset + 3, r.accelOffset);
+    std::copy(scale, scale + 3, r.accelScale);
+    log("skewed.csv", r);
+    const QStringList read = {"--hm",     "48",        "--columns", "mx,my,mz", "--accel-columns",
+                              "ax,ay,az", "skewed.csv"};
+    const QJsonObject a = json(QStringList(read) << "--json")["alignment"].toObject();
+    const QJsonObject accel = a["accelerometer"].toObject();
+    EXPECT_TRUE(accel["fitted"].toBool());
+    EXPECT_EQ(accel["model"].toString(), "full");
+    EXPECT_GE(accel["attitudes"].toInt(), 11);
+    EXPECT_FALSE(accel.contains("reason"));
+    for (int i = 0; i < 3; i++) {
+        EXPECT_NEAR(accel["offset"][i].toDouble(), offset[i], 0.03) << i;
+        for (int j = 0; j < 3; j++)
+            EXPECT_NEAR(accel["scale"][i][j].toDouble(), i == j ? 9.81 * scale[i] : 0.0, 0.03)
+                << i << " " << j;
+    }
+    EXPECT_GT(accel["normErrorBefore"].toDouble(), 0.01);
+    EXPECT_LT(accel["normErrorAfter"].toDouble(), 0.003);
+    EXPECT_LT(a["dipSpreadAfterDegrees"].toDouble(), 0.5);
+
+    const Outcome text = cli(read);
+    ASSERT_EQ(text.status, 0) << text.err.toStdString();
+    EXPECT_TRUE(text.out.contains(
+        QStringLiteral("  Accelerometer   fitted, full, on %1 attitudes at rest; norms at rest spread ")
+            .arg(accel["attitudes"].toInt())
+            .toUtf8()))
+        << text.out.toStdString();
+    // b and S by rows, as the magnetometer's b and A.
+    EXPECT_TRUE(text.out.contains("\n  Accel offset    "));
+    EXPECT_TRUE(text.out.contains("\n  Accel scale     "));
 }
 
 TEST_F(AxesTest, BadOptionsAreRefusedAndReadNothing)
@@ -202,7 +251,9 @@ TEST_F(AxesTest, AlignRefusesWhatItCannotDoAndWritesNothing)
     EXPECT_EQ(alone.status, 64);
     EXPECT_TRUE(alone.err.contains("--align goes with --accel-columns."));
 
-    // Three rests at one attitude cannot fix the axes.
+    // An accelerometer that reads the same through all 400 readings, while the
+    // magnetometer's readings spread over the ellipsoid: every reading is at
+    // rest, all at one attitude, which cannot fix the axes.
     QByteArray still = "t,mx,my,mz,ax,ay,az\n";
     const MatDoub p = ellipsoidPoints(sampleTruth, 48.0, 400, 0.25, 5);
     for (Int k = 0; k < p.nrows(); k++)
@@ -219,6 +270,9 @@ TEST_F(AxesTest, AlignRefusesWhatItCannotDoAndWritesNothing)
         << o.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("out.txt")));
     EXPECT_TRUE(o.out.contains("  Axes            not determined: "));
+    EXPECT_TRUE(
+        o.out.contains("  Accelerometer   not fitted: the readings at rest hold 1 distinct attitude, at "
+                       "least 6 are needed; used as read\n"));
 
     // The JSON leaves null what the data did not fix.
     const QJsonObject a = json({"--hm", "48", "--json", "--columns", "mx,my,mz", "--accel-columns",
@@ -231,4 +285,11 @@ TEST_F(AxesTest, AlignRefusesWhatItCannotDoAndWritesNothing)
                                 "dipSpreadAfterDegrees", "ardupilotOrientation", "px4Rotation"})
         EXPECT_TRUE(a[unknown].isNull()) << unknown;
     EXPECT_TRUE(a["dipSpreadBeforeDegrees"].isDouble());
+    const QJsonObject accel = a["accelerometer"].toObject();
+    EXPECT_FALSE(accel["fitted"].toBool());
+    EXPECT_EQ(accel["reason"].toString(),
+              "the readings at rest hold 1 distinct attitude, at least 6 are needed");
+    EXPECT_EQ(accel["attitudes"].toInt(), 1);
+    for (const char *unknown : {"model", "offset", "scale", "normErrorBefore", "normErrorAfter"})
+        EXPECT_TRUE(accel[unknown].isNull()) << unknown;
 }
