@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace tavrin {
@@ -39,13 +40,15 @@ QString alignmentTable(const QByteArray &reportLines)
     return QStringLiteral("<table cellspacing=\"1\">%1</table>").arg(rows);
 }
 
-AxesView::AxesView(QWidget *parent) : ViewWidget(parent), words(new QLabel(this))
+AxesView::AxesView(QWidget *parent)
+    : ViewWidget(parent), words(new QLabel), wordsScroll(new QScrollArea(this))
 {
     words->setObjectName(QStringLiteral("axesWords"));
     words->setTextFormat(Qt::RichText);
     words->setWordWrap(true);
     words->setTextInteractionFlags(Qt::TextSelectableByMouse);
     words->setContentsMargins(8, 6, 8, 0);
+    words->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // On the figure's white, whatever the desktop's colours; greyed when
     // out of date.
     QPalette white = words->palette();
@@ -54,10 +57,14 @@ AxesView::AxesView(QWidget *parent) : ViewWidget(parent), words(new QLabel(this)
         white.setColor(group, QPalette::WindowText, QColor(0x20, 0x20, 0x20));
     words->setPalette(white);
     words->setAutoFillBackground(true);
-    words->hide();
+    wordsScroll->setWidget(words);
+    wordsScroll->setWidgetResizable(true);
+    wordsScroll->setFrameShape(QFrame::NoFrame);
+    wordsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    wordsScroll->hide();
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(words);
+    layout->addWidget(wordsScroll);
     layout->addStretch(1);
 }
 
@@ -65,12 +72,12 @@ QString AxesView::wordsText() const
 {
     if (!views())
         return QString();
-    return words->isHidden() ? withoutAccelerometer() : reportLines;
+    return wordsScroll->isHidden() ? withoutAccelerometer() : reportLines;
 }
 
 QRectF AxesView::plotBox() const
 {
-    return QRectF(rect()).adjusted(0, words->isHidden() ? 0 : words->geometry().bottom() + 1, 0, 0);
+    return QRectF(rect()).adjusted(0, wordsScroll->isHidden() ? 0 : wordsScroll->maximumHeight(), 0, 0);
 }
 
 void AxesView::changed()
@@ -80,16 +87,28 @@ void AxesView::changed()
     const QByteArray lines = accelerometer ? AlignmentLines(*c->result->alignment) : QByteArray();
     reportLines = QString::fromUtf8(lines);
     words->setText(accelerometer ? alignmentTable(lines) : QString());
-    words->setVisible(accelerometer);
     words->setEnabled(staleReason().isEmpty());
-    // The plot goes below the words as they are now.
-    layout()->activate();
+    wordsScroll->setVisible(accelerometer);
+    fitWords();
+}
+
+void AxesView::resizeEvent(QResizeEvent *event)
+{
+    ViewWidget::resizeEvent(event);
+    fitWords();
+}
+
+// The words take the room they need, up to half the view, and scroll
+// beyond it, so that the plot keeps room for its axes however low the view.
+void AxesView::fitWords()
+{
+    wordsScroll->setFixedHeight(std::min(words->heightForWidth(width()), height() / 2));
 }
 
 void AxesView::draw(QPainter &painter, const FigureData &)
 {
     const QRectF box = plotBox();
-    if (words->isHidden()) {
+    if (wordsScroll->isHidden()) {
         painter.fillRect(rect(), Qt::white);
         painter.setPen(QColor(0x40, 0x40, 0x40));
         painter.drawText(box.adjusted(24, 24, -24, -24), Qt::AlignCenter | Qt::TextWordWrap,

@@ -8,6 +8,7 @@
 #include "viewwidget.h"
 
 class QLabel;
+class QScrollArea;
 
 namespace tavrin {
 
@@ -30,9 +31,13 @@ public:
 protected:
     void draw(QPainter &painter, const FigureData &figure) override;
     void changed() override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void fitWords();
+
     QLabel *words;
+    QScrollArea *wordsScroll;
     QString reportLines;
 };
 

@@ -51,6 +51,8 @@ void MainWindow::setUpCapture()
     connect(live, &LivePanel::liveFitChanged, this, [this](std::shared_ptr<const Calibration> fit) {
         for (ViewWidget *view : figureViews())
             view->show(fit ? fit : shown);
+        if (fit)
+            revealAxes(*fit);
     });
 }
 

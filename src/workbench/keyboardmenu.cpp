@@ -73,7 +73,9 @@ void MainWindow::setUpKeyboard()
                                              QT_TR_NOOP("&Axes")};
         auto *action = new QAction(k < 7 ? tr(titles[k]) : ui->views->tabText(k), this);
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + k)));
+        // The Axes tab, hidden until an accelerometer is read, shows when asked for.
         connect(action, &QAction::triggered, this, [this, k] {
+            ui->views->setTabVisible(k, true);
             ui->views->setCurrentIndex(k);
             ui->views->currentWidget()->setFocus(Qt::ShortcutFocusReason);
         });

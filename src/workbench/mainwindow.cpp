@@ -149,6 +149,8 @@ void MainWindow::setUpChoices()
     ui->fitsTable->setHorizontalHeaderLabels({tr("Model"), tr("b"), tr("Diagonal of A"), tr("RMS after"),
                                               tr("Rejected"), tr("Predicted bias error"), tr("Verdict"),
                                               tr("Chosen")});
+    // Hidden until an accelerometer is read (revealAxes) or the view asked for.
+    ui->views->setTabVisible(ui->views->indexOf(ui->tabAxes), false);
 }
 
 void MainWindow::setUpStatusBar()
@@ -661,6 +663,14 @@ std::vector<ViewWidget *> MainWindow::figureViews() const
     return {ui->cloud, ui->projections, ui->coverage, ui->series, ui->histogram, ui->axes};
 }
 
+// The Axes tab shows from the first calibration with an accelerometer on,
+// so that a window of the magnetometer alone keeps room for the others.
+void MainWindow::revealAxes(const Calibration &calibration)
+{
+    if (calibration.result->alignment)
+        ui->views->setTabVisible(ui->views->indexOf(ui->tabAxes), true);
+}
+
 void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
 {
     const CalibrationResult &result = *calibration->result;
@@ -675,6 +685,7 @@ void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
         stale.clear();
     for (ViewWidget *view : figureViews())
         view->show(calibration);
+    revealAxes(*calibration);
     const std::vector<ResultRow> rows = resultRows(*calibration);
     const int scroll = ui->resultsTable->verticalScrollBar()->value();
     ui->resultsTable->setRowCount(int(rows.size()));

@@ -116,6 +116,7 @@ private:
     void complain(const QString &title, const QString &message);
     /// The views drawn from a calibration, in the order of their tabs.
     std::vector<class ViewWidget *> figureViews() const;
+    void revealAxes(const Calibration &calibration);
     void showCalibration(std::shared_ptr<const Calibration> calibration);
     void showRefusal(const CalibrationResult &result);
     void showFitTable(const Calibration &calibration);

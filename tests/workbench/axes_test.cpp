@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -88,6 +89,8 @@ private slots:
         const std::shared_ptr<const Calibration> c = firstResults(window, Mirrored, mirroredColumns());
         QVERIFY(c && c->result && c->result->alignment);
         auto *view = window.findChild<AxesView *>("axes");
+        auto *tabs = window.findChild<QTabWidget *>("views");
+        QVERIFY(tabs->isTabVisible(tabs->indexOf(view->parentWidget())));
         const QString words = view->wordsText();
         QVERIFY2(words.contains("  Axes            x,-y,z, a mirror\n"), qPrintable(words));
         QVERIFY2(words.contains("the magnetometer's y axis is reversed against the accelerometer's"),
@@ -96,6 +99,11 @@ private slots:
                  qPrintable(words));
         QVERIFY2(words.contains(QRegularExpression("  Dip             6\\d\\.\\d\\d degrees")),
                  qPrintable(words));
+        // The verdict's reasons say it too, as the text report's do.
+        const QString verdict = window.findChild<QLabel *>("labelVerdict")->text();
+        QVERIFY2(
+            verdict.contains("the axes disagree with the accelerometer, heading error about 0.7 degrees"),
+            qPrintable(verdict));
 
         const align::AlignmentResult &a = *c->result->alignment;
         const AngleSeries &angles = view->views()->angles;
@@ -154,6 +162,17 @@ private slots:
         QVERIFY2(view->wordsText().contains("choose the accelerometer's x, y and z columns"),
                  qPrintable(view->wordsText()));
         QCOMPARE(view->plotBox(), QRectF(view->rect()));
+        // Its tab waits for an accelerometer, or for the View menu.
+        auto *tabs = window.findChild<QTabWidget *>("views");
+        QVERIFY(!tabs->isTabVisible(tabs->indexOf(view->parentWidget())));
+        const QList<QAction *> actions = window.findChild<QMenu *>("menuView")->actions();
+        const auto axes = std::find_if(actions.begin(), actions.end(),
+                                       [](const QAction *a) { return a->text() == QLatin1String("&Axes"); });
+        QVERIFY(axes != actions.end());
+        QCOMPARE((*axes)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_7));
+        (*axes)->trigger();
+        QVERIFY(tabs->isTabVisible(tabs->indexOf(view->parentWidget())));
+        QCOMPARE(tabs->currentWidget(), view->parentWidget());
         QCOMPARE(workbenchExportNamed("ardupilot")->orientation(*c), QString());
     }
 
