@@ -75,7 +75,7 @@ void MainWindow::setUpKeyboard()
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + k)));
         // The Axes tab, hidden until an accelerometer is read, shows when asked for.
         connect(action, &QAction::triggered, this, [this, k] {
-            ui->views->setTabVisible(k, true);
+            showViewTab(k);
             ui->views->setCurrentIndex(k);
             ui->views->currentWidget()->setFocus(Qt::ShortcutFocusReason);
         });

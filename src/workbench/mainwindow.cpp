@@ -668,7 +668,7 @@ std::vector<ViewWidget *> MainWindow::figureViews() const
 void MainWindow::revealAxes(const Calibration &calibration)
 {
     if (calibration.result->alignment)
-        ui->views->setTabVisible(ui->views->indexOf(ui->tabAxes), true);
+        showViewTab(ui->views->indexOf(ui->tabAxes));
 }
 
 void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
