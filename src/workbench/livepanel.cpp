@@ -177,7 +177,7 @@ void LivePanel::buildReadouts()
     for (QLabel *label : {countersLabel, lastLineLabel})
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     for (QLabel *label : {enoughLabel, angleLabel}) {
-        label->setFixedHeight((label == enoughLabel ? 4 : 3) * line + 2);
+        label->setFixedHeight(4 * line + 2);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
     statusLabel->setMinimumHeight(4 * line + 2);
@@ -191,8 +191,8 @@ void LivePanel::buildControls()
     column->addLayout(buildSourceForm());
     column->addLayout(buildButtons());
     buildReadouts();
-    for (QWidget *readout : std::initializer_list<QWidget *>{countersLabel, lastLineLabel, cellsBar,
-                                                             enoughLabel, angleLabel, statusLabel})
+    for (QWidget *readout : std::initializer_list<QWidget *>{countersLabel, lastLineLabel, angleLabel,
+                                                             cellsBar, enoughLabel, statusLabel})
         column->addWidget(readout);
     column->addStretch();
     // The column keeps its width and each row its height however low the
@@ -478,9 +478,9 @@ void LivePanel::showAngle()
                                 .arg(align::MinimumRests));
         return;
     }
-    QString text = tr("Angle to gravity: spread %1° as logged").arg(*a->dipSpreadBeforeDegrees, 0, 'f', 1);
+    QString text = tr("Angle to gravity: spread %1°").arg(*a->dipSpreadBeforeDegrees, 0, 'f', 1);
     if (a->dipSpreadAfterDegrees)
-        text += tr(", %1° after the rotation").arg(*a->dipSpreadAfterDegrees, 0, 'f', 1);
+        text += tr(" (%1° after the rotation)").arg(*a->dipSpreadAfterDegrees, 0, 'f', 1);
     text += tr(" over %1 readings at rest").arg(a->readingsAtRest);
     if (a->needed())
         text += a->mirror ? tr("; axes %1, a mirror").arg(QString::fromStdString(a->mappingText()))

@@ -214,8 +214,9 @@ private slots:
             QVERIFY(port.write(lines));
             QVERIFY(waitFor([&] { return readingCount(*panel) == std::min(first + 50, board.mag.nrows()); }));
         }
-        const QRegularExpression said("^Angle to gravity: spread ([0-9.]+)° as logged, ([0-9.]+)° after the "
-                                      "rotation over ([0-9]+) readings at rest; axes -y,x,z$");
+        const QRegularExpression said(
+            "^Angle to gravity: spread ([0-9.]+)° \\(([0-9.]+)° after the rotation\\) "
+            "over ([0-9]+) readings at rest; axes -y,x,z$");
         QVERIFY2(waitFor(
                      [&] {
                          return said.match(panel->angleText()).hasMatch() && panel->liveFit() &&
