@@ -176,6 +176,20 @@ private slots:
         QCOMPARE(workbenchExportNamed("ardupilot")->orientation(*c), QString());
     }
 
+    // The angle of two directions, whatever their lengths; none without a direction.
+    void anglesOfDirections()
+    {
+        const double x[3] = {2, 0, 0}, y[3] = {0, 0.5, 0}, back[3] = {-3, 0, 0}, zero[3] = {0, 0, 0};
+        const double diagonal[3] = {1, 1, 0}, far[3] = {1e300, 1e300, 0}, bad[3] = {NAN, 0, 0};
+        QCOMPARE(angleDegrees(x, y), 90.0);
+        QCOMPARE(angleDegrees(x, back), 180.0);
+        QCOMPARE(angleDegrees(x, x), 0.0);
+        QVERIFY(std::abs(angleDegrees(x, diagonal) - 45.0) < 1e-12);
+        QVERIFY(std::abs(angleDegrees(far, diagonal)) < 1e-12);
+        QVERIFY(std::isnan(angleDegrees(x, zero)));
+        QVERIFY(std::isnan(angleDegrees(bad, x)));
+    }
+
     // The picker proposes the columns named ax, ay and az, keeps the choice
     // when reopened, and takes all three or none.
     void theColumnPickerTakesTheAccelerometer()
