@@ -81,6 +81,7 @@ std::optional<LogFormat> Recorder::logFormat() const
         return std::nullopt;
     LogFormat f;
     f.columns = {QStringLiteral("mx"), QStringLiteral("my"), QStringLiteral("mz")};
+    f.accelColumns = {QStringLiteral("ax"), QStringLiteral("ay"), QStringLiteral("az")};
     f.delimiter = Delimiter::Comma;
     return f;
 }

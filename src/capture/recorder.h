@@ -63,8 +63,9 @@ public:
 
     QString error() const { return writeError; }
 
-    /// How the recording reads back: a log of the columns mx, my and mz when
-    /// it holds the accelerometer and gyroscope; empty for the strict format.
+    /// How the recording reads back: a log of the columns mx, my and mz, with
+    /// the accelerometer's ax, ay and az so that its axes are checked, when it
+    /// holds the accelerometer and gyroscope; empty for the strict format.
     std::optional<LogFormat> logFormat() const;
 
 private:

@@ -12,43 +12,6 @@ namespace tavrin {
 
 namespace {
 
-// Between the legend, the axes and the edges.
-constexpr double Gap = 8;
-
-// Each pixel column spans the errors of its points from least to most: a
-// series of 500000 points reads, and draws, as fast as one of 500.
-void drawEnvelope(QPainter &painter, const Frame &frame, const std::vector<double> &values,
-                  const QColor &colour)
-{
-    const int columns = std::max(1, int(frame.pixels.width()));
-    const int n = int(values.size());
-    QColor c = colour;
-    c.setAlphaF(0.8);
-    if (n <= columns) {
-        QPolygonF dots;
-        for (int k = 0; k < n; k++)
-            dots << frame.map(k, std::clamp(values[size_t(k)], frame.yLow, frame.yHigh));
-        painter.setPen(QPen(c, n <= 200 ? 4.0 : 2.5, Qt::SolidLine, Qt::RoundCap));
-        painter.drawPoints(dots);
-        return;
-    }
-    painter.setPen(QPen(c, 1.0));
-    for (int column = 0; column < columns; column++) {
-        const int first = int(qint64(column) * n / columns), last = int(qint64(column + 1) * n / columns);
-        const auto [low, high] =
-            std::minmax_element(values.begin() + first, values.begin() + std::max(last, first + 1));
-        const double x = frame.pixels.left() + column + 0.5;
-        const double top = frame.map(0, std::clamp(*high, frame.yLow, frame.yHigh)).y();
-        const double bottom = frame.map(0, std::clamp(*low, frame.yLow, frame.yHigh)).y();
-        painter.drawLine(QPointF(x, top), QPointF(x, bottom + 0.5));
-    }
-}
-
-QFont legendFont()
-{
-    return figureFont(14);
-}
-
 std::vector<QString> legendTexts(bool rejected)
 {
     std::vector<QString> texts{QStringLiteral("before: |h - b| - Hm"),
@@ -58,31 +21,68 @@ std::vector<QString> legendTexts(bool rejected)
     return texts;
 }
 
-// The legend's entries in a row along the top of box, wrapped onto another
-// row when one does not fit.
-std::vector<QRectF> legendRects(const QRectF &box, const std::vector<QString> &texts)
+} // namespace
+
+void drawIndexedValues(QPainter &painter, const Frame &frame, const std::vector<double> &values,
+                       const QColor &colour)
 {
-    const QFontMetricsF metrics(legendFont());
+    const int columns = std::max(1, int(frame.pixels.width()));
+    const int n = int(values.size());
+    QColor c = colour;
+    c.setAlphaF(0.8);
+    if (n <= columns) {
+        QPolygonF dots;
+        for (int k = 0; k < n; k++)
+            if (std::isfinite(values[size_t(k)]))
+                dots << frame.map(k, std::clamp(values[size_t(k)], frame.yLow, frame.yHigh));
+        painter.setPen(QPen(c, n <= 200 ? 4.0 : 2.5, Qt::SolidLine, Qt::RoundCap));
+        painter.drawPoints(dots);
+        return;
+    }
+    painter.setPen(QPen(c, 1.0));
+    for (int column = 0; column < columns; column++) {
+        const int first = int(qint64(column) * n / columns), last = int(qint64(column + 1) * n / columns);
+        double low = INFINITY, high = -INFINITY;
+        for (int k = first; k < std::max(last, first + 1); k++)
+            if (std::isfinite(values[size_t(k)])) {
+                low = std::min(low, values[size_t(k)]);
+                high = std::max(high, values[size_t(k)]);
+            }
+        if (low > high)
+            continue;
+        const double x = frame.pixels.left() + column + 0.5;
+        const double top = frame.map(0, std::clamp(high, frame.yLow, frame.yHigh)).y();
+        const double bottom = frame.map(0, std::clamp(low, frame.yLow, frame.yHigh)).y();
+        painter.drawLine(QPointF(x, top), QPointF(x, bottom + 0.5));
+    }
+}
+
+QFont seriesLegendFont()
+{
+    return figureFont(14);
+}
+
+std::vector<QRectF> seriesLegendRects(const QRectF &box, const std::vector<QString> &texts)
+{
+    const QFontMetricsF metrics(seriesLegendFont());
     const double spacing = 2 * metrics.height();
     std::vector<QRectF> rects;
-    QPointF at(box.left() + Gap, box.top() + Gap);
+    QPointF at(box.left() + SeriesGap, box.top() + SeriesGap);
     for (const QString &text : texts) {
         const double width = metrics.horizontalAdvance(text);
-        if (!rects.empty() && at.x() + width > box.right() - Gap)
-            at = QPointF(box.left() + Gap, at.y() + metrics.height());
+        if (!rects.empty() && at.x() + width > box.right() - SeriesGap)
+            at = QPointF(box.left() + SeriesGap, at.y() + metrics.height());
         rects.emplace_back(at, QSizeF(width, metrics.height()));
         at.rx() += width + spacing;
     }
     return rects;
 }
 
-} // namespace
-
 QRectF normErrorSeriesPlotArea(const QRectF &box, const PointErrors &e)
 {
     const Frame ranges = normErrorSeriesFrame(box, e);
-    const QRectF legend = legendRects(box, legendTexts(true)).back();
-    return box.adjusted(0, legend.bottom() - box.top() + Gap, -Gap, -Gap) -
+    const QRectF legend = seriesLegendRects(box, legendTexts(true)).back();
+    return box.adjusted(0, legend.bottom() - box.top() + SeriesGap, -SeriesGap, -SeriesGap) -
            axesMargins(ranges.xLow, ranges.xHigh, ranges.yLow, ranges.yHigh);
 }
 
@@ -103,8 +103,8 @@ void drawNormErrorSeries(QPainter &painter, const QRectF &box, const PointErrors
     drawAxes(painter, frame, {QStringLiteral("reading index (0-based)"), QStringLiteral("reading index")},
              {QStringLiteral("norm error e (input units)"), QStringLiteral("norm error e")}, log);
     painter.setClipRect(plotArea);
-    drawEnvelope(painter, frame, e.before, Palette::raw);
-    drawEnvelope(painter, frame, e.after, Palette::calibrated);
+    drawIndexedValues(painter, frame, e.before, Palette::raw);
+    drawIndexedValues(painter, frame, e.after, Palette::calibrated);
     if (robust) {
         painter.setPen(QPen(Palette::rejected, 1.5));
         constexpr double arm = 3.5;
@@ -115,9 +115,9 @@ void drawNormErrorSeries(QPainter &painter, const QRectF &box, const PointErrors
         }
     }
     painter.setClipping(false);
-    painter.setFont(legendFont());
+    painter.setFont(seriesLegendFont());
     const std::vector<QString> texts = legendTexts(robust != nullptr);
-    const std::vector<QRectF> rects = legendRects(box, texts);
+    const std::vector<QRectF> rects = seriesLegendRects(box, texts);
     const QColor colours[3] = {Palette::raw.darker(130), Palette::calibrated, Palette::rejected};
     for (size_t k = 0; k < texts.size(); k++) {
         painter.setPen(colours[k]);

@@ -7,11 +7,33 @@
 #include "axes.h"
 #include "normerrors.h"
 
+#include <QColor>
+#include <QFont>
 #include <QRectF>
+
+#include <vector>
 
 class QPainter;
 
 namespace tavrin {
+
+/// What the series by reading index share: the room between the legend, the
+/// axes and the edges, ...
+constexpr double SeriesGap = 8;
+
+/// ...the legend's font, ...
+QFont seriesLegendFont();
+
+/// ...its entries in a row along the top of box, wrapped onto another row
+/// when one does not fit, ...
+std::vector<QRectF> seriesLegendRects(const QRectF &box, const std::vector<QString> &texts);
+
+/// ...and the values drawn against their index in frame, clamped to its
+/// range, those that are not finite left out: a dot each while every value has its pixel column, else each
+/// column spans its values from least to most, so that a series of 500000
+/// readings draws as fast as one of 500.
+void drawIndexedValues(QPainter &painter, const Frame &frame, const std::vector<double> &values,
+                       const QColor &colour);
 
 /// Where the series goes in a box that also holds its axes and legend.
 QRectF normErrorSeriesPlotArea(const QRectF &box, const PointErrors &errors);

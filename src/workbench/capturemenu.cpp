@@ -49,9 +49,10 @@ void MainWindow::setUpCapture()
     // While capturing, the large views show the live fit; a capture that
     // stops with nothing to calibrate gives them back what they showed.
     connect(live, &LivePanel::liveFitChanged, this, [this](std::shared_ptr<const Calibration> fit) {
-        for (ViewWidget *view : std::initializer_list<ViewWidget *>{ui->cloud, ui->projections, ui->coverage,
-                                                                    ui->series, ui->histogram})
+        for (ViewWidget *view : figureViews())
             view->show(fit ? fit : shown);
+        if (fit)
+            revealAxes(*fit);
     });
 }
 

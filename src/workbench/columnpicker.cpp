@@ -6,8 +6,10 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -72,6 +74,14 @@ LogPreview previewLog(const QString &path, bool decimalComma)
                               ? QStringLiteral("%1: %2").arg(c + 1).arg(printable(p.found.header[c]))
                               : QString::number(c + 1));
     p.proposed = ProposedColumns(p.found.header, columns);
+    for (int a = 0; a < 3; a++) {
+        const QString name = QStringLiteral("a") + QLatin1Char("xyz"[a]);
+        for (int c = 0; c < p.found.header.size(); c++)
+            if (p.found.header[c].trimmed().compare(name, Qt::CaseInsensitive) == 0)
+                p.proposedAccel[size_t(a)] = c + 1;
+    }
+    if (std::count(p.proposedAccel.begin(), p.proposedAccel.end(), 0) > 0)
+        p.proposedAccel = {0, 0, 0};
     return p;
 }
 
@@ -93,6 +103,18 @@ ColumnPicker::ColumnPicker(const QString &path, const std::optional<LogFormat> &
         axes[size_t(a)] = new QComboBox(this);
         form->addRow(tr(labels[a]), axes[size_t(a)]);
     }
+    // The accelerometer beside the magnetometer, for the axes check.
+    auto *accelRow = new QHBoxLayout;
+    for (QComboBox *&box : accelAxes) {
+        box = new QComboBox(this);
+        box->setToolTip(tr("The accelerometer's x, y and z columns, to check the magnetometer's axes "
+                           "against it (the Axes view); none for the magnetometer alone"));
+        accelRow->addWidget(box, 1);
+        connect(box, &QComboBox::currentIndexChanged, this, &ColumnPicker::checkAccel);
+    }
+    auto *accelLabel = new QLabel(tr("&Accelerometer x, y, z"), this);
+    accelLabel->setBuddy(accelAxes[0]);
+    form->addRow(accelLabel, accelRow);
     decimalComma = new QCheckBox(tr("Decimal &comma (1,5 is 1.5)"), this);
     skipBadLines = new QCheckBox(tr("&Skip bad lines instead of refusing the file"), this);
     firstRow = new QSpinBox(this);
@@ -106,6 +128,7 @@ ColumnPicker::ColumnPicker(const QString &path, const std::optional<LogFormat> &
     form->addRow(tr("&Last row"), lastRow);
     layout->addLayout(form);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok = buttons->button(QDialogButtonBox::Ok);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -120,10 +143,14 @@ ColumnPicker::ColumnPicker(const QString &path, const std::optional<LogFormat> &
     }
     fill();
     if (start)
-        for (int a = 0; a < 3; a++)
+        for (int a = 0; a < 3; a++) {
             if (const int k = axes[size_t(a)]->findText(start->columns[size_t(a)], Qt::MatchStartsWith);
                 k >= 0)
                 axes[size_t(a)]->setCurrentIndex(k);
+            const QString &accel = start->accelColumns[size_t(a)];
+            const int k = accel.isEmpty() ? 0 : accelAxes[size_t(a)]->findText(accel, Qt::MatchStartsWith);
+            accelAxes[size_t(a)]->setCurrentIndex(std::max(k, 0));
+        }
     resize(720, 560);
 }
 
@@ -150,7 +177,25 @@ void ColumnPicker::fill()
             was >= 0 && was < preview.columnNames.size()
                 ? was
                 : std::min(preview.proposed[size_t(a)] - 1, int(preview.columnNames.size()) - 1));
+        QComboBox *accel = accelAxes[size_t(a)];
+        const int accelWas = accel->currentIndex();
+        accel->clear();
+        accel->addItem(tr("none"));
+        accel->addItems(preview.columnNames);
+        accel->setCurrentIndex(accelWas >= 0 && accelWas <= preview.columnNames.size()
+                                   ? accelWas
+                                   : preview.proposedAccel[size_t(a)]);
     }
+}
+
+void ColumnPicker::checkAccel()
+{
+    int chosen = 0;
+    for (const QComboBox *box : accelAxes)
+        chosen += box->currentIndex() > 0;
+    ok->setEnabled(chosen == 0 || chosen == 3);
+    ok->setToolTip(ok->isEnabled() ? QString()
+                                   : tr("Choose all three of the accelerometer's columns, or none"));
 }
 
 void ColumnPicker::pickColumn(int column)
@@ -162,8 +207,15 @@ void ColumnPicker::pickColumn(int column)
 LogFormat ColumnPicker::format() const
 {
     LogFormat f;
-    for (int a = 0; a < 3; a++)
+    bool accel = true;
+    for (int a = 0; a < 3; a++) {
         f.columns[size_t(a)] = QString::number(axes[size_t(a)]->currentIndex() + 1);
+        accel = accel && accelAxes[size_t(a)]->currentIndex() > 0;
+    }
+    // The first entry is none: the others are the columns from 1 on.
+    if (accel)
+        for (int a = 0; a < 3; a++)
+            f.accelColumns[size_t(a)] = QString::number(accelAxes[size_t(a)]->currentIndex());
     f.decimalComma = decimalComma->isChecked();
     f.skipBadLines = skipBadLines->isChecked();
     f.firstRow = firstRow->value();

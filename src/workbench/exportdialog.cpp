@@ -153,9 +153,15 @@ void ExportDialog::showText()
     QString reason;
     const std::optional<QByteArray> text = format.text ? format.text(*calibration, &reason) : std::nullopt;
     preview->setPlainText(text ? QString::fromUtf8(*text) : QString());
-    problem->setText(!format.text ? tr("An image: Save As writes it.")
-                     : text       ? QString()
-                                  : tr("Not possible for this calibration: %1").arg(reason));
+    QStringList said;
+    if (!format.text)
+        said << tr("An image: Save As writes it.");
+    else if (!text)
+        said << tr("Not possible for this calibration: %1").arg(reason);
+    // The compass's orientation belongs beside its file even when the file is refused.
+    if (format.orientation && !format.orientation(*calibration).isEmpty())
+        said << format.orientation(*calibration);
+    problem->setText(said.join(QLatin1Char('\n')));
     copy->setEnabled(bool(text));
 }
 

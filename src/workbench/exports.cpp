@@ -5,6 +5,7 @@
 #include "fieldunit.h"
 #include "jsonreport.h"
 #include "optionchecks.h"
+#include "orientation.h"
 #include "parametersfile.h"
 #include "samefile.h"
 #include "viewdata.h"
@@ -93,6 +94,40 @@ ExportResult firmwareResult(const ExportFormat &format, const Calibration &c)
                          run.raw.points(), c.result->path, rememberedIds(name)});
 }
 
+// The orientation parameter of the compass that ArduPilot's or PX4's file
+// is for, as the axes check against an accelerometer found it; empty for any
+// other format and without an accelerometer.
+QString orientationAdvice(const QString &format, const Calibration &c)
+{
+    const int compass = rememberedCompass(format);
+    const QString parameter = format == QLatin1String("ardupilot")
+                                  ? (compass == 1 ? QStringLiteral("COMPASS_ORIENT")
+                                                  : QStringLiteral("COMPASS_ORIENT%1").arg(compass))
+                              : format == QLatin1String("px4")
+                                  ? QStringLiteral("CAL_MAG%1_ROT").arg(compass - 1)
+                                  : QString();
+    if (parameter.isEmpty() || !c.result->alignment)
+        return QString();
+    const align::AlignmentResult &a = *c.result->alignment;
+    if (!a.determined)
+        return tr("%1: the axes against the accelerometer are not determined (%2)")
+            .arg(parameter, QString::fromStdString(a.reason));
+    if (a.orientation)
+        return tr("%1 = %2 (%3), from the axes against the accelerometer")
+            .arg(parameter)
+            .arg(*a.orientation)
+            .arg(QLatin1String(align::orientations()[*a.orientation].name));
+    if (a.mirror)
+        return tr("%1: none, no orientation undoes a mirror: negate the magnetometer's %2 axis in the "
+                  "wiring or the driver")
+            .arg(parameter, QString(QLatin1Char("xyz"[a.reversedAxis])));
+    return tr("%1: none listed; the stack's custom rotation: roll %2°, pitch %3°, yaw %4°")
+        .arg(parameter)
+        .arg(a.rollPitchYawDegrees[0], 0, 'f', 1)
+        .arg(a.rollPitchYawDegrees[1], 0, 'f', 1)
+        .arg(a.rollPitchYawDegrees[2], 0, 'f', 1);
+}
+
 WorkbenchExport firmwareExport(const ExportFormat &format)
 {
     const QString title = firmwareTitle(format.name);
@@ -109,6 +144,9 @@ WorkbenchExport firmwareExport(const ExportFormat &format)
                        return result.bytes;
                    });
     e.warnings = [&format](const Calibration &c) { return firmwareResult(format, c).warnings; };
+    e.orientation = [&format](const Calibration &c) {
+        return orientationAdvice(QLatin1String(format.name), c);
+    };
     return e;
 }
 

@@ -30,6 +30,10 @@ struct WorkbenchExport {
     /// What the file warns of, in its own "Warning:" lines; not set for the
     /// formats that never warn.
     std::function<QStringList(const Calibration &calibration)> warnings = nullptr;
+    /// For the firmware that takes the compass's orientation as a number:
+    /// the number the axes check found, or why there is none; empty without
+    /// an accelerometer. Not set for the other formats.
+    std::function<QString(const Calibration &calibration)> orientation = nullptr;
 };
 
 /// How the workbench's reports ask for another fit: by the Fit list.

@@ -69,10 +69,13 @@ void MainWindow::setUpKeyboard()
     for (int k = 0; k < ui->views->count(); k++) {
         static const char *const titles[] = {QT_TR_NOOP("&3-D Cloud"), QT_TR_NOOP("&Projections"),
                                              QT_TR_NOOP("&Coverage"),  QT_TR_NOOP("&Norm Error"),
-                                             QT_TR_NOOP("&Histogram"), QT_TR_NOOP("&Fits Compared")};
-        auto *action = new QAction(k < 6 ? tr(titles[k]) : ui->views->tabText(k), this);
+                                             QT_TR_NOOP("&Histogram"), QT_TR_NOOP("&Fits Compared"),
+                                             QT_TR_NOOP("&Axes")};
+        auto *action = new QAction(k < 7 ? tr(titles[k]) : ui->views->tabText(k), this);
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + k)));
+        // The Axes tab, hidden until an accelerometer is read, shows when asked for.
         connect(action, &QAction::triggered, this, [this, k] {
+            showViewTab(k);
             ui->views->setCurrentIndex(k);
             ui->views->currentWidget()->setFocus(Qt::ShortcutFocusReason);
         });

@@ -43,8 +43,10 @@ double unitInNt(const QString &unit)
 }
 
 // The live fit: the readings so far calibrated as any input, without the
-// comparison and the bootstrap, which wait for Stop.
-void fitReadings(const std::vector<Reading> &readings, const LiveFitSettings &settings, TaskControl &control)
+// comparison and the bootstrap, which wait for Stop; with the accelerometer
+// beside them when the source carries one, so that the axes are checked too.
+void fitReadings(const std::vector<Reading> &readings, const std::vector<Inertial> &inertial,
+                 const LiveFitSettings &settings, TaskControl &control)
 {
     RawData raw;
     raw.Mag = MatDoub(int(readings.size()), 3);
@@ -52,6 +54,12 @@ void fitReadings(const std::vector<Reading> &readings, const LiveFitSettings &se
         for (int axis = 0; axis < 3; axis++)
             raw.Mag[int(i)][axis] = readings[i][size_t(axis)];
     raw.numLines = int(readings.size());
+    if (!inertial.empty() && inertial.size() == readings.size()) {
+        raw.Accel = MatDoub(raw.numLines, 3);
+        for (size_t i = 0; i < inertial.size(); i++)
+            for (int axis = 0; axis < 3; axis++)
+                raw.Accel[int(i)][axis] = inertial[i].accel[size_t(axis)];
+    }
     auto c = std::make_shared<Calibration>();
     c->input = Input::points(std::move(raw), LivePanel::tr("live capture"));
     c->options = settings.options;
@@ -94,7 +102,7 @@ LivePanel::~LivePanel()
     fits.waitForAll();
 }
 
-void LivePanel::buildControls()
+QLayout *LivePanel::buildSourceForm()
 {
     sourceBox = new QComboBox;
     sourceBox->setEditable(true);
@@ -113,7 +121,11 @@ void LivePanel::buildControls()
     form->addRow(tr("&Baud:"), baudBox);
     form->addRow(tr("For&mat:"), formatBox);
     form->addRow(tr("Recor&d to:"), recordEdit);
+    return form;
+}
 
+QLayout *LivePanel::buildButtons()
+{
     startButton = new QPushButton(tr("&Start"));
     pauseButton = new QPushButton(tr("Pa&use"));
     pauseButton->setCheckable(true);
@@ -128,9 +140,16 @@ void LivePanel::buildControls()
     buttons->addWidget(pauseButton, 0, 1);
     buttons->addWidget(discardButton, 1, 0);
     buttons->addWidget(stopButton, 1, 1);
+    for (QPushButton *button : {startButton, pauseButton, discardButton, stopButton})
+        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    pauseButton->setMinimumWidth(std::max(QPushButton(tr("Pa&use")).sizeHint().width(),
+                                          QPushButton(tr("Res&ume")).sizeHint().width()));
+    return buttons;
+}
 
+void LivePanel::buildReadouts()
+{
     countersLabel = new QLabel;
-    countersLabel->setWordWrap(true);
     lastLineLabel = new QLabel;
     lastLineLabel->setTextFormat(Qt::PlainText);
     cellsBar = new QProgressBar;
@@ -139,10 +158,14 @@ void LivePanel::buildControls()
         tr("%v of %1 cells, enough from %2").arg(CoverageTracker::Cells).arg(CoverageTracker::EnoughCells));
     enoughLabel = new QLabel;
     enoughLabel->setWordWrap(true);
+    angleLabel = new QLabel;
+    angleLabel->setWordWrap(true);
+    angleLabel->setTextFormat(Qt::PlainText);
+    angleLabel->hide();
     statusLabel = new QLabel;
     statusLabel->setWordWrap(true);
     statusLabel->setTextFormat(Qt::PlainText);
-    for (QLabel *label : {countersLabel, lastLineLabel, enoughLabel, statusLabel})
+    for (QLabel *label : {countersLabel, lastLineLabel, enoughLabel, angleLabel, statusLabel})
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // Texts that change with every refresh keep their room, so that nothing
     // in the column, the buttons least of all, moves under the user's hand.
@@ -153,24 +176,24 @@ void LivePanel::buildControls()
     lastLineLabel->setFixedHeight(line + 2);
     for (QLabel *label : {countersLabel, lastLineLabel})
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    enoughLabel->setFixedHeight(4 * line + 2);
-    enoughLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    for (QLabel *label : {enoughLabel, angleLabel}) {
+        label->setFixedHeight(4 * line + 2);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
     statusLabel->setMinimumHeight(4 * line + 2);
     statusLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    for (QPushButton *button : {startButton, pauseButton, discardButton, stopButton})
-        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    pauseButton->setMinimumWidth(std::max(QPushButton(tr("Pa&use")).sizeHint().width(),
-                                          QPushButton(tr("Res&ume")).sizeHint().width()));
+}
 
+void LivePanel::buildControls()
+{
     auto *controls = new QWidget;
     auto *column = new QVBoxLayout(controls);
-    column->addLayout(form);
-    column->addLayout(buttons);
-    column->addWidget(countersLabel);
-    column->addWidget(lastLineLabel);
-    column->addWidget(cellsBar);
-    column->addWidget(enoughLabel);
-    column->addWidget(statusLabel);
+    column->addLayout(buildSourceForm());
+    column->addLayout(buildButtons());
+    buildReadouts();
+    for (QWidget *readout : std::initializer_list<QWidget *>{countersLabel, lastLineLabel, angleLabel,
+                                                             cellsBar, enoughLabel, statusLabel})
+        column->addWidget(readout);
     column->addStretch();
     // The column keeps its width and each row its height however low the
     // dock is made: what does not fit scrolls.
@@ -277,6 +300,7 @@ bool LivePanel::start()
         return false;
     }
     fitShown.reset();
+    showAngle();
     readingsFitted = -1;
     cloud->show(nullptr);
     coverageMap->show(nullptr);
@@ -425,8 +449,9 @@ void LivePanel::refitIfDue()
         return;
     readingsFitted = count;
     fitStarted.start();
-    fits.start(tr("Live fit"), [readings = session->readings(), settings = fitSettings](
-                                   TaskControl &control) { fitReadings(readings, settings, control); });
+    fits.start(tr("Live fit"),
+               [readings = session->readings(), inertial = session->inertial(), settings = fitSettings](
+                   TaskControl &control) { fitReadings(readings, inertial, settings, control); });
 }
 
 void LivePanel::showFit(std::shared_ptr<const Calibration> calibration)
@@ -434,7 +459,38 @@ void LivePanel::showFit(std::shared_ptr<const Calibration> calibration)
     fitShown = calibration;
     cloud->show(calibration);
     coverageMap->show(calibration);
+    showAngle();
     emit liveFitChanged(calibration);
+}
+
+void LivePanel::showAngle()
+{
+    const align::AlignmentResult *a =
+        fitShown && fitShown->result->alignment ? &*fitShown->result->alignment : nullptr;
+    angleLabel->setVisible(a != nullptr);
+    if (!a) {
+        angleLabel->clear();
+        return;
+    }
+    if (!a->dipSpreadBeforeDegrees) {
+        angleLabel->setText(tr("Angle to gravity: %1 readings at rest so far, %2 needed")
+                                .arg(a->readingsAtRest)
+                                .arg(align::MinimumRests));
+        return;
+    }
+    QString text = tr("Angle to gravity: spread %1°").arg(*a->dipSpreadBeforeDegrees, 0, 'f', 1);
+    if (a->dipSpreadAfterDegrees)
+        text += tr(" (%1° after the rotation)").arg(*a->dipSpreadAfterDegrees, 0, 'f', 1);
+    text += tr(" over %1 readings at rest").arg(a->readingsAtRest);
+    if (a->needed())
+        text += a->mirror ? tr("; axes %1, a mirror").arg(QString::fromStdString(a->mappingText()))
+                          : tr("; axes %1").arg(QString::fromStdString(a->mappingText()));
+    angleLabel->setText(text);
+}
+
+QString LivePanel::angleText() const
+{
+    return angleLabel->isHidden() ? QString() : angleLabel->text();
 }
 
 } // namespace tavrin

@@ -18,6 +18,7 @@
 #include <optional>
 
 class QComboBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -69,6 +70,8 @@ public:
     QString countersText() const;
     QString enoughText() const;
     QString statusText() const;
+    /// The angle to gravity's line; empty while the source carries no accelerometer.
+    QString angleText() const;
     /// The live fit shown; empty before the first.
     std::shared_ptr<const Calibration> liveFit() const { return fitShown; }
 
@@ -83,6 +86,13 @@ signals:
 
 private:
     void buildControls();
+    QLayout *buildSourceForm();
+    QLayout *buildButtons();
+    /// The counters, the closeness to enough, the angle to gravity and the last thing said.
+    void buildReadouts();
+    /// The spread of the angle between the accelerometer and the live fit's
+    /// field, for a source that carries an accelerometer.
+    void showAngle();
     void say(const QString &message);
     void onFault(const CaptureFault &fault);
     void onFinished();
@@ -106,7 +116,7 @@ private:
     QComboBox *sourceBox, *baudBox, *formatBox;
     QLineEdit *recordEdit;
     QPushButton *startButton, *pauseButton, *discardButton, *stopButton;
-    QLabel *countersLabel, *lastLineLabel, *enoughLabel, *statusLabel;
+    QLabel *countersLabel, *lastLineLabel, *enoughLabel, *angleLabel, *statusLabel;
     QProgressBar *cellsBar;
     CloudWidget *cloud;
     CoverageWidget *coverageMap;

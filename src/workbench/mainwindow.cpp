@@ -66,13 +66,18 @@ QString notWritten(const QString &path)
     return QCoreApplication::translate("MainWindow", "%1 was not written.").arg(printable(path));
 }
 
-// The options of a calibration the window starts, Hm found.
-CalibrationOptions calibrationOptions(double hm, FitModel fit)
+// The options of a calibration the window starts, Hm found. When Hm comes
+// from a place, its inclination settles on which side of the horizon the
+// field points, for the axes check against an accelerometer.
+CalibrationOptions calibrationOptions(double hm, FitModel fit, const HmSource &source)
 {
     CalibrationOptions options;
     options.hm = hm;
     options.fit = fit;
     options.resamples = DefaultResamples;
+    if (source.place)
+        if (const FieldLookup lookup = lookUpField(*source.place, source.date); lookup.field)
+            options.placeInclinationDegrees = lookup.field->I;
     return options;
 }
 
@@ -144,6 +149,8 @@ void MainWindow::setUpChoices()
     ui->fitsTable->setHorizontalHeaderLabels({tr("Model"), tr("b"), tr("Diagonal of A"), tr("RMS after"),
                                               tr("Rejected"), tr("Predicted bias error"), tr("Verdict"),
                                               tr("Chosen")});
+    // Hidden until an accelerometer is read (revealAxes) or the view asked for.
+    ui->views->setTabVisible(ui->views->indexOf(ui->tabAxes), false);
 }
 
 void MainWindow::setUpStatusBar()
@@ -292,8 +299,7 @@ void MainWindow::clearResults(const QString &why)
     shown.reset();
     stale.clear();
     exportWarnings.clear();
-    for (ViewWidget *view : std::initializer_list<ViewWidget *>{ui->cloud, ui->projections, ui->coverage,
-                                                                ui->series, ui->histogram})
+    for (ViewWidget *view : figureViews())
         view->show(nullptr);
     ui->resultsTable->setRowCount(0);
     ui->fitsTable->setRowCount(0);
@@ -310,8 +316,7 @@ void MainWindow::clearResults(const QString &why)
 void MainWindow::showStaleness()
 {
     const bool current = shown && stale.isEmpty();
-    for (ViewWidget *view : std::initializer_list<ViewWidget *>{ui->cloud, ui->projections, ui->coverage,
-                                                                ui->series, ui->histogram})
+    for (ViewWidget *view : figureViews())
         view->setStale(shown ? staleReason() : QString());
     ui->resultsTable->setEnabled(current);
     ui->fitsTable->setEnabled(current);
@@ -449,8 +454,9 @@ void MainWindow::openSaved(const QString &path)
                              .arg(printable(opened.input)));
         });
         control.spanFrom = FingerprintShare;
-        calibrateInSteps(Input::file(saved->input, saved->log), calibrationOptions(*hm, saved->fit),
-                         saved->hm.unit, control, fingerprint);
+        calibrateInSteps(Input::file(saved->input, saved->log),
+                         calibrationOptions(*hm, saved->fit, saved->hm), saved->hm.unit, control,
+                         fingerprint);
     });
 }
 
@@ -644,12 +650,25 @@ void MainWindow::calibrate()
         return;
     }
     const Input input = Input::file(inputPath, logFormat);
-    const CalibrationOptions options = calibrationOptions(*hm, fit());
+    const CalibrationOptions options = calibrationOptions(*hm, fit(), hmSource());
     const QString unit = hmSource().unit;
     runCount = settingsCount;
     work.start(
         tr("Calibrating %1").arg(QFileInfo(inputPath).fileName()),
         [input, options, unit](TaskControl &control) { calibrateInSteps(input, options, unit, control); });
+}
+
+std::vector<ViewWidget *> MainWindow::figureViews() const
+{
+    return {ui->cloud, ui->projections, ui->coverage, ui->series, ui->histogram, ui->axes};
+}
+
+// The Axes tab shows from the first calibration with an accelerometer on,
+// so that a window of the magnetometer alone keeps room for the others.
+void MainWindow::revealAxes(const Calibration &calibration)
+{
+    if (calibration.result->alignment)
+        showViewTab(ui->views->indexOf(ui->tabAxes));
 }
 
 void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
@@ -664,9 +683,9 @@ void MainWindow::showCalibration(std::shared_ptr<const Calibration> calibration)
     shown = calibration;
     if (runCount == settingsCount)
         stale.clear();
-    for (ViewWidget *view : std::initializer_list<ViewWidget *>{ui->cloud, ui->projections, ui->coverage,
-                                                                ui->series, ui->histogram})
+    for (ViewWidget *view : figureViews())
         view->show(calibration);
+    revealAxes(*calibration);
     const std::vector<ResultRow> rows = resultRows(*calibration);
     const int scroll = ui->resultsTable->verticalScrollBar()->value();
     ui->resultsTable->setRowCount(int(rows.size()));

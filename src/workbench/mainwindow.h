@@ -114,6 +114,11 @@ private:
     void compareWith();
     /// Says a problem in the status bar and a box, and to the refused signal.
     void complain(const QString &title, const QString &message);
+    /// The views drawn from a calibration, in the order of their tabs.
+    std::vector<class ViewWidget *> figureViews() const;
+    void revealAxes(const Calibration &calibration);
+    /// Shows a view's tab that was hidden, with room for it in the bar.
+    void showViewTab(int index);
     void showCalibration(std::shared_ptr<const Calibration> calibration);
     void showRefusal(const CalibrationResult &result);
     void showFitTable(const Calibration &calibration);

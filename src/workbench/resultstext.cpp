@@ -256,7 +256,9 @@ Banner bannerOf(const Calibration &c)
     const CalibrationResult &r = *c.result;
     const QualityReport &q = r.quality;
     QStringList why;
-    if (const QString reason = VerdictReason(q, c.uncertainty ? &*c.uncertainty : nullptr); !reason.isEmpty())
+    if (const QString reason = VerdictReason(q, c.uncertainty ? &*c.uncertainty : nullptr,
+                                             r.alignment ? &*r.alignment : nullptr);
+        !reason.isEmpty())
         why << reason;
     const RobustFit *fit = r.run.robustFit();
     if (fit && fit->model == FitModel::Planar)

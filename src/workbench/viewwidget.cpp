@@ -16,8 +16,10 @@ void ViewWidget::show(std::shared_ptr<const Calibration> shown)
     // draws the same.
     const bool same = calibration && shown && calibration->views == shown->views;
     calibration = std::move(shown);
-    if (!same)
-        update();
+    if (same)
+        return;
+    changed();
+    update();
 }
 
 void ViewWidget::paintEvent(QPaintEvent *)
@@ -45,6 +47,7 @@ void ViewWidget::setStale(const QString &reason)
     if (reason == stale)
         return;
     stale = reason;
+    changed();
     update();
 }
 

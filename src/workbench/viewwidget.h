@@ -34,6 +34,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     /// Draws the figure in the widget's rectangle.
     virtual void draw(QPainter &painter, const FigureData &figure) = 0;
+    /// The calibration shown, or its staleness, changed: a view with widgets
+    /// of its own brings them up to date.
+    virtual void changed() {}
+
+    /// The calibration shown; nullptr before the first.
+    const Calibration *shownCalibration() const { return calibration.get(); }
 
     /// Where draw logs its labels.
     LabelLog drawnLabels;

@@ -75,6 +75,19 @@ void MainWindow::arrangeDocks()
     }
 }
 
+void MainWindow::showViewTab(int index)
+{
+    if (ui->views->isTabVisible(index))
+        return;
+    ui->views->setTabVisible(index, true);
+    // The results beside the views give up what the tab needs, so that
+    // every tab stays whole.
+    const int room = ui->views->width() - 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    const int shortfall = ui->views->tabBar()->sizeHint().width() - room;
+    if (shortfall > 0 && resultsBeside())
+        resizeDocks({ui->dockResults}, {ui->dockResults->width() - shortfall}, Qt::Horizontal);
+}
+
 // Before the window is first shown, while its width is the one asked for
 // and not yet widened to the docks' minimum side by side.
 void MainWindow::setVisible(bool visible)

@@ -368,9 +368,11 @@ TEST_F(CaptureCliTest, ARecordingWithTheAccelerometerIsALogThatCalibratesAsThePl
     EXPECT_EQ(rows[k].split(',').mid(3, 3), (QList<QByteArray>{QByteArray::number(k - 1), "-8192", "3"}));
     EXPECT_TRUE(rows[k + 1].isEmpty());
 
-    // The capture calibrated it by its columns, and so does a later run: the
-    // same magnetometer readings, in uT, as the counts give.
-    const Outcome later = cli({"--hm", "48", "--json", "--columns", "mx,my,mz", "rec.csv"});
+    // The capture calibrated it by its columns, the accelerometer's too, and
+    // so does a later run: the same magnetometer readings, in uT, as the
+    // counts give.
+    const Outcome later =
+        cli({"--hm", "48", "--json", "--columns", "mx,my,mz", "--accel-columns", "ax,ay,az", "rec.csv"});
     ASSERT_EQ(later.status, 0) << later.err.constData();
     EXPECT_EQ(later.out, o.out);
     const Outcome plain = cli({"--hm", "480", "--json", file("counts.txt", counts)});

@@ -1,6 +1,9 @@
 // The live capture panel fed through a pseudo-terminal as a board would feed
 // it: readings counted and fitted while they come, pause and discard, an
 // unplug that keeps every reading, and Stop calibrating the recording.
+#include "alignpath.h"
+#include "axesview.h"
+#include "exports.h"
 #include "livepanel.h"
 #include "mainwindow.h"
 #include "panelwidgets.h"
@@ -167,9 +170,83 @@ private slots:
         QVERIFY(c->input.log.has_value());
         QCOMPARE(c->input.log->columns[0], QStringLiteral("mx"));
         QCOMPARE(c->input.log->columns[2], QStringLiteral("mz"));
+        QCOMPARE(c->input.log->accelColumns, (std::array<QString, 3>{"ax", "ay", "az"}));
         QCOMPARE(c->result->run.raw.numLines, 400);
         for (int axis = 0; axis < 3; axis++)
             QCOMPARE_LT(std::abs(c->result->run.parameters.Bias[axis][0] - Bias[axis]), 0.01);
+        // Read back with the accelerometer, the recording gets the axes
+        // check: a board held at one attitude cannot settle it.
+        QVERIFY(c->result->alignment.has_value());
+        QCOMPARE(c->result->alignment->readingsAtRest, 400);
+        QVERIFY(!c->result->alignment->determined);
+        QCOMPARE(c->result->run.raw.Accel[0][1], -9.79);
+    }
+
+    // A board whose magnetometer is mounted a quarter turn about z from its
+    // accelerometer, turned by hand between rests: while it comes in, the
+    // panel says how steady the angle to gravity is and which axes it finds.
+    void theAngleToGravityShowsAsTheReadingsComeIn()
+    {
+        AlignedRecording r;
+        r.hand.truth = handSensor(0.8, Hm, 21);
+        r.hand.sigma = 0.2;
+        r.hand.restShare = 0.3;
+        r.hand.restAt = RestPlace::BetweenTurns;
+        r.hand.rests = 8;
+        r.hand.seed = 21;
+        const Doub yaw90[3][3] = {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}};
+        std::copy(&yaw90[0][0], &yaw90[0][0] + 9, &r.mount[0][0]);
+        const AlignedRecorded board = recordAligned(r);
+        PseudoTerminal port;
+        const QString path = startOn(port, QStringLiteral("turned.csv"));
+        QVERIFY(!path.isEmpty());
+        QVERIFY(panel->angleText().isEmpty());
+        // Fifty lines at a time, which the terminal's buffer holds.
+        for (Int first = 0; first < board.mag.nrows(); first += 50) {
+            QByteArray lines;
+            for (Int k = first; k < std::min(first + 50, board.mag.nrows()); k++) {
+                lines += "Uni:";
+                for (const Doub v : {board.accel[k][0], board.accel[k][1], board.accel[k][2], 0.0, 0.0, 0.0,
+                                     board.mag[k][0], board.mag[k][1], board.mag[k][2]})
+                    lines += QByteArray::number(v, 'g', 9) + ',';
+                lines.back() = '\n';
+            }
+            QVERIFY(port.write(lines));
+            QVERIFY(waitFor([&] { return readingCount(*panel) == std::min(first + 50, board.mag.nrows()); }));
+        }
+        const QRegularExpression said(
+            "^Angle to gravity: spread ([0-9.]+)° \\(([0-9.]+)° after the rotation\\) "
+            "over ([0-9]+) readings at rest; axes -y,x,z$");
+        QVERIFY2(waitFor(
+                     [&] {
+                         return said.match(panel->angleText()).hasMatch() && panel->liveFit() &&
+                                panel->liveFit()->input.measurements->numLines == board.mag.nrows();
+                     },
+                     30000),
+                 qPrintable(panel->angleText()));
+        const QRegularExpressionMatch m = said.match(panel->angleText());
+        QCOMPARE_GT(m.captured(1).toDouble(), 10.0);
+        QCOMPARE_LT(m.captured(2).toDouble(), 1.0);
+        QCOMPARE(m.captured(3).toInt(), panel->liveFit()->result->alignment->readingsAtRest);
+        QCOMPARE_GT(m.captured(3).toInt(), 500);
+
+        // Stopped, the recording is calibrated with its accelerometer: the
+        // Axes view and the exports name the quarter turn.
+        panel->stop();
+        QVERIFY(waitFor([&] { return window->calibration() && window->calibration()->input.path == path; },
+                        60000));
+        window->runner().cancel();
+        const Calibration &c = *window->calibration();
+        QVERIFY(c.result->alignment && c.result->alignment->determined);
+        QVERIFY2(window->findChild<AxesView *>("axes")->wordsText().contains("  Axes            -y,x,z\n"),
+                 qPrintable(window->findChild<AxesView *>("axes")->wordsText()));
+        rememberCompass(QStringLiteral("ardupilot"), 1);
+        rememberCompass(QStringLiteral("px4"), 2);
+        QCOMPARE(workbenchExportNamed("ardupilot")->orientation(c),
+                 QStringLiteral("COMPASS_ORIENT = 2 (Yaw90), from the axes against the accelerometer"));
+        QCOMPARE(workbenchExportNamed("px4")->orientation(c),
+                 QStringLiteral("CAL_MAG1_ROT = 2 (Yaw90), from the axes against the accelerometer"));
+        QVERIFY(!workbenchExportNamed("json")->orientation);
     }
 
     // Readings while paused are dropped, Discard drops the last seconds, and
