@@ -171,7 +171,7 @@ AccelerometerFit fitAccelerometer(const std::vector<Vec3> &accel, const std::vec
     // The sphere's radius is the fit's, so any norm near 1 g serves as Hm.
     const double g = norms[norms.size() / 2];
     Undetermined why = Undetermined::No;
-    const std::optional<RobustFit> fit = FitRobust(table, g, f.model, nullptr, nullptr, &why);
+    const std::optional<RobustFit> fit = FitRobust(table, g, f.model, RobustFitOptions(), &why);
     if (!fit || !fit->parameters.finite()) {
         f.reason = std::string("the fit of the readings at rest failed (") +
                    (fit ? "not finite" : undeterminedName(why)) + ")";

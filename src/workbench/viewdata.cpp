@@ -24,8 +24,11 @@ AngleSeries angleSeriesOf(const CalibrationResult &result)
     const align::AlignmentResult &alignment = *result.alignment;
     const size_t n = size_t(raw.numLines);
     std::vector<align::Vec3> accel(n);
+    // The angles are those the alignment judged: of the accelerometer after
+    // its own fit, when the readings at rest allowed one.
     for (size_t k = 0; k < n; k++)
-        accel[k] = {raw.Accel[int(k)][0], raw.Accel[int(k)][1], raw.Accel[int(k)][2]};
+        accel[k] = alignment.accelerometer.corrected(
+            {raw.Accel[int(k)][0], raw.Accel[int(k)][1], raw.Accel[int(k)][2]});
     s.atRest = align::readingsAtRest(accel);
     s.before.resize(n);
     if (alignment.determined)
