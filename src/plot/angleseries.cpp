@@ -54,10 +54,7 @@ double angleDegrees(const double a[3], const double b[3])
 
 QRectF angleSeriesPlotArea(const QRectF &box, const AngleSeries &s)
 {
-    const Frame ranges = angleSeriesFrame(box, s);
-    const QRectF legend = seriesLegendRects(box, legendTexts(s)).back();
-    return box.adjusted(0, legend.bottom() - box.top() + SeriesGap, -SeriesGap, -SeriesGap) -
-           axesMargins(ranges.xLow, ranges.xHigh, ranges.yLow, ranges.yHigh);
+    return seriesPlotArea(box, legendTexts(s), angleSeriesFrame(box, s));
 }
 
 Frame angleSeriesFrame(const QRectF &plotArea, const AngleSeries &s)

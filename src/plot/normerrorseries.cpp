@@ -78,12 +78,16 @@ std::vector<QRectF> seriesLegendRects(const QRectF &box, const std::vector<QStri
     return rects;
 }
 
+QRectF seriesPlotArea(const QRectF &box, const std::vector<QString> &legend, const Frame &ranges)
+{
+    const QRectF below = seriesLegendRects(box, legend).back();
+    return box.adjusted(0, below.bottom() - box.top() + SeriesGap, -SeriesGap, -SeriesGap) -
+           axesMargins(ranges.xLow, ranges.xHigh, ranges.yLow, ranges.yHigh);
+}
+
 QRectF normErrorSeriesPlotArea(const QRectF &box, const PointErrors &e)
 {
-    const Frame ranges = normErrorSeriesFrame(box, e);
-    const QRectF legend = seriesLegendRects(box, legendTexts(true)).back();
-    return box.adjusted(0, legend.bottom() - box.top() + SeriesGap, -SeriesGap, -SeriesGap) -
-           axesMargins(ranges.xLow, ranges.xHigh, ranges.yLow, ranges.yHigh);
+    return seriesPlotArea(box, legendTexts(true), normErrorSeriesFrame(box, e));
 }
 
 Frame normErrorSeriesFrame(const QRectF &plotArea, const PointErrors &e)

@@ -28,6 +28,10 @@ QFont seriesLegendFont();
 /// when one does not fit, ...
 std::vector<QRectF> seriesLegendRects(const QRectF &box, const std::vector<QString> &texts);
 
+/// ...the plot area below that legend and inside the margins of axes
+/// spanning ranges, ...
+QRectF seriesPlotArea(const QRectF &box, const std::vector<QString> &legend, const Frame &ranges);
+
 /// ...and the values drawn against their index in frame, clamped to its
 /// range, those that are not finite left out: a dot each while every value has its pixel column, else each
 /// column spans its values from least to most, so that a series of 500000
