@@ -237,15 +237,28 @@ std::optional<LineFormat> lineFormatNamed(const QString &name)
     return std::nullopt;
 }
 
+namespace {
+
+std::vector<LineFormat> formatsWhere(bool FormatRow::*property)
+{
+    std::vector<LineFormat> formats;
+    for (const FormatRow &row : Formats)
+        if (row.*property)
+            formats.push_back(row.format);
+    return formats;
+}
+
+} // namespace
+
+const std::vector<LineFormat> &namedLineFormats()
+{
+    static const std::vector<LineFormat> named = formatsWhere(&FormatRow::byName);
+    return named;
+}
+
 const std::vector<LineFormat> &detectedLineFormats()
 {
-    static const std::vector<LineFormat> detected = [] {
-        std::vector<LineFormat> formats;
-        for (const FormatRow &row : Formats)
-            if (row.detected)
-                formats.push_back(row.format);
-        return formats;
-    }();
+    static const std::vector<LineFormat> detected = formatsWhere(&FormatRow::detected);
     return detected;
 }
 

@@ -27,6 +27,9 @@ QString lineFormatName(LineFormat format);
 /// The format of a name that lineFormatName gives, but "log", which goes with columns.
 std::optional<LineFormat> lineFormatNamed(const QString &name);
 
+/// The formats a user can choose by name, Auto first.
+const std::vector<LineFormat> &namedLineFormats();
+
 /// The formats a search for the format tries, in the order a line is tried
 /// against them.
 const std::vector<LineFormat> &detectedLineFormats();

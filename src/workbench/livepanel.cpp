@@ -27,8 +27,6 @@ namespace tavrin {
 namespace {
 
 const int Bauds[] = {9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
-const LineFormat Formats[] = {LineFormat::Auto, LineFormat::Raw, LineFormat::Uni, LineFormat::Xyz,
-                              LineFormat::Labelled};
 
 // The control column's width in average characters: a port's path and the
 // counters' line.
@@ -112,7 +110,7 @@ QLayout *LivePanel::buildSourceForm()
         baudBox->addItem(QString::number(baud), baud);
     baudBox->setCurrentText(QString::number(DefaultBaud));
     formatBox = new QComboBox;
-    for (LineFormat format : Formats)
+    for (LineFormat format : namedLineFormats())
         formatBox->addItem(lineFormatName(format), int(format));
     recordEdit = new QLineEdit;
 

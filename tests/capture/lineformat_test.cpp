@@ -104,6 +104,13 @@ TEST(LineFormat, TheSearchTriesPrefixesAndLabelsBeforePlainNumbers)
     EXPECT_EQ(detectedLineFormats(), (std::vector<LineFormat>{LineFormat::Raw, LineFormat::Uni,
                                                               LineFormat::Labelled, LineFormat::Xyz}));
     EXPECT_EQ(lineFormatName(LineFormat::Log), "log");
+    // What a user chooses from: Auto first, then what a search finds, but
+    // never a log, which goes with its columns; each found again by its name.
+    EXPECT_EQ(namedLineFormats(), (std::vector<LineFormat>{LineFormat::Auto, LineFormat::Raw, LineFormat::Uni,
+                                                           LineFormat::Labelled, LineFormat::Xyz}));
+    for (const LineFormat f : namedLineFormats())
+        EXPECT_EQ(lineFormatNamed(lineFormatName(f)), f);
+    EXPECT_FALSE(lineFormatNamed(QStringLiteral("log")));
     for (const LineFormat f : {LineFormat::Auto, LineFormat::Log})
         expectNone(f, "1 2 3");
     // Nine numbers without their prefix are no Raw: line.
