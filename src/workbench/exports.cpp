@@ -86,7 +86,7 @@ QString firmwareTitle(const char *name)
 
 // A firmware format of the formats library, as tavrin-cli --export writes
 // it, for the compass and with the ids last given for it.
-ExportResult firmwareResult(const ExportFormat &format, const Calibration &c)
+Expected<ExportResult> firmwareResult(const ExportFormat &format, const Calibration &c)
 {
     const CalibrationRun &run = c.result->run;
     const QString name = QLatin1String(format.name);
@@ -136,14 +136,17 @@ WorkbenchExport firmwareExport(const ExportFormat &format)
                    tr("%1 (*%2)").arg(plainTitle(title), QLatin1String(format.suffix)),
                    QString::fromLatin1(format.suffix).mid(1), QLatin1String(format.description),
                    [&format](const Calibration &c, QString *reason) -> std::optional<QByteArray> {
-                       const ExportResult result = firmwareResult(format, c);
-                       if (!result.refusal.isEmpty()) {
-                           *reason = result.refusal;
+                       const Expected<ExportResult> result = firmwareResult(format, c);
+                       if (!result) {
+                           *reason = result.error();
                            return std::nullopt;
                        }
-                       return result.bytes;
+                       return result->bytes;
                    });
-    e.warnings = [&format](const Calibration &c) { return firmwareResult(format, c).warnings; };
+    e.warnings = [&format](const Calibration &c) {
+        const Expected<ExportResult> result = firmwareResult(format, c);
+        return result ? result->warnings : QStringList();
+    };
     e.orientation = [&format](const Calibration &c) {
         return orientationAdvice(QLatin1String(format.name), c);
     };
