@@ -8,20 +8,15 @@
 #include "pipeline.h"
 #include "printable.h"
 
-#include <QCoreApplication>
-
 namespace tavrin {
 
 int checkExportFile(const CliOptions &given, Stream &out, Stream &err)
 {
     const auto say = [&err](const QString &message) { err.write(message.toUtf8() + '\n'); };
     CliOptions o = given;
-    if (o.hmAt) {
-        if (const std::optional<ModelProblem> problem = takeHmFromModel(o)) {
-            say(QCoreApplication::applicationName() + QStringLiteral(": ") + problem->message);
-            return problem->exitStatus;
-        }
-    }
+    if (o.hmAt)
+        if (const int status = takeHmFromModel(o, err); status != Calibrated)
+            return status;
     const QString &exportPath = o.files[0], &dataPath = o.files[1];
     const Expected<QByteArray> text = readExportFile(exportPath);
     if (!text) {

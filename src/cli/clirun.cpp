@@ -215,10 +215,8 @@ int calibrateAll(CliOptions options, const Parts &parts, Stream &out, Stream &er
 {
     const QByteArray program = QCoreApplication::applicationName().toUtf8() + ": ";
     if (options.hmAt) {
-        if (const std::optional<ModelProblem> problem = takeHmFromModel(options)) {
-            err.write(program + problem->message.toUtf8() + '\n');
-            return problem->exitStatus;
-        }
+        if (const int status = takeHmFromModel(options, err); status != Calibrated)
+            return status;
         if (!options.json && !options.exportsToStandardOutput())
             out.write(hmSourceLine(options));
     }

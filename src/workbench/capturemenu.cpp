@@ -16,9 +16,11 @@ namespace tavrin {
 void MainWindow::setUpCapture()
 {
     live = new LivePanel([this](QString &problem) -> std::optional<LiveFitSettings> {
-        const std::optional<double> hm = hmOf(hmSource(), &problem);
-        if (!hm)
+        const Expected<double> hm = hmOf(hmSource());
+        if (!hm) {
+            problem = hm.error();
             return std::nullopt;
+        }
         LiveFitSettings s;
         s.options.hm = *hm;
         s.options.fit = fit();

@@ -970,10 +970,9 @@ private slots:
         QCOMPARE(*o->fit, FitModel::Planar);
         QCOMPARE(o->file, QStringLiteral("log.csv"));
 
-        QString hm;
         HmSource source = *o->hm;
-        const std::optional<double> fromModel = hmOf(source, &hm);
-        QVERIFY2(fromModel, qPrintable(hm));
+        const Expected<double> fromModel = hmOf(source);
+        QVERIFY2(fromModel, qPrintable(fromModel.error()));
         QVERIFY(*fromModel > 40 && *fromModel < 50); // Paris, about 47.8 uT
 
         o = parseStartOptions(
