@@ -401,10 +401,10 @@ void MainWindow::open(const QString &path, std::optional<LogFormat> log)
 // program's end, until someone writes to it: it is refused before any read.
 bool MainWindow::refusedAsNoRegularFile(const QString &path)
 {
-    const std::optional<QString> problem = notARegularFile(path);
-    if (problem)
-        complain(tr("Open"), *problem);
-    return bool(problem);
+    const Expected<void> regular = checkRegularFile(path);
+    if (!regular)
+        complain(tr("Open"), regular.error());
+    return !regular;
 }
 
 void MainWindow::showInput(const QString &path, const std::optional<LogFormat> &log)
@@ -428,12 +428,11 @@ void MainWindow::openSaved(const QString &path)
         const auto refuse = [this, &control](const QString &message) {
             control.onWindow([this, message] { complain(tr("Saved work"), message); });
         };
-        QString problem;
-        const std::optional<SavedWork> saved = readSavedWorkFile(path, &problem);
+        const Expected<SavedWork> saved = readSavedWorkFile(path);
         if (!saved)
-            return refuse(problem);
-        if (const std::optional<QString> input = notARegularFile(saved->input))
-            return refuse(printable(path) + QStringLiteral(": ") + *input);
+            return refuse(saved.error());
+        if (const Expected<void> input = checkRegularFile(saved->input); !input)
+            return refuse(printable(path) + QStringLiteral(": ") + input.error());
         const Expected<double> hm = hmOf(saved->hm);
         if (!hm)
             return refuse(printable(path) + QStringLiteral(": ") + hm.error());
@@ -528,15 +527,15 @@ void MainWindow::compareWith()
 
 CompareDialog *MainWindow::compareWith(const QString &path)
 {
-    QString problem;
-    const std::optional<SavedWork> saved = readSavedWorkFile(path, &problem);
+    const Expected<SavedWork> saved = readSavedWorkFile(path);
+    QString problem = saved.error();
     const std::optional<CalibrationParameters> parameters =
         saved ? parametersOf(saved->result) : std::nullopt;
     if (saved && !parameters)
         problem = printable(path) + QStringLiteral(": ") + tr("It holds no calibration.");
     // Its input is calibrated beside this one: never a named pipe or a device.
-    if (const std::optional<QString> input = saved ? notARegularFile(saved->input) : std::nullopt)
-        problem = printable(path) + QStringLiteral(": ") + *input;
+    if (const Expected<void> input = saved ? checkRegularFile(saved->input) : Expected<void>(); !input)
+        problem = printable(path) + QStringLiteral(": ") + input.error();
     if (!problem.isEmpty()) {
         complain(tr("Compare"), problem);
         return nullptr;

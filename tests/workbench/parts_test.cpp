@@ -226,9 +226,8 @@ private slots:
         w.fit = FitModel::Planar;
         w.fingerprint = "abc123";
         w.result = QJsonObject{{"bias", QJsonArray{1, 2, 3}}};
-        QString problem;
-        const std::optional<SavedWork> back = readSavedWork(savedWorkBytes(w), &problem);
-        QVERIFY2(back, qPrintable(problem));
+        const Expected<SavedWork> back = readSavedWork(savedWorkBytes(w));
+        QVERIFY2(back, qPrintable(back.error()));
         QCOMPARE(back->input, w.input);
         QCOMPARE(back->log->columns[1], QStringLiteral("my"));
         QVERIFY(back->log->decimalComma);
@@ -245,8 +244,8 @@ private slots:
         const auto refused = [&](const char *key, const QJsonValue &value) {
             QJsonObject changed = o;
             changed[key] = value;
-            QString why;
-            return !readSavedWork(QJsonDocument(changed).toJson(), &why) && !why.isEmpty();
+            const Expected<SavedWork> read = readSavedWork(QJsonDocument(changed).toJson());
+            return !read && !read.error().isEmpty();
         };
         QVERIFY(refused("version", 2));
         QVERIFY(refused("fit", "round"));
@@ -261,8 +260,7 @@ private slots:
         const auto problemWith = [&](const char *key, const QJsonObject &value) {
             QJsonObject changed = o;
             changed[key] = value;
-            QString why;
-            return readSavedWork(QJsonDocument(changed).toJson(), &why) ? QString() : why;
+            return readSavedWork(QJsonDocument(changed).toJson()).error();
         };
         const QJsonObject hm = o["hm"].toObject(), logFormat = o["log"].toObject();
         const auto hmWith = [&](const char *key, const QJsonValue &value) {
