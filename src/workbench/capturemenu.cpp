@@ -15,12 +15,10 @@ namespace tavrin {
 
 void MainWindow::setUpCapture()
 {
-    live = new LivePanel([this](QString &problem) -> std::optional<LiveFitSettings> {
+    live = new LivePanel([this]() -> Expected<LiveFitSettings> {
         const Expected<double> hm = hmOf(hmSource());
-        if (!hm) {
-            problem = hm.error();
-            return std::nullopt;
-        }
+        if (!hm)
+            return Expected<LiveFitSettings>::failure(hm.error());
         LiveFitSettings s;
         s.options.hm = *hm;
         s.options.fit = fit();
