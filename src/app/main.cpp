@@ -24,8 +24,8 @@ int main(int argc, char *argv[])
         std::printf("tavrin %s\n", TAVRIN_VERSION);
         return 0;
     }
-    if (const std::optional<QString> problem = tavrin::displayProblem("tavrin", argc, argv)) {
-        std::fprintf(stderr, "%s\n", qUtf8Printable(*problem));
+    if (const tavrin::Expected<void> display = tavrin::checkDisplay("tavrin", argc, argv); !display) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(display.error()));
         return 1;
     }
     QApplication app(argc, argv);

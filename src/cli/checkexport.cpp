@@ -8,20 +8,15 @@
 #include "pipeline.h"
 #include "printable.h"
 
-#include <QCoreApplication>
-
 namespace tavrin {
 
 int checkExportFile(const CliOptions &given, Stream &out, Stream &err)
 {
     const auto say = [&err](const QString &message) { err.write(message.toUtf8() + '\n'); };
     CliOptions o = given;
-    if (o.hmAt) {
-        if (const std::optional<ModelProblem> problem = takeHmFromModel(o)) {
-            say(QCoreApplication::applicationName() + QStringLiteral(": ") + problem->message);
-            return problem->exitStatus;
-        }
-    }
+    if (o.hmAt)
+        if (const int status = takeHmFromModel(o, err); status != Calibrated)
+            return status;
     const QString &exportPath = o.files[0], &dataPath = o.files[1];
     const Expected<QByteArray> text = readExportFile(exportPath);
     if (!text) {
@@ -40,25 +35,26 @@ int checkExportFile(const CliOptions &given, Stream &out, Stream &err)
         return Refused;
     }
     const ExportFormat &format = *o.exportFormat;
-    const ExportCheck check = CheckExport(format, *text, run.raw.points(), o.hm, fieldUnitInNt(o.units),
-                                          o.compass, run.error ? nullptr : &run.parameters, o.ids);
-    if (!check.error.isEmpty()) {
-        say(printable(displayName(exportPath)) + QStringLiteral(": ") + check.error);
+    const Expected<ExportCheck> check =
+        checkExport(format, *text, run.raw.points(), o.hm, fieldUnitInNt(o.units), o.compass,
+                    run.error ? nullptr : &run.parameters, o.ids);
+    if (!check) {
+        say(printable(displayName(exportPath)) + QStringLiteral(": ") + check.error());
         return Refused;
     }
-    for (const QString &note : check.notes)
+    for (const QString &note : check->notes)
         say(printable(displayName(exportPath)) + QStringLiteral(": ") + note);
-    out.write(ExportCheckLine(exportPath, format, run.raw.numLines, dataPath, check,
+    out.write(ExportCheckLine(exportPath, format, run.raw.numLines, dataPath, *check,
                               *format.unitName ? QString::fromLatin1(format.unitName) : o.units));
     if (run.error) {
         say(failureMessage(dataPath, run) + QStringLiteral(" The directions could not be checked."));
         return exitStatusOf(*run.error);
     }
-    if (!check.directionsAgree()) {
+    if (!check->directionsAgree()) {
         say(printable(displayName(exportPath)) +
             QStringLiteral(": the field the file corrects points up to %1 degrees away from Tavrin's "
                            "calibration of the measurements, beyond the %2 degrees allowed.")
-                .arg(check.worstAngle, 0, 'f', 1)
+                .arg(check->worstAngle, 0, 'f', 1)
                 .arg(DirectionTolerance));
         return Refused;
     }

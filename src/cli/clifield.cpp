@@ -12,51 +12,50 @@ namespace tavrin {
 
 namespace {
 
-// The model loaded, and the place and the date checked against its range.
+// The model loaded, and the place and the date checked against its range;
+// without a model, the exit status that refuses them.
 struct Loaded {
-    std::unique_ptr<FieldModel> model;
-    std::optional<ModelProblem> problem;
+    std::shared_ptr<const FieldModel> model;
+    int status = Calibrated;
 };
 
-Loaded loadFor(const Place &place, const CliOptions &o)
+Loaded loadFor(const Place &place, const CliOptions &o, Stream &err)
 {
-    Loaded l;
-    QString why;
-    l.model = LoadWorldModel(&why);
-    if (!l.model) {
-        l.problem = ModelProblem{why, Refused};
-        return l;
-    }
+    const auto refuse = [&err](const QString &why, int status) {
+        err.write(QCoreApplication::applicationName().toUtf8() + ": " + why.toUtf8() + '\n');
+        return Loaded{nullptr, status};
+    };
+    const Expected<std::shared_ptr<const FieldModel>> model = loadWorldModel();
+    if (!model)
+        return refuse(model.error(), Refused);
     const QString when = o.date.isEmpty() ? QStringLiteral("today") : printable(o.date);
-    if (const std::optional<QString> outside = OutsideModel(*l.model, place, o.year, when))
-        l.problem = ModelProblem{*outside, WrongCommandLine};
-    return l;
+    if (const Expected<void> holds = checkModelHolds(**model, place, o.year, when); !holds)
+        return refuse(holds.error(), WrongCommandLine);
+    return Loaded{*model};
 }
 
 } // namespace
 
 int printFieldAt(const CliOptions &o, Stream &out, Stream &err)
 {
-    const Loaded l = loadFor(*o.fieldAt, o);
-    if (l.problem) {
-        err.write(QCoreApplication::applicationName().toUtf8() + ": " + l.problem->message.toUtf8() + '\n');
-        return l.problem->exitStatus;
-    }
+    const Loaded l = loadFor(*o.fieldAt, o, err);
+    if (!l.model)
+        return l.status;
     out.write(o.json ? FieldJson(*l.model, *o.fieldAt, o.year) : FieldText(*l.model, *o.fieldAt, o.year));
     return Calibrated;
 }
 
-std::optional<ModelProblem> takeHmFromModel(CliOptions &o)
+int takeHmFromModel(CliOptions &o, Stream &err)
 {
-    const Loaded l = loadFor(*o.hmAt, o);
-    if (l.problem)
-        return l.problem;
+    const Loaded l = loadFor(*o.hmAt, o, err);
+    if (!l.model)
+        return l.status;
     o.hmSource.model = l.model->name();
     const Field field = l.model->at(*o.hmAt, o.year);
     o.hmSource.fieldNt = field.F;
     o.hmSource.inclinationDegrees = field.I;
     o.hm = o.hmSource.fieldNt / fieldUnitInNt(o.hmSource.units);
-    return std::nullopt;
+    return Calibrated;
 }
 
 QByteArray hmSourceLine(const CliOptions &o)

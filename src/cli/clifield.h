@@ -9,23 +9,16 @@
 
 #include <QString>
 
-#include <optional>
-
 namespace tavrin {
 
 /// Prints the model's field at options.fieldAt, as text or JSON; returns the
 /// exit status.
 int printFieldAt(const CliOptions &options, Stream &out, Stream &err);
 
-/// Why the model gave no Hm, and the exit status that says so.
-struct ModelProblem {
-    QString message;
-    int exitStatus;
-};
-
 /// Sets options.hm and options.hmSource from the model's total intensity at
-/// options.hmAt, in options.hmSource.units.
-std::optional<ModelProblem> takeHmFromModel(CliOptions &options);
+/// options.hmAt, in options.hmSource.units; returns the exit status, having
+/// said on err why the model gives none when it does not.
+int takeHmFromModel(CliOptions &options, Stream &err);
 
 /// The line of the text report that says where Hm came from.
 QByteArray hmSourceLine(const CliOptions &options);

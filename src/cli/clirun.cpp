@@ -138,11 +138,11 @@ private:
         const QString &path = o.files[k];
         const QString name = printable(displayName(path));
         const CalibrationRun &run = result.run;
-        const std::optional<ExportResult> exported = exportCalibration(path, run);
-        if (exported)
-            for (const QString &warning : exported->warnings)
+        const std::optional<Expected<ExportResult>> exported = exportCalibration(path, run);
+        if (exported && *exported)
+            for (const QString &warning : (*exported)->warnings)
                 say(name + QStringLiteral(": ") + warning);
-        const QJsonArray writeErrors = writeOutputs(k, result, exported ? &*exported : nullptr);
+        const QJsonArray writeErrors = writeFiles(k, result, exported ? &*exported : nullptr);
         print({result, writeErrors, exported ? &*exported : nullptr});
     }
 
@@ -159,7 +159,8 @@ private:
     }
 
     // The export asked for, but for c, which its reporter writes.
-    std::optional<ExportResult> exportCalibration(const QString &path, const CalibrationRun &run) const
+    std::optional<Expected<ExportResult>> exportCalibration(const QString &path,
+                                                            const CalibrationRun &run) const
     {
         if (!o.exportFormat || o.exportC())
             return std::nullopt;
@@ -167,10 +168,9 @@ private:
         if (!o.merge.isEmpty()) {
             const Expected<QByteArray> board = readExportFile(o.merge);
             if (!board)
-                return ExportResult{{},
-                                    {},
-                                    QStringLiteral("The file to merge into, %1: %2")
-                                        .arg(printable(displayName(o.merge)), board.error())};
+                return Expected<ExportResult>::failure(
+                    QStringLiteral("The file to merge into, %1: %2")
+                        .arg(printable(displayName(o.merge)), board.error()));
             merge = *board;
         }
         return o.exportFormat->write({run.parameters, o.hm, fieldUnitInNt(o.units), o.compass,
@@ -178,9 +178,9 @@ private:
     }
 
     // Writes the files asked for; says and returns those that failed.
-    QJsonArray writeOutputs(int k, const CalibrationResult &result, const ExportResult *exported)
+    QJsonArray writeFiles(int k, const CalibrationResult &result, const Expected<ExportResult> *exported)
     {
-        const QList<WriteFailure> failures = WriteOutputs(
+        const QList<WriteFailure> failures = writeOutputs(
             result, o.hm, {paths.parameters[k], paths.calibrated[k], paths.plots[k]}, exported, writeFigure);
         QJsonArray writeErrors;
         const auto sayFailure = [&](const WriteFailure &f) {
@@ -215,10 +215,8 @@ int calibrateAll(CliOptions options, const Parts &parts, Stream &out, Stream &er
 {
     const QByteArray program = QCoreApplication::applicationName().toUtf8() + ": ";
     if (options.hmAt) {
-        if (const std::optional<ModelProblem> problem = takeHmFromModel(options)) {
-            err.write(program + problem->message.toUtf8() + '\n');
-            return problem->exitStatus;
-        }
+        if (const int status = takeHmFromModel(options, err); status != Calibrated)
+            return status;
         if (!options.json && !options.exportsToStandardOutput())
             out.write(hmSourceLine(options));
     }

@@ -6,10 +6,10 @@ namespace tavrin {
 
 Expected<QByteArray> ExportReporter::calibrated(const CalibratedFile &file)
 {
-    if (!file.exported->refusal.isEmpty())
+    if (!*file.exported)
         return Expected<QByteArray>::failure(printable(displayName(file.result.path)) + QStringLiteral(": ") +
-                                             file.exported->refusal);
-    return file.exported->bytes;
+                                             file.exported->error());
+    return (*file.exported)->bytes;
 }
 
 } // namespace tavrin

@@ -27,7 +27,9 @@ Expected<QByteArray> JsonReporter::calibrated(const CalibratedFile &file)
 {
     QJsonObject result = JsonResult(file.result, options.hm, cliWords());
     if (file.exported)
-        result.insert("warnings", QJsonArray::fromStringList(file.result.warnings + file.exported->warnings));
+        result.insert("warnings", QJsonArray::fromStringList(
+                                      file.result.warnings +
+                                      (*file.exported ? (*file.exported)->warnings : QStringList())));
     if (!file.writeErrors.isEmpty())
         result.insert("writeErrors", file.writeErrors);
     files.append(result);

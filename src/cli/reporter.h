@@ -24,9 +24,9 @@ namespace tavrin {
 
 /// All that is known of one calibrated file.
 struct CalibratedFile {
-    const CalibrationResult &result; ///< its warnings as said on standard error
-    const QJsonArray &writeErrors;   ///< outputs that could not be written: path, message
-    const ExportResult *exported;    ///< the --export asked for; nullptr for none, and for c
+    const CalibrationResult &result;        ///< its warnings as said on standard error
+    const QJsonArray &writeErrors;          ///< outputs that could not be written: path, message
+    const Expected<ExportResult> *exported; ///< the --export asked for; nullptr for none, and for c
 };
 
 class Reporter {

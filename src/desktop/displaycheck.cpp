@@ -29,10 +29,11 @@ const char *variable(const char *name)
     return value && *value ? value : nullptr;
 }
 
-QString withoutDisplay(const char *program, const QString &reason)
+Expected<void> withoutDisplay(const char *program, const QString &reason)
 {
-    return QStringLiteral("%1: %2; without one, use tavrin-cli, for example: tavrin-cli --hm 48 data.txt")
-        .arg(QLatin1String(program), reason);
+    return Expected<void>::failure(
+        QStringLiteral("%1: %2; without one, use tavrin-cli, for example: tavrin-cli --hm 48 data.txt")
+            .arg(QLatin1String(program), reason));
 }
 
 #ifdef TAVRIN_HAS_XCB
@@ -48,10 +49,10 @@ bool reachable(const char *display)
 
 } // namespace
 
-std::optional<QString> displayProblem(const char *program, int argc, char **argv)
+Expected<void> checkDisplay(const char *program, int argc, char **argv)
 {
     if (variable("QT_QPA_PLATFORM") || optionValue(argc, argv, "-platform") || variable("WAYLAND_DISPLAY"))
-        return std::nullopt;
+        return {};
     const char *display = optionValue(argc, argv, "-display");
     if (!display)
         display = variable("DISPLAY");
@@ -63,7 +64,7 @@ std::optional<QString> displayProblem(const char *program, int argc, char **argv
         return withoutDisplay(program, QStringLiteral("cannot connect to the display \"%1\"")
                                            .arg(printable(QString::fromLocal8Bit(display))));
 #endif
-    return std::nullopt;
+    return {};
 }
 
 } // namespace tavrin

@@ -3,18 +3,17 @@
 #ifndef TAVRIN_DISPLAYCHECK_H
 #define TAVRIN_DISPLAYCHECK_H
 
-#include <QString>
+#include "expected.h"
 
-#include <optional>
+#include <QString>
 
 namespace tavrin {
 
-/// Why no window can open, as one line for standard error that starts with
-/// the program's name; nothing when one
-/// can. A platform named by the user (QT_QPA_PLATFORM, -platform) and a
+/// Whether a window can open; when none can, why, as one line for standard
+/// error that starts with the program's name. A platform named by the user (QT_QPA_PLATFORM, -platform) and a
 /// Wayland session are theirs to answer for; an X display, from -display or
 /// DISPLAY, is connected to and let go.
-std::optional<QString> displayProblem(const char *program, int argc, char **argv);
+Expected<void> checkDisplay(const char *program, int argc, char **argv);
 
 } // namespace tavrin
 

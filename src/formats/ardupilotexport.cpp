@@ -80,14 +80,14 @@ QString compassRange()
 
 } // namespace
 
-ExportResult writeArduPilot(const ExportInput &in)
+Expected<ExportResult> writeArduPilot(const ExportInput &in)
 {
     const double k = factorTo(MilligaussInNt, in.unitInNt);
     if (k == 0.0)
-        return {
-            {}, {}, QStringLiteral("ArduPilot stores milligauss: the unit of the measurements is needed.")};
+        return exportRefusal(
+            QStringLiteral("ArduPilot stores milligauss: the unit of the measurements is needed."));
     if (in.compass < 1 || in.compass > ArduPilotCompasses)
-        return {{}, {}, compassRange()};
+        return exportRefusal(compassRange());
     const FirmwareValues v = firmwareValues(in, k);
     double offsets[3], diagonal[3], off[3];
     for (int i = 0; i < 3; i++) {

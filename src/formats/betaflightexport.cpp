@@ -22,7 +22,7 @@ FirmwareCorrection correction(const long long offsets[3])
 
 } // namespace
 
-ExportResult writeBetaflight(const ExportInput &in)
+Expected<ExportResult> writeBetaflight(const ExportInput &in)
 {
     long long offsets[3];
     ExportResult result;
@@ -39,7 +39,7 @@ ExportResult writeBetaflight(const ExportInput &in)
             QStringLiteral("The offsets round to 0,0,0 in the whole counts that Betaflight stores: the file "
                            "corrects nothing, and Betaflight takes it for an uncalibrated compass."),
             Rule::FirmwareCode, QStringLiteral("Betaflight"));
-    const ExportCheck loss = NormErrors(correction(offsets), 1.0, in.points, in.hm);
+    const ExportCheck loss = normErrors(correction(offsets), 1.0, in.points, in.hm);
     result.bytes = commentLines(
         "#",
         QStringList{QStringLiteral("Betaflight magnetometer calibration, made by Tavrin from %1.")

@@ -133,7 +133,7 @@ Expected<ExportIds> matchingIds(const ExportIds &held, const ExportIds &given)
 
 } // namespace
 
-ExportCheck NormErrors(const FirmwareCorrection &c, double k, Points points, double expectedNorm)
+ExportCheck normErrors(const FirmwareCorrection &c, double k, Points points, double expectedNorm)
 {
     ExportCheck check;
     check.expectedNorm = expectedNorm;
@@ -149,44 +149,38 @@ ExportCheck NormErrors(const FirmwareCorrection &c, double k, Points points, dou
     return check;
 }
 
-ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Points points, double hm,
-                        double unitInNt, int compass, const CalibrationParameters *reference,
-                        const ExportIds &ids)
+Expected<ExportCheck> checkExport(const ExportFormat &format, const QByteArray &text, Points points,
+                                  double hm, double unitInNt, int compass,
+                                  const CalibrationParameters *reference, const ExportIds &ids)
 {
-    ExportCheck check;
+    using Refused = Expected<ExportCheck>;
     const double k = unitFactor(format, unitInNt);
     if (!format.read)
-        check.error = QStringLiteral("A %1 file cannot be read back.").arg(QLatin1String(format.name));
-    else if (k == 0.0)
-        check.error = QStringLiteral("The unit of the measurements is needed to apply a %1 file.")
-                          .arg(QLatin1String(format.name));
-    else if (points.size() == 0)
-        check.error = QStringLiteral("The measurements hold no point.");
-    if (!check.error.isEmpty())
-        return check;
+        return Refused::failure(
+            QStringLiteral("A %1 file cannot be read back.").arg(QLatin1String(format.name)));
+    if (k == 0.0)
+        return Refused::failure(QStringLiteral("The unit of the measurements is needed to apply a %1 file.")
+                                    .arg(QLatin1String(format.name)));
+    if (points.size() == 0)
+        return Refused::failure(QStringLiteral("The measurements hold no point."));
     const Expected<ReadCorrection> read =
         format.read(text.startsWith(Utf8Bom) ? text.mid(Utf8Bom.size()) : text, compass);
-    if (!read) {
-        check.error = read.error();
-        return check;
-    }
-    if (const Expected<ExportIds> held = matchingIds(read->ids, ids); !held) {
-        check.error = held.error();
-        return check;
-    }
-    if (const std::optional<double> value = beyondFloat(read->correction)) {
-        check.error = QStringLiteral("The file holds %1, beyond what the 32-bit floats of a firmware hold.")
-                          .arg(*value, 0, 'g', 6);
-        return check;
-    }
-    check =
-        NormErrors(read->correction, k, points, format.calibratedNorm > 0.0 ? format.calibratedNorm : k * hm);
+    if (!read)
+        return Refused::failure(read.error());
+    if (const Expected<ExportIds> held = matchingIds(read->ids, ids); !held)
+        return Refused::failure(held.error());
+    if (const std::optional<double> value = beyondFloat(read->correction))
+        return Refused::failure(
+            QStringLiteral("The file holds %1, beyond what the 32-bit floats of a firmware hold.")
+                .arg(*value, 0, 'g', 6));
+    ExportCheck check =
+        normErrors(read->correction, k, points, format.calibratedNorm > 0.0 ? format.calibratedNorm : k * hm);
     check.notes = read->notes;
     if (reference)
         measureDirections(check, read->correction, k, points, *reference);
     if (!std::isfinite(check.rms) || !std::isfinite(check.rmsAngle))
-        check.error =
-            QStringLiteral("Applied to the measurements, the file gives values beyond what a double holds.");
+        return Refused::failure(
+            QStringLiteral("Applied to the measurements, the file gives values beyond what a double holds."));
     return check;
 }
 

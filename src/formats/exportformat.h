@@ -46,7 +46,6 @@ struct ExportInput {
 struct ExportResult {
     QByteArray bytes;     ///< the whole file; empty when refused
     QStringList warnings; ///< values the firmware would reject or take for uncalibrated; in the file too
-    QString refusal;      ///< why nothing was written; empty when written
 };
 
 /// A firmware's correction as it applies it: h_fw = matrix (k h - offset),
@@ -76,7 +75,8 @@ struct ExportFormat {
     double calibratedNorm;   ///< the norm the corrected field is given; 0 for Hm in the firmware's unit
     int compasses;           ///< the compasses the firmware numbers, 1 to compasses
     int ids;                 ///< the ExportIdUse flags of the ids its files hold
-    ExportResult (*write)(const ExportInput &input);
+    /// The file, or why the format refuses the calibration.
+    Expected<ExportResult> (*write)(const ExportInput &input);
     /// Reads a file of this format for one compass; nullptr when the format cannot be read back.
     Expected<ReadCorrection> (*read)(const QByteArray &text, int compass);
 };
@@ -97,7 +97,6 @@ constexpr double DirectionTolerance = 5.0;
 
 /// How well an exported file calibrates measurements.
 struct ExportCheck {
-    QString error;      ///< why the file could not be applied; empty when it was
     QStringList notes;  ///< values the firmware takes otherwise than the file writes them
     double rms = 0.0;   ///< RMS of |h_fw| - expectedNorm, in the firmware's unit
     double worst = 0.0; ///< the largest | |h_fw| - expectedNorm |
@@ -117,13 +116,14 @@ struct ExportCheck {
 /// Each id given must be the one the file holds.
 /// A file may begin with a UTF-8 byte-order mark. Values beyond a 32-bit
 /// float, which the firmware cannot store, and corrections that give values
-/// beyond a double are errors.
-ExportCheck CheckExport(const ExportFormat &format, const QByteArray &text, Points points, double hm,
-                        double unitInNt, int compass, const CalibrationParameters *reference = nullptr,
-                        const ExportIds &ids = {});
+/// beyond a double are refused, as is a file that cannot be applied.
+Expected<ExportCheck> checkExport(const ExportFormat &format, const QByteArray &text, Points points,
+                                  double hm, double unitInNt, int compass,
+                                  const CalibrationParameters *reference = nullptr,
+                                  const ExportIds &ids = {});
 
 /// | |h_fw| - expectedNorm | over the points, for a correction applied with factor k.
-ExportCheck NormErrors(const FirmwareCorrection &correction, double k, Points points, double expectedNorm);
+ExportCheck normErrors(const FirmwareCorrection &correction, double k, Points points, double expectedNorm);
 
 } // namespace tavrin
 

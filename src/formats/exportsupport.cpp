@@ -185,4 +185,9 @@ Expected<ReadCorrection> readFailure(const QString &why)
     return Expected<ReadCorrection>::failure(why);
 }
 
+Expected<ExportResult> exportRefusal(const QString &why)
+{
+    return Expected<ExportResult>::failure(why);
+}
+
 } // namespace tavrin::exportsupport

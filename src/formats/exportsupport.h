@@ -115,6 +115,9 @@ QString lineError(int line, const QString &what);
 /// A read that failed, with its reason.
 Expected<ReadCorrection> readFailure(const QString &why);
 
+/// An export refused, with its reason.
+Expected<ExportResult> exportRefusal(const QString &why);
+
 } // namespace tavrin::exportsupport
 
 #endif

@@ -1,5 +1,6 @@
 #include "firmwareheader.h"
 
+#include "exportsupport.h"
 #include "firmwareexports.h"
 
 #include <QFileInfo>
@@ -117,14 +118,14 @@ QString floatOverflowMessage()
         "The calibration cannot be exported as C floats: a value lies beyond what a float holds.");
 }
 
-ExportResult writeCHeader(const ExportInput &in)
+Expected<ExportResult> writeCHeader(const ExportInput &in)
 {
     const QString source = in.sourceFile.isEmpty() ? QStringLiteral("calibration") : in.sourceFile;
     const std::optional<QByteArray> header =
         FirmwareHeader(cIdentifier(source), source, in.hm, in.parameters);
     if (!header)
-        return {{}, {}, floatOverflowMessage()};
-    return {*header, {}, {}};
+        return exportsupport::exportRefusal(floatOverflowMessage());
+    return ExportResult{*header, {}};
 }
 
 } // namespace tavrin

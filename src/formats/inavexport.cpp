@@ -56,7 +56,7 @@ QStringList limitWarnings(const long long zero[3], const long long gain[3], cons
 
 } // namespace
 
-ExportResult writeInav(const ExportInput &in)
+Expected<ExportResult> writeInav(const ExportInput &in)
 {
     long long zero[3], gain[3], computedGain[3];
     for (int i = 0; i < 3; i++) {
@@ -71,7 +71,7 @@ ExportResult writeInav(const ExportInput &in)
     }
     ExportResult result;
     result.warnings = limitWarnings(zero, gain, computedGain);
-    const ExportCheck loss = NormErrors(correction(zero, gain), 1.0, in.points, InavNorm);
+    const ExportCheck loss = normErrors(correction(zero, gain), 1.0, in.points, InavNorm);
     result.bytes = commentLines(
         "#",
         QStringList{QStringLiteral("iNav magnetometer calibration, made by Tavrin from %1.")

@@ -65,7 +65,7 @@ Assigned assigned(const QString &script, const char *name)
 
 } // namespace
 
-ExportResult writeMatlab(const ExportInput &in)
+Expected<ExportResult> writeMatlab(const ExportInput &in)
 {
     const CalibrationParameters &p = in.parameters;
     double bias[3], a[3][3];

@@ -28,17 +28,16 @@ public:
 
 } // namespace
 
-QList<WriteFailure> WriteOutputs(const CalibrationResult &result, double hm, const OutputTargets &targets,
-                                 const ExportResult *exported, FigureWriter writeFigure)
+QList<WriteFailure> writeOutputs(const CalibrationResult &result, double hm, const OutputTargets &targets,
+                                 const Expected<ExportResult> *exported, FigureWriter writeFigure)
 {
     const CalibrationRun &run = result.run;
     Writer w;
     if (!targets.parameters.isEmpty() && exported) {
         QString reason;
-        const bool refused = !exported->refusal.isEmpty();
         w.check(targets.parameters,
-                !refused && WriteFileAtomically(targets.parameters, exported->bytes, &reason),
-                refused ? exported->refusal : QStringLiteral("The export could not be saved."), reason);
+                *exported && WriteFileAtomically(targets.parameters, (*exported)->bytes, &reason),
+                *exported ? QStringLiteral("The export could not be saved.") : exported->error(), reason);
     } else if (!targets.parameters.isEmpty()) {
         QString reason;
         w.check(

@@ -28,12 +28,13 @@ struct WriteFailure {
 };
 
 /// Writes the targets of a calibrated result, each atomically, the export
-/// in place of the parameters file when one is given; the figure for the
+/// in place of the parameters file when one is given (its refusal fails the
+/// parameters target); the figure for the
 /// field norm hm (in the unit of the measurements, not 0), by writeFigure,
 /// which only a figure target needs. Returns the files that could not be
 /// written, in the order above.
-QList<WriteFailure> WriteOutputs(const CalibrationResult &result, double hm, const OutputTargets &targets,
-                                 const ExportResult *exported, FigureWriter writeFigure);
+QList<WriteFailure> writeOutputs(const CalibrationResult &result, double hm, const OutputTargets &targets,
+                                 const Expected<ExportResult> *exported, FigureWriter writeFigure);
 
 /// Some value other than zero shows as zero with the four decimals of the
 /// parameters file.

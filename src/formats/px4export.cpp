@@ -38,13 +38,13 @@ QString compassRange()
 
 } // namespace
 
-ExportResult writePx4(const ExportInput &in)
+Expected<ExportResult> writePx4(const ExportInput &in)
 {
     const double k = factorTo(GaussInNt, in.unitInNt);
     if (k == 0.0)
-        return {{}, {}, QStringLiteral("PX4 stores gauss: the unit of the measurements is needed.")};
+        return exportRefusal(QStringLiteral("PX4 stores gauss: the unit of the measurements is needed."));
     if (in.compass < 1 || in.compass > Px4Compasses)
-        return {{}, {}, compassRange()};
+        return exportRefusal(compassRange());
     const FirmwareValues v = firmwareValues(in, k);
     double scales[3], off[3];
     for (int i = 0; i < 3; i++)

@@ -131,18 +131,17 @@ QByteArray jsonText(const QJsonValue &value)
 
 // The board's file with the magnetometer's fields replaced, or added before
 // the end where it has none; nothing else moves.
-ExportResult merged(const QByteArray &text, const std::vector<std::pair<QString, QJsonValue>> &fields)
+Expected<ExportResult> merged(const QByteArray &text,
+                              const std::vector<std::pair<QString, QJsonValue>> &fields)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
     if (!document.isObject())
-        return {{},
-                {},
-                error.error != QJsonParseError::NoError
-                    ? QStringLiteral("The file to merge into is not JSON: %1 at byte %2.")
-                          .arg(error.errorString())
-                          .arg(error.offset)
-                    : QStringLiteral("The file to merge into is no JSON object.")};
+        return exportRefusal(error.error != QJsonParseError::NoError
+                                 ? QStringLiteral("The file to merge into is not JSON: %1 at byte %2.")
+                                       .arg(error.errorString())
+                                       .arg(error.offset)
+                                 : QStringLiteral("The file to merge into is no JSON object."));
     QStringList known;
     for (const char *field : OtherSensorFields)
         known << QLatin1String(field);
@@ -150,10 +149,9 @@ ExportResult merged(const QByteArray &text, const std::vector<std::pair<QString,
         known << field.first;
     if (std::none_of(known.begin(), known.end(),
                      [&](const QString &key) { return document.object().contains(key); }))
-        return {{},
-                {},
-                QStringLiteral("The file to merge into is no sensor calibration: it holds none of %1.")
-                    .arg(known.join(QStringLiteral(", ")))};
+        return exportRefusal(
+            QStringLiteral("The file to merge into is no sensor calibration: it holds none of %1.")
+                .arg(known.join(QStringLiteral(", "))));
     MemberScanner scanner(text);
     const std::vector<Member> members = scanner.members();
     QByteArray out = text;
@@ -175,18 +173,17 @@ ExportResult merged(const QByteArray &text, const std::vector<std::pair<QString,
     const qsizetype at = members.empty() ? text.indexOf('{') + 1 : members.back().end;
     if (!added.isEmpty())
         out.insert(at + (out.size() - text.size()), added);
-    return {out, {}, {}};
+    return ExportResult{out, {}};
 }
 
 } // namespace
 
-ExportResult writeSensorJson(const ExportInput &in)
+Expected<ExportResult> writeSensorJson(const ExportInput &in)
 {
     const double k = factorTo(MicroteslaInNt, in.unitInNt);
     if (k == 0.0)
-        return {{},
-                {},
-                QStringLiteral("The sensor JSON holds microtesla: the unit of the measurements is needed.")};
+        return exportRefusal(
+            QStringLiteral("The sensor JSON holds microtesla: the unit of the measurements is needed."));
     const CalibrationParameters &p = in.parameters;
     QJsonArray hardIron, softIron;
     for (int i = 0; i < 3; i++) {
@@ -203,11 +200,11 @@ ExportResult writeSensorJson(const ExportInput &in)
         object.insert(key, value);
     for (const char *field : OtherSensorFields)
         object.insert(QLatin1String(field), QJsonArray{0.0, 0.0, 0.0});
-    return {QJsonDocument(object).toJson(QJsonDocument::Indented),
-            {QStringLiteral("accel_zerog and gyro_zerorate are written as the library's defaults, zeros: "
-                            "loading the file resets the board's accelerometer and gyroscope calibration. "
-                            "Merged into the board's own file, the calibration keeps them.")},
-            {}};
+    return ExportResult{
+        QJsonDocument(object).toJson(QJsonDocument::Indented),
+        {QStringLiteral("accel_zerog and gyro_zerorate are written as the library's defaults, zeros: "
+                        "loading the file resets the board's accelerometer and gyroscope calibration. "
+                        "Merged into the board's own file, the calibration keeps them.")}};
 }
 
 Expected<ReadCorrection> readSensorJson(const QByteArray &text, int)

@@ -34,6 +34,29 @@ private:
     QString why;
 };
 
+/// Done, or the words that say why not: for work whose only result is
+/// having been done.
+template <> class Expected<void> {
+public:
+    Expected() = default;
+
+    static Expected failure(QString why)
+    {
+        Expected e;
+        e.why = std::move(why);
+        e.failed = true;
+        return e;
+    }
+
+    explicit operator bool() const { return !failed; }
+    /// Why it was not done; empty when it was.
+    const QString &error() const { return why; }
+
+private:
+    QString why;
+    bool failed = false;
+};
+
 } // namespace tavrin
 
 #endif

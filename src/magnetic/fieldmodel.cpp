@@ -10,23 +10,23 @@
 
 namespace tavrin {
 
-std::unique_ptr<FieldModel> FieldModel::load(const QString &name, const QStringList &folders, QString *why)
+Expected<std::shared_ptr<const FieldModel>> FieldModel::load(const QString &name, const QStringList &folders)
 {
+    using Loaded = Expected<std::shared_ptr<const FieldModel>>;
     for (const QString &folder : folders) {
         if (!QFile::exists(QDir(folder).filePath(name + ".wmm")))
             continue;
         try {
-            return std::unique_ptr<FieldModel>(new FieldModel(std::make_unique<GeographicLib::MagneticModel>(
-                name.toStdString(), QFile::encodeName(folder).toStdString())));
+            return std::shared_ptr<const FieldModel>(
+                new FieldModel(std::make_unique<GeographicLib::MagneticModel>(
+                    name.toStdString(), QFile::encodeName(folder).toStdString())));
         } catch (const std::exception &e) {
-            *why = QStringLiteral("%1: %2").arg(QDir(folder).filePath(name + ".wmm"),
-                                                QString::fromUtf8(e.what()));
-            return nullptr;
+            return Loaded::failure(QStringLiteral("%1: %2").arg(QDir(folder).filePath(name + ".wmm"),
+                                                                QString::fromUtf8(e.what())));
         }
     }
-    *why = QStringLiteral("The magnetic model %1 is in none of %2.")
-               .arg(name, folders.join(QStringLiteral(", ")));
-    return nullptr;
+    return Loaded::failure(QStringLiteral("The magnetic model %1 is in none of %2.")
+                               .arg(name, folders.join(QStringLiteral(", "))));
 }
 
 FieldModel::FieldModel(std::unique_ptr<GeographicLib::MagneticModel> model) : model(std::move(model)) {}

@@ -3,6 +3,8 @@
 #ifndef TAVRIN_FIELDMODEL_H
 #define TAVRIN_FIELDMODEL_H
 
+#include "expected.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -45,8 +47,8 @@ struct HmFromModel {
 class FieldModel {
 public:
     /// The model's file (NAME.wmm and NAME.wmm.cof) in the first of the
-    /// folders that holds it; empty, with why in *why, when none does.
-    static std::unique_ptr<FieldModel> load(const QString &name, const QStringList &folders, QString *why);
+    /// folders that holds it, or why there is none.
+    static Expected<std::shared_ptr<const FieldModel>> load(const QString &name, const QStringList &folders);
     ~FieldModel();
 
     /// The field at place at the decimal year, e.g. 2027.5.

@@ -9,7 +9,6 @@
 #include <QStringList>
 
 #include <memory>
-#include <optional>
 
 namespace tavrin {
 
@@ -18,14 +17,13 @@ namespace tavrin {
 /// <prefix>/bin), then the build tree's, which every binary of the build finds.
 QStringList ModelFolders();
 
-/// The model loaded from the first of ModelFolders that holds it; empty,
-/// with why in *why, when none does.
-std::unique_ptr<FieldModel> LoadWorldModel(QString *why);
+/// The model loaded from the first of ModelFolders that holds it, or why
+/// none does.
+Expected<std::shared_ptr<const FieldModel>> loadWorldModel();
 
-/// Why the model does not hold at place on the decimal year, which the
-/// message names as when ("today", "2031-01-01"); empty when it holds.
-std::optional<QString> OutsideModel(const FieldModel &model, const Place &place, double year,
-                                    const QString &when);
+/// Whether the model holds at place on the decimal year; when it does not,
+/// why, naming the year as when ("today", "2031-01-01").
+Expected<void> checkModelHolds(const FieldModel &model, const Place &place, double year, const QString &when);
 
 } // namespace tavrin
 

@@ -21,11 +21,11 @@ Expected<double> checkHm(const QString &text);
 
 /// LAT,LON[,HEIGHT] of option (such as "--hm-at"), in degrees and metres,
 /// the latitude and longitude within their ranges; the height is the
-/// model's to judge (OutsideModel).
+/// model's to judge (checkModelHolds).
 Expected<Place> checkPlace(const QString &option, const QString &text);
 
 /// --date: YYYY-MM-DD, or a decimal year such as 2027.5, as the decimal
-/// year; the model judges whether it holds then (OutsideModel).
+/// year; the model judges whether it holds then (checkModelHolds).
 Expected<double> checkDate(const QString &text);
 
 /// --units: nT, uT, mG or G.

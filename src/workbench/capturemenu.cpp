@@ -15,10 +15,10 @@ namespace tavrin {
 
 void MainWindow::setUpCapture()
 {
-    live = new LivePanel([this](QString &problem) -> std::optional<LiveFitSettings> {
-        const std::optional<double> hm = hmOf(hmSource(), &problem);
+    live = new LivePanel([this]() -> Expected<LiveFitSettings> {
+        const Expected<double> hm = hmOf(hmSource());
         if (!hm)
-            return std::nullopt;
+            return Expected<LiveFitSettings>::failure(hm.error());
         LiveFitSettings s;
         s.options.hm = *hm;
         s.options.fit = fit();

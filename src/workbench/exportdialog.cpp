@@ -150,14 +150,14 @@ void ExportDialog::select(int row)
 void ExportDialog::showText()
 {
     const WorkbenchExport &format = workbenchExports()[size_t(formats->currentRow())];
-    QString reason;
-    const std::optional<QByteArray> text = format.text ? format.text(*calibration, &reason) : std::nullopt;
+    const Expected<QByteArray> text =
+        format.text ? format.text(*calibration) : Expected<QByteArray>::failure(QString());
     preview->setPlainText(text ? QString::fromUtf8(*text) : QString());
     QStringList said;
     if (!format.text)
         said << tr("An image: Save As writes it.");
     else if (!text)
-        said << tr("Not possible for this calibration: %1").arg(reason);
+        said << tr("Not possible for this calibration: %1").arg(text.error());
     // The compass's orientation belongs beside its file even when the file is refused.
     if (format.orientation && !format.orientation(*calibration).isEmpty())
         said << format.orientation(*calibration);

@@ -25,7 +25,7 @@ QString tr(const char *text)
     return QCoreApplication::translate("Exports", text);
 }
 
-using TextOf = std::function<std::optional<QByteArray>(const Calibration &, QString *)>;
+using TextOf = std::function<Expected<QByteArray>(const Calibration &)>;
 
 // A text format: its bytes, written atomically as every output is.
 WorkbenchExport textExport(QString name, QString title, QString filter, QString suffix, QString note,
@@ -38,7 +38,9 @@ WorkbenchExport textExport(QString name, QString title, QString filter, QString 
             std::move(note),
             text,
             [text](const QString &path, const Calibration &c, QString *reason) {
-                const std::optional<QByteArray> bytes = text(c, reason);
+                const Expected<QByteArray> bytes = text(c);
+                if (!bytes)
+                    *reason = bytes.error();
                 return bytes && WriteFileAtomically(path, *bytes, reason);
             }};
 }
@@ -86,7 +88,7 @@ QString firmwareTitle(const char *name)
 
 // A firmware format of the formats library, as tavrin-cli --export writes
 // it, for the compass and with the ids last given for it.
-ExportResult firmwareResult(const ExportFormat &format, const Calibration &c)
+Expected<ExportResult> firmwareResult(const ExportFormat &format, const Calibration &c)
 {
     const CalibrationRun &run = c.result->run;
     const QString name = QLatin1String(format.name);
@@ -135,15 +137,16 @@ WorkbenchExport firmwareExport(const ExportFormat &format)
         textExport(QLatin1String(format.name), title,
                    tr("%1 (*%2)").arg(plainTitle(title), QLatin1String(format.suffix)),
                    QString::fromLatin1(format.suffix).mid(1), QLatin1String(format.description),
-                   [&format](const Calibration &c, QString *reason) -> std::optional<QByteArray> {
-                       const ExportResult result = firmwareResult(format, c);
-                       if (!result.refusal.isEmpty()) {
-                           *reason = result.refusal;
-                           return std::nullopt;
-                       }
-                       return result.bytes;
+                   [&format](const Calibration &c) -> Expected<QByteArray> {
+                       const Expected<ExportResult> result = firmwareResult(format, c);
+                       if (!result)
+                           return Expected<QByteArray>::failure(result.error());
+                       return result->bytes;
                    });
-    e.warnings = [&format](const Calibration &c) { return firmwareResult(format, c).warnings; };
+    e.warnings = [&format](const Calibration &c) {
+        const Expected<ExportResult> result = firmwareResult(format, c);
+        return result ? result->warnings : QStringList();
+    };
     e.orientation = [&format](const Calibration &c) {
         return orientationAdvice(QLatin1String(format.name), c);
     };
@@ -155,20 +158,20 @@ std::vector<WorkbenchExport> allExports()
     std::vector<WorkbenchExport> formats = {
         textExport(QStringLiteral("parameters"), tr("&Parameters File…"), tr("Parameters file (*.txt)"),
                    QStringLiteral("txt"), tr("b and A with four decimals, as the dialog saves them"),
-                   [](const Calibration &c, QString *) -> std::optional<QByteArray> {
+                   [](const Calibration &c) -> Expected<QByteArray> {
                        const CalibrationRun &run = c.result->run;
                        return ParametersFileBytes(ResultTexts(run.parameters), run.robustFit());
                    }),
         textExport(QStringLiteral("calibrated"), tr("Calibrated &Data…"),
                    tr("Calibrated measurements (*.txt)"), QStringLiteral("txt"),
                    tr("A^-1 (h - b) for every point, in file order"),
-                   [](const Calibration &c, QString *) -> std::optional<QByteArray> {
+                   [](const Calibration &c) -> Expected<QByteArray> {
                        const CalibrationRun &run = c.result->run;
                        return CalibratedPointsBytes(run.raw.points(), run.parameters);
                    }),
         textExport(QStringLiteral("json"), tr("&JSON…"), tr("JSON (*.json)"), QStringLiteral("json"),
                    tr("every result at full precision, as tavrin-cli --json writes it"),
-                   [](const Calibration &c, QString *) -> std::optional<QByteArray> {
+                   [](const Calibration &c) -> Expected<QByteArray> {
                        return JsonDocument(QCoreApplication::applicationName(),
                                            QCoreApplication::applicationVersion(), c.options.hm,
                                            {JsonResult(*c.result, c.options.hm, workbenchWords())}, 0, {});

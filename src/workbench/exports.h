@@ -22,9 +22,9 @@ struct WorkbenchExport {
     QString filter; ///< the file dialog's, e.g. "C header (*.h)"
     QString suffix; ///< the default suffix, without its dot
     QString note;   ///< what the file is for
-    /// The text of the file, for the formats that are text; empty with the
-    /// reason when refused. Not set for the figures.
-    std::function<std::optional<QByteArray>(const Calibration &calibration, QString *reason)> text;
+    /// The text of the file, for the formats that are text, or why the
+    /// format refuses the calibration. Not set for the figures.
+    std::function<Expected<QByteArray>(const Calibration &calibration)> text;
     /// Writes the file atomically; false with the reason when it cannot.
     std::function<bool(const QString &path, const Calibration &calibration, QString *reason)> write;
     /// What the file warns of, in its own "Warning:" lines; not set for the

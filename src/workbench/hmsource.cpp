@@ -13,38 +13,30 @@ const QStringList &fieldUnits()
     return units;
 }
 
-FieldLookup lookUpField(const Place &place, const QDate &date)
+Expected<FieldLookup> lookUpField(const Place &place, const QDate &date)
 {
-    FieldLookup lookup;
-    const std::unique_ptr<FieldModel> model = LoadWorldModel(&lookup.problem);
+    const Expected<std::shared_ptr<const FieldModel>> model = loadWorldModel();
     if (!model)
-        return lookup;
-    lookup.modelName = model->name();
+        return Expected<FieldLookup>::failure(model.error());
     const QDate day = date.isValid() ? date : QDate::currentDate();
     const double year = decimalYear(day);
-    if (const std::optional<QString> outside = OutsideModel(*model, place, year, day.toString(Qt::ISODate)))
-        lookup.problem = *outside;
-    else
-        lookup.field = model->at(place, year);
-    return lookup;
+    if (const Expected<void> holds = checkModelHolds(**model, place, year, day.toString(Qt::ISODate)); !holds)
+        return Expected<FieldLookup>::failure(holds.error());
+    return FieldLookup{(*model)->at(place, year), (*model)->name()};
 }
 
-std::optional<double> hmOf(const HmSource &source, QString *problem)
+Expected<double> hmOf(const HmSource &source)
 {
     if (!source.place)
         return source.value;
     const double perUnit = fieldUnitInNt(source.unit);
-    if (perUnit == 0.0) {
-        *problem = QCoreApplication::translate(
-            "HmSource", "Choose the unit of the measurements to take Hm from the model.");
-        return std::nullopt;
-    }
-    const FieldLookup lookup = lookUpField(*source.place, source.date);
-    if (!lookup.field) {
-        *problem = lookup.problem;
-        return std::nullopt;
-    }
-    return lookup.field->F / perUnit;
+    if (perUnit == 0.0)
+        return Expected<double>::failure(QCoreApplication::translate(
+            "HmSource", "Choose the unit of the measurements to take Hm from the model."));
+    const Expected<FieldLookup> lookup = lookUpField(*source.place, source.date);
+    if (!lookup)
+        return Expected<double>::failure(lookup.error());
+    return lookup->field.F / perUnit;
 }
 
 } // namespace tavrin

@@ -3,6 +3,7 @@
 #ifndef TAVRIN_WORKBENCH_HMSOURCE_H
 #define TAVRIN_WORKBENCH_HMSOURCE_H
 
+#include "expected.h"
 #include "fieldmodel.h"
 
 #include <QDate>
@@ -23,18 +24,18 @@ struct HmSource {
     QDate date;                 ///< with a place; invalid for today
 };
 
-/// The model's field at a place and a date, or why there is none.
+/// The model's field at a place and a date.
 struct FieldLookup {
-    std::optional<Field> field;
+    Field field;
     QString modelName;
-    QString problem;
 };
 
-FieldLookup lookUpField(const Place &place, const QDate &date);
+/// The field at place on date (today when invalid), or why the model gives none.
+Expected<FieldLookup> lookUpField(const Place &place, const QDate &date);
 
-/// Hm in the unit of the source: the value, or the model's F; empty with
-/// the problem when the model gives none.
-std::optional<double> hmOf(const HmSource &source, QString *problem);
+/// Hm in the unit of the source: the value, or the model's F; or why the
+/// model gives none.
+Expected<double> hmOf(const HmSource &source);
 
 } // namespace tavrin
 

@@ -267,10 +267,9 @@ bool LivePanel::start()
         say(tr("The baud rate must be a whole number from %1 to %2.").arg(MinimumBaud).arg(MaximumBaud));
         return false;
     }
-    QString problem;
-    const std::optional<LiveFitSettings> fit = fitSource(problem);
+    const Expected<LiveFitSettings> fit = fitSource();
     if (!fit) {
-        say(problem);
+        say(fit.error());
         return false;
     }
     fitSettings = *fit;

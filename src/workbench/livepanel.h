@@ -7,6 +7,7 @@
 #define TAVRIN_WORKBENCH_LIVEPANEL_H
 
 #include "capturesession.h"
+#include "expected.h"
 #include "runner.h"
 
 #include <QElapsedTimer>
@@ -32,12 +33,13 @@ class LiveNormWidget;
 class PortWatcher;
 
 /// What a capture is judged against: Hm and the fit, in a unit the capture
-/// records in; empty, with the problem said, when Hm is not known.
+/// records in.
 struct LiveFitSettings {
     CalibrationOptions options;
     QString unit; ///< one of fieldUnits()
 };
-using LiveFitSource = std::function<std::optional<LiveFitSettings>(QString &problem)>;
+/// The settings to judge a capture against, or why Hm is not known.
+using LiveFitSource = std::function<Expected<LiveFitSettings>()>;
 
 class LivePanel : public QWidget {
     Q_OBJECT

@@ -76,8 +76,8 @@ CalibrationOptions calibrationOptions(double hm, FitModel fit, const HmSource &s
     options.fit = fit;
     options.resamples = DefaultResamples;
     if (source.place)
-        if (const FieldLookup lookup = lookUpField(*source.place, source.date); lookup.field)
-            options.placeInclinationDegrees = lookup.field->I;
+        if (const Expected<FieldLookup> lookup = lookUpField(*source.place, source.date))
+            options.placeInclinationDegrees = lookup->field.I;
     return options;
 }
 
@@ -401,10 +401,10 @@ void MainWindow::open(const QString &path, std::optional<LogFormat> log)
 // program's end, until someone writes to it: it is refused before any read.
 bool MainWindow::refusedAsNoRegularFile(const QString &path)
 {
-    const std::optional<QString> problem = notARegularFile(path);
-    if (problem)
-        complain(tr("Open"), *problem);
-    return bool(problem);
+    const Expected<void> regular = checkRegularFile(path);
+    if (!regular)
+        complain(tr("Open"), regular.error());
+    return !regular;
 }
 
 void MainWindow::showInput(const QString &path, const std::optional<LogFormat> &log)
@@ -428,15 +428,14 @@ void MainWindow::openSaved(const QString &path)
         const auto refuse = [this, &control](const QString &message) {
             control.onWindow([this, message] { complain(tr("Saved work"), message); });
         };
-        QString problem;
-        const std::optional<SavedWork> saved = readSavedWorkFile(path, &problem);
+        const Expected<SavedWork> saved = readSavedWorkFile(path);
         if (!saved)
-            return refuse(problem);
-        if (const std::optional<QString> input = notARegularFile(saved->input))
-            return refuse(printable(path) + QStringLiteral(": ") + *input);
-        const std::optional<double> hm = hmOf(saved->hm, &problem);
+            return refuse(saved.error());
+        if (const Expected<void> input = checkRegularFile(saved->input); !input)
+            return refuse(printable(path) + QStringLiteral(": ") + input.error());
+        const Expected<double> hm = hmOf(saved->hm);
         if (!hm)
-            return refuse(printable(path) + QStringLiteral(": ") + problem);
+            return refuse(printable(path) + QStringLiteral(": ") + hm.error());
         constexpr double FingerprintShare = 0.2;
         const QByteArray fingerprint = fingerprintOf(saved->input, control.runControl(0, FingerprintShare));
         if (control.cancel.load())
@@ -528,15 +527,15 @@ void MainWindow::compareWith()
 
 CompareDialog *MainWindow::compareWith(const QString &path)
 {
-    QString problem;
-    const std::optional<SavedWork> saved = readSavedWorkFile(path, &problem);
+    const Expected<SavedWork> saved = readSavedWorkFile(path);
+    QString problem = saved.error();
     const std::optional<CalibrationParameters> parameters =
         saved ? parametersOf(saved->result) : std::nullopt;
     if (saved && !parameters)
         problem = printable(path) + QStringLiteral(": ") + tr("It holds no calibration.");
     // Its input is calibrated beside this one: never a named pipe or a device.
-    if (const std::optional<QString> input = saved ? notARegularFile(saved->input) : std::nullopt)
-        problem = printable(path) + QStringLiteral(": ") + *input;
+    if (const Expected<void> input = saved ? checkRegularFile(saved->input) : Expected<void>(); !input)
+        problem = printable(path) + QStringLiteral(": ") + input.error();
     if (!problem.isEmpty()) {
         complain(tr("Compare"), problem);
         return nullptr;
@@ -611,24 +610,23 @@ void MainWindow::showField()
         return;
     }
     const HmSource s = hmSource();
-    const FieldLookup lookup = lookUpField(*s.place, s.date);
-    if (!lookup.field) {
-        ui->labelField->setText(lookup.problem);
+    const Expected<FieldLookup> lookup = lookUpField(*s.place, s.date);
+    if (!lookup) {
+        ui->labelField->setText(lookup.error());
         return;
     }
-    const Field &f = *lookup.field;
+    const Field &f = lookup->field;
     QString text = tr("%1: F %2 nT, H %3 nT, Z %4 nT, D %5°, I %6°")
-                       .arg(lookup.modelName)
+                       .arg(lookup->modelName)
                        .arg(f.F, 0, 'f', 1)
                        .arg(f.H, 0, 'f', 1)
                        .arg(f.Z, 0, 'f', 1)
                        .arg(f.D, 0, 'f', 2)
                        .arg(f.I, 0, 'f', 2);
-    QString problem;
-    if (const std::optional<double> hm = hmOf(s, &problem))
+    if (const Expected<double> hm = hmOf(s))
         text += tr("\nHm = %1 %2").arg(shownNumber(*hm), s.unit);
     else
-        text += QLatin1Char('\n') + problem;
+        text += QLatin1Char('\n') + hm.error();
     ui->labelField->setText(text);
 }
 
@@ -643,10 +641,9 @@ void MainWindow::calibrate()
         clearResults(tr("%1 was refused").arg(printable(QFileInfo(inputPath).fileName())));
         return;
     }
-    QString problem;
-    const std::optional<double> hm = hmOf(hmSource(), &problem);
+    const Expected<double> hm = hmOf(hmSource());
     if (!hm) {
-        QMessageBox::warning(this, tr("Hm"), problem);
+        QMessageBox::warning(this, tr("Hm"), hm.error());
         return;
     }
     const Input input = Input::file(inputPath, logFormat);

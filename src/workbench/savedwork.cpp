@@ -57,25 +57,25 @@ QString outside(const char *field, const QJsonValue &value, const QString &range
 }
 
 // A number of o at key from least to most, whole when asked, or why not.
-std::optional<QString> numberIn(const QJsonObject &o, const char *key, const char *field, double least,
-                                double most, const QString &range, double &number, bool whole = false)
+Expected<double> numberIn(const QJsonObject &o, const char *key, const char *field, double least, double most,
+                          const QString &range, bool whole = false)
 {
     const QJsonValue value = o[QLatin1String(key)];
-    number = value.toDouble(NAN);
+    const double number = value.toDouble(NAN);
     if (value.isDouble() && number >= least && number <= most && (!whole || number == std::floor(number)))
-        return std::nullopt;
-    return outside(field, value, range);
+        return number;
+    return Expected<double>::failure(outside(field, value, range));
 }
 
-// What a path that is no regular file is, in words; nothing for a regular
-// file, or one that cannot be looked at.
-std::optional<QString> notRegular(const QString &path, FileKind kind)
+// Refused, saying in words what a path that is no regular file is; done
+// for a regular file, or one that cannot be looked at.
+Expected<void> checkRegular(const QString &path, FileKind kind)
 {
     QString what;
     switch (kind) {
     case FileKind::Regular:
     case FileKind::Unknown:
-        return std::nullopt;
+        return {};
     case FileKind::Directory:
         what = tr("a folder");
         break;
@@ -95,8 +95,9 @@ std::optional<QString> notRegular(const QString &path, FileKind kind)
         what = tr("a special file");
         break;
     }
-    return tr("%1 is %2, not a regular file; the workbench opens files of measurements and saved work only.")
-        .arg(printable(path), what);
+    return Expected<void>::failure(
+        tr("%1 is %2, not a regular file; the workbench opens files of measurements and saved work only.")
+            .arg(printable(path), what));
 }
 
 QJsonObject logObject(const LogFormat &f)
@@ -108,7 +109,7 @@ QJsonObject logObject(const LogFormat &f)
             {"lastRow", double(f.lastRow)}};
 }
 
-std::optional<LogFormat> logFormat(const QJsonObject &o, QString *problem)
+Expected<LogFormat> logFormat(const QJsonObject &o)
 {
     const QJsonArray columns = o["columns"].toArray();
     LogFormat f;
@@ -116,71 +117,70 @@ std::optional<LogFormat> logFormat(const QJsonObject &o, QString *problem)
         f.columns[size_t(i)] = columns[i].toString();
     if (columns.size() != 3 || std::any_of(f.columns.begin(), f.columns.end(), [](const QString &c) {
             return c.trimmed().isEmpty() || ColumnNumber(c) < 0;
-        })) {
-        *problem = outside("log.columns", o["columns"],
-                           tr("three columns, numbers from 1 to %1 or header names").arg(MostColumns));
-        return std::nullopt;
-    }
+        }))
+        return Expected<LogFormat>::failure(
+            outside("log.columns", o["columns"],
+                    tr("three columns, numbers from 1 to %1 or header names").arg(MostColumns)));
     f.decimalComma = o["decimalComma"].toBool();
     f.skipBadLines = o["skipBadLines"].toBool();
     const QString rows = tr("a whole number from %1 to %2");
-    double first = 1, last = 0;
-    std::optional<QString> why;
-    if (o.contains("firstRow"))
-        why = numberIn(o, "firstRow", "log.firstRow", 1, LastWholeNumber,
-                       rows.arg(1).arg(LastWholeNumber, 0, 'f', 0), first, true);
-    if (!why && o.contains("lastRow"))
-        why = numberIn(o, "lastRow", "log.lastRow", 0, LastWholeNumber,
-                       rows.arg(0).arg(LastWholeNumber, 0, 'f', 0), last, true);
-    if (!why && last != 0 && last < first)
-        why = outside("log.lastRow", o["lastRow"],
-                      tr("0 for the last row, or log.firstRow (%1) or more").arg(first, 0, 'f', 0));
-    if (why) {
-        *problem = *why;
-        return std::nullopt;
-    }
-    f.firstRow = qint64(first);
-    f.lastRow = qint64(last);
+    const Expected<double> first = o.contains("firstRow")
+                                       ? numberIn(o, "firstRow", "log.firstRow", 1, LastWholeNumber,
+                                                  rows.arg(1).arg(LastWholeNumber, 0, 'f', 0), true)
+                                       : 1.0;
+    if (!first)
+        return Expected<LogFormat>::failure(first.error());
+    const Expected<double> last = o.contains("lastRow")
+                                      ? numberIn(o, "lastRow", "log.lastRow", 0, LastWholeNumber,
+                                                 rows.arg(0).arg(LastWholeNumber, 0, 'f', 0), true)
+                                      : 0.0;
+    if (!last)
+        return Expected<LogFormat>::failure(last.error());
+    if (*last != 0 && *last < *first)
+        return Expected<LogFormat>::failure(
+            outside("log.lastRow", o["lastRow"],
+                    tr("0 for the last row, or log.firstRow (%1) or more").arg(*first, 0, 'f', 0)));
+    f.firstRow = qint64(*first);
+    f.lastRow = qint64(*last);
     return f;
 }
 
 // Hm and where it came from, each number within its range. The model's
 // own range of heights and years is the model's to judge when it is asked.
-std::optional<QString> readHm(const QJsonObject &hm, SavedWork &w)
+Expected<void> readHm(const QJsonObject &hm, SavedWork &w)
 {
+    const auto refuse = [](const QString &why) { return Expected<void>::failure(why); };
     const QString hmRange = tr("above 0 and up to %1").arg(MaximumHm, 0, 'f', 3);
-    if (const std::optional<QString> why =
-            numberIn(hm, "value", "hm.value", 0, MaximumHm, hmRange, w.hmValue))
-        return why;
-    if (w.hmValue <= 0)
-        return outside("hm.value", hm["value"], hmRange);
+    const Expected<double> value = numberIn(hm, "value", "hm.value", 0, MaximumHm, hmRange);
+    if (!value)
+        return refuse(value.error());
+    if (*value <= 0)
+        return refuse(outside("hm.value", hm["value"], hmRange));
+    w.hmValue = *value;
     w.hm.value = w.hmValue;
     w.hm.unit = hm["unit"].toString();
     if (!fieldUnits().contains(w.hm.unit))
-        return outside("hm.unit", hm["unit"], tr("nT, uT, mG, G or empty"));
+        return refuse(outside("hm.unit", hm["unit"], tr("nT, uT, mG, G or empty")));
     const QString source = hm["source"].toString();
     if (source == QLatin1String("value"))
-        return std::nullopt;
+        return {};
     if (source != QLatin1String("model"))
-        return outside("hm.source", hm["source"], tr("\"value\" or \"model\""));
-    Place place;
+        return refuse(outside("hm.source", hm["source"], tr("\"value\" or \"model\"")));
     const QString degrees = tr("from %1 to %2 degrees");
-    if (const std::optional<QString> why =
-            numberIn(hm, "latitude", "hm.latitude", LowestLatitude, HighestLatitude,
-                     degrees.arg(LowestLatitude).arg(HighestLatitude), place.latitude))
-        return why;
-    if (const std::optional<QString> why =
-            numberIn(hm, "longitude", "hm.longitude", LowestLongitude, HighestLongitude,
-                     degrees.arg(LowestLongitude).arg(HighestLongitude), place.longitude))
-        return why;
-    if (const std::optional<QString> why =
-            numberIn(hm, "height", "hm.height", -HUGE_VAL, HUGE_VAL, tr("a number of metres"), place.height))
-        return why;
-    w.hm.place = place;
+    const Expected<double> numbers[] = {
+        numberIn(hm, "latitude", "hm.latitude", LowestLatitude, HighestLatitude,
+                 degrees.arg(LowestLatitude).arg(HighestLatitude)),
+        numberIn(hm, "longitude", "hm.longitude", LowestLongitude, HighestLongitude,
+                 degrees.arg(LowestLongitude).arg(HighestLongitude)),
+        numberIn(hm, "height", "hm.height", -HUGE_VAL, HUGE_VAL, tr("a number of metres"))};
+    for (const Expected<double> &number : numbers)
+        if (!number)
+            return refuse(number.error());
+    w.hm.place = Place{*numbers[0], *numbers[1], *numbers[2]};
     w.hm.date = QDate::fromString(hm["date"].toString(), Qt::ISODate);
     if (!w.hm.date.isValid())
-        return outside("hm.date", hm["date"], tr("a date as YYYY-MM-DD"));
-    return std::nullopt;
+        return refuse(outside("hm.date", hm["date"], tr("a date as YYYY-MM-DD")));
+    return {};
 }
 
 QJsonObject hmObject(const SavedWork &w)
@@ -200,9 +200,9 @@ QJsonObject hmObject(const SavedWork &w)
 
 } // namespace
 
-std::optional<QString> notARegularFile(const QString &path)
+Expected<void> checkRegularFile(const QString &path)
 {
-    return notRegular(path, fileKindOf(path));
+    return checkRegular(path, fileKindOf(path));
 }
 
 QByteArray fingerprintOf(const QString &path, const RunControl &control)
@@ -245,12 +245,9 @@ QByteArray savedWorkBytes(const SavedWork &w)
     return QJsonDocument(o).toJson();
 }
 
-std::optional<SavedWork> readSavedWork(const QByteArray &bytes, QString *problem)
+Expected<SavedWork> readSavedWork(const QByteArray &bytes)
 {
-    const auto fail = [problem](const QString &why) {
-        *problem = why;
-        return std::nullopt;
-    };
+    const auto fail = [](const QString &why) { return Expected<SavedWork>::failure(why); };
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     const QJsonObject o = document.object();
@@ -263,13 +260,13 @@ std::optional<SavedWork> readSavedWork(const QByteArray &bytes, QString *problem
     if (w.input.isEmpty())
         return fail(tr("This file of saved work names no input."));
     if (o.contains("log")) {
-        QString why;
-        w.log = logFormat(o["log"].toObject(), &why);
-        if (!w.log)
-            return fail(why);
+        const Expected<LogFormat> log = logFormat(o["log"].toObject());
+        if (!log)
+            return fail(log.error());
+        w.log = *log;
     }
-    if (const std::optional<QString> why = readHm(o["hm"].toObject(), w))
-        return fail(*why);
+    if (const Expected<void> hm = readHm(o["hm"].toObject(), w); !hm)
+        return fail(hm.error());
     const std::optional<FitModel> fit = fitModelNamed(o["fit"].toString().toLatin1().constData());
     if (!fit)
         return fail(tr("This file of saved work names a fit this workbench does not know."));
@@ -279,31 +276,27 @@ std::optional<SavedWork> readSavedWork(const QByteArray &bytes, QString *problem
     return w;
 }
 
-std::optional<SavedWork> readSavedWorkFile(const QString &path, QString *message)
+Expected<SavedWork> readSavedWorkFile(const QString &path)
 {
     const auto fail = [&](const QString &why) {
-        *message = printable(path) + QStringLiteral(": ") + why;
-        return std::nullopt;
+        return Expected<SavedWork>::failure(printable(path) + QStringLiteral(": ") + why);
     };
     QFile file;
     if (const FileOpening opening = openRegularFile(file, path); !opening.opened) {
-        if (const std::optional<QString> what = notRegular(path, opening.kind)) {
-            *message = *what;
-            return std::nullopt;
-        }
+        if (const Expected<void> regular = checkRegular(path, opening.kind); !regular)
+            return Expected<SavedWork>::failure(regular.error());
         return fail(tr("It cannot be read (%1).").arg(opening.reason));
     }
     if (file.size() > LargestSavedWork)
         return fail(tr("It holds %1 bytes, more than saved work ever does (%2 at most).")
                         .arg(file.size())
                         .arg(LargestSavedWork));
-    QString problem;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return fail(tr("It cannot be read (%1).").arg(file.errorString()));
-    std::optional<SavedWork> saved = readSavedWork(bytes, &problem);
+    const Expected<SavedWork> saved = readSavedWork(bytes);
     if (!saved)
-        return fail(problem);
+        return fail(saved.error());
     return saved;
 }
 

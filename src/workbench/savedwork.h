@@ -28,11 +28,11 @@ struct SavedWork {
     QJsonObject result;
 };
 
-/// Why the workbench does not open path, the message naming what it is,
-/// when it is no regular file (a named pipe, a folder, a device); nothing
-/// when it is one, or cannot be looked at (opening it then says why). Only
-/// looks: never opens.
-std::optional<QString> notARegularFile(const QString &path);
+/// Whether the workbench may open path: refused, with a message naming what
+/// it is, when it is no regular file (a named pipe, a folder, a device);
+/// done when it is one, or cannot be looked at (opening it then says why).
+/// Only looks: never opens.
+Expected<void> checkRegularFile(const QString &path);
 
 /// SHA-256 of a regular file's bytes in hexadecimal, read in blocks with
 /// control's progress told and its cancel heeded; empty when it cannot be
@@ -41,13 +41,13 @@ QByteArray fingerprintOf(const QString &path, const RunControl &control = {});
 
 QByteArray savedWorkBytes(const SavedWork &work);
 
-/// Reads a .tavrin file's bytes; empty with the problem when they are not
-/// one, or hold a value out of its range.
-std::optional<SavedWork> readSavedWork(const QByteArray &bytes, QString *problem);
+/// Reads a .tavrin file's bytes; or why they are not one, or hold a value
+/// out of its range.
+Expected<SavedWork> readSavedWork(const QByteArray &bytes);
 
-/// Reads the .tavrin file at path; empty with the message, which names the
-/// file, when it is no regular file, cannot be read or is refused.
-std::optional<SavedWork> readSavedWorkFile(const QString &path, QString *message);
+/// Reads the .tavrin file at path; or the message, which names the file,
+/// when it is no regular file, cannot be read or is refused.
+Expected<SavedWork> readSavedWorkFile(const QString &path);
 
 } // namespace tavrin
 

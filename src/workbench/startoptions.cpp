@@ -17,13 +17,12 @@ QString tr(const char *text)
 
 // The model holds at the place and in the year asked for, as tavrin-cli
 // says, when names the year as given ("today" when not).
-std::optional<QString> outsideModel(const Place &place, double year, const QString &when)
+Expected<void> checkModelHoldsAsAsked(const Place &place, double year, const QString &when)
 {
-    QString problem;
-    const std::unique_ptr<FieldModel> model = LoadWorldModel(&problem);
+    const Expected<std::shared_ptr<const FieldModel>> model = loadWorldModel();
     if (!model)
-        return problem;
-    return OutsideModel(*model, place, year, when);
+        return Expected<void>::failure(model.error());
+    return checkModelHolds(**model, place, year, when);
 }
 
 // Hm as the options give it, a value or the model's field at a place, in
@@ -96,10 +95,11 @@ Expected<StartOptions> parseStartOptions(const QStringList &arguments)
     if (!fit)
         return refuse(fit.error());
     if (model->hmAt || !model->date.isEmpty())
-        if (const std::optional<QString> outside =
-                outsideModel(model->hmAt.value_or(Place{}), model->year,
-                             model->date.isEmpty() ? QStringLiteral("today") : printable(model->date)))
-            return Parsed::failure(*outside);
+        if (const Expected<void> holds = checkModelHoldsAsAsked(
+                model->hmAt.value_or(Place{}), model->year,
+                model->date.isEmpty() ? QStringLiteral("today") : printable(model->date));
+            !holds)
+            return Parsed::failure(holds.error());
     StartOptions o;
     o.file = files.value(0);
     o.port = *port;

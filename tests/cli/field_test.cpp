@@ -175,6 +175,12 @@ TEST_F(FieldModelTest, EveryRefusalSaysWhatIsWrong)
          "tavrin-cli: WMM2025 is valid from 2025-01-01 to 2029-12-31, and 2030-01-01 is not in it.\n"},
         {{"--field-at", "0,0", "--date", "2030"},
          "tavrin-cli: WMM2025 is valid from 2025-01-01 to 2029-12-31, and 2030 is not in it.\n"},
+        // Hm from the model, for a calibration and for a check of an export, is refused once, alike.
+        {{"--hm-at", "0,0", "--units", "uT", "--date", "2030-01-01", "sample.txt"},
+         "tavrin-cli: WMM2025 is valid from 2025-01-01 to 2029-12-31, and 2030-01-01 is not in it.\n"},
+        {{"--check-export", "ardupilot", "x.param", "sample.txt", "--hm-at", "0,0", "--units", "uT", "--date",
+          "2030-01-01"},
+         "tavrin-cli: WMM2025 is valid from 2025-01-01 to 2029-12-31, and 2030-01-01 is not in it.\n"},
         {{"--field-at", "0,0", "--date", "2027-13-01"},
          "tavrin-cli: --date takes YYYY-MM-DD or a decimal year such as 2027.5, not \"2027-13-01\"." + help},
         {{"--field-at", "0,0", "--date", "next year"},

@@ -83,9 +83,11 @@ Written write(const char *format, const Truth &t, double hm = Hm, double unitInN
               int compass = 1, const ExportIds &ids = {}, const std::optional<QByteArray> &merge = {})
 {
     Written w{parametersOf(t), withAxisExtremes(t, hm, ellipsoidPoints(t, hm, 400, 0.0, 7)), {}};
-    w.result = exportFormatNamed(format)->write(
+    const Expected<ExportResult> written = exportFormatNamed(format)->write(
         {w.parameters, hm, unitInNt, compass, w.points, "run 1.txt", ids, merge});
-    EXPECT_TRUE(w.result.refusal.isEmpty()) << qPrintable(w.result.refusal);
+    EXPECT_TRUE(written) << qPrintable(written.error());
+    if (written)
+        w.result = *written;
     return w;
 }
 
@@ -157,7 +159,7 @@ TEST(Exports, ArduPilotNumbersTheGroupForLaterCompasses)
     EXPECT_TRUE(third.result.bytes.contains("\nCOMPASS_SCALE3,1.0\n"));
     const CalibrationParameters p = parametersOf(skewed);
     const MatDoub none(0, 3);
-    EXPECT_FALSE(exportFormatNamed("ardupilot")->write({p, Hm, Microtesla, 4, none, ""}).refusal.isEmpty());
+    EXPECT_FALSE(exportFormatNamed("ardupilot")->write({p, Hm, Microtesla, 4, none, ""}));
 }
 
 TEST(Exports, Px4SubtractsOffsetsInGauss)
@@ -281,10 +283,10 @@ TEST(Exports, SensorJsonMergedIntoABoardsFileReplacesOnlyTheMagnetometer)
          "gyro_zerorate, mag_hardiron, mag_softiron, mag_field."},
     };
     for (const auto &r : refused) {
-        const ExportResult result =
+        const Expected<ExportResult> result =
             exportFormatNamed("sensor-json")->write({p, Hm, Microtesla, 1, none, "run.txt", {}, r.text});
-        EXPECT_EQ(result.refusal, r.refusal);
-        EXPECT_TRUE(result.bytes.isEmpty());
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.error(), r.refusal);
     }
 }
 
@@ -351,11 +353,16 @@ TEST(Exports, PhysicalUnitsAreRefusedWithoutTheMeasurementsUnit)
     const CalibrationParameters p = parametersOf(skewed);
     const MatDoub none(0, 3);
     for (const ExportFormat &f : exportFormats()) {
-        const ExportResult r = f.write({p, Hm, 0.0, 1, none, "run.txt"});
-        EXPECT_EQ(r.refusal.isEmpty(), !f.needsUnits) << f.name;
-        EXPECT_EQ(r.bytes.isEmpty(), f.needsUnits) << f.name;
+        const Expected<ExportResult> r = f.write({p, Hm, 0.0, 1, none, "run.txt"});
+        EXPECT_EQ(bool(r), !f.needsUnits) << f.name;
+        EXPECT_EQ(r.error().isEmpty(), !f.needsUnits) << f.name;
+        if (r) {
+            EXPECT_FALSE(r->bytes.isEmpty()) << f.name;
+        }
         if (qstrcmp(f.unitName, "counts") == 0) {
-            EXPECT_TRUE(r.bytes.contains("no measurements were given to measure what this costs.")) << f.name;
+            ASSERT_TRUE(r) << f.name;
+            EXPECT_TRUE(r->bytes.contains("no measurements were given to measure what this costs."))
+                << f.name;
         }
     }
     EXPECT_TRUE(exportFormatNamed("ardupilot")->needsUnits);
@@ -455,18 +462,18 @@ TEST(Exports, CheckFindsAGoodFileGoodAndAWrongOneWrong)
                                  : skewed;
         const double hm = counts ? 1090.0 : Hm;
         const Written w = write(f.name, t, hm);
-        const ExportCheck good = CheckExport(f, w.result.bytes, w.points, hm, Microtesla, 1);
-        ASSERT_TRUE(good.error.isEmpty()) << f.name << ": " << qPrintable(good.error);
-        EXPECT_LT(good.rms, (counts ? 1.5e-3 : 1e-7) * good.expectedNorm) << f.name;
+        const Expected<ExportCheck> good = checkExport(f, w.result.bytes, w.points, hm, Microtesla, 1);
+        ASSERT_TRUE(good) << f.name << ": " << qPrintable(good.error());
+        EXPECT_LT(good->rms, (counts ? 1.5e-3 : 1e-7) * good->expectedNorm) << f.name;
 
         // The same file, its bias taken with the wrong sign.
         Truth flipped = t;
         for (Doub &b : flipped.b0)
             b = -b;
         const Written other = write(f.name, flipped, hm);
-        const ExportCheck bad = CheckExport(f, other.result.bytes, w.points, hm, Microtesla, 1);
-        ASSERT_TRUE(bad.error.isEmpty()) << f.name;
-        EXPECT_GT(bad.rms, 0.25 * bad.expectedNorm) << f.name;
+        const Expected<ExportCheck> bad = checkExport(f, other.result.bytes, w.points, hm, Microtesla, 1);
+        ASSERT_TRUE(bad) << f.name;
+        EXPECT_GT(bad->rms, 0.25 * bad->expectedNorm) << f.name;
     }
 }
 
@@ -478,20 +485,20 @@ TEST(Exports, CheckReadsOtherToolsFilesAndSaysWhatIsWrong)
         "COMPASS_OFS_X -350\nCOMPASS_OFS_Y 420\nCOMPASS_OFS_Z -510\nCOMPASS_DIA_X 0\n"
         "COMPASS_DIA_Y 0\nCOMPASS_DIA_Z 0\nCOMPASS_ODI_X 0\nCOMPASS_ODI_Y 0\n"
         "COMPASS_ODI_Z 0\n";
-    const ExportCheck fromOther =
-        CheckExport(*exportFormatNamed("ardupilot"), ardupilotFile, points, Hm, Microtesla, 1);
-    EXPECT_TRUE(fromOther.error.isEmpty()) << qPrintable(fromOther.error);
-    EXPECT_LT(fromOther.rms, 1e-9);
-    EXPECT_EQ(fromOther.expectedNorm, 480.0);
+    const Expected<ExportCheck> fromOther =
+        checkExport(*exportFormatNamed("ardupilot"), ardupilotFile, points, Hm, Microtesla, 1);
+    ASSERT_TRUE(fromOther) << qPrintable(fromOther.error());
+    EXPECT_LT(fromOther->rms, 1e-9);
+    EXPECT_EQ(fromOther->expectedNorm, 480.0);
     // QGroundControl's file of an ArduPilot vehicle.
     QByteArray qgcFile;
     for (const QByteArray &line : ardupilotFile.split('\n'))
         if (!line.isEmpty())
             qgcFile += "1\t1\t" + QByteArray(line).replace(' ', '\t') + "\t9\n";
-    const ExportCheck fromQgc =
-        CheckExport(*exportFormatNamed("ardupilot"), qgcFile, points, Hm, Microtesla, 1);
-    EXPECT_TRUE(fromQgc.error.isEmpty()) << qPrintable(fromQgc.error);
-    EXPECT_LT(fromQgc.rms, 1e-9);
+    const Expected<ExportCheck> fromQgc =
+        checkExport(*exportFormatNamed("ardupilot"), qgcFile, points, Hm, Microtesla, 1);
+    ASSERT_TRUE(fromQgc) << qPrintable(fromQgc.error());
+    EXPECT_LT(fromQgc->rms, 1e-9);
 
     const struct {
         const char *format;
@@ -511,9 +518,10 @@ TEST(Exports, CheckReadsOtherToolsFilesAndSaysWhatIsWrong)
          "The JSON needs mag_hardiron, 3 numbers, and mag_softiron, 9."},
     };
     for (const auto &w : wrong)
-        EXPECT_EQ(CheckExport(*exportFormatNamed(w.format), w.text, points, Hm, Microtesla, 1).error, w.error)
+        EXPECT_EQ(checkExport(*exportFormatNamed(w.format), w.text, points, Hm, Microtesla, 1).error(),
+                  w.error)
             << w.format;
-    EXPECT_EQ(CheckExport(*exportFormatNamed("px4"), "", points, Hm, 0.0, 1).error,
+    EXPECT_EQ(checkExport(*exportFormatNamed("px4"), "", points, Hm, 0.0, 1).error(),
               "The unit of the measurements is needed to apply a px4 file.");
 }
 
@@ -555,9 +563,9 @@ TEST(Exports, CheckRefusesAFileWhoseIdsAreNotThoseGiven)
     const Written ardupilotFile = write("ardupilot", skewed, Hm, Microtesla, 2, {TestDevice, {}, {}});
     const auto checked = [&](const char *format, const QByteArray &text, const ExportIds &ids,
                              int compass = 1) {
-        return CheckExport(*exportFormatNamed(format), text, px4File.points, Hm, Microtesla, compass, nullptr,
+        return checkExport(*exportFormatNamed(format), text, px4File.points, Hm, Microtesla, compass, nullptr,
                            ids)
-            .error;
+            .error();
     };
     EXPECT_EQ(checked("px4", px4File.result.bytes, {TestDevice, 42, 190}), "");
     EXPECT_EQ(checked("px4", px4File.result.bytes, {}), "") << "ids not given are not compared";
@@ -594,13 +602,14 @@ TEST(Exports, TheTablesCHeaderIsTheHeaderNamedAfterItsFile)
 {
     CalibrationParameters p = parametersOf(skewed);
     const MatDoub none(0, 3);
-    const ExportResult r = exportFormatNamed("c")->write({p, Hm, 0.0, 1, none, "run 1.txt"});
-    EXPECT_EQ(r.bytes, FirmwareHeader(cIdentifier("run 1.txt"), "run 1.txt", Hm, p).value());
+    const Expected<ExportResult> r = exportFormatNamed("c")->write({p, Hm, 0.0, 1, none, "run 1.txt"});
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->bytes, FirmwareHeader(cIdentifier("run 1.txt"), "run 1.txt", Hm, p).value());
     // Beyond a float, refused.
     p.Bias[0][0] = 1e39;
-    const ExportResult refused = exportFormatNamed("c")->write({p, Hm, 0.0, 1, none, "run.txt"});
-    EXPECT_TRUE(refused.bytes.isEmpty());
-    EXPECT_EQ(refused.refusal, floatOverflowMessage());
+    const Expected<ExportResult> refused = exportFormatNamed("c")->write({p, Hm, 0.0, 1, none, "run.txt"});
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.error(), floatOverflowMessage());
 }
 
 namespace {
@@ -620,11 +629,12 @@ QByteArray ardupilotFile(double diagonal, const QByteArray &scaleLine, int compa
     return text + scaleLine;
 }
 
-ExportCheck check(const char *format, const QByteArray &text, const Truth &t = hardIron, int compass = 1)
+Expected<ExportCheck> check(const char *format, const QByteArray &text, const Truth &t = hardIron,
+                            int compass = 1)
 {
     const MatDoub points = ellipsoidPoints(t, Hm, 100, 0.0, 3);
     const CalibrationParameters reference = parametersOf(t);
-    return CheckExport(*exportFormatNamed(format), text, points, Hm, Microtesla, compass, &reference);
+    return checkExport(*exportFormatNamed(format), text, points, Hm, Microtesla, compass, &reference);
 }
 
 } // namespace
@@ -636,38 +646,42 @@ TEST(Exports, CheckAppliesArduPilotsScaleOnlyInsideItsWindow)
         "and scales by 1.";
     // Inside [1/1.5, 1.5] the scale multiplies the matrix.
     for (const double scale : {1.25, 1.5, 1.0 / 1.5}) {
-        const ExportCheck inside = check(
+        const Expected<ExportCheck> inside = check(
             "ardupilot", ardupilotFile(1.0 / scale, "COMPASS_SCALE," + QByteArray::number(scale, 'g', 17)));
-        EXPECT_TRUE(inside.error.isEmpty()) << qPrintable(inside.error);
-        EXPECT_LT(inside.rms, 1e-9) << scale;
-        EXPECT_TRUE(inside.notes.isEmpty());
+        ASSERT_TRUE(inside) << qPrintable(inside.error());
+        EXPECT_LT(inside->rms, 1e-9) << scale;
+        EXPECT_TRUE(inside->notes.isEmpty());
     }
     // Outside it the firmware scales by 1: a halved matrix with a scale of 2 is half the field,
-    const ExportCheck halved = check("ardupilot", ardupilotFile(0.5, "COMPASS_SCALE,2.0\n"));
-    EXPECT_NEAR(halved.rms, 240.0, 1e-9);
-    EXPECT_EQ(halved.notes, QStringList{ignored.arg("", "2")});
+    const Expected<ExportCheck> halved = check("ardupilot", ardupilotFile(0.5, "COMPASS_SCALE,2.0\n"));
+    ASSERT_TRUE(halved) << qPrintable(halved.error());
+    EXPECT_NEAR(halved->rms, 240.0, 1e-9);
+    EXPECT_EQ(halved->notes, QStringList{ignored.arg("", "2")});
     // and a good matrix with that scale is good; so for a later compass.
-    const ExportCheck good = check("ardupilot", ardupilotFile(1.0, "COMPASS_SCALE2,0.5\n", 2), hardIron, 2);
-    EXPECT_LT(good.rms, 1e-9);
-    EXPECT_EQ(good.notes, QStringList{ignored.arg("2", "0.5")});
-    EXPECT_TRUE(good.directionsAgree());
+    const Expected<ExportCheck> good =
+        check("ardupilot", ardupilotFile(1.0, "COMPASS_SCALE2,0.5\n", 2), hardIron, 2);
+    ASSERT_TRUE(good) << qPrintable(good.error());
+    EXPECT_LT(good->rms, 1e-9);
+    EXPECT_EQ(good->notes, QStringList{ignored.arg("2", "0.5")});
+    EXPECT_TRUE(good->directionsAgree());
     // A scale of 0 is ArduPilot's "not set", taken for 1 without a note.
-    const ExportCheck unset = check("ardupilot", ardupilotFile(1.0, "COMPASS_SCALE,0\n"));
-    EXPECT_LT(unset.rms, 1e-9);
-    EXPECT_TRUE(unset.notes.isEmpty());
+    const Expected<ExportCheck> unset = check("ardupilot", ardupilotFile(1.0, "COMPASS_SCALE,0\n"));
+    ASSERT_TRUE(unset) << qPrintable(unset.error());
+    EXPECT_LT(unset->rms, 1e-9);
+    EXPECT_TRUE(unset->notes.isEmpty());
 }
 
 TEST(Exports, CheckReadsTheLastAssignmentOfAMatlabScript)
 {
     const QByteArray right = "b = [35 -42 51];\nA = [1 0 0; 0 1 0; 0 0 1];\n";
     const QByteArray wrong = "b = [-35 42 -51];\n";
-    EXPECT_LT(check("matlab", wrong + right).rms, 1e-9);
-    const ExportCheck overwritten = check("matlab", right + wrong);
-    EXPECT_TRUE(overwritten.error.isEmpty());
-    EXPECT_GT(overwritten.rms, 40.0) << "MATLAB keeps the last b";
+    EXPECT_LT(check("matlab", wrong + right)->rms, 1e-9);
+    const Expected<ExportCheck> overwritten = check("matlab", right + wrong);
+    ASSERT_TRUE(overwritten);
+    EXPECT_GT(overwritten->rms, 40.0) << "MATLAB keeps the last b";
     // On one line, after a comment that sets nothing.
     EXPECT_LT(
-        check("matlab", "A = [1 0 0; 0 1 0; 0 0 1]; b = [0 0 0]; b = [35 -42 51]; % b = [1 2 3];\n").rms,
+        check("matlab", "A = [1 0 0; 0 1 0; 0 0 1]; b = [0 0 0]; b = [35 -42 51]; % b = [1 2 3];\n")->rms,
         1e-9);
     const struct {
         QByteArray text;
@@ -679,42 +693,43 @@ TEST(Exports, CheckReadsTheLastAssignmentOfAMatlabScript)
         {right + "b = b * 2;\n", "The script's last assignment to b is no matrix [...] alone."},
     };
     for (const auto &r : refused)
-        EXPECT_EQ(check("matlab", r.text).error, r.error) << r.text.constData();
+        EXPECT_EQ(check("matlab", r.text).error(), r.error) << r.text.constData();
 }
 
 TEST(Exports, CheckReadsTheParametersOfOneVehicle)
 {
     const Written w = write("px4", skewed);
-    const ExportCheck own = check("px4", w.result.bytes, skewed);
-    EXPECT_LT(own.rms, 1e-7 * own.expectedNorm) << qPrintable(own.error);
+    const Expected<ExportCheck> own = check("px4", w.result.bytes, skewed);
+    ASSERT_TRUE(own) << qPrintable(own.error());
+    EXPECT_LT(own->rms, 1e-7 * own->expectedNorm);
     // A second vehicle's offsets after the first's must not replace them.
     const QByteArray mixed = w.result.bytes + "2\t1\tCAL_MAG0_XOFF\t0.9\t9\n";
-    EXPECT_EQ(check("px4", mixed, skewed).error,
+    EXPECT_EQ(check("px4", mixed, skewed).error(),
               "line 19: a parameter of vehicle 2 in a file of vehicle 1's: the file must hold the parameters "
               "of one vehicle.");
     // Any one vehicle will do.
-    EXPECT_LT(check("px4", QByteArray(w.result.bytes).replace("\n1\t1\t", "\n3\t1\t"), skewed).rms,
-              1e-7 * own.expectedNorm);
+    EXPECT_LT(check("px4", QByteArray(w.result.bytes).replace("\n1\t1\t", "\n3\t1\t"), skewed)->rms,
+              1e-7 * own->expectedNorm);
     // QGroundControl's file of an ArduPilot vehicle, and its vehicle id read as a number.
     QByteArray qgc;
     for (const QByteArray &line : ardupilotFile(1.0, "").split('\n'))
         if (!line.isEmpty())
             qgc += "1\t1\t" + QByteArray(line).replace(',', '\t') + "\t9\n";
-    EXPECT_LT(check("ardupilot", qgc).rms, 1e-9);
-    EXPECT_EQ(check("ardupilot", qgc + "7\t1\tCOMPASS_OFS_X\t350\t9\n").error,
+    EXPECT_LT(check("ardupilot", qgc)->rms, 1e-9);
+    EXPECT_EQ(check("ardupilot", qgc + "7\t1\tCOMPASS_OFS_X\t350\t9\n").error(),
               "line 10: a parameter of vehicle 7 in a file of vehicle 1's: the file must hold the parameters "
               "of one vehicle.");
-    EXPECT_EQ(check("ardupilot", "one\t1\tCOMPASS_OFS_X\t350\t9\n").error,
+    EXPECT_EQ(check("ardupilot", "one\t1\tCOMPASS_OFS_X\t350\t9\n").error(),
               "line 1: a parameter line is NAME,VALUE.");
 }
 
 TEST(Exports, CheckComparesEachDirectionWithTheCalibration)
 {
     const Written w = write("sensor-json", skewed);
-    const ExportCheck good = check("sensor-json", w.result.bytes, skewed);
-    ASSERT_TRUE(good.error.isEmpty()) << qPrintable(good.error);
-    EXPECT_TRUE(good.directionsAgree());
-    EXPECT_LT(good.worstAngle, 1e-6);
+    const Expected<ExportCheck> good = check("sensor-json", w.result.bytes, skewed);
+    ASSERT_TRUE(good) << qPrintable(good.error());
+    EXPECT_TRUE(good->directionsAgree());
+    EXPECT_LT(good->worstAngle, 1e-6);
     // The soft-iron matrix negated, or its first two rows swapped, keeps every
     // norm but turns the field.
     QJsonObject o = QJsonDocument::fromJson(w.result.bytes).object();
@@ -725,16 +740,17 @@ TEST(Exports, CheckComparesEachDirectionWithTheCalibration)
         swapped.append(soft[k]);
     for (const auto &[matrix, worst] : {std::pair{negated, 179.0}, std::pair{swapped, 60.0}}) {
         o["mag_softiron"] = matrix;
-        const ExportCheck turned = check("sensor-json", QJsonDocument(o).toJson(), skewed);
-        EXPECT_LT(turned.rms, 1e-7 * turned.expectedNorm);
-        EXPECT_FALSE(turned.directionsAgree());
-        EXPECT_GT(turned.worstAngle, worst);
-        EXPECT_GT(turned.rmsAngle, DirectionTolerance);
+        const Expected<ExportCheck> turned = check("sensor-json", QJsonDocument(o).toJson(), skewed);
+        ASSERT_TRUE(turned) << qPrintable(turned.error());
+        EXPECT_LT(turned->rms, 1e-7 * turned->expectedNorm);
+        EXPECT_FALSE(turned->directionsAgree());
+        EXPECT_GT(turned->worstAngle, worst);
+        EXPECT_GT(turned->rmsAngle, DirectionTolerance);
     }
     // A file of half a degree's turn about z is within the tolerance; six degrees are not.
     for (const auto &[degrees, agree] : {std::pair{0.5, true}, std::pair{6.0, false}}) {
         const double a = degrees * 3.14159265358979323846 / 180.0;
-        const ExportCheck turned =
+        const Expected<ExportCheck> turned =
             check("sensor-json",
                   QStringLiteral(
                       "{\"mag_hardiron\": [35, -42, 51], \"mag_softiron\": [%1, %2, 0, %3, %1, 0, 0, 0, 1]}")
@@ -742,30 +758,31 @@ TEST(Exports, CheckComparesEachDirectionWithTheCalibration)
                       .arg(-std::sin(a), 0, 'g', 17)
                       .arg(std::sin(a), 0, 'g', 17)
                       .toUtf8());
+        ASSERT_TRUE(turned) << qPrintable(turned.error());
         // The points nearest the plane of the turn turn by nearly all of it.
-        EXPECT_LE(turned.worstAngle, degrees + 1e-9);
-        EXPECT_GT(turned.worstAngle, 0.95 * degrees);
-        EXPECT_EQ(turned.directionsAgree(), agree) << degrees;
+        EXPECT_LE(turned->worstAngle, degrees + 1e-9);
+        EXPECT_GT(turned->worstAngle, 0.95 * degrees);
+        EXPECT_EQ(turned->directionsAgree(), agree) << degrees;
     }
     // Without a calibration nothing is said of the directions.
     const MatDoub points = ellipsoidPoints(skewed, Hm, 100, 0.0, 3);
-    EXPECT_FALSE(CheckExport(*exportFormatNamed("sensor-json"), w.result.bytes, points, Hm, Microtesla, 1)
-                     .directionsChecked);
+    EXPECT_FALSE(checkExport(*exportFormatNamed("sensor-json"), w.result.bytes, points, Hm, Microtesla, 1)
+                     ->directionsChecked);
 }
 
 TEST(Exports, CheckRefusesValuesBeyondWhatTheFirmwareHolds)
 {
-    EXPECT_EQ(check("ardupilot", ardupilotFile(1.0, "").replace("_X,-350", "_X,-1e308")).error,
+    EXPECT_EQ(check("ardupilot", ardupilotFile(1.0, "").replace("_X,-350", "_X,-1e308")).error(),
               "The file holds 1e+308, beyond what the 32-bit floats of a firmware hold.");
     EXPECT_EQ(check("sensor-json",
                     "{\"mag_hardiron\": [0, 0, 0], \"mag_softiron\": [4e38, 0, 0, 0, 1, 0, 0, 0, 1]}")
-                  .error,
+                  .error(),
               "The file holds 4e+38, beyond what the 32-bit floats of a firmware hold.");
     // Values a float holds, on readings whose corrected norm a double does not.
     const MatDoub huge = ellipsoidPoints(sphereTruth(1e150, 0.0, 0.0, 0.0), Hm, 20, 0.0, 3);
-    EXPECT_EQ(CheckExport(*exportFormatNamed("matlab"), "b = [0 0 0];\nA = [3e38 0 0; 0 1 0; 0 0 1];\n", huge,
+    EXPECT_EQ(checkExport(*exportFormatNamed("matlab"), "b = [0 0 0];\nA = [3e38 0 0; 0 1 0; 0 0 1];\n", huge,
                           Hm, Microtesla, 1)
-                  .error,
+                  .error(),
               "Applied to the measurements, the file gives values beyond what a double holds.");
 }
 
@@ -773,11 +790,11 @@ TEST(Exports, CheckSkipsAByteOrderMark)
 {
     for (const char *format : {"ardupilot", "px4", "matlab", "sensor-json"}) {
         const Written w = write(format, skewed);
-        const ExportCheck marked = check(format, "\xEF\xBB\xBF" + w.result.bytes, skewed);
-        EXPECT_TRUE(marked.error.isEmpty()) << format << ": " << qPrintable(marked.error);
-        EXPECT_LT(marked.rms, 1e-7 * marked.expectedNorm) << format;
+        const Expected<ExportCheck> marked = check(format, "\xEF\xBB\xBF" + w.result.bytes, skewed);
+        ASSERT_TRUE(marked) << format << ": " << qPrintable(marked.error());
+        EXPECT_LT(marked->rms, 1e-7 * marked->expectedNorm) << format;
     }
-    EXPECT_LT(check("ardupilot", "\xEF\xBB\xBF" + ardupilotFile(1.0, "COMPASS_SCALE 1\n")).rms, 1e-9);
+    EXPECT_LT(check("ardupilot", "\xEF\xBB\xBF" + ardupilotFile(1.0, "COMPASS_SCALE 1\n"))->rms, 1e-9);
 }
 
 TEST(Exports, CheckReadsAnInavDiffWithItsOtherSettings)
@@ -816,14 +833,14 @@ TEST(Exports, CheckReadsAnInavDiffWithItsOtherSettings)
     const Truth diagonal = {{{1.25, 0, 0}, {0, 0.82, 0}, {0, 0, 1.07}}, {230.0, -310.0, 175.0}};
     const MatDoub points = ellipsoidPoints(diagonal, 1090.0, 100, 0.0, 3);
     const CalibrationParameters reference = parametersOf(diagonal);
-    const ExportCheck read =
-        CheckExport(*exportFormatNamed("inav"), diff, points, 1090.0, 0.0, 1, &reference);
-    ASSERT_TRUE(read.error.isEmpty()) << qPrintable(read.error);
-    EXPECT_LT(read.rms, 1.5e-3 * 1024.0);
-    EXPECT_TRUE(read.directionsAgree());
+    const Expected<ExportCheck> read =
+        checkExport(*exportFormatNamed("inav"), diff, points, 1090.0, 0.0, 1, &reference);
+    ASSERT_TRUE(read) << qPrintable(read.error());
+    EXPECT_LT(read->rms, 1.5e-3 * 1024.0);
+    EXPECT_TRUE(read->directionsAgree());
     // A setting that is read still takes an integer.
-    EXPECT_EQ(CheckExport(*exportFormatNamed("inav"), QByteArray(diff).replace("= 1363", "= 136.3"), points,
+    EXPECT_EQ(checkExport(*exportFormatNamed("inav"), QByteArray(diff).replace("= 1363", "= 136.3"), points,
                           1090.0, 0.0, 1)
-                  .error,
+                  .error(),
               "line 22: maggain_x takes an integer.");
 }

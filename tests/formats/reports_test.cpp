@@ -64,12 +64,12 @@ TEST(Outputs, WrittenFilesAreTheFormatsBytesAndFailuresComeInOrderWithTheirReaso
     const CalibrationResult result = runCalibration(Input::file(TAVRIN_SAMPLE), options);
     ASSERT_TRUE(result.calibrated());
     const OutputTargets targets{dir.filePath("p.txt"), dir.filePath("c.txt"), QString()};
-    EXPECT_TRUE(WriteOutputs(result, 48.0, targets, nullptr, WriteFigure).isEmpty());
+    EXPECT_TRUE(writeOutputs(result, 48.0, targets, nullptr, WriteFigure).isEmpty());
     EXPECT_EQ(contents(targets.parameters), ParametersFileBytes(ResultTexts(result.run.parameters)));
     EXPECT_EQ(contents(targets.calibrated).count('\n'), result.run.raw.numLines);
 
     const OutputTargets missing{dir.filePath("no/p.txt"), dir.filePath("no/c.txt"), QString()};
-    const QList<WriteFailure> failures = WriteOutputs(result, 48.0, missing, nullptr, WriteFigure);
+    const QList<WriteFailure> failures = writeOutputs(result, 48.0, missing, nullptr, WriteFigure);
     ASSERT_EQ(failures.size(), 2);
     EXPECT_EQ(failures[0].path, missing.parameters);
     EXPECT_TRUE(failures[0].message.startsWith("The calibration parameters could not be saved. ("))
@@ -83,15 +83,15 @@ TEST(Outputs, WrittenFilesAreTheFormatsBytesAndFailuresComeInOrderWithTheirReaso
         *reason = data.name + QStringLiteral(" at %1").arg(data.hm);
         return false;
     };
-    const QList<WriteFailure> figureFailures = WriteOutputs(result, 48.0, figure, nullptr, refuse);
+    const QList<WriteFailure> figureFailures = writeOutputs(result, 48.0, figure, nullptr, refuse);
     ASSERT_EQ(figureFailures.size(), 2);
     EXPECT_EQ(figureFailures[1].path, figure.figure);
     EXPECT_EQ(figureFailures[1].message, "The figure could not be saved. (sample.txt at 48)");
 
-    ExportResult refused;
-    refused.refusal = QStringLiteral("Cannot export this.");
+    const Expected<ExportResult> refused =
+        Expected<ExportResult>::failure(QStringLiteral("Cannot export this."));
     const QList<WriteFailure> refusal =
-        WriteOutputs(result, 48.0, {dir.filePath("e.txt"), {}, {}}, &refused, WriteFigure);
+        writeOutputs(result, 48.0, {dir.filePath("e.txt"), {}, {}}, &refused, WriteFigure);
     ASSERT_EQ(refusal.size(), 1);
     EXPECT_EQ(refusal[0].message, "Cannot export this.");
     EXPECT_FALSE(QFile::exists(dir.filePath("e.txt")));

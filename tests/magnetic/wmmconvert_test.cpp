@@ -109,15 +109,16 @@ TEST(ModelFiles, HoldEveryCoefficientOfTheCoefficientFile)
 
 TEST(ModelFiles, LoadThroughGeographicLib)
 {
-    QString why;
-    const auto model = tavrin::FieldModel::load("wmm2025", {"/nonexistent", TAVRIN_MAGNETIC_DIR}, &why);
-    ASSERT_TRUE(model) << why.toStdString();
-    EXPECT_EQ(model->name(), "WMM2025");
-    EXPECT_EQ(model->firstYear(), 2025.0);
-    EXPECT_EQ(model->endYear(), 2030.0);
-    EXPECT_EQ(model->lowestHeight(), -1000.0);
-    EXPECT_EQ(model->highestHeight(), 850000.0);
+    const auto loaded = tavrin::FieldModel::load("wmm2025", {"/nonexistent", TAVRIN_MAGNETIC_DIR});
+    ASSERT_TRUE(loaded) << loaded.error().toStdString();
+    const tavrin::FieldModel &model = **loaded;
+    EXPECT_EQ(model.name(), "WMM2025");
+    EXPECT_EQ(model.firstYear(), 2025.0);
+    EXPECT_EQ(model.endYear(), 2030.0);
+    EXPECT_EQ(model.lowestHeight(), -1000.0);
+    EXPECT_EQ(model.highestHeight(), 850000.0);
 
-    EXPECT_FALSE(tavrin::FieldModel::load("wmm2025", {"/nonexistent"}, &why));
-    EXPECT_EQ(why, "The magnetic model wmm2025 is in none of /nonexistent.");
+    const auto missing = tavrin::FieldModel::load("wmm2025", {"/nonexistent"});
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.error(), "The magnetic model wmm2025 is in none of /nonexistent.");
 }

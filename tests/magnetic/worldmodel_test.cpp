@@ -29,34 +29,38 @@ TEST_F(WorldModelTest, AnyBinaryOfTheBuildFindsTheModel)
     EXPECT_EQ(folders[0],
               QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/tavrin/magnetic"));
     EXPECT_EQ(folders[1], QStringLiteral(TAVRIN_MAGNETIC_DIR));
-    QString why;
-    const std::unique_ptr<FieldModel> model = LoadWorldModel(&why);
-    ASSERT_TRUE(model) << why.toStdString();
-    EXPECT_EQ(model->name(), "WMM2025");
+    const Expected<std::shared_ptr<const FieldModel>> model = loadWorldModel();
+    ASSERT_TRUE(model) << model.error().toStdString();
+    EXPECT_EQ((*model)->name(), "WMM2025");
 }
 
 TEST_F(WorldModelTest, DatesAndHeightsOutsideTheModelSayWhy)
 {
-    QString why;
-    const std::unique_ptr<FieldModel> model = LoadWorldModel(&why);
-    ASSERT_TRUE(model);
+    const Expected<std::shared_ptr<const FieldModel>> loaded = loadWorldModel();
+    ASSERT_TRUE(loaded) << loaded.error().toStdString();
+    const FieldModel *model = loaded->get();
     const Place berlin{52.52, 13.405, 34};
-    EXPECT_EQ(OutsideModel(*model, berlin, 2026.5, "today"), std::nullopt);
-    EXPECT_EQ(OutsideModel(*model, berlin, 2030.0, "2030-01-01"),
-              "WMM2025 is valid from 2025-01-01 to 2029-12-31, and 2030-01-01 is not in it.");
-    EXPECT_EQ(OutsideModel(*model, berlin, 2024.99, "today"),
-              "WMM2025 is valid from 2025-01-01 to 2029-12-31, and today is not in it.");
+    const Expected<void> inside = checkModelHolds(*model, berlin, 2026.5, "today");
+    EXPECT_TRUE(inside);
+    EXPECT_TRUE(inside.error().isEmpty());
+    const Expected<void> after = checkModelHolds(*model, berlin, 2030.0, "2030-01-01");
+    EXPECT_FALSE(after);
+    EXPECT_EQ(after.error(), "WMM2025 is valid from 2025-01-01 to 2029-12-31, and 2030-01-01 is not in it.");
+    const Expected<void> before = checkModelHolds(*model, berlin, 2024.99, "today");
+    EXPECT_FALSE(before);
+    EXPECT_EQ(before.error(), "WMM2025 is valid from 2025-01-01 to 2029-12-31, and today is not in it.");
     const Place high{52.52, 13.405, 900000};
-    EXPECT_TRUE(OutsideModel(*model, high, 2026.5, "today")->startsWith("WMM2025 holds from "));
-    EXPECT_TRUE(OutsideModel(*model, high, 2026.5, "today")
-                    ->endsWith(" m above the WGS84 ellipsoid, not at 900000 m."));
+    const Expected<void> above = checkModelHolds(*model, high, 2026.5, "today");
+    EXPECT_FALSE(above);
+    EXPECT_TRUE(above.error().startsWith("WMM2025 holds from "));
+    EXPECT_TRUE(above.error().endsWith(" m above the WGS84 ellipsoid, not at 900000 m."));
 }
 
 TEST_F(WorldModelTest, TheFieldReportsAgreeWithTheModel)
 {
-    QString why;
-    const std::unique_ptr<FieldModel> model = LoadWorldModel(&why);
-    ASSERT_TRUE(model);
+    const Expected<std::shared_ptr<const FieldModel>> loaded = loadWorldModel();
+    ASSERT_TRUE(loaded) << loaded.error().toStdString();
+    const FieldModel *model = loaded->get();
     const Place berlin{52.52, 13.405, 34};
     const Field f = model->at(berlin, 2026.932);
     const QByteArray text = FieldText(*model, berlin, 2026.932);

@@ -75,9 +75,8 @@ private slots:
         for (const ExportFormat &format : exportFormats()) {
             const WorkbenchExport *ours = workbenchExportNamed(QLatin1String(format.name));
             QVERIFY2(ours && ours->text, format.name);
-            QString reason;
-            const std::optional<QByteArray> text = ours->text(*c, &reason);
-            QVERIFY2(text, qPrintable(reason));
+            const Expected<QByteArray> text = ours->text(*c);
+            QVERIFY2(text, qPrintable(text.error()));
             QCOMPARE(*text, cli({"--hm", "48", "--units", "uT", "--fit", "auto", "--export", format.name,
                                  TAVRIN_SAMPLE}));
             compared++;
@@ -91,10 +90,8 @@ private slots:
     void jsonExportIsTheCommandLines()
     {
         const std::shared_ptr<const Calibration> c = calibrateSample(QString());
-        QString reason;
-        const std::optional<QByteArray> text =
-            workbenchExportNamed(QStringLiteral("json"))->text(*c, &reason);
-        QVERIFY2(text, qPrintable(reason));
+        const Expected<QByteArray> text = workbenchExportNamed(QStringLiteral("json"))->text(*c);
+        QVERIFY2(text, qPrintable(text.error()));
         QJsonObject ours = QJsonDocument::fromJson(*text).object();
         QJsonObject theirs =
             QJsonDocument::fromJson(cli({"--hm", "48", "--fit", "auto", "--json", TAVRIN_SAMPLE})).object();
@@ -120,12 +117,14 @@ private slots:
         for (const ExportFormat &format : exportFormats()) {
             if (!format.needsUnits)
                 continue;
+            const Expected<QByteArray> text = workbenchExportNamed(QLatin1String(format.name))->text(*c);
+            QVERIFY(!text);
+            QVERIFY(!text.error().isEmpty());
             QString reason;
-            QVERIFY(!workbenchExportNamed(QLatin1String(format.name))->text(*c, &reason));
-            QVERIFY(!reason.isEmpty());
             QTemporaryDir dir;
             const QString path = dir.filePath("refused");
             QVERIFY(!workbenchExportNamed(QLatin1String(format.name))->write(path, *c, &reason));
+            QCOMPARE(reason, text.error());
             QVERIFY(!QFile::exists(path));
         }
     }
@@ -135,12 +134,12 @@ private slots:
     {
         const std::shared_ptr<const Calibration> c = calibrateSample(QStringLiteral("uT"));
         ExportDialog dialog(c);
-        QString reason;
         for (int row = 0; row < int(workbenchExports().size()); row++) {
             dialog.select(row);
             const WorkbenchExport &format = workbenchExports()[size_t(row)];
-            const QString expected =
-                format.text ? QString::fromUtf8(format.text(*c, &reason).value_or(QByteArray())) : QString();
+            const Expected<QByteArray> text =
+                format.text ? format.text(*c) : Expected<QByteArray>(QByteArray());
+            const QString expected = text ? QString::fromUtf8(*text) : QString();
             QCOMPARE(dialog.shownText(), expected);
         }
         dialog.select(0);
@@ -151,7 +150,7 @@ private slots:
         QVERIFY(copy && copy->isEnabled());
         copy->click();
         QCOMPARE(QGuiApplication::clipboard()->text(),
-                 QString::fromUtf8(*workbenchExports().front().text(*c, &reason)));
+                 QString::fromUtf8(*workbenchExports().front().text(*c)));
     }
 
     // The dialog asks for the ids a format uses, puts them in its text and
@@ -201,10 +200,7 @@ private slots:
         QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("deviceId"))->text(), QStringLiteral("97539"));
         again.select(rowOf("px4"));
         QCOMPARE(again.findChild<QLineEdit *>(QStringLiteral("systemId"))->text(), QStringLiteral("7"));
-        QString reason;
-        QVERIFY(workbenchExportNamed(QStringLiteral("px4"))
-                    ->text(*c, &reason)
-                    ->contains("\n7\t1\tCAL_MAG0_XOFF\t"));
+        QVERIFY(workbenchExportNamed(QStringLiteral("px4"))->text(*c)->contains("\n7\t1\tCAL_MAG0_XOFF\t"));
         QSettings().clear();
     }
 
@@ -226,9 +222,8 @@ private slots:
         w.fit = FitModel::Planar;
         w.fingerprint = "abc123";
         w.result = QJsonObject{{"bias", QJsonArray{1, 2, 3}}};
-        QString problem;
-        const std::optional<SavedWork> back = readSavedWork(savedWorkBytes(w), &problem);
-        QVERIFY2(back, qPrintable(problem));
+        const Expected<SavedWork> back = readSavedWork(savedWorkBytes(w));
+        QVERIFY2(back, qPrintable(back.error()));
         QCOMPARE(back->input, w.input);
         QCOMPARE(back->log->columns[1], QStringLiteral("my"));
         QVERIFY(back->log->decimalComma);
@@ -245,8 +240,8 @@ private slots:
         const auto refused = [&](const char *key, const QJsonValue &value) {
             QJsonObject changed = o;
             changed[key] = value;
-            QString why;
-            return !readSavedWork(QJsonDocument(changed).toJson(), &why) && !why.isEmpty();
+            const Expected<SavedWork> read = readSavedWork(QJsonDocument(changed).toJson());
+            return !read && !read.error().isEmpty();
         };
         QVERIFY(refused("version", 2));
         QVERIFY(refused("fit", "round"));
@@ -261,8 +256,7 @@ private slots:
         const auto problemWith = [&](const char *key, const QJsonObject &value) {
             QJsonObject changed = o;
             changed[key] = value;
-            QString why;
-            return readSavedWork(QJsonDocument(changed).toJson(), &why) ? QString() : why;
+            return readSavedWork(QJsonDocument(changed).toJson()).error();
         };
         const QJsonObject hm = o["hm"].toObject(), logFormat = o["log"].toObject();
         const auto hmWith = [&](const char *key, const QJsonValue &value) {
@@ -561,8 +555,7 @@ private slots:
         compass->setValue(2);
         QVERIFY(dialog.shownText().contains("COMPASS_OFS2_X,"));
         QVERIFY(!dialog.shownText().contains("COMPASS_OFS_X,"));
-        QString reason;
-        QVERIFY(workbenchExportNamed("ardupilot")->text(*c, &reason)->contains("COMPASS_OFS2_X,"));
+        QVERIFY(workbenchExportNamed("ardupilot")->text(*c)->contains("COMPASS_OFS2_X,"));
         QCOMPARE(dialog.findChildren<QTableWidget *>().front()->item(row, 0)->text(),
                  QStringLiteral("ArduPilot Parameters"));
         dialog.select(0);

@@ -255,9 +255,8 @@ private slots:
         // Save writes, under result, the object tavrin-cli --json prints.
         const QString work = dir.filePath("sample.tavrin");
         QCOMPARE(window.saveTo(work), QString());
-        QString problem;
-        const std::optional<SavedWork> saved = readSavedWork(readAll(work), &problem);
-        QVERIFY2(saved, qPrintable(problem));
+        const Expected<SavedWork> saved = readSavedWork(readAll(work));
+        QVERIFY2(saved, qPrintable(saved.error()));
         QCOMPARE(saved->input, QFileInfo(TAVRIN_SAMPLE).absoluteFilePath());
         QCOMPARE(saved->hmValue, 48.0);
         QCOMPARE(saved->fit, FitModel::Auto);
@@ -719,9 +718,9 @@ private slots:
         QVERIFY(refused.wait(20000));
         QCOMPARE(refused.size(), 2);
         QCOMPARE(window.calibration()->result->path, copy);
-        QString problem;
-        QVERIFY(!readSavedWork("not json", &problem));
-        QVERIFY(!problem.isEmpty());
+        const Expected<SavedWork> notJson = readSavedWork("not json");
+        QVERIFY(!notJson);
+        QVERIFY(!notJson.error().isEmpty());
     }
 
     // A named pipe, a folder or a device, opened as measurements, as saved
@@ -970,10 +969,9 @@ private slots:
         QCOMPARE(*o->fit, FitModel::Planar);
         QCOMPARE(o->file, QStringLiteral("log.csv"));
 
-        QString hm;
         HmSource source = *o->hm;
-        const std::optional<double> fromModel = hmOf(source, &hm);
-        QVERIFY2(fromModel, qPrintable(hm));
+        const Expected<double> fromModel = hmOf(source);
+        QVERIFY2(fromModel, qPrintable(fromModel.error()));
         QVERIFY(*fromModel > 40 && *fromModel < 50); // Paris, about 47.8 uT
 
         o = parseStartOptions(
