@@ -39,7 +39,7 @@ void checkExports(const QByteArray &bytes, size_t size)
     static const Reference reference;
     for (const ExportFormat &format : exportFormats())
         if (format.read)
-            CheckExport(format, bytes, reference.points, 48.0, 1000.0, int(size % 4) + 1,
+            checkExport(format, bytes, reference.points, 48.0, 1000.0, int(size % 4) + 1,
                         &reference.parameters);
 }
 
