@@ -14,17 +14,25 @@ namespace {
 
 class AxesTest : public CliTest {
 protected:
+    // A board turned by hand, with rests between its turns for 30 % of the
+    // readings, its sensor and path drawn by seed.
+    static AlignedRecording handTurned(Int rests, unsigned seed)
+    {
+        AlignedRecording r;
+        r.hand.truth = handSensor(0.8, 48.0, seed);
+        r.hand.sigma = 0.2;
+        r.hand.restShare = 0.3;
+        r.hand.restAt = RestPlace::BetweenTurns;
+        r.hand.rests = rests;
+        r.hand.seed = seed;
+        return r;
+    }
+
     // A hand-turned board with eight rests, its magnetometer turned by mount
     // against its accelerometer, as a log with both.
     QString board(const QString &name, const Doub (&mount)[3][3], bool readsDown = false)
     {
-        AlignedRecording r;
-        r.hand.truth = handSensor(0.8, 48.0, 21);
-        r.hand.sigma = 0.2;
-        r.hand.restShare = 0.3;
-        r.hand.restAt = RestPlace::BetweenTurns;
-        r.hand.rests = 8;
-        r.hand.seed = 21;
+        AlignedRecording r = handTurned(8, 21);
         r.readsDown = readsDown;
         std::copy(&mount[0][0], &mount[0][0] + 9, &r.mount[0][0]);
         return log(name, r);
@@ -110,13 +118,7 @@ TEST_F(AxesTest, TheTextReportAndTheAccelerometersConvention)
 
 TEST_F(AxesTest, TheAccelerometersOwnFitIsReported)
 {
-    AlignedRecording r;
-    r.hand.truth = handSensor(0.8, 48.0, 22);
-    r.hand.sigma = 0.2;
-    r.hand.restShare = 0.3;
-    r.hand.restAt = RestPlace::BetweenTurns;
-    r.hand.rests = 24;
-    r.hand.seed = 22;
+    AlignedRecording r = AxesTest::handTurned(24, 22);
     const Doub offset[3] = {0.3, -0.2, 0.15}, scale[3] = {1.03, 0.98, 1.01};
     std::copy(offset, offset + 3, r.accelOffset);
     std::copy(scale, scale + 3, r.accelScale);

@@ -45,6 +45,16 @@ QString labelFaults(const ViewWidget &view)
     return faults.join(QStringLiteral("; "));
 }
 
+// The window on a screen of this size, with Hm = 48 for what it opens.
+void showWithHm48(MainWindow &window, QSize screen)
+{
+    window.resize(screen);
+    window.show();
+    HmSource hm;
+    hm.value = 48;
+    window.setHmSource(hm);
+}
+
 QStringList texts(const LabelLog &labels)
 {
     QStringList all;
@@ -72,11 +82,7 @@ private slots:
     {
         for (const QSize screen : Screens) {
             MainWindow window;
-            window.resize(screen);
-            window.show();
-            HmSource hm;
-            hm.value = 48;
-            window.setHmSource(hm);
+            showWithHm48(window, screen);
             window.open(QStringLiteral(TAVRIN_SAMPLE));
             QVERIFY(waitForRun(window));
             const QString at = QStringLiteral("%1 x %2: ").arg(screen.width()).arg(screen.height());
@@ -117,11 +123,7 @@ private slots:
     {
         for (const QSize screen : Screens) {
             MainWindow window;
-            window.resize(screen);
-            window.show();
-            HmSource hm;
-            hm.value = 48;
-            window.setHmSource(hm);
+            showWithHm48(window, screen);
             LogFormat log;
             log.columns = {QStringLiteral("mx"), QStringLiteral("my"), QStringLiteral("mz")};
             log.accelColumns = {QStringLiteral("ax"), QStringLiteral("ay"), QStringLiteral("az")};
